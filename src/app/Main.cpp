@@ -1,0 +1,3 @@
+#include "app/Belvora.h"
+
+START_JUCE_APPLICATION (Belvora)

@@ -1,0 +1,181 @@
+#include "app/Nexus.h"
+
+#include "app/Belvora.h"
+#include "app/DeviceInfoMessage.h"
+#include "content/ContentDownloadThread.h"
+#include "content/ContentManager.h"
+#include "content/EventTracker.h"
+#include "devices/DeviceManager.h"
+#include "devices/DeviceProfiler.h"
+#include "gui/BelvoraContentComponent.h"
+#include "gui/CommandIDs.h"
+#include "gui/MainAppWindow.h"
+
+#include <atomic>
+
+namespace
+{
+    // The four singletons; filled by start-up, emptied by shut-down. Anything
+    // still set at process exit is deleted then, event tracker first.
+    struct Singletons
+    {
+        std::atomic<ContentManager*> contentManager { nullptr };
+        std::atomic<EventTracker*> eventTracker { nullptr };
+        std::atomic<DeviceProfiler*> deviceProfiler { nullptr };
+        std::atomic<DeviceManager*> deviceManager { nullptr };
+
+        ~Singletons()
+        {
+            delete eventTracker.exchange (nullptr);
+            delete deviceManager.exchange (nullptr);
+            delete deviceProfiler.exchange (nullptr);
+            delete contentManager.exchange (nullptr);
+        }
+    };
+
+    Singletons& singletons()
+    {
+        static Singletons s;
+        return s;
+    }
+
+    template <typename T>
+    void replace (std::atomic<T*>& slot, T* newObject)
+    {
+        auto* old = slot.load();
+
+        if (old == newObject)
+            return;
+
+        slot.store (newObject);
+        delete old;
+    }
+
+    std::atomic<Nexus::StartupStep> failingStep { Nexus::StartupStep::none };
+
+    template <typename T, typename... Args>
+    T* make (Nexus::StartupStep step, Args&&... args)
+    {
+        if (failingStep.load() == step)
+            return nullptr;
+
+        return new T (std::forward<Args> (args)...);
+    }
+}
+
+Nexus::Nexus() = default;
+
+Nexus::~Nexus()
+{
+    mainWindow.reset();
+}
+
+ContentManager* Nexus::getContentManager()   { return singletons().contentManager.load(); }
+EventTracker* Nexus::getEventTracker()       { return singletons().eventTracker.load(); }
+DeviceProfiler* Nexus::getDeviceProfiler()   { return singletons().deviceProfiler.load(); }
+DeviceManager* Nexus::getDeviceManager()     { return singletons().deviceManager.load(); }
+
+void Nexus::setContentManager (ContentManager* o)  { replace (singletons().contentManager, o); }
+void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().eventTracker, o); }
+void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
+void Nexus::setDeviceManager (DeviceManager* o)    { replace (singletons().deviceManager, o); }
+
+void Nexus::simulateStartupFailureAt (StartupStep step)
+{
+    failingStep.store (step);
+}
+
+BelvoraContentComponent* Nexus::getContentComponent() const
+{
+    return mainWindow != nullptr ? mainWindow->getBelvoraContentComponent() : nullptr;
+}
+
+void Nexus::initialise()
+{
+    auto failed = [] { if (auto* app = Belvora::getInstance()) app->reportFatalError (1); };
+
+    setContentManager (make<ContentManager> (StartupStep::contentManager));
+    if (getContentManager() == nullptr)     return failed();
+
+    setEventTracker (make<EventTracker> (StartupStep::eventTracker));
+    if (getEventTracker() == nullptr)       return failed();
+
+    mainWindow.reset (make<MainAppWindow> (StartupStep::mainWindow));
+    if (mainWindow == nullptr)              return failed();
+
+    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler));
+    if (getDeviceProfiler() == nullptr)     return failed();
+    getDeviceProfiler()->initialise();
+
+    auto* content = getContentComponent();
+    setDeviceManager (content != nullptr ? make<DeviceManager> (StartupStep::deviceManager, content) : nullptr);
+    if (getDeviceManager() == nullptr)      return failed();
+
+    getDeviceManager()->startThread();
+
+    if (content != nullptr)
+    {
+        juce::ApplicationCommandTarget* target = content;
+        target->invokeDirectly (CommandIDs::scanForDevices, true);
+    }
+
+    postMessage (new DeviceInfoMessage (DeviceInfoMessage::startupFinished, 0, 0, {}));
+}
+
+void Nexus::shutdown()
+{
+    if (mainWindow != nullptr)
+        Belvora::getAppProperties().getUserSettings()->setValue ("appWindowState", mainWindow->getWindowStateAsString());
+
+    if (auto* devices = getDeviceManager())
+    {
+        devices->stopThread (10000);
+        setDeviceManager (nullptr);
+    }
+
+    setContentManager (nullptr);
+    setEventTracker (nullptr);
+    mainWindow.reset();
+    setDeviceProfiler (nullptr);
+}
+
+void Nexus::handleMessage (const juce::Message& message)
+{
+    auto* content = getContentComponent();
+    auto* info = dynamic_cast<const DeviceInfoMessage*> (&message);
+
+    if (content == nullptr || info == nullptr)
+        return;
+
+    content->postMessage (new DeviceInfoMessage (*info));
+}
+
+bool Nexus::requestProductContent (int productId)
+{
+    const platform::ScopedLock lock (contentLock);
+
+    auto* content = getContentManager();
+
+    if (content == nullptr || getDeviceProfiler() == nullptr)
+        return false;
+
+    if (! content->isOnline())
+        return content->loadCachedProductContent (productId);
+
+    if (content->isProductReady (productId))
+        return false;
+
+    const auto ok = content->prepareProductContent (productId);
+    bool queued = false;
+
+    if (ok && content->indexOfProduct (productId) >= 0 && content->isOnline())
+    {
+        if (auto* downloader = content->getDownloadThread())
+        {
+            downloader->requestDownload (productId);
+            queued = true;
+        }
+    }
+
+    return ok && queued;
+}

@@ -1,0 +1,3 @@
+#include "content/ContentDownloadThread.h"
+
+void ContentDownloadThread::requestDownload (int) {}

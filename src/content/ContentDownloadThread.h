@@ -1,0 +1,9 @@
+#pragma once
+
+/** Downloads products' content documents in the background.
+    (Stand-in until the catalogue is built.) */
+class ContentDownloadThread
+{
+public:
+    void requestDownload (int productId);
+};

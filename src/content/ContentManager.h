@@ -1,0 +1,27 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+class ContentDownloadThread;
+
+/** The content catalogue: products, their documents and the download queue.
+    (Stand-in until the catalogue is built: knows no product and is offline.) */
+class ContentManager
+{
+public:
+    ContentManager();
+    ~ContentManager();
+
+    juce::String getProductName (int productId) const;
+    int indexOfProduct (int productId) const;
+
+    bool isOnline() const;
+    bool isProductReady (int productId) const;
+    bool prepareProductContent (int productId);
+    bool loadCachedProductContent (int productId);
+
+    ContentDownloadThread* getDownloadThread() const;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE (ContentManager)
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/BelvoraChangeListener.h"
+#include "gui/BVLookAndFeel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** The main window's content: performs the application commands, receives every
+    notification of the core on the message thread and broadcasts it to the pages. */
+class BelvoraContentComponent : public juce::Component,
+                                public juce::ApplicationCommandTarget,
+                                public juce::MessageListener
+{
+public:
+    BelvoraContentComponent();
+    ~BelvoraContentComponent() override;
+
+    void resized() override;
+
+    // Commands
+    juce::ApplicationCommandTarget* getNextCommandTarget() override;
+    void getAllCommands (juce::Array<juce::CommandID>& commands) override;
+    void getCommandInfo (juce::CommandID commandID, juce::ApplicationCommandInfo& result) override;
+    bool perform (const InvocationInfo& info) override;
+
+    // Notifications
+    void handleMessage (const juce::Message& message) override;
+
+    void addChangeListener (BelvoraChangeListener* listener);
+    void removeChangeListener (BelvoraChangeListener* listener);
+
+    /** Calls every registered listener, last registered first; a listener may remove itself. */
+    void broadcastChange (const ChangeInfo& info);
+
+    /** The only writer of the application state; broadcasts each change. */
+    void setAppState (int state);
+
+    /** False when the user keeps unsent edits; otherwise announces the quit and returns true. */
+    bool requestQuit (bool forced);
+
+private:
+    bool hasActiveDevice() const;
+    void postDeviceCommand (int command);
+
+    BVLookAndFeel lookAndFeel;
+    juce::Array<BelvoraChangeListener*> changeListeners;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraContentComponent)
+};

@@ -1,0 +1,73 @@
+#include "support/TestEnvironment.h"
+
+#include <juce_events/juce_events.h>
+
+#include <cstdlib>
+
+namespace TestEnvironment
+{
+
+namespace
+{
+    juce::File home;
+
+    void setEnv (const char* name, const juce::String& value)
+    {
+        ::setenv (name, value.toRawUTF8(), 1);
+    }
+}
+
+void preparePrivateHome()
+{
+    home = juce::File::createTempFile ("belvora-test-home");
+    home.createDirectory();
+    home.getChildFile (".config").createDirectory();
+
+    setEnv ("HOME", home.getFullPathName());
+    setEnv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName());
+
+    // Nothing in a test may reach a real server; port 9 on this machine refuses.
+    setEnv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2");
+    setEnv ("BELVORA_TRACKING_URL", "http://127.0.0.1:9/belvora-2");
+}
+
+void removePrivateHome()
+{
+    if (home.isDirectory())
+        home.deleteRecursively();
+}
+
+juce::File getHome()
+{
+    return home;
+}
+
+void clearHome()
+{
+    for (const auto& entry : home.findChildFiles (juce::File::findFilesAndDirectories, false, "*", juce::File::FollowSymlinks::no))
+        entry.isDirectory() ? entry.deleteRecursively() : entry.deleteFile();
+
+    home.getChildFile (".config").createDirectory();
+}
+
+bool runMessageLoopUntil (std::function<bool()> condition, int timeoutMs)
+{
+    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
+
+    while (! condition())
+    {
+        if (juce::Time::getMillisecondCounter() >= deadline)
+            return condition();
+
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    }
+
+    return true;
+}
+
+bool hasDisplay()
+{
+    return std::getenv ("DISPLAY") != nullptr;
+}
+
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <functional>
+
+/** Process-wide test setup and helpers shared by every test program. */
+namespace TestEnvironment
+{
+    /** Points HOME and XDG_CONFIG_HOME at a fresh temporary folder and the
+        content and tracking addresses at a closed port on 127.0.0.1. */
+    void preparePrivateHome();
+    void removePrivateHome();
+
+    /** The private home folder of this test program. */
+    juce::File getHome();
+
+    /** Deletes everything below the private home (settings, data folder). */
+    void clearHome();
+
+    /** Runs the message loop until the condition holds or the time runs out. */
+    bool runMessageLoopUntil (std::function<bool()> condition, int timeoutMs = 10000);
+
+    /** True when a display is available for windows. */
+    bool hasDisplay();
+}

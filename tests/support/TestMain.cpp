@@ -1,0 +1,29 @@
+// The main of every test program: a private HOME and configuration folder, the
+// servers' addresses pointed at this machine, and JUCE's message system up.
+
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace
+{
+    juce::JUCEApplicationBase* noApplication() { return nullptr; }
+}
+
+int main (int argc, char** argv)
+{
+    testing::InitGoogleTest (&argc, argv);
+
+    TestEnvironment::preparePrivateHome();
+
+    // With a creator function set, JUCE installs its own X error handlers, so
+    // harmless X errors under Xvfb do not end the test program.
+    juce::JUCEApplicationBase::createInstance = &noApplication;
+
+    const juce::ScopedJuceInitialiser_GUI juce;
+    const auto result = RUN_ALL_TESTS();
+
+    TestEnvironment::removePrivateHome();
+    return result;
+}
