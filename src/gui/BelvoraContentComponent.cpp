@@ -147,7 +147,8 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
             break;
 
         case CommandIDs::downloadDeviceData:
-            postDeviceCommand (DeviceCommandMessage::readAll);
+            if (hasActiveDevice())
+                postDeviceCommand (DeviceCommandMessage::readAll);
             break;
 
         default:
