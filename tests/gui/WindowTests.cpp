@@ -228,3 +228,32 @@ TEST_F (WindowTest, AlertButtonsAndAnswers)
         EXPECT_EQ (answer.buttons, (juce::StringArray { "OK" }));
     }
 }
+
+TEST_F (WindowTest, ConnectionLossDuringAScanIsBroadcastButChangesNoState)
+{
+    Belvora app;
+    MainAppWindow window;
+    auto* content = window.getBelvoraContentComponent();
+
+    std::vector<int> calls;
+    Listener l (calls, 1);
+    content->addChangeListener (&l);
+
+    app.setAppState (Belvora::stateScanning);
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
+    EXPECT_EQ (calls.size(), 1u);
+    EXPECT_EQ (l.last.message.code, 0x80002);
+    EXPECT_EQ (app.getAppState(), Belvora::stateScanning);
+
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateIdle);
+
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::portsChanged, 0, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+
+    // A scan's end only settles a starting or scanning application.
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+
+    content->removeChangeListener (&l);
+}
