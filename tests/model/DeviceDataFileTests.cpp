@@ -119,6 +119,7 @@ TEST (DeviceDataFile, BadFilesAreRefused)
     EXPECT_EQ (load (withTail (legacyHead ("0.1.1.0.0.0", "Vox", "0.2.0.3.41.7", caps, false), { 0, -1 })), nullptr);
     EXPECT_EQ (load (withTail (legacyHead ("0.1.1.0.136.0", "Vox", "0.2.0.3.41.7", caps, false), { -2, -1 })), nullptr);
     EXPECT_EQ (load (juce::MemoryBlock ("0.1.1.0.136.0", 13)), nullptr);
+    EXPECT_EQ (load (withTail (legacyHead ("0.1.1.0.136.0", "Vox", "0.2.0\xfb\xfb.3.41.7", caps, false), { 0, -1 })), nullptr);
     EXPECT_EQ (load (juce::MemoryBlock()), nullptr);
     EXPECT_EQ (DeviceData::loadFromFile (folder.getChildFile ("missing.mwd")), nullptr);
 
