@@ -619,7 +619,8 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
     FileHeader header;
     int32_t slotCount = 0;
 
-    if (! readFileHeader (in, header) || ! DataStream::readInt (in, slotCount) || slotCount < 0)
+    // Data without slots is written with the count -1, and reads back as such.
+    if (! readFileHeader (in, header) || ! DataStream::readInt (in, slotCount) || slotCount < -1)
         return nullptr;
 
     if (! isValidCapsBlock (header.caps) || ! isWithinFileLimits (header.caps))

@@ -144,6 +144,20 @@ TEST (DeviceDataFile, BadFilesAreRefused)
     EXPECT_EQ (load (juce::MemoryBlock (block.getData(), block.getSize() - 5)), nullptr);
 }
 
+TEST (DeviceDataFile, DataWithoutSlotsReadsBack)
+{
+    auto caps = smallCaps();
+    caps.numPresets = 0;
+    auto data = makeData (caps, {});
+    const auto file = freshFolder ("noslots").getChildFile ("unit.mwd");
+
+    ASSERT_EQ (data->saveToFile (file), DeviceData::saved);
+    auto back = DeviceData::loadFromFile (file);
+    ASSERT_NE (back, nullptr);
+    EXPECT_EQ (back->getNumSlots(), 0);
+    EXPECT_TRUE (back->getSetup().isComplete());
+}
+
 TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
 {
     auto data = makeData (smallCaps(), { 1 });
