@@ -1,5 +1,6 @@
 #include "app/BelvoraChangeListener.h"
 #include "app/DeviceInfoMessage.h"
+#include "model/DeviceData.h"
 
 #include <gtest/gtest.h>
 
@@ -84,4 +85,25 @@ TEST (ChangeInfo, Kinds)
     EXPECT_EQ (state.message.code, 0);
 
     EXPECT_EQ (ChangeInfo::forCommand (0x36000).commandId, 0x36000);
+}
+
+TEST (DeviceCommandMessage, KeepsTheDataItSendsAliveUntilTheLastCopyIsGone)
+{
+    CapsBlock caps;
+    caps.productId = 0x21;
+    caps.presetVersion = 1;
+    caps.setupVersion = 1;
+
+    auto data = std::make_shared<DeviceData> (FirmwareVersion (0, 1, 0, 0, 10, 0), caps);
+    std::weak_ptr<DeviceData> watch = data;
+
+    auto queued = std::make_unique<DeviceCommandMessage> (DeviceCommandMessage::writeAllOfData, data, juce::Array<int>());
+    data.reset(); // the sender drops its copy before the device thread gets to the command
+
+    ASSERT_FALSE (watch.expired());
+    const DeviceInfoMessage reply (DeviceInfoMessage::commandDone, *queued);
+    queued.reset();
+
+    ASSERT_FALSE (watch.expired());
+    EXPECT_EQ (reply.command.data->getCapsBlock().productId, 0x21);
 }
