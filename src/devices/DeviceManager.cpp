@@ -3,11 +3,10 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
-#include "content/ContentDownloadThread.h"
-#include "content/ContentManager.h"
 #include "devices/DeviceObject.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/JuceMidiBackend.h"
+#include "devices/ProductCatalogue.h"
 #include "devices/SimulatedUnitSet.h"
 #include "platform/Clock.h"
 
@@ -139,10 +138,12 @@ namespace
     constexpr int checkRunLimitMs = 15000;
 }
 
-DeviceManager::DeviceManager (juce::MessageListener* notificationListener, std::shared_ptr<MidiPortBackend> midiBackend)
+DeviceManager::DeviceManager (juce::MessageListener* notificationListener, std::shared_ptr<MidiPortBackend> midiBackend,
+                              std::shared_ptr<ProductCatalogue> products)
     : juce::Thread ("DeviceManager"),
       listener (notificationListener),
       backend (midiBackend != nullptr ? std::move (midiBackend) : makeDefaultBackend()),
+      catalogue (products != nullptr ? std::move (products) : std::make_shared<ProductCatalogue>()),
       queue (*this),
       entries (std::make_shared<EntryList>())
 {
@@ -360,15 +361,13 @@ void DeviceManager::rebuild()
 
     for (auto& paired : pairPorts (cachedInputNames, cachedOutputNames))
     {
-        const auto productId = DeviceObject::getProductIdOfPortName (paired.name);
+        const auto productId = catalogue->getProductIdOfPortName (paired.name);
 
         if (productId >= 0)
-            if (auto* app = Belvora::getInstance())
-                if (auto* hub = app->getNexus())
-                    hub->requestProductContent (productId);
+            catalogue->requestProductContent (productId);
 
         auto entry = std::make_unique<DeviceEntry> (std::move (paired));
-        entry->device = std::make_unique<DeviceObject> (listener, backend, entry->name, entry->inputIndex, entry->outputIndex);
+        entry->device = std::make_unique<DeviceObject> (listener, backend, catalogue, entry->name, entry->inputIndex, entry->outputIndex);
         list->push_back (std::move (entry));
     }
 
@@ -389,10 +388,8 @@ bool DeviceManager::scan()
 
     int limit = 300;
 
-    if (auto* content = Nexus::getContentManager())
-        if (auto* downloader = content->getDownloadThread())
-            if (downloader->hasQueuedProducts())
-                limit = juce::roundToInt (Belvora::getDownloadTimeout() * 10.0f);
+    if (catalogue->hasQueuedDownloads())
+        limit = juce::roundToInt (Belvora::getDownloadTimeout() * 10.0f);
 
     auto list = snapshot();
     bool allFinished = false;

@@ -17,6 +17,7 @@ class DeviceObject;
 class DeviceCaps;
 class DeviceData;
 class MidiPortBackend;
+class ProductCatalogue;
 
 /** Owns the units: pairs MIDI ports, makes one DeviceObject per pair, waits for
     their identification, runs scans and connection checks, watches the port
@@ -45,7 +46,8 @@ public:
 
     /** Without a backend the manager uses simulated units when
         BELVORA_SIMULATED_UNITS is set, else the machine's MIDI ports. */
-    explicit DeviceManager (juce::MessageListener* listener, std::shared_ptr<MidiPortBackend> backend = {});
+    explicit DeviceManager (juce::MessageListener* listener, std::shared_ptr<MidiPortBackend> backend = {},
+                            std::shared_ptr<ProductCatalogue> catalogue = {});
     ~DeviceManager() override;
 
     void run() override;
@@ -112,6 +114,7 @@ private:
 
     juce::MessageListener* const listener;
     std::shared_ptr<MidiPortBackend> backend;
+    std::shared_ptr<ProductCatalogue> catalogue;
 
     std::atomic<bool> scanComplete { false };
     std::atomic<bool> rescanNeeded { true };

@@ -3,10 +3,7 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
-#include "content/ContentDownloadThread.h"
-#include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
-#include "devices/DeviceProfiler.h"
 #include "model/DeviceData.h"
 #include "model/Preset.h"
 #include "model/SetupData.h"
@@ -17,11 +14,6 @@ using platform::Clock;
 namespace
 {
     const uint8_t makerId[] = { 0x00, 0x01, 0x38 };
-
-    juce::String squeezed (const juce::String& text)
-    {
-        return text.toLowerCase().removeCharacters (" ");
-    }
 
     bool isMessageThread()
     {
@@ -35,16 +27,18 @@ namespace
 
 //==============================================================================
 DeviceObject::DeviceObject (juce::MessageListener* ownerListener, std::shared_ptr<MidiPortBackend> midiBackend,
+                            std::shared_ptr<ProductCatalogue> products,
                             const juce::String& entryName, int inputPortIndex, int outputPortIndex)
     : juce::Thread ("DeviceObject"),
       owner (ownerListener),
       backend (std::move (midiBackend)),
+      catalogue (products != nullptr ? std::move (products) : std::make_shared<ProductCatalogue>()),
       queue (*this),
       inputIndex (inputPortIndex),
       outputIndex (outputPortIndex),
       name (entryName)
 {
-    if (getProductNameOfPortName (name).isNotEmpty())
+    if (catalogue->getProductNameOfPortName (name).isNotEmpty())
         flags |= namesProduct;
 
     queue.setState (CommandQueue::running);
@@ -54,47 +48,6 @@ DeviceObject::~DeviceObject()
 {
     stopThread (5000);
     closePorts();
-}
-
-juce::String DeviceObject::getProductNameOfPortName (const juce::String& portName)
-{
-    auto* content = Nexus::getContentManager();
-
-    if (portName.isEmpty() || content == nullptr)
-        return content == nullptr ? juce::String() : portName;
-
-    const auto ids = content->getProductIds();
-
-    for (auto id : ids)
-        if (content->getProductName (id) == portName)
-            return portName;
-
-    const auto port = squeezed (portName);
-
-    for (auto id : ids)
-    {
-        const auto product = content->getProductName (id);
-
-        if (product.isNotEmpty() && port.contains (squeezed (product)))
-            return product;
-    }
-
-    return {};
-}
-
-int DeviceObject::getProductIdOfPortName (const juce::String& portName)
-{
-    auto* content = Nexus::getContentManager();
-    const auto product = getProductNameOfPortName (portName);
-
-    if (content == nullptr || product.isEmpty())
-        return -1;
-
-    for (auto id : content->getProductIds())
-        if (content->getProductName (id) == product)
-            return id;
-
-    return -1;
 }
 
 juce::String DeviceObject::getStateText (uint32_t f)
@@ -597,32 +550,30 @@ void DeviceObject::identify()
         caps.reset();
     }
 
-    flags = scanning | identifying | (getProductNameOfPortName (name).isNotEmpty() ? namesProduct : 0u);
+    flags = scanning | identifying | (catalogue->getProductNameOfPortName (name).isNotEmpty() ? namesProduct : 0u);
     sendChangeMessage();
 
     if (openPorts())
     {
-        auto* content = Nexus::getContentManager();
-
         if (askForIdentity (SysEx::createInquiry()))
         {
-            if (content != nullptr && content->indexOfProduct (productId.load()) >= 0)
+            if (catalogue->isKnown (productId.load()))
                 readDeviceInfo();
             else
                 setFlags (unknownProduct);
         }
-        else if (content != nullptr)
+        else
         {
             auto* app = Belvora::getInstance();
             const bool scanAll = app != nullptr && app->isScanAll();
             askingEachProduct = true;
 
-            for (auto id : content->getProductIds())
+            for (auto id : catalogue->getProductIds())
             {
                 if (threadShouldExit())
                     break;
 
-                if (! scanAll && content->answersGenericIdentity (id))
+                if (! scanAll && catalogue->answersGenericIdentity (id))
                     continue;
 
                 unitTemplate = SysExTemplate (static_cast<uint8_t> (id));
@@ -678,7 +629,7 @@ void DeviceObject::readDeviceInfo()
 
     setFlags (identified, readingInfo);
 
-    auto newCaps = DeviceProfiler::createCaps (productId.load(), getVersion().build);
+    auto newCaps = catalogue->createCaps (productId.load(), getVersion().build);
     std::unique_ptr<DeviceData> newData;
 
     if (newCaps != nullptr)
@@ -693,34 +644,23 @@ void DeviceObject::readDeviceInfo()
 
 bool DeviceObject::fetchProductContent()
 {
-    auto* content = Nexus::getContentManager();
-
-    if (content == nullptr)
-        return false;
-
     const auto id = productId.load();
     const int limit = juce::roundToInt (Belvora::getDownloadTimeout() * 10.0f);
     bool waitForDownload = true;
 
-    if (! content->isProductReady (id))
-    {
-        auto* app = Belvora::getInstance();
-        auto* hub = app != nullptr ? app->getNexus() : nullptr;
-        waitForDownload = hub != nullptr && hub->requestProductContent (id) && content->isOnline();
-    }
+    if (! catalogue->isProductReady (id))
+        waitForDownload = catalogue->requestProductContent (id) && catalogue->isOnline();
 
     if (waitForDownload)
     {
-        auto* downloader = content->getDownloadThread();
-
-        for (int i = 0; downloader != nullptr && downloader->isQueued (id) && ! threadShouldExit() && i < limit - 1; ++i)
+        for (int i = 0; catalogue->isDownloadQueued (id) && ! threadShouldExit() && i < limit - 1; ++i)
             wait (Clock::scaled (100));
 
-        if (content->isOnline() && ! content->isProductReady (id))
+        if (catalogue->isOnline() && ! catalogue->isProductReady (id))
             setFlags (contentNotReady);
     }
 
-    return content->getCapsXml (id) != nullptr;
+    return catalogue->hasCapsDocument (id);
 }
 
 bool DeviceObject::checkConnection()
@@ -752,7 +692,8 @@ void DeviceObject::run()
 
     while (! threadShouldExit())
     {
-        if (queue.isEmpty() && ! hasPendingInput())
+        // A failed unit runs nothing until its queue is reset.
+        if ((queue.isEmpty() || errorCode.load() != 0) && ! hasPendingInput())
             wait (-1);
 
         if (threadShouldExit())
@@ -795,6 +736,7 @@ void DeviceObject::resetQueue()
     expectedPackets = 0;
     receivedPackets = 0;
     replyStatus = noReply;
+    notify();
 }
 
 void DeviceObject::post (int code, int value1, int value2, const juce::String& text)
@@ -1054,8 +996,11 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
                 break;
             }
 
-            if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+            if (threadShouldExit())
                 return;
+
+            if (queue.getState() == CommandQueue::abort)
+                return finishTransaction (suspend);
 
             post (DeviceInfoMessage::presetReadTryFailed, number, failures + 1);
 
@@ -1063,8 +1008,11 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
                 return finishTransaction (suspend);
         }
 
-        if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+        if (threadShouldExit())
             return;
+
+        if (queue.getState() == CommandQueue::abort)
+            return finishTransaction (suspend);
     }
 
     finishTransaction (suspend);
@@ -1224,8 +1172,11 @@ void DeviceObject::writePresets (const DeviceData& source, const juce::Array<int
             if (writePreset (*preset, number))
                 break;
 
-            if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+            if (threadShouldExit())
                 return;
+
+            if (queue.getState() == CommandQueue::abort)
+                return finishTransaction (suspend);
 
             post (DeviceInfoMessage::presetWriteTryFailed, number, failures + 1, preset->getName());
 
@@ -1238,8 +1189,11 @@ void DeviceObject::writePresets (const DeviceData& source, const juce::Array<int
                 return finishTransaction (suspend);
         }
 
-        if (queue.getState() == CommandQueue::abort || threadShouldExit())
+        if (threadShouldExit())
             return;
+
+        if (queue.getState() == CommandQueue::abort)
+            return finishTransaction (suspend);
     }
 
     finishTransaction (suspend);
@@ -1287,7 +1241,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
 
         if (! retryAfterFailure (failures))
         {
-            if (errorCode.load() != errorConnectionLost)
+            if (errorCode.load() != errorConnectionLost && queue.getState() != CommandQueue::abort && ! threadShouldExit())
                 fail (errorInternal);
 
             break;
@@ -1396,10 +1350,9 @@ bool DeviceObject::loadDataFile (const juce::String& path)
 juce::XmlElement* DeviceObject::createDeviceListEntry() const
 {
     auto* element = new juce::XmlElement ("device");
-    auto* content = Nexus::getContentManager();
     const auto date = getManufactureDate();
 
-    element->setAttribute ("name", content != nullptr ? content->getProductName (productId.load()) : juce::String());
+    element->setAttribute ("name", catalogue->getProductName (productId.load()));
     element->setAttribute ("id", productId.load());
     element->setAttribute ("activated", 0);
     element->setAttribute ("detection", juce::String (juce::Time::currentTimeMillis()));

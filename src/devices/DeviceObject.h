@@ -3,6 +3,7 @@
 #include "app/DeviceCommandMessage.h"
 #include "devices/CommandQueue.h"
 #include "devices/MidiPortBackend.h"
+#include "devices/ProductCatalogue.h"
 #include "model/FirmwareVersion.h"
 #include "model/SysEx.h"
 #include "model/SysExTemplate.h"
@@ -62,16 +63,9 @@ public:
     static constexpr int maxTries = 10;
 
     DeviceObject (juce::MessageListener* owner, std::shared_ptr<MidiPortBackend> backend,
+                  std::shared_ptr<ProductCatalogue> catalogue,
                   const juce::String& name, int inputIndex, int outputIndex);
     ~DeviceObject() override;
-
-    /** The catalogue product a port name names: the name itself when it equals a
-        product name (or is empty), else the first product whose name, lower-cased
-        without spaces, is part of it; empty when none. */
-    static juce::String getProductNameOfPortName (const juce::String& portName);
-
-    /** Product id of that product, -1 when the name names none. */
-    static int getProductIdOfPortName (const juce::String& portName);
 
     /** The text shown for a flag word. */
     static juce::String getStateText (uint32_t flags);
@@ -156,6 +150,7 @@ private:
 
     juce::MessageListener* const owner;
     std::shared_ptr<MidiPortBackend> backend;
+    std::shared_ptr<ProductCatalogue> catalogue;
 
     mutable std::mutex dataLock;          // guards the two pointers below
     std::unique_ptr<DeviceCaps> caps;

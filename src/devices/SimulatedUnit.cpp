@@ -141,6 +141,7 @@ void SimulatedUnit::setFaults (const Faults& newFaults)
 {
     const std::lock_guard guard (lock);
     faults = newFaults;
+    readFaultsAnswered = 0;
     writesAnsweredWithFault = 0;
     firmwareFaultsAnswered = 0;
 }
@@ -450,18 +451,27 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip, spoil;
+    int skip = -1, spoil = -1, offset = 0;
 
     {
         const std::lock_guard guard (lock);
-        skip = faults.skipPacketIndexOfPreset;
-        spoil = faults.badChecksumOfPreset;
+
+        if (readFaultsAnswered < faults.readFaultRepeats && (faults.skipPacketIndexOfPreset == number || faults.badChecksumOfPreset == number))
+        {
+            skip = faults.skipPacketIndexOfPreset;
+            spoil = faults.badChecksumOfPreset;
+            ++readFaultsAnswered;
+        }
+
+        offset = faults.headerNumberOffset;
     }
 
     if (preset == nullptr)
         return replyStatus (2);
 
-    reply (SysEx::createPresetHeader (preset->getNameBlock(), static_cast<uint8_t> (profile.productId)));
+    auto header = preset->getNameBlock();
+    header.number += offset;
+    reply (SysEx::createPresetHeader (header, static_cast<uint8_t> (profile.productId)));
 
     for (int i = 0; i < preset->getNumMidiMessages(); ++i)
     {
@@ -485,12 +495,17 @@ void SimulatedUnit::sendPreset (int number)
 void SimulatedUnit::sendSetup()
 {
     auto copy = getSetup();
-    bool spoil, skip;
+    bool spoil = false, skip = false;
 
     {
         const std::lock_guard guard (lock);
-        spoil = faults.badSetupChecksum;
-        skip = faults.skipSetupPacket;
+
+        if (readFaultsAnswered < faults.readFaultRepeats && (faults.badSetupChecksum || faults.skipSetupPacket))
+        {
+            spoil = faults.badSetupChecksum;
+            skip = faults.skipSetupPacket;
+            ++readFaultsAnswered;
+        }
     }
 
     for (int i = 0; i < copy->getNumMidiMessages(); ++i)

@@ -48,6 +48,8 @@ public:
         int badChecksumOfPreset = -1;            // spoils the first packet's checksum
         bool badSetupChecksum = false;
         bool skipSetupPacket = false;
+        int readFaultRepeats = 1000000;          // how many reads get the faults above
+        int headerNumberOffset = 0;              // a preset header names another slot
         int replyDelayMs = 0;                    // every reply comes this late
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages
         bool foreignMessages = false;            // a foreign maker's message before each reply
@@ -120,6 +122,7 @@ private:
     int receivedCount = 0;
     int writesAnsweredWithFault = 0;
     int firmwareFaultsAnswered = 0;
+    int readFaultsAnswered = 0;
 
     // Firmware transfer, handled on the unit's thread only.
     bool firmwareMode = false;
