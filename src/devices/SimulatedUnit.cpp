@@ -204,6 +204,18 @@ int SimulatedUnit::countReceived (int command) const
     return count;
 }
 
+int SimulatedUnit::getNumReceived() const
+{
+    const std::lock_guard guard (lock);
+    return receivedCount;
+}
+
+int SimulatedUnit::getNumSent() const
+{
+    const std::lock_guard guard (lock);
+    return sentCount;
+}
+
 void SimulatedUnit::clearLog()
 {
     const std::lock_guard guard (lock);
@@ -303,6 +315,7 @@ void SimulatedUnit::reply (const juce::MidiMessage& message)
             return;
 
         port = inputPort;
+        ++sentCount;
         delay = faults.replyDelayMs;
         foreign = faults.foreignMessages;
     }

@@ -76,6 +76,8 @@ public:
     /** Every message received so far, in order. */
     juce::Array<juce::MidiMessage> getLog() const;
     int countReceived (int command) const;
+    int getNumReceived() const;
+    int getNumSent() const;
     void clearLog();
 
     /** The unit's stored presets and setup. */
@@ -120,6 +122,7 @@ private:
     std::unique_ptr<SetupData> incomingSetup;
     bool suspended = false;
     int receivedCount = 0;
+    int sentCount = 0;
     int writesAnsweredWithFault = 0;
     int firmwareFaultsAnswered = 0;
     int readFaultsAnswered = 0;
