@@ -152,6 +152,7 @@ int main (int argc, char** argv)
     juce::JUCEApplicationBase::createInstance = &noApplication;
     const juce::ScopedJuceInitialiser_GUI juce;
     Belvora::configureAppProperties();
+    Belvora::getAppProperties().getUserSettings();
 
     benchmark::Initialize (&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

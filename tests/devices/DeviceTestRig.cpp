@@ -126,7 +126,9 @@ DeviceRig::DeviceRig (std::vector<SimulatedUnit::Profile> catalogueProducts)
     : backend (std::make_shared<VirtualMidiBackend>()),
       catalogue (std::make_shared<TestCatalogue> (std::move (catalogueProducts)))
 {
-    static const bool configured = [] { Belvora::configureAppProperties(); return true; }();
+    // The settings file opens on first use; open it here, as start-up does,
+    // before unit threads read settings.
+    static const bool configured = [] { Belvora::configureAppProperties(); Belvora::getAppProperties().getUserSettings(); return true; }();
     (void) configured;
     platform::Clock::setScale (0.05);
 }
