@@ -279,7 +279,8 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
         return nullptr;
 
     juce::XmlDocument document (text);
-    return document.getDocumentElement();
+    auto root = document.getDocumentElement();
+    return document.getLastParseError().isEmpty() ? std::move (root) : nullptr;
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes)
