@@ -75,7 +75,7 @@ public:
     SimulatedUnit& addUnit (const SimulatedUnit::Profile& profile);
     SimulatedUnit& unit (int index) { return *units[static_cast<size_t> (index)]; }
 
-    /** Makes and starts the manager (once). */
+    /** Makes and starts the manager (once); without a catalogue the manager uses the program's. */
     DeviceManager& start();
 
     /** Runs a scan; true when every unit identified in time. */
