@@ -75,3 +75,31 @@ TEST_F (SampleContent, UnitsAreIdentifiedAndReadThroughTheProgramsCatalogue)
     EXPECT_TRUE (rig.manager->getActiveDeviceData()->getSetup().isComplete());
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getProductName(), "Vesper");
 }
+
+TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
+{
+    DeviceRig rig;
+    rig.catalogue.reset();
+    rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    ASSERT_TRUE (rig.scan());
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no active unit
+    ASSERT_TRUE (rig.manager->setActiveDevice (0));
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no file yet
+
+    const juce::File folder (rig.manager->getActiveDeviceDataFolder());
+    ASSERT_TRUE (folder.createDirectory());
+
+    auto saved = rig.manager->getActiveDeviceData()->clone (true);
+    saved->setPreset (4, SimulatedUnit::makePreset (saved->getCapsBlock(), 4, 2, "Kept"));
+    ASSERT_EQ (saved->saveWorkingFile (folder, false), DeviceData::saved);
+
+    ASSERT_TRUE (rig.manager->loadActiveDeviceSyncFile());
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+
+    // A file of another product does not fit the unit's data.
+    auto quill = SimulatedUnit::sampleProfile (0x1A);
+    DeviceData other (quill.version, quill.caps);
+    ASSERT_EQ (other.saveWorkingFile (folder, false), DeviceData::saved);
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+}
