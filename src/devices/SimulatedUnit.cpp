@@ -528,7 +528,7 @@ void SimulatedUnit::sendSetup()
 
         auto packet = *copy->getMidiMessage (i);
 
-        if (spoil && i == 0)
+        if (spoil && i == copy->getNumMidiMessages() - 1)
         {
             juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
             auto* raw = static_cast<uint8_t*> (bytes.getData());

@@ -46,7 +46,7 @@ public:
         int firmwareStatusRepeats = 1000000;
         int skipPacketIndexOfPreset = -1;        // leaves out the second packet of that preset
         int badChecksumOfPreset = -1;            // spoils the first packet's checksum
-        bool badSetupChecksum = false;
+        bool badSetupChecksum = false;           // spoils the last setup packet's checksum
         bool skipSetupPacket = false;
         int readFaultRepeats = 1000000;          // how many reads get the faults above
         int headerNumberOffset = 0;              // a preset header names another slot
