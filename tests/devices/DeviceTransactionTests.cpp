@@ -322,7 +322,7 @@ TEST (DeviceFirmware, RejectedPacketsAreSentAgainThenTheUnitReboots)
 {
     Connected rig;
     ASSERT_TRUE (rig.connected);
-    rig.unit (0).setFaults ({ .firmwareStatusForPacket = { { 2, 0 } }, .firmwareStatusRepeats = 3, .buildAfterUpdate = 150 });
+    rig.unit (0).setFaults ({ .firmwareStatusForPacket = { { 2, 0 } }, .firmwareStatusRepeats = 3, .replyDelayMs = 100, .buildAfterUpdate = 150 });
 
     juce::Array<juce::MidiMessage> image;
     ASSERT_TRUE (SysEx::readFile (juce::File (BELVORA_TEST_DATA_DIR "/devices/firmware.syx"), image));
@@ -331,7 +331,11 @@ TEST (DeviceFirmware, RejectedPacketsAreSentAgainThenTheUnitReboots)
     for (auto& m : image)
         list->add (new juce::MidiMessage (m));
 
+    const auto repliesBefore = rig.unit (0).getNumSent();
     EXPECT_EQ (rig.run (Cmd (std::move (list), {})), Info::commandDone);
+
+    // Every attempt waited for its own status: all were answered before the end.
+    EXPECT_EQ (rig.unit (0).getNumSent() - repliesBefore, image.size() - 1 + 3);
     EXPECT_EQ (rig.log.count (Info::firmwarePacketSent), image.size() - 1);
     EXPECT_EQ (rig.log.count (Info::firmwarePacketResent), 3);
     EXPECT_EQ (rig.log.notes()[0].value1, 2);
