@@ -2,7 +2,6 @@
 
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
-#include "app/Nexus.h"
 #include "devices/DeviceCaps.h"
 #include "model/DeviceData.h"
 #include "model/Preset.h"
