@@ -165,18 +165,12 @@ TEST_F (CatalogueRules, TargetNamesAreLookedUpAndUnusableRulesFiltered)
     const auto cross = ConversionRule::parse (vesper, *juce::parseXML ("<preset name='Quill Duo' script='q.js'/>"), "/js", &content);
     EXPECT_EQ (cross.targetProductId, quill);
 
-    server.setAnswer ("/Belvora2/Vesper/rules.xml", LocalServer::Answer::text (
-        "<CONVERSION_RULES><preset source='1' target='2' script='${S}/ok.js'/><preset source='-1' target='2' script='${S}/neg.js'/>"
-        "<preset source='1' target='2' name='Nobody' script='${S}/nobody.js'/><setup source='1' target='2' script='${S}/missing.js'/>"
-        "<note script='x'/><preset source='1' target='3'/></CONVERSION_RULES>"));
     for (auto name : { "ok.js", "neg.js", "nobody.js" })
         server.setAnswer (juce::String ("/s/") + name, LocalServer::Answer::text ("// script"));
     server.setAnswer ("/s/missing.js", LocalServer::Answer::error (404));
 
     auto& next = startCatalogue();
     ASSERT_TRUE (next.prepareProductContent (vesper));
-    juce::File (Belvora::getUserDataFolder()).getChildFile ("Vesper/rules.xml").replaceWithText (
-        juce::File (Belvora::getUserDataFolder()).getChildFile ("Vesper/rules.xml").loadFileAsString());
 
     struct Idle : juce::Thread { Idle() : Thread ("t") {} void run() override {} } worker;
     server.setAnswer ("/Belvora2/Vesper/rules.xml", LocalServer::Answer::text (
