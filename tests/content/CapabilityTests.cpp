@@ -2,9 +2,12 @@
 
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
-#include "devices/FactoryBank.h"
+#include "model/FactoryBank.h"
 
 #include <juce_cryptography/juce_cryptography.h>
+
+#include <array>
+#include <cstring>
 
 using Capabilities = ContentFixture;
 
@@ -137,6 +140,13 @@ TEST_F (Capabilities, VariantNamesBySerial)
 TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
 {
     const auto md5 = [] (const char* text) { return juce::MD5 (juce::String (text).toUTF8()); };
+    const auto digest = [&md5] (const char* text)
+    {
+        std::array<uint8_t, 16> bytes {};
+        const auto raw = md5 (text).getRawChecksumData();
+        std::memcpy (bytes.data(), raw.getData(), bytes.size());
+        return bytes;
+    };
 
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::text (
         "<CAPS><baseDefinition><features numPresets='4'/></baseDefinition>"
@@ -151,19 +161,22 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
 
     const auto bank = DeviceProfiler::createFactoryBank (vesper, 7);
     ASSERT_EQ (bank->getNumPresets(), 4);
-    EXPECT_TRUE (bank->isFactoryPreset (1, md5 ("one")));
-    EXPECT_TRUE (bank->isFactoryPreset (4, md5 ("four")));   // the last number of the bank
-    EXPECT_FALSE (bank->isFactoryPreset (5, md5 ("five")));
-    EXPECT_FALSE (bank->isFactoryPreset (0, md5 ("zero")));
-    EXPECT_FALSE (bank->isFactoryPreset (2, md5 ("two")));
-    EXPECT_FALSE (bank->isFactoryPreset (1, md5 ("four")));
+    EXPECT_TRUE (bank->isFactoryPreset (1, digest ("one")));
+    EXPECT_TRUE (bank->isFactoryPreset (4, digest ("four")));   // the last number of the bank
+    EXPECT_FALSE (bank->isFactoryPreset (5, digest ("five")));
+    EXPECT_FALSE (bank->isFactoryPreset (0, digest ("zero")));
+    EXPECT_FALSE (bank->isFactoryPreset (2, digest ("two")));
+    EXPECT_FALSE (bank->isFactoryPreset (1, digest ("four")));
 
-    EXPECT_EQ (DeviceProfiler::createFactoryBank (vesper, 0)->getChecksum (1), "");
+    EXPECT_EQ (DeviceProfiler::createFactoryBank (vesper, 0)->getEntry (1), "");
 
     FactoryBank upper (2);
-    upper.setChecksum (1, md5 ("one").toHexString().toUpperCase());
-    EXPECT_FALSE (upper.isFactoryPreset (1, md5 ("one")));
-    EXPECT_EQ (FactoryBank (1 << 30).getNumPresets(), FactoryBank::maxPresets);
+    upper.setEntry (1, md5 ("one").toHexString().toUpperCase());
+    EXPECT_FALSE (upper.isFactoryPreset (1, digest ("one")));
+
+    // A document's preset count does not size the bank beyond 14-bit numbers.
+    const auto huge = juce::parseXML ("<CAPS><baseDefinition><features numPresets='2000000000'/></baseDefinition></CAPS>");
+    EXPECT_EQ (DeviceProfiler::createFactoryBankFrom (huge.get(), vesper, 1)->getNumPresets(), 16384);
 }
 
 TEST (VersionTexts, ReleaseKindsAndParts)
