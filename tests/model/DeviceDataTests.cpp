@@ -171,7 +171,7 @@ TEST (DeviceData, FactoryReferenceAndChanges)
     EXPECT_FALSE (data->isPresetDifferent (3));
 
     FactoryBank bank (caps.numPresets);
-    bank.setChecksum (1, data->getPreset (1)->getMD5String());
+    bank.setEntry (1, data->getPreset (1)->getMD5String());
     DeviceData withBank (FirmwareVersion(), caps, &bank);
     withBank.setPreset (1, std::make_unique<Preset> (*data->getPreset (1)));
     withBank.copyPresetTo (2, 1, withBank);
