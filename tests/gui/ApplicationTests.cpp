@@ -8,7 +8,10 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -48,13 +51,23 @@ namespace
 
             Belvora::releaseAppProperties();
             TestEnvironment::clearHome();
+
+            // The sample content stands in for the maker's server, one simulated unit for the MIDI ports.
+            ASSERT_TRUE (server.start());
+            ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
+            ::setenv ("BELVORA_SIMULATED_UNITS", "1", 1);
         }
 
         void TearDown() override
         {
             Nexus::simulateStartupFailureAt (Nexus::StartupStep::none);
             Belvora::releaseAppProperties();
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+            ::unsetenv ("BELVORA_SIMULATED_UNITS");
+            server.stop();
         }
+
+        LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
 
         static juce::PropertiesFile& settings()
         {
@@ -171,8 +184,12 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
 
     int expected = 0;
     for (auto& c : recorder.seen)
+    {
         if (c.kind == ChangeInfo::notification && c.message.code == 0x70000)
+        {
             EXPECT_EQ (c.message.value1, expected++);
+        }
+    }
 
     EXPECT_EQ (recorder.count (ChangeInfo::commandInvoked, CommandIDs::scanForDevices), 0);
 
