@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DeviceCommandMessage.h"
+#include "model/FirmwareVersion.h"
 
 #include <juce_core/juce_core.h>
 #include <juce_events/juce_events.h>
@@ -21,6 +22,13 @@ public:
 
     /** Index of the active unit, -1 when none. */
     int getActiveIndex() const { return activeIndex.load(); }
+
+    // Queries of the units (stand-in: no unit is ever found).
+    int getDeviceProductId (int) const                { return 255; }
+    int getDeviceSerial (int) const                   { return -1; }
+    FirmwareVersion getDeviceVersion (int) const      { return {}; }
+    juce::String getActiveDeviceDisplayName() const   { return {}; }
+    bool isDeviceConnected (int, int) const           { return false; }
 
     void run() override;
     void handleMessage (const juce::Message& message) override;
