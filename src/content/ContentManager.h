@@ -13,6 +13,11 @@ public:
     ~ContentManager();
 
     juce::String getProductName (int productId) const;
+    uint8_t getProductIdForName (const juce::String& name) const;
+
+    /** The last part of an address (after its last "/" or "\\"), usable as one file
+        name in a cache folder; empty when there is none or it is "." or "..". */
+    static juce::String getFileNameOfAddress (const juce::String& address);
     int indexOfProduct (int productId) const;
 
     bool isOnline() const;

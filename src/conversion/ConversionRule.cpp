@@ -1,0 +1,43 @@
+#include "conversion/ConversionRule.h"
+
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
+
+namespace
+{
+    int kindOfTag (const juce::String& tag)
+    {
+        if (tag == "preset") return ConversionRule::presetData;
+        if (tag == "setup")  return ConversionRule::setupData;
+        return ConversionRule::otherData;
+    }
+
+    uint8_t productIdForName (const juce::String& name)
+    {
+        auto* content = Nexus::getContentManager();
+        return content != nullptr ? content->getProductIdForName (name) : (uint8_t) 255;
+    }
+}
+
+ConversionRule ConversionRule::parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath)
+{
+    ConversionRule rule;
+    rule.kind = kindOfTag (element.getTagName());
+    rule.sourceProductId = productId;
+    rule.sourceVersion = element.getIntAttribute ("source", -1);
+
+    const auto targetName = element.getStringAttribute ("name");
+    rule.targetProductId = targetName.isEmpty() ? productId : productIdForName (targetName);
+
+    rule.targetVersion = element.getIntAttribute ("target", -1);
+    rule.cost = element.getIntAttribute ("cost", 1);
+    rule.script = element.getStringAttribute ("script");
+
+    // A script address whose last part cannot be a file name of the folder
+    // leaves the file empty, and the catalogue drops the rule.
+    const auto name = ContentManager::getFileNameOfAddress (rule.script);
+    if (name.isNotEmpty())
+        rule.scriptFile = scriptFolderPath + juce::File::getSeparatorString() + name;
+
+    return rule;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+/** One conversion rule of a product's rule document: converts one kind of data
+    from a (product, format version) pair to another with one script. Also used
+    as one step of a conversion chain. */
+struct ConversionRule
+{
+    enum Kind
+    {
+        presetData = 1,
+        setupData  = 2,
+        otherData  = 3
+    };
+
+    int32_t kind = otherData;
+    uint8_t sourceProductId = 255;
+    int32_t sourceVersion = 0;
+    uint8_t targetProductId = 255;
+    int32_t targetVersion = 0;
+    int32_t cost = 0;
+    juce::String script;       // the document's address of the script
+    juce::String scriptFile;   // full path of the local copy
+
+    /** Reads one child element of a "CONVERSION_RULES" document of the given product;
+        the script's local copy lies in scriptFolderPath. */
+    static ConversionRule parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath);
+
+    bool operator== (const ConversionRule&) const = default;
+};
