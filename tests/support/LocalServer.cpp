@@ -89,10 +89,13 @@ namespace
         return record;
     }
 
+    // Served XML documents name their files by absolute address; the token
+    // stands for this server's own address, which changes with the port.
+    const char* const serverToken = "${SERVER}";
+
     juce::String contentTypeFor (const juce::File& file)
     {
         const auto ext = file.getFileExtension().toLowerCase();
-        if (ext == ".xml")  return "text/xml";
         if (ext == ".js")   return "application/javascript";
         if (ext == ".png")  return "image/png";
         if (ext == ".zip")  return "application/zip";
@@ -179,7 +182,7 @@ struct LocalServer::Impl
             return answerScripted (scripted, res);
 
         if (req.method == "GET" || req.method == "HEAD")
-            return answerFile (folder, req.path, res);
+            return answerFile (folder, req.path, "http://127.0.0.1:" + juce::String (port), res);
 
         res.status = 200;
     }
@@ -236,7 +239,7 @@ struct LocalServer::Impl
             });
     }
 
-    static void answerFile (const juce::File& folder, const std::string& path, httplib::Response& res)
+    static void answerFile (const juce::File& folder, const std::string& path, const juce::String& baseUrl, httplib::Response& res)
     {
         const auto relative = juce::String::fromUTF8 (path.data(), (int) path.size()).trimCharactersAtStart ("/");
         const auto file = folder.getChildFile (relative);
@@ -248,9 +251,17 @@ struct LocalServer::Impl
             return;
         }
 
+        res.status = 200;
+
+        if (file.hasFileExtension ("xml"))
+        {
+            const auto text = file.loadFileAsString().replace (serverToken, baseUrl);
+            res.set_content (text.toStdString(), "text/xml");
+            return;
+        }
+
         juce::MemoryBlock data;
         file.loadFileAsData (data);
-        res.status = 200;
         res.set_content (static_cast<const char*> (data.getData()), data.getSize(), contentTypeFor (file).toStdString());
     }
 };

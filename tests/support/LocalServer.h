@@ -11,7 +11,8 @@
     without the maker's servers. It serves a folder tree for GET, answers POST
     with an empty 200, records every request in order, and lets a test script
     the answer of any path (a fixed body, an error status, a delay, a body cut
-    short, or no answer at all). */
+    short, or no answer at all). In served ".xml" files the text "${SERVER}"
+    is replaced by the server's address, so documents can name other files. */
 class LocalServer
 {
 public:

@@ -1,0 +1,3 @@
+// Conversion step quill_duo_setup_1_to_2 of the sample content.
+// Placeholder: leaves the data as it is.
+var converted = 1;
