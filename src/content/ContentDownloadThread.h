@@ -6,4 +6,6 @@ class ContentDownloadThread
 {
 public:
     void requestDownload (int productId);
+    bool isQueued (int) const { return false; }
+    bool hasQueuedProducts() const { return false; }
 };

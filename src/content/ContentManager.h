@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <memory>
+
 class ContentDownloadThread;
 
 /** The content catalogue: products, their documents and the download queue.
@@ -12,6 +14,9 @@ public:
     ContentManager();
     ~ContentManager();
 
+    juce::Array<uint8_t> getProductIds() const { return {}; }
+    bool answersGenericIdentity (int) const { return false; }
+    std::shared_ptr<const juce::XmlElement> getCapsXml (int) const { return {}; }
     juce::String getProductName (int productId) const;
     uint8_t getProductIdForName (const juce::String& name) const;
 
