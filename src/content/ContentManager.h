@@ -17,6 +17,7 @@ public:
     juce::Array<uint8_t> getProductIds() const { return {}; }
     bool answersGenericIdentity (int) const { return false; }
     std::shared_ptr<const juce::XmlElement> getCapsXml (int) const { return {}; }
+    bool isFirmwareUpdateAvailable (int, int) const { return false; }
     juce::String getProductName (int productId) const;
     uint8_t getProductIdForName (const juce::String& name) const;
 
