@@ -47,6 +47,9 @@ EventTracker::EventTracker (const Setup& setup)
       trackingEnabled (! setup.developerMode),
       newInstallation (setup.newInstallation)
 {
+    // The settings open lazily; make sure that happens here, on the creating
+    // thread, and not in two threads at once once events arrive.
+    isOptedIn();
     startThread (juce::Thread::Priority::low);
 }
 
