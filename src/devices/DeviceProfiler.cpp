@@ -6,43 +6,264 @@
 #include "content/EventDeviceActivation.h"
 #include "content/EventLogUserDevice.h"
 #include "content/EventTracker.h"
+#include "devices/DeviceCaps.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
+#include "model/FactoryBank.h"
 
 namespace
 {
-    const juce::Identifier rootTag ("DEVICE_MANAGER");
-    const juce::Identifier deviceTag ("device");
-    const juce::Identifier nameAttribute ("name");
-    const juce::Identifier idAttribute ("id");
-    const juce::Identifier activatedAttribute ("activated");
-    const juce::Identifier detectionAttribute ("detection");
-    const juce::Identifier versionAttribute ("version");
-    const juce::Identifier serialAttribute ("serial");
-    const juce::Identifier manufactureAttribute ("manufacture");
+    constexpr int maxFactoryPresets = 16384;
+
+    std::shared_ptr<const juce::XmlElement> capsDocumentOf (int productId)
+    {
+        auto* content = Nexus::getContentManager();
+        return content != nullptr ? content->getCapsXml (productId) : nullptr;
+    }
+
+    const juce::XmlElement* featuresOf (const juce::XmlElement* parent)
+    {
+        return parent != nullptr ? parent->getChildByName ("features") : nullptr;
+    }
+
+    const juce::XmlElement* baseFeaturesOf (const juce::XmlElement* doc)
+    {
+        return doc != nullptr ? featuresOf (doc->getChildByName ("baseDefinition")) : nullptr;
+    }
+
+    // A build range; an end of -1 is open.
+    bool rangeHolds (const juce::XmlElement& range, int build)
+    {
+        const auto start = range.getIntAttribute ("start");
+        const auto end = range.getIntAttribute ("end");
+        return start <= build && (end == -1 || build <= end);
+    }
+
+    // Serial ranges compare as unsigned 32-bit numbers, so -1 is the largest serial.
+    uint32_t serialAttribute (const juce::XmlElement& e, const char* name)
+    {
+        return (uint32_t) e.getStringAttribute (name).getLargeIntValue();
+    }
+
+    int leadingValue (const juce::String& text)
+    {
+        return text.trimStart().getIntValue();
+    }
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCaps (int productId, int build)
+{
+    return createCapsFrom (capsDocumentOf (productId).get(), productId, build);
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsFrom (const juce::XmlElement* doc, int productId, int build)
+{
+    const auto* base = baseFeaturesOf (doc);
+    const juce::XmlElement* profile = nullptr;
+    int start = 0, end = build;
+
+    if (doc != nullptr)
+    {
+        for (auto* candidate : doc->getChildWithTagNameIterator ("buildProfile"))
+        {
+            auto* range = candidate->getChildByName ("range");
+            if (range == nullptr)
+                continue;
+
+            start = range->getIntAttribute ("start");
+            end = range->getIntAttribute ("end");
+            if (end == -1)
+                end = build;
+
+            if (start <= build && build <= end)
+            {
+                profile = featuresOf (candidate);
+                break;
+            }
+        }
+    }
+
+    return std::make_unique<DeviceCaps> (base, profile, (uint8_t) productId, start, end);
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersions (int productId, int kind, int version)
+{
+    return createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersionsFrom (const juce::XmlElement* doc, int productId, int kind, int version)
+{
+    if (kind != 1 && kind != 2)
+        return nullptr;
+
+    const juce::String key (kind == 1 ? "presetVersion" : "setupVersion");
+    const auto* base = baseFeaturesOf (doc);
+    const auto baseValue = base != nullptr ? base->getIntAttribute (key) : 0;
+
+    if (doc != nullptr)
+    {
+        for (auto* candidate : doc->getChildWithTagNameIterator ("buildProfile"))
+        {
+            auto* range = candidate->getChildByName ("range");
+            if (range == nullptr)
+                continue;
+
+            const auto* features = featuresOf (candidate);
+            const auto value = features != nullptr ? features->getIntAttribute (key) : 0;
+
+            if (value == version || (value == 0 && baseValue == version))
+            {
+                const auto start = range->getIntAttribute ("start");
+                const auto end = range->getIntAttribute ("end");
+                return std::make_unique<DeviceCaps> (base, features, (uint8_t) productId, start, end == -1 ? start : end);
+            }
+        }
+    }
+
+    return std::make_unique<DeviceCaps> (base, nullptr, (uint8_t) productId, 0, 0);
+}
+
+juce::String DeviceProfiler::getProductDisplayName (int productId, uint32_t serial)
+{
+    auto* content = Nexus::getContentManager();
+    const auto name = content != nullptr ? content->getProductName (productId) : juce::String();
+    const auto variant = getVariantName (capsDocumentOf (productId).get(), serial);
+    return variant.isNotEmpty() ? variant : name;
+}
+
+juce::String DeviceProfiler::getVariantName (const juce::XmlElement* doc, uint32_t serial)
+{
+    auto* variants = doc != nullptr ? doc->getChildByName ("productVariants") : nullptr;
+
+    if (variants == nullptr)
+        return {};
+
+    for (auto* range : variants->getChildWithTagNameIterator ("range"))
+        if (serialAttribute (*range, "start") <= serial && serial <= serialAttribute (*range, "end"))
+            return range->getStringAttribute ("displayName");
+
+    return {};
+}
+
+std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (int productId, int build)
+{
+    return createFactoryBankFrom (capsDocumentOf (productId).get(), productId, build);
+}
+
+std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBankFrom (const juce::XmlElement* doc, int productId, int build)
+{
+    const juce::XmlElement* chosen = nullptr;
+
+    if (doc != nullptr)
+    {
+        for (auto* bank : doc->getChildWithTagNameIterator ("factoryBank"))
+        {
+            auto* range = bank->getChildByName ("range");
+            if (range != nullptr && rangeHolds (*range, build))
+            {
+                chosen = bank;
+                break;
+            }
+        }
+    }
+
+    // Preset numbers travel as 14-bit values: a larger count in a document is
+    // not a bank to allocate.
+    const auto numPresets = juce::jlimit (0, maxFactoryPresets, createCapsFrom (doc, productId, build)->caps.numPresets);
+    auto bank = std::make_unique<FactoryBank> (numPresets);
+
+    if (chosen == nullptr)
+        return bank;
+
+    for (auto* preset : chosen->getChildWithTagNameIterator ("preset"))
+    {
+        const auto md5 = preset->getStringAttribute ("md5");
+
+        if (md5.length() == 32)
+            bank->setEntry (preset->getIntAttribute ("number"), md5);
+    }
+
+    return bank;
+}
+
+FirmwareVersion DeviceProfiler::parseVersionText (const juce::String& text)
+{
+    auto rest = text.trim().toLowerCase();
+    int kind = 0;
+
+    if (rest.startsWith ("a"))
+    {
+        kind = 2;
+        rest = rest.substring (1).trim();
+    }
+    else if (rest.startsWith ("b"))
+    {
+        kind = 1;
+        rest = rest.substring (1).trim();
+    }
+    else if (rest.startsWith ("demo"))
+    {
+        kind = 3;
+        rest = rest.substring (4).trim();
+    }
+
+    const auto major = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
+    rest = rest.fromFirstOccurrenceOf (".", false, false);
+
+    const auto minor = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
+    rest = rest.fromFirstOccurrenceOf (".", false, false);
+
+    const auto end = rest.indexOfAnyOf (" .b");
+    const auto revision = end >= 0 ? leadingValue (rest.substring (0, end)) : 0;
+
+    const auto buildAt = rest.indexOf ("build");
+    const auto build = leadingValue (rest.substring (buildAt >= 0 ? buildAt + 5 : 5));
+
+    return FirmwareVersion (kind, major, minor, revision, build);
+}
+
+DeviceProfiler::Date DeviceProfiler::parseManufactureDate (const juce::String& text)
+{
+    return { text.substring (0, 4).getIntValue(), text.substring (5, 7).getIntValue(), text.substring (8, 10).getIntValue() };
+}
+
+//==============================================================================
+// The known-device list.
+
+namespace
+{
+    const juce::Identifier listRootTag ("DEVICE_MANAGER");
+    const juce::Identifier listDeviceTag ("device");
+    const juce::Identifier listNameAttribute ("name");
+    const juce::Identifier listIdAttribute ("id");
+    const juce::Identifier listActivatedAttribute ("activated");
+    const juce::Identifier listDetectionAttribute ("detection");
+    const juce::Identifier listVersionAttribute ("version");
+    const juce::Identifier listSerialAttribute ("serial");
+    const juce::Identifier listManufactureAttribute ("manufacture");
 
     constexpr int noProduct = 255;
     constexpr int identifiedFlag = 0x8;
 
-    int productIdOf (const juce::XmlElement& e)   { return e.getIntAttribute (idAttribute, noProduct); }
-    int serialOf (const juce::XmlElement& e)      { return e.getIntAttribute (serialAttribute, 0); }
-    bool isActivated (const juce::XmlElement& e)  { return e.getBoolAttribute (activatedAttribute, false); }
+    int productIdOf (const juce::XmlElement& e)   { return e.getIntAttribute (listIdAttribute, noProduct); }
+    int serialOf (const juce::XmlElement& e)      { return e.getIntAttribute (listSerialAttribute, 0); }
+    bool isActivated (const juce::XmlElement& e)  { return e.getBoolAttribute (listActivatedAttribute, false); }
 
     FirmwareVersion versionOf (const juce::XmlElement& e)
     {
-        return FirmwareVersion::fromString (e.getStringAttribute (versionAttribute));
+        return FirmwareVersion::fromString (e.getStringAttribute (listVersionAttribute));
     }
 
     juce::int64 detectionOf (const juce::XmlElement& e)
     {
-        return e.getStringAttribute (detectionAttribute).getLargeIntValue();
+        return e.getStringAttribute (listDetectionAttribute).getLargeIntValue();
     }
 
     std::unique_ptr<juce::XmlElement> readListFile()
     {
-        auto xml = juce::parseXML (juce::File (Belvora::getDeviceListFile()));
+        auto xml = ContentManager::readXmlFromFile (Belvora::getDeviceListFile(), nullptr);
 
-        if (xml == nullptr || ! xml->hasTagName (rootTag.toString()))
+        if (xml == nullptr || ! xml->hasTagName (listRootTag.toString()))
             return {};
 
         return xml;
@@ -174,7 +395,7 @@ void DeviceProfiler::initialise()
         knownProductIds.clear();
 
         if (list != nullptr)
-            for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+            for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
                 if (productIdOf (*e) >= 0 && productIdOf (*e) < noProduct)
                     knownProductIds.addIfNotAlreadyThere ((uint8_t) productIdOf (*e));
 
@@ -203,7 +424,7 @@ juce::XmlElement* DeviceProfiler::findDevice (int productId, int serial) const
     if (list == nullptr || productId == noProduct)
         return nullptr;
 
-    for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+    for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
         if (productIdOf (*e) == productId && serialOf (*e) == serial)
             return e;
 
@@ -222,7 +443,7 @@ bool DeviceProfiler::save() const
 }
 
 void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions,
-                                     juce::Array<int>& serials, juce::Array<SysEx::Date>& manufactureDates,
+                                     juce::Array<int>& serials, juce::Array<Date>& manufactureDates,
                                      juce::Array<juce::int64>& detectionTimes, bool excludeConnected,
                                      juce::StringArray* names) const
 {
@@ -240,11 +461,11 @@ void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<Firm
     if (list == nullptr)
         return;
 
-    for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+    for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
     {
         const auto id = productIdOf (*e);
 
-        if (id < 0 || id >= noProduct || e->getStringAttribute (nameAttribute).isEmpty())
+        if (id < 0 || id >= noProduct || e->getStringAttribute (listNameAttribute).isEmpty())
             continue;
 
         if (excludeConnected && isConnected (id, serialOf (*e)))
@@ -253,11 +474,11 @@ void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<Firm
         ids.add ((uint8_t) id);
         versions.add (versionOf (*e));
         serials.add (serialOf (*e));
-        manufactureDates.add (parseManufactureDate (e->getStringAttribute (manufactureAttribute)));
+        manufactureDates.add (parseManufactureDate (e->getStringAttribute (listManufactureAttribute)));
         detectionTimes.add (detectionOf (*e));
 
         if (names != nullptr)
-            names->add (e->getStringAttribute (nameAttribute));
+            names->add (e->getStringAttribute (listNameAttribute));
     }
 }
 
@@ -287,7 +508,7 @@ void DeviceProfiler::writeDeviceList (const juce::OwnedArray<juce::XmlElement>& 
         bool changed = false;
 
         if (list == nullptr)
-            list = std::make_unique<juce::XmlElement> (rootTag);
+            list = std::make_unique<juce::XmlElement> (listRootTag);
 
         for (auto* unit : identifiedUnits)
         {
@@ -304,7 +525,7 @@ void DeviceProfiler::writeDeviceList (const juce::OwnedArray<juce::XmlElement>& 
             }
             else if (versionOf (*known).build != versionOf (*unit).build)
             {
-                known->setAttribute (versionAttribute, unit->getStringAttribute (versionAttribute));
+                known->setAttribute (listVersionAttribute, unit->getStringAttribute (listVersionAttribute));
                 changed = true;
             }
         }
@@ -322,7 +543,7 @@ void DeviceProfiler::sendConnectionEvents()
     juce::Array<uint8_t> ids;
     juce::Array<FirmwareVersion> versions;
     juce::Array<int> serials;
-    juce::Array<SysEx::Date> dates;
+    juce::Array<Date> dates;
     juce::Array<juce::int64> detections;
     readDeviceList (ids, versions, serials, dates, detections, false);
 
@@ -354,9 +575,9 @@ int DeviceProfiler::lookUpActivations()
         if (list == nullptr)
             return 0;
 
-        for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+        for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
             if (! isActivated (*e))
-                pending.add ({ productIdOf (*e), serialOf (*e), e->getStringAttribute (nameAttribute), detectionOf (*e) });
+                pending.add ({ productIdOf (*e), serialOf (*e), e->getStringAttribute (listNameAttribute), detectionOf (*e) });
     }
 
     juce::Array<PendingUnit> confirmed;
@@ -379,11 +600,11 @@ int DeviceProfiler::lookUpActivations()
         if (list == nullptr)
             break;
 
-        for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+        for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
         {
             if (productIdOf (*e) == unit.productId && serialOf (*e) == unit.serial && ! isActivated (*e))
             {
-                e->setAttribute (activatedAttribute, 1);
+                e->setAttribute (listActivatedAttribute, 1);
                 ++activated;
                 break;
             }
@@ -419,7 +640,7 @@ bool DeviceProfiler::removeDisconnectedDevices()
 
     juce::Array<juce::XmlElement*> gone;
 
-    for (auto* e : list->getChildWithTagNameIterator (deviceTag.toString()))
+    for (auto* e : list->getChildWithTagNameIterator (listDeviceTag.toString()))
         if (! isConnected (productIdOf (*e), serialOf (*e)))
             gone.add (e);
 
@@ -440,7 +661,7 @@ bool DeviceProfiler::hasFirmwareUpdate (int productId, int serial) const
         const platform::ScopedLock scoped (lock);
         auto* e = findDevice (productId, serial);
 
-        if (e == nullptr || e->getStringAttribute (nameAttribute).isEmpty())
+        if (e == nullptr || e->getStringAttribute (listNameAttribute).isEmpty())
             return false;
 
         build = versionOf (*e).build;

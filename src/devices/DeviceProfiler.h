@@ -1,8 +1,6 @@
 #pragma once
 
-#include "devices/DeviceCaps.h"
 #include "model/FirmwareVersion.h"
-#include "model/SysEx.h"
 #include "platform/CriticalSection.h"
 
 #include <juce_core/juce_core.h>
@@ -10,12 +8,25 @@
 #include <atomic>
 #include <memory>
 
+class DeviceCaps;
+class FactoryBank;
+
 /** Remembers every unit ever identified on this computer in "deviceList.xml",
     reports them to the usage tracking and records whether each one is known to
-    the maker's device database. */
+    the maker's device database. Also holds the lookups into the products'
+    capability documents and the reading of version texts. */
 class DeviceProfiler
 {
 public:
+    struct Date
+    {
+        int year = 0;
+        int month = 0;
+        int day = 0;
+
+        bool operator== (const Date&) const = default;
+    };
+
     /** What the profiler takes from the application. */
     struct Setup
     {
@@ -36,7 +47,7 @@ public:
     /** The remembered units with an id and a name, in list order; with
         excludeConnected, the units connected now are left out. */
     void readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions, juce::Array<int>& serials,
-                         juce::Array<SysEx::Date>& manufactureDates, juce::Array<juce::int64>& detectionTimes,
+                         juce::Array<Date>& manufactureDates, juce::Array<juce::int64>& detectionTimes,
                          bool excludeConnected, juce::StringArray* names = nullptr) const;
 
     /** After a scan: remembers the identified units of the device manager. */
@@ -67,21 +78,29 @@ public:
     /** True when a newer firmware than the remembered one is listed for that unit. */
     bool hasFirmwareUpdate (int productId, int serial) const;
 
-    // Least stand-ins of the capability look-ups and version texts until the
-    // content catalogue brings them.
-    static std::unique_ptr<DeviceCaps> createCaps (int productId, int)
-    {
-        auto c = std::make_unique<DeviceCaps>();
-        c->caps = { static_cast<uint8_t> (productId), 1, 100, 15, 1, 100, 15, 15, 15, 1 };
-        return c;
-    }
+    /** The capabilities of a product at one firmware build; defaults for an unknown product. */
+    static std::unique_ptr<DeviceCaps> createCaps (int productId, int build);
 
-    static juce::String getProductDisplayName (int, uint32_t) { return {}; }
+    /** kind 1: the build profile whose "presetVersion" is version, kind 2 "setupVersion";
+        null for any other kind. */
+    static std::unique_ptr<DeviceCaps> createCapsForDataVersions (int productId, int kind, int version);
 
-    static SysEx::Date parseManufactureDate (const juce::String& text)
-    {
-        return { text.substring (0, 4).getIntValue(), text.substring (5, 7).getIntValue(), text.substring (8, 10).getIntValue() };
-    }
+    /** The product variant's name for a serial number, else the product's name. */
+    static juce::String getProductDisplayName (int productId, uint32_t serial);
+
+    static std::unique_ptr<FactoryBank> createFactoryBank (int productId, int build);
+
+    // The same lookups in a given capability document (null: no document).
+    static std::unique_ptr<DeviceCaps> createCapsFrom (const juce::XmlElement* capsDocument, int productId, int build);
+    static std::unique_ptr<DeviceCaps> createCapsForDataVersionsFrom (const juce::XmlElement* capsDocument, int productId, int kind, int version);
+    static juce::String getVariantName (const juce::XmlElement* capsDocument, uint32_t serial);
+    static std::unique_ptr<FactoryBank> createFactoryBankFrom (const juce::XmlElement* capsDocument, int productId, int build);
+
+    /** Reads texts such as "b 2.1.0 build 123" or "demo 1.2.3". */
+    static FirmwareVersion parseVersionText (const juce::String& text);
+
+    /** Reads "2014.07.31". */
+    static Date parseManufactureDate (const juce::String& text);
 
 private:
     class LookupThread;
