@@ -65,9 +65,11 @@ bool ProductCatalogue::isDownloadQueued (int productId) const
 
 bool ProductCatalogue::hasQueuedDownloads() const
 {
-    auto* content = Nexus::getContentManager();
-    auto* downloader = content != nullptr ? content->getDownloadThread() : nullptr;
-    return downloader != nullptr && downloader->hasQueuedProducts();
+    for (auto id : getProductIds())
+        if (isDownloadQueued (id))
+            return true;
+
+    return false;
 }
 
 bool ProductCatalogue::hasCapsDocument (int productId) const

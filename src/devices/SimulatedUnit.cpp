@@ -204,6 +204,18 @@ int SimulatedUnit::countReceived (int command) const
     return count;
 }
 
+int SimulatedUnit::getNumReceived() const
+{
+    const std::lock_guard guard (lock);
+    return receivedCount;
+}
+
+int SimulatedUnit::getNumSent() const
+{
+    const std::lock_guard guard (lock);
+    return sentCount;
+}
+
 void SimulatedUnit::clearLog()
 {
     const std::lock_guard guard (lock);
@@ -303,6 +315,7 @@ void SimulatedUnit::reply (const juce::MidiMessage& message)
             return;
 
         port = inputPort;
+        ++sentCount;
         delay = faults.replyDelayMs;
         foreign = faults.foreignMessages;
     }
@@ -515,7 +528,7 @@ void SimulatedUnit::sendSetup()
 
         auto packet = *copy->getMidiMessage (i);
 
-        if (spoil && i == 0)
+        if (spoil && i == copy->getNumMidiMessages() - 1)
         {
             juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
             auto* raw = static_cast<uint8_t*> (bytes.getData());

@@ -46,7 +46,7 @@ public:
         int firmwareStatusRepeats = 1000000;
         int skipPacketIndexOfPreset = -1;        // leaves out the second packet of that preset
         int badChecksumOfPreset = -1;            // spoils the first packet's checksum
-        bool badSetupChecksum = false;
+        bool badSetupChecksum = false;           // spoils the last setup packet's checksum
         bool skipSetupPacket = false;
         int readFaultRepeats = 1000000;          // how many reads get the faults above
         int headerNumberOffset = 0;              // a preset header names another slot
@@ -76,6 +76,8 @@ public:
     /** Every message received so far, in order. */
     juce::Array<juce::MidiMessage> getLog() const;
     int countReceived (int command) const;
+    int getNumReceived() const;
+    int getNumSent() const;
     void clearLog();
 
     /** The unit's stored presets and setup. */
@@ -120,6 +122,7 @@ private:
     std::unique_ptr<SetupData> incomingSetup;
     bool suspended = false;
     int receivedCount = 0;
+    int sentCount = 0;
     int writesAnsweredWithFault = 0;
     int firmwareFaultsAnswered = 0;
     int readFaultsAnswered = 0;
