@@ -326,18 +326,6 @@ TEST_F (ProfilerTest, ScanEndsBeforeTheLookUpsAndConnectedUnitsStay)
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return activatedOf (4242) == "1"; }));
 }
 
-TEST_F (ProfilerTest, ScanWithASilentTrackingServerFinishes)
-{
-    answer ("db_query_find_device.php", LocalServer::Answer::silence());
-    makeProfiler();
-    UnitRig rig;
-    rig.addUnit (0x12, 4242, 140);
-
-    EXPECT_TRUE (rig.scan());
-    EXPECT_TRUE (server.waitForRequests (1));
-    EXPECT_EQ (activatedOf (4242), "0");
-}
-
 TEST_F (ProfilerTest, ConnectionEventsFollowTheActiveUnitsSerialAndBuild)
 {
     makeProfiler();

@@ -97,7 +97,7 @@ TEST_F (TrackingTest, DeveloperModeSendsNothing)
     EXPECT_TRUE (server.getRequests().empty());
 }
 
-TEST_F (TrackingTest, TurnedOffUsageDataOnlyLetsTheInstallationReportThrough)
+TEST_F (TrackingTest, TurnedOffUsageDataOnlyLetsTheInstallationReportThroughUntilTurnedOn)
 {
     setOptIn (false);
     EventTracker tracker (setup (false, true));
@@ -106,25 +106,15 @@ TEST_F (TrackingTest, TurnedOffUsageDataOnlyLetsTheInstallationReportThrough)
     EXPECT_FALSE (tracker.addEvent (deviceLog (1)));
     EXPECT_FALSE (tracker.addEvent (new EventConnection()));
     EXPECT_FALSE (tracker.addEvent (new EventUpdate (FirmwareVersion (0, 1, 0, 0, 200), true)));
-    EXPECT_TRUE (tracker.stop());
 
-    EXPECT_EQ (postedScripts(), juce::StringArray ({ "db_bv_install.php" }));
-    EXPECT_EQ (server.getRequests()[0].getParameter ("allow_tracking"), "0");
-    EXPECT_EQ (tracker.getSessionKey(), 0);
-}
-
-TEST_F (TrackingTest, OptInFollowsTheSettingWhileRunning)
-{
-    EventTracker tracker (setup (false, false));
-    ASSERT_TRUE (server.waitForRequests (1));
-
-    setOptIn (false);
-    EXPECT_FALSE (tracker.addEvent (deviceLog (1)));
     setOptIn (true);
     EXPECT_TRUE (tracker.addEvent (deviceLog (2)));
     ASSERT_TRUE (server.waitForRequests (2));
 
+    EXPECT_EQ (postedScripts(), juce::StringArray ({ "db_bv_install.php", "db_user_log_device.php" }));
+    EXPECT_EQ (server.getRequests()[0].getParameter ("allow_tracking"), "0");
     EXPECT_EQ (server.getRequests()[1].getParameter ("serial"), "2");
+    EXPECT_EQ (tracker.getSessionKey(), 0);
 }
 
 TEST_F (TrackingTest, RepeatedConnectionOfTheSameUnitIsDropped)
