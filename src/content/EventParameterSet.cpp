@@ -85,6 +85,13 @@ int EventParameterSet::getRequestTimeoutMs()
     return platform::Clock::scaled (requestTimeoutMs);
 }
 
+int EventParameterSet::getLongestRequestMs()
+{
+    // The HTTP layer counts both in whole seconds and checks about once a second.
+    const auto seconds = (getRequestTimeoutMs() + 999) / 1000;
+    return 2 * (seconds + 1) * 1000;
+}
+
 juce::String EventParameterSet::formatDate (juce::Time time)
 {
     return time.formatted ("%Y-%m-%d %H:%M:%S");

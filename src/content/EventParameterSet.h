@@ -62,6 +62,10 @@ public:
     /** How long a tracking request may wait for the server. */
     static int getRequestTimeoutMs();
 
+    /** The longest a request can take before it gives up: its time-out for
+        the connection and again for a stalled reply. */
+    static int getLongestRequestMs();
+
     /** Form used for every date the tracking server receives. */
     static juce::String formatDate (juce::Time time);
 

@@ -12,14 +12,6 @@ namespace
 {
     constexpr int drainTimeMs = 5000;
     constexpr int drainPollMs = 10;
-
-    // The HTTP layer counts its time-outs in whole seconds, once for the
-    // connection and once for a stalled reply, checked about once a second.
-    int getLongestRequestMs()
-    {
-        const auto seconds = (EventParameterSet::getRequestTimeoutMs() + 999) / 1000;
-        return 2 * (seconds + 1) * 1000;
-    }
 }
 
 EventTracker::Setup EventTracker::Setup::fromApplication()
@@ -76,7 +68,7 @@ bool EventTracker::stop()
     // request gives up after its own time-out, so it always ends by itself.
     signalThreadShouldExit();
     notify();
-    const auto ended = waitForThreadToExit (getLongestRequestMs() + 2000);
+    const auto ended = waitForThreadToExit (EventParameterSet::getLongestRequestMs() + 2000);
     stopThread (1000);
     return ended;
 }

@@ -243,7 +243,6 @@ namespace
     const juce::Identifier listManufactureAttribute ("manufacture");
 
     constexpr int noProduct = 255;
-    constexpr int identifiedFlag = 0x8;
 
     int productIdOf (const juce::XmlElement& e)   { return e.getIntAttribute (listIdAttribute, noProduct); }
     int serialOf (const juce::XmlElement& e)      { return e.getIntAttribute (listSerialAttribute, 0); }
@@ -316,8 +315,7 @@ public:
         // them, so the thread always ends by itself.
         signalThreadShouldExit();
         notify();
-        const auto seconds = (EventParameterSet::getRequestTimeoutMs() + 999) / 1000;
-        waitForThreadToExit (4 * (seconds + 1) * 1000);
+        waitForThreadToExit (EventParameterSet::getLongestRequestMs() + 2000);
         stopThread (1000);
     }
 
@@ -331,8 +329,6 @@ public:
         notify();
     }
 
-    bool isBusy() const noexcept { return pending.load() || running.load(); }
-
     void run() override
     {
         while (! threadShouldExit())
@@ -343,16 +339,13 @@ public:
                 continue;
             }
 
-            running = true;
             profiler.lookUpActivations();
-            running = false;
         }
     }
 
 private:
     DeviceProfiler& profiler;
     std::atomic<bool> pending { false };
-    std::atomic<bool> running { false };
 };
 
 //==============================================================================
@@ -492,7 +485,7 @@ void DeviceProfiler::writeDeviceList()
     juce::OwnedArray<juce::XmlElement> units;
 
     for (int i = 0; i < devices->getNumDevices(); ++i)
-        if ((devices->getDeviceFlags (i) & identifiedFlag) != 0)
+        if ((devices->getDeviceFlags (i) & DeviceObject::identified) != 0)
             if (auto* device = devices->getDevice (i))
                 units.add (device->createDeviceListEntry());
 

@@ -357,3 +357,25 @@ TEST_F (ProfilerTest, ConnectionEventsFollowTheActiveUnitsSerialAndBuild)
 
     EXPECT_EQ (seen, juce::StringArray ({ "18/77/140", "26/77/250", "18/77/140" }));
 }
+
+TEST_F (ProfilerTest, DeletedDuringASilentLookUpItWaitsForTheRequestToGiveUp)
+{
+    struct KillWatch : juce::Logger
+    {
+        void logMessage (const juce::String& message) override { killed = killed || message.contains ("killing thread"); }
+        std::atomic<bool> killed { false };
+    } watch;
+
+    platform::Clock::setScale (0.01);
+    answer ("db_query_find_device.php", LocalServer::Answer::silence());
+    writeList ({ entry (0x12, 5) });
+    makeProfiler().updateActivations();
+    ASSERT_TRUE (server.waitForRequests (2));
+
+    juce::Logger::setCurrentLogger (&watch);
+    Nexus::setDeviceProfiler (nullptr);
+    juce::Logger::setCurrentLogger (nullptr);
+
+    EXPECT_FALSE (watch.killed);
+    EXPECT_EQ (activatedOf (5), "0");
+}
