@@ -3,6 +3,8 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
+#include "content/EventConnection.h"
+#include "content/EventTracker.h"
 #include "devices/DeviceObject.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/JuceMidiBackend.h"
@@ -726,9 +728,11 @@ bool DeviceManager::setActiveDevice (int index)
     return true;
 }
 
-// Least stand-in: the device-connection usage event is not built yet.
+// The event reads the active unit itself, so it is made once the unit is active.
 void DeviceManager::queueConnectionEvent (const DeviceObject&)
 {
+    if (auto* tracker = Nexus::getEventTracker())
+        tracker->addEvent (new EventConnection(), -1, false);
 }
 
 void DeviceManager::releaseActiveDevice()
