@@ -1,0 +1,352 @@
+#include "model/SysEx.h"
+
+#include "model/PresetName.h"
+#include "model/SysExTemplate.h"
+
+#include <cmath>
+
+namespace
+{
+    constexpr uint8_t makerFrame[] = { 0xF0, 0x00, 0x01, 0x38, 0x00 };
+    constexpr int frameSize = (int) sizeof (makerFrame);
+
+    // F0 00 01 38 00 id cmd: every builder starts here.
+    juce::Array<uint8_t> startMessage (uint8_t productId, uint8_t command)
+    {
+        juce::Array<uint8_t> bytes (makerFrame, frameSize);
+        bytes.add (productId);
+        bytes.add (command);
+        return bytes;
+    }
+
+    juce::MidiMessage finish (juce::Array<uint8_t>& bytes)
+    {
+        bytes.add (SysEx::endByte);
+        return juce::MidiMessage (bytes.getRawDataPointer(), bytes.size());
+    }
+
+    void add14 (juce::Array<uint8_t>& bytes, int value)
+    {
+        uint8_t b[2];
+        SysEx::encode14 (value, b);
+        bytes.addArray (b + 0, 2);
+    }
+
+    void add28 (juce::Array<uint8_t>& bytes, int value)
+    {
+        uint8_t b[4];
+        SysEx::encode28 (value, b);
+        bytes.addArray (b + 0, 4);
+    }
+
+    juce::MidiMessage numberRequest (uint8_t productId, uint8_t command, int number)
+    {
+        auto bytes = startMessage (productId, command);
+        add14 (bytes, number);
+        return finish (bytes);
+    }
+
+    // Appends `perPacket` values in the 28-bit form from `next` on (0 once the
+    // values are used up), then the checksum of those data bytes.
+    void addValuesAndChecksum (juce::Array<uint8_t>& bytes, const juce::Array<int>& values, int& next, int perPacket)
+    {
+        const auto dataStart = bytes.size();
+
+        for (int v = 0; v < perPacket; ++v, ++next)
+            add28 (bytes, next < values.size() ? values.getUnchecked (next) : 0);
+
+        bytes.add (SysEx::checksum (bytes.getRawDataPointer() + dataStart, bytes.size() - dataStart));
+    }
+
+    int packetCount (int numValues, int perPacket)
+    {
+        return (int) std::ceil ((double) numValues / (double) perPacket);
+    }
+
+    bool isOurSysEx (const juce::MidiMessage& message, int minimumSize)
+    {
+        return message.isSysEx()
+            && message.getRawDataSize() >= minimumSize
+            && SysEx::hasMakerFrame (message.getRawData(), message.getRawDataSize());
+    }
+}
+
+bool SysEx::hasMakerFrame (const uint8_t* bytes, int size)
+{
+    return size >= frameSize && std::equal (makerFrame, makerFrame + frameSize, bytes);
+}
+
+//==============================================================================
+void SysEx::encode14 (int value, uint8_t* out)
+{
+    out[0] = (uint8_t) ((value >> 7) & 0x7F);
+    out[1] = (uint8_t) (value & 0x7F);
+}
+
+int SysEx::decode14 (const uint8_t* bytes)
+{
+    const auto v = (bytes[0] & 0x7F) * 128 + (bytes[1] & 0x7F);
+    return v >= 0x2000 ? v - 0x4000 : v;
+}
+
+void SysEx::encode28 (int value, uint8_t* out)
+{
+    out[0] = (uint8_t) ((value >> 21) & 0x7F);
+    out[1] = (uint8_t) ((value >> 14) & 0x7F);
+    out[2] = (uint8_t) ((value >> 7) & 0x7F);
+    out[3] = (uint8_t) (value & 0x7F);
+}
+
+int SysEx::decode28 (const uint8_t* bytes)
+{
+    int v = 0;
+
+    for (int i = 0; i < 4; ++i)
+        v = (v << 7) | (bytes[i] & 0x7F);
+
+    return v >= 0x8000000 ? v - 0x10000000 : v;
+}
+
+uint8_t SysEx::checksum (const uint8_t* data, int size)
+{
+    uint8_t sum = 0;
+
+    for (int i = 0; i < size; ++i)
+        sum = (uint8_t) (sum + data[i]);
+
+    return (uint8_t) (sum & 0x7F);
+}
+
+//==============================================================================
+juce::MidiMessage SysEx::createInquiry()
+{
+    return SysExTemplate().toMidiMessage();
+}
+
+juce::MidiMessage SysEx::createPresetRequest (uint8_t productId, int number)
+{
+    return numberRequest (productId, cmdPresetRequest, number);
+}
+
+juce::MidiMessage SysEx::createPresetDeleteRequest (uint8_t productId, int number)
+{
+    return numberRequest (productId, cmdPresetDelete, number);
+}
+
+juce::MidiMessage SysEx::createSetupRequest (uint8_t productId)
+{
+    auto bytes = startMessage (productId, cmdSetupRequest);
+    bytes.add (0);
+    return finish (bytes);
+}
+
+juce::MidiMessage SysEx::createSuspendRequest (uint8_t productId, bool resume)
+{
+    auto bytes = startMessage (productId, cmdSuspend);
+    bytes.add (0);
+    bytes.add (resume ? 1 : 0);
+    return finish (bytes);
+}
+
+juce::MidiMessage SysEx::createFirmwarePacketHeader (uint8_t checksumByte, int count)
+{
+    auto bytes = startMessage (firmwareProductId, cmdFirmwarePacket);
+    bytes.add (checksumByte);
+    add14 (bytes, count);
+    return finish (bytes);
+}
+
+juce::MidiMessage SysEx::createFirmwarePacketEnd()
+{
+    auto bytes = startMessage (firmwareProductId, cmdFirmwareEnd);
+    return finish (bytes);
+}
+
+juce::MidiMessage SysEx::createPresetHeader (const PresetName& name, uint8_t productId)
+{
+    auto bytes = startMessage (productId, cmdPresetHeader);
+    add14 (bytes, name.number);
+    add14 (bytes, name.formatVersion);
+
+    // The frame has room for 15 name bytes; a longer name is cut.
+    uint8_t nameBytes[headerNameBytes] = {};
+    const auto count = juce::jlimit (0, headerNameBytes, name.hasBuffer() ? name.nameLength : 0);
+
+    if (count > 0)
+        std::copy (name.getBytes(), name.getBytes() + count, nameBytes);
+
+    bytes.addArray (nameBytes + 0, headerNameBytes);
+    add28 (bytes, name.tags);
+    bytes.add ((uint8_t) (name.numSteps & 0x7F));
+    return finish (bytes);
+}
+
+juce::Array<juce::MidiMessage> SysEx::createDataMessages (const juce::Array<int>& values, const CapsBlock& caps)
+{
+    if (caps.presetStepPacketSize < 4)
+        return {};
+
+    const auto perPacket = caps.presetStepPacketSize / 4;
+    const auto n = packetCount (values.size(), perPacket);
+
+    if (n == 0 || (juce::int64) n > (juce::int64) caps.maxPresetSteps * caps.numSyxPackagesPerPresetStep)
+        return {};
+
+    juce::Array<juce::MidiMessage> packets;
+    int next = 0;
+
+    for (int i = 0; i < n; ++i)
+    {
+        auto bytes = startMessage (caps.productId, cmdPresetData);
+        bytes.add ((uint8_t) (i & 0x7F));
+        addValuesAndChecksum (bytes, values, next, perPacket);
+        packets.add (finish (bytes));
+    }
+
+    return packets;
+}
+
+juce::Array<juce::MidiMessage> SysEx::createSetupMessages (const juce::Array<int>& values, const CapsBlock& caps)
+{
+    if (caps.setupPacketSize < 4)
+        return {};
+
+    const auto perPacket = caps.setupPacketSize / 4;
+    const auto n = packetCount (values.size(), perPacket);
+
+    if (n != caps.numSyxPackagesPerSetup)
+        return {};
+
+    juce::Array<juce::MidiMessage> packets;
+    int next = 0;
+
+    for (int i = 0; i < n; ++i)
+    {
+        auto bytes = startMessage (caps.productId, cmdSetupData);
+        add14 (bytes, caps.setupVersion);
+        bytes.add ((uint8_t) (i & 0x7F));
+        addValuesAndChecksum (bytes, values, next, perPacket);
+        packets.add (finish (bytes));
+    }
+
+    return packets;
+}
+
+//==============================================================================
+int SysEx::getDeviceId (const juce::MidiMessage& message)
+{
+    if (! message.isSysEx() || message.getRawDataSize() < 9)
+        return 0;
+
+    return message.getRawData()[5];
+}
+
+int SysEx::getCommand (const juce::MidiMessage& message)
+{
+    if (! isOurSysEx (message, 8))
+        return -1;
+
+    return message.getRawData()[6];
+}
+
+FirmwareVersion SysEx::parseFirmwareVersion (const juce::MidiMessage& message, const SysExTemplate& unit)
+{
+    if (! unit.isDeviceAnswer (message))
+        return {};
+
+    const auto* b = message.getRawData();
+    FirmwareVersion v;
+    v.releaseKind = (int16_t) (b[8] >> 4);
+    v.major = (int16_t) (b[8] & 0x0F);
+    v.minor = b[9];
+    v.revision = b[10];
+    v.build = (int16_t) decode28 (b + 11);
+    v.mcuVersion = b[15];
+    return v;
+}
+
+juce::uint32 SysEx::parseSerialNumber (const juce::MidiMessage& message, const SysExTemplate& unit)
+{
+    if (! unit.isDeviceAnswer (message))
+        return 0;
+
+    const auto* b = message.getRawData();
+    juce::uint32 serial = 0;
+
+    for (int i = 8; i <= 15; ++i)
+    {
+        if (b[i] > 9)
+            return 0;
+
+        serial = serial * 10 + b[i];
+    }
+
+    return serial;
+}
+
+SysEx::Date SysEx::parseDate (const juce::MidiMessage& message, const SysExTemplate& unit)
+{
+    if (! unit.isDeviceAnswer (message))
+        return {};
+
+    const auto* b = message.getRawData();
+    Date date { b[10] * 100 + b[11], b[9], b[8] };
+
+    if (date.year == 0)
+        return { 1941, 12, 7 };
+
+    return date;
+}
+
+juce::uint32 SysEx::parsePresetHeader (const juce::MidiMessage& message, const CapsBlock& caps, PresetName& name)
+{
+    name.nameLength = caps.presetNameLength;
+    name.clearBuffer();
+
+    if (! isOurSysEx (message, presetHeaderSize) || message.getRawDataSize() != presetHeaderSize
+         || message.getRawData()[6] != cmdPresetHeader)
+        return headerMalformed;
+
+    const auto* b = message.getRawData();
+    name.number = decode14 (b + 7);
+    name.formatVersion = decode14 (b + 9);
+
+    if (name.nameLength != 0)
+        name.setFromBytes (b + 11, headerNameBytes);
+
+    name.tags = decode28 (b + 26);
+    name.numSteps = b[30] & 0x7F;
+
+    if (getDeviceId (message) != caps.productId)
+        return headerOtherProduct;
+
+    if (name.formatVersion != caps.presetVersion)
+        return headerOtherVersion;
+
+    return 0;
+}
+
+juce::Array<int> SysEx::getDataValues (const juce::MidiMessage& message)
+{
+    if (! message.isSysEx() || message.getRawDataSize() < 8)
+        return {};
+
+    const auto* b = message.getRawData();
+    const auto size = message.getRawDataSize();
+    int offset = 0;
+    int length = 0;
+
+    switch (b[6])
+    {
+        case cmdPresetData: offset = presetDataOffset; length = size - presetPacketOverhead; break;
+        case cmdSetupData:  offset = setupDataOffset;  length = size - setupPacketOverhead; break;
+        default:            return {};
+    }
+
+    juce::Array<int> values;
+
+    for (int i = 0; i + 4 <= length; i += 4)
+        values.add (decode28 (b + offset + i));
+
+    return values;
+}
