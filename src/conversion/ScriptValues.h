@@ -1,0 +1,29 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+/** How values cross between the conversion scripts and the program. The
+    script engine may hand whole numbers over as doubles, so integer-ness is
+    decided by value, not by the variant's type. */
+struct ScriptValues
+{
+    /** True when the value is a number with no fraction that fits an int; sets out. */
+    static bool getWholeNumber (const juce::var& value, int& out);
+
+    /** The script's integer conversion without undefined casts: doubles are cut
+        toward zero and clamped into the int range, NaN and non-numbers give 0
+        (text is read as a decimal number). */
+    static int toInt (const juce::var& value);
+
+    /** The argument at index, or undefined when there are fewer arguments. */
+    static juce::var argument (const juce::var::NativeFunctionArgs& args, int index);
+
+    /** Each element through toInt, in order. */
+    static juce::Array<int> toIntArray (const juce::var& array);
+
+    /** A script array of integers. */
+    static juce::var fromIntArray (const juce::Array<int>& values);
+
+    /** The result of a successful set method. */
+    static juce::var success() { return juce::var (1); }
+};
