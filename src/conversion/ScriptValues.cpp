@@ -1,5 +1,7 @@
 #include "conversion/ScriptValues.h"
 
+#include "model/Preset.h"
+
 #include <cmath>
 #include <limits>
 
@@ -69,4 +71,22 @@ juce::var ScriptValues::fromIntArray (const juce::Array<int>& values)
         elements.add (v);
 
     return juce::var (elements);
+}
+
+juce::DynamicObject::Ptr ScriptValues::headerOf (const Preset& preset)
+{
+    const auto& header = preset.getNameBlock();
+
+    juce::DynamicObject::Ptr object (new juce::DynamicObject());
+    object->setProperty ("number", header.number);
+    object->setProperty ("version", header.formatVersion);
+    object->setProperty ("name", header.toString());
+    object->setProperty ("tags", header.tags);
+    object->setProperty ("steps", header.numSteps);
+    return object;
+}
+
+bool ScriptValues::isPlainObject (const juce::var& value)
+{
+    return value.getDynamicObject() != nullptr && ! value.isArray();
 }

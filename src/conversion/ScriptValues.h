@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+class Preset;
+
 /** How values cross between the conversion scripts and the program. The
     script engine may hand whole numbers over as doubles, so integer-ness is
     decided by value, not by the variant's type. */
@@ -23,6 +25,12 @@ struct ScriptValues
 
     /** A script array of integers. */
     static juce::var fromIntArray (const juce::Array<int>& values);
+
+    /** A plain script object with "number", "version", "name", "tags" and "steps" of the preset header. */
+    static juce::DynamicObject::Ptr headerOf (const Preset& preset);
+
+    /** True for a plain script object (not an array). */
+    static bool isPlainObject (const juce::var& value);
 
     /** The result of a successful set method. */
     static juce::var success() { return juce::var (1); }
