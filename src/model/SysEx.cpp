@@ -1,6 +1,8 @@
 #include "model/SysEx.h"
 
+#include "model/Preset.h"
 #include "model/PresetName.h"
+#include "model/SetupData.h"
 #include "model/SysExTemplate.h"
 
 #include <cmath>
@@ -349,4 +351,330 @@ juce::Array<int> SysEx::getDataValues (const juce::MidiMessage& message)
         values.add (decode28 (b + offset + i));
 
     return values;
+}
+
+//==============================================================================
+namespace
+{
+    constexpr uint8_t firmwareStart[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x51, 0x00, 0xF7 };
+    constexpr int fileHeadSize = 32;
+
+    bool isFirmwareStart (const uint8_t* bytes, int size)
+    {
+        return size >= (int) sizeof (firmwareStart) && std::equal (firmwareStart, firmwareStart + sizeof (firmwareStart), bytes);
+    }
+
+    // The first bytes of a file; fewer when it is shorter, none when it cannot be read.
+    juce::MemoryBlock readHead (const juce::File& file)
+    {
+        juce::MemoryBlock head;
+        std::unique_ptr<juce::InputStream> in (file.createInputStream());
+
+        if (in != nullptr)
+        {
+            head.setSize (fileHeadSize);
+            head.setSize ((size_t) juce::jmax (0, in->read (head.getData(), fileHeadSize)));
+        }
+
+        return head;
+    }
+
+    // The class of a message by its command, without a block; 0 when the bytes are too short.
+    juce::uint32 classifyCommand (const uint8_t* b, int size, int& versionOut)
+    {
+        if (size < 7)
+            return 0;
+
+        switch (b[6])
+        {
+            case SysEx::cmdSetupData:
+                if (size < 9) return 0;
+                versionOut = SysEx::decode14 (b + 7);
+                return SysEx::fileSetup;
+
+            case SysEx::cmdPresetHeader:
+                if (size < 11) return 0;
+                versionOut = SysEx::decode14 (b + 9);
+                return SysEx::filePreset;
+
+            case SysEx::cmdPresetData:
+                return SysEx::fileStepPacket;
+
+            default:
+                return SysEx::fileOtherCommand;
+        }
+    }
+
+    bool checksumMatches (const juce::MidiMessage& m, int offset, int dataSize)
+    {
+        const auto* b = m.getRawData();
+        return SysEx::checksum (b + offset, dataSize) == (b[offset + dataSize] & 0x7F);
+    }
+
+    // A packet of our frame with the expected product, command and size; else the status bit that says why.
+    juce::uint32 checkPacket (const juce::MidiMessage& m, const CapsBlock& caps, uint8_t command, int expectedSize)
+    {
+        if (! isOurSysEx (m, 8))
+            return SysEx::fileUnreadable;
+
+        if (m.getRawData()[5] != caps.productId)
+            return SysEx::fileOtherProduct;
+
+        if (m.getRawData()[6] != command)
+            return SysEx::fileOtherCommand;
+
+        if (m.getRawDataSize() != expectedSize)
+            return SysEx::fileIncomplete;
+
+        return 0;
+    }
+}
+
+juce::uint32 SysEx::checkFileContent (const uint8_t* b, int size, const CapsBlock& caps,
+                                      const juce::Array<int>* compatiblePresetVersions,
+                                      int& productIdOut, int& versionOut)
+{
+    versionOut = -1;
+
+    // A tail too short to say what it is counts as not SysEx.
+    if (size < 6 || b[0] != startByte)
+        return fileNotSysEx;
+
+    if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
+        return fileOtherMaker;
+
+    if (isFirmwareStart (b, size))
+        return fileFirmware;
+
+    productIdOut = b[5];
+
+    if (b[5] != caps.productId)
+        return fileOtherProduct;
+
+    int version = -1;
+    const auto kind = classifyCommand (b, size, version);
+
+    if (kind == 0)
+        return fileNotSysEx;
+
+    versionOut = version;
+
+    if (kind == fileSetup)
+        return version == caps.setupVersion ? fileSetup : fileSetupOtherVersion;
+
+    if (kind == filePreset)
+    {
+        if (version == caps.presetVersion)
+            return filePreset;
+
+        if (compatiblePresetVersions != nullptr && compatiblePresetVersions->contains (version))
+            return fileCompatiblePreset;
+
+        return filePresetOtherVersion;
+    }
+
+    return kind;
+}
+
+juce::uint32 SysEx::readFileHeader (const juce::File& file, const CapsBlock& caps,
+                                    const juce::Array<int>* compatiblePresetVersions,
+                                    int& productIdOut, int& versionOut)
+{
+    const auto head = readHead (file);
+
+    if (head.getSize() < 6)
+        return fileNotSysEx;
+
+    return checkFileContent (static_cast<const uint8_t*> (head.getData()), (int) head.getSize(), caps,
+                             compatiblePresetVersions, productIdOut, versionOut);
+}
+
+juce::uint32 SysEx::peekFile (const juce::File& file, int& productIdOut, int& versionOut)
+{
+    productIdOut = 255;
+    versionOut = 0;
+
+    const auto head = readHead (file);
+    const auto* b = static_cast<const uint8_t*> (head.getData());
+    const auto size = (int) head.getSize();
+
+    if (size < 6 || b[0] != startByte)
+        return fileNotSysEx;
+
+    if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
+        return fileOtherMaker;
+
+    if (isFirmwareStart (b, size))
+        return fileFirmware;
+
+    productIdOut = b[5];
+    const auto kind = classifyCommand (b, size, versionOut);
+    return kind == 0 ? fileNotSysEx : kind;
+}
+
+bool SysEx::readMessage (const uint8_t* bytes, int size, juce::MidiMessage& message, int& usedOut)
+{
+    usedOut = 0;
+
+    if (size < 1)
+        return false;
+
+    int used = 0;
+    juce::MidiMessage m (bytes, size, used, 0, 0.0, false);
+
+    if (used < 1 || used > size || m.getRawDataSize() < 1)
+        return false;
+
+    message = m;
+    usedOut = used;
+    return true;
+}
+
+bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages)
+{
+    constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
+
+    messages.clear();
+    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+
+    if (in == nullptr || in->getTotalLength() <= 0 || in->getTotalLength() > maxFileSize)
+        return false;
+
+    juce::MemoryBlock block;
+
+    if (in->readIntoMemoryBlock (block, maxFileSize) == 0)
+        return false;
+
+    const auto* bytes = static_cast<const uint8_t*> (block.getData());
+    const auto size = (int) block.getSize();
+
+    for (int used = 0; used < size;)
+    {
+        juce::MidiMessage m;
+        int taken = 0;
+
+        if (! readMessage (bytes + used, size - used, m, taken))
+            return false;
+
+        messages.add (m);
+        used += taken;
+    }
+
+    return true;
+}
+
+std::unique_ptr<SetupData> SysEx::parseSetupData (const uint8_t* bytes, int size, int& usedOut,
+                                                  juce::uint32& statusOut, const CapsBlock& caps)
+{
+    auto setup = std::make_unique<SetupData> (caps);
+    statusOut = fileSetup;
+    usedOut = 0;
+
+    const auto dataSize = caps.setupPacketSize;
+    const auto expectedSize = dataSize + setupPacketOverhead;
+    int count = 0;
+
+    if (dataSize < 0 || caps.numSyxPackagesPerSetup < 1)
+    {
+        statusOut |= fileIncomplete;
+        return nullptr;
+    }
+
+    do
+    {
+        juce::MidiMessage m;
+        int taken = 0;
+
+        if (! readMessage (bytes + usedOut, size - usedOut, m, taken))
+            statusOut |= fileUnreadable;
+        else if (const auto bad = checkPacket (m, caps, cmdSetupData, expectedSize))
+            statusOut |= bad;
+        else if ((m.getRawData()[9] & 0x7F) != (count & 0x7F))
+            statusOut |= fileOutOfOrder;
+        else if (decode14 (m.getRawData() + 7) != caps.setupVersion)
+            statusOut |= fileOtherVersion;
+        else if (! checksumMatches (m, setupDataOffset, dataSize))
+            statusOut |= fileBadChecksum;
+
+        if (statusOut != fileSetup)
+            return nullptr;
+
+        setup->addMidiMessage (m);
+        usedOut += taken;
+        ++count;
+    }
+    while (usedOut < size && count < caps.numSyxPackagesPerSetup);
+
+    if (count < caps.numSyxPackagesPerSetup)
+    {
+        statusOut |= fileIncomplete;
+        return nullptr;
+    }
+
+    setup->setSetupDataVersion (caps.setupVersion);
+    setup->setModified (false);
+    return setup;
+}
+
+std::unique_ptr<Preset> SysEx::parsePreset (const uint8_t* bytes, int size, int& usedOut,
+                                            juce::uint32& statusOut, const CapsBlock& caps)
+{
+    auto preset = std::make_unique<Preset> (caps);
+    usedOut = 0;
+
+    juce::MidiMessage header;
+
+    if (! readMessage (bytes, size, header, usedOut))
+    {
+        statusOut = fileUnreadable;
+        return nullptr;
+    }
+
+    PresetName name;
+    statusOut = parsePresetHeader (header, caps, name);
+
+    if (statusOut != 0)
+        return nullptr;
+
+    preset->setNameBytes (name);
+    statusOut = fileStepPacket;
+
+    const auto dataSize = caps.presetStepPacketSize;
+    const auto expectedSize = dataSize + presetPacketOverhead;
+    const auto expected = preset->getExpectedNumMessages();
+    int count = 0;
+
+    while (count < expected && dataSize >= 0)
+    {
+        if (usedOut >= size)
+            break;
+
+        juce::MidiMessage m;
+        int taken = 0;
+
+        if (! readMessage (bytes + usedOut, size - usedOut, m, taken))
+            statusOut |= fileUnreadable;
+        else if (const auto bad = checkPacket (m, caps, cmdPresetData, expectedSize))
+            statusOut |= bad;
+        else if ((m.getRawData()[7] & 0x7F) != (count & 0x7F))
+            statusOut |= fileOutOfOrder;
+        else if (! checksumMatches (m, presetDataOffset, dataSize))
+            statusOut |= fileBadChecksum;
+
+        if (statusOut != fileStepPacket)
+            return nullptr;
+
+        ++count;
+        preset->addMidiMessage (m);
+        usedOut += taken;
+    }
+
+    if (count < expected)
+    {
+        statusOut |= fileIncomplete;
+        return nullptr;
+    }
+
+    preset->setModified (false);
+    return preset;
 }

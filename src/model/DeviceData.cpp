@@ -1,0 +1,830 @@
+#include "model/DeviceData.h"
+
+#include "app/Belvora.h"
+#include "model/DataStream.h"
+#include "model/SysEx.h"
+
+#include <functional>
+
+namespace
+{
+    // The product's factory bank for a build. (Stand-in: the capability
+    // reader that makes it is not part of the model; none is known yet.)
+    std::unique_ptr<FactoryBank> createFactoryBank (uint8_t, int)
+    {
+        return nullptr;
+    }
+
+    int slotCountOf (const CapsBlock& caps)
+    {
+        return juce::jmax (0, caps.numPresets);
+    }
+
+    constexpr int exportBufferSize = 16384;
+
+    // Far beyond any product (preset numbers are 14-bit, packet indices 7-bit);
+    // keeps a corrupt file from asking for huge slot arrays or packet sizes.
+    bool isWithinFileLimits (const CapsBlock& caps)
+    {
+        constexpr int32_t maxCount = 0x4000;
+        constexpr int32_t maxPacketSize = 1 << 20;
+
+        return caps.numPresets <= maxCount
+            && caps.numSyxPackagesPerPresetStep <= maxCount && caps.maxPresetSteps <= maxCount
+            && caps.numSyxPackagesPerSetup <= maxCount
+            && caps.presetStepPacketSize <= maxPacketSize && caps.setupPacketSize <= maxPacketSize
+            && caps.presetNameLength <= PresetName::maxNameLength;
+    }
+
+    // Writes the whole file under a temporary name beside it, then puts it in
+    // place; a failed write leaves the old file as it was.
+    bool writeAtomically (const juce::File& target, const std::function<bool (juce::OutputStream&)>& write)
+    {
+        if (target.isDirectory())
+            return false;
+
+        juce::TemporaryFile temporary (target);
+
+        {
+            juce::FileOutputStream out (temporary.getFile(), exportBufferSize);
+
+            if (! out.openedOk() || ! write (out))
+                return false;
+
+            out.flush();
+
+            if (out.getStatus().failed())
+                return false;
+        }
+
+        return temporary.overwriteTargetFileWithTemporary();
+    }
+}
+
+DeviceData::DeviceData (const FirmwareVersion& version, const CapsBlock& block, const FactoryBank* factory)
+    : productName (Belvora::getProductName (block.productId)),
+      firmware (version),
+      caps (block),
+      setup (block)
+{
+    slots.resize ((size_t) slotCountOf (caps));
+
+    if (factory != nullptr)
+        reference = std::make_unique<FactoryBank> (*factory);
+    else
+        reference = createFactoryBank (caps.productId, firmware.build);
+}
+
+DeviceData::~DeviceData()
+{
+    masterReference.clear();
+}
+
+std::unique_ptr<DeviceData> DeviceData::createCopy (const juce::Array<int>& indices, bool withSetup, bool clearFlags) const
+{
+    auto copy = std::make_unique<DeviceData> (firmware, caps, reference.get());
+    copy->productName = productName;
+
+    if (withSetup)
+    {
+        copy->setup = setup;
+
+        if (clearFlags)
+            copy->setup.setModified (false);
+    }
+
+    for (auto i : indices)
+    {
+        if (! isPresetSlotUsed (i))
+            continue;
+
+        auto preset = std::make_unique<Preset> (*slots[(size_t) i]);
+
+        if (clearFlags)
+            preset->setModified (false);
+
+        copy->slots[(size_t) i] = std::move (preset);
+    }
+
+    copy->modified = clearFlags ? false : modified;
+    return copy;
+}
+
+std::unique_ptr<DeviceData> DeviceData::clone (bool clearFlags) const
+{
+    return createCopy (getUsedPresetIndices(), true, clearFlags);
+}
+
+bool DeviceData::isUserSlot (int index) const
+{
+    return index >= 1 && index < getNumSlots();
+}
+
+//==============================================================================
+bool DeviceData::isPresetSlotUsed (int index) const
+{
+    return juce::isPositiveAndBelow (index, getNumSlots()) && slots[(size_t) index] != nullptr;
+}
+
+Preset* DeviceData::getPreset (int index) const
+{
+    return isPresetSlotUsed (index) ? slots[(size_t) index].get() : nullptr;
+}
+
+Preset* DeviceData::createPreset (int index)
+{
+    return setPreset (index, std::make_unique<Preset> (caps));
+}
+
+Preset* DeviceData::setPreset (int index, std::unique_ptr<Preset> preset)
+{
+    if (! juce::isPositiveAndBelow (index, getNumSlots()))
+        return nullptr;
+
+    slots[(size_t) index] = std::move (preset);
+    modified = true;
+    return slots[(size_t) index].get();
+}
+
+void DeviceData::deletePreset (int index)
+{
+    if (! isPresetSlotUsed (index))
+        return;
+
+    slots[(size_t) index].reset();
+    modified = true;
+}
+
+void DeviceData::deletePresets (const juce::Array<int>& indices)
+{
+    for (auto i : indices)
+        deletePreset (i);
+}
+
+void DeviceData::deleteAllPresets()
+{
+    for (int i = 0; i < getNumSlots(); ++i)
+        deletePreset (i);
+}
+
+int DeviceData::getNumPresets() const
+{
+    return getUsedPresetIndices().size();
+}
+
+juce::Array<int> DeviceData::getUsedPresetIndices() const
+{
+    return getUsedPresetIndicesInRange (0, getNumSlots() - 1);
+}
+
+juce::Array<int> DeviceData::getUsedPresetIndicesInRange (int first, int last) const
+{
+    const auto start = first < 0 ? 0 : juce::jmin (first, last);
+    const auto end = juce::jmin (juce::jmax (last, start), getNumSlots() - 1);
+
+    juce::Array<int> used;
+
+    for (int i = start; i <= end; ++i)
+        if (isPresetSlotUsed (i))
+            used.add (i);
+
+    return used;
+}
+
+juce::Array<int> DeviceData::getEmptyPresetIndices() const
+{
+    juce::Array<int> empty;
+
+    for (int i = 1; i < getNumSlots(); ++i)
+        if (! isPresetSlotUsed (i))
+            empty.add (i);
+
+    return empty;
+}
+
+juce::StringArray DeviceData::getPresetNames (const juce::Array<int>& indices) const
+{
+    juce::StringArray names;
+
+    for (auto i : indices)
+        names.add (isPresetSlotUsed (i) ? getPreset (i)->getName() : juce::String());
+
+    return names;
+}
+
+bool DeviceData::isPresetModified (int index) const
+{
+    return isPresetSlotUsed (index) && getPreset (index)->isModified();
+}
+
+void DeviceData::setPresetModified (int index, bool flag)
+{
+    if (! isPresetSlotUsed (index))
+        return;
+
+    getPreset (index)->setModified (flag);
+
+    if (flag)
+        modified = true;
+}
+
+std::unique_ptr<Preset> DeviceData::copyForSlot (const Preset& preset, int slot) const
+{
+    auto copy = std::make_unique<Preset> (preset);
+    copy->setCapsBlock (caps);
+
+    if (copy->hasName() && copy->getNumber() != slot)
+        copy->setNumber (slot);
+
+    copy->setModified (true);
+    return copy;
+}
+
+void DeviceData::copyPreset (int index, const DeviceData& other)
+{
+    if (&other == this || ! other.isPresetSlotUsed (index) || ! juce::isPositiveAndBelow (index, getNumSlots()))
+        return;
+
+    setPreset (index, copyForSlot (*other.getPreset (index), index));
+}
+
+void DeviceData::copyPresetTo (int to, int from, const DeviceData& other)
+{
+    if ((&other == this && to == from) || ! other.isPresetSlotUsed (from)
+         || ! juce::isPositiveAndBelow (to, getNumSlots()))
+        return;
+
+    setPreset (to, copyForSlot (*other.getPreset (from), to));
+}
+
+void DeviceData::swapPresets (int i, int j, DeviceData& other)
+{
+    if ((&other == this && i == j) || ! isPresetSlotUsed (i) || ! other.isPresetSlotUsed (j))
+        return;
+
+    std::swap (slots[(size_t) i], other.slots[(size_t) j]);
+    slots[(size_t) i]->setNumber (i);
+    other.slots[(size_t) j]->setNumber (j);
+    modified = true;
+    other.modified = true;
+}
+
+int DeviceData::appendPresetSteps (int i, int j, const DeviceData& other)
+{
+    if ((&other == this && i == j) || ! isPresetSlotUsed (i) || ! other.isPresetSlotUsed (j))
+        return 0;
+
+    modified = true;
+    return getPreset (i)->appendAllSteps (*other.getPreset (j));
+}
+
+void DeviceData::copyPresetsFrom (const DeviceData& other)
+{
+    if (&other == this || ! isSameDeviceType (other.caps))
+        return;
+
+    for (auto i : other.getUsedPresetIndices())
+        if (juce::isPositiveAndBelow (i, getNumSlots()))
+            setPreset (i, copyForSlot (*other.getPreset (i), i));
+
+    if (other.setup.isComplete())
+    {
+        setup = other.setup;
+        modified = true;
+    }
+}
+
+//==============================================================================
+bool DeviceData::setSetup (const SetupData& newSetup, bool markModified)
+{
+    if (setup.isComplete() && ! setup.isCompatible (newSetup))
+        return false;
+
+    if (newSetup.getSetupDataVersion() != caps.setupVersion)
+        return false;
+
+    setup = newSetup;
+
+    if (markModified)
+        modified = true;
+
+    return true;
+}
+
+void DeviceData::clearSetup()
+{
+    setup.clear();
+    modified = true;
+}
+
+//==============================================================================
+bool DeviceData::isModified() const
+{
+    if (modified)
+        return true;
+
+    for (int i = 1; i < getNumSlots(); ++i)
+        if (isPresetModified (i))
+            return true;
+
+    return setup.isComplete() && setup.isModified();
+}
+
+void DeviceData::clearModified (bool onlyWhenPartsClean)
+{
+    if (onlyWhenPartsClean)
+    {
+        const auto own = modified;
+        modified = false;
+
+        if (isModified())
+        {
+            modified = own;
+            return;
+        }
+    }
+
+    modified = false;
+
+    for (auto& preset : slots)
+        if (preset != nullptr)
+            preset->setModified (false);
+
+    if (setup.isComplete())
+        setup.setModified (false);
+}
+
+bool DeviceData::isSameDeviceType (const CapsBlock& other) const
+{
+    return caps.productId == other.productId
+        && caps.presetVersion == other.presetVersion
+        && caps.setupVersion == other.setupVersion;
+}
+
+bool DeviceData::isPresetDifferent (int index) const
+{
+    if (! isPresetSlotUsed (index))
+        return false;
+
+    if (reference == nullptr)
+        return true;
+
+    return ! reference->isFactoryPreset (index, getPreset (index)->getMD5());
+}
+
+int DeviceData::getNumDifferentPresets() const
+{
+    return getDifferentPresetIndices().size();
+}
+
+juce::Array<int> DeviceData::getDifferentPresetIndices() const
+{
+    juce::Array<int> different;
+
+    for (int i = 0; i < getNumSlots(); ++i)
+        if (isPresetDifferent (i))
+            different.add (i);
+
+    return different;
+}
+
+void DeviceData::getChangedPresetIndices (const DeviceData& other, juce::Array<int>& removed, juce::Array<int>& changed) const
+{
+    removed.clear();
+    changed.clear();
+
+    for (int i = 1; i < getNumSlots(); ++i)
+    {
+        if (isPresetSlotUsed (i))
+        {
+            if (getPreset (i)->isModified())
+                changed.add (i);
+        }
+        else if (other.isPresetSlotUsed (i))
+        {
+            removed.add (i);
+        }
+    }
+}
+
+bool DeviceData::hasGaps() const
+{
+    bool gap = false;
+
+    for (int i = 1; i < getNumSlots(); ++i)
+    {
+        if (! isPresetSlotUsed (i))
+            gap = true;
+        else if (gap)
+            return true;
+    }
+
+    return false;
+}
+
+//==============================================================================
+void DeviceData::defragment (int last)
+{
+    const auto end = juce::jmin (last, getNumSlots() - 1);
+    int target = 1;
+
+    // Presets keep their order and move down over the gaps; nothing beyond `end` moves.
+    for (int i = 1; i <= end; ++i)
+    {
+        if (! isPresetSlotUsed (i))
+            continue;
+
+        if (i != target)
+        {
+            std::swap (slots[(size_t) target], slots[(size_t) i]);
+            slots[(size_t) target]->setNumber (target);
+            modified = true;
+        }
+
+        ++target;
+    }
+}
+
+juce::Array<int> DeviceData::getInsertIndices (int position, int count) const
+{
+    juce::Array<int> touched;
+
+    if (! juce::isPositiveAndBelow (position, getNumSlots()) || count < 0)
+        return touched;
+
+    const auto n = juce::jmin (getNumSlots() - position, count);
+    auto pending = n;
+    int slot = position;
+
+    for (; slot < position + n; ++slot)
+    {
+        touched.add (slot);
+
+        if (! isPresetSlotUsed (slot))
+            --pending;
+    }
+
+    for (; pending >= 1 && slot < getNumSlots(); ++slot)
+    {
+        touched.add (slot);
+
+        if (! isPresetSlotUsed (slot))
+            --pending;
+    }
+
+    return touched;
+}
+
+void DeviceData::insertPresets (int position, const juce::Array<int>& indices, const DeviceData& source)
+{
+    if (! isUserSlot (position))
+        return;
+
+    const auto n = juce::jmin (getNumSlots() - position, indices.size());
+
+    if (n < 1)
+        return;
+
+    // The presets pushed up: those in the inserted range, then the used ones
+    // after it until as many empty slots have been passed.
+    juce::Array<int> displaced = getUsedPresetIndicesInRange (position, position + n - 1);
+    auto absorb = displaced.size();
+
+    for (int s = position + n; s < getNumSlots() - 1 && absorb > 0; ++s)
+    {
+        if (isPresetSlotUsed (s))
+            displaced.add (s);
+        else
+            --absorb;
+    }
+
+    // Copies first, so inserting presets of this data from slots that the
+    // insert overwrites still takes the originals.
+    const auto pushed = createCopy (displaced, false, false);
+    const auto inserted = &source == this ? createCopy (indices, false, false) : nullptr;
+    const auto& from = inserted != nullptr ? *inserted : source;
+
+    for (int k = 0; k < n; ++k)
+        copyPresetTo (position + k, indices[k], from);
+
+    int target = position + n;
+
+    for (int s = position; s < getNumSlots() && target < getNumSlots(); ++s)
+    {
+        if (! pushed->isPresetSlotUsed (s))
+            continue;
+
+        copyPresetTo (target, s, *pushed);
+        ++target;
+    }
+}
+
+//==============================================================================
+bool DeviceData::writeToStream (juce::OutputStream& out) const
+{
+    return DataStream::writeString (out, getApplicationVersionRecord().toString())
+        && DataStream::writeString (out, productName)
+        && DataStream::writeString (out, firmware.toString())
+        && (caps.writeToStream (out), true);
+}
+
+int DeviceData::writeBody (juce::OutputStream& out) const
+{
+    if (! writeToStream (out))
+        return writeFailed;
+
+    if (! out.writeInt (slots.empty() ? -1 : getNumSlots()))
+        return writeFailed;
+
+    for (const auto& preset : slots)
+    {
+        const auto ok = preset == nullptr ? out.writeInt (-1) : preset->writeToStream (out);
+
+        if (! ok)
+            return writeFailed;
+    }
+
+    return setup.writeToStream (out) ? saved : writeFailed;
+}
+
+int DeviceData::saveToFile (const juce::File& file) const
+{
+    // A file without a product name could never be read back.
+    if (productName.isEmpty())
+        return writeFailed;
+
+    for (const auto& preset : slots)
+        if (preset != nullptr && ! preset->isComplete())
+            return presetIncomplete;
+
+    int result = saved;
+    const auto written = writeAtomically (file, [&] (juce::OutputStream& out)
+    {
+        result = writeBody (out);
+        return result == saved;
+    });
+
+    return written ? saved : (result == saved ? writeFailed : result);
+}
+
+int DeviceData::saveWorkingFile (const juce::File& folder, bool working) const
+{
+    if (! folder.isDirectory() && folder.createDirectory().failed())
+        return writeFailed;
+
+    const auto path = folder.getFullPathName();
+    const juce::File temporary (working ? Belvora::getWorkingFile (path, true) : Belvora::getSyncFile (path, true));
+    const juce::File final (working ? Belvora::getWorkingFile (path, false) : Belvora::getSyncFile (path, false));
+
+    temporary.deleteFile();
+    auto result = saveToFile (temporary);
+
+    if (result == saved && ! temporary.replaceFileIn (final))
+        result = writeFailed;
+
+    temporary.deleteFile();
+    return result;
+}
+
+bool DeviceData::readFileHeader (juce::InputStream& in, FileHeader& header)
+{
+    juce::String program, firmwareText;
+
+    if (! DataStream::readString (in, program) || ! DataStream::readString (in, header.productName)
+         || ! DataStream::readString (in, firmwareText))
+        return false;
+
+    header.program = FirmwareVersion::fromString (program);
+    header.firmware = FirmwareVersion::fromString (firmwareText);
+
+    if (header.program.build == 0 || header.productName.isEmpty() || header.firmware.build == 0 || in.isExhausted())
+        return false;
+
+    // Files of build 30 and older hold the block in its 40-byte form.
+    return header.program.build > 30 ? header.caps.readFromStream (in)
+                                     : header.caps.readLegacyFromStream (in);
+}
+
+std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
+{
+    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+    FileHeader header;
+    int32_t slotCount = 0;
+
+    if (in == nullptr || ! readFileHeader (*in, header) || ! DataStream::readInt (*in, slotCount) || slotCount < 0)
+        return nullptr;
+
+    if (! isValidCapsBlock (header.caps) || ! isWithinFileLimits (header.caps))
+        return nullptr;
+
+    auto data = std::make_unique<DeviceData> (header.firmware, header.caps);
+
+    // The catalogue's name wins; the file's keeps a product it does not know (yet) usable.
+    if (data->productName.isEmpty())
+        data->productName = header.productName;
+
+    for (int i = 0; i < slotCount; ++i)
+    {
+        int32_t marker = 0;
+
+        if (! DataStream::readInt (*in, marker))
+            return nullptr;
+
+        if (marker == -1)
+            continue;
+
+        auto* preset = data->createPreset (i);
+
+        if (preset == nullptr || ! preset->readFromStream (*in))
+            return nullptr;
+    }
+
+    if (! data->setup.readFromStream (*in))
+        return nullptr;
+
+    data->clearModified (true);
+    return data;
+}
+
+bool DeviceData::matchesFileHeader (const juce::File& file) const
+{
+    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+    FileHeader header;
+
+    return in != nullptr && readFileHeader (*in, header)
+        && header.productName == productName
+        && header.caps == caps
+        && header.firmware.build == firmware.build;
+}
+
+//==============================================================================
+juce::uint32 DeviceData::importSysEx (const juce::File& file, juce::SortedSet<int>& changedSlots, int startSlot)
+{
+    // SysEx files are small; a huge one is refused rather than read.
+    constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
+
+    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+
+    if (in == nullptr)
+        return SysEx::fileCannotOpen;
+
+    const auto length = in->getTotalLength();
+
+    if (length == 0)
+        return 0;
+
+    juce::MemoryBlock block;
+
+    if (length > maxFileSize || in->readIntoMemoryBlock (block, maxFileSize) == 0)
+        return SysEx::fileUnreadable;
+
+    const auto* bytes = static_cast<const uint8_t*> (block.getData());
+    const auto size = (int) block.getSize();
+    juce::uint32 status = 0;
+    int used = 0;
+
+    while (used < size && (status & 0xFFFF0000) == 0)
+    {
+        int productId = 0, version = 0, taken = 0;
+        status = SysEx::checkFileContent (bytes + used, size - used, caps, nullptr, productId, version);
+
+        if ((status & (SysEx::fileNotSysEx | SysEx::fileOtherMaker | SysEx::fileOtherProduct)) != 0)
+            break;
+
+        if (status == SysEx::fileStepPacket)
+            return status | SysEx::fileOutOfOrder;
+
+        if (status == SysEx::fileSetup)
+        {
+            const auto parsed = SysEx::parseSetupData (bytes + used, size - used, taken, status, caps);
+
+            if (parsed == nullptr)
+                break;
+
+            setSetup (*parsed, true);
+            used += taken;
+            continue;
+        }
+
+        if (status == SysEx::filePreset)
+        {
+            auto parsed = SysEx::parsePreset (bytes + used, size - used, taken, status, caps);
+
+            if (parsed == nullptr)
+                break;
+
+            if (startSlot >= 0)
+            {
+                if (startSlot >= getNumSlots())
+                    return status | SysEx::fileBeyondLastSlot;
+
+                parsed->setNumber (startSlot++);
+            }
+
+            // A number from the file becomes a slot only when it names a user slot.
+            const auto number = parsed->getNumber();
+
+            if (! isUserSlot (number))
+                return SysEx::fileNotASlot;
+
+            parsed->setCapsBlock (caps);
+            auto* preset = setPreset (number, std::move (parsed));
+            changedSlots.add (number);
+            preset->setModified (true);
+            used += taken;
+            continue;
+        }
+
+        // Anything else (a firmware start, another version or command) is skipped to its end.
+        while (used < size && bytes[used] != SysEx::endByte)
+            ++used;
+
+        used = juce::jmin (size, used + 1);
+    }
+
+    return status;
+}
+
+bool DeviceData::exportPreset (const juce::File& file, int index, bool append) const
+{
+    const auto* preset = getPreset (index);
+
+    if (preset == nullptr || ! preset->isComplete() || file.isDirectory())
+        return false;
+
+    if (! append)
+        return writeAtomically (file, [preset] (juce::OutputStream& out) { return preset->writeSysEx (out); });
+
+    juce::FileOutputStream out (file, exportBufferSize);
+    return out.openedOk() && preset->writeSysEx (out);
+}
+
+bool DeviceData::exportPresets (const juce::File& file, const juce::Array<int>& indices) const
+{
+    if (indices.isEmpty())
+        return true;
+
+    if (file.isDirectory())
+        return false;
+
+    // The whole file is made anew once, then each preset is added; a preset
+    // that cannot be exported never leaves the others in a stale file.
+    bool all = true;
+    int written = 0;
+
+    const auto ok = writeAtomically (file, [&] (juce::OutputStream& out)
+    {
+        for (auto i : indices)
+        {
+            const auto* preset = getPreset (i);
+
+            if (preset == nullptr || ! preset->isComplete())
+            {
+                all = false;
+                continue;
+            }
+
+            if (! preset->writeSysEx (out))
+                return false;
+
+            ++written;
+        }
+
+        return written > 0;
+    });
+
+    return ok && all;
+}
+
+bool DeviceData::exportSetup (const juce::File& file) const
+{
+    if (! setup.isComplete() || file.isDirectory())
+        return false;
+
+    return writeAtomically (file, [this] (juce::OutputStream& out) { return setup.writeSysEx (out); });
+}
+
+bool DeviceData::saveFactoryBank (const juce::File& file) const
+{
+    if (file.isDirectory())
+        return false;
+
+    juce::XmlElement root ("factoryBank");
+
+    for (int i = 1; i < getNumSlots(); ++i)
+    {
+        const auto* preset = getPreset (i);
+
+        if (preset == nullptr || ! preset->isComplete())
+            continue;
+
+        auto* element = root.createNewChildElement ("preset");
+        element->setAttribute ("number", i);
+        element->setAttribute ("md5", preset->getMD5String());
+    }
+
+    // The framework's writer goes through a temporary file of its own.
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    return root.writeTo (file, format);
+}
