@@ -1,5 +1,7 @@
 #include "conversion/BelvoraScriptInterface.h"
 
+#include "conversion/ScriptValues.h"
+
 BelvoraScriptInterface::BelvoraScriptInterface()
 {
     setMethod ("scriptError", &BelvoraScriptInterface::scriptError);
@@ -10,13 +12,13 @@ juce::var BelvoraScriptInterface::scriptError (const juce::var::NativeFunctionAr
 {
     auto* self = dynamic_cast<BelvoraScriptInterface*> (args.thisObject.getDynamicObject());
     if (self == nullptr)
-        return {};
+        return ScriptValues::refused();
 
     self->errorText = args.numArguments > 0 ? args.arguments[0].toString() : juce::String ("Unspecified error.");
-    return {};
+    return ScriptValues::refused();
 }
 
 juce::var BelvoraScriptInterface::debugPrint (const juce::var::NativeFunctionArgs&)
 {
-    return {};
+    return ScriptValues::refused();
 }

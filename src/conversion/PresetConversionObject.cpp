@@ -21,27 +21,27 @@ PresetConversionObject* PresetConversionObject::self (const juce::var::NativeFun
 juce::var PresetConversionObject::getProductId (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : juce::var();
+    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : ScriptValues::refused();
 }
 
 juce::var PresetConversionObject::getHeader (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var (ScriptValues::headerOf (object->source).get()) : juce::var();
+    return object != nullptr ? juce::var (ScriptValues::headerOf (object->source).get()) : ScriptValues::refused();
 }
 
 juce::var PresetConversionObject::getStep (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
     if (object == nullptr)
-        return {};
+        return ScriptValues::refused();
 
     int index = 0;
     if (! ScriptValues::getWholeNumber (ScriptValues::argument (args, 0), index))
         index = 0;
 
     if (index < 0 || index >= object->source.getNumSteps())
-        return {};
+        return ScriptValues::refused();
 
     return ScriptValues::fromIntArray (object->source.getStepValues (index));
 }
@@ -82,33 +82,33 @@ juce::var PresetConversionObject::setHeader (const juce::var::NativeFunctionArgs
     const auto header = ScriptValues::argument (args, 0);
 
     if (object == nullptr || ! ScriptValues::isPlainObject (header))
-        return {};
+        return ScriptValues::refused();
 
-    return object->writeHeader (*header.getDynamicObject()) ? ScriptValues::success() : juce::var();
+    return object->writeHeader (*header.getDynamicObject()) ? ScriptValues::success() : ScriptValues::refused();
 }
 
 juce::var PresetConversionObject::setStep (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
     if (object == nullptr || args.numArguments < 2 || ! args.arguments[0].isArray())
-        return {};
+        return ScriptValues::refused();
 
     const int index = ScriptValues::toInt (args.arguments[1]);
     if (index < 0 || index > object->target->getNumSteps())
-        return {};
+        return ScriptValues::refused();
 
-    return object->target->setStepValues (index, ScriptValues::toIntArray (args.arguments[0])) ? ScriptValues::success() : juce::var();
+    return object->target->setStepValues (index, ScriptValues::toIntArray (args.arguments[0])) ? ScriptValues::success() : ScriptValues::refused();
 }
 
 juce::var PresetConversionObject::deleteStep (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
     if (object == nullptr)
-        return {};
+        return ScriptValues::refused();
 
     const int index = ScriptValues::toInt (ScriptValues::argument (args, 0));
     if (index < 0 || index >= object->target->getNumSteps())
-        return {};
+        return ScriptValues::refused();
 
     juce::SparseSet<int> steps;
     steps.addRange ({ index, index + 1 });

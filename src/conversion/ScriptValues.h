@@ -33,5 +33,8 @@ struct ScriptValues
     static bool isPlainObject (const juce::var& value);
 
     /** The result of a successful set method. */
-    static juce::var success() { return juce::var (1); }
+    static juce::var success()  { return juce::var (1); }
+
+    /** The result of a refused call: the script's undefined. */
+    static juce::var refused()  { return juce::var::undefined(); }
 };

@@ -20,20 +20,20 @@ SetupConversionObject* SetupConversionObject::self (const juce::var::NativeFunct
 juce::var SetupConversionObject::getProductId (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : juce::var();
+    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : ScriptValues::refused();
 }
 
 juce::var SetupConversionObject::getVersion (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var (object->source.getSetupDataVersion()) : juce::var();
+    return object != nullptr ? juce::var (object->source.getSetupDataVersion()) : ScriptValues::refused();
 }
 
 juce::var SetupConversionObject::getData (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
     if (object == nullptr || ! object->source.isComplete())
-        return {};
+        return ScriptValues::refused();
 
     return ScriptValues::fromIntArray (object->source.getValues());
 }
@@ -44,7 +44,7 @@ juce::var SetupConversionObject::setVersion (const juce::var::NativeFunctionArgs
     const int version = ScriptValues::toInt (ScriptValues::argument (args, 0));
 
     if (object == nullptr || version <= 0)
-        return {};
+        return ScriptValues::refused();
 
     object->target->setSetupDataVersion (version);
     object->target->setModified (true);
@@ -57,7 +57,7 @@ juce::var SetupConversionObject::setData (const juce::var::NativeFunctionArgs& a
     const auto values = ScriptValues::argument (args, 0);
 
     if (object == nullptr || ! values.isArray())
-        return {};
+        return ScriptValues::refused();
 
-    return object->target->setValues (ScriptValues::toIntArray (values)) ? ScriptValues::success() : juce::var();
+    return object->target->setValues (ScriptValues::toIntArray (values)) ? ScriptValues::success() : ScriptValues::refused();
 }
