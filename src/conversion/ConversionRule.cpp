@@ -28,14 +28,17 @@ namespace
         return ConversionRule::isUsableCost (value) ? value : -1;
     }
 
-    uint8_t productIdForName (const juce::String& name)
+    uint8_t productIdForName (const juce::String& name, const ContentManager* content)
     {
-        auto* content = Nexus::getContentManager();
+        if (content == nullptr)
+            content = Nexus::getContentManager();
+
         return content != nullptr ? content->getProductIdForName (name) : (uint8_t) 255;
     }
 }
 
-ConversionRule ConversionRule::parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath)
+ConversionRule ConversionRule::parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath,
+                                      const ContentManager* catalogue)
 {
     ConversionRule rule;
     rule.kind = kindOfTag (element.getTagName());
@@ -43,7 +46,7 @@ ConversionRule ConversionRule::parse (uint8_t productId, const juce::XmlElement&
     rule.sourceVersion = element.getIntAttribute ("source", -1);
 
     const auto targetName = element.getStringAttribute ("name");
-    rule.targetProductId = targetName.isEmpty() ? productId : productIdForName (targetName);
+    rule.targetProductId = targetName.isEmpty() ? productId : productIdForName (targetName, catalogue);
 
     rule.targetVersion = element.getIntAttribute ("target", -1);
     rule.cost = readCost (element);

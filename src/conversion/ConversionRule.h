@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+class ContentManager;
+
 /** One conversion rule of a product's rule document: converts one kind of data
     from a (product, format version) pair to another with one script. Also used
     as one step of a conversion chain. */
@@ -24,8 +26,10 @@ struct ConversionRule
     juce::String scriptFile;   // full path of the local copy
 
     /** Reads one child element of a "CONVERSION_RULES" document of the given product;
-        the script's local copy lies in scriptFolderPath. */
-    static ConversionRule parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath);
+        the script's local copy lies in scriptFolderPath. Target product names are
+        looked up in the given catalogue (null: the program's catalogue). */
+    static ConversionRule parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath,
+                                 const ContentManager* catalogue = nullptr);
 
     /** Costs are small and never negative: a negative one would let the path
         search run round a cycle, a huge one overflow a sum of costs. */

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <memory>
+
+/** Reading content from web addresses and local files alike, with the limits
+    that outside input needs: bounded sizes, complete transfers only, files
+    replaced atomically, XML without document types, zips that stay inside
+    their folder. */
+struct ContentReader
+{
+    static constexpr int connectionTimeoutMs = 15000;
+    static constexpr int maxXmlDepth = 256;
+    static constexpr int maxPictureSide = 4096;
+
+    /** A web address (HTTP GET, up to 5 redirects) or a local file path; null when
+        neither opens or the server answers with a status of 400 to 599. */
+    static std::unique_ptr<juce::InputStream> openStream (const juce::String& location, int connectionTimeoutMs);
+
+    /** Appends the whole location to into; false unless every byte arrived,
+        within maxBytes, without the thread (null: the calling thread) being
+        asked to stop. Counts the received bytes. */
+    static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
+                                juce::Thread* thread, juce::int64 maxBytes);
+
+    /** Fetches a location into a file. Only a complete, non-empty body replaces
+        the file, through a temporary file; an empty body leaves it as it was.
+        An existing non-empty file is kept unless overwrite is set. */
+    static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
+                                std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes);
+
+    /** Parses a document; null for a parse error, a document type declaration
+        (entities could expand without bound) or elements nested too deep. */
+    static std::unique_ptr<juce::XmlElement> parseXmlText (const juce::String& text);
+
+    static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
+    static std::unique_ptr<juce::XmlElement> readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
+
+    /** Writes UTF-8 XML through a temporary file; false when that failed. */
+    static bool saveXml (const juce::XmlElement& xml, const juce::String& path);
+
+    /** Unpacks every entry of a zip into folder. Refuses the whole zip, before
+        writing anything, when an entry is absolute, leads out of the folder or
+        is a link, or when there are more than maxEntries entries or more than
+        maxBytes in all; an entry that unpacks larger than it claims fails too. */
+    static bool unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, juce::Thread* thread);
+
+    /** True when the entry name stays inside the folder it is unpacked into. */
+    static bool isSafeEntryName (const juce::String& name);
+
+    /** True for a PNG, GIF or JPEG whose sides are at most maxPictureSide. */
+    static bool isPictureSizeSane (const juce::MemoryBlock& data);
+};

@@ -1,0 +1,235 @@
+#include "content/FirmwareUpdateElement.h"
+
+#include "content/ContentManager.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
+#include "gui/Palette.h"
+
+#include <juce_cryptography/juce_cryptography.h>
+
+#include <algorithm>
+
+namespace
+{
+    const char* const makerHomePage = "https://www.marrowell.com/";
+
+    juce::String childText (const juce::XmlElement& item, const char* name)
+    {
+        return item.getChildElementAllSubText (name, {});
+    }
+
+    // Two updates whose links end in the same name must not share one local
+    // file: revoking one would delete the other's image. The link's digest
+    // keeps the names apart and stays the same from run to run.
+    juce::String localFileName (const juce::String& link, const juce::String& name)
+    {
+        const auto digest = juce::MD5 (link.toUTF8()).toHexString().substring (0, 8);
+        const juce::File plain (juce::File::getCurrentWorkingDirectory().getChildFile (name));
+        return plain.getFileNameWithoutExtension() + "-" + digest + plain.getFileExtension();
+    }
+
+    struct Link
+    {
+        juce::String text;
+        juce::String address;
+    };
+
+    juce::Array<Link> linksOf (const juce::XmlElement& row)
+    {
+        juce::Array<Link> links;
+
+        for (auto* a : row.getChildWithTagNameIterator ("a"))
+            links.add ({ a->getAllSubText(), a->getStringAttribute ("href", makerHomePage) });
+
+        return links;
+    }
+
+    int textWidth (const juce::Font& font, const juce::String& text)
+    {
+        return juce::roundToInt (font.getStringWidthFloat (text));
+    }
+
+    // Lays one row out from x 0; returns the row's width.
+    int addRow (juce::Component& view, const juce::XmlElement& row, const juce::Font& font, int y, int rowHeight)
+    {
+        auto text = row.getAllSubText().trim();
+        const auto links = linksOf (row);
+        int x = 0, nextLink = 0;
+        bool shownLink = false;
+
+        while (text.isNotEmpty())
+        {
+            const bool haveLink = nextLink < links.size() && text.contains (links[nextLink].text) && links[nextLink].text.isNotEmpty();
+            juce::String piece;
+
+            if (haveLink)
+            {
+                piece = text.upToFirstOccurrenceOf (links[nextLink].text, false, false);
+                text = text.fromFirstOccurrenceOf (links[nextLink].text, false, false);
+            }
+            else
+            {
+                piece = text;
+                text = {};
+            }
+
+            if (piece.isNotEmpty())
+            {
+                auto* drawable = new juce::DrawableText();
+                const auto width = textWidth (font, piece);
+                drawable->setText (piece);
+                drawable->setFont (font, false);
+                drawable->setColour (Palette::firmwareNotesDark);
+                drawable->setJustification (shownLink ? juce::Justification::centredTop : juce::Justification::centredLeft);
+                drawable->setBoundingBox (juce::Rectangle<float> ((float) x, (float) y, (float) width, (float) rowHeight));
+                view.addAndMakeVisible (drawable);
+                x += width;
+            }
+
+            if (! haveLink)
+                break;
+
+            const auto& link = links[nextLink++];
+            auto* button = new juce::HyperlinkButton (link.text, juce::URL (link.address));
+            const auto width = textWidth (font, link.text) + 3;
+            button->setFont (font.withStyle (juce::Font::underlined), false, juce::Justification::topLeft);
+            button->setColour (juce::HyperlinkButton::textColourId, Palette::firmwareNotesBlue);
+            button->setBounds (x, y, width, rowHeight);
+            view.addAndMakeVisible (button);
+            x += width;
+            shownLink = true;
+        }
+
+        return x;
+    }
+
+    // Owns the pieces it shows.
+    struct DescriptionView : public juce::Component
+    {
+        ~DescriptionView() override { deleteAllChildren(); }
+    };
+}
+
+FirmwareUpdateElement::FirmwareUpdateElement() = default;
+
+FirmwareUpdateElement::FirmwareUpdateElement (const FirmwareUpdateElement& other)
+    : status (other.status), pubDate (other.pubDate), description (other.description),
+      version (other.version), link (other.link), file (other.file)
+{
+}
+
+FirmwareUpdateElement& FirmwareUpdateElement::operator= (const FirmwareUpdateElement& other)
+{
+    status = other.status;
+    pubDate = other.pubDate;
+    description = other.description;
+    version = other.version;
+    link = other.link;
+    file = other.file;
+    return *this;
+}
+
+FirmwareUpdateElement::~FirmwareUpdateElement() = default;
+
+int FirmwareUpdateElement::parseStatus (const juce::String& text)
+{
+    static const char* const names[] = { "public", "beta", "alpha", nullptr, "expired", "revoked" };
+
+    for (int i = 0; i < 6; ++i)
+        if (names[i] != nullptr && text.equalsIgnoreCase (names[i]))
+            return i;
+
+    return statusNone;
+}
+
+FirmwareUpdateElement FirmwareUpdateElement::parse (const juce::String& firmwareFolder, const juce::XmlElement& item)
+{
+    FirmwareUpdateElement element;
+    element.status = parseStatus (childText (item, "status"));
+
+    if (element.status == statusNone)
+        return element;
+
+    element.pubDate = ContentManager::parseIsoDate (childText (item, "pubDate"));
+
+    if (auto* text = item.getChildByName ("description"))
+        element.description = *text;
+
+    element.version = DeviceProfiler::parseVersionText (childText (item, "version"));
+    element.link = childText (item, "link");
+
+    const auto name = ContentManager::getFileNameOfAddress (element.link);
+
+    if (name.isEmpty() || element.version.build <= 0)
+    {
+        element.status = statusNone;
+        return element;
+    }
+
+    element.file = firmwareFolder + juce::File::getSeparatorString() + localFileName (element.link, name);
+    return element;
+}
+
+FirmwareUpdateElement FirmwareUpdateElement::createFromFile (const juce::String& path, const FirmwareVersion& version)
+{
+    FirmwareUpdateElement element;
+    element.status = statusCustom;
+    element.version = version;
+    element.file = path;
+
+    const juce::File image (path);
+
+    if (! juce::File::isAbsolutePath (path) || ! image.existsAsFile())
+    {
+        element.status = statusNone;
+        return element;
+    }
+
+    element.pubDate = image.getLastModificationTime().toMilliseconds();
+    auto* line = element.description.createNewChildElement ("line");
+    line->addTextElement ("Custom firmware update");
+    return element;
+}
+
+void FirmwareUpdateElement::sortByBuild (juce::Array<FirmwareUpdateElement>& list)
+{
+    std::stable_sort (list.begin(), list.end(), [] (const auto& a, const auto& b) { return a.version.build < b.version.build; });
+}
+
+bool FirmwareUpdateElement::isInstallable() const
+{
+    if (status != statusPublic && status != statusBeta && status != statusAlpha && status != statusCustom)
+        return false;
+
+    return juce::File::isAbsolutePath (file) && juce::File (file).existsAsFile();
+}
+
+void FirmwareUpdateElement::checkDataVersions (const CapsBlock& current, bool& presetConversionNeeded, bool& setupConversionNeeded) const
+{
+    const auto target = DeviceProfiler::createCaps (current.productId, version.build);
+
+    if (target == nullptr)
+        return;
+
+    presetConversionNeeded = target->caps.presetVersion != current.presetVersion;
+    setupConversionNeeded = target->caps.setupVersion != current.setupVersion;
+}
+
+std::unique_ptr<juce::Component> FirmwareUpdateElement::createDescriptionView (const juce::Font& font) const
+{
+    auto view = std::make_unique<DescriptionView>();
+    view->setName ("Firmware Update Description");
+
+    const auto rowHeight = (int) font.getHeight() + 4;
+    int y = 0, width = 0, rows = 0;
+
+    for (auto* row = description.getFirstChildElement(); row != nullptr; row = row->getNextElementWithTagName ("line"))
+    {
+        width = juce::jmax (width, addRow (*view, *row, font, y, rowHeight));
+        y += rowHeight;
+        ++rows;
+    }
+
+    view->setSize (width, rows * rowHeight);
+    return view;
+}

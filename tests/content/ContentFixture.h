@@ -1,0 +1,128 @@
+#pragma once
+
+#include "app/Belvora.h"
+#include "app/DeviceInfoMessage.h"
+#include "app/Nexus.h"
+#include "content/ContentDownloadThread.h"
+#include "content/ContentManager.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+/** Collects the notifications the download thread posts. */
+struct MessageRecorder : public juce::MessageListener
+{
+    void handleMessage (const juce::Message& message) override
+    {
+        if (auto* info = dynamic_cast<const DeviceInfoMessage*> (&message))
+        {
+            const std::lock_guard<std::mutex> guard (lock);
+            received.push_back (DeviceInfoMessage (*info));
+        }
+    }
+
+    std::vector<DeviceInfoMessage> get() const
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+        return received;
+    }
+
+    bool hasCode (int code) const
+    {
+        for (const auto& m : get())
+            if (m.code == code)
+                return true;
+        return false;
+    }
+
+    mutable std::mutex lock;
+    std::vector<DeviceInfoMessage> received;
+};
+
+/** The sample content served on 127.0.0.1, a clean data folder, and the
+    catalogue registered with the hub while a test runs. */
+class ContentFixture : public testing::Test
+{
+protected:
+    static constexpr int vesper = 0x12;
+    static constexpr int quill = 0x1A;
+
+    void SetUp() override
+    {
+        TestEnvironment::clearHome();
+        Belvora::configureAppProperties();
+        ASSERT_TRUE (server.start());
+        pointContentAt (server.getBaseUrl() + "/Belvora2");
+        ContentDownloadThread::setMessageTarget (&recorder);
+    }
+
+    void TearDown() override
+    {
+        Nexus::setContentManager (nullptr);
+        ContentDownloadThread::setMessageTarget (nullptr);
+        server.stop();
+        pointContentAt ("http://127.0.0.1:9/Belvora2");
+        Belvora::releaseAppProperties();
+    }
+
+    static void pointContentAt (const juce::String& url)
+    {
+        ::setenv ("BELVORA_CONTENT_URL", url.toRawUTF8(), 1);
+    }
+
+    /** A catalogue made like the hub makes it, and registered with it. */
+    ContentManager& startCatalogue()
+    {
+        Nexus::setContentManager (nullptr);
+        Nexus::setContentManager (new ContentManager());
+        return *Nexus::getContentManager();
+    }
+
+    /** A catalogue without its download thread's work interfering: stops it. */
+    ContentManager& startCatalogueQuietly()
+    {
+        auto& content = startCatalogue();
+        if (auto* thread = content.getDownloadThread())
+            thread->stopThread (5000);
+        return content;
+    }
+
+    static juce::File dataFolder()                 { return juce::File (Belvora::getUserDataFolder()); }
+    static juce::File productFolder (const char* name) { return dataFolder().getChildFile (name); }
+
+    static juce::File contentRoot()
+    {
+        return juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content");
+    }
+
+    /** A copy of the sample tree the test may change. */
+    juce::File copyContentTree()
+    {
+        auto copy = TestEnvironment::getHome().getChildFile ("served");
+        copy.deleteRecursively();
+        contentRoot().copyDirectoryTo (copy);
+        server.setRoot (copy);
+        return copy;
+    }
+
+    int gets (const juce::String& path) const
+    {
+        return (int) server.getRequests ("GET", path).size();
+    }
+
+    int countGets() const
+    {
+        int n = 0;
+        for (const auto& r : server.getRequests())
+            n += r.method == "GET" ? 1 : 0;
+        return n;
+    }
+
+    LocalServer server { contentRoot() };
+    MessageRecorder recorder;
+};

@@ -1,0 +1,316 @@
+#include "ContentFixture.h"
+
+#include "content/ContentReader.h"
+
+#include <juce_cryptography/juce_cryptography.h>
+
+#include <thread>
+
+namespace
+{
+    struct IdleThread : public juce::Thread
+    {
+        IdleThread() : juce::Thread ("test downloader") {}
+        void run() override {}
+    };
+
+    const char* const vesperFolder = "/Belvora2/Vesper";
+
+    juce::String path (const char* file)
+    {
+        return juce::String (vesperFolder) + "/" + file;
+    }
+}
+
+class ProductDocuments : public ContentFixture
+{
+protected:
+    void SetUp() override
+    {
+        ContentFixture::SetUp();
+        served = copyContentTree();
+    }
+
+    ContentManager& prepareVesper()
+    {
+        auto& content = startCatalogue();
+        EXPECT_TRUE (content.prepareProductContent (vesper));
+        return content;
+    }
+
+    void editServed (const char* file, const juce::String& from, const juce::String& to)
+    {
+        auto f = served.getChildFile ("Belvora2/Vesper").getChildFile (file);
+        f.replaceWithText (f.loadFileAsString().replace (from, to));
+    }
+
+    juce::File served;
+    IdleThread worker;
+};
+
+TEST_F (ProductDocuments, CapabilitiesAndPicturesAreCachedInTheProductFolder)
+{
+    auto& content = prepareVesper();
+    const auto folder = productFolder ("Vesper");
+
+    EXPECT_EQ (content.getLocalContentFile (vesper, ContentManager::capsDocument, 0, false), folder.getChildFile ("caps.xml").getFullPathName());
+    EXPECT_EQ (content.getLocalContentFile (vesper, ContentManager::presetPack, 0, false),
+               folder.getChildFile ("packs/vesper_presets.zip").getFullPathName());
+    EXPECT_TRUE (folder.getChildFile ("caps.xml").existsAsFile());
+    EXPECT_TRUE (folder.getChildFile ("vesper_black.png").existsAsFile());
+
+    ASSERT_NE (content.getCapsXml (vesper), nullptr);
+    EXPECT_TRUE (content.isContentCurrent (vesper, ContentManager::capsDocument));
+
+    const auto black = content.getProductImage (vesper, "VESPER BLACK");
+    EXPECT_EQ (black.getWidth(), 16);
+    EXPECT_EQ (black.getPixelAt (1, 1), juce::Colour (20, 20, 24));
+    EXPECT_EQ (content.getProductImage (vesper, "Unknown Variant").getPixelAt (1, 1), juce::Colour (40, 90, 160));
+}
+
+TEST_F (ProductDocuments, SecondStartWithUnchangedStampsFetchesNothingAndRefetchesMissingFiles)
+{
+    prepareVesper();
+    server.clearRequests();
+
+    auto& again = prepareVesper();
+    EXPECT_EQ (countGets(), 1);   // the master descriptor only
+    EXPECT_NE (again.getCapsXml (vesper), nullptr);
+
+    productFolder ("Vesper").getChildFile ("vesper.png").deleteFile();
+    server.clearRequests();
+    prepareVesper();
+    EXPECT_EQ (gets (path ("images/vesper.png")), 1);
+    EXPECT_EQ (gets (path ("caps.xml")), 0);
+    EXPECT_EQ (gets (path ("images/vesper_black.png")), 0);
+}
+
+TEST_F (ProductDocuments, ChangedOrEmptyStampFetchesTheDocumentAgain)
+{
+    prepareVesper();
+    server.clearRequests();
+
+    served.getChildFile ("Belvora2/masterDescriptor.xml").replaceWithText (
+        served.getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString().replace ("vesper-caps-3", ""));
+    prepareVesper();
+    prepareVesper();
+    EXPECT_EQ (gets (path ("caps.xml")), 2);
+    EXPECT_EQ (gets (path ("images/vesper.png")), 2);   // pictures follow their document
+}
+
+TEST_F (ProductDocuments, FailedCapsDownloadKeepsTheCachedCopy)
+{
+    prepareVesper();
+    const auto before = productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString();
+
+    editServed ("../masterDescriptor.xml", "vesper-caps-3", "vesper-caps-4");
+    auto cut = LocalServer::Answer::text (before);
+    cut.truncateAfter = 100;
+    server.setAnswer (path ("caps.xml"), cut);
+
+    auto& content = startCatalogue();
+    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_EQ (productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString(), before);
+    EXPECT_NE (content.getCapsXml (vesper), nullptr);
+
+    server.setAnswer (path ("caps.xml"), LocalServer::Answer::error (404));
+    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_EQ (productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString(), before);
+}
+
+TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
+{
+    auto& content = prepareVesper();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+
+    const auto folder = productFolder ("Vesper");
+    EXPECT_TRUE (content.isProductReady (vesper));
+    EXPECT_GT (content.getLastCheckTime (vesper), 0);
+    EXPECT_TRUE (folder.getChildFile ("js/vesper_preset_3_to_4.js").existsAsFile());
+    EXPECT_TRUE (folder.getChildFile ("packs/vesper_presets.zip").existsAsFile());
+    EXPECT_TRUE (folder.getChildFile ("packs/Starter/presets.xml").existsAsFile());
+    EXPECT_EQ (gets (path ("firmware/vesper_1_5_0_b150_beta.syx")), 0);   // beta: developers only
+
+    // Public updates only, sorted by build; the beta, the revoked and the expired one are hidden.
+    const auto updates = content.getFirmwareUpdates (vesper);
+    ASSERT_EQ (updates.size(), 2);
+    EXPECT_EQ (updates[0].version.build, 120);
+    EXPECT_EQ (updates[1].version.build, 140);
+    EXPECT_TRUE (content.isFirmwareUpdateAvailable (vesper, 139));
+    EXPECT_FALSE (content.isFirmwareUpdateAvailable (vesper, 140));
+    EXPECT_EQ (content.getLatestFirmwareUpdate (vesper).version.build, 140);
+    EXPECT_TRUE (Belvora::isSysExFile (updates[1].file));
+
+    const auto presetRules = content.getConversionRules (vesper, ConversionRule::presetData);
+    ASSERT_EQ (presetRules.size(), 2);
+    EXPECT_EQ (presetRules[1].targetProductId, quill);
+    EXPECT_EQ (presetRules[1].cost, 5);
+    EXPECT_EQ (content.getConversionRules (vesper, ConversionRule::setupData).size(), 1);
+
+    // Nothing changed: a second run fetches no file.
+    server.clearRequests();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (countGets(), 0);
+}
+
+TEST_F (ProductDocuments, DeveloperModeFetchesAndListsTheBeta)
+{
+    Belvora app;
+    app.parseSwitches ("developer");
+
+    auto& content = prepareVesper();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 3);
+    EXPECT_EQ (content.getLatestFirmwareUpdate (vesper).version.build, 150);
+}
+
+TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
+{
+    auto& content = prepareVesper();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+
+    const auto updates = content.getFirmwareUpdates (vesper);
+    juce::File (updates[0].file).deleteFile();
+    server.clearRequests();
+
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (gets (path ("firmware/vesper_1_2_0_b120.syx")), 1);
+    EXPECT_EQ (gets (path ("firmware.xml")), 0);
+    EXPECT_EQ (gets (path ("firmware/vesper_1_4_0_b140.syx")), 0);
+
+    // 140 revoked: its image goes at the next background download.
+    editServed ("firmware.xml", "<status>public</status>\n    <pubDate>2026-02-10", "<status>revoked</status>\n    <pubDate>2026-02-10");
+    editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
+    editServed ("firmware.xml", "vesper-firmware-5", "vesper-firmware-6");
+
+    auto& next = prepareVesper();
+    next.downloadProductContent (vesper, &worker);
+    EXPECT_FALSE (juce::File (updates[1].file).exists());
+    EXPECT_TRUE (juce::File (updates[0].file).existsAsFile());
+    ASSERT_EQ (next.getFirmwareUpdates (vesper).size(), 1);
+}
+
+TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
+{
+    server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), LocalServer::Answer::error (500));
+
+    auto& content = prepareVesper();
+    EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
+    EXPECT_FALSE (content.isProductReady (vesper));
+    ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
+    EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
+
+    ContentDownloadThread::setMessageTarget (nullptr);
+    EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
+}
+
+TEST_F (ProductDocuments, UpdatesWhoseLinksEndAlikeKeepSeparateImages)
+{
+    editServed ("firmware.xml", "firmware/vesper_1_2_0_b120.syx", "old/vesper_1_4_0_b140.syx");
+    served.getChildFile ("Belvora2/Vesper/old").createDirectory();
+    served.getChildFile ("Belvora2/Vesper/firmware/vesper_1_2_0_b120.syx").copyFileTo (served.getChildFile ("Belvora2/Vesper/old/vesper_1_4_0_b140.syx"));
+
+    auto& content = prepareVesper();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+
+    const auto updates = content.getFirmwareUpdates (vesper);
+    ASSERT_EQ (updates.size(), 2);
+    EXPECT_NE (updates[0].file, updates[1].file);
+    EXPECT_NE (juce::MD5 (juce::File (updates[0].file)), juce::MD5 (juce::File (updates[1].file)));
+
+    // Revoking one leaves the other's image alone.
+    editServed ("firmware.xml", "<status>Public</status>", "<status>revoked</status>");
+    editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
+    editServed ("firmware.xml", "vesper-firmware-5", "vesper-firmware-6");
+
+    auto& next = prepareVesper();
+    next.downloadProductContent (vesper, &worker);
+    EXPECT_FALSE (juce::File (updates[0].file).exists());
+    EXPECT_TRUE (juce::File (updates[1].file).existsAsFile());
+}
+
+TEST_F (ProductDocuments, PresetPackIsFetchedAgainUntilItWasUnpackedWithItsStamp)
+{
+    juce::MemoryBlock zip;
+    served.getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip").loadFileAsData (zip);
+    LocalServer::Answer cut;
+    cut.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
+    cut.truncateAfter = (int) zip.getSize() / 2;
+    server.setAnswer (path ("packs/vesper_presets.zip"), cut);
+
+    auto& content = prepareVesper();
+    EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
+    EXPECT_FALSE (content.isPresetPackCurrent (vesper));
+    EXPECT_FALSE (productFolder ("Vesper").getChildFile ("packs/vesper_presets.zip").exists());
+
+    // An interrupted run must not leave the pack stale for ever.
+    server.clearAnswers();
+    auto& next = prepareVesper();
+    EXPECT_TRUE (next.downloadProductContent (vesper, &worker));
+    EXPECT_TRUE (next.isPresetPackCurrent (vesper));
+    EXPECT_TRUE (next.isContentComplete (vesper, ContentManager::presetPack));
+
+    // A later failed download keeps the pack that works.
+    editServed ("../masterDescriptor.xml", "vesper-presets-1", "vesper-presets-2");
+    server.setAnswer (path ("packs/vesper_presets.zip"), LocalServer::Answer::error (404));
+    auto& third = prepareVesper();
+    EXPECT_FALSE (third.downloadProductContent (vesper, &worker));
+    EXPECT_TRUE (productFolder ("Vesper").getChildFile ("packs/Starter/presets.xml").existsAsFile());
+    EXPECT_FALSE (third.isPresetPackCurrent (vesper));
+}
+
+TEST_F (ProductDocuments, OfflineStartParsesTheCache)
+{
+    prepareVesper().downloadProductContent (vesper, &worker);
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+    server.clearRequests();
+
+    auto& content = startCatalogue();
+    ASSERT_FALSE (content.isOnline());
+    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_TRUE (content.loadCachedProductContent (vesper));
+    EXPECT_EQ (countGets(), 1);
+    EXPECT_NE (content.getCapsXml (vesper), nullptr);
+    EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 2);
+    EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
+    EXPECT_FALSE (content.isProductReady (vesper));
+    EXPECT_FALSE (content.loadCachedProductContent (quill));   // never fetched
+}
+
+TEST_F (ProductDocuments, DocumentHandedOutOutlivesItsReplacement)
+{
+    auto& content = prepareVesper();
+    const auto held = content.getCapsXml (vesper);
+    ASSERT_NE (held, nullptr);
+
+    content.loadCachedDocument (vesper, ContentManager::capsDocument, true);
+    EXPECT_NE (content.getCapsXml (vesper), held);
+    EXPECT_TRUE (held->hasTagName ("CAPS"));
+
+    // A cached file with the wrong root leaves the slot as it was.
+    productFolder ("Vesper").getChildFile ("caps.xml").replaceWithText ("<FIRMWARE/>");
+    const auto current = content.getCapsXml (vesper);
+    EXPECT_EQ (content.loadCachedDocument (vesper, ContentManager::capsDocument, true), nullptr);
+    EXPECT_EQ (content.getCapsXml (vesper), current);
+}
+
+TEST_F (ProductDocuments, CapabilitiesAreReadWhileTheDownloaderReplacesThem)
+{
+    auto& content = prepareVesper();
+    std::atomic<bool> stop { false };
+
+    std::thread reader ([&]
+    {
+        while (! stop)
+        {
+            if (auto doc = content.getCapsXml (vesper))
+                EXPECT_TRUE (doc->getChildByName ("baseDefinition") != nullptr);
+        }
+    });
+
+    for (int i = 0; i < 200; ++i)
+        content.loadCachedDocument (vesper, ContentManager::capsDocument, true);
+
+    stop = true;
+    reader.join();
+}
