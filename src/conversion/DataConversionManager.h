@@ -52,7 +52,7 @@ public:
     static int getScriptTimeLimit()                     { return scriptTimeLimitMs; }
 
     /** A script file larger than this is not a conversion script. */
-    static constexpr juce::int64 maxScriptSize = 1024 * 1024;
+    static constexpr juce::int64 maxScriptSize = 256 * 1024;
 
 private:
     template <typename DataType>
