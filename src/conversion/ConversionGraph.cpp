@@ -14,8 +14,10 @@ ConversionGraph::~ConversionGraph()
 
 juce::Array<ConversionRule> ConversionGraph::rulesFromCatalogue (int productId, int kind)
 {
-    juce::ignoreUnused (productId, kind);
-    return {};   // FIXME catalogue
+    if (auto* content = Nexus::getContentManager())
+        return content->getConversionRules (productId, kind);
+
+    return {};
 }
 
 void ConversionGraph::addNode (int productId, int version)
