@@ -140,19 +140,25 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
         return finish (nullptr);
     }
 
-    if (! convertPresets (source, *target, presetChain))
+    int failed = 0;
+    if (! convertPresets (source, *target, presetChain, failed))
         return finish (nullptr);
 
     convertSetupInto (source, *target);
     target->clearModified (false);
+
+    if (failed > 0)
+        result.setBit (presetsInvalid);
+
     return finish (std::move (target));
 }
 
-bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData& target, const juce::Array<ConversionRule>& chain)
+bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData& target,
+                                            const juce::Array<ConversionRule>& chain, int& failed)
 {
     const int slots = juce::jmin (source.getNumSlots(), target.getNumSlots());
     const int total = juce::jmin (countUsedSlots (source), target.getNumSlots());
-    int done = 0, failed = 0;
+    int done = 0;
 
     for (int i = 0; i < slots; ++i)
     {
@@ -172,9 +178,6 @@ bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData
 
         notifyProgress (done, total);
     }
-
-    if (failed > 0)
-        result.setBit (presetsInvalid);
 
     return true;
 }

@@ -58,7 +58,8 @@ private:
     template <typename DataType>
     std::unique_ptr<DataType> convertAlong (const DataType& data, const juce::Array<ConversionRule>& steps);
 
-    bool convertPresets (const DeviceData& source, DeviceData& target, const juce::Array<ConversionRule>& chain);
+    /** Stores each converted preset in its slot; false when the job must stop. */
+    bool convertPresets (const DeviceData& source, DeviceData& target, const juce::Array<ConversionRule>& chain, int& failed);
     void convertSetupInto (const DeviceData& source, DeviceData& target);
     bool storePreset (DeviceData& target, int slot, std::unique_ptr<Preset> preset);
 

@@ -21,7 +21,7 @@ PresetConversionObject* PresetConversionObject::self (const juce::var::NativeFun
 juce::var PresetConversionObject::getProductId (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : ScriptValues::refused();
+    return object != nullptr ? ScriptValues::integer (object->source.getCapsBlock().productId) : ScriptValues::refused();
 }
 
 juce::var PresetConversionObject::getHeader (const juce::var::NativeFunctionArgs& args)

@@ -22,19 +22,19 @@ const DeviceData* ReferenceDataObject::dataOf (const juce::var::NativeFunctionAr
 juce::var ReferenceDataObject::getProductId (const juce::var::NativeFunctionArgs& args)
 {
     auto* data = dataOf (args);
-    return data != nullptr ? juce::var ((int) data->getCapsBlock().productId) : ScriptValues::refused();
+    return data != nullptr ? ScriptValues::integer (data->getCapsBlock().productId) : ScriptValues::refused();
 }
 
 juce::var ReferenceDataObject::getSetupVersion (const juce::var::NativeFunctionArgs& args)
 {
     auto* data = dataOf (args);
-    return data != nullptr ? juce::var (data->getCapsBlock().setupVersion) : ScriptValues::refused();
+    return data != nullptr ? ScriptValues::integer (data->getCapsBlock().setupVersion) : ScriptValues::refused();
 }
 
 juce::var ReferenceDataObject::getPresetVersion (const juce::var::NativeFunctionArgs& args)
 {
     auto* data = dataOf (args);
-    return data != nullptr ? juce::var (data->getCapsBlock().presetVersion) : ScriptValues::refused();
+    return data != nullptr ? ScriptValues::integer (data->getCapsBlock().presetVersion) : ScriptValues::refused();
 }
 
 juce::var ReferenceDataObject::isSetupAvailable (const juce::var::NativeFunctionArgs& args)

@@ -68,7 +68,7 @@ juce::var ScriptValues::fromIntArray (const juce::Array<int>& values)
     elements.ensureStorageAllocated (values.size());
 
     for (auto v : values)
-        elements.add (v);
+        elements.add (integer (v));
 
     return juce::var (elements);
 }
@@ -78,11 +78,11 @@ juce::DynamicObject::Ptr ScriptValues::headerOf (const Preset& preset)
     const auto& header = preset.getNameBlock();
 
     juce::DynamicObject::Ptr object (new juce::DynamicObject());
-    object->setProperty ("number", header.number);
-    object->setProperty ("version", header.formatVersion);
+    object->setProperty ("number", integer (header.number));
+    object->setProperty ("version", integer (header.formatVersion));
     object->setProperty ("name", header.toString());
-    object->setProperty ("tags", header.tags);
-    object->setProperty ("steps", header.numSteps);
+    object->setProperty ("tags", integer (header.tags));
+    object->setProperty ("steps", integer (header.numSteps));
     return object;
 }
 

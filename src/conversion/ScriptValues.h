@@ -32,8 +32,12 @@ struct ScriptValues
     /** True for a plain script object (not an array). */
     static bool isPlainObject (const juce::var& value);
 
+    /** An integer as the script's own: the engine reads integer literals as
+        64-bit values, and "===" compares types, so "r === 1" needs this type. */
+    static juce::var integer (int value)  { return juce::var ((juce::int64) value); }
+
     /** The result of a successful set method. */
-    static juce::var success()  { return juce::var (1); }
+    static juce::var success()  { return integer (1); }
 
     /** The result of a refused call: the script's undefined. */
     static juce::var refused()  { return juce::var::undefined(); }

@@ -20,13 +20,13 @@ SetupConversionObject* SetupConversionObject::self (const juce::var::NativeFunct
 juce::var SetupConversionObject::getProductId (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var ((int) object->source.getCapsBlock().productId) : ScriptValues::refused();
+    return object != nullptr ? ScriptValues::integer (object->source.getCapsBlock().productId) : ScriptValues::refused();
 }
 
 juce::var SetupConversionObject::getVersion (const juce::var::NativeFunctionArgs& args)
 {
     auto* object = self (args);
-    return object != nullptr ? juce::var (object->source.getSetupDataVersion()) : ScriptValues::refused();
+    return object != nullptr ? ScriptValues::integer (object->source.getSetupDataVersion()) : ScriptValues::refused();
 }
 
 juce::var SetupConversionObject::getData (const juce::var::NativeFunctionArgs& args)

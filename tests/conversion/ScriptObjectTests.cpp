@@ -62,7 +62,8 @@ TEST (PresetConversionObject, ReadsTheSourceHeaderAndSteps)
     auto& s = step.script;
 
     EXPECT_EQ ((int) s.eval ("PresetConversion.getProductId()"), 0x12);
-    EXPECT_TRUE (s.eval ("PresetConversion.getProductId()").isInt());
+    EXPECT_TRUE ((bool) s.eval ("PresetConversion.getProductId() === 18"));
+    EXPECT_TRUE ((bool) s.eval ("PresetConversion.setHeader ({ steps: 0 }) === 1"));
     s.run ("var h = PresetConversion.getHeader();");
     EXPECT_EQ (s.eval ("h.number + '/' + h.version + '/' + h.name + '/' + h.tags + '/' + h.steps").toString(),
                "5/3/Warm Choir/41/3");
