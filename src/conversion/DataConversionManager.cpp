@@ -5,7 +5,6 @@
 #include "conversion/ConversionPathFinder.h"
 #include "conversion/PresetConversionObject.h"
 #include "conversion/ReferenceDataObject.h"
-#include "conversion/ScriptRunner.h"
 #include "conversion/SetupConversionObject.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
@@ -49,6 +48,8 @@ namespace
 }
 
 //==============================================================================
+DataConversionManager::~DataConversionManager() = default;
+
 bool DataConversionManager::findConversionChain (juce::Array<ConversionRule>& steps, int sourceProductId, int sourceVersion,
                                                  int targetProductId, int targetVersion, int kind)
 {
@@ -282,8 +283,10 @@ bool DataConversionManager::runScript (const juce::String& script, const char* o
     objects.add ({ "ReferenceData", new ReferenceDataObject (currentSource) });
     objects.add ({ objectName, conversionObject });
 
-    ScriptRunner runner;
-    const auto outcome = runner.execute (script, objects, getScriptTimeLimit());
+    if (scriptRunner == nullptr)
+        scriptRunner = std::make_unique<ScriptRunner>();
+
+    const auto outcome = scriptRunner->execute (script, objects, getScriptTimeLimit());
 
     const auto& reported = static_cast<BelvoraScriptInterface&> (*belvora).getErrorText();
     const auto error = outcome.failed() ? outcome.getErrorMessage() : reported;

@@ -2,6 +2,7 @@
 
 #include "conversion/ConversionResult.h"
 #include "conversion/ConversionRule.h"
+#include "conversion/ScriptRunner.h"
 #include "model/DeviceData.h"
 
 #include <atomic>
@@ -24,6 +25,7 @@ public:
     };
 
     DataConversionManager() = default;
+    ~DataConversionManager();
 
     void clearResult()                                  { result.clear(); }
     const ConversionResult& getResult() const noexcept  { return result; }
@@ -72,6 +74,7 @@ private:
     ConversionResult result;
     juce::Array<Listener*> listeners;
     const DeviceData* currentSource = nullptr;
+    std::unique_ptr<ScriptRunner> scriptRunner;   // made with the first step
 
     static inline std::atomic<int> scriptTimeLimitMs { 60000 };
 

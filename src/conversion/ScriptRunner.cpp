@@ -17,6 +17,8 @@ ScriptRunner::ScriptRunner() : juce::Thread ("Conversion Script", stackSize) {}
 
 ScriptRunner::~ScriptRunner()
 {
+    signalThreadShouldExit();
+    workReady.signal();
     stopThread (-1);
 }
 
@@ -64,21 +66,40 @@ int ScriptRunner::measureNesting (const juce::String& text)
     return deepest;
 }
 
-bool ScriptRunner::stackIsDeep() const
+const char* ScriptRunner::markPage() const
 {
    #if JUCE_LINUX || JUCE_MAC
     const auto* start = stackStart.load();
     if (start == nullptr)
-        return false;
+        return nullptr;
 
+    const auto pageSize = (uintptr_t) sysconf (_SC_PAGESIZE);
+    return reinterpret_cast<const char*> (((uintptr_t) start - stackMark) & ~(pageSize - 1));
+   #else
+    return nullptr;
+   #endif
+}
+
+bool ScriptRunner::stackIsDeep() const
+{
+   #if JUCE_LINUX || JUCE_MAC
     // The stack grows down; once the page at the mark has been touched, the
     // run has used that much of it.
-    const auto pageSize = (uintptr_t) sysconf (_SC_PAGESIZE);
-    const auto mark = ((uintptr_t) start - stackMark) & ~(pageSize - 1);
     unsigned char resident = 0;
-    return mincore (reinterpret_cast<void*> (mark), (size_t) pageSize, &resident) == 0 && (resident & 1) != 0;
+    const auto* page = markPage();
+    return page != nullptr && mincore (const_cast<char*> (page), (size_t) sysconf (_SC_PAGESIZE), &resident) == 0 && (resident & 1) != 0;
    #else
     return false;
+   #endif
+}
+
+void ScriptRunner::forgetMarkPage() const
+{
+   #if JUCE_LINUX || JUCE_MAC
+    // Called with the stack unwound: the page is free again, and dropping it
+    // lets the next run on this thread start unmarked.
+    if (const auto* page = markPage())
+        madvise (const_cast<char*> (page), (size_t) sysconf (_SC_PAGESIZE), MADV_DONTNEED);
    #endif
 }
 
@@ -93,12 +114,16 @@ juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<
     stoppedForDepth = false;
     finished.reset();
 
-    if (! startThread())
+    if (! isThreadRunning() && ! startThread())
         return juce::Result::fail ("The script could not be started.");
 
+    workReady.signal();
+
+    // Asked again on every look: a stop that comes before the engine has
+    // started its clock is forgotten by the engine.
     while (! finished.wait (watchIntervalMs))
     {
-        if (! stoppedForDepth && stackIsDeep())
+        if (stackIsDeep())
         {
             const juce::ScopedLock sl (engineLock);
             stoppedForDepth = true;
@@ -107,7 +132,6 @@ juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<
         }
     }
 
-    stopThread (-1);
     objects.clear();
 
     if (stoppedForDepth && outcome.failed())
@@ -117,6 +141,20 @@ juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<
 }
 
 void ScriptRunner::run()
+{
+    for (;;)
+    {
+        workReady.wait (-1);
+
+        if (threadShouldExit())
+            return;
+
+        runOnce();
+        finished.signal();
+    }
+}
+
+void ScriptRunner::runOnce()
 {
     const char marker = 0;
     stackStart = &marker;
@@ -141,6 +179,6 @@ void ScriptRunner::run()
         engine = nullptr;
     }
 
+    forgetMarkPage();
     stackStart = nullptr;
-    finished.signal();
 }

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <utility>
 
-/** Runs one conversion script in a fresh script engine, on a thread of its
-    own with a large stack, and waits for it.
+/** Runs conversion scripts, each in a fresh script engine, on a thread of
+    its own with a large stack, and waits for each.
 
     The engine is a tree-walking interpreter with no limit on recursion: a
     script that recurses without end, or text nested deeply enough, would
@@ -34,7 +34,10 @@ public:
 
 private:
     void run() override;
+    void runOnce();
+    const char* markPage() const;
     bool stackIsDeep() const;
+    void forgetMarkPage() const;
 
     juce::String script;
     juce::Array<NamedObject> objects;
@@ -45,5 +48,5 @@ private:
     juce::CriticalSection engineLock;
     juce::JavascriptEngine* engine = nullptr;   // alive while the run lasts
     std::atomic<const char*> stackStart { nullptr };
-    juce::WaitableEvent finished;
+    juce::WaitableEvent workReady, finished;
 };

@@ -4,13 +4,21 @@
 
 namespace
 {
-    juce::Result runScript (const juce::String& script, int limitMs = 60000)
+    juce::Result runScript (ScriptRunner& runner, const juce::String& script, int limitMs = 60000)
     {
         juce::DynamicObject::Ptr probe (new juce::DynamicObject());
-        probe->setProperty ("seen", 0);
-        ScriptRunner runner;
-        return runner.execute (script, { { "Probe", probe } }, limitMs);
+        juce::Array<ScriptRunner::NamedObject> objects;
+        objects.add ({ "Probe", probe });
+        return runner.execute (script, objects, limitMs);
     }
+
+    juce::Result runScript (const juce::String& script, int limitMs = 60000)
+    {
+        ScriptRunner runner;
+        return runScript (runner, script, limitMs);
+    }
+
+    const char* const endlessRecursion = "function f (g) { return g (g) + 1; } f (f);";
 }
 
 TEST (ScriptRunner, RunsAScriptAndReportsItsErrors)
@@ -29,9 +37,14 @@ TEST (ScriptRunner, EndlessLoopsEndAtTheTimeLimit)
 
 TEST (ScriptRunner, EndlessRecursionIsStoppedBeforeTheStackRunsOut)
 {
-    auto outcome = runScript ("function f (g) { return g (g) + 1; } f (f);");
+    ScriptRunner runner;
+    auto outcome = runScript (runner, endlessRecursion);
     ASSERT_TRUE (outcome.failed());
     EXPECT_EQ (outcome.getErrorMessage(), "The script nested its calls too deeply.");
+
+    // The same runner goes on: a longer run afterwards is not taken for a deep one.
+    EXPECT_TRUE (runScript (runner, "var n = 0; for (var i = 0; i < 200000; ++i) n += i;").wasOk());
+    EXPECT_EQ (runScript (runner, endlessRecursion).getErrorMessage(), "The script nested its calls too deeply.");
 }
 
 TEST (ScriptRunner, DeeplyNestedTextIsRefusedBeforeItRuns)
