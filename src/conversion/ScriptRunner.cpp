@@ -7,9 +7,12 @@
 
 namespace
 {
-    // Reserved, not committed: only the pages a run touches take memory.
+    // Reserved, not committed: only the pages a run touches take memory. The
+    // mark stays well below the stack's end, for what the engine's parser and
+    // long chains of operators use without a chance to stop, and below the
+    // depth from which address checkers no longer clean a thrown-through stack.
     constexpr size_t stackSize = 256 * 1024 * 1024;
-    constexpr size_t stackMark = stackSize / 2;
+    constexpr size_t stackMark = 32 * 1024 * 1024;
     constexpr int watchIntervalMs = 5;
 }
 
