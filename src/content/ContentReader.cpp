@@ -12,6 +12,40 @@ namespace
         return thread != nullptr && thread->threadShouldExit();
     }
 
+    juce::Thread* workerOf (juce::Thread* thread)
+    {
+        return thread != nullptr ? thread : juce::Thread::getCurrentThread();
+    }
+
+    // A server that stops answering must not hold up a worker that is asked
+    // to stop: the stop request breaks the connection off.
+    class CancelOnExit : private juce::Thread::Listener
+    {
+    public:
+        CancelOnExit (juce::Thread* t, juce::WebInputStream& s) : thread (t), stream (s)
+        {
+            if (thread == nullptr)
+                return;
+
+            thread->addListener (this);
+
+            if (thread->threadShouldExit())
+                stream.cancel();
+        }
+
+        ~CancelOnExit() override
+        {
+            if (thread != nullptr)
+                thread->removeListener (this);
+        }
+
+    private:
+        void exitSignalSent() override { stream.cancel(); }
+
+        juce::Thread* thread;
+        juce::WebInputStream& stream;
+    };
+
     void count (std::atomic<juce::int64>* counter, juce::int64 bytes)
     {
         if (counter != nullptr)
@@ -118,6 +152,11 @@ namespace
 
 std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location, int timeoutMs)
 {
+    return openStream (location, timeoutMs, nullptr);
+}
+
+std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location, int timeoutMs, juce::Thread* thread)
+{
     if (location.isEmpty())
         return nullptr;
 
@@ -128,7 +167,13 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
         auto web = std::make_unique<juce::WebInputStream> (juce::URL (escaped), false);
         web->withConnectionTimeout (timeoutMs).withNumRedirectsToFollow (5);
 
-        if (web->connect (nullptr))
+        bool connected = false;
+        {
+            const CancelOnExit cancel (thread, *web);
+            connected = web->connect (nullptr);
+        }
+
+        if (connected)
         {
             const auto status = web->getStatusCode();
             return status >= 400 && status <= 599 ? nullptr : std::move (web);
@@ -145,10 +190,13 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                     juce::Thread* thread, juce::int64 maxBytes)
 {
-    auto stream = openStream (location, connectionTimeoutMs);
+    auto stream = openStream (location, connectionTimeoutMs, workerOf (thread));
 
     if (stream == nullptr)
         return false;
+
+    auto* web = dynamic_cast<juce::WebInputStream*> (stream.get());
+    std::unique_ptr<CancelOnExit> cancel (web != nullptr ? new CancelOnExit (workerOf (thread), *web) : nullptr);
 
     const auto total = stream->getTotalLength();
 
@@ -160,7 +208,7 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
     while (! stream->isExhausted())
     {
-        if (shouldStop (thread))
+        if (shouldStop (workerOf (thread)))
             return false;
 
         const auto got = stream->read (buffer, blockSize);
@@ -179,9 +227,8 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
     // A web stream also ends "exhausted" when the connection broke off: only
     // a transfer without error and with every announced byte is complete.
-    if (auto* web = dynamic_cast<juce::WebInputStream*> (stream.get()))
-        if (web->isError())
-            return false;
+    if (web != nullptr && web->isError())
+        return false;
 
     return stream->isExhausted() && (total < 0 || received == total);
 }
@@ -232,7 +279,8 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
         return nullptr;
 
     juce::XmlDocument document (text);
-    return document.getDocumentElement();
+    auto root = document.getDocumentElement();
+    return document.getLastParseError().isEmpty() ? std::move (root) : nullptr;
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes)

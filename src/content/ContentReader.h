@@ -19,6 +19,9 @@ struct ContentReader
         neither opens or the server answers with a status of 400 to 599. */
     static std::unique_ptr<juce::InputStream> openStream (const juce::String& location, int connectionTimeoutMs);
 
+    /** The same; a stop request of the thread breaks off the connection. */
+    static std::unique_ptr<juce::InputStream> openStream (const juce::String& location, int connectionTimeoutMs, juce::Thread* thread);
+
     /** Appends the whole location to into; false unless every byte arrived,
         within maxBytes, without the thread (null: the calling thread) being
         asked to stop. Counts the received bytes. */

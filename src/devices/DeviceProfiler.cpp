@@ -3,10 +3,12 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
-#include "devices/FactoryBank.h"
+#include "model/FactoryBank.h"
 
 namespace
 {
+    constexpr int maxFactoryPresets = 16384;
+
     std::shared_ptr<const juce::XmlElement> capsDocumentOf (int productId)
     {
         auto* content = Nexus::getContentManager();
@@ -45,8 +47,12 @@ namespace
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createCaps (int productId, int build)
 {
-    const auto doc = capsDocumentOf (productId);
-    const auto* base = baseFeaturesOf (doc.get());
+    return createCapsFrom (capsDocumentOf (productId).get(), productId, build);
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsFrom (const juce::XmlElement* doc, int productId, int build)
+{
+    const auto* base = baseFeaturesOf (doc);
     const juce::XmlElement* profile = nullptr;
     int start = 0, end = build;
 
@@ -76,12 +82,16 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createCaps (int productId, int build
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersions (int productId, int kind, int version)
 {
+    return createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
+}
+
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersionsFrom (const juce::XmlElement* doc, int productId, int kind, int version)
+{
     if (kind != 1 && kind != 2)
         return nullptr;
 
     const juce::String key (kind == 1 ? "presetVersion" : "setupVersion");
-    const auto doc = capsDocumentOf (productId);
-    const auto* base = baseFeaturesOf (doc.get());
+    const auto* base = baseFeaturesOf (doc);
     const auto baseValue = base != nullptr ? base->getIntAttribute (key) : 0;
 
     if (doc != nullptr)
@@ -110,29 +120,32 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersions (int produ
 juce::String DeviceProfiler::getProductDisplayName (int productId, uint32_t serial)
 {
     auto* content = Nexus::getContentManager();
-    auto name = content != nullptr ? content->getProductName (productId) : juce::String();
+    const auto name = content != nullptr ? content->getProductName (productId) : juce::String();
+    const auto variant = getVariantName (capsDocumentOf (productId).get(), serial);
+    return variant.isNotEmpty() ? variant : name;
+}
 
-    const auto doc = capsDocumentOf (productId);
+juce::String DeviceProfiler::getVariantName (const juce::XmlElement* doc, uint32_t serial)
+{
     auto* variants = doc != nullptr ? doc->getChildByName ("productVariants") : nullptr;
 
     if (variants == nullptr)
-        return name;
+        return {};
 
     for (auto* range : variants->getChildWithTagNameIterator ("range"))
-    {
         if (serialAttribute (*range, "start") <= serial && serial <= serialAttribute (*range, "end"))
-        {
-            const auto displayName = range->getStringAttribute ("displayName");
-            return displayName.isNotEmpty() ? displayName : name;
-        }
-    }
+            return range->getStringAttribute ("displayName");
 
-    return name;
+    return {};
 }
 
 std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (int productId, int build)
 {
-    const auto doc = capsDocumentOf (productId);
+    return createFactoryBankFrom (capsDocumentOf (productId).get(), productId, build);
+}
+
+std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBankFrom (const juce::XmlElement* doc, int productId, int build)
+{
     const juce::XmlElement* chosen = nullptr;
 
     if (doc != nullptr)
@@ -148,11 +161,21 @@ std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (int productId, i
         }
     }
 
-    auto bank = std::make_unique<FactoryBank> (createCaps (productId, build)->caps.numPresets);
+    // Preset numbers travel as 14-bit values: a larger count in a document is
+    // not a bank to allocate.
+    const auto numPresets = juce::jlimit (0, maxFactoryPresets, createCapsFrom (doc, productId, build)->caps.numPresets);
+    auto bank = std::make_unique<FactoryBank> (numPresets);
 
-    if (chosen != nullptr)
-        for (auto* preset : chosen->getChildWithTagNameIterator ("preset"))
-            bank->setChecksum (preset->getIntAttribute ("number"), preset->getStringAttribute ("md5"));
+    if (chosen == nullptr)
+        return bank;
+
+    for (auto* preset : chosen->getChildWithTagNameIterator ("preset"))
+    {
+        const auto md5 = preset->getStringAttribute ("md5");
+
+        if (md5.length() == 32)
+            bank->setEntry (preset->getIntAttribute ("number"), md5);
+    }
 
     return bank;
 }

@@ -40,6 +40,12 @@ public:
 
     static std::unique_ptr<FactoryBank> createFactoryBank (int productId, int build);
 
+    // The same lookups in a given capability document (null: no document).
+    static std::unique_ptr<DeviceCaps> createCapsFrom (const juce::XmlElement* capsDocument, int productId, int build);
+    static std::unique_ptr<DeviceCaps> createCapsForDataVersionsFrom (const juce::XmlElement* capsDocument, int productId, int kind, int version);
+    static juce::String getVariantName (const juce::XmlElement* capsDocument, uint32_t serial);
+    static std::unique_ptr<FactoryBank> createFactoryBankFrom (const juce::XmlElement* capsDocument, int productId, int build);
+
     /** Reads texts such as "b 2.1.0 build 123" or "demo 1.2.3". */
     static FirmwareVersion parseVersionText (const juce::String& text);
 

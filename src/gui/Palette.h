@@ -7,6 +7,9 @@
     the derived ones are built from those defined before them. */
 namespace Palette
 {
+    // An alpha byte as the colours were first designed with: truncated, not rounded.
+    constexpr juce::uint8 opacity (float alpha) { return (juce::uint8) (alpha * 255.996f); }
+
     const juce::Colour alertTextColour { 0xff406a80 };
     const juce::Colour editorFocusedOutlineColour { 0xffc8c8c8 };
     const juce::Colour firmwareChooserBlack { 0xff000000 };
@@ -104,7 +107,7 @@ namespace Palette
     const juce::Colour editorOutlineColour = juce::Colours::transparentBlack;   // 0x00000000
     const juce::Colour labelTextColour = textColour;   // 0xff42545e
     const juce::Colour labelTextDarkColour = labelTextColour.darker (0.4f);   // 0xff2f3c43
-    const juce::Colour groupOutlineColour = textColour.withAlpha (0.7f);   // 0xb342545e
+    const juce::Colour groupOutlineColour = textColour.withAlpha (opacity (0.7f));   // 0xb342545e
     const juce::Colour groupTextColour = textColour;   // 0xff42545e
     const juce::Colour dialogBackgroundColour = backgroundColour;   // 0xffdae1e6
     const juce::Colour dialogTextColour = textColour;   // 0xff42545e
@@ -122,8 +125,8 @@ namespace Palette
     const juce::Colour gridWhite = presetGridWhite;   // 0xffffffff
     const juce::Colour gridPaleSlate = presetCellPaleSlate;   // 0xffbecdd2
     const juce::Colour gridDarkSlate = presetGridSlate;   // 0xff4b5f6e
-    const juce::Colour translucentSkyColour = juce::Colour ((juce::uint8) 105, (juce::uint8) 195, (juce::uint8) 245, 0.5f);   // 0x7f69c3f5
-    const juce::Colour translucentTealColour = juce::Colour ((juce::uint8) 0, (juce::uint8) 55, (juce::uint8) 85, 0.5f);   // 0x7f003755
+    const juce::Colour translucentSkyColour = juce::Colour ((juce::uint8) 105, (juce::uint8) 195, (juce::uint8) 245, opacity (0.5f));   // 0x7f69c3f5
+    const juce::Colour translucentTealColour = juce::Colour ((juce::uint8) 0, (juce::uint8) 55, (juce::uint8) 85, opacity (0.5f));   // 0x7f003755
     const juce::Colour aboutBackgroundColour = dialogBackgroundColour;   // 0xffdae1e6
     const juce::Colour midiStateSteel = steelBlueColour;   // 0xff406a80
     const juce::Colour midiStateBlue = accentBlueColour;   // 0xff086da6

@@ -37,7 +37,14 @@ bool DataStream::readString (juce::InputStream& in, juce::String& text, int maxB
 
         if (byte == 0)
         {
-            text = juce::String::fromUTF8 ((const char*) bytes.getData(), (int) bytes.getDataSize());
+            // Text that is not UTF-8 is refused: the framework's strings assume it is.
+            const auto* data = static_cast<const char*> (bytes.getData());
+            const auto size = (int) bytes.getDataSize();
+
+            if (size > 0 && ! juce::CharPointer_UTF8::isValidString (data, size))
+                return false;
+
+            text = juce::String::fromUTF8 (data, size);
             return true;
         }
 

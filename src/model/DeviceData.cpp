@@ -602,11 +602,20 @@ bool DeviceData::readFileHeader (juce::InputStream& in, FileHeader& header)
 
 std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
 {
-    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+    // Read whole first: the reader checks every count against the bytes left,
+    // which a file stream would answer with a system call each time.
+    constexpr juce::int64 maxFileSize = 256 * 1024 * 1024;
+    juce::MemoryBlock content;
+
+    if (! file.existsAsFile() || file.getSize() > maxFileSize || ! file.loadFileAsData (content))
+        return nullptr;
+
+    juce::MemoryInputStream in (content, false);
     FileHeader header;
     int32_t slotCount = 0;
 
-    if (in == nullptr || ! readFileHeader (*in, header) || ! DataStream::readInt (*in, slotCount) || slotCount < 0)
+    // Data without slots is written with the count -1, and reads back as such.
+    if (! readFileHeader (in, header) || ! DataStream::readInt (in, slotCount) || slotCount < -1)
         return nullptr;
 
     if (! isValidCapsBlock (header.caps) || ! isWithinFileLimits (header.caps))
@@ -622,7 +631,7 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
     {
         int32_t marker = 0;
 
-        if (! DataStream::readInt (*in, marker))
+        if (! DataStream::readInt (in, marker))
             return nullptr;
 
         if (marker == -1)
@@ -630,11 +639,11 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
 
         auto* preset = data->createPreset (i);
 
-        if (preset == nullptr || ! preset->readFromStream (*in))
+        if (preset == nullptr || ! preset->readFromStream (in))
             return nullptr;
     }
 
-    if (! data->setup.readFromStream (*in))
+    if (! data->setup.readFromStream (in))
         return nullptr;
 
     data->clearModified (true);

@@ -50,7 +50,7 @@ void PresetName::setFromString (const juce::String& text)
     name.fill (0);
     auto chars = text.getCharPointer();
 
-    for (int i = 0; i < nameLength; ++i)
+    for (int i = 0; i < juce::jmin (nameLength, name.size()); ++i)
     {
         const auto c = chars.getAndAdvance();
 

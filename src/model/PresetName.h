@@ -34,6 +34,7 @@ struct PresetName
 
     bool hasBuffer() const                   { return ! name.isEmpty(); }
     const uint8_t* getBytes() const          { return name.isEmpty() ? nullptr : name.begin(); }
+    int getBufferSize() const                { return name.size(); }
 
     /** Drops the name buffer. */
     void clearBuffer()                       { name.clear(); }

@@ -172,7 +172,7 @@ juce::MidiMessage SysEx::createPresetHeader (const PresetName& name, uint8_t pro
 
     // The frame has room for 15 name bytes; a longer name is cut.
     uint8_t nameBytes[headerNameBytes] = {};
-    const auto count = juce::jlimit (0, headerNameBytes, name.hasBuffer() ? name.nameLength : 0);
+    const auto count = juce::jlimit (0, headerNameBytes, juce::jmin (name.nameLength, name.getBufferSize()));
 
     if (count > 0)
         std::copy (name.getBytes(), name.getBytes() + count, nameBytes);

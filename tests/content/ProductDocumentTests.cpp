@@ -304,7 +304,9 @@ TEST_F (ProductDocuments, CapabilitiesAreReadWhileTheDownloaderReplacesThem)
         while (! stop)
         {
             if (auto doc = content.getCapsXml (vesper))
+            {
                 EXPECT_TRUE (doc->getChildByName ("baseDefinition") != nullptr);
+            }
         }
     });
 

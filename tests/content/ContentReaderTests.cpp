@@ -1,0 +1,171 @@
+#include "content/ContentReader.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    juce::File scratch (const char* name)
+    {
+        auto f = TestEnvironment::getHome().getChildFile ("reader").getChildFile (name);
+        f.getParentDirectory().createDirectory();
+        return f;
+    }
+
+    juce::File makeZip (const char* name, const std::vector<std::pair<juce::String, juce::String>>& entries)
+    {
+        juce::ZipFile::Builder builder;
+
+        for (const auto& [path, text] : entries)
+            builder.addEntry (new juce::MemoryInputStream (text.toRawUTF8(), text.getNumBytesAsUTF8(), true), 9, path, juce::Time::getCurrentTime());
+
+        auto zip = scratch (name);
+        zip.deleteFile();
+        juce::FileOutputStream out (zip);
+        builder.writeToStream (out, nullptr);
+        return zip;
+    }
+
+    juce::File freshFolder (const char* name)
+    {
+        auto folder = scratch (name);
+        folder.deleteRecursively();
+        return folder;
+    }
+}
+
+TEST (ContentReader, ZipUnpacksIntoItsFolder)
+{
+    const auto zip = makeZip ("good.zip", { { "Starter/presets.xml", "<PRESETS/>" }, { "readme.txt", "hello" }, { "win\\style.txt", "x" } });
+    const auto folder = freshFolder ("good");
+
+    ASSERT_TRUE (ContentReader::unpackZip (zip, folder, 1000, 10, nullptr));
+    EXPECT_EQ (folder.getChildFile ("Starter/presets.xml").loadFileAsString(), "<PRESETS/>");
+    EXPECT_EQ (folder.getChildFile ("readme.txt").loadFileAsString(), "hello");
+    EXPECT_TRUE (folder.getChildFile ("win/style.txt").existsAsFile());
+}
+
+TEST (ContentReader, ZipEntriesLeadingOutOfTheFolderRefuseThePack)
+{
+    for (auto bad : { "../outside.txt", "a/../../outside.txt", "/tmp/belvora-absolute.txt", "..\\outside.txt", "c:/outside.txt", "a/./b.txt" })
+    {
+        const auto zip = makeZip ("slip.zip", { { "fine.txt", "fine" }, { bad, "evil" } });
+        const auto folder = freshFolder ("slip/inner");
+
+        EXPECT_FALSE (ContentReader::unpackZip (zip, folder, 1000, 10, nullptr)) << bad;
+        EXPECT_FALSE (folder.getChildFile ("fine.txt").exists()) << "nothing is written before the check";
+        EXPECT_FALSE (folder.getParentDirectory().getChildFile ("outside.txt").exists());
+        EXPECT_FALSE (juce::File ("/tmp/belvora-absolute.txt").exists());
+    }
+}
+
+TEST (ContentReader, ZipSizeAndEntryCountAreCapped)
+{
+    const auto big = makeZip ("big.zip", { { "a.txt", juce::String::repeatedString ("0", 600) }, { "b.txt", juce::String::repeatedString ("0", 600) } });
+    EXPECT_FALSE (ContentReader::unpackZip (big, freshFolder ("big"), 1000, 10, nullptr));
+    EXPECT_TRUE (ContentReader::unpackZip (big, freshFolder ("big"), 1200, 10, nullptr));
+
+    std::vector<std::pair<juce::String, juce::String>> many;
+    for (int i = 0; i < 11; ++i)
+        many.emplace_back ("f" + juce::String (i), "x");
+
+    EXPECT_FALSE (ContentReader::unpackZip (makeZip ("many.zip", many), freshFolder ("many"), 1000, 10, nullptr));
+    EXPECT_FALSE (ContentReader::unpackZip (scratch ("none.zip"), freshFolder ("none"), 1000, 10, nullptr));
+}
+
+TEST (ContentReader, EntryThatUnpacksLargerThanItClaimsIsCut)
+{
+    const auto zip = makeZip ("liar.zip", { { "bomb.txt", juce::String::repeatedString ("0", 5000) } });
+
+    // Rewrite the central directory's size of the entry to 10 bytes.
+    juce::MemoryBlock data;
+    zip.loadFileAsData (data);
+    auto* bytes = static_cast<uint8_t*> (data.getData());
+    for (size_t i = 0; i + 28 < data.getSize(); ++i)
+        if (bytes[i] == 0x50 && bytes[i + 1] == 0x4b && bytes[i + 2] == 0x01 && bytes[i + 3] == 0x02)
+        {
+            bytes[i + 24] = 10;
+            bytes[i + 25] = bytes[i + 26] = bytes[i + 27] = 0;
+        }
+    zip.replaceWithData (data.getData(), data.getSize());
+
+    const auto folder = freshFolder ("liar");
+    const auto ok = ContentReader::unpackZip (zip, folder, 100, 10, nullptr);
+    EXPECT_TRUE (! ok || folder.getChildFile ("bomb.txt").getSize() <= 10);
+}
+
+TEST (ContentReader, XmlWithDocumentTypeOrDeepNestingIsRefused)
+{
+    EXPECT_NE (ContentReader::parseXmlText ("<A b=\"1\"><c/></A>"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("plain text"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<A x=\"1></A>"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<!DOCTYPE A [<!ENTITY a \"&a;&a;\">]><A>&a;</A>"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<!doctype A SYSTEM \"/etc/passwd\"><A/>"), nullptr);
+
+    const auto deep = juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000);
+    EXPECT_EQ (ContentReader::parseXmlText (deep), nullptr);
+
+    const auto wide = "<A>" + juce::String::repeatedString ("<a x='>'/>", 1000) + "</A>";
+    auto parsed = ContentReader::parseXmlText (wide);
+    ASSERT_NE (parsed, nullptr);
+    EXPECT_EQ (parsed->getNumChildElements(), 1000);
+}
+
+TEST (ContentReader, PictureSizesAreCheckedBeforeDecoding)
+{
+    auto png = [] (uint32_t w, uint32_t h)
+    {
+        juce::MemoryOutputStream out;
+        out.write ("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+        out.writeIntBigEndian ((int) w);
+        out.writeIntBigEndian ((int) h);
+        return out.getMemoryBlock();
+    };
+
+    EXPECT_TRUE (ContentReader::isPictureSizeSane (png (16, 12)));
+    EXPECT_FALSE (ContentReader::isPictureSizeSane (png (100000, 100000)));
+    EXPECT_FALSE (ContentReader::isPictureSizeSane (png (0, 12)));
+    EXPECT_FALSE (ContentReader::isPictureSizeSane (juce::MemoryBlock ("BM not a picture", 16)));
+
+    const uint8_t jpeg[] = { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00,
+                             0xFF, 0xC0, 0x00, 0x11, 0x08, 0x9C, 0x40, 0x9C, 0x40, 0x03 };
+    EXPECT_FALSE (ContentReader::isPictureSizeSane (juce::MemoryBlock (jpeg, sizeof (jpeg))));
+}
+
+TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
+{
+    LocalServer server;
+    ASSERT_TRUE (server.start());
+    const auto target = scratch ("doc.xml");
+    target.replaceWithText ("old");
+    const auto url = server.getBaseUrl() + "/doc.xml";
+
+    server.setAnswer ("/doc.xml", LocalServer::Answer::error (404));
+    EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "old");
+
+    auto cut = LocalServer::Answer::text ("new body of twenty b");
+    cut.truncateAfter = 5;
+    server.setAnswer ("/doc.xml", cut);
+    EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "old");
+
+    server.setAnswer ("/doc.xml", LocalServer::Answer::text ("new body of twenty b"));
+    EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 10));
+    EXPECT_EQ (target.loadFileAsString(), "old");
+
+    EXPECT_TRUE (ContentReader::writeUrlToFile (url, target.getFullPathName(), false, nullptr, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "old");   // kept: not to be overwritten
+
+    std::atomic<juce::int64> counter { 0 };
+    EXPECT_TRUE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, &counter, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "new body of twenty b");
+    EXPECT_EQ (counter.load(), 20);
+
+    server.setAnswer ("/doc.xml", LocalServer::Answer::text (""));
+    EXPECT_TRUE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "new body of twenty b");
+
+    EXPECT_EQ (target.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.tmp").size(), 0);
+}

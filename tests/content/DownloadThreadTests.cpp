@@ -1,0 +1,100 @@
+#include "ContentFixture.h"
+
+using DownloadThread = ContentFixture;
+
+namespace
+{
+    std::vector<int> codesOf (const std::vector<DeviceInfoMessage>& messages)
+    {
+        std::vector<int> codes;
+        for (const auto& m : messages)
+            codes.push_back (m.code);
+        return codes;
+    }
+}
+
+TEST_F (DownloadThread, ReportsEachKindThenTheResultAfterLeavingTheQueue)
+{
+    auto& content = startCatalogue();
+    ASSERT_TRUE (content.prepareProductContent (vesper));
+    auto* downloader = content.getDownloadThread();
+    ASSERT_NE (downloader, nullptr);
+
+    // The answer of the pack waits, so the product is seen queued while it is fetched.
+    auto slowPack = LocalServer::Answer();
+    juce::MemoryBlock zip;
+    contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip").loadFileAsData (zip);
+    slowPack.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
+    slowPack.delayMs = 300;
+    server.setAnswer ("/Belvora2/Vesper/packs/vesper_presets.zip", slowPack);
+
+    downloader->requestDownload (vesper);
+    downloader->requestDownload (vesper);
+    EXPECT_TRUE (downloader->isQueued (vesper));
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }));
+    EXPECT_FALSE (downloader->isQueued (vesper));
+
+    const auto messages = recorder.get();
+    EXPECT_EQ (codesOf (messages), (std::vector<int> { 0x70002, 0x70000, 0x70000, 0x70000, 0x70003 }));
+    EXPECT_EQ (messages[0].value1, vesper);
+    EXPECT_EQ (messages[0].text, "Vesper");
+    EXPECT_EQ (messages[1].text, "Vesper: firmware update files");
+    EXPECT_EQ (messages[2].text, "Vesper: conversion rules");
+    EXPECT_EQ (messages[3].text, "Vesper: preset packs");
+    EXPECT_EQ (messages[4].value1, vesper);
+    EXPECT_TRUE (content.isProductReady (vesper));
+}
+
+TEST_F (DownloadThread, RecentlyCheckedProductIsNotQueuedAgain)
+{
+    auto& content = startCatalogue();
+    ASSERT_TRUE (content.prepareProductContent (quill));
+    auto* downloader = content.getDownloadThread();
+
+    downloader->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }));
+
+    downloader->requestDownload (quill);
+    EXPECT_FALSE (downloader->isQueued (quill));
+
+    downloader->minimumCheckInterval = 0.0;
+    juce::Thread::sleep (5);
+    downloader->stopThread (5000);   // keep it queued for the check
+    downloader->requestDownload (quill);
+    EXPECT_TRUE (downloader->isQueued (quill));
+}
+
+TEST_F (DownloadThread, FailedDownloadIsReportedAndCanBeRequestedAgainAtOnce)
+{
+    server.setAnswer ("/Belvora2/QuillDuo/rules.xml", LocalServer::Answer::error (500));
+    auto& content = startCatalogue();
+    ASSERT_TRUE (content.prepareProductContent (quill));
+    auto* downloader = content.getDownloadThread();
+
+    downloader->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }));
+    EXPECT_FALSE (content.isProductReady (quill));
+    EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
+}
+
+TEST_F (DownloadThread, StopsAtOnceWhileWaitingAndWithinABlockWhileFetching)
+{
+    auto& content = startCatalogue();
+    auto* downloader = content.getDownloadThread();
+
+    const auto start = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (downloader->stopThread (5000));
+    EXPECT_LT (juce::Time::getMillisecondCounter() - start, 4000u);
+
+    // A download that hangs on the server ends when the catalogue goes.
+    auto& next = startCatalogue();
+    ASSERT_TRUE (next.prepareProductContent (vesper));
+    server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());
+    next.getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests ("/Belvora2/Vesper/firmware.xml") > 0; }));
+
+    const auto stopStart = juce::Time::getMillisecondCounter();
+    Nexus::setContentManager (nullptr);
+    EXPECT_LT (juce::Time::getMillisecondCounter() - stopStart, 4000u);
+}
