@@ -1,7 +1,6 @@
 #include "model/DeviceData.h"
 
 #include "app/Belvora.h"
-#include "devices/DeviceProfiler.h"
 #include "model/DataStream.h"
 #include "model/SysEx.h"
 
@@ -9,6 +8,13 @@
 
 namespace
 {
+    // The product's factory bank for a build. (Stand-in: the capability
+    // reader that makes it is not part of the model; none is known yet.)
+    std::unique_ptr<FactoryBank> createFactoryBank (uint8_t, int)
+    {
+        return nullptr;
+    }
+
     int slotCountOf (const CapsBlock& caps)
     {
         return juce::jmax (0, caps.numPresets);
@@ -66,7 +72,7 @@ DeviceData::DeviceData (const FirmwareVersion& version, const CapsBlock& block, 
     if (factory != nullptr)
         reference = std::make_unique<FactoryBank> (*factory);
     else
-        reference = DeviceProfiler::createFactoryBank (caps.productId, firmware.build);
+        reference = createFactoryBank (caps.productId, firmware.build);
 }
 
 DeviceData::~DeviceData()
@@ -363,8 +369,7 @@ bool DeviceData::isPresetDifferent (int index) const
     if (reference == nullptr)
         return true;
 
-    const auto checksum = reference->getChecksum (index);
-    return checksum.isEmpty() || checksum != getPreset (index)->getMD5String();
+    return ! reference->isFactoryPreset (index, getPreset (index)->getMD5());
 }
 
 int DeviceData::getNumDifferentPresets() const

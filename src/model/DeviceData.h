@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/CapsBlock.h"
-#include "devices/FactoryBank.h"
+#include "model/FactoryBank.h"
 #include "model/FirmwareVersion.h"
 #include "model/Preset.h"
 #include "model/SetupData.h"
