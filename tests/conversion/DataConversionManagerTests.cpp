@@ -124,6 +124,13 @@ protected:
         return makeDeviceData (capsAt (vesper, vesperOld), vesperOld, slots);
     }
 
+    static juce::File presetScript()    { return script ("Vesper", "vesper_preset_3_to_4.js"); }
+
+    std::unique_ptr<DeviceData> convertToNewer (const DeviceData& source)
+    {
+        return manager.convertDeviceData (source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    }
+
     static ConversionRule vesperPresetStep (const juce::File& file, int targetVersion = 4)
     {
         ConversionRule step;
@@ -169,23 +176,22 @@ TEST_F (DataConversion, RuleDocumentsWithNegativeOrHugeCostsCannotHangTheSearch)
 {
     // A self-rule of cost -1 and a pair 3 -> 4 (1) with 4 -> 3 (-5), served
     // and read like any downloaded document.
-    auto rules = served.getChildFile ("Belvora2/Vesper/rules.xml");
-    auto text = rules.loadFileAsString();
-    const auto script3to4 = text.fromFirstOccurrenceOf ("<preset source=\"3\"", false, false).fromFirstOccurrenceOf ("script=\"", false, false)
-                                .upToFirstOccurrenceOf ("\"", false, false);
-    text = text.replace ("<preset source=\"3\"",
-                         "<preset source=\"3\" target=\"3\" cost=\"-1\" script=\"" + script3to4 + "\"/>\n"
-                         "  <preset source=\"4\" target=\"3\" cost=\"-5\" script=\"" + script3to4 + "\"/>\n"
-                         "  <preset source=\"4\" target=\"9\" cost=\"99999999999\" script=\"" + script3to4 + "\"/>\n"
-                         "  <preset source=\"3\"");
-    text = text.replace ("vesper-rules-2", "vesper-rules-3");
-    ASSERT_TRUE (rules.replaceWithText (text));
-    auto descriptor = served.getChildFile ("Belvora2/masterDescriptor.xml");
-    ASSERT_TRUE (descriptor.replaceWithText (descriptor.loadFileAsString().replace ("vesper-rules-2", "vesper-rules-3")));
+    const juce::String script = "script=\"${SERVER}/Belvora2/Vesper/js/vesper_preset_3_to_4.js\"/>\n";
+    for (auto* file : { "Belvora2/Vesper/rules.xml", "Belvora2/masterDescriptor.xml" })
+    {
+        auto f = served.getChildFile (file);
+        ASSERT_TRUE (f.replaceWithText (f.loadFileAsString().replace ("vesper-rules-2", "vesper-rules-3")
+                                          .replace ("<rulesKey>vesper-rules-3</rulesKey>",
+                                                    "<rulesKey>vesper-rules-3</rulesKey>\n"
+                                                    "<preset source=\"3\" target=\"3\" cost=\"-1\" " + script
+                                                    + "<preset source=\"4\" target=\"3\" cost=\"-5\" " + script
+                                                    + "<preset source=\"4\" target=\"9\" cost=\"99999999999\" " + script)));
+    }
 
     auto& content = startCatalogueQuietly();
     ASSERT_TRUE (content.prepareProductContent (vesper));
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    ASSERT_TRUE (productFolder ("Vesper").getChildFile ("rules.xml").loadFileAsString().contains ("cost=\"-5\""));
     EXPECT_EQ (content.getConversionRules (vesper, ConversionRule::presetData).size(), 2);
 
     juce::Array<ConversionRule> steps;
@@ -204,7 +210,7 @@ TEST_F (DataConversion, WholeUnitConvertsToTheNewerFirmware)
     manager.addListener (&second);
     manager.addListener (&first);
 
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    auto target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
     EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
 
@@ -232,13 +238,6 @@ TEST_F (DataConversion, WholeUnitConvertsToTheNewerFirmware)
 
     EXPECT_EQ (log, (juce::StringArray { "b:1/4", "a:1/4", "b:2/4", "a:2/4", "b:3/4", "a:3/4", "b:4/4", "a:4/4",
                                          "b:finished", "a:finished" }));
-
-    // Saved and read back, the converted unit is the same.
-    const auto file = TestEnvironment::getHome().getChildFile ("converted.mwd");
-    ASSERT_EQ (target->saveToFile (file), DeviceData::saved);
-    auto loaded = DeviceData::loadFromFile (file);
-    ASSERT_NE (loaded, nullptr);
-    EXPECT_EQ (loaded->getPreset (19)->getMD5String(), target->getPreset (19)->getMD5String());
 }
 
 TEST_F (DataConversion, CrossProductConversionTakesTwoStepsAndReportsTheMissingSetupChain)
@@ -262,7 +261,7 @@ TEST_F (DataConversion, CrossProductConversionTakesTwoStepsAndReportsTheMissingS
     EXPECT_FALSE (target->getSetup().isComplete());
 }
 
-TEST_F (DataConversion, EqualVersionsCopyPresetsAndSetupUnchanged)
+TEST_F (DataConversion, EqualVersionsCopyTheUnitAndAUnitWithoutPresetsConvertsOnlyItsSetup)
 {
     auto source = vesperUnit ({ 0, 3, 7 });
     juce::StringArray log;
@@ -272,27 +271,18 @@ TEST_F (DataConversion, EqualVersionsCopyPresetsAndSetupUnchanged)
     auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 2, 0, vesperOld));
     ASSERT_NE (target, nullptr);
     EXPECT_TRUE (setBits (manager.getResult()).empty());
-
     for (auto slot : { 0, 3, 7 })
         EXPECT_EQ (target->getPreset (slot)->getMD5String(), source->getPreset (slot)->getMD5String());
-
     EXPECT_EQ (target->getSetup().getMD5String(), source->getSetup().getMD5String());
     EXPECT_EQ (log, (juce::StringArray { "1/3", "2/3", "3/3", "finished" }));
-}
 
-TEST_F (DataConversion, UnitWithoutPresetsConvertsOnlyItsSetup)
-{
-    auto source = vesperUnit ({});
-    juce::StringArray log;
-    CallLog listener (log, "");
-    manager.addListener (&listener);
-
-    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    log.clear();
+    source = vesperUnit ({});
+    target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
     ASSERT_NE (target, nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 0 }) << "no setup chain and no presets";
-    EXPECT_TRUE (log.isEmpty());
 
-    target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
     EXPECT_TRUE (setBits (manager.getResult()).empty());
     EXPECT_EQ (target->getSetup().getSetupDataVersion(), 3);
@@ -350,7 +340,7 @@ TEST_F (DataConversion, RunawayScriptIsStoppedAtTheTimeLimit)
     replaceScript ("vesper_setup_2_to_3.js", "var i = 0; while (true) { ++i; }");
 
     auto source = vesperUnit ({});
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    auto target = convertToNewer (*source);
 
     ASSERT_NE (target, nullptr) << "a failed setup does not end the job";
     EXPECT_EQ (setBits (manager.getResult()), (Bits { 9, 16, 31 }));
@@ -373,7 +363,7 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
     EXPECT_EQ (setBits (manager.getResult()), Bits { 2 });
 
     // No build profile holds preset format 9: the base definition's block is not one for it.
-    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (script ("Vesper", "vesper_preset_3_to_4.js"), 9) }), nullptr);
+    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });
 
     manager.clearResult();
@@ -383,78 +373,54 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
     EXPECT_TRUE (manager.checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData));
 }
 
-TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderAndTakesItsSlotNumber)
+TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderTakesItsSlotNumberAndSeesTheUnit)
 {
+    // Copies the steps, numbers the preset 99, takes its tags from the setup and preset 1.
     replaceScript ("vesper_preset_3_to_4.js",
+                   "if (ReferenceData.getProductId() === undefined) Belvora.scriptError ('No unit.');"
                    "var h = PresetConversion.getHeader(); var n = h.steps;"
-                   "h.number = 99; h.version = 4; h.steps = 0; PresetConversion.setHeader (h);"
+                   "h.number = 99; h.version = 4; h.steps = 0;"
+                   "h.tags = ReferenceData.getSetup()[0] + ReferenceData.getPreset (1).steps + (ReferenceData.isPresetAvailable (9) ? 1000 : 0);"
+                   "PresetConversion.setHeader (h);"
                    "for (var s = 0; s < n; ++s) PresetConversion.setStep (PresetConversion.getStep (s), s);");
 
-    auto source = vesperUnit ({ 6 });
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    auto source = vesperUnit ({ 1, 6 });
+    auto target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
 
     const auto* converted = target->getPreset (6);
     EXPECT_EQ (converted->getNumber(), 6);
     EXPECT_EQ (converted->getName(), "Preset 6");
-    EXPECT_EQ (converted->getTags(), source->getPreset (6)->getTags());
     EXPECT_EQ (converted->getNameBlock().formatVersion, 4);
+    EXPECT_EQ (converted->getTags(), source->getSetup().getValues()[0] + 2);
 
-    // The same on its own: the header travels with the converted preset.
-    const auto single = manager.convertPreset (*source->getPreset (6), { vesperPresetStep (script ("Vesper", "vesper_preset_3_to_4.js")) });
-    ASSERT_NE (single, nullptr);
-    EXPECT_TRUE (single->hasName());
-    EXPECT_EQ (single->getName(), "Preset 6");
-    EXPECT_EQ (single->getNumber(), 99);
+    // Outside a whole-unit job there is no unit to see.
+    EXPECT_EQ (manager.convertPreset (*source->getPreset (6), { vesperPresetStep (presetScript()) }), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 }));
+    EXPECT_EQ (manager.getResult().getErrorText(), "No unit.");
 }
 
-TEST_F (DataConversion, PresetWhoseHeaderDisagreesWithItsStepsIsRefused)
+TEST_F (DataConversion, PresetsAScriptLeftUnfinishedAreNeverStored)
 {
-    replaceScript ("vesper_preset_3_to_4.js",
-                   "var h = PresetConversion.getHeader(); h.version = 4; PresetConversion.setHeader (h);");
+    auto source = vesperUnit ({ 1, 2 });   // two and three steps
 
-    auto source = vesperUnit ({ 2 });   // three steps in the header, none written
-    EXPECT_EQ (manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
+    // A header that promises steps the script never wrote.
+    replaceScript ("vesper_preset_3_to_4.js", "var h = PresetConversion.getHeader(); h.version = 4; PresetConversion.setHeader (h);");
+    EXPECT_EQ (convertToNewer (*source), nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 7 });
     EXPECT_EQ (manager.getResult().getErrorText(), "An error occurred during preset conversion.");
-}
 
-TEST_F (DataConversion, ScriptWritingNothingGivesAnEmptyPresetThatIsNotStored)
-{
+    // Nothing written: an empty preset of the target format, which no slot takes.
     replaceScript ("vesper_preset_3_to_4.js", "// nothing");
-
-    auto source = vesperUnit ({ 1, 2 });
-    const auto single = manager.convertPreset (*source->getPreset (1), { vesperPresetStep (script ("Vesper", "vesper_preset_3_to_4.js")) });
+    const auto single = manager.convertPreset (*source->getPreset (1), { vesperPresetStep (presetScript()) });
     ASSERT_NE (single, nullptr);
     EXPECT_FALSE (single->hasName());
     EXPECT_EQ (single->getCapsBlock(), capsAt (vesper, vesperNew));
     EXPECT_TRUE (setBits (manager.getResult()).empty());
 
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    auto target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 5 });
     EXPECT_TRUE (target->getUsedPresetIndices().isEmpty());
     EXPECT_TRUE (target->getSetup().isComplete());
-}
-
-TEST_F (DataConversion, ScriptsSeeTheWholeUnitBeingConverted)
-{
-    // Each converted preset takes its tags from the unit's setup and preset 1.
-    replaceScript ("vesper_preset_3_to_4.js",
-                   "if (ReferenceData.getProductId() === undefined) Belvora.scriptError ('No unit.');"
-                   "var h = PresetConversion.getHeader(); var n = h.steps;"
-                   "h.version = 4; h.steps = 0;"
-                   "h.tags = ReferenceData.getSetup()[0] + ReferenceData.getPreset (1).steps + (ReferenceData.isPresetAvailable (9) ? 1000 : 0);"
-                   "PresetConversion.setHeader (h);"
-                   "for (var s = 0; s < n; ++s) PresetConversion.setStep (PresetConversion.getStep (s), s);");
-
-    auto source = vesperUnit ({ 1, 2 });
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
-    ASSERT_NE (target, nullptr);
-    EXPECT_EQ (target->getPreset (2)->getTags(), source->getSetup().getValues()[0] + 2);
-
-    // Outside a whole-unit job there is no unit to see.
-    EXPECT_EQ (manager.convertPreset (*source->getPreset (2), { vesperPresetStep (script ("Vesper", "vesper_preset_3_to_4.js")) }), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 }));
-    EXPECT_EQ (manager.getResult().getErrorText(), "No unit.");
 }
