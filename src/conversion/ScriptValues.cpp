@@ -30,13 +30,15 @@ int ScriptValues::toInt (const juce::var& value)
     if (value.isInt() || value.isBool())
         return (int) value;
 
+    double d = 0.0;
+
     if (value.isString())
-        return value.toString().getIntValue();
+        d = value.toString().getDoubleValue();
+    else if (value.isInt64())
+        d = (double) (juce::int64) value;
+    else if (value.isDouble())
+        d = (double) value;
 
-    if (! (value.isInt64() || value.isDouble()))
-        return 0;
-
-    const double d = value.isInt64() ? (double) (juce::int64) value : (double) value;
     if (std::isnan (d))
         return 0;
 

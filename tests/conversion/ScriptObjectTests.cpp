@@ -207,3 +207,20 @@ TEST (ScriptObjects, MethodsCalledOnAnotherObjectAreRefused)
     EXPECT_TRUE (s.refuses ("o.h ({ steps: 0 })"));
     EXPECT_FALSE (s.target().hasName());
 }
+
+TEST (ScriptValues, NumbersOfAnyFormBecomeIntegersWithoutOverflow)
+{
+    int out = 0;
+    EXPECT_TRUE (ScriptValues::getWholeNumber (18.0, out) && out == 18);
+    EXPECT_TRUE (ScriptValues::getWholeNumber ((juce::int64) -7, out) && out == -7);
+    for (auto v : { juce::var (1.5), juce::var (1e10), juce::var (std::nan ("")), juce::var ("3"), juce::var() })
+        EXPECT_FALSE (ScriptValues::getWholeNumber (v, out)) << v.toString();
+
+    EXPECT_EQ (ScriptValues::toInt (-2.9), -2);
+    EXPECT_EQ (ScriptValues::toInt (1e300), std::numeric_limits<int>::max());
+    EXPECT_EQ (ScriptValues::toInt (-HUGE_VAL), std::numeric_limits<int>::min());
+    EXPECT_EQ (ScriptValues::toInt (std::nan ("")), 0);
+    EXPECT_EQ (ScriptValues::toInt ("-2147483648"), std::numeric_limits<int>::min());
+    EXPECT_EQ (ScriptValues::toInt ((juce::int64) 1 << 40), std::numeric_limits<int>::max());
+    EXPECT_EQ (ScriptValues::toInt (true), 1);
+}
