@@ -261,6 +261,33 @@ TEST_F (DataConversion, CrossProductConversionTakesTwoStepsAndReportsTheMissingS
     EXPECT_FALSE (target->getSetup().isComplete());
 }
 
+TEST_F (DataConversion, QuillDuoUnitConvertsToItsNewerFirmware)
+{
+    const auto oldBlock = capsAt (quill, quillOld), newBlock = capsAt (quill, quillNew);
+    auto source = makeDeviceData (oldBlock, quillOld, { 1, 5, 39 });
+
+    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    ASSERT_NE (target, nullptr);
+    EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
+    EXPECT_EQ (target->getNumSlots(), 50);
+
+    for (auto slot : { 1, 5, 39 })
+    {
+        const auto& original = *source->getPreset (slot);
+        Preset expected (newBlock);
+        expected.setNameBytes (headerFor (original, newBlock, 2, original.getTags()));
+        auto values = original.getStepValues (0);
+        values.set (1, juce::jlimit (0, 4, values[1]));
+        expected.setStepValues (0, values);
+        EXPECT_EQ (target->getPreset (slot)->getMD5String(), expected.getMD5String()) << slot;
+    }
+
+    auto setupValues = source->getSetup().getValues();
+    setupValues.set (23, 10);
+    EXPECT_EQ (target->getSetup().getValues(), setupValues);
+    EXPECT_EQ (target->getSetup().getSetupDataVersion(), 2);
+}
+
 TEST_F (DataConversion, EqualVersionsCopyTheUnitAndAUnitWithoutPresetsConvertsOnlyItsSetup)
 {
     auto source = vesperUnit ({ 0, 3, 7 });
