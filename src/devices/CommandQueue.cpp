@@ -47,28 +47,15 @@ void CommandQueue::post (const DeviceCommandMessage& message)
 
 bool CommandQueue::pop (DeviceCommandMessage& out, bool setRunning)
 {
-    const auto before = state.exchange (locked);
-
-    if (! takeLock())
-        return false;
-
-    if (messages.isEmpty())
-    {
-        state.store (before);
-        lock.leave();
-        return false;
-    }
-
-    out.copyFrom (*messages.getFirst());
-    messages.remove (0);
-    messages.minimiseStorageOverheads();
-    count.store (messages.size());
-    state.store (setRunning ? running : before);
-    lock.leave();
-    return true;
+    return takeFirst (out, true, setRunning);
 }
 
 bool CommandQueue::peek (DeviceCommandMessage& out)
+{
+    return takeFirst (out, false, true);
+}
+
+bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRunning)
 {
     const auto before = state.exchange (locked);
 
@@ -83,7 +70,15 @@ bool CommandQueue::peek (DeviceCommandMessage& out)
     }
 
     out.copyFrom (*messages.getFirst());
-    state.store (running);
+
+    if (remove)
+    {
+        messages.remove (0);
+        messages.minimiseStorageOverheads();
+        count.store (messages.size());
+    }
+
+    state.store (setRunning ? running : before);
     lock.leave();
     return true;
 }

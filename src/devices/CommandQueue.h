@@ -49,6 +49,7 @@ public:
     bool isEmpty() const noexcept              { return size() == 0; }
 
 private:
+    bool takeFirst (DeviceCommandMessage& out, bool remove, bool setRunning);
     bool takeLock() const;
 
     juce::Thread& owner;
