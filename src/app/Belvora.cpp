@@ -62,7 +62,12 @@ void Belvora::configureAppProperties()
     juce::PropertiesFile::Options options;
     options.applicationName = "Belvora 2";
     options.filenameSuffix = "settings";
+   #if JUCE_WINDOWS || JUCE_MAC
     options.folderName = juce::String ("Marrowell") + juce::File::getSeparatorString() + "Belvora 2";
+   #else
+    // JUCE would put it under the home folder itself; keep it beside our data.
+    options.folderName = getUserDataFolder();
+   #endif
     options.osxLibrarySubFolder = "Application Support";
     options.commonToAllUsers = false;
     options.ignoreCaseOfKeyNames = false;

@@ -12,6 +12,22 @@ namespace
         return ConversionRule::otherData;
     }
 
+    // Read wide so that a huge number cannot wrap round into a small cost;
+    // anything out of range comes back as -1, which no rule may use.
+    int readCost (const juce::XmlElement& element)
+    {
+        if (! element.hasAttribute ("cost"))
+            return 1;
+
+        const auto text = element.getStringAttribute ("cost").trim();
+        const auto digits = text.initialSectionContainingOnly ("-+0123456789");
+        if (digits.retainCharacters ("0123456789").length() > 12)
+            return -1;
+
+        const auto value = (int) juce::jlimit ((juce::int64) -1, (juce::int64) ConversionRule::maxCost + 1, digits.getLargeIntValue());
+        return ConversionRule::isUsableCost (value) ? value : -1;
+    }
+
     uint8_t productIdForName (const juce::String& name, const ContentManager* content)
     {
         if (content == nullptr)
@@ -33,7 +49,12 @@ ConversionRule ConversionRule::parse (uint8_t productId, const juce::XmlElement&
     rule.targetProductId = targetName.isEmpty() ? productId : productIdForName (targetName, catalogue);
 
     rule.targetVersion = element.getIntAttribute ("target", -1);
-    rule.cost = element.getIntAttribute ("cost", 1);
+    rule.cost = readCost (element);
+
+    // A rule of unusable cost gets no versions, so the catalogue's filter drops it.
+    if (! isUsableCost (rule.cost))
+        rule.sourceVersion = rule.targetVersion = -1;
+
     rule.script = element.getStringAttribute ("script");
 
     // A script address whose last part cannot be a file name of the folder

@@ -31,5 +31,10 @@ struct ConversionRule
     static ConversionRule parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath,
                                  const ContentManager* catalogue = nullptr);
 
+    /** Costs are small and never negative: a negative one would let the path
+        search run round a cycle, a huge one overflow a sum of costs. */
+    static constexpr int32_t maxCost = 1000000;
+    static bool isUsableCost (int cost) noexcept    { return cost >= 0 && cost <= maxCost; }
+
     bool operator== (const ConversionRule&) const = default;
 };

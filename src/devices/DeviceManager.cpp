@@ -1,48 +1,785 @@
 #include "devices/DeviceManager.h"
 
+#include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
-#include "gui/BelvoraContentComponent.h"
+#include "app/Nexus.h"
+#include "content/EventConnection.h"
+#include "content/EventTracker.h"
+#include "devices/DeviceObject.h"
+#include "devices/DeviceProfiler.h"
+#include "devices/JuceMidiBackend.h"
+#include "devices/ProductCatalogue.h"
+#include "devices/SimulatedUnitSet.h"
+#include "platform/Clock.h"
 
-DeviceManager::DeviceManager (BelvoraContentComponent* contentComponent)
-    : juce::Thread ("DeviceManager"), owner (contentComponent)
+namespace
 {
+    const char* const unknownDeviceName = "Unknown Device";
+    const char* const noOutputName = "Not found";
+
+    // Every name that occurs more than once (ignoring case) gets " (n)" appended,
+    // the first occurrence included.
+    juce::StringArray numberDuplicates (const juce::StringArray& names)
+    {
+        juce::StringArray result;
+
+        for (int i = 0; i < names.size(); ++i)
+        {
+            int occurrences = 0, position = 0;
+
+            for (int j = 0; j < names.size(); ++j)
+            {
+                if (names[j].equalsIgnoreCase (names[i]))
+                {
+                    ++occurrences;
+
+                    if (j <= i)
+                        ++position;
+                }
+            }
+
+            result.add (occurrences > 1 ? names[i] + " (" + juce::String (position) + ")" : names[i]);
+        }
+
+        return result;
+    }
+
+    bool isWordCharacter (juce::juce_wchar c)
+    {
+        return juce::CharacterFunctions::isLetterOrDigit (c);
+    }
+
+    /** Position of word as a whole word in text (ignoring case), or -1. */
+    int indexOfWholeWord (const juce::String& text, const juce::String& word)
+    {
+        for (int start = 0;;)
+        {
+            const auto index = text.indexOfIgnoreCase (start, word);
+
+            if (index < 0)
+                return -1;
+
+            const auto end = index + word.length();
+            const bool freeBefore = index == 0 || ! isWordCharacter (text[index - 1]);
+            const bool freeAfter = end >= text.length() || ! isWordCharacter (text[end]);
+
+            if (freeBefore && freeAfter)
+                return index;
+
+            start = index + 1;
+        }
+    }
+
+    /** The name of an input without its trailing "input" or "in" word. */
+    juce::String stemOf (const juce::String& inputName)
+    {
+        auto index = indexOfWholeWord (inputName, "input");
+
+        if (index < 0)
+            index = indexOfWholeWord (inputName, "in");
+
+        const auto stem = index >= 0 ? inputName.substring (0, index) : inputName;
+        return stem.trimEnd();
+    }
+
+    int findOutputFor (const juce::String& inputName, const juce::StringArray& outputs)
+    {
+        const auto exact = outputs.indexOf (inputName);
+
+        if (exact >= 0)
+            return exact;
+
+        const auto stem = stemOf (inputName);
+
+        for (int i = 0; i < outputs.size(); ++i)
+            if (outputs[i].startsWith (stem))
+                return i;
+
+        return -1;
+    }
+
+    bool isForwarded (int command)
+    {
+        switch (command)
+        {
+            case DeviceCommandMessage::readAll:
+            case DeviceCommandMessage::nothing1:
+            case DeviceCommandMessage::nothing2:
+            case DeviceCommandMessage::readPresets:
+            case DeviceCommandMessage::readSetup:
+            case DeviceCommandMessage::deletePresets:
+            case DeviceCommandMessage::writeChangedPresets:
+            case DeviceCommandMessage::writeGivenPresets:
+            case DeviceCommandMessage::writeSetup:
+            case DeviceCommandMessage::writeGivenSetup:
+            case DeviceCommandMessage::writeAllOfData:
+            case DeviceCommandMessage::sendFirmware:
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    std::shared_ptr<MidiPortBackend> makeDefaultBackend()
+    {
+        if (auto simulated = SimulatedUnitSet::createFromEnvironment())
+            return simulated;
+
+        return std::make_shared<JuceMidiBackend>();
+    }
+
+    bool isAppStateFirmwareUpdate()
+    {
+        auto* app = Belvora::getInstance();
+        return app != nullptr && app->getAppState() == Belvora::stateFirmware;
+    }
+
+    // Generous bounds for the connection check: a unit that never goes idle
+    // must not hold the manager for ever.
+    constexpr int checkBusyLimitMs = 60000;
+    constexpr int checkRunLimitMs = 15000;
+}
+
+DeviceManager::DeviceManager (juce::MessageListener* notificationListener, std::shared_ptr<MidiPortBackend> midiBackend,
+                              std::shared_ptr<ProductCatalogue> products)
+    : juce::Thread ("DeviceManager"),
+      listener (notificationListener),
+      backend (midiBackend != nullptr ? std::move (midiBackend) : makeDefaultBackend()),
+      catalogue (products != nullptr ? std::move (products) : std::make_shared<ProductCatalogue>()),
+      queue (*this),
+      entries (std::make_shared<EntryList>())
+{
+    if (backend->opensOnMessageThread())
+        audioInitialiseError = audioDeviceManager.initialise (0, 0, nullptr, false);
 }
 
 DeviceManager::~DeviceManager()
 {
     stopThread (10000);
+    closeDevices();
 }
 
+//==============================================================================
+std::vector<DeviceManager::DeviceEntry> DeviceManager::pairPorts (const juce::StringArray& inputNames, const juce::StringArray& outputNames)
+{
+    const auto inputs = numberDuplicates (inputNames);
+    const auto outputs = numberDuplicates (outputNames);
+    std::vector<DeviceEntry> result (static_cast<size_t> (inputs.size()));
+
+    for (int i = 0; i < inputs.size(); ++i)
+    {
+        auto& entry = result[static_cast<size_t> (i)];
+        entry.name = entry.inputName = inputs[i];
+        entry.inputIndex = i;
+        entry.outputIndex = findOutputFor (inputs[i], outputs);
+
+        if (entry.outputIndex < 0)
+        {
+            entry.name = unknownDeviceName;
+            entry.outputName = noOutputName;
+        }
+        else
+        {
+            entry.outputName = outputs[entry.outputIndex];
+        }
+    }
+
+    // An output claimed by two inputs stays only with an input of exactly its name.
+    for (size_t i = 0; i < result.size(); ++i)
+    {
+        for (size_t j = i + 1; j < result.size(); ++j)
+        {
+            auto& a = result[i];
+            auto& b = result[j];
+
+            if (a.outputIndex < 0 || a.outputIndex != b.outputIndex)
+                continue;
+
+            const bool aExact = a.inputName == a.outputName;
+            const bool bExact = b.inputName == b.outputName;
+
+            if (! aExact) a.outputIndex = -1;
+            if (! bExact) b.outputIndex = -1;
+        }
+    }
+
+    return result;
+}
+
+juce::String DeviceManager::getErrorText (int code, const juce::String& name)
+{
+    if (code == 0)
+        return {};
+
+    const juce::String persists (" and try again. If the error persists, please contact Marrowell support.");
+    const juce::String restartBoth (". Please restart Belvora as well as " + name + ", and try again. If the error persists, please contact Marrowell support.");
+    juce::String text;
+
+    switch (code)
+    {
+        case 0xA00002: text = "Belvora has encountered and unexpected internal error with " + name + ". Please restart Belvora" + persists; break;
+        case 0xA00003: text = "Belvora has received unexpected data from " + name + ". Please restart Belvora" + persists; break;
+        case 0xA00004: text = "Belvora's connection to " + name + " has been lost. Please restart " + name + persists; break;
+        case 0xA00005: text = "Belvora has encountered significant data corruption while communicating with " + name
+                              + ". This could be caused heavy USB bus activity and/or heavy CPU load. Reduce both of these conditions, and then try again."; break;
+        case 0xA00006: text = "A data version conflict has occurred between Belvora and " + name
+                              + ". The SysEx data is not in the expected format. Please restart Belvora" + persists; break;
+        case 0xA00007: text = name + " has rejected the preset (step) data sent by Belvora. Please restart Belvora as well as " + name
+                              + ", and try again. If the error persists, please contact Marrowell support."; break;
+        case 0xA00008: text = "There is insufficient memory available on" + name + " to store all presets."; break;
+        case 0xA0000A: text = "A synchronization error has occurred between Belvora and " + name + restartBoth; break;
+        case 0xA0000B: text = "The current operation between between Belvora and " + name + " has timed out" + restartBoth; break;
+        case 0xA00100: text = "Belvora has encountered an unspecified error. Please restart Belvora as well as " + name + ", and try again."; break;
+        default:       text = "Belvora has encountered an unspecified error. Please restart Belvora"; break;
+    }
+
+    return text + "\nCode: " + juce::String (code);
+}
+
+//==============================================================================
 void DeviceManager::handleMessage (const juce::Message& message)
 {
     if (auto* command = dynamic_cast<const DeviceCommandMessage*> (&message))
-    {
-        const juce::ScopedLock lock (queueLock);
-        queuedCommands.add (command->command);
-        wakeUp.signal();
-    }
+        queue.post (*command);
+}
+
+void DeviceManager::post (int code, int value1)
+{
+    if (listener != nullptr)
+        listener->postMessage (new DeviceInfoMessage (code, value1, 0, {}));
 }
 
 void DeviceManager::run()
 {
     while (! threadShouldExit())
     {
-        int command = 0;
-
+        if (queue.isEmpty())
         {
-            const juce::ScopedLock lock (queueLock);
+            wait (platform::Clock::scaled (3000));
 
-            if (! queuedCommands.isEmpty())
-                command = queuedCommands.removeAndReturn (0);
+            if (scanComplete.load() && queue.isEmpty())
+                watchPorts();
         }
 
-        if (command == 0)
+        if (threadShouldExit())
+            break;
+
+        DeviceCommandMessage command;
+
+        if (! queue.pop (command, true))
         {
-            wakeUp.wait (3000);
+            platform::Clock::yield();
             continue;
         }
 
-        if (command == DeviceCommandMessage::scan && owner != nullptr)
-            owner->postMessage (new DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
+        handleCommand (command);
+        platform::Clock::yield();
     }
+}
+
+void DeviceManager::handleCommand (const DeviceCommandMessage& command)
+{
+    if (command.command == DeviceCommandMessage::scan)
+    {
+        scan();
+    }
+    else if (command.command == DeviceCommandMessage::checkConnection)
+    {
+        runConnectionCheckCommand();
+    }
+    else if (isForwarded (command.command))
+    {
+        auto list = snapshot();
+
+        if (auto* device = deviceAt (*list, activeIndex.load()))
+            device->getQueue().post (command);
+    }
+
+    queue.setState (CommandQueue::idle);
+}
+
+//==============================================================================
+std::shared_ptr<DeviceManager::EntryList> DeviceManager::snapshot() const
+{
+    const std::lock_guard guard (entriesLock);
+    return entries;
+}
+
+DeviceManager::DeviceEntry* DeviceManager::entryAt (const EntryList& list, int index) const
+{
+    if (index == -1)
+        index = activeIndex.load();
+
+    if (index < 0 || index >= static_cast<int> (list.size()))
+        return nullptr;
+
+    return list[static_cast<size_t> (index)].get();
+}
+
+DeviceObject* DeviceManager::deviceAt (const EntryList& list, int index) const
+{
+    auto* entry = entryAt (list, index);
+    return entry != nullptr ? entry->device.get() : nullptr;
+}
+
+void DeviceManager::closeDevices()
+{
+    std::shared_ptr<EntryList> old;
+
+    {
+        const std::lock_guard active (activeLock);
+        releaseActiveDevice();
+
+        const std::lock_guard guard (entriesLock);
+        old = std::make_shared<EntryList>();
+        old.swap (entries);
+    }
+
+    // Readers still holding the old list finish first.
+    while (old.use_count() > 1)
+        platform::Clock::yield();
+
+    for (auto& entry : *old)
+        if (entry->device != nullptr)
+            entry->device->stopThread (5000);
+
+    old.reset();
+
+    cachedInputNames.clear();
+    cachedOutputNames.clear();
+    scanComplete = false;
+    rescanNeeded = true;
+}
+
+void DeviceManager::rebuild()
+{
+    rescanNeeded = true;
+    closeDevices();
+
+    cachedInputNames = backend->getInputNames();
+    cachedOutputNames = backend->getOutputNames();
+
+    auto list = std::make_shared<EntryList>();
+
+    for (auto& paired : pairPorts (cachedInputNames, cachedOutputNames))
+    {
+        const auto productId = catalogue->getProductIdOfPortName (paired.name);
+
+        if (productId >= 0)
+            catalogue->requestProductContent (productId);
+
+        auto entry = std::make_unique<DeviceEntry> (std::move (paired));
+        entry->device = std::make_unique<DeviceObject> (listener, backend, catalogue, entry->name, entry->inputIndex, entry->outputIndex);
+        list->push_back (std::move (entry));
+    }
+
+    {
+        const std::lock_guard guard (entriesLock);
+        entries = list;
+    }
+
+    for (auto& entry : *list)
+        entry->device->startThread();
+
+    post (devicesMade);
+}
+
+bool DeviceManager::scan()
+{
+    rebuild();
+
+    int limit = 300;
+
+    if (catalogue->hasQueuedDownloads())
+        limit = juce::roundToInt (Belvora::getDownloadTimeout() * 10.0f);
+
+    auto list = snapshot();
+    bool allFinished = false;
+
+    for (int cycle = 0; cycle < limit - 1 && ! threadShouldExit(); ++cycle)
+    {
+        wait (platform::Clock::scaled (100));
+
+        allFinished = std::all_of (list->begin(), list->end(),
+                                   [] (auto& e) { return e->device->getQueue().getState() == CommandQueue::idle; });
+
+        if (allFinished)
+            break;
+    }
+
+    list.reset();
+
+    if (threadShouldExit())
+        return false;
+
+    if (Nexus::getDeviceManager() != nullptr)
+    {
+        if (auto* profiler = Nexus::getDeviceProfiler())
+        {
+            profiler->writeDeviceList();
+            profiler->updateActivations();
+        }
+    }
+
+    queue.setState (CommandQueue::idle);
+    scanComplete = true;
+    rescanNeeded = false;
+    post (scanFinished, allFinished ? 1 : 0);
+    return allFinished;
+}
+
+bool DeviceManager::checkActiveConnection()
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, activeIndex.load());
+
+    if (device == nullptr)
+        return true;
+
+    auto& unitQueue = device->getQueue();
+    auto deadline = platform::Clock::deadlineAfter (checkBusyLimitMs);
+
+    while (unitQueue.getState() != CommandQueue::idle)
+    {
+        const auto state = unitQueue.getState();
+
+        if (state == CommandQueue::abort || state == CommandQueue::error || threadShouldExit() || platform::Clock::hasPassed (deadline))
+            return false;
+
+        platform::Clock::sleep (0);
+    }
+
+    unitQueue.post (DeviceCommandMessage (DeviceCommandMessage::checkConnection));
+    deadline = platform::Clock::deadlineAfter (checkRunLimitMs);
+
+    while (! device->isIdle())
+    {
+        if (threadShouldExit() || platform::Clock::hasPassed (deadline))
+            return false;
+
+        platform::Clock::sleep (0);
+    }
+
+    return unitQueue.getState() != CommandQueue::error;
+}
+
+void DeviceManager::runConnectionCheckCommand()
+{
+    if (! checkActiveConnection())
+    {
+        scanComplete = false;
+        rescanNeeded = true;
+        post (deviceLost);
+    }
+
+    queue.setState (CommandQueue::idle);
+}
+
+bool DeviceManager::portListsChanged()
+{
+    return backend->getInputNames() != cachedInputNames || backend->getOutputNames() != cachedOutputNames;
+}
+
+void DeviceManager::watchPorts()
+{
+    {
+        auto list = snapshot();
+        auto* active = deviceAt (*list, activeIndex.load());
+
+        if (active != nullptr && ! active->isIdle())
+            return;
+    }
+
+    if (! portListsChanged() || isAppStateFirmwareUpdate() || threadShouldExit())
+        return;
+
+    rescanNeeded = true;
+    cachedInputNames = backend->getInputNames();
+    cachedOutputNames = backend->getOutputNames();
+
+    const auto ok = checkActiveConnection();
+    queue.setState (CommandQueue::idle);
+    post (ok ? portsChanged : deviceLost);
+}
+
+//==============================================================================
+int DeviceManager::getNumDevices() const
+{
+    return static_cast<int> (snapshot()->size());
+}
+
+int DeviceManager::getNumIdentifiedDevices() const
+{
+    auto list = snapshot();
+    int count = 0;
+
+    for (auto& entry : *list)
+        if ((entry->device->getFlags() & DeviceObject::identified) != 0)
+            ++count;
+
+    return count;
+}
+
+int DeviceManager::getConnectedDeviceNames (juce::StringArray& names) const
+{
+    names.clear();
+    auto list = snapshot();
+
+    for (auto& entry : *list)
+    {
+        const auto flags = entry->device->getFlags();
+
+        if ((flags & DeviceObject::namesProduct) != 0 && (flags & DeviceObject::unknownProduct) == 0)
+            names.add (entry->device->getName());
+    }
+
+    return names.size();
+}
+
+bool DeviceManager::isDeviceUsable (int index) const
+{
+    if (index < 0)
+        return false;
+
+    auto list = snapshot();
+    auto* device = deviceAt (*list, index);
+    return device != nullptr && device->isUsable();
+}
+
+bool DeviceManager::isDeviceConnected (int productId, int serial) const
+{
+    auto list = snapshot();
+
+    for (auto& entry : *list)
+    {
+        auto& device = *entry->device;
+
+        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial)
+            return device.getProductId() == productId;
+    }
+
+    return false;
+}
+
+int DeviceManager::getDeviceProductId (int index) const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, index);
+    return device != nullptr ? device->getProductId() : 255;
+}
+
+juce::String DeviceManager::getDeviceEntryName (int index) const
+{
+    auto list = snapshot();
+    auto* entry = entryAt (*list, index);
+    return entry != nullptr ? entry->name : juce::String();
+}
+
+juce::String DeviceManager::getActiveDeviceDisplayName() const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+
+    if (device == nullptr)
+        return {};
+
+    return DeviceProfiler::getProductDisplayName (device->getProductId(), static_cast<uint32_t> (device->getSerial()));
+}
+
+int DeviceManager::getDeviceFlags (int index) const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, index);
+    return device != nullptr ? static_cast<int> (device->getFlags()) : 0;
+}
+
+int DeviceManager::getDeviceSerial (int index) const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, index);
+    return device != nullptr ? device->getSerial() : -1;
+}
+
+FirmwareVersion DeviceManager::getDeviceVersion (int index) const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, index);
+    return device != nullptr ? device->getVersion() : FirmwareVersion();
+}
+
+juce::String DeviceManager::getActiveDeviceDataFolder() const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+    return device != nullptr ? device->getDataFolder() : juce::String();
+}
+
+DeviceCaps* DeviceManager::getActiveDeviceCaps() const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+    return device != nullptr ? device->getCaps() : nullptr;
+}
+
+DeviceData* DeviceManager::getActiveDeviceData() const
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+    return device != nullptr ? device->getData() : nullptr;
+}
+
+DeviceObject* DeviceManager::getDevice (int index) const
+{
+    auto list = snapshot();
+    return deviceAt (*list, index);
+}
+
+void DeviceManager::getDeviceTable (juce::StringArray& names, juce::StringArray& inputNames, juce::StringArray& outputNames,
+                                    juce::Array<int>& flags, juce::Array<int>& serials, juce::Array<FirmwareVersion>& versions) const
+{
+    names.clear(); inputNames.clear(); outputNames.clear();
+    flags.clear(); serials.clear(); versions.clear();
+
+    auto list = snapshot();
+
+    for (auto& entry : *list)
+    {
+        names.add (entry->name);
+        inputNames.add (entry->inputName);
+        outputNames.add (entry->outputName);
+        flags.add (static_cast<int> (entry->device->getFlags()));
+        serials.add (entry->device->getSerial());
+        versions.add (entry->device->getVersion());
+    }
+}
+
+int DeviceManager::indexOfDeviceWithSerial (int serial) const
+{
+    auto list = snapshot();
+
+    for (size_t i = 0; i < list->size(); ++i)
+    {
+        auto& device = *(*list)[i]->device;
+
+        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial)
+            return static_cast<int> (i);
+    }
+
+    return -1;
+}
+
+int DeviceManager::findDevice (int productId, int serial) const
+{
+    if (serial != 0)
+        return indexOfDeviceWithSerial (serial);
+
+    auto list = snapshot();
+    int found = -1;
+
+    for (size_t i = 0; i < list->size(); ++i)
+    {
+        auto& device = *(*list)[i]->device;
+
+        if ((device.getFlags() & DeviceObject::identified) == 0 || device.getProductId() != productId)
+            continue;
+
+        if (device.getSerial() == 0)
+            return static_cast<int> (i);
+
+        found = static_cast<int> (i);
+    }
+
+    return found;
+}
+
+void DeviceManager::getMidiByteCounts (int64_t& sent, int64_t& received) const
+{
+    sent = received = 0;
+    auto list = snapshot();
+
+    for (auto& entry : *list)
+    {
+        sent += entry->device->getBytesSent();
+        received += entry->device->getBytesReceived();
+    }
+}
+
+//==============================================================================
+bool DeviceManager::setActiveDevice (int index)
+{
+    const std::lock_guard active (activeLock);
+
+    auto list = snapshot();
+
+    if (rescanNeeded.load() || index < 0 || index >= static_cast<int> (list->size()))
+        return false;
+
+    releaseActiveDevice();
+
+    auto* device = deviceAt (*list, index);
+
+    if (! device->openPorts())
+        return false;
+
+    activeIndex = index;
+
+    queueConnectionEvent (*device);
+
+    return true;
+}
+
+// The event reads the active unit itself, so it is made once the unit is active.
+void DeviceManager::queueConnectionEvent (const DeviceObject&)
+{
+    if (auto* tracker = Nexus::getEventTracker())
+        tracker->addEvent (new EventConnection(), -1, false);
+}
+
+void DeviceManager::releaseActiveDevice()
+{
+    const std::lock_guard active (activeLock);
+
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+
+    if (device != nullptr)
+    {
+        if (! device->isIdle())
+        {
+            abortActiveDeviceOperation();
+            platform::Clock::sleep (2000);
+        }
+
+        device->closePorts();
+    }
+
+    activeIndex = -1;
+}
+
+void DeviceManager::abortActiveDeviceOperation()
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+
+    if (device != nullptr)
+        device->requestAbort();
+}
+
+void DeviceManager::resetActiveDeviceQueue()
+{
+    auto list = snapshot();
+
+    if (auto* device = deviceAt (*list, -1))
+        device->resetQueue();
+}
+
+bool DeviceManager::loadActiveDeviceSyncFile()
+{
+    auto list = snapshot();
+    auto* device = deviceAt (*list, -1);
+
+    if (device == nullptr)
+        return false;
+
+    return device->loadDataFile (Belvora::getSyncFile (device->getDataFolder(), false));
 }

@@ -27,7 +27,8 @@ void BVLookAndFeel::applyTitleBarHeight (juce::DocumentWindow& window)
     if (getScale() == 1.0f)
         return;
 
-    window.setTitleBarHeight ((int) (fontSize * 1.8571428f));
+    // 13/7 of the font; the small bias keeps 35 x 13/7 at 65 despite float rounding.
+    window.setTitleBarHeight ((int) (fontSize * 1.8571428f + 1.0e-3f));
     window.resized();
     window.repaint (window.getTitleBarArea());
 }

@@ -147,7 +147,8 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
             break;
 
         case CommandIDs::downloadDeviceData:
-            postDeviceCommand (DeviceCommandMessage::readAll);
+            if (hasActiveDevice())
+                postDeviceCommand (DeviceCommandMessage::readAll);
             break;
 
         default:
@@ -165,17 +166,22 @@ void BelvoraContentComponent::handleMessage (const juce::Message& message)
     if (info == nullptr)
         return;
 
+    // The state before this message decides how it is handled.
+    const auto state = currentAppState();
+
     broadcastChange (ChangeInfo (*info));
 
     switch (info->code)
     {
         case DeviceInfoMessage::scanFinished:
-            setAppState (Belvora::stateIdle);
+            if (state == Belvora::stateStarting || state == Belvora::stateScanning)
+                setAppState (Belvora::stateIdle);
             break;
 
         case DeviceInfoMessage::activeDeviceLost:
         case DeviceInfoMessage::portsChanged:
-            setAppState (Belvora::stateRescanNeeded);
+            if (state != Belvora::stateScanning && state != Belvora::stateFirmware)
+                setAppState (Belvora::stateRescanNeeded);
             break;
 
         default:

@@ -243,7 +243,8 @@ void Preset::renumber()
 
         juce::MemoryBlock bytes (m.getRawData(), (size_t) m.getRawDataSize());
         static_cast<uint8_t*> (bytes.getData())[7] = (uint8_t) (i & 0x7F);
-        m = juce::MidiMessage (bytes.getData(), (int) bytes.getSize());
+        const juce::MidiMessage renumbered (bytes.getData(), (int) bytes.getSize());
+        m = renumbered;   // a copy: JUCE 7.0.5's move assignment leaks the bytes it replaces
     }
 
     setModified (true);
@@ -351,10 +352,19 @@ juce::SparseSet<int> Preset::removeSteps (const juce::SparseSet<int>& steps)
 
     const auto k = packetsPerStep();
 
-    for (int i = 0; i < removed.size(); ++i)
+    for (auto r : removed)
+        remaining.removeRange ({ r, r + 1 });
+
+    // Rebuilt rather than removed from: JUCE 7.0.5's array removal moves the
+    // packets after the gap, and its move assignment leaks the bytes it replaces.
+    if (k >= 1)
     {
-        remaining.removeRange ({ removed[i], removed[i] + 1 });
-        messages.removeRange ((removed[i] - i) * k, k);
+        juce::Array<juce::MidiMessage> kept;
+        for (int p = 0; p < messages.size(); ++p)
+            if (! removed.contains (p / k))
+                kept.add (messages.getReference (p));
+
+        messages.swapWith (kept);
     }
 
     name.numSteps -= removed.size();

@@ -1,0 +1,144 @@
+// Converting a whole unit of 300 preset slots through a one-step chain (the
+// sample Vesper from firmware build 120 to 140), read as presets per second.
+// Runs offline on a private copy of the sample content.
+
+#include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
+#include "conversion/DataConversionManager.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
+
+#include <benchmark/benchmark.h>
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstdlib>
+
+namespace
+{
+    constexpr int vesper = 0x12;
+    constexpr int slots = 300;
+
+    juce::File sampleContent()
+    {
+        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
+    }
+
+    /** A private home whose data folder holds the sample Vesper as if fetched before,
+        its units made to hold 300 slots. */
+    juce::File preparePrivateContent()
+    {
+        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                        .getChildFile ("belvora-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        home.createDirectory();
+        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+
+        const juce::File data (Belvora::getUserDataFolder());
+        const auto product = data.getChildFile ("Vesper");
+        product.getChildFile ("js").createDirectory();
+
+        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+        sampleContent().getChildFile ("Vesper/rules.xml").copyFileTo (product.getChildFile ("rules.xml"));
+        sampleContent().getChildFile ("Vesper/js").copyDirectoryTo (product.getChildFile ("js"));
+
+        const auto caps = sampleContent().getChildFile ("Vesper/caps.xml").loadFileAsString()
+                              .replace ("numPresets=\"20\"", "numPresets=\"" + juce::String (slots) + "\"")
+                              .replace ("numPresets=\"30\"", "numPresets=\"" + juce::String (slots) + "\"");
+        product.getChildFile ("caps.xml").replaceWithText (caps);
+        return home;
+    }
+
+    std::unique_ptr<DeviceData> fullUnit (const CapsBlock& block)
+    {
+        auto data = std::make_unique<DeviceData> (FirmwareVersion (0, 1, 2, 0, 120), block);
+
+        for (int slot = 0; slot < block.numPresets; ++slot)
+        {
+            auto* preset = data->createPreset (slot);
+
+            PresetName header;
+            header.number = slot;
+            header.formatVersion = block.presetVersion;
+            header.nameLength = block.presetNameLength;
+            header.tags = slot & 0xFF;
+            const auto name = "Preset " + juce::String (slot);
+            header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), name.length());
+            preset->setNameBytes (header);
+
+            for (int step = 0; step < 1 + slot % block.maxPresetSteps; ++step)
+            {
+                juce::Array<int> values;
+                for (int v = 0; v < block.presetStepPacketSize * block.numSyxPackagesPerPresetStep / 4; ++v)
+                    values.add (slot * 31 + step * 7 + v);
+                preset->setStepValues (step, values);
+            }
+        }
+
+        juce::Array<int> setup;
+        for (int v = 0; v < block.setupPacketSize * block.numSyxPackagesPerSetup / 4; ++v)
+            setup.add (v);
+        SetupData setupData (block);
+        setupData.setSetupDataVersion (block.setupVersion);
+        setupData.setValues (setup);
+        data->setSetup (setupData, false);
+        return data;
+    }
+
+    void convertFullUnit (benchmark::State& state)
+    {
+        auto block = DeviceProfiler::createCaps (vesper, 120)->caps;
+        auto source = fullUnit (block);
+        const FirmwareVersion target (0, 1, 4, 0, 140);
+
+        for (auto _ : state)
+        {
+            DataConversionManager manager;
+            auto converted = manager.convertDeviceData (*source, vesper, target);
+
+            if (converted == nullptr || manager.getResult().hasErrors() || converted->getNumPresets() != slots)
+            {
+                state.SkipWithError (("conversion failed: " + manager.getResult().getErrorText()).toRawUTF8());
+                break;
+            }
+
+            benchmark::DoNotOptimize (converted.get());
+        }
+
+        state.counters["presets/s"] = benchmark::Counter ((double) slots, benchmark::Counter::kIsIterationInvariantRate);
+    }
+
+    BENCHMARK (convertFullUnit)->Unit (benchmark::kMillisecond)->UseRealTime();
+}
+
+int main (int argc, char** argv)
+{
+    const auto home = preparePrivateContent();
+    int result = 0;
+
+    {
+        const juce::ScopedJuceInitialiser_GUI juce;
+        Nexus::setContentManager (new ContentManager());
+
+        auto* content = Nexus::getContentManager();
+        content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count
+
+        if (content->getCapsXml (vesper) == nullptr || content->getConversionRules (vesper, 1).isEmpty())
+        {
+            std::fprintf (stderr, "The sample content could not be read.\n");
+            result = 1;
+        }
+        else
+        {
+            benchmark::Initialize (&argc, argv);
+            benchmark::RunSpecifiedBenchmarks();
+            benchmark::Shutdown();
+        }
+
+        Nexus::setContentManager (nullptr);
+    }
+
+    home.deleteRecursively();
+    return result;
+}

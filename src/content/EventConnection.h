@@ -1,0 +1,10 @@
+#pragma once
+
+#include "content/TrackableDeviceManagerEvent.h"
+
+/** The active unit was connected. */
+class EventConnection : public TrackableDeviceManagerEvent
+{
+public:
+    EventConnection();
+};

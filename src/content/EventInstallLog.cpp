@@ -1,0 +1,7 @@
+#include "content/EventInstallLog.h"
+
+EventInstallLog::EventInstallLog (bool allowTracking)
+    : TrackableEvent (TrackingNames::installScript)
+{
+    parameters.add (TrackingNames::allowTracking, allowTracking ? 1 : 0);
+}

@@ -1,0 +1,23 @@
+#include "content/EventUpdate.h"
+
+EventUpdate::EventUpdate (const FirmwareVersion& target, bool descriptionRead)
+    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript)
+{
+    addParameters (version.build, target.build, descriptionRead, 0);
+}
+
+EventUpdate::EventUpdate (const FirmwareVersion& start, const FirmwareVersion& target, bool descriptionRead, int exitCode)
+    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript)
+{
+    addParameters (start.build, target.build, descriptionRead, exitCode);
+}
+
+void EventUpdate::addParameters (int startBuild, int targetBuild, bool descriptionRead, int exitCode)
+{
+    parameters.add (TrackingNames::serial, serial);
+    parameters.add (TrackingNames::productId, (int) productId);
+    parameters.add (TrackingNames::startBuild, startBuild);
+    parameters.add (TrackingNames::targetBuild, targetBuild);
+    parameters.add (TrackingNames::exitCode, exitCode);
+    parameters.add (TrackingNames::descriptionRead, descriptionRead);
+}

@@ -1,0 +1,66 @@
+#include "devices/SimulatedUnitSet.h"
+
+namespace
+{
+    const int sampleProducts[] = { 0x12, 0x1A };
+}
+
+SimulatedUnitSet::~SimulatedUnitSet()
+{
+    units.clear();
+}
+
+juce::Array<int> SimulatedUnitSet::parseSetting (const juce::String& setting)
+{
+    juce::Array<int> ids;
+    const auto text = setting.trim();
+
+    if (text.isEmpty())
+        return ids;
+
+    if (text.containsOnly ("0123456789"))
+    {
+        const auto count = juce::jlimit (0, 16, text.getIntValue());
+
+        for (int i = 0; i < count; ++i)
+            ids.add (sampleProducts[i % 2]);
+
+        return ids;
+    }
+
+    for (auto piece : juce::StringArray::fromTokens (text, ",", {}))
+    {
+        piece = piece.trim();
+        const auto id = piece.startsWithIgnoreCase ("0x") ? piece.substring (2).getHexValue32() : piece.getIntValue();
+
+        if (id > 0 && id < 0x7F && ids.size() < 16)
+            ids.add (id);
+    }
+
+    return ids;
+}
+
+std::shared_ptr<SimulatedUnitSet> SimulatedUnitSet::createFromEnvironment()
+{
+    const auto ids = parseSetting (juce::SystemStats::getEnvironmentVariable ("BELVORA_SIMULATED_UNITS", {}));
+
+    if (ids.isEmpty())
+        return {};
+
+    auto set = std::make_shared<SimulatedUnitSet>();
+    juce::Array<int> seen;
+
+    for (auto id : ids)
+    {
+        seen.add (id);
+        set->addUnit (SimulatedUnit::sampleProfile (id, static_cast<int> (std::count (seen.begin(), seen.end(), id))));
+    }
+
+    return set;
+}
+
+SimulatedUnit& SimulatedUnitSet::addUnit (const SimulatedUnit::Profile& profile)
+{
+    units.push_back (std::make_unique<SimulatedUnit> (*this, profile));
+    return *units.back();
+}

@@ -1,0 +1,77 @@
+#include "app/Belvora.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+TEST (Paths, DataFolderFollowsTheConfigurationHome)
+{
+    const auto expected = TestEnvironment::getHome().getChildFile (".config").getFullPathName() + "/Marrowell/Belvora 2";
+    EXPECT_EQ (Belvora::getUserDataFolder(), expected);
+    EXPECT_EQ (Belvora::getMasterDescriptorFile(), expected + "/masterDescriptor.xml");
+    EXPECT_EQ (Belvora::getDeviceListFile(), expected + "/deviceList.xml");
+    EXPECT_TRUE (Belvora::getUserGuideFile().endsWith ("/Marrowell/Belvora 2/Belvora2 User Guide.pdf"));
+}
+
+TEST (Paths, UnknownProductFoldersLieInTheDataFolder)
+{
+    const auto base = Belvora::getUserDataFolder();
+    EXPECT_EQ (Belvora::getProductName (42), "");
+    EXPECT_EQ (Belvora::getProductDataFolder (42), base + "/");
+    EXPECT_EQ (Belvora::getFirmwareFolder (42), base + "//firmware");
+    EXPECT_EQ (Belvora::getScriptFolder (42), base + "//js");
+    EXPECT_EQ (Belvora::getPacksFolder (42), base + "//packs");
+    EXPECT_EQ (Belvora::getBackupDataFolder (42), base + "//data");
+    EXPECT_EQ (Belvora::getBackupIndexFile (42), base + "//data/_backup.xml");
+}
+
+TEST (Paths, WorkingAndSyncFileNames)
+{
+    EXPECT_EQ (Belvora::getWorkingFile ("/x/y", false), "/x/y/working.mwd");
+    EXPECT_EQ (Belvora::getWorkingFile ("/x/y", true), "/x/y/working_.mwd");
+    EXPECT_EQ (Belvora::getSyncFile ("/x/y", false), "/x/y/sync.mwd");
+    EXPECT_EQ (Belvora::getSyncFile ("/x/y", true), "/x/y/sync_.mwd");
+}
+
+TEST (Paths, ProductNamesThatCouldLeaveTheDataFolderAreRefused)
+{
+    EXPECT_TRUE (Belvora::isSafeFolderName ("VoiceLive Touch 3"));
+    EXPECT_TRUE (Belvora::isSafeFolderName ("Harmony-G.XT"));
+
+    for (auto* bad : { "", ".", "..", "../evil", "a/b", "a\\b", "C:", "ab..cd", " lead", "trail " })
+        EXPECT_FALSE (Belvora::isSafeFolderName (bad)) << bad;
+
+    EXPECT_FALSE (Belvora::isSafeFolderName (juce::String ("tab\there")));
+    EXPECT_FALSE (Belvora::isSafeFolderName (juce::String::charToString (0x7f)));
+}
+
+TEST (Paths, WebAddressesComeFromTheEnvironment)
+{
+    EXPECT_EQ (Belvora::getMasterDescriptorUrl(), "http://127.0.0.1:9/Belvora2/masterDescriptor.xml");
+    EXPECT_EQ (Belvora::getTrackingUrl(), "http://127.0.0.1:9/belvora-2/php/tracking-1.0/");
+
+    ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:8123/Belvora2/", 1);
+    EXPECT_EQ (Belvora::getWebSiteUrl(), "http://127.0.0.1:8123/Belvora2");
+    ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+}
+
+TEST (Paths, SysExFileStartsWithF0)
+{
+    const auto folder = TestEnvironment::getHome().getChildFile ("syx");
+    folder.createDirectory();
+
+    const auto good = folder.getChildFile ("good.syx");
+    const auto bad = folder.getChildFile ("bad.syx");
+    const auto empty = folder.getChildFile ("empty.syx");
+    const uint8_t sysex[] = { 0xF0, 0x00, 0xF7 };
+    const uint8_t other[] = { 0xF7, 0xF0 };
+    good.replaceWithData (sysex, sizeof (sysex));
+    bad.replaceWithData (other, sizeof (other));
+    empty.create();
+
+    EXPECT_TRUE (Belvora::isSysExFile (good.getFullPathName()));
+    EXPECT_FALSE (Belvora::isSysExFile (bad.getFullPathName()));
+    EXPECT_FALSE (Belvora::isSysExFile (empty.getFullPathName()));
+    EXPECT_FALSE (Belvora::isSysExFile (folder.getChildFile ("missing.syx").getFullPathName()));
+}

@@ -1,0 +1,453 @@
+#include "ConversionTestData.h"
+
+#include "content/ContentFixture.h"
+#include "conversion/DataConversionManager.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
+
+using namespace ConversionTestData;
+using Bits = std::vector<int>;
+
+namespace
+{
+    struct IdleThread : public juce::Thread
+    {
+        IdleThread() : juce::Thread ("test downloader") {}
+        void run() override {}
+    };
+
+    /** Records listener calls, shared by several listeners to see their order. */
+    struct CallLog : public DataConversionManager::Listener
+    {
+        CallLog (juce::StringArray& l, const char* n) : log (l), name (n) {}
+
+        void conversionProgress (int done, int total) override  { log.add (name + juce::String (done) + "/" + juce::String (total)); }
+        void conversionFinished() override                      { log.add (name + "finished"); }
+
+        juce::StringArray& log;
+        juce::String name;
+    };
+
+    CapsBlock capsAt (int productId, int build)
+    {
+        return DeviceProfiler::createCaps (productId, build)->caps;
+    }
+
+    Bits setBits (const ConversionResult& result)
+    {
+        Bits bits;
+        for (int i = 0; i < 64; ++i)
+            if (result.isBitSet (i))
+                bits.push_back (i);
+        return bits;
+    }
+
+    /** A header like the source's, for another block and format version. */
+    PresetName headerFor (const Preset& source, const CapsBlock& block, int version, int tags)
+    {
+        PresetName header;
+        header.number = source.getNumber();
+        header.formatVersion = version;
+        header.nameLength = block.presetNameLength;
+        header.tags = tags;
+        header.numSteps = 0;
+        const auto name = source.getName();
+        header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), name.length());
+        return header;
+    }
+
+    // What the sample content's scripts do, written out once more.
+    std::unique_ptr<Preset> vesperFormat4 (const Preset& source, const CapsBlock& block)
+    {
+        auto preset = std::make_unique<Preset> (block);
+        preset->setNameBytes (headerFor (source, block, 4, source.getTags()));
+
+        for (int s = 0; s < source.getNumSteps(); ++s)
+        {
+            auto values = source.getStepValues (s);
+            values.set (14, 100);
+            values.set (15, values[15] * 8);
+            preset->setStepValues (s, values);
+        }
+        return preset;
+    }
+
+    std::unique_ptr<Preset> quillFormat2 (const Preset& vesper4, const CapsBlock& block)
+    {
+        auto preset = std::make_unique<Preset> (block);
+        preset->setNameBytes (headerFor (vesper4, block, 2, 0));
+
+        auto values = vesper4.getStepValues (0);
+        values.set (15, values[15] / 8);
+        preset->setStepValues (0, values);
+        return preset;
+    }
+}
+
+class DataConversion : public ContentFixture
+{
+protected:
+    static constexpr int vesperOld = 120, vesperNew = 140, quillOld = 210, quillNew = 250;
+
+    void SetUp() override
+    {
+        ContentFixture::SetUp();
+        served = copyContentTree();
+
+        auto& content = startCatalogueQuietly();
+        for (auto product : { vesper, quill })
+        {
+            ASSERT_TRUE (content.prepareProductContent (product));
+            ASSERT_TRUE (content.downloadProductContent (product, &worker));
+        }
+    }
+
+    void TearDown() override
+    {
+        DataConversionManager::setScriptTimeLimit (60000);
+        ContentFixture::TearDown();
+    }
+
+    static juce::File script (const char* product, const char* name)
+    {
+        return productFolder (product).getChildFile ("js").getChildFile (name);
+    }
+
+    static void replaceScript (const char* name, const juce::String& text)
+    {
+        ASSERT_TRUE (script ("Vesper", name).replaceWithText (text));
+    }
+
+    /** A Vesper unit of the older firmware with presets in the given slots. */
+    static std::unique_ptr<DeviceData> vesperUnit (const juce::Array<int>& slots)
+    {
+        return makeDeviceData (capsAt (vesper, vesperOld), vesperOld, slots);
+    }
+
+    static juce::File presetScript()    { return script ("Vesper", "vesper_preset_3_to_4.js"); }
+
+    std::unique_ptr<DeviceData> convertToNewer (const DeviceData& source)
+    {
+        return manager.convertDeviceData (source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    }
+
+    static ConversionRule vesperPresetStep (const juce::File& file, int targetVersion = 4)
+    {
+        ConversionRule step;
+        step.kind = ConversionRule::presetData;
+        step.sourceProductId = step.targetProductId = (uint8_t) vesper;
+        step.sourceVersion = 3;
+        step.targetVersion = targetVersion;
+        step.scriptFile = file.getFullPathName();
+        return step;
+    }
+
+    juce::File served;
+    IdleThread worker;
+    DataConversionManager manager;
+};
+
+//==============================================================================
+TEST_F (DataConversion, ChainsFollowTheCheapestRulesAcrossProducts)
+{
+    juce::Array<ConversionRule> steps;
+
+    ASSERT_TRUE (manager.findConversionChain (steps, vesper, 3, quill, 2, ConversionRule::presetData));
+    ASSERT_EQ (steps.size(), 2);
+    EXPECT_EQ (steps[0].scriptFile, script ("Vesper", "vesper_preset_3_to_4.js").getFullPathName());
+    EXPECT_EQ (steps[1].scriptFile, script ("Vesper", "vesper_preset_4_to_quill_duo_2.js").getFullPathName());
+    EXPECT_EQ (steps[1].targetProductId, quill);
+    EXPECT_EQ (steps[1].cost, 5);
+    EXPECT_TRUE (steps[1].script.isEmpty());
+
+    EXPECT_TRUE (manager.findConversionChain (steps, quill, 7, quill, 7, ConversionRule::presetData));
+    EXPECT_TRUE (steps.isEmpty()) << "equal pairs need no step, even without rules";
+
+    EXPECT_FALSE (manager.findConversionChain (steps, vesper, 2, quill, 2, ConversionRule::setupData));
+    EXPECT_FALSE (manager.findConversionChain (steps, quill, 2, vesper, 4, ConversionRule::presetData));
+    EXPECT_TRUE (steps.isEmpty());
+
+    EXPECT_TRUE (manager.checkConversion (vesper, 3, quill, 2, ConversionRule::presetData));
+    EXPECT_FALSE (manager.checkConversion (vesper, 2, quill, 2, ConversionRule::setupData));
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 });
+}
+
+TEST_F (DataConversion, RuleDocumentsWithNegativeOrHugeCostsCannotHangTheSearch)
+{
+    // A self-rule of cost -1 and a pair 3 -> 4 (1) with 4 -> 3 (-5), served
+    // and read like any downloaded document.
+    const juce::String script = "script=\"${SERVER}/Belvora2/Vesper/js/vesper_preset_3_to_4.js\"/>\n";
+    for (auto* file : { "Belvora2/Vesper/rules.xml", "Belvora2/masterDescriptor.xml" })
+    {
+        auto f = served.getChildFile (file);
+        ASSERT_TRUE (f.replaceWithText (f.loadFileAsString().replace ("vesper-rules-2", "vesper-rules-3")
+                                          .replace ("<rulesKey>vesper-rules-3</rulesKey>",
+                                                    "<rulesKey>vesper-rules-3</rulesKey>\n"
+                                                    "<preset source=\"3\" target=\"3\" cost=\"-1\" " + script
+                                                    + "<preset source=\"4\" target=\"3\" cost=\"-5\" " + script
+                                                    + "<preset source=\"4\" target=\"9\" cost=\"99999999999\" " + script)));
+    }
+
+    auto& content = startCatalogueQuietly();
+    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    ASSERT_TRUE (productFolder ("Vesper").getChildFile ("rules.xml").loadFileAsString().contains ("cost=\"-5\""));
+    EXPECT_EQ (content.getConversionRules (vesper, ConversionRule::presetData).size(), 2);
+
+    juce::Array<ConversionRule> steps;
+    EXPECT_TRUE (manager.findConversionChain (steps, vesper, 3, vesper, 4, ConversionRule::presetData));
+    EXPECT_EQ (steps.size(), 1);
+    EXPECT_FALSE (manager.findConversionChain (steps, vesper, 4, vesper, 3, ConversionRule::presetData));
+}
+
+//==============================================================================
+TEST_F (DataConversion, WholeUnitConvertsToTheNewerFirmware)
+{
+    auto source = vesperUnit ({ 1, 2, 5, 19 });
+    juce::StringArray log;
+    CallLog first (log, "a:"), second (log, "b:");
+    manager.addListener (&first);
+    manager.addListener (&second);
+    manager.addListener (&first);
+
+    auto target = convertToNewer (*source);
+    ASSERT_NE (target, nullptr);
+    EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
+
+    const auto block = capsAt (vesper, vesperNew);
+    EXPECT_EQ (target->getCapsBlock(), block);
+    EXPECT_EQ (target->getFirmwareVersion().build, vesperNew);
+    EXPECT_EQ (target->getUsedPresetIndices(), (juce::Array<int> { 1, 2, 5, 19 }));
+
+    for (auto slot : { 1, 2, 5, 19 })
+    {
+        const auto* converted = target->getPreset (slot);
+        const auto expected = vesperFormat4 (*source->getPreset (slot), block);
+        EXPECT_EQ (converted->getMD5String(), expected->getMD5String()) << slot;
+        EXPECT_EQ (converted->getName(), source->getPreset (slot)->getName());
+        EXPECT_EQ (converted->getNumber(), slot);
+        EXPECT_EQ (converted->getCapsBlock(), block);
+        EXPECT_TRUE (converted->isComplete());
+    }
+
+    EXPECT_EQ (target->getSetup().getSetupDataVersion(), 3);
+    auto setupValues = source->getSetup().getValues();
+    setupValues.set (23, 440);
+    EXPECT_EQ (target->getSetup().getValues(), setupValues);
+    EXPECT_FALSE (target->isModified());
+
+    EXPECT_EQ (log, (juce::StringArray { "b:1/4", "a:1/4", "b:2/4", "a:2/4", "b:3/4", "a:3/4", "b:4/4", "a:4/4",
+                                         "b:finished", "a:finished" }));
+}
+
+TEST_F (DataConversion, CrossProductConversionTakesTwoStepsAndReportsTheMissingSetupChain)
+{
+    auto source = vesperUnit ({ 1, 4, 11 });
+    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 8 }) << "presets stored, no setup chain";
+    EXPECT_EQ (manager.getResult().getErrorText(), "An error occurred during setup conversion.");
+
+    const auto vesperBlock4 = capsAt (vesper, vesperNew);
+    const auto quillBlock = capsAt (quill, quillNew);
+    for (auto slot : { 1, 4, 11 })
+    {
+        const auto expected = quillFormat2 (*vesperFormat4 (*source->getPreset (slot), vesperBlock4), quillBlock);
+        EXPECT_EQ (target->getPreset (slot)->getMD5String(), expected->getMD5String()) << slot;
+        EXPECT_EQ (target->getPreset (slot)->getName(), ("Preset " + juce::String (slot)).substring (0, 12));
+    }
+
+    EXPECT_FALSE (target->getSetup().isComplete());
+}
+
+TEST_F (DataConversion, QuillDuoUnitConvertsToItsNewerFirmware)
+{
+    const auto oldBlock = capsAt (quill, quillOld), newBlock = capsAt (quill, quillNew);
+    auto source = makeDeviceData (oldBlock, quillOld, { 1, 5, 39 });
+
+    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    ASSERT_NE (target, nullptr);
+    EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
+    EXPECT_EQ (target->getNumSlots(), 50);
+
+    for (auto slot : { 1, 5, 39 })
+    {
+        const auto& original = *source->getPreset (slot);
+        Preset expected (newBlock);
+        expected.setNameBytes (headerFor (original, newBlock, 2, original.getTags()));
+        auto values = original.getStepValues (0);
+        values.set (1, juce::jlimit (0, 4, values[1]));
+        expected.setStepValues (0, values);
+        EXPECT_EQ (target->getPreset (slot)->getMD5String(), expected.getMD5String()) << slot;
+    }
+
+    auto setupValues = source->getSetup().getValues();
+    setupValues.set (23, 10);
+    EXPECT_EQ (target->getSetup().getValues(), setupValues);
+    EXPECT_EQ (target->getSetup().getSetupDataVersion(), 2);
+}
+
+TEST_F (DataConversion, EqualVersionsCopyTheUnitAndAUnitWithoutPresetsConvertsOnlyItsSetup)
+{
+    auto source = vesperUnit ({ 0, 3, 7 });
+    juce::StringArray log;
+    CallLog listener (log, "");
+    manager.addListener (&listener);
+
+    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 2, 0, vesperOld));
+    ASSERT_NE (target, nullptr);
+    EXPECT_TRUE (setBits (manager.getResult()).empty());
+    for (auto slot : { 0, 3, 7 })
+        EXPECT_EQ (target->getPreset (slot)->getMD5String(), source->getPreset (slot)->getMD5String());
+    EXPECT_EQ (target->getSetup().getMD5String(), source->getSetup().getMD5String());
+    EXPECT_EQ (log, (juce::StringArray { "1/3", "2/3", "3/3", "finished" }));
+
+    log.clear();
+    source = vesperUnit ({});
+    target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 }) << "no setup chain and no presets";
+
+    target = convertToNewer (*source);
+    ASSERT_NE (target, nullptr);
+    EXPECT_TRUE (setBits (manager.getResult()).empty());
+    EXPECT_EQ (target->getSetup().getSetupDataVersion(), 3);
+    EXPECT_EQ (log, juce::StringArray { "finished" });
+}
+
+TEST_F (DataConversion, MissingChainOrCapabilitiesFailTheJob)
+{
+    auto quillUnit = makeDeviceData (capsAt (quill, quillNew), quillNew, { 2 });
+
+    EXPECT_EQ (manager.convertDeviceData (*quillUnit, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 });
+    EXPECT_EQ (manager.getResult().getErrorText(), "There are insufficient definitions available to perform the conversion.");
+
+    EXPECT_EQ (manager.convertDeviceData (*quillUnit, 0, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });
+}
+
+//==============================================================================
+TEST_F (DataConversion, ScriptFailuresEndInExecutionAndInternalBits)
+{
+    auto source = vesperUnit ({ 1, 2 });
+    const FirmwareVersion newer (0, 1, 4, 0, vesperNew);
+
+    const std::pair<const char*, const char*> cases[] = {
+        { "var a = ;",                                       "" },
+        { "undefinedFunction();",                            "" },
+        { "Belvora.scriptError ('Preset ' + 1 + ' is odd.');", "Preset 1 is odd." },
+        { "Belvora.scriptError();",                          "Unspecified error." },
+    };
+
+    for (auto& [code, text] : cases)
+    {
+        replaceScript ("vesper_preset_3_to_4.js", code);
+        EXPECT_EQ (manager.convertDeviceData (*source, vesper, newer), nullptr) << code;
+        EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 })) << code;
+
+        const auto error = manager.getResult().getErrorText();
+        if (*text != 0)
+            EXPECT_EQ (error, text);
+        else
+            EXPECT_TRUE (error.startsWith ("Line 1")) << error;
+    }
+
+    // An empty error text is no error.
+    replaceScript ("vesper_preset_3_to_4.js", "Belvora.scriptError ('');");
+    auto target = manager.convertDeviceData (*source, vesper, newer);
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 5 }) << "the script wrote no preset";
+}
+
+TEST_F (DataConversion, RunawayScriptIsStoppedAtTheTimeLimit)
+{
+    DataConversionManager::setScriptTimeLimit (300);
+    replaceScript ("vesper_setup_2_to_3.js", "var i = 0; while (true) { ++i; }");
+
+    auto source = vesperUnit ({});
+    auto target = convertToNewer (*source);
+
+    ASSERT_NE (target, nullptr) << "a failed setup does not end the job";
+    EXPECT_EQ (setBits (manager.getResult()), (Bits { 9, 16, 31 }));
+    EXPECT_TRUE (manager.getResult().getErrorText().contains ("timed-out")) << manager.getResult().getErrorText();
+    EXPECT_FALSE (target->getSetup().isComplete());
+}
+
+TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
+{
+    auto preset = makePreset (capsAt (vesper, vesperOld), 3, "Lead", 2);
+    const auto missing = TestEnvironment::getHome().getChildFile ("missing.js");
+    const auto empty = TestEnvironment::getHome().getChildFile ("empty.js");
+    ASSERT_TRUE (empty.replaceWithText (""));
+
+    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (missing) }), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 1 });
+    EXPECT_EQ (manager.getResult().getErrorText(), "The conversion definition is invalid.");
+
+    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (empty) }), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 2 });
+
+    // No build profile holds preset format 9: the base definition's block is not one for it.
+    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });
+
+    manager.clearResult();
+    EXPECT_FALSE (manager.checkConversion (vesper, 3, vesper, 9, ConversionRule::presetData));
+    EXPECT_FALSE (manager.checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData)) << "bits are not cleared first";
+    manager.clearResult();
+    EXPECT_TRUE (manager.checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData));
+}
+
+TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderTakesItsSlotNumberAndSeesTheUnit)
+{
+    // Copies the steps, numbers the preset 99, takes its tags from the setup and preset 1.
+    replaceScript ("vesper_preset_3_to_4.js",
+                   "if (ReferenceData.getProductId() === undefined) Belvora.scriptError ('No unit.');"
+                   "var h = PresetConversion.getHeader(); var n = h.steps;"
+                   "h.number = 99; h.version = 4; h.steps = 0;"
+                   "h.tags = ReferenceData.getSetup()[0] + ReferenceData.getPreset (1).steps + (ReferenceData.isPresetAvailable (9) ? 1000 : 0);"
+                   "PresetConversion.setHeader (h);"
+                   "for (var s = 0; s < n; ++s) PresetConversion.setStep (PresetConversion.getStep (s), s);");
+
+    auto source = vesperUnit ({ 1, 6 });
+    auto target = convertToNewer (*source);
+    ASSERT_NE (target, nullptr);
+
+    const auto* converted = target->getPreset (6);
+    EXPECT_EQ (converted->getNumber(), 6);
+    EXPECT_EQ (converted->getName(), "Preset 6");
+    EXPECT_EQ (converted->getNameBlock().formatVersion, 4);
+    EXPECT_EQ (converted->getTags(), source->getSetup().getValues()[0] + 2);
+
+    // Outside a whole-unit job there is no unit to see.
+    EXPECT_EQ (manager.convertPreset (*source->getPreset (6), { vesperPresetStep (presetScript()) }), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 }));
+    EXPECT_EQ (manager.getResult().getErrorText(), "No unit.");
+}
+
+TEST_F (DataConversion, PresetsAScriptLeftUnfinishedAreNeverStored)
+{
+    auto source = vesperUnit ({ 1, 2 });   // two and three steps
+
+    // A header that promises steps the script never wrote.
+    replaceScript ("vesper_preset_3_to_4.js", "var h = PresetConversion.getHeader(); h.version = 4; PresetConversion.setHeader (h);");
+    EXPECT_EQ (convertToNewer (*source), nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 7 });
+    EXPECT_EQ (manager.getResult().getErrorText(), "An error occurred during preset conversion.");
+
+    // Nothing written: an empty preset of the target format, which no slot takes.
+    replaceScript ("vesper_preset_3_to_4.js", "// nothing");
+    const auto single = manager.convertPreset (*source->getPreset (1), { vesperPresetStep (presetScript()) });
+    ASSERT_NE (single, nullptr);
+    EXPECT_FALSE (single->hasName());
+    EXPECT_EQ (single->getCapsBlock(), capsAt (vesper, vesperNew));
+    EXPECT_TRUE (setBits (manager.getResult()).empty());
+
+    auto target = convertToNewer (*source);
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager.getResult()), Bits { 5 });
+    EXPECT_TRUE (target->getUsedPresetIndices().isEmpty());
+    EXPECT_TRUE (target->getSetup().isComplete());
+}

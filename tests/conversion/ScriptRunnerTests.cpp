@@ -1,0 +1,85 @@
+#include "conversion/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    juce::Result runScript (ScriptRunner& runner, const juce::String& script, int limitMs = 60000)
+    {
+        juce::DynamicObject::Ptr probe (new juce::DynamicObject());
+        juce::Array<ScriptRunner::NamedObject> objects;
+        objects.add ({ "Probe", probe });
+        return runner.execute (script, objects, limitMs);
+    }
+
+    juce::Result runScript (const juce::String& script, int limitMs = 60000)
+    {
+        ScriptRunner runner;
+        return runScript (runner, script, limitMs);
+    }
+
+    // The thread checker records whole stacks and gives up on very deep ones.
+   #if defined (__SANITIZE_THREAD__)
+    constexpr bool deepStacksRecordable = false;
+   #elif defined (__has_feature)
+    constexpr bool deepStacksRecordable = ! __has_feature (thread_sanitizer);
+   #else
+    constexpr bool deepStacksRecordable = true;
+   #endif
+
+    const char* const endlessRecursion = "function f (g) { return g (g) + 1; } f (f);";
+}
+
+TEST (ScriptRunner, RunsAScriptAndReportsItsErrors)
+{
+    EXPECT_TRUE (runScript ("var a = 1; for (var i = 0; i < 10; ++i) a += i; Probe.seen = a;").wasOk());
+    EXPECT_TRUE (runScript ("var a = ;").failed());
+    EXPECT_TRUE (runScript ("undefinedFunction();").failed());
+}
+
+TEST (ScriptRunner, EndlessLoopsEndAtTheTimeLimit)
+{
+    auto outcome = runScript ("while (true) {}", 200);
+    ASSERT_TRUE (outcome.failed());
+    EXPECT_TRUE (outcome.getErrorMessage().contains ("timed-out")) << outcome.getErrorMessage();
+}
+
+TEST (ScriptRunner, EndlessRecursionIsStoppedBeforeTheStackRunsOut)
+{
+    if (! deepStacksRecordable)
+        GTEST_SKIP();
+
+    ScriptRunner runner;
+    auto outcome = runScript (runner, endlessRecursion);
+    ASSERT_TRUE (outcome.failed());
+    EXPECT_EQ (outcome.getErrorMessage(), "The script nested its calls too deeply.");
+
+    // The same runner goes on: a longer run afterwards is not taken for a deep one.
+    EXPECT_TRUE (runScript (runner, "var n = 0; for (var i = 0; i < 200000; ++i) n += i;").wasOk());
+    EXPECT_EQ (runScript (runner, endlessRecursion).getErrorMessage(), "The script nested its calls too deeply.");
+}
+
+TEST (ScriptRunner, DeeplyNestedTextIsRefusedBeforeItRuns)
+{
+    EXPECT_TRUE (runScript ("var a = " + juce::String::repeatedString ("(", 100000) + "1;").failed());
+    EXPECT_TRUE (runScript ("var a = " + juce::String::repeatedString ("[", 100000) + "1;").failed());
+
+    // Brackets inside strings and comments do not count.
+    EXPECT_TRUE (runScript ("var a = '" + juce::String::repeatedString ("((", 500) + "'; // " + juce::String::repeatedString ("{", 500)
+                            + "\n/* " + juce::String::repeatedString ("[", 500) + " */ var b = \"\\\"(\";").wasOk());
+    EXPECT_EQ (ScriptRunner::measureNesting ("f ([{ x: (1) }]);"), 4);
+}
+
+TEST (ScriptRunner, LongestChainsOfOperatorsTheSizeLimitAllowsEndWithoutOverflow)
+{
+    if (! deepStacksRecordable)
+        GTEST_SKIP();
+
+    // Chains of operators recurse in the engine without brackets; the largest
+    // script accepted either runs or is stopped, and the runner goes on.
+    const int length = 256 * 1024 - 16;
+    ScriptRunner runner;
+    runScript (runner, "var a = " + juce::String::repeatedString ("!", length) + "1;");
+    runScript (runner, "var a = 1" + juce::String::repeatedString ("+1", length / 2) + ";");
+    EXPECT_TRUE (runScript (runner, "var a = !!!1 + 1 + 1;").wasOk());
+}

@@ -1,0 +1,85 @@
+#include "devices/CommandQueue.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    struct Owner : juce::Thread
+    {
+        Owner() : juce::Thread ("owner") {}
+        void run() override {}
+    };
+}
+
+TEST (CommandQueue, TakesCommandsOldestFirst)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+
+    queue.post (DeviceCommandMessage (DeviceCommandMessage::readAll));
+    queue.post (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1, 2 }));
+    EXPECT_EQ (queue.size(), 2);
+
+    DeviceCommandMessage out;
+    ASSERT_TRUE (queue.peek (out));
+    EXPECT_EQ (out.command, DeviceCommandMessage::readAll);
+    EXPECT_EQ (queue.getState(), CommandQueue::running);
+    EXPECT_EQ (queue.size(), 2);
+
+    ASSERT_TRUE (queue.pop (out, true));
+    ASSERT_TRUE (queue.pop (out, true));
+    EXPECT_EQ (out.command, DeviceCommandMessage::readPresets);
+    EXPECT_EQ (out.arguments, juce::Array<int> ({ 1, 2 }));
+    EXPECT_TRUE (queue.isEmpty());
+}
+
+TEST (CommandQueue, EmptyQueueLeavesStateAlone)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+    queue.setState (CommandQueue::error);
+
+    DeviceCommandMessage out;
+    EXPECT_FALSE (queue.pop (out, true));
+    EXPECT_FALSE (queue.peek (out));
+    EXPECT_EQ (queue.getState(), CommandQueue::error);
+}
+
+TEST (CommandQueue, PopWithoutRunningKeepsTheTransactionsState)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+    DeviceCommandMessage out;
+
+    for (auto state : { CommandQueue::idle, CommandQueue::abort, CommandQueue::error })
+    {
+        queue.post (DeviceCommandMessage (DeviceCommandMessage::readSetup));
+        queue.setState (state);
+        ASSERT_TRUE (queue.pop (out, false));
+        EXPECT_EQ (queue.getState(), state);
+    }
+}
+
+TEST (CommandQueue, ClearDeletesEverythingAndGoesIdle)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+
+    for (int i = 0; i < 3; ++i)
+        queue.post (DeviceCommandMessage (DeviceCommandMessage::readAll));
+
+    queue.setState (CommandQueue::error);
+    queue.clear();
+    EXPECT_TRUE (queue.isEmpty());
+    EXPECT_EQ (queue.getState(), CommandQueue::idle);
+}
+
+TEST (CommandQueue, PostToAStoppingOwnerIsDropped)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+    owner.signalThreadShouldExit();
+
+    queue.post (DeviceCommandMessage (DeviceCommandMessage::readAll));
+    EXPECT_TRUE (queue.isEmpty());
+}

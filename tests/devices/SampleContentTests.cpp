@@ -1,0 +1,105 @@
+#include "DeviceTestRig.h"
+
+#include "app/Nexus.h"
+#include "content/ContentDownloadThread.h"
+#include "content/ContentManager.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
+#include "model/DeviceData.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+    // The sample content served on 127.0.0.1 and the program's own catalogue
+    // holding it, as the device layer meets them in the running program.
+    class SampleContent : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            ASSERT_TRUE (server.start());
+            ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
+            Nexus::setContentManager (new ContentManager());
+            auto* content = Nexus::getContentManager();
+
+            if (auto* downloader = content->getDownloadThread())
+                downloader->stopThread (5000);
+
+            ASSERT_TRUE (content->prepareProductContent (0x12));
+            ASSERT_TRUE (content->prepareProductContent (0x1A));
+        }
+
+        void TearDown() override
+        {
+            Nexus::setContentManager (nullptr);
+            server.stop();
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+        }
+
+        LocalServer server { juce::File (BELVORA_TEST_DATA_DIR "/content") };
+    };
+}
+
+TEST_F (SampleContent, SimulatedUnitsMatchTheSampleCapabilities)
+{
+    for (auto id : { 0x12, 0x1A })
+    {
+        const auto profile = SimulatedUnit::sampleProfile (id);
+        const auto caps = DeviceProfiler::createCaps (id, profile.version.build);
+        EXPECT_TRUE (caps->caps == profile.caps) << id;
+        EXPECT_EQ (Nexus::getContentManager()->getProductName (id), profile.portName);
+        EXPECT_EQ (Nexus::getContentManager()->answersGenericIdentity (id), profile.answersGenericInquiry);
+    }
+}
+
+TEST_F (SampleContent, UnitsAreIdentifiedAndReadThroughTheProgramsCatalogue)
+{
+    DeviceRig rig;
+    rig.catalogue.reset();
+    rig.addUnit (SimulatedUnit::sampleProfile (0x1A));
+    rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    ASSERT_TRUE (rig.scan());
+    EXPECT_EQ (rig.manager->getNumIdentifiedDevices(), 2);
+
+    ASSERT_TRUE (rig.manager->setActiveDevice (1));
+    EXPECT_EQ (rig.manager->getActiveDeviceDisplayName(), "Vesper");
+    EXPECT_TRUE (rig.manager->getActiveDeviceCaps()->suspendAlgo);
+
+    EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readAll)), DeviceInfoMessage::commandDone);
+    EXPECT_EQ (rig.log.count (DeviceInfoMessage::presetRead), 29);
+    EXPECT_TRUE (rig.manager->getActiveDeviceData()->getSetup().isComplete());
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getProductName(), "Vesper");
+}
+
+TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
+{
+    DeviceRig rig;
+    rig.catalogue.reset();
+    rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    ASSERT_TRUE (rig.scan());
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no active unit
+    ASSERT_TRUE (rig.manager->setActiveDevice (0));
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no file yet
+
+    const juce::File folder (rig.manager->getActiveDeviceDataFolder());
+    ASSERT_TRUE (folder.createDirectory());
+
+    auto saved = rig.manager->getActiveDeviceData()->clone (true);
+    saved->setPreset (4, SimulatedUnit::makePreset (saved->getCapsBlock(), 4, 2, "Kept"));
+    ASSERT_EQ (saved->saveWorkingFile (folder, false), DeviceData::saved);
+
+    ASSERT_TRUE (rig.manager->loadActiveDeviceSyncFile());
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+
+    // A file of another product does not fit the unit's data.
+    auto quill = SimulatedUnit::sampleProfile (0x1A);
+    DeviceData other (quill.version, quill.caps);
+    ASSERT_EQ (other.saveWorkingFile (folder, false), DeviceData::saved);
+    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+}

@@ -1,0 +1,223 @@
+// The whole application object with its hub and window, started and shut down
+// in-process on a private home folder. Needs a display (run under xvfb-run).
+
+#include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
+#include "devices/DeviceManager.h"
+#include "gui/BelvoraContentComponent.h"
+#include "gui/CommandIDs.h"
+#include "gui/MainAppWindow.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    struct Recorder : BelvoraChangeListener
+    {
+        void changeNotify (const ChangeInfo& info) override { seen.push_back (info); }
+
+        int count (int kind, int codeOrId) const
+        {
+            return (int) std::count_if (seen.begin(), seen.end(), [&] (const ChangeInfo& c)
+            {
+                return c.kind == kind && (kind == ChangeInfo::commandInvoked ? c.commandId : c.message.code) == codeOrId;
+            });
+        }
+
+        int indexOf (int kind, int codeOrId) const
+        {
+            for (size_t i = 0; i < seen.size(); ++i)
+                if (seen[i].kind == kind && (kind == ChangeInfo::commandInvoked ? seen[i].commandId : seen[i].message.code) == codeOrId)
+                    return (int) i;
+
+            return -1;
+        }
+
+        std::vector<ChangeInfo> seen;
+    };
+
+    class ApplicationTest : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
+            Belvora::releaseAppProperties();
+            TestEnvironment::clearHome();
+
+            // The sample content stands in for the maker's server, one simulated unit for the MIDI ports.
+            ASSERT_TRUE (server.start());
+            ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
+            ::setenv ("BELVORA_SIMULATED_UNITS", "1", 1);
+        }
+
+        void TearDown() override
+        {
+            Nexus::simulateStartupFailureAt (Nexus::StartupStep::none);
+            Belvora::releaseAppProperties();
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+            ::unsetenv ("BELVORA_SIMULATED_UNITS");
+            server.stop();
+        }
+
+        LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
+
+        static juce::PropertiesFile& settings()
+        {
+            return *Belvora::getAppProperties().getUserSettings();
+        }
+
+        static void pump (int ms = 100)
+        {
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (ms);
+        }
+    };
+}
+
+TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndWindowState)
+{
+    juce::String firstId;
+
+    {
+        Belvora app;
+        app.initialise ("");
+        EXPECT_TRUE (app.isNewInstallation());
+
+        firstId = settings().getValue ("internal4");
+        EXPECT_EQ (firstId.length(), 32);
+        EXPECT_TRUE (firstId.containsOnly ("0123456789abcdef"));
+        EXPECT_EQ (settings().getIntValue ("internal1"), 1);
+        EXPECT_EQ (app.getInstallId().toString(), firstId);
+
+        auto* window = app.getNexus()->getMainWindow();
+        ASSERT_NE (window, nullptr);
+        EXPECT_EQ (window->getName(), "Belvora 2");
+        EXPECT_TRUE (window->isVisible());
+
+        pump();
+        app.shutdown();
+
+        EXPECT_EQ (Nexus::getContentManager(), nullptr);
+        EXPECT_EQ (Nexus::getEventTracker(), nullptr);
+        EXPECT_EQ (Nexus::getDeviceProfiler(), nullptr);
+        EXPECT_EQ (Nexus::getDeviceManager(), nullptr);
+        EXPECT_EQ (app.getNexus(), nullptr);
+    }
+
+    Belvora::configureAppProperties();
+    EXPECT_GE (settings().getDoubleValue ("internal3", -1.0), 0.0);
+    EXPECT_TRUE (settings().getValue ("appWindowState").isNotEmpty());
+    Belvora::releaseAppProperties();
+
+    {
+        Belvora app;
+        app.initialise ("developer");
+        EXPECT_FALSE (app.isNewInstallation());
+        EXPECT_TRUE (app.isDeveloperMode());
+        EXPECT_EQ (settings().getValue ("internal4"), firstId);
+        EXPECT_EQ (settings().getIntValue ("internal1"), 2);
+        app.shutdown();
+    }
+}
+
+TEST_F (ApplicationTest, AllZeroInstallIdIsReplaced)
+{
+    Belvora::configureAppProperties();
+    settings().setValue ("internal4", "00000000000000000000000000000000");
+
+    Belvora app;
+    app.initialise ("");
+    EXPECT_TRUE (app.isNewInstallation());
+    EXPECT_NE (settings().getValue ("internal4"), "00000000000000000000000000000000");
+    app.shutdown();
+}
+
+TEST_F (ApplicationTest, StartupScansThenAnnouncesItselfOnce)
+{
+    Belvora app;
+    app.initialise ("");
+
+    auto* content = app.getNexus()->getContentComponent();
+    ASSERT_NE (content, nullptr);
+    Recorder recorder;
+    content->addChangeListener (&recorder);
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.count (ChangeInfo::notification, 0x60000) > 0; }));
+    pump (200);
+
+    EXPECT_EQ (recorder.count (ChangeInfo::notification, 0x60000), 1);
+    const auto scan = recorder.indexOf (ChangeInfo::commandInvoked, CommandIDs::scanForDevices);
+    ASSERT_GE (scan, 0);
+    EXPECT_LT (scan, recorder.indexOf (ChangeInfo::notification, 0x60000));
+
+    // The scan command set "scanning"; the scan's end sets "idle".
+    EXPECT_GE (recorder.indexOf (ChangeInfo::appStateChanged, 0), 0);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == Belvora::stateIdle; }));
+
+    content->removeChangeListener (&recorder);
+    app.shutdown();
+}
+
+TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
+{
+    Belvora app;
+    app.initialise ("");
+    pump();
+
+    Recorder recorder;
+    app.getNexus()->getContentComponent()->addChangeListener (&recorder);
+
+    for (int i = 0; i < 20; ++i)
+        app.getNexus()->postMessage (new DeviceInfoMessage (0x70000, i, 0, "status " + juce::String (i)));
+
+    app.getNexus()->postMessage (new DeviceCommandMessage (DeviceCommandMessage::scan));
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.count (ChangeInfo::notification, 0x70000) == 20; }));
+    pump (50);
+
+    int expected = 0;
+    for (auto& c : recorder.seen)
+    {
+        if (c.kind == ChangeInfo::notification && c.message.code == 0x70000)
+        {
+            EXPECT_EQ (c.message.value1, expected++);
+        }
+    }
+
+    EXPECT_EQ (recorder.count (ChangeInfo::commandInvoked, CommandIDs::scanForDevices), 0);
+
+    app.getNexus()->getContentComponent()->removeChangeListener (&recorder);
+    app.shutdown();
+}
+
+TEST_F (ApplicationTest, MissingStartupObjectReportsFatalErrorAndMakesNothingAfterIt)
+{
+    Nexus::simulateStartupFailureAt (Nexus::StartupStep::eventTracker);
+
+    Belvora app;
+    app.initialise ("");
+
+    EXPECT_EQ (app.getFatalErrorCode(), 1);
+    EXPECT_NE (Nexus::getContentManager(), nullptr);
+    EXPECT_EQ (Nexus::getEventTracker(), nullptr);
+    EXPECT_EQ (app.getNexus()->getMainWindow(), nullptr);
+    EXPECT_EQ (Nexus::getDeviceProfiler(), nullptr);
+    EXPECT_EQ (Nexus::getDeviceManager(), nullptr);
+
+    app.shutdown();
+    Belvora::configureAppProperties();
+    EXPECT_TRUE (settings().getValue ("appWindowState").isEmpty());
+}
+
+TEST_F (ApplicationTest, ProductContentRequestWithoutCatalogueAnswersFalse)
+{
+    Nexus hub;
+    EXPECT_FALSE (hub.requestProductContent (1));
+}

@@ -1,0 +1,259 @@
+// The main window, the content component's broadcast and state, the look-and-feel
+// metrics and the alert boxes. Window tests need a display (run under xvfb-run).
+
+#include "app/Belvora.h"
+#include "gui/BVLookAndFeel.h"
+#include "gui/BelvoraContentComponent.h"
+#include "gui/CommandIDs.h"
+#include "gui/MainAppWindow.h"
+#include "gui/widgets/Alerts.h"
+#include "support/SettingsFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+    class WindowTest : public SettingsFixture
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
+            SettingsFixture::SetUp();
+        }
+    };
+
+    struct Listener : BelvoraChangeListener
+    {
+        Listener (std::vector<int>& log, int id) : calls (log), me (id) {}
+        void changeNotify (const ChangeInfo& info) override
+        {
+            calls.push_back (me);
+            last = info;
+            if (onCall) onCall();
+        }
+
+        std::vector<int>& calls;
+        int me;
+        ChangeInfo last { 0 };
+        std::function<void()> onCall;
+    };
+
+    /** Answers the next modal alert box: records its buttons and presses one. */
+    struct AlertAnswerer : juce::Timer
+    {
+        explicit AlertAnswerer (int resultToGive) : result (resultToGive) { startTimer (20); }
+
+        void timerCallback() override
+        {
+            auto* modal = juce::ModalComponentManager::getInstance()->getModalComponent (0);
+
+            if (auto* alert = dynamic_cast<juce::AlertWindow*> (modal))
+            {
+                for (auto* child : alert->getChildren())
+                    if (auto* button = dynamic_cast<juce::TextButton*> (child))
+                        buttons.add (button->getButtonText());
+
+                stopTimer();
+                alert->exitModalState (result);
+            }
+        }
+
+        int result;
+        juce::StringArray buttons;
+    };
+}
+
+TEST_F (WindowTest, EmptyOrBadWindowStateGivesTheDefaultSizeAndLimitsHold)
+{
+    settings().setValue ("appWindowState", "garbage");
+    MainAppWindow window;
+
+    EXPECT_EQ (window.getWidth(), 1020);
+    EXPECT_EQ (window.getHeight(), 734);
+    EXPECT_EQ (window.getBorderThickness(), juce::BorderSize<int> (0));
+
+    window.setBoundsConstrained ({ 0, 0, 100, 100 });
+    EXPECT_EQ (window.getWidth(), 714);
+    EXPECT_EQ (window.getHeight(), 646);
+
+    window.setUsingNativeTitleBar (false);
+    EXPECT_EQ (window.getBorderThickness(), juce::BorderSize<int> (1));
+}
+
+TEST_F (WindowTest, BroadcastCallsLastRegisteredFirstAndToleratesSelfRemoval)
+{
+    MainAppWindow window;
+    auto* content = window.getBelvoraContentComponent();
+    ASSERT_NE (content, nullptr);
+
+    std::vector<int> calls;
+    Listener a (calls, 1), b (calls, 2), c (calls, 3);
+    content->addChangeListener (&a);
+    content->addChangeListener (&b);
+    content->addChangeListener (&c);
+    content->addChangeListener (&a);
+
+    c.onCall = [&] { content->removeChangeListener (&c); };
+    content->broadcastChange (ChangeInfo (DeviceInfoMessage (0x70000, 0, 0, "x")));
+    EXPECT_EQ (calls, (std::vector<int> { 3, 2, 1 }));
+
+    calls.clear();
+    content->broadcastChange (ChangeInfo::forCommand (1));
+    EXPECT_EQ (calls, (std::vector<int> { 2, 1 }));
+
+    content->removeChangeListener (&a);
+    content->removeChangeListener (&b);
+}
+
+TEST_F (WindowTest, AppStateChangesAreBroadcastOnceAndQuitIsAnnounced)
+{
+    Belvora app;
+    MainAppWindow window;
+    auto* content = window.getBelvoraContentComponent();
+
+    std::vector<int> calls;
+    Listener l (calls, 1);
+    content->addChangeListener (&l);
+
+    content->setAppState (Belvora::stateScanning);
+    EXPECT_EQ (app.getAppState(), Belvora::stateScanning);
+    EXPECT_EQ (l.last.kind, ChangeInfo::appStateChanged);
+    EXPECT_EQ (l.last.newAppState, 2);
+    EXPECT_EQ (l.last.oldAppState, 1);
+
+    content->setAppState (Belvora::stateScanning);
+    EXPECT_EQ (calls.size(), 1u);
+
+    EXPECT_TRUE (content->requestQuit (true));
+    EXPECT_EQ (l.last.kind, ChangeInfo::notification);
+    EXPECT_EQ (l.last.message.code, 0x60001);
+    EXPECT_EQ (l.last.message.value1, 1);
+
+    content->removeChangeListener (&l);
+}
+
+TEST_F (WindowTest, CommandTableAndEnabling)
+{
+    Belvora app;
+    MainAppWindow window;
+    auto* content = window.getBelvoraContentComponent();
+
+    juce::Array<juce::CommandID> ids;
+    content->getAllCommands (ids);
+    ASSERT_EQ (ids.size(), 28);
+    EXPECT_EQ (ids.getFirst(), 0x30000);
+    EXPECT_EQ (ids[20], 0x3d000);
+    EXPECT_EQ (ids.getLast(), 0x3e002);
+
+    juce::ApplicationCommandInfo info (CommandIDs::downloadDeviceData);
+    content->getCommandInfo (CommandIDs::downloadDeviceData, info);
+    EXPECT_EQ (info.shortName, "Download Device Data");
+    EXPECT_EQ (info.categoryName, "Internal");
+    EXPECT_TRUE ((info.flags & juce::ApplicationCommandInfo::isDisabled) != 0); // no unit active
+
+    juce::ApplicationCommandInfo scan (CommandIDs::scanForDevices);
+    content->getCommandInfo (CommandIDs::scanForDevices, scan);
+    EXPECT_EQ (scan.description, "Search for Marrowell products that Belvora can manage");
+    EXPECT_EQ (scan.flags & juce::ApplicationCommandInfo::isDisabled, 0);
+
+    EXPECT_FALSE (content->perform (juce::ApplicationCommandTarget::InvocationInfo (0x12345)));
+}
+
+TEST (BVLookAndFeel, MetricsFollowTheScale)
+{
+    BVLookAndFeel one (1.0f);
+    EXPECT_FLOAT_EQ (one.getFontSize(), 14.0f);
+    EXPECT_FLOAT_EQ (one.getLargeFontSize(), 16.0f);
+    EXPECT_FLOAT_EQ (one.getSmallFontSize(), 13.0f);
+    EXPECT_EQ ((int) one.getTabBarDepth(), 31);
+    EXPECT_EQ ((int) one.getToolbarThickness(), 63);
+    EXPECT_EQ ((int) one.getStatusBarHeight(), 29);
+    EXPECT_EQ (one.getMargin(), 10);
+
+    BVLookAndFeel big (2.5f);
+    EXPECT_FLOAT_EQ (big.getFontSize(), 35.0f);
+    EXPECT_FLOAT_EQ (big.getLargeFontSize(), 40.0f);
+    EXPECT_FLOAT_EQ (big.getSmallFontSize(), 32.5f);
+    EXPECT_EQ (big.getMargin(), 25);
+
+    BVLookAndFeel two (2.0f);
+    EXPECT_EQ ((int) two.getTabBarDepth(), 62);
+    EXPECT_EQ ((int) two.getStatusBarHeight(), 58);
+
+    juce::TextButton button ("OK");
+    EXPECT_FLOAT_EQ (one.getTextButtonFont (button, 20).getHeight(), 12.0f);
+    EXPECT_FLOAT_EQ (one.getTextButtonFont (button, 40).getHeight(), 14.0f);
+
+    juce::Component plain;
+    EXPECT_EQ (BVLookAndFeel::of (plain), nullptr);
+}
+
+TEST_F (WindowTest, TitleBarHeightFollowsTheScale)
+{
+    juce::DocumentWindow dialog ("d", juce::Colours::grey, juce::DocumentWindow::closeButton, false);
+    const auto before = dialog.getTitleBarHeight();
+
+    BVLookAndFeel one (1.0f);
+    one.applyTitleBarHeight (dialog);
+    EXPECT_EQ (dialog.getTitleBarHeight(), before);
+
+    BVLookAndFeel big (2.5f);
+    big.applyTitleBarHeight (dialog);
+    EXPECT_EQ (dialog.getTitleBarHeight(), 65);
+}
+
+TEST_F (WindowTest, AlertButtonsAndAnswers)
+{
+    {
+        AlertAnswerer answer (1);
+        EXPECT_TRUE (Alerts::showOkCancel (juce::MessageBoxIconType::NoIcon, nullptr, "T", "M", true, "Go", "Later"));
+        EXPECT_EQ (answer.buttons, (juce::StringArray { "Go", "Cancel" }));
+    }
+    {
+        AlertAnswerer answer (1);
+        EXPECT_TRUE (Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, nullptr, "T", "M", false, "", "Later"));
+        EXPECT_EQ (answer.buttons, (juce::StringArray { "OK", "Later" }));
+    }
+    {
+        AlertAnswerer answer (0);
+        EXPECT_FALSE (Alerts::askYesNo (nullptr, "Question", "Really?"));
+        EXPECT_EQ (answer.buttons, (juce::StringArray { "Yes", "No" }));
+    }
+    {
+        AlertAnswerer answer (0);
+        Alerts::showWarning (nullptr, "Error", Belvora::getFatalErrorText (2));
+        EXPECT_EQ (answer.buttons, (juce::StringArray { "OK" }));
+    }
+}
+
+TEST_F (WindowTest, ConnectionLossDuringAScanIsBroadcastButChangesNoState)
+{
+    Belvora app;
+    MainAppWindow window;
+    auto* content = window.getBelvoraContentComponent();
+
+    std::vector<int> calls;
+    Listener l (calls, 1);
+    content->addChangeListener (&l);
+
+    app.setAppState (Belvora::stateScanning);
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
+    EXPECT_EQ (calls.size(), 1u);
+    EXPECT_EQ (l.last.message.code, 0x80002);
+    EXPECT_EQ (app.getAppState(), Belvora::stateScanning);
+
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateIdle);
+
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::portsChanged, 0, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+
+    // A scan's end only settles a starting or scanning application.
+    content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
+    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+
+    content->removeChangeListener (&l);
+}
