@@ -50,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     if (size < 1 || size > 262144)
         return 0;
 
-    const auto text = juce::String::createStringFromData (data + 1, (int) size - 1);
-    (void) ContentReader::isSafeEntryName (text);
-    (void) ContentReader::isPictureSizeSane (juce::MemoryBlock (data, size));
+    const juce::MemoryBlock bytes (data + 1, size - 1);
+    (void) ContentReader::isSafeEntryName (juce::String::fromUTF8 ((const char*) data + 1, (int) size - 1));
+    (void) ContentReader::isPictureSizeSane (bytes);
 
-    const auto doc = ContentReader::parseXmlText (text);
+    const auto doc = ContentReader::parseXmlData (bytes);
 
     if (doc == nullptr)
         return 0;

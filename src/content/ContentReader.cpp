@@ -1,5 +1,7 @@
 #include "content/ContentReader.h"
 
+#include <cstring>
+
 namespace
 {
     constexpr int blockSize = 8192;
@@ -275,6 +277,12 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
     if (text.containsIgnoreCase ("<!DOCTYPE") || text.containsIgnoreCase ("<!ENTITY"))
         return nullptr;
 
+    // Our documents have no processing instruction after the declaration, and
+    // the framework's parser loops for ever on one inside text.
+    const auto body = text.trimStart().startsWith ("<?") ? text.fromFirstOccurrenceOf ("?>", false, false) : text;
+    if (body.contains ("<?"))
+        return nullptr;
+
     if (isNestedTooDeep (text, maxXmlDepth))
         return nullptr;
 
@@ -293,7 +301,29 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::Str
     if (! readIntoMemory (address, data, counter, nullptr, maxBytes))
         return nullptr;
 
-    return parseXmlText (juce::String::createStringFromData (data.getData(), (int) data.getSize()));
+    return parseXmlData (data);
+}
+
+std::unique_ptr<juce::XmlElement> ContentReader::parseXmlData (const juce::MemoryBlock& data)
+{
+    const auto* bytes = static_cast<const uint8_t*> (data.getData());
+    auto size = data.getSize();
+
+    if (size >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        return parseXmlText (juce::String::createStringFromData (bytes, (int) size));
+
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+    {
+        bytes += 3;
+        size -= 3;
+    }
+
+    // Text operations on invalid UTF-8 read past its end: refuse it whole.
+    const auto* text = reinterpret_cast<const char*> (bytes);
+    if (size == 0 || ! isValidUtf8 (text, size))
+        return nullptr;
+
+    return parseXmlText (juce::String::fromUTF8 (text, (int) size));
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter, juce::int64 maxBytes)
@@ -306,8 +336,13 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromFile (const juce::St
     if (! file.existsAsFile() || file.getSize() > maxBytes)
         return nullptr;
 
-    count (counter, file.getSize());
-    return parseXmlText (file.loadFileAsString());
+    juce::MemoryBlock data;
+
+    if (! file.loadFileAsData (data))
+        return nullptr;
+
+    count (counter, (juce::int64) data.getSize());
+    return parseXmlData (data);
 }
 
 bool ContentReader::saveXml (const juce::XmlElement& xml, const juce::String& path)
@@ -338,8 +373,60 @@ bool ContentReader::saveXml (const juce::XmlElement& xml, const juce::String& pa
     return temp.getFile().replaceFileIn (target);
 }
 
+bool ContentReader::isValidUtf8 (const void* data, size_t size)
+{
+    const auto* p = static_cast<const uint8_t*> (data);
+    size_t i = 0;
+
+    auto continuation = [&] (size_t at, uint8_t low = 0x80, uint8_t high = 0xBF)
+    {
+        return at < size && p[at] >= low && p[at] <= high;
+    };
+
+    while (i < size)
+    {
+        const auto b = p[i];
+
+        if (b < 0x80)
+        {
+            ++i;
+        }
+        else if (b >= 0xC2 && b <= 0xDF)
+        {
+            if (! continuation (i + 1)) return false;
+            i += 2;
+        }
+        else if (b >= 0xE0 && b <= 0xEF)
+        {
+            const auto low = b == 0xE0 ? (uint8_t) 0xA0 : (uint8_t) 0x80;
+            const auto high = b == 0xED ? (uint8_t) 0x9F : (uint8_t) 0xBF;
+            if (! continuation (i + 1, low, high) || ! continuation (i + 2)) return false;
+            i += 3;
+        }
+        else if (b >= 0xF0 && b <= 0xF4)
+        {
+            const auto low = b == 0xF0 ? (uint8_t) 0x90 : (uint8_t) 0x80;
+            const auto high = b == 0xF4 ? (uint8_t) 0x8F : (uint8_t) 0xBF;
+            if (! continuation (i + 1, low, high) || ! continuation (i + 2) || ! continuation (i + 3)) return false;
+            i += 4;
+        }
+        else
+        {
+            return false;
+        }
+    }
+
+    return true;
+}
+
 bool ContentReader::isSafeEntryName (const juce::String& name)
 {
+    // Zip entry names arrive as raw bytes: walking invalid UTF-8 would read
+    // past the end of the text, so look at the bytes first.
+    const auto* raw = name.toRawUTF8();
+    if (! isValidUtf8 (raw, std::strlen (raw)))
+        return false;
+
     const auto path = name.replaceCharacter ('\\', '/');
 
     if (path.isEmpty() || path.startsWithChar ('/') || path.containsChar (':'))

@@ -38,6 +38,9 @@ struct ContentReader
         (entities could expand without bound) or elements nested too deep. */
     static std::unique_ptr<juce::XmlElement> parseXmlText (const juce::String& text);
 
+    /** The same for raw bytes in UTF-8 or, with a byte-order mark, UTF-16. */
+    static std::unique_ptr<juce::XmlElement> parseXmlData (const juce::MemoryBlock& data);
+
     static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
     static std::unique_ptr<juce::XmlElement> readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
 
@@ -49,6 +52,10 @@ struct ContentReader
         is a link, or when there are more than maxEntries entries or more than
         maxBytes in all; an entry that unpacks larger than it claims fails too. */
     static bool unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, juce::Thread* thread);
+
+    /** Well-formed UTF-8 only: no overlong forms, surrogates or values above
+        U+10FFFF, which the framework's text walking does not survive. */
+    static bool isValidUtf8 (const void* data, size_t size);
 
     /** True when the entry name stays inside the folder it is unpacked into. */
     static bool isSafeEntryName (const juce::String& name);

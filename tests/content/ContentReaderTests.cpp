@@ -60,6 +60,13 @@ TEST (ContentReader, ZipEntriesLeadingOutOfTheFolderRefuseThePack)
     }
 }
 
+TEST (ContentReader, EntryNameThatIsNotUtf8IsRefused)
+{
+    const char bytes[] = { 'l', (char) 0xf5, (char) 0x9e, (char) 0x1a };
+    EXPECT_FALSE (ContentReader::isSafeEntryName (juce::String::fromUTF8 (bytes, 4)));
+    EXPECT_TRUE (ContentReader::isSafeEntryName (juce::String::fromUTF8 ("caf\xc3\xa9/menu.txt")));
+}
+
 TEST (ContentReader, ZipSizeAndEntryCountAreCapped)
 {
     const auto big = makeZip ("big.zip", { { "a.txt", juce::String::repeatedString ("0", 600) }, { "b.txt", juce::String::repeatedString ("0", 600) } });
@@ -99,6 +106,10 @@ TEST (ContentReader, XmlWithDocumentTypeOrDeepNestingIsRefused)
 {
     EXPECT_NE (ContentReader::parseXmlText ("<A b=\"1\"><c/></A>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("plain text"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlData (juce::MemoryBlock ("<A>\xc1\x86\x01</A>", 9)), nullptr);
+    EXPECT_NE (ContentReader::parseXmlData (juce::MemoryBlock ("\xef\xbb\xbf<A>caf\xc3\xa9</A>", 16)), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<A>x<?xml a?>y</A>"), nullptr);   // hung the parser
+    EXPECT_NE (ContentReader::parseXmlText ("\n <?xml version=\"1.0\"?>\n<A/>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("<A x=\"1></A>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("<!DOCTYPE A [<!ENTITY a \"&a;&a;\">]><A>&a;</A>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("<!doctype A SYSTEM \"/etc/passwd\"><A/>"), nullptr);
