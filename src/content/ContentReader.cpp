@@ -1,5 +1,7 @@
 #include "content/ContentReader.h"
 
+#include "model/Utf8.h"
+
 #include <cstring>
 
 namespace
@@ -375,48 +377,7 @@ bool ContentReader::saveXml (const juce::XmlElement& xml, const juce::String& pa
 
 bool ContentReader::isValidUtf8 (const void* data, size_t size)
 {
-    const auto* p = static_cast<const uint8_t*> (data);
-    size_t i = 0;
-
-    auto continuation = [&] (size_t at, uint8_t low = 0x80, uint8_t high = 0xBF)
-    {
-        return at < size && p[at] >= low && p[at] <= high;
-    };
-
-    while (i < size)
-    {
-        const auto b = p[i];
-
-        if (b < 0x80)
-        {
-            ++i;
-        }
-        else if (b >= 0xC2 && b <= 0xDF)
-        {
-            if (! continuation (i + 1)) return false;
-            i += 2;
-        }
-        else if (b >= 0xE0 && b <= 0xEF)
-        {
-            const auto low = b == 0xE0 ? (uint8_t) 0xA0 : (uint8_t) 0x80;
-            const auto high = b == 0xED ? (uint8_t) 0x9F : (uint8_t) 0xBF;
-            if (! continuation (i + 1, low, high) || ! continuation (i + 2)) return false;
-            i += 3;
-        }
-        else if (b >= 0xF0 && b <= 0xF4)
-        {
-            const auto low = b == 0xF0 ? (uint8_t) 0x90 : (uint8_t) 0x80;
-            const auto high = b == 0xF4 ? (uint8_t) 0x8F : (uint8_t) 0xBF;
-            if (! continuation (i + 1, low, high) || ! continuation (i + 2) || ! continuation (i + 3)) return false;
-            i += 4;
-        }
-        else
-        {
-            return false;
-        }
-    }
-
-    return true;
+    return Utf8::isValid (data, size);
 }
 
 bool ContentReader::isSafeEntryName (const juce::String& name)

@@ -1,5 +1,7 @@
 #include "content/EventParameterSet.h"
 
+#include "model/Utf8.h"
+
 #include "app/Belvora.h"
 #include "platform/Clock.h"
 
@@ -17,7 +19,7 @@ namespace
         const auto* bytes = static_cast<const char*> (out.getData());
         const auto size = (int) out.getDataSize();
 
-        if (! juce::CharPointer_UTF8::isValidString (bytes, size))
+        if (! Utf8::isValid (bytes, (size_t) size))
             return {};
 
         return juce::String::fromUTF8 (bytes, size);

@@ -1,5 +1,7 @@
 #include "model/DataStream.h"
 
+#include "model/Utf8.h"
+
 #include <limits>
 
 bool DataStream::readInt (juce::InputStream& in, int32_t& value)
@@ -41,7 +43,7 @@ bool DataStream::readString (juce::InputStream& in, juce::String& text, int maxB
             const auto* data = static_cast<const char*> (bytes.getData());
             const auto size = (int) bytes.getDataSize();
 
-            if (size > 0 && ! juce::CharPointer_UTF8::isValidString (data, size))
+            if (size > 0 && ! Utf8::isValid (data, (size_t) size))
                 return false;
 
             text = juce::String::fromUTF8 (data, size);

@@ -1,6 +1,7 @@
 #include "model/DeviceData.h"
 
 #include "app/Belvora.h"
+#include "devices/DeviceProfiler.h"
 #include "model/DataStream.h"
 #include "model/SysEx.h"
 
@@ -8,13 +9,6 @@
 
 namespace
 {
-    // The product's factory bank for a build. (Stand-in: the capability
-    // reader that makes it is not part of the model; none is known yet.)
-    std::unique_ptr<FactoryBank> createFactoryBank (uint8_t, int)
-    {
-        return nullptr;
-    }
-
     int slotCountOf (const CapsBlock& caps)
     {
         return juce::jmax (0, caps.numPresets);
@@ -72,7 +66,7 @@ DeviceData::DeviceData (const FirmwareVersion& version, const CapsBlock& block, 
     if (factory != nullptr)
         reference = std::make_unique<FactoryBank> (*factory);
     else
-        reference = createFactoryBank (caps.productId, firmware.build);
+        reference = DeviceProfiler::createFactoryBank (caps.productId, firmware.build);
 }
 
 DeviceData::~DeviceData()
