@@ -1,4 +1,4 @@
-#include "ContentFixture.h"
+#include "support/ContentFixture.h"
 
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"

@@ -1,6 +1,6 @@
 #include "ConversionTestData.h"
 
-#include "content/ContentFixture.h"
+#include "support/ContentFixture.h"
 #include "conversion/DataConversionManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"

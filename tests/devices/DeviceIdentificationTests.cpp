@@ -1,4 +1,4 @@
-#include "DeviceTestRig.h"
+#include "support/DeviceTestRig.h"
 
 #include "model/DeviceData.h"
 #include "support/TestEnvironment.h"

@@ -1,4 +1,4 @@
-#include "DeviceTestRig.h"
+#include "support/DeviceTestRig.h"
 
 #include "devices/SimulatedUnitSet.h"
 #include "platform/Clock.h"

@@ -1,4 +1,4 @@
-#include "DeviceTestRig.h"
+#include "support/DeviceTestRig.h"
 
 #include "app/Nexus.h"
 #include "content/ContentDownloadThread.h"

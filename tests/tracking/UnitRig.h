@@ -3,9 +3,9 @@
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
 #include "devices/DeviceManager.h"
-#include "devices/ProductCatalogue.h"
 #include "devices/SimulatedUnit.h"
 #include "devices/VirtualMidiBackend.h"
+#include "support/DeviceTestRig.h"
 #include "support/TestEnvironment.h"
 
 #include <atomic>
@@ -17,35 +17,6 @@
 class UnitRig : public juce::MessageListener
 {
 public:
-    /** Knows the sample products; offline, with every product ready. */
-    class Catalogue : public ProductCatalogue
-    {
-    public:
-        juce::Array<int> getProductIds() const override          { return { 0x12, 0x1A }; }
-        juce::String getProductName (int id) const override       { return profile (id).portName; }
-        bool answersGenericIdentity (int id) const override       { return profile (id).answersGenericInquiry; }
-        bool isOnline() const override                            { return false; }
-        bool isProductReady (int) const override                  { return true; }
-        bool requestProductContent (int) override                 { return false; }
-        bool isDownloadQueued (int) const override                { return false; }
-        bool hasQueuedDownloads() const override                  { return false; }
-        bool hasCapsDocument (int id) const override              { return isKnown (id); }
-
-        std::unique_ptr<DeviceCaps> createCaps (int id, int) const override
-        {
-            if (! isKnown (id))
-                return {};
-
-            auto caps = std::make_unique<DeviceCaps>();
-            caps->isBuildValid = true;
-            caps->caps = profile (id).caps;
-            return caps;
-        }
-
-    private:
-        static SimulatedUnit::Profile profile (int id) { return SimulatedUnit::sampleProfile (id); }
-    };
-
     UnitRig() : backend (std::make_shared<VirtualMidiBackend>())
     {
         platform::Clock::setScale (0.05);
@@ -72,7 +43,7 @@ public:
     {
         if (Nexus::getDeviceManager() == nullptr)
         {
-            auto* manager = new DeviceManager (this, backend, std::make_shared<Catalogue>());
+            auto* manager = new DeviceManager (this, backend, std::make_shared<TestCatalogue> (DeviceRig::defaultProducts()));
             Nexus::setDeviceManager (manager);
             manager->startThread();
         }

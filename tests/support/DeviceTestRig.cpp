@@ -1,4 +1,4 @@
-#include "DeviceTestRig.h"
+#include "support/DeviceTestRig.h"
 
 #include "app/Belvora.h"
 #include "platform/Clock.h"
