@@ -423,7 +423,9 @@ namespace
         if (m.getRawData()[6] != command)
             return SysEx::fileOtherCommand;
 
-        if (m.getRawDataSize() != expectedSize)
+        // A packet cut off at the end of the data may still have the right length;
+        // kept without its F7 it would make a data file that cannot be read back.
+        if (m.getRawDataSize() != expectedSize || m.getRawData()[expectedSize - 1] != SysEx::endByte)
             return SysEx::fileIncomplete;
 
         return 0;
