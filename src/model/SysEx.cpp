@@ -307,7 +307,11 @@ juce::uint32 SysEx::parsePresetHeader (const juce::MidiMessage& message, const C
 
     if (! isOurSysEx (message, presetHeaderSize) || message.getRawDataSize() != presetHeaderSize
          || message.getRawData()[6] != cmdPresetHeader)
+    {
+        // Nothing of an earlier header may pass for this one.
+        name.number = name.formatVersion = name.tags = name.numSteps = 0;
         return headerMalformed;
+    }
 
     const auto* b = message.getRawData();
     name.number = decode14 (b + 7);
