@@ -98,7 +98,8 @@ bool Preset::readFromStream (juce::InputStream& in)
              || ! DataStream::readInt (in, header.nameLength)
              || header.nameLength < 0 || header.nameLength > PresetName::maxNameLength
              || ! DataStream::readBlock (in, nameBytes, header.nameLength)
-             || ! DataStream::readInt (in, header.tags) || ! DataStream::readInt (in, header.numSteps))
+             || ! DataStream::readInt (in, header.tags) || ! DataStream::readInt (in, header.numSteps)
+             || header.numSteps < 0)
             return false;
 
         header.setFromBytes (static_cast<const uint8_t*> (nameBytes.getData()), (int) nameBytes.getSize());

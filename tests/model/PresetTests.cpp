@@ -140,6 +140,17 @@ TEST (Preset, StreamReaderRefusesCorruptRecords)
     int32_t big = 0x7FFFFFFF;
     huge.copyFrom (&big, secondCount, 4);
     EXPECT_FALSE (readRecord (target, huge, 4));
+
+    // Without packets per step any step count expects no packets; a negative one
+    // must still be refused, or later step edits overflow on it.
+    auto noPackets = caps;
+    noPackets.numSyxPackagesPerPresetStep = 0;
+    Preset negative (noPackets);
+    auto header = makePreset (caps, 4, "Neg", 0)->getNameBlock();
+    header.numSteps = -5;
+    negative.setNameBytes (header);
+    Preset negativeBack (noPackets);
+    EXPECT_FALSE (readRecord (negativeBack, recordOf (negative), 4));
 }
 
 TEST (Preset, StepEdits)
