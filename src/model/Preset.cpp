@@ -225,11 +225,12 @@ bool Preset::setStepValues (int step, const juce::Array<int>& values)
 //==============================================================================
 void Preset::addSourceStep (juce::Array<juce::MidiMessage>& list, const Preset& source, int s) const
 {
-    const auto first = s * source.packetsPerStep();
+    // Step indices come from scripts too: far-off ones must find nothing, not overflow.
+    const auto first = (juce::int64) s * source.packetsPerStep();
 
     for (int j = 0; j < packetsPerStep(); ++j)
-        if (const auto* packet = source.getMidiMessage (first + j))
-            list.add (*packet);
+        if (juce::isPositiveAndBelow (first + j, (juce::int64) source.getNumMidiMessages()))
+            list.add (*source.getMidiMessage ((int) (first + j)));
 }
 
 void Preset::renumber()
@@ -301,7 +302,7 @@ int Preset::insertSteps (const Preset& source, int position, const juce::SparseS
 
     juce::Array<juce::MidiMessage> list;
 
-    for (int i = 0; i < pos * k && i < messages.size(); ++i)
+    for (int i = 0; i < (juce::int64) pos * k && i < messages.size(); ++i)
         list.add (messages.getReference (i));
 
     for (int i = 0; i < n; ++i)

@@ -235,6 +235,18 @@ TEST (Preset, FailedReplaceChangesNothing)
     EXPECT_EQ (packetIndices (*p), (juce::Array<int> { 0, 1, 2, 3 }));
 }
 
+TEST (Preset, FarOffSourceStepsAddNothing)
+{
+    const auto source = makePreset (smallCaps(), 1, "Src", 2);
+    auto p = makePreset (smallCaps(), 2, "Dst", 1);
+    juce::SparseSet<int> far;
+    far.addRange ({ 0x40000000, 0x40000001 });
+
+    EXPECT_EQ (p->appendSteps (*source, far), 1);
+    EXPECT_EQ (p->getNumMidiMessages(), 2);
+    EXPECT_FALSE (p->isComplete());
+}
+
 TEST (Preset, RemoveIgnoresStepsOutsideThePreset)
 {
     auto p = makePreset (smallCaps(), 2, "Dst", 3);
