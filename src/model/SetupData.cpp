@@ -116,6 +116,7 @@ bool SetupData::setValues (const juce::Array<int>& values)
 
     const auto packets = SysEx::createSetupMessages (values, caps);
     messages.clear();
+    md5.fill (0);   // the flag stays as it is, but the old digest no longer describes the packets
 
     for (const auto& packet : packets)
         addMidiMessage (packet);

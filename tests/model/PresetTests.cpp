@@ -312,6 +312,13 @@ TEST (SetupData, RecordsValuesAndCompleteness)
     EXPECT_NE (fresh.getMD5(), setup.getMD5());
     EXPECT_FALSE (fresh.setValues ({ 1, 2, 3, 4, 5 }));
 
+    // Too few values for the packet count: the packets go, and so does their md5.
+    auto cut = makeSetup (caps);
+    (void) cut.getMD5();
+    EXPECT_FALSE (cut.setValues ({ 1 }));
+    EXPECT_EQ (cut.getNumMidiMessages(), 0);
+    EXPECT_EQ (cut.getMD5(), SetupData (caps).getMD5());
+
     EXPECT_TRUE (setup.isCompatible (fresh));
     fresh.setSetupDataVersion (6);
     EXPECT_FALSE (setup.isCompatible (fresh));
