@@ -26,8 +26,7 @@ namespace
         return caps.numPresets <= maxCount
             && caps.numSyxPackagesPerPresetStep <= maxCount && caps.maxPresetSteps <= maxCount
             && caps.numSyxPackagesPerSetup <= maxCount
-            && caps.presetStepPacketSize <= maxPacketSize && caps.setupPacketSize <= maxPacketSize
-            && caps.presetNameLength <= PresetName::maxNameLength;
+            && caps.presetStepPacketSize <= maxPacketSize && caps.setupPacketSize <= maxPacketSize;
     }
 
     // Writes the whole file under a temporary name beside it, then puts it in

@@ -158,6 +158,25 @@ TEST (DeviceDataFile, DataWithoutSlotsReadsBack)
     EXPECT_TRUE (back->getSetup().isComplete());
 }
 
+TEST (DeviceDataFile, OddNameLengthsOfABlockStillLoadBack)
+{
+    // A product's block may give a name length no name buffer is made for.
+    for (auto length : { -1, 5000 })
+    {
+        auto caps = smallCaps();
+        caps.presetNameLength = length;
+        auto data = makeData (caps, { 2, 5 });
+        const auto file = freshFolder ("oddnames").getChildFile ("unit.mwd");
+
+        ASSERT_EQ (data->saveToFile (file), DeviceData::saved) << length;
+        const auto back = DeviceData::loadFromFile (file);
+        ASSERT_NE (back, nullptr) << length;
+        EXPECT_EQ (back->getUsedPresetIndices(), (juce::Array<int> { 2, 5 }));
+        EXPECT_EQ (back->getPreset (5)->getMD5(), data->getPreset (5)->getMD5());
+        EXPECT_EQ (back->getPreset (5)->getStepValues (0), data->getPreset (5)->getStepValues (0));
+    }
+}
+
 TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
 {
     auto data = makeData (smallCaps(), { 1 });
