@@ -177,7 +177,7 @@ TEST (DeviceDataFile, OddNameLengthsOfABlockStillLoadBack)
     }
 }
 
-TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
+TEST (DeviceDataFile, UnreadableHeadIsNotSavedAsSuccess)
 {
     auto data = makeData (smallCaps(), { 1 });
     data->setProductName ({});
@@ -185,6 +185,18 @@ TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
     file.replaceWithText ("old");
 
     EXPECT_EQ (data->saveToFile (file), DeviceData::writeFailed);
+    EXPECT_EQ (file.loadFileAsString(), "old");
+
+    // Nor is a head the reader refuses for its firmware build or its block.
+    auto noBuild = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 0, 7), smallCaps());
+    noBuild->setProductName ("Vox One");
+    EXPECT_EQ (noBuild->saveToFile (file), DeviceData::writeFailed);
+
+    auto badCaps = smallCaps();
+    badCaps.setupVersion = 0;
+    auto invalid = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 41, 7), badCaps);
+    invalid->setProductName ("Vox One");
+    EXPECT_EQ (invalid->saveToFile (file), DeviceData::writeFailed);
     EXPECT_EQ (file.loadFileAsString(), "old");
 }
 
