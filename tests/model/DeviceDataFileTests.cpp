@@ -177,6 +177,23 @@ TEST (DeviceDataFile, OddNameLengthsOfABlockStillLoadBack)
     }
 }
 
+TEST (DeviceDataFile, PartOfASetupDoesNotMakeTheFileUnreadable)
+{
+    auto data = makeData (smallCaps(), { 1, 3 });
+    auto& setup = data->getSetup();
+    const auto first = *setup.getMidiMessage (0);
+    setup.clear();
+    setup.setSetupDataVersion (smallCaps().setupVersion);
+    setup.addMidiMessage (first);
+    const auto file = freshFolder ("partsetup").getChildFile ("unit.mwd");
+
+    ASSERT_EQ (data->saveToFile (file), DeviceData::saved);
+    const auto back = DeviceData::loadFromFile (file);
+    ASSERT_NE (back, nullptr);
+    EXPECT_EQ (back->getUsedPresetIndices(), (juce::Array<int> { 1, 3 }));
+    EXPECT_EQ (back->getSetup().getNumMidiMessages(), 0);
+}
+
 TEST (DeviceDataFile, UnreadableHeadIsNotSavedAsSuccess)
 {
     auto data = makeData (smallCaps(), { 1 });
