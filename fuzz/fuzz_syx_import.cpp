@@ -1,4 +1,5 @@
-// Importing a ".syx" file into device data, and the file readers around it.
+// Importing a ".syx" file into device data, and the file readers around it;
+// what an import takes must also save and load back.
 
 #include "FuzzSupport.h"
 
@@ -28,5 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         if (auto* preset = target.getPreset (slot))
             (void) preset->getName();
 
+    // Whatever an import takes must survive a save and load of the workspace.
+    if (changed.isEmpty() && target.getSetup().getNumMidiMessages() == 0)
+        return 0;
+
+    target.setProductName ("Fuzz");
+    const auto saved = file.withFileExtension (".imported.mwd");
+
+    if (target.saveToFile (saved) == DeviceData::saved && DeviceData::loadFromFile (saved) == nullptr)
+        __builtin_trap();
+
+    saved.deleteFile();
     return 0;
 }

@@ -86,7 +86,9 @@ bool DataStream::readPacket (juce::InputStream& in, juce::MidiMessage& message)
     if (b[0] != 0xF0 || b[size - 1] != 0xF7)
         return false;
 
-    message = juce::MidiMessage (b, size);
+    // Copied, not moved: JUCE 7.0.5's move assignment leaks the bytes it replaces.
+    const juce::MidiMessage packet (b, size);
+    message = packet;
     return true;
 }
 

@@ -9,8 +9,10 @@ namespace DataStream
     bool readInt (juce::InputStream& in, int32_t& value);
     bool readBool (juce::InputStream& in, bool& value);
 
+    constexpr int maxStringBytes = 1024;
+
     /** UTF-8 up to a 0 byte; fails when no 0 byte comes within maxBytes. */
-    bool readString (juce::InputStream& in, juce::String& text, int maxBytes = 1024);
+    bool readString (juce::InputStream& in, juce::String& text, int maxBytes = maxStringBytes);
 
     /** Exactly `size` bytes, never more than the stream still holds. */
     bool readBlock (juce::InputStream& in, juce::MemoryBlock& block, int64_t size);

@@ -26,8 +26,16 @@ namespace
         return caps.numPresets <= maxCount
             && caps.numSyxPackagesPerPresetStep <= maxCount && caps.maxPresetSteps <= maxCount
             && caps.numSyxPackagesPerSetup <= maxCount
-            && caps.presetStepPacketSize <= maxPacketSize && caps.setupPacketSize <= maxPacketSize
-            && caps.presetNameLength <= PresetName::maxNameLength;
+            && caps.presetStepPacketSize <= maxPacketSize && caps.setupPacketSize <= maxPacketSize;
+    }
+
+    // The reader refuses a head like this, so it is never saved as a success.
+    bool canBeReadBack (const juce::String& productName, const FirmwareVersion& firmware, const CapsBlock& caps)
+    {
+        return productName.isNotEmpty()
+            && productName.getNumBytesAsUTF8() <= (size_t) DataStream::maxStringBytes
+            && firmware.build != 0
+            && isValidCapsBlock (caps) && isWithinFileLimits (caps);
     }
 
     // Writes the whole file under a temporary name beside it, then puts it in
@@ -543,8 +551,7 @@ int DeviceData::writeBody (juce::OutputStream& out) const
 
 int DeviceData::saveToFile (const juce::File& file) const
 {
-    // A file without a product name could never be read back.
-    if (productName.isEmpty())
+    if (! canBeReadBack (productName, firmware, caps))
         return writeFailed;
 
     for (const auto& preset : slots)

@@ -98,7 +98,8 @@ bool Preset::readFromStream (juce::InputStream& in)
              || ! DataStream::readInt (in, header.nameLength)
              || header.nameLength < 0 || header.nameLength > PresetName::maxNameLength
              || ! DataStream::readBlock (in, nameBytes, header.nameLength)
-             || ! DataStream::readInt (in, header.tags) || ! DataStream::readInt (in, header.numSteps))
+             || ! DataStream::readInt (in, header.tags) || ! DataStream::readInt (in, header.numSteps)
+             || header.numSteps < 0)
             return false;
 
         header.setFromBytes (static_cast<const uint8_t*> (nameBytes.getData()), (int) nameBytes.getSize());
@@ -224,11 +225,12 @@ bool Preset::setStepValues (int step, const juce::Array<int>& values)
 //==============================================================================
 void Preset::addSourceStep (juce::Array<juce::MidiMessage>& list, const Preset& source, int s) const
 {
-    const auto first = s * source.packetsPerStep();
+    // Step indices come from scripts too: far-off ones must find nothing, not overflow.
+    const auto first = (juce::int64) s * source.packetsPerStep();
 
     for (int j = 0; j < packetsPerStep(); ++j)
-        if (const auto* packet = source.getMidiMessage (first + j))
-            list.add (*packet);
+        if (juce::isPositiveAndBelow (first + j, (juce::int64) source.getNumMidiMessages()))
+            list.add (*source.getMidiMessage ((int) (first + j)));
 }
 
 void Preset::renumber()
@@ -300,7 +302,7 @@ int Preset::insertSteps (const Preset& source, int position, const juce::SparseS
 
     juce::Array<juce::MidiMessage> list;
 
-    for (int i = 0; i < pos * k && i < messages.size(); ++i)
+    for (int i = 0; i < (juce::int64) pos * k && i < messages.size(); ++i)
         list.add (messages.getReference (i));
 
     for (int i = 0; i < n; ++i)

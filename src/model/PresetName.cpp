@@ -78,11 +78,15 @@ juce::String PresetName::toString() const
 
 bool PresetName::writeRecord (juce::OutputStream& out) const
 {
+    // A length no buffer could be made for (from a product's odd block) is
+    // stored as 0: the reader expects that many name bytes after it.
+    const auto storedLength = hasBuffer() ? nameLength : 0;
+
     bool ok = out.writeInt (number)
            && out.writeInt (formatVersion)
-           && out.writeInt (nameLength);
+           && out.writeInt (storedLength);
 
-    if (ok && hasBuffer() && nameLength != 0)
+    if (ok && storedLength != 0)
         ok = out.write (name.getRawDataPointer(), (size_t) name.size());
 
     return ok && out.writeInt (tags) && out.writeInt (numSteps);

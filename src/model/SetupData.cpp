@@ -42,7 +42,9 @@ bool SetupData::writeToStream (juce::OutputStream& out) const
 {
     const auto n = messages.size();
 
-    if (n == 0)
+    // Packets short of a whole setup (a transfer cut off) or without a version
+    // would make a record the reader refuses, and with it the whole file.
+    if (n == 0 || n != getExpectedNumMessages() || setupDataVersion == -1)
         return out.writeInt (-1);
 
     return out.writeInt (setupDataVersion) && out.writeInt (n) && writePackets (out, n);
@@ -116,6 +118,7 @@ bool SetupData::setValues (const juce::Array<int>& values)
 
     const auto packets = SysEx::createSetupMessages (values, caps);
     messages.clear();
+    md5.fill (0);   // the flag stays as it is, but the old digest no longer describes the packets
 
     for (const auto& packet : packets)
         addMidiMessage (packet);

@@ -307,7 +307,11 @@ juce::uint32 SysEx::parsePresetHeader (const juce::MidiMessage& message, const C
 
     if (! isOurSysEx (message, presetHeaderSize) || message.getRawDataSize() != presetHeaderSize
          || message.getRawData()[6] != cmdPresetHeader)
+    {
+        // Nothing of an earlier header may pass for this one.
+        name.number = name.formatVersion = name.tags = name.numSteps = 0;
         return headerMalformed;
+    }
 
     const auto* b = message.getRawData();
     name.number = decode14 (b + 7);
@@ -423,7 +427,9 @@ namespace
         if (m.getRawData()[6] != command)
             return SysEx::fileOtherCommand;
 
-        if (m.getRawDataSize() != expectedSize)
+        // A packet cut off at the end of the data may still have the right length;
+        // kept without its F7 it would make a data file that cannot be read back.
+        if (m.getRawDataSize() != expectedSize || m.getRawData()[expectedSize - 1] != SysEx::endByte)
             return SysEx::fileIncomplete;
 
         return 0;

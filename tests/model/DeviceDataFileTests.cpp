@@ -158,7 +158,43 @@ TEST (DeviceDataFile, DataWithoutSlotsReadsBack)
     EXPECT_TRUE (back->getSetup().isComplete());
 }
 
-TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
+TEST (DeviceDataFile, OddNameLengthsOfABlockStillLoadBack)
+{
+    // A product's block may give a name length no name buffer is made for.
+    for (auto length : { -1, 5000 })
+    {
+        auto caps = smallCaps();
+        caps.presetNameLength = length;
+        auto data = makeData (caps, { 2, 5 });
+        const auto file = freshFolder ("oddnames").getChildFile ("unit.mwd");
+
+        ASSERT_EQ (data->saveToFile (file), DeviceData::saved) << length;
+        const auto back = DeviceData::loadFromFile (file);
+        ASSERT_NE (back, nullptr) << length;
+        EXPECT_EQ (back->getUsedPresetIndices(), (juce::Array<int> { 2, 5 }));
+        EXPECT_EQ (back->getPreset (5)->getMD5(), data->getPreset (5)->getMD5());
+        EXPECT_EQ (back->getPreset (5)->getStepValues (0), data->getPreset (5)->getStepValues (0));
+    }
+}
+
+TEST (DeviceDataFile, PartOfASetupDoesNotMakeTheFileUnreadable)
+{
+    auto data = makeData (smallCaps(), { 1, 3 });
+    auto& setup = data->getSetup();
+    const auto first = *setup.getMidiMessage (0);
+    setup.clear();
+    setup.setSetupDataVersion (smallCaps().setupVersion);
+    setup.addMidiMessage (first);
+    const auto file = freshFolder ("partsetup").getChildFile ("unit.mwd");
+
+    ASSERT_EQ (data->saveToFile (file), DeviceData::saved);
+    const auto back = DeviceData::loadFromFile (file);
+    ASSERT_NE (back, nullptr);
+    EXPECT_EQ (back->getUsedPresetIndices(), (juce::Array<int> { 1, 3 }));
+    EXPECT_EQ (back->getSetup().getNumMidiMessages(), 0);
+}
+
+TEST (DeviceDataFile, UnreadableHeadIsNotSavedAsSuccess)
 {
     auto data = makeData (smallCaps(), { 1 });
     data->setProductName ({});
@@ -166,6 +202,18 @@ TEST (DeviceDataFile, EmptyProductNameIsNotSavedAsSuccess)
     file.replaceWithText ("old");
 
     EXPECT_EQ (data->saveToFile (file), DeviceData::writeFailed);
+    EXPECT_EQ (file.loadFileAsString(), "old");
+
+    // Nor is a head the reader refuses for its firmware build or its block.
+    auto noBuild = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 0, 7), smallCaps());
+    noBuild->setProductName ("Vox One");
+    EXPECT_EQ (noBuild->saveToFile (file), DeviceData::writeFailed);
+
+    auto badCaps = smallCaps();
+    badCaps.setupVersion = 0;
+    auto invalid = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 41, 7), badCaps);
+    invalid->setProductName ("Vox One");
+    EXPECT_EQ (invalid->saveToFile (file), DeviceData::writeFailed);
     EXPECT_EQ (file.loadFileAsString(), "old");
 }
 

@@ -140,6 +140,17 @@ TEST (Preset, StreamReaderRefusesCorruptRecords)
     int32_t big = 0x7FFFFFFF;
     huge.copyFrom (&big, secondCount, 4);
     EXPECT_FALSE (readRecord (target, huge, 4));
+
+    // Without packets per step any step count expects no packets; a negative one
+    // must still be refused, or later step edits overflow on it.
+    auto noPackets = caps;
+    noPackets.numSyxPackagesPerPresetStep = 0;
+    Preset negative (noPackets);
+    auto header = makePreset (caps, 4, "Neg", 0)->getNameBlock();
+    header.numSteps = -5;
+    negative.setNameBytes (header);
+    Preset negativeBack (noPackets);
+    EXPECT_FALSE (readRecord (negativeBack, recordOf (negative), 4));
 }
 
 TEST (Preset, StepEdits)
@@ -224,6 +235,18 @@ TEST (Preset, FailedReplaceChangesNothing)
     EXPECT_EQ (packetIndices (*p), (juce::Array<int> { 0, 1, 2, 3 }));
 }
 
+TEST (Preset, FarOffSourceStepsAddNothing)
+{
+    const auto source = makePreset (smallCaps(), 1, "Src", 2);
+    auto p = makePreset (smallCaps(), 2, "Dst", 1);
+    juce::SparseSet<int> far;
+    far.addRange ({ 0x40000000, 0x40000001 });
+
+    EXPECT_EQ (p->appendSteps (*source, far), 1);
+    EXPECT_EQ (p->getNumMidiMessages(), 2);
+    EXPECT_FALSE (p->isComplete());
+}
+
 TEST (Preset, RemoveIgnoresStepsOutsideThePreset)
 {
     auto p = makePreset (smallCaps(), 2, "Dst", 3);
@@ -288,6 +311,13 @@ TEST (SetupData, RecordsValuesAndCompleteness)
     EXPECT_TRUE (fresh.setValues ({ 4, 3, 2, 1 }));
     EXPECT_NE (fresh.getMD5(), setup.getMD5());
     EXPECT_FALSE (fresh.setValues ({ 1, 2, 3, 4, 5 }));
+
+    // Too few values for the packet count: the packets go, and so does their md5.
+    auto cut = makeSetup (caps);
+    (void) cut.getMD5();
+    EXPECT_FALSE (cut.setValues ({ 1 }));
+    EXPECT_EQ (cut.getNumMidiMessages(), 0);
+    EXPECT_EQ (cut.getMD5(), SetupData (caps).getMD5());
 
     EXPECT_TRUE (setup.isCompatible (fresh));
     fresh.setSetupDataVersion (6);

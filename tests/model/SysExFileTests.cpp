@@ -204,6 +204,14 @@ TEST (SysExFile, BadImportsAreRefusedWithTheirCodes)
     shortPacket.back() = 0xF7;
     EXPECT_NE (import (*makeData (caps, {}, false), shortPacket).status & SysEx::fileIncomplete, 0u);
 
+    // A last packet whose F7 became a data byte at the end of the file has the full
+    // length but is cut off: taking it would make a data file that never loads again.
+    auto unterminated = p3;
+    unterminated.back() = 0x05;
+    auto cutTarget = makeData (caps, {}, false);
+    EXPECT_EQ (import (*cutTarget, unterminated).status, SysEx::fileStepPacket | SysEx::fileIncomplete);
+    EXPECT_EQ (cutTarget->getNumPresets(), 0);
+
     EXPECT_EQ (import (*makeData (caps, {}, false), Bytes (p3.begin(), p3.end() - 18)).status,
                SysEx::fileStepPacket | SysEx::fileIncomplete);
 

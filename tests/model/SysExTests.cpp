@@ -168,6 +168,15 @@ TEST (SysExCodec, PresetHeaderStatusAndMalformedHeaders)
     auto wrongCommand = sameProduct;
     wrongCommand[6] = 0x21;
     EXPECT_EQ (SysEx::parsePresetHeader (message (wrongCommand), caps, back), SysEx::headerMalformed);
+
+    // A refused header leaves nothing of the one read before it.
+    name.number = 77;
+    name.numSteps = 3;
+    ASSERT_EQ (SysEx::parsePresetHeader (SysEx::createPresetHeader (name, 0x21), caps, back), SysEx::headerOtherVersion);
+    EXPECT_EQ (back.number, 77);
+    EXPECT_EQ (SysEx::parsePresetHeader (message (wrongCommand), caps, back), SysEx::headerMalformed);
+    EXPECT_EQ (back.number, 0);
+    EXPECT_EQ (back.numSteps, 0);
 }
 
 TEST (SysExCodec, DataPacketsAndTheirValues)
