@@ -1261,7 +1261,10 @@ void DeviceObject::writeEverything (const DeviceData& source)
     if (! numbers.isEmpty())
         writePresets (source, numbers);
 
-    if (setupComplete && queue.getState() == CommandQueue::idle && errorCode.load() == 0)
+    // Without presets to write the queue is still running, and the setup goes anyway.
+    const bool presetsDone = numbers.isEmpty() || queue.getState() == CommandQueue::idle;
+
+    if (setupComplete && presetsDone && errorCode.load() == 0)
         writeSetup (source.getSetup());
 }
 

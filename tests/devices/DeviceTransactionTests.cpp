@@ -261,6 +261,14 @@ TEST (DeviceWrite, SetupAndEverythingOfAGivenDataSet)
     EXPECT_EQ (rig.log.notes()[2].value1, 2);
     EXPECT_EQ (rig.log.notes()[2].value2, 2);
 
+    // A data set holding only a setup still writes it.
+    auto setupOnly = std::make_shared<DeviceData> (rig.unit (0).getProfile().version, rig.unit (0).getProfile().caps, nullptr);
+    setupOnly->setSetup (rig.manager->getActiveDeviceData()->getSetup(), true);
+    rig.unit (0).clearLog();
+    EXPECT_EQ (rig.run (Cmd (Cmd::writeAllOfData, setupOnly, {})), Info::commandDone);
+    EXPECT_EQ (rig.log.codes(), juce::Array<int> ({ Info::setupPacketSent, Info::setupPacketSent, Info::commandDone }));
+    EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdSetupData), 2);
+
     rig.unit (0).setFaults ({ .setupWriteStatus = 4 });
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenSetup, data, {})), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::setupWriteTryFailed), 10);
