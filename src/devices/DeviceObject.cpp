@@ -892,6 +892,14 @@ bool DeviceObject::retryAfterFailure (int& failures)
     return true;
 }
 
+// Tries that ended without an error of their own (a unit answering a read
+// with nothing but status bytes) must not end the command as a success.
+void DeviceObject::failUnlessAborted()
+{
+    if (errorCode.load() == 0 && queue.getState() != CommandQueue::abort && ! threadShouldExit())
+        fail (errorUnexpectedData);
+}
+
 void DeviceObject::runCheckConnection()
 {
     bool openedHere = false;
@@ -1004,7 +1012,10 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
             post (DeviceInfoMessage::presetReadTryFailed, number, failures + 1);
 
             if (! retryAfterFailure (failures))
+            {
+                failUnlessAborted();
                 return finishTransaction (suspend);
+            }
         }
 
         if (threadShouldExit())
@@ -1049,7 +1060,10 @@ void DeviceObject::readSetup()
         post (DeviceInfoMessage::setupReadTryFailed, 0, failures + 1);
 
         if (! retryAfterFailure (failures))
+        {
+            failUnlessAborted();
             break;
+        }
     }
 
     finishTransaction (false);

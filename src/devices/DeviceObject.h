@@ -134,6 +134,7 @@ private:
     void pause (int milliseconds);
     void finishTransaction (bool resume);
     bool retryAfterFailure (int& failures);
+    void failUnlessAborted();
     bool canTalk() const;
     void runCheckConnection();
     void readAll();

@@ -102,6 +102,22 @@ TEST (DeviceRead, SilentUnitTimesOutAfterTenTries)
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandDone);
 }
 
+TEST (DeviceRead, StatusInsteadOfDataFailsAfterTenTries)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .readStatus = 5 });
+
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+
+    rig.manager->resetActiveDeviceQueue();
+    EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+}
+
 TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
 {
     Connected rig;
