@@ -1006,9 +1006,6 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
             if (threadShouldExit())
                 return;
 
-            if (queue.getState() == CommandQueue::abort)
-                return finishTransaction (suspend);
-
             post (DeviceInfoMessage::presetReadTryFailed, number, failures + 1);
 
             if (! retryAfterFailure (failures))
@@ -1054,7 +1051,7 @@ void DeviceObject::readSetup()
         if (queue.getState() == CommandQueue::done && replyStatus.load() == noReply)
             break;
 
-        if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+        if (threadShouldExit())
             return;
 
         post (DeviceInfoMessage::setupReadTryFailed, 0, failures + 1);
@@ -1188,9 +1185,6 @@ void DeviceObject::writePresets (const DeviceData& source, const juce::Array<int
             if (threadShouldExit())
                 return;
 
-            if (queue.getState() == CommandQueue::abort)
-                return finishTransaction (suspend);
-
             post (DeviceInfoMessage::presetWriteTryFailed, number, failures + 1, preset->getName());
 
             // Decided before the error code is cleared for a retry: a refusal
@@ -1247,7 +1241,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
         if (queue.getState() == CommandQueue::running && replyStatus.load() == 1)
             break;
 
-        if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+        if (threadShouldExit())
             return;
 
         post (DeviceInfoMessage::setupWriteTryFailed, 0, failures + 1);

@@ -1,6 +1,7 @@
 #include "support/DeviceTestRig.h"
 
 #include "model/DeviceData.h"
+#include "platform/Clock.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -340,6 +341,33 @@ TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
     EXPECT_LT (rig.log.count (Info::presetRead), 29);
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+}
+
+TEST (DeviceCommands, AbortedTryIsReportedBeforeTheAbort)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .silent = true });
+    platform::Clock::setScale (1.0);   // the abort must land within the first try's wait
+
+    auto abortOnce = [&] (const Cmd& command, int awaitedRequest)
+    {
+        rig.log.clear();
+        rig.unit (0).clearLog();
+        rig.manager->handleMessage (command);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.unit (0).countReceived (awaitedRequest) > 0; }, 5000));
+        rig.manager->abortActiveDeviceOperation();
+        EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
+        rig.manager->resetActiveDeviceQueue();
+        return rig.log.codes();
+    };
+
+    EXPECT_EQ (abortOnce (Cmd (Cmd::readPresets, { 4 }), SysEx::cmdPresetRequest),
+               juce::Array<int> ({ Info::presetReadTryFailed, Info::commandAborted }));
+    EXPECT_EQ (abortOnce (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 }), SysEx::cmdPresetHeader),
+               juce::Array<int> ({ Info::presetWriteTryFailed, Info::commandAborted }));
+    EXPECT_EQ (abortOnce (Cmd (Cmd::readSetup), SysEx::cmdSetupRequest),
+               juce::Array<int> ({ Info::setupReadTryFailed, Info::commandAborted }));
 }
 
 TEST (DeviceFirmware, RejectedPacketsAreSentAgainThenTheUnitReboots)
