@@ -316,6 +316,12 @@ bool DeviceObject::hasPendingInput() const
     return pending.getNumEvents() > 0;
 }
 
+// A reply completes only a running step: an abort asked for meanwhile stays.
+void DeviceObject::markDone()
+{
+    queue.compareAndSetState (CommandQueue::running, CommandQueue::done);
+}
+
 void DeviceObject::fail (int code)
 {
     errorCode = code;
@@ -352,7 +358,7 @@ void DeviceObject::handleSysExReply (const juce::MidiMessage& message)
             if (getData() == nullptr)
                 return fail (errorUnspecified);
 
-            queue.setState (CommandQueue::done);
+            markDone();
             return;
 
         default:
@@ -402,7 +408,7 @@ void DeviceObject::handleIdentityReply (const uint8_t* bytes, const juce::MidiMe
         }
     }
 
-    queue.setState (CommandQueue::done);
+    markDone();
 }
 
 void DeviceObject::handleSetupPacket (const uint8_t* bytes, int size)
@@ -436,7 +442,7 @@ void DeviceObject::handleSetupPacket (const uint8_t* bytes, int size)
     d->setModified (true);
 
     if (++receivedPackets >= expectedPackets.load())
-        queue.setState (CommandQueue::done);
+        markDone();
 }
 
 void DeviceObject::handlePresetHeader (const juce::MidiMessage& message)
@@ -466,7 +472,7 @@ void DeviceObject::handlePresetHeader (const juce::MidiMessage& message)
 
     preset->setNameBytes (header);
     currentPreset = header.number;
-    queue.setState (CommandQueue::done);
+    markDone();
 }
 
 void DeviceObject::handlePresetPacket (const uint8_t* bytes, int size)
@@ -494,7 +500,7 @@ void DeviceObject::handlePresetPacket (const uint8_t* bytes, int size)
     d->setModified (true);
 
     if (++receivedPackets >= expectedPackets.load() * preset->getNumSteps())
-        queue.setState (CommandQueue::done);
+        markDone();
 }
 
 //==============================================================================
@@ -888,7 +894,7 @@ bool DeviceObject::retryAfterFailure (int& failures)
         return false;
 
     errorCode = 0;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     return true;
 }
 
@@ -932,7 +938,7 @@ bool DeviceObject::readPreset (int number)
     currentPreset = -1;
     requestedPreset = number;
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     d->deletePreset (number);
 
     sendMessage (SysEx::createPresetRequest (static_cast<uint8_t> (productId.load()), number));
@@ -958,7 +964,7 @@ bool DeviceObject::readPreset (int number)
 
     if (preset != nullptr && expectedPackets.load() * preset->getNumSteps() > 0)
     {
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
         waitForReply (5000);
 
         if (threadShouldExit() || queue.getState() != CommandQueue::done || replyStatus.load() != noReply)
@@ -966,7 +972,7 @@ bool DeviceObject::readPreset (int number)
     }
 
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     return true;
 }
 
@@ -1044,7 +1050,7 @@ void DeviceObject::readSetup()
         d->getSetup().clear();
         receivedPackets = 0;
         replyStatus = noReply;
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
         sendMessage (SysEx::createSetupRequest (static_cast<uint8_t> (productId.load())));
         waitForReply (5000);
 
@@ -1098,7 +1104,7 @@ void DeviceObject::deletePresets (const juce::Array<int>& numbers)
         return finishTransaction (false);
 
     const auto wait = static_cast<int> (c->delayTimeAfterPresetDelete * 1000.0f);
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
 
     for (auto number : numbers)
     {
@@ -1123,7 +1129,7 @@ bool DeviceObject::writePreset (const Preset& preset, int number)
     }
 
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
 
     auto header = preset.getNameBlock();
     header.number = number;
@@ -1216,7 +1222,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
     for (int failures = 0;;)
     {
         replyStatus = noReply;
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
 
         for (int i = 0; i < count; ++i)
         {
@@ -1295,7 +1301,7 @@ void DeviceObject::sendFirmware (const juce::OwnedArray<juce::MidiMessage>& mess
         {
             // Each attempt waits for its own acknowledgement.
             replyStatus = noReply;
-            queue.setState (CommandQueue::running);
+            queue.setRunningUnlessAborted();
 
             sendMessage (SysEx::createFirmwarePacketHeader (checksum, message.getRawDataSize()));
             sendMessage (message);
