@@ -670,20 +670,24 @@ bool DeviceObject::fetchProductContent()
 
 bool DeviceObject::checkConnection()
 {
+    bool canAsk;
+
     {
         const std::lock_guard guard (portLock);
-
-        if (output == nullptr || getCaps() == nullptr)
-            return false;
+        canAsk = output != nullptr && getCaps() != nullptr;
     }
 
-    const auto remembered = serial.exchange (-1);
-    sendMessage (unitTemplate.createSerialRequest());
-    awaitReply (500, [this] { return serial.load() != -1; });
+    if (canAsk)
+    {
+        const auto remembered = serial.exchange (-1);
+        sendMessage (unitTemplate.createSerialRequest());
+        awaitReply (500, [this] { return serial.load() != -1; });
 
-    if (serial.load() != -1 && serial.load() == remembered)
-        return true;
+        if (serial.load() != -1 && serial.load() == remembered)
+            return true;
+    }
 
+    // Every failed check is shown, also one that could not ask at all.
     sendChangeMessage();
     return false;
 }

@@ -443,3 +443,29 @@ TEST (DeviceConnection, PortsRemovedMidTransferEndInConnectionLost)
     EXPECT_TRUE (rig.scan());
     EXPECT_EQ (rig.manager->getNumDevices(), 0);
 }
+
+TEST (DeviceConnection, FailedCheckOfAUnitWithoutCapabilitiesIsShown)
+{
+    DeviceRig rig ({ SimulatedUnit::sampleProfile (0x1A) });
+    auto profile = SimulatedUnit::sampleProfile (0x12);
+    profile.portName = "Mystery Box";
+    rig.addUnit (profile);
+    ASSERT_TRUE (rig.connect (0));
+
+    struct Counter : juce::ChangeListener
+    {
+        int changes = 0;
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++changes; }
+    } counter;
+
+    rig.device().addChangeListener (&counter);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    counter.changes = 0;
+
+    rig.log.clear();
+    rig.manager->handleMessage (Cmd (Cmd::checkConnection));
+    EXPECT_TRUE (rig.log.waitFor (Info::activeDeviceLost));
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorConnectionLost);
+    EXPECT_GT (counter.changes, 0);
+    rig.device().removeChangeListener (&counter);
+}
