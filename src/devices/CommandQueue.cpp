@@ -62,9 +62,12 @@ bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRu
     if (! takeLock())
         return false;
 
+    // A clear() that slipped in meanwhile has made the queue idle; keep that.
+    auto expected = static_cast<int> (locked);
+
     if (messages.isEmpty())
     {
-        state.store (before);
+        state.compare_exchange_strong (expected, before);
         lock.leave();
         return false;
     }
@@ -78,7 +81,7 @@ bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRu
         count.store (messages.size());
     }
 
-    state.store (setRunning ? running : before);
+    state.compare_exchange_strong (expected, setRunning ? running : before);
     lock.leave();
     return true;
 }

@@ -42,8 +42,20 @@ public:
     int getState() const noexcept              { return state.load(); }
     void setState (int newState) noexcept      { state.store (newState); }
 
-    /** Sets newState unless the state is currently expected; true when it was set. */
+    /** Sets newState when the state is currently expected; true when it was set. */
     bool compareAndSetState (int expected, int newState) noexcept { return state.compare_exchange_strong (expected, newState); }
+
+    /** Sets running unless an abort was asked for, which must not be lost; false then. */
+    bool setRunningUnlessAborted() noexcept
+    {
+        auto current = state.load();
+
+        while (current != abort)
+            if (state.compare_exchange_weak (current, running))
+                return true;
+
+        return false;
+    }
 
     int size() const noexcept                  { return count.load(); }
     bool isEmpty() const noexcept              { return size() == 0; }

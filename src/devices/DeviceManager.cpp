@@ -554,8 +554,9 @@ bool DeviceManager::isDeviceConnected (int productId, int serial) const
     {
         auto& device = *entry->device;
 
-        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial)
-            return device.getProductId() == productId;
+        // Units of different products may carry the same serial.
+        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial && device.getProductId() == productId)
+            return true;
     }
 
     return false;

@@ -316,6 +316,12 @@ bool DeviceObject::hasPendingInput() const
     return pending.getNumEvents() > 0;
 }
 
+// A reply completes only a running step: an abort asked for meanwhile stays.
+void DeviceObject::markDone()
+{
+    queue.compareAndSetState (CommandQueue::running, CommandQueue::done);
+}
+
 void DeviceObject::fail (int code)
 {
     errorCode = code;
@@ -352,7 +358,7 @@ void DeviceObject::handleSysExReply (const juce::MidiMessage& message)
             if (getData() == nullptr)
                 return fail (errorUnspecified);
 
-            queue.setState (CommandQueue::done);
+            markDone();
             return;
 
         default:
@@ -402,7 +408,7 @@ void DeviceObject::handleIdentityReply (const uint8_t* bytes, const juce::MidiMe
         }
     }
 
-    queue.setState (CommandQueue::done);
+    markDone();
 }
 
 void DeviceObject::handleSetupPacket (const uint8_t* bytes, int size)
@@ -436,7 +442,7 @@ void DeviceObject::handleSetupPacket (const uint8_t* bytes, int size)
     d->setModified (true);
 
     if (++receivedPackets >= expectedPackets.load())
-        queue.setState (CommandQueue::done);
+        markDone();
 }
 
 void DeviceObject::handlePresetHeader (const juce::MidiMessage& message)
@@ -466,7 +472,7 @@ void DeviceObject::handlePresetHeader (const juce::MidiMessage& message)
 
     preset->setNameBytes (header);
     currentPreset = header.number;
-    queue.setState (CommandQueue::done);
+    markDone();
 }
 
 void DeviceObject::handlePresetPacket (const uint8_t* bytes, int size)
@@ -494,7 +500,7 @@ void DeviceObject::handlePresetPacket (const uint8_t* bytes, int size)
     d->setModified (true);
 
     if (++receivedPackets >= expectedPackets.load() * preset->getNumSteps())
-        queue.setState (CommandQueue::done);
+        markDone();
 }
 
 //==============================================================================
@@ -664,20 +670,24 @@ bool DeviceObject::fetchProductContent()
 
 bool DeviceObject::checkConnection()
 {
+    bool canAsk;
+
     {
         const std::lock_guard guard (portLock);
-
-        if (output == nullptr || getCaps() == nullptr)
-            return false;
+        canAsk = output != nullptr && getCaps() != nullptr;
     }
 
-    const auto remembered = serial.exchange (-1);
-    sendMessage (unitTemplate.createSerialRequest());
-    awaitReply (500, [this] { return serial.load() != -1; });
+    if (canAsk)
+    {
+        const auto remembered = serial.exchange (-1);
+        sendMessage (unitTemplate.createSerialRequest());
+        awaitReply (500, [this] { return serial.load() != -1; });
 
-    if (serial.load() != -1 && serial.load() == remembered)
-        return true;
+        if (serial.load() != -1 && serial.load() == remembered)
+            return true;
+    }
 
+    // Every failed check is shown, also one that could not ask at all.
     sendChangeMessage();
     return false;
 }
@@ -888,8 +898,16 @@ bool DeviceObject::retryAfterFailure (int& failures)
         return false;
 
     errorCode = 0;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     return true;
+}
+
+// Tries that ended without an error of their own (a unit answering a read
+// with nothing but status bytes) must not end the command as a success.
+void DeviceObject::failUnlessAborted()
+{
+    if (errorCode.load() == 0 && queue.getState() != CommandQueue::abort && ! threadShouldExit())
+        fail (errorUnexpectedData);
 }
 
 void DeviceObject::runCheckConnection()
@@ -924,7 +942,7 @@ bool DeviceObject::readPreset (int number)
     currentPreset = -1;
     requestedPreset = number;
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     d->deletePreset (number);
 
     sendMessage (SysEx::createPresetRequest (static_cast<uint8_t> (productId.load()), number));
@@ -950,7 +968,7 @@ bool DeviceObject::readPreset (int number)
 
     if (preset != nullptr && expectedPackets.load() * preset->getNumSteps() > 0)
     {
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
         waitForReply (5000);
 
         if (threadShouldExit() || queue.getState() != CommandQueue::done || replyStatus.load() != noReply)
@@ -958,7 +976,7 @@ bool DeviceObject::readPreset (int number)
     }
 
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
     return true;
 }
 
@@ -998,13 +1016,13 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
             if (threadShouldExit())
                 return;
 
-            if (queue.getState() == CommandQueue::abort)
-                return finishTransaction (suspend);
-
             post (DeviceInfoMessage::presetReadTryFailed, number, failures + 1);
 
             if (! retryAfterFailure (failures))
+            {
+                failUnlessAborted();
                 return finishTransaction (suspend);
+            }
         }
 
         if (threadShouldExit())
@@ -1036,20 +1054,23 @@ void DeviceObject::readSetup()
         d->getSetup().clear();
         receivedPackets = 0;
         replyStatus = noReply;
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
         sendMessage (SysEx::createSetupRequest (static_cast<uint8_t> (productId.load())));
         waitForReply (5000);
 
         if (queue.getState() == CommandQueue::done && replyStatus.load() == noReply)
             break;
 
-        if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+        if (threadShouldExit())
             return;
 
         post (DeviceInfoMessage::setupReadTryFailed, 0, failures + 1);
 
         if (! retryAfterFailure (failures))
+        {
+            failUnlessAborted();
             break;
+        }
     }
 
     finishTransaction (false);
@@ -1087,7 +1108,7 @@ void DeviceObject::deletePresets (const juce::Array<int>& numbers)
         return finishTransaction (false);
 
     const auto wait = static_cast<int> (c->delayTimeAfterPresetDelete * 1000.0f);
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
 
     for (auto number : numbers)
     {
@@ -1112,7 +1133,7 @@ bool DeviceObject::writePreset (const Preset& preset, int number)
     }
 
     replyStatus = noReply;
-    queue.setState (CommandQueue::running);
+    queue.setRunningUnlessAborted();
 
     auto header = preset.getNameBlock();
     header.number = number;
@@ -1174,9 +1195,6 @@ void DeviceObject::writePresets (const DeviceData& source, const juce::Array<int
             if (threadShouldExit())
                 return;
 
-            if (queue.getState() == CommandQueue::abort)
-                return finishTransaction (suspend);
-
             post (DeviceInfoMessage::presetWriteTryFailed, number, failures + 1, preset->getName());
 
             // Decided before the error code is cleared for a retry: a refusal
@@ -1208,7 +1226,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
     for (int failures = 0;;)
     {
         replyStatus = noReply;
-        queue.setState (CommandQueue::running);
+        queue.setRunningUnlessAborted();
 
         for (int i = 0; i < count; ++i)
         {
@@ -1233,7 +1251,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
         if (queue.getState() == CommandQueue::running && replyStatus.load() == 1)
             break;
 
-        if (threadShouldExit() || queue.getState() == CommandQueue::abort)
+        if (threadShouldExit())
             return;
 
         post (DeviceInfoMessage::setupWriteTryFailed, 0, failures + 1);
@@ -1261,7 +1279,10 @@ void DeviceObject::writeEverything (const DeviceData& source)
     if (! numbers.isEmpty())
         writePresets (source, numbers);
 
-    if (setupComplete && queue.getState() == CommandQueue::idle && errorCode.load() == 0)
+    // Without presets to write the queue is still running, and the setup goes anyway.
+    const bool presetsDone = numbers.isEmpty() || queue.getState() == CommandQueue::idle;
+
+    if (setupComplete && presetsDone && errorCode.load() == 0)
         writeSetup (source.getSetup());
 }
 
@@ -1284,7 +1305,7 @@ void DeviceObject::sendFirmware (const juce::OwnedArray<juce::MidiMessage>& mess
         {
             // Each attempt waits for its own acknowledgement.
             replyStatus = noReply;
-            queue.setState (CommandQueue::running);
+            queue.setRunningUnlessAborted();
 
             sendMessage (SysEx::createFirmwarePacketHeader (checksum, message.getRawDataSize()));
             sendMessage (message);

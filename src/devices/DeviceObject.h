@@ -122,6 +122,7 @@ private:
     template <typename Condition> void awaitReply (int timeoutMs, Condition done);
     void handleSysExReply (const juce::MidiMessage& message);
     void fail (int code);
+    void markDone();
     void handleIdentityReply (const uint8_t* bytes, const juce::MidiMessage& message);
     void handleSetupPacket (const uint8_t* bytes, int size);
     void handlePresetHeader (const juce::MidiMessage& message);
@@ -134,6 +135,7 @@ private:
     void pause (int milliseconds);
     void finishTransaction (bool resume);
     bool retryAfterFailure (int& failures);
+    void failUnlessAborted();
     bool canTalk() const;
     void runCheckConnection();
     void readAll();

@@ -370,8 +370,21 @@ void SimulatedUnit::handle (const juce::MidiMessage& message)
 
     switch (bytes[6])
     {
-        case SysEx::cmdPresetRequest:   return sendPreset (SysEx::decode14 (bytes + 7));
-        case SysEx::cmdSetupRequest:    return sendSetup();
+        case SysEx::cmdPresetRequest:
+        case SysEx::cmdSetupRequest:
+        {
+            int status;
+
+            {
+                const std::lock_guard guard (lock);
+                status = faults.readStatus;
+            }
+
+            if (status >= 0)
+                return replyStatus (status);
+
+            return bytes[6] == SysEx::cmdSetupRequest ? sendSetup() : sendPreset (SysEx::decode14 (bytes + 7));
+        }
         case SysEx::cmdPresetHeader:    return receiveHeader (message);
         case SysEx::cmdPresetData:      return receivePresetPacket (message);
         case SysEx::cmdSetupData:       return receiveSetupPacket (message);

@@ -49,6 +49,7 @@ public:
         bool badSetupChecksum = false;           // spoils the last setup packet's checksum
         bool skipSetupPacket = false;
         int readFaultRepeats = 1000000;          // how many reads get the faults above
+        int readStatus = -1;                     // a status instead of the preset or setup asked for
         int headerNumberOffset = 0;              // a preset header names another slot
         int replyDelayMs = 0;                    // every reply comes this late
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages

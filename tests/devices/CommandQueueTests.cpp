@@ -83,3 +83,22 @@ TEST (CommandQueue, PostToAStoppingOwnerIsDropped)
     queue.post (DeviceCommandMessage (DeviceCommandMessage::readAll));
     EXPECT_TRUE (queue.isEmpty());
 }
+
+TEST (CommandQueue, AnAskedForAbortIsNeverOverwrittenByTheNextStep)
+{
+    Owner owner;
+    CommandQueue queue (owner);
+
+    for (auto state : { CommandQueue::idle, CommandQueue::done, CommandQueue::error })
+    {
+        queue.setState (state);
+        EXPECT_TRUE (queue.setRunningUnlessAborted());
+        EXPECT_EQ (queue.getState(), CommandQueue::running);
+    }
+
+    queue.setState (CommandQueue::abort);
+    EXPECT_FALSE (queue.setRunningUnlessAborted());
+    EXPECT_EQ (queue.getState(), CommandQueue::abort);
+    EXPECT_FALSE (queue.compareAndSetState (CommandQueue::running, CommandQueue::done));
+    EXPECT_EQ (queue.getState(), CommandQueue::abort);
+}

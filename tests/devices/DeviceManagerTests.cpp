@@ -128,6 +128,20 @@ TEST (DeviceScan, TwoUnitsOfOneProductGetNumberedEntries)
     EXPECT_EQ (rig.manager->getConnectedDeviceNames (connected), 2);
 }
 
+TEST (DeviceScan, UnitsOfTwoProductsMayShareASerial)
+{
+    DeviceRig rig;
+    rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    auto other = SimulatedUnit::sampleProfile (0x1A);
+    other.serial = 10000001;
+    rig.addUnit (other);
+    ASSERT_TRUE (rig.scan());
+
+    EXPECT_TRUE (rig.manager->isDeviceConnected (0x12, 10000001));
+    EXPECT_TRUE (rig.manager->isDeviceConnected (0x1A, 10000001));
+    EXPECT_FALSE (rig.manager->isDeviceConnected (0x1A, 10000002));
+}
+
 TEST (DeviceManagerActive, QueriesFollowTheActiveUnit)
 {
     DeviceRig rig;

@@ -1,6 +1,7 @@
 #include "support/DeviceTestRig.h"
 
 #include "model/DeviceData.h"
+#include "platform/Clock.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,22 @@ TEST (DeviceRead, SilentUnitTimesOutAfterTenTries)
 
     rig.manager->resetActiveDeviceQueue();
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandDone);
+}
+
+TEST (DeviceRead, StatusInsteadOfDataFailsAfterTenTries)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .readStatus = 5 });
+
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+
+    rig.manager->resetActiveDeviceQueue();
+    EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
 }
 
 TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
@@ -261,6 +278,14 @@ TEST (DeviceWrite, SetupAndEverythingOfAGivenDataSet)
     EXPECT_EQ (rig.log.notes()[2].value1, 2);
     EXPECT_EQ (rig.log.notes()[2].value2, 2);
 
+    // A data set holding only a setup still writes it.
+    auto setupOnly = std::make_shared<DeviceData> (rig.unit (0).getProfile().version, rig.unit (0).getProfile().caps, nullptr);
+    setupOnly->setSetup (rig.manager->getActiveDeviceData()->getSetup(), true);
+    rig.unit (0).clearLog();
+    EXPECT_EQ (rig.run (Cmd (Cmd::writeAllOfData, setupOnly, {})), Info::commandDone);
+    EXPECT_EQ (rig.log.codes(), juce::Array<int> ({ Info::setupPacketSent, Info::setupPacketSent, Info::commandDone }));
+    EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdSetupData), 2);
+
     rig.unit (0).setFaults ({ .setupWriteStatus = 4 });
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenSetup, data, {})), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::setupWriteTryFailed), 10);
@@ -316,6 +341,33 @@ TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
     EXPECT_LT (rig.log.count (Info::presetRead), 29);
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+}
+
+TEST (DeviceCommands, AbortedTryIsReportedBeforeTheAbort)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .silent = true });
+    platform::Clock::setScale (1.0);   // the abort must land within the first try's wait
+
+    auto abortOnce = [&] (const Cmd& command, int awaitedRequest)
+    {
+        rig.log.clear();
+        rig.unit (0).clearLog();
+        rig.manager->handleMessage (command);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.unit (0).countReceived (awaitedRequest) > 0; }, 5000));
+        rig.manager->abortActiveDeviceOperation();
+        EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
+        rig.manager->resetActiveDeviceQueue();
+        return rig.log.codes();
+    };
+
+    EXPECT_EQ (abortOnce (Cmd (Cmd::readPresets, { 4 }), SysEx::cmdPresetRequest),
+               juce::Array<int> ({ Info::presetReadTryFailed, Info::commandAborted }));
+    EXPECT_EQ (abortOnce (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 }), SysEx::cmdPresetHeader),
+               juce::Array<int> ({ Info::presetWriteTryFailed, Info::commandAborted }));
+    EXPECT_EQ (abortOnce (Cmd (Cmd::readSetup), SysEx::cmdSetupRequest),
+               juce::Array<int> ({ Info::setupReadTryFailed, Info::commandAborted }));
 }
 
 TEST (DeviceFirmware, RejectedPacketsAreSentAgainThenTheUnitReboots)
@@ -390,4 +442,30 @@ TEST (DeviceConnection, PortsRemovedMidTransferEndInConnectionLost)
     EXPECT_TRUE (rig.log.waitFor (Info::activeDeviceLost));
     EXPECT_TRUE (rig.scan());
     EXPECT_EQ (rig.manager->getNumDevices(), 0);
+}
+
+TEST (DeviceConnection, FailedCheckOfAUnitWithoutCapabilitiesIsShown)
+{
+    DeviceRig rig ({ SimulatedUnit::sampleProfile (0x1A) });
+    auto profile = SimulatedUnit::sampleProfile (0x12);
+    profile.portName = "Mystery Box";
+    rig.addUnit (profile);
+    ASSERT_TRUE (rig.connect (0));
+
+    struct Counter : juce::ChangeListener
+    {
+        int changes = 0;
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++changes; }
+    } counter;
+
+    rig.device().addChangeListener (&counter);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    counter.changes = 0;
+
+    rig.log.clear();
+    rig.manager->handleMessage (Cmd (Cmd::checkConnection));
+    EXPECT_TRUE (rig.log.waitFor (Info::activeDeviceLost));
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorConnectionLost);
+    EXPECT_GT (counter.changes, 0);
+    rig.device().removeChangeListener (&counter);
 }
