@@ -244,7 +244,7 @@ void ContentManager::readGeneralSettings (const juce::XmlElement& settings)
     linkGeneralSupport = text ("linkGeneralSupport", linkGeneralSupport);
     linkAppManual = text ("linkAppManual", linkAppManual);
     linkManualDefault = text ("linkManualDefault", linkManualDefault);
-    linkConnectionFAQ = text ("linkConnectionFAQ", linkGeneralSupport);
+    linkConnectionFAQ = text ("linkConnectionFAQ", linkConnectionFAQ);
 }
 
 std::unique_ptr<ContentManager::ProductRecord> ContentManager::makeRecord (const juce::XmlElement& product) const
