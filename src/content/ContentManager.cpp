@@ -244,7 +244,7 @@ void ContentManager::readGeneralSettings (const juce::XmlElement& settings)
     linkGeneralSupport = text ("linkGeneralSupport", linkGeneralSupport);
     linkAppManual = text ("linkAppManual", linkAppManual);
     linkManualDefault = text ("linkManualDefault", linkManualDefault);
-    linkConnectionFAQ = text ("linkConnectionFAQ", linkGeneralSupport);
+    linkConnectionFAQ = text ("linkConnectionFAQ", linkConnectionFAQ);
 }
 
 std::unique_ptr<ContentManager::ProductRecord> ContentManager::makeRecord (const juce::XmlElement& product) const
@@ -816,7 +816,7 @@ bool ContentManager::prepareProductContent (int productId)
     return ok;
 }
 
-bool ContentManager::downloadKind (int productId, int kind, juce::Thread* thread)
+bool ContentManager::downloadKind (int productId, int kind, juce::Thread* thread, bool& stopped)
 {
     const auto current = isContentCurrent (productId, kind);
     bool ok = true;
@@ -828,7 +828,10 @@ bool ContentManager::downloadKind (int productId, int kind, juce::Thread* thread
         loadCachedDocument (productId, kind, true);
     }
 
-    if (threadShouldStop (thread))
+    // Stopped while the list came in: the whole download ends here, before
+    // anything of the next kind is announced.
+    stopped = threadShouldStop (thread);
+    if (stopped)
         return false;
 
     ok &= parseContent (productId, kind);
@@ -859,14 +862,21 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     if (! online.load())
         return false;
 
+    bool stopped = false;
     ContentDownloadThread::postStatus (name + ": firmware update files");
-    bool ok = downloadKind (productId, firmwareList, thread);
+    bool ok = downloadKind (productId, firmwareList, thread, stopped);
+
+    if (stopped)
+        return false;
 
     ContentDownloadThread::postStatus (name + ": conversion rules");
     if (threadShouldStop (thread))
         return false;
 
-    ok &= downloadKind (productId, conversionRules, thread);
+    ok &= downloadKind (productId, conversionRules, thread, stopped);
+
+    if (stopped)
+        return false;
 
     if (packUrl.isNotEmpty())
     {

@@ -157,7 +157,7 @@ private:
 
     ProductRecord* findRecord (int productId) const;
     juce::String productFolderOf (const ProductRecord& record) const;
-    bool downloadKind (int productId, int kind, juce::Thread* thread);
+    bool downloadKind (int productId, int kind, juce::Thread* thread, bool& stopped);
     bool loadPictures (int productId, bool download, bool refetch);
     static bool threadShouldStop (juce::Thread* thread);
 

@@ -78,7 +78,7 @@ namespace
                 auto* drawable = new juce::DrawableText();
                 const auto width = textWidth (font, piece);
                 drawable->setText (piece);
-                drawable->setFont (font, false);
+                drawable->setFont (font.withStyle (font.getStyleFlags() & ~juce::Font::underlined), true);
                 drawable->setColour (Palette::firmwareNotesDark);
                 drawable->setJustification (shownLink ? juce::Justification::centredTop : juce::Justification::centredLeft);
                 drawable->setBoundingBox (juce::Rectangle<float> ((float) x, (float) y, (float) width, (float) rowHeight));
@@ -92,7 +92,7 @@ namespace
             const auto& link = links[nextLink++];
             auto* button = new juce::HyperlinkButton (link.text, juce::URL (link.address));
             const auto width = textWidth (font, link.text) + 3;
-            button->setFont (font.withStyle (juce::Font::underlined), false, juce::Justification::topLeft);
+            button->setFont (font.withStyle (font.getStyleFlags() | juce::Font::underlined), false, juce::Justification::topLeft);
             button->setColour (juce::HyperlinkButton::textColourId, Palette::firmwareNotesBlue);
             button->setBounds (x, y, width, rowHeight);
             view.addAndMakeVisible (button);

@@ -149,6 +149,12 @@ TEST_F (ContentCatalogue, GeneralSettingsAndDefaults)
     EXPECT_EQ (newer.getLatestBuildInfo(), "1.2 build 137");
     EXPECT_EQ (newer.getUpdateUrlPc(), "http://x/setup.exe");
     EXPECT_EQ (newer.getLinkUserAccount(), "http://x/me?agent=belvora");
+
+    // A link the document leaves out keeps its own default, not another link's value.
+    serveDescriptor (server, descriptorWith ("<belvora><linkGeneralSupport>http://x/help</linkGeneralSupport></belvora>", {}));
+    auto& support = startCatalogue();
+    EXPECT_EQ (support.getLinkGeneralSupport(), "http://x/help");
+    EXPECT_EQ (support.getLinkConnectionFAQ(), "https://www.marrowell.com/support");
 }
 
 TEST_F (ContentCatalogue, IsoDates)

@@ -97,4 +97,8 @@ TEST_F (DownloadThread, StopsAtOnceWhileWaitingAndWithinABlockWhileFetching)
     const auto stopStart = juce::Time::getMillisecondCounter();
     Nexus::setContentManager (nullptr);
     EXPECT_LT (juce::Time::getMillisecondCounter() - stopStart, 4000u);
+
+    // The interrupted product ends as failed without announcing the kinds it never reached.
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }));
+    EXPECT_EQ (codesOf (recorder.get()), (std::vector<int> { 0x70002, 0x70000, 0x70004 }));
 }

@@ -113,6 +113,24 @@ TEST (FirmwareUpdateElements, DescriptionViewSplitsRowsAtTheirLinks)
                                             "text:Row end" }).joinIntoString ("|"));
     EXPECT_GE (view->getWidth(), juce::roundToInt (font.getStringWidthFloat ("See the release notes for details.")));
 
+    // Text pieces are drawn in the given font and size, without its underline.
+    const auto boldUnderlined = juce::Font (20.0f).withStyle (juce::Font::bold | juce::Font::underlined);
+    const auto styled = element.createDescriptionView (boldUnderlined);
+    int texts = 0;
+
+    for (auto* child : styled->getChildren())
+    {
+        if (auto* text = dynamic_cast<juce::DrawableText*> (child))
+        {
+            ++texts;
+            EXPECT_EQ (text->getFontHeight(), 20.0f);
+            EXPECT_TRUE (text->getFont().isBold());
+            EXPECT_FALSE (text->getFont().isUnderlined());
+        }
+    }
+
+    EXPECT_EQ (texts, 7);
+
     FirmwareUpdateElement none;
     EXPECT_EQ (none.createDescriptionView (font)->getBounds(), juce::Rectangle<int>());
 }
