@@ -39,6 +39,16 @@ public:
     {
     }
 
+    ChangeInfo& operator= (const ChangeInfo& other)
+    {
+        newAppState = other.newAppState;
+        oldAppState = other.oldAppState;
+        commandId = other.commandId;
+        message = other.message;
+        kind = other.kind;
+        return *this;
+    }
+
     int newAppState = -1;
     int oldAppState = -1;
     int commandId = 0;

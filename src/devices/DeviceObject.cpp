@@ -421,7 +421,9 @@ void DeviceObject::handleSetupPacket (const uint8_t* bytes, int size)
     const auto& block = d->getCapsBlock();
     const auto dataSize = block.setupPacketSize;
 
-    if (dataSize < 0 || size < SysEx::setupPacketOverhead + dataSize)
+    // Exactly one packet: a longer or unterminated one would be kept in the
+    // data and make its workspace file unreadable later.
+    if (dataSize < 0 || size != SysEx::setupPacketOverhead + dataSize || bytes[size - 1] != SysEx::endByte)
         return fail (errorUnexpectedData);
 
     if (SysEx::checksum (bytes + SysEx::setupDataOffset, dataSize) != (bytes[SysEx::setupDataOffset + dataSize] & 0x7F))
@@ -486,7 +488,7 @@ void DeviceObject::handlePresetPacket (const uint8_t* bytes, int size)
 
     const auto dataSize = d->getCapsBlock().presetStepPacketSize;
 
-    if (dataSize < 0 || size < SysEx::presetPacketOverhead + dataSize)
+    if (dataSize < 0 || size != SysEx::presetPacketOverhead + dataSize || bytes[size - 1] != SysEx::endByte)
         return fail (errorUnexpectedData);
 
     if (SysEx::checksum (bytes + SysEx::presetDataOffset, dataSize) != (bytes[SysEx::presetDataOffset + dataSize] & 0x7F))

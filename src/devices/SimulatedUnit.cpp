@@ -477,7 +477,7 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip = -1, spoil = -1, offset = 0;
+    int skip = -1, spoil = -1, pad = -1, offset = 0;
 
     {
         const std::lock_guard guard (lock);
@@ -490,6 +490,7 @@ void SimulatedUnit::sendPreset (int number)
         }
 
         offset = faults.headerNumberOffset;
+        pad = faults.padPacketOfPreset;
     }
 
     if (preset == nullptr)
@@ -512,6 +513,13 @@ void SimulatedUnit::sendPreset (int number)
             auto* raw = static_cast<uint8_t*> (bytes.getData());
             raw[bytes.getSize() - 2] = static_cast<uint8_t> ((raw[bytes.getSize() - 2] + 1) & 0x7F);
             packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
+        }
+
+        if (number == pad && i == 0)
+        {
+            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
+            bytes.insert ("\0", 1, bytes.getSize() - 1);
+            packet = juce::MidiMessage (bytes.getData(), static_cast<int> (bytes.getSize()));
         }
 
         reply (packet);

@@ -56,6 +56,7 @@ public:
         bool foreignMessages = false;            // a foreign maker's message before each reply
         int lateGenericAnswerMs = -1;            // answers the generic request this late, however asked
         int buildAfterUpdate = -1;               // firmware build after a firmware update
+        int padPacketOfPreset = -1;              // one stray byte before the end of the first packet
     };
 
     /** The two sample products (ids 0x12 and 0x1A); unknown ids get a generic layout. */

@@ -133,6 +133,12 @@ TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
     EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
 
+    // A packet longer than its layout would make the workspace file unreadable.
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .padPacketOfPreset = 5 });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
+    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+
     rig.manager->resetActiveDeviceQueue();
     rig.unit (0).setFaults ({ .badChecksumOfPreset = 5, .readFaultRepeats = 2 });
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandDone);
