@@ -218,6 +218,23 @@ TEST_F (ProfilerTest, AnUnreadableListIsReplacedByTheFirstScan)
     EXPECT_EQ (serialsRead (profiler), juce::Array<int> ({ 5 }));
 }
 
+TEST_F (ProfilerTest, AFailedWriteIsRetriedAtTheNextScan)
+{
+    auto& profiler = makeProfiler();
+
+    // A folder in the list's place makes the write fail.
+    ASSERT_TRUE (listFile().getChildFile ("blocker").createDirectory());
+    scanWith (profiler, { entry (0x12, 5) });
+    EXPECT_TRUE (listFile().isDirectory());
+
+    ASSERT_TRUE (listFile().deleteRecursively());
+    scanWith (profiler, { entry (0x12, 5) });
+    auto xml = readList();
+    ASSERT_NE (xml, nullptr) << "the unit met while the disk refused it is written now";
+    EXPECT_EQ (xml->getNumChildElements(), 1);
+    EXPECT_EQ (reportedSerials(), juce::StringArray ({ "5" }));
+}
+
 TEST_F (ProfilerTest, RemovingForgetsUnitsThatAreNotConnected)
 {
     writeList ({ entry (0x12, 1), entry (0x12, 2), entry (0x1A, 3) });
