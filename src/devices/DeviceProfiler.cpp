@@ -559,6 +559,11 @@ void DeviceProfiler::updateActivations()
 
 int DeviceProfiler::lookUpActivations()
 {
+    // An activation is a usage report too: none while the user has turned usage
+    // data off. The units stay unactivated and are looked up once it is on.
+    if (! EventTracker::isOptedIn())
+        return 0;
+
     juce::Array<PendingUnit> pending;
 
     {

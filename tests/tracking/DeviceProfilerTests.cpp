@@ -286,6 +286,24 @@ TEST_F (ProfilerTest, LookUpsFollowTheServersAnswers)
     EXPECT_EQ (server.getRequests ("POST", findPath).size(), 3u);
 }
 
+TEST_F (ProfilerTest, NoLookUpsWhileUsageDataIsTurnedOff)
+{
+    writeList ({ entry (0x12, 5) });
+    auto& profiler = makeProfiler();
+    answer ("db_query_find_device.php", LocalServer::Answer::text ("No"));
+    answer ("db_device_activate.php", LocalServer::Answer::text ("Success"));
+
+    setOptIn (false);
+    EXPECT_EQ (profiler.lookUpActivations(), 0);
+    EXPECT_EQ (server.countRequests (script ("db_query_find_device.php")), 0);
+    EXPECT_EQ (server.countRequests (script ("db_device_activate.php")), 0);
+    EXPECT_EQ (activatedOf (5), "0");
+
+    setOptIn (true);
+    EXPECT_EQ (profiler.lookUpActivations(), 1);
+    EXPECT_EQ (activatedOf (5), "1");
+}
+
 TEST_F (ProfilerTest, AUnitTheMakerKnowsIsActivatedAndOfflineNothingChanges)
 {
     writeList ({ entry (0x12, 5) });
