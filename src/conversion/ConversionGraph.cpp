@@ -95,7 +95,7 @@ void ConversionGraph::build (int productId, int kind)
     }
 
     // The rules of each source pair, in rule order.
-    std::unordered_map<juce::int64, juce::Array<int>> rulesFrom;
+    std::unordered_map<juce::uint64, juce::Array<int>> rulesFrom;
     for (int i = 0; i < rules.size(); ++i)
         rulesFrom[keyOf (rules.getReference (i).sourceProductId, rules.getReference (i).sourceVersion)].add (i);
 

@@ -62,11 +62,11 @@ public:
 
 private:
     juce::Array<int> collectLinkedProducts (int sourceProductId, int kind) const;
-    static juce::int64 keyOf (int productId, int version) noexcept   { return ((juce::int64) productId << 32) | (juce::uint32) version; }
+    static juce::uint64 keyOf (int productId, int version) noexcept   { return ((juce::uint64) (juce::uint32) productId << 32) | (juce::uint32) version; }
 
     RuleSource ruleSource;
     juce::OwnedArray<Node> nodes;
-    std::unordered_map<juce::int64, int> nodeIndex;   // (product id, version) -> index in nodes
+    std::unordered_map<juce::uint64, int> nodeIndex;   // (product id, version) -> index in nodes
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (ConversionGraph)
     JUCE_DECLARE_NON_COPYABLE (ConversionGraph)
