@@ -3,6 +3,8 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 
+#include <unordered_set>
+
 ConversionGraph::ConversionGraph() : ConversionGraph (&ConversionGraph::rulesFromCatalogue) {}
 
 ConversionGraph::ConversionGraph (RuleSource source) : ruleSource (std::move (source)) {}
@@ -22,8 +24,11 @@ juce::Array<ConversionRule> ConversionGraph::rulesFromCatalogue (int productId, 
 
 void ConversionGraph::addNode (int productId, int version)
 {
-    if (productId < 0 || productId >= 255 || version < 0 || indexOfNode (productId, version) >= 0)
+    if (productId < 0 || productId >= 255 || version < 0 || nodes.size() >= maxNodes
+         || indexOfNode (productId, version) >= 0)
         return;
+
+    nodeIndex.emplace (keyOf (productId, version), nodes.size());
 
     auto* node = nodes.add (new Node());
     node->productId = (uint8_t) productId;
@@ -32,11 +37,8 @@ void ConversionGraph::addNode (int productId, int version)
 
 int ConversionGraph::indexOfNode (int productId, int version) const
 {
-    for (int i = 0; i < nodes.size(); ++i)
-        if (nodes.getUnchecked (i)->hasPair (productId, version))
-            return i;
-
-    return -1;
+    const auto found = nodeIndex.find (keyOf (productId, version));
+    return found != nodeIndex.end() ? found->second : -1;
 }
 
 ConversionGraph::Node* ConversionGraph::findNode (int productId, int version) const
@@ -64,6 +66,7 @@ void ConversionGraph::addEdge (int fromIndex, int toProductId, int toVersion, co
 
 void ConversionGraph::clear()
 {
+    nodeIndex.clear();
     nodes.clear();
 }
 
@@ -72,10 +75,16 @@ void ConversionGraph::build (int productId, int kind)
     const auto rules = ruleSource != nullptr ? ruleSource (productId, kind) : juce::Array<ConversionRule>();
 
     juce::Array<int> touched;
-    auto touch = [this, &touched] (int pairProductId, int pairVersion)
+    std::unordered_set<int> seen;
+    auto touch = [this, &touched, &seen] (int pairProductId, int pairVersion)
     {
         auto index = indexOfNode (pairProductId, pairVersion);
-        touched.addIfNotAlreadyThere (index >= 0 ? index : nodes.size());
+        if (index < 0)
+            index = nodes.size();
+
+        if (seen.insert (index).second)
+            touched.add (index);
+
         addNode (pairProductId, pairVersion);
     };
 
@@ -85,15 +94,26 @@ void ConversionGraph::build (int productId, int kind)
         touch (rule.targetProductId, rule.targetVersion);
     }
 
+    // The rules of each source pair, in rule order.
+    std::unordered_map<juce::uint64, juce::Array<int>> rulesFrom;
+    for (int i = 0; i < rules.size(); ++i)
+        rulesFrom[keyOf (rules.getReference (i).sourceProductId, rules.getReference (i).sourceVersion)].add (i);
+
     for (auto index : touched)
     {
         auto* node = nodes[index];
         if (node == nullptr)
             continue;   // a pair that could not form a node
 
-        for (auto& rule : rules)
-            if (node->hasPair (rule.sourceProductId, rule.sourceVersion))
-                addEdge (index, rule.targetProductId, rule.targetVersion, rule.scriptFile, rule.cost);
+        const auto found = rulesFrom.find (keyOf (node->productId, node->version));
+        if (found == rulesFrom.end())
+            continue;
+
+        for (auto i : found->second)
+        {
+            const auto& rule = rules.getReference (i);
+            addEdge (index, rule.targetProductId, rule.targetVersion, rule.scriptFile, rule.cost);
+        }
     }
 }
 

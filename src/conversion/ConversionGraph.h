@@ -5,6 +5,7 @@
 #include <juce_core/juce_core.h>
 
 #include <functional>
+#include <unordered_map>
 
 /** The graph of one conversion request: a node per (product id, data version)
     pair, an edge per usable rule, weighted by the rule's cost. */
@@ -49,6 +50,11 @@ public:
     void buildFor (int sourceProductId, int targetProductId, int kind);
 
     int getNumNodes() const noexcept { return nodes.size(); }
+
+    /** Rule documents hold a handful of rules; a graph larger than this comes
+        from a broken or hostile document and gets no more nodes, so that the
+        search over it stays quick. */
+    static constexpr int maxNodes = 4096;
     Node* getNode (int index) const noexcept { return nodes[index]; }
 
     /** The catalogue's usable rules of a product and kind (empty without a catalogue). */
@@ -56,9 +62,11 @@ public:
 
 private:
     juce::Array<int> collectLinkedProducts (int sourceProductId, int kind) const;
+    static juce::uint64 keyOf (int productId, int version) noexcept   { return ((juce::uint64) (juce::uint32) productId << 32) | (juce::uint32) version; }
 
     RuleSource ruleSource;
     juce::OwnedArray<Node> nodes;
+    std::unordered_map<juce::uint64, int> nodeIndex;   // (product id, version) -> index in nodes
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (ConversionGraph)
     JUCE_DECLARE_NON_COPYABLE (ConversionGraph)

@@ -10,6 +10,7 @@ bool ConversionPathFinder::graphIsGone() const
 void ConversionPathFinder::reset()
 {
     reachable.clear();
+    reachableIndex.clear();
     path.clear();
     distances.clear();
     predecessors.clear();
@@ -27,20 +28,33 @@ int ConversionPathFinder::indexOfReachable (int productId, int version) const
     return -1;
 }
 
+int ConversionPathFinder::indexOfReachable (const Node* node) const
+{
+    const auto found = reachableIndex.find (node);
+    return found != reachableIndex.end() ? found->second : -1;
+}
+
 void ConversionPathFinder::collectReachable (int productId, int version)
 {
     reachable.clear();
+    reachableIndex.clear();
 
     auto* g = graph.get();
     auto* source = g != nullptr ? g->findNode (productId, version) : nullptr;
     if (source == nullptr)
         return;
 
-    reachable.add (source);
+    auto add = [this] (Node* node)
+    {
+        if (reachableIndex.emplace (node, reachable.size()).second)
+            reachable.add (node);
+    };
+
+    add (source);
 
     for (int i = 0; i < reachable.size(); ++i)
         for (auto* target : reachable.getUnchecked (i)->targets)
-            reachable.addIfNotAlreadyThere (target);
+            add (target);
 }
 
 void ConversionPathFinder::relaxEdges (int u)
@@ -49,7 +63,7 @@ void ConversionPathFinder::relaxEdges (int u)
 
     for (int e = 0; e < node->targets.size(); ++e)
     {
-        const int v = reachable.indexOf (node->targets.getUnchecked (e));
+        const int v = indexOfReachable (node->targets.getUnchecked (e));
         if (v < 0)
             continue;
 
@@ -71,7 +85,7 @@ ConversionPathFinder::Node* ConversionPathFinder::takeNextNode (juce::Array<Node
     // "<=" on purpose: of equal distances the last in breadth-first order goes first.
     for (auto* node : unvisited)
     {
-        const int d = distances.getUnchecked (reachable.indexOf (node));
+        const int d = distances.getUnchecked (indexOfReachable (node));
         if (d <= best)
         {
             best = d;
@@ -103,7 +117,7 @@ void ConversionPathFinder::findShortestPaths (int srcProduct, int srcVersion, in
 
     while (! unvisited.isEmpty() && current != nullptr)
     {
-        const int u = reachable.indexOf (current);
+        const int u = indexOfReachable (current);
         relaxEdges (u);
 
         if (current->hasPair (dstProduct, dstVersion))

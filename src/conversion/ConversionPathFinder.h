@@ -2,6 +2,8 @@
 
 #include "conversion/ConversionGraph.h"
 
+#include <unordered_map>
+
 /** The cheapest-path search over one conversion graph. A second target from
     the same source reuses the distances of the first search. */
 class ConversionPathFinder
@@ -27,9 +29,11 @@ private:
     Node* takeNextNode (juce::Array<Node*>& unvisited) const;
     void buildPath (int targetProductId, int targetVersion);
     int indexOfReachable (int productId, int version) const;
+    int indexOfReachable (const Node* node) const;
 
     juce::WeakReference<ConversionGraph> graph;
     juce::Array<Node*> reachable;
+    std::unordered_map<const Node*, int> reachableIndex;   // node -> its index in reachable
     juce::Array<Node*> path;
     juce::Array<int> distances;
     juce::Array<int> predecessors;

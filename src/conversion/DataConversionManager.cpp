@@ -8,6 +8,7 @@
 #include "conversion/SetupConversionObject.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
+#include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
 
@@ -271,7 +272,21 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
     if (file.getSize() > maxScriptSize)
         return {};
 
-    return file.loadFileAsString();
+    juce::MemoryBlock bytes;
+    if (! file.loadFileAsData (bytes) || bytes.getSize() > (size_t) maxScriptSize)
+        return {};
+
+    // Text of another encoding announces itself; anything else must be valid
+    // UTF-8, as the framework's strings read past the end of broken text.
+    const auto* data = static_cast<const char*> (bytes.getData());
+    const auto size = bytes.getSize();
+    const bool utf16 = size >= 2 && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (data)
+                                     || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (data));
+
+    if (! utf16 && ! Utf8::isValid (data, size))
+        return {};
+
+    return juce::String::createStringFromData (data, (int) size);
 }
 
 bool DataConversionManager::runScript (const juce::String& script, const char* objectName, juce::DynamicObject* conversionObject)

@@ -424,15 +424,14 @@ juce::XmlElement* DeviceProfiler::findDevice (int productId, int serial) const
     return nullptr;
 }
 
-bool DeviceProfiler::save() const
+bool DeviceProfiler::save()
 {
     const juce::File file (Belvora::getDeviceListFile());
 
-    if (list == nullptr || ! file.getParentDirectory().createDirectory())
-        return false;
-
-    // Written beside the old list and swapped in, so a failed write keeps it.
-    return list->writeTo (file);
+    // Written beside the old list and swapped in, so a failed write keeps it;
+    // the next scan tries again, or the change would be lost at the next start.
+    unsaved = list == nullptr || ! file.getParentDirectory().createDirectory() || ! list->writeTo (file);
+    return ! unsaved;
 }
 
 void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions,
@@ -523,7 +522,7 @@ void DeviceProfiler::writeDeviceList (const juce::OwnedArray<juce::XmlElement>& 
             }
         }
 
-        if (changed)
+        if (changed || unsaved)
             save();
     }
 
@@ -560,6 +559,11 @@ void DeviceProfiler::updateActivations()
 
 int DeviceProfiler::lookUpActivations()
 {
+    // An activation is a usage report too: none while the user has turned usage
+    // data off. The units stay unactivated and are looked up once it is on.
+    if (! EventTracker::isOptedIn())
+        return 0;
+
     juce::Array<PendingUnit> pending;
 
     {

@@ -106,13 +106,14 @@ private:
     class LookupThread;
 
     juce::XmlElement* findDevice (int productId, int serial) const;
-    bool save() const;
+    bool save();
     static bool isConnected (int productId, int serial);
 
     platform::CriticalSection lock;
     std::unique_ptr<juce::XmlElement> list;
     juce::Array<uint8_t> knownProductIds;
     std::atomic<bool> eventsSent { false };
+    bool unsaved = false;   // the last write failed: the file lags behind the list
 
     const Setup setup;
     std::unique_ptr<LookupThread> lookupThread;

@@ -154,6 +154,24 @@ TEST (ConversionGraph, NegativeAndHugeCostsCannotHangOrWrapTheSearch)
     EXPECT_EQ (chain (rules, 1, 1, 1, 4), "none");
 }
 
+TEST (ConversionGraph, HugeRuleDocumentsAreCappedSoTheSearchCannotHang)
+{
+    // Far more rules than any real document holds: searched whole, this
+    // chain alone would keep a conversion busy for hours.
+    Rules rules;
+    const int length = 20000;
+    for (int v = 0; v < length; ++v)
+        rules.add (preset (1, v, 1, v + 1, 1, "step"));
+
+    ConversionGraph graph (rules.source());
+    graph.buildFor (1, 1, ConversionRule::presetData);
+    EXPECT_EQ (graph.getNumNodes(), ConversionGraph::maxNodes);
+
+    ConversionPathFinder finder (graph);
+    EXPECT_EQ (finder.getPath (1, 0, 1, ConversionGraph::maxNodes - 1).size(), ConversionGraph::maxNodes);
+    EXPECT_TRUE (finder.getPath (1, 0, 1, length).isEmpty());
+}
+
 TEST (ConversionGraph, SumsOfLargeCostsDoNotWrapRound)
 {
     // Within the allowed range, many steps still add up without wrapping.

@@ -389,6 +389,19 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
     EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (empty) }), nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 2 });
 
+    // Broken UTF-8 (here a Latin-1 byte, then a cut sequence) is no script text and never runs.
+    const auto broken = TestEnvironment::getHome().getChildFile ("broken.js");
+    for (const char* tail : { "// caf\xe9 au lait", "// \xe2" })
+    {
+        const juce::String text ("Belvora.scriptError ('ran');\n");
+        juce::MemoryBlock bytes (text.toRawUTF8(), text.getNumBytesAsUTF8());
+        bytes.append (tail, std::strlen (tail));
+        ASSERT_TRUE (broken.replaceWithData (bytes.getData(), bytes.getSize()));
+
+        EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (broken) }), nullptr) << tail;
+        EXPECT_EQ (setBits (manager.getResult()), Bits { 2 }) << tail;
+    }
+
     // No build profile holds preset format 9: the base definition's block is not one for it.
     EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);
     EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });

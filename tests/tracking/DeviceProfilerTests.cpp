@@ -218,6 +218,23 @@ TEST_F (ProfilerTest, AnUnreadableListIsReplacedByTheFirstScan)
     EXPECT_EQ (serialsRead (profiler), juce::Array<int> ({ 5 }));
 }
 
+TEST_F (ProfilerTest, AFailedWriteIsRetriedAtTheNextScan)
+{
+    auto& profiler = makeProfiler();
+
+    // A folder in the list's place makes the write fail.
+    ASSERT_TRUE (listFile().getChildFile ("blocker").createDirectory());
+    scanWith (profiler, { entry (0x12, 5) });
+    EXPECT_TRUE (listFile().isDirectory());
+
+    ASSERT_TRUE (listFile().deleteRecursively());
+    scanWith (profiler, { entry (0x12, 5) });
+    auto xml = readList();
+    ASSERT_NE (xml, nullptr) << "the unit met while the disk refused it is written now";
+    EXPECT_EQ (xml->getNumChildElements(), 1);
+    EXPECT_EQ (reportedSerials(), juce::StringArray ({ "5" }));
+}
+
 TEST_F (ProfilerTest, RemovingForgetsUnitsThatAreNotConnected)
 {
     writeList ({ entry (0x12, 1), entry (0x12, 2), entry (0x1A, 3) });
@@ -267,6 +284,24 @@ TEST_F (ProfilerTest, LookUpsFollowTheServersAnswers)
     // Activated units are not looked up again.
     EXPECT_EQ (profiler.lookUpActivations(), 0);
     EXPECT_EQ (server.getRequests ("POST", findPath).size(), 3u);
+}
+
+TEST_F (ProfilerTest, NoLookUpsWhileUsageDataIsTurnedOff)
+{
+    writeList ({ entry (0x12, 5) });
+    auto& profiler = makeProfiler();
+    answer ("db_query_find_device.php", LocalServer::Answer::text ("No"));
+    answer ("db_device_activate.php", LocalServer::Answer::text ("Success"));
+
+    setOptIn (false);
+    EXPECT_EQ (profiler.lookUpActivations(), 0);
+    EXPECT_EQ (server.countRequests (script ("db_query_find_device.php")), 0);
+    EXPECT_EQ (server.countRequests (script ("db_device_activate.php")), 0);
+    EXPECT_EQ (activatedOf (5), "0");
+
+    setOptIn (true);
+    EXPECT_EQ (profiler.lookUpActivations(), 1);
+    EXPECT_EQ (activatedOf (5), "1");
 }
 
 TEST_F (ProfilerTest, AUnitTheMakerKnowsIsActivatedAndOfflineNothingChanges)
