@@ -263,7 +263,7 @@ void SimulatedUnit::receive (const juce::MidiMessage& message)
 {
     {
         const std::lock_guard guard (lock);
-        inbox.add (message);
+        inbox.push_back (message);
     }
 
     notify();
@@ -279,9 +279,10 @@ void SimulatedUnit::run()
         {
             const std::lock_guard guard (lock);
 
-            if (! inbox.isEmpty())
+            if (! inbox.empty())
             {
-                message = inbox.removeAndReturn (0);
+                message = inbox.front();
+                inbox.pop_front();
                 got = true;
             }
         }

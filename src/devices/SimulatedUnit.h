@@ -9,6 +9,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -116,7 +117,7 @@ private:
     FirmwareVersion currentVersion;
     int inputPort = 0, outputPort = 0;
     juce::Array<juce::MidiMessage> log;
-    juce::Array<juce::MidiMessage> inbox;
+    std::deque<juce::MidiMessage> inbox;   // not a juce::Array: its removal move-assigns, which leaks in JUCE 7.0.5
     std::vector<std::unique_ptr<Preset>> slots;
     std::unique_ptr<SetupData> setup;
     std::unique_ptr<Preset> incoming;
