@@ -1365,6 +1365,10 @@ bool DeviceObject::loadDataFile (const juce::String& path)
         Clock::sleep (0);
 
     const std::lock_guard guard (dataLock);
+
+    if (data != nullptr)
+        replacedData.push_back (std::move (data));
+
     data = std::move (loaded);
     return true;
 }

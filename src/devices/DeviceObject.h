@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 #include <mutex>
 
 class DeviceCaps;
@@ -154,9 +155,13 @@ private:
     std::shared_ptr<MidiPortBackend> backend;
     std::shared_ptr<ProductCatalogue> catalogue;
 
-    mutable std::mutex dataLock;          // guards the two pointers below
+    mutable std::mutex dataLock;          // guards the pointers below
     std::unique_ptr<DeviceCaps> caps;
     std::unique_ptr<DeviceData> data;
+
+    // Data replaced by a loaded file stays allocated while the unit lives:
+    // a late reply or a page may still hold a pointer to it.
+    std::vector<std::unique_ptr<DeviceData>> replacedData;
 
     CommandQueue queue;
     const int inputIndex, outputIndex;

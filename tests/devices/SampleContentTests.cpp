@@ -93,8 +93,11 @@ TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
     saved->setPreset (4, SimulatedUnit::makePreset (saved->getCapsBlock(), 4, 2, "Kept"));
     ASSERT_EQ (saved->saveWorkingFile (folder, false), DeviceData::saved);
 
+    // Whoever held the data before the load may still read it.
+    const auto* before = rig.manager->getActiveDeviceData();
     ASSERT_TRUE (rig.manager->loadActiveDeviceSyncFile());
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+    EXPECT_EQ (before->getProductName(), "Vesper");
 
     // A file of another product does not fit the unit's data.
     auto quill = SimulatedUnit::sampleProfile (0x1A);
