@@ -1,23 +1,14 @@
 #include "FuzzSupport.h"
 
+#include "support/SmallCaps.h"
+
 #include <unistd.h>
 
 namespace FuzzSupport
 {
     CapsBlock smallCaps()
     {
-        CapsBlock b;
-        b.productId = 0x21;
-        b.numSyxPackagesPerPresetStep = 2;
-        b.presetStepPacketSize = 8;
-        b.presetVersion = 3;
-        b.numSyxPackagesPerSetup = 2;
-        b.setupPacketSize = 8;
-        b.setupVersion = 5;
-        b.numPresets = 8;
-        b.presetNameLength = 15;
-        b.maxPresetSteps = 5;
-        return b;
+        return smallTestCaps();
     }
 
     CapsBlock capsFromByte (uint8_t selector)

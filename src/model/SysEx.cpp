@@ -368,6 +368,23 @@ namespace
         return size >= (int) sizeof (firmwareStart) && std::equal (firmwareStart, firmwareStart + sizeof (firmwareStart), bytes);
     }
 
+    // What the frame alone tells of a file's first message: not SysEx, another
+    // maker, a firmware image, or 0 when the command has to decide.
+    juce::uint32 classifyFrame (const uint8_t* b, int size)
+    {
+        // A tail too short to say what it is counts as not SysEx.
+        if (size < 6 || b[0] != SysEx::startByte)
+            return SysEx::fileNotSysEx;
+
+        if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
+            return SysEx::fileOtherMaker;
+
+        if (isFirmwareStart (b, size))
+            return SysEx::fileFirmware;
+
+        return 0;
+    }
+
     // The first bytes of a file; fewer when it is shorter, none when it cannot be read.
     juce::MemoryBlock readHead (const juce::File& file)
     {
@@ -442,15 +459,8 @@ juce::uint32 SysEx::checkFileContent (const uint8_t* b, int size, const CapsBloc
 {
     versionOut = -1;
 
-    // A tail too short to say what it is counts as not SysEx.
-    if (size < 6 || b[0] != startByte)
-        return fileNotSysEx;
-
-    if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
-        return fileOtherMaker;
-
-    if (isFirmwareStart (b, size))
-        return fileFirmware;
+    if (const auto frame = classifyFrame (b, size); frame != 0)
+        return frame;
 
     productIdOut = b[5];
 
@@ -504,14 +514,8 @@ juce::uint32 SysEx::peekFile (const juce::File& file, int& productIdOut, int& ve
     const auto* b = static_cast<const uint8_t*> (head.getData());
     const auto size = (int) head.getSize();
 
-    if (size < 6 || b[0] != startByte)
-        return fileNotSysEx;
-
-    if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
-        return fileOtherMaker;
-
-    if (isFirmwareStart (b, size))
-        return fileFirmware;
+    if (const auto frame = classifyFrame (b, size); frame != 0)
+        return frame;
 
     productIdOut = b[5];
     const auto kind = classifyCommand (b, size, versionOut);
