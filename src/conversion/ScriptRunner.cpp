@@ -114,12 +114,12 @@ namespace
             countSignificantDigits (p, false);
         }
 
-        if (*p == 'e' || *p == 'E')
+        // Without digits after it, an 'e' ends the number: "1e" reads as 1 and a name.
+        const int signLength = (p[1] == '+' || p[1] == '-') ? 1 : 0;
+        if ((*p == 'e' || *p == 'E') && juce::CharacterFunctions::isDigit (p[1 + signLength]))
         {
             isFloat = true;
-            ++p;
-            if (*p == '+' || *p == '-')
-                ++p;
+            p += 1 + signLength;
 
             if (countSignificantDigits (p, false) > maxExponentDigits)
                 return true;

@@ -77,6 +77,7 @@ TEST (ScriptRunner, NumbersTooLongForTheEnginesIntegersAreRefused)
     EXPECT_TRUE (runScript ("var a = 2.5E-99999999999;").failed());
     EXPECT_TRUE (runScript ("var a = '7.e+12345678901' * 1;").failed()) << "text may become a number";
     EXPECT_TRUE (runScript ("var a = [1111111111111111111];").failed());
+    EXPECT_TRUE (ScriptRunner::hasUnreadableNumber ("[1111111111111111111ersresetCo (v, 0);")) << "an 'e' without digits ends the number";
     EXPECT_TRUE (runScript ("var a = 0x8000000000000000;").failed());
     EXPECT_TRUE (runScript ("var a = 01234567012345670123456;").failed());
 
