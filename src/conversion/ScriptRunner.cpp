@@ -69,6 +69,91 @@ int ScriptRunner::measureNesting (const juce::String& text)
     return deepest;
 }
 
+namespace
+{
+    using Chars = juce::String::CharPointerType;
+
+    /** Skips leading zeros, then the digits; how many digits came after the zeros. */
+    int countSignificantDigits (Chars& p, bool hex)
+    {
+        while (*p == '0')
+            ++p;
+
+        int digits = 0;
+        for (; hex ? juce::CharacterFunctions::getHexDigitValue (*p) >= 0 : p.isDigit(); ++p)
+            ++digits;
+
+        return digits;
+    }
+
+    bool isNameChar (juce::juce_wchar c)
+    {
+        return juce::CharacterFunctions::isLetterOrDigit (c) || c == '_' || c == '$';
+    }
+
+    /** Reads the number at p; true when the engine would count past its integers reading it. */
+    bool numberOverflows (Chars& p)
+    {
+        // The engine reads whole numbers and hex numbers into 64 bits and an
+        // exponent into an int, none of them bounded.
+        constexpr int maxWholeDigits = 18, maxHexDigits = 15, maxExponentDigits = 9;
+
+        if (*p == '0' && (p[1] == 'x' || p[1] == 'X'))
+        {
+            p += 2;
+            return countSignificantDigits (p, true) > maxHexDigits;
+        }
+
+        const int wholeDigits = countSignificantDigits (p, false);
+        bool isFloat = false;
+
+        if (*p == '.')
+        {
+            isFloat = true;
+            ++p;
+            countSignificantDigits (p, false);
+        }
+
+        // Without digits after it, an 'e' ends the number: "1e" reads as 1 and a name.
+        const int signLength = (p[1] == '+' || p[1] == '-') ? 1 : 0;
+        if ((*p == 'e' || *p == 'E') && juce::CharacterFunctions::isDigit (p[1 + signLength]))
+        {
+            isFloat = true;
+            p += 1 + signLength;
+
+            if (countSignificantDigits (p, false) > maxExponentDigits)
+                return true;
+        }
+
+        return ! isFloat && wholeDigits > maxWholeDigits;
+    }
+}
+
+bool ScriptRunner::hasUnreadableNumber (const juce::String& text)
+{
+    juce::juce_wchar previous = 0;
+
+    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    {
+        const auto c = *p;
+        const bool startsNumber = (p.isDigit() || (c == '.' && p[1] >= '0' && p[1] <= '9')) && ! isNameChar (previous);
+
+        if (! startsNumber)
+        {
+            previous = c;
+            ++p;
+            continue;
+        }
+
+        if (numberOverflows (p))
+            return true;
+
+        previous = '0';   // what follows a number directly is no new number
+    }
+
+    return false;
+}
+
 const char* ScriptRunner::markPage() const
 {
    #if JUCE_LINUX || JUCE_MAC
@@ -110,6 +195,9 @@ juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<
 {
     if (measureNesting (text) > maxNesting)
         return juce::Result::fail ("The script is nested too deeply.");
+
+    if (hasUnreadableNumber (text))
+        return juce::Result::fail ("The script holds a number too large to read.");
 
     script = text;
     objects = namedObjects;

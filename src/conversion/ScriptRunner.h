@@ -32,6 +32,11 @@ public:
     /** The deepest nesting of brackets outside strings and comments. */
     static int measureNesting (const juce::String& script);
 
+    /** True when a number in the text (strings and comments too, as text may
+        become a number) has more digits than the engine can read without
+        overflowing its integers. */
+    static bool hasUnreadableNumber (const juce::String& script);
+
 private:
     void run() override;
     void runOnce();

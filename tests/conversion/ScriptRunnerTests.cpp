@@ -70,6 +70,23 @@ TEST (ScriptRunner, DeeplyNestedTextIsRefusedBeforeItRuns)
     EXPECT_EQ (ScriptRunner::measureNesting ("f ([{ x: (1) }]);"), 4);
 }
 
+TEST (ScriptRunner, NumbersTooLongForTheEnginesIntegersAreRefused)
+{
+    // The engine would overflow its integers reading these.
+    EXPECT_EQ (runScript ("var a = 1e2092547409;").getErrorMessage(), "The script holds a number too large to read.");
+    EXPECT_TRUE (runScript ("var a = 2.5E-99999999999;").failed());
+    EXPECT_TRUE (runScript ("var a = '7.e+12345678901' * 1;").failed()) << "text may become a number";
+    EXPECT_TRUE (runScript ("var a = [1111111111111111111];").failed());
+    EXPECT_TRUE (ScriptRunner::hasUnreadableNumber ("[1111111111111111111ersresetCo (v, 0);")) << "an 'e' without digits ends the number";
+    EXPECT_TRUE (runScript ("var a = 0x8000000000000000;").failed());
+    EXPECT_TRUE (runScript ("var a = 01234567012345670123456;").failed());
+
+    // The longest numbers the engine reads, long fractions, and digits in names still run.
+    EXPECT_TRUE (runScript ("var a = 1e300 * 1e-000000000000400 + 5e999999999 + 999999999999999999 + 0x00000fffffffffffffff"
+                            " + 3.14159265358979323846264338327950288 + .5e-0000000000007;"
+                            " var x1e12345678901 = 0, y12345678901234567890 = 1;").wasOk());
+}
+
 TEST (ScriptRunner, LongestChainsOfOperatorsTheSizeLimitAllowsEndWithoutOverflow)
 {
     if (! deepStacksRecordable)
