@@ -390,7 +390,8 @@ bool ContentReader::isSafeEntryName (const juce::String& name)
 
     const auto path = name.replaceCharacter ('\\', '/');
 
-    if (path.isEmpty() || path.startsWithChar ('/') || path.containsChar (':'))
+    // juce::File takes a leading '~' for a home folder, not a name inside ours.
+    if (path.isEmpty() || path.startsWithChar ('/') || path.startsWithChar ('~') || path.containsChar (':'))
         return false;
 
     for (auto p = path.getCharPointer(); ! p.isEmpty(); ++p)
@@ -400,8 +401,10 @@ bool ContentReader::isSafeEntryName (const juce::String& name)
     juce::StringArray parts;
     parts.addTokens (path, "/", {});
 
+    // Names of dots only: "." and ".." lead elsewhere, and JUCE's folder
+    // listing skips longer ones, so they could never be found or deleted.
     for (const auto& part : parts)
-        if (part == ".." || part == ".")
+        if (part.isNotEmpty() && part.containsOnly ("."))
             return false;
 
     return true;

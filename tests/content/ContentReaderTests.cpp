@@ -48,7 +48,8 @@ TEST (ContentReader, ZipUnpacksIntoItsFolder)
 
 TEST (ContentReader, ZipEntriesLeadingOutOfTheFolderRefuseThePack)
 {
-    for (auto bad : { "../outside.txt", "a/../../outside.txt", "/tmp/belvora-absolute.txt", "..\\outside.txt", "c:/outside.txt", "a/./b.txt" })
+    for (auto bad : { "../outside.txt", "a/../../outside.txt", "/tmp/belvora-absolute.txt", "..\\outside.txt", "c:/outside.txt", "a/./b.txt",
+                      "~/outside.txt", ".../hidden.txt", "a/..../b.txt" })
     {
         const auto zip = makeZip ("slip.zip", { { "fine.txt", "fine" }, { bad, "evil" } });
         const auto folder = freshFolder ("slip/inner");
@@ -57,7 +58,11 @@ TEST (ContentReader, ZipEntriesLeadingOutOfTheFolderRefuseThePack)
         EXPECT_FALSE (folder.getChildFile ("fine.txt").exists()) << "nothing is written before the check";
         EXPECT_FALSE (folder.getParentDirectory().getChildFile ("outside.txt").exists());
         EXPECT_FALSE (juce::File ("/tmp/belvora-absolute.txt").exists());
+        EXPECT_FALSE (TestEnvironment::getHome().getChildFile ("outside.txt").exists());
     }
+
+    EXPECT_TRUE (ContentReader::isSafeEntryName ("Starter/"));
+    EXPECT_TRUE (ContentReader::isSafeEntryName ("Starter/..presets.xml"));
 }
 
 TEST (ContentReader, EntryNameThatIsNotUtf8IsRefused)
