@@ -4,25 +4,15 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/MainAppWindow.h"
 #include "gui/widgets/Alerts.h"
+#include "content/ContentManager.h"
 #include "model/FirmwareVersion.h"
-
-#include <cmath>
 
 namespace
 {
-    std::unique_ptr<juce::ApplicationProperties>& propertiesHolder()
-    {
-        // Deleted at the end of shutdown, or at process exit when shutdown never ran.
-        static std::unique_ptr<juce::ApplicationProperties> holder;
-        return holder;
-    }
-
     juce::PropertiesFile& userSettings()
     {
-        return *Belvora::getAppProperties().getUserSettings();
+        return BelvoraSettings::getUserSettings();
     }
-
-    const char* const syncMethodNames[] = { "auto", "manual", "previous" };
 }
 
 Belvora::Belvora() = default;
@@ -35,47 +25,6 @@ Belvora::~Belvora()
 Belvora* Belvora::getInstance()
 {
     return dynamic_cast<Belvora*> (juce::JUCEApplicationBase::getInstance());
-}
-
-juce::ApplicationProperties& Belvora::getAppProperties()
-{
-    auto& holder = propertiesHolder();
-
-    if (holder == nullptr)
-        holder = std::make_unique<juce::ApplicationProperties>();
-
-    return *holder;
-}
-
-void Belvora::releaseAppProperties()
-{
-    auto& holder = propertiesHolder();
-
-    if (holder != nullptr)
-        holder->closeFiles();
-
-    holder.reset();
-}
-
-void Belvora::configureAppProperties()
-{
-    juce::PropertiesFile::Options options;
-    options.applicationName = "Belvora 2";
-    options.filenameSuffix = "settings";
-   #if JUCE_WINDOWS || JUCE_MAC
-    options.folderName = juce::String ("Marrowell") + juce::File::getSeparatorString() + "Belvora 2";
-   #else
-    // JUCE would put it under the home folder itself; keep it beside our data.
-    options.folderName = getUserDataFolder();
-   #endif
-    options.osxLibrarySubFolder = "Application Support";
-    options.commonToAllUsers = false;
-    options.ignoreCaseOfKeyNames = false;
-    options.doNotSave = false;
-    options.millisecondsBeforeSaving = 3000;
-    options.storageFormat = juce::PropertiesFile::storeAsXML;
-    options.processLock = nullptr;
-    getAppProperties().setStorageParameters (options);
 }
 
 const juce::String Belvora::getApplicationName()
@@ -192,45 +141,15 @@ juce::String Belvora::getFatalErrorText (int code)
     return "Belvora has encountered error and must now stop, sorry. Please try restarting the application. " + support;
 }
 
-int Belvora::getDataSyncMethod()
+juce::String Belvora::getProductName (int productId)
 {
-    const auto text = userSettings().getValue ("dataSyncMethod", "auto");
-
-    for (int i = 0; i < 3; ++i)
-        if (text == syncMethodNames[i])
-            return i;
-
-    return 0;
+    auto* content = Nexus::getContentManager();
+    return content != nullptr ? content->getProductName (productId) : juce::String();
 }
 
-void Belvora::setDataSyncMethod (int method)
-{
-    if (method >= 0 && method < 3)
-        userSettings().setValue ("dataSyncMethod", syncMethodNames[method]);
-}
-
-int Belvora::getPresetButtonViewType()
-{
-    return userSettings().getValue ("presetButtonViewType", "icon") == "cell" ? 0 : 1;
-}
-
-void Belvora::setPresetButtonViewType (int type)
-{
-    if (type == 0 || type == 1)
-        userSettings().setValue ("presetButtonViewType", type == 0 ? "cell" : "icon");
-}
-
-float Belvora::getUiScalingFactor()
-{
-    auto value = userSettings().getDoubleValue ("uiScalingFactor", 1.0);
-
-    if (std::isnan (value))
-        value = 0.0;
-
-    return (float) juce::jlimit (0.75, 2.5, value);
-}
-
-float Belvora::getDownloadTimeout()
-{
-    return (float) userSettings().getDoubleValue ("downloadTimeout", 600.0);
-}
+juce::String Belvora::getProductDataFolder (int productId)  { return BelvoraPaths::getProductDataFolder (getProductName (productId)); }
+juce::String Belvora::getFirmwareFolder (int productId)     { return BelvoraPaths::getFirmwareFolder (getProductName (productId)); }
+juce::String Belvora::getScriptFolder (int productId)       { return BelvoraPaths::getScriptFolder (getProductName (productId)); }
+juce::String Belvora::getPacksFolder (int productId)        { return BelvoraPaths::getPacksFolder (getProductName (productId)); }
+juce::String Belvora::getBackupDataFolder (int productId)   { return BelvoraPaths::getBackupDataFolder (getProductName (productId)); }
+juce::String Belvora::getBackupIndexFile (int productId)    { return BelvoraPaths::getBackupIndexFile (getProductName (productId)); }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/BelvoraPaths.h"
+#include "app/BelvoraSettings.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
@@ -7,8 +10,12 @@
 
 class Nexus;
 
-/** The application object: settings, switches, application state, the hub. */
+/** The application object: settings, switches, application state, the hub.
+    Its paths and settings are those of BelvoraPaths and BelvoraSettings, which
+    the services use directly; it adds the paths that need a product's name. */
 class Belvora : public juce::JUCEApplication,
+                public BelvoraPaths,
+                public BelvoraSettings,
                 private juce::AsyncUpdater
 {
 public:
@@ -25,14 +32,6 @@ public:
     ~Belvora() override;
 
     static Belvora* getInstance();
-    static juce::ApplicationProperties& getAppProperties();
-
-    /** Saves and deletes the process-wide settings holder (also done at process exit). */
-    static void releaseAppProperties();
-
-    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
-    static void configureAppProperties();
-
     const juce::String getApplicationName() override;
     const juce::String getApplicationVersion() override;
     bool moreThanOneInstanceAllowed() override;
@@ -58,39 +57,20 @@ public:
     /** Reads the three switches from the whole command-line text. */
     void parseSwitches (const juce::String& commandLine);
 
-    // Settings of the core.
-    static int getDataSyncMethod();
-    static void setDataSyncMethod (int method);
-    static int getPresetButtonViewType();
-    static void setPresetButtonViewType (int type);
-    static float getUiScalingFactor();
-    static float getDownloadTimeout();
-
-    // Paths and web addresses.
+    // Paths of a product by its id: the name comes from the content catalogue.
+    using BelvoraPaths::getProductDataFolder;
+    using BelvoraPaths::getFirmwareFolder;
+    using BelvoraPaths::getScriptFolder;
+    using BelvoraPaths::getPacksFolder;
+    using BelvoraPaths::getBackupDataFolder;
+    using BelvoraPaths::getBackupIndexFile;
     static juce::String getProductName (int productId);
-    static juce::String getWebSiteUrl();
-    static juce::String getTrackingHostUrl();
-    static juce::String getTrackingUrl();
-    static juce::String getUserDataFolder();
-    static juce::String getCommonDataFolder();
     static juce::String getProductDataFolder (int productId);
-    static juce::String getMasterDescriptorName();
-    static juce::String getMasterDescriptorUrl();
-    static juce::String getMasterDescriptorFile();
-    static juce::String getDeviceListFile();
     static juce::String getFirmwareFolder (int productId);
     static juce::String getScriptFolder (int productId);
     static juce::String getPacksFolder (int productId);
     static juce::String getBackupDataFolder (int productId);
     static juce::String getBackupIndexFile (int productId);
-    static juce::String getWorkingFile (const juce::String& folder, bool temporary);
-    static juce::String getSyncFile (const juce::String& folder, bool temporary);
-    static juce::String getUserGuideFile();
-    static bool isSysExFile (const juce::String& path);
-
-    /** A product name that may be used as one folder name: no separators, no "..",
-        no control characters, not empty. */
-    static bool isSafeFolderName (const juce::String& name);
 
     /** The text of the "Error" alert shown for a fatal-error code. */
     static juce::String getFatalErrorText (int code);

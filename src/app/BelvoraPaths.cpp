@@ -1,9 +1,6 @@
 // Every folder, file name and web address of the program.
 
-#include "app/Belvora.h"
-
-#include "app/Nexus.h"
-#include "content/ContentManager.h"
+#include "app/BelvoraPaths.h"
 
 namespace
 {
@@ -20,114 +17,105 @@ namespace
 
     // A product name only becomes a folder when it cannot lead elsewhere;
     // otherwise the product is treated like an unknown one.
-    juce::String productFolderName (int productId)
+    juce::String productFolderName (const juce::String& name)
     {
-        const auto name = Belvora::getProductName (productId);
-        return Belvora::isSafeFolderName (name) ? name : juce::String();
+        return BelvoraPaths::isSafeFolderName (name) ? name : juce::String();
     }
 }
 
-juce::String Belvora::getProductName (int productId)
-{
-    if (auto* content = Nexus::getContentManager())
-        return content->getProductName (productId);
-
-    return {};
-}
-
-juce::String Belvora::getWebSiteUrl()
+juce::String BelvoraPaths::getWebSiteUrl()
 {
     return fromEnvironment ("BELVORA_CONTENT_URL", "http://content.marrowell.com/Belvora2");
 }
 
-juce::String Belvora::getTrackingHostUrl()
+juce::String BelvoraPaths::getTrackingHostUrl()
 {
     return fromEnvironment ("BELVORA_TRACKING_URL", "http://tracking.marrowell.com/belvora-2");
 }
 
-juce::String Belvora::getTrackingUrl()
+juce::String BelvoraPaths::getTrackingUrl()
 {
     return getTrackingHostUrl() + "/php/tracking-1.0/";
 }
 
-juce::String Belvora::getUserDataFolder()
+juce::String BelvoraPaths::getUserDataFolder()
 {
     return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getFullPathName()
            + "/Marrowell/Belvora 2";
 }
 
-juce::String Belvora::getCommonDataFolder()
+juce::String BelvoraPaths::getCommonDataFolder()
 {
     return juce::File::getSpecialLocation (juce::File::commonApplicationDataDirectory).getFullPathName()
            + "/Marrowell/Belvora 2";
 }
 
-juce::String Belvora::getProductDataFolder (int productId)
+juce::String BelvoraPaths::getProductDataFolder (const juce::String& productName)
 {
-    return join (getUserDataFolder(), productFolderName (productId));
+    return join (getUserDataFolder(), productFolderName (productName));
 }
 
-juce::String Belvora::getMasterDescriptorName()
+juce::String BelvoraPaths::getMasterDescriptorName()
 {
     return "masterDescriptor.xml";
 }
 
-juce::String Belvora::getMasterDescriptorUrl()
+juce::String BelvoraPaths::getMasterDescriptorUrl()
 {
     return getWebSiteUrl() + "/" + getMasterDescriptorName();
 }
 
-juce::String Belvora::getMasterDescriptorFile()
+juce::String BelvoraPaths::getMasterDescriptorFile()
 {
     return join (getUserDataFolder(), getMasterDescriptorName());
 }
 
-juce::String Belvora::getDeviceListFile()
+juce::String BelvoraPaths::getDeviceListFile()
 {
     return join (getUserDataFolder(), "deviceList.xml");
 }
 
-juce::String Belvora::getFirmwareFolder (int productId)
+juce::String BelvoraPaths::getFirmwareFolder (const juce::String& productName)
 {
-    return join (getProductDataFolder (productId), "firmware");
+    return join (getProductDataFolder (productName), "firmware");
 }
 
-juce::String Belvora::getScriptFolder (int productId)
+juce::String BelvoraPaths::getScriptFolder (const juce::String& productName)
 {
-    return join (getProductDataFolder (productId), "js");
+    return join (getProductDataFolder (productName), "js");
 }
 
-juce::String Belvora::getPacksFolder (int productId)
+juce::String BelvoraPaths::getPacksFolder (const juce::String& productName)
 {
-    return join (getProductDataFolder (productId), "packs");
+    return join (getProductDataFolder (productName), "packs");
 }
 
-juce::String Belvora::getBackupDataFolder (int productId)
+juce::String BelvoraPaths::getBackupDataFolder (const juce::String& productName)
 {
-    return join (getProductDataFolder (productId), "data");
+    return join (getProductDataFolder (productName), "data");
 }
 
-juce::String Belvora::getBackupIndexFile (int productId)
+juce::String BelvoraPaths::getBackupIndexFile (const juce::String& productName)
 {
-    return join (getBackupDataFolder (productId), productFolderName (productId) + "_backup.xml");
+    return join (getBackupDataFolder (productName), productFolderName (productName) + "_backup.xml");
 }
 
-juce::String Belvora::getWorkingFile (const juce::String& folder, bool temporary)
+juce::String BelvoraPaths::getWorkingFile (const juce::String& folder, bool temporary)
 {
     return join (folder, temporary ? "working_.mwd" : "working.mwd");
 }
 
-juce::String Belvora::getSyncFile (const juce::String& folder, bool temporary)
+juce::String BelvoraPaths::getSyncFile (const juce::String& folder, bool temporary)
 {
     return join (folder, temporary ? "sync_.mwd" : "sync.mwd");
 }
 
-juce::String Belvora::getUserGuideFile()
+juce::String BelvoraPaths::getUserGuideFile()
 {
     return join (getCommonDataFolder(), "Belvora2 User Guide.pdf");
 }
 
-bool Belvora::isSysExFile (const juce::String& path)
+bool BelvoraPaths::isSysExFile (const juce::String& path)
 {
     juce::FileInputStream in { juce::File (path) };
 
@@ -138,7 +126,7 @@ bool Belvora::isSysExFile (const juce::String& path)
     return in.read (&first, 1) == 1 && first == 0xF0;
 }
 
-bool Belvora::isSafeFolderName (const juce::String& name)
+bool BelvoraPaths::isSafeFolderName (const juce::String& name)
 {
     if (name.isEmpty() || name == "." || name == ".." || name.contains (".."))
         return false;

@@ -2,7 +2,6 @@
 
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
-#include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
 #include "devices/DeviceManager.h"
@@ -152,30 +151,10 @@ void Nexus::handleMessage (const juce::Message& message)
 
 bool Nexus::requestProductContent (int productId)
 {
-    const platform::ScopedLock lock (contentLock);
-
     auto* content = getContentManager();
 
     if (content == nullptr || getDeviceProfiler() == nullptr)
         return false;
 
-    if (! content->isOnline())
-        return content->loadCachedProductContent (productId);
-
-    if (content->isProductReady (productId))
-        return false;
-
-    const auto ok = content->prepareProductContent (productId);
-    bool queued = false;
-
-    if (ok && content->indexOfProduct (productId) >= 0 && content->isOnline())
-    {
-        if (auto* downloader = content->getDownloadThread())
-        {
-            downloader->requestDownload (productId);
-            queued = true;
-        }
-    }
-
-    return ok && queued;
+    return content->requestProductContent (productId);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/CriticalSection.h"
-
 #include <juce_events/juce_events.h>
 
 #include <memory>
@@ -27,7 +25,7 @@ public:
 
     void handleMessage (const juce::Message& message) override;
 
-    /** Prepares a product's downloaded content on the caller's thread. */
+    /** Prepares a product's downloaded content on the caller's thread (ContentManager::requestProductContent). */
     bool requestProductContent (int productId);
 
     MainAppWindow* getMainWindow() const noexcept { return mainWindow.get(); }
@@ -50,7 +48,6 @@ public:
 
 private:
     std::unique_ptr<MainAppWindow> mainWindow;
-    platform::CriticalSection contentLock;
 
     JUCE_DECLARE_NON_COPYABLE (Nexus)
 };

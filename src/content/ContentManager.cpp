@@ -816,6 +816,28 @@ bool ContentManager::prepareProductContent (int productId)
     return ok;
 }
 
+bool ContentManager::requestProductContent (int productId)
+{
+    const juce::ScopedLock serialised (requestLock);
+
+    if (! isOnline())
+        return loadCachedProductContent (productId);
+
+    if (isProductReady (productId))
+        return false;
+
+    if (! prepareProductContent (productId) || indexOfProduct (productId) < 0 || ! isOnline())
+        return false;
+
+    auto* downloader = getDownloadThread();
+
+    if (downloader == nullptr)
+        return false;
+
+    downloader->requestDownload (productId);
+    return true;
+}
+
 bool ContentManager::downloadKind (int productId, int kind, juce::Thread* thread, bool& stopped)
 {
     const auto current = isContentCurrent (productId, kind);

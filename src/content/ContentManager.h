@@ -94,6 +94,13 @@ public:
     /** The capability document and the pictures, fetched on the caller's thread. */
     bool prepareProductContent (int productId);
 
+    /** Prepares a product's content on the caller's thread, one request at a
+        time: offline, parses the cache; online, fetches the capability document
+        and the pictures unless the product is ready, then queues the rest with
+        the download thread. True when the rest was queued (or, offline, when the
+        cache held the product). Worker threads only: it may wait on the server. */
+    bool requestProductContent (int productId);
+
     /** Firmware list and images, rules and scripts, preset pack; on the download thread. */
     bool downloadProductContent (int productId, juce::Thread* thread);
 
@@ -162,6 +169,7 @@ private:
     static bool threadShouldStop (juce::Thread* thread);
 
     mutable juce::CriticalSection lock;
+    juce::CriticalSection requestLock;   // one content request at a time
 
     std::unique_ptr<ContentDownloadThread> downloadThread;
     std::atomic<juce::int64> bytesSent { 0 };

@@ -1,6 +1,6 @@
 #include "support/SettingsFixture.h"
 
-using BelvoraSettings = SettingsFixture;
+using SettingsTest = SettingsFixture;
 
 TEST (BelvoraSwitches, AreWordsAnywhereInTheCommandLine)
 {
@@ -20,7 +20,7 @@ TEST (BelvoraSwitches, AreWordsAnywhereInTheCommandLine)
     EXPECT_FALSE (app.isScanAll());
 }
 
-TEST_F (BelvoraSettings, ScalingFactorIsClampedAndDefaultsToOne)
+TEST_F (SettingsTest, ScalingFactorIsClampedAndDefaultsToOne)
 {
     EXPECT_FLOAT_EQ (Belvora::getUiScalingFactor(), 1.0f);
 
@@ -33,7 +33,7 @@ TEST_F (BelvoraSettings, ScalingFactorIsClampedAndDefaultsToOne)
     }
 }
 
-TEST_F (BelvoraSettings, SyncMethodAndViewTypeCompareExactly)
+TEST_F (SettingsTest, SyncMethodAndViewTypeCompareExactly)
 {
     EXPECT_EQ (Belvora::getDataSyncMethod(), 0);
 
@@ -59,14 +59,14 @@ TEST_F (BelvoraSettings, SyncMethodAndViewTypeCompareExactly)
     EXPECT_EQ (settings().getValue ("presetButtonViewType"), "Cell");
 }
 
-TEST_F (BelvoraSettings, DownloadTimeoutIsNotClamped)
+TEST_F (SettingsTest, DownloadTimeoutIsNotClamped)
 {
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 600.0f);
     settings().setValue ("downloadTimeout", 0.25);
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 0.25f);
 }
 
-TEST_F (BelvoraSettings, SettingsFileLivesInTheDataFolder)
+TEST_F (SettingsTest, SettingsFileLivesInTheDataFolder)
 {
     settings().setValue ("dataSyncMethod", "manual");
     Belvora::releaseAppProperties();

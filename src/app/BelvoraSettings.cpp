@@ -1,0 +1,115 @@
+#include "app/BelvoraSettings.h"
+
+#include "app/BelvoraPaths.h"
+
+#include <cmath>
+#include <mutex>
+
+namespace
+{
+    std::unique_ptr<juce::ApplicationProperties>& propertiesHolder()
+    {
+        // Deleted at the end of shutdown, or at process exit when shutdown never ran.
+        static std::unique_ptr<juce::ApplicationProperties> holder;
+        return holder;
+    }
+
+    std::mutex& holderLock()
+    {
+        static std::mutex lock;
+        return lock;
+    }
+
+    const char* const syncMethodNames[] = { "auto", "manual", "previous" };
+}
+
+juce::ApplicationProperties& BelvoraSettings::getAppProperties()
+{
+    const std::lock_guard guard (holderLock());
+    auto& holder = propertiesHolder();
+
+    if (holder == nullptr)
+        holder = std::make_unique<juce::ApplicationProperties>();
+
+    return *holder;
+}
+
+juce::PropertiesFile& BelvoraSettings::getUserSettings()
+{
+    return *getAppProperties().getUserSettings();
+}
+
+void BelvoraSettings::releaseAppProperties()
+{
+    const std::lock_guard guard (holderLock());
+    auto& holder = propertiesHolder();
+
+    if (holder != nullptr)
+        holder->closeFiles();
+
+    holder.reset();
+}
+
+void BelvoraSettings::configureAppProperties()
+{
+    juce::PropertiesFile::Options options;
+    options.applicationName = "Belvora 2";
+    options.filenameSuffix = "settings";
+   #if JUCE_WINDOWS || JUCE_MAC
+    options.folderName = juce::String ("Marrowell") + juce::File::getSeparatorString() + "Belvora 2";
+   #else
+    // JUCE would put it under the home folder itself; keep it beside our data.
+    options.folderName = BelvoraPaths::getUserDataFolder();
+   #endif
+    options.osxLibrarySubFolder = "Application Support";
+    options.commonToAllUsers = false;
+    options.ignoreCaseOfKeyNames = false;
+    options.doNotSave = false;
+    options.millisecondsBeforeSaving = 3000;
+    options.storageFormat = juce::PropertiesFile::storeAsXML;
+    options.processLock = nullptr;
+    getAppProperties().setStorageParameters (options);
+}
+
+int BelvoraSettings::getDataSyncMethod()
+{
+    const auto text = getUserSettings().getValue ("dataSyncMethod", "auto");
+
+    for (int i = 0; i < 3; ++i)
+        if (text == syncMethodNames[i])
+            return i;
+
+    return 0;
+}
+
+void BelvoraSettings::setDataSyncMethod (int method)
+{
+    if (method >= 0 && method < 3)
+        getUserSettings().setValue ("dataSyncMethod", syncMethodNames[method]);
+}
+
+int BelvoraSettings::getPresetButtonViewType()
+{
+    return getUserSettings().getValue ("presetButtonViewType", "icon") == "cell" ? 0 : 1;
+}
+
+void BelvoraSettings::setPresetButtonViewType (int type)
+{
+    if (type == 0 || type == 1)
+        getUserSettings().setValue ("presetButtonViewType", type == 0 ? "cell" : "icon");
+}
+
+float BelvoraSettings::getUiScalingFactor()
+{
+    auto value = getUserSettings().getDoubleValue ("uiScalingFactor", 1.0);
+
+    if (std::isnan (value))
+        value = 0.0;
+
+    return (float) juce::jlimit (0.75, 2.5, value);
+}
+
+float BelvoraSettings::getDownloadTimeout()
+{
+    return (float) getUserSettings().getDoubleValue ("downloadTimeout", 600.0);
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <juce_data_structures/juce_data_structures.h>
+
+/** The one settings store of the program ("Belvora 2.settings" in the data
+    folder) and the typed accessors of the core's own keys. The store is
+    thread-safe; every part reads and writes its own keys. */
+class BelvoraSettings
+{
+public:
+    static juce::ApplicationProperties& getAppProperties();
+
+    /** The user settings file of the store. */
+    static juce::PropertiesFile& getUserSettings();
+
+    /** Saves and deletes the process-wide settings holder (also done at process exit). */
+    static void releaseAppProperties();
+
+    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
+    static void configureAppProperties();
+
+    static int getDataSyncMethod();
+    static void setDataSyncMethod (int method);
+    static int getPresetButtonViewType();
+    static void setPresetButtonViewType (int type);
+    static float getUiScalingFactor();
+    static float getDownloadTimeout();
+};
