@@ -838,6 +838,12 @@ bool ContentManager::requestProductContent (int productId)
     return true;
 }
 
+void ContentManager::requestProductContentAsync (int productId)
+{
+    // Not yet off the caller's thread.
+    requestProductContent (productId);
+}
+
 bool ContentManager::downloadKind (int productId, int kind, juce::Thread* thread, bool& stopped)
 {
     const auto current = isContentCurrent (productId, kind);

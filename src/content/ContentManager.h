@@ -101,6 +101,10 @@ public:
         cache held the product). Worker threads only: it may wait on the server. */
     bool requestProductContent (int productId);
 
+    /** The same request for callers that must not wait (the message thread):
+        it runs later on a worker and returns at once. */
+    void requestProductContentAsync (int productId);
+
     /** Firmware list and images, rules and scripts, preset pack; on the download thread. */
     bool downloadProductContent (int productId, juce::Thread* thread);
 
