@@ -1,55 +1,52 @@
 #include "conversion/DataConversionManager.h"
 
-#include "conversion/BelvoraScriptInterface.h"
+#include "content/ContentManager.h"
 #include "conversion/ConversionGraph.h"
 #include "conversion/ConversionPathFinder.h"
-#include "conversion/PresetConversionObject.h"
-#include "conversion/ReferenceDataObject.h"
-#include "conversion/SetupConversionObject.h"
+#include "conversion/ScriptSandbox.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
 
-namespace
+//==============================================================================
+DataConversionManager::DataConversionManager (const ContentManager& contentManager) : content (contentManager) {}
+
+DataConversionManager::~DataConversionManager() = default;
+
+bool DataConversionManager::shouldStop() const
 {
-    /** The capability block of a product at a firmware build; false when there is none. */
-    bool capsBlockForBuild (int productId, int build, CapsBlock& block)
-    {
-        const auto caps = DeviceProfiler::createCaps (productId, build);
-        if (caps == nullptr || ! isValidCapsBlock (caps->caps))
-            return false;
-
-        block = caps->caps;
-        return true;
-    }
-
-    /** The capability block of a product's preset or setup format version. A
-        block of another version (the catalogue falls back to the base
-        definition when no profile has the version) is no block for it. */
-    bool capsBlockForVersion (int productId, int kind, int version, CapsBlock& block)
-    {
-        const auto caps = DeviceProfiler::createCapsForDataVersions (productId, kind, version);
-        if (caps == nullptr || ! isValidCapsBlock (caps->caps))
-            return false;
-
-        const auto& found = caps->caps;
-        if ((kind == ConversionRule::presetData ? found.presetVersion : found.setupVersion) != version)
-            return false;
-
-        block = found;
-        return true;
-    }
-
-    int countUsedSlots (const DeviceData& data)
-    {
-        return data.getUsedPresetIndices().size();
-    }
+    return stopRequested || juce::Thread::currentThreadShouldExit();
 }
 
-//==============================================================================
-DataConversionManager::~DataConversionManager() = default;
+/** The capability block of a product at a firmware build; false when there is none. */
+bool DataConversionManager::capsBlockForBuild (int productId, int build, CapsBlock& block) const
+{
+    const auto caps = DeviceProfiler::createCapsFrom (content.getCapsXml (productId).get(), productId, build);
+    if (caps == nullptr || ! isValidCapsBlock (caps->caps))
+        return false;
+
+    block = caps->caps;
+    return true;
+}
+
+/** The capability block of a product's preset or setup format version. A
+    block of another version (the catalogue falls back to the base
+    definition when no profile has the version) is no block for it. */
+bool DataConversionManager::capsBlockForVersion (int productId, int kind, int version, CapsBlock& block) const
+{
+    const auto caps = DeviceProfiler::createCapsForDataVersionsFrom (content.getCapsXml (productId).get(), productId, kind, version);
+    if (caps == nullptr || ! isValidCapsBlock (caps->caps))
+        return false;
+
+    const auto& found = caps->caps;
+    if ((kind == ConversionRule::presetData ? found.presetVersion : found.setupVersion) != version)
+        return false;
+
+    block = found;
+    return true;
+}
 
 bool DataConversionManager::findConversionChain (juce::Array<ConversionRule>& steps, int sourceProductId, int sourceVersion,
                                                  int targetProductId, int targetVersion, int kind)
@@ -59,7 +56,7 @@ bool DataConversionManager::findConversionChain (juce::Array<ConversionRule>& st
     if (sourceProductId == targetProductId && sourceVersion == targetVersion)
         return true;
 
-    ConversionGraph graph;
+    ConversionGraph graph ([this] (int productId, int ruleKind) { return content.getConversionRules (productId, ruleKind); });
     graph.buildFor (sourceProductId, targetProductId, kind);
 
     if (graph.getNumNodes() == 0)
@@ -115,12 +112,20 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     const bool haveCaps = capsBlockForBuild (targetProductId, targetVersion.build, targetBlock);
 
     result.clear();
+    sandbox.reset();   // a sandbox sees the source it was made with
     currentSource = &source;
 
     auto finish = [this] (std::unique_ptr<DeviceData> data)
     {
+        sandbox.reset();
         currentSource = nullptr;
         return data;
+    };
+
+    auto cancel = [this, &finish]
+    {
+        result.setCancelled();
+        return finish (nullptr);
     };
 
     if (! haveCaps)
@@ -129,12 +134,15 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
         return finish (nullptr);
     }
 
+    if (shouldStop())
+        return cancel();
+
     auto target = std::make_unique<DeviceData> (targetVersion, targetBlock);
 
     juce::Array<ConversionRule> presetChain;
     const auto& sourceBlock = source.getCapsBlock();
 
-    if (countUsedSlots (source) > 0
+    if (! source.getUsedPresetIndices().isEmpty()
         && ! findConversionChain (presetChain, sourceBlock.productId, sourceBlock.presetVersion,
                                   targetBlock.productId, targetBlock.presetVersion, ConversionRule::presetData))
     {
@@ -146,7 +154,14 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     if (! convertPresets (source, *target, presetChain, failed))
         return finish (nullptr);
 
+    if (shouldStop())
+        return cancel();
+
     convertSetupInto (source, *target);
+
+    if (result.wasCancelled())
+        return finish (nullptr);
+
     target->clearModified (false);
 
     if (failed > 0)
@@ -159,7 +174,7 @@ bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData
                                             const juce::Array<ConversionRule>& chain, int& failed)
 {
     const int slots = juce::jmin (source.getNumSlots(), target.getNumSlots());
-    const int total = juce::jmin (countUsedSlots (source), target.getNumSlots());
+    const int total = juce::jmin (source.getUsedPresetIndices().size(), target.getNumSlots());
     int done = 0;
 
     for (int i = 0; i < slots; ++i)
@@ -167,6 +182,12 @@ bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData
         auto* preset = source.getPreset (i);
         if (preset == nullptr)
             continue;
+
+        if (shouldStop())
+        {
+            result.setCancelled();
+            return false;
+        }
 
         auto converted = convertPreset (*preset, chain);
 
@@ -218,6 +239,9 @@ void DataConversionManager::convertSetupInto (const DeviceData& source, DeviceDa
     }
 
     auto converted = convertSetup (source.getSetup(), chain);
+    if (result.wasCancelled())
+        return;
+
     if (converted != nullptr)
         converted->setCapsBlock (targetBlock);
 
@@ -289,30 +313,32 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
     return juce::String::createStringFromData (data, (int) size);
 }
 
-bool DataConversionManager::runScript (const juce::String& script, const char* objectName, juce::DynamicObject* conversionObject)
+std::unique_ptr<DeviceMidiData> DataConversionManager::runScript (const juce::String& script, const DeviceMidiData& data,
+                                                                  const CapsBlock& targetBlock)
 {
-    juce::DynamicObject::Ptr belvora (new BelvoraScriptInterface());
+    if (sandbox == nullptr)
+        sandbox = std::make_unique<ScriptSandbox> (currentSource, [this] { return shouldStop(); });
 
-    juce::Array<ScriptRunner::NamedObject> objects;
-    objects.add ({ "Belvora", belvora });
-    objects.add ({ "ReferenceData", new ReferenceDataObject (currentSource) });
-    objects.add ({ objectName, conversionObject });
+    auto outcome = sandbox->run (script, data, targetBlock, getScriptTimeLimit());
 
-    if (scriptRunner == nullptr)
-        scriptRunner = std::make_unique<ScriptRunner>();
+    if (outcome.stopped || shouldStop())
+    {
+        result.setCancelled();
+        return nullptr;
+    }
 
-    const auto outcome = scriptRunner->execute (script, objects, getScriptTimeLimit());
+    if (outcome.result.wasOk() && outcome.reportedError.isEmpty())
+    {
+        if (outcome.converted == nullptr || outcome.converted->getKind() != data.getKind())
+            result.setBit (internal);
 
-    const auto& reported = static_cast<BelvoraScriptInterface&> (*belvora).getErrorText();
-    const auto error = outcome.failed() ? outcome.getErrorMessage() : reported;
-
-    if (outcome.wasOk() && reported.isEmpty())
-        return true;
+        return std::move (outcome.converted);
+    }
 
     result.setBit (scriptExecution);
-    result.setExplicitText (error);
+    result.setExplicitText (outcome.result.failed() ? outcome.result.getErrorMessage() : outcome.reportedError);
     result.setBit (internal);
-    return false;
+    return nullptr;
 }
 
 std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidiData& data, const ConversionRule& step)
@@ -321,6 +347,9 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidi
 
     if (! juce::File (step.scriptFile).existsAsFile())
         result.setBit (scriptMissing);
+
+    if (shouldStop())
+        result.setCancelled();
 
     if (result.hasErrors())
         return nullptr;
@@ -345,29 +374,18 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidi
         return nullptr;
     }
 
-    if (kind == ConversionRule::presetData)
-    {
-        juce::DynamicObject::Ptr object (new PresetConversionObject (static_cast<const Preset&> (data), targetBlock));
-        if (! runScript (script, "PresetConversion", object.get()))
-            return nullptr;
-
-        auto converted = std::make_unique<Preset> (static_cast<PresetConversionObject&> (*object).getTargetData());
-
-        // A header whose step count disagrees with the packets written is no preset.
-        if (converted->hasName() && ! converted->isComplete())
-        {
-            result.setBit (presetStepFailed);
-            return nullptr;
-        }
-
-        return converted;
-    }
-
-    juce::DynamicObject::Ptr object (new SetupConversionObject (static_cast<const SetupData&> (data), targetBlock));
-    if (! runScript (script, "SetupConversion", object.get()))
+    auto converted = runScript (script, data, targetBlock);
+    if (converted == nullptr || result.hasErrors())
         return nullptr;
 
-    return std::make_unique<SetupData> (static_cast<SetupConversionObject&> (*object).getTargetData());
+    // A header whose step count disagrees with the packets written is no preset.
+    if (auto* preset = dynamic_cast<const Preset*> (converted.get()); preset != nullptr && preset->hasName() && ! preset->isComplete())
+    {
+        result.setBit (presetStepFailed);
+        return nullptr;
+    }
+
+    return converted;
 }
 
 //==============================================================================
