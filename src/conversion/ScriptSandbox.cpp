@@ -469,14 +469,15 @@ private:
         closes, which it also does when this process ends. */
     [[noreturn]] static void serve (int fd, const DeviceData* reference)
     {
-        keepOnlyDescriptor (fd);
-
+        // Until the copy is ready, a hang on an inherited lock ends it.
         sigset_t alarmOnly;
         sigemptyset (&alarmOnly);
         sigaddset (&alarmOnly, SIGALRM);
         ::pthread_sigmask (SIG_UNBLOCK, &alarmOnly, nullptr);
         ::signal (SIGALRM, SIG_DFL);
         ::alarm (probeSeconds);
+
+        keepOnlyDescriptor (fd);
 
         // Makes the runner's thread and the engine's shared names before the
         // limit, so that what the copy inherited stays outside it.
