@@ -434,8 +434,11 @@ BVLookAndFeel::TitlePlace BVLookAndFeel::placeTitle (juce::Graphics& g, int w, i
 
 void BVLookAndFeel::drawTitleText (juce::DocumentWindow& window, juce::Graphics& g, TitlePlace place, int h, bool active)
 {
-    if (window.isColourSpecified (juce::DocumentWindow::textColourId) || isColourSpecified (juce::DocumentWindow::textColourId))
+    // The window's own colour first, then ours (the window may not be using this look-and-feel yet).
+    if (window.isColourSpecified (juce::DocumentWindow::textColourId))
         g.setColour (window.findColour (juce::DocumentWindow::textColourId));
+    else if (isColourSpecified (juce::DocumentWindow::textColourId))
+        g.setColour (findColour (juce::DocumentWindow::textColourId));
     else
         g.setColour (window.getBackgroundColour().contrasting (active ? 0.7f : 0.4f));
 
