@@ -142,7 +142,8 @@ void BVLookAndFeel::drawScrollbar (juce::Graphics& g, juce::ScrollBar& scrollbar
                                    bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
                                    bool isMouseOver, bool isMouseDown)
 {
-    g.fillAll (Palette::scrollbarColour);
+    g.setColour (Palette::scrollbarColour);
+    g.fillRect (x, y, width, height);
 
     if (thumbSize <= 0)
         return;
@@ -199,10 +200,72 @@ void BVLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& butto
     const auto left = button.isConnectedOnLeft(), right = button.isConnectedOnRight();
     const auto top = button.isConnectedOnTop(), bottom = button.isConnectedOnBottom();
 
-    juce::Path outline;
-    outline.addRoundedRectangle (0.5f, 0.5f, w, h, 1.0f, 1.0f,
-                                 ! (left || top), ! (right || top), ! (left || bottom), ! (right || bottom));
-    drawButtonShape (g, outline, base, h, focused);
+    const auto drawShape = [&] (juce::Graphics& target)
+    {
+        juce::Path outline;
+        outline.addRoundedRectangle (0.5f, 0.5f, w, h, 1.0f, 1.0f,
+                                     ! (left || top), ! (right || top), ! (left || bottom), ! (right || bottom));
+        drawButtonShape (target, outline, base, h, focused);
+    };
+
+    // A page of buttons repeats a few shapes; a scaled context draws them afresh to stay sharp.
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f)
+    {
+        drawShape (g);
+        return;
+    }
+
+    const auto edges = (left ? 1 : 0) | (right ? 2 : 0) | (top ? 4 : 0) | (bottom ? 8 : 0) | (focused ? 16 : 0);
+    const ButtonShapeKey key { button.getWidth(), button.getHeight(), base.getARGB(), edges };
+    auto found = std::find_if (buttonShapes.begin(), buttonShapes.end(), [&] (auto& entry) { return entry.first == key; });
+
+    if (found == buttonShapes.end())
+    {
+        if (buttonShapes.size() >= 32)
+            buttonShapes.clear();
+
+        ButtonShape shape { juce::Image (juce::Image::ARGB, key.width, key.height, true), {}, 0 };
+        {
+            juce::Graphics sg (shape.edges);
+            drawShape (sg);
+        }
+
+        // The rows between the rounded ends are (all but) opaque: copying them is far faster than blending.
+        const auto opaqueRow = [&shape] (int y)
+        {
+            for (int x = 0; x < shape.edges.getWidth(); ++x)
+                if (shape.edges.getPixelAt (x, y).getAlpha() < 250)
+                    return false;
+            return true;
+        };
+
+        auto first = 0, last = key.height - 1;
+        while (first <= last && ! opaqueRow (first)) ++first;
+        while (last >= first && ! opaqueRow (last)) --last;
+
+        if (last - first > 2 && [&] { for (int y = first; y <= last; ++y) if (! opaqueRow (y)) return false; return true; }())
+        {
+            shape.band = shape.edges.getClippedImage ({ 0, first, key.width, last - first + 1 }).convertedToFormat (juce::Image::RGB);
+            shape.bandTop = first;
+        }
+
+        buttonShapes.emplace_back (key, std::move (shape));
+        found = std::prev (buttonShapes.end());
+    }
+
+    const auto& shape = found->second;
+
+    if (! shape.band.isValid())
+    {
+        g.drawImageAt (shape.edges, 0, 0);
+        return;
+    }
+
+    const auto bandBottom = shape.bandTop + shape.band.getHeight();
+    g.drawImage (shape.edges, 0, 0, shape.edges.getWidth(), shape.bandTop, 0, 0, shape.edges.getWidth(), shape.bandTop);
+    g.drawImageAt (shape.band, 0, shape.bandTop);
+    g.drawImage (shape.edges, 0, bandBottom, shape.edges.getWidth(), shape.edges.getHeight() - bandBottom,
+                 0, bandBottom, shape.edges.getWidth(), shape.edges.getHeight() - bandBottom);
 }
 
 juce::Font BVLookAndFeel::getTextButtonFont (juce::TextButton&, int buttonHeight)
@@ -594,7 +657,7 @@ void BVLookAndFeel::drawTabbedButtonBarBackground (juce::TabbedButtonBar& bar, j
 {
     g.setGradientFill (juce::ColourGradient (Palette::barLightColour, 0.0f, 0.0f,
                                              Palette::barDarkColour, 0.0f, (float) bar.getHeight(), false));
-    g.fillAll();
+    g.fillRect (bar.getLocalBounds());
 }
 
 void BVLookAndFeel::drawTabAreaBehindFrontButton (juce::TabbedButtonBar& bar, juce::Graphics& g, int w, int h)
@@ -760,7 +823,8 @@ void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, 
     const auto background = bar.findColour (juce::ProgressBar::backgroundColourId);
     const auto foreground = bar.findColour (juce::ProgressBar::foregroundColourId);
 
-    g.fillAll (background);
+    g.setColour (background);
+    g.fillRect (0, 0, width, height);
 
     if (progress >= 0.0 && progress < 1.0)
     {

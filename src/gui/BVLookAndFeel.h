@@ -173,5 +173,23 @@ private:
 
     std::unique_ptr<juce::Drawable> questionIcon, warningIcon, infoIcon, tickIcon;
 
+    struct ButtonShapeKey
+    {
+        int width, height;
+        juce::uint32 argb;
+        int flags;
+        bool operator== (const ButtonShapeKey& other) const
+        {
+            return width == other.width && height == other.height && argb == other.argb && flags == other.flags;
+        }
+    };
+    struct ButtonShape
+    {
+        juce::Image edges;   // the whole shape
+        juce::Image band;    // its opaque middle rows, when it has them
+        int bandTop;
+    };
+    std::vector<std::pair<ButtonShapeKey, ButtonShape>> buttonShapes;
+
     JUCE_DECLARE_NON_COPYABLE (BVLookAndFeel)
 };
