@@ -75,5 +75,4 @@ static void drawPresetPageAtScale2 (benchmark::State& state)
 // The time per iteration is the time per frame.
 BENCHMARK (drawPresetPageAtScale2)->Unit (benchmark::kMillisecond);
 
-
 BENCHMARK_MAIN();
