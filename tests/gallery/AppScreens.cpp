@@ -21,10 +21,10 @@ namespace
             Belvora::getAppProperties().getUserSettings()->setValue ("uiScalingFactor", (double) laf.getScale());
 
             {
-                Belvora app;
+                Belvora app (MainAppWindow::getUserInterfaceFactory());
                 app.initialise ("");
 
-                if (auto* window = app.getNexus() != nullptr ? app.getNexus()->getMainWindow() : nullptr)
+                if (auto* window = MainAppWindow::of (app.getNexus()))
                 {
                     TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == Belvora::stateIdle; });
                     photo = window->createComponentSnapshot (window->getLocalBounds(), true, 1.0f);
