@@ -118,6 +118,7 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     auto finish = [this] (std::unique_ptr<DeviceData> data)
     {
         sandbox.reset();
+        preparedSteps.clear();
         currentSource = nullptr;
         return data;
     };
@@ -341,15 +342,16 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runScript (const juce::St
     return nullptr;
 }
 
-std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidiData& data, const ConversionRule& step)
+const DataConversionManager::PreparedStep* DataConversionManager::prepareStep (const ConversionRule& step, int kind)
 {
-    const int kind = data.getKind();
+    // A job runs the same steps for every preset: their scripts and target
+    // blocks are looked up once per job.
+    const auto key = std::make_tuple (step.scriptFile, kind, (int) step.targetProductId, step.targetVersion);
+    if (const auto found = preparedSteps.find (key); found != preparedSteps.end())
+        return &found->second;
 
     if (! juce::File (step.scriptFile).existsAsFile())
         result.setBit (scriptMissing);
-
-    if (shouldStop())
-        result.setCancelled();
 
     if (result.hasErrors())
         return nullptr;
@@ -360,19 +362,40 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidi
         return nullptr;
     }
 
-    CapsBlock targetBlock;
-    if (! capsBlockForVersion (step.targetProductId, kind, step.targetVersion, targetBlock))
+    PreparedStep prepared;
+    if (! capsBlockForVersion (step.targetProductId, kind, step.targetVersion, prepared.targetBlock))
     {
         result.setBit (capsMissing);
         return nullptr;
     }
 
-    const auto script = readScript (step);
-    if (script.isEmpty())
+    prepared.script = readScript (step);
+    if (prepared.script.isEmpty())
     {
         result.setBit (scriptEmpty);
         return nullptr;
     }
+
+    if (currentSource == nullptr)
+    {
+        oneStep = prepared;
+        return &oneStep;
+    }
+
+    return &preparedSteps.emplace (key, prepared).first->second;
+}
+
+std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidiData& data, const ConversionRule& step)
+{
+    if (shouldStop())
+        result.setCancelled();
+
+    const auto* prepared = prepareStep (step, data.getKind());
+    if (prepared == nullptr || result.hasErrors())
+        return nullptr;
+
+    const auto& targetBlock = prepared->targetBlock;
+    const auto& script = prepared->script;
 
     auto converted = runScript (script, data, targetBlock);
     if (converted == nullptr || result.hasErrors())

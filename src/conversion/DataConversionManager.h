@@ -5,7 +5,9 @@
 #include "model/DeviceData.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
+#include <tuple>
 
 class ContentManager;
 class ScriptSandbox;
@@ -79,6 +81,14 @@ private:
     void convertSetupInto (const DeviceData& source, DeviceData& target);
     bool storePreset (DeviceData& target, int slot, std::unique_ptr<Preset> preset);
 
+    /** What a step runs with: its script and the block of its target format. */
+    struct PreparedStep
+    {
+        CapsBlock targetBlock;
+        juce::String script;
+    };
+
+    const PreparedStep* prepareStep (const ConversionRule& step, int kind);
     juce::String readScript (const ConversionRule& step);
     std::unique_ptr<DeviceMidiData> runScript (const juce::String& script, const DeviceMidiData& data, const CapsBlock& targetBlock);
 
@@ -93,6 +103,8 @@ private:
     juce::Array<Listener*> listeners;
     const DeviceData* currentSource = nullptr;
     std::unique_ptr<ScriptSandbox> sandbox;   // made with the first step, for one source
+    std::map<std::tuple<juce::String, int, int, int>, PreparedStep> preparedSteps;   // during convertDeviceData
+    PreparedStep oneStep;                     // a step outside it, looked up afresh each time
     std::atomic<bool> stopRequested { false };
 
     static inline std::atomic<int> scriptTimeLimitMs { 60000 };

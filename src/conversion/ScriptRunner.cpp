@@ -320,9 +320,11 @@ void ScriptRunner::serve (const std::function<void()>& work, const std::function
 
     // Asked again on every look: a stop that comes before the engine has
     // started its clock is forgotten by the engine.
+    Watch watch;
+
     while (! finished.wait (watchIntervalMs))
     {
-        const auto reason = checkRun (shouldStop);
+        const auto reason = checkRun (shouldStop, watch);
         if (reason == StopReason::none)
             continue;
 
@@ -357,7 +359,8 @@ juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<
 
     const char marker = 0;
     stackStart = &marker;
-    runStartResident = getProcessSize().resident;
+    ++runsStarted;
+    running = true;
 
     juce::Result outcome { juce::Result::ok() };
 
@@ -377,7 +380,7 @@ juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<
         outcome = juce::Result::fail ("The script failed unexpectedly.");
     }
 
-    runStartResident = 0;
+    running = false;
     forgetMarkPage();
     stackStart = nullptr;
 
@@ -403,7 +406,7 @@ juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<
     return outcome;
 }
 
-ScriptRunner::StopReason ScriptRunner::checkRun (const std::function<bool()>& shouldStop) const
+ScriptRunner::StopReason ScriptRunner::checkRun (const std::function<bool()>& shouldStop, Watch& watch) const
 {
     if (shouldStop != nullptr && shouldStop())
         return StopReason::request;
@@ -411,8 +414,17 @@ ScriptRunner::StopReason ScriptRunner::checkRun (const std::function<bool()>& sh
     if (stackIsDeep())
         return StopReason::depth;
 
-    const auto startResident = runStartResident.load();
-    if (startResident > 0 && getProcessSize().resident - startResident > memoryLimit)
+    if (! running)
+        return StopReason::none;
+
+    // A run's growth counts from the first look at it: reading the size is
+    // too slow for the start of every short run.
+    const auto run = runsStarted.load();
+    const auto resident = getProcessSize().resident;
+
+    if (run != watch.run)
+        watch = { run, resident };
+    else if (resident > 0 && resident - watch.startResident > memoryLimit)
         return StopReason::memory;
 
     return StopReason::none;

@@ -87,9 +87,16 @@ public:
 private:
     enum class StopReason { none, request, depth, memory };
 
+    /** What the watching thread knows of the run it looks at. */
+    struct Watch
+    {
+        int run = -1;
+        juce::int64 startResident = 0;
+    };
+
     void run() override;
     juce::Result runEngine (const juce::String& script, const juce::Array<NamedObject>& objects, int timeLimitMs);
-    StopReason checkRun (const std::function<bool()>& shouldStop) const;
+    StopReason checkRun (const std::function<bool()>& shouldStop, Watch& watch) const;
     const char* markPage() const;
     bool stackIsDeep() const;
     void forgetMarkPage() const;
@@ -103,6 +110,7 @@ private:
     StopReason stopReason = StopReason::none;      // why the watcher stopped that run; both under engineLock
 
     std::atomic<const char*> stackStart { nullptr };
-    std::atomic<juce::int64> runStartResident { 0 };
+    std::atomic<int> runsStarted { 0 };
+    std::atomic<bool> running { false };
     juce::WaitableEvent workReady, finished;
 };

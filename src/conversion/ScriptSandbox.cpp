@@ -317,7 +317,9 @@ public:
 
         juce::MemoryOutputStream incoming;
         size_t sent = 0;
-        const auto deadline = juce::Time::getMillisecondCounterHiRes() + waitLimitMs;
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        const auto deadline = start + waitLimitMs;
+        auto nextLook = start + watchIntervalMs;
 
         for (;;)
         {
@@ -354,13 +356,20 @@ public:
                     return end (Status::died);
             }
 
+            // Looked at once a watch interval, not on every wake-up of a quick step.
+            const auto now = juce::Time::getMillisecondCounterHiRes();
+            if (now < nextLook)
+                continue;
+
+            nextLook = now + watchIntervalMs;
+
             if (shouldStop != nullptr && shouldStop())
                 return end (Status::stopped);
 
             if (ScriptRunner::getProcessSize (pid).resident - baseResident > memoryLimit)
                 return end (Status::tooLarge);
 
-            if (juce::Time::getMillisecondCounterHiRes() > deadline)
+            if (now > deadline)
                 return end (Status::tooLong);
         }
     }
