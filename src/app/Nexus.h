@@ -25,7 +25,9 @@ public:
 
     void handleMessage (const juce::Message& message) override;
 
-    /** Prepares a product's downloaded content on the caller's thread (ContentManager::requestProductContent). */
+    /** Prepares a product's downloaded content on the caller's thread
+        (ContentManager::requestProductContent); on the message thread the
+        request runs later on the catalogue's worker, and the answer is false. */
     bool requestProductContent (int productId);
 
     MainAppWindow* getMainWindow() const noexcept { return mainWindow.get(); }

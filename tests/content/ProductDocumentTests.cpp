@@ -125,7 +125,7 @@ TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 
     const auto folder = productFolder ("Vesper");
     EXPECT_TRUE (content.isProductReady (vesper));
-    EXPECT_GT (content.getLastCheckTime (vesper), 0);
+    EXPECT_GT (content.getLastCheckTime (vesper), juce::Time());
     EXPECT_TRUE (folder.getChildFile ("js/vesper_preset_3_to_4.js").existsAsFile());
     EXPECT_TRUE (folder.getChildFile ("packs/vesper_presets.zip").existsAsFile());
     EXPECT_TRUE (folder.getChildFile ("packs/Starter/presets.xml").existsAsFile());
@@ -155,8 +155,7 @@ TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 
 TEST_F (ProductDocuments, DeveloperModeFetchesAndListsTheBeta)
 {
-    Belvora app;
-    app.parseSwitches ("developer");
+    setup.developerMode = true;
 
     auto& content = prepareVesper();
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
@@ -199,8 +198,6 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
     EXPECT_FALSE (content.isProductReady (vesper));
     ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
     EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
-
-    ContentDownloadThread::setMessageTarget (nullptr);
     EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
 }
 

@@ -46,13 +46,13 @@ TEST (UsageEvents, EventsCarryTheirScriptsKeysAndValueForms)
                "db_device_activate.php serial='1234' product='Vocal Unit' date='2023-12-31 23:59:58'");
 
     // Without an active unit the device fields read 255, -1 and build 0.
-    const EventUpdate offered (FirmwareVersion (0, 1, 2, 3, 300), true);
+    const EventUpdate offered ({}, FirmwareVersion (0, 1, 2, 3, 300), true);
     EXPECT_EQ (keysOf (offered.getParameters()),
                juce::StringArray ({ "serial", "product_id", "start_build", "target_build", "exit_code", "description_read" }));
     EXPECT_EQ (offered.getLogText(),
                "db_device_update.php serial='-1' product_id='255' start_build='0' target_build='300' exit_code='0' description_read='1'");
 
-    const EventUpdate finished (FirmwareVersion (0, 1, 0, 0, 200), FirmwareVersion (0, 1, 0, 0, -2), false, 3);
+    const EventUpdate finished ({}, FirmwareVersion (0, 1, 0, 0, 200), FirmwareVersion (0, 1, 0, 0, -2), false, 3);
     EXPECT_EQ (finished.getUrl().getParameterValues(),
                juce::StringArray ({ "-1", "255", "200", "-2", "3", "0" }));
 }
