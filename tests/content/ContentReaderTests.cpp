@@ -185,3 +185,14 @@ TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
 
     EXPECT_EQ (target.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.tmp").size(), 0);
 }
+
+TEST (ContentReader, ZipThatInflatesFarBeyondItsOwnSizeIsRefused)
+{
+    // Two megabytes of one character shrink a thousandfold.
+    const auto zip = makeZip ("ratio.zip", { { "flat.txt", juce::String::repeatedString ("0", 2 << 20) } });
+    const auto folder = freshFolder ("ratio");
+
+    EXPECT_FALSE (ContentReader::unpackZip (zip, folder, 4 << 20, 10, 100, nullptr));
+    EXPECT_FALSE (folder.exists());
+    EXPECT_TRUE (ContentReader::unpackZip (zip, folder, 4 << 20, 10, 10000, nullptr));
+}
