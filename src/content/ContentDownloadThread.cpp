@@ -43,7 +43,7 @@ void ContentDownloadThread::requestPreparation (int productId)
 {
     {
         const platform::ScopedLock sl (queueLock);
-        preparations.add ((uint8_t) productId);
+        preparations.addIfNotAlreadyThere ((uint8_t) productId);
     }
 
     wake.set();

@@ -42,29 +42,16 @@ juce::String ProductTable::getAddress (int productId, ContentKind kind, int inde
     return with (productId, [&] (const ProductRecord* r) { return r != nullptr ? r->addressOf (kind, index) : juce::String(); });
 }
 
-juce::String ProductTable::getProductFolder (int productId) const
+juce::String ProductTable::folderOf (int productId, juce::String (*pathOfName) (const juce::String&)) const
 {
     const auto name = getName (productId);
-    return name.isNotEmpty() ? BelvoraPaths::getProductDataFolder (name) : juce::String();
+    return name.isNotEmpty() ? pathOfName (name) : juce::String();
 }
 
-juce::String ProductTable::getFirmwareFolder (int productId) const
-{
-    const auto name = getName (productId);
-    return name.isNotEmpty() ? BelvoraPaths::getFirmwareFolder (name) : juce::String();
-}
-
-juce::String ProductTable::getScriptFolder (int productId) const
-{
-    const auto name = getName (productId);
-    return name.isNotEmpty() ? BelvoraPaths::getScriptFolder (name) : juce::String();
-}
-
-juce::String ProductTable::getPacksFolder (int productId) const
-{
-    const auto name = getName (productId);
-    return name.isNotEmpty() ? BelvoraPaths::getPacksFolder (name) : juce::String();
-}
+juce::String ProductTable::getProductFolder (int productId) const  { return folderOf (productId, &BelvoraPaths::getProductDataFolder); }
+juce::String ProductTable::getFirmwareFolder (int productId) const { return folderOf (productId, &BelvoraPaths::getFirmwareFolder); }
+juce::String ProductTable::getScriptFolder (int productId) const   { return folderOf (productId, &BelvoraPaths::getScriptFolder); }
+juce::String ProductTable::getPacksFolder (int productId) const    { return folderOf (productId, &BelvoraPaths::getPacksFolder); }
 
 juce::String ProductTable::getLocalFile (int productId, ContentKind kind, int index, bool createFolder) const
 {

@@ -61,6 +61,7 @@ public:
 
 private:
     ProductRecord* find (int productId) const;
+    juce::String folderOf (int productId, juce::String (*pathOfName) (const juce::String&)) const;
 
     mutable juce::CriticalSection lock;
     juce::OwnedArray<ProductRecord> records;

@@ -25,7 +25,7 @@ namespace
 
     struct Transfer
     {
-        Transfer (const WebRequest::Options& o)
+        explicit Transfer (const WebRequest::Options& o)
             : options (o), worker (o.worker != nullptr ? o.worker : juce::Thread::getCurrentThread())
         {
         }
