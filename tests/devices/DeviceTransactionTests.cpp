@@ -161,6 +161,37 @@ TEST (DeviceRead, HeaderOfAnotherSlotIsRefused)
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 3 })), Info::commandFailed);
 }
 
+TEST (DeviceRead, PacketsOfAnotherProductAreRefused)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+
+    // Kept, such a packet would go back to the unit with the next write.
+    rig.unit (0).setFaults ({ .foreignPacketOfPreset = 5 });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
+
+    if (auto* partial = rig.manager->getActiveDeviceData()->getPreset (5))
+    {
+        for (int i = 0; i < partial->getNumMidiMessages(); ++i)
+            EXPECT_EQ (partial->getMidiMessage (i)->getRawData()[5], 0x12);
+    }
+
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .foreignSetupPacket = true });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getSetup().getNumMidiMessages(), 0);
+
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .readFaultRepeats = 1, .foreignPacketOfPreset = 5 });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandDone);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 1);
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (5)->getMD5String(), rig.unit (0).getPreset (5)->getMD5String());
+}
+
 TEST (DeviceRead, PresetWithoutStepsCompletesWithItsHeader)
 {
     Connected rig;
