@@ -11,7 +11,7 @@ void DeviceFlags::change (uint32_t toSet, uint32_t toClear) noexcept
 
 bool DeviceFlags::isUsable (uint32_t f) noexcept
 {
-    return (f & identified) != 0 && (f & 0xFF000000u) == 0 && (f & noPort) == 0;
+    return (f & identified) != 0 && (f & faultBits) == 0 && (f & noPort) == 0;
 }
 
 juce::String DeviceFlags::getStateText (uint32_t f)

@@ -23,7 +23,10 @@ public:
         noPort          = 0x800,
         unknownProduct  = 0x1000000,
         readingInfo     = 0x2000000,
-        contentNotReady = 0x4000000
+        contentNotReady = 0x4000000,
+
+        answerBits      = 0xFF,         // what the unit answered, if anything
+        faultBits       = 0xFF000000
     };
 
     uint32_t get() const noexcept                { return word.load(); }

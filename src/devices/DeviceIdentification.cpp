@@ -71,7 +71,7 @@ DeviceIdentification::Result DeviceIdentification::identify()
 
     flags.change (0, DeviceFlags::scanning | DeviceFlags::identifying);
 
-    if ((flags.get() & 0xFF) == 0)
+    if (! flags.has (DeviceFlags::answerBits))
         flags.change (DeviceFlags::noAnswer);
 
     if (! wereOpen)

@@ -159,7 +159,7 @@ DeviceManager::~DeviceManager()
     if (profiler != nullptr)
         profiler->setConnectionQuery ({});
 
-    stopThread (10000);
+    stopThread (ProtocolTiming::managerStopMs);
     closeDevices();
 }
 
@@ -565,7 +565,7 @@ int DeviceManager::getDeviceProductId (int index) const
 {
     auto list = currentEntries();
     auto* device = deviceAt (*list, index);
-    return device != nullptr ? device->getProductId() : 255;
+    return device != nullptr ? device->getProductId() : SysExTemplate::unknownProduct;
 }
 
 juce::String DeviceManager::getDeviceEntryName (int index) const

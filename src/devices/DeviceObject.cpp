@@ -50,11 +50,6 @@ bool DeviceObject::openPorts()
     return ports.open();
 }
 
-void DeviceObject::closePorts()
-{
-    ports.close();
-}
-
 void DeviceObject::release()
 {
     if (isIdle())

@@ -56,4 +56,5 @@ struct ProtocolTiming
     static constexpr int checkBusyLimitMs       = 60000;   // a connection check waits this long for a busy unit
     static constexpr int checkRunLimitMs        = 15000;   // and this long for the check itself
     static constexpr int unitStopMs             = 5000;    // a unit's thread is given this long to end
+    static constexpr int managerStopMs          = 10000;   // and the manager's thread this long
 };

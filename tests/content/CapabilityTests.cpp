@@ -24,7 +24,7 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    const auto old = DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 120);
+    const auto old = DeviceProfiler::createCaps (content, vesper, 120);
     EXPECT_TRUE (old->isBuildValid);
     EXPECT_EQ (old->buildStart, 100);
     EXPECT_EQ (old->buildEnd, 129);
@@ -38,7 +38,7 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     EXPECT_FLOAT_EQ (old->bankSwapTime, 1.5f);
 
     // An open profile holds every later build and ends at the build itself.
-    const auto current = DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 140);
+    const auto current = DeviceProfiler::createCaps (content, vesper, 140);
     EXPECT_EQ (current->buildStart, 130);
     EXPECT_EQ (current->buildEnd, 140);
     EXPECT_EQ (current->caps.numPresets, 30);
@@ -47,10 +47,10 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     EXPECT_EQ (current->presetCompatibilityList, juce::Array<int> { 3 });
     EXPECT_TRUE (current->suspendAlgo);
 
-    EXPECT_FALSE (DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 95)->isBuildValid);
+    EXPECT_FALSE (DeviceProfiler::createCaps (content, vesper, 95)->isBuildValid);
 
     // Before every profile: the base alone, with the range of the last profile examined.
-    const auto early = DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 50);
+    const auto early = DeviceProfiler::createCaps (content, vesper, 50);
     EXPECT_EQ (early->caps.presetVersion, 3);
     EXPECT_EQ (early->buildStart, 130);
     EXPECT_EQ (early->buildEnd, 130);
@@ -61,26 +61,26 @@ TEST_F (Capabilities, DataVersionsFindTheirProfile)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    const auto four = DeviceProfiler::createCapsForDataVersions (*Nexus::getContentManager(), vesper, 1, 4);
+    const auto four = DeviceProfiler::createCapsForDataVersions (content, vesper, 1, 4);
     EXPECT_EQ (four->buildStart, 130);
     EXPECT_EQ (four->buildEnd, 130);
     EXPECT_EQ (four->caps.numPresets, 30);
 
     // The invalid-build profile defines no preset version, so it takes the base's 3 first.
-    const auto three = DeviceProfiler::createCapsForDataVersions (*Nexus::getContentManager(), vesper, 2, 2);
+    const auto three = DeviceProfiler::createCapsForDataVersions (content, vesper, 2, 2);
     EXPECT_EQ (three->buildStart, 90);
 
-    const auto unknown = DeviceProfiler::createCapsForDataVersions (*Nexus::getContentManager(), vesper, 1, 9);
+    const auto unknown = DeviceProfiler::createCapsForDataVersions (content, vesper, 1, 9);
     EXPECT_EQ (unknown->buildStart, 0);
     EXPECT_EQ (unknown->buildEnd, 0);
     EXPECT_EQ (unknown->caps.presetVersion, 3);
 
-    EXPECT_EQ (DeviceProfiler::createCapsForDataVersions (*Nexus::getContentManager(), vesper, 3, 3), nullptr);
+    EXPECT_EQ (DeviceProfiler::createCapsForDataVersions (content, vesper, 3, 3), nullptr);
 }
 
 TEST_F (Capabilities, ProductWithoutDocumentGetsTheDefaults)
 {
-    const auto caps = DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x44, 10);
+    const auto caps = DeviceProfiler::createCapsFrom (nullptr, 0x44, 10);
     EXPECT_TRUE (caps->isBuildValid);
     EXPECT_EQ (caps->buildStart, 0);
     EXPECT_EQ (caps->buildEnd, 10);
@@ -124,10 +124,10 @@ TEST_F (Capabilities, VariantNamesBySerial)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 15000000), "Vesper");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 20000001), "Vesper Black");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 0xFFFFFFFFu), "Vesper");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), 0x44, 1), "");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 15000000), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 20000001), "Vesper Black");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 0xFFFFFFFFu), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, 0x44, 1), "");
 
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::text (
         "<CAPS><productVariants><range start='5' end='-1' displayName='Open'/></productVariants></CAPS>"));
