@@ -88,26 +88,25 @@ void CommandQueue::clear()
     lock.leave();
 }
 
-bool CommandQueue::setRunningUnlessAborted() noexcept
+bool CommandQueue::replaceUnless (State kept, State newState) noexcept
 {
     auto current = state.load();
 
-    while (current != State::abort)
-        if (state.compare_exchange_weak (current, State::running))
+    while (current != kept)
+        if (state.compare_exchange_weak (current, newState))
             return true;
 
     return false;
+}
+
+bool CommandQueue::setRunningUnlessAborted() noexcept
+{
+    return replaceUnless (State::abort, State::running);
 }
 
 // No need to wait for a list operation (locked) to pass: it ends by a
 // compare-and-set from locked, which leaves the abort in place.
 bool CommandQueue::requestAbort() noexcept
 {
-    auto current = state.load();
-
-    while (current != State::error)
-        if (state.compare_exchange_weak (current, State::abort))
-            return true;
-
-    return false;
+    return replaceUnless (State::error, State::abort);
 }

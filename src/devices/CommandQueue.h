@@ -58,6 +58,7 @@ public:
 private:
     bool takeFirst (DeviceCommandMessage& out, bool remove, bool setRunning);
     bool takeLock() const;
+    bool replaceUnless (State kept, State newState) noexcept;
 
     juce::Thread& owner;
     juce::OwnedArray<DeviceCommandMessage> messages;

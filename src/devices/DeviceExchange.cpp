@@ -286,26 +286,39 @@ void DeviceExchange::handleIdentityReply (const uint8_t* bytes, const juce::Midi
     markDone();
 }
 
-// Packets must have exactly their layout's length and end in F7, and carry the
-// unit's own product id: anything else would be kept in the data and sent back
-// to the unit by a later write.
+// A packet must have exactly its layout's length, end in F7 and carry the
+// unit's own product id (anything else would be kept in the data and sent back
+// to the unit by a later write), with a right checksum and running index.
+DeviceError DeviceExchange::checkPacket (const uint8_t* bytes, int size, int overhead, int dataOffset, int indexByte) const
+{
+    const auto& block = target->getCapsBlock();
+    const auto dataSize = size - overhead;
+
+    if (dataSize < 0 || bytes[size - 1] != SysEx::endByte || bytes[5] != block.productId)
+        return DeviceError::unexpectedData;
+
+    if (SysEx::checksum (bytes + dataOffset, dataSize) != (bytes[dataOffset + dataSize] & 0x7F))
+        return DeviceError::corruption;
+
+    // The index travels in 7 bits: long transfers wrap around.
+    if ((bytes[indexByte] & 0x7F) != (receivedPackets.load() & 0x7F))
+        return DeviceError::unexpectedData;
+
+    return DeviceError::none;
+}
+
 void DeviceExchange::handleSetupPacket (const uint8_t* bytes, int size)
 {
     if (target == nullptr)
         return fail (DeviceError::unspecified);
 
     const auto& block = target->getCapsBlock();
-    const auto dataSize = block.setupPacketSize;
 
-    if (dataSize < 0 || size != SysEx::setupPacketOverhead + dataSize || bytes[size - 1] != SysEx::endByte
-         || bytes[5] != block.productId)
+    if (size != SysEx::setupPacketOverhead + block.setupPacketSize)
         return fail (DeviceError::unexpectedData);
 
-    if (SysEx::checksum (bytes + SysEx::setupDataOffset, dataSize) != (bytes[SysEx::setupDataOffset + dataSize] & 0x7F))
-        return fail (DeviceError::corruption);
-
-    if ((bytes[9] & 0x7F) != (receivedPackets.load() & 0x7F))
-        return fail (DeviceError::unexpectedData);
+    if (const auto problem = checkPacket (bytes, size, SysEx::setupPacketOverhead, SysEx::setupDataOffset, 9); problem != DeviceError::none)
+        return fail (problem);
 
     const auto packetVersion = SysEx::decode14 (bytes + 7);
 
@@ -360,19 +373,11 @@ void DeviceExchange::handlePresetPacket (const uint8_t* bytes, int size)
     if (preset == nullptr)
         return fail (DeviceError::internal);
 
-    const auto& block = target->getCapsBlock();
-    const auto dataSize = block.presetStepPacketSize;
-
-    if (dataSize < 0 || size != SysEx::presetPacketOverhead + dataSize || bytes[size - 1] != SysEx::endByte
-         || bytes[5] != block.productId)
+    if (size != SysEx::presetPacketOverhead + target->getCapsBlock().presetStepPacketSize)
         return fail (DeviceError::unexpectedData);
 
-    if (SysEx::checksum (bytes + SysEx::presetDataOffset, dataSize) != (bytes[SysEx::presetDataOffset + dataSize] & 0x7F))
-        return fail (DeviceError::corruption);
-
-    // The index travels in 7 bits: long presets wrap around.
-    if ((bytes[7] & 0x7F) != (receivedPackets.load() & 0x7F))
-        return fail (DeviceError::unexpectedData);
+    if (const auto problem = checkPacket (bytes, size, SysEx::presetPacketOverhead, SysEx::presetDataOffset, 7); problem != DeviceError::none)
+        return fail (problem);
 
     preset->addMidiMessage (juce::MidiMessage (bytes, size));
     target->setModified (true);

@@ -126,6 +126,7 @@ private:
     bool waitUntil (int timeoutMs, Wake wake, const std::function<bool()>& done);
     void markDone();
     void handleIdentityReply (const uint8_t* bytes, const juce::MidiMessage& message);
+    DeviceError checkPacket (const uint8_t* bytes, int size, int overhead, int dataOffset, int indexByte) const;
     void handleSetupPacket (const uint8_t* bytes, int size);
     void handlePresetHeader (const juce::MidiMessage& message);
     void handlePresetPacket (const uint8_t* bytes, int size);
