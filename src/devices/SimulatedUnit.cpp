@@ -652,6 +652,7 @@ void SimulatedUnit::receiveHeader (const juce::MidiMessage& message)
 void SimulatedUnit::receivePresetPacket (const juce::MidiMessage& message)
 {
     int status = 1;
+    bool endOnly = false;
 
     {
         const std::lock_guard guard (lock);
@@ -680,7 +681,11 @@ void SimulatedUnit::receivePresetPacket (const juce::MidiMessage& message)
         }
 
         incoming.reset();
+        endOnly = faults.endInsteadOfWriteStatus;
     }
+
+    if (endOnly)
+        return reply (frame ({ static_cast<uint8_t> (profile.productId), SysEx::cmdTransferEnd, 0x00 }));
 
     replyStatus (status);
 }

@@ -61,6 +61,7 @@ public:
         int padPacketOfPreset = -1;              // one stray byte before the end of the first packet
         int foreignPacketOfPreset = -1;          // the first packet carries another product's id
         bool foreignSetupPacket = false;         // the first setup packet carries another product's id
+        bool endInsteadOfWriteStatus = false;    // a transfer end answers a preset write, no status
     };
 
     /** The two sample products (ids 0x12 and 0x1A); unknown ids get a generic layout. */

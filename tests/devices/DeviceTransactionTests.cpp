@@ -292,6 +292,17 @@ TEST (DeviceWrite, InternalErrorStatusIsNeverASuccess)
     EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
 }
 
+TEST (DeviceWrite, AWriteTheUnitNeverAcknowledgesIsNoSuccess)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .endInsteadOfWriteStatus = true });
+
+    EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetWriteTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
+}
+
 TEST (DeviceWrite, BankSwapWaitsThenSucceeds)
 {
     Connected rig;
