@@ -5,6 +5,7 @@
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
 #include "content/TrackableDeviceManagerEvent.h"
+#include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
 
@@ -99,6 +100,34 @@ namespace
 
         return new T (std::forward<Args> (args)...);
     }
+
+    // What the device services take from the application.
+    DeviceProfiler::Setup profilerSetup()
+    {
+        DeviceProfiler::Setup s;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            s.newInstallation = app->isNewInstallation();
+            s.developerMode = app->isDeveloperMode();
+            s.syncAll = app->isSyncAll();
+        }
+
+        return s;
+    }
+
+    DeviceManager::Options deviceOptions()
+    {
+        DeviceManager::Options o;
+        auto* app = Belvora::getInstance();
+        o.scanAll = app != nullptr && app->isScanAll();
+        o.isFirmwareUpdateRunning = []
+        {
+            auto* application = Belvora::getInstance();
+            return application != nullptr && application->getAppState() == Belvora::stateFirmware;
+        };
+        return o;
+    }
 }
 
 Nexus::Nexus (UserInterfaceFactory factory)
@@ -146,11 +175,13 @@ void Nexus::initialise()
         mainWindow = makeUserInterface.makeMainWindow (*this);
     if (mainWindow == nullptr)              return failed();
 
-    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler));
+    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler, *getContentManager(), *getEventTracker(), profilerSetup()));
     if (getDeviceProfiler() == nullptr)     return failed();
     getDeviceProfiler()->initialise();
 
-    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, this));
+    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, *this, nullptr,
+                                           std::make_shared<ContentProductCatalogue> (*getContentManager()),
+                                           getDeviceProfiler(), getEventTracker(), deviceOptions()));
     if (getDeviceManager() == nullptr)      return failed();
 
     getDeviceManager()->startThread();
@@ -170,10 +201,11 @@ void Nexus::shutdown()
         setDeviceManager (nullptr);
     }
 
+    // The profiler uses the catalogue and the tracker: it goes first.
+    setDeviceProfiler (nullptr);
     setContentManager (nullptr);
     setEventTracker (nullptr);
     mainWindow.reset();
-    setDeviceProfiler (nullptr);
 }
 
 // Every notification of the core comes through here, so the interface sees
@@ -194,13 +226,6 @@ bool Nexus::requestProductContent (int productId)
 
     if (content == nullptr || getDeviceProfiler() == nullptr)
         return false;
-
-    // The message thread never waits on the server: its requests run later.
-    if (juce::MessageManager::existsAndIsCurrentThread())
-    {
-        content->requestProductContentAsync (productId);
-        return false;
-    }
 
     return content->requestProductContent (productId);
 }

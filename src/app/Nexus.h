@@ -25,9 +25,7 @@ public:
 
     void handleMessage (const juce::Message& message) override;
 
-    /** Prepares a product's downloaded content on the caller's thread
-        (ContentManager::requestProductContent); on the message thread the
-        request runs later on the catalogue's worker, and the answer is false. */
+    /** Prepares a product's downloaded content on the caller's thread (ContentManager::requestProductContent). */
     bool requestProductContent (int productId);
 
     /** The main window's side of the hub; empty until start-up made it. */

@@ -1,5 +1,7 @@
 #include "conversion/DataConversionManager.h"
 
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "conversion/BelvoraScriptInterface.h"
 #include "conversion/ConversionGraph.h"
 #include "conversion/ConversionPathFinder.h"
@@ -14,10 +16,17 @@ using namespace ConversionErrorBits;
 
 namespace
 {
+    // The program's catalogue, until the conversion jobs are given theirs.
+    ContentManager::Document capsDocumentOf (int productId)
+    {
+        auto* content = Nexus::getContentManager();
+        return content != nullptr ? content->getCapsXml (productId) : nullptr;
+    }
+
     /** The capability block of a product at a firmware build; false when there is none. */
     bool capsBlockForBuild (int productId, int build, CapsBlock& block)
     {
-        const auto caps = DeviceProfiler::createCaps (productId, build);
+        const auto caps = DeviceProfiler::createCapsFrom (capsDocumentOf (productId).get(), productId, build);
         if (caps == nullptr || ! isValidCapsBlock (caps->caps))
             return false;
 
@@ -30,7 +39,7 @@ namespace
         definition when no profile has the version) is no block for it. */
     bool capsBlockForVersion (int productId, int kind, int version, CapsBlock& block)
     {
-        const auto caps = DeviceProfiler::createCapsForDataVersions (productId, kind, version);
+        const auto caps = DeviceProfiler::createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
         if (caps == nullptr || ! isValidCapsBlock (caps->caps))
             return false;
 
