@@ -4,6 +4,7 @@
 #include "app/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
+#include "content/TrackableDeviceManagerEvent.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
@@ -49,6 +50,47 @@ namespace
     }
 
     std::atomic<Nexus::StartupStep> failingStep { Nexus::StartupStep::none };
+
+    void reportFatalError (int code)
+    {
+        if (auto* app = Belvora::getInstance())
+            app->reportFatalError (code);
+    }
+
+    ContentManager::Setup contentSetup()
+    {
+        ContentManager::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+            setup.developerMode = app->isDeveloperMode();
+
+        return setup;
+    }
+
+    EventTracker::Setup trackerSetup()
+    {
+        EventTracker::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            setup.installId = app->getInstallId();
+            setup.developerMode = app->isDeveloperMode();
+            setup.newInstallation = app->isNewInstallation();
+        }
+
+        return setup;
+    }
+
+    TrackableDeviceManagerEvent::Unit activeUnit()
+    {
+        auto* devices = Nexus::getDeviceManager();
+
+        if (devices == nullptr || devices->getActiveIndex() < 0)
+            return {};
+
+        return { (uint8_t) devices->getDeviceProductId (-1), devices->getDeviceSerial (-1),
+                 devices->getDeviceVersion (-1), devices->getActiveDeviceDisplayName() };
+    }
 
     template <typename T, typename... Args>
     T* make (Nexus::StartupStep step, Args&&... args)
@@ -106,7 +148,12 @@ DeviceManager* Nexus::getDeviceManager()     { return singletons().deviceManager
 void Nexus::setContentManager (ContentManager* o)  { replace (singletons().contentManager, o); }
 void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().eventTracker, o); }
 void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
-void Nexus::setDeviceManager (DeviceManager* o)    { replace (singletons().deviceManager, o); }
+void Nexus::setDeviceManager (DeviceManager* o)
+{
+    // Events made without the unit read it from the program's device manager.
+    TrackableDeviceManagerEvent::setActiveUnitQuery (o != nullptr ? &activeUnit : nullptr);
+    replace (singletons().deviceManager, o);
+}
 
 void Nexus::simulateStartupFailureAt (StartupStep step)
 {
@@ -115,12 +162,12 @@ void Nexus::simulateStartupFailureAt (StartupStep step)
 
 void Nexus::initialise()
 {
-    auto failed = [] { if (auto* app = Belvora::getInstance()) app->reportFatalError (1); };
+    auto failed = [] { reportFatalError (1); };
 
-    setContentManager (make<ContentManager> (StartupStep::contentManager));
+    setContentManager (make<ContentManager> (StartupStep::contentManager, contentSetup(), *this, &reportFatalError));
     if (getContentManager() == nullptr)     return failed();
 
-    setEventTracker (make<EventTracker> (StartupStep::eventTracker));
+    setEventTracker (make<EventTracker> (StartupStep::eventTracker, trackerSetup()));
     if (getEventTracker() == nullptr)       return failed();
 
     mainWindow.reset();

@@ -1,18 +1,37 @@
 #include "content/TrackableDeviceManagerEvent.h"
 
-#include "app/Nexus.h"
-#include "devices/DeviceManager.h"
+#include <mutex>
 
-TrackableDeviceManagerEvent::TrackableDeviceManagerEvent (const juce::String& scriptName)
-    : TrackableEvent (scriptName), time (juce::Time::getCurrentTime())
+namespace
 {
-    auto* devices = Nexus::getDeviceManager();
+    std::mutex queryLock;
+    std::function<TrackableDeviceManagerEvent::Unit()> activeUnitQuery;
+}
 
-    if (devices == nullptr || devices->getActiveIndex() < 0)
-        return;
+TrackableDeviceManagerEvent::TrackableDeviceManagerEvent (const juce::String& scriptName, const Unit& activeUnit)
+    : TrackableEvent (scriptName),
+      time (juce::Time::getCurrentTime()),
+      productId (activeUnit.productId),
+      serial (activeUnit.serial),
+      version (activeUnit.version),
+      displayName (activeUnit.displayName)
+{
+}
 
-    productId = (uint8_t) devices->getDeviceProductId (-1);
-    serial = devices->getDeviceSerial (-1);
-    version = devices->getDeviceVersion (-1);
-    displayName = devices->getActiveDeviceDisplayName();
+void TrackableDeviceManagerEvent::setActiveUnitQuery (std::function<Unit()> query)
+{
+    const std::lock_guard guard (queryLock);
+    activeUnitQuery = std::move (query);
+}
+
+TrackableDeviceManagerEvent::Unit TrackableDeviceManagerEvent::queryActiveUnit()
+{
+    std::function<Unit()> query;
+
+    {
+        const std::lock_guard guard (queryLock);
+        query = activeUnitQuery;
+    }
+
+    return query != nullptr ? query() : Unit();
 }
