@@ -4,7 +4,6 @@
 #include "app/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
-#include "content/TrackableDeviceManagerEvent.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
@@ -81,17 +80,6 @@ namespace
         return setup;
     }
 
-    TrackableDeviceManagerEvent::Unit activeUnit()
-    {
-        auto* devices = Nexus::getDeviceManager();
-
-        if (devices == nullptr || devices->getActiveIndex() < 0)
-            return {};
-
-        return { (uint8_t) devices->getDeviceProductId (-1), devices->getDeviceSerial (-1),
-                 devices->getDeviceVersion (-1), devices->getActiveDeviceDisplayName() };
-    }
-
     template <typename T, typename... Args>
     T* make (Nexus::StartupStep step, Args&&... args)
     {
@@ -150,8 +138,6 @@ void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().event
 void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
 void Nexus::setDeviceManager (DeviceManager* o)
 {
-    // Events made without the unit read it from the program's device manager.
-    TrackableDeviceManagerEvent::setActiveUnitQuery (o != nullptr ? &activeUnit : nullptr);
     replace (singletons().deviceManager, o);
 }
 

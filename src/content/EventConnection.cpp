@@ -7,8 +7,3 @@ EventConnection::EventConnection (const Unit& activeUnit)
     parameters.add (TrackingNames::productId, (int) productId);
     parameters.add (TrackingNames::build, (int) version.build);
 }
-
-EventConnection::EventConnection()
-    : EventConnection (queryActiveUnit())
-{
-}

@@ -3,8 +3,6 @@
 #include "content/TrackableEvent.h"
 #include "model/FirmwareVersion.h"
 
-#include <functional>
-
 /** A usage event about the active unit, with the unit's values as they were
     when the event was made. */
 class TrackableDeviceManagerEvent : public TrackableEvent
@@ -26,11 +24,6 @@ public:
     int getSerial() const noexcept                         { return serial; }
     const FirmwareVersion& getVersion() const noexcept     { return version; }
     const juce::String& getDisplayName() const noexcept    { return displayName; }
-
-    /** For callers that do not hand the unit over yet: the hub tells where the
-        active unit is read; without a query there is none. */
-    static void setActiveUnitQuery (std::function<Unit()> query);
-    static Unit queryActiveUnit();
 
 protected:
     juce::Time time;

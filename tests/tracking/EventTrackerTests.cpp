@@ -89,7 +89,7 @@ TEST_F (TrackingTest, DeveloperModeSendsNothing)
 
     EXPECT_FALSE (tracker.addEvent (deviceLog (1)));
     EXPECT_FALSE (tracker.addEvent (new EventInstallLog (true)));
-    EXPECT_FALSE (tracker.addEvent (new EventConnection()));
+    EXPECT_FALSE (tracker.addEvent (new EventConnection ({})));
     EXPECT_FALSE (tracker.addEvent (nullptr));
     EXPECT_TRUE (tracker.stop());
 
@@ -104,7 +104,7 @@ TEST_F (TrackingTest, TurnedOffUsageDataOnlyLetsTheInstallationReportThroughUnti
 
     ASSERT_TRUE (server.waitForRequests (1));
     EXPECT_FALSE (tracker.addEvent (deviceLog (1)));
-    EXPECT_FALSE (tracker.addEvent (new EventConnection()));
+    EXPECT_FALSE (tracker.addEvent (new EventConnection ({})));
     EXPECT_FALSE (tracker.addEvent (new EventUpdate ({}, FirmwareVersion (0, 1, 0, 0, 200), true)));
 
     setOptIn (true);
@@ -122,8 +122,8 @@ TEST_F (TrackingTest, RepeatedConnectionOfTheSameUnitIsDropped)
     EventTracker tracker (setup (false, false));
     ASSERT_TRUE (server.waitForRequests (1));
 
-    EXPECT_TRUE (tracker.addEvent (new EventConnection()));
-    EXPECT_TRUE (tracker.addEvent (new EventConnection()));
+    EXPECT_TRUE (tracker.addEvent (new EventConnection ({})));
+    EXPECT_TRUE (tracker.addEvent (new EventConnection ({})));
     EXPECT_TRUE (tracker.addEvent (deviceLog (7)));
     ASSERT_TRUE (server.waitForRequests (3));
     EXPECT_TRUE (tracker.stop());

@@ -122,12 +122,6 @@ TEST (UsageEvents, DeviceEventsCarryTheUnitTheyWereMadeFor)
 
     const EventUpdate offered (unit, FirmwareVersion (0, 1, 5, 0, 150), false);
     EXPECT_EQ (offered.getUrl().getParameterValues(), juce::StringArray ({ "10000077", "18", "140", "150", "0", "0" }));
-
-    // Made without the unit, a connection event reads it through the query the hub gives.
-    TrackableDeviceManagerEvent::setActiveUnitQuery ([unit] { return unit; });
-    EXPECT_EQ (EventConnection().getSerial(), 10000077);
-    TrackableDeviceManagerEvent::setActiveUnitQuery (nullptr);
-    EXPECT_EQ (EventConnection().getSerial(), -1);
 }
 
 TEST (UsageEvents, RegionIsTheCountryCodeOfTheLocale)
