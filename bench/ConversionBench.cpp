@@ -89,7 +89,7 @@ namespace
 
     void convertFullUnit (benchmark::State& state)
     {
-        auto block = DeviceProfiler::createCapsFrom (content->getCapsXml (vesper).get(), vesper, 120)->caps;
+        auto block = DeviceProfiler::createCaps (*content, vesper, 120)->caps;
         auto source = fullUnit (block);
         const FirmwareVersion target (0, 1, 4, 0, 140);
 
@@ -120,7 +120,13 @@ int main (int argc, char** argv)
 
     {
         const juce::ScopedJuceInitialiser_GUI juce;
-        ContentManager catalogue;
+
+        struct Ignored : public juce::MessageListener
+        {
+            void handleMessage (const juce::Message&) override {}
+        } notifications;
+
+        ContentManager catalogue ({}, notifications, nullptr);
         content = &catalogue;
         content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count
 

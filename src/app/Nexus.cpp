@@ -4,6 +4,7 @@
 #include "app/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
+#include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
 
@@ -49,6 +50,36 @@ namespace
 
     std::atomic<Nexus::StartupStep> failingStep { Nexus::StartupStep::none };
 
+    void reportFatalError (int code)
+    {
+        if (auto* app = Belvora::getInstance())
+            app->reportFatalError (code);
+    }
+
+    ContentManager::Setup contentSetup()
+    {
+        ContentManager::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+            setup.developerMode = app->isDeveloperMode();
+
+        return setup;
+    }
+
+    EventTracker::Setup trackerSetup()
+    {
+        EventTracker::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            setup.installId = app->getInstallId();
+            setup.developerMode = app->isDeveloperMode();
+            setup.newInstallation = app->isNewInstallation();
+        }
+
+        return setup;
+    }
+
     template <typename T, typename... Args>
     T* make (Nexus::StartupStep step, Args&&... args)
     {
@@ -56,6 +87,34 @@ namespace
             return nullptr;
 
         return new T (std::forward<Args> (args)...);
+    }
+
+    // What the device services take from the application.
+    DeviceProfiler::Setup profilerSetup()
+    {
+        DeviceProfiler::Setup s;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            s.newInstallation = app->isNewInstallation();
+            s.developerMode = app->isDeveloperMode();
+            s.syncAll = app->isSyncAll();
+        }
+
+        return s;
+    }
+
+    DeviceManager::Options deviceOptions()
+    {
+        DeviceManager::Options o;
+        auto* app = Belvora::getInstance();
+        o.scanAll = app != nullptr && app->isScanAll();
+        o.isFirmwareUpdateRunning = []
+        {
+            auto* application = Belvora::getInstance();
+            return application != nullptr && application->getAppState() == Belvora::stateFirmware;
+        };
+        return o;
     }
 }
 
@@ -77,7 +136,10 @@ DeviceManager* Nexus::getDeviceManager()     { return singletons().deviceManager
 void Nexus::setContentManager (ContentManager* o)  { replace (singletons().contentManager, o); }
 void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().eventTracker, o); }
 void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
-void Nexus::setDeviceManager (DeviceManager* o)    { replace (singletons().deviceManager, o); }
+void Nexus::setDeviceManager (DeviceManager* o)
+{
+    replace (singletons().deviceManager, o);
+}
 
 void Nexus::simulateStartupFailureAt (StartupStep step)
 {
@@ -86,12 +148,12 @@ void Nexus::simulateStartupFailureAt (StartupStep step)
 
 void Nexus::initialise()
 {
-    auto failed = [] { if (auto* app = Belvora::getInstance()) app->reportFatalError (1); };
+    auto failed = [] { reportFatalError (1); };
 
-    setContentManager (make<ContentManager> (StartupStep::contentManager));
+    setContentManager (make<ContentManager> (StartupStep::contentManager, contentSetup(), *this, &reportFatalError));
     if (getContentManager() == nullptr)     return failed();
 
-    setEventTracker (make<EventTracker> (StartupStep::eventTracker));
+    setEventTracker (make<EventTracker> (StartupStep::eventTracker, trackerSetup()));
     if (getEventTracker() == nullptr)       return failed();
 
     mainWindow.reset();
@@ -99,11 +161,13 @@ void Nexus::initialise()
         mainWindow = makeUserInterface.makeMainWindow (*this);
     if (mainWindow == nullptr)              return failed();
 
-    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler));
+    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler, *getContentManager(), *getEventTracker(), profilerSetup()));
     if (getDeviceProfiler() == nullptr)     return failed();
     getDeviceProfiler()->initialise();
 
-    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, this));
+    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, *this, nullptr,
+                                           std::make_shared<ContentProductCatalogue> (*getContentManager()),
+                                           getDeviceProfiler(), getEventTracker(), deviceOptions()));
     if (getDeviceManager() == nullptr)      return failed();
 
     getDeviceManager()->startThread();
@@ -123,10 +187,11 @@ void Nexus::shutdown()
         setDeviceManager (nullptr);
     }
 
+    // The profiler uses the catalogue and the tracker: it goes first.
+    setDeviceProfiler (nullptr);
     setContentManager (nullptr);
     setEventTracker (nullptr);
     mainWindow.reset();
-    setDeviceProfiler (nullptr);
 }
 
 // Every notification of the core comes through here, so the interface sees

@@ -23,7 +23,7 @@ bool DataConversionManager::shouldStop() const
 /** The capability block of a product at a firmware build; false when there is none. */
 bool DataConversionManager::capsBlockForBuild (int productId, int build, CapsBlock& block) const
 {
-    const auto caps = DeviceProfiler::createCapsFrom (content.getCapsXml (productId).get(), productId, build);
+    const auto caps = DeviceProfiler::createCaps (content, productId, build);
     if (caps == nullptr || ! isValidCapsBlock (caps->caps))
         return false;
 
@@ -36,7 +36,7 @@ bool DataConversionManager::capsBlockForBuild (int productId, int build, CapsBlo
     definition when no profile has the version) is no block for it. */
 bool DataConversionManager::capsBlockForVersion (int productId, int kind, int version, CapsBlock& block) const
 {
-    const auto caps = DeviceProfiler::createCapsForDataVersionsFrom (content.getCapsXml (productId).get(), productId, kind, version);
+    const auto caps = DeviceProfiler::createCapsForDataVersions (content, productId, kind, version);
     if (caps == nullptr || ! isValidCapsBlock (caps->caps))
         return false;
 

@@ -1,6 +1,8 @@
 #include "model/DeviceData.h"
 
 #include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "devices/DeviceProfiler.h"
 #include "model/DataStream.h"
 #include "model/SysEx.h"
@@ -74,7 +76,11 @@ DeviceData::DeviceData (const FirmwareVersion& version, const CapsBlock& block, 
     if (factory != nullptr)
         reference = std::make_unique<FactoryBank> (*factory);
     else
-        reference = DeviceProfiler::createFactoryBank (caps.productId, firmware.build);
+    {
+        auto* content = Nexus::getContentManager();
+        reference = DeviceProfiler::createFactoryBankFrom (content != nullptr ? content->getCapsXml (caps.productId).get() : nullptr,
+                                                           caps.productId, firmware.build);
+    }
 }
 
 DeviceData::~DeviceData()

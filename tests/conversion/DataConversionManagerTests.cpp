@@ -110,7 +110,7 @@ protected:
 
     CapsBlock capsAt (int productId, int build) const
     {
-        return DeviceProfiler::createCapsFrom (Nexus::getContentManager()->getCapsXml (productId).get(), productId, build)->caps;
+        return DeviceProfiler::createCaps (*Nexus::getContentManager(), productId, build)->caps;
     }
 
     static juce::File script (const char* product, const char* name)
