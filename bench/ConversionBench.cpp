@@ -2,8 +2,7 @@
 // sample Vesper from firmware build 120 to 140), read as presets per second.
 // Runs offline on a private copy of the sample content.
 
-#include "app/Belvora.h"
-#include "app/Nexus.h"
+#include "app/BelvoraPaths.h"
 #include "content/ContentManager.h"
 #include "conversion/DataConversionManager.h"
 #include "devices/DeviceCaps.h"
@@ -35,7 +34,7 @@ namespace
         ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
         ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
 
-        const juce::File data (Belvora::getUserDataFolder());
+        const juce::File data (BelvoraPaths::getUserDataFolder());
         const auto product = data.getChildFile ("Vesper");
         product.getChildFile ("js").createDirectory();
 
@@ -86,15 +85,17 @@ namespace
         return data;
     }
 
+    ContentManager* content = nullptr;
+
     void convertFullUnit (benchmark::State& state)
     {
-        auto block = DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 120)->caps;
+        auto block = DeviceProfiler::createCaps (*content, vesper, 120)->caps;
         auto source = fullUnit (block);
         const FirmwareVersion target (0, 1, 4, 0, 140);
 
         for (auto _ : state)
         {
-            DataConversionManager manager;
+            DataConversionManager manager (*content);
             auto converted = manager.convertDeviceData (*source, vesper, target);
 
             if (converted == nullptr || manager.getResult().hasErrors() || converted->getNumPresets() != slots)
@@ -125,9 +126,8 @@ int main (int argc, char** argv)
             void handleMessage (const juce::Message&) override {}
         } notifications;
 
-        Nexus::setContentManager (new ContentManager ({}, notifications, nullptr));
-
-        auto* content = Nexus::getContentManager();
+        ContentManager catalogue ({}, notifications, nullptr);
+        content = &catalogue;
         content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count
 
         if (content->getCapsXml (vesper) == nullptr || content->getConversionRules (vesper, 1).isEmpty())
@@ -142,7 +142,7 @@ int main (int argc, char** argv)
             benchmark::Shutdown();
         }
 
-        Nexus::setContentManager (nullptr);
+        content = nullptr;
     }
 
     home.deleteRecursively();

@@ -1,15 +1,11 @@
 // Conversion scripts: one script step run on a preset or a setup with the
-// objects a conversion gives it, on the script runner with a short time
-// limit. The first byte picks preset or setup, the rest is the script. A run
+// objects a conversion gives it, on a script runner in this process (where
+// coverage is seen) with a short time limit. The first byte picks preset or setup, the rest is the script. A run
 // the program would take as a success must leave data that holds together.
 
 #include "FuzzSupport.h"
 
-#include "conversion/BelvoraScriptInterface.h"
-#include "conversion/PresetConversionObject.h"
-#include "conversion/ReferenceDataObject.h"
-#include "conversion/ScriptRunner.h"
-#include "conversion/SetupConversionObject.h"
+#include "conversion/ScriptSandbox.h"
 #include "model/Utf8.h"
 
 #include "conversion/ConversionTestData.h"
@@ -34,19 +30,12 @@ namespace
         return f;
     }
 
-    /** Runs the script as a conversion step does; true when the step would count as done. */
-    bool runStep (const juce::String& script, const char* objectName, juce::DynamicObject* conversionObject)
+    /** Runs the script as a conversion step does; what it wrote when the step would count as done. */
+    std::unique_ptr<DeviceMidiData> runStep (const juce::String& script, const DeviceMidiData& source)
     {
         auto& f = fixture();
-        juce::DynamicObject::Ptr belvora (new BelvoraScriptInterface());
-
-        juce::Array<ScriptRunner::NamedObject> objects;
-        objects.add ({ "Belvora", belvora });
-        objects.add ({ "ReferenceData", new ReferenceDataObject (f.unit.get()) });
-        objects.add ({ objectName, conversionObject });
-
-        const auto outcome = f.runner.execute (script, objects, timeLimitMs);
-        return outcome.wasOk() && static_cast<BelvoraScriptInterface&> (*belvora).getErrorText().isEmpty();
+        auto outcome = ScriptSandbox::runHere (f.runner, f.unit.get(), script, source, f.targetBlock, timeLimitMs);
+        return outcome.result.wasOk() && outcome.reportedError.isEmpty() ? std::move (outcome.converted) : nullptr;
     }
 
     bool presetHoldsTogether (const Preset& preset, const CapsBlock& block)
@@ -79,29 +68,24 @@ namespace
     {
         auto& f = fixture();
         const auto source = makePreset (f.sourceBlock, 5, "Warm Choir", 3, 0x29);
-        juce::DynamicObject::Ptr object (new PresetConversionObject (*source, f.targetBlock));
-
-        if (! runStep (script, "PresetConversion", object.get()))
-            return;
+        const auto converted = runStep (script, *source);
+        auto* target = dynamic_cast<const Preset*> (converted.get());
 
         // The step refuses a header whose step count disagrees with the packets written.
-        const auto& target = static_cast<PresetConversionObject&> (*object).getTargetData();
-        if (target.hasName() && ! target.isComplete())
+        if (target == nullptr || (target->hasName() && ! target->isComplete()))
             return;
 
-        if (! presetHoldsTogether (target, f.targetBlock))
+        if (! presetHoldsTogether (*target, f.targetBlock))
             __builtin_trap();
     }
 
     void convertSetup (const juce::String& script)
     {
         auto& f = fixture();
-        juce::DynamicObject::Ptr object (new SetupConversionObject (f.unit->getSetup(), f.targetBlock));
+        const auto converted = runStep (script, f.unit->getSetup());
+        auto* target = dynamic_cast<const SetupData*> (converted.get());
 
-        if (! runStep (script, "SetupConversion", object.get()))
-            return;
-
-        if (! setupHoldsTogether (static_cast<SetupConversionObject&> (*object).getTargetData(), f.targetBlock))
+        if (target != nullptr && ! setupHoldsTogether (*target, f.targetBlock))
             __builtin_trap();
     }
 }

@@ -1,25 +1,12 @@
 #include "conversion/ConversionGraph.h"
 
-#include "app/Nexus.h"
-#include "content/ContentManager.h"
-
 #include <unordered_set>
-
-ConversionGraph::ConversionGraph() : ConversionGraph (&ConversionGraph::rulesFromCatalogue) {}
 
 ConversionGraph::ConversionGraph (RuleSource source) : ruleSource (std::move (source)) {}
 
 ConversionGraph::~ConversionGraph()
 {
     masterReference.clear();
-}
-
-juce::Array<ConversionRule> ConversionGraph::rulesFromCatalogue (int productId, int kind)
-{
-    if (auto* content = Nexus::getContentManager())
-        return content->getConversionRules (productId, kind);
-
-    return {};
 }
 
 void ConversionGraph::addNode (int productId, int version)

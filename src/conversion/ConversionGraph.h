@@ -32,8 +32,6 @@ public:
     /** Where the rules of a product come from: (product id, kind) -> rules in document order. */
     using RuleSource = std::function<juce::Array<ConversionRule> (int productId, int kind)>;
 
-    /** A graph fed by the content catalogue. */
-    ConversionGraph();
     explicit ConversionGraph (RuleSource source);
     ~ConversionGraph();
 
@@ -55,10 +53,6 @@ public:
         from a broken or hostile document and gets no more nodes, so that the
         search over it stays quick. */
     static constexpr int maxNodes = 4096;
-    Node* getNode (int index) const noexcept { return nodes[index]; }
-
-    /** The catalogue's usable rules of a product and kind (empty without a catalogue). */
-    static juce::Array<ConversionRule> rulesFromCatalogue (int productId, int kind);
 
 private:
     juce::Array<int> collectLinkedProducts (int sourceProductId, int kind) const;

@@ -6,6 +6,12 @@ void ConversionResult::clear()
     explicitText.clear();
 }
 
+void ConversionResult::setCancelled()
+{
+    clear();
+    bits.setBit (ConversionErrorBits::cancelled);
+}
+
 juce::String ConversionResult::getErrorText() const
 {
     if (bits.isZero())
@@ -36,6 +42,7 @@ juce::String ConversionResult::describeErrorBits (const juce::BigInteger& bits)
         { scriptInterface,  "JavaScript interface error." },
         { scriptExecution,  "JavaScript execution error." },
         { internal,         "An internal error occurred during conversion." },
+        { cancelled,        "The conversion was cancelled." },
     };
 
     if (bits.isZero())

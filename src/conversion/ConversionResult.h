@@ -19,6 +19,7 @@ namespace ConversionErrorBits
         setupRejected = 9,
         scriptInterface = 15,
         scriptExecution = 16,
+        cancelled = 30,    // the job was asked to stop; nothing of it was kept
         internal = 31
     };
 }
@@ -33,10 +34,13 @@ public:
     void setBit (int bit)                         { bits.setBit (bit); }
     bool isBitSet (int bit) const                 { return bits[bit]; }
     bool hasErrors() const                        { return ! bits.isZero(); }
+    bool wasCancelled() const                     { return bits[ConversionErrorBits::cancelled]; }
+
+    /** Only the cancelled bit: a stop ends a job without any other error. */
+    void setCancelled();
     const juce::BigInteger& getBits() const       { return bits; }
 
     void setExplicitText (const juce::String& t)  { explicitText = t; }
-    const juce::String& getExplicitText() const   { return explicitText; }
 
     /** Empty without errors; else the explicit text when there is one; else the text of the first bit. */
     juce::String getErrorText() const;

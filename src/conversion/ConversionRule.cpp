@@ -1,6 +1,5 @@
 #include "conversion/ConversionRule.h"
 
-#include "app/Nexus.h"
 #include "content/ContentManager.h"
 
 namespace
@@ -30,9 +29,6 @@ namespace
 
     uint8_t productIdForName (const juce::String& name, const ContentManager* content)
     {
-        if (content == nullptr)
-            content = Nexus::getContentManager();
-
         return content != nullptr ? content->getProductIdForName (name) : (uint8_t) 255;
     }
 }

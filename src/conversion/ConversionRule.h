@@ -27,7 +27,7 @@ struct ConversionRule
 
     /** Reads one child element of a "CONVERSION_RULES" document of the given product;
         the script's local copy lies in scriptFolderPath. Target product names are
-        looked up in the given catalogue (null: the program's catalogue). */
+        looked up in the given catalogue; without one they name no product (255). */
     static ConversionRule parse (uint8_t productId, const juce::XmlElement& element, const juce::String& scriptFolderPath,
                                  const ContentManager* catalogue = nullptr);
 

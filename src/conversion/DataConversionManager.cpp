@@ -1,64 +1,52 @@
 #include "conversion/DataConversionManager.h"
 
-#include "app/Nexus.h"
 #include "content/ContentManager.h"
-#include "conversion/BelvoraScriptInterface.h"
 #include "conversion/ConversionGraph.h"
 #include "conversion/ConversionPathFinder.h"
-#include "conversion/PresetConversionObject.h"
-#include "conversion/ReferenceDataObject.h"
-#include "conversion/SetupConversionObject.h"
+#include "conversion/ScriptSandbox.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
 
-namespace
+//==============================================================================
+DataConversionManager::DataConversionManager (const ContentManager& contentManager) : content (contentManager) {}
+
+DataConversionManager::~DataConversionManager() = default;
+
+bool DataConversionManager::shouldStop() const
 {
-    // The program's catalogue, until the conversion jobs are given theirs.
-    ContentManager::Document capsDocumentOf (int productId)
-    {
-        auto* content = Nexus::getContentManager();
-        return content != nullptr ? content->getCapsXml (productId) : nullptr;
-    }
-
-    /** The capability block of a product at a firmware build; false when there is none. */
-    bool capsBlockForBuild (int productId, int build, CapsBlock& block)
-    {
-        const auto caps = DeviceProfiler::createCapsFrom (capsDocumentOf (productId).get(), productId, build);
-        if (caps == nullptr || ! isValidCapsBlock (caps->caps))
-            return false;
-
-        block = caps->caps;
-        return true;
-    }
-
-    /** The capability block of a product's preset or setup format version. A
-        block of another version (the catalogue falls back to the base
-        definition when no profile has the version) is no block for it. */
-    bool capsBlockForVersion (int productId, int kind, int version, CapsBlock& block)
-    {
-        const auto caps = DeviceProfiler::createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
-        if (caps == nullptr || ! isValidCapsBlock (caps->caps))
-            return false;
-
-        const auto& found = caps->caps;
-        if ((kind == ConversionRule::presetData ? found.presetVersion : found.setupVersion) != version)
-            return false;
-
-        block = found;
-        return true;
-    }
-
-    int countUsedSlots (const DeviceData& data)
-    {
-        return data.getUsedPresetIndices().size();
-    }
+    return stopRequested || juce::Thread::currentThreadShouldExit();
 }
 
-//==============================================================================
-DataConversionManager::~DataConversionManager() = default;
+/** The capability block of a product at a firmware build; false when there is none. */
+bool DataConversionManager::capsBlockForBuild (int productId, int build, CapsBlock& block) const
+{
+    const auto caps = DeviceProfiler::createCaps (content, productId, build);
+    if (caps == nullptr || ! isValidCapsBlock (caps->caps))
+        return false;
+
+    block = caps->caps;
+    return true;
+}
+
+/** The capability block of a product's preset or setup format version. A
+    block of another version (the catalogue falls back to the base
+    definition when no profile has the version) is no block for it. */
+bool DataConversionManager::capsBlockForVersion (int productId, int kind, int version, CapsBlock& block) const
+{
+    const auto caps = DeviceProfiler::createCapsForDataVersions (content, productId, kind, version);
+    if (caps == nullptr || ! isValidCapsBlock (caps->caps))
+        return false;
+
+    const auto& found = caps->caps;
+    if ((kind == ConversionRule::presetData ? found.presetVersion : found.setupVersion) != version)
+        return false;
+
+    block = found;
+    return true;
+}
 
 bool DataConversionManager::findConversionChain (juce::Array<ConversionRule>& steps, int sourceProductId, int sourceVersion,
                                                  int targetProductId, int targetVersion, int kind)
@@ -68,7 +56,7 @@ bool DataConversionManager::findConversionChain (juce::Array<ConversionRule>& st
     if (sourceProductId == targetProductId && sourceVersion == targetVersion)
         return true;
 
-    ConversionGraph graph;
+    ConversionGraph graph ([this] (int productId, int ruleKind) { return content.getConversionRules (productId, ruleKind); });
     graph.buildFor (sourceProductId, targetProductId, kind);
 
     if (graph.getNumNodes() == 0)
@@ -124,12 +112,21 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     const bool haveCaps = capsBlockForBuild (targetProductId, targetVersion.build, targetBlock);
 
     result.clear();
+    sandbox.reset();   // a sandbox sees the source it was made with
     currentSource = &source;
 
     auto finish = [this] (std::unique_ptr<DeviceData> data)
     {
+        sandbox.reset();
+        preparedSteps.clear();
         currentSource = nullptr;
         return data;
+    };
+
+    auto cancel = [this, &finish]
+    {
+        result.setCancelled();
+        return finish (nullptr);
     };
 
     if (! haveCaps)
@@ -138,12 +135,15 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
         return finish (nullptr);
     }
 
+    if (shouldStop())
+        return cancel();
+
     auto target = std::make_unique<DeviceData> (targetVersion, targetBlock);
 
     juce::Array<ConversionRule> presetChain;
     const auto& sourceBlock = source.getCapsBlock();
 
-    if (countUsedSlots (source) > 0
+    if (! source.getUsedPresetIndices().isEmpty()
         && ! findConversionChain (presetChain, sourceBlock.productId, sourceBlock.presetVersion,
                                   targetBlock.productId, targetBlock.presetVersion, ConversionRule::presetData))
     {
@@ -155,7 +155,14 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     if (! convertPresets (source, *target, presetChain, failed))
         return finish (nullptr);
 
+    if (shouldStop())
+        return cancel();
+
     convertSetupInto (source, *target);
+
+    if (result.wasCancelled())
+        return finish (nullptr);
+
     target->clearModified (false);
 
     if (failed > 0)
@@ -168,7 +175,7 @@ bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData
                                             const juce::Array<ConversionRule>& chain, int& failed)
 {
     const int slots = juce::jmin (source.getNumSlots(), target.getNumSlots());
-    const int total = juce::jmin (countUsedSlots (source), target.getNumSlots());
+    const int total = juce::jmin (source.getUsedPresetIndices().size(), target.getNumSlots());
     int done = 0;
 
     for (int i = 0; i < slots; ++i)
@@ -176,6 +183,12 @@ bool DataConversionManager::convertPresets (const DeviceData& source, DeviceData
         auto* preset = source.getPreset (i);
         if (preset == nullptr)
             continue;
+
+        if (shouldStop())
+        {
+            result.setCancelled();
+            return false;
+        }
 
         auto converted = convertPreset (*preset, chain);
 
@@ -227,6 +240,9 @@ void DataConversionManager::convertSetupInto (const DeviceData& source, DeviceDa
     }
 
     auto converted = convertSetup (source.getSetup(), chain);
+    if (result.wasCancelled())
+        return;
+
     if (converted != nullptr)
         converted->setCapsBlock (targetBlock);
 
@@ -298,35 +314,41 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
     return juce::String::createStringFromData (data, (int) size);
 }
 
-bool DataConversionManager::runScript (const juce::String& script, const char* objectName, juce::DynamicObject* conversionObject)
+std::unique_ptr<DeviceMidiData> DataConversionManager::runScript (const juce::String& script, const DeviceMidiData& data,
+                                                                  const CapsBlock& targetBlock)
 {
-    juce::DynamicObject::Ptr belvora (new BelvoraScriptInterface());
+    if (sandbox == nullptr)
+        sandbox = std::make_unique<ScriptSandbox> (currentSource, [this] { return shouldStop(); });
 
-    juce::Array<ScriptRunner::NamedObject> objects;
-    objects.add ({ "Belvora", belvora });
-    objects.add ({ "ReferenceData", new ReferenceDataObject (currentSource) });
-    objects.add ({ objectName, conversionObject });
+    auto outcome = sandbox->run (script, data, targetBlock, getScriptTimeLimit());
 
-    if (scriptRunner == nullptr)
-        scriptRunner = std::make_unique<ScriptRunner>();
+    if (outcome.stopped || shouldStop())
+    {
+        result.setCancelled();
+        return nullptr;
+    }
 
-    const auto outcome = scriptRunner->execute (script, objects, getScriptTimeLimit());
+    if (outcome.result.wasOk() && outcome.reportedError.isEmpty())
+    {
+        if (outcome.converted == nullptr || outcome.converted->getKind() != data.getKind())
+            result.setBit (internal);
 
-    const auto& reported = static_cast<BelvoraScriptInterface&> (*belvora).getErrorText();
-    const auto error = outcome.failed() ? outcome.getErrorMessage() : reported;
-
-    if (outcome.wasOk() && reported.isEmpty())
-        return true;
+        return std::move (outcome.converted);
+    }
 
     result.setBit (scriptExecution);
-    result.setExplicitText (error);
+    result.setExplicitText (outcome.result.failed() ? outcome.result.getErrorMessage() : outcome.reportedError);
     result.setBit (internal);
-    return false;
+    return nullptr;
 }
 
-std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidiData& data, const ConversionRule& step)
+const DataConversionManager::PreparedStep* DataConversionManager::prepareStep (const ConversionRule& step, int kind)
 {
-    const int kind = data.getKind();
+    // A job runs the same steps for every preset: their scripts and target
+    // blocks are looked up once per job.
+    const auto key = std::make_tuple (step.scriptFile, kind, (int) step.targetProductId, step.targetVersion);
+    if (const auto found = preparedSteps.find (key); found != preparedSteps.end())
+        return &found->second;
 
     if (! juce::File (step.scriptFile).existsAsFile())
         result.setBit (scriptMissing);
@@ -340,43 +362,53 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidi
         return nullptr;
     }
 
-    CapsBlock targetBlock;
-    if (! capsBlockForVersion (step.targetProductId, kind, step.targetVersion, targetBlock))
+    PreparedStep prepared;
+    if (! capsBlockForVersion (step.targetProductId, kind, step.targetVersion, prepared.targetBlock))
     {
         result.setBit (capsMissing);
         return nullptr;
     }
 
-    const auto script = readScript (step);
-    if (script.isEmpty())
+    prepared.script = readScript (step);
+    if (prepared.script.isEmpty())
     {
         result.setBit (scriptEmpty);
         return nullptr;
     }
 
-    if (kind == ConversionRule::presetData)
+    if (currentSource == nullptr)
     {
-        juce::DynamicObject::Ptr object (new PresetConversionObject (static_cast<const Preset&> (data), targetBlock));
-        if (! runScript (script, "PresetConversion", object.get()))
-            return nullptr;
-
-        auto converted = std::make_unique<Preset> (static_cast<PresetConversionObject&> (*object).getTargetData());
-
-        // A header whose step count disagrees with the packets written is no preset.
-        if (converted->hasName() && ! converted->isComplete())
-        {
-            result.setBit (presetStepFailed);
-            return nullptr;
-        }
-
-        return converted;
+        oneStep = prepared;
+        return &oneStep;
     }
 
-    juce::DynamicObject::Ptr object (new SetupConversionObject (static_cast<const SetupData&> (data), targetBlock));
-    if (! runScript (script, "SetupConversion", object.get()))
+    return &preparedSteps.emplace (key, prepared).first->second;
+}
+
+std::unique_ptr<DeviceMidiData> DataConversionManager::runStep (const DeviceMidiData& data, const ConversionRule& step)
+{
+    if (shouldStop())
+        result.setCancelled();
+
+    const auto* prepared = prepareStep (step, data.getKind());
+    if (prepared == nullptr || result.hasErrors())
         return nullptr;
 
-    return std::make_unique<SetupData> (static_cast<SetupConversionObject&> (*object).getTargetData());
+    const auto& targetBlock = prepared->targetBlock;
+    const auto& script = prepared->script;
+
+    auto converted = runScript (script, data, targetBlock);
+    if (converted == nullptr || result.hasErrors())
+        return nullptr;
+
+    // A header whose step count disagrees with the packets written is no preset.
+    if (auto* preset = dynamic_cast<const Preset*> (converted.get()); preset != nullptr && preset->hasName() && ! preset->isComplete())
+    {
+        result.setBit (presetStepFailed);
+        return nullptr;
+    }
+
+    return converted;
 }
 
 //==============================================================================

@@ -2,16 +2,25 @@
 
 #include "conversion/ConversionResult.h"
 #include "conversion/ConversionRule.h"
-#include "conversion/ScriptRunner.h"
 #include "model/DeviceData.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
+#include <tuple>
+
+class ContentManager;
+class ScriptSandbox;
 
 /** Converts a unit's data, or one preset or setup, from its product and
     format versions to those of another product or firmware build, by running
     the conversion scripts along the cheapest chain of conversion rules. Made
-    for one job on the caller's thread; reports failure as error bits. */
+    for one job on a worker thread (ConversionJob makes one); reports failure
+    as error bits. The scripts run in a ScriptSandbox.
+
+    A job can be stopped from any thread: it ends between presets, a running
+    script at once, with only the cancelled bit set and nothing returned. A
+    job on a juce::Thread also ends when that thread is asked to exit. */
 class DataConversionManager
 {
 public:
@@ -24,13 +33,20 @@ public:
         virtual void conversionFinished() = 0;
     };
 
-    DataConversionManager() = default;
+    /** The rules and capability documents come from the content catalogue. */
+    explicit DataConversionManager (const ContentManager& content);
     ~DataConversionManager();
 
     void clearResult()                                  { result.clear(); }
     const ConversionResult& getResult() const noexcept  { return result; }
 
     void addListener (Listener* listener)               { listeners.addIfNotAlreadyThere (listener); }
+
+    /** Asks the job in progress, and any later one, to end. Any thread; returns at once. */
+    void stop() noexcept                                { stopRequested = true; }
+
+    /** True once stop() was called or the calling thread is asked to exit. */
+    bool shouldStop() const;
 
     /** The converted data, or null; read the result's bits after every call,
         as converted data can come back with bits set too. */
@@ -65,16 +81,31 @@ private:
     void convertSetupInto (const DeviceData& source, DeviceData& target);
     bool storePreset (DeviceData& target, int slot, std::unique_ptr<Preset> preset);
 
+    /** What a step runs with: its script and the block of its target format. */
+    struct PreparedStep
+    {
+        CapsBlock targetBlock;
+        juce::String script;
+    };
+
+    const PreparedStep* prepareStep (const ConversionRule& step, int kind);
     juce::String readScript (const ConversionRule& step);
-    bool runScript (const juce::String& script, const char* objectName, juce::DynamicObject* conversionObject);
+    std::unique_ptr<DeviceMidiData> runScript (const juce::String& script, const DeviceMidiData& data, const CapsBlock& targetBlock);
+
+    bool capsBlockForBuild (int productId, int build, CapsBlock& block) const;
+    bool capsBlockForVersion (int productId, int kind, int version, CapsBlock& block) const;
 
     void notifyProgress (int done, int total);
     void notifyFinished();
 
+    const ContentManager& content;
     ConversionResult result;
     juce::Array<Listener*> listeners;
     const DeviceData* currentSource = nullptr;
-    std::unique_ptr<ScriptRunner> scriptRunner;   // made with the first step
+    std::unique_ptr<ScriptSandbox> sandbox;   // made with the first step, for one source
+    std::map<std::tuple<juce::String, int, int, int>, PreparedStep> preparedSteps;   // during convertDeviceData
+    PreparedStep oneStep;                     // a step outside it, looked up afresh each time
+    std::atomic<bool> stopRequested { false };
 
     static inline std::atomic<int> scriptTimeLimitMs { 60000 };
 

@@ -1,6 +1,12 @@
 #include "conversion/ScriptRunner.h"
 
+#include <cstdio>
+#include <new>
+#include <unordered_map>
+#include <unordered_set>
+
 #if JUCE_LINUX || JUCE_MAC
+ #include <fcntl.h>
  #include <sys/mman.h>
  #include <unistd.h>
 #endif
@@ -25,46 +31,59 @@ ScriptRunner::~ScriptRunner()
     stopThread (-1);
 }
 
+namespace
+{
+    /** Calls onCode (c, next) for every character outside strings and
+        comments; next points just past c. */
+    template <typename Callback>
+    void scanCode (const juce::String& text, Callback&& onCode)
+    {
+        for (auto p = text.getCharPointer(); ! p.isEmpty();)
+        {
+            const auto c = p.getAndAdvance();
+
+            if (c == '"' || c == '\'')
+            {
+                while (! p.isEmpty())
+                {
+                    const auto d = p.getAndAdvance();
+                    if (d == '\\' && ! p.isEmpty())
+                        ++p;
+                    else if (d == c)
+                        break;
+                }
+            }
+            else if (c == '/' && *p == '/')
+            {
+                while (! p.isEmpty() && *p != '\n')
+                    ++p;
+            }
+            else if (c == '/' && *p == '*')
+            {
+                ++p;
+                while (! p.isEmpty() && ! (p.getAndAdvance() == '*' && *p == '/')) {}
+                if (! p.isEmpty())
+                    ++p;
+            }
+            else
+            {
+                onCode (c, p);
+            }
+        }
+    }
+}
+
 int ScriptRunner::measureNesting (const juce::String& text)
 {
     int depth = 0, deepest = 0;
 
-    for (auto p = text.getCharPointer(); ! p.isEmpty();)
+    scanCode (text, [&] (juce::juce_wchar c, juce::String::CharPointerType)
     {
-        const auto c = p.getAndAdvance();
-
-        if (c == '"' || c == '\'')
-        {
-            while (! p.isEmpty())
-            {
-                const auto d = p.getAndAdvance();
-                if (d == '\\' && ! p.isEmpty())
-                    ++p;
-                else if (d == c)
-                    break;
-            }
-        }
-        else if (c == '/' && *p == '/')
-        {
-            while (! p.isEmpty() && *p != '\n')
-                ++p;
-        }
-        else if (c == '/' && *p == '*')
-        {
-            ++p;
-            while (! p.isEmpty() && ! (p.getAndAdvance() == '*' && *p == '/')) {}
-            if (! p.isEmpty())
-                ++p;
-        }
-        else if (c == '(' || c == '[' || c == '{')
-        {
+        if (c == '(' || c == '[' || c == '{')
             deepest = juce::jmax (deepest, ++depth);
-        }
         else if (c == ')' || c == ']' || c == '}')
-        {
             depth = juce::jmax (0, depth - 1);
-        }
-    }
+    });
 
     return deepest;
 }
@@ -154,6 +173,46 @@ bool ScriptRunner::hasUnreadableNumber (const juce::String& text)
     return false;
 }
 
+namespace
+{
+    /** The value of the number literal at p; the text has passed hasUnreadableNumber. */
+    double readNumberLiteral (Chars p)
+    {
+        if (*p == '0' && (p[1] == 'x' || p[1] == 'X'))
+        {
+            p += 2;
+            double value = 0;
+            for (int digit; (digit = juce::CharacterFunctions::getHexDigitValue (*p)) >= 0; ++p)
+                value = value * 16 + digit;
+            return value;
+        }
+
+        return juce::CharacterFunctions::readDoubleValue (p);
+    }
+}
+
+bool ScriptRunner::hasHugeLiteralIndex (const juce::String& text)
+{
+    juce::juce_wchar previous = 0;
+    bool found = false;
+
+    scanCode (text, [&] (juce::juce_wchar c, Chars next)
+    {
+        // After a name, a closing bracket or parenthesis, '[' starts a subscript, not an array.
+        if (c == '[' && (isNameChar (previous) || previous == ')' || previous == ']'))
+        {
+            next = next.findEndOfWhitespace();
+            if (next.isDigit() || (*next == '.' && juce::CharacterFunctions::isDigit (next[1])))
+                found = found || readNumberLiteral (next) >= maxLiteralIndex;
+        }
+
+        if (! juce::CharacterFunctions::isWhitespace (c))
+            previous = c;
+    });
+
+    return found;
+}
+
 const char* ScriptRunner::markPage() const
 {
    #if JUCE_LINUX || JUCE_MAC
@@ -191,7 +250,38 @@ void ScriptRunner::forgetMarkPage() const
    #endif
 }
 
-juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs)
+ScriptRunner::ProcessSize ScriptRunner::getProcessSize (int processId)
+{
+   #if JUCE_LINUX
+    // statm starts with the address space and the resident size, in pages. Read
+    // without allocating: this runs every few milliseconds while a script runs.
+    char path[48];
+    std::snprintf (path, sizeof (path), processId > 0 ? "/proc/%d/statm" : "/proc/self/statm", processId);
+
+    const int fd = ::open (path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+
+    char text[128] = {};
+    const auto length = ::read (fd, text, sizeof (text) - 1);
+    ::close (fd);
+
+    long long size = 0, resident = 0;
+    if (length <= 0 || std::sscanf (text, "%lld %lld", &size, &resident) != 2)
+        return {};
+
+    const auto pageSize = (juce::int64) sysconf (_SC_PAGESIZE);
+    return { size * pageSize, resident * pageSize };
+   #else
+    juce::ignoreUnused (processId);
+    return {};
+   #endif
+}
+
+const char* const ScriptRunner::outOfMemoryMessage = "The script used too much memory.";
+const char* const ScriptRunner::stoppedMessage = "The script was stopped.";
+
+juce::Result ScriptRunner::checkScript (const juce::String& text)
 {
     if (measureNesting (text) > maxNesting)
         return juce::Result::fail ("The script is nested too deeply.");
@@ -199,36 +289,145 @@ juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<
     if (hasUnreadableNumber (text))
         return juce::Result::fail ("The script holds a number too large to read.");
 
-    script = text;
-    objects = namedObjects;
-    timeLimitMs = limitMs;
-    stoppedForDepth = false;
+    if (hasHugeLiteralIndex (text))
+        return juce::Result::fail ("The script uses an array index too large for a conversion.");
+
+    return juce::Result::ok();
+}
+
+juce::Result ScriptRunner::execute (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs,
+                                    const std::function<bool()>& shouldStop)
+{
+    juce::Result outcome { juce::Result::ok() };
+
+    serve ([&] { outcome = runHere (text, namedObjects, limitMs); }, shouldStop);
+    return outcome;
+}
+
+void ScriptRunner::serve (const std::function<void()>& work, const std::function<bool()>& shouldStop)
+{
+    task = &work;
     finished.reset();
 
     if (! isThreadRunning() && ! startThread())
-        return juce::Result::fail ("The script could not be started.");
+    {
+        task = nullptr;
+        work();   // runs into the failure runHere gives without the thread
+        return;
+    }
 
     workReady.signal();
 
     // Asked again on every look: a stop that comes before the engine has
     // started its clock is forgotten by the engine.
+    Watch watch;
+
     while (! finished.wait (watchIntervalMs))
     {
-        if (stackIsDeep())
+        const auto reason = checkRun (shouldStop, watch);
+        if (reason == StopReason::none)
+            continue;
+
+        const juce::ScopedLock sl (engineLock);
+        if (engine != nullptr)
         {
-            const juce::ScopedLock sl (engineLock);
-            stoppedForDepth = true;
-            if (engine != nullptr)
-                engine->stop();
+            if (stopReason == StopReason::none)
+                stopReason = reason;
+
+            engine->stop();
         }
     }
 
-    objects.clear();
+    task = nullptr;
+}
 
-    if (stoppedForDepth && outcome.failed())
-        return juce::Result::fail ("The script nested its calls too deeply.");
+juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs)
+{
+    stoppedOnRequest = false;
+
+    if (juce::Thread::getCurrentThread() != this)
+        return juce::Result::fail ("The script could not be started.");
+
+    // A job runs the same few scripts over and over.
+    if (text != lastCheckedScript)
+    {
+        if (auto checked = checkScript (text); checked.failed())
+            return checked;
+
+        lastCheckedScript = text;
+    }
+
+    const char marker = 0;
+    stackStart = &marker;
+    ++runsStarted;
+    running = true;
+
+    juce::Result outcome { juce::Result::ok() };
+
+    // Nothing may leave the thread's run(): the framework's thread entry would
+    // swallow it and the caller would wait for ever. Unwinding has freed what
+    // the script built.
+    try
+    {
+        outcome = runEngine (text, namedObjects, limitMs);
+    }
+    catch (const std::bad_alloc&)
+    {
+        outcome = juce::Result::fail (outOfMemoryMessage);
+    }
+    catch (...)
+    {
+        outcome = juce::Result::fail ("The script failed unexpectedly.");
+    }
+
+    running = false;
+    forgetMarkPage();
+    stackStart = nullptr;
+
+    StopReason reason;
+    {
+        const juce::ScopedLock sl (engineLock);
+        reason = std::exchange (stopReason, StopReason::none);
+    }
+
+    if (reason == StopReason::none || outcome.wasOk())
+        return outcome;
+
+    stoppedOnRequest = reason == StopReason::request;
+
+    switch (reason)
+    {
+        case StopReason::request:   return juce::Result::fail (stoppedMessage);
+        case StopReason::depth:     return juce::Result::fail ("The script nested its calls too deeply.");
+        case StopReason::memory:    return juce::Result::fail (outOfMemoryMessage);
+        case StopReason::none:      break;
+    }
 
     return outcome;
+}
+
+ScriptRunner::StopReason ScriptRunner::checkRun (const std::function<bool()>& shouldStop, Watch& watch) const
+{
+    if (shouldStop != nullptr && shouldStop())
+        return StopReason::request;
+
+    if (stackIsDeep())
+        return StopReason::depth;
+
+    if (! running)
+        return StopReason::none;
+
+    // A run's growth counts from the first look at it: reading the size is
+    // too slow for the start of every short run.
+    const auto run = runsStarted.load();
+    const auto resident = getProcessSize().resident;
+
+    if (run != watch.run)
+        watch = { run, resident };
+    else if (resident > 0 && resident - watch.startResident > memoryLimit)
+        return StopReason::memory;
+
+    return StopReason::none;
 }
 
 void ScriptRunner::run()
@@ -240,36 +439,174 @@ void ScriptRunner::run()
         if (threadShouldExit())
             return;
 
-        runOnce();
+        try
+        {
+            (*task)();
+        }
+        catch (...) {}   // runHere catches what a script throws; this is for the work around it
+
         finished.signal();
     }
 }
 
-void ScriptRunner::runOnce()
+namespace
 {
-    const char marker = 0;
-    stackStart = &marker;
-
+    /** Walks a value as JSON text or a deep copy would expand it, each shared
+        part once: refuses a cycle, nesting deeper than maxDepth, or an
+        expansion larger than maxBytes. */
+    class ValueMeasure
     {
-        // Made, run and released here, so that freeing whatever the script
-        // built uses this stack too.
-        juce::JavascriptEngine scriptEngine;
-        scriptEngine.maximumExecutionTime = juce::RelativeTime::milliseconds (timeLimitMs);
-
-        for (auto& [name, object] : objects)
-            scriptEngine.registerNativeObject (name, object.get());
-
+    public:
+        static bool fits (const juce::var& value)
         {
-            const juce::ScopedLock sl (engineLock);
-            engine = &scriptEngine;
+            ValueMeasure measure;
+            Size size;
+            return measure.measure (value, 0, size);
         }
 
-        outcome = scriptEngine.execute (script);
+    private:
+        static constexpr int maxDepth = 64;
+        static constexpr juce::uint64 maxBytes = 16 * 1024 * 1024;
+        static constexpr juce::uint64 elementBytes = 2 * maxDepth + 16;   // indentation, separators, a number
 
-        const juce::ScopedLock sl (engineLock);
-        engine = nullptr;
+        struct Size
+        {
+            juce::uint64 bytes = 0;
+            int height = 0;
+        };
+
+        bool measure (const juce::var& value, int depth, Size& size)
+        {
+            const auto* array = value.getArray();
+            auto* object = value.getDynamicObject();
+            const void* key = array != nullptr ? static_cast<const void*> (array) : static_cast<const void*> (object);
+
+            if (key == nullptr)
+            {
+                size = { value.isString() ? (juce::uint64) value.toString().getNumBytesAsUTF8() * 6 + 2 : 32, 0 };
+                return true;
+            }
+
+            if (const auto done = measured.find (key); done != measured.end())
+            {
+                size = done->second;
+                return depth + size.height <= maxDepth;
+            }
+
+            if (depth >= maxDepth || ! open.insert (key).second)
+                return false;
+
+            Size total { 2, 0 };
+            auto add = [&] (const juce::var& element, juce::uint64 nameBytes)
+            {
+                Size part;
+                if (! measure (element, depth + 1, part))
+                    return false;
+
+                total.bytes += part.bytes + nameBytes + elementBytes;
+                total.height = juce::jmax (total.height, part.height + 1);
+                return total.bytes <= maxBytes;
+            };
+
+            if (array != nullptr)
+            {
+                for (auto& element : *array)
+                    if (! add (element, 0))
+                        return false;
+            }
+            else
+            {
+                for (auto& property : object->getProperties())
+                    if (! add (property.value, (juce::uint64) property.name.toString().getNumBytesAsUTF8() * 6 + 4))
+                        return false;
+            }
+
+            open.erase (key);
+            measured[key] = total;
+            size = total;
+            return true;
+        }
+
+        std::unordered_map<const void*, Size> measured;
+        std::unordered_set<const void*> open;
+    };
+
+    [[noreturn]] void refuseValue()
+    {
+        // The engine reports a thrown text as the script's error.
+        throw juce::String ("The value is cyclic, nested too deeply or too large to copy.");
     }
 
-    forgetMarkPage();
-    stackStart = nullptr;
+    /** "JSON": stringify as the engine's own, for values that fit. */
+    struct GuardedJson : public juce::DynamicObject
+    {
+        GuardedJson()   { setMethod ("stringify", stringify); }
+
+        static juce::var stringify (const juce::var::NativeFunctionArgs& args)
+        {
+            const auto value = args.numArguments > 0 ? args.arguments[0] : juce::var();
+            if (! ValueMeasure::fits (value))
+                refuseValue();
+
+            return juce::JSON::toString (value);
+        }
+    };
+
+    /** "Object": clone as the engine's own, for values that fit; dump prints nothing. */
+    struct GuardedObjectClass : public juce::DynamicObject
+    {
+        GuardedObjectClass()
+        {
+            setMethod ("dump", [] (const juce::var::NativeFunctionArgs&) { return juce::var(); });
+            setMethod ("clone", clone);
+        }
+
+        static juce::var clone (const juce::var::NativeFunctionArgs& args)
+        {
+            if (! ValueMeasure::fits (args.thisObject))
+                refuseValue();
+
+            return args.thisObject.clone();
+        }
+    };
+
+    /** Clears the runner's engine pointer before the engine goes, unwinding or not. */
+    struct EngineRegistration
+    {
+        EngineRegistration (juce::CriticalSection& l, juce::JavascriptEngine*& p, juce::JavascriptEngine& e) : lock (l), pointer (p)
+        {
+            const juce::ScopedLock sl (lock);
+            pointer = &e;
+        }
+
+        ~EngineRegistration()
+        {
+            const juce::ScopedLock sl (lock);
+            pointer = nullptr;
+        }
+
+        juce::CriticalSection& lock;
+        juce::JavascriptEngine*& pointer;
+    };
+}
+
+juce::Result ScriptRunner::runEngine (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs)
+{
+    // Made, run and released here, so that freeing whatever the script built uses this stack too.
+    juce::JavascriptEngine scriptEngine;
+    scriptEngine.maximumExecutionTime = juce::RelativeTime::milliseconds (limitMs);
+
+    // The engine's own JSON and Object classes copy cycles until memory runs
+    // out; eval and exec would parse text the checks above never saw, and
+    // trace writes the whole scope as text.
+    scriptEngine.registerNativeObject ("JSON", new GuardedJson());
+    scriptEngine.registerNativeObject ("Object", new GuardedObjectClass());
+    for (auto* name : { "eval", "exec", "trace" })
+        scriptEngine.registerNativeObject (name, new juce::DynamicObject());
+
+    for (auto& [name, object] : namedObjects)
+        scriptEngine.registerNativeObject (name, object.get());
+
+    const EngineRegistration registration (engineLock, engine, scriptEngine);
+    return scriptEngine.execute (text);
 }

@@ -29,6 +29,7 @@ TEST (ConversionResult, EachBitHasItsText)
         { 15, "JavaScript interface error." },
         { 16, "JavaScript execution error." },
         { 31, "An internal error occurred during conversion." },
+        { 30, "The conversion was cancelled." },
         { 12, "Unknown internal error." },
         { 40, "Unknown internal error." },
     };
@@ -66,4 +67,11 @@ TEST (ConversionResult, ExplicitTextWinsOnlyWhenABitIsSet)
     result.setBit (ConversionErrorBits::capsMissing);
     result.setBit (ConversionErrorBits::scriptExecution);
     EXPECT_EQ (result.getErrorText(), "Profile information for the target version is missing.");
+
+    // A stop leaves nothing but itself.
+    result.setExplicitText ("Step 3 was refused.");
+    result.setCancelled();
+    EXPECT_TRUE (result.wasCancelled());
+    EXPECT_EQ (result.getBits(), bitsOf ({ ConversionErrorBits::cancelled }));
+    EXPECT_EQ (result.getErrorText(), "The conversion was cancelled.");
 }

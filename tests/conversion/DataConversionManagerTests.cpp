@@ -1,7 +1,9 @@
 #include "ConversionTestData.h"
 
 #include "support/ContentFixture.h"
+#include "conversion/ConversionJob.h"
 #include "conversion/DataConversionManager.h"
+#include "conversion/ScriptSandbox.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 
@@ -27,12 +29,6 @@ namespace
         juce::StringArray& log;
         juce::String name;
     };
-
-    CapsBlock capsAt (int productId, int build)
-    {
-        auto* content = Nexus::getContentManager();
-        return DeviceProfiler::createCapsFrom (content != nullptr ? content->getCapsXml (productId).get() : nullptr, productId, build)->caps;
-    }
 
     Bits setBits (const ConversionResult& result)
     {
@@ -101,12 +97,20 @@ protected:
             ASSERT_TRUE (content.prepareProductContent (product));
             ASSERT_TRUE (content.downloadProductContent (product, &worker));
         }
+
+        manager = std::make_unique<DataConversionManager> (content);
     }
 
     void TearDown() override
     {
+        manager.reset();
         DataConversionManager::setScriptTimeLimit (60000);
         ContentFixture::TearDown();
+    }
+
+    CapsBlock capsAt (int productId, int build) const
+    {
+        return DeviceProfiler::createCaps (*Nexus::getContentManager(), productId, build)->caps;
     }
 
     static juce::File script (const char* product, const char* name)
@@ -120,7 +124,7 @@ protected:
     }
 
     /** A Vesper unit of the older firmware with presets in the given slots. */
-    static std::unique_ptr<DeviceData> vesperUnit (const juce::Array<int>& slots)
+    std::unique_ptr<DeviceData> vesperUnit (const juce::Array<int>& slots)
     {
         return makeDeviceData (capsAt (vesper, vesperOld), vesperOld, slots);
     }
@@ -129,7 +133,7 @@ protected:
 
     std::unique_ptr<DeviceData> convertToNewer (const DeviceData& source)
     {
-        return manager.convertDeviceData (source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+        return manager->convertDeviceData (source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
     }
 
     static ConversionRule vesperPresetStep (const juce::File& file, int targetVersion = 4)
@@ -145,7 +149,7 @@ protected:
 
     juce::File served;
     IdleThread worker;
-    DataConversionManager manager;
+    std::unique_ptr<DataConversionManager> manager;
 };
 
 //==============================================================================
@@ -153,7 +157,7 @@ TEST_F (DataConversion, ChainsFollowTheCheapestRulesAcrossProducts)
 {
     juce::Array<ConversionRule> steps;
 
-    ASSERT_TRUE (manager.findConversionChain (steps, vesper, 3, quill, 2, ConversionRule::presetData));
+    ASSERT_TRUE (manager->findConversionChain (steps, vesper, 3, quill, 2, ConversionRule::presetData));
     ASSERT_EQ (steps.size(), 2);
     EXPECT_EQ (steps[0].scriptFile, script ("Vesper", "vesper_preset_3_to_4.js").getFullPathName());
     EXPECT_EQ (steps[1].scriptFile, script ("Vesper", "vesper_preset_4_to_quill_duo_2.js").getFullPathName());
@@ -161,16 +165,16 @@ TEST_F (DataConversion, ChainsFollowTheCheapestRulesAcrossProducts)
     EXPECT_EQ (steps[1].cost, 5);
     EXPECT_TRUE (steps[1].script.isEmpty());
 
-    EXPECT_TRUE (manager.findConversionChain (steps, quill, 7, quill, 7, ConversionRule::presetData));
+    EXPECT_TRUE (manager->findConversionChain (steps, quill, 7, quill, 7, ConversionRule::presetData));
     EXPECT_TRUE (steps.isEmpty()) << "equal pairs need no step, even without rules";
 
-    EXPECT_FALSE (manager.findConversionChain (steps, vesper, 2, quill, 2, ConversionRule::setupData));
-    EXPECT_FALSE (manager.findConversionChain (steps, quill, 2, vesper, 4, ConversionRule::presetData));
+    EXPECT_FALSE (manager->findConversionChain (steps, vesper, 2, quill, 2, ConversionRule::setupData));
+    EXPECT_FALSE (manager->findConversionChain (steps, quill, 2, vesper, 4, ConversionRule::presetData));
     EXPECT_TRUE (steps.isEmpty());
 
-    EXPECT_TRUE (manager.checkConversion (vesper, 3, quill, 2, ConversionRule::presetData));
-    EXPECT_FALSE (manager.checkConversion (vesper, 2, quill, 2, ConversionRule::setupData));
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 });
+    EXPECT_TRUE (manager->checkConversion (vesper, 3, quill, 2, ConversionRule::presetData));
+    EXPECT_FALSE (manager->checkConversion (vesper, 2, quill, 2, ConversionRule::setupData));
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 0 });
 }
 
 TEST_F (DataConversion, RuleDocumentsWithNegativeOrHugeCostsCannotHangTheSearch)
@@ -189,16 +193,18 @@ TEST_F (DataConversion, RuleDocumentsWithNegativeOrHugeCostsCannotHangTheSearch)
                                                     + "<preset source=\"4\" target=\"9\" cost=\"99999999999\" " + script)));
     }
 
+    manager.reset();
     auto& content = startCatalogueQuietly();
     ASSERT_TRUE (content.prepareProductContent (vesper));
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    manager = std::make_unique<DataConversionManager> (content);
     ASSERT_TRUE (productFolder ("Vesper").getChildFile ("rules.xml").loadFileAsString().contains ("cost=\"-5\""));
     EXPECT_EQ (content.getConversionRules (vesper, ConversionRule::presetData).size(), 2);
 
     juce::Array<ConversionRule> steps;
-    EXPECT_TRUE (manager.findConversionChain (steps, vesper, 3, vesper, 4, ConversionRule::presetData));
+    EXPECT_TRUE (manager->findConversionChain (steps, vesper, 3, vesper, 4, ConversionRule::presetData));
     EXPECT_EQ (steps.size(), 1);
-    EXPECT_FALSE (manager.findConversionChain (steps, vesper, 4, vesper, 3, ConversionRule::presetData));
+    EXPECT_FALSE (manager->findConversionChain (steps, vesper, 4, vesper, 3, ConversionRule::presetData));
 }
 
 //==============================================================================
@@ -207,13 +213,13 @@ TEST_F (DataConversion, WholeUnitConvertsToTheNewerFirmware)
     auto source = vesperUnit ({ 1, 2, 5, 19 });
     juce::StringArray log;
     CallLog first (log, "a:"), second (log, "b:");
-    manager.addListener (&first);
-    manager.addListener (&second);
-    manager.addListener (&first);
+    manager->addListener (&first);
+    manager->addListener (&second);
+    manager->addListener (&first);
 
     auto target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
-    EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
+    EXPECT_TRUE (setBits (manager->getResult()).empty()) << manager->getResult().getErrorText();
 
     const auto block = capsAt (vesper, vesperNew);
     EXPECT_EQ (target->getCapsBlock(), block);
@@ -244,11 +250,11 @@ TEST_F (DataConversion, WholeUnitConvertsToTheNewerFirmware)
 TEST_F (DataConversion, CrossProductConversionTakesTwoStepsAndReportsTheMissingSetupChain)
 {
     auto source = vesperUnit ({ 1, 4, 11 });
-    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    auto target = manager->convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
 
     ASSERT_NE (target, nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 8 }) << "presets stored, no setup chain";
-    EXPECT_EQ (manager.getResult().getErrorText(), "An error occurred during setup conversion.");
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 8 }) << "presets stored, no setup chain";
+    EXPECT_EQ (manager->getResult().getErrorText(), "An error occurred during setup conversion.");
 
     const auto vesperBlock4 = capsAt (vesper, vesperNew);
     const auto quillBlock = capsAt (quill, quillNew);
@@ -267,9 +273,9 @@ TEST_F (DataConversion, QuillDuoUnitConvertsToItsNewerFirmware)
     const auto oldBlock = capsAt (quill, quillOld), newBlock = capsAt (quill, quillNew);
     auto source = makeDeviceData (oldBlock, quillOld, { 1, 5, 39 });
 
-    auto target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    auto target = manager->convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
     ASSERT_NE (target, nullptr);
-    EXPECT_TRUE (setBits (manager.getResult()).empty()) << manager.getResult().getErrorText();
+    EXPECT_TRUE (setBits (manager->getResult()).empty()) << manager->getResult().getErrorText();
     EXPECT_EQ (target->getNumSlots(), 50);
 
     for (auto slot : { 1, 5, 39 })
@@ -294,11 +300,11 @@ TEST_F (DataConversion, EqualVersionsCopyTheUnitAndAUnitWithoutPresetsConvertsOn
     auto source = vesperUnit ({ 0, 3, 7 });
     juce::StringArray log;
     CallLog listener (log, "");
-    manager.addListener (&listener);
+    manager->addListener (&listener);
 
-    auto target = manager.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 2, 0, vesperOld));
+    auto target = manager->convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 2, 0, vesperOld));
     ASSERT_NE (target, nullptr);
-    EXPECT_TRUE (setBits (manager.getResult()).empty());
+    EXPECT_TRUE (setBits (manager->getResult()).empty());
     for (auto slot : { 0, 3, 7 })
         EXPECT_EQ (target->getPreset (slot)->getMD5String(), source->getPreset (slot)->getMD5String());
     EXPECT_EQ (target->getSetup().getMD5String(), source->getSetup().getMD5String());
@@ -306,13 +312,13 @@ TEST_F (DataConversion, EqualVersionsCopyTheUnitAndAUnitWithoutPresetsConvertsOn
 
     log.clear();
     source = vesperUnit ({});
-    target = manager.convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
+    target = manager->convertDeviceData (*source, quill, FirmwareVersion (0, 2, 5, 0, quillNew));
     ASSERT_NE (target, nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 }) << "no setup chain and no presets";
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 0 }) << "no setup chain and no presets";
 
     target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
-    EXPECT_TRUE (setBits (manager.getResult()).empty());
+    EXPECT_TRUE (setBits (manager->getResult()).empty());
     EXPECT_EQ (target->getSetup().getSetupDataVersion(), 3);
     EXPECT_EQ (log, juce::StringArray { "finished" });
 }
@@ -321,12 +327,12 @@ TEST_F (DataConversion, MissingChainOrCapabilitiesFailTheJob)
 {
     auto quillUnit = makeDeviceData (capsAt (quill, quillNew), quillNew, { 2 });
 
-    EXPECT_EQ (manager.convertDeviceData (*quillUnit, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 0 });
-    EXPECT_EQ (manager.getResult().getErrorText(), "There are insufficient definitions available to perform the conversion.");
+    EXPECT_EQ (manager->convertDeviceData (*quillUnit, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 0 });
+    EXPECT_EQ (manager->getResult().getErrorText(), "There are insufficient definitions available to perform the conversion.");
 
-    EXPECT_EQ (manager.convertDeviceData (*quillUnit, 0, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });
+    EXPECT_EQ (manager->convertDeviceData (*quillUnit, 0, FirmwareVersion (0, 1, 4, 0, vesperNew)), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 3 });
 }
 
 //==============================================================================
@@ -345,10 +351,10 @@ TEST_F (DataConversion, ScriptFailuresEndInExecutionAndInternalBits)
     for (auto& [code, text] : cases)
     {
         replaceScript ("vesper_preset_3_to_4.js", code);
-        EXPECT_EQ (manager.convertDeviceData (*source, vesper, newer), nullptr) << code;
-        EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 })) << code;
+        EXPECT_EQ (manager->convertDeviceData (*source, vesper, newer), nullptr) << code;
+        EXPECT_EQ (setBits (manager->getResult()), (Bits { 16, 31 })) << code;
 
-        const auto error = manager.getResult().getErrorText();
+        const auto error = manager->getResult().getErrorText();
         if (*text != 0)
             EXPECT_EQ (error, text);
         else
@@ -357,9 +363,9 @@ TEST_F (DataConversion, ScriptFailuresEndInExecutionAndInternalBits)
 
     // An empty error text is no error.
     replaceScript ("vesper_preset_3_to_4.js", "Belvora.scriptError ('');");
-    auto target = manager.convertDeviceData (*source, vesper, newer);
+    auto target = manager->convertDeviceData (*source, vesper, newer);
     ASSERT_NE (target, nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 5 }) << "the script wrote no preset";
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 5 }) << "the script wrote no preset";
 }
 
 TEST_F (DataConversion, RunawayScriptIsStoppedAtTheTimeLimit)
@@ -371,8 +377,8 @@ TEST_F (DataConversion, RunawayScriptIsStoppedAtTheTimeLimit)
     auto target = convertToNewer (*source);
 
     ASSERT_NE (target, nullptr) << "a failed setup does not end the job";
-    EXPECT_EQ (setBits (manager.getResult()), (Bits { 9, 16, 31 }));
-    EXPECT_TRUE (manager.getResult().getErrorText().contains ("timed-out")) << manager.getResult().getErrorText();
+    EXPECT_EQ (setBits (manager->getResult()), (Bits { 9, 16, 31 }));
+    EXPECT_TRUE (manager->getResult().getErrorText().contains ("timed-out")) << manager->getResult().getErrorText();
     EXPECT_FALSE (target->getSetup().isComplete());
 }
 
@@ -383,12 +389,12 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
     const auto empty = TestEnvironment::getHome().getChildFile ("empty.js");
     ASSERT_TRUE (empty.replaceWithText (""));
 
-    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (missing) }), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 1 });
-    EXPECT_EQ (manager.getResult().getErrorText(), "The conversion definition is invalid.");
+    EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (missing) }), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 1 });
+    EXPECT_EQ (manager->getResult().getErrorText(), "The conversion definition is invalid.");
 
-    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (empty) }), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 2 });
+    EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (empty) }), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 2 });
 
     // Broken UTF-8 (here a Latin-1 byte, then a cut sequence) is no script text and never runs.
     const auto broken = TestEnvironment::getHome().getChildFile ("broken.js");
@@ -399,19 +405,19 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
         bytes.append (tail, std::strlen (tail));
         ASSERT_TRUE (broken.replaceWithData (bytes.getData(), bytes.getSize()));
 
-        EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (broken) }), nullptr) << tail;
-        EXPECT_EQ (setBits (manager.getResult()), Bits { 2 }) << tail;
+        EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (broken) }), nullptr) << tail;
+        EXPECT_EQ (setBits (manager->getResult()), Bits { 2 }) << tail;
     }
 
     // No build profile holds preset format 9: the base definition's block is not one for it.
-    EXPECT_EQ (manager.convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 3 });
+    EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 3 });
 
-    manager.clearResult();
-    EXPECT_FALSE (manager.checkConversion (vesper, 3, vesper, 9, ConversionRule::presetData));
-    EXPECT_FALSE (manager.checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData)) << "bits are not cleared first";
-    manager.clearResult();
-    EXPECT_TRUE (manager.checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData));
+    manager->clearResult();
+    EXPECT_FALSE (manager->checkConversion (vesper, 3, vesper, 9, ConversionRule::presetData));
+    EXPECT_FALSE (manager->checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData)) << "bits are not cleared first";
+    manager->clearResult();
+    EXPECT_TRUE (manager->checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData));
 }
 
 TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderTakesItsSlotNumberAndSeesTheUnit)
@@ -436,9 +442,9 @@ TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderTakesItsSlotNumberAndS
     EXPECT_EQ (converted->getTags(), source->getSetup().getValues()[0] + 2);
 
     // Outside a whole-unit job there is no unit to see.
-    EXPECT_EQ (manager.convertPreset (*source->getPreset (6), { vesperPresetStep (presetScript()) }), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), (Bits { 16, 31 }));
-    EXPECT_EQ (manager.getResult().getErrorText(), "No unit.");
+    EXPECT_EQ (manager->convertPreset (*source->getPreset (6), { vesperPresetStep (presetScript()) }), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), (Bits { 16, 31 }));
+    EXPECT_EQ (manager->getResult().getErrorText(), "No unit.");
 }
 
 TEST_F (DataConversion, PresetsAScriptLeftUnfinishedAreNeverStored)
@@ -448,20 +454,191 @@ TEST_F (DataConversion, PresetsAScriptLeftUnfinishedAreNeverStored)
     // A header that promises steps the script never wrote.
     replaceScript ("vesper_preset_3_to_4.js", "var h = PresetConversion.getHeader(); h.version = 4; PresetConversion.setHeader (h);");
     EXPECT_EQ (convertToNewer (*source), nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 7 });
-    EXPECT_EQ (manager.getResult().getErrorText(), "An error occurred during preset conversion.");
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 7 });
+    EXPECT_EQ (manager->getResult().getErrorText(), "An error occurred during preset conversion.");
 
     // Nothing written: an empty preset of the target format, which no slot takes.
     replaceScript ("vesper_preset_3_to_4.js", "// nothing");
-    const auto single = manager.convertPreset (*source->getPreset (1), { vesperPresetStep (presetScript()) });
+    const auto single = manager->convertPreset (*source->getPreset (1), { vesperPresetStep (presetScript()) });
     ASSERT_NE (single, nullptr);
     EXPECT_FALSE (single->hasName());
     EXPECT_EQ (single->getCapsBlock(), capsAt (vesper, vesperNew));
-    EXPECT_TRUE (setBits (manager.getResult()).empty());
+    EXPECT_TRUE (setBits (manager->getResult()).empty());
 
     auto target = convertToNewer (*source);
     ASSERT_NE (target, nullptr);
-    EXPECT_EQ (setBits (manager.getResult()), Bits { 5 });
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 5 });
     EXPECT_TRUE (target->getUsedPresetIndices().isEmpty());
     EXPECT_TRUE (target->getSetup().isComplete());
+}
+
+//==============================================================================
+TEST_F (DataConversion, RunawayScriptsFailTheirStepAndLaterJobsStillRun)
+{
+    if (! ScriptSandbox::runsInChildProcess())
+        GTEST_SKIP() << "no child process here to hold the limits";
+
+    auto source = vesperUnit ({ 1, 2 });
+    const auto setupScript = script ("Vesper", "vesper_setup_2_to_3.js").loadFileAsString();
+    const auto presetScriptText = presetScript().loadFileAsString();
+    const juce::StringArray fromOutside { ScriptRunner::outOfMemoryMessage, "The script crashed the script engine." };
+
+    // A failed setup does not end the job; a failed preset does.
+    replaceScript ("vesper_setup_2_to_3.js", "var n = 2000000000; var a = []; a[n] = 1;");
+    auto target = convertToNewer (*source);
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), (Bits { 9, 16, 31 }));
+    EXPECT_TRUE (fromOutside.contains (manager->getResult().getErrorText())) << manager->getResult().getErrorText();
+    EXPECT_EQ (target->getUsedPresetIndices(), (juce::Array<int> { 1, 2 }));
+
+    replaceScript ("vesper_preset_3_to_4.js", "var s = 'xxxxxxxx';" + juce::String::repeatedString ("s = s + s;", 40));
+    EXPECT_EQ (convertToNewer (*source), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), (Bits { 16, 31 }));
+    EXPECT_TRUE (fromOutside.contains (manager->getResult().getErrorText())) << manager->getResult().getErrorText();
+
+    replaceScript ("vesper_setup_2_to_3.js", setupScript);
+    replaceScript ("vesper_preset_3_to_4.js", presetScriptText);
+    ASSERT_NE (convertToNewer (*source), nullptr);
+    EXPECT_TRUE (setBits (manager->getResult()).empty());
+}
+
+TEST_F (DataConversion, StopBetweenPresetsEndsTheJobCancelledWithNothingKept)
+{
+    /** Stops the job after the second preset, the way a caller on another thread would. */
+    struct Stopper : public CallLog
+    {
+        Stopper (juce::StringArray& l, std::function<void()> s) : CallLog (l, ""), stop (std::move (s)) {}
+
+        void conversionProgress (int done, int total) override
+        {
+            CallLog::conversionProgress (done, total);
+            if (done == 2)
+                stop();
+        }
+
+        std::function<void()> stop;
+    };
+
+    auto source = vesperUnit ({ 1, 2, 5, 19 });
+    juce::StringArray log;
+    Stopper stopper (log, [this] { manager->stop(); });
+    manager->addListener (&stopper);
+
+    EXPECT_EQ (convertToNewer (*source), nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { ConversionErrorBits::cancelled });
+    EXPECT_EQ (manager->getResult().getErrorText(), "The conversion was cancelled.");
+    EXPECT_EQ (log, (juce::StringArray { "1/4", "2/4" }));
+
+    // A stopped manager stays stopped.
+    EXPECT_EQ (convertToNewer (*source), nullptr);
+    EXPECT_TRUE (manager->getResult().wasCancelled());
+
+    // A job on a thread that is asked to exit ends the same way.
+    struct Worker : public juce::Thread
+    {
+        Worker() : juce::Thread ("conversion worker") {}
+        void run() override  { converted = convert(); }
+
+        std::function<std::unique_ptr<DeviceData>()> convert;
+        std::unique_ptr<DeviceData> converted;
+    };
+
+    Worker converter;
+    DataConversionManager threaded (*Nexus::getContentManager());
+    log.clear();
+    Stopper exitAsker (log, [] { juce::Thread::getCurrentThread()->signalThreadShouldExit(); });
+    threaded.addListener (&exitAsker);
+    converter.convert = [&] { return threaded.convertDeviceData (*source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew)); };
+
+    ASSERT_TRUE (converter.startThread());
+    ASSERT_TRUE (converter.waitForThreadToExit (60000));
+    EXPECT_EQ (converter.converted, nullptr);
+    EXPECT_EQ (setBits (threaded.getResult()), Bits { ConversionErrorBits::cancelled });
+    EXPECT_EQ (log, (juce::StringArray { "1/4", "2/4" }));
+}
+
+//==============================================================================
+namespace
+{
+    /** Waits for a job's completion, which comes on the job's thread. */
+    struct Completion
+    {
+        ConversionJob::Completion callback()
+        {
+            return [this] (ConversionJob::Outcome o)
+            {
+                outcome = std::move (o);
+                thread = juce::Thread::getCurrentThreadId();
+                done.signal();
+            };
+        }
+
+        bool wait()     { return done.wait (120000); }
+
+        juce::WaitableEvent done;
+        ConversionJob::Outcome outcome;
+        juce::Thread::ThreadID thread = nullptr;
+    };
+
+    struct ProgressSignal : public DataConversionManager::Listener
+    {
+        void conversionProgress (int, int) override  { progressed.signal(); }
+        void conversionFinished() override          {}
+
+        juce::WaitableEvent progressed;
+    };
+}
+
+TEST_F (DataConversion, JobRunsOffTheCallingThreadAndHandsOverItsOutcome)
+{
+    std::shared_ptr<const DeviceData> source = vesperUnit ({ 1, 2, 5 });
+    const auto expected = convertToNewer (*source);
+    ASSERT_NE (expected, nullptr);
+
+    ConversionJob job (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    juce::StringArray log;
+    CallLog listener (log, "");
+    job.addListener (&listener);
+
+    Completion completion;
+    ASSERT_TRUE (job.start (completion.callback()));
+    EXPECT_FALSE (job.start ({})) << "a job runs once";
+    ASSERT_TRUE (completion.wait());
+
+    EXPECT_NE (completion.thread, juce::Thread::getCurrentThreadId());
+    ASSERT_NE (completion.outcome.converted, nullptr);
+    EXPECT_FALSE (completion.outcome.result.hasErrors());
+    for (auto slot : { 1, 2, 5 })
+        EXPECT_EQ (completion.outcome.converted->getPreset (slot)->getMD5String(), expected->getPreset (slot)->getMD5String());
+    EXPECT_EQ (log, (juce::StringArray { "1/3", "2/3", "3/3", "finished" }));
+}
+
+TEST_F (DataConversion, StoppingAJobInterruptsItsRunningScript)
+{
+    // Longer than the test may run: only the stop can end the loop.
+    DataConversionManager::setScriptTimeLimit (10 * 60 * 1000);
+    replaceScript ("vesper_preset_3_to_4.js", "if (PresetConversion.getHeader().number == 2) while (true) {}\n"
+                                              + presetScript().loadFileAsString());
+
+    std::shared_ptr<const DeviceData> source = vesperUnit ({ 1, 2, 5 });
+    ConversionJob job (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    ProgressSignal progress;
+    job.addListener (&progress);
+
+    Completion completion;
+    ASSERT_TRUE (job.start (completion.callback()));
+    ASSERT_TRUE (progress.progressed.wait (120000));   // preset 1 is done; preset 2 loops
+    job.stop();
+    ASSERT_TRUE (completion.wait());
+
+    EXPECT_EQ (completion.outcome.converted, nullptr);
+    EXPECT_EQ (setBits (completion.outcome.result), Bits { ConversionErrorBits::cancelled });
+
+    // Stopped before it starts: cancelled at once.
+    ConversionJob early (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    early.stop();
+    Completion earlyCompletion;
+    ASSERT_TRUE (early.start (earlyCompletion.callback()));
+    ASSERT_TRUE (earlyCompletion.wait());
+    EXPECT_TRUE (earlyCompletion.outcome.result.wasCancelled());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace
 {
     juce::Result runScript (ScriptRunner& runner, const juce::String& script, int limitMs = 60000)
@@ -99,4 +101,106 @@ TEST (ScriptRunner, LongestChainsOfOperatorsTheSizeLimitAllowsEndWithoutOverflow
     runScript (runner, "var a = " + juce::String::repeatedString ("!", length) + "1;");
     runScript (runner, "var a = 1" + juce::String::repeatedString ("+1", length / 2) + ";");
     EXPECT_TRUE (runScript (runner, "var a = !!!1 + 1 + 1;").wasOk());
+}
+
+namespace
+{
+    /** A native object whose methods throw what a failing allocation or a broken native would. */
+    struct Thrower : public juce::DynamicObject
+    {
+        Thrower()
+        {
+            setMethod ("allocate", [] (const juce::var::NativeFunctionArgs&) -> juce::var { throw std::bad_alloc(); });
+            setMethod ("fail", [] (const juce::var::NativeFunctionArgs&) -> juce::var { throw std::runtime_error ("native"); });
+        }
+    };
+
+    juce::Result runWith (ScriptRunner& runner, const juce::String& script, juce::DynamicObject* object,
+                          const std::function<bool()>& shouldStop = {})
+    {
+        juce::Array<ScriptRunner::NamedObject> objects;
+        objects.add ({ "Probe", object });
+        return runner.execute (script, objects, 60000, shouldStop);
+    }
+}
+
+TEST (ScriptRunner, AnythingThrownEndsTheRunWithAnOutcomeAndTheRunnerGoesOn)
+{
+    ScriptRunner runner;
+    juce::DynamicObject::Ptr thrower (new Thrower());
+
+    EXPECT_EQ (runWith (runner, "var a = [1, 2]; Probe.allocate();", thrower.get()).getErrorMessage(), ScriptRunner::outOfMemoryMessage);
+    EXPECT_EQ (runWith (runner, "Probe.fail();", thrower.get()).getErrorMessage(), "The script failed unexpectedly.");
+    EXPECT_TRUE (runScript (runner, "var a = 1;").wasOk());
+}
+
+TEST (ScriptRunner, ValuesThatExplodeWhenCopiedAreRefusedByJsonAndClone)
+{
+    ScriptRunner runner;
+    juce::DynamicObject::Ptr probe (new juce::DynamicObject());
+
+    // A few kilobytes that share their parts 2^40 times. (Cycles are refused
+    // too, but they leak in the engine, so they are tried in a sandbox.)
+    for (auto* script : { "var a = [1]; for (var i = 0; i < 40; ++i) a = [a, a]; JSON.stringify (a);",
+                          "var a = [1]; for (var i = 0; i < 40; ++i) a = [a, a]; var c = a.clone();",
+                          "var o = { x: 1 }; for (var i = 0; i < 80; ++i) o = { x: o }; JSON.stringify (o);" })
+    {
+        const auto outcome = runWith (runner, script, probe.get());
+        EXPECT_TRUE (outcome.getErrorMessage().contains ("cyclic")) << script << ": " << outcome.getErrorMessage();
+    }
+
+    // Shared parts that fit are written out as the engine always did.
+    ASSERT_TRUE (runWith (runner, "var p = [1, 'x']; Probe.text = JSON.stringify ({ a: p, b: p }); Probe.copy = Probe.clone();",
+                          probe.get()).wasOk());
+    juce::DynamicObject::Ptr expected (new juce::DynamicObject());
+    expected->setProperty ("a", juce::Array<juce::var> { 1, "x" });
+    expected->setProperty ("b", juce::Array<juce::var> { 1, "x" });
+    EXPECT_EQ (probe->getProperty ("text").toString(), juce::JSON::toString (juce::var (expected.get())));
+    EXPECT_NE (probe->getProperty ("copy").getDynamicObject(), nullptr);
+}
+
+TEST (ScriptRunner, TextThatBypassesTheChecksCannotBeRun)
+{
+    // eval and exec would parse text built at run time, which no check saw.
+    for (auto* script : { "eval ('1 + 1');", "exec ('var a = 1;');", "trace (1);" })
+        EXPECT_TRUE (runScript (script).failed()) << script;
+}
+
+TEST (ScriptRunner, ArrayIndicesWrittenTooLargeAreRefusedBeforeTheRun)
+{
+    for (auto* script : { "var a = []; a[2000000000] = 1;", "var a = []; a [ 1e9 ] = 1;", "var a = [[]]; a[0][0x7fffffff] = 1;",
+                          "var a = []; (a)[1000000] = 1;", "var a = []; a[.5e7] = 2;" })
+    {
+        EXPECT_TRUE (ScriptRunner::hasHugeLiteralIndex (script)) << script;
+        EXPECT_TRUE (runScript (script).getErrorMessage().contains ("index")) << script;
+    }
+
+    // Arrays that hold large numbers, indices below the limit, text and comments run.
+    EXPECT_TRUE (runScript ("var a = [2000000000, 1e9]; var b = []; b[999999] = a[0]; var t = 'a[2000000000]'; // a[3000000000]\n"
+                            "if (b.length != 1000000) undefinedFunction();").wasOk());
+}
+
+TEST (ScriptRunner, MemoryGrowingStatementByStatementStopsTheRun)
+{
+    ScriptRunner runner;
+    const auto outcome = runScript (runner, "var s = '0123456789'; for (var i = 0; i < 10; ++i) s = s + s;"
+                                            "var a = []; while (true) a.push (s + a.length);");
+    EXPECT_EQ (outcome.getErrorMessage(), ScriptRunner::outOfMemoryMessage);
+    EXPECT_TRUE (runScript (runner, "var a = [1, 2, 3];").wasOk());
+}
+
+TEST (ScriptRunner, StopRequestEndsARunningScript)
+{
+    ScriptRunner runner;
+    juce::WaitableEvent started;
+    juce::DynamicObject::Ptr probe (new juce::DynamicObject());
+    probe->setMethod ("started", [&started] (const juce::var::NativeFunctionArgs&) { started.signal(); return juce::var(); });
+
+    // Without the stop this would run for the whole minute.
+    const auto outcome = runWith (runner, "Probe.started(); while (true) {}", probe.get(), [&started] { return started.wait (0); });
+    EXPECT_EQ (outcome.getErrorMessage(), ScriptRunner::stoppedMessage);
+    EXPECT_TRUE (runner.wasStoppedOnRequest());
+
+    EXPECT_TRUE (runScript (runner, "var a = 1;").wasOk());
+    EXPECT_FALSE (runner.wasStoppedOnRequest());
 }

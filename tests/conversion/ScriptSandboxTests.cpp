@@ -1,0 +1,143 @@
+#include "ConversionTestData.h"
+
+#include "conversion/ScriptSandbox.h"
+
+#include <gtest/gtest.h>
+
+using namespace ConversionTestData;
+
+namespace
+{
+    struct Sandbox
+    {
+        CapsBlock sourceBlock = vesperBlock (3, 2, 20, 4);
+        CapsBlock targetBlock = vesperBlock (4, 3, 30, 6);
+        std::unique_ptr<DeviceData> unit = makeDeviceData (sourceBlock, 120, { 1, 4 });
+        std::unique_ptr<Preset> preset = makePreset (sourceBlock, 4, "Warm Choir", 3);
+        std::function<bool()> shouldStop;
+        ScriptSandbox sandbox { unit.get(), [this] { return shouldStop != nullptr && shouldStop(); } };
+
+        ScriptSandbox::Outcome run (const juce::String& script, int limitMs = 60000)
+        {
+            return sandbox.run (script, *preset, targetBlock, limitMs);
+        }
+
+        ScriptSandbox::Outcome runSetup (const juce::String& script)
+        {
+            return sandbox.run (script, unit->getSetup(), targetBlock, 60000);
+        }
+    };
+
+    // Copies the preset's header and steps, as a plain conversion does.
+    const char* const copyPreset = "var h = PresetConversion.getHeader(); var n = h.steps; h.steps = 0; h.version = 4;"
+                                   "PresetConversion.setHeader (h);"
+                                   "for (var s = 0; s < n; ++s) PresetConversion.setStep (PresetConversion.getStep (s), s);";
+
+    /** Text doubled in statements with no loop, so the engine never looks at its clock. */
+    juce::String doublingWithoutLoop()
+    {
+        return "var s = 'xxxxxxxxxxxxxxxx';" + juce::String::repeatedString ("s = s + s;", 40);
+    }
+}
+
+TEST (ScriptSandbox, StepsRunInTheCopyAndBringBackWhatTheScriptWrote)
+{
+    Sandbox s;
+    ScriptRunner local;
+
+    // A finished preset, a half-made one (header promising more steps than
+    // written) and a setup with values but no version all come back as the
+    // script left them, as a run in this process leaves them.
+    for (auto* script : { copyPreset,
+                          "var h = PresetConversion.getHeader(); h.version = 4; PresetConversion.setHeader (h);"
+                          "PresetConversion.setStep (PresetConversion.getStep (0), 0);" })
+    {
+        const auto there = s.run (script);
+        const auto here = ScriptSandbox::runHere (local, s.unit.get(), script, *s.preset, s.targetBlock, 60000);
+        ASSERT_TRUE (there.result.wasOk()) << there.result.getErrorMessage();
+        ASSERT_NE (there.converted, nullptr);
+
+        const auto& preset = dynamic_cast<const Preset&> (*there.converted);
+        const auto& expected = dynamic_cast<const Preset&> (*here.converted);
+        EXPECT_EQ (preset.getMD5String(), expected.getMD5String());
+        EXPECT_EQ (preset.getNumMidiMessages(), expected.getNumMidiMessages());
+        EXPECT_EQ (preset.getName(), "Warm Choir");
+        EXPECT_EQ (preset.getCapsBlock(), s.targetBlock);
+        EXPECT_EQ (preset.isComplete(), expected.isComplete());
+        EXPECT_EQ (preset.isModified(), expected.isModified());
+    }
+
+    const auto setup = s.runSetup ("SetupConversion.setData (SetupConversion.getData());");
+    ASSERT_NE (setup.converted, nullptr);
+    const auto& converted = dynamic_cast<const SetupData&> (*setup.converted);
+    EXPECT_EQ (converted.getSetupDataVersion(), -1);
+    EXPECT_EQ (converted.getNumMidiMessages(), s.targetBlock.numSyxPackagesPerSetup);
+    EXPECT_FALSE (converted.isComplete());
+
+    // The script's own error, and what the copy sees of the unit.
+    const auto reported = s.run ("Belvora.scriptError ('Slot ' + ReferenceData.isPresetAvailable (4) + ' ' + ReferenceData.getPreset (1).name);");
+    EXPECT_TRUE (reported.result.wasOk());
+    EXPECT_EQ (reported.reportedError, "Slot 1 Preset 1");
+}
+
+TEST (ScriptSandbox, AllocationsWithoutBoundEndTheStepAndTheProgramGoesOn)
+{
+    if (! ScriptSandbox::runsInChildProcess())
+        GTEST_SKIP() << "no child process here to hold the limits";
+
+    Sandbox s;
+
+    // None of these statements gives the engine a chance to stop: the copy
+    // runs out of its memory or stack, and the next step gets a new copy.
+    const juce::String bombs[] = {
+        "var n = 2000000000; var a = []; a[n] = 1;",
+        doublingWithoutLoop(),
+        "var s = 'x'; for (var i = 0; i < 25; ++i) s = s + s; var t = s" + juce::String::repeatedString (" + s", 40) + ";",
+        "var a = []; a.push (a); var b = []; b.push (b); var same = a == b;",
+    };
+
+    for (auto& bomb : bombs)
+    {
+        const auto outcome = s.run (bomb);
+        EXPECT_TRUE (outcome.result.failed()) << bomb.substring (0, 60);
+        EXPECT_FALSE (outcome.stopped);
+        EXPECT_EQ (outcome.converted, nullptr);
+
+        const auto next = s.run (copyPreset);
+        ASSERT_TRUE (next.result.wasOk()) << next.result.getErrorMessage();
+        EXPECT_TRUE (next.converted != nullptr && dynamic_cast<const Preset&> (*next.converted).isComplete());
+    }
+}
+
+TEST (ScriptSandbox, CyclicValuesAreRefusedByJsonAndClone)
+{
+    Sandbox s;
+
+    for (auto* script : { "var o = {}; o.self = o; JSON.stringify (o);",
+                          "var a = []; a.push (a); JSON.stringify ([1, a]);",
+                          "var o = { x: 1 }; o.y = [o]; var c = o.clone();" })
+    {
+        const auto outcome = s.run (script);
+        EXPECT_TRUE (outcome.result.getErrorMessage().contains ("cyclic")) << script << ": " << outcome.result.getErrorMessage();
+    }
+
+    EXPECT_TRUE (s.run (copyPreset).result.wasOk());
+}
+
+TEST (ScriptSandbox, StopEndsARunningScriptAtOnce)
+{
+    Sandbox s;
+    std::atomic<int> looks { 0 };
+
+    // Asked every few milliseconds while the copy runs; without the stop the
+    // loop would last the whole minute.
+    s.shouldStop = [&looks] { return ++looks > 20; };
+    const auto outcome = s.run ("while (true) {}");
+
+    EXPECT_TRUE (outcome.stopped);
+    EXPECT_EQ (outcome.result.getErrorMessage(), ScriptRunner::stoppedMessage);
+    EXPECT_EQ (outcome.converted, nullptr);
+
+    s.shouldStop = nullptr;
+    EXPECT_TRUE (s.run (copyPreset).result.wasOk());
+}
