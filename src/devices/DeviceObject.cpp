@@ -90,7 +90,7 @@ FirmwareVersion DeviceObject::getVersion() const
     return version;
 }
 
-SysEx::Date DeviceObject::getManufactureDate() const
+ManufactureDate DeviceObject::getManufactureDate() const
 {
     const std::lock_guard guard (infoLock);
     return manufactureDate;
@@ -1376,7 +1376,6 @@ bool DeviceObject::loadDataFile (const juce::String& path)
 juce::XmlElement* DeviceObject::createDeviceListEntry() const
 {
     auto* element = new juce::XmlElement ("device");
-    const auto date = getManufactureDate();
 
     element->setAttribute ("name", catalogue->getProductName (productId.load()));
     element->setAttribute ("id", productId.load());
@@ -1384,6 +1383,6 @@ juce::XmlElement* DeviceObject::createDeviceListEntry() const
     element->setAttribute ("detection", juce::String (juce::Time::currentTimeMillis()));
     element->setAttribute ("version", getVersion().toString());
     element->setAttribute ("serial", serial.load());
-    element->setAttribute ("manufacture", juce::String::formatted ("%4d.%02d.%02d", date.year, date.month, date.day));
+    element->setAttribute ("manufacture", getManufactureDate().toString());
     return element;
 }

@@ -86,7 +86,7 @@ public:
     juce::XmlElement* createDeviceListEntry() const;
 
     FirmwareVersion getVersion() const;
-    SysEx::Date getManufactureDate() const;
+    ManufactureDate getManufactureDate() const;
     int getSerial() const noexcept                 { return serial.load(); }
     int getProductId() const noexcept              { return productId.load(); }
     uint32_t getFlags() const noexcept             { return flags.load(); }
@@ -177,7 +177,7 @@ private:
 
     mutable std::mutex infoLock;          // guards version and manufactureDate
     FirmwareVersion version;
-    SysEx::Date manufactureDate;
+    ManufactureDate manufactureDate;
 
     std::atomic<int> serial { -1 };
     std::atomic<int> currentPreset { -1 };

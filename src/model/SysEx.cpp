@@ -286,13 +286,13 @@ juce::uint32 SysEx::parseSerialNumber (const juce::MidiMessage& message, const S
     return serial;
 }
 
-SysEx::Date SysEx::parseDate (const juce::MidiMessage& message, const SysExTemplate& unit)
+ManufactureDate SysEx::parseDate (const juce::MidiMessage& message, const SysExTemplate& unit)
 {
     if (! unit.isDeviceAnswer (message))
         return {};
 
     const auto* b = message.getRawData();
-    Date date { b[10] * 100 + b[11], b[9], b[8] };
+    ManufactureDate date { b[10] * 100 + b[11], b[9], b[8] };
 
     if (date.year == 0)
         return { 1941, 12, 7 };
