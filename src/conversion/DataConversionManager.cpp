@@ -8,6 +8,7 @@
 #include "conversion/SetupConversionObject.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
+#include "devices/ProductCatalogue.h"
 #include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
@@ -23,6 +24,15 @@ namespace
 
         block = caps->caps;
         return true;
+    }
+
+    // Data converted within one product keeps its name; another product's comes from the catalogue.
+    juce::String productNameFor (const DeviceData& source, int productId)
+    {
+        if (source.getCapsBlock().productId == productId)
+            return source.getProductName();
+
+        return ProductCatalogue().getProductName (productId);
     }
 
     /** The capability block of a product's preset or setup format version. A
@@ -129,7 +139,8 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
         return finish (nullptr);
     }
 
-    auto target = std::make_unique<DeviceData> (targetVersion, targetBlock);
+    auto target = std::make_unique<DeviceData> (productNameFor (source, targetProductId), targetVersion, targetBlock,
+                                                DeviceProfiler::createFactoryBank (targetProductId, targetVersion.build));
 
     juce::Array<ConversionRule> presetChain;
     const auto& sourceBlock = source.getCapsBlock();

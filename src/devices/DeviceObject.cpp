@@ -3,6 +3,7 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
 #include "model/DeviceData.h"
 #include "model/Preset.h"
 #include "model/SetupData.h"
@@ -640,7 +641,8 @@ void DeviceObject::readDeviceInfo()
     std::unique_ptr<DeviceData> newData;
 
     if (newCaps != nullptr)
-        newData = std::make_unique<DeviceData> (getVersion(), blockOf (*newCaps), nullptr);
+        newData = std::make_unique<DeviceData> (catalogue->getProductName (productId.load()), getVersion(), blockOf (*newCaps),
+                                                DeviceProfiler::createFactoryBank (productId.load(), getVersion().build));
     else
         setFlags (unknownProduct);
 
@@ -1356,7 +1358,7 @@ bool DeviceObject::loadDataFile (const juce::String& path)
     if (current != nullptr && ! current->matchesFileHeader (file))
         return false;
 
-    auto loaded = DeviceData::loadFromFile (file);
+    auto loaded = DeviceData::loadFromFile (file, current != nullptr ? current->getFactoryBank() : nullptr);
 
     if (loaded == nullptr)
         return false;

@@ -10,6 +10,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
 #include "model/FactoryBank.h"
+#include "model/SafeSave.h"
 
 namespace
 {
@@ -384,7 +385,8 @@ bool DeviceProfiler::save()
 
     // Written beside the old list and swapped in, so a failed write keeps it;
     // the next scan tries again, or the change would be lost at the next start.
-    unsaved = list == nullptr || ! file.getParentDirectory().createDirectory() || ! list->writeTo (file);
+    unsaved = list == nullptr || ! file.getParentDirectory().createDirectory()
+           || ! SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { list->writeTo (out); return true; });
     return ! unsaved;
 }
 

@@ -507,7 +507,7 @@ juce::uint32 SysEx::readFileHeader (const juce::File& file, const CapsBlock& cap
 
 juce::uint32 SysEx::peekFile (const juce::File& file, int& productIdOut, int& versionOut)
 {
-    productIdOut = 255;
+    productIdOut = placeholderProductId;
     versionOut = 0;
 
     const auto head = readHead (file);

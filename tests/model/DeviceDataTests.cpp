@@ -66,7 +66,7 @@ TEST (DeviceData, CopiesSwapsAndTargets)
     a->setPreset (0, makePreset (caps, 0, "Zero", 1));
     auto small = caps;
     small.numPresets = 3;
-    DeviceData shortData (FirmwareVersion(), small);
+    DeviceData shortData ("Vox One", FirmwareVersion(), small, nullptr);
     shortData.copyPreset (3, *b);
     EXPECT_FALSE (b->isModified());
     EXPECT_EQ (shortData.getNumPresets(), 0);
@@ -170,9 +170,9 @@ TEST (DeviceData, FactoryReferenceAndChanges)
     EXPECT_TRUE (data->isPresetDifferent (1));
     EXPECT_FALSE (data->isPresetDifferent (3));
 
-    FactoryBank bank (caps.numPresets);
-    bank.setEntry (1, data->getPreset (1)->getMD5String());
-    DeviceData withBank (FirmwareVersion(), caps, &bank);
+    auto bank = std::make_shared<FactoryBank> (caps.numPresets);
+    bank->setEntry (1, data->getPreset (1)->getMD5String());
+    DeviceData withBank ("Vox One", FirmwareVersion(), caps, bank);
     withBank.setPreset (1, std::make_unique<Preset> (*data->getPreset (1)));
     withBank.copyPresetTo (2, 1, withBank);
     withBank.setPreset (2, std::make_unique<Preset> (*data->getPreset (1)));
