@@ -30,28 +30,20 @@ namespace
     }
 }
 
-bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, const juce::File& temporaryFile)
+bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary)
 {
     if (target.isDirectory() || ! target.getParentDirectory().isDirectory())
         return false;
 
     // A file stream appends to what is there: a leftover of an earlier
     // attempt must go first.
-    if (temporaryFile != juce::File() && ! temporaryFile.deleteFile())
+    if (fixedTemporary != juce::File() && ! fixedTemporary.deleteFile())
         return false;
 
     // Removes its file when it goes, so nothing is left behind on failure.
-    const auto temporary = temporaryFile != juce::File() ? juce::TemporaryFile (target, temporaryFile)
-                                                         : juce::TemporaryFile (target);
+    const auto temporary = fixedTemporary != juce::File() ? juce::TemporaryFile (target, fixedTemporary)
+                                                          : juce::TemporaryFile (target);
 
     return writeAndCheck (temporary.getFile(), writer)
         && temporary.getFile().replaceFileIn (target);
-}
-
-bool SafeSave::replaceFileWithText (const juce::File& target, const juce::String& text)
-{
-    return replaceFile (target, [&text] (juce::OutputStream& out)
-    {
-        return out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    });
 }

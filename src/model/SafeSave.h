@@ -16,8 +16,5 @@ namespace SafeSave
         On any failure the target keeps what it held, the temporary file is gone
         and the result is false. The target's folder must exist. A temporary file
         of a fixed name may be given; whatever it holds is replaced. */
-    bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& temporary = {});
-
-    /** The same with the text of a document (an XML file, for instance). */
-    bool replaceFileWithText (const juce::File& target, const juce::String& text);
+    bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary = {});
 }

@@ -376,7 +376,8 @@ namespace
         if (size < 6 || b[0] != SysEx::startByte)
             return SysEx::fileNotSysEx;
 
-        if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
+        // The maker's id, bytes 1 to 3 of the frame.
+        if (! std::equal (makerFrame + 1, makerFrame + 4, b + 1))
             return SysEx::fileOtherMaker;
 
         if (isFirmwareStart (b, size))
