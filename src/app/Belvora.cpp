@@ -1,9 +1,6 @@
 #include "app/Belvora.h"
 
 #include "app/Nexus.h"
-#include "gui/BelvoraContentComponent.h"
-#include "gui/MainAppWindow.h"
-#include "gui/widgets/Alerts.h"
 #include "content/ContentManager.h"
 #include "model/FirmwareVersion.h"
 
@@ -15,7 +12,10 @@ namespace
     }
 }
 
-Belvora::Belvora() = default;
+Belvora::Belvora (UserInterfaceFactory factory)
+    : makeUserInterface (std::move (factory))
+{
+}
 
 Belvora::~Belvora()
 {
@@ -80,7 +80,7 @@ void Belvora::initialise (const juce::String& commandLine)
 
     parseSwitches (commandLine);
 
-    nexus = std::make_unique<Nexus>();
+    nexus = std::make_unique<Nexus> (makeUserInterface);
     nexus->initialise();
 }
 
@@ -89,13 +89,17 @@ void Belvora::systemRequestedQuit()
     const auto fatal = fatalErrorCode.load();
 
     if (nexus != nullptr)
-        if (auto* window = nexus->getMainWindow())
-            if (auto* content = window->getBelvoraContentComponent())
-                if (! content->requestQuit (fatal != 0))
-                    return;
+        if (auto* ui = nexus->getUserInterface())
+            if (! ui->requestQuit (fatal != 0))
+                return;
 
     if (fatal != 0)
-        Alerts::showWarning (nullptr, "Error", getFatalErrorText (fatal));
+    {
+        if (makeUserInterface.showWarning != nullptr)
+            makeUserInterface.showWarning ("Error", getFatalErrorText (fatal));
+        else
+            juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, "Error", getFatalErrorText (fatal));
+    }
 
     quit();
 }
@@ -106,7 +110,8 @@ void Belvora::shutdown()
     const auto runSeconds = (juce::Time::getCurrentTime() - startTime).inSeconds();
     settings.setValue ("internal3", settings.getDoubleValue ("internal3", 0.0) + runSeconds);
 
-    getAppProperties().closeFiles();
+    // Saved, but kept open: worker threads still read settings until the hub stops them.
+    getAppProperties().saveIfNeeded();
 
     if (nexus != nullptr)
     {

@@ -2,6 +2,7 @@
 
 #include "app/BelvoraPaths.h"
 #include "app/BelvoraSettings.h"
+#include "app/UserInterface.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -28,7 +29,9 @@ public:
         stateFirmware     = 4
     };
 
-    Belvora();
+    /** The factory makes the main window at start-up (the program's main gives
+        the real one; without it start-up stops with fatal error 1). */
+    explicit Belvora (UserInterfaceFactory makeUserInterface = {});
     ~Belvora() override;
 
     static Belvora* getInstance();
@@ -86,6 +89,7 @@ private:
     juce::Time startTime;
     juce::Uuid installId;
     bool newInstallation = false;
+    const UserInterfaceFactory makeUserInterface;
     std::unique_ptr<Nexus> nexus;
 
     JUCE_DECLARE_NON_COPYABLE (Belvora)

@@ -6,9 +6,6 @@
 #include "content/EventTracker.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
-#include "gui/BelvoraContentComponent.h"
-#include "gui/CommandIDs.h"
-#include "gui/MainAppWindow.h"
 
 #include <atomic>
 
@@ -62,7 +59,10 @@ namespace
     }
 }
 
-Nexus::Nexus() = default;
+Nexus::Nexus (UserInterfaceFactory factory)
+    : makeUserInterface (std::move (factory))
+{
+}
 
 Nexus::~Nexus()
 {
@@ -84,11 +84,6 @@ void Nexus::simulateStartupFailureAt (StartupStep step)
     failingStep.store (step);
 }
 
-BelvoraContentComponent* Nexus::getContentComponent() const
-{
-    return mainWindow != nullptr ? mainWindow->getBelvoraContentComponent() : nullptr;
-}
-
 void Nexus::initialise()
 {
     auto failed = [] { if (auto* app = Belvora::getInstance()) app->reportFatalError (1); };
@@ -99,24 +94,20 @@ void Nexus::initialise()
     setEventTracker (make<EventTracker> (StartupStep::eventTracker));
     if (getEventTracker() == nullptr)       return failed();
 
-    mainWindow.reset (make<MainAppWindow> (StartupStep::mainWindow));
+    mainWindow.reset();
+    if (failingStep.load() != StartupStep::mainWindow && makeUserInterface.makeMainWindow != nullptr)
+        mainWindow = makeUserInterface.makeMainWindow (*this);
     if (mainWindow == nullptr)              return failed();
 
     setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler));
     if (getDeviceProfiler() == nullptr)     return failed();
     getDeviceProfiler()->initialise();
 
-    auto* content = getContentComponent();
-    setDeviceManager (content != nullptr ? make<DeviceManager> (StartupStep::deviceManager, content) : nullptr);
+    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, this));
     if (getDeviceManager() == nullptr)      return failed();
 
     getDeviceManager()->startThread();
-
-    if (content != nullptr)
-    {
-        juce::ApplicationCommandTarget* target = content;
-        target->invokeDirectly (CommandIDs::scanForDevices, true);
-    }
+    mainWindow->invokeStartupScan();
 
     postMessage (new DeviceInfoMessage (DeviceInfoMessage::startupFinished, 0, 0, {}));
 }
@@ -124,7 +115,7 @@ void Nexus::initialise()
 void Nexus::shutdown()
 {
     if (mainWindow != nullptr)
-        Belvora::getAppProperties().getUserSettings()->setValue ("appWindowState", mainWindow->getWindowStateAsString());
+        Belvora::getUserSettings().setValue ("appWindowState", mainWindow->getWindowState());
 
     if (auto* devices = getDeviceManager())
     {
@@ -138,15 +129,16 @@ void Nexus::shutdown()
     setDeviceProfiler (nullptr);
 }
 
+// Every notification of the core comes through here, so the interface sees
+// them in the order they were posted.
 void Nexus::handleMessage (const juce::Message& message)
 {
-    auto* content = getContentComponent();
     auto* info = dynamic_cast<const DeviceInfoMessage*> (&message);
 
-    if (content == nullptr || info == nullptr)
+    if (mainWindow == nullptr || info == nullptr)
         return;
 
-    content->postMessage (new DeviceInfoMessage (*info));
+    mainWindow->handleNotification (*info);
 }
 
 bool Nexus::requestProductContent (int productId)

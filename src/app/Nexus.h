@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/UserInterface.h"
+
 #include <juce_events/juce_events.h>
 
 #include <memory>
@@ -8,16 +10,14 @@ class ContentManager;
 class EventTracker;
 class DeviceProfiler;
 class DeviceManager;
-class MainAppWindow;
-class BelvoraContentComponent;
 
-/** The message hub: makes and owns the program-wide objects in a fixed order,
-    forwards notifications to the content component on the message thread, and
-    lets the device threads prepare a product's content one at a time. */
+/** The message hub: makes and owns the program-wide objects in a fixed order
+    and hands every notification of the core, from whichever thread posted it,
+    to the user interface on the message thread in posting order. */
 class Nexus : public juce::MessageListener
 {
 public:
-    Nexus();
+    explicit Nexus (UserInterfaceFactory makeUserInterface = {});
     ~Nexus() override;
 
     void initialise();
@@ -28,8 +28,8 @@ public:
     /** Prepares a product's downloaded content on the caller's thread (ContentManager::requestProductContent). */
     bool requestProductContent (int productId);
 
-    MainAppWindow* getMainWindow() const noexcept { return mainWindow.get(); }
-    BelvoraContentComponent* getContentComponent() const;
+    /** The main window's side of the hub; empty until start-up made it. */
+    UserInterface* getUserInterface() const noexcept { return mainWindow.get(); }
 
     static ContentManager* getContentManager();
     static EventTracker* getEventTracker();
@@ -47,7 +47,8 @@ public:
     static void simulateStartupFailureAt (StartupStep step);
 
 private:
-    std::unique_ptr<MainAppWindow> mainWindow;
+    const UserInterfaceFactory makeUserInterface;
+    std::unique_ptr<UserInterface> mainWindow;
 
     JUCE_DECLARE_NON_COPYABLE (Nexus)
 };

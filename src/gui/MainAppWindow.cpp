@@ -1,7 +1,11 @@
 #include "gui/MainAppWindow.h"
 
 #include "app/Belvora.h"
+#include "app/DeviceInfoMessage.h"
+#include "app/Nexus.h"
 #include "gui/BelvoraContentComponent.h"
+#include "gui/CommandIDs.h"
+#include "gui/widgets/Alerts.h"
 
 namespace
 {
@@ -29,7 +33,7 @@ MainAppWindow::MainAppWindow()
     setResizable (true, false);
     setResizeLimits (714, 646, 10000, 10000);
 
-    const auto state = Belvora::getAppProperties().getUserSettings()->getValue ("appWindowState");
+    const auto state = Belvora::getUserSettings().getValue ("appWindowState");
 
     if (state.isEmpty() || ! restoreWindowStateFromString (state))
         centreWithSize (1020, 734);
@@ -48,6 +52,40 @@ MainAppWindow::~MainAppWindow()
     clearContentComponent();
     contentComponent.reset();
     commandManagerHolder().reset();
+}
+
+UserInterfaceFactory MainAppWindow::getUserInterfaceFactory()
+{
+    UserInterfaceFactory factory;
+    factory.makeMainWindow = [] (Nexus&) -> std::unique_ptr<UserInterface> { return std::make_unique<MainAppWindow>(); };
+    factory.showWarning = [] (const juce::String& title, const juce::String& message) { Alerts::showWarning (nullptr, title, message); };
+    return factory;
+}
+
+MainAppWindow* MainAppWindow::of (const Nexus* hub)
+{
+    return hub != nullptr ? dynamic_cast<MainAppWindow*> (hub->getUserInterface()) : nullptr;
+}
+
+void MainAppWindow::handleNotification (const DeviceInfoMessage& message)
+{
+    contentComponent->handleMessage (message);
+}
+
+void MainAppWindow::invokeStartupScan()
+{
+    juce::ApplicationCommandTarget* target = contentComponent.get();
+    target->invokeDirectly (CommandIDs::scanForDevices, true);
+}
+
+juce::String MainAppWindow::getWindowState()
+{
+    return getWindowStateAsString();
+}
+
+bool MainAppWindow::requestQuit (bool forced)
+{
+    return contentComponent->requestQuit (forced);
 }
 
 juce::BorderSize<int> MainAppWindow::getBorderThickness()

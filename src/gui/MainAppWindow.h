@@ -1,18 +1,32 @@
 #pragma once
 
+#include "app/UserInterface.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <memory>
 
 class BelvoraContentComponent;
 
-/** The application's only top-level window. */
+/** The application's only top-level window, and the user interface the hub talks to. */
 class MainAppWindow : public juce::DocumentWindow,
+                      public UserInterface,
                       private juce::AsyncUpdater
 {
 public:
     MainAppWindow();
     ~MainAppWindow() override;
+
+    /** The real user interface, as the program's main hands it to the application. */
+    static UserInterfaceFactory getUserInterfaceFactory();
+
+    /** The main window of a hub, if it is one of ours. */
+    static MainAppWindow* of (const Nexus* hub);
+
+    void handleNotification (const DeviceInfoMessage& message) override;
+    void invokeStartupScan() override;
+    juce::String getWindowState() override;
+    bool requestQuit (bool forced) override;
 
     /** The program's one command manager, made on first use. */
     static juce::ApplicationCommandManager* getApplicationCommandManager();

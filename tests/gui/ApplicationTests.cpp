@@ -86,7 +86,7 @@ TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndW
     juce::String firstId;
 
     {
-        Belvora app;
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
         app.initialise ("");
         EXPECT_TRUE (app.isNewInstallation());
 
@@ -96,7 +96,7 @@ TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndW
         EXPECT_EQ (settings().getIntValue ("internal1"), 1);
         EXPECT_EQ (app.getInstallId().toString(), firstId);
 
-        auto* window = app.getNexus()->getMainWindow();
+        auto* window = MainAppWindow::of (app.getNexus());
         ASSERT_NE (window, nullptr);
         EXPECT_EQ (window->getName(), "Belvora 2");
         EXPECT_TRUE (window->isVisible());
@@ -117,7 +117,7 @@ TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndW
     Belvora::releaseAppProperties();
 
     {
-        Belvora app;
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
         app.initialise ("developer");
         EXPECT_FALSE (app.isNewInstallation());
         EXPECT_TRUE (app.isDeveloperMode());
@@ -132,7 +132,7 @@ TEST_F (ApplicationTest, AllZeroInstallIdIsReplaced)
     Belvora::configureAppProperties();
     settings().setValue ("internal4", "00000000000000000000000000000000");
 
-    Belvora app;
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
     EXPECT_TRUE (app.isNewInstallation());
     EXPECT_NE (settings().getValue ("internal4"), "00000000000000000000000000000000");
@@ -141,10 +141,10 @@ TEST_F (ApplicationTest, AllZeroInstallIdIsReplaced)
 
 TEST_F (ApplicationTest, StartupScansThenAnnouncesItselfOnce)
 {
-    Belvora app;
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
 
-    auto* content = app.getNexus()->getContentComponent();
+    auto* content = MainAppWindow::of (app.getNexus())->getBelvoraContentComponent();
     ASSERT_NE (content, nullptr);
     Recorder recorder;
     content->addChangeListener (&recorder);
@@ -167,12 +167,12 @@ TEST_F (ApplicationTest, StartupScansThenAnnouncesItselfOnce)
 
 TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
 {
-    Belvora app;
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
     pump();
 
     Recorder recorder;
-    app.getNexus()->getContentComponent()->addChangeListener (&recorder);
+    MainAppWindow::of (app.getNexus())->getBelvoraContentComponent()->addChangeListener (&recorder);
 
     for (int i = 0; i < 20; ++i)
         app.getNexus()->postMessage (new DeviceInfoMessage (0x70000, i, 0, "status " + juce::String (i)));
@@ -193,7 +193,7 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
 
     EXPECT_EQ (recorder.count (ChangeInfo::commandInvoked, CommandIDs::scanForDevices), 0);
 
-    app.getNexus()->getContentComponent()->removeChangeListener (&recorder);
+    MainAppWindow::of (app.getNexus())->getBelvoraContentComponent()->removeChangeListener (&recorder);
     app.shutdown();
 }
 
@@ -201,13 +201,13 @@ TEST_F (ApplicationTest, MissingStartupObjectReportsFatalErrorAndMakesNothingAft
 {
     Nexus::simulateStartupFailureAt (Nexus::StartupStep::eventTracker);
 
-    Belvora app;
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
 
     EXPECT_EQ (app.getFatalErrorCode(), 1);
     EXPECT_NE (Nexus::getContentManager(), nullptr);
     EXPECT_EQ (Nexus::getEventTracker(), nullptr);
-    EXPECT_EQ (app.getNexus()->getMainWindow(), nullptr);
+    EXPECT_EQ (MainAppWindow::of (app.getNexus()), nullptr);
     EXPECT_EQ (Nexus::getDeviceProfiler(), nullptr);
     EXPECT_EQ (Nexus::getDeviceManager(), nullptr);
 
