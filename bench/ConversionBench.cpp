@@ -88,7 +88,7 @@ namespace
 
     void convertFullUnit (benchmark::State& state)
     {
-        auto block = DeviceProfiler::createCaps (vesper, 120)->caps;
+        auto block = DeviceProfiler::createCaps (*Nexus::getContentManager(), vesper, 120)->caps;
         auto source = fullUnit (block);
         const FirmwareVersion target (0, 1, 4, 0, 140);
 

@@ -28,6 +28,7 @@ namespace
     {
         juce::Array<int> getProductIds() const override               { return { 0x12 }; }
         juce::String getProductName (int) const override              { return "Vesper"; }
+        juce::String getDisplayName (int, uint32_t) const override    { return "Vesper"; }
         bool answersGenericIdentity (int) const override              { return true; }
         bool isOnline() const override                                { return false; }
         bool isProductReady (int) const override                      { return true; }
@@ -71,7 +72,7 @@ namespace
         Bench()
         {
             unit = std::make_unique<SimulatedUnit> (*backend, fullUnit());
-            manager = std::make_unique<DeviceManager> (&done, backend, std::make_shared<OneProduct>());
+            manager = std::make_unique<DeviceManager> (done, backend, std::make_shared<OneProduct>(), nullptr, nullptr, DeviceManager::Options());
             manager->startThread();
             manager->handleMessage (DeviceCommandMessage (DeviceCommandMessage::scan));
             ok = done.await (DeviceInfoMessage::scanFinished) && manager->setActiveDevice (0);

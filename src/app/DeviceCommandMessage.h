@@ -28,7 +28,12 @@ public:
         writeSetup           = 0x100110,
         writeGivenSetup      = 0x100111,
         writeAllOfData       = 0x100120,
-        sendFirmware         = 0x100300
+        sendFirmware         = 0x100300,
+
+        /** Loads the sync file of the active unit's data folder into the unit's
+            data, between its commands; ends in a completion or, when the file
+            does not load, a failure that leaves no error on the unit. */
+        loadSyncFile         = 0x100400
     };
 
     DeviceCommandMessage() = default;

@@ -4,6 +4,7 @@
 #include "app/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
+#include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
 
@@ -57,6 +58,34 @@ namespace
 
         return new T (std::forward<Args> (args)...);
     }
+
+    // What the device services take from the application.
+    DeviceProfiler::Setup profilerSetup()
+    {
+        DeviceProfiler::Setup s;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            s.newInstallation = app->isNewInstallation();
+            s.developerMode = app->isDeveloperMode();
+            s.syncAll = app->isSyncAll();
+        }
+
+        return s;
+    }
+
+    DeviceManager::Options deviceOptions()
+    {
+        DeviceManager::Options o;
+        auto* app = Belvora::getInstance();
+        o.scanAll = app != nullptr && app->isScanAll();
+        o.isFirmwareUpdateRunning = []
+        {
+            auto* application = Belvora::getInstance();
+            return application != nullptr && application->getAppState() == Belvora::stateFirmware;
+        };
+        return o;
+    }
 }
 
 Nexus::Nexus (UserInterfaceFactory factory)
@@ -99,11 +128,13 @@ void Nexus::initialise()
         mainWindow = makeUserInterface.makeMainWindow (*this);
     if (mainWindow == nullptr)              return failed();
 
-    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler));
+    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler, *getContentManager(), *getEventTracker(), profilerSetup()));
     if (getDeviceProfiler() == nullptr)     return failed();
     getDeviceProfiler()->initialise();
 
-    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, this));
+    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, *this, nullptr,
+                                           std::make_shared<ContentProductCatalogue> (*getContentManager()),
+                                           getDeviceProfiler(), getEventTracker(), deviceOptions()));
     if (getDeviceManager() == nullptr)      return failed();
 
     getDeviceManager()->startThread();
@@ -123,10 +154,11 @@ void Nexus::shutdown()
         setDeviceManager (nullptr);
     }
 
+    // The profiler uses the catalogue and the tracker: it goes first.
+    setDeviceProfiler (nullptr);
     setContentManager (nullptr);
     setEventTracker (nullptr);
     mainWindow.reset();
-    setDeviceProfiler (nullptr);
 }
 
 // Every notification of the core comes through here, so the interface sees

@@ -1,5 +1,6 @@
 #include "content/FirmwareUpdateElement.h"
 
+#include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
@@ -206,7 +207,9 @@ bool FirmwareUpdateElement::isInstallable() const
 
 void FirmwareUpdateElement::checkDataVersions (const CapsBlock& current, bool& presetConversionNeeded, bool& setupConversionNeeded) const
 {
-    const auto target = DeviceProfiler::createCaps (current.productId, version.build);
+    auto* content = Nexus::getContentManager();
+    const auto target = DeviceProfiler::createCapsFrom (content != nullptr ? content->getCapsXml (current.productId).get() : nullptr,
+                                                        current.productId, version.build);
 
     if (target == nullptr)
         return;

@@ -1,5 +1,7 @@
 #include "conversion/DataConversionManager.h"
 
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "conversion/BelvoraScriptInterface.h"
 #include "conversion/ConversionGraph.h"
 #include "conversion/ConversionPathFinder.h"
@@ -8,17 +10,23 @@
 #include "conversion/SetupConversionObject.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
-#include "devices/ProductCatalogue.h"
 #include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
 
 namespace
 {
+    // The program's catalogue, until the conversion jobs are given theirs.
+    ContentManager::Document capsDocumentOf (int productId)
+    {
+        auto* content = Nexus::getContentManager();
+        return content != nullptr ? content->getCapsXml (productId) : nullptr;
+    }
+
     /** The capability block of a product at a firmware build; false when there is none. */
     bool capsBlockForBuild (int productId, int build, CapsBlock& block)
     {
-        const auto caps = DeviceProfiler::createCaps (productId, build);
+        const auto caps = DeviceProfiler::createCapsFrom (capsDocumentOf (productId).get(), productId, build);
         if (caps == nullptr || ! isValidCapsBlock (caps->caps))
             return false;
 
@@ -32,7 +40,8 @@ namespace
         if (source.getCapsBlock().productId == productId)
             return source.getProductName();
 
-        return ProductCatalogue().getProductName (productId);
+        auto* content = Nexus::getContentManager();
+        return content != nullptr ? content->getProductName (productId) : juce::String();
     }
 
     /** The capability block of a product's preset or setup format version. A
@@ -40,7 +49,7 @@ namespace
         definition when no profile has the version) is no block for it. */
     bool capsBlockForVersion (int productId, int kind, int version, CapsBlock& block)
     {
-        const auto caps = DeviceProfiler::createCapsForDataVersions (productId, kind, version);
+        const auto caps = DeviceProfiler::createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
         if (caps == nullptr || ! isValidCapsBlock (caps->caps))
             return false;
 
@@ -140,7 +149,8 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     }
 
     auto target = std::make_unique<DeviceData> (productNameFor (source, targetProductId), targetVersion, targetBlock,
-                                                DeviceProfiler::createFactoryBank (targetProductId, targetVersion.build));
+                                                DeviceProfiler::createFactoryBankFrom (capsDocumentOf (targetProductId).get(),
+                                                                                       targetProductId, targetVersion.build));
 
     juce::Array<ConversionRule> presetChain;
     const auto& sourceBlock = source.getCapsBlock();

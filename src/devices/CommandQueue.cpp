@@ -1,7 +1,5 @@
 #include "devices/CommandQueue.h"
 
-#include "platform/Clock.h"
-
 CommandQueue::CommandQueue (juce::Thread& ownerThread) : owner (ownerThread)
 {
 }
@@ -13,29 +11,20 @@ CommandQueue::~CommandQueue()
 }
 
 // Gives up when the owner or the calling worker is asked to stop, so a
-// stopping thread never hangs on a queue. The message thread keeps spinning.
+// stopping thread never works on a queue. Holders only copy or move list
+// entries, so taking the lock never waits for long.
 bool CommandQueue::takeLock() const
 {
-    while (! lock.tryEnter())
-    {
-        if (owner.threadShouldExit())
-            return false;
+    if (owner.threadShouldExit() || juce::Thread::currentThreadShouldExit())
+        return false;
 
-        if (auto* caller = juce::Thread::getCurrentThread())
-        {
-            if (caller->threadShouldExit())
-                return false;
-
-            platform::Clock::yield();
-        }
-    }
-
+    lock.enter();
     return true;
 }
 
 void CommandQueue::post (const DeviceCommandMessage& message)
 {
-    if (owner.threadShouldExit() || ! takeLock())
+    if (! takeLock())
         return;
 
     messages.add (new DeviceCommandMessage (message));
@@ -57,13 +46,13 @@ bool CommandQueue::peek (DeviceCommandMessage& out)
 
 bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRunning)
 {
-    const auto before = state.exchange (locked);
+    const auto before = state.exchange (State::locked);
 
     if (! takeLock())
         return false;
 
-    // A clear() that slipped in meanwhile has made the queue idle; keep that.
-    auto expected = static_cast<int> (locked);
+    // A clear() or an abort that slipped in meanwhile is kept.
+    auto expected = State::locked;
 
     if (messages.isEmpty())
     {
@@ -81,20 +70,43 @@ bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRu
         count.store (messages.size());
     }
 
-    state.compare_exchange_strong (expected, setRunning ? running : before);
+    state.compare_exchange_strong (expected, setRunning ? State::running : before);
     lock.leave();
     return true;
 }
 
 void CommandQueue::clear()
 {
-    state.store (locked);
+    state.store (State::locked);
 
     if (! takeLock())
         return;
 
     messages.clear();
     count.store (0);
-    state.store (idle);
+    state.store (State::idle);
     lock.leave();
+}
+
+bool CommandQueue::replaceUnless (State kept, State newState) noexcept
+{
+    auto current = state.load();
+
+    while (current != kept)
+        if (state.compare_exchange_weak (current, newState))
+            return true;
+
+    return false;
+}
+
+bool CommandQueue::setRunningUnlessAborted() noexcept
+{
+    return replaceUnless (State::abort, State::running);
+}
+
+// No need to wait for a list operation (locked) to pass: it ends by a
+// compare-and-set from locked, which leaves the abort in place.
+bool CommandQueue::requestAbort() noexcept
+{
+    return replaceUnless (State::error, State::abort);
 }

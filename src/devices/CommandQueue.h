@@ -13,14 +13,15 @@
 class CommandQueue
 {
 public:
-    enum State
+    /** The state of the transaction in progress. */
+    enum class State
     {
         idle    = 0,
         running = 1,
-        locked  = 2,
-        done    = 3,
+        locked  = 2,    // a thread is taking or clearing the list
+        done    = 3,    // the awaited reply (or every awaited packet) arrived
         abort   = 4,
-        error   = 15
+        error   = 15    // failed; the error code is on the unit
     };
 
     explicit CommandQueue (juce::Thread& owner);
@@ -39,23 +40,17 @@ public:
     /** Deletes every command; the state becomes idle. */
     void clear();
 
-    int getState() const noexcept              { return state.load(); }
-    void setState (int newState) noexcept      { state.store (newState); }
+    State getState() const noexcept            { return state.load(); }
+    void setState (State newState) noexcept    { state.store (newState); }
 
     /** Sets newState when the state is currently expected; true when it was set. */
-    bool compareAndSetState (int expected, int newState) noexcept { return state.compare_exchange_strong (expected, newState); }
+    bool compareAndSetState (State expected, State newState) noexcept { return state.compare_exchange_strong (expected, newState); }
 
     /** Sets running unless an abort was asked for, which must not be lost; false then. */
-    bool setRunningUnlessAborted() noexcept
-    {
-        auto current = state.load();
+    bool setRunningUnlessAborted() noexcept;
 
-        while (current != abort)
-            if (state.compare_exchange_weak (current, running))
-                return true;
-
-        return false;
-    }
+    /** Sets abort unless the transaction failed; false then. */
+    bool requestAbort() noexcept;
 
     int size() const noexcept                  { return count.load(); }
     bool isEmpty() const noexcept              { return size() == 0; }
@@ -63,10 +58,11 @@ public:
 private:
     bool takeFirst (DeviceCommandMessage& out, bool remove, bool setRunning);
     bool takeLock() const;
+    bool replaceUnless (State kept, State newState) noexcept;
 
     juce::Thread& owner;
     juce::OwnedArray<DeviceCommandMessage> messages;
-    std::atomic<int> state { idle };
+    std::atomic<State> state { State::idle };
     std::atomic<int> count { 0 };
     platform::CriticalSection lock;
 

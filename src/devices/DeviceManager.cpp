@@ -1,8 +1,7 @@
 #include "devices/DeviceManager.h"
 
-#include "app/Belvora.h"
+#include "app/BelvoraSettings.h"
 #include "app/DeviceInfoMessage.h"
-#include "app/Nexus.h"
 #include "content/EventConnection.h"
 #include "content/EventTracker.h"
 #include "devices/DeviceObject.h"
@@ -11,6 +10,9 @@
 #include "devices/ProductCatalogue.h"
 #include "devices/SimulatedUnitSet.h"
 #include "platform/Clock.h"
+
+using platform::Clock;
+using State = CommandQueue::State;
 
 namespace
 {
@@ -114,6 +116,7 @@ namespace
             case DeviceCommandMessage::writeGivenSetup:
             case DeviceCommandMessage::writeAllOfData:
             case DeviceCommandMessage::sendFirmware:
+            case DeviceCommandMessage::loadSyncFile:
                 return true;
             default:
                 return false;
@@ -127,35 +130,36 @@ namespace
 
         return std::make_shared<JuceMidiBackend>();
     }
-
-    bool isAppStateFirmwareUpdate()
-    {
-        auto* app = Belvora::getInstance();
-        return app != nullptr && app->getAppState() == Belvora::stateFirmware;
-    }
-
-    // Generous bounds for the connection check: a unit that never goes idle
-    // must not hold the manager for ever.
-    constexpr int checkBusyLimitMs = 60000;
-    constexpr int checkRunLimitMs = 15000;
 }
 
-DeviceManager::DeviceManager (juce::MessageListener* notificationListener, std::shared_ptr<MidiPortBackend> midiBackend,
-                              std::shared_ptr<ProductCatalogue> products)
+DeviceManager::DeviceManager (juce::MessageListener& notificationListener, std::shared_ptr<MidiPortBackend> midiBackend,
+                              std::shared_ptr<ProductCatalogue> products, DeviceProfiler* knownDevices,
+                              EventTracker* eventTracker, Options managerOptions)
     : juce::Thread ("DeviceManager"),
       listener (notificationListener),
       backend (midiBackend != nullptr ? std::move (midiBackend) : makeDefaultBackend()),
-      catalogue (products != nullptr ? std::move (products) : std::make_shared<ProductCatalogue>()),
+      catalogue (std::move (products)),
+      profiler (knownDevices),
+      tracker (eventTracker),
+      options (std::move (managerOptions)),
       queue (*this),
       entries (std::make_shared<EntryList>())
 {
+    jassert (catalogue != nullptr);
+
     if (backend->opensOnMessageThread())
         audioInitialiseError = audioDeviceManager.initialise (0, 0, nullptr, false);
+
+    if (profiler != nullptr)
+        profiler->setConnectionQuery ([this] (int productId, int serial) { return isDeviceConnected (productId, serial); });
 }
 
 DeviceManager::~DeviceManager()
 {
-    stopThread (10000);
+    if (profiler != nullptr)
+        profiler->setConnectionQuery ({});
+
+    stopThread (ProtocolTiming::managerStopMs);
     closeDevices();
 }
 
@@ -215,21 +219,22 @@ juce::String DeviceManager::getErrorText (int code, const juce::String& name)
     const juce::String restartBoth (". Please restart Belvora as well as " + name + ", and try again. If the error persists, please contact Marrowell support.");
     juce::String text;
 
-    switch (code)
+    switch (static_cast<DeviceError> (code))
     {
-        case 0xA00002: text = "Belvora has encountered and unexpected internal error with " + name + ". Please restart Belvora" + persists; break;
-        case 0xA00003: text = "Belvora has received unexpected data from " + name + ". Please restart Belvora" + persists; break;
-        case 0xA00004: text = "Belvora's connection to " + name + " has been lost. Please restart " + name + persists; break;
-        case 0xA00005: text = "Belvora has encountered significant data corruption while communicating with " + name
+        case DeviceError::internal: text = "Belvora has encountered and unexpected internal error with " + name + ". Please restart Belvora" + persists; break;
+        case DeviceError::unexpectedData: text = "Belvora has received unexpected data from " + name + ". Please restart Belvora" + persists; break;
+        case DeviceError::connectionLost: text = "Belvora's connection to " + name + " has been lost. Please restart " + name + persists; break;
+        case DeviceError::corruption: text = "Belvora has encountered significant data corruption while communicating with " + name
                               + ". This could be caused heavy USB bus activity and/or heavy CPU load. Reduce both of these conditions, and then try again."; break;
-        case 0xA00006: text = "A data version conflict has occurred between Belvora and " + name
+        case DeviceError::versionConflict: text = "A data version conflict has occurred between Belvora and " + name
                               + ". The SysEx data is not in the expected format. Please restart Belvora" + persists; break;
-        case 0xA00007: text = name + " has rejected the preset (step) data sent by Belvora. Please restart Belvora as well as " + name
+        case DeviceError::rejected: text = name + " has rejected the preset (step) data sent by Belvora. Please restart Belvora as well as " + name
                               + ", and try again. If the error persists, please contact Marrowell support."; break;
-        case 0xA00008: text = "There is insufficient memory available on" + name + " to store all presets."; break;
-        case 0xA0000A: text = "A synchronization error has occurred between Belvora and " + name + restartBoth; break;
-        case 0xA0000B: text = "The current operation between between Belvora and " + name + " has timed out" + restartBoth; break;
-        case 0xA00100: text = "Belvora has encountered an unspecified error. Please restart Belvora as well as " + name + ", and try again."; break;
+        case DeviceError::noMemory: text = "There is insufficient memory available on" + name + " to store all presets."; break;
+        case DeviceError::synchronisation: text = "A synchronization error has occurred between Belvora and " + name + restartBoth; break;
+        case DeviceError::timeOut: text = "The current operation between between Belvora and " + name + " has timed out" + restartBoth; break;
+        case DeviceError::unspecified: text = "Belvora has encountered an unspecified error. Please restart Belvora as well as " + name + ", and try again."; break;
+        case DeviceError::none:
         default:       text = "Belvora has encountered an unspecified error. Please restart Belvora"; break;
     }
 
@@ -245,8 +250,7 @@ void DeviceManager::handleMessage (const juce::Message& message)
 
 void DeviceManager::post (int code, int value1)
 {
-    if (listener != nullptr)
-        listener->postMessage (new DeviceInfoMessage (code, value1, 0, {}));
+    listener.postMessage (new DeviceInfoMessage (code, value1, 0, {}));
 }
 
 void DeviceManager::run()
@@ -255,7 +259,7 @@ void DeviceManager::run()
     {
         if (queue.isEmpty())
         {
-            wait (platform::Clock::scaled (3000));
+            wait (Clock::scaled (ProtocolTiming::portWatchMs));
 
             if (scanComplete.load() && queue.isEmpty())
                 watchPorts();
@@ -266,14 +270,8 @@ void DeviceManager::run()
 
         DeviceCommandMessage command;
 
-        if (! queue.pop (command, true))
-        {
-            platform::Clock::yield();
-            continue;
-        }
-
-        handleCommand (command);
-        platform::Clock::yield();
+        if (queue.pop (command, true))
+            handleCommand (command);
     }
 }
 
@@ -289,17 +287,17 @@ void DeviceManager::handleCommand (const DeviceCommandMessage& command)
     }
     else if (isForwarded (command.command))
     {
-        auto list = snapshot();
+        auto list = currentEntries();
 
         if (auto* device = deviceAt (*list, activeIndex.load()))
             device->getQueue().post (command);
     }
 
-    queue.setState (CommandQueue::idle);
+    queue.setState (State::idle);
 }
 
 //==============================================================================
-std::shared_ptr<DeviceManager::EntryList> DeviceManager::snapshot() const
+std::shared_ptr<DeviceManager::EntryList> DeviceManager::currentEntries() const
 {
     const std::lock_guard guard (entriesLock);
     return entries;
@@ -335,13 +333,11 @@ void DeviceManager::closeDevices()
         old.swap (entries);
     }
 
-    // Readers still holding the old list finish first.
-    while (old.use_count() > 1)
-        platform::Clock::yield();
-
+    // Readers still holding the old list or one of its units keep them; the
+    // units are stopped here, so whoever lets go of one last only frees it.
     for (auto& entry : *old)
         if (entry->device != nullptr)
-            entry->device->stopThread (5000);
+            entry->device->stopThread (ProtocolTiming::unitStopMs);
 
     old.reset();
 
@@ -369,7 +365,8 @@ void DeviceManager::rebuild()
             catalogue->requestProductContent (productId);
 
         auto entry = std::make_unique<DeviceEntry> (std::move (paired));
-        entry->device = std::make_unique<DeviceObject> (listener, backend, catalogue, entry->name, entry->inputIndex, entry->outputIndex);
+        entry->device = std::make_shared<DeviceObject> (listener, backend, catalogue, entry->name, entry->inputIndex, entry->outputIndex,
+                                                        DeviceObject::Options { options.scanAll });
         list->push_back (std::move (entry));
     }
 
@@ -381,27 +378,27 @@ void DeviceManager::rebuild()
     for (auto& entry : *list)
         entry->device->startThread();
 
-    post (devicesMade);
+    post (DeviceInfoMessage::devicesMade);
 }
 
 bool DeviceManager::scan()
 {
     rebuild();
 
-    int limit = 300;
+    int limit = ProtocolTiming::scanCycles;
 
     if (catalogue->hasQueuedDownloads())
-        limit = juce::roundToInt (Belvora::getDownloadTimeout() * 10.0f);
+        limit = juce::roundToInt (BelvoraSettings::getDownloadTimeout() * 10.0f);
 
-    auto list = snapshot();
+    auto list = currentEntries();
     bool allFinished = false;
 
     for (int cycle = 0; cycle < limit - 1 && ! threadShouldExit(); ++cycle)
     {
-        wait (platform::Clock::scaled (100));
+        wait (Clock::scaled (ProtocolTiming::scanCycleMs));
 
         allFinished = std::all_of (list->begin(), list->end(),
-                                   [] (auto& e) { return e->device->getQueue().getState() == CommandQueue::idle; });
+                                   [] (auto& e) { return e->device->getQueue().getState() == State::idle; });
 
         if (allFinished)
             break;
@@ -412,55 +409,55 @@ bool DeviceManager::scan()
     if (threadShouldExit())
         return false;
 
-    if (Nexus::getDeviceManager() != nullptr)
-    {
-        if (auto* profiler = Nexus::getDeviceProfiler())
-        {
-            profiler->writeDeviceList();
-            profiler->updateActivations();
-        }
-    }
+    rememberIdentifiedUnits();
 
-    queue.setState (CommandQueue::idle);
+    queue.setState (State::idle);
     scanComplete = true;
     rescanNeeded = false;
-    post (scanFinished, allFinished ? 1 : 0);
+    post (DeviceInfoMessage::scanFinished, allFinished ? 1 : 0);
     return allFinished;
+}
+
+void DeviceManager::rememberIdentifiedUnits()
+{
+    if (profiler == nullptr)
+        return;
+
+    juce::OwnedArray<juce::XmlElement> units;
+    auto list = currentEntries();
+
+    for (auto& entry : *list)
+        if ((entry->device->getFlags() & DeviceFlags::identified) != 0)
+            units.add (entry->device->createDeviceListEntry().release());
+
+    profiler->writeDeviceList (units);
+    profiler->updateActivations();
 }
 
 bool DeviceManager::checkActiveConnection()
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, activeIndex.load());
 
     if (device == nullptr)
         return true;
 
     auto& unitQueue = device->getQueue();
-    auto deadline = platform::Clock::deadlineAfter (checkBusyLimitMs);
+    const auto stopping = [this] { return threadShouldExit(); };
 
-    while (unitQueue.getState() != CommandQueue::idle)
-    {
-        const auto state = unitQueue.getState();
+    const auto idle = device->waitForState ([&] { return unitQueue.getState() == State::idle; },
+                                            [&] { const auto s = unitQueue.getState(); return s == State::abort || s == State::error || stopping(); },
+                                            ProtocolTiming::checkBusyLimitMs);
 
-        if (state == CommandQueue::abort || state == CommandQueue::error || threadShouldExit() || platform::Clock::hasPassed (deadline))
-            return false;
-
-        platform::Clock::sleep (0);
-    }
+    if (! idle)
+        return false;
 
     unitQueue.post (DeviceCommandMessage (DeviceCommandMessage::checkConnection));
-    deadline = platform::Clock::deadlineAfter (checkRunLimitMs);
 
-    while (! device->isIdle())
-    {
-        if (threadShouldExit() || platform::Clock::hasPassed (deadline))
-            return false;
+    if (! device->waitForState ([&] { return device->isIdle(); }, stopping, ProtocolTiming::checkRunLimitMs))
+        return false;
 
-        platform::Clock::sleep (0);
-    }
-
-    return unitQueue.getState() != CommandQueue::error;
+    return unitQueue.getState() != State::error;
 }
 
 void DeviceManager::runConnectionCheckCommand()
@@ -469,10 +466,10 @@ void DeviceManager::runConnectionCheckCommand()
     {
         scanComplete = false;
         rescanNeeded = true;
-        post (deviceLost);
+        post (DeviceInfoMessage::activeDeviceLost);
     }
 
-    queue.setState (CommandQueue::idle);
+    queue.setState (State::idle);
 }
 
 bool DeviceManager::portListsChanged()
@@ -483,14 +480,16 @@ bool DeviceManager::portListsChanged()
 void DeviceManager::watchPorts()
 {
     {
-        auto list = snapshot();
+        auto list = currentEntries();
         auto* active = deviceAt (*list, activeIndex.load());
 
         if (active != nullptr && ! active->isIdle())
             return;
     }
 
-    if (! portListsChanged() || isAppStateFirmwareUpdate() || threadShouldExit())
+    const bool updating = options.isFirmwareUpdateRunning != nullptr && options.isFirmwareUpdateRunning();
+
+    if (! portListsChanged() || updating || threadShouldExit())
         return;
 
     rescanNeeded = true;
@@ -498,23 +497,23 @@ void DeviceManager::watchPorts()
     cachedOutputNames = backend->getOutputNames();
 
     const auto ok = checkActiveConnection();
-    queue.setState (CommandQueue::idle);
-    post (ok ? portsChanged : deviceLost);
+    queue.setState (State::idle);
+    post (ok ? DeviceInfoMessage::portsChanged : DeviceInfoMessage::activeDeviceLost);
 }
 
 //==============================================================================
 int DeviceManager::getNumDevices() const
 {
-    return static_cast<int> (snapshot()->size());
+    return static_cast<int> (currentEntries()->size());
 }
 
 int DeviceManager::getNumIdentifiedDevices() const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     int count = 0;
 
     for (auto& entry : *list)
-        if ((entry->device->getFlags() & DeviceObject::identified) != 0)
+        if ((entry->device->getFlags() & DeviceFlags::identified) != 0)
             ++count;
 
     return count;
@@ -523,13 +522,13 @@ int DeviceManager::getNumIdentifiedDevices() const
 int DeviceManager::getConnectedDeviceNames (juce::StringArray& names) const
 {
     names.clear();
-    auto list = snapshot();
+    auto list = currentEntries();
 
     for (auto& entry : *list)
     {
         const auto flags = entry->device->getFlags();
 
-        if ((flags & DeviceObject::namesProduct) != 0 && (flags & DeviceObject::unknownProduct) == 0)
+        if ((flags & DeviceFlags::namesProduct) != 0 && (flags & DeviceFlags::unknownProduct) == 0)
             names.add (entry->device->getName());
     }
 
@@ -541,21 +540,21 @@ bool DeviceManager::isDeviceUsable (int index) const
     if (index < 0)
         return false;
 
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, index);
     return device != nullptr && device->isUsable();
 }
 
 bool DeviceManager::isDeviceConnected (int productId, int serial) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
 
     for (auto& entry : *list)
     {
         auto& device = *entry->device;
 
         // Units of different products may carry the same serial.
-        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial && device.getProductId() == productId)
+        if ((device.getFlags() & DeviceFlags::identified) != 0 && device.getSerial() == serial && device.getProductId() == productId)
             return true;
     }
 
@@ -564,75 +563,76 @@ bool DeviceManager::isDeviceConnected (int productId, int serial) const
 
 int DeviceManager::getDeviceProductId (int index) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, index);
-    return device != nullptr ? device->getProductId() : 255;
+    return device != nullptr ? device->getProductId() : SysExTemplate::unknownProduct;
 }
 
 juce::String DeviceManager::getDeviceEntryName (int index) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* entry = entryAt (*list, index);
     return entry != nullptr ? entry->name : juce::String();
 }
 
 juce::String DeviceManager::getActiveDeviceDisplayName() const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, -1);
 
     if (device == nullptr)
         return {};
 
-    return DeviceProfiler::getProductDisplayName (device->getProductId(), static_cast<uint32_t> (device->getSerial()));
+    return catalogue->getDisplayName (device->getProductId(), static_cast<uint32_t> (device->getSerial()));
 }
 
 int DeviceManager::getDeviceFlags (int index) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, index);
     return device != nullptr ? static_cast<int> (device->getFlags()) : 0;
 }
 
 int DeviceManager::getDeviceSerial (int index) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, index);
     return device != nullptr ? device->getSerial() : -1;
 }
 
 FirmwareVersion DeviceManager::getDeviceVersion (int index) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, index);
     return device != nullptr ? device->getVersion() : FirmwareVersion();
 }
 
 juce::String DeviceManager::getActiveDeviceDataFolder() const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, -1);
     return device != nullptr ? device->getDataFolder() : juce::String();
 }
 
-DeviceCaps* DeviceManager::getActiveDeviceCaps() const
+std::shared_ptr<const DeviceCaps> DeviceManager::getActiveDeviceCaps() const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, -1);
     return device != nullptr ? device->getCaps() : nullptr;
 }
 
-DeviceData* DeviceManager::getActiveDeviceData() const
+std::shared_ptr<const DeviceData> DeviceManager::getActiveDeviceData() const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
     auto* device = deviceAt (*list, -1);
     return device != nullptr ? device->getData() : nullptr;
 }
 
-DeviceObject* DeviceManager::getDevice (int index) const
+std::shared_ptr<DeviceObject> DeviceManager::getDevice (int index) const
 {
-    auto list = snapshot();
-    return deviceAt (*list, index);
+    auto list = currentEntries();
+    auto* entry = entryAt (*list, index);
+    return entry != nullptr ? entry->device : nullptr;
 }
 
 void DeviceManager::getDeviceTable (juce::StringArray& names, juce::StringArray& inputNames, juce::StringArray& outputNames,
@@ -641,7 +641,7 @@ void DeviceManager::getDeviceTable (juce::StringArray& names, juce::StringArray&
     names.clear(); inputNames.clear(); outputNames.clear();
     flags.clear(); serials.clear(); versions.clear();
 
-    auto list = snapshot();
+    auto list = currentEntries();
 
     for (auto& entry : *list)
     {
@@ -656,13 +656,13 @@ void DeviceManager::getDeviceTable (juce::StringArray& names, juce::StringArray&
 
 int DeviceManager::indexOfDeviceWithSerial (int serial) const
 {
-    auto list = snapshot();
+    auto list = currentEntries();
 
     for (size_t i = 0; i < list->size(); ++i)
     {
         auto& device = *(*list)[i]->device;
 
-        if ((device.getFlags() & DeviceObject::identified) != 0 && device.getSerial() == serial)
+        if ((device.getFlags() & DeviceFlags::identified) != 0 && device.getSerial() == serial)
             return static_cast<int> (i);
     }
 
@@ -674,14 +674,14 @@ int DeviceManager::findDevice (int productId, int serial) const
     if (serial != 0)
         return indexOfDeviceWithSerial (serial);
 
-    auto list = snapshot();
+    auto list = currentEntries();
     int found = -1;
 
     for (size_t i = 0; i < list->size(); ++i)
     {
         auto& device = *(*list)[i]->device;
 
-        if ((device.getFlags() & DeviceObject::identified) == 0 || device.getProductId() != productId)
+        if ((device.getFlags() & DeviceFlags::identified) == 0 || device.getProductId() != productId)
             continue;
 
         if (device.getSerial() == 0)
@@ -696,7 +696,7 @@ int DeviceManager::findDevice (int productId, int serial) const
 void DeviceManager::getMidiByteCounts (int64_t& sent, int64_t& received) const
 {
     sent = received = 0;
-    auto list = snapshot();
+    auto list = currentEntries();
 
     for (auto& entry : *list)
     {
@@ -710,7 +710,7 @@ bool DeviceManager::setActiveDevice (int index)
 {
     const std::lock_guard active (activeLock);
 
-    auto list = snapshot();
+    auto list = currentEntries();
 
     if (rescanNeeded.load() || index < 0 || index >= static_cast<int> (list->size()))
         return false;
@@ -724,51 +724,36 @@ bool DeviceManager::setActiveDevice (int index)
 
     activeIndex = index;
 
-    queueConnectionEvent (*device);
+    // The event reads the active unit itself, so it is made once the unit is active.
+    if (tracker != nullptr)
+        tracker->addEvent (new EventConnection(), -1, false);
 
     return true;
-}
-
-// The event reads the active unit itself, so it is made once the unit is active.
-void DeviceManager::queueConnectionEvent (const DeviceObject&)
-{
-    if (auto* tracker = Nexus::getEventTracker())
-        tracker->addEvent (new EventConnection(), -1, false);
 }
 
 void DeviceManager::releaseActiveDevice()
 {
     const std::lock_guard active (activeLock);
 
-    auto list = snapshot();
-    auto* device = deviceAt (*list, -1);
+    auto list = currentEntries();
 
-    if (device != nullptr)
-    {
-        if (! device->isIdle())
-        {
-            abortActiveDeviceOperation();
-            platform::Clock::sleep (2000);
-        }
-
-        device->closePorts();
-    }
+    if (auto* device = deviceAt (*list, -1))
+        device->release();
 
     activeIndex = -1;
 }
 
 void DeviceManager::abortActiveDeviceOperation()
 {
-    auto list = snapshot();
-    auto* device = deviceAt (*list, -1);
+    auto list = currentEntries();
 
-    if (device != nullptr)
+    if (auto* device = deviceAt (*list, -1))
         device->requestAbort();
 }
 
 void DeviceManager::resetActiveDeviceQueue()
 {
-    auto list = snapshot();
+    auto list = currentEntries();
 
     if (auto* device = deviceAt (*list, -1))
         device->resetQueue();
@@ -776,11 +761,9 @@ void DeviceManager::resetActiveDeviceQueue()
 
 bool DeviceManager::loadActiveDeviceSyncFile()
 {
-    auto list = snapshot();
-    auto* device = deviceAt (*list, -1);
-
-    if (device == nullptr)
+    if (activeIndex.load() < 0)
         return false;
 
-    return device->loadDataFile (Belvora::getSyncFile (device->getDataFolder(), false));
+    queue.post (DeviceCommandMessage (DeviceCommandMessage::loadSyncFile));
+    return true;
 }

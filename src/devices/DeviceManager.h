@@ -9,6 +9,7 @@
 #include <juce_events/juce_events.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -16,38 +17,47 @@
 class DeviceObject;
 class DeviceCaps;
 class DeviceData;
+class DeviceProfiler;
+class EventTracker;
 class MidiPortBackend;
 class ProductCatalogue;
 
 /** Owns the units: pairs MIDI ports, makes one DeviceObject per pair, waits for
     their identification, runs scans and connection checks, watches the port
     lists and forwards every other command to the active unit. Notifications go
-    to the listener given at construction (the content component, or a test's
-    collector). */
+    to the listener given at construction (the hub, or a test's collector).
+
+    Every call the user interface makes returns without waiting for a unit:
+    queries hand out copies and immutable snapshots, actions post or hand over
+    to the units' threads. */
 class DeviceManager : public juce::Thread,
                       public juce::MessageListener
 {
 public:
-    enum Notification
-    {
-        devicesMade   = 0x80000,
-        scanFinished  = 0x80001,
-        deviceLost    = 0x80002,
-        portsChanged  = 0x80003
-    };
-
     /** One MIDI input port and the output paired with it. */
     struct DeviceEntry
     {
         juce::String name, inputName, outputName;
         int inputIndex = -1, outputIndex = -1;
-        std::unique_ptr<DeviceObject> device;
+        std::shared_ptr<DeviceObject> device;
     };
 
-    /** Without a backend the manager uses simulated units when
-        BELVORA_SIMULATED_UNITS is set, else the machine's MIDI ports. */
-    explicit DeviceManager (juce::MessageListener* listener, std::shared_ptr<MidiPortBackend> backend = {},
-                            std::shared_ptr<ProductCatalogue> catalogue = {});
+    struct Options
+    {
+        /** Identification asks every product by its own request. */
+        bool scanAll = false;
+
+        /** True while a firmware update runs: the port watch then leaves the ports alone. */
+        std::function<bool()> isFirmwareUpdateRunning;
+    };
+
+    /** Without a backend the manager uses simulated units when BELVORA_SIMULATED_UNITS
+        is set, else the machine's MIDI ports. The profiler (optional) hears of every
+        finished scan and asks the manager which units are connected; the tracker
+        (optional) gets a usage event for every unit made active. */
+    DeviceManager (juce::MessageListener& listener, std::shared_ptr<MidiPortBackend> backend,
+                   std::shared_ptr<ProductCatalogue> catalogue, DeviceProfiler* profiler,
+                   EventTracker* tracker, Options options);
     ~DeviceManager() override;
 
     void run() override;
@@ -72,9 +82,13 @@ public:
     int getDeviceSerial (int index) const;
     FirmwareVersion getDeviceVersion (int index) const;
     juce::String getActiveDeviceDataFolder() const;
-    DeviceCaps* getActiveDeviceCaps() const;
-    DeviceData* getActiveDeviceData() const;
-    DeviceObject* getDevice (int index) const;
+
+    /** Snapshots that stay valid and unchanged for as long as they are held. */
+    std::shared_ptr<const DeviceCaps> getActiveDeviceCaps() const;
+    std::shared_ptr<const DeviceData> getActiveDeviceData() const;
+
+    /** The unit stays allocated while held; after a rescan it is a stopped unit of no list. */
+    std::shared_ptr<DeviceObject> getDevice (int index) const;
     void getDeviceTable (juce::StringArray& names, juce::StringArray& inputNames, juce::StringArray& outputNames,
                          juce::Array<int>& flags, juce::Array<int>& serials, juce::Array<FirmwareVersion>& versions) const;
     int indexOfDeviceWithSerial (int serial) const;
@@ -83,21 +97,25 @@ public:
 
     bool isScanComplete() const     { return scanComplete.load(); }
     bool isRescanNeeded() const     { return rescanNeeded.load(); }
-    int getQueueState() const       { return queue.getState(); }
+    CommandQueue::State getQueueState() const { return queue.getState(); }
 
     // Actions
     bool setActiveDevice (int index);
+
+    /** The unit stops being active at once; a running transaction is aborted and
+        its ports close once the unit's thread has finished with it. */
     void releaseActiveDevice();
     void abortActiveDeviceOperation();
     void resetActiveDeviceQueue();
-    bool loadActiveDeviceSyncFile();
 
-    MidiPortBackend& getBackend() const { return *backend; }
+    /** Posts the command that loads the active unit's sync file into its data; its
+        completion (or failure) tells the outcome. False when no unit is active. */
+    bool loadActiveDeviceSyncFile();
 
 private:
     using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
 
-    std::shared_ptr<EntryList> snapshot() const;
+    std::shared_ptr<EntryList> currentEntries() const;
     DeviceEntry* entryAt (const EntryList& list, int index) const;
     DeviceObject* deviceAt (const EntryList& list, int index) const;
 
@@ -110,20 +128,23 @@ private:
     void watchPorts();
     bool portListsChanged();
     void post (int code, int value1 = 0);
-    void queueConnectionEvent (const DeviceObject& device);
+    void rememberIdentifiedUnits();
 
-    juce::MessageListener* const listener;
+    juce::MessageListener& listener;
     std::shared_ptr<MidiPortBackend> backend;
     std::shared_ptr<ProductCatalogue> catalogue;
+    DeviceProfiler* const profiler;
+    EventTracker* const tracker;
+    const Options options;
 
     std::atomic<bool> scanComplete { false };
     std::atomic<bool> rescanNeeded { true };
     CommandQueue queue;
     juce::StringArray cachedOutputNames, cachedInputNames;
 
-    // Readers take a snapshot under entriesLock and keep the list alive while
-    // they use it; the rebuild swaps the list out and waits for those readers
-    // before it deletes the old units.
+    // Readers take the list under entriesLock and keep it alive while they use
+    // it; the rebuild swaps it out and stops the old units, which live on for
+    // as long as someone holds them.
     mutable std::mutex entriesLock;
     std::shared_ptr<EntryList> entries;
 

@@ -1,26 +1,17 @@
 #include "devices/DeviceProfiler.h"
 
-#include "app/Belvora.h"
-#include "app/Nexus.h"
+#include "app/BelvoraPaths.h"
 #include "content/ContentManager.h"
 #include "content/EventDeviceActivation.h"
 #include "content/EventLogUserDevice.h"
 #include "content/EventTracker.h"
 #include "devices/DeviceCaps.h"
-#include "devices/DeviceManager.h"
-#include "devices/DeviceObject.h"
 #include "model/FactoryBank.h"
 #include "model/SafeSave.h"
 
 namespace
 {
     constexpr int maxFactoryPresets = 16384;
-
-    std::shared_ptr<const juce::XmlElement> capsDocumentOf (int productId)
-    {
-        auto* content = Nexus::getContentManager();
-        return content != nullptr ? content->getCapsXml (productId) : nullptr;
-    }
 
     const juce::XmlElement* featuresOf (const juce::XmlElement* parent)
     {
@@ -47,9 +38,9 @@ namespace
     }
 }
 
-std::unique_ptr<DeviceCaps> DeviceProfiler::createCaps (int productId, int build)
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCaps (const ContentManager& content, int productId, int build)
 {
-    return createCapsFrom (capsDocumentOf (productId).get(), productId, build);
+    return createCapsFrom (content.getCapsXml (productId).get(), productId, build);
 }
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsFrom (const juce::XmlElement* doc, int productId, int build)
@@ -82,9 +73,9 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsFrom (const juce::XmlEleme
     return std::make_unique<DeviceCaps> (base, profile, (uint8_t) productId, start, end);
 }
 
-std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersions (int productId, int kind, int version)
+std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersions (const ContentManager& content, int productId, int kind, int version)
 {
-    return createCapsForDataVersionsFrom (capsDocumentOf (productId).get(), productId, kind, version);
+    return createCapsForDataVersionsFrom (content.getCapsXml (productId).get(), productId, kind, version);
 }
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersionsFrom (const juce::XmlElement* doc, int productId, int kind, int version)
@@ -119,12 +110,10 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createCapsForDataVersionsFrom (const
     return std::make_unique<DeviceCaps> (base, nullptr, (uint8_t) productId, 0, 0);
 }
 
-juce::String DeviceProfiler::getProductDisplayName (int productId, uint32_t serial)
+juce::String DeviceProfiler::getProductDisplayName (const ContentManager& content, int productId, uint32_t serial)
 {
-    auto* content = Nexus::getContentManager();
-    const auto name = content != nullptr ? content->getProductName (productId) : juce::String();
-    const auto variant = getVariantName (capsDocumentOf (productId).get(), serial);
-    return variant.isNotEmpty() ? variant : name;
+    const auto variant = getVariantName (content.getCapsXml (productId).get(), serial);
+    return variant.isNotEmpty() ? variant : content.getProductName (productId);
 }
 
 juce::String DeviceProfiler::getVariantName (const juce::XmlElement* doc, uint32_t serial)
@@ -141,9 +130,9 @@ juce::String DeviceProfiler::getVariantName (const juce::XmlElement* doc, uint32
     return {};
 }
 
-std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (int productId, int build)
+std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (const ContentManager& content, int productId, int build)
 {
-    return createFactoryBankFrom (capsDocumentOf (productId).get(), productId, build);
+    return createFactoryBankFrom (content.getCapsXml (productId).get(), productId, build);
 }
 
 std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBankFrom (const juce::XmlElement* doc, int productId, int build)
@@ -215,19 +204,12 @@ namespace
 
     std::unique_ptr<juce::XmlElement> readListFile()
     {
-        auto xml = ContentManager::readXmlFromFile (Belvora::getDeviceListFile(), nullptr);
+        auto xml = ContentManager::readXmlFromFile (BelvoraPaths::getDeviceListFile(), nullptr);
 
         if (xml == nullptr || ! xml->hasTagName (listRootTag.toString()))
             return {};
 
         return xml;
-    }
-
-    void requestContent (int productId)
-    {
-        if (auto* app = Belvora::getInstance())
-            if (auto* nexus = app->getNexus())
-                nexus->requestProductContent (productId);
     }
 
     // What a look-up needs of one entry, copied so no request runs under the lock.
@@ -304,27 +286,8 @@ private:
 };
 
 //==============================================================================
-DeviceProfiler::Setup DeviceProfiler::Setup::fromApplication()
-{
-    Setup s;
-
-    if (auto* app = Belvora::getInstance())
-    {
-        s.newInstallation = app->isNewInstallation();
-        s.developerMode = app->isDeveloperMode();
-        s.syncAll = app->isSyncAll();
-    }
-
-    return s;
-}
-
-DeviceProfiler::DeviceProfiler()
-    : DeviceProfiler (Setup::fromApplication())
-{
-}
-
-DeviceProfiler::DeviceProfiler (const Setup& s)
-    : setup (s), lookupThread (std::make_unique<LookupThread> (*this))
+DeviceProfiler::DeviceProfiler (ContentManager& contentManager, EventTracker& eventTracker, const Setup& s)
+    : content (contentManager), tracker (eventTracker), setup (s), lookupThread (std::make_unique<LookupThread> (*this))
 {
 }
 
@@ -350,21 +313,26 @@ void DeviceProfiler::initialise()
         ids = knownProductIds;
     }
 
-    // Content requests may download: never while holding the list.
+    // Runs at start-up on the message thread: the requests run on a worker.
     for (auto id : ids)
-        requestContent (id);
+        content.requestProductContentAsync (id);
 
     if (setup.developerMode && setup.syncAll)
-        if (auto* content = Nexus::getContentManager())
-            for (auto id : content->getProductIds())
-                requestContent (id);
+        for (auto id : content.getProductIds())
+            content.requestProductContentAsync (id);
 }
 
 //==============================================================================
-bool DeviceProfiler::isConnected (int productId, int serial)
+void DeviceProfiler::setConnectionQuery (ConnectionQuery query)
 {
-    auto* devices = Nexus::getDeviceManager();
-    return devices != nullptr && devices->isDeviceConnected (productId, serial);
+    const platform::ScopedLock scoped (lock);
+    connected = std::move (query);
+}
+
+bool DeviceProfiler::isConnected (int productId, int serial) const
+{
+    const platform::ScopedLock scoped (lock);
+    return connected != nullptr && connected (productId, serial);
 }
 
 juce::XmlElement* DeviceProfiler::findDevice (int productId, int serial) const
@@ -381,7 +349,7 @@ juce::XmlElement* DeviceProfiler::findDevice (int productId, int serial) const
 
 bool DeviceProfiler::save()
 {
-    const juce::File file (Belvora::getDeviceListFile());
+    const juce::File file (BelvoraPaths::getDeviceListFile());
 
     // Written beside the old list and swapped in, so a failed write keeps it;
     // the next scan tries again, or the change would be lost at the next start.
@@ -428,23 +396,6 @@ void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<Firm
         if (names != nullptr)
             names->add (e->getStringAttribute (listNameAttribute));
     }
-}
-
-void DeviceProfiler::writeDeviceList()
-{
-    auto* devices = Nexus::getDeviceManager();
-
-    if (devices == nullptr)
-        return;
-
-    juce::OwnedArray<juce::XmlElement> units;
-
-    for (int i = 0; i < devices->getNumDevices(); ++i)
-        if ((devices->getDeviceFlags (i) & DeviceObject::identified) != 0)
-            if (auto* device = devices->getDevice (i))
-                units.add (device->createDeviceListEntry());
-
-    writeDeviceList (units);
 }
 
 void DeviceProfiler::writeDeviceList (const juce::OwnedArray<juce::XmlElement>& identifiedUnits)
@@ -495,14 +446,11 @@ void DeviceProfiler::sendConnectionEvents()
     juce::Array<juce::int64> detections;
     readDeviceList (ids, versions, serials, dates, detections, false);
 
-    if (auto* tracker = Nexus::getEventTracker())
-    {
-        for (int i = 0; i < ids.size(); ++i)
-            tracker->addEvent (new EventLogUserDevice (serials[i], ids[i], versions[i].build, juce::Time (detections[i])), -1, true);
+    for (int i = 0; i < ids.size(); ++i)
+        tracker.addEvent (new EventLogUserDevice (serials[i], ids[i], versions[i].build, juce::Time (detections[i])), -1, true);
 
-        if (! ids.isEmpty())
-            tracker->notify();
-    }
+    if (! ids.isEmpty())
+        tracker.notify();
 
     eventsSent = true;
 }
@@ -620,6 +568,5 @@ bool DeviceProfiler::hasFirmwareUpdate (int productId, int serial) const
         build = versionOf (*e).build;
     }
 
-    auto* content = Nexus::getContentManager();
-    return content != nullptr && content->isFirmwareUpdateAvailable (productId, build);
+    return content.isFirmwareUpdateAvailable (productId, build);
 }

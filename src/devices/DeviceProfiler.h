@@ -6,9 +6,12 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
+class ContentManager;
 class DeviceCaps;
+class EventTracker;
 class FactoryBank;
 
 /** Remembers every unit ever identified on this computer in "deviceList.xml",
@@ -24,15 +27,20 @@ public:
         bool newInstallation = false;
         bool developerMode = false;
         bool syncAll = false;
-
-        static Setup fromApplication();
     };
 
-    DeviceProfiler();
-    explicit DeviceProfiler (const Setup& setup);
+    /** Whether a unit (product id, serial) is connected now. */
+    using ConnectionQuery = std::function<bool (int productId, int serial)>;
+
+    DeviceProfiler (ContentManager& content, EventTracker& tracker, const Setup& setup);
     virtual ~DeviceProfiler();
 
-    /** Reads the list and asks for the content of every product in it. */
+    /** Tells the profiler which units are connected (the device manager, which is
+        made after the profiler, sets it); without one no unit counts as connected. */
+    void setConnectionQuery (ConnectionQuery query);
+
+    /** Reads the list and asks for the content of every product in it, without
+        waiting for it (the message thread calls this at start-up). */
     void initialise();
 
     /** The remembered units with an id and a name, in list order; with
@@ -41,12 +49,9 @@ public:
                          juce::Array<ManufactureDate>& manufactureDates, juce::Array<juce::int64>& detectionTimes,
                          bool excludeConnected, juce::StringArray* names = nullptr) const;
 
-    /** After a scan: remembers the identified units of the device manager. */
-    void writeDeviceList();
-
-    /** Remembers units given as known-device entries (as a unit describes itself):
-        new ones are appended, a changed build is updated; the file is written
-        only when something changed. */
+    /** After a scan: remembers the identified units, given as known-device entries (as a
+        unit describes itself): new ones are appended, a changed build is updated; the
+        file is written only when something changed. */
     void writeDeviceList (const juce::OwnedArray<juce::XmlElement>& identifiedUnits);
 
     /** Starts the device look-ups on the profiler's own thread and returns at once. */
@@ -70,16 +75,16 @@ public:
     bool hasFirmwareUpdate (int productId, int serial) const;
 
     /** The capabilities of a product at one firmware build; defaults for an unknown product. */
-    static std::unique_ptr<DeviceCaps> createCaps (int productId, int build);
+    static std::unique_ptr<DeviceCaps> createCaps (const ContentManager& content, int productId, int build);
 
     /** kind 1: the build profile whose "presetVersion" is version, kind 2 "setupVersion";
         null for any other kind. */
-    static std::unique_ptr<DeviceCaps> createCapsForDataVersions (int productId, int kind, int version);
+    static std::unique_ptr<DeviceCaps> createCapsForDataVersions (const ContentManager& content, int productId, int kind, int version);
 
     /** The product variant's name for a serial number, else the product's name. */
-    static juce::String getProductDisplayName (int productId, uint32_t serial);
+    static juce::String getProductDisplayName (const ContentManager& content, int productId, uint32_t serial);
 
-    static std::unique_ptr<FactoryBank> createFactoryBank (int productId, int build);
+    static std::unique_ptr<FactoryBank> createFactoryBank (const ContentManager& content, int productId, int build);
 
     // The same lookups in a given capability document (null: no document).
     static std::unique_ptr<DeviceCaps> createCapsFrom (const juce::XmlElement* capsDocument, int productId, int build);
@@ -92,9 +97,13 @@ private:
 
     juce::XmlElement* findDevice (int productId, int serial) const;
     bool save();
-    static bool isConnected (int productId, int serial);
+    bool isConnected (int productId, int serial) const;
 
-    platform::CriticalSection lock;
+    ContentManager& content;
+    EventTracker& tracker;
+
+    platform::CriticalSection lock;       // guards the list and the connection query
+    ConnectionQuery connected;
     std::unique_ptr<juce::XmlElement> list;
     juce::Array<uint8_t> knownProductIds;
     std::atomic<bool> eventsSent { false };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devices/DeviceCaps.h"
+#include "model/FactoryBank.h"
 
 #include <juce_core/juce_core.h>
 
@@ -8,27 +9,37 @@
 
 /** What the device layer asks of the content catalogue and the capability
     documents: the products, their names and identity habits, their content
-    and their capabilities. The default answers come from the program's
-    catalogue; tests and simulations hand the device manager their own. */
+    and their capabilities. The program's answers come from its content
+    catalogue (ContentProductCatalogue); tests and simulations give their own. */
 class ProductCatalogue
 {
 public:
     virtual ~ProductCatalogue() = default;
 
-    virtual juce::Array<int> getProductIds() const;
-    virtual juce::String getProductName (int productId) const;
-    virtual bool answersGenericIdentity (int productId) const;
+    virtual juce::Array<int> getProductIds() const = 0;
+    virtual juce::String getProductName (int productId) const = 0;
 
-    virtual bool isOnline() const;
-    virtual bool isProductReady (int productId) const;
-    /** Asks the hub to prepare a product's content; true when a download was queued. */
-    virtual bool requestProductContent (int productId);
-    virtual bool isDownloadQueued (int productId) const;
-    virtual bool hasQueuedDownloads() const;
+    /** The product variant's name for a serial number, else the product's name. */
+    virtual juce::String getDisplayName (int productId, uint32_t serial) const = 0;
+    virtual bool answersGenericIdentity (int productId) const = 0;
+
+    virtual bool isOnline() const = 0;
+    virtual bool isProductReady (int productId) const = 0;
+
+    /** Prepares a product's content on the calling worker (it may wait on the
+        server); true when a download was queued. */
+    virtual bool requestProductContent (int productId) = 0;
+    virtual bool isDownloadQueued (int productId) const = 0;
+    virtual bool hasQueuedDownloads() const = 0;
+
     /** True when the product's capability document can be read from the cache. */
-    virtual bool hasCapsDocument (int productId) const;
+    virtual bool hasCapsDocument (int productId) const = 0;
 
-    virtual std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const;
+    /** The product's capabilities at one firmware build; null when there are none. */
+    virtual std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const = 0;
+
+    /** The md5s of the product's factory presets at one firmware build; null when none are known. */
+    virtual std::unique_ptr<FactoryBank> createFactoryBank (int /*productId*/, int /*build*/) const   { return {}; }
 
     bool isKnown (int productId) const { return getProductIds().contains (productId); }
 

@@ -43,6 +43,15 @@ namespace
         return v;
     }
 
+    // The same packet as a unit of another product would send it (the checksum covers the data only).
+    juce::MidiMessage withOtherProduct (const juce::MidiMessage& packet)
+    {
+        juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
+        auto* raw = static_cast<uint8_t*> (bytes.getData());
+        raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
+        return juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
+    }
+
     juce::Array<int> valuesFor (int seed, int count)
     {
         juce::Array<int> values;
@@ -133,6 +142,7 @@ SimulatedUnit::SimulatedUnit (VirtualMidiBackend& midiBackend, const Profile& un
 
 SimulatedUnit::~SimulatedUnit()
 {
+    resumeReceiving();
     unplug();
     stopThread (5000);
 }
@@ -258,9 +268,55 @@ bool SimulatedUnit::isSuspended() const
     return suspended;
 }
 
+void SimulatedUnit::stallReceiving()
+{
+    const std::lock_guard guard (stallLock);
+    stalled = true;
+}
+
+void SimulatedUnit::resumeReceiving()
+{
+    {
+        const std::lock_guard guard (stallLock);
+        stalled = false;
+    }
+
+    stallChanged.notify_all();
+}
+
+bool SimulatedUnit::waitForStalledSender (int timeoutMs)
+{
+    std::unique_lock guard (stallLock);
+    return stallChanged.wait_for (guard, std::chrono::milliseconds (timeoutMs), [this] { return stalledSenders > 0; });
+}
+
+bool SimulatedUnit::sendUnasked (const juce::MidiMessage& message)
+{
+    int port;
+
+    {
+        const std::lock_guard guard (lock);
+        port = inputPort;
+    }
+
+    return backend.deliver (port, message);
+}
+
 //==============================================================================
 void SimulatedUnit::receive (const juce::MidiMessage& message)
 {
+    {
+        std::unique_lock guard (stallLock);
+
+        if (stalled)
+        {
+            ++stalledSenders;
+            stallChanged.notify_all();
+            stallChanged.wait (guard, [this] { return ! stalled; });
+            --stalledSenders;
+        }
+    }
+
     {
         const std::lock_guard guard (lock);
         inbox.push_back (message);
@@ -478,15 +534,17 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip = -1, spoil = -1, pad = -1, offset = 0;
+    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0;
 
     {
         const std::lock_guard guard (lock);
 
-        if (readFaultsAnswered < faults.readFaultRepeats && (faults.skipPacketIndexOfPreset == number || faults.badChecksumOfPreset == number))
+        if (readFaultsAnswered < faults.readFaultRepeats
+             && (faults.skipPacketIndexOfPreset == number || faults.badChecksumOfPreset == number || faults.foreignPacketOfPreset == number))
         {
             skip = faults.skipPacketIndexOfPreset;
             spoil = faults.badChecksumOfPreset;
+            foreign = faults.foreignPacketOfPreset;
             ++readFaultsAnswered;
         }
 
@@ -516,6 +574,9 @@ void SimulatedUnit::sendPreset (int number)
             packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
         }
 
+        if (number == foreign && i == 0)
+            packet = withOtherProduct (packet);
+
         if (number == pad && i == 0)
         {
             juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
@@ -530,15 +591,16 @@ void SimulatedUnit::sendPreset (int number)
 void SimulatedUnit::sendSetup()
 {
     auto copy = getSetup();
-    bool spoil = false, skip = false;
+    bool spoil = false, skip = false, foreign = false;
 
     {
         const std::lock_guard guard (lock);
 
-        if (readFaultsAnswered < faults.readFaultRepeats && (faults.badSetupChecksum || faults.skipSetupPacket))
+        if (readFaultsAnswered < faults.readFaultRepeats && (faults.badSetupChecksum || faults.skipSetupPacket || faults.foreignSetupPacket))
         {
             spoil = faults.badSetupChecksum;
             skip = faults.skipSetupPacket;
+            foreign = faults.foreignSetupPacket;
             ++readFaultsAnswered;
         }
     }
@@ -549,6 +611,9 @@ void SimulatedUnit::sendSetup()
             continue;
 
         auto packet = *copy->getMidiMessage (i);
+
+        if (foreign && i == 0)
+            packet = withOtherProduct (packet);
 
         if (spoil && i == copy->getNumMidiMessages() - 1)
         {
@@ -587,6 +652,7 @@ void SimulatedUnit::receiveHeader (const juce::MidiMessage& message)
 void SimulatedUnit::receivePresetPacket (const juce::MidiMessage& message)
 {
     int status = 1;
+    bool endOnly = false;
 
     {
         const std::lock_guard guard (lock);
@@ -615,7 +681,11 @@ void SimulatedUnit::receivePresetPacket (const juce::MidiMessage& message)
         }
 
         incoming.reset();
+        endOnly = faults.endInsteadOfWriteStatus;
     }
+
+    if (endOnly)
+        return reply (frame ({ static_cast<uint8_t> (profile.productId), SysEx::cmdTransferEnd, 0x00 }));
 
     replyStatus (status);
 }

@@ -9,6 +9,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
@@ -58,6 +59,9 @@ public:
         int lateGenericAnswerMs = -1;            // answers the generic request this late, however asked
         int buildAfterUpdate = -1;               // firmware build after a firmware update
         int padPacketOfPreset = -1;              // one stray byte before the end of the first packet
+        int foreignPacketOfPreset = -1;          // the first packet carries another product's id
+        bool foreignSetupPacket = false;         // the first setup packet carries another product's id
+        bool endInsteadOfWriteStatus = false;    // a transfer end answers a preset write, no status
     };
 
     /** The two sample products (ids 0x12 and 0x1A); unknown ids get a generic layout. */
@@ -67,6 +71,17 @@ public:
     ~SimulatedUnit() override;
 
     void setFaults (const Faults& faults);
+
+    /** From now on whoever sends the unit a message is held inside the send until
+        resumeReceiving: a unit that takes nothing in. */
+    void stallReceiving();
+    void resumeReceiving();
+
+    /** Waits until a sender is held by the stall; false after timeoutMs. */
+    bool waitForStalledSender (int timeoutMs);
+
+    /** Sends a message to the program as the unit would, unasked. */
+    bool sendUnasked (const juce::MidiMessage& message);
 
     /** Adds or removes the unit's two ports. */
     void plugIn();
@@ -111,6 +126,11 @@ private:
 
     VirtualMidiBackend& backend;
     Profile profile;
+
+    std::mutex stallLock;      // guards the two below
+    std::condition_variable stallChanged;
+    bool stalled = false;
+    int stalledSenders = 0;
 
     mutable std::mutex lock;   // guards everything below
     Faults faults;

@@ -1,16 +1,92 @@
 #include "gui/BVLookAndFeel.h"
 
-#include "app/Belvora.h"
+#include "app/BelvoraSettings.h"
+#include "gui/Palette.h"
+#include "resources/BinaryResources.h"
 
-BVLookAndFeel::BVLookAndFeel() : BVLookAndFeel (Belvora::getUiScalingFactor())
+namespace
+{
+    std::unique_ptr<juce::Drawable> makeDrawable (const char* data, int size)
+    {
+        return juce::Drawable::createFromImageData (data, (size_t) size);
+    }
+}
+
+BVLookAndFeel::BVLookAndFeel() : BVLookAndFeel (BelvoraSettings::getUiScalingFactor())
 {
 }
 
 BVLookAndFeel::BVLookAndFeel (float uiScale)
-    : scale (uiScale)
 {
+    using namespace juce;
+
+    const std::pair<int, Colour> table[] =
+    {
+        { DocumentWindow::textColourId,                     Palette::textColour },
+        { TooltipWindow::backgroundColourId,                Palette::tooltipBackgroundColour },
+        { TooltipWindow::textColourId,                      Palette::tooltipTextColour },
+        { TooltipWindow::outlineColourId,                   Palette::tooltipOutlineColour },
+        { PopupMenu::backgroundColourId,                    Palette::popupBackgroundColour },
+        { PopupMenu::textColourId,                          Palette::popupTextColour },
+        { PopupMenu::headerTextColourId,                    Palette::popupHeaderTextColour },
+        { PopupMenu::highlightedBackgroundColourId,         Palette::popupHighlightColour },
+        { PopupMenu::highlightedTextColourId,               Palette::popupHighlightedTextColour },
+        { AlertWindow::backgroundColourId,                  Palette::alertBackgroundColour },
+        { AlertWindow::textColourId,                        Palette::alertTextColour },
+        { TabbedButtonBar::tabOutlineColourId,              Palette::outlineColour },
+        { TabbedButtonBar::tabTextColourId,                 Palette::tabTextColour },
+        { TabbedButtonBar::frontOutlineColourId,            Palette::frontTabOutlineColour },
+        { TabbedButtonBar::frontTextColourId,               Palette::tabFrontTextColour },
+        { Toolbar::separatorColourId,                       Palette::toolbarSeparatorColour },
+        { Toolbar::buttonMouseOverBackgroundColourId,       Palette::toolbarButtonOverColour },
+        { Toolbar::buttonMouseDownBackgroundColourId,       Palette::toolbarButtonDownColour },
+        { Toolbar::labelTextColourId,                       Palette::toolbarLabelTextColour },
+        { TextButton::buttonColourId,                       Palette::buttonColour },
+        { TextButton::buttonOnColourId,                     Palette::buttonOnColour },
+        { TextButton::textColourOffId,                      Palette::buttonTextColour },
+        { TextButton::textColourOnId,                       Palette::buttonOnTextColour },
+        { TextEditor::backgroundColourId,                   Palette::editorBackgroundColour },
+        { TextEditor::textColourId,                         Palette::editorTextColour },
+        { TextEditor::highlightColourId,                    Palette::editorHighlightColour },
+        { TextEditor::highlightedTextColourId,              Palette::editorHighlightedTextColour },
+        { TextEditor::outlineColourId,                      Palette::editorOutlineColour },
+        { TextEditor::focusedOutlineColourId,               Palette::focusedOutlineColour },
+        { TextEditor::shadowColourId,                       Palette::editorShadowColour },
+        { Slider::textBoxBackgroundColourId,                Palette::editorBackgroundColour },
+        { Slider::textBoxTextColourId,                      Palette::editorTextColour },
+        { Slider::textBoxHighlightColourId,                 Palette::editorHighlightColour },
+        { Label::textColourId,                              Palette::textColour },
+        { ToggleButton::textColourId,                       Palette::textColour },
+        { GroupComponent::outlineColourId,                  Palette::groupOutlineColour },
+        { GroupComponent::textColourId,                     Palette::groupTextColour },
+        { ListBox::textColourId,                            Palette::listTextColour },
+        { ListBox::backgroundColourId,                      Palette::listBackgroundColour },
+        { ComboBox::buttonColourId,                         Palette::focusedOutlineColour },
+        { ProgressBar::backgroundColourId,                  Palette::progressBarBackgroundColour },
+        { ProgressBar::foregroundColourId,                  Palette::progressBarForegroundColour },
+        { Slider::backgroundColourId,                       Palette::popupBackgroundColour },
+        { Slider::thumbColourId,                            Palette::popupHighlightColour },
+        { tabTopColourId,                                   Palette::tabTopColour },
+        { tabBottomColourId,                                Palette::tabBottomColour },
+        { frontTabTopColourId,                              Palette::frontTabColour },
+        { frontTabBottomColourId,                           Palette::frontTabColour },
+    };
+
+    for (auto& [id, colour] : table)
+        setColour (id, colour);
+
+    scale = uiScale;
     setFontSizes (14.0f * scale, 16.0f * scale, 13.0f * scale);
-    setDefaultSansSerifTypefaceName ("Verdana");
+
+    if (getTypefaceName() != Font::getDefaultSansSerifFontName())
+        setDefaultSansSerifTypefaceName (getTypefaceName());
+
+    questionIcon = makeDrawable (BinaryResources::alert_question_svg, BinaryResources::alert_question_svgSize);
+    warningIcon = makeDrawable (BinaryResources::alert_warning_svg, BinaryResources::alert_warning_svgSize);
+    infoIcon = makeDrawable (BinaryResources::alert_info_svg, BinaryResources::alert_info_svgSize);
+
+    MemoryInputStream tick (BinaryResources::tick_svg, (size_t) BinaryResources::tick_svgSize, false);
+    tickIcon = Drawable::createFromImageDataStream (tick);
 }
 
 BVLookAndFeel::~BVLookAndFeel() = default;
@@ -33,9 +109,168 @@ void BVLookAndFeel::applyTitleBarHeight (juce::DocumentWindow& window)
     window.repaint (window.getTitleBarArea());
 }
 
+BVLookAndFeel* BVLookAndFeel::of (juce::Component& component)
+{
+    return dynamic_cast<BVLookAndFeel*> (&component.getLookAndFeel());
+}
+
+const juce::String& BVLookAndFeel::getTypefaceName()
+{
+    // fonts-dejavu-core, which scripts/setup installs; naming a font that is
+    // missing would make JUCE on Linux draw no text at all.
+    static const juce::String name = []
+    {
+        const auto installed = juce::Font::findAllTypefaceNames();
+
+        for (auto* candidate : { "DejaVu Sans" })
+            if (installed.contains (candidate))
+                return juce::String (candidate);
+
+        return juce::Font::getDefaultSansSerifFontName();
+    }();
+
+    return name;
+}
+
+juce::Font BVLookAndFeel::makeFont (float height, int styleFlags)
+{
+    return juce::Font (getTypefaceName(), height, styleFlags);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawScrollbar (juce::Graphics& g, juce::ScrollBar& scrollbar, int x, int y, int width, int height,
+                                   bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
+                                   bool isMouseOver, bool isMouseDown)
+{
+    g.setColour (Palette::scrollbarColour);
+    g.fillRect (x, y, width, height);
+
+    if (thumbSize <= 0)
+        return;
+
+    const auto indent = 0.25f * (float) (isScrollbarVertical ? width : height);
+    juce::Rectangle<float> thumb;
+
+    if (isScrollbarVertical)
+        thumb = { (float) x + indent, (float) thumbStartPosition + indent, (float) width - 2.0f * indent, (float) thumbSize - 2.0f * indent };
+    else
+        thumb = { (float) thumbStartPosition + indent, (float) y + indent, (float) thumbSize - 2.0f * indent, (float) height - 2.0f * indent };
+
+    const auto corner = (isScrollbarVertical ? thumb.getWidth() : thumb.getHeight()) * 0.5f;
+    const auto active = isMouseOver || isMouseDown;
+    auto colour = scrollbar.findColour (juce::ScrollBar::thumbColourId);
+
+    if (active)
+        colour = colour.withMultipliedAlpha (2.0f);
+
+    g.setColour (colour);
+    g.fillRoundedRectangle (thumb, corner);
+    g.setColour (colour.contrasting (active ? 0.2f : 0.1f));
+    g.drawRoundedRectangle (thumb, corner, 1.0f);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawButtonShape (juce::Graphics& g, const juce::Path& outline, juce::Colour base, float height, bool focused)
+{
+    g.setGradientFill (juce::ColourGradient (base.brighter (0.15f), 0.0f, 0.0f, base.darker (0.15f), 0.0f, height, false));
+    g.fillPath (outline);
+
+    g.setColour (focused ? juce::Colours::black.withAlpha (0.4f * base.getFloatAlpha()) : base.darker (0.4f));
+    g.strokePath (outline, juce::PathStrokeType (1.0f));
+}
+
+void BVLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& button, const juce::Colour& backgroundColour,
+                                          bool isMouseOver, bool isButtonDown)
+{
+    const auto focused = button.hasKeyboardFocus (true);
+    auto base = backgroundColour.withMultipliedSaturation (focused ? 1.3f : 1.0f)
+                                .withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.5f);
+
+    if (isButtonDown)
+        base = base.contrasting (0.2f);
+    else if (isMouseOver)
+        base = base.contrasting (0.1f);
+
+    const auto w = (float) button.getWidth() - 1.0f;
+    const auto h = (float) button.getHeight() - 1.0f;
+
+    if (w <= 0.0f || h <= 0.0f)
+        return;
+
+    const auto left = button.isConnectedOnLeft(), right = button.isConnectedOnRight();
+    const auto top = button.isConnectedOnTop(), bottom = button.isConnectedOnBottom();
+
+    const auto drawShape = [&] (juce::Graphics& target)
+    {
+        juce::Path outline;
+        outline.addRoundedRectangle (0.5f, 0.5f, w, h, 1.0f, 1.0f,
+                                     ! (left || top), ! (right || top), ! (left || bottom), ! (right || bottom));
+        drawButtonShape (target, outline, base, h, focused);
+    };
+
+    // A page of buttons repeats a few shapes; a scaled context draws them afresh to stay sharp.
+    if (g.getInternalContext().getPhysicalPixelScaleFactor() != 1.0f)
+    {
+        drawShape (g);
+        return;
+    }
+
+    const auto edges = (left ? 1 : 0) | (right ? 2 : 0) | (top ? 4 : 0) | (bottom ? 8 : 0) | (focused ? 16 : 0);
+    const ButtonShapeKey key { button.getWidth(), button.getHeight(), base.getARGB(), edges };
+    auto found = std::find_if (buttonShapes.begin(), buttonShapes.end(), [&] (auto& entry) { return entry.first == key; });
+
+    if (found == buttonShapes.end())
+    {
+        if (buttonShapes.size() >= 32)
+            buttonShapes.clear();
+
+        ButtonShape shape { juce::Image (juce::Image::ARGB, key.width, key.height, true), {}, 0 };
+        {
+            juce::Graphics sg (shape.edges);
+            drawShape (sg);
+        }
+
+        // The rows between the rounded ends are (all but) opaque: copying them is far faster than blending.
+        const auto opaqueRow = [&shape] (int y)
+        {
+            for (int x = 0; x < shape.edges.getWidth(); ++x)
+                if (shape.edges.getPixelAt (x, y).getAlpha() < 250)
+                    return false;
+            return true;
+        };
+
+        auto first = 0, last = key.height - 1;
+        while (first <= last && ! opaqueRow (first)) ++first;
+        while (last >= first && ! opaqueRow (last)) --last;
+
+        if (last - first > 2 && [&] { for (int y = first; y <= last; ++y) if (! opaqueRow (y)) return false; return true; }())
+        {
+            shape.band = shape.edges.getClippedImage ({ 0, first, key.width, last - first + 1 }).convertedToFormat (juce::Image::RGB);
+            shape.bandTop = first;
+        }
+
+        buttonShapes.emplace_back (key, std::move (shape));
+        found = std::prev (buttonShapes.end());
+    }
+
+    const auto& shape = found->second;
+
+    if (! shape.band.isValid())
+    {
+        g.drawImageAt (shape.edges, 0, 0);
+        return;
+    }
+
+    const auto bandBottom = shape.bandTop + shape.band.getHeight();
+    g.drawImage (shape.edges, 0, 0, shape.edges.getWidth(), shape.bandTop, 0, 0, shape.edges.getWidth(), shape.bandTop);
+    g.drawImageAt (shape.band, 0, shape.bandTop);
+    g.drawImage (shape.edges, 0, bandBottom, shape.edges.getWidth(), shape.edges.getHeight() - bandBottom,
+                 0, bandBottom, shape.edges.getWidth(), shape.edges.getHeight() - bandBottom);
+}
+
 juce::Font BVLookAndFeel::getTextButtonFont (juce::TextButton&, int buttonHeight)
 {
-    return juce::Font (juce::jmin (fontSize, (float) buttonHeight * 0.6f));
+    return makeFont (juce::jmin (fontSize, (float) buttonHeight * 0.6f));
 }
 
 int BVLookAndFeel::getTextButtonWidthToFitText (juce::TextButton& button, int buttonHeight)
@@ -44,17 +279,620 @@ int BVLookAndFeel::getTextButtonWidthToFitText (juce::TextButton& button, int bu
            + 2 * buttonHeight;
 }
 
+void BVLookAndFeel::drawToggleButton (juce::Graphics& g, juce::ToggleButton& button, bool isMouseOver, bool isButtonDown)
+{
+    const auto width = button.getWidth(), height = button.getHeight();
+
+    if (button.hasKeyboardFocus (true))
+    {
+        g.setColour (button.findColour (juce::TextEditor::focusedOutlineColourId));
+        g.drawRect (0, 0, width, height);
+    }
+
+    const auto textHeight = juce::jmax (1.0f, 0.75f * (float) height);
+    int textX;
+
+    if (button.getRadioGroupId() != 0)
+    {
+        const auto tickWidth = textHeight * 1.1f;
+        const juce::Rectangle<float> box (4.0f, ((float) height - tickWidth) * 0.5f, tickWidth, tickWidth);
+        const auto d = box.getWidth() * 0.7f;
+        const juce::Rectangle<float> mark (box.getX(), box.getY() + (box.getHeight() - d) * 0.5f, d, d);
+        const auto ring = ! button.isEnabled() ? 0.7f : (isMouseOver || isButtonDown ? 1.2f : 0.9f);
+
+        g.setColour (Palette::dialogBackgroundColour.brighter (0.4f));
+        g.fillEllipse (mark);
+        g.setColour (juce::Colours::black.withAlpha (0.5f));
+        g.drawEllipse (mark, ring);
+
+        if (button.getToggleState())
+            g.fillEllipse (mark.reduced (0.2f * d));
+
+        textX = (int) tickWidth + 5;
+    }
+    else
+    {
+        const auto size = (float) juce::roundToInt (textHeight / 1.3f);
+        drawTickBox (g, button, 4.0f, ((float) height - size) * 0.5f, size, size,
+                     button.getToggleState(), button.isEnabled(), isMouseOver, isButtonDown);
+        textX = juce::roundToInt (scale * 10.0f + (float) height * 0.5769230769230769f);
+    }
+
+    g.setColour (button.findColour (juce::ToggleButton::textColourId).withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.5f));
+    g.setFont (makeFont (textHeight));
+    g.drawFittedText (button.getButtonText(), textX, 0, width - textX - 2, height, juce::Justification::centredLeft, 10);
+}
+
+void BVLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component, float x, float y, float w, float h,
+                                 bool ticked, bool isEnabled, bool, bool)
+{
+    const auto alpha = isEnabled ? 1.0f : 0.5f;
+
+    g.setColour (component.findColour (juce::TextEditor::backgroundColourId).withAlpha (alpha));
+    g.fillRect (x, y, w, h);
+    g.setColour (component.findColour (juce::TextButton::buttonColourId).withAlpha (alpha));
+    g.drawRect (x, y, w, h, 1.0f);
+
+    // The tick reaches out above and right of its box.
+    if (ticked && tickIcon != nullptr)
+        tickIcon->drawWithin (g, { x + 2.0f, y - 2.0f, w, h }, juce::RectanglePlacement::centred, alpha);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
+                                  juce::TextLayout& textLayout)
+{
+    g.fillAll (alert.findColour (juce::AlertWindow::backgroundColourId));
+
+    auto iconSize = juce::jmin (100, alert.getHeight() + 20);
+
+    if (alert.containsAnyExtraComponents() || alert.getNumButtons() > 2)
+        iconSize = juce::jmin (iconSize, textArea.getHeight() + 50);
+
+    auto iconSpace = 0;
+    const auto type = alert.getAlertType();
+
+    if (type != juce::MessageBoxIconType::NoIcon)
+    {
+        const juce::Rectangle<float> iconArea ((float) (iconSize / -10), (float) (iconSize / -10),
+                                               0.9f * (float) iconSize, 0.9f * (float) iconSize);
+
+        g.setColour (Palette::alertShadeColour.withAlpha (0.8f));
+        g.fillEllipse (iconArea);
+
+        auto* icon = type == juce::MessageBoxIconType::QuestionIcon ? questionIcon.get()
+                   : type == juce::MessageBoxIconType::InfoIcon     ? infoIcon.get()
+                                                                     : warningIcon.get();
+        if (icon != nullptr)
+            icon->drawWithin (g, iconArea.reduced (iconArea.getWidth() * 0.15f, iconArea.getHeight() * 0.15f),
+                              juce::RectanglePlacement::centred, 0.7f);
+
+        iconSpace = 80;
+    }
+
+    g.setColour (alert.findColour (juce::AlertWindow::textColourId));
+    textLayout.draw (g, textArea.withTrimmedLeft (iconSpace).toFloat());
+
+    g.setColour (alert.findColour (juce::AlertWindow::outlineColourId));
+    g.drawRect (0, 0, alert.getWidth(), alert.getHeight());
+}
+
 int BVLookAndFeel::getAlertWindowButtonHeight()       { return (int) (fontSize * 2.0f); }
-juce::Font BVLookAndFeel::getAlertWindowMessageFont() { return juce::Font (largeFontSize); }
-juce::Font BVLookAndFeel::getAlertWindowFont()        { return juce::Font (fontSize); }
-juce::Font BVLookAndFeel::getPopupMenuFont()          { return juce::Font (fontSize); }
+juce::Font BVLookAndFeel::getAlertWindowMessageFont() { return makeFont (largeFontSize); }
+juce::Font BVLookAndFeel::getAlertWindowFont()        { return makeFont (fontSize); }
+
+//==============================================================================
+void BVLookAndFeel::drawPopupMenuSectionHeader (juce::Graphics& g, const juce::Rectangle<int>& area, const juce::String& sectionName)
+{
+    g.setFont (makeFont (getFontSize(), juce::Font::bold));
+    g.setColour (Palette::searchTextColour);
+    g.drawFittedText (sectionName, area.getX() + 12, area.getY(), area.getWidth() - 16, (int) ((float) area.getHeight() * 0.8f),
+                      juce::Justification::bottomLeft, 1);
+}
+
+juce::Font BVLookAndFeel::getPopupMenuFont() { return makeFont (fontSize); }
 
 juce::Font BVLookAndFeel::getComboBoxFont (juce::ComboBox& box)
 {
-    return juce::Font (juce::jmin (fontSize, (float) box.getHeight() * 0.85f));
+    return makeFont (juce::jmin (fontSize, (float) box.getHeight() * 0.85f));
 }
 
-BVLookAndFeel* BVLookAndFeel::of (juce::Component& component)
+//==============================================================================
+void BVLookAndFeel::drawLinearSliderBackground (juce::Graphics& g, int x, int y, int width, int height,
+                                                float, float, float, juce::Slider::SliderStyle, juce::Slider& slider)
 {
-    return dynamic_cast<BVLookAndFeel*> (&component.getLookAndFeel());
+    const auto r = (float) (getSliderThumbRadius (slider) - 2);
+    const auto track = slider.findColour (juce::Slider::trackColourId);
+    const auto shade = track.overlaidWith (juce::Colour ((juce::uint32) (slider.isEnabled() ? 0x13000000 : 0x09000000)));
+    const auto light = track.overlaidWith (juce::Colour (0x06000000));
+
+    juce::Path bar;
+
+    if (slider.isHorizontal())
+    {
+        const auto iy = (float) (y + height / 2) - r * 0.5f;
+        g.setGradientFill (juce::ColourGradient (shade, 0.0f, iy, light, 0.0f, iy + r, false));
+        bar.addRectangle ((float) x - r * 0.5f, iy, (float) width + r, r);
+    }
+    else
+    {
+        const auto ix = (float) (x + width / 2) - r * 0.5f;
+        g.setGradientFill (juce::ColourGradient (shade, ix, 0.0f, light, ix + r, 0.0f, false));
+        bar.addRectangle (ix, (float) y - r * 0.5f, r, (float) height + r);
+    }
+
+    g.fillPath (bar);
+    g.setColour (track.contrasting (0.5f));
+    g.strokePath (bar, juce::PathStrokeType (0.5f));
+}
+
+void BVLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y, int width, int height,
+                                           float sliderPos, float, float, juce::Slider::SliderStyle style, juce::Slider& slider)
+{
+    if (style != juce::Slider::LinearHorizontal && style != juce::Slider::LinearVertical)
+        return;
+
+    const auto r = (float) (getSliderThumbRadius (slider) - 2);
+    const auto focused = slider.hasKeyboardFocus (false);
+    const auto colour = slider.findColour (juce::Slider::thumbColourId)
+                              .withMultipliedSaturation (focused ? 1.3f : 1.0f)
+                              .withMultipliedAlpha (slider.isEnabled() ? 1.0f : 0.5f);
+
+    const auto centre = style == juce::Slider::LinearHorizontal
+                            ? juce::Point<float> (sliderPos, (float) y + (float) height * 0.5f)
+                            : juce::Point<float> ((float) x + (float) width * 0.5f, sliderPos);
+    juce::Path thumb;
+    thumb.addEllipse (centre.x - r, centre.y - r, 2.0f * r, 2.0f * r);
+    drawButtonShape (g, thumb, colour, 2.0f * r, focused);
+}
+
+int BVLookAndFeel::getSliderThumbRadius (juce::Slider& slider)
+{
+    return juce::jmin (slider.getWidth() / 2, slider.getHeight() / 2);
+}
+
+juce::Label* BVLookAndFeel::createSliderTextBox (juce::Slider& slider)
+{
+    auto* label = LookAndFeel_V2::createSliderTextBox (slider);
+    label->setFont (makeFont (fontSize));
+    return label;
+}
+
+//==============================================================================
+void BVLookAndFeel::drawCornerResizer (juce::Graphics& g, int w, int h, bool, bool)
+{
+    if (auto grip = makeDrawable (BinaryResources::resize_grip_svg, BinaryResources::resize_grip_svgSize))
+        grip->drawWithin (g, { 0.0f, 0.0f, (float) (w - 3), (float) (h - 3) }, juce::RectanglePlacement::centred, 1.0f);
+}
+
+BVLookAndFeel::TitlePlace BVLookAndFeel::placeTitle (juce::Graphics& g, int w, int h, int titleSpaceX, int titleSpaceW,
+                                                     const juce::Image* icon, bool drawTitleTextOnLeft, int textWidth,
+                                                     float fontHeight, bool active)
+{
+    int iconW = 0, iconH = 0;
+
+    if (icon != nullptr && icon->getHeight() > 0)
+    {
+        iconH = (int) fontHeight;
+        iconW = icon->getWidth() * iconH / icon->getHeight() + 4;
+    }
+
+    TitlePlace place;
+    place.width = juce::jmin (titleSpaceW, textWidth + iconW);
+    place.x = drawTitleTextOnLeft ? titleSpaceX : juce::jmax (titleSpaceX, (w - place.width) / 2);
+
+    if (place.x + place.width > titleSpaceX + titleSpaceW)
+        place.x = titleSpaceX + titleSpaceW - place.width;
+
+    if (iconW > 0)
+    {
+        g.setOpacity (active ? 1.0f : 0.6f);
+        g.drawImageWithin (*icon, place.x, (h - iconH) / 2, iconW, iconH, juce::RectanglePlacement::centred, false);
+        place.x += iconW;
+        place.width -= iconW;
+    }
+
+    return place;
+}
+
+void BVLookAndFeel::drawTitleText (juce::DocumentWindow& window, juce::Graphics& g, TitlePlace place, int h, bool active)
+{
+    // The window's own colour first, then ours (the window may not be using this look-and-feel yet).
+    if (window.isColourSpecified (juce::DocumentWindow::textColourId))
+        g.setColour (window.findColour (juce::DocumentWindow::textColourId));
+    else if (isColourSpecified (juce::DocumentWindow::textColourId))
+        g.setColour (findColour (juce::DocumentWindow::textColourId));
+    else
+        g.setColour (window.getBackgroundColour().contrasting (active ? 0.7f : 0.4f));
+
+    g.drawText (window.getName(), place.x + 3, 0, place.width, h, juce::Justification::centredLeft, true);
+}
+
+void BVLookAndFeel::drawDocumentWindowTitleBar (juce::DocumentWindow& window, juce::Graphics& g, int w, int h,
+                                                int titleSpaceX, int titleSpaceW, const juce::Image* icon,
+                                                bool drawTitleTextOnLeft)
+{
+    const auto active = window.isActiveWindow();
+
+    g.setGradientFill (juce::ColourGradient (Palette::barWhiteColour, 0.0f, 0.0f,
+                                             Palette::barDarkColour.withAlpha (active ? 1.0f : 0.05f), 0.0f, (float) h, false));
+    g.fillAll();
+
+    g.setColour (Palette::outlineColour);
+    g.drawHorizontalLine (h - 1, 0.0f, (float) (w - 1));
+
+    const auto font = makeFont ((float) h * 0.65f, juce::Font::bold);
+    g.setFont (font);
+
+    const auto place = placeTitle (g, w, h, titleSpaceX, titleSpaceW, icon, drawTitleTextOnLeft,
+                                   juce::roundToInt (font.getStringWidthFloat (window.getName())), font.getHeight(), active);
+    drawTitleText (window, g, place, h, active);
+}
+
+juce::Button* BVLookAndFeel::createDocumentWindowButton (int buttonType)
+{
+    const char* name = nullptr;
+    const char* data = nullptr;
+    int size = 0;
+
+    switch (buttonType)
+    {
+        case juce::DocumentWindow::minimiseButton:
+            name = "minimize"; data = BinaryResources::window_minimise_png; size = BinaryResources::window_minimise_pngSize; break;
+        case juce::DocumentWindow::maximiseButton:
+            name = "maximize"; data = BinaryResources::window_maximise_png; size = BinaryResources::window_maximise_pngSize; break;
+        case juce::DocumentWindow::closeButton:
+            name = "close"; data = BinaryResources::window_close_png; size = BinaryResources::window_close_pngSize; break;
+        default:
+            return LookAndFeel_V3::createDocumentWindowButton (buttonType);
+    }
+
+    const auto image = juce::ImageCache::getFromMemory (data, size);
+    auto* button = new juce::ImageButton (name);
+    button->setImages (false, false, true,
+                       image, 1.0f, juce::Colours::transparentBlack,
+                       image, 1.0f, juce::Colour (0x80ffffff),
+                       image, 1.0f, juce::Colour (0xa0ffffff));
+    return button;
+}
+
+//==============================================================================
+juce::TextLayout BVLookAndFeel::layoutTooltipText (const juce::String& text, juce::Colour colour) const
+{
+    juce::AttributedString s;
+    s.setJustification (juce::Justification::centred);
+    s.append (text, makeFont (smallFontSize), colour);
+
+    juce::TextLayout layout;
+    layout.createLayoutWithBalancedLineLengths (s, 400.0f, 1.0e7f);
+    return layout;
+}
+
+juce::Rectangle<int> BVLookAndFeel::getTooltipBounds (const juce::String& tipText, juce::Point<int> screenPos,
+                                                      juce::Rectangle<int> parentArea)
+{
+    const auto layout = layoutTooltipText (tipText, juce::Colours::black);
+    const auto w = (int) (layout.getWidth() + 14.0f);
+    const auto h = (int) (layout.getHeight() + 6.0f);
+
+    return juce::Rectangle<int> (screenPos.x > parentArea.getCentreX() ? screenPos.x - (w + 12) : screenPos.x + 24,
+                                 screenPos.y > parentArea.getCentreY() ? screenPos.y - (h + 6) : screenPos.y + 6,
+                                 w, h)
+        .constrainedWithin (parentArea);
+}
+
+void BVLookAndFeel::drawTooltip (juce::Graphics& g, const juce::String& text, int width, int height)
+{
+    g.fillAll (findColour (juce::TooltipWindow::backgroundColourId));
+    g.setColour (findColour (juce::TooltipWindow::outlineColourId));
+    g.drawRect (0, 0, width, height, 1);
+
+    layoutTooltipText (text, findColour (juce::TooltipWindow::textColourId))
+        .draw (g, { (float) width, (float) height });
+}
+
+//==============================================================================
+int BVLookAndFeel::getTabButtonOverlap (int) { return 0; }
+
+int BVLookAndFeel::getTabButtonBestWidth (juce::TabBarButton& button, int tabDepth)
+{
+    auto width = juce::roundToInt (makeFont (largeFontSize).getStringWidthFloat (button.getButtonText().trim()))
+                 + 2 * getTabButtonOverlap (tabDepth);
+    width *= 2;
+
+    if (auto* extra = button.getExtraComponent())
+        width += button.getTabbedButtonBar().isVertical() ? extra->getHeight() : extra->getWidth();
+
+    return juce::jlimit (tabDepth * 2, tabDepth * 8, width);
+}
+
+juce::Colour BVLookAndFeel::tabColour (int id, juce::Colour fallback) const
+{
+    return isColourSpecified (id) ? findColour (id) : fallback;
+}
+
+void BVLookAndFeel::drawTabButton (juce::TabBarButton& button, juce::Graphics& g, bool isMouseOver, bool isMouseDown)
+{
+    const auto area = button.getActiveArea();
+    const auto front = button.isFrontTab();
+
+    const auto top = front ? tabColour (frontTabTopColourId, Palette::frontTabColour) : tabColour (tabTopColourId, Palette::tabTopColour);
+    const auto bottom = front ? tabColour (frontTabBottomColourId, Palette::frontTabColour) : tabColour (tabBottomColourId, Palette::tabBottomColour);
+    const auto amount = ! front && isMouseOver ? 0.05f : 0.0f;
+
+    g.setGradientFill (juce::ColourGradient (top.darker (amount), 0.0f, 0.0f, bottom.darker (amount), 0.0f, (float) area.getBottom(), false));
+    g.fillRect (area);
+
+    g.setColour (button.findColour (juce::TabbedButtonBar::tabOutlineColourId));
+    g.fillRect (area.getX(), area.getY(), area.getWidth(), 1);
+
+    if (button.getIndex() == 0)
+        g.fillRect (area.getX(), area.getY(), 1, area.getHeight());
+
+    g.fillRect (area.getRight() - 1, area.getY(), 1, area.getHeight());
+
+    drawTabButtonText (button, g, isMouseOver, isMouseDown);
+}
+
+void BVLookAndFeel::drawTabButtonText (juce::TabBarButton& button, juce::Graphics& g, bool, bool)
+{
+    const auto area = button.getTextArea();
+    const auto id = button.isFrontTab() ? juce::TabbedButtonBar::frontTextColourId : juce::TabbedButtonBar::tabTextColourId;
+    auto& bar = button.getTabbedButtonBar();
+
+    auto colour = bar.isColourSpecified (id) ? bar.findColour (id)
+                : isColourSpecified (id)     ? findColour (id)
+                                             : juce::Colours::transparentBlack;
+
+    if (! button.isEnabled())
+        colour = colour.withMultipliedAlpha (0.4f);
+
+    g.setColour (colour);
+    g.setFont (makeFont (largeFontSize, button.hasKeyboardFocus (false) ? juce::Font::underlined : juce::Font::plain));
+    g.drawFittedText (button.getButtonText().trim(), 0, 0, area.getWidth(), area.getHeight(),
+                      juce::Justification::centred, 1, 1.0f);
+}
+
+void BVLookAndFeel::drawTabbedButtonBarBackground (juce::TabbedButtonBar& bar, juce::Graphics& g)
+{
+    g.setGradientFill (juce::ColourGradient (Palette::barLightColour, 0.0f, 0.0f,
+                                             Palette::barDarkColour, 0.0f, (float) bar.getHeight(), false));
+    g.fillRect (bar.getLocalBounds());
+}
+
+void BVLookAndFeel::drawTabAreaBehindFrontButton (juce::TabbedButtonBar& bar, juce::Graphics& g, int w, int h)
+{
+    g.setColour (bar.findColour (juce::TabbedButtonBar::tabOutlineColourId));
+    g.fillRect (0, h - 1, w, 1);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawGroupComponentOutline (juce::Graphics& g, int width, int height, const juce::String& text,
+                                               const juce::Justification& position, juce::GroupComponent& group)
+{
+    const auto font = makeFont (fontSize);
+    const auto indent = 3.0f, textEdgeGap = 4.0f;
+
+    const auto y = font.getAscent() - 3.0f;
+    const auto w = juce::jmax (0.0f, (float) width - indent * 2.0f);
+    const auto h = juce::jmax (0.0f, (float) height - y - indent);
+    const auto cs = juce::jmin (2.0f, w * 0.5f, h * 0.5f);
+    const auto cs2 = cs * 2.0f;
+
+    const auto textW = text.isEmpty() ? 0.0f
+                                      : juce::jlimit (0.0f, juce::jmax (0.0f, w - cs2 - textEdgeGap * 2.0f),
+                                                      (float) juce::roundToInt (font.getStringWidthFloat (text)) + textEdgeGap * 2.0f);
+    auto textX = cs + textEdgeGap;
+
+    if (position.testFlags (juce::Justification::horizontallyCentred))
+        textX = cs + (w - cs2 - textW) * 0.5f;
+    else if (position.testFlags (juce::Justification::right))
+        textX = w - cs - textW - textEdgeGap;
+
+    const auto x = indent;
+    const auto pi = juce::MathConstants<float>::pi;
+
+    juce::Path p;
+    p.startNewSubPath (x + textX + textW, y);
+    p.lineTo (x + w - cs, y);
+    p.addArc (x + w - cs2, y, cs2, cs2, 0.0f, pi * 0.5f);
+    p.lineTo (x + w, y + h - cs);
+    p.addArc (x + w - cs2, y + h - cs2, cs2, cs2, pi * 0.5f, pi);
+    p.lineTo (x + cs, y + h);
+    p.addArc (x, y + h - cs2, cs2, cs2, pi, pi * 1.5f);
+    p.lineTo (x, y + cs);
+    p.addArc (x, y, cs2, cs2, pi * 1.5f, pi * 2.0f);
+    p.lineTo (x + textX, y);
+
+    const auto alpha = group.isEnabled() ? 1.0f : 0.5f;
+
+    g.setColour (group.findColour (juce::GroupComponent::outlineColourId).withMultipliedAlpha (alpha));
+    g.strokePath (p, juce::PathStrokeType (1.1f));
+
+    g.setColour (group.findColour (juce::GroupComponent::textColourId).withMultipliedAlpha (alpha));
+    g.setFont (font);
+    g.drawText (text, juce::roundToInt (x + textX), 0, juce::roundToInt (textW), juce::roundToInt (fontSize),
+                juce::Justification::centred, true);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawTableHeaderBackground (juce::Graphics& g, juce::TableHeaderComponent& header)
+{
+    g.fillAll (juce::Colours::white);
+
+    g.setColour (Palette::tableHeaderShadeColour);
+    g.fillRect (header.getLocalBounds().removeFromBottom (1));
+
+    for (int i = 0; i < header.getNumColumns (true) - 1; ++i)
+        g.fillRect (header.getColumnPosition (i).removeFromRight (1));
+}
+
+void BVLookAndFeel::drawTableHeaderColumn (juce::Graphics& g, juce::TableHeaderComponent&, const juce::String& columnName,
+                                           int, int width, int height, bool isMouseOver, bool isMouseDown, int columnFlags)
+{
+    if (isMouseOver || isMouseDown)
+        g.fillAll (Palette::tableSelectedRowColour);
+
+    auto area = juce::Rectangle<int> (width, height).reduced (4, 0);
+    const auto forwards = (columnFlags & juce::TableHeaderComponent::sortedForwards) != 0;
+
+    if (forwards || (columnFlags & juce::TableHeaderComponent::sortedBackwards) != 0)
+    {
+        juce::Path arrow;
+        arrow.addTriangle (0.0f, 0.0f, 0.5f, forwards ? -0.8f : 0.8f, 1.0f, 0.0f);
+
+        g.setColour (Palette::tableHeaderLineColour);
+        g.fillPath (arrow, arrow.getTransformToScaleToFit (area.removeFromRight (height / 2).reduced (2).toFloat(), true));
+    }
+
+    g.setColour (Palette::searchTextColour);
+    g.setFont (makeFont ((float) height * 0.5f, juce::Font::bold));
+    g.drawFittedText (columnName, area, juce::Justification::centredLeft, 1);
+}
+
+//==============================================================================
+void BVLookAndFeel::paintToolbarBackground (juce::Graphics& g, int width, int height, juce::Toolbar& toolbar)
+{
+    if (toolbar.isColourSpecified (juce::Toolbar::backgroundColourId))
+    {
+        LookAndFeel_V2::paintToolbarBackground (g, width, height, toolbar);
+        return;
+    }
+
+    const auto vertical = toolbar.isVertical();
+    g.setGradientFill (juce::ColourGradient (Palette::frontTabColour, 0.0f, 0.0f, Palette::toolbarLightColour,
+                                             vertical ? (float) (width - 1) : 0.0f, vertical ? 0.0f : (float) (height - 1), false));
+    g.fillAll();
+}
+
+void BVLookAndFeel::paintToolbarButtonBackground (juce::Graphics& g, int, int, bool isMouseOver, bool isMouseDown,
+                                                  juce::ToolbarItemComponent& item)
+{
+    g.reduceClipRegion (item.getLocalBounds().reduced (0, 4));
+
+    if (isMouseDown)
+        g.fillAll (item.findColour (juce::Toolbar::buttonMouseDownBackgroundColourId, true));
+    else if (isMouseOver)
+        g.fillAll (item.findColour (juce::Toolbar::buttonMouseOverBackgroundColourId, true));
+}
+
+void BVLookAndFeel::paintToolbarButtonLabel (juce::Graphics& g, int x, int y, int width, int height,
+                                             const juce::String& text, juce::ToolbarItemComponent& item)
+{
+    g.setColour (item.findColour (juce::Toolbar::labelTextColourId, true).withAlpha (item.isEnabled() ? 1.0f : 0.25f));
+    g.setFont (makeFont (smallFontSize * 0.9f));
+    g.drawFittedText (text, x, y, width, height, juce::Justification::centred, 2, 0.8f);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawPanelBackground (juce::Graphics& g, const juce::Rectangle<int>& area, const juce::String& text,
+                                         bool highlighted, bool isFirst)
+{
+    g.setGradientFill (juce::ColourGradient (Palette::panelShadeTopColour.withAlpha (highlighted ? 0.2f : 1.0f), 0.0f, (float) area.getY(),
+                                             Palette::panelShadeBottomColour, 0.0f, (float) area.getBottom(), false));
+    g.fillRect (area);
+
+    g.setColour (juce::Colours::black.withAlpha (0.1f));
+
+    if (! isFirst)
+        g.fillRect (area.getX(), area.getY(), area.getWidth(), 1);
+
+    g.fillRect (area.getX(), area.getBottom() - 1, area.getWidth(), 1);
+
+    g.setColour (juce::Colours::black);
+    g.setFont (makeFont ((float) area.getHeight() * 0.6f, juce::Font::bold));
+
+    if (area.getWidth() > 6)
+        g.drawFittedText (text, 4, 0, area.getWidth() - 6, area.getHeight(), juce::Justification::centredLeft, 1);
+}
+
+void BVLookAndFeel::drawConcertinaPanelHeader (juce::Graphics& g, const juce::Rectangle<int>& area, bool isMouseOver, bool,
+                                               juce::ConcertinaPanel& panel, juce::Component& component)
+{
+    drawPanelBackground (g, area, component.getName(), isMouseOver, panel.getNumPanels() > 0 && panel.getPanel (0) == &component);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, int width, int height,
+                                     double progress, const juce::String& textToShow)
+{
+    // The stripes step by twice the height: with no height they would never end.
+    if (width <= 0 || height <= 0)
+        return;
+
+    const auto background = bar.findColour (juce::ProgressBar::backgroundColourId);
+    const auto foreground = bar.findColour (juce::ProgressBar::foregroundColourId);
+
+    g.setColour (background);
+    g.fillRect (0, 0, width, height);
+
+    if (progress >= 0.0 && progress < 1.0)
+    {
+        g.setColour (foreground);
+        g.fillRect (1.0f, 1.0f, (float) ((width - 2) * progress), (float) (height - 2));
+    }
+    else
+    {
+        const auto stripe = 2 * height;
+        const auto position = (int) ((juce::Time::getMillisecondCounter() / 15) % (juce::uint32) stripe);
+        const auto half = (float) stripe * 0.5f;
+
+        juce::Path stripes;
+
+        for (auto x = (float) -position; x < (float) (width + stripe); x += (float) stripe)
+            stripes.addQuadrilateral (x, 0.0f, x + half, 0.0f, x, (float) height, x - half, (float) height);
+
+        juce::Image fill (juce::Image::ARGB, width, height, true);
+        {
+            juce::Graphics fg (fill);
+            fg.setColour (foreground);
+            fg.fillRect (1, 1, width - 2, height - 2);
+        }
+
+        g.setTiledImageFill (fill, 0, 0, 0.85f);
+        g.fillPath (stripes);
+    }
+
+    if (textToShow.isEmpty())
+        return;
+
+    const auto statusColours = background == Palette::statusProgressBackgroundColour
+                               && foreground == Palette::statusProgressForegroundColour;
+    g.setColour (statusColours ? Palette::progressTextColour : juce::Colour::contrasting (background, foreground));
+    g.setFont (makeFont ((float) height * 0.6f));
+    g.drawText (textToShow, 0, 0, width, height, juce::Justification::centred, false);
+}
+
+//==============================================================================
+void BVLookAndFeel::drawStretchableLayoutResizerBar (juce::Graphics& g, int w, int h, bool, bool isMouseOver, bool isMouseDragging)
+{
+    const auto active = isMouseOver || isMouseDragging;
+    const auto alpha = active ? 1.0f : 0.5f;
+
+    g.fillAll (active ? Palette::resizerBarColour.brighter (0.4f) : Palette::resizerBarColour);
+
+    const auto cx = (float) (w / 2), cy = (float) (h / 2);
+    const auto cr = 0.4f * (float) juce::jmin (w, h);
+
+    g.setGradientFill (juce::ColourGradient (juce::Colours::white.withAlpha (alpha), cx + cr * 0.1f, cy + cr,
+                                             juce::Colours::black.withAlpha (alpha), cx, cy - cr * 4.0f, true));
+    g.fillEllipse (cx - cr, cy - cr, cr * 2.0f, cr * 2.0f);
+}
+
+//==============================================================================
+void BVLookAndFeel::renderDrawableImage (juce::DrawableImage& target, const juce::Drawable* source, juce::Colour overlay)
+{
+    if (source == nullptr)
+        return;
+
+    const auto bounds = source->getDrawableBounds();
+    juce::Image image (juce::Image::ARGB, juce::jmax (1, juce::roundToInt (bounds.getWidth())),
+                       juce::jmax (1, juce::roundToInt (bounds.getHeight())), true);
+    {
+        juce::Graphics g (image);
+        source->drawWithin (g, image.getBounds().toFloat(), juce::RectanglePlacement::centred, 1.0f);
+    }
+
+    target.setImage (image);
+    target.setOverlayColour (overlay);
 }

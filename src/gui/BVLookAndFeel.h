@@ -2,10 +2,22 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-/** The application's look-and-feel: one UI scale and the metrics derived from it. */
+/** The application's one look-and-feel: the palette in the framework's colour
+    table, the project's font, one UI scale with the metrics derived from it,
+    and the flat light-grey drawing of every framework widget. */
 class BVLookAndFeel : public juce::LookAndFeel_V3
 {
 public:
+    /** The application's own colour ids, read by the tab drawing. */
+    enum ColourIds
+    {
+        frontTabTopColourId    = 0x5205001,
+        frontTabBottomColourId = 0x5205002,
+        tabTopColourId         = 0x5205003,
+        tabBottomColourId      = 0x5205004
+    };
+
+    /** At the scale of the user setting "uiScalingFactor". */
     BVLookAndFeel();
     explicit BVLookAndFeel (float uiScale);
     ~BVLookAndFeel() override;
@@ -21,14 +33,6 @@ public:
     virtual void applyTitleBarHeight (juce::DocumentWindow& window);
     virtual int getMargin() const              { return juce::roundToInt (getScale() * 10.0f); }
 
-    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
-    int getTextButtonWidthToFitText (juce::TextButton&, int buttonHeight) override;
-    int getAlertWindowButtonHeight() override;
-    juce::Font getAlertWindowMessageFont() override;
-    juce::Font getAlertWindowFont() override;
-    juce::Font getPopupMenuFont() override;
-    juce::Font getComboBoxFont (juce::ComboBox&) override;
-
     /** The fixed values a component uses when its look-and-feel is not ours. */
     struct Defaults
     {
@@ -43,11 +47,149 @@ public:
     /** The look-and-feel of a component as ours, or null. */
     static BVLookAndFeel* of (juce::Component& component);
 
+    /** The typeface of every text: the font the project installs when it is
+        there, else the system's default sans-serif (never a missing font, which
+        would draw no text at all). */
+    static const juce::String& getTypefaceName();
+    static juce::Font makeFont (float height, int styleFlags = juce::Font::plain);
+
+    //==============================================================================
+    // ScrollBar
+    void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height,
+                        bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
+                        bool isMouseOver, bool isMouseDown) override;
+
+    // Button
+    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                               bool isMouseOver, bool isButtonDown) override;
+    juce::Font getTextButtonFont (juce::TextButton&, int buttonHeight) override;
+    int getTextButtonWidthToFitText (juce::TextButton&, int buttonHeight) override;
+    void drawToggleButton (juce::Graphics&, juce::ToggleButton&, bool isMouseOver, bool isButtonDown) override;
+    void drawTickBox (juce::Graphics&, juce::Component&, float x, float y, float w, float h,
+                      bool ticked, bool isEnabled, bool isMouseOver, bool isButtonDown) override;
+
+    // AlertWindow
+    void drawAlertBox (juce::Graphics&, juce::AlertWindow&, const juce::Rectangle<int>& textArea, juce::TextLayout&) override;
+    int getAlertWindowButtonHeight() override;
+    juce::Font getAlertWindowMessageFont() override;
+    juce::Font getAlertWindowFont() override;
+
+    // PopupMenu
+    void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& sectionName) override;
+    juce::Font getPopupMenuFont() override;
+
+    // ComboBox
+    juce::Font getComboBoxFont (juce::ComboBox&) override;
+
+    // Slider
+    void drawLinearSliderBackground (juce::Graphics&, int x, int y, int width, int height,
+                                     float sliderPos, float minSliderPos, float maxSliderPos,
+                                     juce::Slider::SliderStyle, juce::Slider&) override;
+    void drawLinearSliderThumb (juce::Graphics&, int x, int y, int width, int height,
+                                float sliderPos, float minSliderPos, float maxSliderPos,
+                                juce::Slider::SliderStyle, juce::Slider&) override;
+    int getSliderThumbRadius (juce::Slider&) override;
+    juce::Label* createSliderTextBox (juce::Slider&) override;
+
+    // ResizableWindow and DocumentWindow
+    void drawCornerResizer (juce::Graphics&, int w, int h, bool isMouseOver, bool isMouseDragging) override;
+    void drawDocumentWindowTitleBar (juce::DocumentWindow&, juce::Graphics&, int w, int h,
+                                     int titleSpaceX, int titleSpaceW,
+                                     const juce::Image* icon, bool drawTitleTextOnLeft) override;
+    juce::Button* createDocumentWindowButton (int buttonType) override;
+
+    // TooltipWindow
+    juce::Rectangle<int> getTooltipBounds (const juce::String& tipText, juce::Point<int> screenPos,
+                                           juce::Rectangle<int> parentArea) override;
+    void drawTooltip (juce::Graphics&, const juce::String& text, int width, int height) override;
+
+    // TabbedButtonBar
+    int getTabButtonOverlap (int tabDepth) override;
+    int getTabButtonBestWidth (juce::TabBarButton&, int tabDepth) override;
+    void drawTabButton (juce::TabBarButton&, juce::Graphics&, bool isMouseOver, bool isMouseDown) override;
+    void drawTabButtonText (juce::TabBarButton&, juce::Graphics&, bool isMouseOver, bool isMouseDown) override;
+    void drawTabbedButtonBarBackground (juce::TabbedButtonBar&, juce::Graphics&) override;
+    void drawTabAreaBehindFrontButton (juce::TabbedButtonBar&, juce::Graphics&, int w, int h) override;
+
+    // GroupComponent
+    void drawGroupComponentOutline (juce::Graphics&, int width, int height, const juce::String& text,
+                                    const juce::Justification&, juce::GroupComponent&) override;
+
+    // TableHeaderComponent
+    void drawTableHeaderBackground (juce::Graphics&, juce::TableHeaderComponent&) override;
+    void drawTableHeaderColumn (juce::Graphics&, juce::TableHeaderComponent&, const juce::String& columnName,
+                                int columnId, int width, int height, bool isMouseOver, bool isMouseDown,
+                                int columnFlags) override;
+
+    // Toolbar
+    void paintToolbarBackground (juce::Graphics&, int width, int height, juce::Toolbar&) override;
+    void paintToolbarButtonBackground (juce::Graphics&, int width, int height, bool isMouseOver, bool isMouseDown,
+                                       juce::ToolbarItemComponent&) override;
+    void paintToolbarButtonLabel (juce::Graphics&, int x, int y, int width, int height,
+                                  const juce::String& text, juce::ToolbarItemComponent&) override;
+
+    // ConcertinaPanel
+    void drawConcertinaPanelHeader (juce::Graphics&, const juce::Rectangle<int>& area, bool isMouseOver, bool isMouseDown,
+                                    juce::ConcertinaPanel&, juce::Component& panel) override;
+
+    // ProgressBar
+    void drawProgressBar (juce::Graphics&, juce::ProgressBar&, int width, int height,
+                          double progress, const juce::String& textToShow) override;
+
+    // StretchableLayoutResizerBar
+    void drawStretchableLayoutResizerBar (juce::Graphics&, int w, int h, bool isVerticalBar,
+                                          bool isMouseOver, bool isMouseDragging) override;
+
+    //==============================================================================
+    /** A vertical two-shade fill of outline with a 1-pixel edge (darker, or black
+        when focused); buttons and slider thumbs share it. */
+    static void drawButtonShape (juce::Graphics&, const juce::Path& outline, juce::Colour base, float height, bool focused);
+
+    /** A header band: the source browser's header and every concertina header. */
+    static void drawPanelBackground (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& text,
+                                     bool highlighted, bool isFirst);
+
+    /** Renders source at its own size into target's image and sets target's overlay. */
+    static void renderDrawableImage (juce::DrawableImage& target, const juce::Drawable* source, juce::Colour overlay);
+
+protected:
+    /** Where the title text goes once the icon, if any, is drawn; both title bars share it. */
+    struct TitlePlace { int x, width; };
+    static TitlePlace placeTitle (juce::Graphics&, int w, int h, int titleSpaceX, int titleSpaceW,
+                                  const juce::Image* icon, bool drawTitleTextOnLeft, int textWidth,
+                                  float fontHeight, bool active);
+
+    /** The window name in the title bar's text colour, when no picture replaces it. */
+    void drawTitleText (juce::DocumentWindow&, juce::Graphics&, TitlePlace, int h, bool active);
+
 private:
+    juce::TextLayout layoutTooltipText (const juce::String& text, juce::Colour colour) const;
+    juce::Colour tabColour (int id, juce::Colour fallback) const;
+
     float fontSize = 14.0f;
     float largeFontSize = 16.0f;
     float smallFontSize = 13.0f;
     float scale = 1.0f;
+
+    std::unique_ptr<juce::Drawable> questionIcon, warningIcon, infoIcon, tickIcon;
+
+    struct ButtonShapeKey
+    {
+        int width, height;
+        juce::uint32 argb;
+        int flags;
+        bool operator== (const ButtonShapeKey& other) const
+        {
+            return width == other.width && height == other.height && argb == other.argb && flags == other.flags;
+        }
+    };
+    struct ButtonShape
+    {
+        juce::Image edges;   // the whole shape
+        juce::Image band;    // its opaque middle rows, when it has them
+        int bandTop;
+    };
+    std::vector<std::pair<ButtonShapeKey, ButtonShape>> buttonShapes;
 
     JUCE_DECLARE_NON_COPYABLE (BVLookAndFeel)
 };

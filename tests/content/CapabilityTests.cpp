@@ -24,7 +24,7 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    const auto old = DeviceProfiler::createCaps (vesper, 120);
+    const auto old = DeviceProfiler::createCaps (content, vesper, 120);
     EXPECT_TRUE (old->isBuildValid);
     EXPECT_EQ (old->buildStart, 100);
     EXPECT_EQ (old->buildEnd, 129);
@@ -38,7 +38,7 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     EXPECT_FLOAT_EQ (old->bankSwapTime, 1.5f);
 
     // An open profile holds every later build and ends at the build itself.
-    const auto current = DeviceProfiler::createCaps (vesper, 140);
+    const auto current = DeviceProfiler::createCaps (content, vesper, 140);
     EXPECT_EQ (current->buildStart, 130);
     EXPECT_EQ (current->buildEnd, 140);
     EXPECT_EQ (current->caps.numPresets, 30);
@@ -47,10 +47,10 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
     EXPECT_EQ (current->presetCompatibilityList, juce::Array<int> { 3 });
     EXPECT_TRUE (current->suspendAlgo);
 
-    EXPECT_FALSE (DeviceProfiler::createCaps (vesper, 95)->isBuildValid);
+    EXPECT_FALSE (DeviceProfiler::createCaps (content, vesper, 95)->isBuildValid);
 
     // Before every profile: the base alone, with the range of the last profile examined.
-    const auto early = DeviceProfiler::createCaps (vesper, 50);
+    const auto early = DeviceProfiler::createCaps (content, vesper, 50);
     EXPECT_EQ (early->caps.presetVersion, 3);
     EXPECT_EQ (early->buildStart, 130);
     EXPECT_EQ (early->buildEnd, 130);
@@ -61,26 +61,26 @@ TEST_F (Capabilities, DataVersionsFindTheirProfile)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    const auto four = DeviceProfiler::createCapsForDataVersions (vesper, 1, 4);
+    const auto four = DeviceProfiler::createCapsForDataVersions (content, vesper, 1, 4);
     EXPECT_EQ (four->buildStart, 130);
     EXPECT_EQ (four->buildEnd, 130);
     EXPECT_EQ (four->caps.numPresets, 30);
 
     // The invalid-build profile defines no preset version, so it takes the base's 3 first.
-    const auto three = DeviceProfiler::createCapsForDataVersions (vesper, 2, 2);
+    const auto three = DeviceProfiler::createCapsForDataVersions (content, vesper, 2, 2);
     EXPECT_EQ (three->buildStart, 90);
 
-    const auto unknown = DeviceProfiler::createCapsForDataVersions (vesper, 1, 9);
+    const auto unknown = DeviceProfiler::createCapsForDataVersions (content, vesper, 1, 9);
     EXPECT_EQ (unknown->buildStart, 0);
     EXPECT_EQ (unknown->buildEnd, 0);
     EXPECT_EQ (unknown->caps.presetVersion, 3);
 
-    EXPECT_EQ (DeviceProfiler::createCapsForDataVersions (vesper, 3, 3), nullptr);
+    EXPECT_EQ (DeviceProfiler::createCapsForDataVersions (content, vesper, 3, 3), nullptr);
 }
 
 TEST_F (Capabilities, ProductWithoutDocumentGetsTheDefaults)
 {
-    const auto caps = DeviceProfiler::createCaps (0x44, 10);
+    const auto caps = DeviceProfiler::createCapsFrom (nullptr, 0x44, 10);
     EXPECT_TRUE (caps->isBuildValid);
     EXPECT_EQ (caps->buildStart, 0);
     EXPECT_EQ (caps->buildEnd, 10);
@@ -124,17 +124,17 @@ TEST_F (Capabilities, VariantNamesBySerial)
     auto& content = startCatalogue();
     ASSERT_TRUE (content.prepareProductContent (vesper));
 
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (vesper, 15000000), "Vesper");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (vesper, 20000001), "Vesper Black");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (vesper, 0xFFFFFFFFu), "Vesper");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (0x44, 1), "");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 15000000), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 20000001), "Vesper Black");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 0xFFFFFFFFu), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, 0x44, 1), "");
 
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::text (
         "<CAPS><productVariants><range start='5' end='-1' displayName='Open'/></productVariants></CAPS>"));
     productFolder ("Vesper").deleteRecursively();
     EXPECT_FALSE (startCatalogue().prepareProductContent (vesper));   // the variant has no picture to fetch
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (vesper, 0xFFFFFFFFu), "Open");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (vesper, 4), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 0xFFFFFFFFu), "Open");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 4), "Vesper");
 }
 
 TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
@@ -159,7 +159,7 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
         "</factoryBank></CAPS>"));
     ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
 
-    const auto bank = DeviceProfiler::createFactoryBank (vesper, 7);
+    const auto bank = DeviceProfiler::createFactoryBank (*Nexus::getContentManager(), vesper, 7);
     ASSERT_EQ (bank->getNumPresets(), 4);
     EXPECT_TRUE (bank->isFactoryPreset (1, digest ("one")));
     EXPECT_TRUE (bank->isFactoryPreset (4, digest ("four")));   // the last number of the bank
@@ -168,7 +168,7 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
     EXPECT_FALSE (bank->isFactoryPreset (2, digest ("two")));
     EXPECT_FALSE (bank->isFactoryPreset (1, digest ("four")));
 
-    EXPECT_EQ (DeviceProfiler::createFactoryBank (vesper, 0)->getEntry (1), "");
+    EXPECT_EQ (DeviceProfiler::createFactoryBank (*Nexus::getContentManager(), vesper, 0)->getEntry (1), "");
 
     FactoryBank upper (2);
     upper.setEntry (1, md5 ("one").toHexString().toUpperCase());

@@ -30,7 +30,8 @@ namespace
 
     CapsBlock capsAt (int productId, int build)
     {
-        return DeviceProfiler::createCaps (productId, build)->caps;
+        auto* content = Nexus::getContentManager();
+        return DeviceProfiler::createCapsFrom (content != nullptr ? content->getCapsXml (productId).get() : nullptr, productId, build)->caps;
     }
 
     Bits setBits (const ConversionResult& result)

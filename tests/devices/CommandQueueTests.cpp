@@ -23,7 +23,7 @@ TEST (CommandQueue, TakesCommandsOldestFirst)
     DeviceCommandMessage out;
     ASSERT_TRUE (queue.peek (out));
     EXPECT_EQ (out.command, DeviceCommandMessage::readAll);
-    EXPECT_EQ (queue.getState(), CommandQueue::running);
+    EXPECT_EQ (queue.getState(), CommandQueue::State::running);
     EXPECT_EQ (queue.size(), 2);
 
     ASSERT_TRUE (queue.pop (out, true));
@@ -37,12 +37,12 @@ TEST (CommandQueue, EmptyQueueLeavesStateAlone)
 {
     Owner owner;
     CommandQueue queue (owner);
-    queue.setState (CommandQueue::error);
+    queue.setState (CommandQueue::State::error);
 
     DeviceCommandMessage out;
     EXPECT_FALSE (queue.pop (out, true));
     EXPECT_FALSE (queue.peek (out));
-    EXPECT_EQ (queue.getState(), CommandQueue::error);
+    EXPECT_EQ (queue.getState(), CommandQueue::State::error);
 }
 
 TEST (CommandQueue, PopWithoutRunningKeepsTheTransactionsState)
@@ -51,7 +51,7 @@ TEST (CommandQueue, PopWithoutRunningKeepsTheTransactionsState)
     CommandQueue queue (owner);
     DeviceCommandMessage out;
 
-    for (auto state : { CommandQueue::idle, CommandQueue::abort, CommandQueue::error })
+    for (auto state : { CommandQueue::State::idle, CommandQueue::State::abort, CommandQueue::State::error })
     {
         queue.post (DeviceCommandMessage (DeviceCommandMessage::readSetup));
         queue.setState (state);
@@ -68,10 +68,10 @@ TEST (CommandQueue, ClearDeletesEverythingAndGoesIdle)
     for (int i = 0; i < 3; ++i)
         queue.post (DeviceCommandMessage (DeviceCommandMessage::readAll));
 
-    queue.setState (CommandQueue::error);
+    queue.setState (CommandQueue::State::error);
     queue.clear();
     EXPECT_TRUE (queue.isEmpty());
-    EXPECT_EQ (queue.getState(), CommandQueue::idle);
+    EXPECT_EQ (queue.getState(), CommandQueue::State::idle);
 }
 
 TEST (CommandQueue, PostToAStoppingOwnerIsDropped)
@@ -89,16 +89,16 @@ TEST (CommandQueue, AnAskedForAbortIsNeverOverwrittenByTheNextStep)
     Owner owner;
     CommandQueue queue (owner);
 
-    for (auto state : { CommandQueue::idle, CommandQueue::done, CommandQueue::error })
+    for (auto state : { CommandQueue::State::idle, CommandQueue::State::done, CommandQueue::State::error })
     {
         queue.setState (state);
         EXPECT_TRUE (queue.setRunningUnlessAborted());
-        EXPECT_EQ (queue.getState(), CommandQueue::running);
+        EXPECT_EQ (queue.getState(), CommandQueue::State::running);
     }
 
-    queue.setState (CommandQueue::abort);
+    queue.setState (CommandQueue::State::abort);
     EXPECT_FALSE (queue.setRunningUnlessAborted());
-    EXPECT_EQ (queue.getState(), CommandQueue::abort);
-    EXPECT_FALSE (queue.compareAndSetState (CommandQueue::running, CommandQueue::done));
-    EXPECT_EQ (queue.getState(), CommandQueue::abort);
+    EXPECT_EQ (queue.getState(), CommandQueue::State::abort);
+    EXPECT_FALSE (queue.compareAndSetState (CommandQueue::State::running, CommandQueue::State::done));
+    EXPECT_EQ (queue.getState(), CommandQueue::State::abort);
 }

@@ -25,18 +25,18 @@ TEST (DeviceIdentification, KnownUnitAnsweringTheGenericRequest)
     rig.addUnit (SimulatedUnit::sampleProfile (0x12));
     ASSERT_TRUE (rig.scan());
 
-    auto& device = rig.device (0);
-    EXPECT_EQ (device.getProductId(), 0x12);
-    EXPECT_EQ (device.getSerial(), 10000001);
-    EXPECT_EQ (device.getVersion().build, 140);
-    EXPECT_EQ (device.getManufactureDate(), (ManufactureDate { 2024, 3, 15 }));
-    EXPECT_EQ (flagsOf (rig), DeviceObject::identified | DeviceObject::namesProduct);
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig)), "Ready");
-    EXPECT_TRUE (device.isUsable());
-    EXPECT_EQ (device.getData()->getCapsBlock().numPresets, 30);
+    auto device = rig.device (0);
+    EXPECT_EQ (device->getProductId(), 0x12);
+    EXPECT_EQ (device->getSerial(), 10000001);
+    EXPECT_EQ (device->getVersion().build, 140);
+    EXPECT_EQ (device->getManufactureDate(), (ManufactureDate { 2024, 3, 15 }));
+    EXPECT_EQ (flagsOf (rig), DeviceFlags::identified | DeviceFlags::namesProduct);
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "Ready");
+    EXPECT_TRUE (device->isUsable());
+    EXPECT_EQ (device->getData()->getCapsBlock().numPresets, 30);
     EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdIdentity), 3);   // identity, serial, date
 
-    std::unique_ptr<juce::XmlElement> entry (device.createDeviceListEntry());
+    const auto entry = device->createDeviceListEntry();
     EXPECT_EQ (entry->getStringAttribute ("name"), "Vesper");
     EXPECT_EQ (entry->getIntAttribute ("id"), 0x12);
     EXPECT_EQ (entry->getStringAttribute ("serial"), "10000001");
@@ -50,8 +50,8 @@ TEST (DeviceIdentification, ProductsThatIgnoreTheGenericRequestAreAskedByName)
     rig.addUnit (SimulatedUnit::sampleProfile (0x1A));
     ASSERT_TRUE (rig.scan());
 
-    EXPECT_EQ (rig.device (0).getSerial(), 30000001);
-    EXPECT_TRUE (rig.device (0).isUsable());
+    EXPECT_EQ (rig.device (0)->getSerial(), 30000001);
+    EXPECT_TRUE (rig.device (0)->isUsable());
 
     // The product that answers the generic request was not asked by its own.
     for (auto& m : rig.unit (0).getLog())
@@ -66,10 +66,10 @@ TEST (DeviceIdentification, UnknownProductIsFlagged)
     rig.addUnit (profile);
     ASSERT_TRUE (rig.scan());
 
-    EXPECT_EQ (flagsOf (rig) & DeviceObject::unknownProduct, DeviceObject::unknownProduct);
-    EXPECT_EQ (flagsOf (rig) & DeviceObject::identified, 0u);
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig)), "Unknown MWD Device");
-    EXPECT_FALSE (rig.device (0).isUsable());
+    EXPECT_EQ (flagsOf (rig) & DeviceFlags::unknownProduct, DeviceFlags::unknownProduct);
+    EXPECT_EQ (flagsOf (rig) & DeviceFlags::identified, 0u);
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "Unknown MWD Device");
+    EXPECT_FALSE (rig.device (0)->isUsable());
 }
 
 TEST (DeviceIdentification, SilentPortsAreNotUnits)
@@ -81,9 +81,9 @@ TEST (DeviceIdentification, SilentPortsAreNotUnits)
     rig.addUnit (SimulatedUnit::sampleProfile (0x1A)).setFaults ({ .silent = true });
     ASSERT_TRUE (rig.scan());
 
-    EXPECT_EQ (flagsOf (rig, 0), DeviceObject::noAnswer);
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig, 0)), "Not a MWD Device");
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig, 1)), "Unknown State");
+    EXPECT_EQ (flagsOf (rig, 0), DeviceFlags::noAnswer);
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig, 0)), "Not a MWD Device");
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig, 1)), "Unknown State");
     EXPECT_EQ (rig.manager->getNumIdentifiedDevices(), 0);
 }
 
@@ -94,8 +94,8 @@ TEST (DeviceIdentification, InputWithoutOutput)
     ASSERT_TRUE (rig.scan());
 
     EXPECT_EQ (rig.manager->getDeviceEntryName (0), "Unknown Device");
-    EXPECT_EQ (flagsOf (rig) & DeviceObject::noPort, DeviceObject::noPort);
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig)), "No MIDI Output");
+    EXPECT_EQ (flagsOf (rig) & DeviceFlags::noPort, DeviceFlags::noPort);
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "No MIDI Output");
     EXPECT_FALSE (rig.manager->setActiveDevice (0));
 }
 
@@ -108,7 +108,7 @@ TEST (DeviceIdentification, BusyPortIsUnavailable)
     ASSERT_NE (held, nullptr);
 
     ASSERT_TRUE (rig.scan());
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig)), "Busy / Unavailable");
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "Busy / Unavailable");
 }
 
 TEST (DeviceIdentification, MissingDateReplyLeavesTheScanFailed)
@@ -117,8 +117,8 @@ TEST (DeviceIdentification, MissingDateReplyLeavesTheScanFailed)
     rig.addUnit (SimulatedUnit::sampleProfile (0x12)).setFaults ({ .removePortsAfterMessages = 3 });
     rig.scan();
 
-    EXPECT_EQ (flagsOf (rig) & DeviceObject::readingInfo, DeviceObject::readingInfo);
-    EXPECT_EQ (DeviceObject::getStateText (flagsOf (rig)), "Scan Failed");
+    EXPECT_EQ (flagsOf (rig) & DeviceFlags::readingInfo, DeviceFlags::readingInfo);
+    EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "Scan Failed");
 }
 
 TEST (DeviceIdentification, LateGenericAnswerDuringTheProductLoopIsDropped)
@@ -128,11 +128,11 @@ TEST (DeviceIdentification, LateGenericAnswerDuringTheProductLoopIsDropped)
     rig.scan();
 
     // The late answer must not poison the unit's input with an error.
-    EXPECT_EQ (rig.device (0).getErrorCode(), 0);
+    EXPECT_EQ (rig.device (0)->getErrorCode(), DeviceError::none);
 
     rig.unit (0).setFaults ({});
     ASSERT_TRUE (rig.scan());
-    EXPECT_TRUE (rig.device (0).isUsable());
+    EXPECT_TRUE (rig.device (0)->isUsable());
 }
 
 TEST (DeviceInput, OnlyThisMakersSysExIsKept)
@@ -140,13 +140,13 @@ TEST (DeviceInput, OnlyThisMakersSysExIsKept)
     DeviceRig rig;
     rig.addUnit (SimulatedUnit::sampleProfile (0x12));
     ASSERT_TRUE (rig.connect (0));
-    auto& device = rig.device();
+    auto device = rig.device();
 
-    const auto before = device.getBytesReceived();
-    device.handleIncomingMidiMessage (nullptr, sysex ({ 0xF0, 0x00, 0x20, 0x33, 0x00, 0x12, 0x34, 0x01, 0xF7 }));
-    device.handleIncomingMidiMessage (nullptr, sysex ({ 0xF0, 0x00, 0x01, 0x38, 0xF7 }));
-    device.handleIncomingMidiMessage (nullptr, juce::MidiMessage::noteOn (1, 60, (uint8_t) 100));
-    EXPECT_EQ (device.getBytesReceived() - before, 9 + 5 + 3);
+    const auto before = device->getBytesReceived();
+    EXPECT_TRUE (rig.unit (0).sendUnasked (sysex ({ 0xF0, 0x00, 0x20, 0x33, 0x00, 0x12, 0x34, 0x01, 0xF7 })));
+    EXPECT_TRUE (rig.unit (0).sendUnasked (sysex ({ 0xF0, 0x00, 0x01, 0x38, 0xF7 })));
+    EXPECT_TRUE (rig.unit (0).sendUnasked (juce::MidiMessage::noteOn (1, 60, (uint8_t) 100)));
+    EXPECT_EQ (device->getBytesReceived() - before, 9 + 5 + 3);
 
     // None of them reached the reply dispatch: a transaction still runs cleanly.
     EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1 })), DeviceInfoMessage::commandDone);

@@ -159,11 +159,11 @@ TEST (DeviceManagerActive, QueriesFollowTheActiveUnit)
     EXPECT_TRUE (rig.manager->getActiveDeviceDataFolder().endsWith ("30000001"));
     EXPECT_TRUE (rig.manager->isDeviceUsable (0));
     EXPECT_FALSE (rig.manager->isDeviceUsable (-1));
-    EXPECT_EQ (DeviceObject::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)), "Connected");
+    EXPECT_EQ (DeviceFlags::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)), "Connected");
 
     rig.manager->releaseActiveDevice();
     EXPECT_EQ (rig.manager->getActiveIndex(), -1);
-    EXPECT_EQ (DeviceObject::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)), "Ready");
+    EXPECT_EQ (DeviceFlags::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)), "Ready");
 }
 
 TEST (DeviceManagerActive, CommandsWithoutAnActiveUnitAreDropped)
@@ -173,9 +173,77 @@ TEST (DeviceManagerActive, CommandsWithoutAnActiveUnitAreDropped)
     ASSERT_TRUE (rig.scan());
     rig.log.clear();
 
+    // The manager takes commands in order: once a later scan has finished, the read was handled.
     rig.manager->handleMessage (DeviceCommandMessage (DeviceCommandMessage::readAll));
-    EXPECT_EQ (rig.log.waitForCompletion (300), 0);
+    ASSERT_TRUE (rig.scan());
+
+    for (auto code : { DeviceInfoMessage::commandDone, DeviceInfoMessage::commandAborted, DeviceInfoMessage::commandFailed })
+        EXPECT_EQ (rig.log.count (code), 0);
+
     EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdPresetRequest), 0);
+}
+
+TEST (DeviceManagerActive, CallsOfTheInterfaceNeverWaitForAStuckUnit)
+{
+    using Cmd = DeviceCommandMessage;
+
+    DeviceRig rig;
+    auto& unit = rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    ASSERT_TRUE (rig.connect (0));
+    rig.log.clear();
+
+    // The unit takes nothing in: its thread is held inside the send of the first request.
+    unit.stallReceiving();
+    rig.manager->handleMessage (Cmd (Cmd::readPresets, { 4 }));
+    ASSERT_TRUE (unit.waitForStalledSender (20000));
+
+    juce::WaitableEvent returned;
+
+    std::thread caller ([&]
+    {
+        auto& m = *rig.manager;
+        m.getActiveDeviceData();
+        m.getActiveDeviceCaps();
+        m.getDevice (-1);
+        m.getDeviceFlags (-1);
+        m.getActiveDeviceDataFolder();
+        m.handleMessage (Cmd (Cmd::readSetup));
+        m.loadActiveDeviceSyncFile();
+        m.abortActiveDeviceOperation();
+        m.releaseActiveDevice();
+        m.setActiveDevice (0);
+        returned.signal();
+    });
+
+    EXPECT_TRUE (returned.wait (20000)) << "a call waited for the unit";
+    EXPECT_TRUE (unit.waitForStalledSender (0)) << "the unit was stuck all along";
+
+    unit.resumeReceiving();
+    caller.join();
+
+    // The stuck read ends as aborted; the unit stays the active one and runs what came after.
+    EXPECT_EQ (rig.log.waitForCompletion(), DeviceInfoMessage::commandAborted);
+    EXPECT_TRUE (rig.log.waitFor (DeviceInfoMessage::commandDone));
+    EXPECT_EQ (rig.manager->getActiveIndex(), 0);
+    EXPECT_EQ (DeviceFlags::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)), "Connected");
+}
+
+TEST (DeviceManagerActive, ReleasingABusyUnitEndsItsReadThenClosesItsPorts)
+{
+    DeviceRig rig;
+    auto& unit = rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+    unit.setFaults ({ .replyDelayMs = 200 });
+    ASSERT_TRUE (rig.connect (0));
+    rig.log.clear();
+
+    rig.manager->handleMessage (DeviceCommandMessage (DeviceCommandMessage::readAll));
+    ASSERT_TRUE (rig.log.waitFor (DeviceInfoMessage::presetRead));
+    rig.manager->releaseActiveDevice();
+    EXPECT_EQ (rig.manager->getActiveIndex(), -1);
+
+    EXPECT_EQ (rig.log.waitForCompletion(), DeviceInfoMessage::commandAborted);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return DeviceFlags::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)) == "Ready"; }));
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! unit.isSuspended(); }));
 }
 
 TEST (DevicePortWatch, AddedPortsAreReportedAndBlockActivationUntilTheNextScan)

@@ -59,7 +59,7 @@ TEST (DeviceRead, EmptySlotsAreReportedAsEmpty)
     EXPECT_EQ (notes[0].text, "Preset 1");
     EXPECT_EQ (notes[3].command, Cmd::readPresets);
 
-    auto* data = rig.manager->getActiveDeviceData();
+    auto data = rig.manager->getActiveDeviceData();
     EXPECT_FALSE (data->isPresetSlotUsed (2));
     EXPECT_EQ (data->getPreset (3)->getMD5String(), rig.unit (0).getPreset (3)->getMD5String());
     EXPECT_FALSE (rig.unit (0).isSuspended());   // suspended for the read, resumed after it
@@ -75,11 +75,11 @@ TEST (DeviceRead, ReadAllFetchesEveryPresetAndTheSetup)
     EXPECT_EQ (rig.log.count (Info::presetRead), 29);
     EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdSetupRequest), 1);
 
-    auto* data = rig.manager->getActiveDeviceData();
+    auto data = rig.manager->getActiveDeviceData();
     EXPECT_TRUE (data->getSetup().isComplete());
     EXPECT_EQ (data->getSetup().getValues(), rig.unit (0).getSetup()->getValues());
     EXPECT_FALSE (data->isModified());
-    EXPECT_TRUE (rig.device().isIdle());
+    EXPECT_TRUE (rig.device()->isIdle());
 }
 
 TEST (DeviceRead, SilentUnitTimesOutAfterTenTries)
@@ -91,13 +91,14 @@ TEST (DeviceRead, SilentUnitTimesOutAfterTenTries)
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
     EXPECT_EQ (rig.log.notes()[9].value2, 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorTimeOut);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::timeOut);
 
     // A failed unit runs nothing until its queue is reset.
     rig.unit (0).setFaults ({});
     rig.log.clear();
     rig.manager->handleMessage (Cmd (Cmd::readPresets, { 4 }));
-    EXPECT_EQ (rig.log.waitForCompletion (300), 0);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.device()->getQueue().size() == 1; }));
+    EXPECT_TRUE (rig.log.noCompletionWithin (ProtocolTiming::replyWaitMs));
 
     rig.manager->resetActiveDeviceQueue();
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandDone);
@@ -111,12 +112,12 @@ TEST (DeviceRead, StatusInsteadOfDataFailsAfterTenTries)
 
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 4 })), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 
     rig.manager->resetActiveDeviceQueue();
     EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 }
 
 TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
@@ -126,18 +127,18 @@ TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
 
     rig.unit (0).setFaults ({ .badChecksumOfPreset = 5 });
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorCorruption);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::corruption);
 
     rig.manager->resetActiveDeviceQueue();
     rig.unit (0).setFaults ({ .skipPacketIndexOfPreset = 5 });
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 
     // A packet longer than its layout would make the workspace file unreadable.
     rig.manager->resetActiveDeviceQueue();
     rig.unit (0).setFaults ({ .padPacketOfPreset = 5 });
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 
     rig.manager->resetActiveDeviceQueue();
     rig.unit (0).setFaults ({ .badChecksumOfPreset = 5, .readFaultRepeats = 2 });
@@ -152,12 +153,43 @@ TEST (DeviceRead, HeaderOfAnotherSlotIsRefused)
     rig.unit (0).setFaults ({ .headerNumberOffset = 1 });
 
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 3 })), Info::commandFailed);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
     EXPECT_FALSE (rig.manager->getActiveDeviceData()->isPresetSlotUsed (4));
 
     rig.manager->resetActiveDeviceQueue();
     rig.unit (0).setFaults ({ .headerNumberOffset = 100 });   // beyond the last slot
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 3 })), Info::commandFailed);
+}
+
+TEST (DeviceRead, PacketsOfAnotherProductAreRefused)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+
+    // Kept, such a packet would go back to the unit with the next write.
+    rig.unit (0).setFaults ({ .foreignPacketOfPreset = 5 });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
+
+    if (auto* partial = rig.manager->getActiveDeviceData()->getPreset (5))
+    {
+        for (int i = 0; i < partial->getNumMidiMessages(); ++i)
+            EXPECT_EQ (partial->getMidiMessage (i)->getRawData()[5], 0x12);
+    }
+
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .foreignSetupPacket = true });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getSetup().getNumMidiMessages(), 0);
+
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .readFaultRepeats = 1, .foreignPacketOfPreset = 5 });
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandDone);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 1);
+    EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (5)->getMD5String(), rig.unit (0).getPreset (5)->getMD5String());
 }
 
 TEST (DeviceRead, PresetWithoutStepsCompletesWithItsHeader)
@@ -210,7 +242,7 @@ TEST (DeviceRead, SkippedSetupPacketFailsAfterTenTries)
 
     EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorUnexpectedData);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 }
 
 TEST (DeviceWrite, GivenPresetsReachTheUnit)
@@ -234,7 +266,7 @@ TEST (DeviceWrite, OutOfMemoryEndsTheWriteAtOnce)
 
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 3, 4 }), { 3, 4 })), Info::commandFailed);
     EXPECT_EQ (codesWithout (rig.log, {}), juce::Array<int> ({ Info::presetWriteTryFailed, Info::commandFailed }));
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorNoMemory);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::noMemory);
     EXPECT_EQ (rig.unit (0).getPreset (4)->getName(), "Preset 4");
 }
 
@@ -246,7 +278,7 @@ TEST (DeviceWrite, RejectedPresetIsTriedTenTimes)
 
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 })), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::presetWriteTryFailed), 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorRejected);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::rejected);
 }
 
 TEST (DeviceWrite, InternalErrorStatusIsNeverASuccess)
@@ -257,7 +289,18 @@ TEST (DeviceWrite, InternalErrorStatusIsNeverASuccess)
 
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 })), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::presetWriteTryFailed), 1);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorInternal);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
+}
+
+TEST (DeviceWrite, AWriteTheUnitNeverAcknowledgesIsNoSuccess)
+{
+    Connected rig;
+    ASSERT_TRUE (rig.connected);
+    rig.unit (0).setFaults ({ .endInsteadOfWriteStatus = true });
+
+    EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenPresets, dataWith (rig.unit (0).getProfile(), { 2 }), { 2 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetWriteTryFailed), 10);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 }
 
 TEST (DeviceWrite, BankSwapWaitsThenSucceeds)
@@ -296,7 +339,7 @@ TEST (DeviceWrite, SetupAndEverythingOfAGivenDataSet)
     rig.unit (0).setFaults ({ .setupWriteStatus = 4 });
     EXPECT_EQ (rig.run (Cmd (Cmd::writeGivenSetup, data, {})), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::setupWriteTryFailed), 10);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorInternal);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
 }
 
 TEST (DeviceDelete, SendsEachRequestWithoutAwaitingReplies)
@@ -320,18 +363,21 @@ TEST (DeviceCommands, NoOpCommandsEndTheirTransaction)
     {
         // The manager drops unknown commands, so that one goes to the unit's queue directly.
         rig.log.clear();
-        rig.device().getQueue().post (Cmd (command));
+        rig.device()->getQueue().post (Cmd (command));
         EXPECT_EQ (rig.log.waitForCompletion(), Info::commandDone);
-        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.device().isIdle(); }, 5000));
-        EXPECT_EQ (rig.device().getQueue().getState(), CommandQueue::idle);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.device()->isIdle(); }, 5000));
+        EXPECT_EQ (rig.device()->getQueue().getState(), CommandQueue::State::idle);
     }
 
-    // The unit is idle again, so the connection check can run.
+    // The unit is idle again, so the connection check can run. The manager runs
+    // checks one after the other: once the second has reached the unit, the
+    // first one's verdict has been posted.
     rig.log.clear();
     rig.manager->handleMessage (Cmd (Cmd::checkConnection));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (200);
+    rig.manager->handleMessage (Cmd (Cmd::checkConnection));
+    ASSERT_TRUE (rig.log.waitFor (Info::commandDone, 2));
     EXPECT_EQ (rig.log.count (Info::activeDeviceLost), 0);
-    EXPECT_EQ (rig.manager->getQueueState(), CommandQueue::idle);
+    EXPECT_EQ (rig.manager->getQueueState(), CommandQueue::State::idle);
 }
 
 TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
@@ -426,11 +472,11 @@ TEST (DeviceFirmware, RefusedPacketsFailTheUpdate)
 
     EXPECT_EQ (send ({ .firmwareStatusForPacket = { { 1, 2 } } }), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::firmwarePacketResent), 0);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorInternal);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
 
     EXPECT_EQ (send ({ .firmwareStatusForPacket = { { 1, 0 } } }), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::firmwarePacketResent), 19);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorInternal);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
 }
 
 TEST (DeviceConnection, PortsRemovedMidTransferEndInConnectionLost)
@@ -442,8 +488,8 @@ TEST (DeviceConnection, PortsRemovedMidTransferEndInConnectionLost)
     rig.log.clear();
     rig.manager->handleMessage (Cmd (Cmd::readAll));
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandFailed);
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorConnectionLost);
-    EXPECT_EQ (DeviceManager::getErrorText (rig.device().getErrorCode(), "Vesper").fromLastOccurrenceOf ("\n", false, false), "Code: 10485764");
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::connectionLost);
+    EXPECT_EQ (DeviceManager::getErrorText ((int) rig.device()->getErrorCode(), "Vesper").fromLastOccurrenceOf ("\n", false, false), "Code: 10485764");
 
     // The manager notices the lost unit, and the next scan finds no unit.
     EXPECT_TRUE (rig.log.waitFor (Info::activeDeviceLost));
@@ -465,14 +511,14 @@ TEST (DeviceConnection, FailedCheckOfAUnitWithoutCapabilitiesIsShown)
         void changeListenerCallback (juce::ChangeBroadcaster*) override { ++changes; }
     } counter;
 
-    rig.device().addChangeListener (&counter);
+    rig.device()->addChangeListener (&counter);
     juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     counter.changes = 0;
 
     rig.log.clear();
     rig.manager->handleMessage (Cmd (Cmd::checkConnection));
     EXPECT_TRUE (rig.log.waitFor (Info::activeDeviceLost));
-    EXPECT_EQ (rig.device().getErrorCode(), DeviceObject::errorConnectionLost);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::connectionLost);
     EXPECT_GT (counter.changes, 0);
-    rig.device().removeChangeListener (&counter);
+    rig.device()->removeChangeListener (&counter);
 }

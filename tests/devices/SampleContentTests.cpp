@@ -26,10 +26,6 @@ namespace
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
             Nexus::setContentManager (new ContentManager());
             auto* content = Nexus::getContentManager();
-
-            if (auto* downloader = content->getDownloadThread())
-                downloader->stopThread (5000);
-
             ASSERT_TRUE (content->prepareProductContent (0x12));
             ASSERT_TRUE (content->prepareProductContent (0x1A));
         }
@@ -50,7 +46,7 @@ TEST_F (SampleContent, SimulatedUnitsMatchTheSampleCapabilities)
     for (auto id : { 0x12, 0x1A })
     {
         const auto profile = SimulatedUnit::sampleProfile (id);
-        const auto caps = DeviceProfiler::createCaps (id, profile.version.build);
+        const auto caps = DeviceProfiler::createCaps (*Nexus::getContentManager(), id, profile.version.build);
         EXPECT_TRUE (caps->caps == profile.caps) << id;
         EXPECT_EQ (Nexus::getContentManager()->getProductName (id), profile.portName);
         EXPECT_EQ (Nexus::getContentManager()->answersGenericIdentity (id), profile.answersGenericInquiry);
@@ -84,7 +80,19 @@ TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
     ASSERT_TRUE (rig.scan());
     EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no active unit
     ASSERT_TRUE (rig.manager->setActiveDevice (0));
-    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no file yet
+
+    auto load = [&]
+    {
+        rig.log.clear();
+        EXPECT_TRUE (rig.manager->loadActiveDeviceSyncFile());
+        const auto result = rig.log.waitForCompletion();
+        EXPECT_EQ (rig.log.notes().back().command, DeviceCommandMessage::loadSyncFile);
+        return result;
+    };
+
+    // A missing file is no fault of the unit: it leaves no error and the unit runs on.
+    EXPECT_EQ (load(), DeviceInfoMessage::commandFailed);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::none);
 
     const juce::File folder (rig.manager->getActiveDeviceDataFolder());
     ASSERT_TRUE (folder.createDirectory());
@@ -93,16 +101,18 @@ TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
     saved->setPreset (4, SimulatedUnit::makePreset (saved->getCapsBlock(), 4, 2, "Kept"));
     ASSERT_EQ (saved->saveWorkingFile (folder, false), DeviceData::saved);
 
-    // Whoever held the data before the load may still read it.
-    const auto* before = rig.manager->getActiveDeviceData();
-    ASSERT_TRUE (rig.manager->loadActiveDeviceSyncFile());
+    // Whoever held the data before the load still reads it as it was.
+    const auto before = rig.manager->getActiveDeviceData();
+    EXPECT_EQ (load(), DeviceInfoMessage::commandDone);
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
-    EXPECT_EQ (before->getProductName(), "Vesper");
+    EXPECT_FALSE (before->isPresetSlotUsed (4));
 
     // A file of another product does not fit the unit's data.
     auto quill = SimulatedUnit::sampleProfile (0x1A);
     DeviceData other (quill.portName, quill.version, quill.caps, nullptr);
     ASSERT_EQ (other.saveWorkingFile (folder, false), DeviceData::saved);
-    EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());
+    EXPECT_EQ (load(), DeviceInfoMessage::commandFailed);
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
+
+    EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1 })), DeviceInfoMessage::commandDone);
 }

@@ -1,6 +1,8 @@
 #include "support/DeviceTestRig.h"
 
 #include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "devices/ContentProductCatalogue.h"
 #include "platform/Clock.h"
 #include "support/TestEnvironment.h"
 
@@ -67,6 +69,18 @@ int NotificationLog::waitForCompletion (int timeoutMs)
     }, timeoutMs);
 
     return result;
+}
+
+bool NotificationLog::noCompletionWithin (int protocolMs)
+{
+    const auto deadline = platform::Clock::deadlineAfter (protocolMs);
+    TestEnvironment::runMessageLoopUntil ([&] { return platform::Clock::hasPassed (deadline); }, 60000);
+
+    for (auto& n : notes())
+        if (n.code == DeviceInfoMessage::commandDone || n.code == DeviceInfoMessage::commandAborted || n.code == DeviceInfoMessage::commandFailed)
+            return false;
+
+    return true;
 }
 
 //==============================================================================
@@ -158,7 +172,12 @@ DeviceManager& DeviceRig::start()
 {
     if (manager == nullptr)
     {
-        manager = std::make_unique<DeviceManager> (&log, backend, catalogue);
+        std::shared_ptr<ProductCatalogue> products = catalogue;
+
+        if (products == nullptr)
+            products = std::make_shared<ContentProductCatalogue> (*Nexus::getContentManager());
+
+        manager = std::make_unique<DeviceManager> (log, backend, products, nullptr, nullptr, DeviceManager::Options());
         manager->startThread();
     }
 

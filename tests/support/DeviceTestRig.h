@@ -35,6 +35,9 @@ public:
     /** Runs the message loop until a command ends; returns its completion code (0 on time-out). */
     int waitForCompletion (int timeoutMs = 30000);
 
+    /** Runs the message loop for a protocol duration (scaled by the clock); true when no command ended meanwhile. */
+    bool noCompletionWithin (int protocolMs);
+
 private:
     mutable std::mutex lock;
     std::vector<Note> received;
@@ -48,6 +51,7 @@ public:
 
     juce::Array<int> getProductIds() const override;
     juce::String getProductName (int productId) const override;
+    juce::String getDisplayName (int productId, uint32_t) const override   { return getProductName (productId); }
     bool answersGenericIdentity (int productId) const override;
     bool isOnline() const override                      { return false; }
     bool isProductReady (int) const override            { return true; }
@@ -87,7 +91,7 @@ public:
     /** Posts a command and waits for its completion code. */
     int run (const DeviceCommandMessage& command);
 
-    DeviceObject& device (int index = -1) { return *manager->getDevice (index); }
+    std::shared_ptr<DeviceObject> device (int index = -1) { return manager->getDevice (index); }
 
     std::shared_ptr<VirtualMidiBackend> backend;
     std::shared_ptr<TestCatalogue> catalogue;

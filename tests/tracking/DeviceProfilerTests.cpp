@@ -2,6 +2,7 @@
 #include "UnitRig.h"
 
 #include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "content/EventLogUserDevice.h"
 #include "content/EventTracker.h"
 #include "devices/DeviceProfiler.h"
@@ -75,6 +76,7 @@ protected:
     void SetUp() override
     {
         TrackingTest::SetUp();
+        content = std::make_unique<ContentManager>();
         Nexus::setEventTracker (new EventTracker (EventTracker::Setup()));
         ASSERT_TRUE (server.waitForRequests (1));   // the start-up report
     }
@@ -83,6 +85,7 @@ protected:
     {
         Nexus::setDeviceProfiler (nullptr);
         Nexus::setEventTracker (nullptr);
+        content.reset();
         TrackingTest::TearDown();
     }
 
@@ -90,10 +93,12 @@ protected:
     {
         DeviceProfiler::Setup setup;
         setup.newInstallation = newInstallation;
-        Nexus::setDeviceProfiler (new DeviceProfiler (setup));
+        Nexus::setDeviceProfiler (new DeviceProfiler (*content, *Nexus::getEventTracker(), setup));
         Nexus::getDeviceProfiler()->initialise();
         return *Nexus::getDeviceProfiler();
     }
+
+    std::unique_ptr<ContentManager> content;
 
     /** Waits until a marker queued now went out, so nothing queued before is still on its way. */
     void drainTracker()

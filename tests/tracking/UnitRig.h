@@ -13,7 +13,7 @@
 #include <vector>
 
 /** Simulated units on virtual ports and the program-wide device manager that
-    scans them, for the parts that ask the device manager about units. */
+    scans them, made as the hub makes it: with the program's profiler and tracker. */
 class UnitRig : public juce::MessageListener
 {
 public:
@@ -43,7 +43,8 @@ public:
     {
         if (Nexus::getDeviceManager() == nullptr)
         {
-            auto* manager = new DeviceManager (this, backend, std::make_shared<TestCatalogue> (DeviceRig::defaultProducts()));
+            auto* manager = new DeviceManager (*this, backend, std::make_shared<TestCatalogue> (DeviceRig::defaultProducts()),
+                                               Nexus::getDeviceProfiler(), Nexus::getEventTracker(), DeviceManager::Options());
             Nexus::setDeviceManager (manager);
             manager->startThread();
         }

@@ -1,0 +1,162 @@
+#include "devices/DeviceIdentification.h"
+
+#include "app/BelvoraSettings.h"
+#include "devices/CommandQueue.h"
+#include "devices/DeviceExchange.h"
+#include "devices/DeviceFlags.h"
+#include "devices/DevicePorts.h"
+#include "devices/ProductCatalogue.h"
+#include "model/DeviceData.h"
+#include "platform/Clock.h"
+
+DeviceIdentification::DeviceIdentification (const Parts& p, const juce::String& name, bool askEveryProduct)
+    : parts (p), portName (name), scanAll (askEveryProduct)
+{
+}
+
+bool DeviceIdentification::askForVersion (const juce::MidiMessage& request)
+{
+    auto& exchange = parts.exchange;
+    return exchange.ask (request, ProtocolTiming::identityWaitMs, [&] { return exchange.getVersion().build != 0; });
+}
+
+DeviceIdentification::Result DeviceIdentification::identify()
+{
+    auto& exchange = parts.exchange;
+    auto& flags = parts.flags;
+    Result result;
+
+    parts.queue.setState (CommandQueue::State::running);
+    const bool wereOpen = parts.ports.areOpen();
+    exchange.forgetIdentity();
+
+    flags.reset (DeviceFlags::scanning | DeviceFlags::identifying
+                  | (parts.catalogue.getProductNameOfPortName (portName).isNotEmpty() ? DeviceFlags::namesProduct : 0u));
+    parts.changes.sendChangeMessage();
+
+    if (parts.ports.open())
+    {
+        if (askForVersion (SysEx::createInquiry()))
+        {
+            if (parts.catalogue.isKnown (exchange.getProductId()))
+                readDeviceInfo (result);
+            else
+                flags.change (DeviceFlags::unknownProduct);
+        }
+        else
+        {
+            exchange.setAskingEachProduct (true);
+
+            for (auto id : parts.catalogue.getProductIds())
+            {
+                if (parts.worker.threadShouldExit())
+                    break;
+
+                if (! scanAll && parts.catalogue.answersGenericIdentity (id))
+                    continue;
+
+                exchange.setProduct (id);
+
+                if (askForVersion (exchange.getTemplate().toMidiMessage()))
+                {
+                    exchange.setAskingEachProduct (false);
+                    readDeviceInfo (result);
+                    break;
+                }
+            }
+
+            exchange.setAskingEachProduct (false);
+        }
+    }
+
+    flags.change (0, DeviceFlags::scanning | DeviceFlags::identifying);
+
+    if (! flags.has (DeviceFlags::answerBits))
+        flags.change (DeviceFlags::noAnswer);
+
+    if (! wereOpen)
+        parts.ports.close();
+
+    return result;
+}
+
+void DeviceIdentification::readDeviceInfo (Result& result)
+{
+    auto& exchange = parts.exchange;
+    auto& flags = parts.flags;
+
+    if (exchange.getVersion().build == 0)
+        return;
+
+    const bool ready = fetchProductContent();
+    flags.change (DeviceFlags::readingInfo);
+
+    if (! ready)
+        return;
+
+    if (! exchange.ask (exchange.getTemplate().createSerialRequest(), ProtocolTiming::identityWaitMs,
+                        [&] { return exchange.getSerial() != -1; }))
+        return;
+
+    if (! exchange.ask (exchange.getTemplate().createDateRequest(), ProtocolTiming::identityWaitMs,
+                        [&] { return exchange.getManufactureDate().year != 0; }))
+        return;
+
+    flags.change (DeviceFlags::identified, DeviceFlags::readingInfo);
+
+    const auto version = exchange.getVersion();
+    std::shared_ptr<const DeviceCaps> caps = parts.catalogue.createCaps (exchange.getProductId(), version.build);
+
+    if (caps == nullptr)
+    {
+        flags.change (DeviceFlags::unknownProduct);
+        return;
+    }
+
+    result.caps = caps;
+    const auto id = exchange.getProductId();
+    result.data = std::make_unique<DeviceData> (parts.catalogue.getProductName (id), version, caps->caps,
+                                                parts.catalogue.createFactoryBank (id, version.build));
+}
+
+bool DeviceIdentification::fetchProductContent()
+{
+    auto& catalogue = parts.catalogue;
+    const auto id = parts.exchange.getProductId();
+    const int limit = juce::roundToInt (BelvoraSettings::getDownloadTimeout() * 10.0f);
+    bool waitForDownload = true;
+
+    if (! catalogue.isProductReady (id))
+        waitForDownload = catalogue.requestProductContent (id) && catalogue.isOnline();
+
+    if (waitForDownload)
+    {
+        for (int i = 0; catalogue.isDownloadQueued (id) && ! parts.worker.threadShouldExit() && i < limit - 1; ++i)
+            parts.worker.wait (platform::Clock::scaled (ProtocolTiming::contentCycleMs));
+
+        if (catalogue.isOnline() && ! catalogue.isProductReady (id))
+            parts.flags.change (DeviceFlags::contentNotReady);
+    }
+
+    return catalogue.hasCapsDocument (id);
+}
+
+bool DeviceIdentification::checkConnection (bool hasCaps)
+{
+    auto& exchange = parts.exchange;
+
+    if (parts.ports.isOutputOpen() && hasCaps)
+    {
+        const auto remembered = exchange.getSerial();
+        exchange.setSerial (-1);
+
+        if (exchange.ask (exchange.getTemplate().createSerialRequest(), ProtocolTiming::identityWaitMs,
+                          [&] { return exchange.getSerial() != -1; })
+             && exchange.getSerial() == remembered)
+            return true;
+    }
+
+    // Every failed check is shown, also one that could not ask at all.
+    parts.changes.sendChangeMessage();
+    return false;
+}

@@ -1,0 +1,182 @@
+// Renders every registered screen at UI scales 1 and 2 into PNG files with an
+// index page. Usage: belvora_gallery <output folder> [name filter]
+
+#include "gallery/Gallery.h"
+#include "gui/Palette.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <cstdlib>
+#include <iostream>
+
+namespace Gallery
+{
+
+std::vector<Screen>& screens()
+{
+    static std::vector<Screen> all;
+    return all;
+}
+
+Sheet::Sheet (BVLookAndFeel& laf)
+    : s (laf.getScale()), gap (px (laf, 12.0f)), x (gap), y (gap)
+{
+}
+
+void Sheet::row (const juce::String& caption)
+{
+    if (! children.empty() || ! captions.empty())
+        y += rowHeight + gap;
+
+    x = gap;
+    rowHeight = 0;
+    captions.push_back ({ caption, { gap, y } });
+    y += juce::roundToInt (18.0f * s);
+}
+
+juce::Component& Sheet::add (std::unique_ptr<juce::Component> child, int width, int height)
+{
+    child->setBounds (x, y, width, height);
+    addAndMakeVisible (*child);
+    x += width + gap;
+    widest = juce::jmax (widest, x);
+    rowHeight = juce::jmax (rowHeight, height);
+    children.push_back (std::move (child));
+    return *children.back();
+}
+
+std::unique_ptr<juce::Component> Sheet::finish (std::unique_ptr<Sheet> self)
+{
+    setSize (juce::jmax (widest, juce::roundToInt (420.0f * s)), y + rowHeight + gap);
+    return self;
+}
+
+void Sheet::paint (juce::Graphics& g)
+{
+    g.fillAll (Palette::backgroundColour);
+    g.setColour (Palette::textColour);
+    g.setFont (BVLookAndFeel::makeFont (13.0f * s, juce::Font::bold));
+
+    for (auto& [caption, at] : captions)
+        g.drawText (caption, at.x, at.y, getWidth() - 2 * gap, juce::roundToInt (16.0f * s), juce::Justification::centredLeft);
+}
+
+}
+
+namespace
+{
+    juce::String slug (const juce::String& name)
+    {
+        return name.toLowerCase().retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789 /-").replaceCharacters (" /", "--");
+    }
+
+    bool render (const Gallery::Screen& screen, float scale, const juce::File& file)
+    {
+        BVLookAndFeel laf (scale);
+        juce::LookAndFeel::setDefaultLookAndFeel (&laf);
+
+        bool ok = false;
+        {
+            auto component = screen.make (laf);
+
+            if (component != nullptr && ! component->getLocalBounds().isEmpty())
+            {
+                const auto image = component->createComponentSnapshot (component->getLocalBounds(), true, 1.0f);
+                file.deleteFile();
+                juce::FileOutputStream out (file);
+                ok = out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+            }
+        }
+
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+        return ok;
+    }
+
+    juce::String indexPage (const juce::StringArray& names)
+    {
+        juce::String html;
+        html << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Belvora screens</title>\n"
+                "<style>body{font-family:sans-serif;background:#eef1f3;color:#42545e;margin:2em}"
+                "h2{border-bottom:1px solid #a5a6a7}figure{display:inline-block;vertical-align:top;margin:0 2em 2em 0}"
+                "img{border:1px solid #a5a6a7;background:white}</style></head><body>\n"
+                "<h1>Belvora screens</h1>\n<p>Every window, page, dialog and widget state at UI scales 1 and 2.</p>\n";
+
+        juce::String section;
+
+        for (auto& name : names)
+        {
+            const auto thisSection = name.upToFirstOccurrenceOf ("/", false, false);
+
+            if (thisSection != section)
+                html << "<h2>" << (section = thisSection) << "</h2>\n";
+
+            html << "<h3>" << name.fromFirstOccurrenceOf ("/", false, false) << "</h3>\n";
+
+            for (auto* scale : { "1", "2" })
+                html << "<figure><img src=\"" << slug (name) << "@" << scale << "x.png\"><figcaption>scale " << scale << "</figcaption></figure>\n";
+        }
+
+        return html + "</body></html>\n";
+    }
+
+    juce::JUCEApplicationBase* noApplication() { return nullptr; }
+}
+
+int main (int argc, char** argv)
+{
+    if (argc < 2)
+    {
+        std::cerr << "usage: belvora_gallery <output folder> [name filter]" << std::endl;
+        return 2;
+    }
+
+    TestEnvironment::preparePrivateHome();
+    juce::JUCEApplicationBase::createInstance = &noApplication;   // JUCE's own X error handlers
+    int failures = 0;
+
+    {
+        const juce::ScopedJuceInitialiser_GUI juce;
+
+        // The sample content stands in for the maker's server, simulated units for the MIDI ports.
+        LocalServer server (juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content"));
+
+        if (server.start())
+            ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
+
+        ::setenv ("BELVORA_SIMULATED_UNITS", "2", 1);
+
+        const auto out = juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]);
+        out.createDirectory();
+        const juce::String filter (argc > 2 ? argv[2] : "");
+
+        auto screens = Gallery::screens();
+        std::stable_sort (screens.begin(), screens.end(), [] (auto& a, auto& b) { return a.name < b.name; });
+
+        juce::StringArray rendered;
+
+        for (auto& screen : screens)
+        {
+            if (filter.isNotEmpty() && ! screen.name.containsIgnoreCase (filter))
+                continue;
+
+            bool ok = true;
+
+            for (auto scale : { 1.0f, 2.0f })
+                ok = render (screen, scale, out.getChildFile (slug (screen.name) + "@" + juce::String ((int) scale) + "x.png")) && ok;
+
+            std::cout << (ok ? "  " : "! ") << screen.name << std::endl;
+
+            if (ok)
+                rendered.add (screen.name);
+            else
+                ++failures;
+        }
+
+        out.getChildFile ("index.html").replaceWithText (indexPage (rendered));
+        std::cout << rendered.size() << " screens in " << out.getFullPathName() << std::endl;
+        server.stop();
+    }
+
+    TestEnvironment::removePrivateHome();
+    return failures == 0 ? 0 : 1;
+}
