@@ -119,7 +119,13 @@ int main (int argc, char** argv)
 
     {
         const juce::ScopedJuceInitialiser_GUI juce;
-        Nexus::setContentManager (new ContentManager());
+
+        struct Ignored : public juce::MessageListener
+        {
+            void handleMessage (const juce::Message&) override {}
+        } notifications;
+
+        Nexus::setContentManager (new ContentManager ({}, notifications, nullptr));
 
         auto* content = Nexus::getContentManager();
         content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count

@@ -11,6 +11,7 @@ namespace
 {
     constexpr juce::int64 maxBytes = 1 << 20;
     constexpr int maxEntries = 64;
+    constexpr int maxRatio = 100;
 
     // The absolute entry of the seed corpus names this file.
     const char* const absoluteSeedTarget = "/tmp/belvora-fuzz-zip-escape.txt";
@@ -83,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
         zip.create();
     }
 
-    (void) ContentReader::unpackZip (zip, unpacked, maxBytes, maxEntries, nullptr);
+    (void) ContentReader::unpackZip (zip, unpacked, maxBytes, maxEntries, maxRatio, nullptr);
 
     // Removed at once, so a finding does not fail every later run as well.
     const juce::File absolute (absoluteSeedTarget);

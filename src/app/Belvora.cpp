@@ -2,10 +2,49 @@
 
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
+#include "content/WebRequest.h"
 #include "model/FirmwareVersion.h"
+
+#include <csignal>
+#include <mutex>
 
 namespace
 {
+    struct sigaction previousInterruptAction {};
+
+    // JUCE's own handler only asks the message loop to quit, which cannot
+    // happen while a transfer holds the message thread or a worker the quit
+    // waits for: every transfer ends first.
+    void onInterrupt (int signal)
+    {
+        WebRequest::abortAll();
+
+        const auto previous = previousInterruptAction.sa_handler;
+
+        if (previous == SIG_DFL)
+        {
+            std::signal (signal, SIG_DFL);
+            std::raise (signal);
+        }
+        else if (previous != SIG_IGN && previous != nullptr)
+        {
+            previous (signal);
+        }
+    }
+
+    void chainInterruptHandler()
+    {
+        static std::once_flag once;
+
+        std::call_once (once, []
+        {
+            struct sigaction action {};
+            action.sa_handler = onInterrupt;
+            sigemptyset (&action.sa_mask);
+            sigaction (SIGINT, &action, &previousInterruptAction);
+        });
+    }
+
     juce::PropertiesFile& userSettings()
     {
         return BelvoraSettings::getUserSettings();
@@ -56,6 +95,7 @@ void Belvora::parseSwitches (const juce::String& commandLine)
 
 void Belvora::initialise (const juce::String& commandLine)
 {
+    chainInterruptHandler();
     startTime = juce::Time::getCurrentTime();
     configureAppProperties();
 

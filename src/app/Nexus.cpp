@@ -50,6 +50,36 @@ namespace
 
     std::atomic<Nexus::StartupStep> failingStep { Nexus::StartupStep::none };
 
+    void reportFatalError (int code)
+    {
+        if (auto* app = Belvora::getInstance())
+            app->reportFatalError (code);
+    }
+
+    ContentManager::Setup contentSetup()
+    {
+        ContentManager::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+            setup.developerMode = app->isDeveloperMode();
+
+        return setup;
+    }
+
+    EventTracker::Setup trackerSetup()
+    {
+        EventTracker::Setup setup;
+
+        if (auto* app = Belvora::getInstance())
+        {
+            setup.installId = app->getInstallId();
+            setup.developerMode = app->isDeveloperMode();
+            setup.newInstallation = app->isNewInstallation();
+        }
+
+        return setup;
+    }
+
     template <typename T, typename... Args>
     T* make (Nexus::StartupStep step, Args&&... args)
     {
@@ -106,7 +136,10 @@ DeviceManager* Nexus::getDeviceManager()     { return singletons().deviceManager
 void Nexus::setContentManager (ContentManager* o)  { replace (singletons().contentManager, o); }
 void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().eventTracker, o); }
 void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
-void Nexus::setDeviceManager (DeviceManager* o)    { replace (singletons().deviceManager, o); }
+void Nexus::setDeviceManager (DeviceManager* o)
+{
+    replace (singletons().deviceManager, o);
+}
 
 void Nexus::simulateStartupFailureAt (StartupStep step)
 {
@@ -115,12 +148,12 @@ void Nexus::simulateStartupFailureAt (StartupStep step)
 
 void Nexus::initialise()
 {
-    auto failed = [] { if (auto* app = Belvora::getInstance()) app->reportFatalError (1); };
+    auto failed = [] { reportFatalError (1); };
 
-    setContentManager (make<ContentManager> (StartupStep::contentManager));
+    setContentManager (make<ContentManager> (StartupStep::contentManager, contentSetup(), *this, &reportFatalError));
     if (getContentManager() == nullptr)     return failed();
 
-    setEventTracker (make<EventTracker> (StartupStep::eventTracker));
+    setEventTracker (make<EventTracker> (StartupStep::eventTracker, trackerSetup()));
     if (getEventTracker() == nullptr)       return failed();
 
     mainWindow.reset();

@@ -1,18 +1,11 @@
 #include "content/ContentDownloadThread.h"
 
-#include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
-#include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "platform/Clock.h"
 
-namespace
-{
-    std::atomic<juce::MessageListener*> messageTarget { nullptr };
-}
-
-ContentDownloadThread::ContentDownloadThread (ContentManager& owner)
-    : juce::Thread ("Content Downloader"), catalogue (owner)
+ContentDownloadThread::ContentDownloadThread (ContentManager& owner, juce::MessageListener& target)
+    : juce::Thread ("Content Downloader"), catalogue (owner), notifications (target)
 {
     addListener (this);
 }
@@ -24,37 +17,20 @@ ContentDownloadThread::~ContentDownloadThread()
     removeListener (this);
 }
 
-void ContentDownloadThread::setMessageTarget (juce::MessageListener* target)
-{
-    messageTarget.store (target);
-}
-
 void ContentDownloadThread::post (int code, int value1, const juce::String& text)
 {
-    juce::MessageListener* target = messageTarget.load();
-
-    if (target == nullptr)
-        if (auto* app = Belvora::getInstance())
-            target = app->getNexus();
-
-    if (target != nullptr)
-        target->postMessage (new DeviceInfoMessage (code, value1, 0, text));
-}
-
-void ContentDownloadThread::postStatus (const juce::String& text)
-{
-    post (DeviceInfoMessage::downloadStatus, 0, text);
+    notifications.postMessage (new DeviceInfoMessage (code, value1, 0, text));
 }
 
 void ContentDownloadThread::requestDownload (int productId)
 {
     const auto id = (uint8_t) productId;
-    const auto sinceLastCheck = (double) (juce::Time::currentTimeMillis() - catalogue.getLastCheckTime (id)) / 1000.0;
+    const auto sinceLastCheck = (juce::Time::getCurrentTime() - catalogue.getLastCheckTime (id)).inSeconds();
 
     {
         const platform::ScopedLock sl (queueLock);
 
-        if (queue.contains (id) || sinceLastCheck <= minimumCheckInterval)
+        if (queue.contains (id) || sinceLastCheck <= minimumCheckInterval.load())
             return;
 
         queue.add (id);
@@ -63,10 +39,20 @@ void ContentDownloadThread::requestDownload (int productId)
     wake.set();
 }
 
+void ContentDownloadThread::requestPreparation (int productId)
+{
+    {
+        const platform::ScopedLock sl (queueLock);
+        preparations.addIfNotAlreadyThere ((uint8_t) productId);
+    }
+
+    wake.set();
+}
+
 bool ContentDownloadThread::isQueued (int productId) const
 {
     const platform::ScopedLock sl (queueLock);
-    return queue.contains ((uint8_t) productId);
+    return queue.contains ((uint8_t) productId) || preparations.contains ((uint8_t) productId);
 }
 
 void ContentDownloadThread::enqueue (int productId)
@@ -80,43 +66,72 @@ void ContentDownloadThread::exitSignalSent()
     wake.set();
 }
 
+bool ContentDownloadThread::isIdle() const
+{
+    const platform::ScopedLock sl (queueLock);
+    return queue.isEmpty() && preparations.isEmpty();
+}
+
 void ContentDownloadThread::run()
 {
     while (! threadShouldExit())
     {
-        bool empty;
-        {
-            const platform::ScopedLock sl (queueLock);
-            empty = queue.isEmpty();
-        }
-
-        if (empty)
+        if (isIdle())
             wake.wait (-1);
 
-        uint8_t id = 0;
-        {
-            const platform::ScopedLock sl (queueLock);
-            empty = queue.isEmpty();
-            id = empty ? 0 : queue.getFirst();
-        }
+        if (threadShouldExit())
+            break;
 
-        if (threadShouldExit() || empty)
-        {
-            platform::Clock::yield();
-            continue;
-        }
+        if (! prepareNext())
+            downloadNext();
 
-        const auto name = catalogue.getProductName (id);
-        post (DeviceInfoMessage::downloadStarted, id, name);
-
-        const auto ok = catalogue.downloadProductContent (id, this);
-
-        {
-            const platform::ScopedLock sl (queueLock);
-            queue.remove (0);
-        }
-
-        post (ok ? DeviceInfoMessage::downloadFinished : DeviceInfoMessage::downloadFailed, id, name);
         platform::Clock::yield();
     }
+}
+
+// The product stays among the preparations until its request queued its
+// download, so it never looks unqueued in between.
+bool ContentDownloadThread::prepareNext()
+{
+    int id = -1;
+
+    {
+        const platform::ScopedLock sl (queueLock);
+        if (! preparations.isEmpty())
+            id = preparations.getFirst();
+    }
+
+    if (id < 0)
+        return false;
+
+    catalogue.requestProductContent (id);
+
+    const platform::ScopedLock sl (queueLock);
+    preparations.remove (0);
+    return true;
+}
+
+void ContentDownloadThread::downloadNext()
+{
+    uint8_t id = 0;
+
+    {
+        const platform::ScopedLock sl (queueLock);
+        if (queue.isEmpty())
+            return;
+
+        id = queue.getFirst();
+    }
+
+    const auto name = catalogue.getProductName (id);
+    post (DeviceInfoMessage::downloadStarted, id, name);
+
+    const auto ok = catalogue.downloadProductContent (id, this);
+
+    {
+        const platform::ScopedLock sl (queueLock);
+        queue.remove (0);
+    }
+
+    post (ok ? DeviceInfoMessage::downloadFinished : DeviceInfoMessage::downloadFailed, id, name);
 }

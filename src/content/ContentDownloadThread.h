@@ -5,44 +5,49 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
+
 class ContentManager;
 
-/** The worker "Content Downloader": fetches one queued product's firmware
-    list, conversion rules and preset pack at a time and reports progress to
-    the hub. */
+/** The worker "Content Downloader": prepares the products asked for without
+    waiting (their capability document and pictures), and fetches one queued
+    product's firmware list, conversion rules and preset pack at a time,
+    reporting progress to the listener it was given (the hub). */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {
 public:
-    explicit ContentDownloadThread (ContentManager& catalogue);
+    ContentDownloadThread (ContentManager& catalogue, juce::MessageListener& notifications);
     ~ContentDownloadThread() override;
 
     /** Queues a product unless it is queued or its last download ended less
         than minimumCheckInterval ago. */
     void requestDownload (int productId);
 
-    /** Also true while the product is being fetched. */
+    /** Runs the catalogue's content request for a product here, in the order
+        asked, before the next download starts. */
+    void requestPreparation (int productId);
+
+    /** Also true while the product is being prepared or fetched. */
     bool isQueued (int productId) const;
 
     void enqueue (int productId);
 
-    /** Posts a status text (0x70000). */
-    static void postStatus (const juce::String& text);
-
-    /** Where notifications go instead of the hub; null: the hub. */
-    static void setMessageTarget (juce::MessageListener* target);
-
     void run() override;
 
-    double minimumCheckInterval = 5.0;   // seconds
+    std::atomic<double> minimumCheckInterval { 5.0 };   // seconds
 
 private:
     void exitSignalSent() override;
-    static void post (int code, int value1, const juce::String& text);
+    bool isIdle() const;
+    bool prepareNext();
+    void downloadNext();
+    void post (int code, int value1, const juce::String& text);
 
     ContentManager& catalogue;
+    juce::MessageListener& notifications;
     platform::CriticalSection queueLock;
-    juce::Array<uint8_t> queue;
+    juce::Array<uint8_t> queue, preparations;
     platform::Event wake;
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)

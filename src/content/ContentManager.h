@@ -1,11 +1,15 @@
 #pragma once
 
-#include "content/FirmwareUpdateElement.h"
-#include "conversion/ConversionRule.h"
+#include "content/MasterDescriptor.h"
+#include "content/PresetPacks.h"
+#include "content/ProductDocumentCache.h"
+#include "content/ProductPictures.h"
+#include "content/ProductTable.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_events/juce_events.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class ContentDownloadThread;
@@ -15,38 +19,28 @@ class ContentDownloadThread;
     preset pack, pictures), cached in each product's folder.
 
     Device threads, the download thread and the message thread use it at once:
-    every record is read and changed under one lock, and documents are handed
-    out as shared pointers, so a document that is replaced stays alive for as
-    long as a reader still holds it. Transfers run outside the lock. */
+    the records live in one locked table, and documents are handed out as
+    shared pointers, so a document that is replaced stays alive for as long as
+    a reader still holds it. Transfers run outside the lock. */
 class ContentManager
 {
 public:
-    enum ContentKind
+    using enum ContentKind;
+    using Document = ProductRecord::Document;
+
+    /** What the catalogue takes from the application. */
+    struct Setup
     {
-        masterDescriptor = 0,
-        variantPicture   = 1,
-        capsDocument     = 2,
-        firmwareList     = 3,
-        conversionRules  = 4,
-        presetPack       = 5
+        bool developerMode = false;   // lists beta and alpha firmware; honours the descriptor override
     };
 
-    using Document = std::shared_ptr<const juce::XmlElement>;
+    /** Told fatal error 2 when no master descriptor could be had from any source. */
+    using FatalErrorHandler = std::function<void (int code)>;
 
-    // Largest accepted transfer per kind of content, in bytes.
-    static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxPictureBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxScriptBytes = 4 * 1024 * 1024;
-    static constexpr juce::int64 maxFirmwareBytes = 64 * 1024 * 1024;
-    static constexpr juce::int64 maxPackBytes = 256 * 1024 * 1024;
-
-    // Limits of an unpacked preset pack.
-    static constexpr juce::int64 maxUnpackedPackBytes = 1024 * 1024 * 1024;
-    static constexpr int maxPackEntries = 10000;
-
-    /** Loads and parses the master descriptor and, when it came from the
-        server, starts the download thread. */
-    ContentManager();
+    /** Loads and parses the master descriptor on the calling thread and, when
+        it came from the server, starts the download thread. Notifications of
+        the downloads are posted to notifications (the hub). */
+    ContentManager (const Setup& setup, juce::MessageListener& notifications, FatalErrorHandler onFatalError);
     ~ContentManager();
 
     // Catalogue queries (any thread).
@@ -56,9 +50,9 @@ public:
     uint8_t getProductIdForName (const juce::String& name) const;
     juce::String getProductName (int productId) const;
     bool answersGenericIdentity (int productId) const;
-    juce::int64 getPubDate (int productId) const;
+    juce::Time getPubDate (int productId) const;
     bool isProductReady (int productId) const;
-    juce::int64 getLastCheckTime (int productId) const;
+    juce::Time getLastCheckTime (int productId) const;
     juce::String getManualUrl (int productId) const;
     juce::Image getProductImage (int productId, const juce::String& displayName) const;
     Document getCapsXml (int productId) const;
@@ -67,29 +61,29 @@ public:
     bool isFirmwareUpdateAvailable (int productId, int build) const;
     FirmwareUpdateElement getLatestFirmwareUpdate (int productId) const;
 
-    juce::String getLinkUserAccount() const;
-    juce::String getLinkAppSupport() const;
-    juce::String getLinkGeneralSupport() const;
-    juce::String getLinkAppManual() const;
-    juce::String getLinkManualDefault() const;
-    juce::String getLinkConnectionFAQ() const;
-    juce::String getLatestBuildInfo() const;
-    juce::String getUpdateUrlPc() const;
-    bool isOnline() const                       { return online.load(); }
-    juce::int64 getBytesSent() const            { return bytesSent.load(); }
-    juce::int64 getBytesReceived() const        { return bytesReceived.load(); }
+    juce::String getLinkUserAccount() const      { return master.linkUserAccount; }
+    juce::String getLinkAppSupport() const       { return master.linkAppSupport; }
+    juce::String getLinkGeneralSupport() const   { return master.linkGeneralSupport; }
+    juce::String getLinkAppManual() const        { return master.linkAppManual; }
+    juce::String getLinkManualDefault() const    { return master.linkManualDefault; }
+    juce::String getLinkConnectionFAQ() const    { return master.linkConnectionFAQ; }
+    juce::String getLatestBuildInfo() const      { return master.latestBuildInfo; }
+    juce::String getUpdateUrlPc() const          { return master.updateUrlPc; }
+    bool isOnline() const                        { return online.load(); }
+    juce::int64 getBytesSent() const             { return bytesSent.load(); }
+    juce::int64 getBytesReceived() const         { return bytesReceived.load(); }
     ContentDownloadThread* getDownloadThread() const { return downloadThread.get(); }
 
     // Product documents.
-    static juce::String getDocumentTag (int kind);
-    static juce::String getVersionKey (int kind);
-    juce::String getContentUrl (int productId, int kind, int index) const;
-    juce::String getLocalContentFile (int productId, int kind, int index, bool createFolder) const;
-    Document loadCachedDocument (int productId, int kind, bool reload);
-    bool isContentCurrent (int productId, int kind);
+    static juce::String getDocumentTag (ContentKind kind)   { return ProductDocumentCache::getDocumentTag (kind); }
+    static juce::String getVersionKey (ContentKind kind)    { return ProductDocumentCache::getVersionKey (kind); }
+    juce::String getContentUrl (int productId, ContentKind kind, int index) const;
+    juce::String getLocalContentFile (int productId, ContentKind kind, int index, bool createFolder) const;
+    Document loadCachedDocument (int productId, ContentKind kind, bool reload);
+    bool isContentCurrent (int productId, ContentKind kind);
     bool isPresetPackCurrent (int productId) const;
-    bool isContentComplete (int productId, int kind) const;
-    bool parseContent (int productId, int kind);
+    bool isContentComplete (int productId, ContentKind kind) const;
+    bool parseContent (int productId, ContentKind kind);
 
     /** The capability document and the pictures, fetched on the caller's thread. */
     bool prepareProductContent (int productId);
@@ -97,12 +91,15 @@ public:
     /** Prepares a product's content on the caller's thread, one request at a
         time: offline, parses the cache; online, fetches the capability document
         and the pictures unless the product is ready, then queues the rest with
-        the download thread. True when the rest was queued (or, offline, when the
-        cache held the product). Worker threads only: it may wait on the server. */
+        the download thread. A product is fetched once per start: a later
+        request only tells whether it is still queued (online) or what the
+        cache held (offline). True when the rest is queued (or, offline, when
+        the cache held the product). Worker threads only: it may wait on the server. */
     bool requestProductContent (int productId);
 
     /** The same request for callers that must not wait (the message thread):
-        it runs later on a worker and returns at once. */
+        it returns at once and runs on the download thread, or offline on the
+        catalogue's own worker, in the order asked. */
     void requestProductContentAsync (int productId);
 
     /** Firmware list and images, rules and scripts, preset pack; on the download thread. */
@@ -116,10 +113,10 @@ public:
     bool downloadPresetPack (int productId, juce::Thread* thread);
 
     // Product folders; empty when the product is unknown.
-    juce::String getProductFolder (int productId) const;
-    juce::String getFirmwareFolder (int productId) const;
-    juce::String getScriptFolder (int productId) const;
-    juce::String getPacksFolder (int productId) const;
+    juce::String getProductFolder (int productId) const   { return products.getProductFolder (productId); }
+    juce::String getFirmwareFolder (int productId) const  { return products.getFirmwareFolder (productId); }
+    juce::String getScriptFolder (int productId) const    { return products.getScriptFolder (productId); }
+    juce::String getPacksFolder (int productId) const     { return products.getPacksFolder (productId); }
 
     // Transfers and readers for addresses and local files alike.
 
@@ -142,49 +139,42 @@ public:
     static bool readLocationIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                         juce::Thread* thread, juce::int64 maxBytes);
 
-    /** Unpacks a zip into a folder. Refuses the whole pack when an entry is
-        absolute, leads out of the folder, is a link, or when the pack has more
-        than maxEntries entries or more than maxBytes unpacked. */
-    static bool unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, juce::Thread* thread);
-
-    /** YYYY-MM-DDTHH:MM:SSZ in UTC, in ms since 1970; the current time for years outside 2000..3000. */
-    static juce::int64 parseIsoDate (const juce::String& text);
+    /** YYYY-MM-DDTHH:MM:SSZ in UTC; the current time for years outside 2000..3000. */
+    static juce::Time parseIsoDate (const juce::String& text);
 
     /** The last part of an address (after its last "/" or "\\"), usable as one file
         name in a cache folder; empty when there is none or it is "." or "..". */
-    static juce::String getFileNameOfAddress (const juce::String& address);
+    static juce::String getFileNameOfAddress (const juce::String& address)   { return ProductTable::getFileNameOfAddress (address); }
 
     /** The picture shown for a product without one. */
-    juce::Image getDefaultPicture() const { return defaultPicture; }
+    juce::Image getDefaultPicture() const   { return pictures.getDefault(); }
 
 private:
-    struct ProductRecord;
+    void stopWorkers();
+    bool downloadKind (int productId, ContentKind kind, juce::Thread* thread, bool& stopped);
+    void postStatus (const juce::String& text);
+    bool isKnown (int productId) const   { return products.indexOf (productId) >= 0; }
 
-    void resetDescriptor();
-    bool loadMasterDescriptor();
-    bool parseMasterDescriptor();
-    void readGeneralSettings (const juce::XmlElement& settings);
-    std::unique_ptr<ProductRecord> makeRecord (const juce::XmlElement& product) const;
+    const Setup setup;
+    juce::MessageListener& notifications;
 
-    ProductRecord* findRecord (int productId) const;
-    juce::String productFolderOf (const ProductRecord& record) const;
-    bool downloadKind (int productId, int kind, juce::Thread* thread, bool& stopped);
-    bool loadPictures (int productId, bool download, bool refetch);
-    static bool threadShouldStop (juce::Thread* thread);
-
-    mutable juce::CriticalSection lock;
-    juce::CriticalSection requestLock;   // one content request at a time
-
-    std::unique_ptr<ContentDownloadThread> downloadThread;
     std::atomic<juce::int64> bytesSent { 0 };
     std::atomic<juce::int64> bytesReceived { 0 };
     std::atomic<bool> online { false };
-    Document descriptor;
-    juce::String latestBuildInfo, updateUrlPc;
-    juce::String linkUserAccount, linkAppSupport, linkGeneralSupport, linkAppManual, linkManualDefault, linkConnectionFAQ;
-    juce::OwnedArray<ProductRecord> products;
+    MasterDescriptor master;
     juce::StringArray productNames;
-    juce::Image defaultPicture;
+
+    ProductTable products;
+    ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode };
+    ProductPictures pictures { products, bytesReceived };
+    PresetPacks packs { products, bytesReceived };
+
+    juce::CriticalSection requestLock;                 // one content request at a time
+    juce::HashMap<int, bool> requested;                // this start's requests and their result, under requestLock
+
+    juce::CriticalSection workerLock;
+    std::unique_ptr<juce::ThreadPool> offlineWorker;   // made by the first request that must not wait, offline only
+    std::unique_ptr<ContentDownloadThread> downloadThread;
 
     JUCE_DECLARE_NON_COPYABLE (ContentManager)
 };

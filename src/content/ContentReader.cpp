@@ -1,5 +1,6 @@
 #include "content/ContentReader.h"
 
+#include "content/WebRequest.h"
 #include "model/SafeSave.h"
 #include "model/Utf8.h"
 
@@ -8,48 +9,6 @@
 namespace
 {
     constexpr int blockSize = 8192;
-
-    bool shouldStop (juce::Thread* thread)
-    {
-        if (thread == nullptr)
-            thread = juce::Thread::getCurrentThread();
-
-        return thread != nullptr && thread->threadShouldExit();
-    }
-
-    juce::Thread* workerOf (juce::Thread* thread)
-    {
-        return thread != nullptr ? thread : juce::Thread::getCurrentThread();
-    }
-
-    // A server that stops answering must not hold up a worker that is asked
-    // to stop: the stop request breaks the connection off.
-    class CancelOnExit : private juce::Thread::Listener
-    {
-    public:
-        CancelOnExit (juce::Thread* t, juce::WebInputStream& s) : thread (t), stream (s)
-        {
-            if (thread == nullptr)
-                return;
-
-            thread->addListener (this);
-
-            if (thread->threadShouldExit())
-                stream.cancel();
-        }
-
-        ~CancelOnExit() override
-        {
-            if (thread != nullptr)
-                thread->removeListener (this);
-        }
-
-    private:
-        void exitSignalSent() override { stream.cancel(); }
-
-        juce::Thread* thread;
-        juce::WebInputStream& stream;
-    };
 
     void count (std::atomic<juce::int64>* counter, juce::int64 bytes)
     {
@@ -155,34 +114,55 @@ namespace
     }
 }
 
-std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location, int timeoutMs)
+bool ContentReader::isStopRequested (juce::Thread* thread)
 {
-    return openStream (location, timeoutMs, nullptr);
+    if (thread == nullptr)
+        thread = juce::Thread::getCurrentThread();
+
+    return thread != nullptr && thread->threadShouldExit();
 }
 
-std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location, int timeoutMs, juce::Thread* thread)
+bool ContentReader::isWebAddress (const juce::String& location)
+{
+    return juce::URL::isProbablyAWebsiteURL (escapeBlanks (location));
+}
+
+ContentReader::WebResult ContentReader::fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
+                                              juce::Thread* thread, juce::int64 maxBytes)
+{
+    if (! isWebAddress (location))
+        return WebResult::noAnswer;
+
+    WebRequest::Options options;
+    options.timeoutMs = connectionTimeoutMs;
+    options.maxBytes = maxBytes;
+    options.worker = thread;
+    options.counter = counter;
+
+    auto response = WebRequest::get (escapeBlanks (location), options);
+
+    if (response.status == 0 && ! response.stopped)
+        return WebResult::noAnswer;
+
+    if (! response.complete)
+        return WebResult::failed;
+
+    into.append (response.body.getData(), response.body.getSize());
+    return WebResult::complete;
+}
+
+std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location)
 {
     if (location.isEmpty())
         return nullptr;
 
-    const auto escaped = escapeBlanks (location);
+    juce::MemoryBlock body;
 
-    if (juce::URL::isProbablyAWebsiteURL (escaped))
+    switch (fetch (location, body, nullptr, nullptr, maxStreamBytes))
     {
-        auto web = std::make_unique<juce::WebInputStream> (juce::URL (escaped), false);
-        web->withConnectionTimeout (timeoutMs).withNumRedirectsToFollow (5);
-
-        bool connected = false;
-        {
-            const CancelOnExit cancel (thread, *web);
-            connected = web->connect (nullptr);
-        }
-
-        if (connected)
-        {
-            const auto status = web->getStatusCode();
-            return status >= 400 && status <= 599 ? nullptr : std::move (web);
-        }
+        case WebResult::complete: return std::make_unique<juce::MemoryInputStream> (std::move (body));
+        case WebResult::failed:   return nullptr;
+        case WebResult::noAnswer: break;
     }
 
     if (! juce::File::isAbsolutePath (location))
@@ -195,51 +175,46 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                     juce::Thread* thread, juce::int64 maxBytes)
 {
-    auto stream = openStream (location, connectionTimeoutMs, workerOf (thread));
-
-    if (stream == nullptr)
+    if (location.isEmpty())
         return false;
 
-    auto* web = dynamic_cast<juce::WebInputStream*> (stream.get());
-    std::unique_ptr<CancelOnExit> cancel (web != nullptr ? new CancelOnExit (workerOf (thread), *web) : nullptr);
+    switch (fetch (location, into, counter, thread, maxBytes))
+    {
+        case WebResult::complete: return true;
+        case WebResult::failed:   return false;
+        case WebResult::noAnswer: break;
+    }
 
-    const auto total = stream->getTotalLength();
+    if (! juce::File::isAbsolutePath (location))
+        return false;
 
-    if (total > maxBytes)
+    juce::FileInputStream stream { juce::File (location) };
+
+    if (! stream.openedOk() || stream.getTotalLength() > maxBytes)
         return false;
 
     juce::HeapBlock<char> buffer (blockSize);
-    juce::int64 received = 0;
 
-    while (! stream->isExhausted())
+    while (! stream.isExhausted())
     {
-        if (shouldStop (workerOf (thread)))
+        if (isStopRequested (thread))
             return false;
 
-        const auto got = stream->read (buffer, blockSize);
+        const auto got = stream.read (buffer, blockSize);
 
         if (got <= 0)
             break;
-
-        received += got;
-
-        if (received > maxBytes)
-            return false;
 
         into.append (buffer, (size_t) got);
         count (counter, got);
     }
 
-    // A web stream also ends "exhausted" when the connection broke off: only
-    // a transfer without error and with every announced byte is complete.
-    if (web != nullptr && web->isError())
-        return false;
-
-    return stream->isExhausted() && (total < 0 || received == total);
+    return stream.isExhausted();
 }
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
-                                    std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes)
+                                    std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
+                                    const std::function<bool (const juce::MemoryBlock&)>& accept)
 {
     if (address.isEmpty() || ! juce::File::isAbsolutePath (path))
         return false;
@@ -256,6 +231,10 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
 
     if (body.isEmpty())
         return true;
+
+    // What is cached stays until its replacement is known to be usable.
+    if (accept != nullptr && ! accept (body))
+        return false;
 
     target.getParentDirectory().createDirectory();
     return SafeSave::replaceFile (target, [&body] (juce::OutputStream& out) { return out.write (body.getData(), body.getSize()); });
@@ -282,15 +261,34 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
 
 std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes)
 {
-    if (! juce::URL::isProbablyAWebsiteURL (escapeBlanks (address)))
-        return nullptr;
-
     juce::MemoryBlock data;
 
-    if (! readIntoMemory (address, data, counter, nullptr, maxBytes))
+    if (fetch (address, data, counter, nullptr, maxBytes) != WebResult::complete)
         return nullptr;
 
     return parseXmlData (data);
+}
+
+std::unique_ptr<juce::XmlElement> ContentReader::readXml (const juce::String& location, std::atomic<juce::int64>* counter,
+                                                         bool addressFirst, juce::int64 maxBytes)
+{
+    const auto trimmed = location.trim();
+
+    if (trimmed.isEmpty())
+        return nullptr;
+
+    if (addressFirst)
+    {
+        if (auto doc = readXmlFromUrl (trimmed, counter, maxBytes))
+            return doc;
+
+        return readXmlFromFile (trimmed, counter, maxBytes);
+    }
+
+    if (auto doc = readXmlFromFile (trimmed, counter, maxBytes))
+        return doc;
+
+    return readXmlFromUrl (trimmed, counter, maxBytes);
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::parseXmlData (const juce::MemoryBlock& data)
@@ -382,7 +380,8 @@ bool ContentReader::isSafeEntryName (const juce::String& name)
     return true;
 }
 
-bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, juce::Thread* thread)
+bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, int maxRatio,
+                               juce::Thread* thread)
 {
     juce::ZipFile archive (zip);
     const auto numEntries = archive.getNumEntries();
@@ -405,14 +404,19 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
             return false;
     }
 
+    // A pack of presets shrinks a few times in a zip; a thousandfold is a bomb.
+    if (total > (juce::int64) maxRatio * zip.getSize())
+        return false;
+
     if (! folder.createDirectory())
         return false;
 
     juce::HeapBlock<char> buffer (blockSize);
+    juce::int64 inflated = 0;
 
     for (int i = 0; i < numEntries; ++i)
     {
-        if (shouldStop (thread))
+        if (isStopRequested (thread))
             return false;
 
         const auto* entry = archive.getEntry (i);
@@ -447,8 +451,9 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
                     break;
 
                 written += got;
+                inflated += got;
 
-                if (written > entry->uncompressedSize || ! out.write (buffer, (size_t) got))
+                if (written > entry->uncompressedSize || inflated > total || ! out.write (buffer, (size_t) got))
                     return false;
             }
 

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 /** Reading content from web addresses and local files alike, with the limits
@@ -15,24 +16,34 @@ struct ContentReader
     static constexpr int maxXmlDepth = 256;
     static constexpr int maxPictureSide = 4096;
 
-    /** A web address (HTTP GET, up to 5 redirects) or a local file path; null when
-        neither opens or the server answers with a status of 400 to 599. */
-    static std::unique_ptr<juce::InputStream> openStream (const juce::String& location, int connectionTimeoutMs);
+    // What openStream takes from a web address at most.
+    static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;
 
-    /** The same; a stop request of the thread breaks off the connection. */
-    static std::unique_ptr<juce::InputStream> openStream (const juce::String& location, int connectionTimeoutMs, juce::Thread* thread);
+    /** The worker (null: the calling thread) was asked to stop. */
+    static bool isStopRequested (juce::Thread* thread);
+
+    /** True for a location that is read over HTTP (after blanks became "%20"). */
+    static bool isWebAddress (const juce::String& location);
+
+    /** A web address (HTTP GET, up to 5 redirects, read whole) or a local file
+        path; null when neither opens, the server answers with an error status
+        or the body does not arrive whole. */
+    static std::unique_ptr<juce::InputStream> openStream (const juce::String& location);
 
     /** Appends the whole location to into; false unless every byte arrived,
         within maxBytes, without the thread (null: the calling thread) being
-        asked to stop. Counts the received bytes. */
+        asked to stop. Counts the received bytes. A web address that no
+        server answers is tried as a local file path. */
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                 juce::Thread* thread, juce::int64 maxBytes);
 
-    /** Fetches a location into a file. Only a complete, non-empty body replaces
-        the file, through a temporary file; an empty body leaves it as it was.
-        An existing non-empty file is kept unless overwrite is set. */
+    /** Fetches a location into a file. Only a complete, non-empty body that
+        accept (when given) takes replaces the file, through a temporary file;
+        an empty body leaves it as it was. An existing non-empty file is kept
+        unless overwrite is set. */
     static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
-                                std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes);
+                                std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
+                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr);
 
     /** Parses a document; null for a parse error, a document type declaration
         (entities could expand without bound) or elements nested too deep. */
@@ -44,14 +55,21 @@ struct ContentReader
     static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
     static std::unique_ptr<juce::XmlElement> readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
 
+    /** A document from an address or a local file, the one first that
+        addressFirst says, then the other; the location is trimmed first. */
+    static std::unique_ptr<juce::XmlElement> readXml (const juce::String& location, std::atomic<juce::int64>* counter,
+                                                      bool addressFirst, juce::int64 maxBytes);
+
     /** Writes UTF-8 XML through a temporary file; false when that failed. */
     static bool saveXml (const juce::XmlElement& xml, const juce::String& path);
 
     /** Unpacks every entry of a zip into folder. Refuses the whole zip, before
         writing anything, when an entry is absolute, leads out of the folder or
-        is a link, or when there are more than maxEntries entries or more than
-        maxBytes in all; an entry that unpacks larger than it claims fails too. */
-    static bool unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, juce::Thread* thread);
+        is a link, or when there are more than maxEntries entries, more than
+        maxBytes in all or more than maxRatio times the zip's own size. While
+        unpacking, an entry that inflates to more than it claims ends it. */
+    static bool unpackZip (const juce::File& zip, const juce::File& folder, juce::int64 maxBytes, int maxEntries, int maxRatio,
+                           juce::Thread* thread);
 
     /** Well-formed UTF-8 only: no overlong forms, surrogates or values above
         U+10FFFF, which the framework's text walking does not survive. */
@@ -62,4 +80,11 @@ struct ContentReader
 
     /** True for a PNG, GIF or JPEG whose sides are at most maxPictureSide. */
     static bool isPictureSizeSane (const juce::MemoryBlock& data);
+
+private:
+    enum class WebResult { complete, failed, noAnswer };
+
+    /** Reads a web address whole; noAnswer also for a location that is not one. */
+    static WebResult fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
+                            juce::Thread* thread, juce::int64 maxBytes);
 };

@@ -1,7 +1,7 @@
 #include "content/EventConnection.h"
 
-EventConnection::EventConnection()
-    : TrackableDeviceManagerEvent (TrackingNames::deviceConnectScript)
+EventConnection::EventConnection (const Unit& activeUnit)
+    : TrackableDeviceManagerEvent (TrackingNames::deviceConnectScript, activeUnit)
 {
     parameters.add (TrackingNames::serial, serial);
     parameters.add (TrackingNames::productId, (int) productId);

@@ -6,5 +6,5 @@
 class EventConnection : public TrackableDeviceManagerEvent
 {
 public:
-    EventConnection();
+    explicit EventConnection (const Unit& activeUnit);
 };

@@ -1,8 +1,8 @@
 #include "content/EventParameterSet.h"
 
+#include "app/BelvoraPaths.h"
+#include "content/WebRequest.h"
 #include "model/Utf8.h"
-
-#include "app/Belvora.h"
 #include "platform/Clock.h"
 
 namespace
@@ -10,20 +10,6 @@ namespace
     // The server answers a word or a number; anything longer is not a reply of ours.
     constexpr int maxReplyBytes = 64 * 1024;
     constexpr int requestTimeoutMs = 5000;
-
-    juce::String readLimited (juce::InputStream& in)
-    {
-        juce::MemoryOutputStream out;
-        out.writeFromInputStream (in, maxReplyBytes);
-
-        const auto* bytes = static_cast<const char*> (out.getData());
-        const auto size = (int) out.getDataSize();
-
-        if (! Utf8::isValid (bytes, (size_t) size))
-            return {};
-
-        return juce::String::fromUTF8 (bytes, size);
-    }
 }
 
 EventParameterSet::EventParameterSet (const juce::String& scriptName)
@@ -43,7 +29,7 @@ bool EventParameterSet::add (const juce::String& key, const juce::var& value)
 
 juce::URL EventParameterSet::createUrl() const
 {
-    juce::URL url (Belvora::getTrackingUrl() + script);
+    juce::URL url (BelvoraPaths::getTrackingUrl() + script);
 
     for (int i = 0; i < keys.size(); ++i)
         url = url.withParameter (keys[i], values.getReference (i).toString());
@@ -68,18 +54,19 @@ juce::String EventParameterSet::postAndReadResponse() const
 
 juce::String EventParameterSet::post (const juce::URL& url)
 {
-    int status = 0;
-    const auto options = juce::URL::InputStreamOptions (juce::URL::ParameterHandling::inPostData)
-                             .withConnectionTimeoutMs (getRequestTimeoutMs())
-                             .withStatusCode (&status)
-                             .withNumRedirectsToFollow (0);
+    WebRequest::Options options;
+    options.timeoutMs = getRequestTimeoutMs();
+    options.maxRedirects = 0;
+    options.maxBytes = maxReplyBytes;
 
-    auto stream = url.createInputStream (options);
+    const auto response = WebRequest::post (url, options);
+    const auto* bytes = static_cast<const char*> (response.body.getData());
+    const auto size = response.body.getSize();
 
-    if (stream == nullptr || status < 200 || status > 299)
+    if (! response.complete || response.status < 200 || response.status > 299 || ! Utf8::isValid (bytes, size))
         return {};
 
-    return readLimited (*stream).trim();
+    return juce::String::fromUTF8 (bytes, (int) size).trim();
 }
 
 int EventParameterSet::getRequestTimeoutMs()
@@ -89,9 +76,9 @@ int EventParameterSet::getRequestTimeoutMs()
 
 int EventParameterSet::getLongestRequestMs()
 {
-    // The HTTP layer counts both in whole seconds and checks about once a second.
+    // The stall limit counts in whole seconds.
     const auto seconds = (getRequestTimeoutMs() + 999) / 1000;
-    return 2 * (seconds + 1) * 1000;
+    return getRequestTimeoutMs() + (seconds + 1) * 1000;
 }
 
 juce::String EventParameterSet::formatDate (juce::Time time)

@@ -1,6 +1,6 @@
 #include "content/EventTracker.h"
 
-#include "app/Belvora.h"
+#include "app/BelvoraSettings.h"
 #include "content/EventConnection.h"
 #include "content/EventInstallLog.h"
 #include "content/EventStartup.h"
@@ -12,25 +12,6 @@ namespace
 {
     constexpr int drainTimeMs = 5000;
     constexpr int drainPollMs = 10;
-}
-
-EventTracker::Setup EventTracker::Setup::fromApplication()
-{
-    Setup setup;
-
-    if (auto* app = Belvora::getInstance())
-    {
-        setup.installId = app->getInstallId();
-        setup.developerMode = app->isDeveloperMode();
-        setup.newInstallation = app->isNewInstallation();
-    }
-
-    return setup;
-}
-
-EventTracker::EventTracker()
-    : EventTracker (Setup::fromApplication())
-{
 }
 
 EventTracker::EventTracker (const Setup& setup)
@@ -64,8 +45,8 @@ bool EventTracker::stop()
             platform::Clock::sleep (drainPollMs);
     }
 
-    // The thread looks at its stop request between two requests, and each
-    // request gives up after its own time-out, so it always ends by itself.
+    // A request in flight ends at the stop request, so the thread always
+    // ends by itself; the wait only bounds a request that is just starting.
     signalThreadShouldExit();
     notify();
     const auto ended = waitForThreadToExit (EventParameterSet::getLongestRequestMs() + 2000);
@@ -75,7 +56,7 @@ bool EventTracker::stop()
 
 bool EventTracker::isOptedIn()
 {
-    auto* settings = Belvora::getAppProperties().getUserSettings();
+    auto* settings = BelvoraSettings::getAppProperties().getUserSettings();
     return settings == nullptr || settings->getBoolValue ("dataTrackingOptIn", true);
 }
 
@@ -225,7 +206,11 @@ void EventTracker::run()
     while (! threadShouldExit())
     {
         if (isQueueEmpty())
+        {
+            idle = true;
             wait (idleWaitMs);
+            idle = false;
+        }
 
         if (! threadShouldExit() && ! isQueueEmpty())
             sendQueued (0);

@@ -22,13 +22,10 @@ public:
     struct Setup
     {
         juce::Uuid installId;
-        bool developerMode = false;
-        bool newInstallation = false;
-
-        static Setup fromApplication();
+        bool developerMode = false;     // sends nothing at all
+        bool newInstallation = false;   // the installation id was made in this start
     };
 
-    EventTracker();
     explicit EventTracker (const Setup& setup);
     ~EventTracker() override;
 
@@ -54,6 +51,9 @@ public:
     bool isTrackingEnabled() const noexcept { return trackingEnabled; }
     int getNumQueued() const;
 
+    /** True while the thread waits for an event with nothing queued. */
+    bool isIdle() const noexcept            { return idle.load(); }
+
     /** The user's choice about usage data; on unless turned off. */
     static bool isOptedIn();
 
@@ -77,6 +77,7 @@ private:
     const bool trackingEnabled;
     const bool newInstallation;
     const int idleWaitMs = 3600000;
+    std::atomic<bool> idle { false };
 
     platform::CriticalSection queueLock;
     juce::OwnedArray<TrackableEvent> queue;

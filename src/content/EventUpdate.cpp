@@ -1,13 +1,14 @@
 #include "content/EventUpdate.h"
 
-EventUpdate::EventUpdate (const FirmwareVersion& target, bool descriptionRead)
-    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript)
+EventUpdate::EventUpdate (const Unit& activeUnit, const FirmwareVersion& target, bool descriptionRead)
+    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript, activeUnit)
 {
     addParameters (version.build, target.build, descriptionRead, 0);
 }
 
-EventUpdate::EventUpdate (const FirmwareVersion& start, const FirmwareVersion& target, bool descriptionRead, int exitCode)
-    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript)
+EventUpdate::EventUpdate (const Unit& activeUnit, const FirmwareVersion& start, const FirmwareVersion& target, bool descriptionRead,
+                          int exitCode)
+    : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript, activeUnit)
 {
     addParameters (start.build, target.build, descriptionRead, exitCode);
 }

@@ -6,8 +6,8 @@
 class EventUpdate : public TrackableDeviceManagerEvent
 {
 public:
-    EventUpdate (const FirmwareVersion& target, bool descriptionRead);
-    EventUpdate (const FirmwareVersion& start, const FirmwareVersion& target, bool descriptionRead, int exitCode);
+    EventUpdate (const Unit& activeUnit, const FirmwareVersion& target, bool descriptionRead);
+    EventUpdate (const Unit& activeUnit, const FirmwareVersion& start, const FirmwareVersion& target, bool descriptionRead, int exitCode);
 
 private:
     void addParameters (int startBuild, int targetBuild, bool descriptionRead, int exitCode);

@@ -3,9 +3,11 @@
 #include "model/CapsBlock.h"
 #include "model/FirmwareVersion.h"
 
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_graphics/juce_graphics.h>
 
 #include <memory>
+
+namespace juce { class Component; }
 
 /** One firmware image a unit can be updated to: from a product's firmware
     list or from a file the user picked. */
@@ -46,11 +48,13 @@ public:
         leaves both flags alone when the product's capabilities are unknown. */
     void checkDataVersions (const CapsBlock& current, bool& presetConversionNeeded, bool& setupConversionNeeded) const;
 
-    /** The description rows laid out as text and links. */
+    /** The description rows laid out as text and links. Defined by the user
+        interface library (gui/widgets/FirmwareDescriptionView.cpp): the core
+        makes no widgets. */
     std::unique_ptr<juce::Component> createDescriptionView (const juce::Font& font) const;
 
     int status = statusNone;
-    juce::int64 pubDate = 0;
+    juce::Time pubDate;
     juce::XmlElement description { "description" };
     FirmwareVersion version;
     juce::String link;

@@ -724,9 +724,10 @@ bool DeviceManager::setActiveDevice (int index)
 
     activeIndex = index;
 
-    // The event reads the active unit itself, so it is made once the unit is active.
     if (tracker != nullptr)
-        tracker->addEvent (new EventConnection(), -1, false);
+        tracker->addEvent (new EventConnection ({ static_cast<uint8_t> (device->getProductId()), device->getSerial(), device->getVersion(),
+                                                 catalogue->getDisplayName (device->getProductId(), static_cast<uint32_t> (device->getSerial())) }),
+                           -1, false);
 
     return true;
 }

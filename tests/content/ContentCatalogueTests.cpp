@@ -75,32 +75,28 @@ TEST_F (ContentCatalogue, AnswerWithoutTheRightRootCountsAsNoAnswer)
 
 TEST_F (ContentCatalogue, NoDescriptorAnywhereIsFatalErrorTwo)
 {
-    Belvora app;
     server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (404));
 
     auto& content = startCatalogue();
-    EXPECT_EQ (app.getFatalErrorCode(), 2);
+    EXPECT_EQ (fatalError, 2);
     EXPECT_TRUE (content.getProductIds().isEmpty());
     EXPECT_FALSE (juce::File (Belvora::getMasterDescriptorFile()).exists());
 }
 
 TEST_F (ContentCatalogue, TruncatedDescriptorIsNotUsed)
 {
-    Belvora app;
     auto cut = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString());
     cut.truncateAfter = 200;
     server.setAnswer ("/Belvora2/masterDescriptor.xml", cut);
 
     startCatalogue();
-    EXPECT_EQ (app.getFatalErrorCode(), 2);
+    EXPECT_EQ (fatalError, 2);
 }
 
 TEST_F (ContentCatalogue, DeveloperOverrideWinsButOnlineStillTellsTheServerAnswered)
 {
     startCatalogue();   // leaves the previous copy on disk
-
-    Belvora app;
-    app.parseSwitches ("developer");
+    setup.developerMode = true;
 
     auto overrideFile = TestEnvironment::getHome().getChildFile ("override.xml");
     overrideFile.replaceWithText (descriptorWith ({}, product ("Solo", "30")));
@@ -159,10 +155,10 @@ TEST_F (ContentCatalogue, GeneralSettingsAndDefaults)
 
 TEST_F (ContentCatalogue, IsoDates)
 {
-    EXPECT_EQ (ContentManager::parseIsoDate ("2014-11-05T10:20:30Z"), juce::Time (2014, 10, 5, 10, 20, 30, 0, false).toMilliseconds());
-    EXPECT_EQ (ContentManager::parseIsoDate ("2020-02-01"), juce::Time (2020, 1, 1, 0, 0, 0, 0, false).toMilliseconds());
+    EXPECT_EQ (ContentManager::parseIsoDate ("2014-11-05T10:20:30Z"), juce::Time (2014, 10, 5, 10, 20, 30, 0, false));
+    EXPECT_EQ (ContentManager::parseIsoDate ("2020-02-01"), juce::Time (2020, 1, 1, 0, 0, 0, 0, false));
 
-    const auto before = juce::Time::currentTimeMillis();
+    const auto before = juce::Time::getCurrentTime();
     for (auto text : { "1999-01-01T00:00:00Z", "", "3001-01-01T00:00:00Z", "junk" })
         EXPECT_GE (ContentManager::parseIsoDate (text), before) << text;
 
@@ -176,7 +172,7 @@ TEST_F (ContentCatalogue, UnknownProductsAnswerEmpty)
 
     EXPECT_TRUE (content.getProductName (0x55).isEmpty());
     EXPECT_FALSE (content.isProductReady (0x55));
-    EXPECT_EQ (content.getLastCheckTime (0x55), 0);
+    EXPECT_EQ (content.getLastCheckTime (0x55), juce::Time());
     EXPECT_EQ (content.getCapsXml (0x55), nullptr);
     EXPECT_TRUE (content.getFirmwareUpdates (0x55).isEmpty());
     EXPECT_TRUE (content.getConversionRules (0x55, 1).isEmpty());

@@ -40,7 +40,7 @@ TEST (ContentReader, ZipUnpacksIntoItsFolder)
     const auto zip = makeZip ("good.zip", { { "Starter/presets.xml", "<PRESETS/>" }, { "readme.txt", "hello" }, { "win\\style.txt", "x" } });
     const auto folder = freshFolder ("good");
 
-    ASSERT_TRUE (ContentReader::unpackZip (zip, folder, 1000, 10, nullptr));
+    ASSERT_TRUE (ContentReader::unpackZip (zip, folder, 1000, 10, 100, nullptr));
     EXPECT_EQ (folder.getChildFile ("Starter/presets.xml").loadFileAsString(), "<PRESETS/>");
     EXPECT_EQ (folder.getChildFile ("readme.txt").loadFileAsString(), "hello");
     EXPECT_TRUE (folder.getChildFile ("win/style.txt").existsAsFile());
@@ -54,7 +54,7 @@ TEST (ContentReader, ZipEntriesLeadingOutOfTheFolderRefuseThePack)
         const auto zip = makeZip ("slip.zip", { { "fine.txt", "fine" }, { bad, "evil" } });
         const auto folder = freshFolder ("slip/inner");
 
-        EXPECT_FALSE (ContentReader::unpackZip (zip, folder, 1000, 10, nullptr)) << bad;
+        EXPECT_FALSE (ContentReader::unpackZip (zip, folder, 1000, 10, 100, nullptr)) << bad;
         EXPECT_FALSE (folder.getChildFile ("fine.txt").exists()) << "nothing is written before the check";
         EXPECT_FALSE (folder.getParentDirectory().getChildFile ("outside.txt").exists());
         EXPECT_FALSE (juce::File ("/tmp/belvora-absolute.txt").exists());
@@ -75,15 +75,15 @@ TEST (ContentReader, EntryNameThatIsNotUtf8IsRefused)
 TEST (ContentReader, ZipSizeAndEntryCountAreCapped)
 {
     const auto big = makeZip ("big.zip", { { "a.txt", juce::String::repeatedString ("0", 600) }, { "b.txt", juce::String::repeatedString ("0", 600) } });
-    EXPECT_FALSE (ContentReader::unpackZip (big, freshFolder ("big"), 1000, 10, nullptr));
-    EXPECT_TRUE (ContentReader::unpackZip (big, freshFolder ("big"), 1200, 10, nullptr));
+    EXPECT_FALSE (ContentReader::unpackZip (big, freshFolder ("big"), 1000, 10, 100, nullptr));
+    EXPECT_TRUE (ContentReader::unpackZip (big, freshFolder ("big"), 1200, 10, 100, nullptr));
 
     std::vector<std::pair<juce::String, juce::String>> many;
     for (int i = 0; i < 11; ++i)
         many.emplace_back ("f" + juce::String (i), "x");
 
-    EXPECT_FALSE (ContentReader::unpackZip (makeZip ("many.zip", many), freshFolder ("many"), 1000, 10, nullptr));
-    EXPECT_FALSE (ContentReader::unpackZip (scratch ("none.zip"), freshFolder ("none"), 1000, 10, nullptr));
+    EXPECT_FALSE (ContentReader::unpackZip (makeZip ("many.zip", many), freshFolder ("many"), 1000, 10, 100, nullptr));
+    EXPECT_FALSE (ContentReader::unpackZip (scratch ("none.zip"), freshFolder ("none"), 1000, 10, 100, nullptr));
 }
 
 TEST (ContentReader, EntryThatUnpacksLargerThanItClaimsIsCut)
@@ -103,7 +103,7 @@ TEST (ContentReader, EntryThatUnpacksLargerThanItClaimsIsCut)
     zip.replaceWithData (data.getData(), data.getSize());
 
     const auto folder = freshFolder ("liar");
-    const auto ok = ContentReader::unpackZip (zip, folder, 100, 10, nullptr);
+    const auto ok = ContentReader::unpackZip (zip, folder, 100, 10, 100, nullptr);
     EXPECT_TRUE (! ok || folder.getChildFile ("bomb.txt").getSize() <= 10);
 }
 
@@ -184,4 +184,15 @@ TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
     EXPECT_EQ (target.loadFileAsString(), "new body of twenty b");
 
     EXPECT_EQ (target.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.tmp").size(), 0);
+}
+
+TEST (ContentReader, ZipThatInflatesFarBeyondItsOwnSizeIsRefused)
+{
+    // Two megabytes of one character shrink a thousandfold.
+    const auto zip = makeZip ("ratio.zip", { { "flat.txt", juce::String::repeatedString ("0", 2 << 20) } });
+    const auto folder = freshFolder ("ratio");
+
+    EXPECT_FALSE (ContentReader::unpackZip (zip, folder, 4 << 20, 10, 100, nullptr));
+    EXPECT_FALSE (folder.exists());
+    EXPECT_TRUE (ContentReader::unpackZip (zip, folder, 4 << 20, 10, 10000, nullptr));
 }

@@ -118,6 +118,49 @@ TEST_F (ProductDocuments, FailedCapsDownloadKeepsTheCachedCopy)
     EXPECT_EQ (productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString(), before);
 }
 
+TEST_F (ProductDocuments, DownloadThatDoesNotParseOrIsTooLargeKeepsTheCopyForTheNextOfflineStart)
+{
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    const auto folder = productFolder ("Vesper");
+    const auto caps = folder.getChildFile ("caps.xml").loadFileAsString();
+    const auto firmware = folder.getChildFile ("firmware.xml").loadFileAsString();
+    juce::MemoryBlock picture;
+    folder.getChildFile ("vesper.png").loadFileAsData (picture);
+
+    editServed ("../masterDescriptor.xml", "vesper-caps-3", "vesper-caps-4");
+    editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
+    server.setAnswer (path ("images/vesper.png"), LocalServer::Answer::text ("not a picture"));
+
+    const auto tooLarge = "<CAPS>" + juce::String::repeatedString ("<x/>", 2200000) + "</CAPS>";
+    const std::pair<juce::String, juce::String> answers[] = { { "<CAPS><open></CAPS>", "<FIRMWARE><open></FIRMWARE>" },
+                                                              { "<FIRMWARE/>", "<CAPS/>" },
+                                                              { tooLarge, tooLarge } };
+
+    for (const auto& [capsAnswer, firmwareAnswer] : answers)
+    {
+        server.setAnswer (path ("caps.xml"), LocalServer::Answer::text (capsAnswer));
+        server.setAnswer (path ("firmware.xml"), LocalServer::Answer::text (firmwareAnswer));
+
+        auto& content = startCatalogue();
+        EXPECT_FALSE (content.prepareProductContent (vesper));
+        EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
+        EXPECT_EQ (folder.getChildFile ("caps.xml").loadFileAsString(), caps);
+        EXPECT_EQ (folder.getChildFile ("firmware.xml").loadFileAsString(), firmware);
+
+        juce::MemoryBlock now;
+        folder.getChildFile ("vesper.png").loadFileAsData (now);
+        EXPECT_EQ (now, picture);
+    }
+
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+    auto& offline = startCatalogue();
+    ASSERT_FALSE (offline.isOnline());
+    EXPECT_TRUE (offline.loadCachedProductContent (vesper));
+    EXPECT_NE (offline.getCapsXml (vesper), nullptr);
+    EXPECT_EQ (offline.getFirmwareUpdates (vesper).size(), 2);
+    EXPECT_EQ (offline.getProductImage (vesper, "Vesper").getPixelAt (1, 1), juce::Colour (40, 90, 160));
+}
+
 TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 {
     auto& content = prepareVesper();
@@ -125,7 +168,7 @@ TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 
     const auto folder = productFolder ("Vesper");
     EXPECT_TRUE (content.isProductReady (vesper));
-    EXPECT_GT (content.getLastCheckTime (vesper), 0);
+    EXPECT_GT (content.getLastCheckTime (vesper), juce::Time());
     EXPECT_TRUE (folder.getChildFile ("js/vesper_preset_3_to_4.js").existsAsFile());
     EXPECT_TRUE (folder.getChildFile ("packs/vesper_presets.zip").existsAsFile());
     EXPECT_TRUE (folder.getChildFile ("packs/Starter/presets.xml").existsAsFile());
@@ -155,8 +198,7 @@ TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 
 TEST_F (ProductDocuments, DeveloperModeFetchesAndListsTheBeta)
 {
-    Belvora app;
-    app.parseSwitches ("developer");
+    setup.developerMode = true;
 
     auto& content = prepareVesper();
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
@@ -199,8 +241,6 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
     EXPECT_FALSE (content.isProductReady (vesper));
     ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
     EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
-
-    ContentDownloadThread::setMessageTarget (nullptr);
     EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
 }
 

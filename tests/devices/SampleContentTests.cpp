@@ -24,7 +24,7 @@ namespace
         {
             ASSERT_TRUE (server.start());
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
-            Nexus::setContentManager (new ContentManager());
+            Nexus::setContentManager (new ContentManager ({}, notifications, nullptr));
             auto* content = Nexus::getContentManager();
             ASSERT_TRUE (content->prepareProductContent (0x12));
             ASSERT_TRUE (content->prepareProductContent (0x1A));
@@ -37,7 +37,13 @@ namespace
             ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
         }
 
+        struct Ignored : public juce::MessageListener
+        {
+            void handleMessage (const juce::Message&) override {}
+        };
+
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR "/content") };
+        Ignored notifications;
     };
 }
 

@@ -58,13 +58,11 @@ protected:
         Belvora::configureAppProperties();
         ASSERT_TRUE (server.start());
         pointContentAt (server.getBaseUrl() + "/Belvora2");
-        ContentDownloadThread::setMessageTarget (&recorder);
     }
 
     void TearDown() override
     {
         Nexus::setContentManager (nullptr);
-        ContentDownloadThread::setMessageTarget (nullptr);
         server.stop();
         pointContentAt ("http://127.0.0.1:9/Belvora2");
         Belvora::releaseAppProperties();
@@ -75,11 +73,13 @@ protected:
         ::setenv ("BELVORA_CONTENT_URL", url.toRawUTF8(), 1);
     }
 
-    /** A catalogue made like the hub makes it, and registered with it. */
+    /** A catalogue made like the hub makes it, and registered with it; its
+        notifications go to the recorder, its fatal errors to fatalError. */
     ContentManager& startCatalogue()
     {
         Nexus::setContentManager (nullptr);
-        Nexus::setContentManager (new ContentManager());
+        fatalError = 0;
+        Nexus::setContentManager (new ContentManager (setup, recorder, [this] (int code) { if (fatalError == 0) fatalError = code; }));
         return *Nexus::getContentManager();
     }
 
@@ -125,4 +125,6 @@ protected:
 
     LocalServer server { contentRoot() };
     MessageRecorder recorder;
+    ContentManager::Setup setup;
+    int fatalError = 0;
 };

@@ -76,7 +76,7 @@ protected:
     void SetUp() override
     {
         TrackingTest::SetUp();
-        content = std::make_unique<ContentManager>();
+        content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
         Nexus::setEventTracker (new EventTracker (EventTracker::Setup()));
         ASSERT_TRUE (server.waitForRequests (1));   // the start-up report
     }
@@ -98,6 +98,12 @@ protected:
         return *Nexus::getDeviceProfiler();
     }
 
+    struct Ignored : public juce::MessageListener
+    {
+        void handleMessage (const juce::Message&) override {}
+    };
+
+    Ignored notifications;
     std::unique_ptr<ContentManager> content;
 
     /** Waits until a marker queued now went out, so nothing queued before is still on its way. */

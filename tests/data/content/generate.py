@@ -57,6 +57,46 @@ def pack(path, product_name, title):
         z.writestr("Starter/readme.txt", f"{title} for {product_name}\n")
 
 
+def hostile_packs(folder):
+    """Packs that must be refused whole: each would write far more, or
+    elsewhere, than a preset pack ever holds."""
+
+    def entry(name):
+        info = zipfile.ZipInfo(name, date_time=(2026, 1, 15, 12, 0, 0))
+        info.compress_type = zipfile.ZIP_DEFLATED
+        return info
+
+    def build(name, entries):
+        path = os.path.join(folder, name)
+        os.makedirs(folder, exist_ok=True)
+        with zipfile.ZipFile(path, "w") as z:
+            for entry_name, data in entries:
+                z.writestr(entry(entry_name), data, compresslevel=9)
+        return path
+
+    def claim_size(path, size):
+        # The uncompressed size in every local and central header.
+        data = bytearray(open(path, "rb").read())
+        for signature, offset in ((b"PK\x03\x04", 22), (b"PK\x01\x02", 24)):
+            at = data.find(signature)
+            while at >= 0:
+                data[at + offset:at + offset + 4] = struct.pack("<I", size)
+                at = data.find(signature, at + 4)
+        write(path, bytes(data))
+
+    # Claims a gigabyte in a zip of a few hundred bytes.
+    claim_size(build("gigabyte.zip", [("Starter/presets.xml", b"<PRESETS/>\n" * 64)]), 1 << 30)
+
+    # Honest headers, but sixteen megabytes of nothing in a zip of a few kilobytes.
+    build("ratio_bomb.zip", [("Starter/presets.xml", b"\0" * (16 << 20))])
+
+    # Claims a thousand bytes and inflates to a megabyte.
+    claim_size(build("liar.zip", [("Starter/presets.xml", b" " * (1 << 20))]), 1000)
+
+    # One fine entry, one that leads out of the folder.
+    build("slip.zip", [("Starter/presets.xml", b"<PRESETS/>\n"), ("../../outside.txt", b"evil\n")])
+
+
 def write(path, data):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "wb") as f:
@@ -76,6 +116,8 @@ def main():
 
     pack(os.path.join(ROOT, "Vesper/packs/vesper_presets.zip"), "Vesper", "Vesper Starter")
     pack(os.path.join(ROOT, "QuillDuo/packs/quill_duo_presets.zip"), "Quill Duo", "Quill Duo Starter")
+
+    hostile_packs(os.path.join(ROOT, "Hostile"))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,97 @@
+#include "content/MasterDescriptor.h"
+
+#include "app/BelvoraPaths.h"
+#include "app/BelvoraSettings.h"
+#include "content/ContentReader.h"
+#include "content/ProductDocumentCache.h"
+
+namespace
+{
+    const char* const makerSite = "https://www.marrowell.com";
+    const char* const agentSuffix = "?agent=belvora";
+
+    std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
+    {
+        auto doc = ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes);
+        const auto tag = ProductDocumentCache::getDocumentTag (ContentKind::masterDescriptor);
+        return doc != nullptr && doc->hasTagName (tag) ? std::move (doc) : nullptr;
+    }
+}
+
+MasterDescriptor::MasterDescriptor()
+{
+    linkUserAccount = juce::String (makerSite) + "/account" + agentSuffix;
+    linkAppSupport = juce::String (makerSite) + "/products/belvora/support/";
+    linkGeneralSupport = juce::String (makerSite) + "/support";
+    linkAppManual = juce::String (makerSite) + "/support/manuals/";
+    linkManualDefault = linkAppManual;
+    linkConnectionFAQ = linkGeneralSupport;
+}
+
+MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::int64>* bytesReceived)
+{
+    MasterDescriptor result;
+    auto fresh = readDescriptor (BelvoraPaths::getMasterDescriptorUrl(), bytesReceived, true);
+    result.online = fresh != nullptr;
+
+    std::unique_ptr<juce::XmlElement> chosen;
+
+    if (developerMode)
+        if (auto* settings = BelvoraSettings::getAppProperties().getUserSettings())
+            chosen = readDescriptor (settings->getValue ("developerControlDescriptorUri"), nullptr, false);
+
+    if (chosen == nullptr && fresh != nullptr)
+    {
+        ContentReader::saveXml (*fresh, BelvoraPaths::getMasterDescriptorFile());
+        chosen = std::move (fresh);
+    }
+
+    if (chosen == nullptr)
+        chosen = readDescriptor (BelvoraPaths::getMasterDescriptorFile(), nullptr, false);
+
+    if (chosen == nullptr)
+        return result;
+
+    if (auto* settings = chosen->getChildByName ("belvora"))
+        result.readGeneralSettings (*settings);
+
+    result.document = std::move (chosen);
+    return result;
+}
+
+void MasterDescriptor::readGeneralSettings (const juce::XmlElement& settings)
+{
+    auto text = [&settings] (const char* name, const juce::String& fallback)
+    {
+        return settings.getChildByName (name) != nullptr ? settings.getChildElementAllSubText (name, {}) : fallback;
+    };
+
+    if (text ("latestBuildNo", "0").getIntValue() > getApplicationVersionRecord().build)
+    {
+        latestBuildInfo = text ("latestBuildInfo", {});
+        updateUrlPc = text ("updateUrlPc", {});
+    }
+
+    const auto defaultAccount = linkUserAccount.upToLastOccurrenceOf ("?", false, false);
+    linkUserAccount = text ("linkUserAccount", defaultAccount) + agentSuffix;
+    linkAppSupport = text ("linkAppSupport", linkAppSupport);
+    linkGeneralSupport = text ("linkGeneralSupport", linkGeneralSupport);
+    linkAppManual = text ("linkAppManual", linkAppManual);
+    linkManualDefault = text ("linkManualDefault", linkManualDefault);
+    linkConnectionFAQ = text ("linkConnectionFAQ", linkConnectionFAQ);
+}
+
+juce::OwnedArray<ProductRecord> MasterDescriptor::makeRecords() const
+{
+    juce::OwnedArray<ProductRecord> records;
+
+    if (document == nullptr)
+        return records;
+
+    if (auto* devices = document->getChildByName ("devices"))
+        for (auto* product : devices->getChildWithTagNameIterator ("product"))
+            if (auto record = ProductRecord::fromElement (*product, linkManualDefault))
+                records.add (record.release());
+
+    return records;
+}

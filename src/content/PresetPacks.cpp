@@ -1,0 +1,77 @@
+#include "content/PresetPacks.h"
+
+#include "content/ContentReader.h"
+
+namespace
+{
+    // Kept in the unpacked folder, so a pack whose download or unpacking was
+    // interrupted is fetched again at the next start.
+    const char* const stampName = ".presetsKey";
+
+    juce::String presetsKeyOf (const ProductTable& products, int productId)
+    {
+        return products.with (productId, [] (const ProductRecord* r) { return r != nullptr ? r->presetsKey : juce::String(); });
+    }
+}
+
+PresetPacks::PresetPacks (ProductTable& table, std::atomic<juce::int64>& counter)
+    : products (table), bytesReceived (counter)
+{
+}
+
+bool PresetPacks::isCurrent (int productId) const
+{
+    const auto wanted = presetsKeyOf (products, productId);
+    const auto folder = products.getPacksFolder (productId);
+
+    if (wanted.isEmpty() || folder.isEmpty())
+        return false;
+
+    const juce::File stamp (juce::File (folder).getChildFile (stampName));
+    return stamp.existsAsFile() && stamp.loadFileAsString() == wanted;
+}
+
+bool PresetPacks::isComplete (int productId) const
+{
+    const auto path = products.getLocalFile (productId, ContentKind::presetPack, 0, false);
+    return juce::File::isAbsolutePath (path) && juce::File (path).getSize() > 0 && juce::ZipFile (juce::File (path)).getNumEntries() > 0;
+}
+
+bool PresetPacks::download (int productId, juce::Thread* thread)
+{
+    const auto address = products.getAddress (productId, ContentKind::presetPack, 0);
+    const auto zipName = ProductTable::getFileNameOfAddress (address);
+    const auto productFolder = products.getProductFolder (productId);
+    const auto stamp = presetsKeyOf (products, productId);
+
+    if (zipName.isEmpty() || productFolder.isEmpty() || zipName == stampName)
+        return false;
+
+    const juce::File folder (productFolder);
+    const auto packs = folder.getChildFile ("packs");
+    const auto staging = folder.getChildFile ("packs.download");
+    const auto previous = folder.getChildFile ("packs.previous");
+
+    staging.deleteRecursively();
+
+    if (! staging.createDirectory())
+        return false;
+
+    const auto zip = staging.getChildFile (zipName);
+    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes)
+              && ContentReader::unpackZip (zip, staging, maxUnpackedBytes, maxEntries, maxUnpackRatio, thread)
+              && (stamp.isEmpty() || staging.getChildFile (stampName).replaceWithText (stamp, false, false, nullptr));
+
+    if (ok)
+    {
+        previous.deleteRecursively();
+        ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+
+        if (! ok && ! packs.exists())
+            previous.moveFileTo (packs);
+    }
+
+    staging.deleteRecursively();
+    previous.deleteRecursively();
+    return ok;
+}

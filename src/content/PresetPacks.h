@@ -1,0 +1,36 @@
+#pragma once
+
+#include "content/ProductTable.h"
+
+#include <atomic>
+
+/** A product's online preset pack: the zip fetched into its "packs" folder
+    and unpacked beside it, with the stamp it was unpacked with.
+
+    A pack holds a few thousand presets at most (a few megabytes) and their
+    pictures (a few more), so anything much larger, or that inflates far more
+    than such content compresses, is refused before a byte of it is written. */
+class PresetPacks
+{
+public:
+    static constexpr juce::int64 maxPackBytes = 32 * 1024 * 1024;       // the zip as fetched
+    static constexpr juce::int64 maxUnpackedBytes = 64 * 1024 * 1024;   // every entry together
+    static constexpr int maxEntries = 10000;
+    static constexpr int maxUnpackRatio = 100;                          // unpacked to zip size
+
+    PresetPacks (ProductTable& products, std::atomic<juce::int64>& bytesReceived);
+
+    /** The unpacked pack carries the stamp the master descriptor asks for. */
+    bool isCurrent (int productId) const;
+
+    /** The zip is there and opens with at least one entry. */
+    bool isComplete (int productId) const;
+
+    /** Fetches and unpacks the pack beside the one in use, and swaps it in
+        only when complete; the pack in use stays until then. */
+    bool download (int productId, juce::Thread* thread);
+
+private:
+    ProductTable& products;
+    std::atomic<juce::int64>& bytesReceived;
+};

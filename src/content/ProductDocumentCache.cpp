@@ -1,0 +1,332 @@
+#include "content/ProductDocumentCache.h"
+
+#include "app/BelvoraPaths.h"
+#include "content/ContentReader.h"
+
+namespace
+{
+    bool hasTag (const juce::XmlElement* e, const juce::String& tag)
+    {
+        return e != nullptr && e->hasTagName (tag);
+    }
+
+    bool isNonEmptyFile (const juce::String& path)
+    {
+        return juce::File::isAbsolutePath (path) && juce::File (path).getSize() > 0;
+    }
+
+    bool isPrerelease (int status)
+    {
+        return status == FirmwareUpdateElement::statusBeta || status == FirmwareUpdateElement::statusAlpha;
+    }
+}
+
+ProductDocumentCache::ProductDocumentCache (ProductTable& table, const ContentManager& owner, std::atomic<juce::int64>& counter, bool developer)
+    : products (table), catalogue (owner), bytesReceived (counter), developerMode (developer)
+{
+}
+
+juce::String ProductDocumentCache::getDocumentTag (ContentKind kind)
+{
+    switch (kind)
+    {
+        case ContentKind::masterDescriptor: return "CONTROL_DESCRIPTOR";
+        case ContentKind::capsDocument:     return "CAPS";
+        case ContentKind::firmwareList:     return "FIRMWARE";
+        case ContentKind::conversionRules:  return "CONVERSION_RULES";
+        case ContentKind::variantPicture:
+        case ContentKind::presetPack:
+        default:                            return {};
+    }
+}
+
+juce::String ProductDocumentCache::getVersionKey (ContentKind kind)
+{
+    switch (kind)
+    {
+        case ContentKind::capsDocument:    return "capsKey";
+        case ContentKind::firmwareList:    return "firmwareKey";
+        case ContentKind::conversionRules: return "rulesKey";
+        case ContentKind::presetPack:      return "presetsKey";
+        case ContentKind::masterDescriptor:
+        case ContentKind::variantPicture:
+        default:                           return {};
+    }
+}
+
+ProductRecord::Document ProductDocumentCache::loadCached (int productId, ContentKind kind, bool reload)
+{
+    const auto held = products.with (productId, [&] (ProductRecord* r) -> std::pair<bool, ProductRecord::Document>
+    {
+        auto* slot = r != nullptr ? r->slotFor (kind) : nullptr;
+        return { slot != nullptr, slot != nullptr ? *slot : nullptr };
+    });
+
+    if (! held.first)
+        return nullptr;
+
+    if (! reload && held.second != nullptr)
+        return held.second;
+
+    const auto path = products.getLocalFile (productId, kind, 0, false);
+    ProductRecord::Document parsed (ContentReader::readXmlFromFile (path, nullptr, maxDocumentBytes));
+
+    if (! hasTag (parsed.get(), getDocumentTag (kind)))
+        return nullptr;
+
+    return products.with (productId, [&] (ProductRecord* r) -> ProductRecord::Document
+    {
+        auto* slot = r != nullptr ? r->slotFor (kind) : nullptr;
+
+        if (slot == nullptr)
+            return nullptr;
+
+        *slot = parsed;
+        return parsed;
+    });
+}
+
+bool ProductDocumentCache::isCurrent (int productId, ContentKind kind)
+{
+    const auto wanted = products.with (productId, [kind] (ProductRecord* r)
+    {
+        return r != nullptr && r->slotFor (kind) != nullptr ? r->stampOf (kind) : juce::String();
+    });
+
+    if (wanted.isEmpty())
+        return false;
+
+    const auto doc = loadCached (productId, kind, false);
+    return doc != nullptr && doc->getChildElementAllSubText (getVersionKey (kind), {}) == wanted;
+}
+
+bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
+{
+    if (kind != ContentKind::firmwareList && kind != ContentKind::conversionRules)
+        return false;
+
+    juce::StringArray files;
+
+    const auto known = products.with (productId, [&] (const ProductRecord* r)
+    {
+        if (r == nullptr)
+            return false;
+
+        if (kind == ContentKind::firmwareList)
+        {
+            for (const auto& update : r->firmwareUpdates)
+                if (update.status != FirmwareUpdateElement::statusExpired && update.status != FirmwareUpdateElement::statusRevoked)
+                    files.add (update.file);
+        }
+        else
+        {
+            for (const auto& rule : r->conversionRules)
+                files.add (rule.scriptFile);
+        }
+
+        return true;
+    });
+
+    if (! known)
+        return false;
+
+    for (const auto& file : files)
+        if (! isNonEmptyFile (file) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
+            return false;
+
+    return true;
+}
+
+bool ProductDocumentCache::parse (int productId, ContentKind kind)
+{
+    const auto doc = loadCached (productId, kind, false);
+
+    if (! hasTag (doc.get(), getDocumentTag (kind)))
+        return false;
+
+    switch (kind)
+    {
+        case ContentKind::capsDocument:    return parseCaps (productId, *doc);
+        case ContentKind::firmwareList:    return parseFirmwareList (productId, *doc);
+        case ContentKind::conversionRules: return parseRules (productId, *doc);
+        case ContentKind::masterDescriptor:
+        case ContentKind::variantPicture:
+        case ContentKind::presetPack:
+        default:                           return false;
+    }
+}
+
+bool ProductDocumentCache::parseCaps (int productId, const juce::XmlElement& doc)
+{
+    juce::StringArray urls;
+    juce::StringPairArray index (true);
+
+    if (auto* variants = doc.getChildByName ("productVariants"))
+    {
+        for (auto* range : variants->getChildWithTagNameIterator ("range"))
+        {
+            index.set (range->getStringAttribute ("displayName"), juce::String (urls.size()));
+            urls.add (range->getStringAttribute ("iconUrl"));
+        }
+    }
+
+    products.with (productId, [&] (ProductRecord* r)
+    {
+        if (r != nullptr)
+        {
+            r->pictureUrls = urls;
+            r->variantPictureIndex = index;
+        }
+    });
+
+    return true;
+}
+
+bool ProductDocumentCache::parseFirmwareList (int productId, const juce::XmlElement& doc)
+{
+    const auto folder = products.getFirmwareFolder (productId);
+    juce::Array<FirmwareUpdateElement> updates;
+    bool ok = true;
+
+    for (auto* item : doc.getChildWithTagNameIterator ("firmwareUpdate"))
+    {
+        auto update = FirmwareUpdateElement::parse (folder, *item);
+
+        if (update.status == FirmwareUpdateElement::statusNone)
+            ok = false;
+        else
+            updates.add (update);
+    }
+
+    FirmwareUpdateElement::sortByBuild (updates);
+
+    products.with (productId, [&] (ProductRecord* r)
+    {
+        if (r != nullptr)
+            r->firmwareUpdates = updates;
+    });
+
+    return ok;
+}
+
+bool ProductDocumentCache::parseRules (int productId, const juce::XmlElement& doc)
+{
+    const auto folder = products.getScriptFolder (productId);
+    juce::Array<ConversionRule> rules;
+    bool ok = true;
+
+    for (auto* child : doc.getChildIterator())
+    {
+        if (! child->hasAttribute ("script"))
+            continue;
+
+        const auto rule = ConversionRule::parse ((uint8_t) productId, *child, folder, &catalogue);
+
+        if (rule.kind == ConversionRule::otherData)
+            ok = false;
+        else
+            rules.add (rule);
+    }
+
+    products.with (productId, [&] (ProductRecord* r)
+    {
+        if (r != nullptr)
+            r->conversionRules = rules;
+    });
+
+    return ok;
+}
+
+bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread)
+{
+    const auto tag = getDocumentTag (kind);
+
+    auto parsesWithItsRoot = [&tag] (const juce::MemoryBlock& body)
+    {
+        return hasTag (ContentReader::parseXmlData (body).get(), tag);
+    };
+
+    const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
+                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot);
+
+    if (ok)
+        loadCached (productId, kind, true);
+
+    return ok;
+}
+
+bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* thread)
+{
+    const auto updates = products.with (productId, [] (const ProductRecord* r)
+    {
+        return r != nullptr ? r->firmwareUpdates : juce::Array<FirmwareUpdateElement>();
+    });
+
+    juce::File (products.getFirmwareFolder (productId)).createDirectory();
+    juce::StringArray failedFiles;
+    bool ok = true;
+
+    for (const auto& update : updates)
+    {
+        if (ContentReader::isStopRequested (thread))
+            return false;
+
+        const auto status = update.status;
+
+        if (status == FirmwareUpdateElement::statusRevoked)
+        {
+            if (juce::File::isAbsolutePath (update.file))
+                juce::File (update.file).deleteFile();
+            continue;
+        }
+
+        if (status == FirmwareUpdateElement::statusExpired || (isPrerelease (status) && ! developerMode))
+            continue;
+
+        if (! ContentReader::writeUrlToFile (update.link, update.file, false, &bytesReceived, thread, maxFirmwareBytes))
+        {
+            failedFiles.add (update.file);
+            ok = false;
+        }
+    }
+
+    // A failed image hides its update from every list.
+    products.with (productId, [&] (ProductRecord* r)
+    {
+        if (r != nullptr)
+            for (auto& update : r->firmwareUpdates)
+                if (failedFiles.contains (update.file))
+                    update.status = FirmwareUpdateElement::statusNone;
+    });
+
+    return ok;
+}
+
+bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Thread* thread)
+{
+    const auto doc = loadCached (productId, ContentKind::conversionRules, false);
+    const auto folder = products.getScriptFolder (productId);
+
+    if (doc == nullptr || folder.isEmpty())
+        return doc == nullptr;
+
+    juce::File (folder).createDirectory();
+    bool ok = true;
+
+    for (auto* child : doc->getChildIterator())
+    {
+        if (ContentReader::isStopRequested (thread))
+            break;
+
+        if (! child->hasAttribute ("script"))
+            continue;
+
+        const auto address = child->getStringAttribute ("script");
+        const auto name = ProductTable::getFileNameOfAddress (address);
+        ok &= name.isNotEmpty()
+              && ContentReader::writeUrlToFile (address, folder + juce::File::getSeparatorString() + name, true, &bytesReceived,
+                                                thread, maxScriptBytes);
+    }
+
+    return ok;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "content/ProductTable.h"
+
+#include <atomic>
+
+class ContentManager;
+
+/** A product's capability document, firmware update list and conversion-rule
+    document in its cache folder: fetching them, telling whether the cached
+    copy is current and whether every file it names is there, and parsing them
+    into the product's record.
+
+    A download replaces the cached copy only once it parsed, with the kind's
+    root and within the size limit: a bad answer of the server never costs the
+    copy that works, so the next start without the server still has it. */
+class ProductDocumentCache
+{
+public:
+    // Largest accepted transfer per kind, in bytes.
+    static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
+    static constexpr juce::int64 maxScriptBytes = 4 * 1024 * 1024;
+    static constexpr juce::int64 maxFirmwareBytes = 64 * 1024 * 1024;
+
+    /** catalogue: for the product names conversion rules refer to. */
+    ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
+                      bool developerMode);
+
+    static juce::String getDocumentTag (ContentKind kind);
+    static juce::String getVersionKey (ContentKind kind);
+
+    /** The record's copy of a document (kinds 2 to 4), read from the cache when
+        reload is set or there is none yet; a cached file with the wrong root
+        leaves the copy as it was. */
+    ProductRecord::Document loadCached (int productId, ContentKind kind, bool reload);
+
+    /** The cached copy carries the stamp the master descriptor asks for. */
+    bool isCurrent (int productId, ContentKind kind);
+
+    /** Every firmware image (kind 3) or script (kind 4) the parsed list names is there. */
+    bool isComplete (int productId, ContentKind kind) const;
+
+    /** Parses the cached document of a kind into the record's lists. */
+    bool parse (int productId, ContentKind kind);
+
+    /** Downloads a kind's document into the cache and loads it. */
+    bool fetch (int productId, ContentKind kind, juce::Thread* thread);
+
+    bool downloadFirmwareImages (int productId, juce::Thread* thread);
+    bool downloadConversionScripts (int productId, juce::Thread* thread);
+
+private:
+    bool parseCaps (int productId, const juce::XmlElement& doc);
+    bool parseFirmwareList (int productId, const juce::XmlElement& doc);
+    bool parseRules (int productId, const juce::XmlElement& doc);
+
+    ProductTable& products;
+    const ContentManager& catalogue;
+    std::atomic<juce::int64>& bytesReceived;
+    const bool developerMode;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "content/ProductTable.h"
+
+#include <atomic>
+
+/** The pictures of a product's variants, named by its capability document
+    and cached in its folder, and the card shown for a product without one. */
+class ProductPictures
+{
+public:
+    static constexpr juce::int64 maxPictureBytes = 8 * 1024 * 1024;
+
+    ProductPictures (ProductTable& products, std::atomic<juce::int64>& bytesReceived);
+
+    /** The picture shown for a product without one. */
+    juce::Image getDefault() const   { return defaultPicture; }
+
+    /** The picture of a variant by its display name; the first picture for an
+        unknown name, the default for a product without pictures. */
+    juce::Image get (int productId, const juce::String& displayName) const;
+
+    /** Rebuilds the record's pictures from the cache, one per address of the
+        capability document; a picture that does not load gives the default.
+        With download, missing files are fetched first (all of them with
+        refetch); a fetched picture that does not decode keeps the cached one. */
+    bool load (int productId, bool download, bool refetch);
+
+private:
+    ProductTable& products;
+    std::atomic<juce::int64>& bytesReceived;
+    const juce::Image defaultPicture;
+};

@@ -1,0 +1,113 @@
+// The widget of a firmware update's description. The update itself lives in
+// the core, which makes no widgets; its createDescriptionView is defined here.
+
+#include "content/FirmwareUpdateElement.h"
+
+#include "gui/Palette.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace
+{
+    const char* const makerHomePage = "https://www.marrowell.com/";
+
+    struct Link
+    {
+        juce::String text;
+        juce::String address;
+    };
+
+    juce::Array<Link> linksOf (const juce::XmlElement& row)
+    {
+        juce::Array<Link> links;
+
+        for (auto* a : row.getChildWithTagNameIterator ("a"))
+            links.add ({ a->getAllSubText(), a->getStringAttribute ("href", makerHomePage) });
+
+        return links;
+    }
+
+    int textWidth (const juce::Font& font, const juce::String& text)
+    {
+        return juce::roundToInt (font.getStringWidthFloat (text));
+    }
+
+    // Lays one row out from x 0; returns the row's width.
+    int addRow (juce::Component& view, const juce::XmlElement& row, const juce::Font& font, int y, int rowHeight)
+    {
+        auto text = row.getAllSubText().trim();
+        const auto links = linksOf (row);
+        int x = 0, nextLink = 0;
+        bool shownLink = false;
+
+        while (text.isNotEmpty())
+        {
+            const bool haveLink = nextLink < links.size() && text.contains (links[nextLink].text) && links[nextLink].text.isNotEmpty();
+            juce::String piece;
+
+            if (haveLink)
+            {
+                piece = text.upToFirstOccurrenceOf (links[nextLink].text, false, false);
+                text = text.fromFirstOccurrenceOf (links[nextLink].text, false, false);
+            }
+            else
+            {
+                piece = text;
+                text = {};
+            }
+
+            if (piece.isNotEmpty())
+            {
+                auto* drawable = new juce::DrawableText();
+                const auto width = textWidth (font, piece);
+                drawable->setText (piece);
+                drawable->setFont (font.withStyle (font.getStyleFlags() & ~juce::Font::underlined), true);
+                drawable->setColour (Palette::firmwareNotesDark);
+                drawable->setJustification (shownLink ? juce::Justification::centredTop : juce::Justification::centredLeft);
+                drawable->setBoundingBox (juce::Rectangle<float> ((float) x, (float) y, (float) width, (float) rowHeight));
+                view.addAndMakeVisible (drawable);
+                x += width;
+            }
+
+            if (! haveLink)
+                break;
+
+            const auto& link = links[nextLink++];
+            auto* button = new juce::HyperlinkButton (link.text, juce::URL (link.address));
+            const auto width = textWidth (font, link.text) + 3;
+            button->setFont (font.withStyle (font.getStyleFlags() | juce::Font::underlined), false, juce::Justification::topLeft);
+            button->setColour (juce::HyperlinkButton::textColourId, Palette::firmwareNotesBlue);
+            button->setBounds (x, y, width, rowHeight);
+            view.addAndMakeVisible (button);
+            x += width;
+            shownLink = true;
+        }
+
+        return x;
+    }
+
+    // Owns the pieces it shows.
+    struct DescriptionView : public juce::Component
+    {
+        ~DescriptionView() override { deleteAllChildren(); }
+    };
+}
+
+std::unique_ptr<juce::Component> FirmwareUpdateElement::createDescriptionView (const juce::Font& font) const
+{
+    auto view = std::make_unique<DescriptionView>();
+    view->setName ("Firmware Update Description");
+
+    const auto rowHeight = (int) font.getHeight() + 4;
+    int y = 0, width = 0, rows = 0;
+
+    for (auto* row = description.getFirstChildElement(); row != nullptr; row = row->getNextElementWithTagName ("line"))
+    {
+        width = juce::jmax (width, addRow (*view, *row, font, y, rowHeight));
+        y += rowHeight;
+        ++rows;
+    }
+
+    view->setSize (width, rows * rowHeight);
+    return view;
+}
