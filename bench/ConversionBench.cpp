@@ -51,7 +51,7 @@ namespace
 
     std::unique_ptr<DeviceData> fullUnit (const CapsBlock& block)
     {
-        auto data = std::make_unique<DeviceData> (FirmwareVersion (0, 1, 2, 0, 120), block);
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 2, 0, 120), block, nullptr);
 
         for (int slot = 0; slot < block.numPresets; ++slot)
         {

@@ -41,8 +41,7 @@ namespace
     std::unique_ptr<DeviceData> buildUnit()
     {
         const auto caps = largeCaps();
-        auto data = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 41, 7), caps);
-        data->setProductName ("Bench Unit");
+        auto data = std::make_unique<DeviceData> ("Bench Unit", FirmwareVersion (0, 2, 0, 3, 41, 7), caps, nullptr);
         const auto valuesPerStep = caps.presetStepPacketSize * caps.numSyxPackagesPerPresetStep / 4;
 
         for (int slot = 1; slot <= userSlots; ++slot)
@@ -219,7 +218,7 @@ static void BM_ImportSyx (benchmark::State& state)
 
     for (auto _ : state)
     {
-        DeviceData target (source->getFirmwareVersion(), source->getCapsBlock());
+        DeviceData target (source->getProductName(), source->getFirmwareVersion(), source->getCapsBlock(), nullptr);
         juce::SortedSet<int> changed;
         benchmark::DoNotOptimize (target.importSysEx (file, changed, -1));
 

@@ -38,7 +38,7 @@ namespace
                 (void) ConversionRule::parse (0x12, *child, "/tmp/belvora-fuzz/js");
 
             (void) ContentManager::parseIsoDate (child->getAllSubText());
-            (void) DeviceProfiler::parseVersionText (child->getAllSubText());
+            (void) FirmwareVersion::parseVersionText (child->getAllSubText());
         }
 
         FirmwareUpdateElement::sortByBuild (updates);

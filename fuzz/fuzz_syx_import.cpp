@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     juce::Array<juce::MidiMessage> messages;
     (void) SysEx::readFile (file, messages);
 
-    DeviceData target (FirmwareVersion (0, 1, 0, 0, 10, 0), caps);
+    DeviceData target ("Fuzz", FirmwareVersion (0, 1, 0, 0, 10, 0), caps, nullptr);
     juce::SortedSet<int> changed;
     (void) target.importSysEx (file, changed, (data[0] & 0x20) != 0 ? 1 : -1);
 
@@ -33,7 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     if (changed.isEmpty() && target.getSetup().getNumMidiMessages() == 0)
         return 0;
 
-    target.setProductName ("Fuzz");
     const auto saved = file.withFileExtension (".imported.mwd");
 
     if (target.saveToFile (saved) == DeviceData::saved && DeviceData::loadFromFile (saved) == nullptr)

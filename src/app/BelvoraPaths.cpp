@@ -2,6 +2,8 @@
 
 #include "app/BelvoraPaths.h"
 
+#include "model/DeviceData.h"
+
 namespace
 {
     juce::String join (const juce::String& folder, const juce::String& name)
@@ -102,12 +104,12 @@ juce::String BelvoraPaths::getBackupIndexFile (const juce::String& productName)
 
 juce::String BelvoraPaths::getWorkingFile (const juce::String& folder, bool temporary)
 {
-    return join (folder, temporary ? "working_.mwd" : "working.mwd");
+    return join (folder, DeviceData::getWorkingFileName (temporary));
 }
 
 juce::String BelvoraPaths::getSyncFile (const juce::String& folder, bool temporary)
 {
-    return join (folder, temporary ? "sync_.mwd" : "sync.mwd");
+    return join (folder, DeviceData::getSyncFileName (temporary));
 }
 
 juce::String BelvoraPaths::getUserGuideFile()

@@ -1,6 +1,7 @@
 #include "content/ContentReader.h"
 
 #include "content/WebRequest.h"
+#include "model/SafeSave.h"
 #include "model/Utf8.h"
 
 #include <cstring>
@@ -236,21 +237,7 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
         return false;
 
     target.getParentDirectory().createDirectory();
-    juce::TemporaryFile temp (target);
-
-    {
-        juce::FileOutputStream out (temp.getFile(), 16384);
-
-        if (! out.openedOk() || ! out.write (body.getData(), body.getSize()))
-            return false;
-
-        out.flush();
-
-        if (out.getStatus().failed())
-            return false;
-    }
-
-    return temp.getFile().replaceFileIn (target);
+    return SafeSave::replaceFile (target, [&body] (juce::OutputStream& out) { return out.write (body.getData(), body.getSize()); });
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::String& text)
@@ -355,22 +342,7 @@ bool ContentReader::saveXml (const juce::XmlElement& xml, const juce::String& pa
     if (! target.getParentDirectory().createDirectory())
         return false;
 
-    juce::TemporaryFile temp (target);
-
-    {
-        juce::FileOutputStream out (temp.getFile());
-
-        if (! out.openedOk())
-            return false;
-
-        xml.writeTo (out);
-        out.flush();
-
-        if (out.getStatus().failed())
-            return false;
-    }
-
-    return temp.getFile().replaceFileIn (target);
+    return SafeSave::replaceFile (target, [&xml] (juce::OutputStream& out) { xml.writeTo (out); return true; });
 }
 
 bool ContentReader::isValidUtf8 (const void* data, size_t size)
@@ -466,32 +438,29 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
         if (in == nullptr || ! target.getParentDirectory().createDirectory() || target.isDirectory())
             return false;
 
-        target.deleteFile();
-        juce::FileOutputStream out (target);
-
-        if (! out.openedOk())
-            return false;
-
-        // The entry may unpack to more than its header claims: stop there.
-        juce::int64 written = 0;
-
-        for (;;)
+        const auto unpacked = SafeSave::replaceFile (target, [&] (juce::OutputStream& out)
         {
-            const auto got = in->read (buffer, blockSize);
+            // The entry may unpack to more than its header claims: stop there.
+            juce::int64 written = 0;
 
-            if (got <= 0)
-                break;
+            for (;;)
+            {
+                const auto got = in->read (buffer, blockSize);
 
-            written += got;
-            inflated += got;
+                if (got <= 0)
+                    break;
 
-            if (written > entry->uncompressedSize || inflated > total || ! out.write (buffer, (size_t) got))
-                return false;
-        }
+                written += got;
+                inflated += got;
 
-        out.flush();
+                if (written > entry->uncompressedSize || inflated > total || ! out.write (buffer, (size_t) got))
+                    return false;
+            }
 
-        if (written != entry->uncompressedSize || out.getStatus().failed())
+            return written == entry->uncompressedSize;
+        });
+
+        if (! unpacked)
             return false;
     }
 

@@ -72,7 +72,7 @@ FirmwareUpdateElement FirmwareUpdateElement::parse (const juce::String& firmware
     if (auto* text = item.getChildByName ("description"))
         element.description = *text;
 
-    element.version = DeviceProfiler::parseVersionText (childText (item, "version"));
+    element.version = FirmwareVersion::parseVersionText (childText (item, "version"));
     element.link = childText (item, "link");
 
     const auto name = ContentManager::getFileNameOfAddress (element.link);

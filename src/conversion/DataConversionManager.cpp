@@ -138,7 +138,11 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
     if (shouldStop())
         return cancel();
 
-    auto target = std::make_unique<DeviceData> (targetVersion, targetBlock);
+    // Data converted within one product keeps its name; another product's comes from the catalogue.
+    const auto targetName = source.getCapsBlock().productId == targetProductId ? source.getProductName()
+                                                                               : content.getProductName (targetProductId);
+    auto target = std::make_unique<DeviceData> (targetName, targetVersion, targetBlock,
+                                                DeviceProfiler::createFactoryBank (content, targetProductId, targetVersion.build));
 
     juce::Array<ConversionRule> presetChain;
     const auto& sourceBlock = source.getCapsBlock();

@@ -72,3 +72,8 @@ std::unique_ptr<DeviceCaps> ContentProductCatalogue::createCaps (int productId, 
 {
     return DeviceProfiler::createCaps (content, productId, build);
 }
+
+std::unique_ptr<FactoryBank> ContentProductCatalogue::createFactoryBank (int productId, int build) const
+{
+    return DeviceProfiler::createFactoryBank (content, productId, build);
+}

@@ -21,6 +21,7 @@ public:
     bool hasQueuedDownloads() const override;
     bool hasCapsDocument (int productId) const override;
     std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const override;
+    std::unique_ptr<FactoryBank> createFactoryBank (int productId, int build) const override;
 
 private:
     ContentManager& content;

@@ -183,7 +183,7 @@ FirmwareVersion DeviceExchange::getVersion() const
     return version;
 }
 
-SysEx::Date DeviceExchange::getManufactureDate() const
+ManufactureDate DeviceExchange::getManufactureDate() const
 {
     const std::lock_guard guard (identityLock);
     return manufactureDate;

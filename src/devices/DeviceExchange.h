@@ -109,7 +109,7 @@ public:
 
     SysExTemplate& getTemplate() noexcept           { return unitTemplate; }
     FirmwareVersion getVersion() const;
-    SysEx::Date getManufactureDate() const;
+    ManufactureDate getManufactureDate() const;
     int getSerial() const noexcept                  { return serial.load(); }
     void setSerial (int value) noexcept             { serial = value; }
     int getProductId() const noexcept               { return productId.load(); }
@@ -147,7 +147,7 @@ private:
 
     mutable std::mutex identityLock;      // guards version and manufactureDate
     FirmwareVersion version;
-    SysEx::Date manufactureDate;
+    ManufactureDate manufactureDate;
     std::atomic<int> serial { -1 };
     std::atomic<int> productId { SysExTemplate::unknownProduct };
     SysExTemplate unitTemplate;

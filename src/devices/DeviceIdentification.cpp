@@ -114,7 +114,9 @@ void DeviceIdentification::readDeviceInfo (Result& result)
     }
 
     result.caps = caps;
-    result.data = std::make_unique<DeviceData> (version, caps->caps, nullptr);
+    const auto id = exchange.getProductId();
+    result.data = std::make_unique<DeviceData> (parts.catalogue.getProductName (id), version, caps->caps,
+                                                parts.catalogue.createFactoryBank (id, version.build));
 }
 
 bool DeviceIdentification::fetchProductContent()

@@ -92,7 +92,6 @@ void DeviceObject::publish()
 std::unique_ptr<juce::XmlElement> DeviceObject::createDeviceListEntry() const
 {
     auto element = std::make_unique<juce::XmlElement> ("device");
-    const auto date = getManufactureDate();
 
     element->setAttribute ("name", catalogue->getProductName (getProductId()));
     element->setAttribute ("id", getProductId());
@@ -100,7 +99,7 @@ std::unique_ptr<juce::XmlElement> DeviceObject::createDeviceListEntry() const
     element->setAttribute ("detection", juce::String (juce::Time::currentTimeMillis()));
     element->setAttribute ("version", getVersion().toString());
     element->setAttribute ("serial", getSerial());
-    element->setAttribute ("manufacture", juce::String::formatted ("%4d.%02d.%02d", date.year, date.month, date.day));
+    element->setAttribute ("manufacture", getManufactureDate().toString());
     return element;
 }
 

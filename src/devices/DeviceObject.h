@@ -60,7 +60,7 @@ public:
     std::unique_ptr<juce::XmlElement> createDeviceListEntry() const;
 
     FirmwareVersion getVersion() const              { return exchange.getVersion(); }
-    SysEx::Date getManufactureDate() const          { return exchange.getManufactureDate(); }
+    ManufactureDate getManufactureDate() const      { return exchange.getManufactureDate(); }
     int getSerial() const noexcept                  { return exchange.getSerial(); }
     int getProductId() const noexcept               { return exchange.getProductId(); }
     uint32_t getFlags() const noexcept              { return flags.get(); }

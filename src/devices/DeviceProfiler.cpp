@@ -7,6 +7,7 @@
 #include "content/EventTracker.h"
 #include "devices/DeviceCaps.h"
 #include "model/FactoryBank.h"
+#include "model/SafeSave.h"
 
 namespace
 {
@@ -34,11 +35,6 @@ namespace
     uint32_t serialAttribute (const juce::XmlElement& e, const char* name)
     {
         return (uint32_t) e.getStringAttribute (name).getLargeIntValue();
-    }
-
-    int leadingValue (const juce::String& text)
-    {
-        return text.trimStart().getIntValue();
     }
 }
 
@@ -173,47 +169,6 @@ std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBankFrom (const juce::
     }
 
     return bank;
-}
-
-FirmwareVersion DeviceProfiler::parseVersionText (const juce::String& text)
-{
-    auto rest = text.trim().toLowerCase();
-    int kind = 0;
-
-    if (rest.startsWith ("a"))
-    {
-        kind = 2;
-        rest = rest.substring (1).trim();
-    }
-    else if (rest.startsWith ("b"))
-    {
-        kind = 1;
-        rest = rest.substring (1).trim();
-    }
-    else if (rest.startsWith ("demo"))
-    {
-        kind = 3;
-        rest = rest.substring (4).trim();
-    }
-
-    const auto major = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
-    rest = rest.fromFirstOccurrenceOf (".", false, false);
-
-    const auto minor = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
-    rest = rest.fromFirstOccurrenceOf (".", false, false);
-
-    const auto end = rest.indexOfAnyOf (" .b");
-    const auto revision = end >= 0 ? leadingValue (rest.substring (0, end)) : 0;
-
-    const auto buildAt = rest.indexOf ("build");
-    const auto build = leadingValue (rest.substring (buildAt >= 0 ? buildAt + 5 : 5));
-
-    return FirmwareVersion (kind, major, minor, revision, build);
-}
-
-DeviceProfiler::Date DeviceProfiler::parseManufactureDate (const juce::String& text)
-{
-    return { text.substring (0, 4).getIntValue(), text.substring (5, 7).getIntValue(), text.substring (8, 10).getIntValue() };
 }
 
 //==============================================================================
@@ -398,12 +353,13 @@ bool DeviceProfiler::save()
 
     // Written beside the old list and swapped in, so a failed write keeps it;
     // the next scan tries again, or the change would be lost at the next start.
-    unsaved = list == nullptr || ! file.getParentDirectory().createDirectory() || ! list->writeTo (file);
+    unsaved = list == nullptr || ! file.getParentDirectory().createDirectory()
+           || ! SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { list->writeTo (out); return true; });
     return ! unsaved;
 }
 
 void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions,
-                                     juce::Array<int>& serials, juce::Array<Date>& manufactureDates,
+                                     juce::Array<int>& serials, juce::Array<ManufactureDate>& manufactureDates,
                                      juce::Array<juce::int64>& detectionTimes, bool excludeConnected,
                                      juce::StringArray* names) const
 {
@@ -434,7 +390,7 @@ void DeviceProfiler::readDeviceList (juce::Array<uint8_t>& ids, juce::Array<Firm
         ids.add ((uint8_t) id);
         versions.add (versionOf (*e));
         serials.add (serialOf (*e));
-        manufactureDates.add (parseManufactureDate (e->getStringAttribute (listManufactureAttribute)));
+        manufactureDates.add (ManufactureDate::fromString (e->getStringAttribute (listManufactureAttribute)));
         detectionTimes.add (detectionOf (*e));
 
         if (names != nullptr)
@@ -486,7 +442,7 @@ void DeviceProfiler::sendConnectionEvents()
     juce::Array<uint8_t> ids;
     juce::Array<FirmwareVersion> versions;
     juce::Array<int> serials;
-    juce::Array<Date> dates;
+    juce::Array<ManufactureDate> dates;
     juce::Array<juce::int64> detections;
     readDeviceList (ids, versions, serials, dates, detections, false);
 

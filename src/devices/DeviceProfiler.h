@@ -17,19 +17,10 @@ class FactoryBank;
 /** Remembers every unit ever identified on this computer in "deviceList.xml",
     reports them to the usage tracking and records whether each one is known to
     the maker's device database. Also holds the lookups into the products'
-    capability documents and the reading of version texts. */
+    capability documents. */
 class DeviceProfiler
 {
 public:
-    struct Date
-    {
-        int year = 0;
-        int month = 0;
-        int day = 0;
-
-        bool operator== (const Date&) const = default;
-    };
-
     /** What the profiler takes from the application. */
     struct Setup
     {
@@ -55,7 +46,7 @@ public:
     /** The remembered units with an id and a name, in list order; with
         excludeConnected, the units connected now are left out. */
     void readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions, juce::Array<int>& serials,
-                         juce::Array<Date>& manufactureDates, juce::Array<juce::int64>& detectionTimes,
+                         juce::Array<ManufactureDate>& manufactureDates, juce::Array<juce::int64>& detectionTimes,
                          bool excludeConnected, juce::StringArray* names = nullptr) const;
 
     /** After a scan: remembers the identified units, given as known-device entries (as a
@@ -100,12 +91,6 @@ public:
     static std::unique_ptr<DeviceCaps> createCapsForDataVersionsFrom (const juce::XmlElement* capsDocument, int productId, int kind, int version);
     static juce::String getVariantName (const juce::XmlElement* capsDocument, uint32_t serial);
     static std::unique_ptr<FactoryBank> createFactoryBankFrom (const juce::XmlElement* capsDocument, int productId, int build);
-
-    /** Reads texts such as "b 2.1.0 build 123" or "demo 1.2.3". */
-    static FirmwareVersion parseVersionText (const juce::String& text);
-
-    /** Reads "2014.07.31". */
-    static Date parseManufactureDate (const juce::String& text);
 
 private:
     class LookupThread;

@@ -521,7 +521,7 @@ bool DeviceTransactions::loadSyncFile (const juce::String& dataFolder)
     if (working != nullptr && ! working->matchesFileHeader (file))
         return false;
 
-    auto loaded = DeviceData::loadFromFile (file);
+    auto loaded = DeviceData::loadFromFile (file, working != nullptr ? working->getFactoryBank() : nullptr);
 
     if (loaded == nullptr)
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devices/DeviceCaps.h"
+#include "model/FactoryBank.h"
 
 #include <juce_core/juce_core.h>
 
@@ -36,6 +37,9 @@ public:
 
     /** The product's capabilities at one firmware build; null when there are none. */
     virtual std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const = 0;
+
+    /** The md5s of the product's factory presets at one firmware build; null when none are known. */
+    virtual std::unique_ptr<FactoryBank> createFactoryBank (int /*productId*/, int /*build*/) const   { return {}; }
 
     bool isKnown (int productId) const { return getProductIds().contains (productId); }
 

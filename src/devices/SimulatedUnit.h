@@ -31,7 +31,7 @@ public:
         bool answersGenericInquiry = true;
         int serial = 0;
         FirmwareVersion version;
-        SysEx::Date date;
+        ManufactureDate date;
         CapsBlock caps;
         int bootTimeMs = 6000;
         int filledPresets = -1;         // user slots holding a preset; -1: all

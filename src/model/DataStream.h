@@ -6,6 +6,10 @@
     instead of inventing a value when the stream ends early. */
 namespace DataStream
 {
+    /** Stands in for a count where a record is absent: an empty slot, data
+        without slots, a setup without packets. */
+    constexpr int32_t noRecord = -1;
+
     bool readInt (juce::InputStream& in, int32_t& value);
     bool readBool (juce::InputStream& in, bool& value);
 

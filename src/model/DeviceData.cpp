@@ -1,13 +1,8 @@
 #include "model/DeviceData.h"
 
-#include "app/Belvora.h"
-#include "app/Nexus.h"
-#include "content/ContentManager.h"
-#include "devices/DeviceProfiler.h"
 #include "model/DataStream.h"
+#include "model/SafeSave.h"
 #include "model/SysEx.h"
-
-#include <functional>
 
 namespace
 {
@@ -16,7 +11,8 @@ namespace
         return juce::jmax (0, caps.numPresets);
     }
 
-    constexpr int exportBufferSize = 16384;
+    // Up to this build of the program, files held the caps block in its 40-byte form.
+    constexpr int lastBuildWithLegacyCapsBlock = 30;
 
     // Far beyond any product (preset numbers are 14-bit, packet indices 7-bit);
     // keeps a corrupt file from asking for huge slot arrays or packet sizes.
@@ -39,48 +35,17 @@ namespace
             && firmware.build != 0
             && isValidCapsBlock (caps) && isWithinFileLimits (caps);
     }
-
-    // Writes the whole file under a temporary name beside it, then puts it in
-    // place; a failed write leaves the old file as it was.
-    bool writeAtomically (const juce::File& target, const std::function<bool (juce::OutputStream&)>& write)
-    {
-        if (target.isDirectory())
-            return false;
-
-        juce::TemporaryFile temporary (target);
-
-        {
-            juce::FileOutputStream out (temporary.getFile(), exportBufferSize);
-
-            if (! out.openedOk() || ! write (out))
-                return false;
-
-            out.flush();
-
-            if (out.getStatus().failed())
-                return false;
-        }
-
-        return temporary.overwriteTargetFileWithTemporary();
-    }
 }
 
-DeviceData::DeviceData (const FirmwareVersion& version, const CapsBlock& block, const FactoryBank* factory)
-    : productName (Belvora::getProductName (block.productId)),
+DeviceData::DeviceData (const juce::String& name, const FirmwareVersion& version, const CapsBlock& block,
+                        std::shared_ptr<const FactoryBank> factory)
+    : productName (name),
       firmware (version),
       caps (block),
-      setup (block)
+      setup (block),
+      reference (std::move (factory))
 {
     slots.resize ((size_t) slotCountOf (caps));
-
-    if (factory != nullptr)
-        reference = std::make_unique<FactoryBank> (*factory);
-    else
-    {
-        auto* content = Nexus::getContentManager();
-        reference = DeviceProfiler::createFactoryBankFrom (content != nullptr ? content->getCapsXml (caps.productId).get() : nullptr,
-                                                           caps.productId, firmware.build);
-    }
 }
 
 DeviceData::~DeviceData()
@@ -90,8 +55,7 @@ DeviceData::~DeviceData()
 
 std::unique_ptr<DeviceData> DeviceData::createCopy (const juce::Array<int>& indices, bool withSetup, bool clearFlags) const
 {
-    auto copy = std::make_unique<DeviceData> (firmware, caps, reference.get());
-    copy->productName = productName;
+    auto copy = std::make_unique<DeviceData> (productName, firmware, caps, reference);
 
     if (withSetup)
     {
@@ -528,7 +492,7 @@ void DeviceData::insertPresets (int position, const juce::Array<int>& indices, c
 }
 
 //==============================================================================
-bool DeviceData::writeToStream (juce::OutputStream& out) const
+bool DeviceData::writeHead (juce::OutputStream& out) const
 {
     return DataStream::writeString (out, getApplicationVersionRecord().toString())
         && DataStream::writeString (out, productName)
@@ -536,26 +500,23 @@ bool DeviceData::writeToStream (juce::OutputStream& out) const
         && (caps.writeToStream (out), true);
 }
 
-int DeviceData::writeBody (juce::OutputStream& out) const
+bool DeviceData::writeBody (juce::OutputStream& out) const
 {
-    if (! writeToStream (out))
-        return writeFailed;
-
-    if (! out.writeInt (slots.empty() ? -1 : getNumSlots()))
-        return writeFailed;
+    if (! writeHead (out) || ! out.writeInt (slots.empty() ? DataStream::noRecord : getNumSlots()))
+        return false;
 
     for (const auto& preset : slots)
     {
-        const auto ok = preset == nullptr ? out.writeInt (-1) : preset->writeToStream (out);
+        const auto ok = preset == nullptr ? out.writeInt (DataStream::noRecord) : preset->writeToStream (out);
 
         if (! ok)
-            return writeFailed;
+            return false;
     }
 
-    return setup.writeToStream (out) ? saved : writeFailed;
+    return setup.writeToStream (out);
 }
 
-int DeviceData::saveToFile (const juce::File& file) const
+DeviceData::SaveResult DeviceData::save (const juce::File& file, const juce::File& temporary) const
 {
     if (! canBeReadBack (productName, firmware, caps))
         return writeFailed;
@@ -564,33 +525,32 @@ int DeviceData::saveToFile (const juce::File& file) const
         if (preset != nullptr && ! preset->isComplete())
             return presetIncomplete;
 
-    int result = saved;
-    const auto written = writeAtomically (file, [&] (juce::OutputStream& out)
-    {
-        result = writeBody (out);
-        return result == saved;
-    });
-
-    return written ? saved : (result == saved ? writeFailed : result);
+    const auto written = SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { return writeBody (out); }, temporary);
+    return written ? saved : writeFailed;
 }
 
-int DeviceData::saveWorkingFile (const juce::File& folder, bool working) const
+DeviceData::SaveResult DeviceData::saveToFile (const juce::File& file) const
+{
+    return save (file, {});
+}
+
+juce::String DeviceData::getWorkingFileName (bool temporary)
+{
+    return temporary ? "working_.mwd" : "working.mwd";
+}
+
+juce::String DeviceData::getSyncFileName (bool temporary)
+{
+    return temporary ? "sync_.mwd" : "sync.mwd";
+}
+
+DeviceData::SaveResult DeviceData::saveWorkingFile (const juce::File& folder, bool working) const
 {
     if (! folder.isDirectory() && folder.createDirectory().failed())
         return writeFailed;
 
-    const auto path = folder.getFullPathName();
-    const juce::File temporary (working ? Belvora::getWorkingFile (path, true) : Belvora::getSyncFile (path, true));
-    const juce::File final (working ? Belvora::getWorkingFile (path, false) : Belvora::getSyncFile (path, false));
-
-    temporary.deleteFile();
-    auto result = saveToFile (temporary);
-
-    if (result == saved && ! temporary.replaceFileIn (final))
-        result = writeFailed;
-
-    temporary.deleteFile();
-    return result;
+    const auto fileName = working ? getWorkingFileName : getSyncFileName;
+    return save (folder.getChildFile (fileName (false)), folder.getChildFile (fileName (true)));
 }
 
 bool DeviceData::readFileHeader (juce::InputStream& in, FileHeader& header)
@@ -607,12 +567,11 @@ bool DeviceData::readFileHeader (juce::InputStream& in, FileHeader& header)
     if (header.program.build == 0 || header.productName.isEmpty() || header.firmware.build == 0 || in.isExhausted())
         return false;
 
-    // Files of build 30 and older hold the block in its 40-byte form.
-    return header.program.build > 30 ? header.caps.readFromStream (in)
-                                     : header.caps.readLegacyFromStream (in);
+    return header.program.build > lastBuildWithLegacyCapsBlock ? header.caps.readFromStream (in)
+                                                               : header.caps.readLegacyFromStream (in);
 }
 
-std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
+std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file, std::shared_ptr<const FactoryBank> reference)
 {
     // Read whole first: the reader checks every count against the bytes left,
     // which a file stream would answer with a system call each time.
@@ -626,18 +585,14 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
     FileHeader header;
     int32_t slotCount = 0;
 
-    // Data without slots is written with the count -1, and reads back as such.
-    if (! readFileHeader (in, header) || ! DataStream::readInt (in, slotCount) || slotCount < -1)
+    // Data without slots is written without a count, and reads back as such.
+    if (! readFileHeader (in, header) || ! DataStream::readInt (in, slotCount) || slotCount < DataStream::noRecord)
         return nullptr;
 
     if (! isValidCapsBlock (header.caps) || ! isWithinFileLimits (header.caps))
         return nullptr;
 
-    auto data = std::make_unique<DeviceData> (header.firmware, header.caps);
-
-    // The catalogue's name wins; the file's keeps a product it does not know (yet) usable.
-    if (data->productName.isEmpty())
-        data->productName = header.productName;
+    auto data = std::make_unique<DeviceData> (header.productName, header.firmware, header.caps, std::move (reference));
 
     for (int i = 0; i < slotCount; ++i)
     {
@@ -646,7 +601,7 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file)
         if (! DataStream::readInt (in, marker))
             return nullptr;
 
-        if (marker == -1)
+        if (marker == DataStream::noRecord)
             continue;
 
         auto* preset = data->createPreset (i);
@@ -765,14 +720,23 @@ bool DeviceData::exportPreset (const juce::File& file, int index, bool append) c
 {
     const auto* preset = getPreset (index);
 
-    if (preset == nullptr || ! preset->isComplete() || file.isDirectory())
+    if (preset == nullptr || ! preset->isComplete())
         return false;
 
-    if (! append)
-        return writeAtomically (file, [preset] (juce::OutputStream& out) { return preset->writeSysEx (out); });
+    // Appending goes through a new file too, so a failed write never leaves
+    // half a preset at the end of the old ones.
+    return SafeSave::replaceFile (file, [&] (juce::OutputStream& out)
+    {
+        if (append && file.existsAsFile())
+        {
+            juce::FileInputStream old (file);
 
-    juce::FileOutputStream out (file, exportBufferSize);
-    return out.openedOk() && preset->writeSysEx (out);
+            if (old.failedToOpen() || out.writeFromInputStream (old, -1) != old.getTotalLength())
+                return false;
+        }
+
+        return preset->writeSysEx (out);
+    });
 }
 
 bool DeviceData::exportPresets (const juce::File& file, const juce::Array<int>& indices) const
@@ -780,15 +744,12 @@ bool DeviceData::exportPresets (const juce::File& file, const juce::Array<int>& 
     if (indices.isEmpty())
         return true;
 
-    if (file.isDirectory())
-        return false;
-
     // The whole file is made anew once, then each preset is added; a preset
     // that cannot be exported never leaves the others in a stale file.
     bool all = true;
     int written = 0;
 
-    const auto ok = writeAtomically (file, [&] (juce::OutputStream& out)
+    const auto ok = SafeSave::replaceFile (file, [&] (juce::OutputStream& out)
     {
         for (auto i : indices)
         {
@@ -814,17 +775,14 @@ bool DeviceData::exportPresets (const juce::File& file, const juce::Array<int>& 
 
 bool DeviceData::exportSetup (const juce::File& file) const
 {
-    if (! setup.isComplete() || file.isDirectory())
+    if (! setup.isComplete())
         return false;
 
-    return writeAtomically (file, [this] (juce::OutputStream& out) { return setup.writeSysEx (out); });
+    return SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { return setup.writeSysEx (out); });
 }
 
 bool DeviceData::saveFactoryBank (const juce::File& file) const
 {
-    if (file.isDirectory())
-        return false;
-
     juce::XmlElement root ("factoryBank");
 
     for (int i = 1; i < getNumSlots(); ++i)
@@ -839,8 +797,7 @@ bool DeviceData::saveFactoryBank (const juce::File& file) const
         element->setAttribute ("md5", preset->getMD5String());
     }
 
-    // The framework's writer goes through a temporary file of its own.
     juce::XmlElement::TextFormat format;
     format.customEncoding = "UTF-8";
-    return root.writeTo (file, format);
+    return SafeSave::replaceFile (file, [&] (juce::OutputStream& out) { root.writeTo (out, format); return true; });
 }

@@ -16,21 +16,19 @@
 class DeviceData
 {
 public:
-    /** The name comes from the content catalogue; without a reference the
-        product's factory bank for the firmware build is looked up. */
-    DeviceData (const FirmwareVersion& firmware, const CapsBlock& caps, const FactoryBank* reference = nullptr);
+    /** The maker of the data names the product and hands in the factory bank
+        of its firmware build, if there is one; copies share the bank. */
+    DeviceData (const juce::String& productName, const FirmwareVersion& firmware, const CapsBlock& caps,
+                std::shared_ptr<const FactoryBank> reference);
     ~DeviceData();
 
     std::unique_ptr<DeviceData> createCopy (const juce::Array<int>& indices, bool withSetup, bool clearFlags) const;
     std::unique_ptr<DeviceData> clone (bool clearFlags) const;
 
     const juce::String& getProductName() const           { return productName; }
-
-    /** For data of a product that the content catalogue does not know (yet). */
-    void setProductName (const juce::String& name)       { productName = name; }
     const FirmwareVersion& getFirmwareVersion() const    { return firmware; }
     const CapsBlock& getCapsBlock() const                { return caps; }
-    const FactoryBank* getFactoryBank() const            { return reference.get(); }
+    const std::shared_ptr<const FactoryBank>& getFactoryBank() const   { return reference; }
     int getNumSlots() const                              { return (int) slots.size(); }
 
     /** 1 .. numPresets - 1: the slots a user's preset may be placed in. */
@@ -94,11 +92,22 @@ public:
     // The ".mwd" file.
     enum SaveResult { saved = 0, presetIncomplete = 1, writeFailed = 2 };
 
-    int saveToFile (const juce::File& file) const;
-    static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file);
+    /** Replaces the file only once the whole new content is on disk. */
+    SaveResult saveToFile (const juce::File& file) const;
 
-    /** Saves as "working.mwd" or "sync.mwd" in the folder through its temporary name. */
-    int saveWorkingFile (const juce::File& folder, bool working) const;
+    /** The product name is the file's; the reference is the factory bank of the
+        file's product and build, when the caller has one. */
+    static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file,
+                                                     std::shared_ptr<const FactoryBank> reference = {});
+
+    /** The two workspace files of a unit's data folder, "working.mwd" (the copy
+        being edited) and "sync.mwd" (the copy last exchanged with the unit), and
+        the temporary names they are written under. */
+    static juce::String getWorkingFileName (bool temporary);
+    static juce::String getSyncFileName (bool temporary);
+
+    /** Saves as the working file (or the sync file) in the folder, making the folder when needed. */
+    SaveResult saveWorkingFile (const juce::File& folder, bool working) const;
 
     //==============================================================================
     // SysEx files.
@@ -119,8 +128,9 @@ private:
     };
 
     static bool readFileHeader (juce::InputStream& in, FileHeader& header);
-    bool writeToStream (juce::OutputStream& out) const;
-    int writeBody (juce::OutputStream& out) const;
+    bool writeHead (juce::OutputStream& out) const;
+    bool writeBody (juce::OutputStream& out) const;
+    SaveResult save (const juce::File& file, const juce::File& temporary) const;
 
     /** A copy of the other's preset for this data: caps of this data, number of the slot. */
     std::unique_ptr<Preset> copyForSlot (const Preset& preset, int slot) const;
@@ -130,7 +140,7 @@ private:
     CapsBlock caps;
     std::vector<std::unique_ptr<Preset>> slots;
     SetupData setup;
-    std::unique_ptr<FactoryBank> reference;
+    std::shared_ptr<const FactoryBank> reference;
     bool modified = false;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (DeviceData)

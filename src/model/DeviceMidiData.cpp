@@ -22,20 +22,31 @@ void DeviceMidiData::assign (const DeviceMidiData& other)
     modified = other.modified;
     caps = other.caps;
     messages = other.messages;
-    md5 = other.md5;
+
+    // The other may be a shared snapshot whose md5 another thread is filling in
+    // right now: its digest is only taken once it is published.
+    if (other.md5Known.load (std::memory_order_acquire))
+    {
+        md5 = other.md5;
+        md5Known.store (true, std::memory_order_relaxed);
+    }
+    else
+    {
+        forgetMD5();
+    }
 }
 
 void DeviceMidiData::setModified (bool flag)
 {
     modified = flag;
-    md5.fill (0);
+    forgetMD5();
 }
 
 void DeviceMidiData::clear()
 {
     messages.clear();
     modified = false;
-    md5.fill (0);
+    forgetMD5();
 }
 
 void DeviceMidiData::addMidiMessage (const juce::MidiMessage& message)
@@ -55,8 +66,18 @@ const juce::MidiMessage* DeviceMidiData::getMidiMessage (int index) const
 
 const DeviceMidiData::Digest& DeviceMidiData::getMD5() const
 {
-    if (std::all_of (md5.begin(), md5.end(), [] (uint8_t b) { return b == 0; }))
-        calculateMD5();
+    if (md5Known.load (std::memory_order_acquire))
+        return md5;
+
+    const std::lock_guard guard (md5Lock);
+
+    if (! md5Known.load (std::memory_order_relaxed))
+    {
+        // Copied rather than assigned: the sanitizer sees the bytes written.
+        const auto digest = calculateMD5();
+        std::copy (digest.begin(), digest.end(), md5.begin());
+        md5Known.store (true, std::memory_order_release);
+    }
 
     return md5;
 }
@@ -76,10 +97,12 @@ void DeviceMidiData::addPacketDigests (juce::MemoryOutputStream& digests) const
     }
 }
 
-void DeviceMidiData::setDigestOf (const juce::MemoryOutputStream& digests) const
+DeviceMidiData::Digest DeviceMidiData::digestOf (const juce::MemoryOutputStream& digests)
 {
     const juce::MD5 whole (digests.getData(), digests.getDataSize());
-    std::copy (whole.getChecksumDataArray(), whole.getChecksumDataArray() + 16, md5.begin());
+    Digest digest;
+    std::copy (whole.getChecksumDataArray(), whole.getChecksumDataArray() + digest.size(), digest.begin());
+    return digest;
 }
 
 bool DeviceMidiData::writePackets (juce::OutputStream& out, int count) const

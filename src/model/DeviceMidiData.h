@@ -5,6 +5,8 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 
 #include <array>
+#include <atomic>
+#include <mutex>
 
 /** A preset or a setup kept as the unit sends it: its list of SysEx packets,
     the capability block that lays them out, a modified flag and the md5 of
@@ -50,9 +52,9 @@ public:
     virtual bool writeToStream (juce::OutputStream& out) const = 0;
     virtual bool writeSysEx (juce::OutputStream& out) const = 0;
     virtual bool readFromStream (juce::InputStream& in) = 0;
-    virtual void calculateMD5() const = 0;
 
-    /** The content md5, computed first when it is not known yet. */
+    /** The content md5, computed first when it is not known yet. Readers of one
+        const object may ask for it on several threads at once. */
     const Digest& getMD5() const;
 
     /** The md5 as 32 lower-case hexadecimal characters. */
@@ -61,9 +63,15 @@ public:
 protected:
     DeviceMidiData& operator= (const DeviceMidiData&) = delete;
 
+    /** The md5 of the content as it is now. */
+    virtual Digest calculateMD5() const = 0;
+
+    /** For every change of the packets or the name: the kept md5 no longer holds. */
+    void forgetMD5()                                        { md5Known.store (false, std::memory_order_relaxed); }
+
     /** The md5 of each packet's bytes, in order, into `digests`. */
     void addPacketDigests (juce::MemoryOutputStream& digests) const;
-    void setDigestOf (const juce::MemoryOutputStream& digests) const;
+    static Digest digestOf (const juce::MemoryOutputStream& digests);
 
     /** Writes every packet as int size and bytes; false at the first missing or failed one. */
     bool writePackets (juce::OutputStream& out, int count) const;
@@ -74,5 +82,12 @@ protected:
     bool modified = false;
     CapsBlock caps;
     juce::Array<juce::MidiMessage> messages;
+
+private:
+    // Filled by the first reader under the lock, then published by the flag:
+    // a reader that sees the flag set reads a finished digest without locking.
+    // Changes come only through non-const calls, never beside readers.
     mutable Digest md5 {};
+    mutable std::atomic<bool> md5Known { false };
+    mutable std::mutex md5Lock;
 };

@@ -2,6 +2,14 @@
 
 #include <cstdlib>
 
+namespace
+{
+    int leadingValue (const juce::String& text)
+    {
+        return text.trimStart().getIntValue();
+    }
+}
+
 FirmwareVersion::FirmwareVersion (int kind, int maj, int min, int rev, int bld, int mcu)
     : releaseKind ((int16_t) kind), major ((int16_t) maj), minor ((int16_t) min),
       revision ((int16_t) rev), build ((int16_t) bld), mcuVersion ((int16_t) mcu)
@@ -10,12 +18,14 @@ FirmwareVersion::FirmwareVersion (int kind, int maj, int min, int rev, int bld, 
 
 juce::String FirmwareVersion::getReleaseTag (bool longForm) const
 {
-    switch (releaseKind)
+    // Any 16-bit value converts; those without a name have no tag.
+    switch ((ReleaseKind) releaseKind)
     {
-        case 1:  return longForm ? "BETA" : "B";
-        case 2:  return longForm ? "ALPHA" : "A";
-        case 3:  return longForm ? "DEMO" : "D";
-        default: return {};
+        case ReleaseKind::beta:     return longForm ? "BETA" : "B";
+        case ReleaseKind::alpha:    return longForm ? "ALPHA" : "A";
+        case ReleaseKind::demo:     return longForm ? "DEMO" : "D";
+        case ReleaseKind::release:
+        default:                    return {};
     }
 }
 
@@ -65,6 +75,54 @@ FirmwareVersion FirmwareVersion::fromString (const juce::String& text)
     return v;
 }
 
+FirmwareVersion FirmwareVersion::parseVersionText (const juce::String& text)
+{
+    auto rest = text.trim().toLowerCase();
+    auto kind = ReleaseKind::release;
+
+    if (rest.startsWith ("a"))
+    {
+        kind = ReleaseKind::alpha;
+        rest = rest.substring (1).trim();
+    }
+    else if (rest.startsWith ("b"))
+    {
+        kind = ReleaseKind::beta;
+        rest = rest.substring (1).trim();
+    }
+    else if (rest.startsWith ("demo"))
+    {
+        kind = ReleaseKind::demo;
+        rest = rest.substring (4).trim();
+    }
+
+    const auto major = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
+    rest = rest.fromFirstOccurrenceOf (".", false, false);
+
+    const auto minor = leadingValue (rest.upToFirstOccurrenceOf (".", false, false));
+    rest = rest.fromFirstOccurrenceOf (".", false, false);
+
+    const auto end = rest.indexOfAnyOf (" .b");
+    const auto revision = end >= 0 ? leadingValue (rest.substring (0, end)) : 0;
+
+    const auto buildAt = rest.indexOf ("build");
+    const auto build = leadingValue (rest.substring (buildAt >= 0 ? buildAt + 5 : 5));
+
+    return FirmwareVersion ((int) kind, major, minor, revision, build);
+}
+
+//==============================================================================
+ManufactureDate ManufactureDate::fromString (const juce::String& text)
+{
+    return { text.substring (0, 4).getIntValue(), text.substring (5, 7).getIntValue(), text.substring (8, 10).getIntValue() };
+}
+
+juce::String ManufactureDate::toString() const
+{
+    return juce::String::formatted ("%4d.%02d.%02d", year, month, day);
+}
+
+//==============================================================================
 juce::String formatFirmwareVersion (const FirmwareVersion& version, bool withMcu)
 {
     auto text = juce::String::formatted ("%d.%1d.%02d", (int) version.major, (int) version.minor, (int) version.revision)

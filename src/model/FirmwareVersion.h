@@ -6,7 +6,10 @@
     firmware, the firmware a data file was made with, or an offered update. */
 struct FirmwareVersion
 {
-    int16_t releaseKind = 0;   // 0 release, 1 beta, 2 alpha, 3 demo
+    /** The values of releaseKind; a unit or a file may hold others. */
+    enum class ReleaseKind : int16_t { release = 0, beta = 1, alpha = 2, demo = 3 };
+
+    int16_t releaseKind = 0;
     int16_t major = 0;
     int16_t minor = 0;
     int16_t revision = 0;
@@ -28,7 +31,25 @@ struct FirmwareVersion
     /** Reads the six dot-separated parts; missing parts read as 0, each part keeps its low 16 bits. */
     static FirmwareVersion fromString (const juce::String& text);
 
+    /** Reads the texts of the maker's documents, such as "b 2.1.0 build 123" or
+        "demo 1.2.3": an optional release tag, three numbers, an optional build. */
+    static FirmwareVersion parseVersionText (const juce::String& text);
+
     bool operator== (const FirmwareVersion&) const = default;
+};
+
+/** A unit's date of manufacture, as the unit reports it and the known-device list keeps it. */
+struct ManufactureDate
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+
+    /** "2014.07.31"; fields that are not there read as 0. */
+    static ManufactureDate fromString (const juce::String& text);
+    juce::String toString() const;
+
+    bool operator== (const ManufactureDate&) const = default;
 };
 
 /** The display text: "1.1.00 build 136", the long release tag in brackets, optionally the mcu version. */

@@ -59,7 +59,7 @@ bool Preset::writeToStream (juce::OutputStream& out) const
     bool ok = out.writeInt (getExpectedNumMessages())
            && out.writeInt (n)
            && out.writeBool (modified)
-           && out.writeInt (-1)
+           && out.writeInt (-1)                     // reserved
            && out.writeBool (named);
 
     if (ok && named)
@@ -125,7 +125,7 @@ bool Preset::readFromStream (juce::InputStream& in)
     return getExpectedNumMessages() == messages.size();
 }
 
-void Preset::calculateMD5() const
+Preset::Digest Preset::calculateMD5() const
 {
     juce::MemoryOutputStream digests;
     addPacketDigests (digests);
@@ -138,7 +138,7 @@ void Preset::calculateMD5() const
         digests.write (nameDigest.getChecksumDataArray(), 16);
     }
 
-    setDigestOf (digests);
+    return digestOf (digests);
 }
 
 //==============================================================================

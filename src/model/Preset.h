@@ -25,7 +25,6 @@ public:
 
     /** Reads a preset record from its second field on (the first is the caller's slot marker). */
     bool readFromStream (juce::InputStream& in) override;
-    void calculateMD5() const override;
 
     bool hasName() const                        { return named; }
     const PresetName& getNameBlock() const      { return name; }
@@ -51,6 +50,9 @@ public:
     /** Removes the listed steps (indices outside the preset are ignored) and
         returns the indices of the steps that remain. */
     juce::SparseSet<int> removeSteps (const juce::SparseSet<int>& steps);
+
+protected:
+    Digest calculateMD5() const override;
 
 private:
     int packetsPerStep() const                  { return caps.numSyxPackagesPerPresetStep; }

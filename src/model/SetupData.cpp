@@ -24,7 +24,7 @@ void SetupData::assign (const DeviceMidiData& other)
 void SetupData::clear()
 {
     DeviceMidiData::clear();
-    setupDataVersion = -1;
+    setupDataVersion = noData;
 }
 
 bool SetupData::isCompatible (const DeviceMidiData& other) const
@@ -44,8 +44,8 @@ bool SetupData::writeToStream (juce::OutputStream& out) const
 
     // Packets short of a whole setup (a transfer cut off) or without a version
     // would make a record the reader refuses, and with it the whole file.
-    if (n == 0 || n != getExpectedNumMessages() || setupDataVersion == -1)
-        return out.writeInt (-1);
+    if (n == 0 || n != getExpectedNumMessages() || setupDataVersion == noData)
+        return out.writeInt (DataStream::noRecord);
 
     return out.writeInt (setupDataVersion) && out.writeInt (n) && writePackets (out, n);
 }
@@ -64,7 +64,7 @@ bool SetupData::readFromStream (juce::InputStream& in)
     if (! DataStream::readInt (in, version))
         return false;
 
-    if (version == -1)
+    if (version == DataStream::noRecord)
         return true;
 
     int32_t count = 0;
@@ -91,11 +91,11 @@ bool SetupData::readFromStream (juce::InputStream& in)
     return true;
 }
 
-void SetupData::calculateMD5() const
+SetupData::Digest SetupData::calculateMD5() const
 {
     juce::MemoryOutputStream digests;
     addPacketDigests (digests);
-    setDigestOf (digests);
+    return digestOf (digests);
 }
 
 juce::Array<int> SetupData::getValues() const
@@ -118,7 +118,7 @@ bool SetupData::setValues (const juce::Array<int>& values)
 
     const auto packets = SysEx::createSetupMessages (values, caps);
     messages.clear();
-    md5.fill (0);   // the flag stays as it is, but the old digest no longer describes the packets
+    forgetMD5();   // the flag stays as it is, but the old digest no longer describes the packets
 
     for (const auto& packet : packets)
         addMidiMessage (packet);

@@ -22,7 +22,6 @@ public:
     bool writeToStream (juce::OutputStream& out) const override;
     bool writeSysEx (juce::OutputStream& out) const override;
     bool readFromStream (juce::InputStream& in) override;
-    void calculateMD5() const override;
 
     int getSetupDataVersion() const                 { return setupDataVersion; }
     void setSetupDataVersion (int version)          { setupDataVersion = version; }
@@ -32,6 +31,11 @@ public:
     /** Rebuilds the packets from the values; true when the setup is then complete. */
     bool setValues (const juce::Array<int>& values);
 
+protected:
+    Digest calculateMD5() const override;
+
 private:
-    int32_t setupDataVersion = -1;   // -1: no data
+    static constexpr int32_t noData = -1;
+
+    int32_t setupDataVersion = noData;
 };

@@ -286,13 +286,13 @@ juce::uint32 SysEx::parseSerialNumber (const juce::MidiMessage& message, const S
     return serial;
 }
 
-SysEx::Date SysEx::parseDate (const juce::MidiMessage& message, const SysExTemplate& unit)
+ManufactureDate SysEx::parseDate (const juce::MidiMessage& message, const SysExTemplate& unit)
 {
     if (! unit.isDeviceAnswer (message))
         return {};
 
     const auto* b = message.getRawData();
-    Date date { b[10] * 100 + b[11], b[9], b[8] };
+    ManufactureDate date { b[10] * 100 + b[11], b[9], b[8] };
 
     if (date.year == 0)
         return { 1941, 12, 7 };
@@ -376,7 +376,8 @@ namespace
         if (size < 6 || b[0] != SysEx::startByte)
             return SysEx::fileNotSysEx;
 
-        if (b[1] != 0x00 || b[2] != 0x01 || b[3] != 0x38)
+        // The maker's id, bytes 1 to 3 of the frame.
+        if (! std::equal (makerFrame + 1, makerFrame + 4, b + 1))
             return SysEx::fileOtherMaker;
 
         if (isFirmwareStart (b, size))
@@ -507,7 +508,7 @@ juce::uint32 SysEx::readFileHeader (const juce::File& file, const CapsBlock& cap
 
 juce::uint32 SysEx::peekFile (const juce::File& file, int& productIdOut, int& versionOut)
 {
-    productIdOut = 255;
+    productIdOut = placeholderProductId;
     versionOut = 0;
 
     const auto head = readHead (file);

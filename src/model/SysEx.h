@@ -90,15 +90,6 @@ namespace SysEx
     //==============================================================================
     // Parsers of replies and packets.
 
-    struct Date
-    {
-        int year = 0;
-        int month = 0;
-        int day = 0;
-
-        bool operator== (const Date&) const = default;
-    };
-
     /** Byte 5 of a SysEx message of at least 9 bytes, else 0. */
     int getDeviceId (const juce::MidiMessage& message);
 
@@ -110,7 +101,7 @@ namespace SysEx
     juce::uint32 parseSerialNumber (const juce::MidiMessage& message, const SysExTemplate& unit);
 
     /** An unset date (year 0) reads as 7 December 1941. */
-    Date parseDate (const juce::MidiMessage& message, const SysExTemplate& unit);
+    ManufactureDate parseDate (const juce::MidiMessage& message, const SysExTemplate& unit);
 
     /** Status bits of a preset header. */
     constexpr juce::uint32 headerOtherProduct = 0x100000;

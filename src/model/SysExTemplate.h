@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_audio_basics/juce_audio_basics.h>
+#include "model/SysEx.h"
 
 #include <array>
 
@@ -9,8 +9,8 @@
 class SysExTemplate
 {
 public:
-    static constexpr int size = 17;
-    static constexpr uint8_t unknownProduct = 255;
+    static constexpr int size = SysEx::identityMessageSize;
+    static constexpr uint8_t unknownProduct = SysEx::placeholderProductId;
 
     /** The generic template (product byte 0x7F). */
     SysExTemplate();

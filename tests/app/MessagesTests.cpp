@@ -94,7 +94,7 @@ TEST (DeviceCommandMessage, KeepsTheDataItSendsAliveUntilTheLastCopyIsGone)
     caps.presetVersion = 1;
     caps.setupVersion = 1;
 
-    auto data = std::make_shared<DeviceData> (FirmwareVersion (0, 1, 0, 0, 10, 0), caps);
+    auto data = std::make_shared<DeviceData> ("Unit", FirmwareVersion (0, 1, 0, 0, 10, 0), caps, nullptr);
     std::weak_ptr<DeviceData> watch = data;
 
     auto queued = std::make_unique<DeviceCommandMessage> (DeviceCommandMessage::writeAllOfData, data, juce::Array<int>());

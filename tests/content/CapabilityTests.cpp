@@ -178,16 +178,3 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
     const auto huge = juce::parseXML ("<CAPS><baseDefinition><features numPresets='2000000000'/></baseDefinition></CAPS>");
     EXPECT_EQ (DeviceProfiler::createFactoryBankFrom (huge.get(), vesper, 1)->getNumPresets(), 16384);
 }
-
-TEST (VersionTexts, ReleaseKindsAndParts)
-{
-    EXPECT_EQ (DeviceProfiler::parseVersionText ("b 2.1.0 build 123"), FirmwareVersion (1, 2, 1, 0, 123));
-    EXPECT_EQ (DeviceProfiler::parseVersionText ("demo 1.2.3"), FirmwareVersion (3, 1, 2, 0, 0));
-    EXPECT_EQ (DeviceProfiler::parseVersionText ("2.0.5 build 77"), FirmwareVersion (0, 2, 0, 5, 77));
-    EXPECT_EQ (DeviceProfiler::parseVersionText ("  A 1.0.2 BUILD 9 "), FirmwareVersion (2, 1, 0, 2, 9));
-    EXPECT_EQ (DeviceProfiler::parseVersionText (""), FirmwareVersion());
-    EXPECT_EQ (DeviceProfiler::parseVersionText ("garbage"), FirmwareVersion());
-
-    EXPECT_EQ (DeviceProfiler::parseManufactureDate ("2014.07.31"), (DeviceProfiler::Date { 2014, 7, 31 }));
-    EXPECT_EQ (DeviceProfiler::parseManufactureDate ("20"), (DeviceProfiler::Date { 20, 0, 0 }));
-}

@@ -75,7 +75,7 @@ namespace ConversionTestData
     /** A unit's data with the given used slots (each preset of 1 + slot % 3 steps) and a complete setup. */
     inline std::unique_ptr<DeviceData> makeDeviceData (const CapsBlock& block, int build, const juce::Array<int>& slots)
     {
-        auto data = std::make_unique<DeviceData> (FirmwareVersion (0, 1, 2, 0, build), block);
+        auto data = std::make_unique<DeviceData> ("Test Unit", FirmwareVersion (0, 1, 2, 0, build), block, nullptr);
         for (auto slot : slots)
             data->setPreset (slot, makePreset (block, slot, ("Preset " + juce::String (slot)).toRawUTF8(),
                                                1 + slot % juce::jmax (1, block.maxPresetSteps)));

@@ -29,7 +29,7 @@ TEST (DeviceIdentification, KnownUnitAnsweringTheGenericRequest)
     EXPECT_EQ (device->getProductId(), 0x12);
     EXPECT_EQ (device->getSerial(), 10000001);
     EXPECT_EQ (device->getVersion().build, 140);
-    EXPECT_EQ (device->getManufactureDate(), (SysEx::Date { 2024, 3, 15 }));
+    EXPECT_EQ (device->getManufactureDate(), (ManufactureDate { 2024, 3, 15 }));
     EXPECT_EQ (flagsOf (rig), DeviceFlags::identified | DeviceFlags::namesProduct);
     EXPECT_EQ (DeviceFlags::getStateText (flagsOf (rig)), "Ready");
     EXPECT_TRUE (device->isUsable());

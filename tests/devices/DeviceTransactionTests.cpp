@@ -24,7 +24,7 @@ namespace
 
     std::shared_ptr<const DeviceData> dataWith (const SimulatedUnit::Profile& profile, std::initializer_list<int> slots, int steps = 1)
     {
-        auto data = std::make_shared<DeviceData> (profile.version, profile.caps, nullptr);
+        auto data = std::make_shared<DeviceData> (profile.portName, profile.version, profile.caps, nullptr);
 
         for (auto slot : slots)
             data->setPreset (slot, SimulatedUnit::makePreset (profile.caps, slot, steps, "Sent " + juce::String (slot)));
@@ -328,7 +328,8 @@ TEST (DeviceWrite, SetupAndEverythingOfAGivenDataSet)
     EXPECT_EQ (rig.log.notes()[2].value2, 2);
 
     // A data set holding only a setup still writes it.
-    auto setupOnly = std::make_shared<DeviceData> (rig.unit (0).getProfile().version, rig.unit (0).getProfile().caps, nullptr);
+    auto setupOnly = std::make_shared<DeviceData> (rig.unit (0).getProfile().portName, rig.unit (0).getProfile().version,
+                                                   rig.unit (0).getProfile().caps, nullptr);
     setupOnly->setSetup (rig.manager->getActiveDeviceData()->getSetup(), true);
     rig.unit (0).clearLog();
     EXPECT_EQ (rig.run (Cmd (Cmd::writeAllOfData, setupOnly, {})), Info::commandDone);

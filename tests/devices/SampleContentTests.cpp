@@ -115,7 +115,7 @@ TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
 
     // A file of another product does not fit the unit's data.
     auto quill = SimulatedUnit::sampleProfile (0x1A);
-    DeviceData other (quill.version, quill.caps);
+    DeviceData other (quill.portName, quill.version, quill.caps, nullptr);
     ASSERT_EQ (other.saveWorkingFile (folder, false), DeviceData::saved);
     EXPECT_EQ (load(), DeviceInfoMessage::commandFailed);
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");

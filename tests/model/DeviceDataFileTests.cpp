@@ -54,7 +54,7 @@ TEST (DeviceDataFile, LayoutAndRoundTrip)
     ASSERT_NE (back, nullptr);
     EXPECT_EQ (back->getCapsBlock(), caps);
     EXPECT_EQ (back->getFirmwareVersion(), FirmwareVersion (0, 2, 0, 3, 41, 7));
-    EXPECT_EQ (back->getProductName(), "Vox One");   // the catalogue knows no such product here
+    EXPECT_EQ (back->getProductName(), "Vox One");
     EXPECT_EQ (back->getUsedPresetIndices(), (juce::Array<int> { 0, 3, 7 }));
     EXPECT_EQ (back->getPreset (3)->getMD5(), data->getPreset (3)->getMD5());
     EXPECT_EQ (back->getSetup().getValues(), data->getSetup().getValues());
@@ -67,8 +67,7 @@ TEST (DeviceDataFile, LayoutAndRoundTrip)
     ASSERT_EQ (data->saveToFile (file), DeviceData::saved);
     EXPECT_FALSE (DeviceData::loadFromFile (file)->isModified());
 
-    back->setProductName ("Vox Two");
-    EXPECT_FALSE (back->matchesFileHeader (file));
+    EXPECT_FALSE (DeviceData ("Vox Two", back->getFirmwareVersion(), caps, nullptr).matchesFileHeader (file));
 }
 
 TEST (DeviceDataFile, OlderFilesHoldTheFortyByteBlock)
@@ -196,24 +195,21 @@ TEST (DeviceDataFile, PartOfASetupDoesNotMakeTheFileUnreadable)
 
 TEST (DeviceDataFile, UnreadableHeadIsNotSavedAsSuccess)
 {
-    auto data = makeData (smallCaps(), { 1 });
-    data->setProductName ({});
+    DeviceData data ({}, FirmwareVersion (0, 2, 0, 3, 41, 7), smallCaps(), nullptr);
     const auto file = freshFolder ("noname").getChildFile ("unit.mwd");
     file.replaceWithText ("old");
 
-    EXPECT_EQ (data->saveToFile (file), DeviceData::writeFailed);
+    EXPECT_EQ (data.saveToFile (file), DeviceData::writeFailed);
     EXPECT_EQ (file.loadFileAsString(), "old");
 
     // Nor is a head the reader refuses for its firmware build or its block.
-    auto noBuild = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 0, 7), smallCaps());
-    noBuild->setProductName ("Vox One");
-    EXPECT_EQ (noBuild->saveToFile (file), DeviceData::writeFailed);
+    const DeviceData noBuild ("Vox One", FirmwareVersion (0, 2, 0, 3, 0, 7), smallCaps(), nullptr);
+    EXPECT_EQ (noBuild.saveToFile (file), DeviceData::writeFailed);
 
     auto badCaps = smallCaps();
     badCaps.setupVersion = 0;
-    auto invalid = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 41, 7), badCaps);
-    invalid->setProductName ("Vox One");
-    EXPECT_EQ (invalid->saveToFile (file), DeviceData::writeFailed);
+    const DeviceData invalid ("Vox One", FirmwareVersion (0, 2, 0, 3, 41, 7), badCaps, nullptr);
+    EXPECT_EQ (invalid.saveToFile (file), DeviceData::writeFailed);
     EXPECT_EQ (file.loadFileAsString(), "old");
 }
 

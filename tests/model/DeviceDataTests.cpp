@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace ModelFixtures;
 
 TEST (DeviceData, SlotsAndRanges)
@@ -66,7 +69,7 @@ TEST (DeviceData, CopiesSwapsAndTargets)
     a->setPreset (0, makePreset (caps, 0, "Zero", 1));
     auto small = caps;
     small.numPresets = 3;
-    DeviceData shortData (FirmwareVersion(), small);
+    DeviceData shortData ("Vox One", FirmwareVersion(), small, nullptr);
     shortData.copyPreset (3, *b);
     EXPECT_FALSE (b->isModified());
     EXPECT_EQ (shortData.getNumPresets(), 0);
@@ -170,9 +173,9 @@ TEST (DeviceData, FactoryReferenceAndChanges)
     EXPECT_TRUE (data->isPresetDifferent (1));
     EXPECT_FALSE (data->isPresetDifferent (3));
 
-    FactoryBank bank (caps.numPresets);
-    bank.setEntry (1, data->getPreset (1)->getMD5String());
-    DeviceData withBank (FirmwareVersion(), caps, &bank);
+    auto bank = std::make_shared<FactoryBank> (caps.numPresets);
+    bank->setEntry (1, data->getPreset (1)->getMD5String());
+    DeviceData withBank ("Vox One", FirmwareVersion(), caps, bank);
     withBank.setPreset (1, std::make_unique<Preset> (*data->getPreset (1)));
     withBank.copyPresetTo (2, 1, withBank);
     withBank.setPreset (2, std::make_unique<Preset> (*data->getPreset (1)));
@@ -189,6 +192,70 @@ TEST (DeviceData, FactoryReferenceAndChanges)
     edited->getChangedPresetIndices (*unit, removed, changed);
     EXPECT_EQ (removed, (juce::Array<int> { 3 }));
     EXPECT_EQ (changed, (juce::Array<int> { 2 }));
+}
+
+TEST (DeviceData, OneSnapshotIsReadOnSeveralThreadsAtOnce)
+{
+    // A unit's thread and the interface share one const snapshot; the md5s it
+    // has not computed yet are filled in by whichever reader comes first.
+    const auto caps = smallCaps();
+    const auto expected = makeData (caps, { 1, 2, 3, 5 });
+    auto bank = std::make_shared<FactoryBank> (caps.numPresets);
+    bank->setEntry (2, expected->getPreset (2)->getMD5String());
+
+    const auto makeUnit = [&]
+    {
+        auto unit = std::make_unique<DeviceData> ("Vox One", FirmwareVersion (0, 2, 0, 3, 41, 7), caps, bank);
+
+        for (auto i : { 1, 2, 3, 5 })
+            unit->setPreset (i, makePreset (caps, i, "P" + juce::String (i), 2, i * 100));
+
+        unit->setSetup (makeSetup (caps), false);
+        return unit;
+    };
+
+    for (int round = 0; round < 10; ++round)
+    {
+        const std::shared_ptr<const DeviceData> snapshot = makeUnit();
+        std::atomic<bool> go { false };
+        std::atomic<int> agreed { 0 };
+        std::vector<std::thread> readers;
+
+        for (int t = 0; t < 4; ++t)
+        {
+            readers.emplace_back ([&, t]
+            {
+                while (! go.load())
+                    std::this_thread::yield();
+
+                const auto slot = 1 + t % 3;
+
+                if (snapshot->getPreset (slot)->getMD5() != expected->getPreset (slot)->getMD5()
+                     || snapshot->getSetup().getMD5() != expected->getSetup().getMD5()
+                     || snapshot->getDifferentPresetIndices() != juce::Array<int> { 1, 3, 5 })
+                    return;
+
+                // Copies made meanwhile take the digests along or compute their own.
+                const auto copy = snapshot->clone (t % 2 == 0);
+
+                if (copy->getPreset (5)->getMD5String() == expected->getPreset (5)->getMD5String())
+                    ++agreed;
+            });
+        }
+
+        go = true;
+
+        for (auto& r : readers)
+            r.join();
+
+        EXPECT_EQ (agreed.load(), 4);
+    }
+
+    // Copies share the factory bank and keep the maker's name.
+    const auto copy = makeUnit()->clone (true);
+    EXPECT_EQ (copy->getFactoryBank(), bank);
+    EXPECT_EQ (copy->getProductName(), "Vox One");
+    EXPECT_EQ (copy->getDifferentPresetIndices(), (juce::Array<int> { 1, 3, 5 }));
 }
 
 TEST (DeviceData, WeakReferencesTurnNull)

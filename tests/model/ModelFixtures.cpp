@@ -57,8 +57,7 @@ namespace ModelFixtures
 
     std::unique_ptr<DeviceData> makeData (const CapsBlock& caps, const juce::Array<int>& slots, bool withSetup)
     {
-        auto data = std::make_unique<DeviceData> (FirmwareVersion (0, 2, 0, 3, 41, 7), caps);
-        data->setProductName ("Vox One");
+        auto data = std::make_unique<DeviceData> ("Vox One", FirmwareVersion (0, 2, 0, 3, 41, 7), caps, nullptr);
 
         for (auto i : slots)
             data->setPreset (i, makePreset (caps, i, "P" + juce::String (i), 2, i * 100));

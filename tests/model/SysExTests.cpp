@@ -88,8 +88,8 @@ TEST (SysExTemplate, ProductTemplateRequestsAndAnswers)
     EXPECT_EQ (SysEx::parseSerialNumber (message (identityReply (0x21, 0x07, { 0, 0, 1, 2, 3, 4, 5, 6 })), unit), 123456u);
     EXPECT_EQ (SysEx::parseSerialNumber (message (identityReply (0x21, 0x07, { 0, 0, 1, 10, 3, 4, 5, 6 })), unit), 0u);
 
-    EXPECT_EQ (SysEx::parseDate (message (identityReply (0x21, 0x09, { 14, 3, 20, 24 })), unit), (SysEx::Date { 2024, 3, 14 }));
-    EXPECT_EQ (SysEx::parseDate (message (identityReply (0x21, 0x09, { 0, 0, 0, 0 })), unit), (SysEx::Date { 1941, 12, 7 }));
+    EXPECT_EQ (SysEx::parseDate (message (identityReply (0x21, 0x09, { 14, 3, 20, 24 })), unit), (ManufactureDate { 2024, 3, 14 }));
+    EXPECT_EQ (SysEx::parseDate (message (identityReply (0x21, 0x09, { 0, 0, 0, 0 })), unit), (ManufactureDate { 1941, 12, 7 }));
 
     // Only a 17-byte answer counts.
     auto longer = identityReply (0x21, 0x07, { 0, 0, 1, 2, 3, 4, 5, 6 });

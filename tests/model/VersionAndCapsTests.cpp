@@ -32,6 +32,27 @@ TEST (FirmwareVersion, DisplayTexts)
     EXPECT_EQ (FirmwareVersion (7, 0, 0, 0, 0, 0).getReleaseTag (true), "");
 }
 
+TEST (FirmwareVersion, VersionTextsOfTheMakersDocuments)
+{
+    EXPECT_EQ (FirmwareVersion::parseVersionText ("b 2.1.0 build 123"), FirmwareVersion (1, 2, 1, 0, 123));
+    EXPECT_EQ (FirmwareVersion::parseVersionText ("demo 1.2.3"), FirmwareVersion (3, 1, 2, 0, 0));
+    EXPECT_EQ (FirmwareVersion::parseVersionText ("2.0.5 build 77"), FirmwareVersion (0, 2, 0, 5, 77));
+    EXPECT_EQ (FirmwareVersion::parseVersionText ("  A 1.0.2 BUILD 9 "), FirmwareVersion (2, 1, 0, 2, 9));
+    EXPECT_EQ (FirmwareVersion::parseVersionText (""), FirmwareVersion());
+    EXPECT_EQ (FirmwareVersion::parseVersionText ("garbage"), FirmwareVersion());
+}
+
+TEST (ManufactureDate, TextOfTheKnownDeviceList)
+{
+    EXPECT_EQ (ManufactureDate::fromString ("2014.07.31"), (ManufactureDate { 2014, 7, 31 }));
+    EXPECT_EQ (ManufactureDate::fromString ("20"), (ManufactureDate { 20, 0, 0 }));
+    EXPECT_EQ ((ManufactureDate { 2024, 3, 5 }).toString(), "2024.03.05");
+
+    // What the list writes it reads back, the unit's unset date included.
+    for (const auto date : { ManufactureDate { 2014, 7, 31 }, ManufactureDate { 1941, 12, 7 }, ManufactureDate {} })
+        EXPECT_EQ (ManufactureDate::fromString (date.toString()), date);
+}
+
 namespace
 {
     CapsBlock sampleBlock()

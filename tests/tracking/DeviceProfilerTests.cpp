@@ -52,7 +52,7 @@ namespace
         juce::Array<uint8_t> ids;
         juce::Array<FirmwareVersion> versions;
         juce::Array<int> serials;
-        juce::Array<DeviceProfiler::Date> dates;
+        juce::Array<ManufactureDate> dates;
         juce::Array<juce::int64> detections;
         profiler.readDeviceList (ids, versions, serials, dates, detections, excludeConnected);
         return serials;
@@ -202,7 +202,7 @@ TEST_F (ProfilerTest, ReadingLeavesOutEntriesWithoutProductOrName)
     juce::Array<uint8_t> ids;
     juce::Array<FirmwareVersion> versions;
     juce::Array<int> serials;
-    juce::Array<DeviceProfiler::Date> dates;
+    juce::Array<ManufactureDate> dates;
     juce::Array<juce::int64> detections;
     juce::StringArray names;
     profiler.readDeviceList (ids, versions, serials, dates, detections, false, &names);
@@ -210,7 +210,7 @@ TEST_F (ProfilerTest, ReadingLeavesOutEntriesWithoutProductOrName)
     EXPECT_EQ (serials, juce::Array<int> ({ 1, 6 }));
     EXPECT_EQ (ids, juce::Array<uint8_t> ({ 0x12, 0x1A }));
     EXPECT_EQ (versions[0], FirmwareVersion (0, 1, 4, 0, 120));
-    EXPECT_TRUE (dates[1] == (DeviceProfiler::Date { 2014, 7, 31 }));
+    EXPECT_TRUE (dates[1] == (ManufactureDate { 2014, 7, 31 }));
     EXPECT_EQ (detections[0], 1700000000000LL);
     EXPECT_EQ (names, juce::StringArray ({ "Vesper", "Vesper" }));
 }

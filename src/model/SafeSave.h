@@ -1,0 +1,20 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <functional>
+
+/** The one way the program replaces a file: everything is written beside the
+    target first, checked on disk, and only then renamed over it. */
+namespace SafeSave
+{
+    /** Fills the stream; false stops the save. */
+    using Writer = std::function<bool (juce::OutputStream&)>;
+
+    /** Writes through the writer into a temporary file beside the target, closes
+        it, checks that every byte reached the disk and renames it over the target.
+        On any failure the target keeps what it held, the temporary file is gone
+        and the result is false. The target's folder must exist. A temporary file
+        of a fixed name may be given; whatever it holds is replaced. */
+    bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary = {});
+}

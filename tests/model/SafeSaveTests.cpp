@@ -1,0 +1,156 @@
+#include "ModelFixtures.h"
+
+#include "model/SafeSave.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace ModelFixtures;
+
+namespace
+{
+    // Runs `body` in a child process whose files cannot grow past `limit` bytes,
+    // as on a full disk (a read-only folder stops nobody who runs as root);
+    // returns the child's exit code, the body's result.
+    int inChildWithFileSizeLimit (rlim_t limit, const std::function<int()>& body)
+    {
+        const auto child = fork();
+
+        if (child == 0)
+        {
+            std::signal (SIGXFSZ, SIG_IGN);   // the write then fails instead of killing the process
+            const rlimit fileSize { limit, limit };
+            _exit (setrlimit (RLIMIT_FSIZE, &fileSize) == 0 ? body() : 99);
+        }
+
+        int status = 0;
+        EXPECT_EQ (waitpid (child, &status, 0), child);
+        EXPECT_TRUE (WIFEXITED (status));
+        return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
+    }
+
+    juce::StringArray fileNamesIn (const juce::File& folder)
+    {
+        juce::StringArray names;
+
+        for (const auto& f : folder.findChildFiles (juce::File::findFilesAndDirectories, false))
+            names.add (f.getFileName());
+
+        names.sort (false);
+        return names;
+    }
+
+    SafeSave::Writer bytesOfValue (int count, char value)
+    {
+        return [count, value] (juce::OutputStream& out) { return out.writeRepeatedByte ((juce::uint8) value, (size_t) count); };
+    }
+}
+
+TEST (SafeSave, ReplacesTheFileAndLeavesNothingElse)
+{
+    const auto folder = freshFolder ("safesave-ok");
+    const auto target = folder.getChildFile ("list.xml");
+    target.replaceWithText ("old");
+
+    EXPECT_TRUE (SafeSave::replaceFile (target, bytesOfValue (5000, 'n')));
+    EXPECT_EQ (target.getSize(), 5000);
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+
+    // A leftover under the fixed temporary name is not appended to.
+    const auto temporary = folder.getChildFile ("list_.xml");
+    temporary.replaceWithText (juce::String::repeatedString ("junk", 5000));
+    EXPECT_TRUE (SafeSave::replaceFile (target, bytesOfValue (10, 'm'), temporary));
+    EXPECT_EQ (target.loadFileAsString(), "mmmmmmmmmm");
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+}
+
+TEST (SafeSave, FailedSavesKeepTheOldFile)
+{
+    const auto folder = freshFolder ("safesave-fail");
+    const auto target = folder.getChildFile ("list.xml");
+    target.replaceWithText ("old");
+
+    // The writer gives up half-way.
+    EXPECT_FALSE (SafeSave::replaceFile (target, [] (juce::OutputStream& out) { out.writeString ("half"); return false; }));
+    EXPECT_EQ (target.loadFileAsString(), "old");
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+
+    // No folder, or a folder in the way.
+    EXPECT_FALSE (SafeSave::replaceFile (folder.getChildFile ("missing").getChildFile ("a.xml"), bytesOfValue (1, 'x')));
+    EXPECT_FALSE (SafeSave::replaceFile (folder, bytesOfValue (1, 'x')));
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+}
+
+TEST (SafeSave, ShortWritesAtAFileSizeLimitAreFailures)
+{
+    const auto folder = freshFolder ("safesave-limit");
+    const auto target = folder.getChildFile ("list.xml");
+    target.replaceWithText ("old");
+
+    // One buffer's worth, written short at close, and a stream written past the limit.
+    for (auto size : { 328, 100000 })
+    {
+        EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (size, 'n')) ? 0 : 1; }), 1) << size;
+        EXPECT_EQ (target.loadFileAsString(), "old") << size;
+        EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml")) << size;
+    }
+
+    // Up to the limit is no failure.
+    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (100, 'n')) ? 0 : 1; }), 0);
+    EXPECT_EQ (target.getSize(), 100);
+}
+
+TEST (DeviceDataFile, SaveThatRunsOutOfRoomKeepsTheOldFile)
+{
+    // A save that could write only the first 100 bytes once replaced the working
+    // file with them and reported success.
+    const auto caps = smallCaps();
+    const auto folder = freshFolder ("fullDisk");
+    auto data = makeData (caps, { 1 });
+    ASSERT_EQ (data->saveWorkingFile (folder, true), DeviceData::saved);
+    const auto working = folder.getChildFile ("working.mwd");
+    juce::MemoryBlock before;
+    ASSERT_TRUE (working.loadFileAsData (before));
+    ASSERT_GT (before.getSize(), 100u);
+
+    data->setPreset (4, makePreset (caps, 4, "New", 3));
+    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::writeFailed);
+    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return (int) data->saveToFile (working); }), DeviceData::writeFailed);
+
+    juce::MemoryBlock after;
+    ASSERT_TRUE (working.loadFileAsData (after));
+    EXPECT_EQ (after, before);
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("working.mwd"));
+    EXPECT_EQ (DeviceData::loadFromFile (working)->getUsedPresetIndices(), (juce::Array<int> { 1 }));
+
+    // With room, the same save goes through.
+    EXPECT_EQ (inChildWithFileSizeLimit (1 << 20, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::saved);
+    EXPECT_EQ (DeviceData::loadFromFile (working)->getUsedPresetIndices(), (juce::Array<int> { 1, 4 }));
+}
+
+TEST (SysExFile, AppendedExportThatRunsOutOfRoomLeavesTheFileAsItWas)
+{
+    // Appending wrote straight into the old file: a cut-off write left half a
+    // preset behind the others and still counted as done.
+    const auto folder = freshFolder ("appendFull");
+    const auto file = folder.getChildFile ("out.syx");
+    auto data = makeData (smallCaps(), { 3, 7 });
+    ASSERT_TRUE (data->exportPresets (file, { 3 }));
+    const auto before = file.getSize();
+
+    const auto limit = (rlim_t) before + 10;
+    EXPECT_EQ (inChildWithFileSizeLimit (limit, [&] { return data->exportPreset (file, 7, true) ? 0 : 1; }), 1);
+    EXPECT_EQ (file.getSize(), before);
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("out.syx"));
+
+    // The other exports replace the file the same way.
+    EXPECT_EQ (inChildWithFileSizeLimit (10, [&] { return data->exportSetup (file) ? 0 : 1; }), 1);
+    EXPECT_EQ (inChildWithFileSizeLimit (10, [&] { return data->saveFactoryBank (file) ? 0 : 1; }), 1);
+    EXPECT_EQ (file.getSize(), before);
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("out.syx"));
+}
