@@ -8,47 +8,24 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
 
-#include <atomic>
-
 namespace
 {
-    // The four singletons; filled by start-up, emptied by shut-down. Anything
-    // still set at process exit is deleted then, event tracker first.
-    struct Singletons
-    {
-        std::atomic<ContentManager*> contentManager { nullptr };
-        std::atomic<EventTracker*> eventTracker { nullptr };
-        std::atomic<DeviceProfiler*> deviceProfiler { nullptr };
-        std::atomic<DeviceManager*> deviceManager { nullptr };
-
-        ~Singletons()
-        {
-            delete eventTracker.exchange (nullptr);
-            delete deviceManager.exchange (nullptr);
-            delete deviceProfiler.exchange (nullptr);
-            delete contentManager.exchange (nullptr);
-        }
-    };
-
-    Singletons& singletons()
-    {
-        static Singletons s;
-        return s;
-    }
-
-    template <typename T>
-    void replace (std::atomic<T*>& slot, T* newObject)
-    {
-        auto* old = slot.load();
-
-        if (old == newObject)
-            return;
-
-        slot.store (newObject);
-        delete old;
-    }
-
     std::atomic<Nexus::StartupStep> failingStep { Nexus::StartupStep::none };
+
+    template <typename T, typename... Args>
+    std::unique_ptr<T> make (Nexus::StartupStep step, Args&&... args)
+    {
+        if (failingStep.load() == step)
+            return {};
+
+        return std::make_unique<T> (std::forward<Args> (args)...);
+    }
+
+    bool isMessageThread()
+    {
+        auto* mm = juce::MessageManager::getInstanceWithoutCreating();
+        return mm != nullptr && mm->isThisTheMessageThread();
+    }
 
     void reportFatalError (int code)
     {
@@ -56,21 +33,19 @@ namespace
             app->reportFatalError (code);
     }
 
-    ContentManager::Setup contentSetup()
+    // What the services take from the application.
+    ContentManager::Setup contentSetup (const Belvora* app)
     {
         ContentManager::Setup setup;
-
-        if (auto* app = Belvora::getInstance())
-            setup.developerMode = app->isDeveloperMode();
-
+        setup.developerMode = app != nullptr && app->isDeveloperMode();
         return setup;
     }
 
-    EventTracker::Setup trackerSetup()
+    EventTracker::Setup trackerSetup (const Belvora* app)
     {
         EventTracker::Setup setup;
 
-        if (auto* app = Belvora::getInstance())
+        if (app != nullptr)
         {
             setup.installId = app->getInstallId();
             setup.developerMode = app->isDeveloperMode();
@@ -80,66 +55,60 @@ namespace
         return setup;
     }
 
-    template <typename T, typename... Args>
-    T* make (Nexus::StartupStep step, Args&&... args)
+    DeviceProfiler::Setup profilerSetup (const Belvora* app)
     {
-        if (failingStep.load() == step)
-            return nullptr;
+        DeviceProfiler::Setup setup;
 
-        return new T (std::forward<Args> (args)...);
-    }
-
-    // What the device services take from the application.
-    DeviceProfiler::Setup profilerSetup()
-    {
-        DeviceProfiler::Setup s;
-
-        if (auto* app = Belvora::getInstance())
+        if (app != nullptr)
         {
-            s.newInstallation = app->isNewInstallation();
-            s.developerMode = app->isDeveloperMode();
-            s.syncAll = app->isSyncAll();
+            setup.newInstallation = app->isNewInstallation();
+            setup.developerMode = app->isDeveloperMode();
+            setup.syncAll = app->isSyncAll();
         }
 
-        return s;
+        return setup;
     }
 
-    DeviceManager::Options deviceOptions()
+    DeviceManager::Options deviceOptions (const Belvora* app)
     {
-        DeviceManager::Options o;
-        auto* app = Belvora::getInstance();
-        o.scanAll = app != nullptr && app->isScanAll();
-        o.isFirmwareUpdateRunning = []
+        DeviceManager::Options options;
+        options.scanAll = app != nullptr && app->isScanAll();
+        options.isFirmwareUpdateRunning = []
         {
             auto* application = Belvora::getInstance();
             return application != nullptr && application->getAppState() == Belvora::stateFirmware;
         };
-        return o;
+        return options;
     }
 }
 
 Nexus::Nexus (UserInterfaceFactory factory)
     : makeUserInterface (std::move (factory))
 {
+    instance.store (this);
 }
 
 Nexus::~Nexus()
 {
+    stopServices();
     mainWindow.reset();
+
+    auto* self = this;
+    instance.compare_exchange_strong (self, nullptr);
 }
 
-ContentManager* Nexus::getContentManager()   { return singletons().contentManager.load(); }
-EventTracker* Nexus::getEventTracker()       { return singletons().eventTracker.load(); }
-DeviceProfiler* Nexus::getDeviceProfiler()   { return singletons().deviceProfiler.load(); }
-DeviceManager* Nexus::getDeviceManager()     { return singletons().deviceManager.load(); }
-
-void Nexus::setContentManager (ContentManager* o)  { replace (singletons().contentManager, o); }
-void Nexus::setEventTracker (EventTracker* o)      { replace (singletons().eventTracker, o); }
-void Nexus::setDeviceProfiler (DeviceProfiler* o)  { replace (singletons().deviceProfiler, o); }
-void Nexus::setDeviceManager (DeviceManager* o)
+Nexus* Nexus::running()
 {
-    replace (singletons().deviceManager, o);
+    // Only message-thread code reaches the services through the hub; workers
+    // were handed theirs, so a call from one is a mistake that must not work.
+    jassert (isMessageThread());
+    return isMessageThread() ? instance.load() : nullptr;
 }
+
+ContentManager* Nexus::getContentManager()   { auto* hub = running(); return hub != nullptr ? hub->contentManager.get() : nullptr; }
+EventTracker* Nexus::getEventTracker()       { auto* hub = running(); return hub != nullptr ? hub->eventTracker.get() : nullptr; }
+DeviceProfiler* Nexus::getDeviceProfiler()   { auto* hub = running(); return hub != nullptr ? hub->deviceProfiler.get() : nullptr; }
+DeviceManager* Nexus::getDeviceManager()     { auto* hub = running(); return hub != nullptr ? hub->deviceManager.get() : nullptr; }
 
 void Nexus::simulateStartupFailureAt (StartupStep step)
 {
@@ -148,29 +117,29 @@ void Nexus::simulateStartupFailureAt (StartupStep step)
 
 void Nexus::initialise()
 {
+    const auto* app = Belvora::getInstance();
     auto failed = [] { reportFatalError (1); };
 
-    setContentManager (make<ContentManager> (StartupStep::contentManager, contentSetup(), *this, &reportFatalError));
-    if (getContentManager() == nullptr)     return failed();
+    contentManager = make<ContentManager> (StartupStep::contentManager, contentSetup (app), *this, &reportFatalError);
+    if (contentManager == nullptr)          return failed();
 
-    setEventTracker (make<EventTracker> (StartupStep::eventTracker, trackerSetup()));
-    if (getEventTracker() == nullptr)       return failed();
+    eventTracker = make<EventTracker> (StartupStep::eventTracker, trackerSetup (app));
+    if (eventTracker == nullptr)            return failed();
 
-    mainWindow.reset();
     if (failingStep.load() != StartupStep::mainWindow && makeUserInterface.makeMainWindow != nullptr)
         mainWindow = makeUserInterface.makeMainWindow (*this);
     if (mainWindow == nullptr)              return failed();
 
-    setDeviceProfiler (make<DeviceProfiler> (StartupStep::deviceProfiler, *getContentManager(), *getEventTracker(), profilerSetup()));
-    if (getDeviceProfiler() == nullptr)     return failed();
-    getDeviceProfiler()->initialise();
+    deviceProfiler = make<DeviceProfiler> (StartupStep::deviceProfiler, *contentManager, *eventTracker, profilerSetup (app));
+    if (deviceProfiler == nullptr)          return failed();
+    deviceProfiler->initialise();
 
-    setDeviceManager (make<DeviceManager> (StartupStep::deviceManager, *this, nullptr,
-                                           std::make_shared<ContentProductCatalogue> (*getContentManager()),
-                                           getDeviceProfiler(), getEventTracker(), deviceOptions()));
-    if (getDeviceManager() == nullptr)      return failed();
+    deviceManager = make<DeviceManager> (StartupStep::deviceManager, *this, nullptr,
+                                         std::make_shared<ContentProductCatalogue> (*contentManager),
+                                         deviceProfiler.get(), eventTracker.get(), deviceOptions (app));
+    if (deviceManager == nullptr)           return failed();
 
-    getDeviceManager()->startThread();
+    deviceManager->startThread();
     mainWindow->invokeStartupScan();
 
     postMessage (new DeviceInfoMessage (DeviceInfoMessage::startupFinished, 0, 0, {}));
@@ -181,17 +150,23 @@ void Nexus::shutdown()
     if (mainWindow != nullptr)
         Belvora::getUserSettings().setValue ("appWindowState", mainWindow->getWindowState());
 
-    if (auto* devices = getDeviceManager())
+    stopServices();
+    mainWindow.reset();
+}
+
+// The device manager's thread stops first, as every unit's with it; the
+// profiler goes before the catalogue and the tracker it holds references to.
+void Nexus::stopServices()
+{
+    if (deviceManager != nullptr)
     {
-        devices->stopThread (10000);
-        setDeviceManager (nullptr);
+        deviceManager->stopThread (10000);
+        deviceManager.reset();
     }
 
-    // The profiler uses the catalogue and the tracker: it goes first.
-    setDeviceProfiler (nullptr);
-    setContentManager (nullptr);
-    setEventTracker (nullptr);
-    mainWindow.reset();
+    deviceProfiler.reset();
+    contentManager.reset();
+    eventTracker.reset();
 }
 
 // Every notification of the core comes through here, so the interface sees
@@ -204,14 +179,4 @@ void Nexus::handleMessage (const juce::Message& message)
         return;
 
     mainWindow->handleNotification (*info);
-}
-
-bool Nexus::requestProductContent (int productId)
-{
-    auto* content = getContentManager();
-
-    if (content == nullptr || getDeviceProfiler() == nullptr)
-        return false;
-
-    return content->requestProductContent (productId);
 }

@@ -4,6 +4,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
 #include <memory>
 
 class ContentManager;
@@ -11,9 +12,10 @@ class EventTracker;
 class DeviceProfiler;
 class DeviceManager;
 
-/** The message hub: makes and owns the program-wide objects in a fixed order
-    and hands every notification of the core, from whichever thread posted it,
-    to the user interface on the message thread in posting order. */
+/** The message hub: makes and owns the program's services in a fixed order,
+    hands each the others it needs, and passes every notification of the core,
+    from whichever thread posted it, to the user interface on the message
+    thread in posting order. */
 class Nexus : public juce::MessageListener
 {
 public:
@@ -25,30 +27,34 @@ public:
 
     void handleMessage (const juce::Message& message) override;
 
-    /** Prepares a product's downloaded content on the caller's thread (ContentManager::requestProductContent). */
-    bool requestProductContent (int productId);
-
     /** The main window's side of the hub; empty until start-up made it. */
-    UserInterface* getUserInterface() const noexcept { return mainWindow.get(); }
+    UserInterface* getUserInterface() const noexcept    { return mainWindow.get(); }
 
+    // The services of the running program's hub, for code on the message
+    // thread; on any other thread, and before start-up or after shut-down,
+    // they are empty. Workers get what they use handed in at construction.
     static ContentManager* getContentManager();
     static EventTracker* getEventTracker();
     static DeviceProfiler* getDeviceProfiler();
     static DeviceManager* getDeviceManager();
-
-    // Each setter deletes the object it replaces; setting the same pointer again does nothing.
-    static void setContentManager (ContentManager* newObject);
-    static void setEventTracker (EventTracker* newObject);
-    static void setDeviceProfiler (DeviceProfiler* newObject);
-    static void setDeviceManager (DeviceManager* newObject);
 
     /** Lets tests run start-up with one of its objects failing to appear. */
     enum class StartupStep { none, contentManager, eventTracker, mainWindow, deviceProfiler, deviceManager };
     static void simulateStartupFailureAt (StartupStep step);
 
 private:
+    static Nexus* running();
+    void stopServices();
+
     const UserInterfaceFactory makeUserInterface;
+
+    std::unique_ptr<ContentManager> contentManager;
+    std::unique_ptr<EventTracker> eventTracker;
     std::unique_ptr<UserInterface> mainWindow;
+    std::unique_ptr<DeviceProfiler> deviceProfiler;
+    std::unique_ptr<DeviceManager> deviceManager;
+
+    static inline std::atomic<Nexus*> instance { nullptr };
 
     JUCE_DECLARE_NON_COPYABLE (Nexus)
 };

@@ -133,8 +133,8 @@ TEST_F (Capabilities, VariantNamesBySerial)
         "<CAPS><productVariants><range start='5' end='-1' displayName='Open'/></productVariants></CAPS>"));
     productFolder ("Vesper").deleteRecursively();
     EXPECT_FALSE (startCatalogue().prepareProductContent (vesper));   // the variant has no picture to fetch
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 0xFFFFFFFFu), "Open");
-    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*Nexus::getContentManager(), vesper, 4), "Vesper");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*catalogue, vesper, 0xFFFFFFFFu), "Open");
+    EXPECT_EQ (DeviceProfiler::getProductDisplayName (*catalogue, vesper, 4), "Vesper");
 }
 
 TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
@@ -159,7 +159,7 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
         "</factoryBank></CAPS>"));
     ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
 
-    const auto bank = DeviceProfiler::createFactoryBank (*Nexus::getContentManager(), vesper, 7);
+    const auto bank = DeviceProfiler::createFactoryBank (*catalogue, vesper, 7);
     ASSERT_EQ (bank->getNumPresets(), 4);
     EXPECT_TRUE (bank->isFactoryPreset (1, digest ("one")));
     EXPECT_TRUE (bank->isFactoryPreset (4, digest ("four")));   // the last number of the bank
@@ -168,7 +168,7 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
     EXPECT_FALSE (bank->isFactoryPreset (2, digest ("two")));
     EXPECT_FALSE (bank->isFactoryPreset (1, digest ("four")));
 
-    EXPECT_EQ (DeviceProfiler::createFactoryBank (*Nexus::getContentManager(), vesper, 0)->getEntry (1), "");
+    EXPECT_EQ (DeviceProfiler::createFactoryBank (*catalogue, vesper, 0)->getEntry (1), "");
 
     FactoryBank upper (2);
     upper.setEntry (1, md5 ("one").toHexString().toUpperCase());

@@ -90,7 +90,7 @@ TEST_F (DownloadThread, StopsWhileWaitingAndWhileTheServerStaysSilent)
     next.getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests ("/Belvora2/Vesper/firmware.xml") > 0; }));
 
-    Nexus::setContentManager (nullptr);
+    catalogue.reset();
 
     // The interrupted product ends as failed without announcing the kinds it never reached.
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }));

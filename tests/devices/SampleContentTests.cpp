@@ -1,8 +1,8 @@
 #include "support/DeviceTestRig.h"
 
-#include "app/Nexus.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
+#include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "model/DeviceData.h"
@@ -24,15 +24,14 @@ namespace
         {
             ASSERT_TRUE (server.start());
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
-            Nexus::setContentManager (new ContentManager ({}, notifications, nullptr));
-            auto* content = Nexus::getContentManager();
+            content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
             ASSERT_TRUE (content->prepareProductContent (0x12));
             ASSERT_TRUE (content->prepareProductContent (0x1A));
         }
 
         void TearDown() override
         {
-            Nexus::setContentManager (nullptr);
+            content.reset();
             server.stop();
             ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
         }
@@ -44,6 +43,13 @@ namespace
 
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR "/content") };
         Ignored notifications;
+        std::unique_ptr<ContentManager> content;
+
+        /** A rig whose units are known through this catalogue, as in the running program. */
+        void useProgramsCatalogue (DeviceRig& rig) const
+        {
+            rig.products = std::make_shared<ContentProductCatalogue> (*content);
+        }
     };
 }
 
@@ -52,17 +58,17 @@ TEST_F (SampleContent, SimulatedUnitsMatchTheSampleCapabilities)
     for (auto id : { 0x12, 0x1A })
     {
         const auto profile = SimulatedUnit::sampleProfile (id);
-        const auto caps = DeviceProfiler::createCaps (*Nexus::getContentManager(), id, profile.version.build);
+        const auto caps = DeviceProfiler::createCaps (*content, id, profile.version.build);
         EXPECT_TRUE (caps->caps == profile.caps) << id;
-        EXPECT_EQ (Nexus::getContentManager()->getProductName (id), profile.portName);
-        EXPECT_EQ (Nexus::getContentManager()->answersGenericIdentity (id), profile.answersGenericInquiry);
+        EXPECT_EQ (content->getProductName (id), profile.portName);
+        EXPECT_EQ (content->answersGenericIdentity (id), profile.answersGenericInquiry);
     }
 }
 
 TEST_F (SampleContent, UnitsAreIdentifiedAndReadThroughTheProgramsCatalogue)
 {
     DeviceRig rig;
-    rig.catalogue.reset();
+    useProgramsCatalogue (rig);
     rig.addUnit (SimulatedUnit::sampleProfile (0x1A));
     rig.addUnit (SimulatedUnit::sampleProfile (0x12));
     ASSERT_TRUE (rig.scan());
@@ -81,7 +87,7 @@ TEST_F (SampleContent, UnitsAreIdentifiedAndReadThroughTheProgramsCatalogue)
 TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
 {
     DeviceRig rig;
-    rig.catalogue.reset();
+    useProgramsCatalogue (rig);
     rig.addUnit (SimulatedUnit::sampleProfile (0x12));
     ASSERT_TRUE (rig.scan());
     EXPECT_FALSE (rig.manager->loadActiveDeviceSyncFile());   // no active unit

@@ -2,7 +2,6 @@
 
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
-#include "app/Nexus.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "support/LocalServer.h"
@@ -44,8 +43,8 @@ struct MessageRecorder : public juce::MessageListener
     std::vector<DeviceInfoMessage> received;
 };
 
-/** The sample content served on 127.0.0.1, a clean data folder, and the
-    catalogue registered with the hub while a test runs. */
+/** The sample content served on 127.0.0.1, a clean data folder, and a
+    catalogue made as the hub makes it. */
 class ContentFixture : public testing::Test
 {
 protected:
@@ -62,7 +61,7 @@ protected:
 
     void TearDown() override
     {
-        Nexus::setContentManager (nullptr);
+        catalogue.reset();
         server.stop();
         pointContentAt ("http://127.0.0.1:9/Belvora2");
         Belvora::releaseAppProperties();
@@ -73,14 +72,15 @@ protected:
         ::setenv ("BELVORA_CONTENT_URL", url.toRawUTF8(), 1);
     }
 
-    /** A catalogue made like the hub makes it, and registered with it; its
-        notifications go to the recorder, its fatal errors to fatalError. */
+    /** A catalogue made like the hub makes it (the one of this test, replacing
+        an earlier one); its notifications go to the recorder, its fatal errors
+        to fatalError. */
     ContentManager& startCatalogue()
     {
-        Nexus::setContentManager (nullptr);
+        catalogue.reset();
         fatalError = 0;
-        Nexus::setContentManager (new ContentManager (setup, recorder, [this] (int code) { if (fatalError == 0) fatalError = code; }));
-        return *Nexus::getContentManager();
+        catalogue = std::make_unique<ContentManager> (setup, recorder, [this] (int code) { if (fatalError == 0) fatalError = code; });
+        return *catalogue;
     }
 
     /** A catalogue without its download thread's work interfering: stops it. */
@@ -126,5 +126,6 @@ protected:
     LocalServer server { contentRoot() };
     MessageRecorder recorder;
     ContentManager::Setup setup;
+    std::unique_ptr<ContentManager> catalogue;
     int fatalError = 0;
 };

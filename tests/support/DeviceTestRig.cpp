@@ -1,8 +1,6 @@
 #include "support/DeviceTestRig.h"
 
 #include "app/Belvora.h"
-#include "app/Nexus.h"
-#include "devices/ContentProductCatalogue.h"
 #include "platform/Clock.h"
 #include "support/TestEnvironment.h"
 
@@ -172,11 +170,6 @@ DeviceManager& DeviceRig::start()
 {
     if (manager == nullptr)
     {
-        std::shared_ptr<ProductCatalogue> products = catalogue;
-
-        if (products == nullptr)
-            products = std::make_shared<ContentProductCatalogue> (*Nexus::getContentManager());
-
         manager = std::make_unique<DeviceManager> (log, backend, products, nullptr, nullptr, DeviceManager::Options());
         manager->startThread();
     }

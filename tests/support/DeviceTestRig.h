@@ -79,7 +79,8 @@ public:
     SimulatedUnit& addUnit (const SimulatedUnit::Profile& profile);
     SimulatedUnit& unit (int index) { return *units[static_cast<size_t> (index)]; }
 
-    /** Makes and starts the manager (once); without a catalogue the manager uses the program's. */
+    /** Makes and starts the manager (once) with the products of `products`
+        (by default the test catalogue). */
     DeviceManager& start();
 
     /** Runs a scan; true when every unit identified in time. */
@@ -95,6 +96,7 @@ public:
 
     std::shared_ptr<VirtualMidiBackend> backend;
     std::shared_ptr<TestCatalogue> catalogue;
+    std::shared_ptr<ProductCatalogue> products = catalogue;
     std::vector<std::unique_ptr<SimulatedUnit>> units;
     NotificationLog log;
     std::unique_ptr<DeviceManager> manager;

@@ -1,7 +1,6 @@
 #include "TrackingServer.h"
 #include "UnitRig.h"
 
-#include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "content/EventLogUserDevice.h"
 #include "content/EventTracker.h"
@@ -77,14 +76,14 @@ protected:
     {
         TrackingTest::SetUp();
         content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
-        Nexus::setEventTracker (new EventTracker (EventTracker::Setup()));
+        tracker = std::make_unique<EventTracker> (EventTracker::Setup());
         ASSERT_TRUE (server.waitForRequests (1));   // the start-up report
     }
 
     void TearDown() override
     {
-        Nexus::setDeviceProfiler (nullptr);
-        Nexus::setEventTracker (nullptr);
+        profiler.reset();
+        tracker.reset();
         content.reset();
         TrackingTest::TearDown();
     }
@@ -93,9 +92,9 @@ protected:
     {
         DeviceProfiler::Setup setup;
         setup.newInstallation = newInstallation;
-        Nexus::setDeviceProfiler (new DeviceProfiler (*content, *Nexus::getEventTracker(), setup));
-        Nexus::getDeviceProfiler()->initialise();
-        return *Nexus::getDeviceProfiler();
+        profiler = std::make_unique<DeviceProfiler> (*content, *tracker, setup);
+        profiler->initialise();
+        return *profiler;
     }
 
     struct Ignored : public juce::MessageListener
@@ -105,11 +104,16 @@ protected:
 
     Ignored notifications;
     std::unique_ptr<ContentManager> content;
+    std::unique_ptr<EventTracker> tracker;
+    std::unique_ptr<DeviceProfiler> profiler;
+
+    /** Units scanned by a device manager that reports to this test's profiler and tracker. */
+    std::unique_ptr<UnitRig> makeUnitRig() { return std::make_unique<UnitRig> (profiler.get(), tracker.get()); }
 
     /** Waits until a marker queued now went out, so nothing queued before is still on its way. */
     void drainTracker()
     {
-        Nexus::getEventTracker()->addEvent (new EventLogUserDevice (-99, 0, 0, {}));
+        tracker->addEvent (new EventLogUserDevice (-99, 0, 0, {}));
 
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
         {
@@ -355,7 +359,8 @@ TEST_F (ProfilerTest, ScanEndsBeforeTheLookUpsAndConnectedUnitsStay)
 {
     answer ("db_query_find_device.php", [] { auto a = LocalServer::Answer::text ("Yes"); a.delayMs = 700; return a; }());
     auto& profiler = makeProfiler();
-    UnitRig rig;
+    auto rigHolder = makeUnitRig();
+    auto& rig = *rigHolder;
     rig.addUnit (0x12, 4242, 140);
 
     juce::String activatedAtScanEnd;
@@ -375,7 +380,8 @@ TEST_F (ProfilerTest, ScanEndsBeforeTheLookUpsAndConnectedUnitsStay)
 TEST_F (ProfilerTest, ConnectionEventsFollowTheActiveUnitsSerialAndBuild)
 {
     makeProfiler();
-    UnitRig rig;
+    auto rigHolder = makeUnitRig();
+    auto& rig = *rigHolder;
     rig.addUnit (0x12, 77, 140);
     rig.addUnit (0x1A, 77, 250);
     ASSERT_TRUE (rig.scan());
@@ -419,7 +425,7 @@ TEST_F (ProfilerTest, DeletedDuringASilentLookUpItWaitsForTheRequestToGiveUp)
     ASSERT_TRUE (server.waitForRequests (2));
 
     juce::Logger::setCurrentLogger (&watch);
-    Nexus::setDeviceProfiler (nullptr);
+    profiler.reset();
     juce::Logger::setCurrentLogger (nullptr);
 
     EXPECT_FALSE (watch.killed);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/DeviceInfoMessage.h"
-#include "app/Nexus.h"
 #include "devices/DeviceManager.h"
 #include "devices/SimulatedUnit.h"
 #include "devices/VirtualMidiBackend.h"
@@ -12,19 +11,20 @@
 #include <memory>
 #include <vector>
 
-/** Simulated units on virtual ports and the program-wide device manager that
-    scans them, made as the hub makes it: with the program's profiler and tracker. */
+/** Simulated units on virtual ports and a device manager that scans them,
+    made as the hub makes it: with a profiler and a tracker. */
 class UnitRig : public juce::MessageListener
 {
 public:
-    UnitRig() : backend (std::make_shared<VirtualMidiBackend>())
+    UnitRig (DeviceProfiler* profilerToUse, EventTracker* trackerToUse)
+        : profiler (profilerToUse), tracker (trackerToUse), backend (std::make_shared<VirtualMidiBackend>())
     {
         platform::Clock::setScale (0.05);
     }
 
     ~UnitRig() override
     {
-        Nexus::setDeviceManager (nullptr);
+        devices.reset();
         units.clear();
         juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
     }
@@ -38,23 +38,22 @@ public:
         return *units.back();
     }
 
-    /** Makes the device manager the program's one and runs a scan on it. */
+    /** Makes the device manager (once) and runs a scan on it. */
     bool scan()
     {
-        if (Nexus::getDeviceManager() == nullptr)
+        if (devices == nullptr)
         {
-            auto* manager = new DeviceManager (*this, backend, std::make_shared<TestCatalogue> (DeviceRig::defaultProducts()),
-                                               Nexus::getDeviceProfiler(), Nexus::getEventTracker(), DeviceManager::Options());
-            Nexus::setDeviceManager (manager);
-            manager->startThread();
+            devices = std::make_unique<DeviceManager> (*this, backend, std::make_shared<TestCatalogue> (DeviceRig::defaultProducts()),
+                                                       profiler, tracker, DeviceManager::Options());
+            devices->startThread();
         }
 
         const auto before = scansFinished.load();
-        Nexus::getDeviceManager()->handleMessage (DeviceCommandMessage (DeviceCommandMessage::scan));
+        devices->handleMessage (DeviceCommandMessage (DeviceCommandMessage::scan));
         return TestEnvironment::runMessageLoopUntil ([&] { return scansFinished.load() > before; }, 30000);
     }
 
-    DeviceManager& manager() { return *Nexus::getDeviceManager(); }
+    DeviceManager& manager() { return *devices; }
 
     void handleMessage (const juce::Message& message) override
     {
@@ -73,6 +72,9 @@ public:
     std::function<void()> onScanFinished;
     std::atomic<int> scansFinished { 0 };
 
+    DeviceProfiler* const profiler;
+    EventTracker* const tracker;
     std::shared_ptr<VirtualMidiBackend> backend;
     std::vector<std::unique_ptr<SimulatedUnit>> units;
+    std::unique_ptr<DeviceManager> devices;
 };
