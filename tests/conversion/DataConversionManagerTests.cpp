@@ -110,7 +110,7 @@ protected:
 
     CapsBlock capsAt (int productId, int build) const
     {
-        return DeviceProfiler::createCaps (*Nexus::getContentManager(), productId, build)->caps;
+        return DeviceProfiler::createCaps (*catalogue, productId, build)->caps;
     }
 
     static juce::File script (const char* product, const char* name)
@@ -544,7 +544,7 @@ TEST_F (DataConversion, StopBetweenPresetsEndsTheJobCancelledWithNothingKept)
     };
 
     Worker converter;
-    DataConversionManager threaded (*Nexus::getContentManager());
+    DataConversionManager threaded (*catalogue);
     log.clear();
     Stopper exitAsker (log, [] { juce::Thread::getCurrentThread()->signalThreadShouldExit(); });
     threaded.addListener (&exitAsker);
@@ -595,7 +595,7 @@ TEST_F (DataConversion, JobRunsOffTheCallingThreadAndHandsOverItsOutcome)
     const auto expected = convertToNewer (*source);
     ASSERT_NE (expected, nullptr);
 
-    ConversionJob job (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    ConversionJob job (*catalogue, source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
     juce::StringArray log;
     CallLog listener (log, "");
     job.addListener (&listener);
@@ -621,7 +621,7 @@ TEST_F (DataConversion, StoppingAJobInterruptsItsRunningScript)
                                               + presetScript().loadFileAsString());
 
     std::shared_ptr<const DeviceData> source = vesperUnit ({ 1, 2, 5 });
-    ConversionJob job (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    ConversionJob job (*catalogue, source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
     ProgressSignal progress;
     job.addListener (&progress);
 
@@ -635,7 +635,7 @@ TEST_F (DataConversion, StoppingAJobInterruptsItsRunningScript)
     EXPECT_EQ (setBits (completion.outcome.result), Bits { ConversionErrorBits::cancelled });
 
     // Stopped before it starts: cancelled at once.
-    ConversionJob early (*Nexus::getContentManager(), source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
+    ConversionJob early (*catalogue, source, vesper, FirmwareVersion (0, 1, 4, 0, vesperNew));
     early.stop();
     Completion earlyCompletion;
     ASSERT_TRUE (early.start (earlyCompletion.callback()));

@@ -216,8 +216,20 @@ TEST_F (ApplicationTest, MissingStartupObjectReportsFatalErrorAndMakesNothingAft
     EXPECT_TRUE (settings().getValue ("appWindowState").isEmpty());
 }
 
-TEST_F (ApplicationTest, ProductContentRequestWithoutCatalogueAnswersFalse)
+TEST_F (ApplicationTest, ServicesAreReachedThroughTheHubOnTheMessageThreadOnly)
 {
-    Nexus hub;
-    EXPECT_FALSE (hub.requestProductContent (1));
+    EXPECT_EQ (Nexus::getContentManager(), nullptr);   // no hub yet
+
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
+    app.initialise ("");
+    ASSERT_NE (Nexus::getContentManager(), nullptr);
+    ASSERT_NE (Nexus::getDeviceManager(), nullptr);
+
+    // A worker is handed what it uses; through the hub it finds nothing.
+    std::atomic<bool> sawService { true };
+    juce::Thread::launch ([&] { sawService = Nexus::getContentManager() != nullptr || Nexus::getDeviceManager() != nullptr; });
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! sawService.load(); }));
+
+    app.shutdown();
+    EXPECT_EQ (Nexus::getContentManager(), nullptr);
 }
