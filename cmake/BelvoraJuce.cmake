@@ -1,25 +1,15 @@
 # JUCE's module targets are INTERFACE libraries that carry the module sources.
-# Compile them once into one static library and hand its configuration on to
-# every consumer, so all of our code sees the same JUCE_* settings.
-add_library(belvora_juce STATIC)
+# We compile them into two static libraries: the modules the core needs, and
+# the user-interface modules on top. The core links only the first, so it
+# builds and tests without any window code. Both libraries and all of our code
+# see one and the same JUCE_* configuration.
+set(BELVORA_JUCE_CORE_MODULES juce_core juce_events juce_data_structures juce_cryptography
+                              juce_audio_basics juce_audio_devices juce_graphics)
+set(BELVORA_JUCE_GUI_MODULES juce_gui_basics juce_gui_extra)
 
-target_link_libraries(belvora_juce
-    PRIVATE
-        juce::juce_core
-        juce::juce_events
-        juce::juce_data_structures
-        juce::juce_cryptography
-        juce::juce_audio_basics
-        juce::juce_audio_devices
-        juce::juce_graphics
-        juce::juce_gui_basics
-        juce::juce_gui_extra
-    PUBLIC
-        juce::pkgconfig_JUCE_IMG_LINUX_DEPS
-        juce::pkgconfig_JUCE_CURL_LINUX_DEPS)
-
-target_compile_definitions(belvora_juce
-    PUBLIC
+add_library(belvora_juce_config INTERFACE)
+target_compile_definitions(belvora_juce_config
+    INTERFACE
         JUCE_WEB_BROWSER=0
         JUCE_USE_CURL=1
         JUCE_MODAL_LOOPS_PERMITTED=1
@@ -28,26 +18,82 @@ target_compile_definitions(belvora_juce
         JUCE_STANDALONE_APPLICATION=1
         JUCE_USE_XRANDR=1
         JUCE_SILENCE_XCODE_15_LINKER_WARNING=1
+        JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
         JUCE_APPLICATION_NAME_STRING="Belvora 2"
         JUCE_APPLICATION_VERSION_STRING="1.1.0")
 
-# Re-export what the module targets gave us privately: include directories
-# (as system headers, so our warnings stay ours) and compile definitions.
-foreach(module IN ITEMS juce_core juce_events juce_data_structures juce_cryptography
-                        juce_audio_basics juce_audio_devices juce_graphics
-                        juce_gui_basics juce_gui_extra)
-    target_include_directories(belvora_juce SYSTEM PUBLIC
-        $<TARGET_PROPERTY:juce::${module},INTERFACE_INCLUDE_DIRECTORIES>)
-    target_compile_definitions(belvora_juce PUBLIC
-        $<TARGET_PROPERTY:juce::${module},INTERFACE_COMPILE_DEFINITIONS>)
-endforeach()
+# Module sources, include folders, definitions and system libraries, taken
+# from each module target itself (not transitively, so no module is compiled twice).
+function(belvora_juce_library name)
+    add_library(${name} STATIC)
+    target_link_libraries(${name} PUBLIC belvora_juce_config)
 
-set_target_properties(belvora_juce PROPERTIES POSITION_INDEPENDENT_CODE ON)
-target_compile_options(belvora_juce PRIVATE -w)
+    foreach(module IN LISTS ARGN)
+        get_target_property(sources juce::${module} INTERFACE_SOURCES)
+        get_target_property(includes juce::${module} INTERFACE_INCLUDE_DIRECTORIES)
+        get_target_property(definitions juce::${module} INTERFACE_COMPILE_DEFINITIONS)
+        get_target_property(links juce::${module} INTERFACE_LINK_LIBRARIES)
 
-# Hostile documents and scripts reach JUCE's number readers, whose exponent and
-# digit counters can overflow: harmless there, but not ours to mend. Our own
-# code stays fully checked.
-if(BELVORA_SANITIZE MATCHES "undefined")
-    target_compile_options(belvora_juce PRIVATE -fno-sanitize=signed-integer-overflow)
-endif()
+        target_sources(${name} PRIVATE ${sources})
+        target_include_directories(${name} SYSTEM PUBLIC ${includes})
+
+        # Every module's "available" flag goes to everyone, whichever library compiles it.
+        target_compile_definitions(belvora_juce_config INTERFACE ${definitions})
+
+        # System libraries (z, dl, pkg-config targets, ...), but not the other modules.
+        foreach(link IN LISTS links)
+            if(NOT link MATCHES "^juce_[a-z_]+$")
+                target_link_libraries(${name} PUBLIC ${link})
+            endif()
+        endforeach()
+    endforeach()
+
+    set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_compile_options(${name} PRIVATE -w)
+
+    # Hostile documents and scripts reach JUCE's number readers, whose exponent and
+    # digit counters can overflow: harmless there, but not ours to mend. Our own
+    # code stays fully checked.
+    if(BELVORA_SANITIZE MATCHES "undefined")
+        target_compile_options(${name} PRIVATE -fno-sanitize=signed-integer-overflow)
+    endif()
+endfunction()
+
+belvora_juce_library(belvora_juce_core ${BELVORA_JUCE_CORE_MODULES})
+target_link_libraries(belvora_juce_core PUBLIC
+    juce::pkgconfig_JUCE_IMG_LINUX_DEPS     # Debian strips JUCE's bundled png and jpeg
+    juce::pkgconfig_JUCE_CURL_LINUX_DEPS)
+
+belvora_juce_library(belvora_juce_gui ${BELVORA_JUCE_GUI_MODULES})
+target_link_libraries(belvora_juce_gui PUBLIC belvora_juce_core)
+
+# Fails the configuration when a library reaches one of the forbidden targets
+# through its link interface: the layers below the user interface stay free of it.
+function(belvora_forbid_links target)
+    set(seen "")
+    set(queue ${target})
+
+    while(queue)
+        list(POP_FRONT queue current)
+
+        if(current IN_LIST seen OR NOT TARGET ${current})
+            continue()
+        endif()
+
+        list(APPEND seen ${current})
+
+        foreach(forbidden IN LISTS ARGN)
+            if(current STREQUAL forbidden)
+                message(FATAL_ERROR "${target} must not link ${forbidden}")
+            endif()
+        endforeach()
+
+        foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+            get_target_property(links ${current} ${property})
+
+            if(links)
+                list(APPEND queue ${links})
+            endif()
+        endforeach()
+    endwhile()
+endfunction()

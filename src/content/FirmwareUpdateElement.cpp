@@ -1,6 +1,5 @@
 #include "content/FirmwareUpdateElement.h"
 
-#include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
@@ -121,11 +120,10 @@ bool FirmwareUpdateElement::isInstallable() const
     return juce::File::isAbsolutePath (file) && juce::File (file).existsAsFile();
 }
 
-void FirmwareUpdateElement::checkDataVersions (const CapsBlock& current, bool& presetConversionNeeded, bool& setupConversionNeeded) const
+void FirmwareUpdateElement::checkDataVersions (const ContentManager& content, const CapsBlock& current,
+                                               bool& presetConversionNeeded, bool& setupConversionNeeded) const
 {
-    auto* content = Nexus::getContentManager();
-    const auto target = DeviceProfiler::createCapsFrom (content != nullptr ? content->getCapsXml (current.productId).get() : nullptr,
-                                                        current.productId, version.build);
+    const auto target = DeviceProfiler::createCaps (content, current.productId, version.build);
 
     if (target == nullptr)
         return;

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class ContentManager;
+
 namespace juce { class Component; }
 
 /** One firmware image a unit can be updated to: from a product's firmware
@@ -46,7 +48,8 @@ public:
 
     /** Tells whether the unit's presets and setup must be converted for this image;
         leaves both flags alone when the product's capabilities are unknown. */
-    void checkDataVersions (const CapsBlock& current, bool& presetConversionNeeded, bool& setupConversionNeeded) const;
+    void checkDataVersions (const ContentManager& content, const CapsBlock& current,
+                            bool& presetConversionNeeded, bool& setupConversionNeeded) const;
 
     /** The description rows laid out as text and links. Defined by the user
         interface library (gui/widgets/FirmwareDescriptionView.cpp): the core

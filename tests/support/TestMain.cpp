@@ -4,7 +4,7 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
-#include <juce_gui_basics/juce_gui_basics.h>
+#include <juce_events/juce_events.h>
 
 namespace
 {
