@@ -3,30 +3,70 @@
 namespace Alerts
 {
 
+namespace
+{
+    Responder& currentResponder()
+    {
+        static Responder responder;
+        return responder;
+    }
+
+    // The framework shows "OK" for an empty first text and "Cancel" for an empty second one.
+    bool show (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+               const juce::String& message, const juce::String& first, const juce::String& second, bool twoButtons)
+    {
+        JUCE_ASSERT_MESSAGE_THREAD
+
+        if (auto& responder = currentResponder())
+        {
+            Box box { icon, title, message, { first.isEmpty() ? juce::String ("OK") : first } };
+
+            if (twoButtons)
+                box.buttons.add (second.isEmpty() ? juce::String ("Cancel") : second);
+
+            return responder (box);
+        }
+
+        if (! twoButtons)
+        {
+            juce::AlertWindow::showMessageBox (icon, title, message, first, component);
+            return true;
+        }
+
+        return juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
+    }
+}
+
+ScopedResponder::ScopedResponder (Responder responder)
+    : previous (std::exchange (currentResponder(), std::move (responder)))
+{
+}
+
+ScopedResponder::~ScopedResponder()
+{
+    currentResponder() = std::move (previous);
+}
+
 void showInfo (juce::Component* component, const juce::String& title, const juce::String& message)
 {
-    juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::InfoIcon, title, message, "OK", component);
+    show (juce::MessageBoxIconType::InfoIcon, component, title, message, "OK", {}, false);
 }
 
 void showWarning (juce::Component* component, const juce::String& title, const juce::String& message)
 {
-    juce::AlertWindow::showMessageBox (juce::MessageBoxIconType::WarningIcon, title, message, "OK", component);
+    show (juce::MessageBoxIconType::WarningIcon, component, title, message, "OK", {}, false);
 }
 
 bool askYesNo (juce::Component* component, const juce::String& title, const juce::String& message)
 {
-    return juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::QuestionIcon, title, message,
-                                               "Yes", "No", component, nullptr);
+    return show (juce::MessageBoxIconType::QuestionIcon, component, title, message, "Yes", "No", true);
 }
 
 bool showOkCancel (juce::MessageBoxIconType icon, juce::Component* component,
                    const juce::String& title, const juce::String& message,
                    bool defaultSecond, const juce::String& firstText, const juce::String& secondText)
 {
-    // The framework shows "OK" for an empty first text and "Cancel" for an empty second one.
-    return juce::AlertWindow::showOkCancelBox (icon, title, message, firstText,
-                                               defaultSecond ? juce::String() : secondText,
-                                               component, nullptr);
+    return show (icon, component, title, message, firstText, defaultSecond ? juce::String() : secondText, true);
 }
 
 }

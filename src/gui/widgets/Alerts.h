@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 /** The program's blocking alert boxes, centred over a component (or the screen when it is null). */
 namespace Alerts
 {
@@ -14,4 +16,28 @@ namespace Alerts
     bool showOkCancel (juce::MessageBoxIconType icon, juce::Component* component,
                        const juce::String& title, const juce::String& message,
                        bool defaultSecond, const juce::String& firstText, const juce::String& secondText);
+
+    /** One box as it would be shown: its icon, texts and the buttons' labels. */
+    struct Box
+    {
+        juce::MessageBoxIconType icon = juce::MessageBoxIconType::NoIcon;
+        juce::String title, message;
+        juce::StringArray buttons;   // as shown, first button first
+    };
+
+    /** Answers a box instead of the user: true for the first button. */
+    using Responder = std::function<bool (const Box&)>;
+
+    /** While one lives, every box goes to its responder instead of the screen,
+        so tests answer the program's questions and read their texts. */
+    class ScopedResponder
+    {
+    public:
+        explicit ScopedResponder (Responder responder);
+        ~ScopedResponder();
+
+    private:
+        Responder previous;
+        JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
+    };
 }

@@ -1,0 +1,46 @@
+#include "gui/widgets/FileChoosers.h"
+
+namespace FileChoosers
+{
+
+namespace
+{
+    Responder& currentResponder()
+    {
+        static Responder responder;
+        return responder;
+    }
+}
+
+ScopedResponder::ScopedResponder (Responder responder)
+    : previous (std::exchange (currentResponder(), std::move (responder)))
+{
+}
+
+ScopedResponder::~ScopedResponder()
+{
+    currentResponder() = std::move (previous);
+}
+
+juce::Array<juce::File> choose (const Request& request)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    if (auto& responder = currentResponder())
+        return responder (request);
+
+    juce::FileChooser chooser (request.title, request.start, request.patterns);
+    bool chosen = false;
+
+    switch (request.mode)
+    {
+        case Mode::openFile:      chosen = chooser.browseForFileToOpen(); break;
+        case Mode::openFiles:     chosen = chooser.browseForMultipleFilesToOpen(); break;
+        case Mode::saveFile:      chosen = chooser.browseForFileToSave (request.warnAboutOverwriting); break;
+        case Mode::chooseFolder:  chosen = chooser.browseForDirectory(); break;
+    }
+
+    return chosen ? chooser.getResults() : juce::Array<juce::File>();
+}
+
+}

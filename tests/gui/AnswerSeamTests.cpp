@@ -1,0 +1,57 @@
+// Message boxes and file choosers answered by a test instead of the user.
+
+#include "gui/widgets/Alerts.h"
+#include "gui/widgets/FileChoosers.h"
+
+#include <gtest/gtest.h>
+
+TEST (AnswerSeams, BoxesReachTheResponderWithTheButtonsTheUserWouldSee)
+{
+    std::vector<Alerts::Box> seen;
+    bool answer = false;
+
+    {
+        const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { seen.push_back (box); return answer; });
+
+        Alerts::showWarning (nullptr, "Error", "Gone");
+        EXPECT_FALSE (Alerts::askYesNo (nullptr, "Question", "Really?"));
+        answer = true;
+        EXPECT_TRUE (Alerts::showOkCancel (juce::MessageBoxIconType::NoIcon, nullptr, "T", "M", true, "Go", "Later"));
+        EXPECT_TRUE (Alerts::showOkCancel (juce::MessageBoxIconType::InfoIcon, nullptr, "T", "M", false, "", "Later"));
+    }
+
+    ASSERT_EQ (seen.size(), 4u);
+    EXPECT_EQ (seen[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_EQ (seen[0].message, "Gone");
+    EXPECT_EQ (seen[0].buttons, juce::StringArray ({ "OK" }));
+    EXPECT_EQ (seen[1].buttons, juce::StringArray ({ "Yes", "No" }));
+    EXPECT_EQ (seen[2].buttons, juce::StringArray ({ "Go", "Cancel" }));     // the second is "Cancel" by default
+    EXPECT_EQ (seen[3].buttons, juce::StringArray ({ "OK", "Later" }));      // an empty first text shows "OK"
+}
+
+TEST (AnswerSeams, ChoosersReachTheResponderAndAnEmptyAnswerIsACancel)
+{
+    const juce::File chosen ("/tmp/chosen.syx");
+    std::vector<FileChoosers::Request> seen;
+
+    const FileChoosers::ScopedResponder outer ([&] (const FileChoosers::Request&) { return juce::Array<juce::File>(); });
+
+    {
+        const FileChoosers::ScopedResponder responder ([&] (const FileChoosers::Request& r)
+        {
+            seen.push_back (r);
+            return r.mode == FileChoosers::Mode::openFile ? juce::Array<juce::File> { chosen } : juce::Array<juce::File>();
+        });
+
+        EXPECT_EQ (FileChoosers::choose ({ FileChoosers::Mode::openFile, "Select update file...", {}, "*.syx" }),
+                   juce::Array<juce::File> { chosen });
+        EXPECT_TRUE (FileChoosers::choose ({ FileChoosers::Mode::chooseFolder, "Select the export folder", {}, "*.syx" }).isEmpty());
+    }
+
+    ASSERT_EQ (seen.size(), 2u);
+    EXPECT_EQ (seen[0].title, "Select update file...");
+    EXPECT_EQ (seen[1].mode, FileChoosers::Mode::chooseFolder);
+
+    // The outer responder is back once the inner one is gone.
+    EXPECT_TRUE (FileChoosers::choose ({ FileChoosers::Mode::openFile, "Again", {}, {} }).isEmpty());
+}
