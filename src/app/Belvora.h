@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppState.h"
 #include "app/BelvoraPaths.h"
 #include "app/BelvoraSettings.h"
 #include "app/UserInterface.h"
@@ -20,15 +21,6 @@ class Belvora : public juce::JUCEApplication,
                 private juce::AsyncUpdater
 {
 public:
-    enum AppState
-    {
-        stateIdle         = 0,
-        stateStarting     = 1,
-        stateScanning     = 2,
-        stateRescanNeeded = 3,
-        stateFirmware     = 4
-    };
-
     /** The factory makes the main window at start-up (the program's main gives
         the real one; without it start-up stops with fatal error 1). */
     explicit Belvora (UserInterfaceFactory makeUserInterface = {});
@@ -50,8 +42,8 @@ public:
     bool isDeveloperMode() const          { return developerMode; }
     bool isScanAll() const                { return scanAll; }
     bool isSyncAll() const                { return syncAll; }
-    int getAppState() const               { return appState.load(); }
-    void setAppState (int state)          { appState.store (state); }
+    AppState getAppState() const          { return appState.load(); }
+    void setAppState (AppState state)     { appState.store (state); }
     int getFatalErrorCode() const         { return fatalErrorCode.load(); }
     juce::Uuid getInstallId() const       { return installId; }
     bool isNewInstallation() const        { return newInstallation; }
@@ -84,7 +76,7 @@ private:
     bool developerMode = false;
     bool scanAll = false;
     bool syncAll = false;
-    std::atomic<int> appState { stateStarting };
+    std::atomic<AppState> appState { AppState::starting };
     std::atomic<int> fatalErrorCode { 0 };
     juce::Time startTime;
     juce::Uuid installId;

@@ -76,7 +76,7 @@ namespace
         options.isFirmwareUpdateRunning = []
         {
             auto* application = Belvora::getInstance();
-            return application != nullptr && application->getAppState() == Belvora::stateFirmware;
+            return application != nullptr && application->getAppState() == AppState::firmwareUpdate;
         };
         return options;
     }

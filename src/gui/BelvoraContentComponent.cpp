@@ -62,10 +62,10 @@ namespace
         return nullptr;
     }
 
-    int currentAppState()
+    AppState currentAppState()
     {
         auto* app = Belvora::getInstance();
-        return app != nullptr ? app->getAppState() : Belvora::stateStarting;
+        return app != nullptr ? app->getAppState() : AppState::starting;
     }
 }
 
@@ -125,8 +125,8 @@ void BelvoraContentComponent::getCommandInfo (juce::CommandID commandID, juce::A
     {
         case Enabled::always:              break;
         case Enabled::unitActive:          result.setActive (unitActive); break;
-        case Enabled::idleOrFirmware:      result.setActive (state == Belvora::stateIdle || state == Belvora::stateFirmware); break;
-        case Enabled::idleOrLostWithUnit:  result.setActive (unitActive && (state == Belvora::stateIdle || state == Belvora::stateRescanNeeded)); break;
+        case Enabled::idleOrFirmware:      result.setActive (state == AppState::idle || state == AppState::firmwareUpdate); break;
+        case Enabled::idleOrLostWithUnit:  result.setActive (unitActive && (state == AppState::idle || state == AppState::rescanNeeded)); break;
     }
 }
 
@@ -140,8 +140,8 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
     switch (info.commandID)
     {
         case CommandIDs::scanForDevices:
-            if (currentAppState() != Belvora::stateFirmware)
-                setAppState (Belvora::stateScanning);
+            if (currentAppState() != AppState::firmwareUpdate)
+                setAppState (AppState::scanning);
 
             postDeviceCommand (DeviceCommandMessage::scan);
             break;
@@ -174,14 +174,14 @@ void BelvoraContentComponent::handleMessage (const juce::Message& message)
     switch (info->code)
     {
         case DeviceInfoMessage::scanFinished:
-            if (state == Belvora::stateStarting || state == Belvora::stateScanning)
-                setAppState (Belvora::stateIdle);
+            if (state == AppState::starting || state == AppState::scanning)
+                setAppState (AppState::idle);
             break;
 
         case DeviceInfoMessage::activeDeviceLost:
         case DeviceInfoMessage::portsChanged:
-            if (state != Belvora::stateScanning && state != Belvora::stateFirmware)
-                setAppState (Belvora::stateRescanNeeded);
+            if (state != AppState::scanning && state != AppState::firmwareUpdate)
+                setAppState (AppState::rescanNeeded);
             break;
 
         default:
@@ -213,10 +213,10 @@ void BelvoraContentComponent::broadcastChange (const ChangeInfo& info)
     }
 }
 
-void BelvoraContentComponent::setAppState (int state)
+void BelvoraContentComponent::setAppState (AppState state)
 {
     auto* app = Belvora::getInstance();
-    const auto old = app != nullptr ? app->getAppState() : Belvora::stateStarting;
+    const auto old = app != nullptr ? app->getAppState() : AppState::starting;
 
     if (state == old)
         return;
@@ -224,7 +224,7 @@ void BelvoraContentComponent::setAppState (int state)
     if (app != nullptr)
         app->setAppState (state);
 
-    broadcastChange (ChangeInfo::forAppState (state, old));
+    broadcastChange (ChangeInfo::forAppState (static_cast<int> (state), static_cast<int> (old)));
 }
 
 bool BelvoraContentComponent::requestQuit (bool forced)

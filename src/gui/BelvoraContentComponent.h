@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AppState.h"
 #include "app/BelvoraChangeListener.h"
 #include "gui/BVLookAndFeel.h"
 
@@ -33,7 +34,7 @@ public:
     void broadcastChange (const ChangeInfo& info);
 
     /** The only writer of the application state; broadcasts each change. */
-    void setAppState (int state);
+    void setAppState (AppState state);
 
     /** False when the user keeps unsent edits; otherwise announces the quit and returns true. */
     bool requestQuit (bool forced);

@@ -98,5 +98,5 @@ TEST (BelvoraFatalErrors, FirstCodeWins)
     app.reportFatalError (2);
     app.reportFatalError (1);
     EXPECT_EQ (app.getFatalErrorCode(), 2);
-    EXPECT_EQ (app.getAppState(), Belvora::stateStarting);
+    EXPECT_EQ (app.getAppState(), AppState::starting);
 }

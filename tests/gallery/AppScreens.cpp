@@ -26,7 +26,7 @@ namespace
 
                 if (auto* window = MainAppWindow::of (app.getNexus()))
                 {
-                    TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == Belvora::stateIdle; });
+                    TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; });
                     photo = window->createComponentSnapshot (window->getLocalBounds(), true, 1.0f);
                 }
 

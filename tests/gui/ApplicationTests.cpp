@@ -159,7 +159,7 @@ TEST_F (ApplicationTest, StartupScansThenAnnouncesItselfOnce)
 
     // The scan command set "scanning"; the scan's end sets "idle".
     EXPECT_GE (recorder.indexOf (ChangeInfo::appStateChanged, 0), 0);
-    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == Belvora::stateIdle; }));
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
 
     content->removeChangeListener (&recorder);
     app.shutdown();

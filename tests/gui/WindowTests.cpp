@@ -118,13 +118,13 @@ TEST_F (WindowTest, AppStateChangesAreBroadcastOnceAndQuitIsAnnounced)
     Listener l (calls, 1);
     content->addChangeListener (&l);
 
-    content->setAppState (Belvora::stateScanning);
-    EXPECT_EQ (app.getAppState(), Belvora::stateScanning);
+    content->setAppState (AppState::scanning);
+    EXPECT_EQ (app.getAppState(), AppState::scanning);
     EXPECT_EQ (l.last.kind, ChangeInfo::appStateChanged);
     EXPECT_EQ (l.last.newAppState, 2);
     EXPECT_EQ (l.last.oldAppState, 1);
 
-    content->setAppState (Belvora::stateScanning);
+    content->setAppState (AppState::scanning);
     EXPECT_EQ (calls.size(), 1u);
 
     EXPECT_TRUE (content->requestQuit (true));
@@ -239,21 +239,21 @@ TEST_F (WindowTest, ConnectionLossDuringAScanIsBroadcastButChangesNoState)
     Listener l (calls, 1);
     content->addChangeListener (&l);
 
-    app.setAppState (Belvora::stateScanning);
+    app.setAppState (AppState::scanning);
     content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
     EXPECT_EQ (calls.size(), 1u);
     EXPECT_EQ (l.last.message.code, 0x80002);
-    EXPECT_EQ (app.getAppState(), Belvora::stateScanning);
+    EXPECT_EQ (app.getAppState(), AppState::scanning);
 
     content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
-    EXPECT_EQ (app.getAppState(), Belvora::stateIdle);
+    EXPECT_EQ (app.getAppState(), AppState::idle);
 
     content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::portsChanged, 0, 0, {}));
-    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+    EXPECT_EQ (app.getAppState(), AppState::rescanNeeded);
 
     // A scan's end only settles a starting or scanning application.
     content->handleMessage (DeviceInfoMessage (DeviceInfoMessage::scanFinished, 1, 0, {}));
-    EXPECT_EQ (app.getAppState(), Belvora::stateRescanNeeded);
+    EXPECT_EQ (app.getAppState(), AppState::rescanNeeded);
 
     content->removeChangeListener (&l);
 }
