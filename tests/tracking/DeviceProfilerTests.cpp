@@ -76,14 +76,14 @@ protected:
     {
         TrackingTest::SetUp();
         content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
-        tracker = std::make_unique<EventTracker> (EventTracker::Setup());
+        ownedTracker = std::make_unique<EventTracker> (EventTracker::Setup());
         ASSERT_TRUE (server.waitForRequests (1));   // the start-up report
     }
 
     void TearDown() override
     {
-        profiler.reset();
-        tracker.reset();
+        ownedProfiler.reset();
+        ownedTracker.reset();
         content.reset();
         TrackingTest::TearDown();
     }
@@ -92,9 +92,9 @@ protected:
     {
         DeviceProfiler::Setup setup;
         setup.newInstallation = newInstallation;
-        profiler = std::make_unique<DeviceProfiler> (*content, *tracker, setup);
-        profiler->initialise();
-        return *profiler;
+        ownedProfiler = std::make_unique<DeviceProfiler> (*content, *ownedTracker, setup);
+        ownedProfiler->initialise();
+        return *ownedProfiler;
     }
 
     struct Ignored : public juce::MessageListener
@@ -104,16 +104,16 @@ protected:
 
     Ignored notifications;
     std::unique_ptr<ContentManager> content;
-    std::unique_ptr<EventTracker> tracker;
-    std::unique_ptr<DeviceProfiler> profiler;
+    std::unique_ptr<EventTracker> ownedTracker;
+    std::unique_ptr<DeviceProfiler> ownedProfiler;
 
     /** Units scanned by a device manager that reports to this test's profiler and tracker. */
-    std::unique_ptr<UnitRig> makeUnitRig() { return std::make_unique<UnitRig> (profiler.get(), tracker.get()); }
+    std::unique_ptr<UnitRig> makeUnitRig() { return std::make_unique<UnitRig> (ownedProfiler.get(), ownedTracker.get()); }
 
     /** Waits until a marker queued now went out, so nothing queued before is still on its way. */
     void drainTracker()
     {
-        tracker->addEvent (new EventLogUserDevice (-99, 0, 0, {}));
+        ownedTracker->addEvent (new EventLogUserDevice (-99, 0, 0, {}));
 
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
         {
@@ -425,7 +425,7 @@ TEST_F (ProfilerTest, DeletedDuringASilentLookUpItWaitsForTheRequestToGiveUp)
     ASSERT_TRUE (server.waitForRequests (2));
 
     juce::Logger::setCurrentLogger (&watch);
-    profiler.reset();
+    ownedProfiler.reset();
     juce::Logger::setCurrentLogger (nullptr);
 
     EXPECT_FALSE (watch.killed);
