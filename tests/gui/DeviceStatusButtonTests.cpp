@@ -7,6 +7,7 @@
 #include "devices/DeviceFlags.h"
 #include "gui/Palette.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
+#include "gui/ShownTile.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/ContentFixture.h"
 #include "support/DeviceTestRig.h"
@@ -19,46 +20,6 @@ using Bit = DeviceFlags::Bit;
 namespace
 {
     constexpr uint32_t connected = Bit::identified | Bit::portsOpen;
-
-    /** A tile that shows a unit state given by the test instead of reading a unit. */
-    struct ShownTile : MidiDeviceStatusButton
-    {
-        using MidiDeviceStatusButton::UnitState;
-
-        explicit ShownTile (UnitState shown, Services with = {}, std::optional<juce::Image> picture = {})
-            : MidiDeviceStatusButton (std::shared_ptr<DeviceObject>(), std::move (with)),
-              state (shown), productPicture (std::move (picture))
-        {
-            updateFromDevice();
-        }
-
-        void show (uint32_t newFlags)
-        {
-            state.flags = newFlags;
-            updateFromDevice();
-        }
-
-        UnitState readUnit() const override { return state; }
-
-        juce::Image getProductPicture() const override
-        {
-            return productPicture ? *productPicture : MidiDeviceStatusButton::getProductPicture();
-        }
-
-        UnitState state;
-        std::optional<juce::Image> productPicture;
-    };
-
-    ShownTile::UnitState unitWith (uint32_t flags, int productId = 0x12, int serial = 10000001)
-    {
-        ShownTile::UnitState s;
-        s.flags = flags;
-        s.productId = productId;
-        s.serial = serial;
-        s.version = FirmwareVersion (0, 1, 2, 0, 120);
-        s.date = { 2015, 6, 3 };
-        return s;
-    }
 
     MidiDeviceStatusButton::RememberedUnit remembered (int productId = 0x12)
     {
@@ -154,7 +115,7 @@ TEST (MidiDeviceStatusButton, SizeFollowsTheScaleDownToAFloor)
     for (auto [scale, w, h] : { std::tuple { 1.0f, 220, 160 }, { 2.0f, 440, 320 }, { 0.2f, 66, 48 } })
     {
         ScopedLookAndFeel look (scale);
-        ShownTile tile (unitWith (0));
+        ShownTile tile (ShownTile::unitWith (0));
         EXPECT_EQ (tile.getBounds(), juce::Rectangle<int> (w, h)) << scale;
         EXPECT_FLOAT_EQ (tile.getScale(), juce::jmax (0.3f, scale));
     }
@@ -182,7 +143,7 @@ TEST (MidiDeviceStatusButton, OfflineTileShowsTheRememberedUnitAndItsMenu)
 
 TEST (MidiDeviceStatusButton, UnidentifiedUnitShowsTheGenericPictureAndNoInformation)
 {
-    ShownTile tile (unitWith (Bit::scanning), {}, juce::Image (juce::Image::RGB, 300, 100, true));
+    ShownTile tile (ShownTile::unitWith (Bit::scanning), {}, juce::Image (juce::Image::RGB, 300, 100, true));
     EXPECT_EQ (tile.getName(), "device button");
     EXPECT_FALSE (tile.isKnownProduct());
     EXPECT_EQ (tile.getPictureBounds().getWidth(), 110);   // 183 x 132 scaled to half the height
@@ -202,7 +163,7 @@ TEST (MidiDeviceStatusButton, UnidentifiedUnitShowsTheGenericPictureAndNoInforma
 
 TEST (MidiDeviceStatusButton, PictureWithoutAreaFallsBackToTheGenericPicture)
 {
-    ShownTile tile (unitWith (Bit::identified), {}, juce::Image());
+    ShownTile tile (ShownTile::unitWith (Bit::identified), {}, juce::Image());
     EXPECT_EQ (tile.getPictureBounds(), juce::Rectangle<int> (tile.getPictureBounds().getX(), tile.getPictureBounds().getY(), 110, 80));
     EXPECT_TRUE (snapshot (tile).isValid());
 }
@@ -210,7 +171,7 @@ TEST (MidiDeviceStatusButton, PictureWithoutAreaFallsBackToTheGenericPicture)
 TEST_F (TileTest, ToggleFollowsOpenPortsAndALostConnectionDisablesTheTile)
 {
     Belvora app;
-    ShownTile tile (unitWith (connected));
+    ShownTile tile (ShownTile::unitWith (connected));
     EXPECT_TRUE (tile.getToggleState());
     EXPECT_EQ (tile.getStateIcon(), Icon::connected);
 
@@ -228,7 +189,7 @@ TEST_F (TileTest, ToggleFollowsOpenPortsAndALostConnectionDisablesTheTile)
 TEST_F (TileTest, DoubleClickAsksForPresetsOnlyWhenConnected)
 {
     NotificationLog hub;
-    ShownTile tile (unitWith (Bit::identified), { nullptr, &hub, {} });
+    ShownTile tile (ShownTile::unitWith (Bit::identified), { nullptr, &hub, {} });
 
     tile.mouseDoubleClick (doubleClickOn (tile));
     EXPECT_TRUE (codesUpToMarker (hub).empty());
@@ -260,7 +221,7 @@ TEST_F (TileTest, CardPixels)
     {
         SCOPED_TRACE (scale);
         ScopedLookAndFeel look (scale);
-        ShownTile tile (unitWith (connected), {}, juce::Image (juce::Image::RGB, 183, 132, true));
+        ShownTile tile (ShownTile::unitWith (connected), {}, juce::Image (juce::Image::RGB, 183, 132, true));
 
         const auto mid = juce::roundToInt (60 * scale);
         const auto face = tile.getFaceRect();
@@ -311,7 +272,7 @@ TEST_F (TileTest, DisabledAndOfflineCards)
         {
             Belvora app;
             app.setAppState (AppState::rescanNeeded);
-            ShownTile lost (unitWith (Bit::identified));
+            ShownTile lost (ShownTile::unitWith (Bit::identified));
             const auto image = snapshot (lost);
             EXPECT_NEAR (image.getPixelAt (1, mid).getAlpha(), 230, 8);
             EXPECT_NEAR (image.getPixelAt ((int) lost.getFaceRect().getX() + 2, mid).getAlpha(), 247, 4);
@@ -363,7 +324,7 @@ TEST_F (TileContentTest, IdentifiedUnitTakesNamePictureAndUpdateFromTheCatalogue
     juce::Array<juce::URL> opened;
     const MidiDeviceStatusButton::Services services { catalogue.get(), nullptr, [&] (const juce::URL& url) { opened.add (url); } };
 
-    ShownTile black (unitWith (Bit::identified, vesper, 20000001), services);
+    ShownTile black (ShownTile::unitWith (Bit::identified, vesper, 20000001), services);
     EXPECT_EQ (black.getDeviceName(), "Vesper Black");
     EXPECT_TRUE (black.isUpdateAvailable());   // build 140 is listed, the unit has 120
 
@@ -376,7 +337,7 @@ TEST_F (TileContentTest, IdentifiedUnitTakesNamePictureAndUpdateFromTheCatalogue
     ASSERT_EQ (opened.size(), 1);
     EXPECT_EQ (opened[0].toString (false), catalogue->getManualUrl (vesper));
 
-    auto current = unitWith (Bit::identified, vesper);
+    auto current = ShownTile::unitWith (Bit::identified, vesper);
     current.version = FirmwareVersion (0, 1, 4, 0, 140);
     ShownTile upToDate (current, services);
     EXPECT_EQ (upToDate.getDeviceName(), "Vesper");
@@ -451,6 +412,7 @@ TEST_F (RescanTest, TileWhoseUnitWasFreedRepaintsAsNoUnit)
 
     tile->updateFromDevice();
     EXPECT_EQ (tile->getDeviceFlags(), 0u);
+    EXPECT_EQ (tile->getDeviceName(), "Vesper");
     EXPECT_FALSE (tile->getToggleState());
     EXPECT_TRUE (snapshot (*tile).isValid());
     tile.reset();

@@ -47,7 +47,6 @@ MidiDeviceStatusButton::MidiDeviceStatusButton (std::shared_ptr<DeviceObject> de
     if (device != nullptr)
     {
         deviceName = device->getName();
-        deviceFlags = device->getFlags();
         device->addChangeListener (this);
         unit = device;
     }
@@ -95,7 +94,8 @@ MidiDeviceStatusButton::UnitState MidiDeviceStatusButton::readUnit() const
     if (device == nullptr)
         return {};
 
-    return { device->getFlags(), device->getProductId(), device->getSerial(), device->getVersion(), device->getManufactureDate() };
+    return { device->getName(), device->getFlags(), device->getProductId(), device->getSerial(), device->getVersion(),
+             device->getManufactureDate() };
 }
 
 void MidiDeviceStatusButton::updateFromDevice()
@@ -105,6 +105,10 @@ void MidiDeviceStatusButton::updateFromDevice()
 
     const auto state = readUnit();
     deviceFlags = state.flags;
+
+    // A unit that is gone keeps the name it was shown with.
+    if (state.name.isNotEmpty())
+        deviceName = state.name;
 
     if (has (deviceFlags, Bit::scanning | Bit::identifying))
         startTimer (animationMs);
@@ -193,12 +197,17 @@ juce::Image MidiDeviceStatusButton::choosePicture() const
 {
     const auto identifiedSomehow = has (deviceFlags, Bit::identified | Bit::namesProduct | Bit::unknownProduct);
 
-    if ((! offline && ! identifiedSomehow) || services.content == nullptr)
+    if (! offline && ! identifiedSomehow)
         return genericPicture;
 
     // A picture that did not load, or has no area, would size the tile's picture by a division by zero.
-    const auto picture = services.content->getProductImage (productId, deviceName);
+    const auto picture = getProductPicture();
     return picture.isValid() && picture.getWidth() > 0 && picture.getHeight() > 0 ? picture : genericPicture;
+}
+
+juce::Image MidiDeviceStatusButton::getProductPicture() const
+{
+    return services.content != nullptr ? services.content->getProductImage (productId, deviceName) : juce::Image();
 }
 
 void MidiDeviceStatusButton::updateImages()

@@ -92,9 +92,10 @@ public:
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
 
 protected:
-    /** What the tile reads of its unit: everything zero once the unit is gone. */
+    /** What the tile reads of its unit: everything empty once the unit is gone. */
     struct UnitState
     {
+        juce::String name;   // the unit's port name
         uint32_t flags = 0;
         int productId = 0;
         int serial = 0;
@@ -103,6 +104,9 @@ protected:
     };
 
     virtual UnitState readUnit() const;
+
+    /** The product's picture as the catalogue has it (none without a catalogue). */
+    virtual juce::Image getProductPicture() const;
 
 private:
     MidiDeviceStatusButton (Services services, bool isOffline);
