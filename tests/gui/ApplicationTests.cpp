@@ -5,6 +5,8 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceObject.h"
+#include "devices/SimulatedUnitSet.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
@@ -194,6 +196,46 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
     EXPECT_EQ (recorder.count (ChangeInfo::commandInvoked, CommandIDs::scanForDevices), 0);
 
     MainAppWindow::of (app.getNexus())->getBelvoraContentComponent()->removeChangeListener (&recorder);
+    app.shutdown();
+}
+
+TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
+{
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
+    app.initialise ("");
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
+
+    auto* devices = Nexus::getDeviceManager();
+    ASSERT_TRUE (devices->setActiveDevice (0));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return devices->getDevice (-1)->isIdle(); }));
+
+    // From now on the unit answers nothing and takes nothing in.
+    auto* units = dynamic_cast<SimulatedUnitSet*> (&devices->getBackend());
+    ASSERT_NE (units, nullptr);
+    auto& unit = units->getUnit (0);
+    SimulatedUnit::Faults silent;
+    silent.silent = true;
+    unit.setFaults (silent);
+    unit.stallReceiving();
+
+    juce::ApplicationCommandTarget* target = MainAppWindow::of (app.getNexus())->getBelvoraContentComponent();
+    target->invokeDirectly (CommandIDs::downloadDeviceData, false);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return unit.waitForStalledSender (0); }, 30000));
+
+    // The unit's thread is stuck in the transfer; the message thread answers at once.
+    bool answered = false;
+    juce::MessageManager::callAsync ([&] { answered = true; });
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return answered; }));
+    EXPECT_TRUE (unit.waitForStalledSender (0));
+    EXPECT_FALSE (devices->getDevice (-1)->isIdle());
+
+    // What the interface asks of the stuck unit returns too.
+    EXPECT_NE (devices->getActiveDeviceCaps(), nullptr);
+    EXPECT_TRUE (devices->loadActiveDeviceSyncFile());
+    devices->releaseActiveDevice();
+    EXPECT_EQ (devices->getActiveIndex(), -1);
+
+    unit.resumeReceiving();
     app.shutdown();
 }
 
