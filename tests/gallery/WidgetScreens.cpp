@@ -6,11 +6,13 @@
 #include "devices/DeviceFlags.h"
 #include "devices/SimulatedUnit.h"
 #include "app/Belvora.h"
+#include "app/SourceTreeIds.h"
 #include "gallery/Gallery.h"
 #include "gui/Palette.h"
 #include "gui/ShownTile.h"
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
+#include "gui/widgets/ArchiveButton.h"
 #include "gui/widgets/PresetButton.h"
 #include "gui/widgets/TextOnlyButton.h"
 #include "gui/widgets/ToolbarButtonEx.h"
@@ -210,7 +212,7 @@ namespace
     //==============================================================================
     // Toolbar and text-only buttons
 
-    std::unique_ptr<juce::Drawable> toolbarIcon (const char* name)
+    std::unique_ptr<juce::Drawable> embeddedDrawable (const char* name)
     {
         int size = 0;
         const auto* data = BinaryResources::getNamedResource (name, size);
@@ -229,10 +231,10 @@ namespace
         const auto depth = (int) laf.getToolbarThickness();
         auto screen = std::make_unique<Screen> (depth * 3, depth, nullptr);
 
-        auto* undo = screen->buttons.add (std::make_unique<ToolbarButtonEx> (1, "Undo", toolbarIcon ("toolbar_undo_svg")));
-        auto* view = screen->buttons.add (std::make_unique<ToolbarButtonEx> (2, "Icon View", toolbarIcon ("toolbar_view_cells_svg"),
-                                                                             toolbarIcon ("toolbar_view_icons_svg")));
-        auto* send = screen->buttons.add (std::make_unique<ToolbarButtonEx> (3, "Send Selected", toolbarIcon ("toolbar_send_selected_svg")));
+        auto* undo = screen->buttons.add (std::make_unique<ToolbarButtonEx> (1, "Undo", embeddedDrawable ("toolbar_undo_svg")));
+        auto* view = screen->buttons.add (std::make_unique<ToolbarButtonEx> (2, "Icon View", embeddedDrawable ("toolbar_view_cells_svg"),
+                                                                             embeddedDrawable ("toolbar_view_icons_svg")));
+        auto* send = screen->buttons.add (std::make_unique<ToolbarButtonEx> (3, "Send Selected", embeddedDrawable ("toolbar_send_selected_svg")));
         view->setToggleState (true, juce::dontSendNotification);
         send->setEnabled (false);
 
@@ -276,6 +278,33 @@ BELVORA_SCREEN ("Widgets/Text-only button", [] (BVLookAndFeel& laf) { return lin
 BELVORA_SCREEN ("Widgets/Text-only button: under the mouse", [] (BVLookAndFeel& laf) { return linkScreen (laf, true, juce::Button::buttonOver); });
 BELVORA_SCREEN ("Widgets/Text-only button: pressed", [] (BVLookAndFeel& laf) { return linkScreen (laf, true, juce::Button::buttonDown); });
 BELVORA_SCREEN ("Widgets/Text-only button: disabled", [] (BVLookAndFeel& laf) { return linkScreen (laf, false, juce::Button::buttonOver); });
+
+namespace
+{
+    //==============================================================================
+    // Backup tiles
+
+    std::unique_ptr<juce::Component> archiveScreen (BVLookAndFeel& laf, const char* label, const char* picture,
+                                                    juce::Button::ButtonState state, bool selected = false, bool enabled = true)
+    {
+        juce::ValueTree node (SourceTreeIds::node);
+        node.setProperty (SourceTreeIds::label, label, nullptr);
+
+        auto tile = std::make_unique<ArchiveButton> (node, picture != nullptr ? embeddedDrawable (picture) : nullptr);
+        tile->setToggleState (selected, juce::dontSendNotification);
+        tile->setEnabled (enabled);
+        return onBackground (std::move (tile), Palette::backgroundColour, px (laf, 12.0f), state);
+    }
+
+    constexpr auto normal = juce::Button::buttonNormal;
+}
+
+BELVORA_SCREEN ("Widgets/Backup tile", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Vesper_000012", "archive_default_svg", normal); });
+BELVORA_SCREEN ("Widgets/Backup tile: under the mouse", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Vesper_000012", "archive_default_svg", juce::Button::buttonOver); });
+BELVORA_SCREEN ("Widgets/Backup tile: pressed", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Before the tour", "archive_icon_star", juce::Button::buttonDown); });
+BELVORA_SCREEN ("Widgets/Backup tile: selected, long label", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Live Vox 2.0 factory presets and the studio set", "archive_icon_Live_Vox_2_0", normal, true); });
+BELVORA_SCREEN ("Widgets/Backup tile: selected, disabled", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Vesper_000012", "archive_default_svg", normal, true, false); });
+BELVORA_SCREEN ("Widgets/Backup tile: no picture", [] (BVLookAndFeel& laf) { return archiveScreen (laf, "Imported", nullptr, normal, true); });
 
 //==============================================================================
 // Dialogs: the whole window with a display, its content without one.
