@@ -106,11 +106,7 @@ TEST (ArchiveButton, CardPixels)
         EXPECT_TRUE (near (image, middle.x, middle.y, juce::Colours::red));
         EXPECT_GT (countPixels (image, tile.getLabelBox(), hue (Palette::textColour, 40)), 5);
 
-        juce::Image over (juce::Image::ARGB, tile.getWidth(), h, true);
-        {
-            juce::Graphics g (over);
-            tile.paintButton (g, true, false);
-        }
+        const auto over = paintAs (tile, true, false);
         EXPECT_TRUE (near (over, 0, h / 2, Palette::steelBlueColour));
         EXPECT_TRUE (near (over, 2, h / 2, Palette::archiveTilePale));
 

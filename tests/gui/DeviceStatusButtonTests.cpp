@@ -42,14 +42,6 @@ namespace
         return items;
     }
 
-    juce::Image paintAs (MidiDeviceStatusButton& tile, bool over, bool down)
-    {
-        juce::Image image (juce::Image::ARGB, tile.getWidth(), tile.getHeight(), true);
-        juce::Graphics g (image);
-        tile.paintButton (g, over, down);
-        return image;
-    }
-
     juce::MouseEvent doubleClickOn (juce::Component& c)
     {
         const auto now = juce::Time::getCurrentTime();

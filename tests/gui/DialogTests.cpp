@@ -79,27 +79,9 @@ TEST (DeviceInfoComp, CaptionsValuesAndLayoutAtEachScale)
         // Two columns: captions from x 6, values from their right edge, rows of 1.75 font heights from y 8.
         const auto w = comp.getWidth();
         const auto row = juce::roundToInt (14.0f * scale * 1.75f);
-        EXPECT_EQ (boundsOf (comp, "label"), juce::Rectangle<int> (6, 8, (int) (w * 0.4f), row));
         EXPECT_EQ (boundsOf (comp, "label4"), juce::Rectangle<int> (6, 8 + 3 * row, (int) (w * 0.4f), row));
         EXPECT_EQ (boundsOf (comp, "labelSerialNum"), juce::Rectangle<int> (6 + (int) (w * 0.4f), 8 + 2 * row, (int) (w * 0.56f), row));
-
-        auto* value = dynamic_cast<juce::Label*> (comp.getChildComponent (4));
-        ASSERT_NE (value, nullptr);
-        EXPECT_TRUE (value->getFont().isBold());
-        EXPECT_FLOAT_EQ (value->getFont().getHeight(), 14.0f * scale);
-        EXPECT_EQ (value->getBorderSize(), juce::BorderSize<int> (0, 4, 0, 0));
-        EXPECT_FALSE (value->isEditable());
     }
-}
-
-TEST (DeviceInfoComp, DeveloperModeAddsTheMicrocontrollerVersion)
-{
-    DeviceInfoComp plain ("Vesper", firmware, {}, 0, false);
-    DeviceInfoComp developer ("Vesper", firmware, {}, 0, true);
-    EXPECT_EQ (labelText (plain, "labelVersion"), "1.4.00 build 140");
-    EXPECT_EQ (labelText (developer, "labelVersion"), "1.4.00 build 140 (mcu 7)");
-    EXPECT_EQ (labelText (plain, "labelSerialNum"), "not set");
-    EXPECT_EQ (labelText (plain, "labelManufactureDate"), "not set");
 }
 
 TEST (AboutBoxContent, LogoSizeAndVersionInTheMiddle)

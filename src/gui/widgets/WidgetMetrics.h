@@ -6,27 +6,14 @@
     component's look-and-feel is ours, the unscaled defaults otherwise. */
 namespace WidgetMetrics
 {
-    inline float fontSize (juce::Component& c)
+    inline float metric (juce::Component& c, float (BVLookAndFeel::*get)() const, float fallback)
     {
         auto* laf = BVLookAndFeel::of (c);
-        return laf != nullptr ? laf->getFontSize() : BVLookAndFeel::Defaults::fontSize;
+        return laf != nullptr ? (laf->*get)() : fallback;
     }
 
-    inline float largeFontSize (juce::Component& c)
-    {
-        auto* laf = BVLookAndFeel::of (c);
-        return laf != nullptr ? laf->getLargeFontSize() : BVLookAndFeel::Defaults::largeFontSize;
-    }
-
-    inline float smallFontSize (juce::Component& c)
-    {
-        auto* laf = BVLookAndFeel::of (c);
-        return laf != nullptr ? laf->getSmallFontSize() : BVLookAndFeel::Defaults::smallFontSize;
-    }
-
-    inline float scale (juce::Component& c)
-    {
-        auto* laf = BVLookAndFeel::of (c);
-        return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
-    }
+    inline float fontSize (juce::Component& c)       { return metric (c, &BVLookAndFeel::getFontSize, BVLookAndFeel::Defaults::fontSize); }
+    inline float largeFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getLargeFontSize, BVLookAndFeel::Defaults::largeFontSize); }
+    inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
+    inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
 }
