@@ -61,6 +61,16 @@ namespace
 
         return values;
     }
+
+    // The setup a unit of that layout has out of the box.
+    std::unique_ptr<SetupData> factorySetup (const CapsBlock& caps, int serial)
+    {
+        auto setup = std::make_unique<SetupData> (caps);
+        setup->setSetupDataVersion (caps.setupVersion);
+        setup->setValues (valuesFor (serial % 1000, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
+        setup->setModified (false);
+        return setup;
+    }
 }
 
 SimulatedUnit::Profile SimulatedUnit::sampleProfile (int productId, int unitNumber)
@@ -121,7 +131,8 @@ std::unique_ptr<Preset> SimulatedUnit::makePreset (const CapsBlock& caps, int sl
 }
 
 SimulatedUnit::SimulatedUnit (VirtualMidiBackend& midiBackend, const Profile& unitProfile)
-    : juce::Thread ("SimulatedUnit"), backend (midiBackend), profile (unitProfile), currentVersion (unitProfile.version)
+    : juce::Thread ("SimulatedUnit"), backend (midiBackend), profile (unitProfile),
+      currentVersion (unitProfile.version), currentCaps (unitProfile.caps), currentSerial (unitProfile.serial)
 {
     const auto& caps = profile.caps;
     slots.resize (static_cast<size_t> (juce::jmax (0, caps.numPresets)));
@@ -131,10 +142,7 @@ SimulatedUnit::SimulatedUnit (VirtualMidiBackend& midiBackend, const Profile& un
         slots[static_cast<size_t> (i)] = makePreset (caps, i, juce::jlimit (1, juce::jmax (1, caps.maxPresetSteps), profile.stepsPerPreset),
                                                      "Preset " + juce::String (i));
 
-    setup = std::make_unique<SetupData> (caps);
-    setup->setSetupDataVersion (caps.setupVersion);
-    setup->setValues (valuesFor (profile.serial % 1000, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
-    setup->setModified (false);
+    setup = factorySetup (caps, profile.serial);
 
     plugIn();
     startThread();
@@ -154,6 +162,12 @@ void SimulatedUnit::setFaults (const Faults& newFaults)
     readFaultsAnswered = 0;
     writesAnsweredWithFault = 0;
     firmwareFaultsAnswered = 0;
+}
+
+void SimulatedUnit::setUpdateOutcome (const UpdateOutcome& outcome)
+{
+    const std::lock_guard guard (lock);
+    updateOutcome = outcome;
 }
 
 void SimulatedUnit::plugIn()
@@ -194,6 +208,17 @@ FirmwareVersion SimulatedUnit::getCurrentVersion() const
 {
     const std::lock_guard guard (lock);
     return currentVersion;
+}
+
+CapsBlock SimulatedUnit::getCurrentCaps() const
+{
+    return layout();
+}
+
+CapsBlock SimulatedUnit::layout() const
+{
+    const std::lock_guard guard (lock);
+    return currentCaps;
 }
 
 juce::Array<juce::MidiMessage> SimulatedUnit::getLog() const
@@ -510,9 +535,13 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
             break;
 
         case SysEx::identitySerial:
-            for (int i = 7, s = profile.serial; i >= 0; --i, s /= 10)
+        {
+            const std::lock_guard guard (lock);
+
+            for (int i = 7, s = currentSerial; i >= 0; --i, s /= 10)
                 payload[i] = static_cast<uint8_t> (s % 10);
             break;
+        }
 
         case SysEx::identityDate:
             payload[0] = static_cast<uint8_t> (profile.date.day);
@@ -631,10 +660,12 @@ void SimulatedUnit::receiveHeader (const juce::MidiMessage& message)
 {
     PresetName header;
 
-    if (SysEx::parsePresetHeader (message, profile.caps, header) != 0)
+    const auto caps = layout();
+
+    if (SysEx::parsePresetHeader (message, caps, header) != 0)
         return replyStatus (4);
 
-    auto preset = std::make_unique<Preset> (profile.caps);
+    auto preset = std::make_unique<Preset> (caps);
     preset->setNameBytes (header);
 
     const bool empty = header.numSteps == 0;
@@ -698,12 +729,12 @@ void SimulatedUnit::receiveSetupPacket (const juce::MidiMessage& message)
         const std::lock_guard guard (lock);
 
         if (incomingSetup == nullptr)
-            incomingSetup = std::make_unique<SetupData> (profile.caps);
+            incomingSetup = std::make_unique<SetupData> (currentCaps);
 
         incomingSetup->setSetupDataVersion (SysEx::decode14 (message.getRawData() + 7));
         incomingSetup->addMidiMessage (message);
 
-        if (incomingSetup->getNumMidiMessages() < profile.caps.numSyxPackagesPerSetup)
+        if (incomingSetup->getNumMidiMessages() < currentCaps.numSyxPackagesPerSetup)
             return;
 
         status = faults.setupWriteStatus;
@@ -770,13 +801,48 @@ void SimulatedUnit::reboot()
 {
     firmwareMode = false;
     unplug();
-    Clock::sleep (profile.bootTimeMs);
+
+    UpdateOutcome outcome;
 
     {
         const std::lock_guard guard (lock);
-        currentVersion.build = static_cast<int16_t> (faults.buildAfterUpdate > 0 ? faults.buildAfterUpdate : currentVersion.build + 10);
+        outcome = updateOutcome;
     }
 
-    if (! threadShouldExit())
-        plugIn();
+    if (outcome.comeback == UpdateOutcome::Comeback::never)
+        return;
+
+    wait (Clock::scaled (profile.bootTimeMs));
+
+    if (threadShouldExit())
+        return;
+
+    if (outcome.comeback == UpdateOutcome::Comeback::newFirmware)
+        installFirmware (outcome);
+
+    plugIn();
+}
+
+void SimulatedUnit::installFirmware (const UpdateOutcome& outcome)
+{
+    const std::lock_guard guard (lock);
+
+    if (outcome.version.build > 0)
+        currentVersion = outcome.version;
+    else
+        currentVersion.build = static_cast<int16_t> (currentVersion.build + 10);
+
+    if (outcome.serial >= 0)
+        currentSerial = outcome.serial;
+
+    // Firmware of another layout cannot read what the old one stored.
+    if (outcome.caps.productId != 0 && ! (outcome.caps == currentCaps))
+    {
+        currentCaps = outcome.caps;
+        slots.clear();
+        slots.resize (static_cast<size_t> (juce::jmax (0, currentCaps.numPresets)));
+        setup = factorySetup (currentCaps, currentSerial);
+        incoming.reset();
+        incomingSetup.reset();
+    }
 }
