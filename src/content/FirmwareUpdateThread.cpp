@@ -51,16 +51,23 @@ namespace
 
     // What the device layer may take for a transfer of that many exchanges
     // before its own time-outs end it; the update only guards against a
-    // transfer that never reports back.
+    // transfer that never reports back. Kept well inside the clock's range.
+    int boundedMs (juce::int64 ms)
+    {
+        constexpr juce::int64 sixHours = 6 * 3600 * 1000;
+        return (int) juce::jlimit ((juce::int64) 0, sixHours, ms);
+    }
+
     int transferLimitMs (int exchanges)
     {
-        return (exchanges + 1) * ProtocolTiming::maxTries * (2 * ProtocolTiming::replyWaitMs + ProtocolTiming::retryPauseMs);
+        return boundedMs ((juce::int64) (exchanges + 1) * ProtocolTiming::maxTries
+                            * (2 * ProtocolTiming::replyWaitMs + ProtocolTiming::retryPauseMs));
     }
 
     int firmwareLimitMs (int messages)
     {
-        return (messages + 1) * ProtocolTiming::maxFirmwareRejections
-                 * (ProtocolTiming::firmwareReplyWaitMs + ProtocolTiming::firmwareResendPauseMs);
+        return boundedMs ((juce::int64) (messages + 1) * ProtocolTiming::maxFirmwareRejections
+                            * (ProtocolTiming::firmwareReplyWaitMs + ProtocolTiming::firmwareResendPauseMs));
     }
 
     int scanLimitMs (int units)
