@@ -43,13 +43,32 @@ namespace
         return v;
     }
 
-    // The same packet as a unit of another product would send it (the checksum covers the data only).
-    juce::MidiMessage withOtherProduct (const juce::MidiMessage& packet)
+    // A packet's bytes, changed the ways a faulty unit changes them. The
+    // message is made once from the result: JUCE 7.0.5's MidiMessage move
+    // assignment leaks the storage it replaces.
+    struct PacketFaults
+    {
+        bool otherProduct = false;   // as a unit of another product sends it (the checksum covers the data only)
+        bool badChecksum = false;
+        bool strayByte = false;      // one byte too many before the end
+    };
+
+    juce::MidiMessage withFaults (const juce::MidiMessage& packet, const PacketFaults& f)
     {
         juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
         auto* raw = static_cast<uint8_t*> (bytes.getData());
-        raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
-        return juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
+        const auto size = bytes.getSize();
+
+        if (f.badChecksum)
+            raw[size - 2] = static_cast<uint8_t> ((raw[size - 2] + 1) & 0x7F);
+
+        if (f.otherProduct)
+            raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
+
+        if (f.strayByte)
+            bytes.insert ("\0", 1, size - 1);
+
+        return juce::MidiMessage (bytes.getData(), static_cast<int> (bytes.getSize()));
     }
 
     juce::Array<int> valuesFor (int seed, int count)
@@ -593,27 +612,10 @@ void SimulatedUnit::sendPreset (int number)
         if (number == skip && i == 1)
             continue;
 
-        auto packet = *preset->getMidiMessage (i);
-
-        if (number == spoil && i == 0)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            auto* raw = static_cast<uint8_t*> (bytes.getData());
-            raw[bytes.getSize() - 2] = static_cast<uint8_t> ((raw[bytes.getSize() - 2] + 1) & 0x7F);
-            packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
-        }
-
-        if (number == foreign && i == 0)
-            packet = withOtherProduct (packet);
-
-        if (number == pad && i == 0)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            bytes.insert ("\0", 1, bytes.getSize() - 1);
-            packet = juce::MidiMessage (bytes.getData(), static_cast<int> (bytes.getSize()));
-        }
-
-        reply (packet);
+        const auto& packet = *preset->getMidiMessage (i);
+        const bool first = i == 0;
+        reply (withFaults (packet, { .otherProduct = first && number == foreign, .badChecksum = first && number == spoil,
+                                     .strayByte = first && number == pad }));
     }
 }
 
@@ -639,20 +641,8 @@ void SimulatedUnit::sendSetup()
         if (skip && i == 0)
             continue;
 
-        auto packet = *copy->getMidiMessage (i);
-
-        if (foreign && i == 0)
-            packet = withOtherProduct (packet);
-
-        if (spoil && i == copy->getNumMidiMessages() - 1)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            auto* raw = static_cast<uint8_t*> (bytes.getData());
-            raw[bytes.getSize() - 2] = static_cast<uint8_t> ((raw[bytes.getSize() - 2] + 1) & 0x7F);
-            packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
-        }
-
-        reply (packet);
+        reply (withFaults (*copy->getMidiMessage (i), { .otherProduct = foreign && i == 0,
+                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1 }));
     }
 }
 
