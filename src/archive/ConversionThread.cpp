@@ -140,9 +140,18 @@ void LocalArchiveManager::ConversionThread::convertGroup (juce::XmlElement& dest
             convertGroup (*copy, *child);
 
             if (child->getNumChildElements() == 0)
+            {
                 source.removeChildElement (child, true);
+            }
             else
+            {
+                // Nothing of it moved: no empty namesake in the unit's set,
+                // which every later attempt would add to.
+                if (copy->getNumChildElements() == 0)
+                    destination.removeChildElement (copy, true);
+
                 ++i;
+            }
 
             continue;
         }

@@ -166,6 +166,7 @@ void LocalArchiveManager::reloadTreeLocked()
             loadGroup (*group, fresh);
 
     setTree (fresh);
+    treeBuilt = true;
 }
 
 void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueTree parent)
@@ -209,6 +210,10 @@ bool LocalArchiveManager::saveBackupIndex()
 
     if (index == nullptr)
         return false;
+
+    // A tree that never showed the stored set would replace it with nothing.
+    if (! treeBuilt)
+        return true;
 
     if (auto* old = findSetLocked (caps.presetVersion, caps.setupVersion))
         index->removeChildElement (old, true);
@@ -440,7 +445,11 @@ bool LocalArchiveManager::startConversion (const FirmwareVersion& unitVersion)
     if (! saveBackupIndex())
         return false;
 
-    setTree (SourceTree::createBackupsCategory());
+    {
+        const platform::ScopedLock hold (lock);
+        treeBuilt = false;
+        setTree (SourceTree::createBackupsCategory());
+    }
 
     progress = std::make_shared<ConversionProgress>();
     conversionThread = std::make_unique<ConversionThread> (*this, unitVersion, progress);

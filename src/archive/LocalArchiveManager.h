@@ -49,7 +49,8 @@ public:
     /** Writes the tree back as the set of the unit's versions (placed first),
         saving every backup that changed and numbering the new ones. False when
         a backup or the index could not be written: such backups stay
-        modified, so a later save tries again. */
+        modified, so a later save tries again. Before the tree was built from
+        the index there is nothing to write back, and the stored set stays. */
     bool saveBackupIndex();
 
     /** The path without extension for a new backup file; empty without an index. */
@@ -115,8 +116,9 @@ private:
     juce::MessageListener& notifications;
     const std::function<void (int)> onFatalError;
 
-    platform::CriticalSection lock;                 // the index
+    platform::CriticalSection lock;                 // the index, and whether the tree shows it
     std::unique_ptr<juce::XmlElement> index;
+    bool treeBuilt = false;
 
     mutable std::mutex treeLock;                    // the tree handle, swapped by the conversion's end
     juce::ValueTree tree;
