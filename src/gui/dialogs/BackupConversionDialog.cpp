@@ -57,7 +57,13 @@ bool BackupConversionDialog::isShowing() const
 void BackupConversionDialog::refresh()
 {
     shownProgress = progress->getProgress();
-    window->setMessage (progress->getStatus());
+    const auto status = progress->getStatus();
+
+    if (status != shownMessage)
+    {
+        shownMessage = status;
+        window->setMessage (status);
+    }
 }
 
 void BackupConversionDialog::timerCallback()

@@ -32,6 +32,7 @@ public:
 
     /** What the window shows now: its progress (-1 while unknown) and message. */
     double getShownProgress() const noexcept             { return shownProgress; }
+    const juce::String& getShownMessage() const noexcept { return shownMessage; }
 
 private:
     void timerCallback() override;
@@ -40,6 +41,7 @@ private:
 
     std::shared_ptr<ConversionProgress> progress;
     double shownProgress = -1.0;
+    juce::String shownMessage;
     std::unique_ptr<juce::AlertWindow> window;
     juce::Button* stopButton = nullptr;
     bool deleteWhenClosed = false;
