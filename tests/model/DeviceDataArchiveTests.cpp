@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -263,6 +264,17 @@ TEST (ArchiveFile, StructuralFaultsMakeItInvalidWithoutReadingTheData)
         EXPECT_FALSE (archive->hasPresets());
         EXPECT_TRUE (archive->getPresetNames().isEmpty());
     }
+}
+
+TEST (ArchiveFile, ADataFileThatIsNoRegularFileIsNeverOpened)
+{
+    // Opening a pipe would wait for a writer for ever.
+    const auto folder = freshFolder ("archive-pipe");
+    ASSERT_EQ (::mkfifo (folder.getChildFile ("pipe.mwd").getFullPathName().toRawUTF8(), 0600), 0);
+
+    const auto archive = fromText (archiveText ("pipe.mwd"), folder);
+    EXPECT_FALSE (archive->isValid());
+    EXPECT_EQ (archive->getDeviceData(), nullptr);
 }
 
 TEST (ArchiveFile, ABodyThatFailsWhenFirstReadLeavesAnArchiveWithoutData)
