@@ -6,6 +6,8 @@
 // up front would cost); one backup saved after an edit; and the index written
 // back with one edited backup.
 
+#include "LargeUnit.h"
+
 #include "app/BelvoraPaths.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
@@ -19,8 +21,6 @@ namespace
 {
     constexpr int product = 0x12;   // the sample Vesper, known to the sample catalogue
     constexpr int backupsPerFormat = 500;
-    constexpr int userSlots = 300;
-    constexpr int stepsPerPreset = 4;
     constexpr int groups = 10;
 
     juce::File sampleContent()
@@ -28,58 +28,12 @@ namespace
         return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
     }
 
-    CapsBlock largeCaps (int presetVersion, int setupVersion)
-    {
-        CapsBlock b;
-        b.productId = (uint8_t) product;
-        b.numSyxPackagesPerPresetStep = 4;
-        b.presetStepPacketSize = 128;
-        b.presetVersion = presetVersion;
-        b.numSyxPackagesPerSetup = 16;
-        b.setupPacketSize = 256;
-        b.setupVersion = setupVersion;
-        b.numPresets = userSlots + 1;
-        b.presetNameLength = 15;
-        b.maxPresetSteps = 8;
-        return b;
-    }
-
-    const CapsBlock unitCaps = largeCaps (4, 3);
-    const CapsBlock olderCaps = largeCaps (3, 2);
+    const CapsBlock unitCaps = LargeUnit::caps (product, 4, 3);
+    const CapsBlock olderCaps = LargeUnit::caps (product, 3, 2);
 
     std::unique_ptr<DeviceData> buildUnit (const CapsBlock& caps)
     {
-        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 4, 0, 140), caps, nullptr);
-        const auto valuesPerStep = caps.presetStepPacketSize * caps.numSyxPackagesPerPresetStep / 4;
-
-        for (int slot = 1; slot <= userSlots; ++slot)
-        {
-            auto* preset = data->createPreset (slot);
-            PresetName header;
-            header.number = slot;
-            header.formatVersion = caps.presetVersion;
-            header.nameLength = caps.presetNameLength;
-            const auto name = "Preset " + juce::String (slot);
-            header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), (int) name.getNumBytesAsUTF8());
-            preset->setNameBytes (header);
-
-            for (int s = 0; s < stepsPerPreset; ++s)
-            {
-                juce::Array<int> values;
-                for (int v = 0; v < valuesPerStep; ++v)
-                    values.add ((slot * 7919 + s * 131 + v * 104729) % 0x7FFFFFF - 0x3FFFFFF);
-                preset->setStepValues (s, values);
-            }
-        }
-
-        juce::Array<int> setupValues;
-        for (int v = 0; v < caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4; ++v)
-            setupValues.add (v * 3);
-
-        SetupData setup (caps);
-        setup.setSetupDataVersion (caps.setupVersion);
-        setup.setValues (setupValues);
-        data->setSetup (setup, false);
+        auto data = LargeUnit::build (caps, "Vesper", FirmwareVersion (0, 1, 4, 0, 140));
         data->clearModified (false);
         return data;
     }

@@ -3,34 +3,12 @@
 
 #include "BackupFixture.h"
 
-#include <csignal>
-#include <sys/resource.h>
+#include "support/FileSizeLimit.h"
 
 using namespace SourceTreeIds;
 
 namespace
 {
-    /** Files of this process cannot grow past the limit while it lives, as on a full disk. */
-    struct ScopedFileSizeLimit
-    {
-        explicit ScopedFileSizeLimit (rlim_t limit)
-        {
-            getrlimit (RLIMIT_FSIZE, &previous);
-            previousHandler = std::signal (SIGXFSZ, SIG_IGN);
-            const rlimit lowered { limit, previous.rlim_max };
-            setrlimit (RLIMIT_FSIZE, &lowered);
-        }
-
-        ~ScopedFileSizeLimit()
-        {
-            setrlimit (RLIMIT_FSIZE, &previous);
-            std::signal (SIGXFSZ, previousHandler);
-        }
-
-        rlimit previous {};
-        void (*previousHandler) (int) = nullptr;
-    };
-
     std::unique_ptr<juce::XmlElement> archiveXml (const juce::File& file)
     {
         return juce::XmlDocument::parse (file);
@@ -166,7 +144,7 @@ TEST_F (BackupConversion, AConvertedBackupThatCannotBeWrittenStaysInItsOldForm)
 
     {
         // Room for the index and the small backup, not for the big one.
-        const ScopedFileSizeLimit full (2048);
+        const FileSizeLimit::Scoped full (2048);
         ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
         ASSERT_TRUE (waitForConversionEnd());
     }
@@ -231,13 +209,7 @@ TEST_F (BackupConversion, StopEndsItBetweenBackupsWithEverythingInOnePlace)
 
 TEST_F (BackupConversion, AManagerThatGoesStopsItsConversionAndWaitsForIt)
 {
-    makeScriptHangOn ("Hang");
-    store ("a1", oldBuild, "A1");
-    store ("h", oldBuild, "H", { 1 }, "Hang");
-    writeIndex (set (3, 2, entry ("a1") + entry ("h")));
-
-    auto& backups = makeManager (newBuild);
-    ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
+    startConversionThatHangs();
     ASSERT_TRUE (waitForStatus ("Converting: H"));
 
     manager.reset();

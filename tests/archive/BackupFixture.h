@@ -188,6 +188,20 @@ protected:
                                              + script.loadFileAsString()));
     }
 
+    /** A conversion of a1 (which converts) and then h, on which the script
+        loops until the conversion is stopped. */
+    LocalArchiveManager& startConversionThatHangs()
+    {
+        makeScriptHangOn ("Hang");
+        store ("a1", oldBuild, "A1");
+        store ("h", oldBuild, "H", { 1 }, "Hang");
+        writeIndex (set (3, 2, entry ("a1") + entry ("h")));
+
+        auto& backups = makeManager (newBuild);
+        EXPECT_TRUE (backups.startConversion (versionOf (newBuild)));
+        return backups;
+    }
+
     IdleThread worker;
     MessageRecorder notes;
     std::unique_ptr<LocalArchiveManager> manager;

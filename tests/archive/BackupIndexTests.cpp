@@ -3,31 +3,9 @@
 
 #include "BackupFixture.h"
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/FileSizeLimit.h"
 
 using namespace SourceTreeIds;
-
-namespace
-{
-    int inChildWithFileSizeLimit (rlim_t limit, const std::function<int()>& body)
-    {
-        const auto child = fork();
-
-        if (child == 0)
-        {
-            std::signal (SIGXFSZ, SIG_IGN);
-            const rlimit fileSize { limit, limit };
-            _exit (setrlimit (RLIMIT_FSIZE, &fileSize) == 0 ? body() : 99);
-        }
-
-        int status = 0;
-        waitpid (child, &status, 0);
-        return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    }
-}
 
 using BackupIndex = BackupFixture;
 
@@ -205,7 +183,7 @@ TEST_F (BackupIndex, ABackupThatCannotBeSavedIsReportedAndStaysModified)
     ASSERT_TRUE (SourceTree::getDataSet (node)->isModified());
 
     // The disk has room for the index, not for the grown backup.
-    const auto outcome = inChildWithFileSizeLimit ((rlim_t) oldData.length() + 1024, [&]
+    const auto outcome = FileSizeLimit::inChild ((rlim_t) oldData.length() + 1024, [&]
     {
         const bool saved = backups.saveBackupIndex();
         const bool stillModified = SourceTree::getArchive (node)->isModified() && SourceTree::getDataSet (node)->isModified();

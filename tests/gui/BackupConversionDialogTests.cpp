@@ -81,13 +81,7 @@ protected:
 
 TEST_F (BackupConversionWindowOverAConversion, StopEndsTheConversionAndTheWindowGoes)
 {
-    makeScriptHangOn ("Hang");
-    store ("a1", oldBuild, "A1");
-    store ("h", oldBuild, "H", { 1 }, "Hang");
-    writeIndex (set (3, 2, entry ("a1") + entry ("h")));
-
-    auto& backups = makeManager (newBuild);
-    ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
+    auto& backups = startConversionThatHangs();
     BackupConversionDialog::launch (backups.getConversionProgress());
 
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&]

@@ -2,6 +2,7 @@
 
 #include "gui/SourceTreeIcons.h"
 #include "resources/BinaryResources.h"
+#include "support/SmallCaps.h"
 
 #include <gtest/gtest.h>
 
@@ -11,18 +12,7 @@ namespace
 {
     std::unique_ptr<DeviceData> smallData()
     {
-        CapsBlock caps;
-        caps.productId = 0x21;
-        caps.numSyxPackagesPerPresetStep = 2;
-        caps.presetStepPacketSize = 8;
-        caps.presetVersion = 3;
-        caps.numSyxPackagesPerSetup = 2;
-        caps.setupPacketSize = 8;
-        caps.setupVersion = 5;
-        caps.numPresets = 8;
-        caps.presetNameLength = 15;
-        caps.maxPresetSteps = 5;
-        return std::make_unique<DeviceData> ("Vox One", FirmwareVersion (0, 2, 0, 3, 41), caps, nullptr);
+        return std::make_unique<DeviceData> ("Vox One", FirmwareVersion (0, 2, 0, 3, 41), smallTestCaps(), nullptr);
     }
 }
 

@@ -4,15 +4,12 @@
 
 #include "model/DeviceDataArchive.h"
 #include "resources/BinaryResources.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 #include <juce_cryptography/juce_cryptography.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace ModelFixtures;
 
@@ -91,22 +88,6 @@ namespace
         const auto folder = freshFolder (name);
         makeData (smallCaps(), { 1, 3 })->saveToFile (folder.getChildFile ("data.mwd"));
         return folder;
-    }
-
-    int inChildWithFileSizeLimit (rlim_t limit, const std::function<int()>& body)
-    {
-        const auto child = fork();
-
-        if (child == 0)
-        {
-            std::signal (SIGXFSZ, SIG_IGN);
-            const rlimit fileSize { limit, limit };
-            _exit (setrlimit (RLIMIT_FSIZE, &fileSize) == 0 ? body() : 99);
-        }
-
-        int status = 0;
-        waitpid (child, &status, 0);
-        return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
     }
 }
 
@@ -359,7 +340,7 @@ TEST (ArchiveLinks, AFailedSaveKeepsBothOldFiles)
     ASSERT_TRUE (archive.replaceDeviceData (*bigger));
     archive.setTitle ("New");
 
-    const auto result = inChildWithFileSizeLimit ((rlim_t) oldData + 16, [&] { return archive.save (file) ? 1 : 0; });
+    const auto result = FileSizeLimit::inChild ((rlim_t) oldData + 16, [&] { return archive.save (file) ? 1 : 0; });
     EXPECT_EQ (result, 0);
     EXPECT_EQ (file.loadFileAsString(), oldXml);
     EXPECT_EQ (folder.getChildFile ("kept.mwd").getSize(), oldData);
