@@ -79,6 +79,12 @@ namespace
             unitData()->saveToFile (archives.getChildFile ("data.mwd"));
         }
 
+        ~Scene()
+        {
+            catalogue.reset();
+            home.deleteRecursively();
+        }
+
         juce::File home, backups, archives;
         Ignored notifications;
         std::unique_ptr<ContentManager> catalogue;
