@@ -48,11 +48,14 @@ bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRu
 {
     const auto before = state.exchange (State::locked);
 
-    if (! takeLock())
-        return false;
-
     // A clear() or an abort that slipped in meanwhile is kept.
     auto expected = State::locked;
+
+    if (! takeLock())
+    {
+        state.compare_exchange_strong (expected, before);
+        return false;
+    }
 
     if (messages.isEmpty())
     {
@@ -77,10 +80,14 @@ bool CommandQueue::takeFirst (DeviceCommandMessage& out, bool remove, bool setRu
 
 void CommandQueue::clear()
 {
-    state.store (State::locked);
+    const auto before = state.exchange (State::locked);
 
     if (! takeLock())
+    {
+        auto expected = State::locked;
+        state.compare_exchange_strong (expected, before);
         return;
+    }
 
     messages.clear();
     count.store (0);

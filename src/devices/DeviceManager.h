@@ -112,6 +112,9 @@ public:
         completion (or failure) tells the outcome. False when no unit is active. */
     bool loadActiveDeviceSyncFile();
 
+    /** The ports the manager watches (the simulated units' set when they stand in for them). */
+    MidiPortBackend& getBackend() const noexcept    { return *backend; }
+
 private:
     using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
 

@@ -159,6 +159,9 @@ TEST_F (DownloadThread, OfflineRequestThatMustNotWaitParsesTheCacheOnAWorker)
     auto& content = startCatalogue();
     ASSERT_EQ (content.getDownloadThread(), nullptr);
     content.requestProductContentAsync (vesper);
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.getCapsXml (vesper) != nullptr; }));
-    EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
+    // The worker parses the capabilities first, then the pictures.
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        return content.getCapsXml (vesper) != nullptr && content.getProductImage (vesper, "Vesper Black").getWidth() == 16;
+    }));
 }

@@ -5,6 +5,8 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceManager.h"
+#include "devices/DeviceObject.h"
+#include "devices/SimulatedUnitSet.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
@@ -78,6 +80,16 @@ namespace
         {
             juce::MessageManager::getInstance()->runDispatchLoopUntil (ms);
         }
+
+        /** Posts a marker to the hub and waits for it: whatever was posted before
+            it has then reached the recorder too, in order. */
+        static void drainHub (Belvora& app, Recorder& recorder)
+        {
+            constexpr int marker = 0x7ffff;
+            const auto before = recorder.count (ChangeInfo::notification, marker);
+            app.getNexus()->postMessage (new DeviceInfoMessage (marker, 0, 0, {}));
+            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.count (ChangeInfo::notification, marker) > before; }));
+        }
     };
 }
 
@@ -150,7 +162,7 @@ TEST_F (ApplicationTest, StartupScansThenAnnouncesItselfOnce)
     content->addChangeListener (&recorder);
 
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.count (ChangeInfo::notification, 0x60000) > 0; }));
-    pump (200);
+    drainHub (app, recorder);
 
     EXPECT_EQ (recorder.count (ChangeInfo::notification, 0x60000), 1);
     const auto scan = recorder.indexOf (ChangeInfo::commandInvoked, CommandIDs::scanForDevices);
@@ -180,7 +192,7 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
     app.getNexus()->postMessage (new DeviceCommandMessage (DeviceCommandMessage::scan));
 
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.count (ChangeInfo::notification, 0x70000) == 20; }));
-    pump (50);
+    drainHub (app, recorder);
 
     int expected = 0;
     for (auto& c : recorder.seen)
@@ -194,6 +206,46 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
     EXPECT_EQ (recorder.count (ChangeInfo::commandInvoked, CommandIDs::scanForDevices), 0);
 
     MainAppWindow::of (app.getNexus())->getBelvoraContentComponent()->removeChangeListener (&recorder);
+    app.shutdown();
+}
+
+TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
+{
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
+    app.initialise ("");
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
+
+    auto* devices = Nexus::getDeviceManager();
+    ASSERT_TRUE (devices->setActiveDevice (0));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return devices->getDevice (-1)->isIdle(); }));
+
+    // From now on the unit answers nothing and takes nothing in.
+    auto* units = dynamic_cast<SimulatedUnitSet*> (&devices->getBackend());
+    ASSERT_NE (units, nullptr);
+    auto& unit = units->getUnit (0);
+    SimulatedUnit::Faults silent;
+    silent.silent = true;
+    unit.setFaults (silent);
+    unit.stallReceiving();
+
+    juce::ApplicationCommandTarget* target = MainAppWindow::of (app.getNexus())->getBelvoraContentComponent();
+    target->invokeDirectly (CommandIDs::downloadDeviceData, false);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return unit.waitForStalledSender (0); }, 30000));
+
+    // The unit's thread is stuck in the transfer; the message thread answers at once.
+    bool answered = false;
+    juce::MessageManager::callAsync ([&] { answered = true; });
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return answered; }));
+    EXPECT_TRUE (unit.waitForStalledSender (0));
+    EXPECT_FALSE (devices->getDevice (-1)->isIdle());
+
+    // What the interface asks of the stuck unit returns too.
+    EXPECT_NE (devices->getActiveDeviceCaps(), nullptr);
+    EXPECT_TRUE (devices->loadActiveDeviceSyncFile());
+    devices->releaseActiveDevice();
+    EXPECT_EQ (devices->getActiveIndex(), -1);
+
+    unit.resumeReceiving();
     app.shutdown();
 }
 
