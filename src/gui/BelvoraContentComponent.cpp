@@ -149,7 +149,7 @@ namespace
 BelvoraContentComponent::BelvoraContentComponent()
 {
     fillDefaults (openers);
-    auto* manager = MainAppWindow::getApplicationCommandManager();
+    auto* commands = MainAppWindow::getApplicationCommandManager();
 
     juce::LookAndFeel::setDefaultLookAndFeel (&lookAndFeel);
 
@@ -190,7 +190,7 @@ BelvoraContentComponent::BelvoraContentComponent()
                                              (BelvoraChangeListener*) statusBar.get() })
         addChangeListener (listener);
 
-    manager->setFirstCommandTarget (this);
+    commands->setFirstCommandTarget (this);
 }
 
 BelvoraContentComponent::~BelvoraContentComponent()
@@ -375,33 +375,33 @@ juce::StringArray BelvoraContentComponent::getMenuBarNames()
 
 juce::PopupMenu BelvoraContentComponent::getMenuForIndex (int topLevelMenuIndex, const juce::String&)
 {
-    auto* manager = MainAppWindow::getApplicationCommandManager();
+    auto* commands = MainAppWindow::getApplicationCommandManager();
     juce::PopupMenu menu;
 
     switch (topLevelMenuIndex)
     {
         case accountMenu:
-            menu.addCommandItem (manager, CommandIDs::signIn);
+            menu.addCommandItem (commands, CommandIDs::signIn);
             menu.addSeparator();
-            menu.addCommandItem (manager, juce::StandardApplicationCommandIDs::quit);
+            menu.addCommandItem (commands, juce::StandardApplicationCommandIDs::quit);
             break;
 
         case toolsMenu:
-            menu.addCommandItem (manager, CommandIDs::showOptions);
+            menu.addCommandItem (commands, CommandIDs::showOptions);
             break;
 
         case helpMenu:
-            menu.addCommandItem (manager, CommandIDs::openHelpPage);
-            menu.addCommandItem (manager, CommandIDs::openSupportPage);
+            menu.addCommandItem (commands, CommandIDs::openHelpPage);
+            menu.addCommandItem (commands, CommandIDs::openSupportPage);
             menu.addSeparator();
-            menu.addCommandItem (manager, CommandIDs::showMidiDevicesHelp);
+            menu.addCommandItem (commands, CommandIDs::showMidiDevicesHelp);
             menu.addSeparator();
-            menu.addCommandItem (manager, CommandIDs::showAbout);
+            menu.addCommandItem (commands, CommandIDs::showAbout);
             break;
 
         case developerMenu:
-            menu.addCommandItem (manager, CommandIDs::useCustomDeviceProfile);
-            menu.addCommandItem (manager, CommandIDs::generatePresetChecksums);
+            menu.addCommandItem (commands, CommandIDs::useCustomDeviceProfile);
+            menu.addCommandItem (commands, CommandIDs::generatePresetChecksums);
             break;
 
         default:
@@ -572,7 +572,7 @@ void BelvoraContentComponent::restoreSetup()
     else
         data = d->getActiveDeviceData();
 
-    if (data == nullptr || ! data->getSetup().getNumMidiMessages() > 0)
+    if (data == nullptr || data->getSetup().getNumMidiMessages() == 0)
         return;
 
     const auto node = dataPage->getSelectedNode();

@@ -58,7 +58,8 @@ public:
 
     void getDefaultItemSet (juce::Array<int>& ids) override
     {
-        ids.addArray ({ getData, applyChanges, separatorBarId, sendSelected, sendSetup });
+        for (auto id : { (int) getData, (int) applyChanges, (int) separatorBarId, (int) sendSelected, (int) sendSetup })
+            ids.add (id);
     }
 
     juce::ToolbarItemComponent* createItem (int itemId) override
@@ -83,7 +84,7 @@ private:
         if (icon == nullptr)
             return nullptr;
 
-        auto* item = new ToolbarButtonEx (id, label, icon.release(), nullptr);
+        auto* item = new ToolbarButtonEx (id, label, std::move (icon));
         item->setTooltip (tip);
         return item;
     }
@@ -354,7 +355,8 @@ void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage)
 
 void DataPage::perform (int commandId)
 {
-    if (auto* target = findParentComponentOfClass<juce::ApplicationCommandTarget>())
+    // A page out of its tab has no parent: the commands go to the manager's first target.
+    if (auto* target = MainAppWindow::getApplicationCommandManager()->getFirstCommandTarget (commandId))
         target->invokeDirectly (commandId, false);
 }
 

@@ -7,6 +7,7 @@
 #include "devices/DeviceProfiler.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"
+#include "gui/MainAppWindow.h"
 #include "gui/Palette.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
 
@@ -182,7 +183,7 @@ void DevicePage::buttonClicked (juce::Button* button)
 
     button->setToggleState (true, juce::dontSendNotification);
 
-    if (auto* target = findParentComponentOfClass<juce::ApplicationCommandTarget>())
+    if (auto* target = MainAppWindow::getApplicationCommandManager()->getFirstCommandTarget (CommandIDs::connectSelectedDevice))
         target->invokeDirectly (CommandIDs::connectSelectedDevice, true);
 }
 
