@@ -870,11 +870,9 @@ void BelvoraContentComponent::scanEnded (int scanResult, AppState state)
         return;
 
     auto* d = devices();
+    const int identified = d != nullptr ? d->getNumIdentifiedDevices() : 0;
 
-    if (d == nullptr)
-        return;
-
-    if (d->getActiveIndex() < 0 && d->getNumIdentifiedDevices() > 0 && settings().getBoolValue ("autoConnectAtStartup", true))
+    if (identified > 0 && d->getActiveIndex() < 0 && settings().getBoolValue ("autoConnectAtStartup", true))
     {
         auto index = d->indexOfDeviceWithSerial (settings().getIntValue ("lastConnectedDevice", 0));
 
@@ -894,7 +892,7 @@ void BelvoraContentComponent::scanEnded (int scanResult, AppState state)
     if (scanResult == 0)
         Alerts::showWarning (this, "Device Scan Failed",
                              "One or more MIDI devices have stopped responding. Please restart both Belvora and your MIDI devices.");
-    else if (d->getNumIdentifiedDevices() == 0 && state != AppState::starting && ! isCurrentlyBlockedByAnotherModalComponent())
+    else if (identified == 0 && state != AppState::starting && ! isCurrentlyBlockedByAnotherModalComponent())
         showDeviceScanResult();
 
     if (state == AppState::starting || state == AppState::scanning)
