@@ -6,6 +6,7 @@
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "gui/WidgetTestSupport.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -24,27 +25,8 @@ namespace
 
     juce::uint32 at (const juce::Image& image, int x, int y) { return image.getPixelAt (x, y).getARGB(); }
 
-    ::testing::AssertionResult near (const juce::Image& image, int x, int y, juce::Colour expected, int tolerance = 3)
-    {
-        const auto c = image.getPixelAt (x, y);
-        const auto diff = juce::jmax (std::abs (c.getRed() - expected.getRed()), std::abs (c.getGreen() - expected.getGreen()),
-                                      std::abs (c.getBlue() - expected.getBlue()), std::abs (c.getAlpha() - expected.getAlpha()));
-
-        if (diff <= tolerance)
-            return ::testing::AssertionSuccess();
-
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << c.toDisplayString (true)
-                                             << ", expected " << expected.toDisplayString (true);
-    }
-
-    int countPixels (const juce::Image& image, juce::Rectangle<int> area, const std::function<bool (juce::Colour)>& test)
-    {
-        int n = 0;
-        for (int y = area.getY(); y < area.getBottom(); ++y)
-            for (int x = area.getX(); x < area.getRight(); ++x)
-                n += test (image.getPixelAt (x, y)) ? 1 : 0;
-        return n;
-    }
+    using WidgetTests::countPixels;
+    using WidgetTests::near;
 
     bool isDark (juce::Colour c) { return c.getAlpha() > 128 && c.getBrightness() < 0.5f; }
 

@@ -1,0 +1,47 @@
+#include "gui/dialogs/BelvoraDialog.h"
+
+#include "gui/BVLookAndFeel.h"
+
+BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
+                              std::unique_ptr<juce::Component> content, juce::Component* parent)
+    : juce::DialogWindow (title, background, true, true)
+{
+    if (auto* laf = BVLookAndFeel::of (*this))
+        laf->applyTitleBarHeight (*this);
+
+    setContentOwned (content.release(), true);
+    centreAroundComponent (parent, getWidth(), getHeight());
+    setResizable (false, false);
+}
+
+BelvoraDialog::~BelvoraDialog() = default;
+
+int BelvoraDialog::runModal()
+{
+   #if JUCE_MODAL_LOOPS_PERMITTED
+    return runModalLoop();
+   #else
+    jassertfalse;
+    return 0;
+   #endif
+}
+
+void BelvoraDialog::launch (std::unique_ptr<BelvoraDialog> dialog, std::function<void (int)> onClose)
+{
+    dialog.release()->enterModalState (true, juce::ModalCallbackFunction::create ([onClose] (int result)
+    {
+        if (onClose)
+            onClose (result);
+    }), true);
+}
+
+void BelvoraDialog::closeWith (int result)
+{
+    exitModalState (result);
+    setVisible (false);
+}
+
+void BelvoraDialog::closeButtonPressed()
+{
+    setVisible (false);
+}

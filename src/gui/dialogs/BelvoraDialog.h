@@ -1,0 +1,37 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+#include <memory>
+
+/** How every dialog window of the program is built and closed.
+
+    Built: a dialog window with the given title and background that Escape
+    closes, on the desktop, its title bar scaled with the look-and-feel, owning
+    its content and sized to it, centred over the parent (the screen when there
+    is none), not resizable.
+
+    Closed: the close button and Escape hide the window, which ends a modal
+    loop with result 0. A dialog that ends with a choice calls closeWith. */
+class BelvoraDialog : public juce::DialogWindow
+{
+public:
+    BelvoraDialog (const juce::String& title, juce::Colour background,
+                   std::unique_ptr<juce::Component> content, juce::Component* parent);
+    ~BelvoraDialog() override;
+
+    /** Runs the dialog modally on the spot; its result (0 when closed or escaped). */
+    int runModal();
+
+    /** Shows the dialog modally without waiting; the dialog deletes itself when it
+        closes, after telling onClose its result. */
+    static void launch (std::unique_ptr<BelvoraDialog> dialog, std::function<void (int result)> onClose = {});
+
+    /** Ends the modal state with that result and hides the window. */
+    void closeWith (int result);
+
+    void closeButtonPressed() override;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
+};

@@ -1,0 +1,210 @@
+#include "gui/widgets/PresetButton.h"
+
+#include "gui/Palette.h"
+#include "gui/widgets/TileCard.h"
+#include "gui/widgets/WidgetMetrics.h"
+#include "model/DeviceData.h"
+
+PresetButton::PresetButton (int slot)
+    : juce::ImageButton ("preset button"),
+      cellHelper (CellButtonHelper::getInstance()),
+      iconHelper (IconButtonHelper::getInstance()),
+      slotNumber (slot),
+      font (BVLookAndFeel::makeFont (14.0f))
+{
+    setButtonText ("<empty>");
+}
+
+PresetButton::~PresetButton() = default;
+
+void PresetButton::setPresetData (std::weak_ptr<const DeviceData> data, bool flag)
+{
+    deviceData = std::move (data);
+    dataFlag = flag;
+}
+
+int PresetButton::chooseImage() const
+{
+    using Image = PresetButtonHelper::Image;
+    const auto on = getToggleState();
+
+    if (unselectable)
+        return highlighted && dataFlag ? Image::unselectableHighlighted : Image::unselectable;
+
+    if (highlighted && dataFlag)
+        return on ? Image::highlightedSelected : Image::highlighted;
+
+    const auto data = deviceData.lock();
+    const auto differs = data != nullptr && data->isPresetDifferent (slotNumber);
+
+    if (on)
+        return differs ? Image::selectedDiffers : Image::selected;
+
+    return differs ? Image::differs : Image::normal;
+}
+
+int PresetButton::getNumSteps() const
+{
+    const auto data = deviceData.lock();
+    const auto* preset = data != nullptr ? data->getPreset (slotNumber) : nullptr;
+    return preset != nullptr ? preset->getNumSteps() : 0;
+}
+
+//==============================================================================
+void PresetButton::setAllViewModes (const juce::OwnedArray<PresetButton>& buttons, int mode)
+{
+    if (buttons.isEmpty() || buttons.getFirst() == nullptr)
+        return;
+
+    for (auto* button : buttons)
+    {
+        if (button == nullptr)
+            continue;
+
+        button->viewMode = mode;
+        button->resized();   // the two views lay the button out differently
+        button->repaint();
+    }
+}
+
+PresetButton* PresetButton::findNearest (const juce::OwnedArray<PresetButton>& buttons, juce::Point<int> point)
+{
+    auto* last = buttons.getLast();
+
+    if (buttons.size() < 2 || last == nullptr)
+        return last;
+
+    const auto lastBounds = last->getBounds();
+
+    if ((point.y >= lastBounds.getY() && point.x >= lastBounds.getRight()) || point.y >= lastBounds.getBottom())
+        return last;
+
+    PresetButton* nearest = nullptr;
+    auto best = std::numeric_limits<juce::int64>::max();
+
+    for (int i = 1; i < buttons.size(); ++i)
+    {
+        auto* button = buttons.getUnchecked (i);
+
+        if (button == nullptr)
+            continue;
+
+        const auto offset = button->getBounds().getCentre() - point;
+        const auto distance = (juce::int64) offset.x * offset.x + (juce::int64) offset.y * offset.y;
+
+        if (distance < best)
+        {
+            best = distance;
+            nearest = button;
+        }
+    }
+
+    return nearest;
+}
+
+//==============================================================================
+void PresetButton::resized()
+{
+    if (viewMode == cellView)
+        font = font.withHeight ((float) getHeight() * 0.44f);
+    else
+        layoutIconView();
+}
+
+void PresetButton::layoutIconView()
+{
+    const auto w = (float) getWidth(), h = (float) getHeight();
+    const auto fs = WidgetMetrics::smallFontSize (*this);
+    const auto icon = iconHelper->getImage (PresetButtonHelper::normal);
+    const auto iw = icon.getWidth(), ih = icon.getHeight();
+
+    font = font.withHeight (fs * h / 95.0f);
+
+    shadowBox = { 5.0f, 5.0f, w - 10.0f, h - 10.0f };
+    bodyBox = { 0.0f, 0.0f, w - 5.0f, h - 5.0f };
+    faceBox = { 1.0f, 1.0f, w - 7.0f, h - 7.0f };
+
+    iconPosition.x = (int) faceBox.getCentreX() - iw / 2;
+    iconPosition.y = juce::jmax (4, (int) ((h - 7.0f) * 0.5f + 1.0f - ((float) (ih / 2) + fs)));
+
+    const auto iconBottom = (float) (iconPosition.y + ih);
+    nameBox = { fs * 0.5f + 1.0f, iconBottom + 1.0f, w - 7.0f - fs, h - 6.0f - iconBottom };
+
+    const auto margin = (float) iw * 0.09765625f;   // the tile's own inset for its number
+    numberBox = { (float) iconPosition.x + margin, (float) iconPosition.y + (float) ih * 0.3f, (float) iw - 2.0f * margin, fs };
+}
+
+void PresetButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
+{
+    if (viewMode == cellView)
+        paintCell (g);
+    else
+        paintIcon (g, isMouseOver, isButtonDown);
+}
+
+void PresetButton::paintCell (juce::Graphics& g)
+{
+    const auto w = getWidth(), h = getHeight();
+    const auto image = cellHelper->getImage (chooseImage());
+
+    if (image.isValid())
+        g.drawImageAt (image, 0, 0);
+
+    g.setColour (getToggleState() ? Palette::presetCellBlack : Palette::presetGridWhite);
+    g.setFont (font);
+    g.drawFittedText (getButtonText(), 6, 4, w - 12, h - 8, juce::Justification::left, 2);
+
+    g.setColour (Palette::presetGridSlate);
+    g.fillRect (0, 0, w, 1);
+    g.fillRect (0, h - 1, w, 1);
+    g.fillRect (0, 0, 1, h);
+    g.fillRect (w - 1, 0, 1, h);
+
+    if (const auto steps = getNumSteps(); steps > 1)
+    {
+        const juce::Rectangle<int> mark (w - 11, 1, 10, 9);
+        g.setColour (juce::Colours::black.withAlpha (0.15f));
+        g.fillRect (mark);
+        g.setColour (Palette::presetGridWhite);
+        g.setFont (font.withHeight (8.5f));
+        g.drawText (juce::String (steps), mark, juce::Justification::centred, true);
+    }
+
+    if (! isEnabled() && ! unselectable)
+        g.fillAll (juce::Colours::white.withAlpha (0.4f));
+}
+
+void PresetButton::paintIcon (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
+{
+    const auto enabled = isEnabled();
+    const auto alpha = TileCard::contentAlpha (enabled);
+
+    if (isButtonDown || getToggleState() || isMouseOver)
+    {
+        const auto framed = isButtonDown || getToggleState();
+        const TileCard card { shadowBox, bodyBox, faceBox };
+        card.draw (g, framed ? Palette::accentBlueColour : Palette::steelBlueColour,
+                   framed ? Palette::backgroundColour.brighter (0.4f) : Palette::archiveTilePale, isButtonDown, enabled);
+    }
+
+    if (const auto image = iconHelper->getImage (chooseImage()); image.isValid())
+    {
+        g.setOpacity (alpha);
+        g.drawImageAt (image, iconPosition.x, iconPosition.y);
+    }
+
+    g.setColour (Palette::textColour.withMultipliedAlpha (alpha));
+    g.setFont (font);
+    g.drawFittedText (getButtonText(), nameBox.toNearestInt(), juce::Justification::centred, 2, 0.6f);
+
+    const auto number = juce::String (slotNumber);
+    g.setColour (Palette::presetGridWhite.withMultipliedAlpha (alpha));
+    g.drawText (number, numberBox, juce::Justification::topLeft, true);
+
+    if (const auto steps = getNumSteps(); steps > 1)
+    {
+        const auto shift = (float) juce::roundToInt (font.getStringWidthFloat (number + ":"));
+        g.setFont (font.withHeight (font.getHeight() * 0.85f));
+        g.drawText ("(x" + juce::String (steps) + ")", numberBox.translated (shift, 1.0f), juce::Justification::topLeft, true);
+    }
+}

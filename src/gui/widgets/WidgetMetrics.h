@@ -1,0 +1,19 @@
+#pragma once
+
+#include "gui/BVLookAndFeel.h"
+
+/** The look-and-feel's metrics as a widget or dialog sees them: its own when the
+    component's look-and-feel is ours, the unscaled defaults otherwise. */
+namespace WidgetMetrics
+{
+    inline float metric (juce::Component& c, float (BVLookAndFeel::*get)() const, float fallback)
+    {
+        auto* laf = BVLookAndFeel::of (c);
+        return laf != nullptr ? (laf->*get)() : fallback;
+    }
+
+    inline float fontSize (juce::Component& c)       { return metric (c, &BVLookAndFeel::getFontSize, BVLookAndFeel::Defaults::fontSize); }
+    inline float largeFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getLargeFontSize, BVLookAndFeel::Defaults::largeFontSize); }
+    inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
+    inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
+}

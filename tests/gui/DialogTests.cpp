@@ -1,0 +1,230 @@
+// The about box and the device information dialog: their texts and layout
+// (headless), and, with a display, how every dialog window opens and closes.
+
+#include "app/Belvora.h"
+#include "gui/Palette.h"
+#include "gui/dialogs/AboutBox.h"
+#include "gui/dialogs/DeviceInfoDialog.h"
+#include "gui/widgets/MidiDeviceStatusButton.h"
+#include "gui/WidgetTestSupport.h"
+#include "support/SettingsFixture.h"
+
+using namespace WidgetTests;
+
+namespace
+{
+    juce::String labelText (juce::Component& parent, const juce::String& name)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->getName() == name)
+                if (auto* label = dynamic_cast<juce::Label*> (child))
+                    return label->getText();
+
+        return "<no " + name + ">";
+    }
+
+    juce::Rectangle<int> boundsOf (juce::Component& parent, const juce::String& name)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->getName() == name)
+                return child->getBounds();
+
+        return {};
+    }
+
+    const FirmwareVersion firmware (0, 1, 4, 0, 140, 7);
+
+    void pressEscape (juce::Component& window)
+    {
+        window.keyPressed (juce::KeyPress (juce::KeyPress::escapeKey));
+    }
+}
+
+//==============================================================================
+TEST (DeviceInfoComp, SerialAndDateShowOnlyWhenPlausible)
+{
+    EXPECT_EQ (DeviceInfoComp::serialText (0), "not set");
+    EXPECT_EQ (DeviceInfoComp::serialText (-1), "not set");
+    EXPECT_EQ (DeviceInfoComp::serialText (12345), "12345");
+    EXPECT_EQ (DeviceInfoComp::serialText (-2), "-2");
+
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 2015, 6, 3 }), "2015.06.03");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 2016, 0, 0 }), "2016.00.00");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 1970, 6, 3 }), "not set");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 3001, 6, 3 }), "not set");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 3000, 12, 31 }), "3000.12.31");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 2015, 13, 3 }), "not set");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 2015, 6, 32 }), "not set");
+    EXPECT_EQ (DeviceInfoComp::dateText ({ 2015, -1, 3 }), "not set");
+}
+
+TEST (DeviceInfoComp, CaptionsValuesAndLayoutAtEachScale)
+{
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        DeviceInfoComp comp ("Vesper Black", firmware, { 2015, 6, 3 }, 20000001, false);
+
+        EXPECT_EQ (comp.getBounds(), juce::Rectangle<int> (juce::roundToInt (300 * scale), juce::roundToInt (115 * scale)));
+        EXPECT_EQ (labelText (comp, "label"), "Name:");
+        EXPECT_EQ (labelText (comp, "label2"), "Version:");
+        EXPECT_EQ (labelText (comp, "label3"), "Serial Number:");
+        EXPECT_EQ (labelText (comp, "label4"), "Manufacture Date:");
+        EXPECT_EQ (labelText (comp, "labelName"), "Vesper Black");
+        EXPECT_EQ (labelText (comp, "labelVersion"), "1.4.00 build 140");
+        EXPECT_EQ (labelText (comp, "labelSerialNum"), "20000001");
+        EXPECT_EQ (labelText (comp, "labelManufactureDate"), "2015.06.03");
+
+        // Two columns: captions from x 6, values from their right edge, rows of 1.75 font heights from y 8.
+        const auto w = comp.getWidth();
+        const auto row = juce::roundToInt (14.0f * scale * 1.75f);
+        EXPECT_EQ (boundsOf (comp, "label4"), juce::Rectangle<int> (6, 8 + 3 * row, (int) (w * 0.4f), row));
+        EXPECT_EQ (boundsOf (comp, "labelSerialNum"), juce::Rectangle<int> (6 + (int) (w * 0.4f), 8 + 2 * row, (int) (w * 0.56f), row));
+    }
+}
+
+TEST (AboutBoxContent, LogoSizeAndVersionInTheMiddle)
+{
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        AboutBoxContent content;
+
+        EXPECT_EQ (content.getVersionText(), "1.1.00 build 136");
+        EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (juce::roundToInt (335 * scale), juce::roundToInt (282 * scale)));
+
+        const auto image = snapshot (content);
+        const auto h = image.getHeight(), w = image.getWidth();
+        const auto band = juce::Rectangle<int> (0, h / 2 - h / 20, w, h / 10);
+        EXPECT_GT (countPixels (image, band, hue (Palette::aboutBlue, 30)), 20);
+        EXPECT_EQ (countPixels (image, { 0, 0, w / 10, h }, hue (Palette::aboutBlue, 10)), 0);
+    }
+}
+
+//==============================================================================
+namespace
+{
+    class DialogTest : public SettingsFixture
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
+            SettingsFixture::SetUp();
+        }
+
+        static juce::Component* modal()
+        {
+            return juce::ModalComponentManager::getInstance()->getModalComponent (0);
+        }
+    };
+
+    /** Presses a key or the close button of the modal dialog once it is up. */
+    struct Closer : juce::Timer
+    {
+        explicit Closer (std::function<void (BelvoraDialog&)> how) : close (std::move (how)) { startTimer (10); }
+
+        void timerCallback() override
+        {
+            if (auto* dialog = dynamic_cast<BelvoraDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0)))
+            {
+                stopTimer();
+                seen = dialog->getName();
+                close (*dialog);
+            }
+        }
+
+        std::function<void (BelvoraDialog&)> close;
+        juce::String seen;
+    };
+}
+
+TEST_F (DialogTest, AboutBoxIsBuiltTheDialogWayAndEscapeEndsItWithZero)
+{
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        juce::Component parent;
+        parent.setBounds (100, 100, 800, 600);
+
+        AboutBox box (&parent);
+        EXPECT_EQ (box.getName(), "About Belvora");
+        EXPECT_EQ (box.getBackgroundColour(), Palette::aboutBackgroundColour);
+        EXPECT_TRUE (box.isOnDesktop());
+        EXPECT_FALSE (box.isResizable());
+        EXPECT_EQ (box.getTitleBarHeight(), scale == 1.0f ? juce::DialogWindow ("x", {}, true, false).getTitleBarHeight()
+                                                         : (int) (14.0f * scale * 1.8571428f));
+
+        auto* content = dynamic_cast<AboutBoxContent*> (box.getContentComponent());
+        ASSERT_NE (content, nullptr);
+        EXPECT_EQ (box.getContentComponentBorder().subtractedFrom (box.getLocalBounds()).getWidth(), content->getWidth());
+
+        Closer escape ([] (BelvoraDialog& d) { pressEscape (d); });
+        EXPECT_EQ (box.runModal(), 0);
+        EXPECT_EQ (escape.seen, "About Belvora");
+        EXPECT_FALSE (box.isVisible());
+    }
+}
+
+TEST_F (DialogTest, DeviceInformationOpensWithItsTextsAndTheCloseButtonEndsIt)
+{
+    DeviceInfoDialog dialog ("Vesper", firmware, { 2015, 6, 3 }, 12345);
+    EXPECT_EQ (dialog.getName(), "Device Information");
+    EXPECT_EQ (dialog.getBackgroundColour(), Palette::dialogBackgroundColour);
+
+    auto* content = dialog.getContentComponent();
+    ASSERT_NE (dynamic_cast<DeviceInfoComp*> (content), nullptr);
+    EXPECT_EQ (labelText (*content, "labelSerialNum"), "12345");
+    EXPECT_EQ (labelText (*content, "labelVersion"), "1.4.00 build 140");
+
+    Closer press ([] (BelvoraDialog& d) { d.getCloseButton()->triggerClick(); });
+    EXPECT_EQ (dialog.runModal(), 0);
+    EXPECT_EQ (press.seen, "Device Information");
+}
+
+TEST_F (DialogTest, DeveloperModeShowsTheMicrocontrollerVersion)
+{
+    Belvora app;
+    app.parseSwitches ("belvora developer");
+    DeviceInfoDialog dialog ("Vesper", firmware, {}, 0);
+    EXPECT_EQ (labelText (*dialog.getContentComponent(), "labelVersion"), "1.4.00 build 140 (mcu 7)");
+}
+
+TEST_F (DialogTest, LaunchedDialogDeletesItselfWhenClosed)
+{
+    int result = -1;
+    auto dialog = std::make_unique<DeviceInfoDialog> ("Vesper", firmware, ManufactureDate {}, 1);
+    juce::Component::SafePointer<juce::Component> watch (dialog.get());
+    BelvoraDialog::launch (std::move (dialog), [&] (int r) { result = r; });
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return modal() != nullptr; }));
+    EXPECT_EQ (modal(), watch.getComponent());
+    dynamic_cast<BelvoraDialog*> (modal())->closeWith (5);
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return watch == nullptr; }));
+    EXPECT_EQ (result, 5);
+}
+
+TEST_F (DialogTest, TileMenuShowsTheUnitsInformation)
+{
+    MidiDeviceStatusButton tile ({ 0x12, "Vesper", firmware, { 2016, 1, 2 }, 10000007, false }, {});
+    tile.handleMenuResult (MidiDeviceStatusButton::showDeviceInfo);
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return modal() != nullptr; }));
+    auto* dialog = dynamic_cast<DeviceInfoDialog*> (modal());
+    ASSERT_NE (dialog, nullptr);
+    juce::Component::SafePointer<juce::Component> watch (dialog);
+
+    auto& content = *dialog->getContentComponent();
+    EXPECT_EQ (labelText (content, "labelName"), "Vesper");
+    EXPECT_EQ (labelText (content, "labelSerialNum"), "10000007");
+    EXPECT_EQ (labelText (content, "labelManufactureDate"), "2016.01.02");
+
+    pressEscape (*dialog);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return watch == nullptr; }));
+}
