@@ -1,12 +1,10 @@
 // The local backups of a heavy user: an index of 1,000 backups of 300 presets
-// each (four steps of 16 packets of 128 data bytes, the layout of ModelBench),
+// each (four steps of 16 packets of 128 data bytes, as large as ModelBench's),
 // half in the unit's data formats and half in an older pair. Measured: the
 // index read and the unit's 500 backups built into the "Backups" tree; the
 // same with every backup's data read as well (what a tree that read all data
 // up front would cost); one backup saved after an edit; and the index written
 // back with one edited backup.
-
-#include "LargeUnit.h"
 
 #include "app/BelvoraPaths.h"
 #include "archive/LocalArchiveManager.h"
@@ -28,12 +26,58 @@ namespace
         return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
     }
 
-    const CapsBlock unitCaps = LargeUnit::caps (product, 4, 3);
-    const CapsBlock olderCaps = LargeUnit::caps (product, 3, 2);
+    constexpr int userSlots = 300;
 
+    CapsBlock largeCaps (int presetVersion, int setupVersion)
+    {
+        auto caps = CapsBlock();
+        caps.productId = (uint8_t) product;
+        caps.numSyxPackagesPerPresetStep = 4;
+        caps.presetStepPacketSize = 128;
+        caps.presetVersion = presetVersion;
+        caps.numSyxPackagesPerSetup = 16;
+        caps.setupPacketSize = 256;
+        caps.setupVersion = setupVersion;
+        caps.numPresets = userSlots + 1;
+        caps.presetNameLength = 15;
+        caps.maxPresetSteps = 8;
+        return caps;
+    }
+
+    const CapsBlock unitCaps = largeCaps (4, 3);
+    const CapsBlock olderCaps = largeCaps (3, 2);
+
+    juce::Array<int> countingFrom (int first, int count)
+    {
+        juce::Array<int> values;
+        for (int v = 0; v < count; ++v)
+            values.add (first + v * 3);
+        return values;
+    }
+
+    /** Every user slot holds a copy of one preset of four steps; the setup is full. */
     std::unique_ptr<DeviceData> buildUnit (const CapsBlock& caps)
     {
-        auto data = LargeUnit::build (caps, "Vesper", FirmwareVersion (0, 1, 4, 0, 140));
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 4, 0, 140), caps, nullptr);
+        auto* preset = data->createPreset (1);
+
+        PresetName header;
+        header.number = 1;
+        header.formatVersion = caps.presetVersion;
+        header.nameLength = caps.presetNameLength;
+        header.setFromBytes (reinterpret_cast<const uint8_t*> ("Stored preset"), 13);
+        preset->setNameBytes (header);
+
+        for (int step = 0; step < 4; ++step)
+            preset->setStepValues (step, countingFrom (step * 1000, caps.presetStepPacketSize * caps.numSyxPackagesPerPresetStep / 4));
+
+        for (int slot = 2; slot <= userSlots; ++slot)
+            data->copyPresetTo (slot, 1, *data);
+
+        SetupData setup (caps);
+        setup.setSetupDataVersion (caps.setupVersion);
+        setup.setValues (countingFrom (0, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
+        data->setSetup (setup, false);
         data->clearModified (false);
         return data;
     }

@@ -1,8 +1,7 @@
 // Time per operation on the data of a large unit: 300 preset slots of four
 // steps each (16 packets of 128 data bytes per preset) and a full setup.
 
-#include "LargeUnit.h"
-
+#include "model/DeviceData.h"
 #include "model/SysEx.h"
 
 #include <benchmark/benchmark.h>
@@ -10,11 +9,61 @@
 
 namespace
 {
-    using LargeUnit::userSlots;
+    constexpr int userSlots = 300;
+    constexpr int stepsPerPreset = 4;
+
+    CapsBlock largeCaps()
+    {
+        CapsBlock b;
+        b.productId = 0x21;
+        b.numSyxPackagesPerPresetStep = 4;
+        b.presetStepPacketSize = 128;
+        b.presetVersion = 3;
+        b.numSyxPackagesPerSetup = 16;
+        b.setupPacketSize = 256;
+        b.setupVersion = 5;
+        b.numPresets = userSlots + 1;
+        b.presetNameLength = 15;
+        b.maxPresetSteps = 8;
+        return b;
+    }
+
+    juce::Array<int> valuesFor (int count, int seed)
+    {
+        juce::Array<int> values;
+
+        for (int i = 0; i < count; ++i)
+            values.add ((seed * 7919 + i * 104729) % 0x7FFFFFF - 0x3FFFFFF);
+
+        return values;
+    }
 
     std::unique_ptr<DeviceData> buildUnit()
     {
-        return LargeUnit::build();
+        const auto caps = largeCaps();
+        auto data = std::make_unique<DeviceData> ("Bench Unit", FirmwareVersion (0, 2, 0, 3, 41, 7), caps, nullptr);
+        const auto valuesPerStep = caps.presetStepPacketSize * caps.numSyxPackagesPerPresetStep / 4;
+
+        for (int slot = 1; slot <= userSlots; ++slot)
+        {
+            auto* preset = data->createPreset (slot);
+            PresetName header;
+            header.number = slot;
+            header.formatVersion = caps.presetVersion;
+            header.nameLength = caps.presetNameLength;
+            const auto name = "Preset " + juce::String (slot);
+            header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), (int) name.getNumBytesAsUTF8());
+            preset->setNameBytes (header);
+
+            for (int s = 0; s < stepsPerPreset; ++s)
+                preset->setStepValues (s, valuesFor (valuesPerStep, slot * 10 + s));
+        }
+
+        SetupData setup (caps);
+        setup.setSetupDataVersion (caps.setupVersion);
+        setup.setValues (valuesFor (caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4, 1));
+        data->setSetup (setup, true);
+        return data;
     }
 
     juce::MemoryBlock encodeUnit (const DeviceData& data)
