@@ -49,6 +49,9 @@ public:
         if (options.online)
             server.start();
 
+        for (auto* name : variables)
+            previous.set (name, juce::SystemStats::getEnvironmentVariable (name, {}));
+
         const auto base = options.online ? server.getBaseUrl() : juce::String ("http://127.0.0.1:9");
         ::setenv ("BELVORA_CONTENT_URL", (base + "/Belvora2").toRawUTF8(), 1);
         ::setenv ("BELVORA_TRACKING_URL", (base + "/belvora-2").toRawUTF8(), 1);
@@ -64,9 +67,14 @@ public:
         app.reset();
         platform::Clock::setScale (1.0);
         Belvora::releaseAppProperties();
-        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-        ::setenv ("BELVORA_TRACKING_URL", "http://127.0.0.1:9/belvora-2", 1);
-        ::unsetenv ("BELVORA_SIMULATED_UNITS");
+        for (auto* name : variables)
+        {
+            if (previous[name].isEmpty())
+                ::unsetenv (name);
+            else
+                ::setenv (name, previous[name].toRawUTF8(), 1);
+        }
+
         server.stop();
     }
 
@@ -138,6 +146,9 @@ public:
     std::unique_ptr<Belvora> app;
 
 private:
+    static constexpr const char* variables[] { "BELVORA_CONTENT_URL", "BELVORA_TRACKING_URL", "BELVORA_SIMULATED_UNITS" };
+    juce::StringPairArray previous;
+
     struct MarkerListener : BelvoraChangeListener
     {
         static constexpr int code = 0x7fff0;
