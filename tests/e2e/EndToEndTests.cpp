@@ -146,9 +146,11 @@ namespace
                      lines[2].fromFirstOccurrenceOf ("=", false, false).getIntValue() };
         }
 
-        /** A left click at a point of the window, in the window's own coordinates. */
+        /** A left click at a point of the window, in the window's own coordinates. Without a
+            window manager nothing focuses a window that is clicked: the click does it. */
         void click (const juce::String& window, int x, int y)
         {
+            run ({ "xdotool", "windowfocus", "--sync", window });
             const auto origin = originOf (window);
             run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + x), juce::String (origin.y + y) });
             run ({ "xdotool", "click", "1" });
@@ -277,9 +279,22 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
-    // The help icon at the right end of the tab bar; its last item is "About Belvora".
-    click (window, 1020 - 10 - 8, 15);
-    keys (window, { "Up", "Return" });
+    // The help icon at the right end of the tab bar pops its menu up (a window of its
+    // own); its last item is "About Belvora".
+    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
+                                                                                juce::String (child), "" })).size(); };
+    const auto before = windowsShown();
+    bool menuShown = false;
+
+    for (int attempt = 0; attempt < 5 && ! menuShown; ++attempt)
+    {
+        click (window, 1020 - 10 - 8, 15);
+        menuShown = waitFor ([&] { return windowsShown() > before; }, 3000);
+    }
+
+    // The menu has the keyboard now.
+    ASSERT_TRUE (menuShown);
+    run ({ "xdotool", "key", "Up", "Return" });
     const auto about = findWindow ("About Belvora");
     ASSERT_TRUE (about.isNotEmpty());
 

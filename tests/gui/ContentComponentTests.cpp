@@ -249,7 +249,7 @@ TEST_F (ContentTest, MenusHoldTheirCommandItemsWithLiveTexts)
 
     // The help icon pops its menu up where the mouse is; choosing nothing closes it.
     bool fired = false, menuShown = false;
-    juce::Timer::callAfterDelay (100, [&]
+    juce::MessageManager::callAsync ([&]
     {
         fired = true;
         menuShown = juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0;

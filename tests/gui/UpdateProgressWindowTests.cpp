@@ -252,6 +252,17 @@ namespace
             return boxes;
         }
 
+        // The window asks and tells the user things around an update (a rescan that finds
+        // nothing, say); no box may wait for an answer that never comes.
+        const Alerts::ScopedChoiceResponder harmlessAnswers { [] (const Alerts::Box& box)
+        {
+            for (auto* harmless : { "OK", "Ok", "No", "Later", "Cancel" })
+                if (box.buttons.contains (harmless))
+                    return box.buttons.indexOf (harmless);
+
+            return -1;
+        } };
+
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         std::unique_ptr<Belvora> app;
         BelvoraContentComponent* content = nullptr;
