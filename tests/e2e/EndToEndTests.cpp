@@ -6,20 +6,16 @@
 #include "model/DeviceData.h"
 #include "model/SysEx.h"
 #include "support/LocalServer.h"
+#include "support/ProgramProcess.h"
+#include "support/TestEnvironment.h"
 
 #include <juce_graphics/juce_graphics.h>
-#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <functional>
 #include <algorithm>
+#include <functional>
 #include <map>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace
 {
@@ -42,12 +38,7 @@ namespace
 
         void TearDown() override
         {
-            if (child > 0)
-            {
-                ::kill (child, SIGKILL);
-                ::waitpid (child, nullptr, 0);
-            }
-
+            program.kill();
             server.stop();
             home.deleteRecursively();
         }
@@ -84,41 +75,21 @@ namespace
 
         void start()
         {
-            std::vector<std::string> variables;
-
-            for (auto** e = environ; *e != nullptr; ++e)
-            {
-                const std::string entry (*e);
-                if (entry.rfind ("HOME=", 0) != 0 && entry.rfind ("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind ("BELVORA_", 0) != 0)
-                    variables.push_back (entry);
-            }
-
-            variables.push_back ("HOME=" + home.getFullPathName().toStdString());
-            variables.push_back ("XDG_CONFIG_HOME=" + home.getChildFile (".config").getFullPathName().toStdString());
-            variables.push_back ("BELVORA_CONTENT_URL=" + (server.getBaseUrl() + "/Belvora2").toStdString());
-            variables.push_back ("BELVORA_TRACKING_URL=" + (server.getBaseUrl() + "/belvora-2").toStdString());
-            variables.push_back ("BELVORA_SIMULATED_UNITS=2");
-            variables.push_back ("BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName().toStdString());
-
-            std::vector<char*> envp;
-            for (auto& v : variables)
-                envp.push_back (v.data());
-            envp.push_back (nullptr);
-
-            std::string program (BELVORA_PROGRAM);
-            char* argv[] = { program.data(), nullptr };
-            ASSERT_EQ (::posix_spawn (&child, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+            ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(),
+                                        { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() }));
         }
 
         bool hasEnded()
         {
+            const bool wasRunning = program.isRunning();
             int status = 0;
 
-            if (child <= 0 || ::waitpid (child, &status, WNOHANG) != child)
-                return child <= 0;
+            if (! program.hasEnded (status))
+                return false;
 
-            child = 0;
-            exitedNormally = WIFEXITED (status) && WEXITSTATUS (status) == 0;
+            if (wasRunning)
+                exitedNormally = WIFEXITED (status) && WEXITSTATUS (status) == 0;
+
             return true;
         }
 
@@ -218,7 +189,7 @@ namespace
 
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         juce::File home;
-        pid_t child = 0;
+        ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
         bool exitedNormally = false;
     };
 }
@@ -282,7 +253,7 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     // The help icon at the right end of the tab bar pops its menu up (a window of its
     // own); its last item is "About Belvora".
     const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
-                                                                                juce::String (child), "" })).size(); };
+                                                                                juce::String (program.getPid()), "" })).size(); };
     const auto before = windowsShown();
     bool menuShown = false;
 

@@ -187,19 +187,10 @@ TEST_F (ContentTest, CommandTextsKeysAndEnablingFollowTheStateAndTheUnit)
     EXPECT_TRUE (running.settings().getValue ("developerControlDescriptorUri").isEmpty());
 
     // Performing broadcasts first; an unknown id is still broadcast, and refused.
-    Recorder recorder (content);
-    std::vector<int> performed;
-    struct Commands : BelvoraChangeListener
-    {
-        explicit Commands (std::vector<int>& list) : ids (list) {}
-        void changeNotify (const ChangeInfo& c) override { if (c.kind == ChangeInfo::commandInvoked) ids.push_back (c.commandId); }
-        std::vector<int>& ids;
-    } commands (performed);
-    content.addChangeListener (&commands);
+    PerformedCommands performed (content);
     EXPECT_FALSE (content.perform (juce::ApplicationCommandTarget::InvocationInfo (0x12345)));
     EXPECT_TRUE (content.perform (juce::ApplicationCommandTarget::InvocationInfo (CommandIDs::signIn)));
-    content.removeChangeListener (&commands);
-    EXPECT_EQ (performed, (std::vector<int> { 0x12345, CommandIDs::signIn }));
+    EXPECT_EQ (performed.ids, (std::vector<int> { 0x12345, CommandIDs::signIn }));
 }
 
 TEST_F (ContentTest, MenusHoldTheirCommandItemsWithLiveTexts)

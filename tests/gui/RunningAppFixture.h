@@ -19,6 +19,22 @@
 #include <memory>
 #include <vector>
 
+/** The ids of the commands a content component performed, in order. */
+struct PerformedCommands : BelvoraChangeListener
+{
+    explicit PerformedCommands (BelvoraContentComponent& c) : content (c)   { content.addChangeListener (this); }
+    ~PerformedCommands() override                                           { content.removeChangeListener (this); }
+
+    void changeNotify (const ChangeInfo& info) override
+    {
+        if (info.kind == ChangeInfo::commandInvoked)
+            ids.push_back (info.commandId);
+    }
+
+    BelvoraContentComponent& content;
+    std::vector<int> ids;
+};
+
 /** The whole program inside the test: the sample content served on 127.0.0.1,
     simulated units for the MIDI ports, a private home, the unit clock sped
     up. Every box is answered and recorded; windows need a display. */

@@ -8,6 +8,7 @@
 #include "gui/MainAppWindow.h"
 #include "gui/StatusBar.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/RunningAppFixture.h"
 #include "support/SettingsFixture.h"
 
 #include <gtest/gtest.h>
@@ -271,24 +272,14 @@ TEST_F (WindowTest, KeysReachTheCommandsAndTeardownLeavesAFreshManager)
         ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return manager->getNumCommands() >= 28; }));
 
         // The commands come without keys; one given here works anywhere in the window.
-        std::vector<int> performed;
-        struct Commands : BelvoraChangeListener
-        {
-            explicit Commands (std::vector<int>& list) : ids (list) {}
-            void changeNotify (const ChangeInfo& c) override { if (c.kind == ChangeInfo::commandInvoked) ids.push_back (c.commandId); }
-            std::vector<int>& ids;
-        } commands (performed);
-
-        auto* content = window.getBelvoraContentComponent();
-        content->addChangeListener (&commands);
+        PerformedCommands performed (*window.getBelvoraContentComponent());
         const juce::KeyPress key ('k', juce::ModifierKeys::commandModifier, 0);
         manager->getKeyMappings()->addKeyPress (CommandIDs::signIn, key);
         juce::ComponentPeer* peer = window.getPeer();
         ASSERT_NE (peer, nullptr);
         peer->handleKeyPress (key);
-        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! performed.empty(); }));
-        EXPECT_EQ (performed.front(), CommandIDs::signIn);
-        content->removeChangeListener (&commands);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! performed.ids.empty(); }));
+        EXPECT_EQ (performed.ids.front(), CommandIDs::signIn);
     }
 
     // The window took its manager with it, key mappings and all.
