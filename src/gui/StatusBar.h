@@ -59,6 +59,7 @@ public:
     void resetCounters();
 
     bool isProgressShown() const noexcept                 { return progressBar.isVisible(); }
+    juce::Rectangle<int> getProgressBarBounds() const     { return progressBar.getBounds(); }
     double getProgress() const noexcept                   { return progress; }
     void setProgress (double value) noexcept              { progress = value; }
     juce::String getConnectionText() const                { return connectionLabel.getText(); }

@@ -38,10 +38,12 @@ TEST (StatusBar, ProgressCountsStepsAndHidesWhenDone)
     EXPECT_FALSE (bar.isProgressShown());
     EXPECT_EQ (bar.getConnectionText(), "Initializing");
 
-    // Without a label the bar alone shows.
+    // Without a label the bar alone shows, laid out the moment it appears.
     bar.setStatus (true, {}, "Reading", 0.0);
     EXPECT_TRUE (bar.isProgressShown());
     EXPECT_FALSE (bar.isStatusLabelShown());
+    EXPECT_FALSE (bar.getProgressBarBounds().isEmpty());
+    EXPECT_EQ (bar.getProgressBarBounds().getHeight(), 29 - 13);
 
     bar.totalSteps = 3;
     bar.doneSteps = 0;
