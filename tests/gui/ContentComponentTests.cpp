@@ -727,6 +727,7 @@ TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
     options.units = "0x12";
     options.settings.set ("dataSyncMethod", "manual");
     options.commandLine = "developer";
+    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
     RunningApp running (options);
     ASSERT_TRUE (running.start());
     auto& content = running.content();
@@ -736,7 +737,6 @@ TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
     ASSERT_TRUE (running.waitFor ([&] { return catalogue->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     running.answers["New Firmware Available"] = 2;   // "No"
-    content.connectToDevice (-1);
     ASSERT_TRUE (content.connectToDevice (0));
     ASSERT_EQ (running.titles(), juce::StringArray { "New Firmware Available" });
     EXPECT_EQ (content.getUpdateElement().version.build, 150);
@@ -769,4 +769,40 @@ TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
     EXPECT_FALSE (content.confirmFirmwareUpdate (same, true));
     EXPECT_EQ (running.boxes.back().buttons, (juce::StringArray { "Show Details...", "Start Update", "Cancel" }));
     ASSERT_TRUE (running.waitFor ([&] { return chooserRuns == 1; })) << "the details open the chooser with its custom button";
+}
+
+TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
+{
+    RunningApp::Options options;
+    options.units = "0x12";
+    options.settings.set ("dataSyncMethod", "manual");
+    options.commandLine = "developer";
+    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
+    RunningApp running (options);
+    ASSERT_TRUE (running.start());
+    auto& content = running.content();
+    ASSERT_TRUE (running.waitFor ([&] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
+
+    // "Yes" to the question as the unit connects starts the update at once.
+    running.answers["New Firmware Available"] = 1;
+    ASSERT_TRUE (content.connectToDevice (0));
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() != nullptr; }));
+    EXPECT_EQ (running.application().getAppState(), AppState::firmwareUpdate);
+    EXPECT_EQ (content.getDataPage().getDeviceDataSet(), nullptr) << "the workspace closes for the update";
+
+    // The end is reported, and the rescan finds the unit with its new build.
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+    EXPECT_TRUE (content.getUpdatedDeviceNames().contains ("Vesper"));
+    EXPECT_TRUE (running.waitFor ([&]
+    {
+        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+            && running.devices().getDeviceVersion (0).build == 150;
+    }));
+
+    // Connected again, it is not asked about again.
+    ASSERT_TRUE (content.connectToDevice (0));
+    const auto titles = running.titles();
+    EXPECT_EQ (std::count (titles.begin(), titles.end(), juce::String ("New Firmware Available")), 1);
+    EXPECT_TRUE (running.statusBar().getFirmwareText().contains ("build 150"));
 }
