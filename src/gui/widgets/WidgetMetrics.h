@@ -16,4 +16,18 @@ namespace WidgetMetrics
     inline float largeFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getLargeFontSize, BVLookAndFeel::Defaults::largeFontSize); }
     inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
     inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
+
+    /** The gap between a dialog's elements. */
+    inline int gap (juce::Component& c)
+    {
+        auto* laf = BVLookAndFeel::of (c);
+        return laf != nullptr ? laf->getMargin() : BVLookAndFeel::Defaults::margin;
+    }
+
+    /** The width that fits a button's text at that height: the look-and-feel's when it is ours, else 0. */
+    inline int textButtonWidth (juce::TextButton& button, int height)
+    {
+        auto* laf = BVLookAndFeel::of (button);
+        return laf != nullptr ? laf->getTextButtonWidthToFitText (button, height) : 0;
+    }
 }
