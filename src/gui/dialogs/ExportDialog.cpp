@@ -33,6 +33,12 @@ ExportContent::ExportContent (const juce::String& exportFolder, const juce::Stri
 
     labelSuffix.setJustificationType (juce::Justification::centredRight);
 
+    for (auto* editor : { &textEditorFilename, &suffixEditor })
+    {
+        editor->setFont (BVLookAndFeel::makeFont (f));
+        editor->setJustification (juce::Justification::centredLeft);
+    }
+
     for (auto* toggle : { &toggleButtonSelectedPresets, &toggleButtonAllPresets, &toggleButtonSetupData })
         toggle->setRadioGroupId (dataGroup);
 

@@ -16,6 +16,7 @@ namespace
     void setUpLabel (juce::Component& parent, juce::Label& label, const char* name, const juce::String& text)
     {
         label.setName (name);
+        label.setFont (BVLookAndFeel::makeFont (WidgetMetrics::fontSize (parent)));
         label.setText (text, juce::dontSendNotification);
         parent.addAndMakeVisible (label);
     }

@@ -26,6 +26,12 @@ OptionsContent::OptionsContent()
     setSize (juce::roundToInt (550.0f * s), juce::roundToInt (300.0f * s));
 }
 
+float OptionsContent::surroundingScale()
+{
+    auto* laf = dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel());
+    return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+}
+
 OptionsContent::~OptionsContent()
 {
     setLookAndFeel (nullptr);

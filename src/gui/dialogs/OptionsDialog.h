@@ -24,7 +24,10 @@ public:
     void resized() override;
 
 private:
-    OptionsDialogLaf laf;
+    /** The scale of the program's look-and-feel around the dialog (1 under another one). */
+    static float surroundingScale();
+
+    OptionsDialogLaf laf { surroundingScale() };
     juce::TabbedComponent tabs { juce::TabbedButtonBar::TabsAtTop };
     GeneralOptionsComp generalPage { laf };
     DeviceOptionsComp devicePage { laf };

@@ -204,6 +204,7 @@ DataOptionsComp::DataOptionsComp (BVLookAndFeel& pageLaf)
 
     syncRadios[method == 1 || method == 2 ? method : 0].setToggleState (true, juce::dontSendNotification);
 
+    folderLabel.setFont (BVLookAndFeel::makeFont (laf.getFontSize()));
     folderLabel.setText (ExportContent::resolveExportFolder (settings().getValue ("exportFolder")), juce::dontSendNotification);
     addAndMakeVisible (folderLabel);
 
