@@ -261,7 +261,9 @@ TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
         EXPECT_EQ ((int) alerts.boxes.size(), c.warnings);
 
         if (c.warnings > 0)
+        {
             EXPECT_EQ (alerts.boxes[0].title, "Invalid Build Number");
+        }
 
         if (! c.started)
         {

@@ -248,9 +248,7 @@ void ExportContent::textEditorFocusLost (juce::TextEditor& editor)
 
 void ExportContent::resized()
 {
-    const auto f = WidgetMetrics::fontSize (*this);
-    const auto s = WidgetMetrics::scale (*this);
-    const auto g = WidgetMetrics::gap (*this);
+    const auto [f, s, g] = WidgetMetrics::sizes (*this);
     const auto w = getWidth(), h = getHeight();
 
     const auto row = (int) (2.0f * f);
@@ -284,10 +282,8 @@ void ExportContent::resized()
     labelFilenameExample.setBounds (editorX, y + 2, right + column - editorX, caption);
 
     // Bottom: the folder, then the two buttons.
-    const auto buttonWidth = std::max ({ juce::roundToInt (80.0f * s),
-                                           WidgetMetrics::textButtonWidth (textButtonStartExport, row),
-                                           WidgetMetrics::textButtonWidth (textButtonCancel, row),
-                                           WidgetMetrics::textButtonWidth (chooseFolderButton, row) });
+    const auto buttonWidth = WidgetMetrics::textButtonWidth (juce::roundToInt (80.0f * s), row,
+                                                             { &textButtonStartExport, &textButtonCancel, &chooseFolderButton });
     const auto buttonY = h - row - g;
     textButtonCancel.setBounds (w - buttonWidth - g, buttonY, buttonWidth, row);
     textButtonStartExport.setBounds (textButtonCancel.getX() - buttonWidth - g, buttonY, buttonWidth, row);

@@ -30,7 +30,7 @@ FirmwareChooserContext FirmwareChooserContext::read (const ContentManager* conte
 FirmwareChooserContent::FirmwareChooserContent (bool showCustom, const FirmwareChooserContext& context)
     : updates (context.updates), activeVersion (context.activeVersion)
 {
-    const auto f = fontSize();
+    const auto f = WidgetMetrics::fontSize (*this);
 
     for (auto* label : { &labelVersions, &labelDetails, &labelReleaseDate })
     {
@@ -73,11 +73,6 @@ FirmwareChooserContent::~FirmwareChooserContent()
 
     if (auto* prompt = buildPrompt.getComponent())
         prompt->exitModalState (0);
-}
-
-float FirmwareChooserContent::fontSize()
-{
-    return WidgetMetrics::fontSize (*this);
 }
 
 FirmwareUpdateElement FirmwareChooserContent::getSelectedUpdate() const
@@ -217,7 +212,7 @@ void FirmwareChooserContent::showDetails (int row)
     const auto element = juce::isPositiveAndBelow (row, updates.size()) ? updates.getReference (row) : FirmwareUpdateElement();
 
     viewport.setViewedComponent (nullptr, false);
-    descriptionView = element.createDescriptionView (BVLookAndFeel::makeFont (fontSize()));
+    descriptionView = element.createDescriptionView (BVLookAndFeel::makeFont (WidgetMetrics::fontSize (*this)));
     labelReleaseDate.setText ("Release Date: " + element.pubDate.formatted ("%b %d, %Y - %I:%M %p"), juce::dontSendNotification);
     viewport.setViewedComponent (descriptionView.get(), false);
     resized();
@@ -248,16 +243,12 @@ void FirmwareChooserContent::paint (juce::Graphics& g)
 
 void FirmwareChooserContent::resized()
 {
-    const auto f = fontSize();
-    const auto s = WidgetMetrics::scale (*this);
-    const auto m = WidgetMetrics::gap (*this);
+    const auto [f, s, m] = WidgetMetrics::sizes (*this);
     const auto w = getWidth(), h = getHeight();
 
     const auto buttonHeight = (int) (2.0f * f);
-    const auto buttonWidth = std::max ({ juce::roundToInt (100.0f * s),
-                                           WidgetMetrics::textButtonWidth (buttonStart, buttonHeight),
-                                           WidgetMetrics::textButtonWidth (buttonCancel, buttonHeight),
-                                           WidgetMetrics::textButtonWidth (buttonCustom, buttonHeight) });
+    const auto buttonWidth = WidgetMetrics::textButtonWidth (juce::roundToInt (100.0f * s), buttonHeight,
+                                                             { &buttonStart, &buttonCancel, &buttonCustom });
     const auto buttonY = h - buttonHeight - m;
 
     buttonCancel.setBounds (w - buttonWidth - m, buttonY, buttonWidth, buttonHeight);

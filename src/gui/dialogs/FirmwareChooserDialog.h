@@ -71,7 +71,6 @@ public:
 private:
     void showDetails (int row);
     void layOutDescription();
-    float fontSize();
 
     bool startRequested = false;
     std::unique_ptr<FirmwareUpdateElement> customUpdate;

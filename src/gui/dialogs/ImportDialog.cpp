@@ -258,18 +258,14 @@ void ImportContent::comboBoxChanged (juce::ComboBox* combo)
 
 void ImportContent::resized()
 {
-    const auto f = WidgetMetrics::fontSize (*this);
-    const auto s = WidgetMetrics::scale (*this);
-    const auto g = WidgetMetrics::gap (*this);
+    const auto [f, s, g] = WidgetMetrics::sizes (*this);
     const auto w = getWidth(), h = getHeight();
 
     const auto row = (int) (2.0f * f);
     const auto caption = (int) (1.75f * f);
     const auto captionWidth = (int) (180.0f * s);
-    const auto buttonWidth = juce::jmax (juce::roundToInt (80.0f * s),
-                                         WidgetMetrics::textButtonWidth (textButtonCancel, row),
-                                         WidgetMetrics::textButtonWidth (chooseFolderButton, row),
-                                         WidgetMetrics::textButtonWidth (textButtonStartImport, row));
+    const auto buttonWidth = WidgetMetrics::textButtonWidth (juce::roundToInt (80.0f * s), row,
+                                                             { &textButtonCancel, &chooseFolderButton, &textButtonStartImport });
 
     labelFile.setBounds (g, g, captionWidth, caption);
     labelPath.setBounds (2 * g, labelFile.getBottom() + 6, w - 3 * g - buttonWidth, row);

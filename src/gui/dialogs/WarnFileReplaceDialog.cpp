@@ -38,15 +38,11 @@ juce::Rectangle<int> FileReplaceComponent::getPictureArea()
 
 void FileReplaceComponent::resized()
 {
-    const auto h = WidgetMetrics::fontSize (*this);
-    const auto s = WidgetMetrics::scale (*this);
-    const auto g = WidgetMetrics::gap (*this);
+    const auto [h, s, g] = WidgetMetrics::sizes (*this);
 
     const auto bh = juce::roundToInt (h * 2.0f);
     const auto th = juce::roundToInt (h / 0.75f);
-    const auto bw = juce::jmax (juce::roundToInt (60.0f * s),
-                                WidgetMetrics::textButtonWidth (noButton, bh),
-                                WidgetMetrics::textButtonWidth (yesButton, bh));
+    const auto bw = WidgetMetrics::textButtonWidth (juce::roundToInt (60.0f * s), bh, { &noButton, &yesButton });
 
     noButton.setBounds (getWidth() - bw - g, getHeight() - bh - g, bw, bh);
     yesButton.setBounds (noButton.getBounds().translated (-(g + bw), 0));

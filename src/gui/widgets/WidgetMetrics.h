@@ -30,4 +30,24 @@ namespace WidgetMetrics
         auto* laf = BVLookAndFeel::of (button);
         return laf != nullptr ? laf->getTextButtonWidthToFitText (button, height) : 0;
     }
+
+    /** One width for a row of buttons: the floor, or wider when a text needs it. */
+    inline int textButtonWidth (int floor, int height, std::initializer_list<juce::TextButton*> buttons)
+    {
+        auto width = floor;
+
+        for (auto* button : buttons)
+            width = juce::jmax (width, textButtonWidth (*button, height));
+
+        return width;
+    }
+
+    /** What a dialog lays itself out with: base font height, scale, gap. */
+    struct Sizes
+    {
+        float font, scale;
+        int gap;
+    };
+
+    inline Sizes sizes (juce::Component& c)   { return { fontSize (c), scale (c), gap (c) }; }
 }
