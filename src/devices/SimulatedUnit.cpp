@@ -43,13 +43,32 @@ namespace
         return v;
     }
 
-    // The same packet as a unit of another product would send it (the checksum covers the data only).
-    juce::MidiMessage withOtherProduct (const juce::MidiMessage& packet)
+    // A packet's bytes, changed the ways a faulty unit changes them. The
+    // message is made once from the result: JUCE 7.0.5's MidiMessage move
+    // assignment leaks the storage it replaces.
+    struct PacketFaults
+    {
+        bool otherProduct = false;   // as a unit of another product sends it (the checksum covers the data only)
+        bool badChecksum = false;
+        bool strayByte = false;      // one byte too many before the end
+    };
+
+    juce::MidiMessage withFaults (const juce::MidiMessage& packet, const PacketFaults& f)
     {
         juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
         auto* raw = static_cast<uint8_t*> (bytes.getData());
-        raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
-        return juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
+        const auto size = bytes.getSize();
+
+        if (f.badChecksum)
+            raw[size - 2] = static_cast<uint8_t> ((raw[size - 2] + 1) & 0x7F);
+
+        if (f.otherProduct)
+            raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
+
+        if (f.strayByte)
+            bytes.insert ("\0", 1, size - 1);
+
+        return juce::MidiMessage (bytes.getData(), static_cast<int> (bytes.getSize()));
     }
 
     juce::Array<int> valuesFor (int seed, int count)
@@ -60,6 +79,16 @@ namespace
             values.add ((seed * 7919 + i * 104729) % 100000);
 
         return values;
+    }
+
+    // The setup a unit of that layout has out of the box.
+    std::unique_ptr<SetupData> factorySetup (const CapsBlock& caps, int serial)
+    {
+        auto setup = std::make_unique<SetupData> (caps);
+        setup->setSetupDataVersion (caps.setupVersion);
+        setup->setValues (valuesFor (serial % 1000, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
+        setup->setModified (false);
+        return setup;
     }
 }
 
@@ -121,7 +150,8 @@ std::unique_ptr<Preset> SimulatedUnit::makePreset (const CapsBlock& caps, int sl
 }
 
 SimulatedUnit::SimulatedUnit (VirtualMidiBackend& midiBackend, const Profile& unitProfile)
-    : juce::Thread ("SimulatedUnit"), backend (midiBackend), profile (unitProfile), currentVersion (unitProfile.version)
+    : juce::Thread ("SimulatedUnit"), backend (midiBackend), profile (unitProfile),
+      currentVersion (unitProfile.version), currentCaps (unitProfile.caps), currentSerial (unitProfile.serial)
 {
     const auto& caps = profile.caps;
     slots.resize (static_cast<size_t> (juce::jmax (0, caps.numPresets)));
@@ -131,10 +161,7 @@ SimulatedUnit::SimulatedUnit (VirtualMidiBackend& midiBackend, const Profile& un
         slots[static_cast<size_t> (i)] = makePreset (caps, i, juce::jlimit (1, juce::jmax (1, caps.maxPresetSteps), profile.stepsPerPreset),
                                                      "Preset " + juce::String (i));
 
-    setup = std::make_unique<SetupData> (caps);
-    setup->setSetupDataVersion (caps.setupVersion);
-    setup->setValues (valuesFor (profile.serial % 1000, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
-    setup->setModified (false);
+    setup = factorySetup (caps, profile.serial);
 
     plugIn();
     startThread();
@@ -154,6 +181,12 @@ void SimulatedUnit::setFaults (const Faults& newFaults)
     readFaultsAnswered = 0;
     writesAnsweredWithFault = 0;
     firmwareFaultsAnswered = 0;
+}
+
+void SimulatedUnit::setUpdateOutcome (const UpdateOutcome& outcome)
+{
+    const std::lock_guard guard (lock);
+    updateOutcome = outcome;
 }
 
 void SimulatedUnit::plugIn()
@@ -194,6 +227,17 @@ FirmwareVersion SimulatedUnit::getCurrentVersion() const
 {
     const std::lock_guard guard (lock);
     return currentVersion;
+}
+
+CapsBlock SimulatedUnit::getCurrentCaps() const
+{
+    return layout();
+}
+
+CapsBlock SimulatedUnit::layout() const
+{
+    const std::lock_guard guard (lock);
+    return currentCaps;
 }
 
 juce::Array<juce::MidiMessage> SimulatedUnit::getLog() const
@@ -510,9 +554,13 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
             break;
 
         case SysEx::identitySerial:
-            for (int i = 7, s = profile.serial; i >= 0; --i, s /= 10)
+        {
+            const std::lock_guard guard (lock);
+
+            for (int i = 7, s = currentSerial; i >= 0; --i, s /= 10)
                 payload[i] = static_cast<uint8_t> (s % 10);
             break;
+        }
 
         case SysEx::identityDate:
             payload[0] = static_cast<uint8_t> (profile.date.day);
@@ -564,27 +612,10 @@ void SimulatedUnit::sendPreset (int number)
         if (number == skip && i == 1)
             continue;
 
-        auto packet = *preset->getMidiMessage (i);
-
-        if (number == spoil && i == 0)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            auto* raw = static_cast<uint8_t*> (bytes.getData());
-            raw[bytes.getSize() - 2] = static_cast<uint8_t> ((raw[bytes.getSize() - 2] + 1) & 0x7F);
-            packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
-        }
-
-        if (number == foreign && i == 0)
-            packet = withOtherProduct (packet);
-
-        if (number == pad && i == 0)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            bytes.insert ("\0", 1, bytes.getSize() - 1);
-            packet = juce::MidiMessage (bytes.getData(), static_cast<int> (bytes.getSize()));
-        }
-
-        reply (packet);
+        const auto& packet = *preset->getMidiMessage (i);
+        const bool first = i == 0;
+        reply (withFaults (packet, { .otherProduct = first && number == foreign, .badChecksum = first && number == spoil,
+                                     .strayByte = first && number == pad }));
     }
 }
 
@@ -610,20 +641,8 @@ void SimulatedUnit::sendSetup()
         if (skip && i == 0)
             continue;
 
-        auto packet = *copy->getMidiMessage (i);
-
-        if (foreign && i == 0)
-            packet = withOtherProduct (packet);
-
-        if (spoil && i == copy->getNumMidiMessages() - 1)
-        {
-            juce::MemoryBlock bytes (packet.getRawData(), static_cast<size_t> (packet.getRawDataSize()));
-            auto* raw = static_cast<uint8_t*> (bytes.getData());
-            raw[bytes.getSize() - 2] = static_cast<uint8_t> ((raw[bytes.getSize() - 2] + 1) & 0x7F);
-            packet = juce::MidiMessage (raw, static_cast<int> (bytes.getSize()));
-        }
-
-        reply (packet);
+        reply (withFaults (*copy->getMidiMessage (i), { .otherProduct = foreign && i == 0,
+                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1 }));
     }
 }
 
@@ -631,10 +650,12 @@ void SimulatedUnit::receiveHeader (const juce::MidiMessage& message)
 {
     PresetName header;
 
-    if (SysEx::parsePresetHeader (message, profile.caps, header) != 0)
+    const auto caps = layout();
+
+    if (SysEx::parsePresetHeader (message, caps, header) != 0)
         return replyStatus (4);
 
-    auto preset = std::make_unique<Preset> (profile.caps);
+    auto preset = std::make_unique<Preset> (caps);
     preset->setNameBytes (header);
 
     const bool empty = header.numSteps == 0;
@@ -698,12 +719,12 @@ void SimulatedUnit::receiveSetupPacket (const juce::MidiMessage& message)
         const std::lock_guard guard (lock);
 
         if (incomingSetup == nullptr)
-            incomingSetup = std::make_unique<SetupData> (profile.caps);
+            incomingSetup = std::make_unique<SetupData> (currentCaps);
 
         incomingSetup->setSetupDataVersion (SysEx::decode14 (message.getRawData() + 7));
         incomingSetup->addMidiMessage (message);
 
-        if (incomingSetup->getNumMidiMessages() < profile.caps.numSyxPackagesPerSetup)
+        if (incomingSetup->getNumMidiMessages() < currentCaps.numSyxPackagesPerSetup)
             return;
 
         status = faults.setupWriteStatus;
@@ -770,13 +791,48 @@ void SimulatedUnit::reboot()
 {
     firmwareMode = false;
     unplug();
-    Clock::sleep (profile.bootTimeMs);
+
+    UpdateOutcome outcome;
 
     {
         const std::lock_guard guard (lock);
-        currentVersion.build = static_cast<int16_t> (faults.buildAfterUpdate > 0 ? faults.buildAfterUpdate : currentVersion.build + 10);
+        outcome = updateOutcome;
     }
 
-    if (! threadShouldExit())
-        plugIn();
+    if (outcome.comeback == UpdateOutcome::Comeback::never)
+        return;
+
+    wait (Clock::scaled (profile.bootTimeMs));
+
+    if (threadShouldExit())
+        return;
+
+    if (outcome.comeback == UpdateOutcome::Comeback::newFirmware)
+        installFirmware (outcome);
+
+    plugIn();
+}
+
+void SimulatedUnit::installFirmware (const UpdateOutcome& outcome)
+{
+    const std::lock_guard guard (lock);
+
+    if (outcome.version.build > 0)
+        currentVersion = outcome.version;
+    else
+        currentVersion.build = static_cast<int16_t> (currentVersion.build + 10);
+
+    if (outcome.serial >= 0)
+        currentSerial = outcome.serial;
+
+    // Firmware of another layout cannot read what the old one stored.
+    if (outcome.caps.productId != 0 && ! (outcome.caps == currentCaps))
+    {
+        currentCaps = outcome.caps;
+        slots.clear();
+        slots.resize (static_cast<size_t> (juce::jmax (0, currentCaps.numPresets)));
+        setup = factorySetup (currentCaps, currentSerial);
+        incoming.reset();
+        incomingSetup.reset();
+    }
 }

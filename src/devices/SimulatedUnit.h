@@ -57,11 +57,21 @@ public:
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages
         bool foreignMessages = false;            // a foreign maker's message before each reply
         int lateGenericAnswerMs = -1;            // answers the generic request this late, however asked
-        int buildAfterUpdate = -1;               // firmware build after a firmware update
         int padPacketOfPreset = -1;              // one stray byte before the end of the first packet
         int foreignPacketOfPreset = -1;          // the first packet carries another product's id
         bool foreignSetupPacket = false;         // the first setup packet carries another product's id
         bool endInsteadOfWriteStatus = false;    // a transfer end answers a preset write, no status
+    };
+
+    /** What the unit is once it has taken a firmware image and rebooted. */
+    struct UpdateOutcome
+    {
+        enum class Comeback { newFirmware, oldFirmware, never };
+
+        Comeback comeback = Comeback::newFirmware;
+        FirmwareVersion version;   // the new firmware; build 0: the old build + 10
+        CapsBlock caps;            // its layout (product id 0: unchanged); a new layout starts without presets
+        int serial = -1;           // the serial it answers with from then on; -1: its own
     };
 
     /** The two sample products (ids 0x12 and 0x1A); unknown ids get a generic layout. */
@@ -71,6 +81,10 @@ public:
     ~SimulatedUnit() override;
 
     void setFaults (const Faults& faults);
+
+    /** How the next firmware update ends: the ports go away for the boot time,
+        then come back with the new firmware or the old one, or stay away. */
+    void setUpdateOutcome (const UpdateOutcome& outcome);
 
     /** From now on whoever sends the unit a message is held inside the send until
         resumeReceiving: a unit that takes nothing in. */
@@ -90,6 +104,7 @@ public:
 
     const Profile& getProfile() const { return profile; }
     FirmwareVersion getCurrentVersion() const;
+    CapsBlock getCurrentCaps() const;
 
     /** Every message received so far, in order. */
     juce::Array<juce::MidiMessage> getLog() const;
@@ -122,6 +137,8 @@ private:
     void receiveSetupPacket (const juce::MidiMessage& message);
     void receiveFirmware (const uint8_t* bytes, int size, const juce::MidiMessage& message);
     void reboot();
+    void installFirmware (const UpdateOutcome& outcome);
+    CapsBlock layout() const;
     juce::MidiMessage identityReply (uint8_t kind, const uint8_t* payload8) const;
 
     VirtualMidiBackend& backend;
@@ -134,7 +151,10 @@ private:
 
     mutable std::mutex lock;   // guards everything below
     Faults faults;
+    UpdateOutcome updateOutcome;
     FirmwareVersion currentVersion;
+    CapsBlock currentCaps;
+    int currentSerial = 0;
     int inputPort = 0, outputPort = 0;
     juce::Array<juce::MidiMessage> log;
     std::deque<juce::MidiMessage> inbox;   // not a juce::Array: its removal move-assigns, which leaks in JUCE 7.0.5

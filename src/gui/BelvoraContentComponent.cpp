@@ -3,9 +3,14 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
+#include "content/EventTracker.h"
+#include "content/EventUpdate.h"
+#include "content/FirmwareUpdateThread.h"
 #include "devices/DeviceManager.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/dialogs/UpdateProgressWindow.h"
+#include "gui/widgets/Alerts.h"
 
 namespace
 {
@@ -88,6 +93,8 @@ BelvoraContentComponent::~BelvoraContentComponent()
         manager->setFirstCommandTarget (nullptr);
 
     changeListeners.clear();
+    updateThread.reset();
+    updateWindow.reset();
 
     if (&juce::LookAndFeel::getDefaultLookAndFeel() == &lookAndFeel)
         juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
@@ -146,6 +153,11 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
             postDeviceCommand (DeviceCommandMessage::scan);
             break;
 
+        case CommandIDs::connectSelectedDevice:
+            if (updateThread != nullptr)
+                connectUpdatedDevice();
+            break;
+
         case CommandIDs::downloadDeviceData:
             if (hasActiveDevice())
                 postDeviceCommand (DeviceCommandMessage::readAll);
@@ -182,6 +194,10 @@ void BelvoraContentComponent::handleMessage (const juce::Message& message)
         case DeviceInfoMessage::portsChanged:
             if (state != AppState::scanning && state != AppState::firmwareUpdate)
                 setAppState (AppState::rescanNeeded);
+            break;
+
+        case DeviceInfoMessage::firmwareUpdateEnded:
+            reportFirmwareUpdateEnd (info->text);
             break;
 
         default:
@@ -232,6 +248,95 @@ bool BelvoraContentComponent::requestQuit (bool forced)
     // Unsent preset edits are asked about once the data page exists.
     broadcastChange (ChangeInfo (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, forced ? 1 : 0, 0, {})));
     return true;
+}
+
+//==============================================================================
+bool BelvoraContentComponent::startFirmwareUpdate (const FirmwareUpdateElement& element)
+{
+    auto* devices = Nexus::getDeviceManager();
+    auto* content = Nexus::getContentManager();
+
+    if (devices == nullptr || content == nullptr || ! hasActiveDevice() || ! element.isInstallable() || updateThread != nullptr)
+        return false;
+
+    setAppState (AppState::firmwareUpdate);
+    updateWindow = std::make_unique<UpdateProgressWindow> (this, this, this);
+    updateThread = std::make_unique<FirmwareUpdateThread> (*updateWindow, *devices, *content, element);
+
+    // A failed check ends through the same report as any other ending.
+    if (! updateThread->prepare())
+    {
+        postMessage (new DeviceInfoMessage (DeviceInfoMessage::firmwareUpdateEnded, 0, 0, {}));
+        return true;
+    }
+
+    updateThread->start();
+    updateWindow->setVisible (true);
+    updateWindow->enterModalState (true);
+    addChangeListener (updateThread.get());
+    return true;
+}
+
+// While an update runs, "Connect selected device" connects the unit it updates.
+void BelvoraContentComponent::connectUpdatedDevice()
+{
+    auto* devices = Nexus::getDeviceManager();
+
+    if (devices == nullptr)
+        return;
+
+    const auto index = devices->findDevice (updateThread->getProductId(), updateThread->getSerial());
+
+    if (index < 0 || index == devices->getActiveIndex() || ! devices->isDeviceUsable (index))
+        return;
+
+    if (devices->setActiveDevice (index))
+        broadcastChange (ChangeInfo (DeviceInfoMessage (DeviceInfoMessage::connectedDeviceChanged, 1, 0, {})));
+}
+
+void BelvoraContentComponent::reportFirmwareUpdateEnd (const juce::String& name)
+{
+    if (updateThread == nullptr)
+        return;
+
+    const auto code = updateThread->getExitCode();
+    const auto kept = updateThread->getKeptDataFile();
+    const auto keptNote = kept == juce::File() ? juce::String()
+                                               : "\n\nYour converted presets and setup are saved in \"" + kept.getFullPathName() + "\".";
+
+    switch (code)
+    {
+        case FirmwareUpdateThread::completed:
+            Alerts::showInfo (this, "Firmware Update Complete", name + " updated successfully.");
+            break;
+
+        case FirmwareUpdateThread::notFinished:
+        case FirmwareUpdateThread::interrupted:
+            Alerts::showInfo (this, "Firmware Update Interrupted", "You should power cycle " + name
+                              + " and you may have to restart Belvora before trying the update again." + keptNote);
+            break;
+
+        case FirmwareUpdateThread::error:
+            Alerts::showWarning (this, "Firmware Update Error", updateThread->getErrorText() + keptNote);
+            break;
+
+        default:
+            break;
+    }
+
+    if (auto* tracker = Nexus::getEventTracker())
+    {
+        const EventUpdate::Unit unit { (uint8_t) updateThread->getProductId(), updateThread->getSerial(),
+                                       updateThread->getStartVersion(), name };
+        tracker->addEvent (new EventUpdate (unit, updateThread->getStartVersion(), updateThread->getTargetVersion(), false, code), -1, false);
+    }
+
+    removeChangeListener (updateThread.get());
+    updateThread.reset();
+    updateWindow.reset();
+
+    setAppState (AppState::idle);
+    invokeDirectly (CommandIDs::scanForDevices, true);
 }
 
 //==============================================================================

@@ -617,6 +617,28 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file, st
     return data;
 }
 
+bool DeviceData::readFileInfo (const juce::File& file, FileInfo& info)
+{
+    // Three texts of at most maxStringBytes each, their terminators and the
+    // longest caps block: the whole head, read in one go.
+    constexpr int maxHeadBytes = 3 * (DataStream::maxStringBytes + 2) + CapsBlock::legacySize;
+
+    juce::FileInputStream stream (file);
+    juce::MemoryBlock head;
+
+    if (! stream.openedOk() || stream.readIntoMemoryBlock (head, maxHeadBytes) == 0)
+        return false;
+
+    juce::MemoryInputStream in (head, false);
+    FileHeader header;
+
+    if (! readFileHeader (in, header) || ! isValidCapsBlock (header.caps) || ! isWithinFileLimits (header.caps))
+        return false;
+
+    info = { header.productName, header.firmware, header.caps };
+    return true;
+}
+
 bool DeviceData::matchesFileHeader (const juce::File& file) const
 {
     std::unique_ptr<juce::InputStream> in (file.createInputStream());

@@ -100,6 +100,19 @@ public:
     static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file,
                                                      std::shared_ptr<const FactoryBank> reference = {});
 
+    /** What a data file says of itself before its slots. */
+    struct FileInfo
+    {
+        juce::String productName;
+        FirmwareVersion firmware;
+        CapsBlock caps;
+    };
+
+    /** Reads only the head of a data file (a few hundred bytes), with the
+        checks loadFromFile makes of it; false when the head is not one that
+        loadFromFile would take. */
+    static bool readFileInfo (const juce::File& file, FileInfo& info);
+
     /** The two workspace files of a unit's data folder, "working.mwd" (the copy
         being edited) and "sync.mwd" (the copy last exchanged with the unit), and
         the temporary names they are written under. */

@@ -427,7 +427,8 @@ TEST (DeviceFirmware, RejectedPacketsAreSentAgainThenTheUnitReboots)
 {
     Connected rig;
     ASSERT_TRUE (rig.connected);
-    rig.unit (0).setFaults ({ .firmwareStatusForPacket = { { 2, 0 } }, .firmwareStatusRepeats = 3, .replyDelayMs = 100, .buildAfterUpdate = 150 });
+    rig.unit (0).setFaults ({ .firmwareStatusForPacket = { { 2, 0 } }, .firmwareStatusRepeats = 3, .replyDelayMs = 100 });
+    rig.unit (0).setUpdateOutcome ({ .version = FirmwareVersion (0, 1, 5, 0, 150) });
 
     juce::Array<juce::MidiMessage> image;
     ASSERT_TRUE (SysEx::readFile (juce::File (BELVORA_TEST_DATA_DIR "/devices/firmware.syx"), image));

@@ -1,39 +1,16 @@
 #include "ModelFixtures.h"
 
 #include "model/SafeSave.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace ModelFixtures;
 
 namespace
 {
-    // Runs `body` in a child process whose files cannot grow past `limit` bytes,
-    // as on a full disk (a read-only folder stops nobody who runs as root);
-    // returns the child's exit code, the body's result.
-    int inChildWithFileSizeLimit (rlim_t limit, const std::function<int()>& body)
-    {
-        const auto child = fork();
-
-        if (child == 0)
-        {
-            std::signal (SIGXFSZ, SIG_IGN);   // the write then fails instead of killing the process
-            const rlimit fileSize { limit, limit };
-            _exit (setrlimit (RLIMIT_FSIZE, &fileSize) == 0 ? body() : 99);
-        }
-
-        int status = 0;
-        EXPECT_EQ (waitpid (child, &status, 0), child);
-        EXPECT_TRUE (WIFEXITED (status));
-        return WIFEXITED (status) ? WEXITSTATUS (status) : -1;
-    }
-
     juce::StringArray fileNamesIn (const juce::File& folder)
     {
         juce::StringArray names;
@@ -95,13 +72,13 @@ TEST (SafeSave, ShortWritesAtAFileSizeLimitAreFailures)
     // One buffer's worth, written short at close, and a stream written past the limit.
     for (auto size : { 328, 100000 })
     {
-        EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (size, 'n')) ? 0 : 1; }), 1) << size;
+        EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (size, 'n')) ? 0 : 1; }), 1) << size;
         EXPECT_EQ (target.loadFileAsString(), "old") << size;
         EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml")) << size;
     }
 
     // Up to the limit is no failure.
-    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (100, 'n')) ? 0 : 1; }), 0);
+    EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (100, 'n')) ? 0 : 1; }), 0);
     EXPECT_EQ (target.getSize(), 100);
 }
 
@@ -119,8 +96,8 @@ TEST (DeviceDataFile, SaveThatRunsOutOfRoomKeepsTheOldFile)
     ASSERT_GT (before.getSize(), 100u);
 
     data->setPreset (4, makePreset (caps, 4, "New", 3));
-    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::writeFailed);
-    EXPECT_EQ (inChildWithFileSizeLimit (100, [&] { return (int) data->saveToFile (working); }), DeviceData::writeFailed);
+    EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::writeFailed);
+    EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return (int) data->saveToFile (working); }), DeviceData::writeFailed);
 
     juce::MemoryBlock after;
     ASSERT_TRUE (working.loadFileAsData (after));
@@ -129,7 +106,7 @@ TEST (DeviceDataFile, SaveThatRunsOutOfRoomKeepsTheOldFile)
     EXPECT_EQ (DeviceData::loadFromFile (working)->getUsedPresetIndices(), (juce::Array<int> { 1 }));
 
     // With room, the same save goes through.
-    EXPECT_EQ (inChildWithFileSizeLimit (1 << 20, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::saved);
+    EXPECT_EQ (FileSizeLimit::inChild (1 << 20, [&] { return (int) data->saveWorkingFile (folder, true); }), DeviceData::saved);
     EXPECT_EQ (DeviceData::loadFromFile (working)->getUsedPresetIndices(), (juce::Array<int> { 1, 4 }));
 }
 
@@ -144,13 +121,13 @@ TEST (SysExFile, AppendedExportThatRunsOutOfRoomLeavesTheFileAsItWas)
     const auto before = file.getSize();
 
     const auto limit = (rlim_t) before + 10;
-    EXPECT_EQ (inChildWithFileSizeLimit (limit, [&] { return data->exportPreset (file, 7, true) ? 0 : 1; }), 1);
+    EXPECT_EQ (FileSizeLimit::inChild (limit, [&] { return data->exportPreset (file, 7, true) ? 0 : 1; }), 1);
     EXPECT_EQ (file.getSize(), before);
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("out.syx"));
 
     // The other exports replace the file the same way.
-    EXPECT_EQ (inChildWithFileSizeLimit (10, [&] { return data->exportSetup (file) ? 0 : 1; }), 1);
-    EXPECT_EQ (inChildWithFileSizeLimit (10, [&] { return data->saveFactoryBank (file) ? 0 : 1; }), 1);
+    EXPECT_EQ (FileSizeLimit::inChild (10, [&] { return data->exportSetup (file) ? 0 : 1; }), 1);
+    EXPECT_EQ (FileSizeLimit::inChild (10, [&] { return data->saveFactoryBank (file) ? 0 : 1; }), 1);
     EXPECT_EQ (file.getSize(), before);
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("out.syx"));
 }

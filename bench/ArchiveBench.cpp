@@ -1,0 +1,277 @@
+// The local backups of a heavy user: an index of 1,000 backups of 300 presets
+// each (four steps of 16 packets of 128 data bytes, as large as ModelBench's),
+// half in the unit's data formats and half in an older pair. Measured: the
+// index read and the unit's 500 backups built into the "Backups" tree; the
+// same with every backup's data read as well (what a tree that read all data
+// up front would cost); one backup saved after an edit; and the index written
+// back with one edited backup.
+
+#include "app/BelvoraPaths.h"
+#include "archive/LocalArchiveManager.h"
+#include "content/ContentManager.h"
+
+#include <benchmark/benchmark.h>
+#include <juce_events/juce_events.h>
+
+#include <cstdlib>
+
+namespace
+{
+    constexpr int product = 0x12;   // the sample Vesper, known to the sample catalogue
+    constexpr int backupsPerFormat = 500;
+    constexpr int groups = 10;
+
+    juce::File sampleContent()
+    {
+        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
+    }
+
+    constexpr int userSlots = 300;
+
+    CapsBlock largeCaps (int presetVersion, int setupVersion)
+    {
+        auto caps = CapsBlock();
+        caps.productId = (uint8_t) product;
+        caps.numSyxPackagesPerPresetStep = 4;
+        caps.presetStepPacketSize = 128;
+        caps.presetVersion = presetVersion;
+        caps.numSyxPackagesPerSetup = 16;
+        caps.setupPacketSize = 256;
+        caps.setupVersion = setupVersion;
+        caps.numPresets = userSlots + 1;
+        caps.presetNameLength = 15;
+        caps.maxPresetSteps = 8;
+        return caps;
+    }
+
+    const CapsBlock unitCaps = largeCaps (4, 3);
+    const CapsBlock olderCaps = largeCaps (3, 2);
+
+    juce::Array<int> countingFrom (int first, int count)
+    {
+        juce::Array<int> values;
+        for (int v = 0; v < count; ++v)
+            values.add (first + v * 3);
+        return values;
+    }
+
+    /** Every user slot holds a copy of one preset of four steps; the setup is full. */
+    std::unique_ptr<DeviceData> buildUnit (const CapsBlock& caps)
+    {
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 4, 0, 140), caps, nullptr);
+        auto* preset = data->createPreset (1);
+
+        PresetName header;
+        header.number = 1;
+        header.formatVersion = caps.presetVersion;
+        header.nameLength = caps.presetNameLength;
+        header.setFromBytes (reinterpret_cast<const uint8_t*> ("Stored preset"), 13);
+        preset->setNameBytes (header);
+
+        for (int step = 0; step < 4; ++step)
+            preset->setStepValues (step, countingFrom (step * 1000, caps.presetStepPacketSize * caps.numSyxPackagesPerPresetStep / 4));
+
+        for (int slot = 2; slot <= userSlots; ++slot)
+            data->copyPresetTo (slot, 1, *data);
+
+        SetupData setup (caps);
+        setup.setSetupDataVersion (caps.setupVersion);
+        setup.setValues (countingFrom (0, caps.setupPacketSize * caps.numSyxPackagesPerSetup / 4));
+        data->setSetup (setup, false);
+        data->clearModified (false);
+        return data;
+    }
+
+    /** A private home whose data folder holds the sample catalogue and the backups with their index. */
+    juce::File preparePrivateHome()
+    {
+        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                        .getChildFile ("belvora-archive-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        home.createDirectory();
+        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+
+        const juce::File data (BelvoraPaths::getUserDataFolder());
+        data.createDirectory();
+        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+
+        const juce::File folder (BelvoraPaths::getBackupDataFolder ("Vesper"));
+        folder.createDirectory();
+
+        juce::XmlElement index ("BACKUP");
+        int number = 0;
+
+        for (const auto* caps : { &unitCaps, &olderCaps })
+        {
+            const auto unit = buildUnit (*caps);
+            auto* set = index.createNewChildElement ("set");
+            set->setAttribute ("presetVersion", caps->presetVersion);
+            set->setAttribute ("setupVersion", caps->setupVersion);
+            auto* root = set->createNewChildElement ("group");
+
+            for (int g = 0; g < groups; ++g)
+            {
+                auto* group = root->createNewChildElement ("group");
+                group->setAttribute ("name", "Group " + juce::String (g));
+
+                for (int i = 0; i < backupsPerFormat / groups; ++i, ++number)
+                {
+                    DeviceDataArchive archive (*unit, "Backup " + juce::String (number), "A stored copy");
+                    const auto file = folder.getChildFile (juce::String::formatted ("Vesper_%06d.xml", number));
+
+                    if (! archive.save (file))
+                        return {};
+
+                    group->createNewChildElement ("archive")->addTextElement (file.getFullPathName());
+                }
+            }
+        }
+
+        index.setAttribute ("nextFileNum", number);
+        return index.writeTo (juce::File (BelvoraPaths::getBackupIndexFile ("Vesper"))) ? home : juce::File();
+    }
+
+    struct Ignored : public juce::MessageListener
+    {
+        void handleMessage (const juce::Message&) override {}
+    };
+
+    ContentManager* content = nullptr;
+    Ignored notifications;
+
+    int countNodes (const juce::ValueTree& tree)
+    {
+        int data = 0, containers = 0;
+        SourceTree::countNodes (tree, data, containers, true);
+        return data;
+    }
+
+    void loadBackupsTree (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+
+        for (auto _ : state)
+        {
+            backups.loadBackupIndex();
+            backups.reloadTree();
+
+            if (countNodes (backups.getTree()) != backupsPerFormat)
+            {
+                state.SkipWithError ("the tree does not hold the unit's backups");
+                break;
+            }
+        }
+
+        state.counters["backups"] = backupsPerFormat;
+    }
+
+    void loadBackupsTreeReadingAllData (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+
+        for (auto _ : state)
+        {
+            backups.loadBackupIndex();
+            backups.reloadTree();
+
+            juce::Array<juce::ValueTree> nodes;
+            SourceTree::collectNodes (backups.getTree(), nodes);
+            int presets = 0;
+
+            for (const auto& node : nodes)
+                presets += SourceTree::getArchive (node)->getPresetNames().size();
+
+            benchmark::DoNotOptimize (presets);
+        }
+    }
+
+    /** The first backup of the tree, its working copy edited. */
+    DataSet* editFirstBackup (LocalArchiveManager& backups)
+    {
+        juce::Array<juce::ValueTree> nodes;
+        SourceTree::collectNodes (backups.getTree(), nodes);
+        auto* set = SourceTree::getDataSet (nodes.getFirst());
+        set->getWorkingData()->getPreset (1)->setModified (true);
+        return set;
+    }
+
+    void saveOneBackup (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+        auto* set = editFirstBackup (backups);
+        auto* archive = set->getArchive();
+        const auto file = archive->getArchiveFile();
+        int edit = 0;
+
+        for (auto _ : state)
+        {
+            archive->replaceDeviceData (*set->getWorkingData());
+            archive->setDescription ("Edit " + juce::String (++edit));
+
+            if (! archive->save (file))
+            {
+                state.SkipWithError ("the save failed");
+                break;
+            }
+        }
+    }
+
+    void saveIndexWithOneEditedBackup (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+
+        for (auto _ : state)
+        {
+            editFirstBackup (backups);
+
+            if (! backups.saveBackupIndex())
+            {
+                state.SkipWithError ("the save failed");
+                break;
+            }
+        }
+    }
+
+    BENCHMARK (loadBackupsTree)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (loadBackupsTreeReadingAllData)->Unit (benchmark::kMillisecond)->UseRealTime()->Iterations (3);
+    BENCHMARK (saveOneBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (saveIndexWithOneEditedBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+}
+
+int main (int argc, char** argv)
+{
+    const auto home = preparePrivateHome();
+    int result = 0;
+
+    if (home == juce::File())
+    {
+        std::fprintf (stderr, "The backups could not be written.\n");
+        return 1;
+    }
+
+    {
+        const juce::ScopedJuceInitialiser_GUI juce;
+        ContentManager catalogue ({}, notifications, nullptr);
+        content = &catalogue;
+
+        if (catalogue.getProductName (product) != "Vesper")
+        {
+            std::fprintf (stderr, "The sample catalogue could not be read.\n");
+            result = 1;
+        }
+        else
+        {
+            benchmark::Initialize (&argc, argv);
+            benchmark::RunSpecifiedBenchmarks();
+            benchmark::Shutdown();
+        }
+
+        content = nullptr;
+    }
+
+    home.deleteRecursively();
+    return result;
+}

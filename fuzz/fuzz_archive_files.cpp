@@ -1,0 +1,163 @@
+// The local backups' files: an archive file (first byte even) read, summed up
+// and saved again; or a backup index (first byte odd) read into the tree,
+// checked for other formats, numbered and written back. Nothing may be
+// written outside the scratch folders.
+
+#include "FuzzSupport.h"
+
+#include "app/BelvoraPaths.h"
+#include "archive/ArchiveFiles.h"
+#include "archive/LocalArchiveManager.h"
+#include "content/ContentManager.h"
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace
+{
+    struct Ignored : public juce::MessageListener
+    {
+        void handleMessage (const juce::Message&) override {}
+    };
+
+    CapsBlock unitCaps()
+    {
+        auto caps = FuzzSupport::smallCaps();
+        caps.productId = 0x12;   // the sample Vesper of the sample catalogue
+        caps.presetVersion = 4;
+        caps.setupVersion = 3;
+        return caps;
+    }
+
+    std::unique_ptr<DeviceData> unitData()
+    {
+        const auto caps = unitCaps();
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 4, 0, 140), caps, nullptr);
+
+        for (int slot = 1; slot < 3; ++slot)
+        {
+            auto* preset = data->createPreset (slot);
+            PresetName header;
+            header.number = slot;
+            header.formatVersion = caps.presetVersion;
+            header.nameLength = caps.presetNameLength;
+            header.setFromBytes (reinterpret_cast<const uint8_t*> ("Fuzz"), 4);
+            preset->setNameBytes (header);
+            preset->setStepValues (0, { 1, 2, 3, 4 });
+        }
+
+        return data;
+    }
+
+    /** A private data folder with the sample catalogue, and stored backups the inputs may name. */
+    struct Scene
+    {
+        Scene()
+        {
+            home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("belvora-fuzz-archive-" + juce::String ((int) getpid()));
+            home.deleteRecursively();
+            home.createDirectory();
+            ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+            ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+
+            const juce::File data (BelvoraPaths::getUserDataFolder());
+            data.createDirectory();
+            juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2/masterDescriptor.xml")
+                .copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+
+            juce::MessageManager::getInstance();
+            catalogue = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
+
+            backups = juce::File (BelvoraPaths::getBackupDataFolder ("Vesper"));
+            backups.createDirectory();
+            DeviceDataArchive stored (*unitData(), "Stored", "");
+            stored.save (backups.getChildFile ("a.xml"));
+
+            archives = home.getChildFile ("archives");
+            archives.createDirectory();
+            unitData()->saveToFile (archives.getChildFile ("data.mwd"));
+        }
+
+        ~Scene()
+        {
+            catalogue.reset();
+            home.deleteRecursively();
+        }
+
+        juce::File home, backups, archives;
+        Ignored notifications;
+        std::unique_ptr<ContentManager> catalogue;
+    };
+
+    Scene& scene()
+    {
+        static Scene s;
+        return s;
+    }
+
+    void readArchive (const uint8_t* data, size_t size)
+    {
+        auto& s = scene();
+        const auto file = s.archives.getChildFile ("input.xml");
+        file.replaceWithData (data, size);
+
+        auto archive = ArchiveFiles::load (file);
+
+        if (archive == nullptr)
+            return;
+
+        (void) archive->getPresetNames();
+        (void) archive->hasSetup();
+        (void) archive->getPubDateString();
+        (void) archive->getArchiveFile();
+        archive->computeMd5();
+
+        // Saved elsewhere, whatever its links say, the files stay in that folder.
+        const auto out = s.archives.getChildFile ("out");
+        out.deleteRecursively();
+        out.createDirectory();
+
+        if (archive->save (out.getChildFile ("saved.xml")))
+            if (const auto dataFile = archive->getDataFile(); archive->getDeviceData() != nullptr && ! dataFile.isAChildOf (out))
+                std::abort();
+
+        DeviceDataArchive copy (*archive);
+        (void) copy.createXml();
+    }
+
+    void readIndex (const uint8_t* data, size_t size)
+    {
+        auto& s = scene();
+        const auto indexFile = juce::File (BelvoraPaths::getBackupIndexFile ("Vesper"));
+        indexFile.replaceWithData (data, size);
+
+        LocalArchiveManager manager (*s.catalogue, unitCaps(), "Fuzz Unit", s.notifications);
+        manager.reloadTree();
+
+        juce::String question;
+        (void) manager.checkBackupFormats (question);
+        (void) manager.getNextArchiveFile();
+        const auto saved = manager.saveBackupIndex();
+
+        // What was written must read back.
+        LocalArchiveManager again (*s.catalogue, unitCaps(), "Fuzz Unit", s.notifications);
+        again.reloadTree();
+
+        if (saved && again.copyIndex() == nullptr)
+            std::abort();
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    if (size < 1 || size > 65536)
+        return 0;
+
+    if ((data[0] & 1) == 0)
+        readArchive (data + 1, size - 1);
+    else
+        readIndex (data + 1, size - 1);
+
+    return 0;
+}

@@ -1,0 +1,249 @@
+#include "archive/ConversionThread.h"
+
+#include "app/DeviceInfoMessage.h"
+#include "archive/ArchiveConversion.h"
+#include "archive/ArchiveFiles.h"
+
+LocalArchiveManager::ConversionThread::ConversionThread (LocalArchiveManager& manager, const FirmwareVersion& version,
+                                                         std::shared_ptr<ConversionProgress> shared)
+    : juce::Thread ("BackupConversionThread"),
+      owner (manager),
+      unitVersion (version),
+      progress (std::move (shared)),
+      converter (manager.content)
+{
+    converter.addListener (this);
+    progress->setStopHandler ([this] { requestStop(); });
+}
+
+LocalArchiveManager::ConversionThread::~ConversionThread()
+{
+    progress->setStopHandler (nullptr);
+    requestStop();
+    stopThread (-1);
+}
+
+void LocalArchiveManager::ConversionThread::requestStop()
+{
+    stopRequested.store (true);
+    converter.stop();
+    signalThreadShouldExit();
+}
+
+void LocalArchiveManager::ConversionThread::setOwnerGone()
+{
+    ownerGone.store (true);
+    requestStop();
+}
+
+bool LocalArchiveManager::ConversionThread::shouldStop() const
+{
+    return stopRequested.load() || threadShouldExit();
+}
+
+//==============================================================================
+void LocalArchiveManager::ConversionThread::run()
+{
+    {
+        const platform::ScopedLock hold (owner.lock);
+
+        progress->setProgress (-1.0);
+        progress->setStatus ("Starting conversion...");
+
+        const auto& caps = owner.caps;
+        auto* target = owner.findSetLocked (caps.presetVersion, caps.setupVersion);
+
+        if (target == nullptr)
+            target = owner.createSetLocked (caps.presetVersion, caps.setupVersion);
+
+        auto* targetGroup = target != nullptr ? target->getChildByName ("group") : nullptr;
+
+        if (target != nullptr && targetGroup == nullptr)
+            targetGroup = target->createNewChildElement ("group");
+
+        if (targetGroup == nullptr)
+        {
+            result.setBit (ConversionErrorBits::allocationFailed);
+        }
+        else
+        {
+            convertSets (*targetGroup, target);
+
+            // Written in any case: backups already converted are stored in
+            // their new form and must be found in the unit's set.
+            if (! owner.writeIndexLocked())
+                addError (juce::BigInteger (1 << fileWriteFailed), "The backup index could not be saved.");
+        }
+
+        if (! ownerGone.load())
+        {
+            if (shouldStop() || ! result.isZero())
+                owner.loadIndexLocked();
+
+            owner.reloadTreeLocked();
+        }
+
+        progress->setProgress (-1.0);
+    }
+
+    progress->setStopHandler (nullptr);
+    postOutcome();
+    progress->setFinished();
+    done.set();
+}
+
+void LocalArchiveManager::ConversionThread::convertSets (juce::XmlElement& targetGroup, const juce::XmlElement* target)
+{
+    auto& index = *owner.index;
+
+    for (int i = 0; i < index.getNumChildElements() && ! shouldStop();)
+    {
+        auto* set = index.getChildElement (i);
+
+        if (set == target || ! set->hasTagName ("set"))
+        {
+            ++i;
+            continue;
+        }
+
+        progress->setStatus ("Converting Group: " + juce::String (set->getIntAttribute ("presetVersion", 0)));
+
+        auto* root = set->getChildByName ("group");
+
+        if (root == nullptr)
+        {
+            ++i;
+            continue;
+        }
+
+        convertGroup (targetGroup, *root);
+
+        if (root->getNumChildElements() == 0)
+            index.removeChildElement (set, true);
+        else
+            ++i;
+    }
+}
+
+void LocalArchiveManager::ConversionThread::convertGroup (juce::XmlElement& destination, juce::XmlElement& source)
+{
+    const auto folder = owner.getBackupFolder();
+
+    for (int i = 0; i < source.getNumChildElements() && ! shouldStop();)
+    {
+        auto* child = source.getChildElement (i);
+
+        if (child->hasTagName ("group"))
+        {
+            auto* copy = destination.createNewChildElement ("group");
+            copy->setAttribute ("name", child->getStringAttribute ("name"));
+            convertGroup (*copy, *child);
+
+            if (child->getNumChildElements() == 0)
+            {
+                source.removeChildElement (child, true);
+            }
+            else
+            {
+                // Nothing of it moved: no empty namesake in the unit's set,
+                // which every later attempt would add to.
+                if (copy->getNumChildElements() == 0)
+                    destination.removeChildElement (copy, true);
+
+                ++i;
+            }
+
+            continue;
+        }
+
+        if (! child->hasTagName ("archive"))
+        {
+            ++i;
+            continue;
+        }
+
+        const auto path = child->getAllSubText();
+        const auto file = ArchiveFiles::resolveEntry (path, folder);
+
+        if (! file.existsAsFile())
+        {
+            source.removeChildElement (child, true);   // a stale entry
+            continue;
+        }
+
+        if (! convertArchive (file))
+        {
+            ++i;
+            continue;
+        }
+
+        destination.createNewChildElement ("archive")->addTextElement (path);
+        source.removeChildElement (child, true);
+    }
+}
+
+bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& file)
+{
+    auto archive = ArchiveFiles::load (file);
+
+    // One that cannot be read stays where it is, for a later look.
+    if (archive == nullptr || ! archive->isValid())
+        return false;
+
+    progress->setStatus ("Converting: " + archive->getTitle());
+
+    juce::String text;
+    auto bits = ArchiveConversion::convert (*archive, converter, unitVersion, text);
+
+    if (bits.isZero())
+    {
+        // The old files stay until the new ones are whole; a backup that could
+        // not be written keeps its old form and its place.
+        if (archive->save (file))
+            return true;
+
+        bits.setBit (fileWriteFailed);
+        text = "A converted backup could not be saved; it was kept in its old format.";
+    }
+
+    if (shouldStop() && bits == juce::BigInteger (1 << ConversionErrorBits::cancelled))
+        return false;
+
+    addError (bits, text);
+    return false;
+}
+
+void LocalArchiveManager::ConversionThread::addError (const juce::BigInteger& bits, const juce::String& text)
+{
+    result |= bits;
+
+    if (text.isNotEmpty() && ! errorText.contains (text))
+        errorText << "\n" << text;
+}
+
+void LocalArchiveManager::ConversionThread::postOutcome()
+{
+    // A stop, by the user or by the manager going, interrupts; anything else that failed is an error.
+    const bool interrupted = stopRequested.load() || ownerGone.load();
+
+    if (! interrupted && result.isZero())
+    {
+        owner.notifications.postMessage (new DeviceInfoMessage (DeviceInfoMessage::backupConversionDone, 1, 0, {}));
+        return;
+    }
+
+    const auto text = errorText.isNotEmpty() ? errorText : ConversionResult::describeErrorBits (result);
+    owner.notifications.postMessage (new DeviceInfoMessage (DeviceInfoMessage::backupConversionDone, 0, interrupted ? 0 : 1, text));
+}
+
+//==============================================================================
+void LocalArchiveManager::ConversionThread::conversionProgress (int doneCount, int total)
+{
+    if (total != 0)
+        progress->setProgress ((double) doneCount / (double) total);
+}
+
+void LocalArchiveManager::ConversionThread::conversionFinished()
+{
+    progress->setProgress (1.0);
+}

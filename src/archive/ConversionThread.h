@@ -1,0 +1,63 @@
+#pragma once
+
+#include "archive/LocalArchiveManager.h"
+#include "conversion/DataConversionManager.h"
+#include "platform/Event.h"
+
+/** One backup conversion: walks every set of the index but the unit's,
+    converts each backup to the unit's firmware, moves the converted ones into
+    the unit's set with their groups, drops entries whose files are gone,
+    writes the index and posts 0x85001.
+
+    It holds the manager's lock for its whole run; the manager's other
+    operations do not wait for it. It stops only cooperatively: between
+    backups, and a running script at once; never by force, so no archive is
+    left half written and the lock is always released. */
+class LocalArchiveManager::ConversionThread : public juce::Thread,
+                                              private DataConversionManager::Listener
+{
+public:
+    /** A converted backup, or the index, could not be written. */
+    static constexpr int fileWriteFailed = 20;
+
+    ConversionThread (LocalArchiveManager& owner, const FirmwareVersion& unitVersion, std::shared_ptr<ConversionProgress> progress);
+    ~ConversionThread() override;
+
+    /** Any thread; returns at once. */
+    void requestStop();
+
+    /** The manager is going away: no success, no rebuilt tree. Implies a stop. */
+    void setOwnerGone();
+
+    /** True once the run has ended and posted its outcome. */
+    bool waitUntilDone (int timeoutMs)          { return done.wait (timeoutMs); }
+    bool isDone() const                         { return done.isSet(); }
+
+private:
+    void run() override;
+    void convertSets (juce::XmlElement& targetGroup, const juce::XmlElement* target);
+    void convertGroup (juce::XmlElement& destination, juce::XmlElement& source);
+
+    /** False when the entry stays where it is. */
+    bool convertArchive (const juce::File& file);
+    void addError (const juce::BigInteger& bits, const juce::String& text);
+    void postOutcome();
+
+    bool shouldStop() const;
+
+    void conversionProgress (int doneCount, int total) override;
+    void conversionFinished() override;
+
+    LocalArchiveManager& owner;
+    const FirmwareVersion unitVersion;
+    const std::shared_ptr<ConversionProgress> progress;
+    DataConversionManager converter;
+
+    std::atomic<bool> ownerGone { false };
+    std::atomic<bool> stopRequested { false };
+    juce::BigInteger result;
+    juce::String errorText;
+    platform::Event done { true };
+
+    JUCE_DECLARE_NON_COPYABLE (ConversionThread)
+};

@@ -1,0 +1,465 @@
+#include "archive/LocalArchiveManager.h"
+
+#include "app/BelvoraPaths.h"
+#include "archive/ArchiveFiles.h"
+#include "archive/ConversionThread.h"
+#include "content/ContentManager.h"
+#include "platform/Clock.h"
+
+#include <limits>
+
+namespace
+{
+    constexpr int stopTimeoutMs = 20000;
+
+    const char* const olderQuestion = "Belvora has found backup data in an older format than what is currently supported by the firmware running on ";
+    const char* const newerQuestion = "Your local backup contains data in a newer format than what ";
+
+    juce::String productNameOf (const ContentManager& content, const CapsBlock& caps)
+    {
+        const auto name = content.getProductName (caps.productId);
+        return BelvoraPaths::isSafeFolderName (name) ? name : juce::String();
+    }
+}
+
+//==============================================================================
+LocalArchiveManager::LocalArchiveManager (const ContentManager& catalogue, const CapsBlock& unitCaps, const juce::String& unitName,
+                                          juce::MessageListener& listener, std::function<void (int)> fatalErrorHandler)
+    : content (catalogue),
+      productName (productNameOf (catalogue, unitCaps)),
+      deviceName (unitName.isNotEmpty() ? unitName : productName),
+      caps (unitCaps),
+      notifications (listener),
+      onFatalError (std::move (fatalErrorHandler)),
+      tree (SourceTree::createBackupsCategory()),
+      progress (std::make_shared<ConversionProgress>())
+{
+    loadBackupIndex();
+}
+
+LocalArchiveManager::~LocalArchiveManager()
+{
+    if (conversionThread == nullptr)
+        return;
+
+    conversionThread->setOwnerGone();
+
+    if (! conversionThread->waitUntilDone (platform::Clock::scaled (stopTimeoutMs)) && onFatalError != nullptr)
+        onFatalError (3);
+
+    // Never killed: it ends once the step it is in does, and only then are
+    // the lock and the index it uses gone.
+    conversionThread->stopThread (-1);
+    conversionThread.reset();
+}
+
+//==============================================================================
+juce::File LocalArchiveManager::getIndexFile() const
+{
+    return productName.isEmpty() ? juce::File() : juce::File (BelvoraPaths::getBackupIndexFile (productName));
+}
+
+juce::File LocalArchiveManager::getBackupFolder() const
+{
+    return productName.isEmpty() ? juce::File() : juce::File (BelvoraPaths::getBackupDataFolder (productName));
+}
+
+bool LocalArchiveManager::isOwnDeviceType (const CapsBlock& other) const
+{
+    return other.productId == caps.productId && other.presetVersion == caps.presetVersion
+        && other.setupVersion == caps.setupVersion;
+}
+
+juce::ValueTree LocalArchiveManager::getTree() const
+{
+    const std::lock_guard<std::mutex> hold (treeLock);
+    return tree;
+}
+
+void LocalArchiveManager::setTree (const juce::ValueTree& newTree)
+{
+    const std::lock_guard<std::mutex> hold (treeLock);
+    tree = newTree;
+}
+
+std::unique_ptr<juce::XmlElement> LocalArchiveManager::copyIndex()
+{
+    if (conversionBusy())
+        return nullptr;
+
+    const platform::ScopedLock hold (lock);
+    return index != nullptr ? std::make_unique<juce::XmlElement> (*index) : nullptr;
+}
+
+//==============================================================================
+bool LocalArchiveManager::isConverting()
+{
+    return conversionBusy();
+}
+
+bool LocalArchiveManager::conversionBusy()
+{
+    if (conversionThread == nullptr)
+        return false;
+
+    if (! conversionThread->isDone())
+        return true;
+
+    conversionThread->stopThread (-1);   // it has finished its work: this only joins it
+    conversionThread.reset();
+    return false;
+}
+
+void LocalArchiveManager::stopConversion()
+{
+    progress->requestStop();
+}
+
+//==============================================================================
+bool LocalArchiveManager::loadBackupIndex()
+{
+    if (conversionBusy())
+        return false;
+
+    const platform::ScopedLock hold (lock);
+    return loadIndexLocked();
+}
+
+bool LocalArchiveManager::loadIndexLocked()
+{
+    const auto file = getIndexFile();
+    index.reset();
+
+    if (file == juce::File())
+        return false;
+
+    if (! file.exists())
+    {
+        index = std::make_unique<juce::XmlElement> ("BACKUP");
+        return true;
+    }
+
+    index = ArchiveFiles::readDocument (file, ArchiveFiles::maxIndexFileBytes);
+
+    // Whatever else the file holds is kept on disk as it is, never written over.
+    if (index != nullptr && ! index->hasTagName ("BACKUP"))
+        index.reset();
+
+    return index != nullptr;
+}
+
+void LocalArchiveManager::reloadTree()
+{
+    if (conversionBusy())
+        return;
+
+    const platform::ScopedLock hold (lock);
+    reloadTreeLocked();
+}
+
+void LocalArchiveManager::reloadTreeLocked()
+{
+    auto fresh = SourceTree::createBackupsCategory();
+
+    if (auto* set = findSetLocked (caps.presetVersion, caps.setupVersion))
+        if (auto* group = set->getChildByName ("group"))
+            loadGroup (*group, fresh);
+
+    setTree (fresh);
+    treeBuilt = true;
+}
+
+void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueTree parent)
+{
+    const auto folder = getBackupFolder();
+
+    for (auto* child : group.getChildIterator())
+    {
+        if (child->hasTagName ("group"))
+        {
+            auto node = SourceTree::createNode (SourceTreeIds::group, child->getStringAttribute ("name"));
+
+            if (parent.isValid())
+                parent.appendChild (node, nullptr);
+
+            loadGroup (*child, node);
+        }
+        else if (child->hasTagName ("archive"))
+        {
+            const auto file = ArchiveFiles::resolveEntry (child->getAllSubText(), folder);
+
+            if (! file.existsAsFile())
+                continue;
+
+            auto archive = ArchiveFiles::load (file);
+
+            if (archive != nullptr && archive->isValid() && isOwnDeviceType (archive->getCapsBlock()) && parent.isValid())
+                parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
+        }
+    }
+}
+
+//==============================================================================
+bool LocalArchiveManager::saveBackupIndex()
+{
+    // A conversion owns the index and writes it itself; the tree is empty meanwhile.
+    if (conversionBusy())
+        return true;
+
+    const platform::ScopedLock hold (lock);
+
+    if (index == nullptr)
+        return false;
+
+    // A tree that never showed the stored set would replace it with nothing.
+    if (! treeBuilt)
+        return true;
+
+    if (auto* old = findSetLocked (caps.presetVersion, caps.setupVersion))
+        index->removeChildElement (old, true);
+
+    auto* set = createSetLocked (caps.presetVersion, caps.setupVersion);
+    const auto stored = storeGroup (*set->getChildByName ("group"), getTree());
+
+    return writeIndexLocked() && stored;
+}
+
+bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::ValueTree& node)
+{
+    bool ok = true;
+
+    for (const auto& child : node)
+    {
+        if (child.hasType (SourceTreeIds::group))
+        {
+            auto* element = group.createNewChildElement ("group");
+            element->setAttribute ("name", child.getProperty (SourceTreeIds::label).toString());
+            ok = storeGroup (*element, child) && ok;
+            continue;
+        }
+
+        auto* set = child.hasType (SourceTreeIds::node) ? SourceTree::getDataSet (child) : nullptr;
+        auto* archive = set != nullptr ? set->getArchive() : nullptr;
+
+        if (archive == nullptr)
+            continue;
+
+        if (archive->getLinkData().isEmpty())
+        {
+            const auto base = nextArchiveFileLocked();
+
+            if (base.isEmpty())
+            {
+                ok = false;
+                continue;
+            }
+
+            archive->setLinkData (base + ".mwd");
+        }
+
+        const auto dataFile = archive->getDataFile();
+
+        if (dataFile == juce::File())
+        {
+            ok = false;
+            continue;
+        }
+
+        const auto entry = dataFile.withFileExtension ("xml");
+
+        if (set->isModified() && set->hasWorkingData())
+            archive->replaceDeviceData (*set->getWorkingData());
+
+        if (archive->isModified())
+        {
+            if (archive->save (entry))
+            {
+                // What the backup holds is what the copy shows now.
+                if (set->hasWorkingData())
+                    set->getWorkingData()->clearModified (false);
+            }
+            else
+            {
+                ok = false;
+            }
+        }
+
+        group.createNewChildElement ("archive")->addTextElement (entry.getFullPathName());
+    }
+
+    return ok;
+}
+
+bool LocalArchiveManager::writeIndexLocked()
+{
+    const auto file = getIndexFile();
+    return index != nullptr && file != juce::File() && ArchiveFiles::writeDocument (*index, file);
+}
+
+//==============================================================================
+juce::String LocalArchiveManager::getNextArchiveFile()
+{
+    if (conversionBusy())
+        return {};
+
+    const platform::ScopedLock hold (lock);
+    return nextArchiveFileLocked();
+}
+
+juce::String LocalArchiveManager::nextArchiveFileLocked()
+{
+    const auto folder = getBackupFolder();
+
+    if (index == nullptr || folder == juce::File())
+        return {};
+
+    for (auto n = juce::jmax (0, index->getIntAttribute ("nextFileNum", 0)); n < std::numeric_limits<int>::max(); ++n)
+    {
+        const auto base = folder.getFullPathName() + juce::File::getSeparatorString() + productName + juce::String::formatted ("_%06d", n);
+        index->setAttribute ("nextFileNum", n + 1);
+
+        // An archive file without its data file is somebody's too.
+        if (! juce::File (base + ".mwd").exists() && ! juce::File (base + ".xml").exists())
+            return base;
+    }
+
+    return {};
+}
+
+//==============================================================================
+juce::XmlElement* LocalArchiveManager::findSet (int presetVersion, int setupVersion)
+{
+    if (conversionBusy())
+        return nullptr;
+
+    const platform::ScopedLock hold (lock);
+    return findSetLocked (presetVersion, setupVersion);
+}
+
+juce::XmlElement* LocalArchiveManager::findSetLocked (int presetVersion, int setupVersion)
+{
+    if (index == nullptr)
+        return nullptr;
+
+    for (auto* set : index->getChildWithTagNameIterator ("set"))
+        if (set->getIntAttribute ("presetVersion", -1) == presetVersion && set->getIntAttribute ("setupVersion", -1) == setupVersion)
+            return set;
+
+    return nullptr;
+}
+
+juce::XmlElement* LocalArchiveManager::createSet (int presetVersion, int setupVersion)
+{
+    if (conversionBusy())
+        return nullptr;
+
+    const platform::ScopedLock hold (lock);
+    return createSetLocked (presetVersion, setupVersion);
+}
+
+juce::XmlElement* LocalArchiveManager::createSetLocked (int presetVersion, int setupVersion)
+{
+    if (index == nullptr)
+        return nullptr;
+
+    auto* set = new juce::XmlElement ("set");
+    set->setAttribute ("presetVersion", presetVersion);
+    set->setAttribute ("setupVersion", setupVersion);
+    set->createNewChildElement ("group");
+    index->insertChildElement (set, 0);
+    return set;
+}
+
+int LocalArchiveManager::countArchives (const juce::XmlElement& group) const
+{
+    const auto folder = getBackupFolder();
+    int count = 0;
+
+    for (auto* child : group.getChildIterator())
+    {
+        if (child->hasTagName ("archive"))
+            count += ArchiveFiles::resolveEntry (child->getAllSubText(), folder).existsAsFile() ? 1 : 0;
+        else
+            count += countArchives (*child);
+    }
+
+    return count;
+}
+
+//==============================================================================
+bool LocalArchiveManager::checkBackupFormats (juce::String& question)
+{
+    question.clear();
+
+    if (conversionBusy())
+        return false;
+
+    const platform::ScopedLock hold (lock);
+
+    if (index == nullptr)
+        return false;
+
+    bool older = false, newer = false;
+
+    auto compare = [&older, &newer] (int stored, int own)
+    {
+        if (stored != own)
+            (stored < own ? older : newer) = true;
+    };
+
+    for (auto* set : index->getChildWithTagNameIterator ("set"))
+    {
+        const auto* group = set->getChildByName ("group");
+
+        if (group == nullptr || countArchives (*group) == 0)
+            continue;
+
+        compare (set->getIntAttribute ("presetVersion", -1), caps.presetVersion);
+        compare (set->getIntAttribute ("setupVersion", -1), caps.setupVersion);
+    }
+
+    if (newer)
+        question = newerQuestion + deviceName + " supports. This is most likely caused by out-of-date firmware. "
+                   "Belvora can attempt to convert the data to the older format. The best option is to update "
+                   + deviceName + " to the newest firmware. Would you like to downgrade the backup data?";
+    else if (older)
+        question = olderQuestion + deviceName + ". Would you like to update the backup data?";
+
+    return older || newer;
+}
+
+bool LocalArchiveManager::startConversion (const FirmwareVersion& unitVersion)
+{
+    if (conversionBusy())
+        return false;
+
+    {
+        const platform::ScopedLock hold (lock);
+
+        if (index == nullptr)
+            return false;
+    }
+
+    // Backups made or edited since the last save are in the tree only: store
+    // them before the tree goes, or the conversion's new tree would lose them.
+    if (! saveBackupIndex())
+        return false;
+
+    {
+        const platform::ScopedLock hold (lock);
+        treeBuilt = false;
+        setTree (SourceTree::createBackupsCategory());
+    }
+
+    progress = std::make_shared<ConversionProgress>();
+    conversionThread = std::make_unique<ConversionThread> (*this, unitVersion, progress);
+
+    if (! conversionThread->startThread())
+    {
+        conversionThread.reset();
+        reloadTree();
+        return false;
+    }
+
+    return true;
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "archive/ConversionProgress.h"
+#include "model/SourceTree.h"
+#include "platform/CriticalSection.h"
+
+#include <juce_events/juce_events.h>
+
+#include <functional>
+#include <memory>
+
+class ContentManager;
+
+/** The local backups of the connected unit's product: the product's backup
+    index (one "set" of nested groups of archive files per pair of preset and
+    setup format versions), the "Backups" category of the source tree built
+    from the set of the unit's versions, the numbering of new backup files,
+    and the conversion of backups stored in other versions.
+
+    Made by the data page when a unit becomes active, used on the message
+    thread. A conversion runs on a thread of its own and owns the index while
+    it runs: meanwhile the other operations return at once without touching
+    it (the tree is empty then), and its end is posted as DeviceInfoMessage
+    0x85001 (value1 1 on success; value2 1 on an error, 0 on a stop; text the
+    errors). */
+class LocalArchiveManager
+{
+public:
+    class ConversionThread;
+
+    /** The product's name comes from the catalogue, which also serves the
+        conversion; notifications go to notifications (the hub). A conversion
+        that does not stop within 20 s when the manager goes reports fatal
+        error 3 through onFatalError. */
+    LocalArchiveManager (const ContentManager& content, const CapsBlock& caps, const juce::String& deviceName,
+                         juce::MessageListener& notifications, std::function<void (int)> onFatalError = {});
+
+    /** Stops a running conversion and waits for it to end. */
+    ~LocalArchiveManager();
+
+    //==============================================================================
+    /** Reads the index file: a missing one gives an empty index, one that does
+        not parse (or is no "BACKUP") none, which nothing then overwrites. */
+    bool loadBackupIndex();
+
+    /** Builds the "Backups" category from the set of the unit's versions. */
+    void reloadTree();
+
+    /** Writes the tree back as the set of the unit's versions (placed first),
+        saving every backup that changed and numbering the new ones. False when
+        a backup or the index could not be written: such backups stay
+        modified, so a later save tries again. Before the tree was built from
+        the index there is nothing to write back, and the stored set stays. */
+    bool saveBackupIndex();
+
+    /** The path without extension for a new backup file; empty without an index. */
+    juce::String getNextArchiveFile();
+
+    /** Whether stored backups exist in other data versions; the question to ask. */
+    bool checkBackupFormats (juce::String& question);
+
+    /** Saves the tree, empties it and starts converting every stored backup to
+        the unit's versions. False when there is no index, a conversion runs
+        already or the tree could not be saved. */
+    bool startConversion (const FirmwareVersion& unitVersion);
+
+    juce::XmlElement* findSet (int presetVersion, int setupVersion);
+    juce::XmlElement* createSet (int presetVersion, int setupVersion);
+
+    /** The archive entries below the group, at any depth, whose file exists. */
+    int countArchives (const juce::XmlElement& group) const;
+
+    //==============================================================================
+    /** The "Backups" category node; the data page shows it. */
+    juce::ValueTree getTree() const;
+
+    const CapsBlock& getCaps() const noexcept                { return caps; }
+    const juce::String& getProductName() const noexcept      { return productName; }
+    const juce::String& getDeviceName() const noexcept       { return deviceName; }
+
+    /** The index file; none for a product without a usable name. */
+    juce::File getIndexFile() const;
+    juce::File getBackupFolder() const;
+
+    /** A copy of the index as it is in memory; null without one. */
+    std::unique_ptr<juce::XmlElement> copyIndex();
+
+    //==============================================================================
+    bool isConverting();
+
+    /** What the progress window shows of the running (or last) conversion. */
+    std::shared_ptr<ConversionProgress> getConversionProgress() const  { return progress; }
+
+    /** The progress window's "Stop!": any thread, returns at once. */
+    void stopConversion();
+
+private:
+    bool conversionBusy();
+
+    bool loadIndexLocked();
+    void reloadTreeLocked();
+    juce::XmlElement* findSetLocked (int presetVersion, int setupVersion);
+    juce::XmlElement* createSetLocked (int presetVersion, int setupVersion);
+    juce::String nextArchiveFileLocked();
+    bool writeIndexLocked();
+
+    void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
+    bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node);
+    bool isOwnDeviceType (const CapsBlock& other) const;
+    void setTree (const juce::ValueTree& newTree);
+
+    const ContentManager& content;
+    const juce::String productName;
+    const juce::String deviceName;
+    const CapsBlock caps;
+    juce::MessageListener& notifications;
+    const std::function<void (int)> onFatalError;
+
+    platform::CriticalSection lock;                 // the index, and whether the tree shows it
+    std::unique_ptr<juce::XmlElement> index;
+    bool treeBuilt = false;
+
+    mutable std::mutex treeLock;                    // the tree handle, swapped by the conversion's end
+    juce::ValueTree tree;
+
+    std::unique_ptr<ConversionThread> conversionThread;   // message thread only
+    std::shared_ptr<ConversionProgress> progress;
+
+    JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)
+};

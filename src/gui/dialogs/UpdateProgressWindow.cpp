@@ -1,0 +1,178 @@
+#include "gui/dialogs/UpdateProgressWindow.h"
+
+#include "app/DeviceInfoMessage.h"
+#include "gui/BVLookAndFeel.h"
+#include "gui/Palette.h"
+#include "gui/widgets/Alerts.h"
+
+namespace
+{
+    struct Metrics
+    {
+        float font = BVLookAndFeel::Defaults::fontSize;
+        float scale = BVLookAndFeel::Defaults::scale;
+        int gap = BVLookAndFeel::Defaults::margin;
+    };
+
+    Metrics metricsOf (juce::Component& component)
+    {
+        Metrics m;
+
+        if (auto* laf = BVLookAndFeel::of (component))
+        {
+            m.font = laf->getFontSize();
+            m.scale = laf->getScale();
+            m.gap = laf->getMargin();
+        }
+
+        return m;
+    }
+
+    void styleLabel (juce::Label& label, float fontHeight)
+    {
+        label.setColour (juce::Label::textColourId, Palette::dialogTextColour);
+        label.setColour (juce::Label::backgroundColourId, Palette::dialogBackgroundColour);
+        label.setJustificationType (juce::Justification::topLeft);
+        label.setFont (BVLookAndFeel::makeFont (fontHeight));
+        label.setMinimumHorizontalScale (1.0f);
+        label.setBorderSize ({});
+    }
+}
+
+//==============================================================================
+UpdateProgressContent::UpdateProgressContent()
+{
+    const auto m = metricsOf (*this);
+    setSize ((int) (450.0f * m.scale), (int) (180.0f * m.scale));
+
+    for (auto [bar, label] : { std::pair (&stepBar, &statusLabel), std::pair (&overallBar, &overallLabel) })
+    {
+        addAndMakeVisible (*bar);
+        addAndMakeVisible (*label);
+        styleLabel (*label, m.font);
+    }
+
+    overallLabel.setText ("Overall Progress", juce::dontSendNotification);
+    addAndMakeVisible (stopButton);
+    resized();
+}
+
+UpdateProgressContent::~UpdateProgressContent() = default;
+
+void UpdateProgressContent::paint (juce::Graphics& g)
+{
+    g.fillAll (Palette::dialogBackgroundColour);
+}
+
+void UpdateProgressContent::resized()
+{
+    const auto m = metricsOf (*this);
+    const auto w = getWidth(), h = getHeight(), g = m.gap;
+    const auto rowHeight = (int) (m.font * 1.1f);
+    const auto buttonHeight = (int) (m.font * 2.0f);
+    const auto buttonWidth = getLookAndFeel().getTextButtonWidthToFitText (stopButton, buttonHeight);
+
+    statusLabel.setBounds (g, (int) (28.0f * m.scale), w - 2 * g, rowHeight);
+    stepBar.setBounds (g, statusLabel.getBottom() + 5, w - 2 * g, rowHeight + 4);
+    overallLabel.setBounds (g, stepBar.getBottom() + 15, w - 2 * g, rowHeight);
+    overallBar.setBounds (g, overallLabel.getBottom() + 5, w - 2 * g, rowHeight + 4);
+    stopButton.setBounds (w - buttonWidth - g, h - buttonHeight - g, buttonWidth, buttonHeight);
+}
+
+//==============================================================================
+UpdateProgressWindow::UpdateProgressWindow (juce::MessageListener* ownerListener, juce::ApplicationCommandTarget* commandTarget,
+                                            juce::Component* parentOfAlerts, bool onDesktop)
+    : juce::DocumentWindow ("Firmware Update", Palette::dialogBackgroundColour, 0, onDesktop),
+      owner (ownerListener),
+      commands (commandTarget),
+      alertParent (parentOfAlerts)
+{
+    if (auto* laf = BVLookAndFeel::of (*this))
+        laf->applyTitleBarHeight (*this);
+
+    content = std::make_unique<UpdateProgressContent>();
+    setContentNonOwned (content.get(), true);
+    setResizable (false, false);
+    content->stopButton.addListener (this);
+
+    if (onDesktop)
+        centreWithSize (getWidth(), getHeight());
+}
+
+UpdateProgressWindow::~UpdateProgressWindow()
+{
+    content->stopButton.removeListener (this);
+    clearContentComponent();
+}
+
+void UpdateProgressWindow::setStatusText (const juce::String& text, bool isError)
+{
+    if (isError != content->isError)
+    {
+        content->isError = isError;
+        const auto colour = isError ? Palette::updateErrorTextColour : Palette::dialogTextColour;
+        content->statusLabel.setColour (juce::Label::textColourId, colour);
+        content->overallLabel.setColour (juce::Label::textColourId, colour);
+    }
+
+    content->statusLabel.setText (text, juce::dontSendNotification);
+}
+
+void UpdateProgressWindow::setProgress (double step, double overall)
+{
+    content->stepProgress = step;
+    content->overallProgress = overall;
+}
+
+void UpdateProgressWindow::buttonClicked (juce::Button* button)
+{
+    if (button != &content->stopButton)
+        return;
+
+    if (owner != nullptr)
+        owner->postMessage (new DeviceInfoMessage (DeviceInfoMessage::firmwareStopPressed, 0, 0, {}));
+
+    closeButtonPressed();
+}
+
+void UpdateProgressWindow::closeButtonPressed()
+{
+    setVisible (false);
+}
+
+//==============================================================================
+void UpdateProgressWindow::invokeCommand (FirmwareUpdateThread::Command command)
+{
+    // The update's thread asks; the command target is the message thread's.
+    juce::MessageManager::callAsync ([window = self, command]
+    {
+        if (window != nullptr && window->commands != nullptr)
+            window->commands->invokeDirectly ((juce::CommandID) command, true);
+    });
+}
+
+bool UpdateProgressWindow::askYesNo (const juce::String& title, const juce::String& message)
+{
+    return Alerts::askYesNo (alertParent, title, message);
+}
+
+bool UpdateProgressWindow::askToContinueScanning (const juce::String& title, const juce::String& message)
+{
+    return Alerts::showOkCancel (juce::MessageBoxIconType::QuestionIcon, alertParent, title, message,
+                                 false, "Continue Scanning", "Stop");
+}
+
+void UpdateProgressWindow::showProgress (const FirmwareUpdateThread::Progress& progress)
+{
+    setStatusText (progress.status, progress.isError);
+    setProgress (progress.step, progress.overall);
+}
+
+void UpdateProgressWindow::updateEnded (const FirmwareUpdateThread& update)
+{
+    exitModalState (1);
+    setVisible (false);
+
+    if (owner != nullptr)
+        owner->postMessage (new DeviceInfoMessage (DeviceInfoMessage::firmwareUpdateEnded, 0, 0, update.getDeviceName()));
+}

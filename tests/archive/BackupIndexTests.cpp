@@ -1,0 +1,206 @@
+// The backup index: read into the "Backups" tree, written back, new file
+// numbers, the questions about other formats, and saves that fail.
+
+#include "BackupFixture.h"
+
+#include "support/FileSizeLimit.h"
+
+using namespace SourceTreeIds;
+
+using BackupIndex = BackupFixture;
+
+TEST_F (BackupIndex, TheTreeShowsTheBackupsOfTheUnitsFormatsInTheirGroups)
+{
+    store ("one", newBuild, "One");
+    store ("two", newBuild, "Two");
+    store ("three", newBuild, "Three");
+    store ("older", oldBuild, "Older");
+    store ("misfiled", oldBuild, "Misfiled");   // listed with the unit's set, but of the older format
+
+    writeIndex (set (4, 3, group ("Live", entry ("one") + entry ("two") + group ("Empty", {})) + entry ("three")
+                           + entry ("gone") + entry ("misfiled"))
+                + set (3, 2, entry ("older")));
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    const auto tree = backups.getTree();
+
+    EXPECT_EQ (tree[categoryProp].toString(), "archive");
+    EXPECT_EQ (tree[label].toString(), "Backups");
+    EXPECT_EQ (describe (tree), "Live[One,Two,Empty[]],Three");
+    EXPECT_EQ (SourceTree::getArchive (tree.getChild (1))->getTitle(), "Three");
+
+    // The unit of the older firmware sees the other set.
+    auto& older = makeManager (oldBuild);
+    older.reloadTree();
+    EXPECT_EQ (describe (older.getTree()), "Older");
+}
+
+TEST_F (BackupIndex, SavingPutsTheUnitsSetFirstAndKeepsTheOthers)
+{
+    store ("one", newBuild, "One");
+    store ("older", oldBuild, "Older");
+    writeIndex (set (3, 2, group ("Keep", entry ("older"))) + set (4, 3, entry ("one") + entry ("gone")), 0);
+
+    auto& backups = makeManager (newBuild);
+
+    // Before the tree shows the stored set, saving must not replace that set with nothing.
+    const auto before = indexFile().loadFileAsString();
+    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_EQ (indexFile().loadFileAsString(), before);
+
+    backups.reloadTree();
+    auto tree = backups.getTree();
+
+    // A new backup in a new group, and an edit of the stored one.
+    auto live = SourceTree::createNode (SourceTreeIds::group, "Live");
+    tree.appendChild (live, nullptr);
+    live.appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 3 }), "New", "")), nullptr);
+    auto* oneCopy = SourceTree::getDeviceData (tree.getChild (0));
+    oneCopy->deletePreset (2);
+    auto* newArchive = SourceTree::getArchive (live.getChild (0));
+    EXPECT_TRUE (newArchive->getLinkData().isEmpty()) << "a new backup has no number before the save";
+
+    ASSERT_TRUE (backups.saveBackupIndex());
+
+    EXPECT_EQ (describeIndexFile(), "4/3{one,Live[Vesper_000000]} 3/2{Keep[older]}");
+    EXPECT_EQ (newArchive->getLinkData(), folder().getChildFile ("Vesper_000000.mwd").getFullPathName());
+    EXPECT_TRUE (folder().getChildFile ("Vesper_000000.xml").existsAsFile());
+    EXPECT_EQ (juce::XmlDocument::parse (indexFile())->getIntAttribute ("nextFileNum"), 1);
+
+    // The edit is in the stored backup now, and the tree no longer shows it as unsaved.
+    const auto stored = DeviceData::loadFromFile (folder().getChildFile ("one.mwd"));
+    EXPECT_EQ (stored->getUsedPresetIndices(), juce::Array<int> ({ 1 }));
+    EXPECT_FALSE (SourceTree::getDataSet (tree.getChild (0))->isModified());
+
+    // A second manager reads what the first wrote.
+    auto& again = makeManager (newBuild);
+    again.reloadTree();
+    EXPECT_EQ (describe (again.getTree()), "One,Live[New]");
+}
+
+TEST_F (BackupIndex, NewFileNumbersSkipFilesThatExist)
+{
+    writeIndex ({}, 5);
+    for (auto* name : { "Vesper_000005.mwd", "Vesper_000006.mwd", "Vesper_000007.xml" })
+        folder().getChildFile (name).replaceWithText ("taken");
+
+    auto& backups = makeManager (newBuild);
+    EXPECT_EQ (backups.getNextArchiveFile(), folder().getChildFile ("Vesper_000008").getFullPathName());
+    EXPECT_EQ (backups.copyIndex()->getIntAttribute ("nextFileNum"), 9);
+    EXPECT_EQ (backups.getNextArchiveFile(), folder().getChildFile ("Vesper_000009").getFullPathName());
+
+    // Without an index file yet: from 0, and the index is made by the first save.
+    indexFile().deleteFile();
+    auto& fresh = makeManager (newBuild);
+    EXPECT_EQ (fresh.getNextArchiveFile(), folder().getChildFile ("Vesper_000000").getFullPathName());
+    fresh.reloadTree();
+    EXPECT_TRUE (fresh.saveBackupIndex());
+    EXPECT_EQ (describeIndexFile(), "4/3{}");
+}
+
+TEST_F (BackupIndex, BackupsInOtherFormatsAskToUpdateOrToDowngrade)
+{
+    store ("v3", oldBuild, "Three");
+    store ("v4", newBuild, "Four");
+    const juce::String older = "Belvora has found backup data in an older format than what is currently supported by the "
+                               "firmware running on My Vesper. Would you like to update the backup data?";
+    const juce::String newer = "Your local backup contains data in a newer format than what My Vesper supports. This is most "
+                               "likely caused by out-of-date firmware. Belvora can attempt to convert the data to the older "
+                               "format. The best option is to update My Vesper to the newest firmware. Would you like to "
+                               "downgrade the backup data?";
+
+    struct Case { juce::String sets; int build; bool asks; juce::String question; };
+    const Case cases[] = {
+        { set (4, 3, entry ("v4")) + set (3, 2, entry ("v3")), newBuild, true, older },
+        { set (4, 3, entry ("v4")) + set (3, 2, entry ("v3")), oldBuild, true, newer },
+        { set (5, 2, entry ("v4")), newBuild, true, newer },                        // presets newer, setups older
+        { set (4, 3, entry ("v4")) + set (3, 2, group ("G", entry ("gone"))), newBuild, false, {} },   // only missing files
+        { set (4, 3, entry ("v4")), newBuild, false, {} },
+    };
+
+    for (const auto& c : cases)
+    {
+        writeIndex (c.sets);
+        juce::String question = "stale";
+        EXPECT_EQ (makeManager (c.build).checkBackupFormats (question), c.asks) << c.sets;
+        EXPECT_EQ (question, c.question) << c.sets;
+    }
+
+    // Missing version attributes read as -1, older than any.
+    writeIndex ("<set><group>" + entry ("v4") + "</group></set>");
+    juce::String question;
+    EXPECT_TRUE (makeManager (newBuild).checkBackupFormats (question));
+    EXPECT_EQ (question, older);
+}
+
+TEST_F (BackupIndex, AnIndexThatCannotBeReadIsNeverWrittenOver)
+{
+    for (const std::string text : { "<BACKUP><set", "<NOTBACKUP nextFileNum=\"2\"/>", "<BACKUP>\xc3\x28</BACKUP>" })
+    {
+        ASSERT_TRUE (indexFile().replaceWithData (text.data(), text.size()));
+        auto& backups = makeManager (newBuild);
+        backups.reloadTree();
+
+        EXPECT_EQ (backups.copyIndex(), nullptr) << text;
+        EXPECT_EQ (backups.getTree().getNumChildren(), 0);
+        EXPECT_TRUE (backups.getNextArchiveFile().isEmpty());
+        EXPECT_FALSE (backups.saveBackupIndex()) << "nothing can be stored: say so";
+        juce::String question;
+        EXPECT_FALSE (backups.checkBackupFormats (question));
+        EXPECT_FALSE (backups.startConversion (versionOf (newBuild)));
+        juce::MemoryBlock after;
+        indexFile().loadFileAsData (after);
+        EXPECT_EQ (std::string (static_cast<const char*> (after.getData()), after.getSize()), text);
+    }
+}
+
+TEST_F (BackupIndex, AProductWithoutAUsableNameHasNoBackups)
+{
+    auto caps = capsAt (newBuild);
+    caps.productId = 0x55;   // not in the catalogue
+    LocalArchiveManager unknown (*catalogue, caps, "", notes);
+
+    EXPECT_EQ (unknown.getIndexFile(), juce::File());
+    EXPECT_EQ (unknown.copyIndex(), nullptr);
+    EXPECT_TRUE (unknown.getNextArchiveFile().isEmpty());
+    EXPECT_FALSE (unknown.saveBackupIndex());
+}
+
+TEST_F (BackupIndex, ABackupThatCannotBeSavedIsReportedAndStaysModified)
+{
+    store ("one", newBuild, "One", { 1 });
+    writeIndex (set (4, 3, entry ("one")));
+    const auto oldData = folder().getChildFile ("one.mwd").loadFileAsString();
+    const auto oldXml = folder().getChildFile ("one.xml").loadFileAsString();
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    const auto node = backups.getTree().getChild (0);
+    auto* working = SourceTree::getDeviceData (node);
+    for (int slot = 2; slot < 20; ++slot)
+        working->copyPresetTo (slot, 1, *working);
+    ASSERT_TRUE (SourceTree::getDataSet (node)->isModified());
+
+    // The disk has room for the index, not for the grown backup.
+    const auto outcome = FileSizeLimit::inChild ((rlim_t) oldData.length() + 1024, [&]
+    {
+        const bool saved = backups.saveBackupIndex();
+        const bool stillModified = SourceTree::getArchive (node)->isModified() && SourceTree::getDataSet (node)->isModified();
+        return (saved ? 1 : 0) + (stillModified ? 2 : 0);
+    });
+
+    EXPECT_EQ (outcome, 2) << "reported as failed, and the backup still waits to be saved";
+    EXPECT_EQ (folder().getChildFile ("one.mwd").loadFileAsString(), oldData);
+    EXPECT_EQ (folder().getChildFile ("one.xml").loadFileAsString(), oldXml);
+    EXPECT_EQ (describeIndexFile(), "4/3{one}") << "the stored version stays listed";
+
+    // A folder that cannot be written (here: a file in its place) is reported too.
+    ASSERT_TRUE (folder().deleteRecursively());
+    ASSERT_TRUE (folder().replaceWithText ("in the way"));
+    auto& blocked = makeManager (newBuild);
+    blocked.reloadTree();
+    blocked.getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1 }), "New", "")), nullptr);
+    EXPECT_FALSE (blocked.saveBackupIndex());
+    EXPECT_TRUE (SourceTree::getArchive (blocked.getTree().getChild (0))->isModified());
+}

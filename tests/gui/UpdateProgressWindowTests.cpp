@@ -1,0 +1,318 @@
+// The firmware update window, and a whole update run by the application as the
+// user starts it. Needs a display (run under xvfb-run).
+
+#include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
+#include "content/FirmwareUpdateThread.h"
+#include "devices/DeviceManager.h"
+#include "gui/BVLookAndFeel.h"
+#include "gui/BelvoraContentComponent.h"
+#include "gui/CommandIDs.h"
+#include "gui/MainAppWindow.h"
+#include "gui/Palette.h"
+#include "gui/dialogs/UpdateProgressWindow.h"
+#include "gui/widgets/Alerts.h"
+#include "platform/Clock.h"
+#include "support/LocalServer.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+
+namespace
+{
+    struct Inbox : juce::MessageListener
+    {
+        void handleMessage (const juce::Message& m) override
+        {
+            if (auto* info = dynamic_cast<const DeviceInfoMessage*> (&m))
+                received.push_back (*info);
+        }
+
+        std::vector<DeviceInfoMessage> received;
+    };
+
+    struct Commands : juce::ApplicationCommandTarget
+    {
+        ApplicationCommandTarget* getNextCommandTarget() override           { return nullptr; }
+        void getAllCommands (juce::Array<juce::CommandID>& c) override       { c.add (CommandIDs::scanForDevices); }
+        void getCommandInfo (juce::CommandID, juce::ApplicationCommandInfo& r) override { r.setInfo ("Scan", "", "", 0); }
+        bool perform (const InvocationInfo& info) override
+        {
+            performed.push_back (info.commandID);
+            onMessageThread = juce::MessageManager::getInstance()->isThisTheMessageThread();
+            return true;
+        }
+
+        std::vector<int> performed;
+        bool onMessageThread = false;
+    };
+
+    class UpdateWindowTest : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+        }
+
+        void useScale (float scale)
+        {
+            juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+            laf = std::make_unique<BVLookAndFeel> (scale);
+            juce::LookAndFeel::setDefaultLookAndFeel (laf.get());
+        }
+
+        void TearDown() override
+        {
+            juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+        }
+
+        std::unique_ptr<BVLookAndFeel> laf;
+    };
+}
+
+TEST_F (UpdateWindowTest, LayoutFollowsTheScale)
+{
+    useScale (1.0f);
+    {
+        UpdateProgressWindow window (nullptr);
+        auto& c = window.getContent();
+        EXPECT_EQ (window.getName(), "Firmware Update");
+        EXPECT_FALSE (window.isVisible());
+        EXPECT_TRUE (window.isOnDesktop());
+        EXPECT_EQ (c.getBounds().getWidth(), 450);
+        EXPECT_EQ (c.getHeight(), 180);
+        EXPECT_EQ (c.statusLabel.getBounds(), juce::Rectangle<int> (10, 28, 430, 15));
+        EXPECT_EQ (c.stepBar.getBounds(), juce::Rectangle<int> (10, 48, 430, 19));
+        EXPECT_EQ (c.overallLabel.getY(), 82);
+        EXPECT_EQ (c.overallLabel.getText(), "Overall Progress");
+        EXPECT_EQ (c.overallBar.getY(), 102);
+        EXPECT_EQ (c.stopButton.getBottom(), 170);
+        EXPECT_EQ (c.stopButton.getRight(), 440);
+        EXPECT_EQ (c.stopButton.getHeight(), 28);
+    }
+
+    useScale (2.0f);
+    {
+        UpdateProgressWindow window (nullptr);
+        auto& c = window.getContent();
+        EXPECT_EQ (c.getWidth(), 900);
+        EXPECT_EQ (c.statusLabel.getBounds(), juce::Rectangle<int> (20, 56, 860, 30));
+        EXPECT_EQ (c.stopButton.getBottom(), 340);
+        EXPECT_EQ (window.getTitleBarHeight(), 52);
+    }
+}
+
+TEST_F (UpdateWindowTest, ErrorLinesTurnBothLabelsRedUntilTheNextNormalLine)
+{
+    useScale (1.0f);
+    UpdateProgressWindow window (nullptr);
+    auto& c = window.getContent();
+    const auto colours = [&] { return std::pair (c.statusLabel.findColour (juce::Label::textColourId),
+                                                 c.overallLabel.findColour (juce::Label::textColourId)); };
+
+    window.setStatusText ("Preparing for update", false);
+    EXPECT_EQ (colours(), std::pair (Palette::dialogTextColour, Palette::dialogTextColour));
+
+    window.setStatusText ("Transmission error on packet 4, attempt 2", true);
+    EXPECT_EQ (c.statusLabel.getText(), "Transmission error on packet 4, attempt 2");
+    EXPECT_EQ (colours(), std::pair (Palette::updateErrorTextColour, Palette::updateErrorTextColour));
+    EXPECT_EQ (Palette::updateErrorTextColour, juce::Colour (0xffff0000));
+
+    // The same flag again changes only the text, whatever set the colour meanwhile.
+    c.overallLabel.setColour (juce::Label::textColourId, juce::Colours::green);
+    window.setStatusText ("Transmission error on packet 5, attempt 1", true);
+    EXPECT_EQ (c.overallLabel.findColour (juce::Label::textColourId), juce::Colours::green);
+
+    window.setStatusText ("Sending update to Vesper", false);
+    EXPECT_EQ (colours(), std::pair (Palette::dialogTextColour, Palette::dialogTextColour));
+
+    window.setProgress (0.25, 0.6);
+    EXPECT_EQ (c.stepProgress, 0.25);
+    EXPECT_EQ (c.overallProgress, 0.6);
+}
+
+TEST_F (UpdateWindowTest, StopTellsTheOwnerAndHidesTheWindow)
+{
+    useScale (1.0f);
+    Inbox owner;
+
+    for (auto* listener : { (juce::MessageListener*) &owner, (juce::MessageListener*) nullptr })
+    {
+        UpdateProgressWindow window (listener);
+        window.setVisible (true);
+        window.getContent().stopButton.triggerClick();
+        TestEnvironment::runMessageLoopUntil ([&] { return ! window.isVisible() && (listener == nullptr || ! owner.received.empty()); });
+        EXPECT_FALSE (window.isVisible());
+    }
+
+    ASSERT_EQ (owner.received.size(), 1u);
+    EXPECT_EQ (owner.received[0].code, DeviceInfoMessage::firmwareStopPressed);
+    EXPECT_EQ (owner.received[0].value1, 0);
+    EXPECT_EQ (owner.received[0].text, "");
+}
+
+TEST_F (UpdateWindowTest, AsksThroughTheMessageBoxesAndPerformsCommandsOnTheMessageThread)
+{
+    useScale (1.0f);
+    Inbox owner;
+    Commands commands;
+    UpdateProgressWindow window (&owner, &commands);
+
+    std::vector<Alerts::Box> boxes;
+    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { boxes.push_back (box); return boxes.size() == 1; });
+
+    EXPECT_TRUE (window.askYesNo ("Firmware Update", "Go on?"));
+    EXPECT_FALSE (window.askToContinueScanning ("Device Detection Failure", "Where is it?"));
+    ASSERT_EQ (boxes.size(), 2u);
+    EXPECT_EQ (boxes[0].buttons, juce::StringArray ({ "Yes", "No" }));
+    EXPECT_EQ (boxes[1].icon, juce::MessageBoxIconType::QuestionIcon);
+    EXPECT_EQ (boxes[1].title, "Device Detection Failure");
+    EXPECT_EQ (boxes[1].buttons, juce::StringArray ({ "Continue Scanning", "Stop" }));
+
+    std::atomic<bool> asked { false };
+    juce::Thread::launch ([&] { window.invokeCommand (FirmwareUpdateThread::Command::scanForDevices); asked = true; });
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return asked.load() && ! commands.performed.empty(); }));
+    EXPECT_EQ (commands.performed, std::vector<int> { CommandIDs::scanForDevices });
+    EXPECT_TRUE (commands.onMessageThread);
+}
+
+//==============================================================================
+namespace
+{
+    // The application with the sample content and one simulated Vesper of build 140.
+    class ApplicationUpdateTest : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
+            Belvora::releaseAppProperties();
+            TestEnvironment::clearHome();
+            ASSERT_TRUE (server.start());
+            ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
+            ::setenv ("BELVORA_SIMULATED_UNITS", "0x12", 1);
+            platform::Clock::setScale (0.05);
+
+            app = std::make_unique<Belvora> (MainAppWindow::getUserInterfaceFactory());
+            app->initialise ("");
+            content = MainAppWindow::of (app->getNexus())->getBelvoraContentComponent();
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() == AppState::idle; }, 30000));
+            ASSERT_TRUE (Nexus::getDeviceManager()->setActiveDevice (0));
+        }
+
+        void TearDown() override
+        {
+            if (app != nullptr)
+                app->shutdown();
+
+            app.reset();
+            platform::Clock::setScale (1.0);
+            Belvora::releaseAppProperties();
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+            ::unsetenv ("BELVORA_SIMULATED_UNITS");
+            server.stop();
+        }
+
+        static FirmwareUpdateElement imageAt (const juce::File& file)
+        {
+            return FirmwareUpdateElement::createFromFile (file.getFullPathName(), FirmwareVersion (1, 1, 5, 0, 150));
+        }
+
+        static juce::File betaImage()
+        {
+            return juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/firmware/vesper_1_5_0_b150_beta.syx");
+        }
+
+        /** Runs until the end of the update has been reported in a box; the boxes seen, in order. */
+        std::vector<Alerts::Box> runUpdate (const FirmwareUpdateElement& element, std::function<void()> meanwhile = {})
+        {
+            std::vector<Alerts::Box> boxes;
+            const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { boxes.push_back (box); return true; });
+
+            EXPECT_TRUE (content->startFirmwareUpdate (element));
+            EXPECT_EQ (app->getAppState(), AppState::firmwareUpdate);
+            EXPECT_FALSE (content->startFirmwareUpdate (element)) << "one update at a time";
+
+            TestEnvironment::runMessageLoopUntil ([&]
+            {
+                if (meanwhile)
+                    meanwhile();
+
+                return content->getFirmwareUpdate() == nullptr;
+            }, 60000);
+
+            return boxes;
+        }
+
+        LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
+        std::unique_ptr<Belvora> app;
+        BelvoraContentComponent* content = nullptr;
+    };
+}
+
+TEST_F (ApplicationUpdateTest, UpdateRunsToItsReportAndTheApplicationScansAgain)
+{
+    const auto boxes = runUpdate (imageAt (betaImage()));
+
+    ASSERT_EQ (boxes.size(), 1u);
+    EXPECT_EQ (boxes[0].title, "Firmware Update Complete");
+    EXPECT_EQ (boxes[0].message, "Vesper updated successfully.");
+    EXPECT_EQ (boxes[0].icon, juce::MessageBoxIconType::InfoIcon);
+
+    // Back to normal: idle, and the rescan finds the unit with its new build.
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() == AppState::scanning; }, 5000)
+                 || app->getAppState() == AppState::idle);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        return app->getAppState() == AppState::idle && Nexus::getDeviceManager()->getNumIdentifiedDevices() == 1
+                && Nexus::getDeviceManager()->getDeviceVersion (0).build == 150;
+    }, 30000));
+}
+
+TEST_F (ApplicationUpdateTest, ImageThatFailsItsChecksEndsInTheErrorReport)
+{
+    const auto bad = TestEnvironment::getHome().getChildFile ("start-only.syx");
+    const uint8_t start[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x51, 0x00, 0xF7 };
+    ASSERT_TRUE (bad.replaceWithData (start, sizeof (start)));
+
+    const auto boxes = runUpdate (imageAt (bad));
+
+    ASSERT_EQ (boxes.size(), 1u);
+    EXPECT_EQ (boxes[0].title, "Firmware Update Error");
+    EXPECT_EQ (boxes[0].message, "The firmware update image does not contain valid firmware data.");
+    EXPECT_EQ (boxes[0].icon, juce::MessageBoxIconType::WarningIcon);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() != AppState::firmwareUpdate; }));
+}
+
+TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
+{
+    bool clicked = false;
+
+    const auto boxes = runUpdate (imageAt (betaImage()), [&]
+    {
+        auto* update = content->getFirmwareUpdate();
+
+        if (! clicked && update != nullptr && update->getState() == FirmwareUpdateThread::State::applyingImage)
+        {
+            clicked = true;
+
+            // The window in front of the main window is the update's.
+            for (int i = juce::Desktop::getInstance().getNumComponents(); --i >= 0;)
+                if (auto* window = dynamic_cast<UpdateProgressWindow*> (juce::Desktop::getInstance().getComponent (i)))
+                    window->getContent().stopButton.triggerClick();
+        }
+    });
+
+    EXPECT_TRUE (clicked);
+    ASSERT_EQ (boxes.size(), 1u);
+    EXPECT_EQ (boxes[0].title, "Firmware Update Interrupted");
+    EXPECT_EQ (boxes[0].message, "You should power cycle Vesper and you may have to restart Belvora before trying the update again.");
+}
