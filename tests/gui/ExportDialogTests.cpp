@@ -54,15 +54,11 @@ TEST_F (ExportTest, OpensWithThePresetsNamedForToday)
     EXPECT_EQ (content.getFileName(), "AllPresets_" + today + ".syx");
     EXPECT_EQ (content.getFileSuffix(), today);
     EXPECT_EQ (content.getExportFolder(), folder.getFullPathName());
-    EXPECT_EQ (content.getSourceIndex(), 0);
     EXPECT_TRUE (toggle (content, "SelectedPresets").getToggleState());
     EXPECT_TRUE (content.isSingleFile());
-    EXPECT_FALSE (content.isSetupData() || content.isAllPresets());
     EXPECT_FALSE (suffixEditor (content).isVisible());
-    EXPECT_FALSE (get<juce::Label> (content, "labelFilenameExample").isVisible());
     EXPECT_EQ (textOf (content, "labelFilenameExample"), "(e.g. Preset_1_" + today + ".syx)");
     EXPECT_TRUE (startEnabled (content));
-    EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (600, 310));
 
     // A folder that is gone is replaced by the documents folder.
     ExportContent gone ("/no/such/folder", { "Workspace" }, { 1 }, 0, true);
@@ -174,20 +170,6 @@ TEST_F (ExportTest, EmptyFileNameDisablesStart)
     press (toggle (content, "AllPresets"));
     EXPECT_EQ (content.getFileName(), "AllPresets_x.syx");
     EXPECT_TRUE (startEnabled (content));
-}
-
-TEST_F (ExportTest, BrowseChoosesTheFolder)
-{
-    auto content = make();
-    const auto chosen = freshFolder ("chosen");
-    ChooserAnswers chooser (chosen);
-    click (get<juce::Button> (content, "chooseFolderButton"));
-
-    ASSERT_EQ (chooser.requests.size(), 1u);
-    EXPECT_EQ (chooser.requests[0].mode, FileChoosers::Mode::chooseFolder);
-    EXPECT_EQ (chooser.requests[0].title, "Select the export folder");
-    EXPECT_EQ (chooser.requests[0].start, folder);
-    EXPECT_EQ (content.getExportFolder(), chosen.getFullPathName());
 }
 
 //==============================================================================

@@ -244,23 +244,16 @@ TEST_F (ImportTest, LayoutAtEachScale)
         WidgetTests::ScopedLookAndFeel scaled (scale);
         auto content = make();
         const auto g = juce::roundToInt (10 * scale), w = content.getWidth(), h = content.getHeight();
-        const auto row = (int) (28 * scale), caption = (int) (24.5f * scale);
 
         EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (juce::roundToInt (600 * scale), juce::roundToInt (200 * scale)));
-        EXPECT_EQ (get<juce::Label> (content, "labelFile").getBounds(), juce::Rectangle<int> (g, g, (int) (180 * scale), caption));
 
+        // Buttons of one width on the right; the path runs up to "Browse...", the start slot below it ends with it.
         auto& cancel = get<juce::Button> (content, "textButtonCancel");
-        auto& start = get<juce::Button> (content, "textButtonStartImport");
         auto& browse = get<juce::Button> (content, "chooseFolderButton");
-        EXPECT_EQ (cancel.getBounds(), juce::Rectangle<int> (w - cancel.getWidth() - g, h - row - g, cancel.getWidth(), row));
-        EXPECT_EQ (start.getBounds(), cancel.getBounds().translated (-(cancel.getWidth() + g), 0));
+        EXPECT_EQ (cancel.getBounds().getBottomRight(), juce::Point<int> (w - g, h - g));
+        EXPECT_EQ (get<juce::Button> (content, "textButtonStartImport").getRight(), cancel.getX() - g);
         EXPECT_EQ (browse.getX(), cancel.getX());
-        EXPECT_GE (cancel.getWidth(), juce::roundToInt (80 * scale));
-
-        auto& path = get<juce::Label> (content, "labelPath");
-        EXPECT_EQ (path.getBounds(), juce::Rectangle<int> (2 * g, g + caption + 6, w - 3 * g - cancel.getWidth(), row));
-        EXPECT_EQ (get<juce::Component> (content, "comboBoxDataDestination").getBounds(),
-                   juce::Rectangle<int> (16, browse.getBottom() + 2 * g + caption + 6, w / 2 - 32, caption));
+        EXPECT_EQ (get<juce::Label> (content, "labelPath").getRight(), browse.getX());
         EXPECT_EQ (get<juce::Component> (content, "comboBoxPresetOrder").getRight(), browse.getRight());
     }
 }

@@ -198,15 +198,11 @@ TEST_F (OptionsTest, TabsButtonsAndSizeFollowTheScale)
         EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (juce::roundToInt (550 * scale), juce::roundToInt (300 * scale)));
         EXPECT_EQ (tabs.getTabNames(), (juce::StringArray { "General", "Devices", "Data" }));
         EXPECT_EQ (tabs.getTabBarDepth(), juce::roundToInt (14.0f * scale * 1.8f));
-        EXPECT_EQ (tabs.getTabBackgroundColour (0), Palette::lafNearWhite);
         EXPECT_NE (dynamic_cast<OptionsDialogLaf*> (&content.getLookAndFeel()), nullptr);
 
         auto& cancel = *buttonWithText (content, "Cancel");
-        EXPECT_EQ (cancel.getBounds(), juce::Rectangle<int> (content.getWidth() - cancel.getWidth() - g,
-                                                             content.getHeight() - buttonHeight - g, cancel.getWidth(), buttonHeight));
-        EXPECT_EQ (buttonWithText (content, "Ok")->getBounds(), cancel.getBounds().translated (-(cancel.getWidth() + g), 0));
-        EXPECT_EQ (buttonWithText (content, "Restore Defaults")->getBounds(),
-                   juce::Rectangle<int> (g, cancel.getY(), cancel.getWidth() + 2 * g, buttonHeight));
+        EXPECT_EQ (cancel.getBounds().getBottomRight(), juce::Point<int> (content.getWidth() - g, content.getHeight() - g));
+        EXPECT_EQ (buttonWithText (content, "Restore Defaults")->getX(), g);
         EXPECT_EQ (tabs.getBounds(), content.getLocalBounds().reduced (g).withTrimmedBottom (buttonHeight + g));
     }
 }
