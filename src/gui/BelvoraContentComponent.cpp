@@ -19,6 +19,9 @@
 #include "gui/datapage/DataPage.h"
 #include "gui/devicepage/DevicePage.h"
 #include "gui/dialogs/AboutBox.h"
+#include "gui/dialogs/FirmwareChooserDialog.h"
+#include "gui/dialogs/MidiDevicesDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
 #include "gui/dialogs/UpdateProgressWindow.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
@@ -135,10 +138,23 @@ namespace
     {
         using Self = BelvoraContentComponent;
 
-        // The options, MIDI device list and firmware chooser dialogs are not part of the program yet.
-        if (o.options == nullptr)           o.options = [] (juce::Component*) { return Self::OptionsOutcome(); };
-        if (o.firmwareChooser == nullptr)   o.firmwareChooser = [] (juce::Component*, int, bool) { return Self::FirmwareChoice(); };
-        if (o.midiDevices == nullptr)       o.midiDevices = [] (juce::Component*) {};
+        if (o.options == nullptr)
+            o.options = [] (juce::Component* parent)
+            {
+                OptionsDialog dialog (parent);
+                const auto result = dialog.runModal();
+                return Self::OptionsOutcome { result, dialog.isHistoryCleared(), dialog.wasRestoreDefaultsPressed(), dialog.isScaleChanged() };
+            };
+
+        if (o.firmwareChooser == nullptr)
+            o.firmwareChooser = [] (juce::Component* parent, int productId, bool showCustom)
+            {
+                FirmwareChooserDialog dialog (parent, (uint8_t) productId, showCustom);
+                dialog.runModal();
+                return Self::FirmwareChoice { dialog.isStartRequested(), dialog.getSelectedUpdate() };
+            };
+
+        if (o.midiDevices == nullptr)       o.midiDevices = [] (juce::Component*) { MidiDevicesDialog().runModal(); };
         if (o.about == nullptr)             o.about = [] (juce::Component* parent) { AboutBox (parent).runModal(); };
         if (o.openUrl == nullptr)           o.openUrl = [] (const juce::URL& url) { url.launchInDefaultBrowser(); };
         if (o.openDocument == nullptr)      o.openDocument = [] (const juce::File& file) { file.startAsProcess(); };

@@ -806,3 +806,51 @@ TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
     EXPECT_EQ (std::count (titles.begin(), titles.end(), juce::String ("New Firmware Available")), 1);
     EXPECT_TRUE (running.statusBar().getFirmwareText().contains ("build 150"));
 }
+
+TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
+{
+    RunningApp::Options options;
+    options.units = "0x12";
+    options.settings.set ("dataSyncMethod", "manual");
+    RunningApp running (options);
+    ASSERT_TRUE (running.start());
+    ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() >= 0; }));
+
+    // Each dialog runs modally; whatever is in front is closed as Escape would.
+    const auto titleOfDialogOpenedBy = [&] (int commandId)
+    {
+        juce::String title;
+        bool closed = false;
+
+        std::function<void()> closeWhenShown;
+        closeWhenShown = [&]
+        {
+            if (auto* dialog = dynamic_cast<juce::DialogWindow*> (juce::ModalComponentManager::getInstance()->getModalComponent (0)))
+            {
+                title = dialog->getName();
+                dialog->exitModalState (0);
+                closed = true;
+            }
+            else
+            {
+                juce::Timer::callAfterDelay (10, closeWhenShown);
+            }
+        };
+
+        juce::MessageManager::callAsync (closeWhenShown);
+        running.perform (commandId);
+        running.waitFor ([&] { return closed; });
+        return title;
+    };
+
+    EXPECT_EQ (titleOfDialogOpenedBy (CommandIDs::showMidiDevices), "MIDI Device List");
+    EXPECT_EQ (titleOfDialogOpenedBy (CommandIDs::showMidiDevicesHelp), "MIDI Device List");
+    EXPECT_EQ (titleOfDialogOpenedBy (CommandIDs::showAbout), "About Belvora");
+    EXPECT_EQ (titleOfDialogOpenedBy (CommandIDs::showFirmwareUpdates), "Vesper Firmware Updates");
+    EXPECT_EQ (titleOfDialogOpenedBy (CommandIDs::showOptions), "Options");
+
+    // Closed without a choice: nothing follows.
+    running.drain();
+    EXPECT_EQ (running.content().getFirmwareUpdate(), nullptr);
+    EXPECT_TRUE (running.boxes.empty());
+}
