@@ -258,6 +258,10 @@ TEST_F (PresetGrid, CopyCutAndEveryPasteAreOneUndoStep)
     EXPECT_EQ (data().getPreset (10)->getName(), "A 1");
     EXPECT_EQ (data().getPreset (11)->getName(), "A 2");   // the second stops at the last slot
 
+    grid().setSelectedPresets ({ 4 });   // the toolbar's Paste: from the first selected slot
+    expectOneStep ([&] { grid().performMenuCommand (105, nullptr); });
+    EXPECT_EQ (data().getPresetNames ({ 4, 5 }), juce::StringArray ({ "A 1", "A 2" }));
+
     grid().setSelectedPresets ({ 3, 4, 5, 8 });
     expectOneStep ([&] { grid().performMenuCommand (106, nullptr); });
     EXPECT_EQ (data().getPresetNames ({ 3, 4, 5, 8 }), juce::StringArray ({ "A 1", "A 2", "A 1", "A 2" }));

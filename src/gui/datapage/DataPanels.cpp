@@ -24,6 +24,41 @@ namespace
     {
         return dynamic_cast<PanelContainerBase*> (viewport.getViewedComponent());
     }
+
+    /** A container joins the page's lists while shown (and the page's key listeners, in the workspace). */
+    void attach (DataPageEdits& owner, PanelContainerBase& c, bool keys)
+    {
+        owner.addPresetDataChangeListener (&c);
+        owner.addArchiveChangeListener (&c);
+
+        if (auto* page = owner.getPageComponent(); page != nullptr && keys)
+            page->addKeyListener (&c);
+    }
+
+    void detach (DataPageEdits& owner, PanelContainerBase& c, bool keys)
+    {
+        owner.removePresetDataChangeListener (&c);
+        owner.removeArchiveChangeListener (&c);
+
+        if (auto* page = owner.getPageComponent(); page != nullptr && keys)
+            page->removeKeyListener (&c);
+    }
+
+    /** Puts the container with its node into the viewport, after `leaving` (the one shown) let go of its own. */
+    void show (DataPageEdits& owner, juce::Viewport& viewport, PanelContainerBase& c, const juce::ValueTree& item,
+               bool keys, const std::function<void (PanelContainerBase&)>& leaving)
+    {
+        if (auto* old = shownIn (viewport))
+        {
+            detach (owner, *old, keys);
+            leaving (*old);
+        }
+
+        attach (owner, c, keys);
+        c.setItem (item);
+        viewport.setViewedComponent (&c, false);
+        viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
+    }
 }
 
 //==============================================================================
@@ -44,13 +79,7 @@ DataViewPanel::DataViewPanel (DataPageEdits& pageToUse)
 DataViewPanel::~DataViewPanel()
 {
     if (auto* shown = getCurrentContainer())
-    {
-        owner.removePresetDataChangeListener (shown);
-        owner.removeArchiveChangeListener (shown);
-
-        if (auto* page = owner.getPageComponent())
-            page->removeKeyListener (shown);
-    }
+        detach (owner, *shown, true);
 
     presetContainer.removeChangeListener (this);
     groupContainer.removeChangeListener (this);
@@ -86,28 +115,13 @@ void DataViewPanel::showContainer (int viewKind, const juce::ValueTree& item)
     if (old == c && old->getItem() == item)
         return;
 
-    if (old != nullptr)
+    show (owner, viewport, *c, item, true, [this] (PanelContainerBase& leaving)
     {
-        owner.removePresetDataChangeListener (old);
-        owner.removeArchiveChangeListener (old);
-
-        if (auto* page = owner.getPageComponent())
-            page->removeKeyListener (old);
-
         saveViewportOffset();
-        old->clearItem();
-        old->setWantsKeyboardFocus (false);
-    }
+        leaving.clearItem();
+        leaving.setWantsKeyboardFocus (false);
+    });
 
-    owner.addPresetDataChangeListener (c);
-    owner.addArchiveChangeListener (c);
-
-    if (auto* page = owner.getPageComponent())
-        page->addKeyListener (c);
-
-    c->setItem (item);
-    viewport.setViewedComponent (c, false);
-    viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
     currentKind = viewKind;
     c->setWantsKeyboardFocus (true);
 
@@ -192,10 +206,7 @@ DetailsPanel::DetailsPanel (DataPageEdits& pageToUse)
 DetailsPanel::~DetailsPanel()
 {
     if (auto* shown = getCurrentContainer())
-    {
-        owner.removePresetDataChangeListener (shown);
-        owner.removeArchiveChangeListener (shown);
-    }
+        detach (owner, *shown, false);
 
     viewport.setViewedComponent (nullptr, false);
 }
@@ -229,18 +240,7 @@ void DetailsPanel::showDetails (int detailsKind, const juce::ValueTree& item)
     if (old == c && old->getItem() == item)
         return;
 
-    if (old != nullptr)
-    {
-        owner.removePresetDataChangeListener (old);
-        owner.removeArchiveChangeListener (old);
-        old->clearItem();
-    }
-
-    owner.addPresetDataChangeListener (c);
-    owner.addArchiveChangeListener (c);
-    c->setItem (item);
-    viewport.setViewedComponent (c, false);
-    viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
+    show (owner, viewport, *c, item, false, [] (PanelContainerBase& leaving) { leaving.clearItem(); });
     currentKind = detailsKind;
     resized();
 }

@@ -473,29 +473,30 @@ void PresetButtonContainer::mouseWheelMove (const juce::MouseEvent& e, const juc
 //==============================================================================
 void PresetButtonContainer::setCellScale (double scale, bool relayoutNow)
 {
-    cellScale = juce::jlimit (minScale, maxScale, scale);
-    BelvoraSettings::getUserSettings().setValue ("presetCellButtonScale", cellScale);
-    const auto k = (double) getUiScale();
-    cellWidth = (int) std::nearbyint (125.0 * cellScale * k);
-    cellHeight = (int) std::nearbyint (25.0 * cellScale * k);
-
-    if (! buttons.isEmpty())
-        buttons.getUnchecked (0)->getCellPainter().setButtonSize (cellWidth, cellHeight);
-
-    if (relayoutNow)
-        relayout();
+    applyScale (cellScale, scale, "presetCellButtonScale", { 125, 25 }, cellWidth, cellHeight, relayoutNow);
 }
 
 void PresetButtonContainer::setIconScale (double scale, bool relayoutNow)
 {
-    iconScale = juce::jlimit (minScale, maxScale, scale);
-    BelvoraSettings::getUserSettings().setValue ("presetIconButtonScale", iconScale);
-    const auto k = (double) getUiScale();
-    iconWidth = (int) std::nearbyint (152.0 * iconScale * k);
-    iconHeight = (int) std::nearbyint (95.0 * iconScale * k);
+    applyScale (iconScale, scale, "presetIconButtonScale", { 152, 95 }, iconWidth, iconHeight, relayoutNow);
+}
+
+void PresetButtonContainer::applyScale (double& stored, double scale, const char* key, juce::Point<int> designSize,
+                                        int& width, int& height, bool relayoutNow)
+{
+    stored = juce::jlimit (minScale, maxScale, scale);
+    BelvoraSettings::getUserSettings().setValue (key, stored);
+    const auto k = stored * (double) getUiScale();
+    width = (int) std::nearbyint (designSize.x * k);    // to nearest, ties to even
+    height = (int) std::nearbyint (designSize.y * k);
 
     if (! buttons.isEmpty())
-        buttons.getUnchecked (0)->getIconPainter().setButtonSize (iconWidth, iconHeight);
+    {
+        auto& button = *buttons.getUnchecked (0);
+        PresetButtonHelper& painter = &width == &cellWidth ? static_cast<PresetButtonHelper&> (button.getCellPainter())
+                                                           : static_cast<PresetButtonHelper&> (button.getIconPainter());
+        painter.setButtonSize (width, height);
+    }
 
     if (relayoutNow)
         relayout();
@@ -829,7 +830,11 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
         case 102:   cutSelected(); break;
         case 103:   copySelected(); break;
         case 104:   if (clipboard != nullptr && e != nullptr) insertClipboardAt (slotOfEvent (e)); break;
-        case 105:   if (clipboard != nullptr && e != nullptr) pasteClipboardTo (getPasteSlotsFrom (slotOfEvent (e))); break;
+        case 105:
+            // The toolbar's Paste has no click: it pastes from the first selected slot (slot 1 without one).
+            if (clipboard != nullptr)
+                pasteClipboardTo (getPasteSlotsFrom (e != nullptr ? slotOfEvent (e) : (selectedSlots.isEmpty() ? 1 : selectedSlots.getFirst())));
+            break;
         case 106:   pasteClipboardTo (selectedSlots); break;
         case 108:   if (clipboard != nullptr) pasteClipboardTo (clipboard->getUsedPresetIndices()); break;
         case 109:

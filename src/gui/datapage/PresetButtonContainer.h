@@ -121,6 +121,8 @@ private:
     void layoutCells (int width, int height);
     void layoutIcons (int width, int height);
     void relayout();
+    void applyScale (double& stored, double scale, const char* key, juce::Point<int> designSize,
+                     int& width, int& height, bool relayoutNow);
     void startDrag (const juce::MouseEvent& e, PresetButton& grabbed);
     void performDrop (int choice, const juce::ValueTree& sourceNode, juce::Array<int> sourceSlots,
                       const juce::Array<int>& destination, PresetButton* target);
