@@ -157,6 +157,21 @@ TEST_F (PresetGrid, KeysSelectDeleteAndZoom)
     EXPECT_EQ (grid().getCellScale(), 1.0);
 }
 
+TEST_F (PresetGrid, DeleteFromAnotherPartOfThePageDeletesNoPresets)
+{
+    juce::Component browser;
+    page.pageComponent.addAndMakeVisible (browser);
+    grid().setSelectedPresets ({ 3 });
+
+    EXPECT_FALSE (grid().keyPressed (juce::KeyPress (juce::KeyPress::deleteKey), &browser));
+    EXPECT_TRUE (data().isPresetSlotUsed (3));
+    EXPECT_TRUE (grid().keyPressed (juce::KeyPress ('a', Mods::ctrlModifier, 0), &browser));   // other keys still reach it
+
+    grid().setSelectedPresets ({ 3 });
+    EXPECT_TRUE (grid().keyPressed (juce::KeyPress (juce::KeyPress::deleteKey), grid().getButton (3)));
+    EXPECT_FALSE (data().isPresetSlotUsed (3));
+}
+
 TEST_F (PresetGrid, DeleteNeedsAWritableNodeAndOnTheUnitPresetDelete)
 {
     // A backup's grid deletes even when the product cannot delete on the unit.

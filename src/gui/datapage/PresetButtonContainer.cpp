@@ -626,8 +626,14 @@ void PresetButtonContainer::findLassoItemsInArea (juce::Array<PresetButton*>& re
 }
 
 //==============================================================================
-bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Component*)
+bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Component* origin)
 {
+    // The page hands on what its other parts left: a Delete meant for the browser must not delete presets too.
+    const auto fromElsewhere = origin != nullptr && origin != this && ! isParentOf (origin) && origin != owner.getPageComponent();
+
+    if (fromElsewhere && (key == juce::KeyPress::deleteKey || key == juce::KeyPress::backspaceKey))
+        return false;
+
     return keyPressed (key);
 }
 
