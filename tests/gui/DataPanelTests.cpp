@@ -256,7 +256,7 @@ TEST_F (Groups, OnlyBackupTilesDragAndCarryTheirPresets)
     view.mouseDrag (eventOn (*view.getTiles()[0], juce::ModifierKeys::leftButtonModifier));
     EXPECT_EQ (view.getDragSnapShot().source, tile);
     EXPECT_EQ (view.getDragSnapShot().presetIndices, juce::Array<int> ({ 1, 3 }));
-    EXPECT_EQ (view.getDragSnapShot().dragKind, 1);
+    EXPECT_EQ (view.getDragSnapShot().dragKind, (int) DataSetDragSnapShot::backups);
 }
 
 //==============================================================================

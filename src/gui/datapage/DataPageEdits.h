@@ -1,13 +1,12 @@
 #pragma once
 
-#include <juce_data_structures/juce_data_structures.h>
+#include <juce_gui_basics/juce_gui_basics.h>
 
 class ArchiveChangeListener;
 class DeviceData;
 class Preset;
 class PresetDataChangeListener;
 
-namespace juce { class Component; }
 
 /** What the panels, their containers and the undoable actions ask of the data
     page: its one undo manager, its edit operations and the few browser and
@@ -55,7 +54,7 @@ public:
     virtual void removePresetDataChangeListener (PresetDataChangeListener* listener) = 0;
     virtual void addArchiveChangeListener (ArchiveChangeListener* listener) = 0;
     virtual void removeArchiveChangeListener (ArchiveChangeListener* listener) = 0;
-    virtual juce::Component* getPageComponent() = 0;
+    virtual juce::Component* getPageComponent()         { return dynamic_cast<juce::Component*> (this); }
 
     /** The browser selects the node's row (a tile double-clicked in a group view). */
     virtual void selectItemFor (const juce::ValueTree& node) = 0;

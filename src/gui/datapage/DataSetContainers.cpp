@@ -178,7 +178,7 @@ void DataSetDetailsContainer::layoutContent (int width, int height)
 DataSetGroupViewContainer::DataSetGroupViewContainer (DataPageEdits& pageToUse)
     : owner (pageToUse)
 {
-    dragSnapShot.dragKind = 1;
+    dragSnapShot.dragKind = DataSetDragSnapShot::backups;
     setWantsKeyboardFocus (true);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/datapage/DataSetDragSnapShot.h"
 #include "gui/datapage/GridMenus.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/widgets/ArchiveButton.h"

@@ -32,14 +32,3 @@ namespace GridMenus
     /** Invokes the application command at once on the nearest command target above the component. */
     bool invokeCommand (juce::Component& from, int commandId);
 }
-
-/** What a drag of presets or backups carries: the dragged node, its slots and
-    the kind (0 presets of a grid, 1 whole backups of a group view). Never shown;
-    drop targets find it as the drag's source component. */
-class DataSetDragSnapShot : public juce::Component
-{
-public:
-    juce::ValueTree source;
-    juce::Array<int> presetIndices;
-    int dragKind = 0;
-};

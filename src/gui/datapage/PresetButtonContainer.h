@@ -1,6 +1,7 @@
 #pragma once
 
 #include "devices/DeviceCaps.h"
+#include "gui/datapage/DataSetDragSnapShot.h"
 #include "gui/datapage/GridMenus.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/widgets/PresetButton.h"

@@ -89,7 +89,7 @@ void PresetButtonContainer::startDrag (const juce::MouseEvent& e, PresetButton& 
 
     dragSource.source = item;
     dragSource.presetIndices = selectedSlots;
-    dragSource.dragKind = 0;
+    dragSource.dragKind = DataSetDragSnapShot::presets;
 
     dragContainer->startDragging (grabbed.getButtonText(), &dragSource, juce::ScaledImage (image), false, nullptr, &e.source);
     juce::Component::beginDragAutoRepeat (40);
