@@ -5,7 +5,7 @@
 #include "gui/GridTestHost.h"
 #include "gui/WidgetTestSupport.h"
 #include "gui/CommandIDs.h"
-#include "gui/datapage/DataPanels.h"
+#include "gui/datapage/DataPagePanels.h"
 
 #include <gtest/gtest.h>
 
@@ -425,4 +425,35 @@ TEST (GroupDetails, CountsDirectBackupsAndAllSubGroups)
     details.layoutContent (400, 100);
     EXPECT_EQ (details.getItemsValue().getText(), "3");
     EXPECT_EQ (details.getSubGroupsValue().getText(), "3");
+}
+
+//==============================================================================
+TEST (DataPagePanels, ShowByKindsAndReadBackWhatIsShown)
+{
+    GridSettings settings;
+    TestPage page;
+    auto root = makeRoot();
+    auto node = addBackup (root, makeSource ("A", 20, { 1, 2, 3 }));
+    DataPagePanels panels (page);
+    panels.getDataView().getPresetContainer().setCaps (makeCaps (20));
+    panels.getDataView().getPresetContainer().rebuildButtons();
+    panels.getDetails().getPresetDetails().setCaps (makeCaps (20));
+    panels.getDetails().getPresetDetails().rebuildStepButtons();
+    panels.setSize (400, 500);
+
+    panels.show ("Backup A", node, DataViewPanel::presetsKind, node, DetailsPanel::presetKind);
+    EXPECT_EQ (panels.getTitle(), "Backup A");
+    EXPECT_EQ (panels.getViewItem(), node);
+    EXPECT_EQ (panels.getDetailsKind(), (int) DetailsPanel::presetKind);
+    EXPECT_GT (panels.getDetails().getHeight(), 0);
+
+    panels.getDataView().getPresetContainer().setSelectedPresets ({ 2, 3 });
+    panels.followGridSelection();
+    EXPECT_EQ (panels.getSelection(), juce::Array<int> ({ 2, 3 }));
+    EXPECT_EQ (panels.getDetails().getPresetDetails().getSelectedPresets(), juce::Array<int> ({ 2, 3 }));
+
+    panels.show ("Backups", root, DataViewPanel::groupKind, root, DetailsPanel::groupKind);
+    EXPECT_TRUE (panels.getSelection().isEmpty());
+    EXPECT_EQ (panels.getDetailsItem(), root);
+    EXPECT_EQ (page.presetListeners.size(), 2);   // the two shown containers
 }
