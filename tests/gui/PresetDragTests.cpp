@@ -146,3 +146,18 @@ TEST_F (OnScreen, ADropOntoItsOwnSlotOffersNothing)
     EXPECT_TRUE (menus.isEmpty());
     EXPECT_FALSE (dragStillShown());
 }
+
+TEST_F (OnScreen, RightClickOnAnEmptySlotPastesThere)
+{
+    clickOn (1);
+    ASSERT_TRUE (host->grid.copySelected());
+    choice = 105;   // "Paste"
+    send (centreOf (10), 0);
+    send (centreOf (10), Mods::rightButtonModifier);
+    send (centreOf (10), 0);
+
+    ASSERT_EQ (menus.size(), 1);
+    EXPECT_TRUE (menus[0].contains ("105:Paste,"));
+    EXPECT_EQ (SourceTree::getDeviceData (node)->getPresetNames ({ 10 }), juce::StringArray ({ "A 1" }));
+    EXPECT_EQ (host->grid.getSelectedPresets(), juce::Array<int> ({ 10 }));
+}
