@@ -854,3 +854,64 @@ TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
     EXPECT_EQ (running.content().getFirmwareUpdate(), nullptr);
     EXPECT_TRUE (running.boxes.empty());
 }
+
+TEST_F (ContentTest, FirmwareCommandsConfirmThenUpdateOrReportWhyNot)
+{
+    RunningApp::Options options;
+    options.units = "0x12";
+    options.settings.set ("dataSyncMethod", "manual");
+    options.commandLine = "developer";
+    options.settings.set ("autoConnectAtStartup", "0");
+    RunningApp running (options);
+    ASSERT_TRUE (running.start());
+    auto& content = running.content();
+    ASSERT_TRUE (running.waitFor ([&] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
+
+    running.answers["New Firmware Available"] = 2;   // "No": the offered image is kept for later
+    ASSERT_TRUE (content.connectToDevice (0));
+    ASSERT_EQ (content.getUpdateElement().version.build, 150);
+
+    // A file chosen in the chooser that holds no firmware: confirmed, then reported, then a rescan.
+    const auto junk = TestEnvironment::getHome().getChildFile ("junk.syx");
+    ASSERT_TRUE (junk.replaceWithText ("not firmware"));
+    bool chooserShowedCustom = true;
+    content.setOpeners ({ {}, [&] (juce::Component*, int, bool showCustom)
+    {
+        chooserShowedCustom = showCustom;
+        return BelvoraContentComponent::FirmwareChoice { true, FirmwareUpdateElement::createFromFile (junk.getFullPathName(), content.getUpdateElement().version) };
+    }, {}, {}, {}, {} });
+
+    running.perform (CommandIDs::showFirmwareUpdates);
+    EXPECT_FALSE (chooserShowedCustom);
+    ASSERT_TRUE (running.titles().contains ("Firmware Update!"));
+    EXPECT_EQ (running.boxes.back().buttons, (juce::StringArray { "Start Update", "Cancel" })) << "no details from the chooser itself";
+    EXPECT_TRUE (content.getDescriptionReadDeviceNames().contains ("Vesper"));
+
+    ASSERT_TRUE (running.waitFor ([&] { return running.titles().contains ("Firmware Update Error"); }));
+    EXPECT_TRUE (running.boxes.back().message.contains ("valid firmware"));
+    EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
+    ASSERT_TRUE (running.waitFor ([&] { return running.application().getAppState() == AppState::idle
+                                               && running.devices().getNumIdentifiedDevices() == 1; }));
+
+    // "Update firmware" asks with the details offered; "Start Update" installs the offered image.
+    ASSERT_TRUE (content.connectToDevice (0));
+    running.answers["Firmware Update!"] = 1;
+    running.perform (CommandIDs::updateFirmware);
+    EXPECT_EQ (running.boxes.back().buttons, (juce::StringArray { "Show Details...", "Start Update", "Cancel" }));
+    ASSERT_NE (content.getFirmwareUpdate(), nullptr);
+    EXPECT_EQ (running.application().getAppState(), AppState::firmwareUpdate);
+
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+    ASSERT_TRUE (running.waitFor ([&]
+    {
+        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+            && running.devices().getDeviceVersion (0).build == 150;
+    }));
+
+    // Now the same build: a reinstall is asked about, and "Cancel" starts nothing.
+    ASSERT_TRUE (content.connectToDevice (0));
+    running.perform (CommandIDs::updateFirmware);
+    EXPECT_TRUE (running.boxes.back().message.startsWith ("Your firmware is already up to date."));
+    EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
+}
