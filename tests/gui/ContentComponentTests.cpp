@@ -40,6 +40,21 @@ namespace
         {
             return *r.content().getDataPage().getDeviceDataSet()->getWorkingData();
         }
+
+        /** One Vesper, not connected yet, once the catalogue offers its beta firmware (build 150,
+            offered in developer mode): the connection comes when the images are there. */
+        std::unique_ptr<RunningApp> startWithNewFirmwareListed()
+        {
+            RunningApp::Options options;
+            options.units = "0x12";
+            options.settings.set ("dataSyncMethod", "manual");
+            options.commandLine = "developer";
+            options.settings.set ("autoConnectAtStartup", "0");
+            auto running = std::make_unique<RunningApp> (options);
+            EXPECT_TRUE (running->start());
+            EXPECT_TRUE (running->waitFor ([] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
+            return running;
+        }
     };
 
     /** Every notification of the core as the content component broadcast it. */
@@ -723,18 +738,9 @@ TEST_F (ContentTest, OptionsDialogOutcomesTellThePages)
 
 TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
 {
-    RunningApp::Options options;
-    options.units = "0x12";
-    options.settings.set ("dataSyncMethod", "manual");
-    options.commandLine = "developer";
-    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
     auto& content = running.content();
-    auto* catalogue = Nexus::getContentManager();
-
-    // The beta images arrive with the product's content (offered in developer mode).
-    ASSERT_TRUE (running.waitFor ([&] { return catalogue->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     running.answers["New Firmware Available"] = 2;   // "No"
     ASSERT_TRUE (content.connectToDevice (0));
@@ -773,15 +779,9 @@ TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
 
 TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
 {
-    RunningApp::Options options;
-    options.units = "0x12";
-    options.settings.set ("dataSyncMethod", "manual");
-    options.commandLine = "developer";
-    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
     auto& content = running.content();
-    ASSERT_TRUE (running.waitFor ([&] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     // "Yes" to the question as the unit connects starts the update at once.
     running.answers["New Firmware Available"] = 1;
@@ -857,15 +857,9 @@ TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
 
 TEST_F (ContentTest, FirmwareCommandsConfirmThenUpdateOrReportWhyNot)
 {
-    RunningApp::Options options;
-    options.units = "0x12";
-    options.settings.set ("dataSyncMethod", "manual");
-    options.commandLine = "developer";
-    options.settings.set ("autoConnectAtStartup", "0");
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
     auto& content = running.content();
-    ASSERT_TRUE (running.waitFor ([&] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     running.answers["New Firmware Available"] = 2;   // "No": the offered image is kept for later
     ASSERT_TRUE (content.connectToDevice (0));
