@@ -216,7 +216,7 @@ TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
 
     auto* devices = Nexus::getDeviceManager();
-    ASSERT_TRUE (devices->setActiveDevice (0));
+    ASSERT_TRUE (devices->setActiveDevice (0)) << "state " << (int) app.getAppState() << " active " << devices->getActiveIndex();
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return devices->getDevice (-1)->isIdle(); }));
 
     // From now on the unit answers nothing and takes nothing in.
