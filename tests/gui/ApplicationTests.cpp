@@ -211,6 +211,11 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
 
 TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
 {
+    // The test connects the unit itself: a connection at start-up would download meanwhile.
+    Belvora::configureAppProperties();
+    Belvora::getUserSettings().setValue ("autoConnectAtStartup", false);
+    Belvora::getAppProperties().saveIfNeeded();
+
     Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
