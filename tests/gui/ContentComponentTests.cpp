@@ -655,7 +655,7 @@ TEST_F (ContentTest, NotificationsAreBroadcastFirstThenActedOn)
     }
 
     EXPECT_EQ (recorder.count (DeviceInfoMessage::activeDeviceLost), 2);
-    EXPECT_TRUE (running.boxes.empty());
+    EXPECT_TRUE (running.boxes.empty()) << running.titles().joinIntoString (", ");
     app.setAppState (AppState::idle);
 
     // Ports changed with the unit connected: a notice, the state says a rescan is due.
