@@ -64,14 +64,40 @@ bool PresetPacks::download (int productId, juce::Thread* thread)
 
     if (ok)
     {
-        previous.deleteRecursively();
-        ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+        // The Cloud tree reads and rewrites "packs": swap only while it does not.
+        const auto hold = lockFolder ([thread] { return ContentReader::isStopRequested (thread); });
+        ok = hold.owns_lock();
 
-        if (! ok && ! packs.exists())
-            previous.moveFileTo (packs);
+        if (ok)
+        {
+            previous.deleteRecursively();
+            ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+
+            if (! ok && ! packs.exists())
+                previous.moveFileTo (packs);
+        }
     }
 
     staging.deleteRecursively();
     previous.deleteRecursively();
     return ok;
+}
+
+std::unique_lock<std::timed_mutex> PresetPacks::lockFolder (const std::function<bool()>& giveUp) const
+{
+    std::unique_lock<std::timed_mutex> hold (folderLock, std::defer_lock);
+
+    while (! hold.try_lock_for (std::chrono::milliseconds (20)))
+        if (giveUp != nullptr && giveUp())
+            break;
+
+    return hold;
+}
+
+void PresetPacks::markStale (int productId) const
+{
+    const auto folder = products.getPacksFolder (productId);
+
+    if (folder.isNotEmpty())
+        juce::File (folder).getChildFile (stampName).deleteFile();
 }
