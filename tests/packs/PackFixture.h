@@ -87,7 +87,7 @@ protected:
     }
 
     /** Every file below the folder with its content's checksum. */
-    static juce::StringArray fingerprint (const juce::File& folder)
+    static juce::String fingerprint (const juce::File& folder)
     {
         juce::StringArray lines;
 
@@ -95,7 +95,7 @@ protected:
             lines.add (file.getRelativePathFrom (folder) + " " + juce::MD5 (file).toHexString());
 
         lines.sort (false);
-        return lines;
+        return lines.joinIntoString ("\n");
     }
 
     std::unique_ptr<CloudArchiveManager> cloud;
