@@ -67,6 +67,7 @@ void CloudArchiveManager::stopLoading()
 
     const std::lock_guard<std::mutex> hold (resultLock);
     result = {};
+    loaderEnded = false;
     loading = false;
 }
 
@@ -88,6 +89,7 @@ void CloudArchiveManager::loadPacksFolder()
         {
             const std::lock_guard<std::mutex> hold (resultLock);
             result = built;
+            loaderEnded = true;
         }
 
         triggerAsyncUpdate();
@@ -106,14 +108,15 @@ void CloudArchiveManager::handleAsyncUpdate()
 
     {
         const std::lock_guard<std::mutex> hold (resultLock);
+
+        if (! std::exchange (loaderEnded, false))
+            return;
+
         std::swap (built, result);
     }
 
-    if (! built.isValid())
-        return;
-
     // Moved over one by one, so that the category node the page holds stays the same.
-    while (built.getNumChildren() > 0)
+    while (built.isValid() && built.getNumChildren() > 0)
     {
         auto child = built.getChild (0);
         built.removeChild (0, nullptr);

@@ -74,7 +74,8 @@ private:
     bool loading = false;
 
     std::mutex resultLock;
-    juce::ValueTree result;   // what the loader built, until the message thread takes it
+    bool loaderEnded = false;   // under resultLock, with what it built (invalid when stopped)
+    juce::ValueTree result;
 
     JUCE_DECLARE_NON_COPYABLE (CloudArchiveManager)
 };

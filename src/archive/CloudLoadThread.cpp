@@ -41,9 +41,10 @@ bool CloudArchiveManager::LoadThread::shouldStop() const
 void CloudArchiveManager::LoadThread::run()
 {
     auto node = SourceTree::createCloudCategory();
+    const auto complete = loadInto (node);
 
-    if (loadInto (node) && completion != nullptr)
-        completion (node);
+    if (completion != nullptr)
+        completion (complete ? node : juce::ValueTree());
 
     progress->setStopHandler (nullptr);
     progress->setFinished();

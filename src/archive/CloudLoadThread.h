@@ -19,7 +19,7 @@ class CloudArchiveManager::LoadThread : public juce::Thread,
                                         private DataConversionManager::Listener
 {
 public:
-    /** Called on this thread with the built node, unless the reading was stopped. */
+    /** Called on this thread at the end with the built node; an invalid one when the reading was stopped. */
     using Completion = std::function<void (juce::ValueTree)>;
 
     LoadThread (const ContentManager& content, const CapsBlock& unitCaps, const FirmwareVersion& unitFirmware,

@@ -138,14 +138,14 @@ TEST_F (CloudTree, AConvertedArchiveThatCannotBeWrittenKeepsItsOldFilesAndThePac
     EXPECT_EQ (converted->getCapsBlock().presetVersion, 4);
 }
 
-TEST_F (CloudTree, LoadingLeavesTheMessageThreadFreeAndStopsWhenTheManagerGoes)
+TEST_F (CloudTree, LoadingLeavesTheMessageThreadFreeAndStopsWhenAskedOrWhenTheManagerGoes)
 {
     makeScriptHangOn ("Live");
     const auto before = fingerprint (packs());
 
     cloud = std::make_unique<CloudArchiveManager> (*catalogue, capsAt (newBuild), versionOf (newBuild));
-    const auto progress = cloud->getProgress();
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&progress] { return progress->getStatus() == "Converting: Live Vox"; }, 30000));
+    auto converting = [this] { return cloud->getProgress()->getStatus() == "Converting: Live Vox"; };
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (converting, 30000));
 
     bool delivered = false;
     juce::MessageManager::callAsync ([&delivered] { delivered = true; });
@@ -153,12 +153,22 @@ TEST_F (CloudTree, LoadingLeavesTheMessageThreadFreeAndStopsWhenTheManagerGoes)
     EXPECT_TRUE (cloud->isLoading());
     EXPECT_EQ (cloud->getTree().getNumChildren(), 0) << "nothing shows before the whole pack is read";
 
+    // Asked to stop, as a progress display would.
+    cloud->getProgress()->requestStop();
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([this] { return ! cloud->isLoading(); }, 30000));
+    EXPECT_EQ (cloud->getTree().getNumChildren(), 0);
+    EXPECT_EQ (fingerprint (packs()), before) << "a stopped conversion writes nothing";
+
+    // Going away in the middle of it.
+    cloud->loadPacksFolder();
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (converting, 30000));
     const auto category = cloud->getTree();
+    const auto progress = cloud->getProgress();
     cloud.reset();
 
     EXPECT_TRUE (progress->isFinished());
     EXPECT_EQ (category.getNumChildren(), 0);
-    EXPECT_EQ (fingerprint (packs()), before) << "a stopped conversion writes nothing";
+    EXPECT_EQ (fingerprint (packs()), before);
 }
 
 TEST_F (CloudTree, WithoutAUnitOrAPackNothingLoads)
