@@ -4,7 +4,7 @@
 // archives converted by their scripts and rewritten; later loads: the pack
 // already in the unit's formats. Vesper at build 140 and Quill Duo at 250.
 
-#include "app/BelvoraPaths.h"
+#include "BenchSupport.h"
 #include "archive/CloudArchiveManager.h"
 #include "content/ContentManager.h"
 #include "content/ContentReader.h"
@@ -15,7 +15,6 @@
 #include <benchmark/benchmark.h>
 #include <juce_events/juce_events.h>
 
-#include <cstdlib>
 
 namespace
 {
@@ -31,11 +30,6 @@ namespace
     const Product vesper { 0x12, "Vesper", "Vesper", "vesper_presets.zip", 140 };
     const Product quill { 0x1A, "Quill Duo", "QuillDuo", "quill_duo_presets.zip", 250 };
 
-    juce::File sampleContent()
-    {
-        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
-    }
-
     struct Ignored : public juce::MessageListener
     {
         void handleMessage (const juce::Message&) override {}
@@ -43,37 +37,6 @@ namespace
 
     Ignored notifications;
     ContentManager* content = nullptr;
-
-    /** A private home whose data folder holds the sample catalogue and each
-        product's documents and scripts as a download would have left them. */
-    juce::File preparePrivateHome()
-    {
-        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                        .getChildFile ("belvora-pack-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
-        home.createDirectory();
-        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-
-        const juce::File data (BelvoraPaths::getUserDataFolder());
-        data.createDirectory();
-        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
-
-        for (const auto* product : { &vesper, &quill })
-        {
-            const auto source = sampleContent().getChildFile (product->folder);
-            const auto target = data.getChildFile (product->name);
-            target.getChildFile ("js").createDirectory();
-
-            for (auto name : { "caps.xml", "firmware.xml", "rules.xml" })
-                source.getChildFile (name).copyFileTo (target.getChildFile (name));
-
-            for (const auto& script : source.getChildFile ("js").findChildFiles (juce::File::findFiles, false, "*.js"))
-                script.copyFileTo (target.getChildFile ("js").getChildFile (script.getFileName()));
-        }
-
-        return home;
-    }
 
     juce::File packsOf (const Product& product)
     {
@@ -84,7 +47,7 @@ namespace
     {
         const auto packs = packsOf (product);
         packs.deleteRecursively();
-        return ContentReader::unpackZip (sampleContent().getChildFile (product.folder).getChildFile ("packs").getChildFile (product.zip), packs,
+        return ContentReader::unpackZip (BenchSupport::sampleContent().getChildFile (product.folder).getChildFile ("packs").getChildFile (product.zip), packs,
                                          PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
     }
 
@@ -159,7 +122,11 @@ namespace
 
 int main (int argc, char** argv)
 {
-    const auto home = preparePrivateHome();
+    const auto home = BenchSupport::makePrivateHome ("belvora-pack-bench-");
+
+    for (const auto* product : { &vesper, &quill })
+        BenchSupport::copySampleProduct (product->folder, product->name);
+
     juce::MessageManager::getInstance();
     int result = 0;
 

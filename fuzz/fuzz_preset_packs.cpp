@@ -15,7 +15,6 @@
 #include <juce_cryptography/juce_cryptography.h>
 
 #include <cstdlib>
-#include <unistd.h>
 
 namespace
 {
@@ -65,18 +64,11 @@ namespace
     {
         Scene()
         {
-            home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("belvora-fuzz-packs-" + juce::String ((int) getpid()));
-            home.deleteRecursively();
-            home.createDirectory();
-            ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-            ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+            home = FuzzSupport::makePrivateHome ("belvora-fuzz-packs");
 
-            const juce::File data (BelvoraPaths::getUserDataFolder());
             const auto sample = juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
-            const auto product = data.getChildFile ("Vesper");
+            const auto product = juce::File (BelvoraPaths::getUserDataFolder()).getChildFile ("Vesper");
             product.getChildFile ("firmware").createDirectory();
-            sample.getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
             sample.getChildFile ("Vesper/caps.xml").copyFileTo (product.getChildFile ("caps.xml"));
             sample.getChildFile ("Vesper/firmware.xml").copyFileTo (product.getChildFile ("firmware.xml"));
 
