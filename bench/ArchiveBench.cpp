@@ -6,7 +6,7 @@
 // up front would cost); one backup saved after an edit; and the index written
 // back with one edited backup.
 
-#include "BenchSupport.h"
+#include "support/SampleHome.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
 
@@ -80,7 +80,7 @@ namespace
     /** A private home whose data folder holds the sample catalogue and the backups with their index. */
     juce::File preparePrivateHome()
     {
-        const auto home = BenchSupport::makePrivateHome ("belvora-archive-bench-");
+        const auto home = SampleHome::makePrivateHome ("belvora-archive-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
         const juce::File folder (BelvoraPaths::getBackupDataFolder ("Vesper"));
         folder.createDirectory();
 

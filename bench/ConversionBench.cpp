@@ -2,7 +2,7 @@
 // sample Vesper from firmware build 120 to 140), read as presets per second.
 // Runs offline on a private copy of the sample content.
 
-#include "BenchSupport.h"
+#include "support/SampleHome.h"
 #include "content/ContentManager.h"
 #include "conversion/DataConversionManager.h"
 #include "devices/DeviceCaps.h"
@@ -22,10 +22,10 @@ namespace
         its units made to hold 300 slots. */
     juce::File preparePrivateContent()
     {
-        const auto home = BenchSupport::makePrivateHome ("belvora-bench-");
-        const auto product = BenchSupport::copySampleProduct ("Vesper", "Vesper");
+        const auto home = SampleHome::makePrivateHome ("belvora-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        const auto product = SampleHome::copySampleProduct ("Vesper", "Vesper");
 
-        const auto caps = BenchSupport::sampleContent().getChildFile ("Vesper/caps.xml").loadFileAsString()
+        const auto caps = SampleHome::sampleContent().getChildFile ("Vesper/caps.xml").loadFileAsString()
                               .replace ("numPresets=\"20\"", "numPresets=\"" + juce::String (slots) + "\"")
                               .replace ("numPresets=\"30\"", "numPresets=\"" + juce::String (slots) + "\"");
         product.getChildFile ("caps.xml").replaceWithText (caps);

@@ -4,7 +4,7 @@
 // archives converted by their scripts and rewritten; later loads: the pack
 // already in the unit's formats. Vesper at build 140 and Quill Duo at 250.
 
-#include "BenchSupport.h"
+#include "support/SampleHome.h"
 #include "archive/CloudArchiveManager.h"
 #include "content/ContentManager.h"
 #include "content/ContentReader.h"
@@ -47,7 +47,7 @@ namespace
     {
         const auto packs = packsOf (product);
         packs.deleteRecursively();
-        return ContentReader::unpackZip (BenchSupport::sampleContent().getChildFile (product.folder).getChildFile ("packs").getChildFile (product.zip), packs,
+        return ContentReader::unpackZip (SampleHome::sampleContent().getChildFile (product.folder).getChildFile ("packs").getChildFile (product.zip), packs,
                                          PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
     }
 
@@ -122,10 +122,10 @@ namespace
 
 int main (int argc, char** argv)
 {
-    const auto home = BenchSupport::makePrivateHome ("belvora-pack-bench-");
+    const auto home = SampleHome::makePrivateHome ("belvora-pack-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
 
     for (const auto* product : { &vesper, &quill })
-        BenchSupport::copySampleProduct (product->folder, product->name);
+        SampleHome::copySampleProduct (product->folder, product->name);
 
     juce::MessageManager::getInstance();
     int result = 0;

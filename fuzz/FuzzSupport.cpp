@@ -1,9 +1,7 @@
 #include "FuzzSupport.h"
 
-#include "app/BelvoraPaths.h"
 #include "support/SmallCaps.h"
 
-#include <cstdlib>
 #include <unistd.h>
 
 namespace FuzzSupport
@@ -21,22 +19,6 @@ namespace FuzzSupport
         b.presetNameLength = (selector & 0x40) != 0 ? 20 : 15;
         b.numSyxPackagesPerSetup = (selector & 0x80) != 0 ? 1 : 2;
         return b;
-    }
-
-    juce::File makePrivateHome (const char* name)
-    {
-        const auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (juce::String (name) + "-" + juce::String ((int) getpid()));
-        home.deleteRecursively();
-        home.createDirectory();
-        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-
-        const juce::File data (BelvoraPaths::getUserDataFolder());
-        data.createDirectory();
-        juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2/masterDescriptor.xml")
-            .copyFileTo (data.getChildFile ("masterDescriptor.xml"));
-        return home;
     }
 
     juce::File writeScratch (const uint8_t* data, size_t size, const char* extension)

@@ -14,10 +14,6 @@ namespace FuzzSupport
     /** A product whose layout comes from the first input byte, so packet sizes vary too. */
     CapsBlock capsFromByte (uint8_t selector);
 
-    /** A private home of this process (HOME and XDG_CONFIG_HOME, no server),
-        made afresh, whose data folder holds the sample master descriptor. */
-    juce::File makePrivateHome (const char* name);
-
     /** The scratch file of this process, holding the given bytes. */
     juce::File writeScratch (const uint8_t* data, size_t size, const char* extension);
 }

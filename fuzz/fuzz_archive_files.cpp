@@ -4,6 +4,7 @@
 // written outside the scratch folders.
 
 #include "FuzzSupport.h"
+#include "support/SampleHome.h"
 
 #include "app/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
@@ -11,6 +12,7 @@
 #include "content/ContentManager.h"
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace
 {
@@ -53,7 +55,7 @@ namespace
     {
         Scene()
         {
-            home = FuzzSupport::makePrivateHome ("belvora-fuzz-archive");
+            home = SampleHome::makePrivateHome ("belvora-fuzz-archive-" + juce::String ((int) getpid()));
 
             juce::MessageManager::getInstance();
             catalogue = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);

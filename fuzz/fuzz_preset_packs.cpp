@@ -5,6 +5,7 @@
 // written, and the tool's output stays in its "temp" folder.
 
 #include "FuzzSupport.h"
+#include "support/SampleHome.h"
 
 #include "app/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
@@ -15,6 +16,7 @@
 #include <juce_cryptography/juce_cryptography.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace
 {
@@ -57,24 +59,21 @@ namespace
     }
 
     /** A private data folder with the sample catalogue, offline, and Vesper's
-        capabilities and firmware list cached (no rules, so no script runs); a
-        pack with data files and a picture, and beside it files the inputs may
-        try to reach. */
+        documents cached (the pack's data is in the formats of build 140, so
+        no script runs); a pack with data files and a picture, and beside it
+        files the inputs may try to reach. */
     struct Scene
     {
         Scene()
         {
-            home = FuzzSupport::makePrivateHome ("belvora-fuzz-packs");
+            home = SampleHome::makePrivateHome ("belvora-fuzz-packs-" + juce::String ((int) getpid()));
 
-            const auto sample = juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
-            const auto product = juce::File (BelvoraPaths::getUserDataFolder()).getChildFile ("Vesper");
+            const auto product = SampleHome::copySampleProduct ("Vesper", "Vesper");
             product.getChildFile ("firmware").createDirectory();
-            sample.getChildFile ("Vesper/caps.xml").copyFileTo (product.getChildFile ("caps.xml"));
-            sample.getChildFile ("Vesper/firmware.xml").copyFileTo (product.getChildFile ("firmware.xml"));
 
             // The image of build 140 where the firmware list looks for it: its name and a digest of its address.
             const juce::String link ("${SERVER}/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx");
-            sample.getChildFile ("Vesper/firmware/vesper_1_4_0_b140.syx")
+            SampleHome::sampleContent().getChildFile ("Vesper/firmware/vesper_1_4_0_b140.syx")
                 .copyFileTo (product.getChildFile ("firmware/vesper_1_4_0_b140-" + juce::MD5 (link.toUTF8()).toHexString().substring (0, 8) + ".syx"));
 
             juce::MessageManager::getInstance();

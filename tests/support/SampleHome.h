@@ -1,6 +1,7 @@
 #pragma once
 
-// What the benchmarks share: a private home with the sample content, offline.
+// A private home with the sample content, offline: for the benchmarks and
+// the fuzz targets, which run without the test main.
 
 #include "app/BelvoraPaths.h"
 
@@ -8,20 +9,21 @@
 
 #include <cstdlib>
 
-namespace BenchSupport
+namespace SampleHome
 {
     /** The sample content of the local server (tests/data/content). */
     inline juce::File sampleContent()
     {
-        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
+        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("data").getChildFile ("content/Belvora2");
     }
 
-    /** A new private home (HOME and XDG_CONFIG_HOME, no server) whose data
-        folder holds the sample master descriptor. The caller removes it. */
-    inline juce::File makePrivateHome (const juce::String& prefix)
+    /** A private home in the temporary folder, made afresh (HOME and
+        XDG_CONFIG_HOME, no server), whose data folder holds the sample master
+        descriptor. The caller removes it. */
+    inline juce::File makePrivateHome (const juce::String& name)
     {
-        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                        .getChildFile (prefix + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (name);
+        home.deleteRecursively();
         home.createDirectory();
         ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
         ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
