@@ -11,6 +11,7 @@
 #include "archive/ArchiveFiles.h"
 #include "archive/PackFiles.h"
 #include "archive/PresetPackTool.h"
+#include "conversion/ConversionTestData.h"
 #include "content/ContentManager.h"
 
 #include <juce_cryptography/juce_cryptography.h>
@@ -25,36 +26,12 @@ namespace
         void handleMessage (const juce::Message&) override {}
     };
 
-    // The sample Vesper at build 140, so that a pack's data needs no script to reach it.
-    CapsBlock vesperCaps()
+    /** Data of the sample Vesper at build 140, so that a pack's data needs no script to reach it. */
+    std::unique_ptr<DeviceData> unitData (const char* name)
     {
-        auto caps = FuzzSupport::smallCaps();
-        caps.productId = 0x12;
-        caps.numSyxPackagesPerPresetStep = 2;
-        caps.presetStepPacketSize = 32;
-        caps.presetVersion = 4;
-        caps.numSyxPackagesPerSetup = 2;
-        caps.setupPacketSize = 48;
-        caps.setupVersion = 3;
-        caps.numPresets = 30;
-        caps.presetNameLength = 15;
-        caps.maxPresetSteps = 6;
-        return caps;
-    }
-
-    std::unique_ptr<DeviceData> unitData (const juce::String& name)
-    {
-        const auto caps = vesperCaps();
+        const auto caps = ConversionTestData::vesperBlock (4, 3, 30, 6);
         auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 1, 4, 0, 140), caps, nullptr);
-        auto* preset = data->createPreset (1);
-
-        PresetName header;
-        header.number = 1;
-        header.formatVersion = caps.presetVersion;
-        header.nameLength = caps.presetNameLength;
-        header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), (int) name.getNumBytesAsUTF8());
-        preset->setNameBytes (header);
-        preset->setStepValues (0, { 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16 });
+        data->setPreset (1, ConversionTestData::makePreset (caps, 1, name, 1));
         return data;
     }
 

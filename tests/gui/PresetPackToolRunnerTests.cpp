@@ -1,21 +1,18 @@
 // The preset-pack tool as the developer menu starts it: its choosers and its
 // boxes go through the program's seams, its work through a thread of its own.
 
-#include "archive/BackupFixture.h"
-#include "content/ContentReader.h"
-#include "content/PresetPacks.h"
 #include "gui/PresetPackToolRunner.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
+#include "packs/PackFixture.h"
 
-class PresetPackToolRunnerTest : public BackupFixture
+class PresetPackToolRunnerTest : public PackFixture
 {
 protected:
     void SetUp() override
     {
-        BackupFixture::SetUp();
-        ASSERT_TRUE (ContentReader::unpackZip (contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip"), source(),
-                                               PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr));
+        PackFixture::SetUp();
+        ASSERT_TRUE (unpackSamplePack (source()));
     }
 
     static juce::File source()   { return TestEnvironment::getHome().getChildFile ("source"); }

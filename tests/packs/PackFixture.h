@@ -2,6 +2,8 @@
 
 #include "archive/BackupFixture.h"
 #include "archive/CloudArchiveManager.h"
+#include "content/ContentReader.h"
+#include "content/PresetPacks.h"
 
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -19,6 +21,13 @@ protected:
     }
 
     static juce::File packs()   { return juce::File (BelvoraPaths::getPacksFolder ("Vesper")); }
+
+    /** The sample Vesper pack unpacked into folder, as the maker's source of a pack. */
+    static bool unpackSamplePack (const juce::File& folder)
+    {
+        return ContentReader::unpackZip (contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip"), folder,
+                                         PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
+    }
 
     /** The Cloud tree of a Vesper at the build, loaded to its end. */
     CloudArchiveManager& loadCloud (int build)

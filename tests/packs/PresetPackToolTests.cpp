@@ -2,7 +2,6 @@
 
 #include "archive/ArchiveFiles.h"
 #include "archive/PresetPackTool.h"
-#include "content/ContentReader.h"
 
 namespace
 {
@@ -27,8 +26,7 @@ protected:
 
         // The maker's pack source: the sample pack's Starter folder, its
         // description naming starter.mwd (build 140) and Live/live_vox.mwd (build 120).
-        ASSERT_TRUE (ContentReader::unpackZip (contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip"), source(),
-                                               PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr));
+        ASSERT_TRUE (unpackSamplePack (source()));
 
         packTool = std::make_unique<PresetPackTool> (*catalogue, [this] (const PresetPackTool::Notice& n) { notices.push_back (n); });
     }
