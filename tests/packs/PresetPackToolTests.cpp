@@ -3,6 +3,8 @@
 #include "archive/ArchiveFiles.h"
 #include "archive/PresetPackTool.h"
 
+#include <sys/stat.h>
+
 namespace
 {
     juce::String describeNotice (const PresetPackTool::Notice& n)
@@ -173,6 +175,10 @@ TEST_F (PresetPackToolTest, ImportMakesOneArchiveForTheUnitsFirmware)
     // Nothing is read from outside the pack's folder.
     EXPECT_EQ (tool().createArchive (*juce::parseXML (packEntry ("Up", "star", "", "../Starter/starter.mwd")), versionOf (newBuild), starter().getChildFile ("Live")), nullptr);
     EXPECT_EQ (said().joinIntoString ("\n"), "warning Error: Couldn't load ../Starter/starter.mwd. The archive will be skipped.");
+
+    // Nor from a pipe, which would never end.
+    ASSERT_EQ (mkfifo (starter().getChildFile ("pipe.mwd").getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_EQ (tool().createArchive (*juce::parseXML (packEntry ("Pipe", "star", "", "pipe.mwd")), versionOf (newBuild), starter()), nullptr);
 }
 
 TEST (PresetPackToolTexts, DatesAndPictureKeys)
