@@ -4,6 +4,7 @@
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #if JUCE_LINUX || JUCE_MAC
  #include <fcntl.h>
@@ -590,6 +591,68 @@ namespace
     };
 }
 
+namespace
+{
+    /** Empties every array and object a script left behind, so that cycles it
+        built (an array holding itself, say) are freed with the engine instead
+        of kept alive by their own references. The engine's own objects keep
+        their methods; the caller's objects, and what the script handed them,
+        stay as they are for the caller to read. Iterative: a script's values
+        can nest deeply. */
+    void breakCycles (const juce::NamedValueSet& root, const std::unordered_set<juce::DynamicObject*>& natives,
+                      const std::unordered_set<juce::DynamicObject*>& callers)
+    {
+        std::vector<juce::var> pending;
+        std::unordered_set<void*> seen (callers.begin(), callers.end());
+
+        for (auto& property : root)
+            pending.push_back (property.value);
+
+        while (! pending.empty())
+        {
+            const auto value = std::move (pending.back());
+            pending.pop_back();
+
+            if (auto* array = value.getArray())
+            {
+                if (! seen.insert (array).second)
+                    continue;
+
+                juce::Array<juce::var> items;
+                items.swapWith (*array);
+
+                for (auto& item : items)
+                    pending.push_back (item);
+            }
+            else if (auto* object = value.getDynamicObject())
+            {
+                if (! seen.insert (object).second)
+                    continue;
+
+                auto& properties = object->getProperties();
+
+                for (auto& property : properties)
+                    pending.push_back (property.value);
+
+                if (natives.count (object) == 0)
+                {
+                    object->clear();
+                    continue;
+                }
+
+                juce::Array<juce::Identifier> added;
+
+                for (auto& property : properties)
+                    if (! property.value.isMethod())
+                        added.add (property.name);
+
+                for (auto& name : added)
+                    object->removeProperty (name);
+            }
+        }
+    }
+}
+
 juce::Result ScriptRunner::runEngine (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs)
 {
     // Made, run and released here, so that freeing whatever the script built uses this stack too.
@@ -607,6 +670,26 @@ juce::Result ScriptRunner::runEngine (const juce::String& text, const juce::Arra
     for (auto& [name, object] : namedObjects)
         scriptEngine.registerNativeObject (name, object.get());
 
+    std::unordered_set<juce::DynamicObject*> natives, callers;
+
+    for (auto& [name, object] : namedObjects)
+        callers.insert (object.get());
+
+    for (auto& property : scriptEngine.getRootObjectProperties())
+        if (auto* object = property.value.getDynamicObject())
+            natives.insert (object);
+
     const EngineRegistration registration (engineLock, engine, scriptEngine);
-    return scriptEngine.execute (text);
+    const auto result = scriptEngine.execute (text);
+
+    try
+    {
+        breakCycles (scriptEngine.getRootObjectProperties(), natives, callers);
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Out of memory: what the script built stays allocated, the run still ends.
+    }
+
+    return result;
 }

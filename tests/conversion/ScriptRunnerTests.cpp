@@ -159,6 +159,19 @@ TEST (ScriptRunner, ValuesThatExplodeWhenCopiedAreRefusedByJsonAndClone)
     EXPECT_NE (probe->getProperty ("copy").getDynamicObject(), nullptr);
 }
 
+TEST (ScriptRunner, CyclesAScriptBuildsAreFreedWithTheRun)
+{
+    ScriptRunner runner;
+    juce::DynamicObject::Ptr probe (new juce::DynamicObject());
+
+    // Arrays and objects that hold themselves, and the caller's object inside them.
+    ASSERT_TRUE (runWith (runner, "var a = [Probe]; a.push (a); var o = { p: Probe }; o.self = o; var b = [o, a]; b.push (b);",
+                          probe.get()).wasOk());
+
+    // Nothing the script built still holds the caller's object.
+    EXPECT_EQ (probe->getReferenceCount(), 1);
+}
+
 TEST (ScriptRunner, TextThatBypassesTheChecksCannotBeRun)
 {
     // eval and exec would parse text built at run time, which no check saw.

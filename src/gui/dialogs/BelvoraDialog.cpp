@@ -41,6 +41,12 @@ void BelvoraDialog::closeWith (int result)
     setVisible (false);
 }
 
+void BelvoraDialog::closeWith (juce::Component& inside, int result)
+{
+    if (auto* dialog = inside.findParentComponentOfClass<BelvoraDialog>())
+        dialog->closeWith (result);
+}
+
 void BelvoraDialog::closeButtonPressed()
 {
     setVisible (false);

@@ -31,6 +31,9 @@ public:
     /** Ends the modal state with that result and hides the window. */
     void closeWith (int result);
 
+    /** closeWith on the dialog that holds a component; nothing when it is in none. */
+    static void closeWith (juce::Component& inside, int result);
+
     void closeButtonPressed() override;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)

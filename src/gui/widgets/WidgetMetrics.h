@@ -16,4 +16,38 @@ namespace WidgetMetrics
     inline float largeFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getLargeFontSize, BVLookAndFeel::Defaults::largeFontSize); }
     inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
     inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
+
+    /** The gap between a dialog's elements. */
+    inline int gap (juce::Component& c)
+    {
+        auto* laf = BVLookAndFeel::of (c);
+        return laf != nullptr ? laf->getMargin() : BVLookAndFeel::Defaults::margin;
+    }
+
+    /** The width that fits a button's text at that height: the look-and-feel's when it is ours, else 0. */
+    inline int textButtonWidth (juce::TextButton& button, int height)
+    {
+        auto* laf = BVLookAndFeel::of (button);
+        return laf != nullptr ? laf->getTextButtonWidthToFitText (button, height) : 0;
+    }
+
+    /** One width for a row of buttons: the floor, or wider when a text needs it. */
+    inline int textButtonWidth (int floor, int height, std::initializer_list<juce::TextButton*> buttons)
+    {
+        auto width = floor;
+
+        for (auto* button : buttons)
+            width = juce::jmax (width, textButtonWidth (*button, height));
+
+        return width;
+    }
+
+    /** What a dialog lays itself out with: base font height, scale, gap. */
+    struct Sizes
+    {
+        float font, scale;
+        int gap;
+    };
+
+    inline Sizes sizes (juce::Component& c)   { return { fontSize (c), scale (c), gap (c) }; }
 }

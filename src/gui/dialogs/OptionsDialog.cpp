@@ -1,0 +1,85 @@
+#include "gui/dialogs/OptionsDialog.h"
+
+#include "gui/Palette.h"
+
+OptionsContent::OptionsContent()
+{
+    setLookAndFeel (&laf);
+
+    tabs.addTab ("General", Palette::lafNearWhite, &generalPage, false);
+    tabs.addTab ("Devices", Palette::lafNearWhite, &devicePage, false);
+    tabs.addTab ("Data", Palette::lafNearWhite, &dataPage, false);
+    tabs.setTabBarDepth (juce::roundToInt (laf.getTabBarDepth()));
+    addAndMakeVisible (tabs);
+
+    for (int i = 0; i < tabs.getNumTabs(); ++i)
+        if (auto* page = dynamic_cast<OptionsComponentPage*> (tabs.getTabContentComponent (i)))
+            pages.add (page);
+
+    for (auto* b : { &okButton, &cancelButton, &restoreButton })
+    {
+        b->addListener (this);
+        addAndMakeVisible (b);
+    }
+
+    const auto s = laf.getScale();
+    setSize (juce::roundToInt (550.0f * s), juce::roundToInt (300.0f * s));
+}
+
+float OptionsContent::surroundingScale()
+{
+    auto* laf = dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel());
+    return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+}
+
+OptionsContent::~OptionsContent()
+{
+    setLookAndFeel (nullptr);
+}
+
+void OptionsContent::buttonClicked (juce::Button* button)
+{
+    if (button == &okButton)
+    {
+        for (auto* page : pages)
+            page->apply();
+
+        BelvoraDialog::closeWith (*this, 1);
+    }
+    else if (button == &cancelButton)
+    {
+        BelvoraDialog::closeWith (*this, 0);
+    }
+    else if (button == &restoreButton)
+    {
+        restoreDefaultsPressed = true;
+
+        for (auto* page : pages)
+            page->restoreDefaults();
+    }
+}
+
+void OptionsContent::resized()
+{
+    const auto g = laf.getMargin();
+    const auto w = getWidth(), h = getHeight();
+    const auto buttonHeight = juce::roundToInt (2.0f * laf.getFontSize());
+    const auto buttonWidth = juce::jmax (juce::roundToInt (60.0f * laf.getScale()),
+                                         laf.getTextButtonWidthToFitText (cancelButton, buttonHeight));
+
+    cancelButton.setBounds (w - buttonWidth - g, h - buttonHeight - g, buttonWidth, buttonHeight);
+    okButton.setBounds (cancelButton.getBounds().translated (-(buttonWidth + g), 0));
+    restoreButton.setBounds (g, cancelButton.getY(), buttonWidth + 2 * g, buttonHeight);
+    tabs.setBounds (getLocalBounds().reduced (g).withTrimmedBottom (buttonHeight + g));
+}
+
+//==============================================================================
+OptionsDialog::OptionsDialog (juce::Component* parent)
+    : BelvoraDialog ("Options", Palette::optionsTabColour, std::make_unique<OptionsContent>(), parent)
+{
+}
+
+OptionsContent& OptionsDialog::getOptionsContent() const
+{
+    return *dynamic_cast<OptionsContent*> (getContentComponent());
+}

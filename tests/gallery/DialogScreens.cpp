@@ -1,0 +1,151 @@
+// The file-replace prompt, import, MIDI device list, firmware chooser, export
+// and options dialogs in their notable states: the whole window with a
+// display, its content without one.
+
+#include "app/BelvoraSettings.h"
+#include "gallery/Gallery.h"
+#include "gui/DialogFixtures.h"
+#include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/FirmwareChooserDialog.h"
+#include "gui/dialogs/ImportDialog.h"
+#include "gui/dialogs/MidiDevicesDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
+#include "gui/dialogs/WarnFileReplaceDialog.h"
+#include "support/TestEnvironment.h"
+
+using namespace DialogFixtures;
+
+namespace
+{
+    /** The window when there is a display, else its content; prepare sees the content either way. */
+    template <typename Dialog, typename Content>
+    std::unique_ptr<juce::Component> screen (std::function<std::unique_ptr<Dialog>()> makeDialog,
+                                             std::function<std::unique_ptr<Content>()> makeContent,
+                                             std::function<void (Content&)> prepare = {})
+    {
+        if (TestEnvironment::hasDisplay())
+        {
+            auto dialog = makeDialog();
+
+            if (prepare != nullptr)
+                prepare (*dynamic_cast<Content*> (dialog->getContentComponent()));
+
+            return dialog;
+        }
+
+        auto content = makeContent();
+
+        if (prepare != nullptr)
+            prepare (*content);
+
+        return content;
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> replacePrompt (bool forAll)
+    {
+        const auto message = WarnFileReplaceDialog::messageFor (juce::File ("/home/singer/Presets/AllPresets_6_12_2026.syx"));
+
+        return screen<WarnFileReplaceDialog, FileReplaceComponent> (
+            [=] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", message, forAll); },
+            [=] { return std::make_unique<FileReplaceComponent> (message, forAll); });
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> importScreen (const juce::Array<int>& slotsInFile, bool withFile)
+    {
+        const auto workspace = makeData (vesper, { 1, 2, 5 });
+        const juce::Array<const DeviceData*> destinations { nullptr, nullptr, workspace.get() };
+        const juce::StringArray names { "Vesper (device)", "Vesper_000012 (backup)", "Workspace" };
+
+        juce::String path;
+
+        if (withFile)
+            path = writeSysExFile (freshFolder ("gallery import").getChildFile ("Vocal_Presets.syx"), vesper, slotsInFile)
+                       .getFullPathName();
+
+        return screen<ImportDialog, ImportContent> (
+            [=] { return std::make_unique<ImportDialog> (nullptr, capsOf (vesper), destinations, path, names, nullptr); },
+            [=] { return std::make_unique<ImportContent> (capsOf (vesper), destinations, path, names, nullptr); });
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> deviceList (const MidiDeviceTable& table)
+    {
+        return screen<MidiDevicesDialog, MidiDevicesComp> (
+            [=] { return std::make_unique<MidiDevicesDialog> (table); },
+            [=] { return std::make_unique<MidiDevicesComp> (table); });
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates, int row)
+    {
+        FirmwareChooserContext context;
+        context.activeProductId = vesper;
+        context.activeDisplayName = "Vesper Black";
+        context.activeVersion = FirmwareVersion (0, 1, 2, 0, 120);
+
+        if (withUpdates)
+            context.updates = sampleUpdates();
+
+        return screen<FirmwareChooserDialog, FirmwareChooserContent> (
+            [=] { return std::make_unique<FirmwareChooserDialog> (nullptr, (uint8_t) vesper, ! withUpdates, context); },
+            [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); },
+            [=] (FirmwareChooserContent& content)
+            {
+                for (auto* child : content.getChildren())
+                    if (auto* list = dynamic_cast<juce::ListBox*> (child))
+                        list->selectRow (row);
+            });
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> exportScreen (const juce::String& press)
+    {
+        const juce::StringArray sources { "Workspace", "Vesper_000012 (backup)", "Live Vox 2.0 (pack)" };
+        const juce::Array<uint8_t> hasSetup { 1, 1, 0 };
+        const auto folder = freshFolder ("gallery export").getFullPathName();
+
+        return screen<ExportDialog, ExportContent> (
+            [=] { return std::make_unique<ExportDialog> (nullptr, folder, sources, hasSetup, 0, true); },
+            [=] { return std::make_unique<ExportContent> (folder, sources, hasSetup, 0, true); },
+            [=] (ExportContent& content)
+            {
+                for (auto* child : content.getChildren())
+                    if (auto* toggle = dynamic_cast<juce::ToggleButton*> (child); toggle != nullptr && child->getName() == press)
+                        toggle->setToggleState (true, juce::sendNotificationSync);
+            });
+    }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> options (int tab)
+    {
+        BelvoraSettings::configureAppProperties();
+
+        return screen<OptionsDialog, OptionsContent> (
+            [] { return std::make_unique<OptionsDialog> (nullptr); },
+            [] { return std::make_unique<OptionsContent>(); },
+            [=] (OptionsContent& content) { content.getTabs().setCurrentTabIndex (tab); });
+    }
+}
+
+BELVORA_SCREEN ("Dialogs/Replace file", [] (BVLookAndFeel&) { return replacePrompt (false); });
+BELVORA_SCREEN ("Dialogs/Replace file: several files", [] (BVLookAndFeel&) { return replacePrompt (true); });
+
+BELVORA_SCREEN ("Dialogs/Import: nothing chosen", [] (BVLookAndFeel&) { return importScreen ({}, false); });
+BELVORA_SCREEN ("Dialogs/Import: preset file", [] (BVLookAndFeel&) { return importScreen ({ 3, 4 }, true); });
+BELVORA_SCREEN ("Dialogs/Import: setup file", [] (BVLookAndFeel&) { return importScreen ({}, true); });
+
+BELVORA_SCREEN ("Dialogs/MIDI device list", [] (BVLookAndFeel&) { return deviceList (sampleDeviceTable()); });
+BELVORA_SCREEN ("Dialogs/MIDI device list: nothing found", [] (BVLookAndFeel&) { return deviceList ({}); });
+
+BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true, 1); });
+BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false, -1); });
+
+BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });
+BELVORA_SCREEN ("Dialogs/Export: one file per preset", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonOneFilePer"); });
+BELVORA_SCREEN ("Dialogs/Export: setup data", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonSetupData"); });
+
+BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel&) { return options (0); });
+BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel&) { return options (1); });
+BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel&) { return options (2); });

@@ -1,0 +1,281 @@
+// The firmware chooser: the list and its details, when an update may start,
+// the user's own file with its build number, and the modal runs.
+
+#include "gui/DialogFixtures.h"
+#include "gui/DialogTestSupport.h"
+#include "gui/WidgetTestSupport.h"
+#include "gui/dialogs/FirmwareChooserDialog.h"
+#include "support/ContentFixture.h"
+#include "support/DeviceTestRig.h"
+
+using namespace DialogFixtures;
+using namespace DialogTests;
+
+namespace
+{
+    FirmwareChooserContext vesperContext (bool withUpdates = true)
+    {
+        FirmwareChooserContext context;
+        context.activeProductId = vesper;
+        context.activeDisplayName = "Vesper Black";
+        context.activeVersion = FirmwareVersion (0, 1, 2, 0, 120, 4);
+
+        if (withUpdates)
+            context.updates = sampleUpdates();
+
+        return context;
+    }
+
+    struct FirmwareChooserTest : SettingsFixture
+    {
+        void SetUp() override
+        {
+            SettingsFixture::SetUp();
+            userFile = freshFolder ("custom firmware").getChildFile ("vesper_build1234.syx");
+            userFile.replaceWithText ("image");
+        }
+
+        static juce::ListBox& listOf (FirmwareChooserContent& c)       { return get<juce::ListBox> (c, "list"); }
+        static juce::Button& button (FirmwareChooserContent& c, const char* n) { return get<juce::Button> (c, n); }
+
+        WidgetTests::ScopedLookAndFeel look { 1.0f };
+        juce::File userFile;
+    };
+}
+
+TEST_F (FirmwareChooserTest, ListsTheUpdatesAndShowsTheFirstOnesDetails)
+{
+    FirmwareChooserContent content (false, vesperContext());
+    auto& list = listOf (content);
+
+    ASSERT_EQ (content.getUpdates().size(), 3);
+    EXPECT_EQ (content.getUpdates()[0].version.build, 120);
+    EXPECT_EQ (list.getSelectedRow(), 0);
+    EXPECT_EQ (list.getRowHeight(), 19);
+    EXPECT_TRUE (button (content, "Start Update").isEnabled());
+    EXPECT_FALSE (button (content, "Custom Update...").isVisible());
+    EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (700, 400));
+
+    const auto& first = content.getUpdates().getReference (0);
+    EXPECT_EQ (textOf (content, "labelReleaseDate"), "Release Date: " + first.pubDate.formatted ("%b %d, %Y - %I:%M %p"));
+    EXPECT_EQ (content.getSelectedUpdate().version, first.version);
+
+    auto* viewport = find<juce::Viewport> (content, "viewport");
+    ASSERT_NE (viewport, nullptr);
+    ASSERT_NE (viewport->getViewedComponent(), nullptr);
+    EXPECT_EQ (viewport->getViewedComponent()->getName(), "Firmware Update Description");
+    EXPECT_LE (viewport->getViewedComponent()->getWidth(), viewport->getWidth());
+
+    list.selectRow (1);
+    EXPECT_EQ (content.getSelectedUpdate().version.build, 140);
+    EXPECT_EQ (textOf (content, "labelReleaseDate"), "Release Date: " + content.getUpdates()[1].pubDate.formatted ("%b %d, %Y - %I:%M %p"));
+}
+
+TEST_F (FirmwareChooserTest, StartUpdateOnlyWhileARowIsSelected)
+{
+    FirmwareChooserContent content (true, vesperContext());
+    auto& list = listOf (content);
+
+    list.deselectAllRows();
+    EXPECT_FALSE (button (content, "Start Update").isEnabled());
+    EXPECT_EQ (content.getSelectedUpdate().status, FirmwareUpdateElement::statusNone);
+    EXPECT_TRUE (textOf (content, "labelReleaseDate").contains ("1970"));
+
+    list.selectRow (2);
+    EXPECT_TRUE (button (content, "Start Update").isEnabled());
+
+    // No updates at all: nothing to start, a file of one's own still possible.
+    FirmwareChooserContent empty (true, vesperContext (false));
+    EXPECT_EQ (empty.getNumRows(), 0);
+    EXPECT_FALSE (button (empty, "Start Update").isEnabled());
+    EXPECT_TRUE (button (empty, "Custom Update...").isVisible());
+}
+
+TEST_F (FirmwareChooserTest, BuildNumbersFromPathsAndTyping)
+{
+    EXPECT_EQ (FirmwareChooserContent::buildNumberInPath ("/fw/update_build1234.syx"), 1234);
+    EXPECT_EQ (FirmwareChooserContent::buildNumberInPath ("/fw/update.syx"), 0);
+    EXPECT_EQ (FirmwareChooserContent::buildNumberInPath ("/builds/build_area/fw_build77.syx"), 77);
+    EXPECT_EQ (FirmwareChooserContent::buildNumberInPath ("/fw/Build12.syx"), 0);
+    EXPECT_EQ (FirmwareChooserContent::buildNumberInPath ("/fw/build99999999999.syx"), 99999999999);
+
+    EXPECT_EQ (FirmwareChooserContent::parseBuildNumber (""), 0);
+    EXPECT_EQ (FirmwareChooserContent::parseBuildNumber ("0"), 0);
+    EXPECT_EQ (FirmwareChooserContent::parseBuildNumber (" 42 "), 42);
+    EXPECT_EQ (FirmwareChooserContent::parseBuildNumber ("1"), 1);
+    EXPECT_EQ (FirmwareChooserContent::parseBuildNumber ("32767"), 32767);
+
+    // A version holds the build in 16 signed bits: more would wrap into another build.
+    for (auto* refused : { "32768", "65536", "99999999999", "-5", "12a", "1.5" })
+        EXPECT_EQ (FirmwareChooserContent::parseBuildNumber (refused), -1) << refused;
+}
+
+TEST_F (FirmwareChooserTest, ChooserStartsAtTheLastFileOrWhatIsLeftOfIt)
+{
+    const auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+    const auto deleted = userFile.getSiblingFile ("gone.syx");
+
+    EXPECT_EQ (FirmwareChooserContent::startForCustomFile (userFile.getFullPathName()), userFile);
+    EXPECT_EQ (FirmwareChooserContent::startForCustomFile (deleted.getFullPathName()), userFile.getParentDirectory());
+    EXPECT_EQ (FirmwareChooserContent::startForCustomFile ("/no/such/folder/x.syx"), home);
+    EXPECT_EQ (FirmwareChooserContent::startForCustomFile ({}), home);
+
+    settings().setValue ("lastFirmwareFile", deleted.getFullPathName());
+    FirmwareChooserContent content (true, vesperContext());
+    ChooserAnswers chooser;
+    content.chooseCustomUpdateFile();
+
+    ASSERT_EQ (chooser.requests.size(), 1u);
+    EXPECT_EQ (chooser.requests[0].title, "Select update file...");
+    EXPECT_EQ (chooser.requests[0].start, userFile.getParentDirectory());
+    EXPECT_EQ (chooser.requests[0].patterns, "*.syx");
+    EXPECT_FALSE (content.isStartRequested());
+}
+
+TEST_F (FirmwareChooserTest, MissingFileIsReported)
+{
+    FirmwareChooserContent content (true, vesperContext());
+    AlertLog alerts;
+    ChooserAnswers chooser (userFile.getSiblingFile ("missing_build5.syx"));
+    content.chooseCustomUpdateFile();
+
+    ASSERT_EQ (alerts.boxes.size(), 1u);
+    EXPECT_EQ (alerts.boxes[0].title, "File Not Found");
+    EXPECT_EQ (alerts.boxes[0].message, "The specified file does not exist.");
+    EXPECT_EQ (content.getBuildNumberPrompt(), nullptr);
+    EXPECT_FALSE (content.isStartRequested());
+}
+
+TEST_F (FirmwareChooserTest, TitleNamesTheActiveUnitOfThatProduct)
+{
+    EXPECT_EQ (FirmwareChooserDialog::titleFor (vesper, vesperContext()), "Vesper Black Firmware Updates");
+    EXPECT_EQ (FirmwareChooserDialog::titleFor (quill, vesperContext()), "Product Firmware Updates");
+    EXPECT_EQ (FirmwareChooserDialog::titleFor (vesper, FirmwareChooserContext()), "Product Firmware Updates");
+}
+
+//==============================================================================
+class FirmwareContextTest : public ContentFixture {};
+
+TEST_F (FirmwareContextTest, ReadsTheCataloguesUpdatesAndTheActiveUnit)
+{
+    auto& content = startCatalogueQuietly();
+    struct Idle : juce::Thread { Idle() : juce::Thread ("test downloader") {} void run() override {} } worker;
+    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+
+    DeviceRig rig;
+    rig.addUnit (SimulatedUnit::sampleProfile (vesper));
+    ASSERT_TRUE (rig.connect());
+
+    const auto context = FirmwareChooserContext::read (&content, rig.manager.get(), vesper);
+    ASSERT_EQ (context.updates.size(), 2);   // the public ones, oldest first
+    EXPECT_EQ (context.updates[0].version.build, 120);
+    EXPECT_EQ (context.updates[1].version.build, 140);
+    EXPECT_EQ (context.activeProductId, vesper);
+    EXPECT_EQ (context.activeDisplayName, "Vesper");
+    EXPECT_EQ (context.activeVersion.build, 140);
+
+    EXPECT_TRUE (FirmwareChooserContext::read (nullptr, nullptr, vesper).updates.isEmpty());
+    EXPECT_EQ (FirmwareChooserContext::read (nullptr, nullptr, vesper).activeProductId, 255);
+}
+
+//==============================================================================
+class FirmwareChooserDialogTest : public DisplayTest {};
+
+TEST_F (FirmwareChooserDialogTest, OnlyStartUpdateAsksForTheSelectedUpdate)
+{
+    {
+        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        EXPECT_EQ (dialog.getName(), "Vesper Black Firmware Updates");
+
+        // Closed with a row selected: nothing to install.
+        EXPECT_EQ (runModally (dialog, [] (BelvoraDialog& d) { d.getCloseButton()->triggerClick(); }), 0);
+        EXPECT_FALSE (dialog.isStartRequested());
+    }
+
+    {
+        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        runModally (dialog, [] (BelvoraDialog& d) { get<juce::Button> (*d.getContentComponent(), "Cancel").triggerClick(); });
+        EXPECT_FALSE (dialog.isStartRequested());
+    }
+
+    FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+    runModally (dialog, [] (BelvoraDialog& d)
+    {
+        auto& content = *d.getContentComponent();
+        get<juce::ListBox> (content, "list").selectRow (1);
+        get<juce::Button> (content, "Start Update").triggerClick();
+    });
+
+    EXPECT_TRUE (dialog.isStartRequested());
+    EXPECT_EQ (dialog.getSelectedUpdate().version.build, 140);
+}
+
+TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
+{
+    const auto file = freshFolder ("prompt").getChildFile ("update_build321.syx");
+    file.replaceWithText ("image");
+
+    struct Case { const char* typed; const char* press; bool started; int build; int warnings; };
+    const Case cases[] =
+    {
+        { "322", "Ok", true, 322, 0 },
+        { "0", "Ok", true, 120, 0 },          // keeps the unit's build
+        { "40000", "Ok", false, 0, 1 },      // would wrap in the version's 16 bits
+        { "322", "Cancel", false, 0, 0 },
+    };
+
+    for (auto& c : cases)
+    {
+        SCOPED_TRACE (juce::String (c.typed) + " " + c.press);
+        settings().removeValue ("lastFirmwareFile");
+        ChooserAnswers chooser (file);
+        AlertLog alerts;
+        juce::String proposed, promptTitle;
+
+        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, true, vesperContext (false));
+        const auto result = runModally (dialog, [&] (BelvoraDialog& d)
+        {
+            get<juce::Button> (*d.getContentComponent(), "Custom Update...").triggerClick();
+
+            // The prompt opens over the dialog without blocking it.
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return dynamic_cast<juce::AlertWindow*> (currentModal()) != nullptr; }));
+            auto& prompt = *dynamic_cast<juce::AlertWindow*> (currentModal());
+            promptTitle = prompt.getName();
+            proposed = prompt.getTextEditorContents ("Build Number");
+            prompt.getTextEditor ("Build Number")->setText (c.typed);
+            ASSERT_NE (buttonWithText (prompt, c.press), nullptr);
+            buttonWithText (prompt, c.press)->triggerClick();
+
+            // Refused or cancelled, the chooser stays open for another try.
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return currentModal() != &prompt; }));
+
+            if (d.isVisible())
+                d.closeWith (0);
+        });
+
+        EXPECT_EQ (result, 0);
+        EXPECT_EQ (promptTitle, "Specify Build Number");
+        EXPECT_EQ (proposed, "321");
+        EXPECT_EQ (dialog.isStartRequested(), c.started);
+        EXPECT_EQ ((int) alerts.boxes.size(), c.warnings);
+
+        if (c.warnings > 0)
+        {
+            EXPECT_EQ (alerts.boxes[0].title, "Invalid Build Number");
+        }
+
+        if (! c.started)
+        {
+            EXPECT_EQ (dialog.getChooserContent().getCustomUpdate(), nullptr);
+            EXPECT_FALSE (settings().containsKey ("lastFirmwareFile"));
+            continue;
+        }
+
+        EXPECT_EQ (dialog.getSelectedUpdate().status, FirmwareUpdateElement::statusCustom);
+        EXPECT_EQ (dialog.getSelectedUpdate().version.build, c.build);
+        EXPECT_EQ (dialog.getSelectedUpdate().version.major, 1);
+        EXPECT_EQ (dialog.getSelectedUpdate().file, file.getFullPathName());
+        EXPECT_EQ (settings().getValue ("lastFirmwareFile"), file.getFullPathName());
+    }
+}
