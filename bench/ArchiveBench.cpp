@@ -10,7 +10,7 @@
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchMain.h"
 #include <juce_events/juce_events.h>
 
 #include <cstdlib>
@@ -242,17 +242,8 @@ int main (int argc, char** argv)
         ContentManager catalogue ({}, notifications, nullptr);
         content = &catalogue;
 
-        if (catalogue.getProductName (product) != "Vesper")
-        {
-            std::fprintf (stderr, "The sample catalogue could not be read.\n");
-            result = 1;
-        }
-        else
-        {
-            benchmark::Initialize (&argc, argv);
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
-        }
+        result = BenchMain::runIf (catalogue.getProductName (product) == "Vesper",
+                                  "The sample catalogue could not be read.", argc, argv);
 
         content = nullptr;
     }

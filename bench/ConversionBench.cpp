@@ -8,7 +8,7 @@
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchMain.h"
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdlib>
@@ -113,17 +113,8 @@ int main (int argc, char** argv)
         content = &catalogue;
         content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count
 
-        if (content->getCapsXml (vesper) == nullptr || content->getConversionRules (vesper, 1).isEmpty())
-        {
-            std::fprintf (stderr, "The sample content could not be read.\n");
-            result = 1;
-        }
-        else
-        {
-            benchmark::Initialize (&argc, argv);
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
-        }
+        result = BenchMain::runIf (content->getCapsXml (vesper) != nullptr && ! content->getConversionRules (vesper, 1).isEmpty(),
+                                  "The sample content could not be read.", argc, argv);
 
         content = nullptr;
     }

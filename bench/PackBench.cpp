@@ -12,7 +12,7 @@
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchMain.h"
 #include <juce_events/juce_events.h>
 
 
@@ -134,17 +134,8 @@ int main (int argc, char** argv)
         ContentManager catalogue (ContentManager::Setup(), notifications, nullptr);
         content = &catalogue;
 
-        if (! catalogue.loadCachedProductContent (vesper.id) || ! catalogue.loadCachedProductContent (quill.id))
-        {
-            std::fprintf (stderr, "The sample content could not be prepared.\n");
-            result = 1;
-        }
-        else
-        {
-            benchmark::Initialize (&argc, argv);
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
-        }
+        result = BenchMain::runIf (catalogue.loadCachedProductContent (vesper.id) && catalogue.loadCachedProductContent (quill.id),
+                                  "The sample content could not be prepared.", argc, argv);
 
         content = nullptr;
     }
