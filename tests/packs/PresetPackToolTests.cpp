@@ -89,6 +89,19 @@ TEST_F (PresetPackToolTest, APackBecomesArchivesOfTheNewestFirmwareInTemp)
     EXPECT_EQ (live->getMd5().length(), 32);
     EXPECT_EQ (live->getPresetNames().joinIntoString (","), "Live Vox,Stage Harmony");
 
+    // As the Cloud reads it back: the maker's archive, its data file beside it by name.
+    const auto xml = juce::XmlDocument::parse (temp().getChildFile ("live_vox.xml"));
+    ASSERT_NE (xml, nullptr);
+    EXPECT_TRUE (xml->hasTagName ("ARCHIVE"));
+    EXPECT_EQ (xml->getChildByName ("author")->getStringAttribute ("name"), "Marrowell");
+    EXPECT_EQ (xml->getChildByName ("author")->getStringAttribute ("id"), "100");
+    EXPECT_EQ (xml->getChildByName ("product")->getStringAttribute ("sysexId"), "12");
+    EXPECT_EQ (xml->getChildElementAllSubText ("buildNo", {}), "140");
+    EXPECT_EQ (xml->getChildElementAllSubText ("linkData", {}), "live_vox.mwd");
+    EXPECT_EQ (xml->getChildElementAllSubText ("linkImage", {}), "*archive_icon_Live_Vox_2_0");
+    EXPECT_EQ (xml->getChildElementAllSubText ("pubDate", {}), juce::String (live->getPubDate()));
+    EXPECT_TRUE (temp().getChildFile ("live_vox.mwd").existsAsFile());
+
     const auto starterArchive = ArchiveFiles::load (temp().getChildFile ("starter.xml"));
     ASSERT_NE (starterArchive, nullptr);
     EXPECT_EQ (starterArchive->getLinkImage(), "*archive_icon_star");
