@@ -115,7 +115,7 @@ public:
     /** Held while a worker reads or rewrites an unpacked preset pack; the
         download swaps a new pack in only while no one holds it. Waits until
         giveUp says so, and then does not own the lock. Worker threads only. */
-    std::unique_lock<std::timed_mutex> lockPacksFolder (const std::function<bool()>& giveUp) const   { return packs.lockFolder (giveUp); }
+    std::unique_lock<std::mutex> lockPacksFolder (const std::function<bool()>& giveUp) const   { return packs.lockFolder (giveUp); }
 
     /** The product's preset pack is fetched again at the next download. */
     void markPresetPackStale (int productId) const   { packs.markStale (productId); }

@@ -2,6 +2,8 @@
 
 #include "content/ContentReader.h"
 
+#include <thread>
+
 namespace
 {
     // Kept in the unpacked folder, so a pack whose download or unpacking was
@@ -83,13 +85,16 @@ bool PresetPacks::download (int productId, juce::Thread* thread)
     return ok;
 }
 
-std::unique_lock<std::timed_mutex> PresetPacks::lockFolder (const std::function<bool()>& giveUp) const
+std::unique_lock<std::mutex> PresetPacks::lockFolder (const std::function<bool()>& giveUp) const
 {
-    std::unique_lock<std::timed_mutex> hold (folderLock, std::defer_lock);
+    // Tried rather than waited for, so that giveUp is heard while another holds it.
+    std::unique_lock<std::mutex> hold (folderLock, std::try_to_lock);
 
-    while (! hold.try_lock_for (std::chrono::milliseconds (20)))
-        if (giveUp != nullptr && giveUp())
-            break;
+    while (! hold.owns_lock() && ! (giveUp != nullptr && giveUp()))
+    {
+        std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        hold.try_lock();
+    }
 
     return hold;
 }

@@ -36,7 +36,7 @@ public:
         while it swaps a new one in, so that the two never overlap. Waits
         while another holds it, until giveUp says so: the lock returned then
         does not own it. Worker threads only. */
-    std::unique_lock<std::timed_mutex> lockFolder (const std::function<bool()>& giveUp) const;
+    std::unique_lock<std::mutex> lockFolder (const std::function<bool()>& giveUp) const;
 
     /** The unpacked pack is fetched again at the next download. */
     void markStale (int productId) const;
@@ -44,5 +44,5 @@ public:
 private:
     ProductTable& products;
     std::atomic<juce::int64>& bytesReceived;
-    mutable std::timed_mutex folderLock;
+    mutable std::mutex folderLock;
 };
