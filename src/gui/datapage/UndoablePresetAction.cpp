@@ -1,0 +1,225 @@
+#include "gui/datapage/UndoablePresetAction.h"
+
+#include "app/SourceTreeIds.h"
+#include "model/SourceTree.h"
+
+UndoablePresetAction::UndoablePresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& slotsToChange)
+    : owner (pageToUse), item (node), slots (slotsToChange)
+{
+}
+
+UndoablePresetAction::~UndoablePresetAction() = default;
+
+bool UndoablePresetAction::takeSnapshot()
+{
+    const auto* data = SourceTree::getDeviceData (item);
+
+    if (data == nullptr)
+        return false;
+
+    snapshot = data->createCopy (slots, false, false);
+    return snapshot != nullptr;
+}
+
+bool UndoablePresetAction::undo()
+{
+    if (snapshot == nullptr)
+        return false;
+
+    auto* data = SourceTree::getDeviceData (item);
+
+    if (data == nullptr)
+        return true;   // the source has gone (a closed unit, a deleted backup): nothing left to restore
+
+    data->deletePresets (slots);
+    data->copyPresetsFrom (*snapshot);
+    SourceTree::refreshNode (item, slots);
+    owner.notifyPresetDataChanged (item, slots);
+    return true;
+}
+
+//==============================================================================
+bool DeletePresetAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.deletePresets (item, slots, false, false);
+    return true;
+}
+
+//==============================================================================
+CopyPresetAction::CopyPresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& targetSlots,
+                                    const juce::ValueTree& sourceNode, const juce::Array<int>& sourceSlotsToCopy)
+    : UndoablePresetAction (pageToUse, node, targetSlots), source (sourceNode), sourceSlots (sourceSlotsToCopy)
+{
+}
+
+bool CopyPresetAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.copyPresets (item, slots, source, sourceSlots, false, false);
+    return true;
+}
+
+//==============================================================================
+PastePresetAction::PastePresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& targetSlots,
+                                      const DeviceData& clipboardData)
+    : UndoablePresetAction (pageToUse, node, targetSlots), clipboard (clipboardData.clone (false))
+{
+}
+
+bool PastePresetAction::perform()
+{
+    if (clipboard == nullptr || ! takeSnapshot())
+        return false;
+
+    owner.pastePresets (item, slots, *clipboard, false, false);
+    return true;
+}
+
+//==============================================================================
+InsertPresetAction::InsertPresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& touched,
+                                        int target, const DeviceData& sourceData, const juce::Array<int>& sourceSlotsToInsert)
+    : UndoablePresetAction (pageToUse, node, touched),
+      targetSlot (target),
+      source (sourceData.createCopy (sourceSlotsToInsert, false, false)),
+      sourceSlots (sourceSlotsToInsert)
+{
+}
+
+bool InsertPresetAction::perform()
+{
+    if (source == nullptr || ! takeSnapshot())
+        return false;
+
+    owner.insertPresets (item, targetSlot, *source, sourceSlots, false, false);
+    return true;
+}
+
+//==============================================================================
+SwapPresetAction::SwapPresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, int first, int second)
+    : UndoablePresetAction (pageToUse, node, { first, second }), a (first), b (second)
+{
+}
+
+bool SwapPresetAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.swapPresets (item, a, b, false, false);
+    return true;
+}
+
+//==============================================================================
+AddPresetStepAction::AddPresetStepAction (DataPageEdits& pageToUse, const juce::ValueTree& node, int target,
+                                          const juce::Array<int>& sourceSlotsToAdd)
+    : UndoablePresetAction (pageToUse, node, { target }), targetSlot (target), sourceSlots (sourceSlotsToAdd)
+{
+}
+
+bool AddPresetStepAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.addPresetSteps (item, targetSlot, sourceSlots, false, false);
+    return true;
+}
+
+//==============================================================================
+InsertPresetStepAction::InsertPresetStepAction (DataPageEdits& pageToUse, const juce::ValueTree& node, int presetSlot, int stepPosition,
+                                                const Preset& source, const juce::SparseSet<int>& stepsToInsert)
+    : UndoablePresetAction (pageToUse, node, { presetSlot }),
+      slot (presetSlot), position (stepPosition), stepSource (source), steps (stepsToInsert)
+{
+}
+
+bool InsertPresetStepAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.insertPresetStep (item, slot, position, stepSource, steps, false, false);
+    return true;
+}
+
+//==============================================================================
+RenamePresetAction::RenamePresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& slotsToRename,
+                                        const juce::String& newName)
+    : UndoablePresetAction (pageToUse, node, slotsToRename), name (newName)
+{
+}
+
+bool RenamePresetAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.renamePresets (item, slots, name, false, false);
+    return true;
+}
+
+//==============================================================================
+SetPresetTagAction::SetPresetTagAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& slotsToTag,
+                                        int tagBit, bool newState)
+    : UndoablePresetAction (pageToUse, node, slotsToTag), tag (tagBit), state (newState)
+{
+}
+
+bool SetPresetTagAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.setPresetTag (item, slots, tag, state, false, false);
+    return true;
+}
+
+//==============================================================================
+bool DefragDataAction::perform()
+{
+    if (! takeSnapshot())
+        return false;
+
+    owner.defragData (item, false, false);
+    return true;
+}
+
+//==============================================================================
+MergeDataAction::MergeDataAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const DeviceData& source)
+    : UndoablePresetAction (pageToUse, node, source.getUsedPresetIndices()), merged (source.clone (false))
+{
+}
+
+bool MergeDataAction::perform()
+{
+    if (merged == nullptr || ! takeSnapshot())
+        return false;
+
+    owner.mergeData (item, *merged, false, false);
+    return true;
+}
+
+//==============================================================================
+SetArchiveItemTitleAction::SetArchiveItemTitleAction (DataPageEdits& pageToUse, const juce::ValueTree& node,
+                                                      const juce::String& previous, const juce::String& next)
+    : owner (pageToUse), item (node), oldTitle (previous), newTitle (next)
+{
+}
+
+bool SetArchiveItemTitleAction::perform()
+{
+    oldTitle = item.getProperty (SourceTreeIds::label).toString();
+    owner.setArchiveItemTitle (item, newTitle, false, false);
+    return true;
+}
+
+bool SetArchiveItemTitleAction::undo()
+{
+    owner.setArchiveItemTitle (item, oldTitle, false, false);
+    return true;
+}
