@@ -2,6 +2,7 @@
 
 #include "app/Belvora.h"
 #include "app/Nexus.h"
+#include "archive/CloudArchiveManager.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
@@ -10,6 +11,7 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/PresetPackToolRunner.h"
 #include "gui/Palette.h"
 #include "gui/datapage/DataPageImportRun.h"
 #include "gui/datapage/PanelContainerBase.h"
@@ -217,6 +219,7 @@ DataPage::DataPage()
 DataPage::~DataPage()
 {
     importRun.reset();
+    packRunner.reset();
     undoManager.removeChangeListener (this);
     browser.removeListener (this);
     browser.setSourceTree (nullptr, {});
@@ -680,6 +683,11 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
         browser.setUnitPicture (content->getProductImage (caps->caps.productId, deviceName));
     }
 
+    cloudManager.reset();
+
+    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && caps != nullptr && live != nullptr)
+        cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
+
     panels->selection.clear();
     undoManager.clearUndoHistory();
     purgeDeletedBackups();
@@ -736,6 +744,7 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     downloadedSlots.clear();
     importRun.reset();
     archiveManager.reset();
+    cloudManager.reset();
     caps.reset();
     needSync = true;
     busy = awaitingSyncFile = false;
@@ -823,6 +832,9 @@ void DataPage::buildSourceTree (const juce::String& category)
     else if (category == cloudCategory)
     {
         removeSourceNode (category);
+
+        if (cloudManager != nullptr)
+            rootTree.addChild (cloudManager->getTree(), juce::jmin (2, rootTree.getNumChildren()), nullptr);
     }
     else
     {

@@ -12,11 +12,13 @@
 #include <memory>
 
 class ArchiveChangeListener;
+class CloudArchiveManager;
 class ConversionJob;
 class DeviceCaps;
 class DeviceData;
 class LocalArchiveManager;
 class PresetDataChangeListener;
+class PresetPackToolRunner;
 
 /** The "Presets" tab: the sources of the connected unit's data (its
     workspace, a working copy of the unit's data kept in the unit's folder
@@ -56,10 +58,10 @@ public:
 
     //==============================================================================
     // Listeners of the edits
-    void addPresetDataChangeListener (PresetDataChangeListener* listener);
-    void removePresetDataChangeListener (PresetDataChangeListener* listener);
-    void addArchiveChangeListener (ArchiveChangeListener* listener);
-    void removeArchiveChangeListener (ArchiveChangeListener* listener);
+    void addPresetDataChangeListener (PresetDataChangeListener* listener) override;
+    void removePresetDataChangeListener (PresetDataChangeListener* listener) override;
+    void addArchiveChangeListener (ArchiveChangeListener* listener) override;
+    void removeArchiveChangeListener (ArchiveChangeListener* listener) override;
 
     void notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices) override;
     void notifyPresetDataChanged (const juce::ValueTree& source, int index);
@@ -226,6 +228,7 @@ public:
     std::shared_ptr<const DeviceCaps> getCaps() const noexcept  { return caps; }
     const DeviceData* getPendingSendData() const noexcept       { return pendingSendData.get(); }
     LocalArchiveManager* getArchiveManager() const noexcept     { return archiveManager.get(); }
+    CloudArchiveManager* getCloudManager() const noexcept       { return cloudManager.get(); }
     const juce::String& getDeviceName() const noexcept          { return deviceName; }
     bool isSyncNeeded() const noexcept                          { return needSync; }
     bool isBusy() const noexcept                                { return busy; }
@@ -284,6 +287,7 @@ private:
     DataSet::Ptr deviceDataSet;
     std::unique_ptr<DeviceData> pendingSendData;
     std::unique_ptr<LocalArchiveManager> archiveManager;
+    std::unique_ptr<CloudArchiveManager> cloudManager;
     juce::String deviceName;
     juce::String deviceFolder;
     bool needSync = true;
@@ -305,6 +309,7 @@ private:
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
+    std::unique_ptr<PresetPackToolRunner> packRunner;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DataPage)
 };

@@ -2,8 +2,11 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+class ArchiveChangeListener;
 class DeviceData;
 class Preset;
+class PresetDataChangeListener;
+
 
 /** What the panels, their containers and the undoable actions ask of the data
     page: its one undo manager, its edit operations and the few browser and
@@ -44,6 +47,14 @@ public:
     virtual void redo() = 0;
 
     virtual void notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices) = 0;
+
+    /** The page's listener lists, which a panel joins its shown container to, and the page itself,
+        whose key listeners the shown workspace container joins. */
+    virtual void addPresetDataChangeListener (PresetDataChangeListener* listener) = 0;
+    virtual void removePresetDataChangeListener (PresetDataChangeListener* listener) = 0;
+    virtual void addArchiveChangeListener (ArchiveChangeListener* listener) = 0;
+    virtual void removeArchiveChangeListener (ArchiveChangeListener* listener) = 0;
+    virtual juce::Component* getPageComponent()         { return dynamic_cast<juce::Component*> (this); }
 
     /** The browser selects the node's row (a tile double-clicked in a group view). */
     virtual void selectItemFor (const juce::ValueTree& node) = 0;

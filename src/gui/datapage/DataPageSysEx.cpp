@@ -10,6 +10,7 @@
 #include "conversion/ConversionJob.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
+#include "gui/PresetPackToolRunner.h"
 #include "gui/dialogs/ExportDialog.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/WarnFileReplaceDialog.h"
@@ -555,10 +556,72 @@ void DataPage::importMwdBinaryFiles (const juce::ValueTree& targetGroup)
     }
 }
 
-void DataPage::importPresetPack (const juce::ValueTree&)
+void DataPage::importPresetPack (const juce::ValueTree& targetGroup)
 {
+    auto* content = Nexus::getContentManager();
+    const auto& live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+
+    if (content == nullptr || live == nullptr || caps == nullptr || ! targetGroup.isValid())
+        return;
+
+    FileChoosers::Request request;
+    request.title = "Import Preset Pack";
+    request.start = juce::File (Belvora::getUserSettings().getValue ("developerLastMWDImportFile"));
+    request.patterns = "*.xml";
+    const auto chosen = FileChoosers::choose (request);
+
+    if (chosen.isEmpty())
+        return;
+
+    const auto file = chosen.getFirst();
+    const std::shared_ptr<juce::XmlElement> pack (ContentManager::readXmlFromFile (file.getFullPathName(), nullptr));
+
+    if (pack == nullptr || ! pack->hasTagName ("PRESETS"))
+        return;
+
+    const auto* product = pack->getChildByName ("product");
+
+    if ((product != nullptr ? product->getStringAttribute ("name") : juce::String()) != content->getProductName (caps->caps.productId))
+        return Alerts::showWarning (this, "Error", "The presets.xml control file doesn't match the product you're working with.");
+
+    if (packRunner == nullptr)
+        packRunner = std::make_unique<PresetPackToolRunner> (*content);
+
+    // The entries convert with scripts, on the runner's thread; the backups join the tree here.
+    auto made = std::make_shared<std::vector<std::unique_ptr<DeviceDataArchive>>>();
+    const auto firmware = live->getFirmwareVersion();
+    const auto folder = file.getParentDirectory();
+    juce::Component::SafePointer<DataPage> page (this);
+    juce::ValueTree target (targetGroup);
+
+    packRunner->start ([pack, made, firmware, folder] (PresetPackTool& tool)
+    {
+        for (auto* entry : pack->getChildWithTagNameIterator ("archive"))
+            if (auto archive = tool.createArchive (*entry, firmware, folder))
+                made->push_back (std::move (archive));
+    },
+    [page, made, target]() mutable
+    {
+        if (page == nullptr || ! target.isAChildOf (page->getRootTree()))
+            return;
+
+        for (auto& archive : *made)
+        {
+            page->getUndoManager().beginNewTransaction();
+            target.appendChild (SourceTree::addArchiveNode (std::move (archive)), &page->getUndoManager());
+        }
+    });
 }
 
 void DataPage::convertPresetPacks()
 {
+    auto* content = Nexus::getContentManager();
+
+    if (content == nullptr)
+        return;
+
+    if (packRunner == nullptr)
+        packRunner = std::make_unique<PresetPackToolRunner> (*content);
+
+    packRunner->selectAndConvert();
 }

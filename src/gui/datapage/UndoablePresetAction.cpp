@@ -38,14 +38,19 @@ bool UndoablePresetAction::undo()
     return true;
 }
 
-//==============================================================================
-bool DeletePresetAction::perform()
+bool UndoablePresetAction::snapshotAndRun (const std::function<void()>& edit)
 {
     if (! takeSnapshot())
         return false;
 
-    owner.deletePresets (item, slots, false, false);
+    edit();
     return true;
+}
+
+//==============================================================================
+bool DeletePresetAction::perform()
+{
+    return snapshotAndRun ([this] { owner.deletePresets (item, slots, false, false); });
 }
 
 //==============================================================================
@@ -57,11 +62,7 @@ CopyPresetAction::CopyPresetAction (DataPageEdits& pageToUse, const juce::ValueT
 
 bool CopyPresetAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.copyPresets (item, slots, source, sourceSlots, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.copyPresets (item, slots, source, sourceSlots, false, false); });
 }
 
 //==============================================================================
@@ -73,11 +74,7 @@ PastePresetAction::PastePresetAction (DataPageEdits& pageToUse, const juce::Valu
 
 bool PastePresetAction::perform()
 {
-    if (clipboard == nullptr || ! takeSnapshot())
-        return false;
-
-    owner.pastePresets (item, slots, *clipboard, false, false);
-    return true;
+    return clipboard != nullptr && snapshotAndRun ([this] { owner.pastePresets (item, slots, *clipboard, false, false); });
 }
 
 //==============================================================================
@@ -92,11 +89,7 @@ InsertPresetAction::InsertPresetAction (DataPageEdits& pageToUse, const juce::Va
 
 bool InsertPresetAction::perform()
 {
-    if (source == nullptr || ! takeSnapshot())
-        return false;
-
-    owner.insertPresets (item, targetSlot, *source, sourceSlots, false, false);
-    return true;
+    return source != nullptr && snapshotAndRun ([this] { owner.insertPresets (item, targetSlot, *source, sourceSlots, false, false); });
 }
 
 //==============================================================================
@@ -107,11 +100,7 @@ SwapPresetAction::SwapPresetAction (DataPageEdits& pageToUse, const juce::ValueT
 
 bool SwapPresetAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.swapPresets (item, a, b, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.swapPresets (item, a, b, false, false); });
 }
 
 //==============================================================================
@@ -123,11 +112,7 @@ AddPresetStepAction::AddPresetStepAction (DataPageEdits& pageToUse, const juce::
 
 bool AddPresetStepAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.addPresetSteps (item, targetSlot, sourceSlots, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.addPresetSteps (item, targetSlot, sourceSlots, false, false); });
 }
 
 //==============================================================================
@@ -140,11 +125,7 @@ InsertPresetStepAction::InsertPresetStepAction (DataPageEdits& pageToUse, const 
 
 bool InsertPresetStepAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.insertPresetStep (item, slot, position, stepSource, steps, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.insertPresetStep (item, slot, position, stepSource, steps, false, false); });
 }
 
 //==============================================================================
@@ -156,11 +137,7 @@ RenamePresetAction::RenamePresetAction (DataPageEdits& pageToUse, const juce::Va
 
 bool RenamePresetAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.renamePresets (item, slots, name, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.renamePresets (item, slots, name, false, false); });
 }
 
 //==============================================================================
@@ -172,21 +149,13 @@ SetPresetTagAction::SetPresetTagAction (DataPageEdits& pageToUse, const juce::Va
 
 bool SetPresetTagAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.setPresetTag (item, slots, tag, state, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.setPresetTag (item, slots, tag, state, false, false); });
 }
 
 //==============================================================================
 bool DefragDataAction::perform()
 {
-    if (! takeSnapshot())
-        return false;
-
-    owner.defragData (item, false, false);
-    return true;
+    return snapshotAndRun ([this] { owner.defragData (item, false, false); });
 }
 
 //==============================================================================
@@ -197,11 +166,7 @@ MergeDataAction::MergeDataAction (DataPageEdits& pageToUse, const juce::ValueTre
 
 bool MergeDataAction::perform()
 {
-    if (merged == nullptr || ! takeSnapshot())
-        return false;
-
-    owner.mergeData (item, *merged, false, false);
-    return true;
+    return merged != nullptr && snapshotAndRun ([this] { owner.mergeData (item, *merged, false, false); });
 }
 
 //==============================================================================

@@ -3,6 +3,7 @@
 #include "gui/datapage/DataPageEdits.h"
 #include "model/DeviceData.h"
 
+#include <functional>
 #include <memory>
 
 /** One undoable edit of the presets of a source-tree node. perform copies the
@@ -24,6 +25,9 @@ public:
 protected:
     /** Copies the presets at the slots; false (and nothing may change) when the node has no data. */
     bool takeSnapshot();
+
+    /** The snapshot, then the edit; false (nothing done) without data. */
+    bool snapshotAndRun (const std::function<void()>& edit);
 
     DataPageEdits& owner;
     juce::ValueTree item;
