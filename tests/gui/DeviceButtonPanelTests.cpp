@@ -71,7 +71,7 @@ TEST (DeviceButtonPanel, TilesFlowIntoRowsThatWrapBeforeTheEdge)
     EXPECT_EQ (panel.getContainer().getHeight(), 0);
 }
 
-TEST (DeviceButtonPanel, KnownProductsComeFirstAndTheFilterHidesTheOthers)
+TEST (DeviceButtonPanel, KnownProductsComeFirstInTheirOwnOrderAndTheFilterHidesTheOthers)
 {
     ScopedLookAndFeel look (1.0f);
     DeviceButtonPanel panel ("MIDI Devices");
@@ -79,22 +79,37 @@ TEST (DeviceButtonPanel, KnownProductsComeFirstAndTheFilterHidesTheOthers)
 
     auto* unknown1 = add (panel, false);
     auto* unknown2 = add (panel, false);
-    auto* known = add (panel, true);
-    EXPECT_EQ (panel.getButton (0), known) << "a known product's tile goes in front when added";
-    EXPECT_EQ (at (known), juce::Point<int> (10, 10));
+    auto* known1 = add (panel, true);
+    EXPECT_EQ (panel.getButton (0), known1) << "a known product's tile goes in front when added";
+    EXPECT_EQ (at (known1), juce::Point<int> (10, 10));
 
-    // Units identify after their tiles were made: sorting brings them forward.
-    unknown2->show (DeviceFlags::identified);
-    panel.sortKnownFirst();
-    EXPECT_TRUE (panel.getButton (0)->isKnownProduct());
-    EXPECT_TRUE (panel.getButton (1)->isKnownProduct());
+    // Units that identified before their tiles were made keep the ports' order.
+    auto* known2 = add (panel, true);
+    EXPECT_EQ (panel.getButton (1), known2);
     EXPECT_EQ (panel.getButton (2), unknown1);
+
+    // Units identify after their tiles were made: sorting brings them forward, in order.
+    unknown2->show (DeviceFlags::identified);
+    unknown1->show (DeviceFlags::identified);
+    panel.sortKnownFirst();
+    EXPECT_EQ (panel.getButton (2), unknown1);
+    EXPECT_EQ (panel.getButton (3), unknown2);
+
+    auto* foreign = add (panel, false);
+    unknown1->show (DeviceFlags::noAnswer);
+    panel.sortKnownFirst();
+    EXPECT_EQ (panel.getButton (0), known1);
+    EXPECT_EQ (panel.getButton (1), known2);
+    EXPECT_EQ (panel.getButton (2), unknown2);
+    EXPECT_EQ (panel.getButton (3), unknown1);
+    EXPECT_EQ (panel.getButton (4), foreign);
 
     panel.filterButtons (true);
     EXPECT_FALSE (unknown1->isVisible());
-    EXPECT_TRUE (known->isVisible());
+    EXPECT_FALSE (foreign->isVisible());
+    EXPECT_TRUE (known1->isVisible());
     EXPECT_TRUE (unknown2->isVisible());
-    EXPECT_EQ (panel.getContainer().getHeight(), 70) << "one row of the two known tiles";
+    EXPECT_EQ (panel.getContainer().getHeight(), 70) << "one row of the three known tiles";
 
     panel.filterButtons (false);
     EXPECT_TRUE (unknown1->isVisible());

@@ -76,11 +76,21 @@ void DeviceButtonPanel::resized()
 void DeviceButtonPanel::addButton (std::unique_ptr<MidiDeviceStatusButton> button)
 {
     auto* b = button.get();
+    auto& buttons = container->buttons;
 
+    // Known products go in front, but behind the known ones already there: the
+    // tiles keep the ports' order whether or not the units identified before
+    // their tiles were made.
     if (b->isKnownProduct())
-        container->buttons.insert (0, button.release());
+    {
+        const auto firstUnknown = std::find_if (buttons.begin(), buttons.end(),
+                                                [] (MidiDeviceStatusButton* other) { return ! other->isKnownProduct(); });
+        buttons.insert ((int) (firstUnknown - buttons.begin()), button.release());
+    }
     else
-        container->buttons.add (button.release());
+    {
+        buttons.add (button.release());
+    }
 
     container->addAndMakeVisible (b);
     relayout();
@@ -111,7 +121,7 @@ void DeviceButtonPanel::refreshButtons()
 void DeviceButtonPanel::sortKnownFirst()
 {
     auto& buttons = container->buttons;
-    std::partition (buttons.begin(), buttons.end(), [] (MidiDeviceStatusButton* b) { return b->isKnownProduct(); });
+    std::stable_partition (buttons.begin(), buttons.end(), [] (MidiDeviceStatusButton* b) { return b->isKnownProduct(); });
 }
 
 void DeviceButtonPanel::relayout()

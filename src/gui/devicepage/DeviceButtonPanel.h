@@ -34,7 +34,8 @@ public:
 
     void resized() override;
 
-    /** Takes the tile; a known product's goes first, any other last. */
+    /** Takes the tile; a known product's goes after the known ones before it and
+        ahead of all others, any other last. */
     void addButton (std::unique_ptr<MidiDeviceStatusButton> button);
     void clearButtons();
 
@@ -44,7 +45,7 @@ public:
     /** Each tile reads its unit again. */
     void refreshButtons();
 
-    /** Known products before the others; the order within each group may change. Does not lay out. */
+    /** Known products before the others, each group in its order. Does not lay out. */
     void sortKnownFirst();
 
     /** Lays the tiles out in the width the viewport shows, once more if a scrollbar came or went. */
