@@ -58,14 +58,25 @@ namespace
         photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
     }
 
-    // The second unit is pulled out: after the rescan it is one of the remembered units.
-    void secondUnitOffline (RunningApp& running, juce::Image& photo)
+    // The second unit is pulled out while the first is connected: a rescan is due.
+    void secondUnitPulledOut (RunningApp& running, juce::Image& photo)
     {
         dynamic_cast<SimulatedUnitSet&> (running.devices().getBackend()).getUnit (1).unplug();
+        running.waitFor ([&] { return running.application().getAppState() == AppState::rescanNeeded; });
+        running.drain();
+        retake (running, photo);
+    }
+
+    // After the rescan the unit pulled out is one of the remembered units.
+    void secondUnitOffline (RunningApp& running, juce::Image& photo)
+    {
+        secondUnitPulledOut (running, photo);
+        running.perform (CommandIDs::scanForDevices);
         running.waitFor ([&]
         {
             auto& page = running.content().getDevicePage();
-            return running.application().getAppState() == AppState::idle && page.getOfflinePanel().getNumButtons() == 1;
+            return running.application().getAppState() == AppState::idle && page.getOfflinePanel().getNumButtons() == 1
+                && running.devices().getActiveIndex() >= 0;
         });
         running.drain();
         retake (running, photo);
@@ -103,5 +114,6 @@ namespace
 
 BELVORA_SCREEN ("Device page/No unit", photograph (""));
 BELVORA_SCREEN ("Device page/Two units, the first connected", photograph ("0x12,0x1A"));
+BELVORA_SCREEN ("Device page/A unit pulled out, a rescan due", photograph ("0x12,0x12", secondUnitPulledOut));
 BELVORA_SCREEN ("Device page/One unit present, one remembered offline", photograph ("0x12,0x12", secondUnitOffline));
 BELVORA_SCREEN ("Device page/Menu on the empty part of the page", photograph ("0x12", pageMenu));
