@@ -114,27 +114,15 @@ namespace
         }
     };
 
-    struct Entry
+    /** The menu's entries as "id text" lines, "-" for a separator and a trailing " *" when ticked. */
+    juce::StringArray entriesOf (const juce::PopupMenu& menu)
     {
-        int id;
-        juce::String text;
-        bool ticked;
-        bool operator== (const Entry& o) const { return id == o.id && text == o.text && ticked == o.ticked; }
-    };
-
-    std::ostream& operator<< (std::ostream& os, const Entry& e)
-    {
-        return os << "{" << e.id << ", " << e.text << (e.ticked ? ", ticked}" : "}");
-    }
-
-    std::vector<Entry> entriesOf (const juce::PopupMenu& menu)
-    {
-        std::vector<Entry> entries;
+        juce::StringArray entries;
 
         for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
         {
             auto& i = it.getItem();
-            entries.push_back ({ i.isSeparator ? -1 : i.itemID, i.text, i.isTicked });
+            entries.add (i.isSeparator ? juce::String ("-") : "0x" + juce::String::toHexString (i.itemID) + " " + i.text + (i.isTicked ? " *" : ""));
         }
 
         return entries;
@@ -179,6 +167,14 @@ TEST_F (DevicePageTest, TilesFollowUnitsPluggedInAndPulledOutWhileShown)
 
     for (int i = 0; i < 3; ++i)
         EXPECT_NE (tileOf (page, i), nullptr) << "a tile for every entry, index " << i;
+
+    // A firmware update empties the present units' panel until it ends.
+    running.content().setAppState (AppState::firmwareUpdate);
+    EXPECT_EQ (page.getDevicePanel().getNumButtons(), 0);
+    EXPECT_FALSE (page.isEnabled());
+    running.content().setAppState (AppState::idle);
+    EXPECT_EQ (page.getDevicePanel().getNumButtons(), 3);
+    EXPECT_TRUE (page.isEnabled());
 }
 
 TEST_F (DevicePageTest, LeftClickOnAUsableTileConnectsItOtherClicksDoNot)
@@ -245,30 +241,34 @@ TEST_F (DevicePageTest, MenuOnEmptySpaceAndTheFilterOfForeignPorts)
 
     const auto filter = DevicePage::onlyShowMakersDevicesItem;
     EXPECT_EQ (entriesOf (page.createMenu()),
-               (std::vector<Entry> { { CommandIDs::scanForDevices, "Refresh MIDI Devices", false },
-                                     { CommandIDs::showMidiDevices, "Show MIDI Device Information", false },
-                                     { -1, {}, false },
-                                     { CommandIDs::disconnectDevice, "Disconnect Vesper", false },
-                                     { -1, {}, false },
-                                     { filter, "Only Show Marrowell Devices", true } }));
+               juce::StringArray ({ "0x36000 Refresh MIDI Devices", "0x36003 Show MIDI Device Information", "-",
+                                    "0x36002 Disconnect Vesper", "-", "0xa Only Show Marrowell Devices *" }));
 
     page.handleMenuResult (filter);
     EXPECT_FALSE (running.settings().getBoolValue ("onlyShowMwdDevices", true));
     EXPECT_TRUE (panel.getButton (1)->isVisible());
-    EXPECT_FALSE (entriesOf (page.createMenu()).back().ticked);
+    EXPECT_EQ (entriesOf (page.createMenu())[5], "0xa Only Show Marrowell Devices");
 
     // The options dialog's change is followed as well.
     running.settings().setValue ("onlyShowMwdDevices", true);
     running.notify (DeviceInfoMessage (DeviceInfoMessage::optionsChanged, 0, 0, {}));
     EXPECT_FALSE (panel.getButton (1)->isVisible());
 
+    // "Update" with no newer build listed shows the builds.
+    PerformedCommands performed (running.content());
+    int chooserRuns = 0;
+    running.content().setOpeners ({ {}, [&] (juce::Component*, int, bool) { ++chooserRuns; return BelvoraContentComponent::FirmwareChoice(); },
+                                    {}, {}, {}, {} });
+    ASSERT_FALSE (Nexus::getContentManager()->isFirmwareUpdateAvailable (0x12, running.devices().getDeviceVersion (-1).build));
+    page.buttonClicked (item (page, DeviceToolbarItemFactory::update));
+    ASSERT_TRUE (running.waitFor ([&] { return chooserRuns == 1; }));
+    EXPECT_EQ (performed.ids, std::vector<int> { CommandIDs::showFirmwareBuilds });
+
     // Nothing connected: the two command items and the filter.
     running.content().connectToDevice (-1);
     EXPECT_EQ (entriesOf (page.createMenu()),
-               (std::vector<Entry> { { CommandIDs::scanForDevices, "Refresh MIDI Devices", false },
-                                     { CommandIDs::showMidiDevices, "Show MIDI Device Information", false },
-                                     { -1, {}, false },
-                                     { filter, "Only Show Marrowell Devices", true } }));
+               juce::StringArray ({ "0x36000 Refresh MIDI Devices", "0x36003 Show MIDI Device Information", "-",
+                                    "0xa Only Show Marrowell Devices *" }));
 
     // A right click on empty space opens it; one on a tile leaves it to the tile's own menu.
     auto& viewport = panel.getViewport();
@@ -341,42 +341,6 @@ TEST_F (DevicePageTest, ToolbarItemsFollowTheUnitAndTheState)
     leftClick (*item (page, DeviceToolbarItemFactory::scan));
     ASSERT_TRUE (running.waitFor ([&] { return count (performed.ids, CommandIDs::scanForDevices) == 1; }));
     ASSERT_TRUE (running.waitFor ([&] { return running.application().getAppState() == AppState::idle; }));
-}
-
-TEST_F (DevicePageTest, UpdateWithoutANewerBuildShowsTheBuilds)
-{
-    RunningApp running (optionsFor ("0x12", true));
-    ASSERT_TRUE (running.start());
-    auto& content = running.content();
-    ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() == 0; }));
-    ASSERT_FALSE (Nexus::getContentManager()->isFirmwareUpdateAvailable (0x12, running.devices().getDeviceVersion (-1).build));
-
-    PerformedCommands performed (content);
-    int chooserRuns = 0;
-    content.setOpeners ({ {}, [&] (juce::Component*, int, bool) { ++chooserRuns; return BelvoraContentComponent::FirmwareChoice(); },
-                          {}, {}, {}, {} });
-
-    auto& page = content.getDevicePage();
-    page.buttonClicked (item (page, DeviceToolbarItemFactory::update));
-    ASSERT_TRUE (running.waitFor ([&] { return chooserRuns == 1; }));
-    EXPECT_EQ (performed.ids, std::vector<int> { CommandIDs::showFirmwareBuilds });
-}
-
-TEST_F (DevicePageTest, FirmwareUpdateEmptiesThePresentTilesUntilItEnds)
-{
-    RunningApp running (optionsFor ("0x12,0x12"));
-    ASSERT_TRUE (running.start());
-    auto& content = running.content();
-    auto& page = content.getDevicePage();
-    ASSERT_TRUE (running.waitFor ([&] { return settled (running, 2, 0); }));
-
-    content.setAppState (AppState::firmwareUpdate);
-    EXPECT_EQ (page.getDevicePanel().getNumButtons(), 0);
-    EXPECT_FALSE (page.isEnabled());
-
-    content.setAppState (AppState::idle);
-    EXPECT_EQ (page.getDevicePanel().getNumButtons(), 2);
-    EXPECT_TRUE (page.isEnabled());
 }
 
 TEST_F (DevicePageTest, ConcertinaGivesTheOfflineUnitsTheirRowsAtBothScales)
