@@ -206,9 +206,9 @@ void DevicePage::updateToolbar (AppState appState)
 }
 
 //==============================================================================
-int DevicePage::headerSize() const
+int DevicePage::headerSize()
 {
-    auto* laf = BVLookAndFeel::of (const_cast<DevicePage&> (*this));
+    auto* laf = BVLookAndFeel::of (*this);
     const auto scale = laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
     return (int) (scale * 20.0f);
 }

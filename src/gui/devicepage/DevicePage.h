@@ -67,7 +67,7 @@ private:
     void invoke (int commandId);
     void toolbarItemClicked (int itemId);
     void tileClicked (MidiDeviceStatusButton& tile);
-    int headerSize() const;
+    int headerSize();
 
     juce::Toolbar toolbar;
     DeviceToolbarItemFactory factory;
