@@ -12,12 +12,12 @@
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
 #include "gui/PresetPackToolRunner.h"
+#include "gui/ToolbarItemFactories.h"
 #include "gui/Palette.h"
 #include "gui/datapage/DataPageImportRun.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "gui/widgets/Alerts.h"
-#include "gui/widgets/ToolbarButtonEx.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
 #include "resources/BinaryResources.h"
@@ -77,47 +77,6 @@ namespace
 }
 
 //==============================================================================
-/** The transfer items of the data toolbar. */
-class DataPage::ToolbarItems : public juce::ToolbarItemFactory
-{
-public:
-    void getAllToolbarItemIds (juce::Array<int>& ids) override       { getDefaultItemSet (ids); }
-
-    void getDefaultItemSet (juce::Array<int>& ids) override
-    {
-        for (auto id : { (int) getData, (int) applyChanges, (int) separatorBarId, (int) sendSelected, (int) sendSetup })
-            ids.add (id);
-    }
-
-    juce::ToolbarItemComponent* createItem (int itemId) override
-    {
-        using namespace BinaryResources;
-
-        switch (itemId)
-        {
-            case getData:       return make (itemId, "Get\nData", "Get presets and setup data from your device", toolbar_get_data_svg, toolbar_get_data_svgSize);
-            case applyChanges:  return make (itemId, "Apply\nChanges", "Send preset changes to your device", toolbar_apply_changes_svg, toolbar_apply_changes_svgSize);
-            case sendSetup:     return make (itemId, "Send\nSetup", "Send the setup (configuration) data to your device", toolbar_send_setup_svg, toolbar_send_setup_svgSize);
-            case sendSelected:  return make (itemId, "Send\nSelected", "Send selected items directly to your device", toolbar_send_selected_svg, toolbar_send_selected_svgSize);
-            default:            return nullptr;
-        }
-    }
-
-private:
-    static juce::ToolbarItemComponent* make (int id, const char* label, const char* tip, const char* svg, int size)
-    {
-        auto icon = juce::Drawable::createFromImageData (svg, (size_t) size);
-
-        if (icon == nullptr)
-            return nullptr;
-
-        auto* item = new ToolbarButtonEx (id, label, std::move (icon));
-        item->setTooltip (tip);
-        return item;
-    }
-};
-
-//==============================================================================
 /** The panels' area until the preset grid and the containers fill it: the
     title of what is shown, and the grid's selection. */
 class DataPage::Panels : public juce::Component
@@ -173,7 +132,7 @@ public:
 
 //==============================================================================
 DataPage::DataPage()
-    : toolbarFactory (std::make_unique<ToolbarItems>()),
+    : toolbarFactory (std::make_unique<DataToolbarItemFactory>()),
       panels (std::make_unique<Panels>())
 {
     toolbar.setStyle (juce::Toolbar::iconsWithText);

@@ -14,6 +14,7 @@
 class ArchiveChangeListener;
 class CloudArchiveManager;
 class ConversionJob;
+class DataToolbarItemFactory;
 class DeviceCaps;
 class DeviceData;
 class LocalArchiveManager;
@@ -261,7 +262,6 @@ public:
     void dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&) override;
 
 private:
-    class ToolbarItems;
     class Panels;
     struct ImportRun;
 
@@ -294,7 +294,7 @@ private:
     bool busy = false;
     bool awaitingSyncFile = false;
 
-    std::unique_ptr<ToolbarItems> toolbarFactory;
+    std::unique_ptr<DataToolbarItemFactory> toolbarFactory;
     juce::Toolbar toolbar;
     juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
     juce::StretchableLayoutManager layout;
