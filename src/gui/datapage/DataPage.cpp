@@ -933,6 +933,14 @@ void DataPage::deleteDownloadedPreset (int index)
     if (work == nullptr)
         return;
 
+    // The unit no longer has it either.
+    if (const auto& live = deviceDataSet->getLiveData(); live != nullptr && live->isPresetSlotUsed (index))
+    {
+        auto unit = live->clone (false);
+        unit->deletePreset (index);
+        deviceDataSet->setLiveData (std::shared_ptr<const DeviceData> (std::move (unit)));
+    }
+
     work->deletePreset (index);
     notifyPresetDataChanged (getDeviceNode(), index);
 }
@@ -998,8 +1006,8 @@ void DataPage::commandDone (const DeviceCommandMessage& command)
     if (command.command == DeviceCommandMessage::readAll)
         return storeDownloadedDeviceData();
 
-    // The unit's data as the command left it.
-    if (devices != nullptr)
+    // The unit's data as a read left it; a write's data is taken from what was sent.
+    if (devices != nullptr && isRead (command.command))
         if (auto live = devices->getActiveDeviceData())
             deviceDataSet->setLiveData (live);
 
@@ -1036,17 +1044,23 @@ void DataPage::takeSentData (const DeviceCommandMessage& command)
     if (sent == nullptr || work == nullptr || deviceDataSet->getLiveData() == nullptr)
         return;
 
+    auto unit = deviceDataSet->getLiveData()->clone (false);
     const auto indices = command.command == DeviceCommandMessage::writeAllOfData ? sent->getUsedPresetIndices() : command.arguments;
 
     for (auto index : indices)
     {
+        unit->copyPreset (index, *sent);
         work->copyPreset (index, *sent);
         work->setPresetModified (index, false);
     }
 
     if (command.command != DeviceCommandMessage::writeGivenPresets && sent->getSetup().isComplete())
+    {
+        unit->setSetup (sent->getSetup(), false);
         work->setSetup (sent->getSetup(), false);
+    }
 
+    deviceDataSet->setLiveData (std::shared_ptr<const DeviceData> (std::move (unit)));
     work->clearModified (true);
     pendingSendData.reset();
     notifyPresetDataChanged (getDeviceNode(), indices);
