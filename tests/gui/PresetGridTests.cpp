@@ -71,6 +71,18 @@ TEST_F (PresetGrid, ButtonsShowSlotsAndEmptySlotsReadTheirNumber)
     EXPECT_EQ (BelvoraSettings::getPresetButtonViewType(), 1);
 }
 
+TEST_F (PresetGrid, ANoticeNamingNoSlotsRefreshesEveryButton)
+{
+    data().setPreset (7, SimulatedUnit::makePreset (smallTestCaps(), 7, 1, "New"));
+    data().deletePreset (2);
+    page.notifyPresetDataChanged (other, {});   // another node: nothing
+    EXPECT_EQ (grid().getButton (7)->getButtonText(), "<7>");
+
+    page.notifyPresetDataChanged (node, {});
+    EXPECT_EQ (grid().getButton (7)->getButtonText(), "7: New");
+    EXPECT_TRUE (grid().getButton (2)->isUnselectable());
+}
+
 TEST_F (PresetGrid, ClicksSelectWithCtrlAndShift)
 {
     click (grid(), 3);

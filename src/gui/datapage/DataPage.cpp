@@ -15,6 +15,7 @@
 #include "gui/ToolbarItemFactories.h"
 #include "gui/Palette.h"
 #include "gui/datapage/DataPageImportRun.h"
+#include "gui/datapage/DataPagePanels.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "gui/widgets/Alerts.h"
@@ -77,35 +78,16 @@ namespace
 }
 
 //==============================================================================
-/** The panels' area until the preset grid and the containers fill it: the
-    title of what is shown, and the grid's selection. */
-class DataPage::Panels : public juce::Component
+/** The panel area: the workspace over the details (the grid's, containers' and panels' own code). */
+class DataPage::Panels : public DataPagePanels
 {
 public:
-    void show (const juce::String& newTitle, const juce::ValueTree& newViewItem, int newViewKind,
-               const juce::ValueTree& newDetailsItem, int newDetailsKind)
-    {
-        if (newViewItem != viewItem || newViewKind != viewKind)
-        {
-            // The grid keeps a source's selection on its node while it shows another.
-            if (viewKind == viewPresetGrid && viewItem.isValid())
-                storeSelection (viewItem, selection);
+    using DataPagePanels::DataPagePanels;
 
-            selection.clear();
+    PresetButtonContainer& grid()               { return getDataView().getPresetContainer(); }
+    PresetDetailsContainer& presetDetails()     { return getDetails().getPresetDetails(); }
 
-            if (newViewKind == viewPresetGrid)
-                for (const auto& v : newViewItem[selectionList].getArray() != nullptr ? *newViewItem[selectionList].getArray() : juce::Array<juce::var>())
-                    selection.addIfNotAlreadyThere ((int) v);
-        }
-
-        title = newTitle;
-        viewItem = newViewItem;
-        viewKind = newViewKind;
-        detailsItem = newDetailsItem;
-        detailsKind = newDetailsKind;
-        repaint();
-    }
-
+    /** Kept on the node, for when the grid next shows it. */
     static void storeSelection (juce::ValueTree item, const juce::Array<int>& indices)
     {
         juce::Array<juce::var> list;
@@ -115,25 +97,12 @@ public:
 
         item.setProperty (selectionList, list, nullptr);
     }
-
-    void paint (juce::Graphics& g) override
-    {
-        g.fillAll (Palette::backgroundColour);
-        auto* laf = BVLookAndFeel::of (*this);
-        const auto scale = laf != nullptr ? laf->getScale() : 1.0f;
-        BVLookAndFeel::drawPanelBackground (g, getLocalBounds().removeFromTop ((int) (scale * 20.0f)), title, false, true);
-    }
-
-    juce::String title;
-    juce::ValueTree viewItem, detailsItem;
-    int viewKind = viewEmpty, detailsKind = detailsEmpty;
-    juce::Array<int> selection;
 };
 
 //==============================================================================
 DataPage::DataPage()
     : toolbarFactory (std::make_unique<DataToolbarItemFactory>()),
-      panels (std::make_unique<Panels>())
+      panels (std::make_unique<Panels> (*this))
 {
     toolbar.setStyle (juce::Toolbar::iconsWithText);
     toolbar.addDefaultItems (*toolbarFactory);
@@ -153,6 +122,13 @@ DataPage::DataPage()
     browser.addListener (this);
 
     addAndMakeVisible (*panels);
+    panels->getDataView().addChangeListener (this);
+
+    for (auto* panel : { static_cast<PresetDataChangeListener*> (&panels->getDataView()), static_cast<PresetDataChangeListener*> (&panels->getDetails()) })
+        addPresetDataChangeListener (panel);
+
+    addArchiveChangeListener (&panels->getDataView());
+    addArchiveChangeListener (&panels->getDetails());
 
     const auto b = getStoredBrowserSize();
     layout.setItemLayout (0, -0.001, -0.8, b);
@@ -177,6 +153,8 @@ DataPage::DataPage()
 
 DataPage::~DataPage()
 {
+    panels->getDataView().removeChangeListener (this);
+    panels.reset();   // its containers leave the listener lists while those still exist
     importRun.reset();
     packRunner.reset();
     undoManager.removeChangeListener (this);
@@ -239,15 +217,17 @@ void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 }
 
 //==============================================================================
-int DataPage::getViewKind() const noexcept             { return panels->viewKind; }
-int DataPage::getDetailsKind() const noexcept          { return panels->detailsKind; }
-juce::ValueTree DataPage::getViewItem() const          { return panels->viewItem; }
-juce::ValueTree DataPage::getDetailsItem() const       { return panels->detailsItem; }
-juce::String DataPage::getViewTitle() const            { return panels->title; }
+int DataPage::getViewKind() const noexcept             { return panels->getViewKind(); }
+int DataPage::getDetailsKind() const noexcept          { return panels->getDetailsKind(); }
+juce::ValueTree DataPage::getViewItem() const          { return panels->getViewItem(); }
+juce::ValueTree DataPage::getDetailsItem() const       { return panels->getDetailsItem(); }
+juce::String DataPage::getViewTitle() const            { return panels->getTitle(); }
+DataViewPanel& DataPage::getDataViewPanel() noexcept   { return panels->getDataView(); }
+DetailsPanel& DataPage::getDetailsPanel() noexcept     { return panels->getDetails(); }
 
 juce::ValueTree DataPage::getSelectedSource() const
 {
-    return panels->viewKind == viewPresetGrid ? panels->viewItem : juce::ValueTree();
+    return getViewKind() == viewPresetGrid ? getViewItem() : juce::ValueTree();
 }
 
 juce::ValueTree DataPage::getSelectedNode() const
@@ -268,14 +248,14 @@ juce::Array<int> DataPage::getSelectedPresetIndices() const
     if (selected == nullptr || selected != SourceTree::getDeviceData (getSelectedSource()))
         return {};
 
-    return panels->selection;
+    return panels->getSelection();
 }
 
 void DataPage::setSelection (const juce::ValueTree& source, const juce::Array<int>& indices)
 {
     if (source.isValid() && source == getSelectedSource())
     {
-        panels->selection = indices;
+        panels->grid().setSelectedPresets (indices);
         refreshToolbarState (false);
     }
     else if (source.isValid())
@@ -342,7 +322,7 @@ void DataPage::refreshToolbarState (bool force)
     const auto source = getSelectedSource();
     const auto* s = SourceTree::getDeviceData (source);
     const auto* d = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
-    const bool selected = s != nullptr && ! panels->selection.isEmpty();
+    const bool selected = s != nullptr && ! panels->getSelection().isEmpty();
 
     setToolbarItemEnabled (applyChanges, deviceDataSet != nullptr && deviceDataSet->isModified());
     setToolbarItemEnabled (sendSetup, s != nullptr && s->getSetup().isComplete());
@@ -367,7 +347,7 @@ void DataPage::buttonClicked (juce::Button* button)
 
 void DataPage::handleToolbarItem (int itemId)
 {
-    const bool gridShown = panels->viewKind == viewPresetGrid;
+    const bool gridShown = getViewKind() == viewPresetGrid;
     const auto source = getSelectedSource();
 
     switch (itemId)
@@ -399,7 +379,7 @@ void DataPage::handleToolbarItem (int itemId)
                 if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == toggleView)
                 {
                     item->setToggleState (! item->getToggleState(), juce::dontSendNotification);
-                    Belvora::setPresetButtonViewType (item->getToggleState() ? 1 : 0);
+                    panels->grid().setIconView (item->getToggleState() ? 1 : 0);
                 }
             break;
 
@@ -410,8 +390,15 @@ void DataPage::handleToolbarItem (int itemId)
             break;
 
         case deletePresetsItem:
-            if (gridShown && ! panels->selection.isEmpty())
-                deletePresets (source, panels->selection, true, true);
+            if (gridShown)
+                panels->grid().deleteSelectedPresets();
+            break;
+
+        case cutItem:
+        case copyItem:
+        case pasteItem:
+            if (gridShown)
+                panels->grid().performMenuCommand (itemId == cutItem ? 102 : itemId == copyItem ? 103 : 105, nullptr);
             break;
 
         case deleteSetup:
@@ -441,6 +428,22 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
     if (source == &undoManager)
         refreshToolbarState (false);
+
+    if (source == &panels->getDataView())
+    {
+        // A new grid selection or tile: the details follow it.
+        if (getDetailsKind() != detailsPreset)
+            sourceSelectionChanged();
+
+        panels->followGridSelection();
+        refreshToolbarState (false);
+    }
+}
+
+void DataPage::editPresetName()
+{
+    if (getDetailsKind() == detailsPreset)
+        panels->presetDetails().editName();
 }
 
 void DataPage::showFindDialog()
@@ -647,7 +650,17 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
     if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && caps != nullptr && live != nullptr)
         cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
 
-    panels->selection.clear();
+    if (caps != nullptr)
+    {
+        panels->grid().clearClipboard();
+        panels->grid().setCaps (*caps);
+        panels->grid().rebuildButtons();
+        panels->presetDetails().setCaps (*caps);
+        panels->presetDetails().setSelectedPresets ({});
+        panels->presetDetails().rebuildStepButtons();
+        panels->resized();
+    }
+
     undoManager.clearUndoHistory();
     purgeDeletedBackups();
 
@@ -696,7 +709,6 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     rootTree = {};
     undoManager.clearUndoHistory();
     browser.setSourceTree (nullptr, {});
-    panels->selection.clear();
     showSource ({}, {}, viewEmpty, {}, detailsEmpty);
 
     pendingSendData.reset();
@@ -845,9 +857,15 @@ void DataPage::sourceSelectionChanged()
 
     if (SourceTree::getDataSet (item) != nullptr)
     {
-        const bool presetDetails = ! focusInBrowser && panels->viewItem == item && ! panels->selection.isEmpty();
+        const bool presetDetails = ! focusInBrowser && getViewItem() == item && ! panels->getSelection().isEmpty();
         return showSource (title, item, viewPresetGrid, item, presetDetails ? detailsPreset : detailsDataSet);
     }
+
+    // A backup tile chosen in the group view shows its details.
+    const auto tile = getViewItem() == item ? panels->getDataView().getSelectedGroupItem() : juce::ValueTree();
+
+    if (! focusInBrowser && tile.hasType (SourceTreeIds::node))
+        return showSource (title, item, viewGroupTiles, tile, detailsDataSet);
 
     showSource (title, item, viewGroupTiles, item, detailsGroup);
 }
@@ -989,7 +1007,7 @@ void DataPage::storeDownloadedDeviceData()
     refreshWorkspaceLabel();
     updateSyncButtonText (needSync);
     sourceSelectionChanged();
-    notifyPresetDataChanged (getDeviceNode(), {});
+    notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());   // every slot may have changed
 }
 
 void DataPage::commandDone (const DeviceCommandMessage& command)
@@ -1128,6 +1146,8 @@ void DataPage::resized()
 
 void DataPage::visibilityChanged()
 {
+    if (isVisible() && panels->grid().isVisible())
+        panels->grid().grabKeyboardFocus();
 }
 
 void DataPage::dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&)

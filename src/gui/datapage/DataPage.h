@@ -12,6 +12,8 @@
 #include <memory>
 
 class ArchiveChangeListener;
+class DataViewPanel;
+class DetailsPanel;
 class CloudArchiveManager;
 class ConversionJob;
 class DataToolbarItemFactory;
@@ -159,7 +161,7 @@ public:
     void selectItemFor (const juce::ValueTree& node) override     { browser.selectItemFor (node); }
     void deleteSourceNode (const juce::ValueTree& node) override  { browser.deleteArchiveEntry (node); }
     juce::ValueTree getDraggedTreeNode (juce::Component* sourceComponent) override;
-    void editPresetName() override {}
+    void editPresetName() override;
 
     //==============================================================================
     // SysEx files
@@ -246,6 +248,8 @@ public:
     juce::ValueTree getViewItem() const;
     juce::ValueTree getDetailsItem() const;
     juce::String getViewTitle() const;
+    DataViewPanel& getDataViewPanel() noexcept;
+    DetailsPanel& getDetailsPanel() noexcept;
 
     /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
     static double getStoredBrowserSize();

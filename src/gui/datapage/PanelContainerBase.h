@@ -5,7 +5,8 @@
 class DeviceData;
 
 /** Told by the data page after an edit changed presets of the data set that
-    `source` holds; `presetIndices` are the changed slots. */
+    `source` holds; `presetIndices` are the changed slots, or empty when any
+    slot may have changed (a whole download taken over). */
 class PresetDataChangeListener
 {
 public:

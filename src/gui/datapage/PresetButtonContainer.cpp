@@ -308,6 +308,10 @@ void PresetButtonContainer::presetDataChanged (const juce::ValueTree& source, co
     if (source != item)
         return;
 
+    // No slots named: the whole data may have changed (a download taken over at once).
+    if (slots.isEmpty())
+        return refreshButtons();
+
     bool relayoutNeeded = false;
 
     for (auto slot : slots)
