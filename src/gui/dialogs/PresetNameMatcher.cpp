@@ -32,23 +32,15 @@ namespace
         { "  ", " " }
     };
 
-    inline juce::juce_wchar upper (juce::juce_wchar c) noexcept
-    {
-        return juce::CharacterFunctions::toUpperCase (c);
-    }
-
-    // Pairs compare ignoring case: both characters as the framework folds them.
-    inline uint64_t pairKey (juce::juce_wchar a, juce::juce_wchar b) noexcept
-    {
-        return ((uint64_t) (uint32_t) upper (a) << 32) | (uint32_t) upper (b);
-    }
-
     constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
 }
 
 //==============================================================================
 PresetNameMatcher::PresetNameMatcher()
 {
+    for (size_t c = 0; c < asciiUpper.size(); ++c)
+        asciiUpper[c] = (char32_t) juce::CharacterFunctions::toUpperCase ((juce::juce_wchar) c);
+
     for (const auto& r : replacements)
         table.set (r[0], r[1]);
 
@@ -56,18 +48,26 @@ PresetNameMatcher::PresetNameMatcher()
     const auto& values = table.getAllValues();
 
     for (int i = 0; i < keys.size(); ++i)
-        entries.push_back ({ toText (keys[i]), toText (values[i]) });
+    {
+        auto key = toText (keys[i]);
+        const auto characters = charactersOf (key);
+        entries.push_back ({ std::move (key), toText (values[i]), characters });
+    }
 }
 
 //==============================================================================
-PresetNameMatcher::Text PresetNameMatcher::toText (const juce::String& s)
+void PresetNameMatcher::assign (Text& t, const juce::String& s)
 {
-    Text t;
-    t.reserve ((size_t) s.length());
+    t.clear();
 
     for (auto p = s.getCharPointer(); ! p.isEmpty();)
         t.push_back ((char32_t) p.getAndAdvance());
+}
 
+PresetNameMatcher::Text PresetNameMatcher::toText (const juce::String& s)
+{
+    Text t;
+    assign (t, s);
     return t;
 }
 
@@ -82,7 +82,18 @@ juce::String PresetNameMatcher::toString (const Text& t)
     return s;
 }
 
-void PresetNameMatcher::toUpper (Text& t)
+uint64_t PresetNameMatcher::charactersOf (const Text& t) noexcept
+{
+    uint64_t found = 0;
+
+    for (auto c : t)
+        if (c >= 32 && c < 96)
+            found |= (uint64_t) 1 << (c - 32);
+
+    return found;
+}
+
+void PresetNameMatcher::toUpper (Text& t) const
 {
     for (auto& c : t)
         c = (char32_t) upper ((juce::juce_wchar) c);
@@ -106,10 +117,12 @@ void PresetNameMatcher::pad (Text& t)
         t.push_back (U' ');
 }
 
-void PresetNameMatcher::appendPairs (const Text& t, std::vector<uint64_t>& out)
+void PresetNameMatcher::appendPairs (const Text& t, std::vector<uint64_t>& out) const
 {
+    // Pairs compare ignoring case: both characters as the framework folds them.
     for (size_t i = 0; i + 1 < t.size(); ++i)
-        out.push_back (pairKey ((juce::juce_wchar) t[i], (juce::juce_wchar) t[i + 1]));
+        out.push_back (((uint64_t) (uint32_t) upper ((juce::juce_wchar) t[i]) << 32)
+                       | (uint32_t) upper ((juce::juce_wchar) t[i + 1]));
 }
 
 float PresetNameMatcher::pairSimilarity (const std::vector<uint64_t>& a, const std::vector<uint64_t>& b,
@@ -141,7 +154,7 @@ float PresetNameMatcher::pairSimilarity (const std::vector<uint64_t>& a, const s
     return (float) matches * 2.0f / (float) total;
 }
 
-bool PresetNameMatcher::containsIgnoringCase (const Text& haystack, const Text& needle)
+bool PresetNameMatcher::containsIgnoringCase (const Text& haystack, const Text& needle) const
 {
     if (needle.empty())
         return true;
@@ -166,9 +179,13 @@ bool PresetNameMatcher::containsIgnoringCase (const Text& haystack, const Text& 
 void PresetNameMatcher::normaliseInPlace (Text& t, Text& scratch) const
 {
     pad (t);
+    auto characters = charactersOf (t);
 
     for (const auto& entry : entries)
     {
+        if ((entry.characters & characters) != entry.characters)
+            continue;
+
         auto found = t.find (entry.key);
 
         if (found == Text::npos)
@@ -189,6 +206,7 @@ void PresetNameMatcher::normaliseInPlace (Text& t, Text& scratch) const
 
         scratch.append (t, from, Text::npos);
         t.swap (scratch);
+        characters = charactersOf (t);
     }
 
     size_t first = 0, end = t.size();
@@ -199,7 +217,8 @@ void PresetNameMatcher::normaliseInPlace (Text& t, Text& scratch) const
     while (end > first && juce::CharacterFunctions::isWhitespace ((juce::juce_wchar) t[end - 1]))
         --end;
 
-    t = t.substr (first, end - first);
+    t.erase (end);
+    t.erase (0, first);
 }
 
 void PresetNameMatcher::pairsOf (const Text& upperCase, std::vector<uint64_t>& out, Text& scratch) const
@@ -258,7 +277,7 @@ float PresetNameMatcher::getScore (const juce::String& candidate, const Query& q
     if (candidate.isEmpty() || query.upper.empty())
         return 0.0f;
 
-    name = toText (candidate);
+    assign (name, candidate);
     toUpper (name);
 
     normalised = name;

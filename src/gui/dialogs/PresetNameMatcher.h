@@ -2,6 +2,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -59,21 +60,33 @@ private:
     struct Entry
     {
         Text key, value;
+        uint64_t characters;   // of charactersOf: a text lacking one cannot hold the key
     };
 
     static Text toText (const juce::String& s);
+    static void assign (Text& t, const juce::String& s);
     static juce::String toString (const Text& t);
-    static void toUpper (Text& t);
     static void pad (Text& t);
-    static void appendPairs (const Text& paddedUpper, std::vector<uint64_t>& out);
     static float pairSimilarity (const std::vector<uint64_t>& a, const std::vector<uint64_t>& b, std::vector<uint64_t>& scratch);
-    static bool containsIgnoringCase (const Text& haystack, const Text& needle);
 
+    /** A bit for each character from blank to underscore that the text holds. */
+    static uint64_t charactersOf (const Text& t) noexcept;
+
+    /** The framework's upper case of a character, ASCII from a table made at construction. */
+    juce::juce_wchar upper (juce::juce_wchar c) const noexcept
+    {
+        return c < 128 ? (juce::juce_wchar) asciiUpper[(size_t) c] : juce::CharacterFunctions::toUpperCase (c);
+    }
+
+    void toUpper (Text& t) const;
+    void appendPairs (const Text& paddedUpper, std::vector<uint64_t>& out) const;
+    bool containsIgnoringCase (const Text& haystack, const Text& needle) const;
     void normaliseInPlace (Text& upperCase, Text& scratch) const;
     void pairsOf (const Text& upper, std::vector<uint64_t>& out, Text& scratch) const;
 
     juce::StringPairArray table { true };
     std::vector<Entry> entries;
+    std::array<char32_t, 128> asciiUpper;
 
     // Scratch of getScore, reused between calls.
     Text name, normalised, work;

@@ -18,6 +18,16 @@ namespace PresetSearch
         return "";
     }
 
+    int getCategoryOrder (const juce::ValueTree& node)
+    {
+        const auto category = SourceTree::getCategoryOf (node).category;
+
+        if (category == juce::var (SourceTreeIds::deviceCategory))
+            return 0;
+
+        return category == juce::var (SourceTreeIds::archiveCategory) ? 1 : 2;
+    }
+
     juce::String locationOf (const juce::ValueTree& node, bool forPresetHit)
     {
         juce::String text;
@@ -40,7 +50,7 @@ namespace PresetSearch
 
     Result::Result (int number, const juce::String& hitName, const juce::ValueTree& node, float score)
         : dataSet (node), rank (score), presetNumber (number), name (hitName),
-          location (locationOf (node, number != dataSetHit))
+          location (locationOf (node, number != dataSetHit)), categoryOrder (getCategoryOrder (node))
     {
     }
 
@@ -62,7 +72,7 @@ namespace PresetSearch
                 if (data == nullptr)
                     continue;
 
-                DataSet entry { location, node[SourceTreeIds::label].toString(),
+                DataSet entry { location, getCategoryOrder (node), node[SourceTreeIds::label].toString(),
                                 locationOf (node, false), locationOf (node, true), {} };
 
                 const auto used = data->getUsedPresetIndices();
@@ -95,17 +105,6 @@ namespace PresetSearch
         {
             return compareFloats (second.rank, first.rank);
         }
-
-        /** Units before backups before anything else. */
-        int categoryRank (const Result& result)
-        {
-            const auto category = SourceTree::getCategoryOf (result.dataSet).category;
-
-            if (category == juce::var (SourceTreeIds::deviceCategory))
-                return 0;
-
-            return category == juce::var (SourceTreeIds::archiveCategory) ? 1 : 2;
-        }
     }
 
     int ResultsComparer::compareElements (const Result&, const Result&) const
@@ -123,7 +122,7 @@ namespace PresetSearch
 
         // Every unknown category ranks alike and the location always decides
         // last, so the order stays strict and weak for any tree.
-        if (auto byCategory = categoryRank (first) - categoryRank (second))
+        if (auto byCategory = first.categoryOrder - second.categoryOrder)
             return byCategory;
 
         return first.location.compare (second.location);
@@ -169,7 +168,9 @@ namespace PresetSearch
 
     void sort (Results& results, int columnId, int direction)
     {
+        // The framework's sort would copy both records for every comparison.
         if (auto comparer = ResultsComparer::forColumn (columnId, direction))
-            results.sort (*comparer);
+            std::sort (results.begin(), results.end(),
+                       [&c = *comparer] (const Result& a, const Result& b) { return c.compareElements (a, b) < 0; });
     }
 }

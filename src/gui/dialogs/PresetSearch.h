@@ -20,6 +20,9 @@ namespace PresetSearch
     enum Location { device, backups, cloud, numLocations };
     const char* getLocationName (int location);
 
+    /** Where hits of equal rank and name go: units, then backups, then any other category. */
+    int getCategoryOrder (const juce::ValueTree& node);
+
     /** One search hit. Plain values: copying copies everything. */
     struct Result
     {
@@ -37,6 +40,7 @@ namespace PresetSearch
         juce::String location;
 
         int dataSetIndex = -1;              // into the searched snapshot, until the node is filled in
+        int categoryOrder = 2;              // getCategoryOrder of the node
     };
 
     using Results = juce::Array<Result>;
@@ -62,6 +66,7 @@ namespace PresetSearch
         struct DataSet
         {
             int location;                   // Location
+            int categoryOrder;
             juce::String label;
             juce::String dataSetLocation, presetLocation;
             std::vector<Preset> presets;

@@ -65,6 +65,7 @@ std::optional<PresetSearch::Results> SearchThread::search (const PresetSearch::S
                     hit.name = dataSet.label;
                     hit.location = dataSet.dataSetLocation;
                     hit.dataSetIndex = index;
+                    hit.categoryOrder = dataSet.categoryOrder;
                     results.add (std::move (hit));
                 }
             }
@@ -87,6 +88,7 @@ std::optional<PresetSearch::Results> SearchThread::search (const PresetSearch::S
                     hit.name = preset.name;
                     hit.location = dataSet.presetLocation;
                     hit.dataSetIndex = index;
+                    hit.categoryOrder = dataSet.categoryOrder;
                     results.add (std::move (hit));
                 }
             }
