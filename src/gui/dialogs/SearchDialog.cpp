@@ -597,3 +597,9 @@ void SearchDialog::closeButtonPressed()
     getSearchContent().storeFilterSettings();
     closeWith (0);
 }
+
+bool SearchDialog::escapeKeyPressed()
+{
+    closeButtonPressed();
+    return true;
+}

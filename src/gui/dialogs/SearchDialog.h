@@ -148,4 +148,7 @@ public:
         modal run. The content lives on until the dialog is destroyed, so a
         table callback that closes the search returns into live objects. */
     void closeButtonPressed() override;
+
+    /** Escape closes as the close button does, so the position is kept too. */
+    bool escapeKeyPressed() override;
 };
