@@ -231,7 +231,8 @@ void SearchBar::textEditorTextChanged (juce::TextEditor&)
 SearchContent::SearchContent (SearchTarget& target, const juce::Array<juce::ValueTree>& devices,
                               const juce::Array<juce::ValueTree>& backups, const juce::Array<juce::ValueTree>& clouds,
                               const DeviceCaps& caps)
-    : deviceNodes (devices), backupNodes (backups), cloudNodes (clouds), page (target), productId (caps.caps.productId)
+    : laf (WidgetMetrics::surroundingScale()),
+      deviceNodes (devices), backupNodes (backups), cloudNodes (clouds), page (target), productId (caps.caps.productId)
 {
     const auto m = WidgetMetrics::sizes (*this);
 
@@ -270,7 +271,7 @@ SearchContent::SearchContent (SearchTarget& target, const juce::Array<juce::Valu
     locationMenu.addCustomItem (1, std::make_unique<LocationsMenuItem> (locationToggles, deviceNodes.isEmpty() ? juce::ValueTree()
                                                                                                                : deviceNodes.getFirst()));
 
-    selectAllButton.setColour (juce::TextButton::textColourOffId, Palette::searchTextColour);
+    selectAllButton.setColour (juce::HyperlinkButton::textColourId, Palette::searchTextColour);
     selectAllButton.addListener (this);
     tagMenu.addCustomItem (1, std::make_unique<SelectAllButton> (selectAllButton));
 

@@ -104,7 +104,7 @@ private:
     void retireSearch();
     void reapRetiredSearches();
 
-    SearchDialogLaf laf;
+    SearchDialogLaf laf;   // of the menus, at the scale of the program's look-and-feel
     SearchBar searchField { "searchField" };
     juce::DrawableButton tagButton { "btnTags", juce::DrawableButton::ImageFitted };
     juce::DrawableButton locationButton { "btnLocation", juce::DrawableButton::ImageFitted };
