@@ -60,19 +60,19 @@ namespace
         return on;
     }
 
+    /** Types the query as the user would and waits for its hits. */
+    void type (SearchContent& content, const juce::String& query)
+    {
+        content.getSearchField().setText (query, true);
+        deliverPosted();
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.isSearching(); }));
+    }
+
     struct SearchTest : SettingsFixture
     {
         std::unique_ptr<SearchContent> makeContent (int numTags = 3)
         {
             return std::make_unique<SearchContent> (page, tree.devices(), tree.backups(), tree.clouds(), capsWithTags (numTags));
-        }
-
-        /** Types the query as the user would and waits for its hits. */
-        static void type (SearchContent& content, const juce::String& query)
-        {
-            content.getSearchField().setText (query, true);
-            deliverPosted();
-            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.isSearching(); }));
         }
 
         static Result hit (float rank, const juce::String& name = "Hit")
@@ -377,9 +377,7 @@ TEST_F (SearchDialogTest, DoubleClickOnAHitSelectsItsPresetAndCloses)
     runModally (*dialog, [&] (BelvoraDialog& d)
     {
         auto& content = dynamic_cast<SearchDialog&> (d).getSearchContent();
-        content.getSearchField().setText ("clean double", true);
-        deliverPosted();
-        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.isSearching(); }));
+        type (content, "clean double");
         EXPECT_TRUE (d.isResizable());
 
         auto& list = content.getTable().getListBox();
@@ -408,9 +406,7 @@ TEST_F (SearchDialogTest, ReturnInTheTableClosesWithTheShownHit)
     runModally (*dialog, [&] (BelvoraDialog& d)
     {
         auto& content = dynamic_cast<SearchDialog&> (d).getSearchContent();
-        content.getSearchField().setText ("plate", true);
-        deliverPosted();
-        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.isSearching(); }));
+        type (content, "plate");
 
         auto& list = content.getTable().getListBox();
         list.selectRow (0);

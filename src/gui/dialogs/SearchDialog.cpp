@@ -540,30 +540,25 @@ void SearchContent::resized()
 }
 
 //==============================================================================
-void SearchContent::showBusyCursor()
+void SearchContent::showCursor (const juce::MouseCursor& shown)
 {
-    const auto shown = juce::MouseCursor::WaitCursor;
-
     for (auto* c : std::initializer_list<juce::Component*> { this, &searchField, &tagButton, &locationButton })
         c->setMouseCursor (shown);
-
-    table.showBusyCursor();
 
     if (auto* dialog = findParentComponentOfClass<SearchDialog>())
         dialog->setMouseCursor (shown);
 }
 
+void SearchContent::showBusyCursor()
+{
+    showCursor (juce::MouseCursor::WaitCursor);
+    table.showBusyCursor();
+}
+
 void SearchContent::showNormalCursor()
 {
-    const auto shown = juce::MouseCursor::NormalCursor;
-
-    for (auto* c : std::initializer_list<juce::Component*> { this, &searchField, &tagButton, &locationButton })
-        c->setMouseCursor (shown);
-
+    showCursor (juce::MouseCursor::NormalCursor);
     table.showNormalCursor();
-
-    if (auto* dialog = findParentComponentOfClass<SearchDialog>())
-        dialog->setMouseCursor (shown);
 }
 
 //==============================================================================

@@ -101,6 +101,7 @@ public:
 
 private:
     void readTagSetting (int numTags);
+    void showCursor (const juce::MouseCursor& shown);
     void retireSearch();
     void reapRetiredSearches();
 
