@@ -133,6 +133,41 @@ TEST_F (SearchTest, FiltersAreStoredAndRestored)
     EXPECT_EQ (states (again->getLocationToggles()), juce::Array<bool> ({ false, false, true }));
 }
 
+TEST_F (SearchTest, TagsBeyondThe32ndAreKept)
+{
+    settings().setValue ("presetSearchSelectedTags", "33 6442450944");   // tags 31 and 32
+    {
+        auto content = makeContent (33);
+        auto& toggles = content->getTagToggles();
+        ASSERT_EQ (toggles.size(), 33);
+        EXPECT_TRUE (toggles[31]->getToggleState());
+        EXPECT_TRUE (toggles[32]->getToggleState());
+        EXPECT_FALSE (toggles[0]->getToggleState());
+        EXPECT_EQ (SearchContent::getToggleMask (toggles), ((uint64_t) 1 << 32) | (1u << 31));
+        toggles[0]->setToggleState (true, juce::dontSendNotification);
+    }
+
+    EXPECT_EQ (settings().getValue ("presetSearchSelectedTags"), "33 6442450945");
+}
+
+TEST_F (SearchTest, WithoutAUnitTheLocationMenuShowsTheBuiltInDeviceIcon)
+{
+    SearchContent content (page, {}, tree.backups(), tree.clouds(), capsWithTags (3));
+    int icons = 0, items = 0;
+
+    for (juce::PopupMenu::MenuItemIterator it (content.getLocationMenu()); it.next();)
+    {
+        ++items;
+
+        if (auto* item = it.getItem().customComponent.get())
+            for (auto* child : item->getChildren())
+                icons += dynamic_cast<juce::Drawable*> (child) != nullptr ? 1 : 0;
+    }
+
+    EXPECT_EQ (items, 1);
+    EXPECT_EQ (icons, 3);
+}
+
 TEST_F (SearchTest, WithoutTagsThereIsNoTagButtonAndNoTagFilter)
 {
     auto content = makeContent (0);
