@@ -100,7 +100,12 @@ TEST_F (SearchTest, TagFiltersStartFromTheStoredMaskOfTheSameProductOnly)
         { "34 5",      { true, true, true } },     // another product
         { "33",        { true, true, true } },     // no mask
         { "33,,5",     { true, true, true } },     // empty mask token
-        { " 33,+4 ",   { false, false, true } }
+        { " 33,+4 ",   { false, false, true } },
+        { "33 -1",     { true, true, true } },
+        { "33 x",      { false, false, false } },    // no digits: no tags
+        { "33 -9223372036854775808", { false, false, false } },
+        { "33 99999999999999999999999999", { true, true, true } },   // 0x...FFFF: wraps, never overruns
+        { "x 5",       { true, true, true } }
     };
 
     for (const auto& [stored, expected] : cases)

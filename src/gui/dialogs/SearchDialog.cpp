@@ -152,11 +152,22 @@ namespace
         juce::OwnedArray<juce::Drawable> icons;
     };
 
-    /** The leading integer of a token: blanks, a sign, digits; 0 when there are none. */
-    juce::int64 leadingInteger (const juce::String& token)
+    /** The leading integer of a stored token: blanks, a sign, digits; 0 when
+        there are none. Bits beyond 64 are dropped, whatever the file holds. */
+    uint64_t leadingInteger (const juce::String& token)
     {
-        auto text = token.trimStart();
-        return text.startsWithChar ('+') ? text.substring (1).getLargeIntValue() : text.getLargeIntValue();
+        auto p = token.getCharPointer().findEndOfWhitespace();
+        const auto negative = *p == '-';
+
+        if (negative || *p == '+')
+            ++p;
+
+        uint64_t value = 0;
+
+        for (; *p >= '0' && *p <= '9'; ++p)
+            value = value * 10 + (uint64_t) (*p - '0');
+
+        return negative ? 0 - value : value;
     }
 }
 
@@ -319,7 +330,7 @@ void SearchContent::readTagSetting (int numTags)
     auto mask = allTags;
 
     if (tokens.size() > 1 && tokens[1].isNotEmpty() && (leadingInteger (tokens[0]) & 0xff) == productId)
-        mask = (uint64_t) leadingInteger (tokens[1]);
+        mask = leadingInteger (tokens[1]);
 
     for (int i = 0; i < tagToggles.size(); ++i)
         tagToggles[i]->setToggleState (i < 64 && (mask >> i & 1) != 0, juce::dontSendNotification);
