@@ -456,3 +456,17 @@ TEST_F (SearchDialogTest, ReturnInTheTableClosesWithTheShownHit)
     EXPECT_FALSE (dialog->isVisible());
     EXPECT_EQ (page.calls, juce::StringArray ({ "item Reverb Set", "select 2", "scroll 2" }));
 }
+
+TEST_F (SearchDialogTest, AMenuLeftOpenOutlivesTheDialog)
+{
+    {
+        auto dialog = makeDialog();
+        dialog->setVisible (true);
+        dialog->getSearchContent().getLocationButton().triggerClick();
+        deliverPosted();
+    }
+
+    // The menu's item still holds the toggles' places; closing it touches nothing that went.
+    EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
+    deliverPosted();
+}

@@ -43,11 +43,14 @@ namespace
 
     //==============================================================================
     // The menus' items hold the toggles; clicking them never triggers the menu.
+    // A menu may still be open when the content and its toggles go, hence the
+    // safe pointers.
+    using SafeButton = juce::Component::SafePointer<juce::Button>;
     struct SelectAllButton : juce::PopupMenu::CustomComponent
     {
-        explicit SelectAllButton (TextOnlyButton& b) : juce::PopupMenu::CustomComponent (false), button (b)
+        explicit SelectAllButton (TextOnlyButton& b) : juce::PopupMenu::CustomComponent (false), button (&b)
         {
-            addAndMakeVisible (button);
+            addAndMakeVisible (b);
         }
 
         void getIdealSize (int& w, int& h) override
@@ -61,39 +64,44 @@ namespace
         void resized() override
         {
             const auto gap = WidgetMetrics::gap (*this);
-            button.setBounds (0, gap / 2, getWidth() - gap, px (1.4f * WidgetMetrics::smallFontSize (*this)));
+
+            if (button != nullptr)
+                button->setBounds (0, gap / 2, getWidth() - gap, px (1.4f * WidgetMetrics::smallFontSize (*this)));
         }
 
-        TextOnlyButton& button;
+        SafeButton button;
     };
 
     struct TagMenuButton : juce::PopupMenu::CustomComponent
     {
-        explicit TagMenuButton (juce::ToggleButton& t) : juce::PopupMenu::CustomComponent (false), toggle (t)
+        explicit TagMenuButton (juce::ToggleButton& t)
+            : juce::PopupMenu::CustomComponent (false), toggle (&t), text (t.getButtonText())
         {
-            addAndMakeVisible (toggle);
+            addAndMakeVisible (t);
         }
 
         void getIdealSize (int& w, int& h) override
         {
             const auto small = WidgetMetrics::smallFontSize (*this);
             const auto font = BVLookAndFeel::makeFont (small, juce::Font::bold);
-            w = px (font.getStringWidthFloat (toggle.getButtonText()) + 50.0f * WidgetMetrics::scale (*this));
+            w = px (font.getStringWidthFloat (text) + 50.0f * WidgetMetrics::scale (*this));
             h = px (1.4f * small + (float) (WidgetMetrics::gap (*this) / 2));
         }
 
         void resized() override
         {
-            toggle.setBounds (WidgetMetrics::gap (*this), 0, getWidth(), px (1.4f * WidgetMetrics::smallFontSize (*this)));
+            if (toggle != nullptr)
+                toggle->setBounds (WidgetMetrics::gap (*this), 0, getWidth(), px (1.4f * WidgetMetrics::smallFontSize (*this)));
         }
 
-        juce::ToggleButton& toggle;
+        SafeButton toggle;
+        const juce::String text;
     };
 
     struct LocationsMenuItem : juce::PopupMenu::CustomComponent
     {
-        LocationsMenuItem (juce::OwnedArray<juce::ToggleButton>& t, const juce::ValueTree& firstDeviceNode)
-            : juce::PopupMenu::CustomComponent (false), toggles (t)
+        LocationsMenuItem (juce::OwnedArray<juce::ToggleButton>& locationToggles, const juce::ValueTree& firstDeviceNode)
+            : juce::PopupMenu::CustomComponent (false)
         {
             const auto mask = settings().getIntValue (locationsKey, 7);
 
@@ -107,9 +115,10 @@ namespace
             icons.add (SourceTreeIcons::createResourceDrawable ("backups_svg"));
             icons.add (SourceTreeIcons::createResourceDrawable ("cloud_svg"));
 
-            for (int i = 0; i < toggles.size(); ++i)
+            for (int i = 0; i < locationToggles.size(); ++i)
             {
-                auto* toggle = toggles[i];
+                auto* toggle = locationToggles[i];
+                toggles.add (toggle);
                 toggle->setToggleState ((mask >> i & 1) != 0, juce::dontSendNotification);
                 toggle->setColour (juce::ToggleButton::textColourId, Palette::labelTextColour);
                 addAndMakeVisible (toggle);
@@ -135,7 +144,9 @@ namespace
             for (int i = 0; i < toggles.size(); ++i)
             {
                 const auto y = gap + i * px (2.0f * small);
-                toggles[i]->setBounds (gap, y, getWidth() - 2 * gap, px (1.4f * small));
+
+                if (auto* toggle = toggles[i].getComponent())
+                    toggle->setBounds (gap, y, getWidth() - 2 * gap, px (1.4f * small));
 
                 if (auto* icon = icons[i])
                     icon->setTransformToFit (juce::Rectangle<int> (getRight() - gap - iconSize, y, iconSize, iconSize).toFloat(),
@@ -148,7 +159,7 @@ namespace
             g.fillAll (Palette::dialogBackgroundColour);
         }
 
-        juce::OwnedArray<juce::ToggleButton>& toggles;
+        juce::Array<SafeButton> toggles;
         juce::OwnedArray<juce::Drawable> icons;
     };
 
