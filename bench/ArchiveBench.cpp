@@ -6,11 +6,11 @@
 // up front would cost); one backup saved after an edit; and the index written
 // back with one edited backup.
 
-#include "app/BelvoraPaths.h"
+#include "support/SampleHome.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchMain.h"
 #include <juce_events/juce_events.h>
 
 #include <cstdlib>
@@ -20,11 +20,6 @@ namespace
     constexpr int product = 0x12;   // the sample Vesper, known to the sample catalogue
     constexpr int backupsPerFormat = 500;
     constexpr int groups = 10;
-
-    juce::File sampleContent()
-    {
-        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
-    }
 
     constexpr int userSlots = 300;
 
@@ -85,17 +80,7 @@ namespace
     /** A private home whose data folder holds the sample catalogue and the backups with their index. */
     juce::File preparePrivateHome()
     {
-        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                        .getChildFile ("belvora-archive-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
-        home.createDirectory();
-        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-
-        const juce::File data (BelvoraPaths::getUserDataFolder());
-        data.createDirectory();
-        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
-
+        const auto home = SampleHome::makePrivateHome ("belvora-archive-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
         const juce::File folder (BelvoraPaths::getBackupDataFolder ("Vesper"));
         folder.createDirectory();
 
@@ -257,17 +242,8 @@ int main (int argc, char** argv)
         ContentManager catalogue ({}, notifications, nullptr);
         content = &catalogue;
 
-        if (catalogue.getProductName (product) != "Vesper")
-        {
-            std::fprintf (stderr, "The sample catalogue could not be read.\n");
-            result = 1;
-        }
-        else
-        {
-            benchmark::Initialize (&argc, argv);
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
-        }
+        result = BenchMain::runIf (catalogue.getProductName (product) == "Vesper",
+                                  "The sample catalogue could not be read.", argc, argv);
 
         content = nullptr;
     }

@@ -2,13 +2,13 @@
 // sample Vesper from firmware build 120 to 140), read as presets per second.
 // Runs offline on a private copy of the sample content.
 
-#include "app/BelvoraPaths.h"
+#include "support/SampleHome.h"
 #include "content/ContentManager.h"
 #include "conversion/DataConversionManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 
-#include <benchmark/benchmark.h>
+#include "BenchMain.h"
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <cstdlib>
@@ -18,31 +18,14 @@ namespace
     constexpr int vesper = 0x12;
     constexpr int slots = 300;
 
-    juce::File sampleContent()
-    {
-        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2");
-    }
-
     /** A private home whose data folder holds the sample Vesper as if fetched before,
         its units made to hold 300 slots. */
     juce::File preparePrivateContent()
     {
-        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                        .getChildFile ("belvora-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
-        home.createDirectory();
-        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+        const auto home = SampleHome::makePrivateHome ("belvora-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        const auto product = SampleHome::copySampleProduct ("Vesper", "Vesper");
 
-        const juce::File data (BelvoraPaths::getUserDataFolder());
-        const auto product = data.getChildFile ("Vesper");
-        product.getChildFile ("js").createDirectory();
-
-        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
-        sampleContent().getChildFile ("Vesper/rules.xml").copyFileTo (product.getChildFile ("rules.xml"));
-        sampleContent().getChildFile ("Vesper/js").copyDirectoryTo (product.getChildFile ("js"));
-
-        const auto caps = sampleContent().getChildFile ("Vesper/caps.xml").loadFileAsString()
+        const auto caps = SampleHome::sampleContent().getChildFile ("Vesper/caps.xml").loadFileAsString()
                               .replace ("numPresets=\"20\"", "numPresets=\"" + juce::String (slots) + "\"")
                               .replace ("numPresets=\"30\"", "numPresets=\"" + juce::String (slots) + "\"");
         product.getChildFile ("caps.xml").replaceWithText (caps);
@@ -130,17 +113,8 @@ int main (int argc, char** argv)
         content = &catalogue;
         content->loadCachedProductContent (vesper);   // no firmware list here: only the capabilities and rules count
 
-        if (content->getCapsXml (vesper) == nullptr || content->getConversionRules (vesper, 1).isEmpty())
-        {
-            std::fprintf (stderr, "The sample content could not be read.\n");
-            result = 1;
-        }
-        else
-        {
-            benchmark::Initialize (&argc, argv);
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
-        }
+        result = BenchMain::runIf (content->getCapsXml (vesper) != nullptr && ! content->getConversionRules (vesper, 1).isEmpty(),
+                                  "The sample content could not be read.", argc, argv);
 
         content = nullptr;
     }

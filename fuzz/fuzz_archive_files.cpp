@@ -4,6 +4,7 @@
 // written outside the scratch folders.
 
 #include "FuzzSupport.h"
+#include "support/SampleHome.h"
 
 #include "app/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
@@ -54,17 +55,7 @@ namespace
     {
         Scene()
         {
-            home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("belvora-fuzz-archive-" + juce::String ((int) getpid()));
-            home.deleteRecursively();
-            home.createDirectory();
-            ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
-            ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
-            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-
-            const juce::File data (BelvoraPaths::getUserDataFolder());
-            data.createDirectory();
-            juce::File (__FILE__).getParentDirectory().getSiblingFile ("tests").getChildFile ("data/content/Belvora2/masterDescriptor.xml")
-                .copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+            home = SampleHome::makePrivateHome ("belvora-fuzz-archive-" + juce::String ((int) getpid()));
 
             juce::MessageManager::getInstance();
             catalogue = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);

@@ -4,14 +4,10 @@
 
 #include <filesystem>
 
-namespace
+bool ArchiveFiles::isRegularFile (const juce::File& file)
 {
-    // A pipe or a device could block the reader or never end.
-    bool isRegularFile (const juce::File& file)
-    {
-        std::error_code error;
-        return std::filesystem::is_regular_file (file.getFullPathName().toStdString(), error);
-    }
+    std::error_code error;
+    return std::filesystem::is_regular_file (file.getFullPathName().toStdString(), error);
 }
 
 std::unique_ptr<juce::XmlElement> ArchiveFiles::readDocument (const juce::File& file, juce::int64 maxBytes)

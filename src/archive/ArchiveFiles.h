@@ -13,6 +13,9 @@ struct ArchiveFiles
     static constexpr juce::int64 maxIndexFileBytes = 64 * 1024 * 1024;   // several hundred thousand entries
     static constexpr juce::int64 maxPictureBytes = 16 * 1024 * 1024;
 
+    /** A plain file: not a pipe or a device, which could block a reader or never end. */
+    static bool isRegularFile (const juce::File& file);
+
     /** The parsed document of a regular file of at most maxBytes; null otherwise. */
     static std::unique_ptr<juce::XmlElement> readDocument (const juce::File& file, juce::int64 maxBytes);
 

@@ -112,6 +112,14 @@ public:
     bool downloadConversionScripts (int productId, juce::Thread* thread);
     bool downloadPresetPack (int productId, juce::Thread* thread);
 
+    /** Held while a worker reads or rewrites an unpacked preset pack; the
+        download swaps a new pack in only while no one holds it. Waits until
+        giveUp says so, and then does not own the lock. Worker threads only. */
+    std::unique_lock<std::mutex> lockPacksFolder (const std::function<bool()>& giveUp) const   { return packs.lockFolder (giveUp); }
+
+    /** The product's preset pack is fetched again at the next download. */
+    void markPresetPackStale (int productId) const   { packs.markStale (productId); }
+
     // Product folders; empty when the product is unknown.
     juce::String getProductFolder (int productId) const   { return products.getProductFolder (productId); }
     juce::String getFirmwareFolder (int productId) const  { return products.getFirmwareFolder (productId); }

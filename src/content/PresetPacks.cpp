@@ -2,6 +2,8 @@
 
 #include "content/ContentReader.h"
 
+#include <thread>
+
 namespace
 {
     // Kept in the unpacked folder, so a pack whose download or unpacking was
@@ -64,14 +66,43 @@ bool PresetPacks::download (int productId, juce::Thread* thread)
 
     if (ok)
     {
-        previous.deleteRecursively();
-        ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+        // The Cloud tree reads and rewrites "packs": swap only while it does not.
+        const auto hold = lockFolder ([thread] { return ContentReader::isStopRequested (thread); });
+        ok = hold.owns_lock();
 
-        if (! ok && ! packs.exists())
-            previous.moveFileTo (packs);
+        if (ok)
+        {
+            previous.deleteRecursively();
+            ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+
+            if (! ok && ! packs.exists())
+                previous.moveFileTo (packs);
+        }
     }
 
     staging.deleteRecursively();
     previous.deleteRecursively();
     return ok;
+}
+
+std::unique_lock<std::mutex> PresetPacks::lockFolder (const std::function<bool()>& giveUp) const
+{
+    // Tried rather than waited for, so that giveUp is heard while another holds it.
+    std::unique_lock<std::mutex> hold (folderLock, std::try_to_lock);
+
+    while (! hold.owns_lock() && ! (giveUp != nullptr && giveUp()))
+    {
+        std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        hold.try_lock();
+    }
+
+    return hold;
+}
+
+void PresetPacks::markStale (int productId) const
+{
+    const auto folder = products.getPacksFolder (productId);
+
+    if (folder.isNotEmpty())
+        juce::File (folder).getChildFile (stampName).deleteFile();
 }

@@ -1,0 +1,52 @@
+#pragma once
+
+// A private home with the sample content, offline: for the benchmarks and
+// the fuzz targets, which run without the test main.
+
+#include "app/BelvoraPaths.h"
+
+#include <juce_core/juce_core.h>
+
+#include <cstdlib>
+
+namespace SampleHome
+{
+    /** The sample content of the local server (tests/data/content). */
+    inline juce::File sampleContent()
+    {
+        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("data").getChildFile ("content/Belvora2");
+    }
+
+    /** A private home in the temporary folder, made afresh (HOME and
+        XDG_CONFIG_HOME, no server), whose data folder holds the sample master
+        descriptor. The caller removes it. */
+    inline juce::File makePrivateHome (const juce::String& name)
+    {
+        auto home = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (name);
+        home.deleteRecursively();
+        home.createDirectory();
+        ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+        ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+        ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+
+        const juce::File data (BelvoraPaths::getUserDataFolder());
+        data.createDirectory();
+        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+        return home;
+    }
+
+    /** A sample product's documents and conversion scripts in its data folder,
+        as a download would have left them; serverFolder is its folder on the server. */
+    inline juce::File copySampleProduct (const juce::String& serverFolder, const juce::String& productName)
+    {
+        const auto source = sampleContent().getChildFile (serverFolder);
+        const auto product = juce::File (BelvoraPaths::getUserDataFolder()).getChildFile (productName);
+        product.getChildFile ("js").createDirectory();
+
+        for (auto name : { "caps.xml", "firmware.xml", "rules.xml" })
+            source.getChildFile (name).copyFileTo (product.getChildFile (name));
+
+        source.getChildFile ("js").copyDirectoryTo (product.getChildFile ("js"));
+        return product;
+    }
+}
