@@ -7,7 +7,29 @@ namespace
 
 SimulatedUnitSet::~SimulatedUnitSet()
 {
+    // Tests that drive the whole program read what each unit was sent from here.
+    const auto logFolder = juce::SystemStats::getEnvironmentVariable ("BELVORA_SIMULATED_UNITS_LOG", {});
+
+    if (logFolder.isNotEmpty() && juce::File::isAbsolutePath (logFolder))
+        writeLogs (juce::File (logFolder));
+
     units.clear();
+}
+
+void SimulatedUnitSet::writeLogs (const juce::File& folder) const
+{
+    if (! folder.isDirectory() && folder.createDirectory().failed())
+        return;
+
+    for (size_t i = 0; i < units.size(); ++i)
+    {
+        juce::MemoryOutputStream bytes;
+
+        for (auto& message : units[i]->getLog())
+            bytes.write (message.getRawData(), (size_t) message.getRawDataSize());
+
+        folder.getChildFile ("unit-" + juce::String ((int) i) + ".syx").replaceWithData (bytes.getData(), bytes.getDataSize());
+    }
 }
 
 juce::Array<int> SimulatedUnitSet::parseSetting (const juce::String& setting)

@@ -8,7 +8,9 @@
 
 /** Virtual MIDI ports with simulated units on them, in place of the machine's
     ports. BELVORA_SIMULATED_UNITS chooses them: a count (the sample products
-    taken in turn) or a comma-separated list of product ids (decimal or 0x hex). */
+    taken in turn) or a comma-separated list of product ids (decimal or 0x hex).
+    With BELVORA_SIMULATED_UNITS_LOG naming a folder, each unit's received
+    messages are written there as "unit-<index>.syx" when the set goes. */
 class SimulatedUnitSet : public VirtualMidiBackend
 {
 public:
@@ -26,5 +28,7 @@ public:
     SimulatedUnit& getUnit (int index) { return *units[static_cast<size_t> (index)]; }
 
 private:
+    void writeLogs (const juce::File& folder) const;
+
     std::vector<std::unique_ptr<SimulatedUnit>> units;
 };

@@ -3,9 +3,11 @@
 #include "app/Belvora.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
+#include "gui/BVApplicationFrameLaf.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/widgets/Alerts.h"
+#include "resources/BinaryResources.h"
 
 namespace
 {
@@ -29,8 +31,13 @@ juce::ApplicationCommandManager* MainAppWindow::getApplicationCommandManager()
 MainAppWindow::MainAppWindow()
     : juce::DocumentWindow ("Belvora 2", juce::Colour (0xffd3d3d3), juce::DocumentWindow::allButtons, true)
 {
+    frameLookAndFeel = std::make_unique<BVApplicationFrameLaf>();
+    setLookAndFeel (frameLookAndFeel.get());
+
     setUsingNativeTitleBar (true);
     setResizable (true, false);
+    setIcon (juce::ImageCache::getFromMemory (BinaryResources::app_icon_png, BinaryResources::app_icon_pngSize));
+    setTitleBarTextCentred (false);
     setResizeLimits (714, 646, 10000, 10000);
 
     const auto state = Belvora::getUserSettings().getValue ("appWindowState");
@@ -48,10 +55,12 @@ MainAppWindow::MainAppWindow()
 
 MainAppWindow::~MainAppWindow()
 {
+    // The key mappings go with the manager: the window must not keep them as a listener.
     removeKeyListener (getApplicationCommandManager()->getKeyMappings());
     clearContentComponent();
     contentComponent.reset();
     commandManagerHolder().reset();
+    setLookAndFeel (nullptr);
 }
 
 UserInterfaceFactory MainAppWindow::getUserInterfaceFactory()

@@ -7,6 +7,7 @@
 #include <memory>
 
 class BelvoraContentComponent;
+class BVApplicationFrameLaf;
 
 /** The application's only top-level window, and the user interface the hub talks to. */
 class MainAppWindow : public juce::DocumentWindow,
@@ -39,6 +40,7 @@ public:
 private:
     void handleAsyncUpdate() override;
 
+    std::unique_ptr<BVApplicationFrameLaf> frameLookAndFeel;
     std::unique_ptr<BelvoraContentComponent> contentComponent;
     juce::TooltipWindow tooltipWindow { nullptr, 700 };
 

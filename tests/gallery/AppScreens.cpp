@@ -1,55 +1,124 @@
-// The application as the user sees it: started with the sample content and the
-// simulated units, then photographed.
+// The application as the user sees it: started with the sample content and
+// simulated units, brought into a state, then photographed.
 
-#include "app/Belvora.h"
-#include "app/Nexus.h"
 #include "gallery/Gallery.h"
-#include "gui/MainAppWindow.h"
-#include "support/TestEnvironment.h"
+#include "gui/CommandIDs.h"
+#include "gui/Palette.h"
+#include "gui/RunningAppFixture.h"
+#include "gui/datapage/DataPage.h"
 
 namespace
 {
-    std::unique_ptr<juce::Component> photographMainWindow (BVLookAndFeel& laf)
+    using Scene = std::function<void (RunningApp&)>;
+
+    std::unique_ptr<juce::Component> pictureOf (const juce::Image& photo)
     {
-        juce::Image photo;
-
-        if (TestEnvironment::hasDisplay())
-        {
-            Belvora::releaseAppProperties();
-            TestEnvironment::clearHome();
-            Belvora::configureAppProperties();
-            Belvora::getAppProperties().getUserSettings()->setValue ("uiScalingFactor", (double) laf.getScale());
-
-            {
-                Belvora app (MainAppWindow::getUserInterfaceFactory());
-                app.initialise ("");
-
-                if (auto* window = MainAppWindow::of (app.getNexus()))
-                {
-                    TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; });
-                    photo = window->createComponentSnapshot (window->getLocalBounds(), true, 1.0f);
-                }
-
-                app.shutdown();
-            }
-
-            Belvora::releaseAppProperties();
-        }
-
-        if (! photo.isValid())
-        {
-            photo = juce::Image (juce::Image::RGB, 320, 40, true);
-            juce::Graphics g (photo);
-            g.fillAll (juce::Colours::white);
-            g.setColour (juce::Colours::black);
-            g.drawText ("needs a display (run scripts/screens)", photo.getBounds(), juce::Justification::centred);
-        }
-
         return std::make_unique<Gallery::Painter> (photo.getWidth(), photo.getHeight(), [photo] (juce::Graphics& g, Gallery::Painter&)
         {
             g.drawImageAt (photo, 0, 0);
         });
     }
+
+    std::unique_ptr<juce::Component> needsADisplay()
+    {
+        juce::Image photo (juce::Image::RGB, 320, 40, true);
+        juce::Graphics g (photo);
+        g.fillAll (juce::Colours::white);
+        g.setColour (juce::Colours::black);
+        g.drawText ("needs a display (run scripts/screens)", photo.getBounds(), juce::Justification::centred);
+        return pictureOf (photo);
+    }
+
+    /** The last box the program showed, drawn over the middle of the photo as the user saw it. */
+    void drawLastBox (RunningApp& running, juce::Image& photo)
+    {
+        if (running.boxes.empty())
+            return;
+
+        const auto& box = running.boxes.back();
+        juce::AlertWindow alert (box.title, box.message, box.icon);
+
+        for (auto& text : box.buttons)
+            alert.addButton (text, 0);
+
+        alert.setVisible (true);
+        const auto shot = alert.createComponentSnapshot (alert.getLocalBounds(), true, 1.0f);
+        const auto area = photo.getBounds().withSizeKeepingCentre (shot.getWidth(), shot.getHeight());
+        juce::Graphics g (photo);
+        g.setColour (juce::Colours::black.withAlpha (0.25f));
+        g.fillRect (area.translated (4, 4));
+        g.setColour (Palette::alertBackgroundColour);
+        g.fillRect (area);
+        g.drawImageAt (shot, area.getX(), area.getY());
+    }
+
+    Gallery::Maker photograph (juce::String units, Scene scene, bool withBox = false)
+    {
+        return [units, scene, withBox] (BVLookAndFeel& laf) -> std::unique_ptr<juce::Component>
+        {
+            if (! TestEnvironment::hasDisplay())
+                return needsADisplay();
+
+            RunningApp::Options options;
+            options.units = units;
+            options.settings.set ("uiScalingFactor", juce::String (laf.getScale()));
+            options.settings.set ("dataSyncMethod", "manual");
+            RunningApp running (options);
+
+            if (! running.start())
+                return needsADisplay();
+
+            running.drain();
+
+            if (scene)
+                scene (running);
+
+            auto& window = running.window();
+            auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
+
+            if (withBox)
+                drawLastBox (running, photo);
+
+            return pictureOf (photo);
+        };
+    }
+
+    void download (RunningApp& running)
+    {
+        running.perform (CommandIDs::downloadDeviceData);
+        running.waitFor ([&] { return ! running.content().getDataPage().isSyncNeeded(); });
+        running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
+    }
+
+    // A slow unit, photographed half-way through the download of its presets.
+    void midTransfer (RunningApp& running)
+    {
+        SimulatedUnit::Faults slow;
+        slow.replyDelayMs = 40;
+        running.unit (0).setFaults (slow);
+        running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
+        running.perform (CommandIDs::downloadDeviceData);
+        running.waitFor ([&] { return running.statusBar().doneSteps >= running.statusBar().totalSteps / 2; });
+        running.unit (0).setFaults ({});
+    }
+
+    // A unit that rejects its setup: the retries in the status bar, then the unit's error.
+    void rejectedSetup (RunningApp& running)
+    {
+        download (running);
+        SimulatedUnit::Faults rejecting;
+        rejecting.setupWriteStatus = 0x7f;
+        running.unit (0).setFaults (rejecting);
+        running.perform (CommandIDs::restoreSetup);
+        running.waitFor ([&] { return ! running.boxes.empty() && running.boxes.back().title != "Confirm Send Setup"; });
+        running.drain();
+        running.statusBar().setStatus (true, {}, {}, 0.5);
+        running.statusBar().setStatusText ("MIDI transmission error on setup data  (retry 2)", true);
+    }
 }
 
-BELVORA_SCREEN ("Windows/Main window", photographMainWindow);
+BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, true));
+BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
+BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
+BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer));
+BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, true));

@@ -2,15 +2,10 @@
 // content server that accepts and never answers. Needs a display.
 
 #include "support/LocalServer.h"
+#include "support/ProgramProcess.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
-
-#include <csignal>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace
 {
@@ -30,12 +25,7 @@ namespace
 
         void TearDown() override
         {
-            if (child > 0)
-            {
-                ::kill (child, SIGKILL);
-                ::waitpid (child, nullptr, 0);
-            }
-
+            program.kill();
             server.stop();
             home.deleteRecursively();
         }
@@ -57,38 +47,7 @@ namespace
 
         void start()
         {
-            std::vector<std::string> variables;
-
-            for (auto** e = environ; *e != nullptr; ++e)
-            {
-                const std::string entry (*e);
-                if (entry.rfind ("HOME=", 0) != 0 && entry.rfind ("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind ("BELVORA_", 0) != 0)
-                    variables.push_back (entry);
-            }
-
-            variables.push_back ("HOME=" + home.getFullPathName().toStdString());
-            variables.push_back ("XDG_CONFIG_HOME=" + home.getChildFile (".config").getFullPathName().toStdString());
-            variables.push_back ("BELVORA_CONTENT_URL=" + (server.getBaseUrl() + "/Belvora2").toStdString());
-            variables.push_back ("BELVORA_TRACKING_URL=" + (server.getBaseUrl() + "/belvora-2").toStdString());
-
-            std::vector<char*> envp;
-            for (auto& v : variables)
-                envp.push_back (v.data());
-            envp.push_back (nullptr);
-
-            std::string program (BELVORA_PROGRAM);
-            char* argv[] = { program.data(), nullptr };
-            ASSERT_EQ (::posix_spawn (&child, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-        }
-
-        /** True once the program ended, with its wait status. */
-        bool hasEnded (int& status)
-        {
-            if (::waitpid (child, &status, WNOHANG) != child)
-                return false;
-
-            child = 0;
-            return true;
+            ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl()));
         }
 
         /** Starts the program and waits until it asks for path; false when it
@@ -97,21 +56,19 @@ namespace
         {
             start();
             int status = 0;
-            return TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests (path) > 0 || hasEnded (status); }, 60000)
-                && child > 0;
+            return TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests (path) > 0 || program.hasEnded (status); }, 60000)
+                && program.isRunning();
         }
 
         /** Interrupts the program and waits, within a generous limit, for it to end. */
         bool interruptEndsIt()
         {
-            ::kill (child, SIGINT);
+            program.signal (SIGINT);
             int status = 0;
 
-            if (! TestEnvironment::runMessageLoopUntil ([&] { return hasEnded (status); }, 120000))
+            if (! TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000))
             {
-                ::kill (child, SIGKILL);
-                ::waitpid (child, nullptr, 0);
-                child = 0;
+                program.kill();
                 return false;
             }
 
@@ -120,7 +77,7 @@ namespace
 
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         juce::File home;
-        pid_t child = 0;
+        ProgramProcess program { TestEnvironment::getHome().getChildFile ("interrupted") };
     };
 }
 

@@ -201,6 +201,11 @@ namespace
             ::setenv ("BELVORA_SIMULATED_UNITS", "0x12", 1);
             platform::Clock::setScale (0.05);
 
+            // The test connects the unit itself: a connection at start-up would download meanwhile.
+            Belvora::configureAppProperties();
+            Belvora::getUserSettings().setValue ("autoConnectAtStartup", false);
+            Belvora::getAppProperties().saveIfNeeded();
+
             app = std::make_unique<Belvora> (MainAppWindow::getUserInterfaceFactory());
             app->initialise ("");
             content = MainAppWindow::of (app->getNexus())->getBelvoraContentComponent();
@@ -251,6 +256,17 @@ namespace
 
             return boxes;
         }
+
+        // The window asks and tells the user things around an update (a rescan that finds
+        // nothing, say); no box may wait for an answer that never comes.
+        const Alerts::ScopedChoiceResponder harmlessAnswers { [] (const Alerts::Box& box)
+        {
+            for (auto* harmless : { "OK", "Ok", "No", "Later", "Cancel" })
+                if (box.buttons.contains (harmless))
+                    return box.buttons.indexOf (harmless);
+
+            return -1;
+        } };
 
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         std::unique_ptr<Belvora> app;

@@ -6,7 +6,9 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/StatusBar.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/RunningAppFixture.h"
 #include "support/SettingsFixture.h"
 
 #include <gtest/gtest.h>
@@ -229,8 +231,67 @@ TEST_F (WindowTest, AlertButtonsAndAnswers)
     }
 }
 
+TEST_F (WindowTest, LayoutFollowsTheScaleAndTheDeveloperIconNeedsTheSwitch)
+{
+    for (auto scale : { 1.0, 2.0 })
+    {
+        settings().setValue ("uiScalingFactor", scale);
+        Belvora app;
+        app.parseSwitches (scale > 1.0 ? "developer" : "");
+        MainAppWindow window;
+        auto* content = window.getBelvoraContentComponent();
+        content->setSize (1020, 734);
+
+        const int s = (int) scale;
+        EXPECT_EQ (content->getHelpButton().getBounds(), juce::Rectangle<int> (1020 - 16 * s - 10 * s, (31 * s - 16 * s) / 2, 16 * s, 16 * s));
+        EXPECT_EQ (content->getOptionsButton().getRight(), content->getHelpButton().getX() - 10 * s);
+        EXPECT_EQ (content->getDeveloperButton().getRight(), content->getOptionsButton().getX() - 10 * s);
+        EXPECT_EQ (content->getTabs().getTabBarDepth(), scale > 1.0 ? 62 : 31);
+        EXPECT_EQ (content->getStatusBar().getHeight(), scale > 1.0 ? 58 : 29);
+        EXPECT_EQ (content->getStatusBar().getBottom(), 734);
+        EXPECT_EQ (content->getTabs().getBottom(), 734 - content->getStatusBar().getHeight());
+        EXPECT_EQ (content->getDeveloperButton().isVisible(), scale > 1.0);
+        EXPECT_TRUE (content->getHelpButton().isVisible());
+
+        EXPECT_EQ (content->getTabs().getTabNames(), (juce::StringArray { "Devices", "Presets" }));
+        EXPECT_EQ (content->getTabs().getTabBackgroundColour (1), juce::Colour (0xfffefefe));
+
+        // The sign-in button is made but never shown.
+        EXPECT_EQ (content->getSignInButton().getParentComponent(), nullptr);
+        EXPECT_EQ (content->getSignInButton().getButtonText(), "Sign in");
+    }
+}
+
+TEST_F (WindowTest, KeysReachTheCommandsAndTeardownLeavesAFreshManager)
+{
+    auto* manager = MainAppWindow::getApplicationCommandManager();
+
+    {
+        MainAppWindow window;
+        EXPECT_EQ (MainAppWindow::getApplicationCommandManager(), manager) << "the window uses the manager made before it";
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return manager->getNumCommands() >= 28; }));
+
+        // The commands come without keys; one given here works anywhere in the window.
+        PerformedCommands performed (*window.getBelvoraContentComponent());
+        const juce::KeyPress key ('k', juce::ModifierKeys::commandModifier, 0);
+        manager->getKeyMappings()->addKeyPress (CommandIDs::signIn, key);
+        juce::ComponentPeer* peer = window.getPeer();
+        ASSERT_NE (peer, nullptr);
+        peer->handleKeyPress (key);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! performed.ids.empty(); }));
+        EXPECT_EQ (performed.ids.front(), CommandIDs::signIn);
+    }
+
+    // The window took its manager with it, key mappings and all.
+    auto* fresh = MainAppWindow::getApplicationCommandManager();
+    EXPECT_EQ (fresh->getNumCommands(), 0);
+    EXPECT_TRUE (fresh->getKeyMappings()->getKeyPressesAssignedToCommand (CommandIDs::signIn).isEmpty());
+}
+
 TEST_F (WindowTest, ConnectionLossDuringAScanIsBroadcastButChangesNoState)
 {
+    std::vector<Alerts::Box> boxes;
+    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { boxes.push_back (box); return false; });
     Belvora app;
     MainAppWindow window;
     auto* content = window.getBelvoraContentComponent();

@@ -11,6 +11,12 @@ namespace
         return responder;
     }
 
+    ChoiceResponder& currentChoiceResponder()
+    {
+        static ChoiceResponder responder;
+        return responder;
+    }
+
     // The framework shows "OK" for an empty first text and "Cancel" for an empty second one.
     bool show (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                const juce::String& message, const juce::String& first, const juce::String& second, bool twoButtons)
@@ -25,6 +31,16 @@ namespace
                 box.buttons.add (second.isEmpty() ? juce::String ("Cancel") : second);
 
             return responder (box);
+        }
+
+        if (auto& responder = currentChoiceResponder())
+        {
+            Box box { icon, title, message, { first.isEmpty() ? juce::String ("OK") : first } };
+
+            if (twoButtons)
+                box.buttons.add (second.isEmpty() ? juce::String ("Cancel") : second);
+
+            return responder (box) == 0;
         }
 
         if (! twoButtons)
@@ -47,6 +63,16 @@ ScopedResponder::~ScopedResponder()
     currentResponder() = std::move (previous);
 }
 
+ScopedChoiceResponder::ScopedChoiceResponder (ChoiceResponder responder)
+    : previous (std::exchange (currentChoiceResponder(), std::move (responder)))
+{
+}
+
+ScopedChoiceResponder::~ScopedChoiceResponder()
+{
+    currentChoiceResponder() = std::move (previous);
+}
+
 void showInfo (juce::Component* component, const juce::String& title, const juce::String& message)
 {
     show (juce::MessageBoxIconType::InfoIcon, component, title, message, "OK", {}, false);
@@ -67,6 +93,32 @@ bool showOkCancel (juce::MessageBoxIconType icon, juce::Component* component,
                    bool defaultSecond, const juce::String& firstText, const juce::String& secondText)
 {
     return show (icon, component, title, message, firstText, defaultSecond ? juce::String() : secondText, true);
+}
+
+int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                 const juce::String& message, const juce::Array<Choice>& choices)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    Box box { icon, title, message, {} };
+
+    for (auto& choice : choices)
+        box.buttons.add (choice.text);
+
+    const auto resultOf = [&] (int index) { return juce::isPositiveAndBelow (index, choices.size()) ? choices[index].result : 0; };
+
+    if (auto& responder = currentChoiceResponder())
+        return resultOf (responder (box));
+
+    if (auto& responder = currentResponder())
+        return resultOf (responder (box) ? 0 : -1);
+
+    juce::AlertWindow window (title, message, icon, component);
+
+    for (auto& choice : choices)
+        window.addButton (choice.text, choice.result, choice.key);
+
+    return window.runModalLoop();
 }
 
 }

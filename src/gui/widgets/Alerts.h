@@ -17,6 +17,20 @@ namespace Alerts
                        const juce::String& title, const juce::String& message,
                        bool defaultSecond, const juce::String& firstText, const juce::String& secondText);
 
+    /** A button of a box with free buttons: its text, the result it gives and
+        its key (Return or Escape; none by default). */
+    struct Choice
+    {
+        juce::String text;
+        int result = 0;
+        juce::KeyPress key {};
+    };
+
+    /** A box with the given buttons, first given leftmost; the result of the
+        button pressed, 0 when the box was closed otherwise. */
+    int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                     const juce::String& message, const juce::Array<Choice>& choices);
+
     /** One box as it would be shown: its icon, texts and the buttons' labels. */
     struct Box
     {
@@ -25,8 +39,13 @@ namespace Alerts
         juce::StringArray buttons;   // as shown, first button first
     };
 
-    /** Answers a box instead of the user: true for the first button. */
+    /** Answers a box instead of the user: true for the first button. A box
+        with free buttons counts false as closing it. */
     using Responder = std::function<bool (const Box&)>;
+
+    /** Answers with the index of the button pressed (-1 closes the box); for
+        boxes with any number of buttons. */
+    using ChoiceResponder = std::function<int (const Box&)>;
 
     /** While one lives, every box goes to its responder instead of the screen,
         so tests answer the program's questions and read their texts. */
@@ -39,5 +58,18 @@ namespace Alerts
     private:
         Responder previous;
         JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
+    };
+
+    /** As ScopedResponder, answering by button index; a responder of either
+        kind answers every box while the other kind is not set. */
+    class ScopedChoiceResponder
+    {
+    public:
+        explicit ScopedChoiceResponder (ChoiceResponder responder);
+        ~ScopedChoiceResponder();
+
+    private:
+        ChoiceResponder previous;
+        JUCE_DECLARE_NON_COPYABLE (ScopedChoiceResponder)
     };
 }

@@ -1,0 +1,279 @@
+// The real program, started as a user starts it, against two simulated units
+// and the local content server, driven with real mouse and key events
+// (xdotool). What the units were sent and what the program wrote are read
+// once it has quit. Needs a display (run under xvfb-run) and xdotool.
+
+#include "model/DeviceData.h"
+#include "model/SysEx.h"
+#include "support/LocalServer.h"
+#include "support/ProgramProcess.h"
+#include "support/TestEnvironment.h"
+
+#include <juce_graphics/juce_graphics.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+
+namespace
+{
+    class EndToEnd : public testing::Test
+    {
+    protected:
+        void SetUp() override
+        {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
+            if (run ({ "xdotool", "version" }).isEmpty())
+                GTEST_SKIP() << "needs xdotool (scripts/setup installs it)";
+
+            home = TestEnvironment::getHome().getChildFile ("e2e");
+            home.deleteRecursively();
+            dataFolder().createDirectory();
+            ASSERT_TRUE (server.start());
+        }
+
+        void TearDown() override
+        {
+            program.kill();
+            server.stop();
+            home.deleteRecursively();
+        }
+
+        juce::File dataFolder() const   { return home.getChildFile (".config/Marrowell/Belvora 2"); }
+        juce::File unitLogs() const     { return home.getChildFile ("unit-logs"); }
+
+        /** Settings as a user's earlier runs would have left them. */
+        void storeSettings (const std::map<juce::String, juce::String>& values)
+        {
+            juce::XmlElement properties ("PROPERTIES");
+
+            for (auto& [key, val] : values)
+            {
+                auto* value = properties.createNewChildElement ("VALUE");
+                value->setAttribute ("name", key);
+                value->setAttribute ("val", val);
+            }
+
+            ASSERT_TRUE (properties.writeTo (dataFolder().getChildFile ("Belvora 2.settings")));
+        }
+
+        static juce::String run (const juce::StringArray& command)
+        {
+            juce::ChildProcess process;
+
+            if (! process.start (command))
+                return {};
+
+            auto output = process.readAllProcessOutput();
+            process.waitForProcessToFinish (10000);
+            return output.trim();
+        }
+
+        void start()
+        {
+            ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(),
+                                        { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() }));
+        }
+
+        bool hasEnded()
+        {
+            const bool wasRunning = program.isRunning();
+            int status = 0;
+
+            if (! program.hasEnded (status))
+                return false;
+
+            if (wasRunning)
+                exitedNormally = WIFEXITED (status) && WEXITSTATUS (status) == 0;
+
+            return true;
+        }
+
+        static bool waitFor (std::function<bool()> condition, int timeoutMs = 30000)
+        {
+            return TestEnvironment::runMessageLoopUntil (std::move (condition), timeoutMs);
+        }
+
+        /** The program's window (the first visible one of that name), once it is there. */
+        juce::String findWindow (const juce::String& title)
+        {
+            juce::String id;
+            waitFor ([&]
+            {
+                id = run ({ "xdotool", "search", "--onlyvisible", "--name", "^" + title + "$" }).upToFirstOccurrenceOf ("\n", false, false);
+                return id.isNotEmpty() || hasEnded();
+            });
+            return id;
+        }
+
+        juce::Point<int> originOf (const juce::String& window)
+        {
+            const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getwindowgeometry", "--shell", window }));
+            return { lines[1].fromFirstOccurrenceOf ("=", false, false).getIntValue(),
+                     lines[2].fromFirstOccurrenceOf ("=", false, false).getIntValue() };
+        }
+
+        /** A left click at a point of the window, in the window's own coordinates. Without a
+            window manager nothing focuses a window that is clicked: the click does it. */
+        void click (const juce::String& window, int x, int y)
+        {
+            run ({ "xdotool", "windowfocus", "--sync", window });
+            const auto origin = originOf (window);
+            run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + x), juce::String (origin.y + y) });
+            run ({ "xdotool", "click", "1" });
+        }
+
+        void keys (const juce::String& window, const juce::StringArray& sequence)
+        {
+            run ({ "xdotool", "windowfocus", "--sync", window });
+
+            for (auto& k : sequence)
+                run ({ "xdotool", "key", k });
+        }
+
+        juce::Image photograph (const juce::String& window)
+        {
+            const auto file = home.getChildFile ("photo.png");
+            run ({ "import", "-window", window, file.getFullPathName() });
+            return juce::ImageFileFormat::loadFrom (file);
+        }
+
+        /** Whether the status bar shows a progress bar now. */
+        bool showsProgress (const juce::String& window)
+        {
+            const auto photo = photograph (window);
+
+            if (! photo.isValid())
+                return false;
+
+            const juce::Colour bar (0xff828e98), fill (0xffedce83);
+
+            for (int y = photo.getHeight() - 22; y < photo.getHeight() - 6; y += 2)
+                for (int x = 300; x < photo.getWidth() - 150; x += 4)
+                    if (const auto c = photo.getPixelAt (x, y); c == bar || c == fill)
+                        return true;
+
+            return false;
+        }
+
+        juce::File findFile (const juce::String& name) const
+        {
+            auto found = home.findChildFiles (juce::File::findFiles, true, name);
+            return found.isEmpty() ? juce::File() : found.getFirst();
+        }
+
+        /** The commands of the messages a unit received, in order. */
+        juce::Array<int> receivedCommands (int unit) const
+        {
+            juce::MemoryBlock bytes;
+            unitLogs().getChildFile ("unit-" + juce::String (unit) + ".syx").loadFileAsData (bytes);
+
+            juce::Array<int> commands;
+            const auto* b = static_cast<const uint8_t*> (bytes.getData());
+
+            for (size_t i = 0; i + 6 < bytes.getSize(); ++i)
+                if (b[i] == SysEx::startByte)
+                    commands.add (b[i + 6]);
+
+            return commands;
+        }
+
+        int connectionEvents() const
+        {
+            return server.countRequests ("/belvora-2/php/tracking-1.0/db_device_connect.php");
+        }
+
+        LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
+        juce::File home;
+        ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
+        bool exitedNormally = false;
+    };
+}
+
+// One program at a time: it refuses to run twice.
+TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+
+    // The scan at start-up finds both units and connects the first.
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    // "Presets", then the big button that asks for the unit's data.
+    click (window, 155, 15);
+    click (window, 510, 31 + (734 - 31 - 29) / 2);
+    ASSERT_TRUE (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); })) << "the download wrote the unit's data";
+
+    auto synced = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    ASSERT_NE (synced, nullptr);
+    EXPECT_EQ (synced->getProductName(), "Vesper");
+    EXPECT_GT (synced->getNumPresets(), 0);
+    EXPECT_TRUE (synced->getSetup().isComplete());
+
+    // "Send Setup" on the toolbar; the question is answered with the Return key.
+    click (window, 227, 60);
+    const auto question = findWindow ("Confirm Send Setup");
+    ASSERT_TRUE (question.isNotEmpty());
+    keys (question, { "Return" });
+    waitFor ([&] { return showsProgress (window); }, 3000);
+    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); }));
+
+    // Ctrl+Q quits; quitting writes the workspace and its unit's data.
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+
+    const auto sent = receivedCommands (0);
+    EXPECT_EQ (sent.getFirst(), SysEx::cmdIdentity);
+    EXPECT_GE (sent.indexOf (SysEx::cmdPresetRequest), 0) << "the download asked for the presets";
+    EXPECT_GE (sent.indexOf (SysEx::cmdSetupRequest), 0) << "and for the setup";
+    EXPECT_EQ ((int) std::count (sent.begin(), sent.end(), (int) SysEx::cmdSetupData), synced->getSetup().getNumMidiMessages()) << "the whole setup went back to the unit";
+    EXPECT_LT (sent.indexOf (SysEx::cmdSetupRequest), sent.indexOf (SysEx::cmdSetupData));
+    EXPECT_EQ (receivedCommands (1).indexOf (SysEx::cmdPresetRequest), -1) << "the other unit was only identified";
+
+    EXPECT_TRUE (findFile ("working.mwd").existsAsFile());
+}
+
+TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    // The help icon at the right end of the tab bar pops its menu up (a window of its
+    // own); its last item is "About Belvora".
+    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
+                                                                                juce::String (program.getPid()), "" })).size(); };
+    const auto before = windowsShown();
+    bool menuShown = false;
+
+    for (int attempt = 0; attempt < 5 && ! menuShown; ++attempt)
+    {
+        click (window, 1020 - 10 - 8, 15);
+        menuShown = waitFor ([&] { return windowsShown() > before; }, 3000);
+    }
+
+    // The menu has the keyboard now.
+    ASSERT_TRUE (menuShown);
+    run ({ "xdotool", "key", "Up", "Return" });
+    const auto about = findWindow ("About Belvora");
+    ASSERT_TRUE (about.isNotEmpty());
+
+    keys (about, { "Escape" });
+    ASSERT_TRUE (waitFor ([&] { return run ({ "xdotool", "search", "--onlyvisible", "--name", "^About Belvora$" }).isEmpty(); }));
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+    EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
+}

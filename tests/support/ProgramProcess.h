@@ -1,0 +1,90 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <csignal>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+/** The Belvora program run as a process of its own, as a user starts it: a
+    private home, the content and tracking of a local server, and whatever
+    else the test sets; everything else of the test's environment but the
+    program's own variables. Killed when the object goes, if still running. */
+class ProgramProcess
+{
+public:
+    explicit ProgramProcess (juce::File homeFolder) : home (std::move (homeFolder)) {}
+    ~ProgramProcess()   { kill(); }
+
+    juce::File getHome() const          { return home; }
+    juce::File getDataFolder() const    { return home.getChildFile (".config/Marrowell/Belvora 2"); }
+    pid_t getPid() const noexcept       { return child; }
+    bool isRunning() const noexcept     { return child > 0; }
+
+    /** Starts the program; extra variables are "NAME=value" lines. */
+    bool start (const juce::String& program, const juce::String& serverBase, const juce::StringArray& extraVariables = {})
+    {
+        std::vector<std::string> variables;
+
+        for (auto** e = environ; *e != nullptr; ++e)
+        {
+            const std::string entry (*e);
+            if (entry.rfind ("HOME=", 0) != 0 && entry.rfind ("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind ("BELVORA_", 0) != 0)
+                variables.push_back (entry);
+        }
+
+        variables.push_back ("HOME=" + home.getFullPathName().toStdString());
+        variables.push_back ("XDG_CONFIG_HOME=" + home.getChildFile (".config").getFullPathName().toStdString());
+        variables.push_back ("BELVORA_CONTENT_URL=" + (serverBase + "/Belvora2").toStdString());
+        variables.push_back ("BELVORA_TRACKING_URL=" + (serverBase + "/belvora-2").toStdString());
+
+        for (auto& extra : extraVariables)
+            variables.push_back (extra.toStdString());
+
+        std::vector<char*> envp;
+        for (auto& v : variables)
+            envp.push_back (v.data());
+        envp.push_back (nullptr);
+
+        std::string path (program.toStdString());
+        char* argv[] = { path.data(), nullptr };
+        return ::posix_spawn (&child, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    }
+
+    /** True once the program ended (or never ran), with its wait status. */
+    bool hasEnded (int& status)
+    {
+        if (child <= 0)
+            return true;
+
+        if (::waitpid (child, &status, WNOHANG) != child)
+            return false;
+
+        child = 0;
+        return true;
+    }
+
+    void signal (int number)
+    {
+        if (child > 0)
+            ::kill (child, number);
+    }
+
+    void kill()
+    {
+        if (child <= 0)
+            return;
+
+        ::kill (child, SIGKILL);
+        ::waitpid (child, nullptr, 0);
+        child = 0;
+    }
+
+private:
+    juce::File home;
+    pid_t child = 0;
+};
