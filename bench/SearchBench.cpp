@@ -3,8 +3,7 @@
 // results (scored, filtered, nodes filled in, sorted best first).
 
 #include "gui/dialogs/SearchThread.h"
-#include "model/DeviceData.h"
-#include "model/SourceTree.h"
+#include "tests/search/SearchFixtures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,41 +28,17 @@ namespace
     {
         Library()
         {
-            CapsBlock caps;
-            caps.productId = 0x21;
-            caps.numSyxPackagesPerPresetStep = 2;
-            caps.presetStepPacketSize = 8;
-            caps.presetVersion = 3;
-            caps.numSyxPackagesPerSetup = 2;
-            caps.setupPacketSize = 8;
-            caps.setupVersion = 5;
-            caps.numPresets = presetsPerBackup + 1;
-            caps.presetNameLength = 24;
-            caps.maxPresetSteps = 4;
-
             auto backupsCategory = SourceTree::findNode (root, SourceTreeIds::archiveCategory);
 
             for (int b = 0; b < numBackups; ++b)
             {
-                auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion(), caps, nullptr);
+                std::vector<SearchFixtures::PresetSpec> presets;
 
                 for (int slot = 1; slot <= presetsPerBackup; ++slot)
-                {
-                    auto* preset = data->createPreset (slot);
-                    PresetName header;
-                    header.number = slot;
-                    header.formatVersion = caps.presetVersion;
-                    header.nameLength = caps.presetNameLength;
-                    header.tags = slot % 5;
-                    const auto name = nameFor (b, slot);
-                    header.setFromBytes (reinterpret_cast<const uint8_t*> (name.toRawUTF8()), (int) name.getNumBytesAsUTF8());
-                    preset->setNameBytes (header);
-                }
+                    presets.push_back ({ slot, nameFor (b, slot), slot % 5 });
 
-                auto node = SourceTree::createDataNode ("Vesper_" + juce::String (b).paddedLeft ('0', 6),
-                                                        new DataSet (nullptr, std::move (data)));
-                backupsCategory.appendChild (node, nullptr);
-                backups.add (node);
+                backups.add (SearchFixtures::addDataNode (backupsCategory, "Vesper_" + juce::String (b).paddedLeft ('0', 6),
+                                                          presets, presetsPerBackup + 1));
             }
         }
 

@@ -4,7 +4,7 @@
 
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
-#include "support/SmallCaps.h"
+#include "../support/SmallCaps.h"   // relative: the benchmarks include this file too
 
 #include <vector>
 
