@@ -321,3 +321,56 @@ TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
     EXPECT_GE (receivedCommands (1).indexOf (SysEx::cmdPresetRequest), 0) << "the clicked unit was read";
     EXPECT_EQ (receivedCommands (0).indexOf (SysEx::cmdPresetRequest), -1) << "the first unit was only identified";
 }
+
+TEST_F (EndToEnd, WorkspaceIsDownloadedBackedUpAndTheBackupOutlivesTheRun)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    // "Presets", the big button that asks for the unit's data, then "Backup All" on the toolbar.
+    bool downloaded = false;
+
+    // The pages are enabled once the unit's connection has settled: the clicks are tried again until then.
+    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
+    {
+        click (window, 155, 15);
+        click (window, 510, 31 + (734 - 31 - 29) / 2);
+        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 6000);
+    }
+
+    ASSERT_TRUE (downloaded) << "the download wrote the unit's data";
+    waitFor ([&] { return ! showsProgress (window); }, 5000);
+    click (window, 422, 60);
+
+    // Quitting writes the backup index with the new backup and its files.
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+
+    const auto index = findFile ("*_backup.xml");
+    ASSERT_TRUE (index.existsAsFile()) << "the backup index was written";
+    const auto backup = juce::XmlDocument::parse (index);
+    ASSERT_NE (backup, nullptr);
+    bool titled = false;
+
+    for (auto& f : index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.xml"))
+        titled = titled || (f != index && f.loadFileAsString().contains ("(All)"));
+
+    EXPECT_TRUE (titled) << "the backup's archive file holds its title";
+
+    int backupFiles = 0;
+
+    for (auto& f : index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.mwd"))
+        {
+            auto data = DeviceData::loadFromFile (f);
+            ASSERT_NE (data, nullptr);
+            EXPECT_GT (data->getNumPresets(), 0);
+            ++backupFiles;
+        }
+
+    EXPECT_EQ (backupFiles, 1) << "one backup of the unit's data";
+}

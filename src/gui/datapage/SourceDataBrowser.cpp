@@ -159,7 +159,6 @@ void SourceDataBrowser::showRenameEditor (const juce::ValueTree& node, bool sele
     if (row == nullptr)
         return;
 
-    const auto area = row->getItemPosition (true);
     renameEditor.setVisible (true);
     renameEditor.setFont (row->getFont());
     renameEditor.setText (node[SourceTreeIds::label].toString(), true);
@@ -167,9 +166,19 @@ void SourceDataBrowser::showRenameEditor (const juce::ValueTree& node, bool sele
     if (selectAll)
         renameEditor.selectAll();
 
-    renameEditor.setBounds (area.translated (treeView.getX(), treeView.getY()).withHeight (row->getItemHeight()));
-    renameEditor.grabKeyboardFocus();
     renameTarget = node;
+    placeRenameEditor();
+    renameEditor.grabKeyboardFocus();
+
+    // A row just added gets its place when the tree lays itself out, which it does later.
+    juce::Component::SafePointer<SourceDataBrowser> self (this);
+    juce::MessageManager::callAsync ([self] { if (self != nullptr) self->placeRenameEditor(); });
+}
+
+void SourceDataBrowser::placeRenameEditor()
+{
+    if (auto* row = treeView.findRow (renameTarget); row != nullptr && renameEditor.isVisible())
+        renameEditor.setBounds (row->getItemPosition (true).translated (treeView.getX(), treeView.getY()).withHeight (row->getItemHeight()));
 }
 
 void SourceDataBrowser::commitRename()

@@ -117,6 +117,7 @@ private:
     void textEditorFocusLost (juce::TextEditor&) override            { commitRename(); }
     void textEditorEscapeKeyPressed (juce::TextEditor&) override;
     void commitRename();
+    void placeRenameEditor();
 
     juce::ValueTree makeGroupNextTo (const juce::ValueTree& reference);
     juce::ValueTree firstSelectedInside (const juce::ValueTree& container) const;
