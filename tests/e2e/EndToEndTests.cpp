@@ -374,3 +374,84 @@ TEST_F (EndToEnd, WorkspaceIsDownloadedBackedUpAndTheBackupOutlivesTheRun)
 
     EXPECT_EQ (backupFiles, 1) << "one backup of the unit's data";
 }
+
+TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
+{
+    // "previous" keeps unsent edits between runs: quitting asks nothing.
+    storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    bool downloaded = false;
+
+    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
+    {
+        click (window, 155, 15);
+        click (window, 510, 31 + (734 - 31 - 29) / 2);
+        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 10000);
+    }
+
+    ASSERT_TRUE (downloaded);
+    waitFor ([&] { return ! showsProgress (window); }, 5000);
+
+    // The grid fills the workspace panel right of the browser (30 % of the width and the
+    // bar), under the tab bar, the toolbar and the panel's header: cells of 125 x 25
+    // sharing their edges, as many to a row as fit.
+    const auto width = 1020, gridX = 306 + 8, gridY = 31 + 64 + 20;
+    const auto columns = (width - gridX) / 125, cellWidth = (width - gridX) / columns;
+    const auto centreOf = [&] (int slot)
+    {
+        const auto i = slot - 1;
+        return juce::Point<int> (gridX + (i % columns) * (cellWidth - 1) + cellWidth / 2, gridY + (i / columns) * 24 + 12);
+    };
+
+    const auto from = centreOf (1), to = centreOf (columns + 3);
+    click (window, from.x, from.y);   // selects slot 1
+
+    const auto origin = originOf (window);
+    const auto moveTo = [&] (juce::Point<int> p)
+    {
+        run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + p.x), juce::String (origin.y + p.y) });
+    };
+
+    moveTo (from);
+    run ({ "xdotool", "mousedown", "1" });
+
+    for (int i = 1; i <= 12; ++i)
+        moveTo (from + (to - from) * i / 12);
+
+    run ({ "xdotool", "mouseup", "1" });
+
+    // The drop menu has the keyboard: its first item ("Move" or, without deleting on the unit, "Paste").
+    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
+                                                                                juce::String (program.getPid()), "" })).size(); };
+    ASSERT_TRUE (waitFor ([&] { return windowsShown() > 1; }, 5000)) << "the drop menu came up";
+    run ({ "xdotool", "key", "Down", "Return" });
+    waitFor ([&] { return windowsShown() == 1; }, 5000);
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+
+    const auto unit = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    const auto work = DeviceData::loadFromFile (findFile ("working.mwd"));
+    ASSERT_NE (unit, nullptr);
+    ASSERT_NE (work, nullptr);
+    const auto target = columns + 3;
+    ASSERT_TRUE (unit->isPresetSlotUsed (1));
+    ASSERT_TRUE (! unit->isPresetSlotUsed (target) || unit->getPreset (target)->getName() != unit->getPreset (1)->getName())
+        << "the unit's own preset there would pass for the dropped one";
+    ASSERT_TRUE (work->isPresetSlotUsed (target)) << "the dropped preset is in the slot it was dropped on";
+    EXPECT_EQ (work->getPreset (target)->getName(), unit->getPreset (1)->getName());
+
+    for (int slot = 2; slot < work->getNumSlots(); ++slot)
+    {
+        if (slot != target)
+        {
+            EXPECT_EQ (work->getPreset (slot) != nullptr, unit->getPreset (slot) != nullptr) << "slot " << slot << " untouched";
+        }
+    }
+}
