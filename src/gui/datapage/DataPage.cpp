@@ -445,6 +445,7 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
 
 void DataPage::showFindDialog()
 {
+    // The preset search dialog is not part of the program yet.
 }
 
 //==============================================================================
@@ -1124,10 +1125,6 @@ void DataPage::resized()
     layout.layOutComponents (parts, 3, area.getX(), area.getY(), area.getWidth(), area.getHeight(), false, true);
 
     syncButton.setCentrePosition (getLocalBounds().getCentre());
-}
-
-void DataPage::visibilityChanged()
-{
 }
 
 void DataPage::dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&)

@@ -257,7 +257,6 @@ public:
     bool keyPressed (const juce::KeyPress& key) override;
     void paint (juce::Graphics& g) override;
     void resized() override;
-    void visibilityChanged() override;
     void dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&) override;
     void dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&) override;
 
