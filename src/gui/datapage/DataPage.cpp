@@ -235,6 +235,9 @@ void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index
 
 void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 {
+    if (item == panels->viewItem && panels->viewKind != viewSyncPrompt)
+        panels->show (item[label].toString(), panels->viewItem, panels->viewKind, panels->detailsItem, panels->detailsKind);
+
     callListeners (*this, archiveListeners, [&] (ArchiveChangeListener& l) { l.archiveItemChanged (item, label); });
 }
 
