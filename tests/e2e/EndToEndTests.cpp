@@ -322,19 +322,24 @@ TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
     EXPECT_EQ (receivedCommands (0).indexOf (SysEx::cmdPresetRequest), -1) << "the first unit was only identified";
 }
 
-TEST_F (EndToEnd, WorkspaceIsDownloadedBackedUpAndTheBackupOutlivesTheRun)
+TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
 {
-    storeSettings ({ { "dataSyncMethod", "manual" } });
+    const auto exportFolder = home.getChildFile ("exports");
+    const auto today = juce::Time::getCurrentTime();
+    const auto exported = exportFolder.getChildFile (juce::String::formatted ("AllPresets_%d_%d_%d.syx", today.getDayOfMonth(), today.getMonth() + 1, today.getYear()));
+    storeSettings ({ { "dataSyncMethod", "manual" }, { "exportFolder", exportFolder.getFullPathName() },
+                     { "lastImportFile", exported.getFullPathName() } });
+    ASSERT_TRUE (exportFolder.createDirectory());
     start();
 
     const auto window = findWindow ("Belvora 2");
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
-    // "Presets", the big button that asks for the unit's data, then "Backup All" on the toolbar.
+    // "Presets", then the big button that asks for the unit's data; the pages are enabled
+    // once the unit's connection has settled, so the clicks are tried again until then.
     bool downloaded = false;
 
-    // The pages are enabled once the unit's connection has settled: the clicks are tried again until then.
     for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
     {
         click (window, 155, 15);
@@ -344,35 +349,70 @@ TEST_F (EndToEnd, WorkspaceIsDownloadedBackedUpAndTheBackupOutlivesTheRun)
 
     ASSERT_TRUE (downloaded) << "the download wrote the unit's data";
     waitFor ([&] { return ! showsProgress (window); }, 5000);
-    click (window, 422, 60);
 
-    // Quitting writes the backup index with the new backup and its files.
+    // "Backup All", then the new backup renamed in place: a double click, a name, Return.
+    click (window, 422, 60);
+    click (window, 160, 279);
+    run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
+    run ({ "xdotool", "key", "ctrl+a" });
+    run ({ "xdotool", "type", "Mine" });
+    run ({ "xdotool", "key", "Return" });
+
+    // "Export": all presets of the selected backup into one file.
+    click (window, 944, 60);
+    const auto exportDialog = findWindow ("Export");
+    ASSERT_TRUE (exportDialog.isNotEmpty());
+    click (exportDialog, 387, 312);
+    ASSERT_TRUE (waitFor ([&] { return exported.existsAsFile(); })) << "the export wrote its file";
+    waitFor ([&] { return run ({ "xdotool", "search", "--onlyvisible", "--name", "^Export$" }).isNotEmpty(); }, 3000);
+    keys (findWindow ("Export"), { "Return" });
+
+    // "Import": the exported file (the last one imported) sent directly to the unit.
+    click (window, 881, 60);
+    const auto importDialog = findWindow ("Import");
+    ASSERT_TRUE (importDialog.isNotEmpty());
+    // The destination list opens on "To Workspace", two below "<Send directly to ...>".
+    click (importDialog, 150, 157);
+    run ({ "xdotool", "key", "Up", "Up", "Return" });
+    click (importDialog, 387, 202);
+    waitFor ([&] { return showsProgress (window); }, 3000);
+    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the send ended";
+
+    // "Get Data" reads the unit back.
+    click (window, 32, 60);
+    waitFor ([&] { return showsProgress (window); }, 3000);
+    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the download ended";
+
     keys (window, { "ctrl+q" });
     ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
     EXPECT_TRUE (exitedNormally);
 
+    // The unit was read, sent the file's presets, and read again.
+    juce::Array<juce::MidiMessage> messages;
+    ASSERT_TRUE (SysEx::readFile (exported, messages));
+    const auto fileData = (int) std::count_if (messages.begin(), messages.end(), [] (const juce::MidiMessage& m) { return m.getRawData()[6] == SysEx::cmdPresetData; });
+    const auto received = receivedCommands (0);
+    const auto firstData = received.indexOf (SysEx::cmdPresetData);
+    EXPECT_GT (fileData, 0);
+    EXPECT_EQ ((int) std::count (received.begin(), received.end(), (int) SysEx::cmdPresetData), fileData) << "every preset of the file went to the unit";
+    ASSERT_GE (firstData, 0);
+    EXPECT_LT (received.indexOf (SysEx::cmdPresetRequest), firstData);
+    EXPECT_NE (std::find (received.begin() + firstData, received.end(), (int) SysEx::cmdPresetRequest), received.end()) << "and was read back after";
+
+    auto synced = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    ASSERT_NE (synced, nullptr);
+    EXPECT_GT (synced->getNumPresets(), 0);
+
+    // The backup and its new name were written when the program quit.
     const auto index = findFile ("*_backup.xml");
     ASSERT_TRUE (index.existsAsFile()) << "the backup index was written";
-    const auto backup = juce::XmlDocument::parse (index);
-    ASSERT_NE (backup, nullptr);
-    bool titled = false;
+    bool renamed = false;
 
     for (auto& f : index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.xml"))
-        titled = titled || (f != index && f.loadFileAsString().contains ("(All)"));
+        renamed = renamed || (f != index && f.loadFileAsString().contains ("Mine"));
 
-    EXPECT_TRUE (titled) << "the backup's archive file holds its title";
-
-    int backupFiles = 0;
-
-    for (auto& f : index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.mwd"))
-        {
-            auto data = DeviceData::loadFromFile (f);
-            ASSERT_NE (data, nullptr);
-            EXPECT_GT (data->getNumPresets(), 0);
-            ++backupFiles;
-        }
-
-    EXPECT_EQ (backupFiles, 1) << "one backup of the unit's data";
+    EXPECT_TRUE (renamed) << "the backup's archive file holds its new title";
+    EXPECT_EQ (index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.mwd").size(), 1);
 }
 
 TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)

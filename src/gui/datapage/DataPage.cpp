@@ -213,6 +213,9 @@ void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index
 
 void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 {
+    if (item == getViewItem() && getViewKind() != viewSyncPrompt)
+        panels->show (item[label].toString(), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
+
     callListeners (*this, archiveListeners, [&] (ArchiveChangeListener& l) { l.archiveItemChanged (item, label); });
 }
 
@@ -448,6 +451,7 @@ void DataPage::editPresetName()
 
 void DataPage::showFindDialog()
 {
+    // The preset search dialog is not part of the program yet.
 }
 
 //==============================================================================
