@@ -365,3 +365,36 @@ TEST_F (BrowserTest, StoredBrowserWidthIsKeptToAShareOfThePage)
     settings.removeValue ("browserWindowSize");
     EXPECT_DOUBLE_EQ (DataPage::getStoredBrowserSize(), -0.3);
 }
+
+TEST_F (BrowserTest, TreeMenuOffersWhatTheSelectedRowsAllow)
+{
+    const auto textsOf = [] (const juce::PopupMenu& menu)
+    {
+        juce::StringArray texts;
+
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            if (! it.getItem().isSeparator)
+                texts.add (it.getItem().text + (it.getItem().isEnabled ? "" : " -"));
+
+        return texts;
+    };
+
+    auto a = addBackup (backups, "A");
+    auto b = addBackup (backups, "B");
+    select ({ a, b });
+    const auto backupMenu = textsOf (browser().createTreeMenu());
+    EXPECT_EQ (backupMenu[0], "Create An Empty Group");
+    EXPECT_TRUE (backupMenu.contains ("Rename -")) << "one row only";
+    EXPECT_TRUE (backupMenu.contains ("Restore All Selected To  -"));
+    EXPECT_TRUE (backupMenu.contains ("Copy All Selected To Workspace -"));
+
+    select ({ backups });
+    EXPECT_EQ (textsOf (browser().createTreeMenu()), juce::StringArray ("Create An Empty Group"));
+
+    // Merged data: the first selected in full, the presets of the others over it.
+    SourceTree::getDeviceData (b)->setPreset (5, SimulatedUnit::makePreset (smallTestCaps(), 5, 1, "B5"));
+    select ({ a, b });
+    const auto merged = browser().mergeSelectedDeviceData();
+    ASSERT_NE (merged, nullptr);
+    EXPECT_EQ (merged->getUsedPresetIndices(), (juce::Array<int> { 1, 2, 5 }));
+}
