@@ -282,3 +282,76 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
 
     folder.deleteRecursively();
 }
+
+TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASync)
+{
+    SimulatedUnit::Faults failing;
+    failing.readStatus = 0x7f;
+    running->unit (0).setFaults (failing);
+
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy(); }));
+    running->drain();
+
+    EXPECT_TRUE (page().isSyncNeeded());
+    EXPECT_EQ (page().getWorkspaceLabel(), "<need to sync>");
+    EXPECT_TRUE (page().getSyncButton().isVisible());
+    EXPECT_FALSE (page().getBrowser().isVisible());
+    EXPECT_EQ (workspace().getNumPresets(), 0);
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData(), nullptr);
+    ASSERT_FALSE (running->boxes.empty());
+    EXPECT_TRUE (running->boxes.back().message.contains ("\nCode: "));
+}
+
+TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)
+{
+    const auto slot = userSlots().getFirst();
+    const auto setupBefore = workspace().getSetup().getMD5();
+
+    auto sent = workspace().clone (false);
+    sent->getPreset (slot)->setName ("Given");
+    sent->clearSetup();
+
+    const DeviceCommandMessage command (DeviceCommandMessage::writeGivenPresets, std::shared_ptr<const DeviceData> (std::move (sent)), { slot });
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::commandDone, command));
+
+    EXPECT_EQ (workspace().getPreset (slot)->getName(), "Given");
+    EXPECT_TRUE (workspace().getSetup().isComplete()) << "the sent data held no setup, and none was taken";
+    EXPECT_EQ (workspace().getSetup().getMD5(), setupBefore);
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData()->getPreset (slot)->getName(), "Given");
+}
+
+TEST_F (DataPageTest, ToolbarFollowsWhatTheGridShows)
+{
+    const auto slots = userSlots();
+
+    // A gap in the workspace: space can be optimized, as one undoable step.
+    workspace().deletePreset (slots[1]);
+    page().refreshToolbarState (true);
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::optimizeSpace));
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::backupAll));
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::sendSelected));
+
+    page().handleToolbarItem (DataPage::optimizeSpace);
+    EXPECT_FALSE (workspace().hasGaps());
+    running->drain();
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::undoItem));
+    page().handleToolbarItem (DataPage::undoItem);
+    EXPECT_TRUE (workspace().hasGaps());
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::redoItem));
+
+    page().setSelection (page().getDeviceNode(), { slots[0] });
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::sendSelected));
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::backupSelected));
+
+    // A read-only pack in the grid: nothing to optimize there, and the button does nothing.
+    auto cloud = SourceTree::findChildWithCategory (page().getRootTree(), cloudCategory);
+    ASSERT_TRUE (cloud.isValid());
+    auto pack = addBackup (cloud, *workspace().clone (false), "Pack");
+    select ({ pack });
+    EXPECT_EQ (page().getSelectedSource(), pack);
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::optimizeSpace));
+    page().handleToolbarItem (DataPage::optimizeSpace);
+    EXPECT_TRUE (SourceTree::getDeviceData (pack)->hasGaps());
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::backupSelected));
+}

@@ -4,6 +4,7 @@
 #include "app/Belvora.h"
 #include "devices/SimulatedUnit.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "gui/widgets/Alerts.h"
 #include "model/SourceTree.h"
@@ -364,4 +365,93 @@ TEST_F (BrowserTest, StoredBrowserWidthIsKeptToAShareOfThePage)
 
     settings.removeValue ("browserWindowSize");
     EXPECT_DOUBLE_EQ (DataPage::getStoredBrowserSize(), -0.3);
+}
+
+TEST_F (BrowserTest, TreeMenuOffersWhatTheSelectedRowsAllow)
+{
+    const auto textsOf = [] (const juce::PopupMenu& menu)
+    {
+        juce::StringArray texts;
+
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            if (! it.getItem().isSeparator)
+                texts.add (it.getItem().text + (it.getItem().isEnabled ? "" : " -"));
+
+        return texts;
+    };
+
+    auto a = addBackup (backups, "A");
+    auto b = addBackup (backups, "B");
+    select ({ a, b });
+    const auto backupMenu = textsOf (browser().createTreeMenu());
+    EXPECT_EQ (backupMenu[0], "Create An Empty Group");
+    EXPECT_TRUE (backupMenu.contains ("Rename -")) << "one row only";
+    EXPECT_TRUE (backupMenu.contains ("Restore All Selected To  -"));
+    EXPECT_TRUE (backupMenu.contains ("Copy All Selected To Workspace -"));
+
+    select ({ backups });
+    EXPECT_EQ (textsOf (browser().createTreeMenu()), juce::StringArray ("Create An Empty Group"));
+
+    // Merged data: the first selected in full, the presets of the others over it.
+    SourceTree::getDeviceData (b)->setPreset (5, SimulatedUnit::makePreset (smallTestCaps(), 5, 1, "B5"));
+    select ({ a, b });
+    const auto merged = browser().mergeSelectedDeviceData();
+    ASSERT_NE (merged, nullptr);
+    EXPECT_EQ (merged->getUsedPresetIndices(), (juce::Array<int> { 1, 2, 5 }));
+}
+
+TEST_F (BrowserTest, ListenersAreToldLastFirstAndOneLeavingStopsNoOther)
+{
+    struct Listener : PresetDataChangeListener
+    {
+        std::function<void()> onCall;
+        int calls = 0;
+        void presetDataChanged (const juce::ValueTree&, const juce::Array<int>&) override   { ++calls; if (onCall) onCall(); }
+    };
+
+    Listener first, second, third;
+    std::vector<Listener*> order;
+    first.onCall = [&] { order.push_back (&first); };
+    second.onCall = [&] { order.push_back (&second); page->removePresetDataChangeListener (&second); };
+    third.onCall = [&] { order.push_back (&third); };
+
+    page->addPresetDataChangeListener (&first);
+    page->addPresetDataChangeListener (&second);
+    page->addPresetDataChangeListener (&third);
+    page->addPresetDataChangeListener (&third);
+    page->addPresetDataChangeListener (nullptr);
+
+    page->notifyPresetDataChanged (backups, 1);
+    EXPECT_EQ (order, (std::vector<Listener*> { &third, &second, &first }));
+
+    page->notifyPresetDataChanged (backups, 1);
+    EXPECT_EQ (second.calls, 1);
+    EXPECT_EQ (first.calls, 2);
+
+    // The page deleted during a call: no one after is called.
+    third.onCall = [&] { page.reset(); };
+    order.clear();
+    page->notifyPresetDataChanged (backups, 1);
+    EXPECT_TRUE (order.empty());
+    EXPECT_EQ (page, nullptr);
+}
+
+TEST_F (BrowserTest, ADragRestingOnARowSelectsIt)
+{
+    auto a = addBackup (backups, "A");
+    auto b = addBackup (backups, "B");
+    select ({ a });
+    auto& view = browser().getTreeView();
+
+    // The first row a drag enters is selected at once; the next one after the pointer rests.
+    view.setDragHoverItem (b);
+    EXPECT_TRUE (view.findRow (b)->isSelected());
+    EXPECT_FALSE (view.findRow (a)->isSelected());
+
+    view.setDragHoverItem (a);
+    EXPECT_FALSE (view.findRow (a)->isSelected());
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return view.findRow (a)->isSelected(); }, 5000));
+
+    view.setDragHoverItem ({});
+    EXPECT_FALSE (view.getDragHoverItem().isValid());
 }
