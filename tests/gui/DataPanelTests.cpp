@@ -452,6 +452,9 @@ TEST (DataPagePanels, ShowByKindsAndReadBackWhatIsShown)
     EXPECT_EQ (panels.getSelection(), juce::Array<int> ({ 2, 3 }));
     EXPECT_EQ (panels.getDetails().getPresetDetails().getSelectedPresets(), juce::Array<int> ({ 2, 3 }));
 
+    panels.setSize (400, 200);   // the details page is taller than its share: the workspace keeps the rest
+    EXPECT_LE (panels.getDetailsHeight(), 120);
+
     panels.show ("Backups", root, DataViewPanel::groupKind, root, DetailsPanel::groupKind);
     EXPECT_TRUE (panels.getSelection().isEmpty());
     EXPECT_EQ (panels.getDetailsItem(), root);

@@ -54,7 +54,10 @@ void DataPagePanels::followGridSelection()
 
 int DataPagePanels::getDetailsHeight() const
 {
-    return details.getCurrentContainerHeight() + const_cast<DataPagePanels*> (this)->headerHeight();
+    const auto wanted = details.getCurrentContainerHeight() + const_cast<DataPagePanels*> (this)->headerHeight();
+
+    // A tall details page scrolls rather than push the workspace out of sight.
+    return getHeight() > 0 ? juce::jmin (wanted, getHeight() * 3 / 5) : wanted;
 }
 
 void DataPagePanels::show (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
