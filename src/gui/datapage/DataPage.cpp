@@ -17,6 +17,7 @@
 #include "gui/datapage/DataPageImportRun.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
@@ -448,7 +449,15 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
 
 void DataPage::showFindDialog()
 {
-    // The preset search dialog is not part of the program yet.
+    if (! rootTree.isValid() || caps == nullptr)
+        return;
+
+    juce::Array<juce::ValueTree> backups, packs;
+    SourceTree::collectNodes (findCategoryNode (archiveCategory), backups);
+    SourceTree::collectNodes (findCategoryNode (cloudCategory), packs);
+
+    SearchDialog dialog (*this, { getDeviceNode() }, backups, packs, *caps);
+    dialog.runModal();
 }
 
 //==============================================================================
