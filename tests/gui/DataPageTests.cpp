@@ -355,3 +355,16 @@ TEST_F (DataPageTest, ToolbarFollowsWhatTheGridShows)
     EXPECT_TRUE (SourceTree::getDeviceData (pack)->hasGaps());
     EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::backupSelected));
 }
+
+TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)
+{
+    auto backup = addBackup (backups(), *workspace().clone (false), "Found Here");
+    SearchTarget& target = page();
+
+    target.selectItemFor (backup);
+    EXPECT_EQ (page().getSelectedNode(), backup);
+    EXPECT_EQ (page().getSelectedSource(), backup);
+
+    target.setSelectedPresets ({ userSlots()[1] });
+    EXPECT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { userSlots()[1] });
+}

@@ -18,6 +18,7 @@
 #include "gui/datapage/DataPagePanels.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
@@ -443,6 +444,11 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
     }
 }
 
+void DataPage::scrollToPreset (int index)
+{
+    panels->getDataView().scrollToPreset (index);
+}
+
 void DataPage::editPresetName()
 {
     if (getDetailsKind() == detailsPreset)
@@ -451,7 +457,15 @@ void DataPage::editPresetName()
 
 void DataPage::showFindDialog()
 {
-    // The preset search dialog is not part of the program yet.
+    if (! rootTree.isValid() || caps == nullptr)
+        return;
+
+    juce::Array<juce::ValueTree> backups, packs;
+    SourceTree::collectNodes (findCategoryNode (archiveCategory), backups);
+    SourceTree::collectNodes (findCategoryNode (cloudCategory), packs);
+
+    SearchDialog dialog (*this, { getDeviceNode() }, backups, packs, *caps);
+    dialog.runModal();
 }
 
 //==============================================================================

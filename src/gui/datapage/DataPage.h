@@ -6,6 +6,7 @@
 #include "gui/datapage/DataPageEdits.h"
 #include "gui/datapage/SourceBrowserListener.h"
 #include "gui/datapage/SourceDataBrowser.h"
+#include "gui/dialogs/SearchTarget.h"
 #include "model/DataSet.h"
 
 #include <functional>
@@ -40,7 +41,8 @@ class DataPage : public juce::Component,
                  public BelvoraChangeListener,
                  public juce::Button::Listener,
                  public SourceBrowserListener,
-                 public DataPageEdits
+                 public DataPageEdits,
+                 public SearchTarget
 {
 public:
     /** The data toolbar's items. */
@@ -159,6 +161,10 @@ public:
     void redo() override;
 
     void selectItemFor (const juce::ValueTree& node) override     { browser.selectItemFor (node); }
+
+    // Where the preset search shows its hits: the grid of the source selected.
+    void setSelectedPresets (const juce::Array<int>& indices) override   { setSelection (getSelectedSource(), indices); }
+    void scrollToPreset (int index) override;
     void deleteSourceNode (const juce::ValueTree& node) override  { browser.deleteArchiveEntry (node); }
     juce::ValueTree getDraggedTreeNode (juce::Component* sourceComponent) override;
     void editPresetName() override;
@@ -225,6 +231,7 @@ public:
     void setDialogs (Dialogs newDialogs);
 
     //==============================================================================
+    /** The preset search over the unit's workspace, the backups and the packs. */
     void showFindDialog();
 
     DataSet* getDeviceDataSet() const noexcept                  { return deviceDataSet.get(); }
