@@ -211,12 +211,17 @@ TEST_F (ApplicationTest, HubForwardsNotificationsInPostingOrderAndDropsOthers)
 
 TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
 {
+    // The test connects the unit itself: a connection at start-up would download meanwhile.
+    Belvora::configureAppProperties();
+    Belvora::getUserSettings().setValue ("autoConnectAtStartup", false);
+    Belvora::getAppProperties().saveIfNeeded();
+
     Belvora app (MainAppWindow::getUserInterfaceFactory());
     app.initialise ("");
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }));
 
     auto* devices = Nexus::getDeviceManager();
-    ASSERT_TRUE (devices->setActiveDevice (0));
+    ASSERT_TRUE (devices->setActiveDevice (0)) << "state " << (int) app.getAppState() << " active " << devices->getActiveIndex();
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return devices->getDevice (-1)->isIdle(); }));
 
     // From now on the unit answers nothing and takes nothing in.

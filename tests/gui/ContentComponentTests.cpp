@@ -32,13 +32,29 @@ namespace
             options.units = "0x12";
             auto running = std::make_unique<RunningApp> (options);
             EXPECT_TRUE (running->start());
-            EXPECT_TRUE (running->waitFor ([&] { return ! running->content().getDataPage().isSyncNeeded(); }));
+            // A generous bound: under a loaded machine the scan, connection and download take their time.
+            EXPECT_TRUE (running->waitFor ([&] { return ! running->content().getDataPage().isSyncNeeded(); }, 120000));
             return running;
         }
 
         static DeviceData& workspace (RunningApp& r)
         {
             return *r.content().getDataPage().getDeviceDataSet()->getWorkingData();
+        }
+
+        /** One Vesper, not connected yet, once the catalogue offers its beta firmware (build 150,
+            offered in developer mode): the connection comes when the images are there. */
+        std::unique_ptr<RunningApp> startWithNewFirmwareListed()
+        {
+            RunningApp::Options options;
+            options.units = "0x12";
+            options.settings.set ("dataSyncMethod", "manual");
+            options.commandLine = "developer";
+            options.settings.set ("autoConnectAtStartup", "0");
+            auto running = std::make_unique<RunningApp> (options);
+            EXPECT_TRUE (running->start());
+            EXPECT_TRUE (running->waitFor ([] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
+            return running;
         }
     };
 
@@ -51,7 +67,12 @@ namespace
         void changeNotify (const ChangeInfo& info) override
         {
             if (info.kind == ChangeInfo::notification && info.message.code != 0x7fff0)
+            {
                 notes.push_back (info.message);
+
+                if (onNote)
+                    onNote (info.message);
+            }
         }
 
         /** The commands that ended with that code, in order. */
@@ -73,6 +94,7 @@ namespace
 
         BelvoraContentComponent& content;
         std::vector<DeviceInfoMessage> notes;
+        std::function<void (const DeviceInfoMessage&)> onNote;   // called as each one is broadcast, before it is acted on
     };
 
     bool isActive (BelvoraContentComponent& content, int id)
@@ -455,18 +477,24 @@ TEST_F (ContentTest, ApplyChangesWritesThenDeletesAndKeepsThePagesOffUntilTheRea
     }
     work.deletePreset (9);
 
+    // The write's end leaves the pages off while the delete waits: as the delete
+    // reports its first slot, the write's end has been acted on.
+    int pagesOnWhileDeleting = -1;
+    recorder.onNote = [&] (const DeviceInfoMessage& m)
+    {
+        if (m.code == DeviceInfoMessage::presetDeleteSent && pagesOnWhileDeleting < 0)
+            pagesOnWhileDeleting = content.getDevicePage().isEnabled() || content.getDataPage().isEnabled() ? 1 : 0;
+    };
+
     running->perform (CommandIDs::applyChanges);
     EXPECT_TRUE (content.isDeletePending());
     EXPECT_EQ (running->statusBar().totalSteps, 4);
     EXPECT_FALSE (content.getDataPage().isEnabled());
 
-    // The write's end leaves the pages off while the delete waits.
-    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) >= 1; }));
-    EXPECT_FALSE (content.getDevicePage().isEnabled());
-
     ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 3; }));
     EXPECT_EQ (recorder.commandsEndedWith (DeviceInfoMessage::commandDone),
                (std::vector<int> { DeviceCommandMessage::writeGivenPresets, DeviceCommandMessage::deletePresets, DeviceCommandMessage::readPresets }));
+    EXPECT_EQ (pagesOnWhileDeleting, 0);
     EXPECT_FALSE (content.isDeletePending());
     EXPECT_TRUE (content.getDevicePage().isEnabled());
     EXPECT_FALSE (running->statusBar().isProgressShown());
@@ -627,7 +655,7 @@ TEST_F (ContentTest, NotificationsAreBroadcastFirstThenActedOn)
     }
 
     EXPECT_EQ (recorder.count (DeviceInfoMessage::activeDeviceLost), 2);
-    EXPECT_TRUE (running.boxes.empty());
+    EXPECT_TRUE (running.boxes.empty()) << running.titles().joinIntoString (", ");
     app.setAppState (AppState::idle);
 
     // Ports changed with the unit connected: a notice, the state says a rescan is due.
@@ -723,18 +751,9 @@ TEST_F (ContentTest, OptionsDialogOutcomesTellThePages)
 
 TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
 {
-    RunningApp::Options options;
-    options.units = "0x12";
-    options.settings.set ("dataSyncMethod", "manual");
-    options.commandLine = "developer";
-    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
     auto& content = running.content();
-    auto* catalogue = Nexus::getContentManager();
-
-    // The beta images arrive with the product's content (offered in developer mode).
-    ASSERT_TRUE (running.waitFor ([&] { return catalogue->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     running.answers["New Firmware Available"] = 2;   // "No"
     ASSERT_TRUE (content.connectToDevice (0));
@@ -773,15 +792,9 @@ TEST_F (ContentTest, NewFirmwareIsOfferedOncePerUnitAndTheChoiceIsHonoured)
 
 TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
 {
-    RunningApp::Options options;
-    options.units = "0x12";
-    options.settings.set ("dataSyncMethod", "manual");
-    options.commandLine = "developer";
-    options.settings.set ("autoConnectAtStartup", "0");   // the connection comes when the images are there
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
     auto& content = running.content();
-    ASSERT_TRUE (running.waitFor ([&] { return Nexus::getContentManager()->getLatestFirmwareUpdate (0x12).version.build == 150; }));
 
     // "Yes" to the question as the unit connects starts the update at once.
     running.answers["New Firmware Available"] = 1;
@@ -853,4 +866,59 @@ TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
     running.drain();
     EXPECT_EQ (running.content().getFirmwareUpdate(), nullptr);
     EXPECT_TRUE (running.boxes.empty());
+}
+
+TEST_F (ContentTest, FirmwareCommandsConfirmThenUpdateOrReportWhyNot)
+{
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
+    auto& content = running.content();
+
+    running.answers["New Firmware Available"] = 2;   // "No": the offered image is kept for later
+    ASSERT_TRUE (content.connectToDevice (0));
+    ASSERT_EQ (content.getUpdateElement().version.build, 150);
+
+    // A file chosen in the chooser that holds no firmware: confirmed, then reported, then a rescan.
+    const auto junk = TestEnvironment::getHome().getChildFile ("junk.syx");
+    ASSERT_TRUE (junk.replaceWithText ("not firmware"));
+    bool chooserShowedCustom = true;
+    content.setOpeners ({ {}, [&] (juce::Component*, int, bool showCustom)
+    {
+        chooserShowedCustom = showCustom;
+        return BelvoraContentComponent::FirmwareChoice { true, FirmwareUpdateElement::createFromFile (junk.getFullPathName(), content.getUpdateElement().version) };
+    }, {}, {}, {}, {} });
+
+    running.perform (CommandIDs::showFirmwareUpdates);
+    EXPECT_FALSE (chooserShowedCustom);
+    ASSERT_TRUE (running.titles().contains ("Firmware Update!"));
+    EXPECT_EQ (running.boxes.back().buttons, (juce::StringArray { "Start Update", "Cancel" })) << "no details from the chooser itself";
+    EXPECT_TRUE (content.getDescriptionReadDeviceNames().contains ("Vesper"));
+
+    ASSERT_TRUE (running.waitFor ([&] { return running.titles().contains ("Firmware Update Error"); }));
+    EXPECT_TRUE (running.boxes.back().message.contains ("valid firmware"));
+    EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
+    ASSERT_TRUE (running.waitFor ([&] { return running.application().getAppState() == AppState::idle
+                                               && running.devices().getNumIdentifiedDevices() == 1; }));
+
+    // "Update firmware" asks with the details offered; "Start Update" installs the offered image.
+    ASSERT_TRUE (content.connectToDevice (0));
+    running.answers["Firmware Update!"] = 1;
+    running.perform (CommandIDs::updateFirmware);
+    EXPECT_EQ (running.boxes.back().buttons, (juce::StringArray { "Show Details...", "Start Update", "Cancel" }));
+    ASSERT_NE (content.getFirmwareUpdate(), nullptr);
+    EXPECT_EQ (running.application().getAppState(), AppState::firmwareUpdate);
+
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+    ASSERT_TRUE (running.waitFor ([&]
+    {
+        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+            && running.devices().getDeviceVersion (0).build == 150;
+    }));
+
+    // Now the same build: a reinstall is asked about, and "Cancel" starts nothing.
+    ASSERT_TRUE (content.connectToDevice (0));
+    running.perform (CommandIDs::updateFirmware);
+    EXPECT_TRUE (running.boxes.back().message.startsWith ("Your firmware is already up to date."));
+    EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
 }

@@ -153,8 +153,10 @@ public:
         return t;
     }
 
-    /** The button index a box of that title is answered with (the first button unless told). */
-    std::map<juce::String, int> answers;
+    /** The button index a box of that title is answered with (the first button unless told).
+        New firmware is declined unless a test says otherwise: whether the offer comes
+        before the first connection depends on how fast the content arrives. */
+    std::map<juce::String, int> answers { { "New Firmware Available", 2 } };
     std::vector<Alerts::Box> boxes;
 
     Options options;

@@ -201,6 +201,11 @@ namespace
             ::setenv ("BELVORA_SIMULATED_UNITS", "0x12", 1);
             platform::Clock::setScale (0.05);
 
+            // The test connects the unit itself: a connection at start-up would download meanwhile.
+            Belvora::configureAppProperties();
+            Belvora::getUserSettings().setValue ("autoConnectAtStartup", false);
+            Belvora::getAppProperties().saveIfNeeded();
+
             app = std::make_unique<Belvora> (MainAppWindow::getUserInterfaceFactory());
             app->initialise ("");
             content = MainAppWindow::of (app->getNexus())->getBelvoraContentComponent();

@@ -1,6 +1,7 @@
 #include "gui/dialogs/OptionsDialog.h"
 
 #include "gui/Palette.h"
+#include "gui/widgets/WidgetMetrics.h"
 
 OptionsContent::OptionsContent()
 {
@@ -28,8 +29,7 @@ OptionsContent::OptionsContent()
 
 float OptionsContent::surroundingScale()
 {
-    auto* laf = dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel());
-    return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+    return WidgetMetrics::surroundingScale();
 }
 
 OptionsContent::~OptionsContent()

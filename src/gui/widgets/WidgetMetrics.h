@@ -17,6 +17,14 @@ namespace WidgetMetrics
     inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
     inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
 
+    /** The scale of the program's look-and-feel around a dialog that brings its
+        own (1 under another one). */
+    inline float surroundingScale()
+    {
+        auto* laf = dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel());
+        return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+    }
+
     /** The gap between a dialog's elements. */
     inline int gap (juce::Component& c)
     {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <juce_data_structures/juce_data_structures.h>
+
+/** What the preset search shows its hits on: the data page's source browser
+    and preset grid. */
+class SearchTarget
+{
+public:
+    virtual ~SearchTarget() = default;
+
+    /** Selects the browser item of that source-tree node and deselects the others. */
+    virtual void selectItemFor (const juce::ValueTree& node) = 0;
+
+    /** Makes exactly these presets the selected ones in the grid. */
+    virtual void setSelectedPresets (const juce::Array<int>& indices) = 0;
+
+    /** Scrolls the grid until that preset's button shows; nothing when it is out of range. */
+    virtual void scrollToPreset (int index) = 0;
+};

@@ -1,0 +1,90 @@
+#pragma once
+
+// Source trees of named, tagged presets for the preset search's tests and benchmark.
+
+#include "model/DeviceData.h"
+#include "model/SourceTree.h"
+#include "../support/SmallCaps.h"   // relative: the benchmarks include this file too
+
+#include <vector>
+
+namespace SearchFixtures
+{
+    struct PresetSpec
+    {
+        int slot;
+        juce::String name;
+        int tags = 0;
+    };
+
+    inline CapsBlock capsWith (int numPresets)
+    {
+        auto caps = smallTestCaps();
+        caps.numPresets = numPresets;
+        caps.presetNameLength = 24;
+        return caps;
+    }
+
+    inline std::unique_ptr<Preset> makePreset (const CapsBlock& caps, const PresetSpec& spec)
+    {
+        auto preset = std::make_unique<Preset> (caps);
+        PresetName header;
+        header.number = spec.slot;
+        header.formatVersion = caps.presetVersion;
+        header.nameLength = caps.presetNameLength;
+        header.tags = spec.tags;
+        const auto ascii = spec.name.toStdString();
+        header.setFromBytes (reinterpret_cast<const uint8_t*> (ascii.data()), (int) ascii.size());
+        preset->setNameBytes (header);
+        return preset;
+    }
+
+    inline std::unique_ptr<DeviceData> makeData (const std::vector<PresetSpec>& presets, int numPresets = 40)
+    {
+        const auto caps = capsWith (numPresets);
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion(), caps, nullptr);
+
+        for (const auto& spec : presets)
+            data->setPreset (spec.slot, makePreset (caps, spec));
+
+        return data;
+    }
+
+    /** A "node" below parent holding a working copy of the presets. */
+    inline juce::ValueTree addDataNode (juce::ValueTree parent, const juce::String& label,
+                                        const std::vector<PresetSpec>& presets, int numPresets = 40)
+    {
+        auto node = SourceTree::createDataNode (label, new DataSet (nullptr, makeData (presets, numPresets)));
+        parent.appendChild (node, nullptr);
+        return node;
+    }
+
+    /** The unit "Vesper", two backups in a group "2026" below "Backups" and a pack in "Cloud". */
+    struct Tree
+    {
+        Tree()
+        {
+            auto deviceCategory = SourceTree::findNode (root, SourceTreeIds::deviceCategory);
+            auto backups = SourceTree::findNode (root, SourceTreeIds::archiveCategory);
+            auto cloud = SourceTree::findNode (root, SourceTreeIds::cloudCategory);
+            auto group = SourceTree::createNode (SourceTreeIds::group, "2026");
+            backups.appendChild (group, nullptr);
+
+            device = addDataNode (deviceCategory, "Vesper",
+                                  { { 1, "Big Reverb", 0b001 }, { 2, "Acoustic Guitar", 0b010 }, { 3, "Vox", 0 }, { 5, "Clean Double", 0b101 } });
+            firstBackup = addDataNode (group, "Vesper_000001",
+                                       { { 1, "Big Reverb", 0 }, { 4, "Harmony 3rds", 0b100 } });
+            secondBackup = addDataNode (group, "Reverb Set",
+                                        { { 2, "Plate Verb", 0b010 } });
+            pack = addDataNode (cloud, "Live Vox 2.0",
+                                { { 1, "Vox Stack", 0b011 }, { 7, "Big Reverb", 0b001 } });
+        }
+
+        juce::Array<juce::ValueTree> devices() const   { return { device }; }
+        juce::Array<juce::ValueTree> backups() const   { return { firstBackup, secondBackup }; }
+        juce::Array<juce::ValueTree> clouds() const    { return { pack }; }
+
+        juce::ValueTree root { SourceTree::createRoot ("Vesper", true) };
+        juce::ValueTree device, firstBackup, secondBackup, pack;
+    };
+}
