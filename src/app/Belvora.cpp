@@ -95,6 +95,7 @@ void Belvora::parseSwitches (const juce::String& commandLine)
 
 void Belvora::initialise (const juce::String& commandLine)
 {
+    initialised = true;
     chainInterruptHandler();
     startTime = juce::Time::getCurrentTime();
     configureAppProperties();
@@ -146,6 +147,10 @@ void Belvora::systemRequestedQuit()
 
 void Belvora::shutdown()
 {
+    // JUCE shuts down a second instance that never initialised, too.
+    if (! initialised)
+        return;
+
     auto& settings = userSettings();
     const auto runSeconds = (juce::Time::getCurrentTime() - startTime).inSeconds();
     settings.setValue ("internal3", settings.getDoubleValue ("internal3", 0.0) + runSeconds);

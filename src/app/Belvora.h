@@ -79,6 +79,7 @@ private:
     std::atomic<AppState> appState { AppState::starting };
     std::atomic<int> fatalErrorCode { 0 };
     juce::Time startTime;
+    bool initialised = false;   // false in a second instance, which only hands on its command line
     juce::Uuid installId;
     bool newInstallation = false;
     const UserInterfaceFactory makeUserInterface;
