@@ -160,6 +160,20 @@ namespace
             return false;
         }
 
+        /** How many pixels of an area of the window's photo have that colour. */
+        int countColour (const juce::String& window, juce::Rectangle<int> area, juce::Colour colour)
+        {
+            const auto photo = photograph (window);
+            int n = 0;
+
+            if (photo.isValid())
+                for (int y = area.getY(); y < juce::jmin (area.getBottom(), photo.getHeight()); ++y)
+                    for (int x = area.getX(); x < juce::jmin (area.getRight(), photo.getWidth()); ++x)
+                        n += photo.getPixelAt (x, y) == colour ? 1 : 0;
+
+            return n;
+        }
+
         juce::File findFile (const juce::String& name) const
         {
             auto found = home.findChildFiles (juce::File::findFiles, true, name);
@@ -296,4 +310,34 @@ TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
     keys (window, { "ctrl+q" });
     ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
     EXPECT_TRUE (exitedNormally);
+}
+
+TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
+{
+    storeSettings ({ { "dataSyncMethod", "auto" }, { "autoConnectAtStartup", "0" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+
+    // The devices tab at scale 1: the second tile spans x 240 to 460 of the page and starts
+    // below the tab bar, the toolbar and the panel's header. Its rim shows once the scan is done.
+    const juce::Rectangle<int> secondTile (245, 130, 210, 150);
+    const juce::Colour rim (0xff80919c), connectedRim (0xff086da6);
+    ASSERT_TRUE (waitFor ([&] { return countColour (window, secondTile, rim) > 100; })) << "the tiles after the scan";
+    EXPECT_EQ (connectionEvents(), 0) << "nothing connects by itself";
+
+    click (window, 350, 215);
+    ASSERT_TRUE (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); })) << "connected, the unit's data came down";
+    EXPECT_GT (countColour (window, secondTile, connectedRim), 100) << "the tile shows its unit connected";
+
+    auto synced = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    ASSERT_NE (synced, nullptr);
+    EXPECT_EQ (synced->getProductName(), "Quill Duo");
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+    EXPECT_GE (receivedCommands (1).indexOf (SysEx::cmdPresetRequest), 0) << "the clicked unit was read";
+    EXPECT_EQ (receivedCommands (0).indexOf (SysEx::cmdPresetRequest), -1) << "the first unit was only identified";
 }
