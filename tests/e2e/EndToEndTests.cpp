@@ -292,6 +292,26 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
 }
 
+TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
+{
+    start();
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+
+    ProgramProcess second { home.getChildFile ("second") };
+    ASSERT_TRUE (second.start (BELVORA_PROGRAM, server.getBaseUrl()));
+
+    int status = -1;
+    ASSERT_TRUE (waitFor ([&] { return second.hasEnded (status); }));
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the second program crashed";
+    EXPECT_FALSE (second.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it touched no settings";
+    EXPECT_FALSE (hasEnded()) << "the first one still runs";
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+}
+
 TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
 {
     storeSettings ({ { "dataSyncMethod", "auto" }, { "autoConnectAtStartup", "0" } });
@@ -494,24 +514,4 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
             EXPECT_EQ (work->getPreset (slot) != nullptr, unit->getPreset (slot) != nullptr) << "slot " << slot << " untouched";
         }
     }
-}
-
-TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
-{
-    start();
-    const auto window = findWindow ("Belvora 2");
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
-
-    ProgramProcess second { home.getChildFile ("second") };
-    ASSERT_TRUE (second.start (BELVORA_PROGRAM, server.getBaseUrl()));
-
-    int status = -1;
-    ASSERT_TRUE (waitFor ([&] { return second.hasEnded (status); }));
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the second program crashed";
-    EXPECT_FALSE (second.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it touched no settings";
-    EXPECT_FALSE (hasEnded()) << "the first one still runs";
-
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
 }
