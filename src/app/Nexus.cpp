@@ -155,7 +155,10 @@ void Nexus::shutdown()
 }
 
 // The device manager's thread stops first, as every unit's with it; the
-// profiler goes before the catalogue and the tracker it holds references to.
+// window goes before the services its pages hold references to (the data
+// page's backups and packs use the catalogue, the packs on a thread of their
+// own); the profiler goes before the catalogue and the tracker it holds
+// references to.
 void Nexus::stopServices()
 {
     if (deviceManager != nullptr)
@@ -164,6 +167,7 @@ void Nexus::stopServices()
         deviceManager.reset();
     }
 
+    mainWindow.reset();
     deviceProfiler.reset();
     contentManager.reset();
     eventTracker.reset();

@@ -341,3 +341,177 @@ TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
     EXPECT_GE (receivedCommands (1).indexOf (SysEx::cmdPresetRequest), 0) << "the clicked unit was read";
     EXPECT_EQ (receivedCommands (0).indexOf (SysEx::cmdPresetRequest), -1) << "the first unit was only identified";
 }
+
+TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
+{
+    const auto exportFolder = home.getChildFile ("exports");
+    const auto today = juce::Time::getCurrentTime();
+    const auto exported = exportFolder.getChildFile (juce::String::formatted ("AllPresets_%d_%d_%d.syx", today.getDayOfMonth(), today.getMonth() + 1, today.getYear()));
+    storeSettings ({ { "dataSyncMethod", "manual" }, { "exportFolder", exportFolder.getFullPathName() },
+                     { "lastImportFile", exported.getFullPathName() } });
+    ASSERT_TRUE (exportFolder.createDirectory());
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    // "Presets", then the big button that asks for the unit's data; the pages are enabled
+    // once the unit's connection has settled, so the clicks are tried again until then.
+    bool downloaded = false;
+
+    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
+    {
+        click (window, 155, 15);
+        click (window, 510, 31 + (734 - 31 - 29) / 2);
+        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 6000);
+    }
+
+    ASSERT_TRUE (downloaded) << "the download wrote the unit's data";
+    waitFor ([&] { return ! showsProgress (window); }, 5000);
+
+    // "Backup All", then the new backup renamed in place: a double click, a name, Return.
+    click (window, 422, 60);
+    click (window, 160, 279);
+    run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
+    run ({ "xdotool", "key", "ctrl+a" });
+    run ({ "xdotool", "type", "Mine" });
+    run ({ "xdotool", "key", "Return" });
+
+    // "Export": all presets of the selected backup into one file.
+    click (window, 944, 60);
+    const auto exportDialog = findWindow ("Export");
+    ASSERT_TRUE (exportDialog.isNotEmpty());
+    click (exportDialog, 387, 312);
+    ASSERT_TRUE (waitFor ([&] { return exported.existsAsFile(); })) << "the export wrote its file";
+    waitFor ([&] { return run ({ "xdotool", "search", "--onlyvisible", "--name", "^Export$" }).isNotEmpty(); }, 3000);
+    keys (findWindow ("Export"), { "Return" });
+
+    // "Import": the exported file (the last one imported) sent directly to the unit.
+    click (window, 881, 60);
+    const auto importDialog = findWindow ("Import");
+    ASSERT_TRUE (importDialog.isNotEmpty());
+    // The destination list opens on "To Workspace", two below "<Send directly to ...>".
+    click (importDialog, 150, 157);
+    run ({ "xdotool", "key", "Up", "Up", "Return" });
+    click (importDialog, 387, 202);
+    waitFor ([&] { return showsProgress (window); }, 3000);
+    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the send ended";
+
+    // "Get Data" reads the unit back.
+    click (window, 32, 60);
+    waitFor ([&] { return showsProgress (window); }, 3000);
+    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the download ended";
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+
+    // The unit was read, sent the file's presets, and read again.
+    juce::Array<juce::MidiMessage> messages;
+    ASSERT_TRUE (SysEx::readFile (exported, messages));
+    const auto fileData = (int) std::count_if (messages.begin(), messages.end(), [] (const juce::MidiMessage& m) { return m.getRawData()[6] == SysEx::cmdPresetData; });
+    const auto received = receivedCommands (0);
+    const auto firstData = received.indexOf (SysEx::cmdPresetData);
+    EXPECT_GT (fileData, 0);
+    EXPECT_EQ ((int) std::count (received.begin(), received.end(), (int) SysEx::cmdPresetData), fileData) << "every preset of the file went to the unit";
+    ASSERT_GE (firstData, 0);
+    EXPECT_LT (received.indexOf (SysEx::cmdPresetRequest), firstData);
+    EXPECT_NE (std::find (received.begin() + firstData, received.end(), (int) SysEx::cmdPresetRequest), received.end()) << "and was read back after";
+
+    auto synced = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    ASSERT_NE (synced, nullptr);
+    EXPECT_GT (synced->getNumPresets(), 0);
+
+    // The backup and its new name were written when the program quit.
+    const auto index = findFile ("*_backup.xml");
+    ASSERT_TRUE (index.existsAsFile()) << "the backup index was written";
+    bool renamed = false;
+
+    for (auto& f : index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.xml"))
+        renamed = renamed || (f != index && f.loadFileAsString().contains ("Mine"));
+
+    EXPECT_TRUE (renamed) << "the backup's archive file holds its new title";
+    EXPECT_EQ (index.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.mwd").size(), 1);
+}
+
+TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
+{
+    // "previous" keeps unsent edits between runs: quitting asks nothing.
+    storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
+    start();
+
+    const auto window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+
+    bool downloaded = false;
+
+    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
+    {
+        click (window, 155, 15);
+        click (window, 510, 31 + (734 - 31 - 29) / 2);
+        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 10000);
+    }
+
+    ASSERT_TRUE (downloaded);
+    waitFor ([&] { return ! showsProgress (window); }, 5000);
+
+    // The grid fills the workspace panel right of the browser (30 % of the width and the
+    // bar), under the tab bar, the toolbar and the panel's header: cells of 125 x 25
+    // sharing their edges, as many to a row as fit.
+    const auto width = 1020, gridX = 306 + 8, gridY = 31 + 64 + 20;
+    const auto columns = (width - gridX) / 125, cellWidth = (width - gridX) / columns;
+    const auto centreOf = [&] (int slot)
+    {
+        const auto i = slot - 1;
+        return juce::Point<int> (gridX + (i % columns) * (cellWidth - 1) + cellWidth / 2, gridY + (i / columns) * 24 + 12);
+    };
+
+    const auto from = centreOf (1), to = centreOf (columns + 3);
+    click (window, from.x, from.y);   // selects slot 1
+
+    const auto origin = originOf (window);
+    const auto moveTo = [&] (juce::Point<int> p)
+    {
+        run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + p.x), juce::String (origin.y + p.y) });
+    };
+
+    moveTo (from);
+    run ({ "xdotool", "mousedown", "1" });
+
+    for (int i = 1; i <= 12; ++i)
+        moveTo (from + (to - from) * i / 12);
+
+    run ({ "xdotool", "mouseup", "1" });
+
+    // The drop menu has the keyboard: its first item ("Move" or, without deleting on the unit, "Paste").
+    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
+                                                                                juce::String (program.getPid()), "" })).size(); };
+    ASSERT_TRUE (waitFor ([&] { return windowsShown() > 1; }, 5000)) << "the drop menu came up";
+    run ({ "xdotool", "key", "Down", "Return" });
+    waitFor ([&] { return windowsShown() == 1; }, 5000);
+
+    keys (window, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+    EXPECT_TRUE (exitedNormally);
+
+    const auto unit = DeviceData::loadFromFile (findFile ("sync.mwd"));
+    const auto work = DeviceData::loadFromFile (findFile ("working.mwd"));
+    ASSERT_NE (unit, nullptr);
+    ASSERT_NE (work, nullptr);
+    const auto target = columns + 3;
+    ASSERT_TRUE (unit->isPresetSlotUsed (1));
+    ASSERT_TRUE (! unit->isPresetSlotUsed (target) || unit->getPreset (target)->getName() != unit->getPreset (1)->getName())
+        << "the unit's own preset there would pass for the dropped one";
+    ASSERT_TRUE (work->isPresetSlotUsed (target)) << "the dropped preset is in the slot it was dropped on";
+    EXPECT_EQ (work->getPreset (target)->getName(), unit->getPreset (1)->getName());
+
+    for (int slot = 2; slot < work->getNumSlots(); ++slot)
+    {
+        if (slot != target)
+        {
+            EXPECT_EQ (work->getPreset (slot) != nullptr, unit->getPreset (slot) != nullptr) << "slot " << slot << " untouched";
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include "gui/Palette.h"
 #include "gui/RunningAppFixture.h"
 #include "gui/datapage/DataPage.h"
+#include "model/SourceTree.h"
 
 namespace
 {
@@ -115,8 +116,40 @@ namespace
         running.statusBar().setStatus (true, {}, {}, 0.5);
         running.statusBar().setStatusText ("MIDI transmission error on setup data  (retry 2)", true);
     }
+
+    void presetsTab (RunningApp& running)
+    {
+        running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
+        running.drain();
+    }
+
+    // Two backups of the unit, one of them in a new group whose name is being edited.
+    void backupsAndAGroup (RunningApp& running)
+    {
+        download (running);
+        auto& browser = running.content().getDataPage().getBrowser();
+        browser.backupDeviceData (true, true, true);
+        browser.backupDeviceData (false, false, true);
+        const auto backups = SourceTree::findNode (running.content().getDataPage().getRootTree(), SourceTreeIds::archiveCategory);
+        browser.selectItemFor (backups.getChild (1));
+        browser.createGroupFromSelected();
+        running.drain();
+    }
+
+    // A backup selected: the panels show it.
+    void backupSelected (RunningApp& running)
+    {
+        download (running);
+        auto& browser = running.content().getDataPage().getBrowser();
+        browser.backupDeviceData (true, true, true);
+        browser.selectItemFor (SourceTree::findNode (running.content().getDataPage().getRootTree(), SourceTreeIds::archiveCategory).getChild (0));
+        running.drain();
+    }
 }
 
+BELVORA_SCREEN ("Data page/Waiting for the first download", photograph ("0x12", presetsTab));
+BELVORA_SCREEN ("Data page/Backups and a group being named", photograph ("0x12", backupsAndAGroup));
+BELVORA_SCREEN ("Data page/A backup selected", photograph ("0x12", backupSelected));
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, true));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));

@@ -2,6 +2,7 @@
 
 #include "app/Belvora.h"
 #include "app/Nexus.h"
+#include "archive/CloudArchiveManager.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
@@ -10,12 +11,22 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/PresetPackToolRunner.h"
+#include "gui/ToolbarItemFactories.h"
 #include "gui/Palette.h"
+#include "gui/datapage/DataPageImportRun.h"
+#include "gui/datapage/DataPagePanels.h"
+#include "gui/datapage/PanelContainerBase.h"
+#include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
-#include "gui/widgets/ToolbarButtonEx.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
 #include "resources/BinaryResources.h"
+
+#include <cmath>
+
+using namespace SourceTreeIds;
 
 namespace
 {
@@ -47,61 +58,85 @@ namespace
             default:                            return "Device Error";
         }
     }
+
+    /** Calls every listener from the last to the first; stops when the page goes, and
+        takes the list as it is after a call that changed it. */
+    template <typename Listener, typename Call>
+    void callListeners (juce::Component& page, juce::Array<Listener*>& listeners, Call&& call)
+    {
+        const juce::Component::BailOutChecker checker (&page);
+
+        for (int i = listeners.size(); --i >= 0;)
+        {
+            call (*listeners.getUnchecked (i));
+
+            if (checker.shouldBailOut())
+                return;
+
+            i = juce::jmin (i, listeners.size());
+        }
+    }
 }
 
 //==============================================================================
-/** The transfer items of the data toolbar. */
-class DataPage::ToolbarItems : public juce::ToolbarItemFactory
+/** The panel area: the workspace over the details (the grid's, containers' and panels' own code). */
+class DataPage::Panels : public DataPagePanels
 {
 public:
-    void getAllToolbarItemIds (juce::Array<int>& ids) override       { getDefaultItemSet (ids); }
+    using DataPagePanels::DataPagePanels;
 
-    void getDefaultItemSet (juce::Array<int>& ids) override
+    PresetButtonContainer& grid()               { return getDataView().getPresetContainer(); }
+    PresetDetailsContainer& presetDetails()     { return getDetails().getPresetDetails(); }
+
+    /** Kept on the node, for when the grid next shows it. */
+    static void storeSelection (juce::ValueTree item, const juce::Array<int>& indices)
     {
-        for (auto id : { (int) getData, (int) applyChanges, (int) separatorBarId, (int) sendSelected, (int) sendSetup })
-            ids.add (id);
-    }
+        juce::Array<juce::var> list;
 
-    juce::ToolbarItemComponent* createItem (int itemId) override
-    {
-        using namespace BinaryResources;
+        for (auto i : indices)
+            list.add (i);
 
-        switch (itemId)
-        {
-            case getData:       return make (itemId, "Get\nData", "Get presets and setup data from your device", toolbar_get_data_svg, toolbar_get_data_svgSize);
-            case applyChanges:  return make (itemId, "Apply\nChanges", "Send preset changes to your device", toolbar_apply_changes_svg, toolbar_apply_changes_svgSize);
-            case sendSetup:     return make (itemId, "Send\nSetup", "Send the setup (configuration) data to your device", toolbar_send_setup_svg, toolbar_send_setup_svgSize);
-            case sendSelected:  return make (itemId, "Send\nSelected", "Send selected items directly to your device", toolbar_send_selected_svg, toolbar_send_selected_svgSize);
-            default:            return nullptr;
-        }
-    }
-
-private:
-    static juce::ToolbarItemComponent* make (int id, const char* label, const char* tip, const char* svg, int size)
-    {
-        auto icon = juce::Drawable::createFromImageData (svg, (size_t) size);
-
-        if (icon == nullptr)
-            return nullptr;
-
-        auto* item = new ToolbarButtonEx (id, label, std::move (icon));
-        item->setTooltip (tip);
-        return item;
+        item.setProperty (selectionList, list, nullptr);
     }
 };
 
 //==============================================================================
 DataPage::DataPage()
-    : toolbarFactory (std::make_unique<ToolbarItems>())
+    : toolbarFactory (std::make_unique<DataToolbarItemFactory>()),
+      panels (std::make_unique<Panels> (*this))
 {
     toolbar.setStyle (juce::Toolbar::iconsWithText);
     toolbar.addDefaultItems (*toolbarFactory);
 
     for (int i = 0; i < toolbar.getNumItems(); ++i)
-        if (auto* item = toolbar.getItemComponent (i))
+        if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() >= syncItem && item->getItemId() <= uploadToAccount)
+        {
             item->addListener (this);
 
+            if (item->getItemId() == toggleView && Belvora::getPresetButtonViewType() != 0)
+                item->setToggleState (true, juce::dontSendNotification);
+        }
+
     addAndMakeVisible (toolbar);
+
+    addAndMakeVisible (browser);
+    browser.addListener (this);
+
+    addAndMakeVisible (*panels);
+    panels->getDataView().addChangeListener (this);
+
+    for (auto* panel : { static_cast<PresetDataChangeListener*> (&panels->getDataView()), static_cast<PresetDataChangeListener*> (&panels->getDetails()) })
+        addPresetDataChangeListener (panel);
+
+    addArchiveChangeListener (&panels->getDataView());
+    addArchiveChangeListener (&panels->getDetails());
+
+    const auto b = getStoredBrowserSize();
+    layout.setItemLayout (0, -0.001, -0.8, b);
+    layout.setItemLayout (1, 8, 8, 8);
+    layout.setItemLayout (2, 150, -1.0, -0.99 - b);
+    resizerBar = std::make_unique<juce::StretchableLayoutResizerBar> (&layout, 1, true);
+    addAndMakeVisible (*resizerBar);
 
     const auto arrow = juce::Drawable::createFromImageData (BinaryResources::sync_arrow_svg, (size_t) BinaryResources::sync_arrow_svgSize);
     juce::DrawableImage over;
@@ -111,34 +146,145 @@ DataPage::DataPage()
     syncButton.setColour (juce::DrawableButton::textColourId, Palette::textColour.withAlpha (Palette::opacity (0.7f)));
     syncButton.setCommandToTrigger (MainAppWindow::getApplicationCommandManager(), CommandIDs::downloadDeviceData, true);
     addChildComponent (syncButton);
-    updateSyncButton (true);
+
+    undoManager.addChangeListener (this);
+    updateSyncButtonText (true);
+    showSource ({}, {}, viewEmpty, {}, detailsEmpty);
 }
 
 DataPage::~DataPage()
 {
+    panels->getDataView().removeChangeListener (this);
+    panels.reset();   // its containers leave the listener lists while those still exist
+    importRun.reset();
+    packRunner.reset();
+    undoManager.removeChangeListener (this);
+    browser.removeListener (this);
+    browser.setSourceTree (nullptr, {});
+
     for (int i = 0; i < toolbar.getNumItems(); ++i)
         if (auto* item = toolbar.getItemComponent (i))
             item->removeListener (this);
 }
 
+double DataPage::getStoredBrowserSize()
+{
+    constexpr double standard = -0.3;
+    const auto stored = Belvora::getUserSettings().getDoubleValue ("browserWindowSize", standard);
+
+    // Only a share of the width is ever stored; anything else would hide the browser or the panels.
+    if (! std::isfinite (stored) || stored >= 0.0)
+        return standard;
+
+    return juce::jlimit (-0.8, -0.001, stored);
+}
+
 //==============================================================================
+void DataPage::addPresetDataChangeListener (PresetDataChangeListener* listener)
+{
+    if (listener != nullptr)
+        presetDataListeners.addIfNotAlreadyThere (listener);
+}
+
+void DataPage::removePresetDataChangeListener (PresetDataChangeListener* listener)
+{
+    presetDataListeners.removeFirstMatchingValue (listener);
+}
+
+void DataPage::addArchiveChangeListener (ArchiveChangeListener* listener)
+{
+    if (listener != nullptr)
+        archiveListeners.addIfNotAlreadyThere (listener);
+}
+
+void DataPage::removeArchiveChangeListener (ArchiveChangeListener* listener)
+{
+    archiveListeners.removeFirstMatchingValue (listener);
+}
+
+void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices)
+{
+    callListeners (*this, presetDataListeners, [&] (PresetDataChangeListener& l) { l.presetDataChanged (source, indices); });
+}
+
+void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index)
+{
+    notifyPresetDataChanged (source, juce::Array<int> { index });
+}
+
+void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
+{
+    if (item == getViewItem() && getViewKind() != viewSyncPrompt)
+        panels->show (item[label].toString(), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
+
+    callListeners (*this, archiveListeners, [&] (ArchiveChangeListener& l) { l.archiveItemChanged (item, label); });
+}
+
+//==============================================================================
+int DataPage::getViewKind() const noexcept             { return panels->getViewKind(); }
+int DataPage::getDetailsKind() const noexcept          { return panels->getDetailsKind(); }
+juce::ValueTree DataPage::getViewItem() const          { return panels->getViewItem(); }
+juce::ValueTree DataPage::getDetailsItem() const       { return panels->getDetailsItem(); }
+juce::String DataPage::getViewTitle() const            { return panels->getTitle(); }
+DataViewPanel& DataPage::getDataViewPanel() noexcept   { return panels->getDataView(); }
+DetailsPanel& DataPage::getDetailsPanel() noexcept     { return panels->getDetails(); }
+
+juce::ValueTree DataPage::getSelectedSource() const
+{
+    return getViewKind() == viewPresetGrid ? getViewItem() : juce::ValueTree();
+}
+
+juce::ValueTree DataPage::getSelectedNode() const
+{
+    const auto selected = browser.getSelectedTrees();
+    return selected.isEmpty() ? juce::ValueTree() : selected.getFirst();
+}
+
 DeviceData* DataPage::getSelectedDataSet() const
 {
     return SourceTree::getDeviceData (getSelectedNode());
 }
 
-// The unit's workspace is the only source shown, selected while it exists.
-juce::ValueTree DataPage::getSelectedSource() const     { return getDeviceNode(); }
-juce::ValueTree DataPage::getSelectedNode() const       { return getDeviceNode(); }
+juce::Array<int> DataPage::getSelectedPresetIndices() const
+{
+    const auto* selected = getSelectedDataSet();
+
+    if (selected == nullptr || selected != SourceTree::getDeviceData (getSelectedSource()))
+        return {};
+
+    return panels->getSelection();
+}
+
+void DataPage::setSelection (const juce::ValueTree& source, const juce::Array<int>& indices)
+{
+    if (source.isValid() && source == getSelectedSource())
+    {
+        panels->grid().setSelectedPresets (indices);
+        refreshToolbarState (false);
+    }
+    else if (source.isValid())
+    {
+        Panels::storeSelection (source, indices);
+    }
+}
 
 juce::ValueTree DataPage::getDeviceNode() const
 {
-    return rootTree.isValid() ? SourceTree::getDeviceCategoryNode (rootTree) : juce::ValueTree();
+    return findCategoryNode (deviceCategory);
 }
 
-juce::Array<int> DataPage::getSelectedPresetIndices() const
+juce::ValueTree DataPage::findCategoryNode (const juce::String& category) const
 {
-    return {};
+    return rootTree.isValid() ? SourceTree::findChildWithCategory (rootTree, category) : juce::ValueTree();
+}
+
+juce::ValueTree DataPage::getDraggedTreeNode (juce::Component* sourceComponent)
+{
+    if (sourceComponent != &browser.getTreeView())
+        return {};
+
+    return browser.getTreeView().getNumSelectedSources() > 0 ? browser.getTreeView().getSelectedSourceNode (0)
+                                                              : getSelectedNode();
 }
 
 juce::String DataPage::getWorkspaceLabel() const
@@ -156,6 +302,213 @@ juce::String DataPage::getWorkspaceLabel() const
 }
 
 //==============================================================================
+void DataPage::setToolbarItemEnabled (int itemId, bool enabled)
+{
+    for (int i = 0; i < toolbar.getNumItems(); ++i)
+        if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == itemId)
+            return item->setEnabled (enabled);
+}
+
+bool DataPage::isToolbarItemEnabled (int itemId) const
+{
+    for (int i = 0; i < toolbar.getNumItems(); ++i)
+        if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == itemId)
+            return item->isEnabled();
+
+    return false;
+}
+
+void DataPage::refreshToolbarState (bool force)
+{
+    if (! toolbar.isEnabled() && ! force)
+        return;
+
+    const auto source = getSelectedSource();
+    const auto* s = SourceTree::getDeviceData (source);
+    const auto* d = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+    const bool selected = s != nullptr && ! panels->getSelection().isEmpty();
+
+    setToolbarItemEnabled (applyChanges, deviceDataSet != nullptr && deviceDataSet->isModified());
+    setToolbarItemEnabled (sendSetup, s != nullptr && s->getSetup().isComplete());
+    setToolbarItemEnabled (sendSelected, selected);
+    setToolbarItemEnabled (backupAll, d != nullptr);
+    setToolbarItemEnabled (backupUser, d != nullptr && d->getNumDifferentPresets() > 0);
+    setToolbarItemEnabled (backupSelected, d != nullptr && d == s && selected);
+    setToolbarItemEnabled (optimizeSpace, s != nullptr && s->hasGaps() && ! SourceTree::isUserNode (source));
+    setToolbarItemEnabled (toggleView, s != nullptr);
+    setToolbarItemEnabled (exportItem, s != nullptr);
+    setToolbarItemEnabled (importItem, s != nullptr);
+    setToolbarItemEnabled (selectUser, s != nullptr && s->getNumDifferentPresets() > 0);
+    setToolbarItemEnabled (undoItem, undoManager.canUndo());
+    setToolbarItemEnabled (redoItem, undoManager.canRedo());
+}
+
+void DataPage::buttonClicked (juce::Button* button)
+{
+    if (auto* item = dynamic_cast<juce::ToolbarItemComponent*> (button))
+        handleToolbarItem (item->getItemId());
+}
+
+void DataPage::handleToolbarItem (int itemId)
+{
+    const bool gridShown = getViewKind() == viewPresetGrid;
+    const auto source = getSelectedSource();
+
+    switch (itemId)
+    {
+        case getData:               syncWithDevice(); break;
+        case applyChanges:          perform (CommandIDs::applyChanges); break;
+        case sendSetup:             perform (CommandIDs::restoreSetup); break;
+        case sendSelected:          perform (CommandIDs::sendDirectToDevice); break;
+        case deleteBackup:          browser.deleteSelected(); break;
+        case backupAll:             browser.backupDeviceData (true, true, true); break;
+        case backupUser:            browser.backupDeviceData (false, false, true); break;
+        case backupSelected:        browser.backupDeviceData (false, true, false); break;
+        case newGroup:              browser.createEmptyGroup(); break;
+        case groupSelected:         browser.createGroupFromSelected(); break;
+        case duplicateSelectedItem: browser.duplicateSelected(); break;
+        case findPreset:            showFindDialog(); break;
+        case undoItem:              undo(); break;
+        case redoItem:              redo(); break;
+        case exportItem:            exportData(); break;
+        case importItem:            importData(); break;
+
+        case optimizeSpace:
+            if (gridShown && ! SourceTree::isUserNode (source))
+                defragData (source, true, true);
+            break;
+
+        case toggleView:
+            for (int i = 0; i < toolbar.getNumItems(); ++i)
+                if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == toggleView)
+                {
+                    item->setToggleState (! item->getToggleState(), juce::dontSendNotification);
+                    panels->grid().setIconView (item->getToggleState() ? 1 : 0);
+                }
+            break;
+
+        case selectUser:
+            if (gridShown)
+                if (const auto* data = SourceTree::getDeviceData (source))
+                    setSelection (source, data->getDifferentPresetIndices());
+            break;
+
+        case deletePresetsItem:
+            if (gridShown)
+                panels->grid().deleteSelectedPresets();
+            break;
+
+        case cutItem:
+        case copyItem:
+        case pasteItem:
+            if (gridShown)
+                panels->grid().performMenuCommand (itemId == cutItem ? 102 : itemId == copyItem ? 103 : 105, nullptr);
+            break;
+
+        case deleteSetup:
+        case downloadFromAccount:
+        case uploadToAccount:
+            Alerts::showWarning (this, "Feature", "Not Implemented Yet!");
+            break;
+
+        default:
+            break;
+    }
+}
+
+bool DataPage::keyPressed (const juce::KeyPress& key)
+{
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+
+    if (key == juce::KeyPress ('z', ctrl, 0))       undo();
+    else if (key == juce::KeyPress ('y', ctrl, 0))  redo();
+    else if (key == juce::KeyPress ('f', ctrl, 0))  showFindDialog();
+    else                                            return false;
+
+    return true;
+}
+
+void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    if (source == &undoManager)
+        refreshToolbarState (false);
+
+    if (source == &panels->getDataView())
+    {
+        // A new grid selection or tile: the details follow it.
+        if (getDetailsKind() != detailsPreset)
+            sourceSelectionChanged();
+
+        panels->followGridSelection();
+        refreshToolbarState (false);
+    }
+}
+
+void DataPage::scrollToPreset (int index)
+{
+    panels->getDataView().scrollToPreset (index);
+}
+
+void DataPage::editPresetName()
+{
+    if (getDetailsKind() == detailsPreset)
+        panels->presetDetails().editName();
+}
+
+void DataPage::showFindDialog()
+{
+    if (! rootTree.isValid() || caps == nullptr)
+        return;
+
+    juce::Array<juce::ValueTree> backups, packs;
+    SourceTree::collectNodes (findCategoryNode (archiveCategory), backups);
+    SourceTree::collectNodes (findCategoryNode (cloudCategory), packs);
+
+    SearchDialog dialog (*this, { getDeviceNode() }, backups, packs, *caps);
+    dialog.runModal();
+}
+
+//==============================================================================
+void DataPage::perform (int commandId)
+{
+    // The page's command target is its nearest parent that is one (the content component);
+    // a page out of its tab goes to the manager's first target.
+    for (auto* c = getParentComponent(); c != nullptr; c = c->getParentComponent())
+        if (auto* target = dynamic_cast<juce::ApplicationCommandTarget*> (c))
+        {
+            target->invokeDirectly (commandId, false);
+            return;
+        }
+
+    if (auto* target = MainAppWindow::getApplicationCommandManager()->getFirstCommandTarget (commandId))
+        target->invokeDirectly (commandId, false);
+}
+
+void DataPage::syncWithDevice()
+{
+    if (deviceDataSet != nullptr && deviceDataSet->isModified()
+        && ! Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
+                                   "Your preset edits have not been transferred to " + deviceName + " yet. If you synchronize now, "
+                                   "these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
+                                   false, "Continue", "Cancel"))
+        return;
+
+    perform (CommandIDs::downloadDeviceData);
+}
+
+void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage)
+{
+    pendingSendData = std::move (data);
+
+    if (pendingSendData != nullptr && deviceDataSet != nullptr)
+        perform (asImage ? CommandIDs::restoreToDevice : CommandIDs::sendDirectToDevice);
+
+    // The command carries its own copy: whether it went out or not, nothing is left
+    // that a later "Send Selected" could write to this or another unit.
+    pendingSendData.reset();
+}
+
+//==============================================================================
 void DataPage::changeNotify (const ChangeInfo& info)
 {
     if (info.kind == ChangeInfo::appStateChanged)
@@ -163,7 +516,7 @@ void DataPage::changeNotify (const ChangeInfo& info)
         if (info.newAppState == static_cast<int> (AppState::firmwareUpdate) && deviceDataSet != nullptr)
         {
             deleteDeviceWorkingFiles();
-            closeSources (false);
+            closeSources (false, false);
         }
 
         return;
@@ -180,8 +533,10 @@ void DataPage::changeNotify (const ChangeInfo& info)
             }
 
             needSync = busy = true;
-            updateSyncButton (false);
-            repaint();
+            refreshWorkspaceLabel();
+            updateSyncButtonText (false);
+            ensureSelection (false);
+            sourceSelectionChanged();
         }
 
         return;
@@ -192,17 +547,40 @@ void DataPage::changeNotify (const ChangeInfo& info)
     switch (m.code)
     {
         case DeviceInfoMessage::connectedDeviceChanged:  deviceConnectionChanged (m.value1 != 0, m.value2 != 0); break;
-        case DeviceInfoMessage::aboutToQuit:             closeSources (true); break;
-        case DeviceInfoMessage::commandDone:             if (deviceDataSet != nullptr) commandDone (m.command); break;
-        case DeviceInfoMessage::commandFailed:           commandFailed (m.command); break;
-        default:                                         break;
+        case DeviceInfoMessage::aboutToQuit:             closeSources (true, false); break;
+        case DeviceInfoMessage::backupConversionDone:    buildSourceTree (archiveCategory); break;
+        case DeviceInfoMessage::presetRead:
+        case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true); break;
+        case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;
+        case DeviceInfoMessage::presetDeleteSent:        deleteDownloadedPreset (m.value1); break;
+
+        case DeviceInfoMessage::commandDone:
+            if (m.command.command == DeviceCommandMessage::loadSyncFile)
+                commandDone (m.command);
+            else if (deviceDataSet != nullptr)
+            {
+                commandDone (m.command);
+                refreshToolbarState (true);
+            }
+            break;
+
+        case DeviceInfoMessage::commandFailed:
+        case DeviceInfoMessage::commandAborted:
+            downloadedSlots.clear();
+
+            if (m.code == DeviceInfoMessage::commandFailed)
+                commandFailed (m.command);
+            break;
+
+        default:
+            break;
     }
 }
 
 void DataPage::deviceConnectionChanged (bool connected, bool updateStarting)
 {
     if (! connected)
-        return closeSources (true);
+        return closeSources (true, false);
 
     const auto state = appState();
 
@@ -213,7 +591,7 @@ void DataPage::deviceConnectionChanged (bool connected, bool updateStarting)
     const auto unitCaps = devices != nullptr ? devices->getActiveDeviceCaps() : nullptr;
 
     if (unitCaps == nullptr || ! unitCaps->isBuildValid || unitCaps->caps.numPresets <= 0)
-        return updateSyncButton (needSync);
+        return updateSyncButtonText (needSync);
 
     needSync = true;
 
@@ -227,9 +605,9 @@ void DataPage::deviceConnectionChanged (bool connected, bool updateStarting)
     openSources (nullptr);
 
     if (Belvora::getDataSyncMethod() == 0)
-        MainAppWindow::getApplicationCommandManager()->invokeDirectly (CommandIDs::downloadDeviceData, true);
+        juce::MessageManager::callAsync ([] { MainAppWindow::getApplicationCommandManager()->invokeDirectly (CommandIDs::downloadDeviceData, true); });
 
-    updateSyncButton (needSync);
+    updateSyncButtonText (needSync);
 }
 
 void DataPage::loadStoredWorkspace (bool syncFileLoaded)
@@ -251,7 +629,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     }
 
     openSources (std::move (working));
-    updateSyncButton (needSync);
+    updateSyncButtonText (needSync);
 }
 
 void DataPage::openSources (std::unique_ptr<DeviceData> working)
@@ -262,10 +640,13 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
     if (devices == nullptr)
         return;
 
-    caps = devices->getActiveDeviceCaps();
+    if (auto unitCaps = devices->getActiveDeviceCaps())
+        caps = unitCaps;
+
     deviceDataSet = new DataSet (devices->getActiveDeviceData(), std::move (working));
     deviceFolder = devices->getActiveDeviceDataFolder();
     deviceName = devices->getActiveDeviceDisplayName();
+    downloadedSlots.clear();
 
     archiveManager.reset();
 
@@ -278,39 +659,110 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
 
         if (archiveManager->checkBackupFormats (question))
             hub()->postMessage (new DeviceInfoMessage (DeviceInfoMessage::askConvertBackups, 0, 0, question));
+
+        browser.setUnitPicture (content->getProductImage (caps->caps.productId, deviceName));
     }
 
-    rootTree = SourceTree::createRoot (deviceName, false);
-    SourceTree::getDeviceCategoryNode (rootTree).setProperty (SourceTreeIds::data, deviceDataSet.get(), nullptr);
-    repaint();
+    cloudManager.reset();
+
+    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && caps != nullptr && live != nullptr)
+        cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
+
+    if (caps != nullptr)
+    {
+        panels->grid().clearClipboard();
+        panels->grid().setCaps (*caps);
+        panels->grid().rebuildButtons();
+        panels->presetDetails().setCaps (*caps);
+        panels->presetDetails().setSelectedPresets ({});
+        panels->presetDetails().rebuildStepButtons();
+        panels->resized();
+    }
+
+    undoManager.clearUndoHistory();
+    purgeDeletedBackups();
+
+    rootTree = SourceTree::createNode (SourceTreeIds::root, "Root Node");
+
+    for (auto* category : { deviceCategory, archiveCategory, cloudCategory })
+        buildSourceTree (category);
+
+    browser.setSourceTree (this, rootTree);
+    ensureSelection (true);
+    resized();
 }
 
-void DataPage::closeSources (bool saveDeviceData)
+void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
 {
-    if (archiveManager != nullptr)
-        archiveManager->saveBackupIndex();
+    bool indexSaved = false;
+
+    if (! skipBackupIndex && archiveManager != nullptr)
+        indexSaved = archiveManager->saveBackupIndex();
 
     if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
     {
         const juce::File folder (deviceFolder);
+        bool saved = true;
 
         if (auto* work = deviceDataSet->getWorkingData())
-            work->saveWorkingFile (folder, true);
+            saved = work->saveWorkingFile (folder, true) == DeviceData::saved;
 
         if (auto live = deviceDataSet->getLiveData())
-            live->saveWorkingFile (folder, false);
+            saved = live->saveWorkingFile (folder, false) == DeviceData::saved && saved;
+
+        if (! saved)
+            Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
     }
 
+    saveBrowserLayout();
+
+    // The index no longer names the deleted backups: now their files may go.
+    if (indexSaved)
+        purgeDeletedBackups();
+
+    deletedBackups.clear();
     deviceFolder.clear();
     deviceName.clear();
     deviceDataSet = nullptr;
     rootTree = {};
+    undoManager.clearUndoHistory();
+    browser.setSourceTree (nullptr, {});
+    showSource ({}, {}, viewEmpty, {}, detailsEmpty);
+
     pendingSendData.reset();
+    downloadedSlots.clear();
+    importRun.reset();
     archiveManager.reset();
+    cloudManager.reset();
     caps.reset();
     needSync = true;
     busy = awaitingSyncFile = false;
-    updateSyncButton (true);
+    updateSyncButtonText (true);
+}
+
+void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)
+{
+    if (node.isValid())
+        deletedBackups.addIfNotAlreadyThere (node);
+}
+
+void DataPage::purgeDeletedBackups()
+{
+    for (const auto& removed : deletedBackups)
+    {
+        // An undo put it back: it stays.
+        if (rootTree.isValid() && removed.isAChildOf (rootTree))
+            continue;
+
+        juce::Array<juce::ValueTree> entries;
+        SourceTree::collectNodes (removed, entries);
+
+        for (const auto& entry : entries)
+            if (auto* backup = SourceTree::getArchive (entry))
+                backup->deleteFiles();
+    }
+
+    deletedBackups.clear();
 }
 
 void DataPage::deleteDeviceWorkingFiles()
@@ -325,46 +777,216 @@ void DataPage::deleteDeviceWorkingFiles()
     juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
 }
 
-void DataPage::updateSyncButton (bool showSyncButton)
+//==============================================================================
+void DataPage::removeSourceNode (const juce::String& category)
 {
+    if (auto node = findCategoryNode (category); node.isValid())
+        rootTree.removeChild (node, nullptr);
+}
+
+void DataPage::buildSourceTree (const juce::String& category)
+{
+    if (! rootTree.isValid())
+        return;
+
+    if (category == deviceCategory)
+    {
+        const bool hasData = deviceDataSet != nullptr && deviceDataSet->getWorkingData() != nullptr;
+
+        // The unit's node stays the same node while the sources are open: edits and their undo refer to it.
+        if (auto node = findCategoryNode (deviceCategory); node.isValid() && hasData)
+        {
+            node.setProperty (label, getWorkspaceLabel(), nullptr);
+            node.setProperty (data, deviceDataSet.get(), nullptr);
+        }
+        else
+        {
+            removeSourceNode (category);
+
+            if (! hasData)
+                return;
+
+            auto created = SourceTree::createDeviceCategory (getWorkspaceLabel());
+            created.setProperty (data, deviceDataSet.get(), nullptr);
+            rootTree.addChild (created, 0, nullptr);
+        }
+    }
+    else if (category == archiveCategory)
+    {
+        removeSourceNode (category);
+
+        if (archiveManager != nullptr)
+            rootTree.addChild (archiveManager->getTree(), juce::jmin (1, rootTree.getNumChildren()), nullptr);
+    }
+    else if (category == cloudCategory)
+    {
+        removeSourceNode (category);
+
+        if (cloudManager != nullptr)
+            rootTree.addChild (cloudManager->getTree(), juce::jmin (2, rootTree.getNumChildren()), nullptr);
+    }
+    else
+    {
+        return;
+    }
+
+    ensureSelection (true);
+}
+
+void DataPage::refreshWorkspaceLabel()
+{
+    if (auto node = getDeviceNode(); node.isValid())
+        node.setProperty (label, getWorkspaceLabel(), nullptr);
+}
+
+void DataPage::ensureSelection (bool keepCurrent)
+{
+    if (browser.getRootItem() == nullptr)
+        return;
+
+    if (browser.getTreeView().getNumSelectedItems() == 0 || ! keepCurrent)
+        browser.selectItemFor (getDeviceNode());
+}
+
+void DataPage::sourceSelectionChanged()
+{
+    const auto item = getSelectedNode();
+
+    if (! item.isValid())
+        return;
+
+    const bool focusInBrowser = browser.hasKeyboardFocus (true);
+    const auto where = SourceTree::getCategoryOf (item);
+
+    if (where.category.isVoid())
+        return;
+
+    if (where.category == juce::var (deviceCategory))
+    {
+        if ((needSync && ! busy) || deviceDataSet == nullptr)
+            return showSource ("Workspace", item, viewSyncPrompt, item, detailsEmpty);
+
+        const auto* set = SourceTree::getDataSet (item);
+        const bool unitItem = item.hasType (SourceTreeIds::category) || set == deviceDataSet.get();
+        return showSource ("Workspace", item, viewPresetGrid, item, unitItem ? detailsPreset : detailsEmpty);
+    }
+
+    const auto title = item[label].toString();
+
+    if (SourceTree::getDataSet (item) != nullptr)
+    {
+        const bool presetDetails = ! focusInBrowser && getViewItem() == item && ! panels->getSelection().isEmpty();
+        return showSource (title, item, viewPresetGrid, item, presetDetails ? detailsPreset : detailsDataSet);
+    }
+
+    // A backup tile chosen in the group view shows its details.
+    const auto tile = getViewItem() == item ? panels->getDataView().getSelectedGroupItem() : juce::ValueTree();
+
+    if (! focusInBrowser && tile.hasType (SourceTreeIds::node))
+        return showSource (title, item, viewGroupTiles, tile, detailsDataSet);
+
+    showSource (title, item, viewGroupTiles, item, detailsGroup);
+}
+
+void DataPage::showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
+                           const juce::ValueTree& detailsItem, int detailsKind)
+{
+    panels->show (title, viewItem, viewKind, detailsItem, detailsKind);
+    refreshToolbarState (true);
+}
+
+void DataPage::updateSyncButtonText (bool showSyncButton)
+{
+    resizerBar->setVisible (! showSyncButton);
+    panels->setVisible (! showSyncButton);
+    browser.setVisible (! showSyncButton);
+    toolbar.setEnabled (! showSyncButton);
+
     syncButton.setButtonText ("Click To Sync With " + deviceName);
     syncButton.setVisible (showSyncButton);
-    toolbar.setEnabled (! showSyncButton);
     repaint();
 }
 
-void DataPage::syncWithDevice()
+void DataPage::saveBrowserLayout()
 {
-    if (deviceDataSet != nullptr && deviceDataSet->isModified()
-        && ! Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
-                                   "Your preset edits have not been transferred to " + deviceName + " yet. If you synchronize now, "
-                                   "these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
-                                   false, "Continue", "Cancel"))
+    const auto total = browser.getWidth() + (resizerBar != nullptr ? resizerBar->getWidth() : 0) + panels->getWidth();
+
+    // Before the first layout there is nothing to remember.
+    if (total <= 0 || browser.getWidth() <= 0)
         return;
 
-    perform (CommandIDs::downloadDeviceData);
-}
-
-void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage)
-{
-    pendingSendData = std::move (data);
-
-    if (pendingSendData != nullptr && deviceDataSet != nullptr)
-        perform (asImage ? CommandIDs::restoreToDevice : CommandIDs::sendDirectToDevice);
-}
-
-void DataPage::perform (int commandId)
-{
-    // A page out of its tab has no parent: the commands go to the manager's first target.
-    if (auto* target = MainAppWindow::getApplicationCommandManager()->getFirstCommandTarget (commandId))
-        target->invokeDirectly (commandId, false);
+    Belvora::getUserSettings().setValue ("browserWindowSize", -((double) browser.getWidth() / (double) total));
 }
 
 //==============================================================================
+void DataPage::storeDownloadedPreset (int index, bool copyFromUnit)
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+
+    if (work == nullptr)
+        return;
+
+    // The unit's data is published when its command ends: the slot is taken from that snapshot then.
+    if (copyFromUnit)
+    {
+        downloadedSlots.add (index);
+        return;
+    }
+
+    work->setPresetModified (index, false);
+    notifyPresetDataChanged (getDeviceNode(), index);
+}
+
+void DataPage::takeDownloadedPresets()
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+    const auto& live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+
+    if (work == nullptr || live == nullptr || downloadedSlots.isEmpty())
+        return downloadedSlots.clear();
+
+    juce::Array<int> slots;
+
+    for (auto index : downloadedSlots)
+    {
+        if (live->isPresetSlotUsed (index))
+            work->copyPreset (index, *live);
+        else
+            work->deletePreset (index);
+
+        work->setPresetModified (index, false);
+        slots.add (index);
+    }
+
+    downloadedSlots.clear();
+    notifyPresetDataChanged (getDeviceNode(), slots);
+}
+
+void DataPage::deleteDownloadedPreset (int index)
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+
+    if (work == nullptr)
+        return;
+
+    // The unit no longer has it either.
+    if (const auto& live = deviceDataSet->getLiveData(); live != nullptr && live->isPresetSlotUsed (index))
+    {
+        auto unit = live->clone (false);
+        unit->deletePreset (index);
+        deviceDataSet->setLiveData (std::shared_ptr<const DeviceData> (std::move (unit)));
+    }
+
+    work->deletePreset (index);
+    notifyPresetDataChanged (getDeviceNode(), index);
+}
+
 void DataPage::storeDownloadedDeviceData()
 {
     auto* devices = Nexus::getDeviceManager();
     const auto live = devices != nullptr ? devices->getActiveDeviceData() : nullptr;
+
+    downloadedSlots.clear();
 
     if (live == nullptr)
         return;
@@ -384,6 +1006,7 @@ void DataPage::storeDownloadedDeviceData()
             }
 
             needSync = false;
+            buildSourceTree (deviceCategory);
             break;
 
         case DeviceData::writeFailed:
@@ -394,31 +1017,42 @@ void DataPage::storeDownloadedDeviceData()
             Alerts::showWarning (this, "Data Integrity Failure",
                                  "Belvora has detected data corruption in the data downloaded from your device. This could be caused by a MIDI "
                                  "transmission error. Please try downloading again. If the error persists, please contact Marrowell Support.");
+            removeSourceNode (deviceCategory);
             needSync = true;
             break;
     }
 
-    updateSyncButton (needSync);
+    refreshWorkspaceLabel();
+    updateSyncButtonText (needSync);
+    sourceSelectionChanged();
+    notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());   // every slot may have changed
 }
 
 void DataPage::commandDone (const DeviceCommandMessage& command)
 {
+    auto* devices = Nexus::getDeviceManager();
+
+    if (command.command == DeviceCommandMessage::loadSyncFile)
+    {
+        if (awaitingSyncFile)
+            loadStoredWorkspace (true);
+        return;
+    }
+
+    if (command.command == DeviceCommandMessage::readAll)
+        return storeDownloadedDeviceData();
+
+    // The unit's data as a read left it; a write's data is taken from what was sent.
+    if (devices != nullptr && isRead (command.command))
+        if (auto live = devices->getActiveDeviceData())
+            deviceDataSet->setLiveData (live);
+
+    takeDownloadedPresets();
+
     switch (command.command)
     {
-        case DeviceCommandMessage::loadSyncFile:
-            if (awaitingSyncFile)
-                loadStoredWorkspace (true);
-            break;
-
-        case DeviceCommandMessage::readAll:
-            storeDownloadedDeviceData();
-            break;
-
         case DeviceCommandMessage::readPresets:
         case DeviceCommandMessage::writeChangedPresets:
-            if (auto* devices = Nexus::getDeviceManager())
-                deviceDataSet->setLiveData (devices->getActiveDeviceData());
-
             if (auto* work = deviceDataSet->getWorkingData())
                 work->clearModified (true);
             break;
@@ -434,42 +1068,44 @@ void DataPage::commandDone (const DeviceCommandMessage& command)
             break;
     }
 
-    repaint();
+    refreshWorkspaceLabel();
 }
 
 // What went to the unit is now the unit's data, and the workspace's too.
 void DataPage::takeSentData (const DeviceCommandMessage& command)
 {
     auto* work = deviceDataSet->getWorkingData();
-    const auto& live = deviceDataSet->getLiveData();
     const auto& sent = command.data;
 
-    if (sent == nullptr || work == nullptr || live == nullptr)
+    if (sent == nullptr || work == nullptr || deviceDataSet->getLiveData() == nullptr)
         return;
 
-    auto updated = live->clone (false);
+    auto unit = deviceDataSet->getLiveData()->clone (false);
     const auto indices = command.command == DeviceCommandMessage::writeAllOfData ? sent->getUsedPresetIndices() : command.arguments;
 
     for (auto index : indices)
     {
-        updated->copyPreset (index, *sent);
+        unit->copyPreset (index, *sent);
         work->copyPreset (index, *sent);
         work->setPresetModified (index, false);
     }
 
     if (command.command != DeviceCommandMessage::writeGivenPresets && sent->getSetup().isComplete())
     {
-        updated->setSetup (sent->getSetup(), false);
+        unit->setSetup (sent->getSetup(), false);
         work->setSetup (sent->getSetup(), false);
     }
 
-    deviceDataSet->setLiveData (std::shared_ptr<const DeviceData> (std::move (updated)));
+    deviceDataSet->setLiveData (std::shared_ptr<const DeviceData> (std::move (unit)));
     work->clearModified (true);
     pendingSendData.reset();
+    notifyPresetDataChanged (getDeviceNode(), indices);
 }
 
 void DataPage::commandFailed (const DeviceCommandMessage& command)
 {
+    pendingSendData.reset();
+
     if (command.command == DeviceCommandMessage::loadSyncFile)
     {
         if (awaitingSyncFile)
@@ -496,44 +1132,19 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
         deviceDataSet->setLiveData (nullptr);
         needSync = true;
         busy = false;
-        updateSyncButton (needSync);
+        buildSourceTree (deviceCategory);
+        updateSyncButtonText (needSync);
     }
 
     Alerts::showWarning (this, errorTitle (code), DeviceManager::getErrorText ((int) code, deviceName));
 }
 
 //==============================================================================
-void DataPage::buttonClicked (juce::Button* button)
-{
-    auto* item = dynamic_cast<juce::ToolbarItemComponent*> (button);
-
-    if (item == nullptr)
-        return;
-
-    switch (item->getItemId())
-    {
-        case getData:       syncWithDevice(); break;
-        case applyChanges:  perform (CommandIDs::applyChanges); break;
-        case sendSetup:     perform (CommandIDs::restoreSetup); break;
-        case sendSelected:  perform (CommandIDs::sendDirectToDevice); break;
-        default:            break;
-    }
-}
-
 void DataPage::paint (juce::Graphics& g)
 {
     g.fillAll (Palette::backgroundColour);
     g.setColour (Palette::outlineColour);
     g.drawHorizontalLine (toolbar.getBottom(), 0.0f, (float) getWidth());
-
-    if (deviceDataSet == nullptr || syncButton.isVisible())
-        return;
-
-    const auto fontSize = BVLookAndFeel::of (*this) != nullptr ? BVLookAndFeel::of (*this)->getFontSize() : BVLookAndFeel::Defaults::fontSize;
-    g.setColour (Palette::textColour);
-    g.setFont (BVLookAndFeel::makeFont (fontSize));
-    g.drawText ("Workspace: " + getWorkspaceLabel(), getLocalBounds().withTrimmedTop (toolbar.getBottom() + 1).reduced (10),
-                juce::Justification::centredTop);
 }
 
 void DataPage::resized()
@@ -541,6 +1152,28 @@ void DataPage::resized()
     auto* laf = BVLookAndFeel::of (*this);
     const auto thickness = laf != nullptr ? (int) laf->getToolbarThickness() : BVLookAndFeel::Defaults::toolbarThickness;
 
-    toolbar.setBounds (getLocalBounds().removeFromTop (thickness));
+    auto area = getLocalBounds();
+    toolbar.setBounds (area.removeFromTop (thickness));
+    area.removeFromTop (1);
+
+    juce::Component* parts[] = { &browser, resizerBar.get(), panels.get() };
+    layout.layOutComponents (parts, 3, area.getX(), area.getY(), area.getWidth(), area.getHeight(), false, true);
+
     syncButton.setCentrePosition (getLocalBounds().getCentre());
+}
+
+void DataPage::visibilityChanged()
+{
+    if (isVisible() && panels->grid().isVisible())
+        panels->grid().grabKeyboardFocus();
+}
+
+void DataPage::dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&)
+{
+    browser.getTreeView().updateSelectedItems();
+}
+
+void DataPage::dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&)
+{
+    browser.getTreeView().clearSelectedItems();
 }

@@ -1,99 +1,326 @@
 #pragma once
 
-#include "app/BelvoraChangeListener.h"
-#include "model/DataSet.h"
-
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "app/BelvoraChangeListener.h"
+#include "gui/datapage/DataPageEdits.h"
+#include "gui/datapage/SourceBrowserListener.h"
+#include "gui/datapage/SourceDataBrowser.h"
+#include "gui/dialogs/SearchTarget.h"
+#include "model/DataSet.h"
+
+#include <functional>
 #include <memory>
 
+class ArchiveChangeListener;
+class DataViewPanel;
+class DetailsPanel;
+class CloudArchiveManager;
+class ConversionJob;
+class DataToolbarItemFactory;
 class DeviceCaps;
 class DeviceData;
 class LocalArchiveManager;
+class PresetDataChangeListener;
+class PresetPackToolRunner;
 
-/** The "Presets" tab: the workspace of the connected unit (a working copy of
-    its data, kept in the unit's data folder between runs), the large button
-    that asks for the unit's data while the workspace is empty, and the
-    toolbar of the transfers. It follows the broadcast: a connection opens the
-    workspace (and, with the "auto" sync method, downloads), a download fills
-    it, a completed write updates it, a failure shows the unit's error, and a
-    disconnection or quit saves and closes it. */
+/** The "Presets" tab: the sources of the connected unit's data (its
+    workspace, a working copy of the unit's data kept in the unit's folder
+    between runs; the local backups; the preset packs) in the browser on the
+    left, the selected source in the panels on the right, and the data
+    toolbar. It owns the one undo history of every edit, runs the SysEx
+    export and import, and follows the broadcast: a connection opens the
+    sources, a download fills the workspace, a completed write updates it, a
+    failure shows the unit's error, a disconnection or quit saves and closes.
+
+    The unit's data is only ever read from the device layer's snapshots; the
+    edits work on the page's own copies, and what goes to the unit is a copy. */
 class DataPage : public juce::Component,
+                 public juce::DragAndDropContainer,
+                 public juce::ChangeListener,
                  public BelvoraChangeListener,
-                 public juce::Button::Listener
+                 public juce::Button::Listener,
+                 public SourceBrowserListener,
+                 public DataPageEdits,
+                 public SearchTarget
 {
 public:
-    /** The toolbar's items, by their ids. */
-    enum ToolbarItem { getData = 2, applyChanges = 3, sendSetup = 4, sendSelected = 5 };
+    /** The data toolbar's items. */
+    enum ToolbarItem
+    {
+        syncItem = 1, getData, applyChanges, sendSetup, sendSelected, deleteBackup, backupAll, backupUser,
+        backupSelected, optimizeSpace, findPreset, toggleView, deleteSetup, newGroup, groupSelected,
+        duplicateSelectedItem, selectUser, deletePresetsItem, cutItem, copyItem, pasteItem, undoItem, redoItem,
+        exportItem, importItem, downloadFromAccount, uploadToAccount
+    };
+
+    /** What the data view panel shows, and what the details panel shows. */
+    enum ViewKind { viewEmpty = 1, viewSyncPrompt, viewPresetGrid, viewGroupTiles };
+    enum DetailsKind { detailsEmpty = 1, detailsDevice, detailsGroup, detailsDataSet, detailsPreset };
 
     DataPage();
     ~DataPage() override;
 
-    /** The connected unit's data set: its data and the working copy; null while no unit is open. */
-    DataSet* getDeviceDataSet() const noexcept                 { return deviceDataSet.get(); }
+    //==============================================================================
+    // Listeners of the edits
+    void addPresetDataChangeListener (PresetDataChangeListener* listener) override;
+    void removePresetDataChangeListener (PresetDataChangeListener* listener) override;
+    void addArchiveChangeListener (ArchiveChangeListener* listener) override;
+    void removeArchiveChangeListener (ArchiveChangeListener* listener) override;
 
-    /** Data that "Restore To Device" or "Send Direct To Device" is about to write; null when none. */
-    const DeviceData* getPendingSendData() const noexcept      { return pendingSendData.get(); }
+    void notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices) override;
+    void notifyPresetDataChanged (const juce::ValueTree& source, int index);
+    void notifyArchiveChanged (const juce::ValueTree& item);
 
-    /** Hands over the data to write and performs "Restore To Device" (asImage) or "Send Direct To Device". */
-    void sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage);
+    //==============================================================================
+    // Selection
+    /** The node the preset grid shows; invalid unless the grid is shown. */
+    juce::ValueTree getSelectedSource() const;
 
-    /** The working copy of the selected source; null when none is selected. */
+    /** The working copy of the first node selected in the browser; null when none holds data. */
     DeviceData* getSelectedDataSet() const;
 
-    /** The source shown, the selected node and the unit's node of the source tree (invalid when none). */
-    juce::ValueTree getSelectedSource() const;
-    juce::ValueTree getSelectedNode() const;
-    juce::ValueTree getDeviceNode() const;
-
-    /** The selected presets of the source shown. */
+    /** The grid's selected slots while the grid shows the selected browser node; else empty. */
     juce::Array<int> getSelectedPresetIndices() const;
 
-    LocalArchiveManager* getArchiveManager() const noexcept    { return archiveManager.get(); }
+    /** Selects the slots in the grid when it shows source, else keeps them on source for when it does. */
+    void setSelection (const juce::ValueTree& source, const juce::Array<int>& indices);
 
-    bool isSyncNeeded() const noexcept                         { return needSync; }
-    bool isBusy() const noexcept                               { return busy; }
-    juce::String getWorkspaceLabel() const;
-    juce::Button& getSyncButton() noexcept                     { return syncButton; }
-    juce::Toolbar& getToolbar() noexcept                       { return toolbar; }
+    /** The first node selected in the browser; invalid when none. */
+    juce::ValueTree getSelectedNode() const;
+
+    juce::ValueTree getDeviceNode() const;
+    const juce::ValueTree& getRootTree() const noexcept         { return rootTree; }
+
+    //==============================================================================
+    // Toolbar
+    void setToolbarItemEnabled (int itemId, bool enabled);
+    bool isToolbarItemEnabled (int itemId) const;
+    void refreshToolbarState (bool force);
+
+    /** What a click on the toolbar item does. */
+    void handleToolbarItem (int itemId);
+
+    //==============================================================================
+    // Sources
+    void openSources (std::unique_ptr<DeviceData> working);
+    void closeSources (bool saveDeviceData, bool skipBackupIndex);
+    void deviceConnectionChanged (bool connected, bool updateStarting);
+    void buildSourceTree (const juce::String& category);
+    void removeSourceNode (const juce::String& category);
+    void ensureSelection (bool keepCurrent);
+    void sourceSelectionChanged() override;
+    void showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
+                     const juce::ValueTree& detailsItem, int detailsKind);
+    void updateSyncButtonText (bool showSyncButton);
+    void saveBrowserLayout();
 
     /** Performs "Download Device Data", after asking when the workspace holds unsent edits. */
     void syncWithDevice();
 
+    /** Hands over the data to write and performs "Restore To Device" (asImage) or "Send Direct To Device". */
+    void sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage);
+
+    void storeDownloadedPreset (int index, bool copyFromUnit);
+    void deleteDownloadedPreset (int index);
+    void storeDownloadedDeviceData();
+    void deleteDeviceWorkingFiles();
+
+    /** Deleted backups keep their files until no undo can bring them back:
+        the files of every backup at or below the node go when the sources
+        close with the node still out of the tree. */
+    void deleteBackupFilesLater (const juce::ValueTree& node);
+
+    //==============================================================================
+    // Edits (each undoable through the page's one history)
+    juce::UndoManager& getUndoManager() override                { return undoManager; }
+
+    void deletePresets (const juce::ValueTree& source, const juce::Array<int>& indices,
+                        bool undoable, bool newTransaction) override;
+    void copyPresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
+                      const juce::ValueTree& source, const juce::Array<int>& sourceIndices,
+                      bool undoable, bool newTransaction) override;
+    void pastePresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
+                       const DeviceData& clipboard, bool undoable, bool newTransaction) override;
+    void insertPresets (const juce::ValueTree& target, int position, const DeviceData& source,
+                        const juce::Array<int>& sourceIndices, bool undoable, bool newTransaction) override;
+    void swapPresets (const juce::ValueTree& source, int a, int b, bool undoable, bool newTransaction) override;
+    void addPresetSteps (const juce::ValueTree& source, int targetSlot, const juce::Array<int>& sourceIndices,
+                         bool undoable, bool newTransaction) override;
+    void insertPresetStep (const juce::ValueTree& source, int slot, int position, const Preset& stepSource,
+                           const juce::SparseSet<int>& steps, bool undoable, bool newTransaction) override;
+    void renamePresets (const juce::ValueTree& source, const juce::Array<int>& indices, const juce::String& name,
+                        bool undoable, bool newTransaction) override;
+    void setPresetTag (const juce::ValueTree& source, const juce::Array<int>& indices, int tag, bool set,
+                       bool undoable, bool newTransaction) override;
+    void defragData (const juce::ValueTree& source, bool undoable, bool newTransaction) override;
+    void mergeData (const juce::ValueTree& target, const DeviceData& source, bool undoable, bool newTransaction) override;
+    void setArchiveItemTitle (const juce::ValueTree& item, const juce::String& title,
+                              bool undoable, bool newTransaction) override;
+    void undo() override;
+    void redo() override;
+
+    void selectItemFor (const juce::ValueTree& node) override     { browser.selectItemFor (node); }
+
+    // Where the preset search shows its hits: the grid of the source selected.
+    void setSelectedPresets (const juce::Array<int>& indices) override   { setSelection (getSelectedSource(), indices); }
+    void scrollToPreset (int index) override;
+    void deleteSourceNode (const juce::ValueTree& node) override  { browser.deleteArchiveEntry (node); }
+    juce::ValueTree getDraggedTreeNode (juce::Component* sourceComponent) override;
+    void editPresetName() override;
+
+    //==============================================================================
+    // SysEx files
+    /** Results of writing export files. */
+    enum WriteResult { written = 0, sourceUnusable = 1, writeFailed = 2, nothingWritten = 3 };
+
+    void exportData();
+    int writeExportFile (const DeviceData& source, const juce::File& folder, const juce::String& name,
+                         bool singleFile, const juce::Array<int>& indices);
+    int writeSetupFile (const DeviceData& source, const juce::String& path);
+    void importData();
+    void importMwdBinaryFiles (const juce::ValueTree& targetGroup);
+    void importPresetPack (const juce::ValueTree& targetGroup);
+    void convertPresetPacks();
+
+    /** True while an import waits for a conversion. */
+    bool isImporting() const noexcept                            { return importRun != nullptr; }
+
+    /** What the export and import dialogs and the replace question were asked and answered. */
+    struct ExportRequest
+    {
+        juce::String exportFolder;
+        juce::StringArray sourceNames;
+        juce::Array<uint8_t> sourceHasSetup;
+        int selectedSource = 0;
+        bool presetsSelected = false;
+    };
+
+    struct ExportChoice
+    {
+        bool accepted = false;
+        juce::String folder, fileName, suffix;
+        int sourceId = 1;
+        bool setupData = false, allPresets = false, singleFile = false;
+    };
+
+    struct ImportRequest
+    {
+        const DeviceCaps* caps = nullptr;
+        juce::String deviceName, lastImportFile;
+        juce::Array<const DeviceData*> destinations;
+        juce::StringArray destinationNames;
+    };
+
+    struct ImportChoice
+    {
+        bool accepted = false;
+        juce::Array<juce::File> files;
+        int destinationId = 0;
+        int startId = 1;
+    };
+
+    /** The dialogs the page opens; an empty one opens the program's own. */
+    struct Dialogs
+    {
+        std::function<ExportChoice (DataPage&, const ExportRequest&)> exportDialog;
+        std::function<ImportChoice (DataPage&, const ImportRequest&)> importDialog;
+        std::function<int (DataPage&, const juce::String& title, const juce::String& message, bool offerApplyToAll)> replaceFile;
+    };
+
+    void setDialogs (Dialogs newDialogs);
+
+    //==============================================================================
+    /** The preset search over the unit's workspace, the backups and the packs. */
+    void showFindDialog();
+
+    DataSet* getDeviceDataSet() const noexcept                  { return deviceDataSet.get(); }
+    std::shared_ptr<const DeviceCaps> getCaps() const noexcept  { return caps; }
+    const DeviceData* getPendingSendData() const noexcept       { return pendingSendData.get(); }
+    LocalArchiveManager* getArchiveManager() const noexcept     { return archiveManager.get(); }
+    CloudArchiveManager* getCloudManager() const noexcept       { return cloudManager.get(); }
+    const juce::String& getDeviceName() const noexcept          { return deviceName; }
+    bool isSyncNeeded() const noexcept                          { return needSync; }
+    bool isBusy() const noexcept                                { return busy; }
+    juce::String getWorkspaceLabel() const;
+
+    SourceDataBrowser& getBrowser() noexcept                    { return browser; }
+    juce::Button& getSyncButton() noexcept                      { return syncButton; }
+    juce::Toolbar& getToolbar() noexcept                        { return toolbar; }
+    juce::StretchableLayoutManager& getLayout() noexcept        { return layout; }
+
+    /** What the panels show now. */
+    int getViewKind() const noexcept;
+    int getDetailsKind() const noexcept;
+    juce::ValueTree getViewItem() const;
+    juce::ValueTree getDetailsItem() const;
+    juce::String getViewTitle() const;
+    DataViewPanel& getDataViewPanel() noexcept;
+    DetailsPanel& getDetailsPanel() noexcept;
+
+    /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
+    static double getStoredBrowserSize();
+
+    //==============================================================================
     void changeNotify (const ChangeInfo& info) override;
     void buttonClicked (juce::Button* button) override;
+    void changeListenerCallback (juce::ChangeBroadcaster* source) override;
+    bool keyPressed (const juce::KeyPress& key) override;
     void paint (juce::Graphics& g) override;
     void resized() override;
+    void visibilityChanged() override;
+    void dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&) override;
+    void dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&) override;
 
 private:
-    class ToolbarItems;
+    class Panels;
+    struct ImportRun;
 
-    void deviceConnectionChanged (bool connected, bool updateStarting);
-    void openSources (std::unique_ptr<DeviceData> working);
-    void closeSources (bool saveDeviceData);
     void loadStoredWorkspace (bool syncFileLoaded);
-    void deleteDeviceWorkingFiles();
-    void updateSyncButton (bool showSyncButton);
-    void storeDownloadedDeviceData();
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);
     void takeSentData (const DeviceCommandMessage& command);
+    void takeDownloadedPresets();
     void perform (int commandId);
+    void purgeDeletedBackups();
+    void refreshWorkspaceLabel();
+    juce::ValueTree findCategoryNode (const juce::String& category) const;
+    void record (bool newTransaction, juce::UndoableAction* action);
+
+    // Import, file by file; a file that needs converting continues once its conversion is done.
+    void continueImport();
+    void finishImport();
+    void addImportedData (const DeviceData& data);
 
     juce::ValueTree rootTree;
+    juce::UndoManager undoManager;
     std::shared_ptr<const DeviceCaps> caps;
     DataSet::Ptr deviceDataSet;
     std::unique_ptr<DeviceData> pendingSendData;
     std::unique_ptr<LocalArchiveManager> archiveManager;
+    std::unique_ptr<CloudArchiveManager> cloudManager;
     juce::String deviceName;
     juce::String deviceFolder;
     bool needSync = true;
     bool busy = false;
     bool awaitingSyncFile = false;
 
-    std::unique_ptr<ToolbarItems> toolbarFactory;
+    std::unique_ptr<DataToolbarItemFactory> toolbarFactory;
     juce::Toolbar toolbar;
     juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
+    juce::StretchableLayoutManager layout;
+    std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;
+    std::unique_ptr<Panels> panels;
+    SourceDataBrowser browser;
+
+    juce::Array<PresetDataChangeListener*> presetDataListeners;
+    juce::Array<ArchiveChangeListener*> archiveListeners;
+
+    juce::SortedSet<int> downloadedSlots;          // read by the running command, taken at its end
+    juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
+    Dialogs dialogs;
+    std::unique_ptr<ImportRun> importRun;
+    std::unique_ptr<PresetPackToolRunner> packRunner;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DataPage)
 };

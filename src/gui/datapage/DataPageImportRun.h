@@ -1,0 +1,20 @@
+#pragma once
+
+#include "conversion/ConversionJob.h"
+#include "gui/datapage/DataPage.h"
+
+/** One SysEx import on its way through its files; a file that needs
+    converting holds it until its conversion is done. */
+struct DataPage::ImportRun
+{
+    juce::Array<juce::File> files;
+    int next = 0;
+    int startSlot = -1;
+    int destinationId = 0;
+    juce::Array<juce::ValueTree> backups;       // the destinations from 4 on, as the dialog listed them
+    std::unique_ptr<DeviceData> collector;
+    bool allOk = true;
+    bool anyError = false;
+    std::unique_ptr<ConversionJob> conversion;
+    juce::File converting;
+};

@@ -1,0 +1,86 @@
+#include "gui/datapage/DataPagePanels.h"
+
+#include "gui/BVLookAndFeel.h"
+#include "gui/datapage/DataPageEdits.h"
+
+DataPagePanels::DataPagePanels (DataPageEdits& owner)
+    : dataView (owner), details (owner)
+{
+    addAndMakeVisible (concertina);
+    concertina.addPanel (-1, &dataView, false);
+    concertina.addPanel (-1, &details, false);
+
+    for (auto* panel : { static_cast<juce::Component*> (&dataView), static_cast<juce::Component*> (&details) })
+        concertina.setPanelHeaderSize (panel, headerHeight());
+}
+
+DataPagePanels::~DataPagePanels()
+{
+    concertina.removePanel (&details);
+    concertina.removePanel (&dataView);
+}
+
+int DataPagePanels::headerHeight()
+{
+    auto* laf = BVLookAndFeel::of (*this);
+    return (int) ((laf != nullptr ? laf->getScale() : 1.0f) * 20.0f);
+}
+
+juce::ValueTree DataPagePanels::getViewItem() const
+{
+    auto* shown = dataView.getCurrentContainer();
+    return shown != nullptr ? shown->getItem() : juce::ValueTree();
+}
+
+juce::ValueTree DataPagePanels::getDetailsItem() const
+{
+    auto* shown = details.getCurrentContainer();
+    return shown != nullptr ? shown->getItem() : juce::ValueTree();
+}
+
+juce::Array<int> DataPagePanels::getSelection() const
+{
+    if (getViewKind() != DataViewPanel::presetsKind)
+        return {};
+
+    return const_cast<DataViewPanel&> (dataView).getPresetContainer().getSelectedPresets();
+}
+
+void DataPagePanels::followGridSelection()
+{
+    if (getDetailsKind() == DetailsPanel::presetKind)
+        details.getPresetDetails().setSelectedPresets (getSelection());
+}
+
+int DataPagePanels::getDetailsHeight() const
+{
+    const auto wanted = details.getCurrentContainerHeight() + const_cast<DataPagePanels*> (this)->headerHeight();
+
+    // A tall details page scrolls rather than push the workspace out of sight.
+    return getHeight() > 0 ? juce::jmin (wanted, getHeight() * 3 / 5) : wanted;
+}
+
+void DataPagePanels::show (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
+                           const juce::ValueTree& detailsItem, int detailsKind)
+{
+    const auto kindsBefore = std::pair (getViewKind(), getDetailsKind());
+
+    dataView.setName (title);
+    dataView.showContainer (viewKind, viewItem);
+    details.showDetails (detailsKind, detailsItem);
+    followGridSelection();
+
+    const auto wanted = getDetailsHeight();
+    concertina.setMaximumPanelSize (&details, wanted);
+
+    if (kindsBefore != std::pair (getViewKind(), getDetailsKind()))
+        concertina.setPanelSize (&details, wanted, true);
+
+    concertina.repaint();
+}
+
+void DataPagePanels::resized()
+{
+    concertina.setBounds (getLocalBounds());
+    concertina.setMaximumPanelSize (&details, getDetailsHeight());
+}

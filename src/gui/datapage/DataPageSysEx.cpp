@@ -1,0 +1,627 @@
+// The data page's SysEx export and import, and the developer's imports of
+// data files and preset packs.
+
+#include "gui/datapage/DataPage.h"
+#include "gui/datapage/DataPageImportRun.h"
+
+#include "app/Belvora.h"
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
+#include "conversion/ConversionJob.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
+#include "gui/PresetPackToolRunner.h"
+#include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/ImportDialog.h"
+#include "gui/dialogs/WarnFileReplaceDialog.h"
+#include "gui/widgets/Alerts.h"
+#include "gui/widgets/FileChoosers.h"
+#include "model/SourceTree.h"
+#include "model/SysEx.h"
+
+using namespace SourceTreeIds;
+
+namespace
+{
+    /** The labels as a list shows them: a repeated one gets " - 2", " - 3" ... */
+    juce::StringArray uniqueLabels (const juce::Array<juce::ValueTree>& nodes)
+    {
+        juce::StringArray labels;
+
+        for (const auto& node : nodes)
+        {
+            const auto base = node[label].toString();
+            auto text = base;
+
+            for (int n = 2; labels.contains (text); ++n)
+                text = base + " - " + juce::String (n);
+
+            labels.add (text);
+        }
+
+        return labels;
+    }
+
+    juce::String importFailureReason (juce::uint32 result)
+    {
+        if ((result & 0xB0000u) != 0)       return "Invalid SysEx data encountered.";
+        if ((result & 0x40000u) != 0)       return "The SysEx data is in an unsupported format.";
+        if ((result & 0x100000u) != 0)      return "The SysEx data is intended for a different device.";
+        if ((result & 0x3000000u) != 0)     return "The SysEx data is corrupt.";
+        if ((result & 0x4000000u) != 0)     return "Data underflow.";
+        if ((result & 0x8000000u) != 0)     return "Data overflow.";
+        if ((result & 0x10000000u) != 0)    return "There are not enough free preset slots available.";
+        if ((result & 0x40000000u) != 0)    return "The preset location is out of range.";
+        if ((result & 0x80000000u) != 0)    return "Internal memory allocation failure.";
+        return {};
+    }
+
+    juce::String conversionFailureText (const juce::File& file)
+    {
+        return "An error occurred when trying to convert " + file.getFullPathName()
+             + " to a compatible format.\n\rThe required translation rules are not available.";
+    }
+}
+
+void DataPage::setDialogs (Dialogs newDialogs)
+{
+    dialogs = std::move (newDialogs);
+}
+
+//==============================================================================
+void DataPage::exportData()
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+
+    if (work == nullptr)
+        return;
+
+    juce::Array<juce::ValueTree> backups;
+    SourceTree::collectNodes (findCategoryNode (archiveCategory), backups);
+
+    juce::Array<juce::ValueTree> sources { getDeviceNode() };
+    sources.addArray (backups);
+
+    ExportRequest request;
+    request.exportFolder = Belvora::getUserSettings().getValue ("exportFolder");
+    request.sourceNames.add ("Workspace");
+    request.sourceNames.addArray (uniqueLabels (backups));
+
+    for (const auto& source : sources)
+    {
+        const auto* archive = SourceTree::getArchive (source);
+        const auto* data = archive == nullptr ? SourceTree::getDeviceData (source) : nullptr;
+        request.sourceHasSetup.add ((uint8_t) (archive != nullptr ? archive->hasSetup() : data != nullptr && data->getSetup().isComplete()));
+    }
+
+    const auto selected = browser.getSelectedTrees();
+
+    if (selected.size() == 1 && backups.contains (selected.getFirst()))
+        request.selectedSource = backups.indexOf (selected.getFirst()) + 1;
+
+    // The grid's selection belongs to the source it shows: offered only when that is the one preselected.
+    const auto selection = getSelectedPresetIndices();
+    request.presetsSelected = ! selection.isEmpty() && getSelectedSource() == sources[request.selectedSource];
+
+    ExportChoice choice;
+
+    if (dialogs.exportDialog != nullptr)
+    {
+        choice = dialogs.exportDialog (*this, request);
+    }
+    else
+    {
+        ExportDialog dialog (this, request.exportFolder, request.sourceNames, request.sourceHasSetup,
+                             request.selectedSource, request.presetsSelected);
+        const auto& content = dialog.getExportContent();
+        choice.accepted = dialog.runModal() != 0;
+        choice.folder = content.getExportFolder();
+        choice.fileName = content.getFileName();
+        choice.suffix = content.getFileSuffix();
+        choice.sourceId = content.getSourceIndex() + 1;
+        choice.setupData = content.isSetupData();
+        choice.allPresets = content.isAllPresets();
+        choice.singleFile = content.isSingleFile();
+    }
+
+    if (! choice.accepted)
+        return;
+
+    const juce::File folder (choice.folder);
+
+    if (! folder.isDirectory() && ! folder.createDirectory())
+        return;
+
+    Belvora::getUserSettings().setValue ("exportFolder", folder.getFullPathName());
+
+    if (choice.sourceId < 1 || choice.sourceId > sources.size())
+        return;
+
+    const auto sourceNode = sources[choice.sourceId - 1];
+    const auto* source = SourceTree::getDeviceData (sourceNode);
+
+    if (source == nullptr)
+        return;
+
+    int result;
+
+    if (choice.setupData)
+    {
+        result = writeSetupFile (*source, folder.getFullPathName() + juce::File::getSeparatorString() + choice.fileName);
+    }
+    else
+    {
+        juce::Array<int> indices;
+
+        if (choice.allPresets)
+            indices = source->getUsedPresetIndicesInRange (1, source->getNumSlots() - 1);
+        else if (sourceNode == getSelectedSource())
+            indices = selection;
+
+        result = writeExportFile (*source, folder, choice.singleFile ? choice.fileName : choice.suffix, choice.singleFile, indices);
+    }
+
+    switch (result)
+    {
+        case written:
+            Alerts::showInfo (this, "Export", "Export completed successfully.");
+            break;
+
+        case sourceUnusable:
+            Alerts::showWarning (this, "Export Error", "An internal error occurred. The source data is corrupt. Please restart Belvora and try again.");
+            break;
+
+        case writeFailed:
+            Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
+            break;
+
+        default:
+            break;
+    }
+}
+
+int DataPage::writeExportFile (const DeviceData& source, const juce::File& folder, const juce::String& name,
+                               bool singleFile, const juce::Array<int>& indices)
+{
+    const auto ask = [this] (const juce::File& file, bool offerApplyToAll)
+    {
+        const auto message = WarnFileReplaceDialog::messageFor (file);
+
+        if (dialogs.replaceFile != nullptr)
+            return dialogs.replaceFile (*this, "Replace File", message, offerApplyToAll);
+
+        return WarnFileReplaceDialog (this, "Replace File", message, offerApplyToAll).runModal();
+    };
+
+    if (singleFile)
+    {
+        const juce::File file (folder.getFullPathName() + juce::File::getSeparatorString() + name);
+
+        if (indices.isEmpty())
+            return nothingWritten;
+
+        if (file.exists() && ask (file, false) != FileReplaceComponent::yes)
+            return nothingWritten;
+
+        return source.exportPresets (file, indices) ? written : writeFailed;
+    }
+
+    bool anyWritten = false, anyFailed = false, answerForAll = false;
+    int answer = FileReplaceComponent::no;
+
+    for (auto index : indices)
+    {
+        if (! source.isPresetSlotUsed (index))
+            continue;
+
+        const auto file = folder.getChildFile (juce::String::formatted ("Preset_%d", index)
+                                               + (name.isNotEmpty() ? "_" + name : juce::String()) + ".syx");
+
+        if (file.exists())
+        {
+            if (! answerForAll)
+            {
+                answer = ask (file, indices.size() > 1);
+                answerForAll = (answer & FileReplaceComponent::noToAll) != 0;
+            }
+
+            if ((answer & FileReplaceComponent::yes) == 0)
+                continue;
+        }
+
+        if (source.exportPreset (file, index, false))
+            anyWritten = true;
+        else
+            anyFailed = true;
+    }
+
+    return anyFailed ? writeFailed : anyWritten ? written : nothingWritten;
+}
+
+int DataPage::writeSetupFile (const DeviceData& source, const juce::String& path)
+{
+    if (! source.getSetup().isComplete())
+        return sourceUnusable;
+
+    const juce::File file (path);
+
+    if (file.exists())
+    {
+        const auto message = WarnFileReplaceDialog::messageFor (file);
+        const auto answer = dialogs.replaceFile != nullptr ? dialogs.replaceFile (*this, "Replace File", message, false)
+                                                           : WarnFileReplaceDialog (this, "Replace File", message, false).runModal();
+
+        if ((answer & FileReplaceComponent::yes) == 0)
+            return nothingWritten;
+    }
+
+    return source.exportSetup (file) ? written : writeFailed;
+}
+
+//==============================================================================
+void DataPage::importData()
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+
+    if (work == nullptr || caps == nullptr || importRun != nullptr)
+        return;
+
+    juce::Array<juce::ValueTree> backups;
+    SourceTree::collectNodes (findCategoryNode (archiveCategory), backups);
+
+    ImportRequest request;
+    request.caps = caps.get();
+    request.deviceName = deviceName;
+    request.lastImportFile = Belvora::getUserSettings().getValue ("lastImportFile");
+    request.destinationNames.addArray ({ "<Send directly to " + deviceName + "...>", "<Create new backup...>", "To Workspace" });
+    request.destinationNames.addArray (uniqueLabels (backups));
+    request.destinations.add (deviceDataSet->getLiveData().get());
+    request.destinations.add (nullptr);
+    request.destinations.add (work);
+
+    for (const auto& backup : backups)
+        request.destinations.add (SourceTree::getDeviceData (backup));
+
+    ImportChoice choice;
+
+    if (dialogs.importDialog != nullptr)
+    {
+        choice = dialogs.importDialog (*this, request);
+    }
+    else
+    {
+        ImportDialog dialog (this, *caps, request.destinations, request.lastImportFile, request.destinationNames);
+        choice.accepted = dialog.runModal() != 0;
+        choice.files = dialog.getChosenFiles();
+        choice.destinationId = dialog.getSelectedDestinationId();
+        choice.startId = dialog.getSelectedStartId();
+    }
+
+    if (! choice.accepted || choice.files.isEmpty())
+        return;
+
+    const auto& model = deviceDataSet->getLiveData() != nullptr ? *deviceDataSet->getLiveData() : *work;
+
+    importRun = std::make_unique<ImportRun>();
+    importRun->files = choice.files;
+    importRun->startSlot = ImportContent::startSlotFor (choice.startId);
+    importRun->destinationId = choice.destinationId;
+    importRun->backups = backups;
+    importRun->collector = std::make_unique<DeviceData> (model.getProductName(), model.getFirmwareVersion(), caps->caps,
+                                                         model.getFactoryBank());
+    continueImport();
+}
+
+void DataPage::addImportedData (const DeviceData& data)
+{
+    auto& collector = *importRun->collector;
+    collector.copyPresetsFrom (data);
+
+    // A setup file brings its setup along.
+    if (data.getSetup().isComplete())
+        collector.setSetup (data.getSetup(), true);
+}
+
+void DataPage::continueImport()
+{
+    auto* content = Nexus::getContentManager();
+    auto& run = *importRun;
+    const auto& unit = run.collector->getCapsBlock();
+
+    while (run.next < run.files.size())
+    {
+        const auto file = run.files[run.next++];
+        int productId = 0, version = 0;
+        const auto kind = SysEx::peekFile (file, productId, version);
+
+        // Step packets and firmware images are no data to import either: the user hears of them too.
+        if ((kind & 0x10u) != 0 || kind == SysEx::fileStepPacket || kind == SysEx::fileFirmware)
+        {
+            Alerts::showWarning (this, "Import Error", "Unable to import " + file.getFullPathName() + ". The file will be skipped.");
+            run.allOk = false;
+            continue;
+        }
+
+        if (kind != SysEx::filePreset && kind != SysEx::fileSetup)
+        {
+            run.allOk = false;
+            continue;
+        }
+
+        const bool presets = kind == SysEx::filePreset;
+        std::unique_ptr<DeviceData> fileData;
+
+        if (productId == unit.productId && version == (presets ? unit.presetVersion : unit.setupVersion))
+        {
+            fileData = std::make_unique<DeviceData> (run.collector->getProductName(), run.collector->getFirmwareVersion(),
+                                                     unit, run.collector->getFactoryBank());
+        }
+        else if (content != nullptr)
+        {
+            if (auto fileCaps = DeviceProfiler::createCapsForDataVersions (*content, productId, presets ? 1 : 2, version))
+            {
+                auto firmware = run.collector->getFirmwareVersion();
+                firmware.build = (int16_t) fileCaps->buildStart;
+                fileData = std::make_unique<DeviceData> (content->getProductName (productId), firmware, fileCaps->caps, nullptr);
+            }
+        }
+
+        if (fileData == nullptr)
+        {
+            run.allOk = false;
+            continue;
+        }
+
+        juce::SortedSet<int> filled;
+        const auto result = fileData->importSysEx (file, filled, run.startSlot);
+
+        if ((result & 0xFFFF0000u) != 0)
+        {
+            const bool full = (result & SysEx::fileBeyondLastSlot) != 0;
+            Alerts::showWarning (this, full ? "Import Warning" : "Import Error",
+                                 "Not all data could be imported from '" + file.getFullPathName() + "'. " + importFailureReason (result));
+            run.anyError = true;
+
+            if (full)
+                break;
+        }
+
+        // The next file goes on after the last slot filled; a file that filled none leaves the start where it was.
+        if (run.startSlot >= 0 && ! filled.isEmpty())
+            run.startSlot = filled.getLast() + 1;
+
+        if (fileData->isSameDeviceType (unit))
+        {
+            addImportedData (*fileData);
+            continue;
+        }
+
+        if (content == nullptr)
+        {
+            Alerts::showWarning (this, "Import Error", conversionFailureText (file));
+            run.anyError = true;
+            run.allOk = false;
+            continue;
+        }
+
+        // Conversions run scripts: the import goes on once this one is done.
+        run.converting = file;
+        run.conversion = std::make_unique<ConversionJob> (*content, std::shared_ptr<const DeviceData> (std::move (fileData)),
+                                                          unit.productId, run.collector->getFirmwareVersion());
+        const auto* job = run.conversion.get();
+        juce::Component::SafePointer<DataPage> page (this);
+
+        const bool started = run.conversion->start ([page, job] (ConversionJob::Outcome outcome)
+        {
+            auto converted = std::make_shared<std::unique_ptr<DeviceData>> (std::move (outcome.converted));
+
+            juce::MessageManager::callAsync ([page, job, converted]
+            {
+                if (page == nullptr || page->importRun == nullptr || page->importRun->conversion.get() != job)
+                    return;
+
+                auto& r = *page->importRun;
+                r.conversion.reset();
+
+                if (*converted != nullptr)
+                {
+                    page->addImportedData (**converted);
+                }
+                else
+                {
+                    Alerts::showWarning (page.getComponent(), "Import Error", conversionFailureText (r.converting));
+                    r.anyError = true;
+                    r.allOk = false;
+                }
+
+                page->continueImport();
+            });
+        });
+
+        if (started)
+            return;
+
+        run.conversion.reset();
+        Alerts::showWarning (this, "Import Error", conversionFailureText (file));
+        run.anyError = true;
+        run.allOk = false;
+    }
+
+    finishImport();
+}
+
+void DataPage::finishImport()
+{
+    const auto run = std::move (importRun);
+
+    if (deviceDataSet == nullptr)
+        return;
+
+    juce::ValueTree target;
+    bool newTransaction = true;
+
+    switch (run->destinationId)
+    {
+        case 1:
+            sendDataToDevice (run->collector->clone (false), false);
+            break;
+
+        case 2:
+        {
+            juce::String description ("Imported from:\n");
+
+            for (const auto& file : run->files)
+                description << file.getFullPathName() << "\n";
+
+            auto backups = findCategoryNode (archiveCategory);
+
+            if (backups.isValid())
+            {
+                target = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*run->collector, run->files.getFirst().getFileNameWithoutExtension(), description));
+                undoManager.beginNewTransaction();
+                backups.appendChild (target, &undoManager);
+                newTransaction = false;
+            }
+            break;
+        }
+
+        case 3:
+            target = getDeviceNode();
+            break;
+
+        default:
+            if (run->destinationId < 1 || run->destinationId - 4 >= run->backups.size())
+                return;
+
+            target = run->backups[run->destinationId - 4];
+            break;
+    }
+
+    Belvora::getUserSettings().setValue ("lastImportFile", run->files.getFirst().getFullPathName());
+
+    if (run->destinationId != 1)
+    {
+        if (! target.isValid())
+            return;
+
+        mergeData (target, *run->collector, true, newTransaction);
+    }
+
+    if (run->anyError)
+        return;
+
+    if (! run->allOk)
+        Alerts::showWarning (this, "Import Error", "Not all file(s) could be imported");
+    else if (run->destinationId != 1)
+        Alerts::showInfo (this, "Import", "Import complete");
+}
+
+//==============================================================================
+void DataPage::importMwdBinaryFiles (const juce::ValueTree& targetGroup)
+{
+    FileChoosers::Request request;
+    request.mode = FileChoosers::Mode::openFiles;
+    request.title = "Import MWD Binary Files";
+    request.start = juce::File (Belvora::getUserSettings().getValue ("developerLastMWDImportFile"));
+    request.patterns = "*.mwd";
+
+    const auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+    juce::ValueTree target (targetGroup);
+
+    for (const auto& file : FileChoosers::choose (request))
+    {
+        auto data = DeviceData::loadFromFile (file);
+
+        if (data == nullptr)
+        {
+            Alerts::showWarning (this, "Import Error", "Unable to load " + file.getFullPathName() + ". Skipping this file.");
+            continue;
+        }
+
+        // Converting would run scripts here on the message thread: such files are refused.
+        if (work != nullptr && ! data->isSameDeviceType (work->getCapsBlock()))
+        {
+            Alerts::showWarning (this, "Import Error", conversionFailureText (file));
+            continue;
+        }
+
+        data->clearModified (false);
+
+        if (target.isValid())
+        {
+            auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*data, file.getFileNameWithoutExtension(), "FILL THIS IN"));
+            undoManager.beginNewTransaction();
+            target.appendChild (node, &undoManager);
+        }
+    }
+}
+
+void DataPage::importPresetPack (const juce::ValueTree& targetGroup)
+{
+    auto* content = Nexus::getContentManager();
+    const auto& live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+
+    if (content == nullptr || live == nullptr || caps == nullptr || ! targetGroup.isValid())
+        return;
+
+    FileChoosers::Request request;
+    request.title = "Import Preset Pack";
+    request.start = juce::File (Belvora::getUserSettings().getValue ("developerLastMWDImportFile"));
+    request.patterns = "*.xml";
+    const auto chosen = FileChoosers::choose (request);
+
+    if (chosen.isEmpty())
+        return;
+
+    const auto file = chosen.getFirst();
+    const std::shared_ptr<juce::XmlElement> pack (ContentManager::readXmlFromFile (file.getFullPathName(), nullptr));
+
+    if (pack == nullptr || ! pack->hasTagName ("PRESETS"))
+        return;
+
+    const auto* product = pack->getChildByName ("product");
+
+    if ((product != nullptr ? product->getStringAttribute ("name") : juce::String()) != content->getProductName (caps->caps.productId))
+        return Alerts::showWarning (this, "Error", "The presets.xml control file doesn't match the product you're working with.");
+
+    if (packRunner == nullptr)
+        packRunner = std::make_unique<PresetPackToolRunner> (*content);
+
+    // The entries convert with scripts, on the runner's thread; the backups join the tree here.
+    auto made = std::make_shared<std::vector<std::unique_ptr<DeviceDataArchive>>>();
+    const auto firmware = live->getFirmwareVersion();
+    const auto folder = file.getParentDirectory();
+    juce::Component::SafePointer<DataPage> page (this);
+    juce::ValueTree target (targetGroup);
+
+    packRunner->start ([pack, made, firmware, folder] (PresetPackTool& tool)
+    {
+        for (auto* entry : pack->getChildWithTagNameIterator ("archive"))
+            if (auto archive = tool.createArchive (*entry, firmware, folder))
+                made->push_back (std::move (archive));
+    },
+    [page, made, target]() mutable
+    {
+        if (page == nullptr || ! target.isAChildOf (page->getRootTree()))
+            return;
+
+        for (auto& archive : *made)
+        {
+            page->getUndoManager().beginNewTransaction();
+            target.appendChild (SourceTree::addArchiveNode (std::move (archive)), &page->getUndoManager());
+        }
+    });
+}
+
+void DataPage::convertPresetPacks()
+{
+    auto* content = Nexus::getContentManager();
+
+    if (content == nullptr)
+        return;
+
+    if (packRunner == nullptr)
+        packRunner = std::make_unique<PresetPackToolRunner> (*content);
+
+    packRunner->selectAndConvert();
+}

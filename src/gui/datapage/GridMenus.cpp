@@ -1,0 +1,63 @@
+#include "gui/datapage/GridMenus.h"
+
+namespace GridMenus
+{
+    namespace
+    {
+        Responder& responder()
+        {
+            static Responder current;
+            return current;
+        }
+    }
+
+    ScopedResponder::ScopedResponder (Responder r) : previous (std::move (responder()))
+    {
+        responder() = std::move (r);
+    }
+
+    ScopedResponder::~ScopedResponder()
+    {
+        responder() = std::move (previous);
+    }
+
+    void show (juce::PopupMenu menu, juce::Component& owner, std::function<void (int)> done)
+    {
+        if (auto& answer = responder())
+        {
+            done (answer (menu));
+            return;
+        }
+
+        juce::Component::SafePointer<juce::Component> safeOwner (&owner);
+        menu.showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
+                            [safeOwner, done = std::move (done)] (int result)
+                            {
+                                if (safeOwner != nullptr)
+                                    done (result);
+                            });
+    }
+
+    bool findItem (const juce::PopupMenu& menu, int id, juce::String* text, bool* enabled)
+    {
+        for (juce::PopupMenu::MenuItemIterator it (menu, true); it.next();)
+        {
+            const auto& item = it.getItem();
+
+            if (item.itemID == id)
+            {
+                if (text != nullptr)     *text = item.text;
+                if (enabled != nullptr)  *enabled = item.isEnabled;
+                return true;
+            }
+        }
+
+        return false;
+    }
+
+    bool invokeCommand (juce::Component& from, int commandId)
+    {
+        auto* target = juce::ApplicationCommandManager::findTargetForComponent (&from);
+        return target != nullptr && target->invoke (juce::ApplicationCommandTarget::InvocationInfo (commandId), false);
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+
+/** The pop-up menus of the preset grid and its drop, and the command calls
+    the containers make. A menu is shown without blocking the message thread;
+    the chosen id (0 when dismissed) reaches `done` once it closes. */
+namespace GridMenus
+{
+    void show (juce::PopupMenu menu, juce::Component& owner, std::function<void (int)> done);
+
+    /** Answers a menu instead of the user, with an item id (0 dismisses). */
+    using Responder = std::function<int (const juce::PopupMenu&)>;
+
+    /** While one lives, every grid menu goes to its responder at once, so tests read and answer them. */
+    class ScopedResponder
+    {
+    public:
+        explicit ScopedResponder (Responder responder);
+        ~ScopedResponder();
+
+    private:
+        Responder previous;
+        JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
+    };
+
+    /** The enabled state and text of the item with that id, searched through submenus; false when absent. */
+    bool findItem (const juce::PopupMenu& menu, int id, juce::String* text = nullptr, bool* enabled = nullptr);
+
+    /** Invokes the application command at once on the nearest command target above the component. */
+    bool invokeCommand (juce::Component& from, int commandId);
+}

@@ -1,0 +1,370 @@
+// The data page in the running program with a simulated unit: the workspace
+// filled by a download, backups made, deleted and brought back, what is sent
+// to the unit, and the SysEx files written and read.
+
+#include "RunningAppFixture.h"
+
+#include "archive/LocalArchiveManager.h"
+#include "gui/CommandIDs.h"
+#include "gui/datapage/DataPage.h"
+#include "gui/datapage/SourceTreeItem.h"
+#include "model/SourceTree.h"
+#include "model/SysEx.h"
+
+#include <gtest/gtest.h>
+
+using namespace SourceTreeIds;
+
+namespace
+{
+    class DataPageTest : public testing::Test
+    {
+    protected:
+        /** One unit, its data downloaded into the workspace. */
+        void SetUp() override
+        {
+            RunningApp::Options options;
+            options.units = "0x12";
+            options.settings.set ("dataSyncMethod", "manual");
+            running = std::make_unique<RunningApp> (options);
+            ASSERT_TRUE (running->start());
+            ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+            EXPECT_TRUE (page().getSyncButton().isVisible());
+            EXPECT_EQ (page().getWorkspaceLabel(), "<need to sync>");
+
+            running->perform (CommandIDs::downloadDeviceData);
+            ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+        }
+
+        void TearDown() override   { running.reset(); }
+
+        DataPage& page()                  { return running->content().getDataPage(); }
+        SourceDataBrowser& browser()      { return page().getBrowser(); }
+        DeviceData& workspace()           { return *page().getDeviceDataSet()->getWorkingData(); }
+        juce::ValueTree backups()         { return SourceTree::findChildWithCategory (page().getRootTree(), archiveCategory); }
+
+        juce::ValueTree addBackup (juce::ValueTree parent, const DeviceData& data, const juce::String& title)
+        {
+            auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (data, title, juce::String()));
+            parent.appendChild (node, nullptr);
+            return node;
+        }
+
+        void select (const juce::Array<juce::ValueTree>& nodes)
+        {
+            for (int i = 0; i < nodes.size(); ++i)
+                if (auto* row = browser().findItemFor (browser().getRootItem(), nodes[i]))
+                    row->setSelected (true, i == 0, juce::sendNotification);
+        }
+
+        juce::Array<int> userSlots()
+        {
+            return workspace().getUsedPresetIndicesInRange (1, workspace().getNumSlots() - 1);
+        }
+
+        std::unique_ptr<RunningApp> running;
+    };
+
+    bool filesExist (const juce::ValueTree& node)
+    {
+        const auto* backup = SourceTree::getArchive (node);
+        return backup != nullptr && backup->getArchiveFile().existsAsFile() && backup->getDataFile().existsAsFile();
+    }
+}
+
+//==============================================================================
+TEST_F (DataPageTest, DownloadFillsTheWorkspaceShownInTheGrid)
+{
+    EXPECT_FALSE (page().getSyncButton().isVisible());
+    EXPECT_EQ (page().getWorkspaceLabel(), "Presets and Setup");
+    EXPECT_EQ (page().getDeviceNode()[label].toString(), "Presets and Setup");
+    EXPECT_EQ (page().getViewKind(), DataPage::viewPresetGrid);
+    EXPECT_EQ (page().getSelectedSource(), page().getDeviceNode());
+    EXPECT_GT (userSlots().size(), 0);
+    EXPECT_TRUE (workspace().getSetup().isComplete());
+    EXPECT_FALSE (page().getDeviceDataSet()->isModified());
+
+    // The workspace's row tells the unit's presets against its slots.
+    auto* row = browser().getTreeView().findRow (page().getDeviceNode());
+    ASSERT_NE (row, nullptr);
+    EXPECT_TRUE (row->getPresetCountText().startsWith ("Presets: " + juce::String (userSlots().size()) + "/"));
+
+    // A group selected shows tiles; the toolbar follows what is shown.
+    select ({ backups() });
+    EXPECT_EQ (page().getViewKind(), DataPage::viewGroupTiles);
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::exportItem));
+    select ({ page().getDeviceNode() });
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::exportItem));
+}
+
+TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
+{
+    auto& undo = page().getUndoManager();
+    browser().backupDeviceData (true, true, true);
+    browser().backupDeviceData (false, false, true);
+    ASSERT_EQ (backups().getNumChildren(), 2);
+
+    const auto all = backups().getChild (0);
+    const auto user = backups().getChild (1);
+    EXPECT_TRUE (all[label].toString().endsWith (" (All)"));
+    EXPECT_TRUE (user[label].toString().endsWith (" (User)"));
+
+    // The second goes into a group; the index writes both files of each backup.
+    select ({ user });
+    browser().createGroupFromSelected();
+    const auto group = user.getParent();
+    ASSERT_TRUE (group.hasType (SourceTreeIds::group));
+    ASSERT_TRUE (page().getArchiveManager()->saveBackupIndex());
+    ASSERT_TRUE (filesExist (all));
+    ASSERT_TRUE (filesExist (user));
+
+    select ({ all });
+    browser().deleteSelected();
+    EXPECT_FALSE (all.isAChildOf (page().getRootTree()));
+    EXPECT_TRUE (filesExist (all)) << "the delete can still be undone";
+
+    undo.undo();
+    EXPECT_TRUE (all.isAChildOf (page().getRootTree()));
+    EXPECT_TRUE (filesExist (all));
+
+    // The group goes with the backup inside it; closing the sources ends the undo history.
+    const auto allFile = SourceTree::getArchive (all)->getDataFile();
+    const auto userFile = SourceTree::getArchive (user)->getDataFile();
+    select ({ all, group });
+    browser().deleteSelected();
+    EXPECT_TRUE (allFile.existsAsFile());
+
+    page().closeSources (true, false);
+    EXPECT_FALSE (allFile.existsAsFile());
+    EXPECT_FALSE (userFile.existsAsFile()) << "a deleted group takes its backups' files along";
+    EXPECT_FALSE (allFile.withFileExtension ("xml").existsAsFile());
+}
+
+TEST_F (DataPageTest, DataPreparedForTheUnitIsNeverKeptForALaterSend)
+{
+    const auto slot = userSlots().getFirst();
+    auto data = workspace().createCopy ({ slot }, false, false);
+    data->getPreset (slot)->setName ("Sent");
+
+    page().sendDataToDevice (std::move (data), false);
+    EXPECT_EQ (page().getPendingSendData(), nullptr);
+    ASSERT_TRUE (running->waitFor ([&] { return workspace().getPreset (slot)->getName() == "Sent"; }));
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData()->getPreset (slot)->getName(), "Sent") << "what was sent is the unit's now";
+    EXPECT_FALSE (page().getDeviceDataSet()->isModified());
+
+    // A send that cannot run leaves nothing behind either.
+    page().closeSources (false, false);
+    page().sendDataToDevice (running->devices().getActiveDeviceData()->clone (false), false);
+    EXPECT_EQ (page().getPendingSendData(), nullptr);
+}
+
+TEST_F (DataPageTest, ClosingTellsWhenTheWorkspaceCouldNotBeSaved)
+{
+    // A file where the unit's folder should be: neither workspace file can be written.
+    const juce::File folder (running->devices().getActiveDeviceDataFolder());
+    ASSERT_TRUE (folder.deleteRecursively());
+    ASSERT_TRUE (folder.replaceWithText ("in the way"));
+
+    page().closeSources (true, false);
+    EXPECT_TRUE (running->titles().contains ("File Error"));
+    EXPECT_EQ (page().getDeviceDataSet(), nullptr);
+}
+
+//==============================================================================
+TEST_F (DataPageTest, ExportWritesTheChosenPresetsAndAsksBeforeReplacing)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("export-test");
+    folder.deleteRecursively();
+    const auto slots = userSlots();
+    ASSERT_GE (slots.size(), 2);
+
+    DataPage::ExportRequest asked;
+    DataPage::ExportChoice choice;
+    choice.accepted = true;
+    choice.folder = folder.getFullPathName();
+    choice.suffix = "date";
+    int replaceQuestions = 0;
+    int replaceAnswer = 0;
+
+    DataPage::Dialogs dialogs;
+    dialogs.exportDialog = [&] (DataPage&, const DataPage::ExportRequest& request) { asked = request; return choice; };
+    dialogs.replaceFile = [&] (DataPage&, const juce::String& title, const juce::String&, bool) { EXPECT_EQ (title, "Replace File"); ++replaceQuestions; return replaceAnswer; };
+    page().setDialogs (dialogs);
+
+    page().setSelection (page().getDeviceNode(), { slots[0], slots[1] });
+    page().exportData();
+
+    EXPECT_EQ (asked.sourceNames[0], "Workspace");
+    EXPECT_TRUE (asked.presetsSelected);
+    const auto first = folder.getChildFile ("Preset_" + juce::String (slots[0]) + "_date.syx");
+    EXPECT_TRUE (first.existsAsFile());
+    EXPECT_TRUE (folder.getChildFile ("Preset_" + juce::String (slots[1]) + "_date.syx").existsAsFile());
+    EXPECT_EQ (running->titles(), juce::StringArray ("Export"));
+    EXPECT_EQ (Belvora::getUserSettings().getValue ("exportFolder"), folder.getFullPathName());
+
+    // "No" with apply to all: nothing is written and nothing said.
+    replaceAnswer = 2;
+    const auto before = first.getLastModificationTime();
+    page().exportData();
+    EXPECT_EQ (replaceQuestions, 1);
+    EXPECT_EQ (first.getLastModificationTime(), before);
+    EXPECT_EQ (running->titles().size(), 1);
+
+    // A setup that is not there is an internal error.
+    auto noSetup = addBackup (backups(), *workspace().createCopy (slots, false, false), "No Setup");
+    choice.sourceId = 2;
+    choice.setupData = true;
+    choice.fileName = "setup.syx";
+    page().exportData();
+    ASSERT_EQ (running->boxes.size(), 2u);
+    EXPECT_EQ (running->boxes.back().message, "An internal error occurred. The source data is corrupt. Please restart Belvora and try again.");
+
+    // Presets selected in another source than the one preselected are not offered as a selection.
+    select ({ noSetup });
+    page().setSelection (noSetup, { slots[0] });
+    ASSERT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { slots[0] });
+    select ({ noSetup, backups() });
+    page().exportData();
+    EXPECT_EQ (asked.selectedSource, 0);
+    EXPECT_FALSE (asked.presetsSelected);
+
+    folder.deleteRecursively();
+}
+
+TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("import-test");
+    folder.deleteRecursively();
+    folder.createDirectory();
+    const auto slots = userSlots();
+
+    // A setup file (it fills no preset slot), then one preset.
+    const auto setupFile = folder.getChildFile ("setup.syx");
+    const auto presetFile = folder.getChildFile ("preset.syx");
+    ASSERT_TRUE (workspace().exportSetup (setupFile));
+    ASSERT_TRUE (workspace().exportPreset (presetFile, slots[0], false));
+    const auto name = workspace().getPreset (slots[0])->getName();
+
+    const auto start = slots.getLast();
+    workspace().deletePreset (start);
+
+    DataPage::ImportChoice choice;
+    choice.accepted = true;
+    choice.files = { setupFile, presetFile };
+    choice.destinationId = 3;
+    choice.startId = start + 2;
+
+    DataPage::ImportRequest asked;
+    DataPage::Dialogs dialogs;
+    dialogs.importDialog = [&] (DataPage&, const DataPage::ImportRequest& request) { asked = request; return choice; };
+    page().setDialogs (dialogs);
+    page().importData();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }));
+
+    EXPECT_EQ (asked.destinationNames[2], "To Workspace");
+    ASSERT_TRUE (workspace().isPresetSlotUsed (start));
+    EXPECT_EQ (workspace().getPreset (start)->getName(), name) << "the preset went to the slot chosen, not to slot 1";
+    EXPECT_EQ (running->titles(), juce::StringArray ("Import"));
+    EXPECT_EQ (Belvora::getUserSettings().getValue ("lastImportFile"), setupFile.getFullPathName());
+
+    page().undo();
+    EXPECT_FALSE (workspace().isPresetSlotUsed (start));
+
+    // A file of step packets alone is no data to import: the user is told.
+    const uint8_t stepPacket[] { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x12, 0x21, 0x00, 0x00, 0xF7 };
+    const auto stepFile = folder.getChildFile ("step.syx");
+    ASSERT_TRUE (stepFile.replaceWithData (stepPacket, sizeof (stepPacket)));
+    choice.files = { stepFile };
+    page().importData();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }));
+    EXPECT_TRUE (running->titles().contains ("Import Error"));
+    EXPECT_TRUE (running->boxes[1].message.startsWith ("Unable to import " + stepFile.getFullPathName()));
+
+    folder.deleteRecursively();
+}
+
+TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASync)
+{
+    SimulatedUnit::Faults failing;
+    failing.readStatus = 0x7f;
+    running->unit (0).setFaults (failing);
+
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy(); }));
+    running->drain();
+
+    EXPECT_TRUE (page().isSyncNeeded());
+    EXPECT_EQ (page().getWorkspaceLabel(), "<need to sync>");
+    EXPECT_TRUE (page().getSyncButton().isVisible());
+    EXPECT_FALSE (page().getBrowser().isVisible());
+    EXPECT_EQ (workspace().getNumPresets(), 0);
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData(), nullptr);
+    ASSERT_FALSE (running->boxes.empty());
+    EXPECT_TRUE (running->boxes.back().message.contains ("\nCode: "));
+}
+
+TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)
+{
+    const auto slot = userSlots().getFirst();
+    const auto setupBefore = workspace().getSetup().getMD5();
+
+    auto sent = workspace().clone (false);
+    sent->getPreset (slot)->setName ("Given");
+    sent->clearSetup();
+
+    const DeviceCommandMessage command (DeviceCommandMessage::writeGivenPresets, std::shared_ptr<const DeviceData> (std::move (sent)), { slot });
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::commandDone, command));
+
+    EXPECT_EQ (workspace().getPreset (slot)->getName(), "Given");
+    EXPECT_TRUE (workspace().getSetup().isComplete()) << "the sent data held no setup, and none was taken";
+    EXPECT_EQ (workspace().getSetup().getMD5(), setupBefore);
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData()->getPreset (slot)->getName(), "Given");
+}
+
+TEST_F (DataPageTest, ToolbarFollowsWhatTheGridShows)
+{
+    const auto slots = userSlots();
+
+    // A gap in the workspace: space can be optimized, as one undoable step.
+    workspace().deletePreset (slots[1]);
+    page().refreshToolbarState (true);
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::optimizeSpace));
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::backupAll));
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::sendSelected));
+
+    page().handleToolbarItem (DataPage::optimizeSpace);
+    EXPECT_FALSE (workspace().hasGaps());
+    running->drain();
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::undoItem));
+    page().handleToolbarItem (DataPage::undoItem);
+    EXPECT_TRUE (workspace().hasGaps());
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::redoItem));
+
+    page().setSelection (page().getDeviceNode(), { slots[0] });
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::sendSelected));
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::backupSelected));
+
+    // A read-only pack in the grid: nothing to optimize there, and the button does nothing.
+    auto cloud = SourceTree::findChildWithCategory (page().getRootTree(), cloudCategory);
+    ASSERT_TRUE (cloud.isValid());
+    auto pack = addBackup (cloud, *workspace().clone (false), "Pack");
+    select ({ pack });
+    EXPECT_EQ (page().getSelectedSource(), pack);
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::optimizeSpace));
+    page().handleToolbarItem (DataPage::optimizeSpace);
+    EXPECT_TRUE (SourceTree::getDeviceData (pack)->hasGaps());
+    EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::backupSelected));
+}
+
+TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)
+{
+    auto backup = addBackup (backups(), *workspace().clone (false), "Found Here");
+    SearchTarget& target = page();
+
+    target.selectItemFor (backup);
+    EXPECT_EQ (page().getSelectedNode(), backup);
+    EXPECT_EQ (page().getSelectedSource(), backup);
+
+    target.setSelectedPresets ({ userSlots()[1] });
+    EXPECT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { userSlots()[1] });
+}
