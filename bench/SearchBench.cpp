@@ -32,7 +32,7 @@ namespace
 
             for (int b = 0; b < numBackups; ++b)
             {
-                std::vector<SearchFixtures::PresetSpec> presets;
+                std::vector<SearchFixtures::PresetSample> presets;
 
                 for (int slot = 1; slot <= presetsPerBackup; ++slot)
                     presets.push_back ({ slot, nameFor (b, slot), slot % 5 });

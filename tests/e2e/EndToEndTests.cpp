@@ -127,6 +127,23 @@ namespace
             run ({ "xdotool", "click", "1" });
         }
 
+        /** "Presets", then the big button that asks for the unit's data; the pages are
+            enabled once the unit's connection has settled, so the clicks are tried again
+            until then. True once the download wrote the unit's data. */
+        bool downloadFromThePresetsTab (const juce::String& window, int waitPerAttemptMs)
+        {
+            for (int attempt = 0; attempt < 5; ++attempt)
+            {
+                click (window, 155, 15);
+                click (window, 510, 31 + (734 - 31 - 29) / 2);
+
+                if (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, waitPerAttemptMs))
+                    return true;
+            }
+
+            return false;
+        }
+
         void keys (const juce::String& window, const juce::StringArray& sequence)
         {
             run ({ "xdotool", "windowfocus", "--sync", window });
@@ -356,18 +373,7 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
-    // "Presets", then the big button that asks for the unit's data; the pages are enabled
-    // once the unit's connection has settled, so the clicks are tried again until then.
-    bool downloaded = false;
-
-    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
-    {
-        click (window, 155, 15);
-        click (window, 510, 31 + (734 - 31 - 29) / 2);
-        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 6000);
-    }
-
-    ASSERT_TRUE (downloaded) << "the download wrote the unit's data";
+    ASSERT_TRUE (downloadFromThePresetsTab (window, 6000)) << "the download wrote the unit's data";
     waitFor ([&] { return ! showsProgress (window); }, 5000);
 
     // "Backup All", then the new backup renamed in place: a double click, a name, Return.
@@ -445,16 +451,7 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
-    bool downloaded = false;
-
-    for (int attempt = 0; attempt < 5 && ! downloaded; ++attempt)
-    {
-        click (window, 155, 15);
-        click (window, 510, 31 + (734 - 31 - 29) / 2);
-        downloaded = waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, 10000);
-    }
-
-    ASSERT_TRUE (downloaded);
+    ASSERT_TRUE (downloadFromThePresetsTab (window, 10000));
     waitFor ([&] { return ! showsProgress (window); }, 5000);
 
     // The grid fills the workspace panel right of the browser (30 % of the width and the

@@ -10,7 +10,7 @@
 
 namespace SearchFixtures
 {
-    struct PresetSpec
+    struct PresetSample
     {
         int slot;
         juce::String name;
@@ -25,34 +25,34 @@ namespace SearchFixtures
         return caps;
     }
 
-    inline std::unique_ptr<Preset> makePreset (const CapsBlock& caps, const PresetSpec& spec)
+    inline std::unique_ptr<Preset> makePreset (const CapsBlock& caps, const PresetSample& sample)
     {
         auto preset = std::make_unique<Preset> (caps);
         PresetName header;
-        header.number = spec.slot;
+        header.number = sample.slot;
         header.formatVersion = caps.presetVersion;
         header.nameLength = caps.presetNameLength;
-        header.tags = spec.tags;
-        const auto ascii = spec.name.toStdString();
+        header.tags = sample.tags;
+        const auto ascii = sample.name.toStdString();
         header.setFromBytes (reinterpret_cast<const uint8_t*> (ascii.data()), (int) ascii.size());
         preset->setNameBytes (header);
         return preset;
     }
 
-    inline std::unique_ptr<DeviceData> makeData (const std::vector<PresetSpec>& presets, int numPresets = 40)
+    inline std::unique_ptr<DeviceData> makeData (const std::vector<PresetSample>& presets, int numPresets = 40)
     {
         const auto caps = capsWith (numPresets);
         auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion(), caps, nullptr);
 
-        for (const auto& spec : presets)
-            data->setPreset (spec.slot, makePreset (caps, spec));
+        for (const auto& sample : presets)
+            data->setPreset (sample.slot, makePreset (caps, sample));
 
         return data;
     }
 
     /** A "node" below parent holding a working copy of the presets. */
     inline juce::ValueTree addDataNode (juce::ValueTree parent, const juce::String& label,
-                                        const std::vector<PresetSpec>& presets, int numPresets = 40)
+                                        const std::vector<PresetSample>& presets, int numPresets = 40)
     {
         auto node = SourceTree::createDataNode (label, new DataSet (nullptr, makeData (presets, numPresets)));
         parent.appendChild (node, nullptr);
