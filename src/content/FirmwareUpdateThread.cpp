@@ -124,6 +124,7 @@ FirmwareUpdateThread::FirmwareUpdateThread (Host& updateHost, DeviceManager& dev
       currentBlock (deviceData != nullptr ? deviceData->getCapsBlock() : CapsBlock()),
       startVersion (deviceData != nullptr ? deviceData->getFirmwareVersion() : FirmwareVersion())
 {
+    self = this;
 }
 
 FirmwareUpdateThread::~FirmwareUpdateThread()
@@ -539,8 +540,20 @@ bool FirmwareUpdateThread::sendImage()
     setPhaseProgress (0.0);
     setStatus ("Sending update to " + deviceName);
     imageMessages = messages->size();
-    imageSent = true;
-    devices.postMessage (new DeviceCommandMessage (std::move (messages), {}));
+
+    // Handed over on the message thread, where "Stop" is handled too: a stop
+    // that comes first sends nothing, one that comes after aborts the transfer.
+    // (The unit's queue forgets an abort asked for before its command starts.)
+    juce::Message::Ptr image = new DeviceCommandMessage (std::move (messages), {});
+    juce::MessageManager::callAsync ([alive = self, image]
+    {
+        if (alive == nullptr || alive->getState() != State::sendingImage)
+            return;
+
+        alive->imageSent = true;
+        alive->devices.handleMessage (*image);
+    });
+
     return true;
 }
 
@@ -760,6 +773,13 @@ void FirmwareUpdateThread::handleDeviceMessage (const DeviceInfoMessage& m)
             break;
 
         case Info::firmwarePacketSent:
+            // Started after a stop had found nothing to abort.
+            if (getState() == State::stopped)
+            {
+                devices.abortActiveDeviceOperation();
+                break;
+            }
+
             setStatus ("Sending update to " + deviceName);
 
             // The first packet after the image's start is the list's second message.

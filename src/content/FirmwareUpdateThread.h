@@ -223,6 +223,10 @@ private:
     std::shared_ptr<const DeviceData> convertedData;   // the update's thread only
     std::atomic<bool> hasConvertedData { false };
 
+    // Made on the message thread before the update's thread starts, so that
+    // thread never sets up the weak reference itself.
+    juce::WeakReference<FirmwareUpdateThread> self;
+
     JUCE_DECLARE_WEAK_REFERENCEABLE (FirmwareUpdateThread)
     JUCE_DECLARE_NON_COPYABLE (FirmwareUpdateThread)
 };

@@ -289,10 +289,12 @@ TEST_F (FirmwareUpdateTest, StopEndsTheUpdateInEveryStateThatIsNotFinal)
             c.arrange (unit, *owner);
         ASSERT_TRUE (prepareUpdate (elementFor (c.convert ? newBuild : betaBuild)));
 
+        // An image is stopped once its transfer runs: before, there is nothing to abort.
+        const auto transferRuns = [&] { return c.state != S::sendingImage || owner->count (Info::firmwarePacketSent) > 0; };
         bool stopped = false;
         const auto stopThere = [&]
         {
-            if (! stopped && update != nullptr && update->getState() == c.state)
+            if (! stopped && update != nullptr && update->getState() == c.state && transferRuns())
             {
                 stopped = true;
                 pressStop();
@@ -331,6 +333,38 @@ TEST_F (FirmwareUpdateTest, StopEndsTheUpdateInEveryStateThatIsNotFinal)
     }
 
     replaceScript ("vesper_preset_3_to_4.js", originalScript);
+}
+
+// "Stop" pressed after the state says the image is on its way but before the
+// message thread has handed the image to the unit: the unit's queue forgets an
+// abort asked for before its command starts, so the whole image once went out.
+TEST_F (FirmwareUpdateTest, StopBeforeTheImageIsHandedOverLetsNoImageThrough)
+{
+    auto& unit = addVesper (newBuild, 2);
+    unit.setUpdateOutcome (comesBackWith (betaBuild));
+    ASSERT_TRUE (connect());
+    ASSERT_TRUE (prepareUpdate (elementFor (betaBuild)));
+    update->start();
+
+    // The same format needs no download: the update's thread gets to the image
+    // by itself, and nothing it posted can run while the message thread is held here.
+    while (update->getState() != S::sendingImage && update->isThreadRunning())
+        juce::Thread::yield();
+
+    ASSERT_EQ (update->getState(), S::sendingImage);
+    pressStop();
+    ASSERT_TRUE (runToEnd());
+    EXPECT_EQ (update->getState(), S::stopped);
+
+    // The device layer runs one command after the other: once a scan has
+    // finished, whatever was handed to it before has ended too.
+    const auto scans = owner->count (Info::scanFinished);
+    rig->manager->handleMessage (Cmd (Cmd::scan));
+    ASSERT_TRUE (owner->waitFor (Info::scanFinished, scans + 1));
+
+    EXPECT_EQ (firmwareStarts (unit), 0) << "nothing of the image went out";
+    EXPECT_EQ (unit.getCurrentVersion().build, newBuild);
+    EXPECT_FALSE (update->getKeptDataFile().existsAsFile());
 }
 
 //==============================================================================
