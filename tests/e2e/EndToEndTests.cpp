@@ -61,22 +61,37 @@ namespace
             ASSERT_TRUE (properties.writeTo (dataFolder().getChildFile ("Belvora 2.settings")));
         }
 
+        /** A tool's output; a tool that hangs is ended rather than holding the test for ever. */
         static juce::String run (const juce::StringArray& command)
         {
             juce::ChildProcess process;
 
-            if (! process.start (command))
+            if (! process.start (command, juce::ChildProcess::wantStdOut))
                 return {};
 
-            auto output = process.readAllProcessOutput();
-            process.waitForProcessToFinish (10000);
-            return output.trim();
+            if (! process.waitForProcessToFinish (10000))
+                process.kill();
+
+            return process.readAllProcessOutput().trim();
         }
 
         void start()
         {
             ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(),
                                         { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() }));
+        }
+
+        /** Starts the program and returns its main window once it is drawn (a window is
+            mapped black before its first paint, and takes no keys until then). */
+        juce::String openWindow()
+        {
+            start();
+            const auto window = findWindow ("Belvora 2");
+
+            if (window.isNotEmpty())
+                waitForPhoto (window, [] (const juce::Image& photo) { return brightness (photo.getPixelAt (500, 15)) > 600
+                                                                             && darkestIn (photo, devicesTabLabel) < 400; });
+            return window;
         }
 
         bool hasEnded()
@@ -93,6 +108,13 @@ namespace
             return true;
         }
 
+        void quit (const juce::String& window)
+        {
+            keys (window, { "ctrl+q" });
+            ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
+            EXPECT_TRUE (exitedNormally);
+        }
+
         static bool waitFor (std::function<bool()> condition, int timeoutMs = 30000)
         {
             return TestEnvironment::runMessageLoopUntil (std::move (condition), timeoutMs);
@@ -102,19 +124,61 @@ namespace
         juce::String findWindow (const juce::String& title)
         {
             juce::String id;
-            waitFor ([&]
-            {
-                id = run ({ "xdotool", "search", "--onlyvisible", "--name", "^" + title + "$" }).upToFirstOccurrenceOf ("\n", false, false);
-                return id.isNotEmpty() || hasEnded();
-            });
+            waitFor ([&] { return (id = searchWindow (title)).isNotEmpty() || hasEnded(); });
             return id;
+        }
+
+        /** A visible window of that name now, if there is one. */
+        static juce::String searchWindow (const juce::String& title)
+        {
+            return run ({ "xdotool", "search", "--onlyvisible", "--name", "^" + title + "$" }).upToFirstOccurrenceOf ("\n", false, false);
+        }
+
+        static bool isShown (const juce::String& title)
+        {
+            return searchWindow (title).isNotEmpty();
+        }
+
+        bool waitUntilGone (const juce::String& title)
+        {
+            return waitFor ([&] { return ! isShown (title); });
+        }
+
+        /** A pop-up menu or list of the program (the framework names their windows "menu"). */
+        juce::String findMenu() const
+        {
+            return run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (program.getPid()), "--name", "^menu$" })
+                       .upToFirstOccurrenceOf ("\n", false, false);
+        }
+
+        /** True once a menu is shown. It is modal from then on: keys to the main window go to it. */
+        bool waitForMenu()
+        {
+            return waitFor ([&] { return findMenu().isNotEmpty(); });
+        }
+
+        juce::Rectangle<int> geometryOf (const juce::String& window)
+        {
+            const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getwindowgeometry", "--shell", window }));
+            const auto value = [&] (int line) { return lines[line].fromFirstOccurrenceOf ("=", false, false).getIntValue(); };
+            return { value (1), value (2), value (3), value (4) };
         }
 
         juce::Point<int> originOf (const juce::String& window)
         {
-            const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getwindowgeometry", "--shell", window }));
-            return { lines[1].fromFirstOccurrenceOf ("=", false, false).getIntValue(),
-                     lines[2].fromFirstOccurrenceOf ("=", false, false).getIntValue() };
+            return geometryOf (window).getPosition();
+        }
+
+        /** Moves the pointer to a point of the screen. Without --sync, which waits for a
+            motion that never comes when the pointer is there already. */
+        void moveMouse (juce::Point<int> screen)
+        {
+            run ({ "xdotool", "mousemove", juce::String (screen.x), juce::String (screen.y) });
+            waitFor ([&]
+            {
+                const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getmouselocation", "--shell" }));
+                return lines[0] == "X=" + juce::String (screen.x) && lines[1] == "Y=" + juce::String (screen.y);
+            }, 5000);
         }
 
         /** A left click at a point of the window, in the window's own coordinates. Without a
@@ -122,26 +186,51 @@ namespace
         void click (const juce::String& window, int x, int y)
         {
             run ({ "xdotool", "windowfocus", "--sync", window });
-            const auto origin = originOf (window);
-            run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + x), juce::String (origin.y + y) });
+            moveMouse (originOf (window) + juce::Point<int> (x, y));
             run ({ "xdotool", "click", "1" });
         }
 
-        /** "Presets", then the big button that asks for the unit's data; the pages are
-            enabled once the unit's connection has settled, so the clicks are tried again
-            until then. True once the download wrote the unit's data. */
-        bool downloadFromThePresetsTab (const juce::String& window, int waitPerAttemptMs)
+        /** "Presets" once the tab is enabled (the unit's connection has settled), then the
+            big button that asks for the unit's data. True once the download wrote the
+            unit's data and the page is idle again. */
+        bool downloadFromThePresetsTab (const juce::String& window)
         {
-            for (int attempt = 0; attempt < 5; ++attempt)
-            {
-                click (window, 155, 15);
-                click (window, 510, 31 + (734 - 31 - 29) / 2);
+            if (! waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }))
+                return false;
 
-                if (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }, waitPerAttemptMs))
-                    return true;
-            }
+            click (window, 155, 15);
 
-            return false;
+            if (! waitForPhoto (window, [] (const juce::Image& photo) { return photo.getPixelAt (syncButton.x, syncButton.y) == juce::Colour (0xff788791); }))
+                return false;
+
+            click (window, syncButton.x, syncButton.y);
+            return waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }) && waitUntilIdle (window);
+        }
+
+        /** Until no transfer runs: the status bar shows no progress and the toolbar is enabled. */
+        bool waitUntilIdle (const juce::String& window)
+        {
+            return waitForPhoto (window, [] (const juce::Image& photo) { return ! showsProgress (photo) && darkestIn (photo, getDataIcon) < 400; });
+        }
+
+        /** The transfer a question or dialog started when it was answered: the pages are
+            disabled before the dialog's window goes, and enabled again at the transfer's end. */
+        bool waitForTransferStartedBy (const juce::String& dialog, const juce::String& window)
+        {
+            return waitUntilGone (dialog) && waitUntilIdle (window);
+        }
+
+        /** A drag with the left button, in steps, between two points of the window. */
+        void drag (const juce::String& window, juce::Point<int> from, juce::Point<int> to)
+        {
+            const auto origin = originOf (window);
+            moveMouse (origin + from);
+            run ({ "xdotool", "mousedown", "1" });
+
+            for (int i = 1; i <= 12; ++i)
+                moveMouse (origin + from + (to - from) * i / 12);
+
+            run ({ "xdotool", "mouseup", "1" });
         }
 
         void keys (const juce::String& window, const juce::StringArray& sequence)
@@ -159,14 +248,18 @@ namespace
             return juce::ImageFileFormat::loadFrom (file);
         }
 
-        /** Whether the status bar shows a progress bar now. */
-        bool showsProgress (const juce::String& window)
+        bool waitForPhoto (const juce::String& window, std::function<bool (const juce::Image&)> test, int timeoutMs = 30000)
         {
-            const auto photo = photograph (window);
+            return waitFor ([&]
+            {
+                const auto photo = photograph (window);
+                return photo.isValid() && test (photo);
+            }, timeoutMs);
+        }
 
-            if (! photo.isValid())
-                return false;
-
+        /** Whether the status bar shows a progress bar. */
+        static bool showsProgress (const juce::Image& photo)
+        {
             const juce::Colour bar (0xff828e98), fill (0xffedce83);
 
             for (int y = photo.getHeight() - 22; y < photo.getHeight() - 6; y += 2)
@@ -175,6 +268,23 @@ namespace
                         return true;
 
             return false;
+        }
+
+        static int brightness (juce::Colour c)
+        {
+            return c.getRed() + c.getGreen() + c.getBlue();
+        }
+
+        /** The darkest pixel of an area: text and icons drawn disabled are pale. */
+        static int darkestIn (const juce::Image& photo, juce::Rectangle<int> area)
+        {
+            int darkest = 765;
+
+            for (int y = area.getY(); y < juce::jmin (area.getBottom(), photo.getHeight()); ++y)
+                for (int x = area.getX(); x < juce::jmin (area.getRight(), photo.getWidth()); ++x)
+                    darkest = juce::jmin (darkest, brightness (photo.getPixelAt (x, y)));
+
+            return darkest;
         }
 
         /** How many pixels of an area of the window's photo have that colour. */
@@ -218,6 +328,12 @@ namespace
             return server.countRequests ("/belvora-2/php/tracking-1.0/db_device_connect.php");
         }
 
+        // Places of the main window at scale 1.
+        static inline const juce::Rectangle<int> devicesTabLabel { 10, 6, 80, 18 }, presetsTabLabel { 130, 6, 55, 18 },
+                                                 getDataIcon { 12, 36, 40, 30 },
+                                                 firstBackupTitle { 130, 272, 110, 14 };   // the first row under "Backups", right of "Cloud"
+        static inline const juce::Point<int> syncButton { 510, 300 };   // the arrow of the presets tab's big button
+
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         juce::File home;
         ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
@@ -229,18 +345,12 @@ namespace
 TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
 {
     storeSettings ({ { "dataSyncMethod", "manual" } });
-    start();
-
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
 
     // The scan at start-up finds both units and connects the first.
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
-
-    // "Presets", then the big button that asks for the unit's data.
-    click (window, 155, 15);
-    click (window, 510, 31 + (734 - 31 - 29) / 2);
-    ASSERT_TRUE (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); })) << "the download wrote the unit's data";
+    ASSERT_TRUE (downloadFromThePresetsTab (window)) << "the download wrote the unit's data";
 
     auto synced = DeviceData::loadFromFile (findFile ("sync.mwd"));
     ASSERT_NE (synced, nullptr);
@@ -253,13 +363,10 @@ TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
     const auto question = findWindow ("Confirm Send Setup");
     ASSERT_TRUE (question.isNotEmpty());
     keys (question, { "Return" });
-    waitFor ([&] { return showsProgress (window); }, 3000);
-    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); }));
+    ASSERT_TRUE (waitForTransferStartedBy ("Confirm Send Setup", window));
 
     // Ctrl+Q quits; quitting writes the workspace and its unit's data.
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
 
     const auto sent = receivedCommands (0);
     EXPECT_EQ (sent.getFirst(), SysEx::cmdIdentity);
@@ -275,44 +382,30 @@ TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
 TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
 {
     storeSettings ({ { "dataSyncMethod", "manual" } });
-    start();
-
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
     // The help icon at the right end of the tab bar pops its menu up (a window of its
     // own); its last item is "About Belvora".
-    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
-                                                                                juce::String (program.getPid()), "" })).size(); };
-    const auto before = windowsShown();
-    bool menuShown = false;
-
-    for (int attempt = 0; attempt < 5 && ! menuShown; ++attempt)
-    {
-        click (window, 1020 - 10 - 8, 15);
-        menuShown = waitFor ([&] { return windowsShown() > before; }, 3000);
-    }
+    click (window, 1020 - 10 - 8, 15);
+    ASSERT_TRUE (waitForMenu());
 
     // The menu has the keyboard now.
-    ASSERT_TRUE (menuShown);
     run ({ "xdotool", "key", "Up", "Return" });
     const auto about = findWindow ("About Belvora");
     ASSERT_TRUE (about.isNotEmpty());
 
     keys (about, { "Escape" });
-    ASSERT_TRUE (waitFor ([&] { return run ({ "xdotool", "search", "--onlyvisible", "--name", "^About Belvora$" }).isEmpty(); }));
+    ASSERT_TRUE (waitUntilGone ("About Belvora"));
 
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
     EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
 }
 
 TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
 {
-    start();
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
 
     ProgramProcess second { home.getChildFile ("second") };
@@ -324,17 +417,13 @@ TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
     EXPECT_FALSE (second.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it touched no settings";
     EXPECT_FALSE (hasEnded()) << "the first one still runs";
 
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
 }
 
 TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
 {
     storeSettings ({ { "dataSyncMethod", "auto" }, { "autoConnectAtStartup", "0" } });
-    start();
-
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
 
     // The devices tab at scale 1: the second tile spans x 240 to 460 of the page and starts
@@ -352,9 +441,7 @@ TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
     ASSERT_NE (synced, nullptr);
     EXPECT_EQ (synced->getProductName(), "Quill Duo");
 
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
     EXPECT_GE (receivedCommands (1).indexOf (SysEx::cmdPresetRequest), 0) << "the clicked unit was read";
     EXPECT_EQ (receivedCommands (0).indexOf (SysEx::cmdPresetRequest), -1) << "the first unit was only identified";
 }
@@ -373,45 +460,51 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
-    ASSERT_TRUE (downloadFromThePresetsTab (window, 6000)) << "the download wrote the unit's data";
-    waitFor ([&] { return ! showsProgress (window); }, 5000);
+    ASSERT_TRUE (downloadFromThePresetsTab (window)) << "the download wrote the unit's data";
 
     // "Backup All", then the new backup renamed in place: a double click, a name, Return.
     click (window, 422, 60);
-    click (window, 160, 279);
+    ASSERT_TRUE (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, firstBackupTitle) < 400; })) << "the backup is in the browser";
+    click (window, 160, firstBackupTitle.getCentreY());
     run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
+    const auto editing = [] (const juce::Image& photo) { return photo.getPixelAt (100, firstBackupTitle.getCentreY()) == juce::Colour (0xfffdfeff); };
+    ASSERT_TRUE (waitForPhoto (window, editing)) << "the title is being edited";
     run ({ "xdotool", "key", "ctrl+a" });
     run ({ "xdotool", "type", "Mine" });
     run ({ "xdotool", "key", "Return" });
+    ASSERT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return ! editing (photo); }));
 
-    // "Export": all presets of the selected backup into one file.
+    // "Export": all presets of the selected backup into one file; a message of the same title says so.
     click (window, 944, 60);
     const auto exportDialog = findWindow ("Export");
     ASSERT_TRUE (exportDialog.isNotEmpty());
     click (exportDialog, 387, 312);
     ASSERT_TRUE (waitFor ([&] { return exported.existsAsFile(); })) << "the export wrote its file";
-    waitFor ([&] { return run ({ "xdotool", "search", "--onlyvisible", "--name", "^Export$" }).isNotEmpty(); }, 3000);
-    keys (findWindow ("Export"), { "Return" });
+    juce::String exportMessage;
+    ASSERT_TRUE (waitFor ([&] { exportMessage = searchWindow ("Export"); return exportMessage.isNotEmpty() && exportMessage != exportDialog; }));
+    keys (exportMessage, { "Return" });
+    ASSERT_TRUE (waitUntilGone ("Export"));
 
     // "Import": the exported file (the last one imported) sent directly to the unit.
     click (window, 881, 60);
     const auto importDialog = findWindow ("Import");
     ASSERT_TRUE (importDialog.isNotEmpty());
     // The destination list opens on "To Workspace", two below "<Send directly to ...>".
+    { const auto f = home.getChildFile ("imp.png"); run ({ "import", "-window", importDialog, f.getFullPathName() }); f.copyFileTo (juce::File ("/tmp/s11-photos3/9-importdialog.png")); }
     click (importDialog, 150, 157);
+    ASSERT_TRUE (waitForMenu()) << "the list is open";
     run ({ "xdotool", "key", "Up", "Up", "Return" });
+    ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); }));
     click (importDialog, 387, 202);
-    waitFor ([&] { return showsProgress (window); }, 3000);
-    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the send ended";
+    ASSERT_TRUE (waitForTransferStartedBy ("Import", window)) << "the send ended";
 
-    // "Get Data" reads the unit back.
+    // "Get Data" reads the unit back; what it read replaces the unit's data file.
+    const auto readBefore = findFile ("sync.mwd").getLastModificationTime();
     click (window, 32, 60);
-    waitFor ([&] { return showsProgress (window); }, 3000);
-    ASSERT_TRUE (waitFor ([&] { return ! showsProgress (window); })) << "the download ended";
+    ASSERT_TRUE (waitFor ([&] { return findFile ("sync.mwd").getLastModificationTime() != readBefore; })) << "the download ended";
+    ASSERT_TRUE (waitUntilIdle (window));
 
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
 
     // The unit was read, sent the file's presets, and read again.
     juce::Array<juce::MidiMessage> messages;
@@ -445,14 +538,9 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
 {
     // "previous" keeps unsent edits between runs: quitting asks nothing.
     storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
-    start();
-
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
-    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
-
-    ASSERT_TRUE (downloadFromThePresetsTab (window, 10000));
-    waitFor ([&] { return ! showsProgress (window); }, 5000);
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
 
     // The grid fills the workspace panel right of the browser (30 % of the width and the
     // bar), under the tab bar, the toolbar and the panel's header: cells of 125 x 25
@@ -468,30 +556,14 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
     const auto from = centreOf (1), to = centreOf (columns + 3);
     click (window, from.x, from.y);   // selects slot 1
 
-    const auto origin = originOf (window);
-    const auto moveTo = [&] (juce::Point<int> p)
-    {
-        run (juce::StringArray { "xdotool", "mousemove", "--sync", juce::String (origin.x + p.x), juce::String (origin.y + p.y) });
-    };
-
-    moveTo (from);
-    run ({ "xdotool", "mousedown", "1" });
-
-    for (int i = 1; i <= 12; ++i)
-        moveTo (from + (to - from) * i / 12);
-
-    run ({ "xdotool", "mouseup", "1" });
+    drag (window, from, to);
 
     // The drop menu has the keyboard: its first item ("Move" or, without deleting on the unit, "Paste").
-    const auto windowsShown = [&] { return juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--pid",
-                                                                                juce::String (program.getPid()), "" })).size(); };
-    ASSERT_TRUE (waitFor ([&] { return windowsShown() > 1; }, 5000)) << "the drop menu came up";
+    ASSERT_TRUE (waitForMenu()) << "the drop menu came up";
     run ({ "xdotool", "key", "Down", "Return" });
-    waitFor ([&] { return windowsShown() == 1; }, 5000);
+    ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); }));
 
-    keys (window, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return hasEnded(); }));
-    EXPECT_TRUE (exitedNormally);
+    quit (window);
 
     const auto unit = DeviceData::loadFromFile (findFile ("sync.mwd"));
     const auto work = DeviceData::loadFromFile (findFile ("working.mwd"));
@@ -512,3 +584,4 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
         }
     }
 }
+
