@@ -164,6 +164,11 @@ void Belvora::shutdown()
         nexus.reset();
     }
 
+    // A fade still running (a dropped item's image fades for a moment after the
+    // drop) keeps a window of its own, which the framework would otherwise free
+    // only after it has closed the display: a crash on the way out.
+    juce::Desktop::getInstance().getAnimator().cancelAllAnimations (false);
+
     releaseAppProperties();
 }
 

@@ -233,6 +233,51 @@ namespace
             run ({ "xdotool", "mouseup", "1" });
         }
 
+        /** The unit's data downloaded, then "Backup All" and "Backup User": two rows under "Backups". */
+        juce::String openWindowWithTwoBackups()
+        {
+            // "previous" keeps unsent edits between runs: quitting asks nothing.
+            storeSettings ({ { "dataSyncMethod", "previous" } });
+            const auto window = openWindow();
+
+            if (window.isEmpty() || ! downloadFromThePresetsTab (window))
+                return {};
+
+            click (window, 422, 60);
+
+            if (! waitForBackupRow (window, 0))
+                return {};
+
+            click (window, 296, 60);
+            return waitForBackupRow (window, 1) ? window : juce::String();
+        }
+
+        /** The rows under "Backups" (with the unit's data shown above them). */
+        static int backupRowY (int row)     { return 279 + 24 * row; }
+
+        bool waitForBackupRow (const juce::String& window, int row)
+        {
+            // Right of "Cloud", which the new rows push down.
+            const juce::Rectangle<int> title (130, backupRowY (row) - 7, 110, 14);
+            return waitForPhoto (window, [title] (const juce::Image& photo) { return darkestIn (photo, title) < 400; });
+        }
+
+        /** What each backup of the index file holds ("All", "User"), in the index's order. */
+        juce::StringArray backupKindsInIndex() const
+        {
+            juce::StringArray kinds;
+            const auto index = juce::parseXML (findFile ("*_backup.xml"));
+
+            if (index != nullptr)
+                for (auto* set : index->getChildWithTagNameIterator ("set"))
+                    if (auto* group = set->getChildByName ("group"))
+                        for (auto* archive : group->getChildWithTagNameIterator ("archive"))
+                            if (const auto entry = juce::parseXML (juce::File (archive->getAllSubText().trim())))
+                                kinds.add (entry->getChildElementAllSubText ("title", {}).fromLastOccurrenceOf ("(", false, false).upToFirstOccurrenceOf (")", false, false));
+
+            return kinds;
+        }
+
         void keys (const juce::String& window, const juce::StringArray& sequence)
         {
             run ({ "xdotool", "windowfocus", "--sync", window });
@@ -330,8 +375,7 @@ namespace
 
         // Places of the main window at scale 1.
         static inline const juce::Rectangle<int> devicesTabLabel { 10, 6, 80, 18 }, presetsTabLabel { 130, 6, 55, 18 },
-                                                 getDataIcon { 12, 36, 40, 30 },
-                                                 firstBackupTitle { 130, 272, 110, 14 };   // the first row under "Backups", right of "Cloud"
+                                                 getDataIcon { 12, 36, 40, 30 }, redoIcon { 792, 36, 40, 30 };
         static inline const juce::Point<int> syncButton { 510, 300 };   // the arrow of the presets tab's big button
 
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
@@ -454,9 +498,7 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
     storeSettings ({ { "dataSyncMethod", "manual" }, { "exportFolder", exportFolder.getFullPathName() },
                      { "lastImportFile", exported.getFullPathName() } });
     ASSERT_TRUE (exportFolder.createDirectory());
-    start();
-
-    const auto window = findWindow ("Belvora 2");
+    const auto window = openWindow();
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
@@ -464,10 +506,10 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
 
     // "Backup All", then the new backup renamed in place: a double click, a name, Return.
     click (window, 422, 60);
-    ASSERT_TRUE (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, firstBackupTitle) < 400; })) << "the backup is in the browser";
-    click (window, 160, firstBackupTitle.getCentreY());
+    ASSERT_TRUE (waitForBackupRow (window, 0)) << "the backup is in the browser";
+    click (window, 160, backupRowY (0));
     run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
-    const auto editing = [] (const juce::Image& photo) { return photo.getPixelAt (100, firstBackupTitle.getCentreY()) == juce::Colour (0xfffdfeff); };
+    const auto editing = [] (const juce::Image& photo) { return photo.getPixelAt (100, backupRowY (0)) == juce::Colour (0xfffdfeff); };
     ASSERT_TRUE (waitForPhoto (window, editing)) << "the title is being edited";
     run ({ "xdotool", "key", "ctrl+a" });
     run ({ "xdotool", "type", "Mine" });
@@ -490,7 +532,6 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
     const auto importDialog = findWindow ("Import");
     ASSERT_TRUE (importDialog.isNotEmpty());
     // The destination list opens on "To Workspace", two below "<Send directly to ...>".
-    { const auto f = home.getChildFile ("imp.png"); run ({ "import", "-window", importDialog, f.getFullPathName() }); f.copyFileTo (juce::File ("/tmp/s11-photos3/9-importdialog.png")); }
     click (importDialog, 150, 157);
     ASSERT_TRUE (waitForMenu()) << "the list is open";
     run ({ "xdotool", "key", "Up", "Up", "Return" });
@@ -585,3 +626,28 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
     }
 }
 
+
+TEST_F (EndToEnd, ABackupDraggedInTheBrowserMovesAmongTheBackups)
+{
+    const auto window = openWindowWithTwoBackups();
+    ASSERT_TRUE (window.isNotEmpty());
+
+    // The first row onto the lower half of the second: after it, among the backups.
+    drag (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 });
+
+    quit (window);
+    EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "User", "All" }));
+}
+
+TEST_F (EndToEnd, UndoPutsABackupDraggedInTheBrowserBack)
+{
+    const auto window = openWindowWithTwoBackups();
+    ASSERT_TRUE (window.isNotEmpty());
+
+    drag (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 });
+    click (window, 749, 60);   // "Undo"
+    ASSERT_TRUE (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, redoIcon) < 400; })) << "the move was undone";
+
+    quit (window);
+    EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All", "User" }));
+}
