@@ -195,16 +195,27 @@ namespace
             unit's data and the page is idle again. */
         bool downloadFromThePresetsTab (const juce::String& window)
         {
-            if (! waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }))
+            if (! reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled"))
                 return false;
 
             click (window, 155, 15);
 
-            if (! waitForPhoto (window, [] (const juce::Image& photo) { return photo.getPixelAt (syncButton.x, syncButton.y) == juce::Colour (0xff788791); }))
+            if (! reached (waitForPhoto (window, [] (const juce::Image& photo) { return photo.getPixelAt (syncButton.x, syncButton.y) == juce::Colour (0xff788791); }),
+                           "the presets tab's big button"))
                 return false;
 
             click (window, syncButton.x, syncButton.y);
-            return waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }) && waitUntilIdle (window);
+            return reached (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }), "the unit's data written")
+                && reached (waitUntilIdle (window), "the page idle after the download");
+        }
+
+        /** Says which step of a helper did not come about. */
+        static bool reached (bool ok, const char* what)
+        {
+            if (! ok)
+                ADD_FAILURE() << "not reached: " << what;
+
+            return ok;
         }
 
         /** Until no transfer runs: the status bar shows no progress and the toolbar is enabled. */
@@ -217,7 +228,7 @@ namespace
             disabled before the dialog's window goes, and enabled again at the transfer's end. */
         bool waitForTransferStartedBy (const juce::String& dialog, const juce::String& window)
         {
-            return waitUntilGone (dialog) && waitUntilIdle (window);
+            return reached (waitUntilGone (dialog), "the dialog gone") && reached (waitUntilIdle (window), "the page idle after the transfer");
         }
 
         /** A drag with the left button, in steps, between two points of the window. */
@@ -245,11 +256,11 @@ namespace
 
             click (window, 422, 60);
 
-            if (! waitForBackupRow (window, 0))
+            if (! reached (waitForBackupRow (window, 0), "the first backup's row"))
                 return {};
 
             click (window, 296, 60);
-            return waitForBackupRow (window, 1) ? window : juce::String();
+            return reached (waitForBackupRow (window, 1), "the second backup's row") ? window : juce::String();
         }
 
         /** The rows under "Backups" (with the unit's data shown above them). */
