@@ -157,6 +157,7 @@ DataPage::~DataPage()
     panels->getDataView().removeChangeListener (this);
     panels.reset();   // its containers leave the listener lists while those still exist
     importRun.reset();
+    mwdRun.reset();
     packRunner.reset();
     undoManager.removeChangeListener (this);
     browser.removeListener (this);
@@ -732,6 +733,7 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     pendingSendData.reset();
     downloadedSlots.clear();
     importRun.reset();
+    mwdRun.reset();
     archiveManager.reset();
     cloudManager.reset();
     caps.reset();

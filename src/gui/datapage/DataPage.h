@@ -184,7 +184,7 @@ public:
     void convertPresetPacks();
 
     /** True while an import waits for a conversion. */
-    bool isImporting() const noexcept                            { return importRun != nullptr; }
+    bool isImporting() const noexcept                            { return importRun != nullptr || mwdRun != nullptr; }
 
     /** What the export and import dialogs and the replace question were asked and answered. */
     struct ExportRequest
@@ -275,6 +275,7 @@ public:
 private:
     class Panels;
     struct ImportRun;
+    struct MwdImportRun;
 
     void loadStoredWorkspace (bool syncFileLoaded);
     void commandDone (const DeviceCommandMessage& command);
@@ -291,6 +292,23 @@ private:
     void continueImport();
     void finishImport();
     void addImportedData (const DeviceData& data);
+    void continueMwdImport();
+    void addMwdBackup (DeviceData& data, const juce::File& file);
+
+    /** Converts data to the product and version of target on a job that holder
+        keeps; whenDone gets the result (null when the conversion failed) on the
+        message thread, unless the page or the job went meanwhile. False when no
+        job could start. */
+    using ConversionDone = std::function<void (DataPage&, std::unique_ptr<DeviceData>)>;
+    bool startConversion (std::unique_ptr<ConversionJob>& holder, std::unique_ptr<DeviceData> data,
+                          const DeviceData& target, ConversionDone whenDone);
+
+    /** The member that still holds this job, or null. */
+    std::unique_ptr<ConversionJob>* findConversion (const ConversionJob* job);
+
+    /** Shows an import's warning. A box runs the message loop, which may close
+        the sources or the page: false when the run it belongs to is gone. */
+    bool warnDuringRun (const void* run, const juce::String& title, const juce::String& message);
 
     juce::ValueTree rootTree;
     juce::UndoManager undoManager;
@@ -320,6 +338,7 @@ private:
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
+    std::unique_ptr<MwdImportRun> mwdRun;
     std::unique_ptr<PresetPackToolRunner> packRunner;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DataPage)
