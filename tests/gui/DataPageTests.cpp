@@ -283,6 +283,61 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
     folder.deleteRecursively();
 }
 
+TEST_F (DataPageTest, AnImportedSetupReplacesTheDestinationsOwnAndUndoBringsItBack)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("setup-import-test");
+    folder.deleteRecursively();
+    folder.createDirectory();
+
+    const auto setupFile = folder.getChildFile ("setup.syx");
+    ASSERT_TRUE (workspace().exportSetup (setupFile));
+    const auto imported = workspace().getSetup().getMD5String();
+
+    auto values = workspace().getSetup().getValues();
+    ASSERT_FALSE (values.isEmpty());
+    values.set (0, values[0] == 0 ? 1 : 0);
+    ASSERT_TRUE (workspace().getSetup().setValues (values));
+    const auto own = workspace().getSetup().getMD5String();
+    ASSERT_NE (own, imported);
+
+    auto withoutSetup = workspace().clone (false);
+    withoutSetup->clearSetup();
+    const auto backup = addBackup (backups(), *withoutSetup, "No Setup");
+
+    DataPage::ImportChoice choice;
+    choice.accepted = true;
+    choice.files = { setupFile };
+    choice.startId = 1;
+    DataPage::Dialogs dialogs;
+    dialogs.importDialog = [&] (DataPage&, const DataPage::ImportRequest&) { return choice; };
+    page().setDialogs (dialogs);
+
+    const auto import = [&] (int destinationId)
+    {
+        choice.destinationId = destinationId;
+        running->boxes.clear();
+        page().importData();
+        ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }));
+        EXPECT_EQ (running->titles(), juce::StringArray ("Import"));
+    };
+
+    import (3);
+    EXPECT_EQ (workspace().getSetup().getMD5String(), imported);
+    page().undo();
+    EXPECT_EQ (workspace().getSetup().getMD5String(), own) << "undo brings back the setup the workspace had";
+    page().redo();
+    EXPECT_EQ (workspace().getSetup().getMD5String(), imported);
+
+    import (4);
+    const auto* backupData = SourceTree::getDeviceData (backup);
+    ASSERT_NE (backupData, nullptr);
+    EXPECT_EQ (backupData->getSetup().getMD5String(), imported);
+    page().undo();
+    EXPECT_FALSE (backupData->getSetup().isComplete()) << "a backup without a setup has none again";
+
+    folder.deleteRecursively();
+}
+
 TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASync)
 {
     SimulatedUnit::Faults failing;
