@@ -444,6 +444,24 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
     }
 }
 
+void DataPage::undo()
+{
+    if (! undoManager.canUndo())
+        return Alerts::showInfo (this, "Undo", "Nothing to undo");
+
+    undoManager.undo();
+    refreshToolbarState (false);
+}
+
+void DataPage::redo()
+{
+    if (! undoManager.canRedo())
+        return Alerts::showInfo (this, "Redo", "Nothing to redo");
+
+    undoManager.redo();
+    refreshToolbarState (false);
+}
+
 void DataPage::scrollToPreset (int index)
 {
     panels->getDataView().scrollToPreset (index);

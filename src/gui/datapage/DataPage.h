@@ -70,7 +70,7 @@ public:
 
     void notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices) override;
     void notifyPresetDataChanged (const juce::ValueTree& source, int index);
-    void notifyArchiveChanged (const juce::ValueTree& item);
+    void notifyArchiveChanged (const juce::ValueTree& item) override;
 
     //==============================================================================
     // Selection
@@ -135,28 +135,6 @@ public:
     // Edits (each undoable through the page's one history)
     juce::UndoManager& getUndoManager() override                { return undoManager; }
 
-    void deletePresets (const juce::ValueTree& source, const juce::Array<int>& indices,
-                        bool undoable, bool newTransaction) override;
-    void copyPresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
-                      const juce::ValueTree& source, const juce::Array<int>& sourceIndices,
-                      bool undoable, bool newTransaction) override;
-    void pastePresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
-                       const DeviceData& clipboard, bool undoable, bool newTransaction) override;
-    void insertPresets (const juce::ValueTree& target, int position, const DeviceData& source,
-                        const juce::Array<int>& sourceIndices, bool undoable, bool newTransaction) override;
-    void swapPresets (const juce::ValueTree& source, int a, int b, bool undoable, bool newTransaction) override;
-    void addPresetSteps (const juce::ValueTree& source, int targetSlot, const juce::Array<int>& sourceIndices,
-                         bool undoable, bool newTransaction) override;
-    void insertPresetStep (const juce::ValueTree& source, int slot, int position, const Preset& stepSource,
-                           const juce::SparseSet<int>& steps, bool undoable, bool newTransaction) override;
-    void renamePresets (const juce::ValueTree& source, const juce::Array<int>& indices, const juce::String& name,
-                        bool undoable, bool newTransaction) override;
-    void setPresetTag (const juce::ValueTree& source, const juce::Array<int>& indices, int tag, bool set,
-                       bool undoable, bool newTransaction) override;
-    void defragData (const juce::ValueTree& source, bool undoable, bool newTransaction) override;
-    void mergeData (const juce::ValueTree& target, const DeviceData& source, bool undoable, bool newTransaction) override;
-    void setArchiveItemTitle (const juce::ValueTree& item, const juce::String& title,
-                              bool undoable, bool newTransaction) override;
     void undo() override;
     void redo() override;
 
@@ -285,7 +263,6 @@ private:
     void purgeDeletedBackups();
     void refreshWorkspaceLabel();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
-    void record (bool newTransaction, juce::UndoableAction* action);
 
     // Import, file by file; a file that needs converting continues once its conversion is done.
     void continueImport();
