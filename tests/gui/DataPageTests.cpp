@@ -283,6 +283,61 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
     folder.deleteRecursively();
 }
 
+TEST_F (DataPageTest, AnImportedSetupReplacesTheDestinationsOwnAndUndoBringsItBack)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("setup-import-test");
+    folder.deleteRecursively();
+    folder.createDirectory();
+
+    const auto setupFile = folder.getChildFile ("setup.syx");
+    ASSERT_TRUE (workspace().exportSetup (setupFile));
+    const auto imported = workspace().getSetup().getMD5String();
+
+    auto values = workspace().getSetup().getValues();
+    ASSERT_FALSE (values.isEmpty());
+    values.set (0, values[0] == 0 ? 1 : 0);
+    ASSERT_TRUE (workspace().getSetup().setValues (values));
+    const auto own = workspace().getSetup().getMD5String();
+    ASSERT_NE (own, imported);
+
+    auto withoutSetup = workspace().clone (false);
+    withoutSetup->clearSetup();
+    const auto backup = addBackup (backups(), *withoutSetup, "No Setup");
+
+    DataPage::ImportChoice choice;
+    choice.accepted = true;
+    choice.files = { setupFile };
+    choice.startId = 1;
+    DataPage::Dialogs dialogs;
+    dialogs.importDialog = [&] (DataPage&, const DataPage::ImportRequest&) { return choice; };
+    page().setDialogs (dialogs);
+
+    const auto import = [&] (int destinationId)
+    {
+        choice.destinationId = destinationId;
+        running->boxes.clear();
+        page().importData();
+        ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }));
+        EXPECT_EQ (running->titles(), juce::StringArray ("Import"));
+    };
+
+    import (3);
+    EXPECT_EQ (workspace().getSetup().getMD5String(), imported);
+    page().undo();
+    EXPECT_EQ (workspace().getSetup().getMD5String(), own) << "undo brings back the setup the workspace had";
+    page().redo();
+    EXPECT_EQ (workspace().getSetup().getMD5String(), imported);
+
+    import (4);
+    const auto* backupData = SourceTree::getDeviceData (backup);
+    ASSERT_NE (backupData, nullptr);
+    EXPECT_EQ (backupData->getSetup().getMD5String(), imported);
+    page().undo();
+    EXPECT_FALSE (backupData->getSetup().isComplete()) << "a backup without a setup has none again";
+
+    folder.deleteRecursively();
+}
+
 TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASync)
 {
     SimulatedUnit::Faults failing;
@@ -301,6 +356,95 @@ TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASy
     EXPECT_EQ (page().getDeviceDataSet()->getLiveData(), nullptr);
     ASSERT_FALSE (running->boxes.empty());
     EXPECT_TRUE (running->boxes.back().message.contains ("\nCode: "));
+}
+
+TEST_F (DataPageTest, FailuresOfTheUnitAreTitledByWhatWentWrong)
+{
+    const auto slot = userSlots().getFirst();
+
+    for (const auto& [status, title] : std::vector<std::pair<int, juce::String>> { { 3, "Memory Full" },
+                                                                                    { 4, "Incompatible Data" },
+                                                                                    { 6, "Device Error" },
+                                                                                    { 0x7f, "Internal Error" } })
+    {
+        SimulatedUnit::Faults faults;
+        faults.writeStatusForSlot[slot] = status;
+        running->unit (0).setFaults (faults);
+        running->boxes.clear();
+
+        workspace().getPreset (slot)->setName ("Edited " + juce::String (status));
+        workspace().setPresetModified (slot, true);
+        running->perform (CommandIDs::applyChanges);
+        ASSERT_TRUE (running->waitFor ([&] { return ! running->boxes.empty(); })) << title;
+        running->drain();
+
+        EXPECT_EQ (running->boxes.back().title, title);
+        EXPECT_TRUE (running->boxes.back().message.contains ("\nCode: "));
+        EXPECT_EQ (workspace().getPreset (slot)->getName(), "Edited " + juce::String (status)) << "a failed write keeps the edit";
+        running->unit (0).setFaults ({});
+    }
+}
+
+TEST_F (DataPageTest, SyncingAsksBeforeItDiscardsEdits)
+{
+    const auto slot = userSlots().getFirst();
+    workspace().deletePreset (slot);
+
+    running->answers["Changes Will Be Lost"] = 1;   // "Cancel"
+    page().syncWithDevice();
+    EXPECT_EQ (running->titles(), juce::StringArray ("Changes Will Be Lost"));
+    EXPECT_EQ (running->boxes.back().buttons, (juce::StringArray { "Continue", "Cancel" }));
+    EXPECT_FALSE (page().isBusy());
+    EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
+
+    running->answers["Changes Will Be Lost"] = 0;   // "Continue"
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+    EXPECT_TRUE (workspace().isPresetSlotUsed (slot)) << "the unit's data replaced the edit";
+
+    // Nothing to lose: no question.
+    running->boxes.clear();
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+    EXPECT_TRUE (running->boxes.empty());
+}
+
+TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceOrForgetsIt)
+{
+    running->settings().setValue ("dataSyncMethod", "previous");
+    const auto slot = userSlots().getFirst();
+    workspace().deletePreset (slot);
+
+    const juce::File folder (running->devices().getActiveDeviceDataFolder());
+    const auto syncFile = folder.getChildFile ("sync.mwd");
+    const auto workingFile = folder.getChildFile ("working.mwd");
+
+    const auto reconnect = [&]
+    {
+        running->content().connectToDevice (-1);
+        ASSERT_EQ (page().getDeviceDataSet(), nullptr);
+        ASSERT_TRUE (syncFile.existsAsFile() && workingFile.existsAsFile()) << "closing saved the workspace and the unit's data";
+    };
+
+    // The edit comes back from the stored files, without a download and without the sync button.
+    reconnect();
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+    running->drain();
+    EXPECT_FALSE (page().isSyncNeeded());
+    EXPECT_FALSE (page().getSyncButton().isVisible());
+    EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
+    EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
+
+    // Without the unit's stored data the stored workspace means nothing: both files go.
+    reconnect();
+    ASSERT_TRUE (syncFile.deleteFile());
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+    running->drain();
+    EXPECT_TRUE (page().isSyncNeeded());
+    EXPECT_TRUE (page().getSyncButton().isVisible());
+    EXPECT_FALSE (workingFile.existsAsFile());
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

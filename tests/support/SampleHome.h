@@ -17,6 +17,14 @@ namespace SampleHome
         return juce::File (__FILE__).getParentDirectory().getSiblingFile ("data").getChildFile ("content/Belvora2");
     }
 
+    /** The sample master descriptor in the data folder of the home in use. */
+    inline void copyMasterDescriptor()
+    {
+        const juce::File data (BelvoraPaths::getUserDataFolder());
+        data.createDirectory();
+        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+    }
+
     /** A private home in the temporary folder, made afresh (HOME and
         XDG_CONFIG_HOME, no server), whose data folder holds the sample master
         descriptor. The caller removes it. */
@@ -28,10 +36,7 @@ namespace SampleHome
         ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
         ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
         ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
-
-        const juce::File data (BelvoraPaths::getUserDataFolder());
-        data.createDirectory();
-        sampleContent().getChildFile ("masterDescriptor.xml").copyFileTo (data.getChildFile ("masterDescriptor.xml"));
+        copyMasterDescriptor();
         return home;
     }
 

@@ -157,6 +157,7 @@ DataPage::~DataPage()
     panels->getDataView().removeChangeListener (this);
     panels.reset();   // its containers leave the listener lists while those still exist
     importRun.reset();
+    mwdRun.reset();
     packRunner.reset();
     undoManager.removeChangeListener (this);
     browser.removeListener (this);
@@ -442,6 +443,24 @@ void DataPage::changeListenerCallback (juce::ChangeBroadcaster* source)
         panels->followGridSelection();
         refreshToolbarState (false);
     }
+}
+
+void DataPage::undo()
+{
+    if (! undoManager.canUndo())
+        return Alerts::showInfo (this, "Undo", "Nothing to undo");
+
+    undoManager.undo();
+    refreshToolbarState (false);
+}
+
+void DataPage::redo()
+{
+    if (! undoManager.canRedo())
+        return Alerts::showInfo (this, "Redo", "Nothing to redo");
+
+    undoManager.redo();
+    refreshToolbarState (false);
 }
 
 void DataPage::scrollToPreset (int index)
@@ -732,6 +751,7 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     pendingSendData.reset();
     downloadedSlots.clear();
     importRun.reset();
+    mwdRun.reset();
     archiveManager.reset();
     cloudManager.reset();
     caps.reset();

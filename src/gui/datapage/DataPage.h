@@ -70,7 +70,7 @@ public:
 
     void notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices) override;
     void notifyPresetDataChanged (const juce::ValueTree& source, int index);
-    void notifyArchiveChanged (const juce::ValueTree& item);
+    void notifyArchiveChanged (const juce::ValueTree& item) override;
 
     //==============================================================================
     // Selection
@@ -135,28 +135,6 @@ public:
     // Edits (each undoable through the page's one history)
     juce::UndoManager& getUndoManager() override                { return undoManager; }
 
-    void deletePresets (const juce::ValueTree& source, const juce::Array<int>& indices,
-                        bool undoable, bool newTransaction) override;
-    void copyPresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
-                      const juce::ValueTree& source, const juce::Array<int>& sourceIndices,
-                      bool undoable, bool newTransaction) override;
-    void pastePresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
-                       const DeviceData& clipboard, bool undoable, bool newTransaction) override;
-    void insertPresets (const juce::ValueTree& target, int position, const DeviceData& source,
-                        const juce::Array<int>& sourceIndices, bool undoable, bool newTransaction) override;
-    void swapPresets (const juce::ValueTree& source, int a, int b, bool undoable, bool newTransaction) override;
-    void addPresetSteps (const juce::ValueTree& source, int targetSlot, const juce::Array<int>& sourceIndices,
-                         bool undoable, bool newTransaction) override;
-    void insertPresetStep (const juce::ValueTree& source, int slot, int position, const Preset& stepSource,
-                           const juce::SparseSet<int>& steps, bool undoable, bool newTransaction) override;
-    void renamePresets (const juce::ValueTree& source, const juce::Array<int>& indices, const juce::String& name,
-                        bool undoable, bool newTransaction) override;
-    void setPresetTag (const juce::ValueTree& source, const juce::Array<int>& indices, int tag, bool set,
-                       bool undoable, bool newTransaction) override;
-    void defragData (const juce::ValueTree& source, bool undoable, bool newTransaction) override;
-    void mergeData (const juce::ValueTree& target, const DeviceData& source, bool undoable, bool newTransaction) override;
-    void setArchiveItemTitle (const juce::ValueTree& item, const juce::String& title,
-                              bool undoable, bool newTransaction) override;
     void undo() override;
     void redo() override;
 
@@ -184,7 +162,7 @@ public:
     void convertPresetPacks();
 
     /** True while an import waits for a conversion. */
-    bool isImporting() const noexcept                            { return importRun != nullptr; }
+    bool isImporting() const noexcept                            { return importRun != nullptr || mwdRun != nullptr; }
 
     /** What the export and import dialogs and the replace question were asked and answered. */
     struct ExportRequest
@@ -275,6 +253,7 @@ public:
 private:
     class Panels;
     struct ImportRun;
+    struct MwdImportRun;
 
     void loadStoredWorkspace (bool syncFileLoaded);
     void commandDone (const DeviceCommandMessage& command);
@@ -285,12 +264,28 @@ private:
     void purgeDeletedBackups();
     void refreshWorkspaceLabel();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
-    void record (bool newTransaction, juce::UndoableAction* action);
 
     // Import, file by file; a file that needs converting continues once its conversion is done.
     void continueImport();
     void finishImport();
     void addImportedData (const DeviceData& data);
+    void continueMwdImport();
+    void addMwdBackup (DeviceData& data, const juce::File& file);
+
+    /** Converts data to the product and version of target on a job that holder
+        keeps; whenDone gets the result (null when the conversion failed) on the
+        message thread, unless the page or the job went meanwhile. False when no
+        job could start. */
+    using ConversionDone = std::function<void (DataPage&, std::unique_ptr<DeviceData>)>;
+    bool startConversion (std::unique_ptr<ConversionJob>& holder, std::unique_ptr<DeviceData> data,
+                          const DeviceData& target, ConversionDone whenDone);
+
+    /** The member that still holds this job, or null. */
+    std::unique_ptr<ConversionJob>* findConversion (const ConversionJob* job);
+
+    /** Shows an import's warning. A box runs the message loop, which may close
+        the sources or the page: false when the run it belongs to is gone. */
+    bool warnDuringRun (const void* run, const juce::String& title, const juce::String& message);
 
     juce::ValueTree rootTree;
     juce::UndoManager undoManager;
@@ -320,6 +315,7 @@ private:
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
+    std::unique_ptr<MwdImportRun> mwdRun;
     std::unique_ptr<PresetPackToolRunner> packRunner;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DataPage)

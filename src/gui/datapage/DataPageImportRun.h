@@ -16,5 +16,13 @@ struct DataPage::ImportRun
     bool allOk = true;
     bool anyError = false;
     std::unique_ptr<ConversionJob> conversion;
-    juce::File converting;
+};
+
+/** The developer's import of data files as backups, held the same way. */
+struct DataPage::MwdImportRun
+{
+    juce::Array<juce::File> files;
+    int next = 0;
+    juce::ValueTree target;
+    std::unique_ptr<ConversionJob> conversion;
 };

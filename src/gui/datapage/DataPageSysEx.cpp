@@ -337,8 +337,11 @@ void DataPage::continueImport()
         // Step packets and firmware images are no data to import either: the user hears of them too.
         if ((kind & 0x10u) != 0 || kind == SysEx::fileStepPacket || kind == SysEx::fileFirmware)
         {
-            Alerts::showWarning (this, "Import Error", "Unable to import " + file.getFullPathName() + ". The file will be skipped.");
             run.allOk = false;
+
+            if (! warnDuringRun (&run, "Import Error", "Unable to import " + file.getFullPathName() + ". The file will be skipped."))
+                return;
+
             continue;
         }
 
@@ -378,9 +381,11 @@ void DataPage::continueImport()
         if ((result & 0xFFFF0000u) != 0)
         {
             const bool full = (result & SysEx::fileBeyondLastSlot) != 0;
-            Alerts::showWarning (this, full ? "Import Warning" : "Import Error",
-                                 "Not all data could be imported from '" + file.getFullPathName() + "'. " + importFailureReason (result));
             run.anyError = true;
+
+            if (! warnDuringRun (&run, full ? "Import Warning" : "Import Error",
+                                 "Not all data could be imported from '" + file.getFullPathName() + "'. " + importFailureReason (result)))
+                return;
 
             if (full)
                 break;
@@ -396,58 +401,92 @@ void DataPage::continueImport()
             continue;
         }
 
-        if (content == nullptr)
-        {
-            Alerts::showWarning (this, "Import Error", conversionFailureText (file));
-            run.anyError = true;
-            run.allOk = false;
-            continue;
-        }
-
         // Conversions run scripts: the import goes on once this one is done.
-        run.converting = file;
-        run.conversion = std::make_unique<ConversionJob> (*content, std::shared_ptr<const DeviceData> (std::move (fileData)),
-                                                          unit.productId, run.collector->getFirmwareVersion());
-        const auto* job = run.conversion.get();
-        juce::Component::SafePointer<DataPage> page (this);
-
-        const bool started = run.conversion->start ([page, job] (ConversionJob::Outcome outcome)
+        const bool started = startConversion (run.conversion, std::move (fileData), *run.collector,
+                                              [file] (DataPage& page, std::unique_ptr<DeviceData> converted)
         {
-            auto converted = std::make_shared<std::unique_ptr<DeviceData>> (std::move (outcome.converted));
+            auto& r = *page.importRun;
 
-            juce::MessageManager::callAsync ([page, job, converted]
+            if (converted != nullptr)
             {
-                if (page == nullptr || page->importRun == nullptr || page->importRun->conversion.get() != job)
+                page.addImportedData (*converted);
+            }
+            else
+            {
+                r.anyError = true;
+                r.allOk = false;
+
+                if (! page.warnDuringRun (&r, "Import Error", conversionFailureText (file)))
                     return;
+            }
 
-                auto& r = *page->importRun;
-                r.conversion.reset();
-
-                if (*converted != nullptr)
-                {
-                    page->addImportedData (**converted);
-                }
-                else
-                {
-                    Alerts::showWarning (page.getComponent(), "Import Error", conversionFailureText (r.converting));
-                    r.anyError = true;
-                    r.allOk = false;
-                }
-
-                page->continueImport();
-            });
+            page.continueImport();
         });
 
         if (started)
             return;
 
-        run.conversion.reset();
-        Alerts::showWarning (this, "Import Error", conversionFailureText (file));
         run.anyError = true;
         run.allOk = false;
+
+        if (! warnDuringRun (&run, "Import Error", conversionFailureText (file)))
+            return;
     }
 
     finishImport();
+}
+
+bool DataPage::startConversion (std::unique_ptr<ConversionJob>& holder, std::unique_ptr<DeviceData> data,
+                                const DeviceData& target, ConversionDone whenDone)
+{
+    auto* content = Nexus::getContentManager();
+
+    if (content == nullptr)
+        return false;
+
+    holder = std::make_unique<ConversionJob> (*content, std::shared_ptr<const DeviceData> (std::move (data)),
+                                              target.getCapsBlock().productId, target.getFirmwareVersion());
+    const auto* job = holder.get();
+    juce::Component::SafePointer<DataPage> page (this);
+
+    const bool started = holder->start ([page, job, whenDone] (ConversionJob::Outcome outcome)
+    {
+        auto converted = std::make_shared<std::unique_ptr<DeviceData>> (std::move (outcome.converted));
+
+        juce::MessageManager::callAsync ([page, job, converted, whenDone]
+        {
+            auto* owner = page != nullptr ? page->findConversion (job) : nullptr;
+
+            if (owner == nullptr)
+                return;
+
+            owner->reset();
+            whenDone (*page, std::move (*converted));
+        });
+    });
+
+    if (! started)
+        holder.reset();
+
+    return started;
+}
+
+std::unique_ptr<ConversionJob>* DataPage::findConversion (const ConversionJob* job)
+{
+    if (importRun != nullptr && importRun->conversion.get() == job)
+        return &importRun->conversion;
+
+    if (mwdRun != nullptr && mwdRun->conversion.get() == job)
+        return &mwdRun->conversion;
+
+    return nullptr;
+}
+
+bool DataPage::warnDuringRun (const void* run, const juce::String& title, const juce::String& message)
+{
+    juce::Component::SafePointer<DataPage> page (this);
+    Alerts::showWarning (this, title, message);
+    return page != nullptr && run != nullptr && (run == importRun.get() || run == mwdRun.get());
 }
 
 void DataPage::finishImport()
@@ -519,41 +558,85 @@ void DataPage::finishImport()
 //==============================================================================
 void DataPage::importMwdBinaryFiles (const juce::ValueTree& targetGroup)
 {
+    if (mwdRun != nullptr)
+        return;
+
     FileChoosers::Request request;
     request.mode = FileChoosers::Mode::openFiles;
     request.title = "Import MWD Binary Files";
     request.start = juce::File (Belvora::getUserSettings().getValue ("developerLastMWDImportFile"));
     request.patterns = "*.mwd";
 
-    const auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
-    juce::ValueTree target (targetGroup);
+    const auto files = FileChoosers::choose (request);
 
-    for (const auto& file : FileChoosers::choose (request))
+    if (files.isEmpty())
+        return;
+
+    mwdRun = std::make_unique<MwdImportRun>();
+    mwdRun->files = files;
+    mwdRun->target = targetGroup;
+    continueMwdImport();
+}
+
+void DataPage::continueMwdImport()
+{
+    auto& run = *mwdRun;
+
+    while (run.next < run.files.size())
     {
+        const auto file = run.files[run.next++];
         auto data = DeviceData::loadFromFile (file);
 
         if (data == nullptr)
         {
-            Alerts::showWarning (this, "Import Error", "Unable to load " + file.getFullPathName() + ". Skipping this file.");
+            if (! warnDuringRun (&run, "Import Error", "Unable to load " + file.getFullPathName() + ". Skipping this file."))
+                return;
+
             continue;
         }
 
-        // Converting would run scripts here on the message thread: such files are refused.
-        if (work != nullptr && ! data->isSameDeviceType (work->getCapsBlock()))
+        const auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+
+        if (work == nullptr || data->isSameDeviceType (work->getCapsBlock()))
         {
-            Alerts::showWarning (this, "Import Error", conversionFailureText (file));
+            addMwdBackup (*data, file);
             continue;
         }
 
-        data->clearModified (false);
-
-        if (target.isValid())
+        // Conversions run scripts: the files go on once this one is done, in their order.
+        const bool started = startConversion (run.conversion, std::move (data), *work,
+                                              [file] (DataPage& page, std::unique_ptr<DeviceData> converted)
         {
-            auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*data, file.getFileNameWithoutExtension(), "FILL THIS IN"));
-            undoManager.beginNewTransaction();
-            target.appendChild (node, &undoManager);
-        }
+            if (converted != nullptr)
+                page.addMwdBackup (*converted, file);
+            else if (! page.warnDuringRun (page.mwdRun.get(), "Import Error", conversionFailureText (file)))
+                return;
+
+            page.continueMwdImport();
+        });
+
+        if (started)
+            return;
+
+        if (! warnDuringRun (&run, "Import Error", conversionFailureText (file)))
+            return;
     }
+
+    mwdRun.reset();
+}
+
+void DataPage::addMwdBackup (DeviceData& data, const juce::File& file)
+{
+    data.clearModified (false);
+    auto& target = mwdRun->target;
+
+    // A group taken out of the page's tree meanwhile gets nothing.
+    if (! target.isAChildOf (rootTree))
+        return;
+
+    auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (data, file.getFileNameWithoutExtension(), "FILL THIS IN"));
+    undoManager.beginNewTransaction();
+    target.appendChild (node, &undoManager);
 }
 
 void DataPage::importPresetPack (const juce::ValueTree& targetGroup)

@@ -166,7 +166,24 @@ MergeDataAction::MergeDataAction (DataPageEdits& pageToUse, const juce::ValueTre
 
 bool MergeDataAction::perform()
 {
-    return merged != nullptr && snapshotAndRun ([this] { owner.mergeData (item, *merged, false, false); });
+    if (merged == nullptr)
+        return false;
+
+    replacedSetup.reset();
+
+    if (const auto* data = SourceTree::getDeviceData (item); data != nullptr && merged->getSetup().isComplete())
+        replacedSetup = data->getSetup();
+
+    return snapshotAndRun ([this] { owner.mergeData (item, *merged, false, false); });
+}
+
+bool MergeDataAction::undo()
+{
+    if (replacedSetup.has_value())
+        if (auto* data = SourceTree::getDeviceData (item))
+            data->getSetup() = *replacedSetup;
+
+    return UndoablePresetAction::undo();
 }
 
 //==============================================================================

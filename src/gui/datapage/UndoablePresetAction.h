@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 /** One undoable edit of the presets of a source-tree node. perform copies the
     presets at `slots` (the snapshot), then runs the data page's edit directly;
@@ -152,8 +153,12 @@ public:
     MergeDataAction (DataPageEdits& owner, const juce::ValueTree& item, const DeviceData& source);
     bool perform() override;
 
+    /** A merge also takes the source's complete setup: undo puts the former one back. */
+    bool undo() override;
+
 private:
     std::unique_ptr<DeviceData> merged;
+    std::optional<SetupData> replacedSetup;
 };
 
 /** Renaming a backup item: remembers the title it replaces. */

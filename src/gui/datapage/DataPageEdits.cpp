@@ -3,21 +3,22 @@
 // with both flags false; direct changes the node's working copy and tells the
 // page's listeners.
 
-#include "gui/datapage/DataPage.h"
+#include "gui/datapage/DataPageEdits.h"
 
+#include "app/SourceTreeIds.h"
 #include "gui/datapage/UndoablePresetAction.h"
-#include "gui/widgets/Alerts.h"
+#include "model/DeviceData.h"
 #include "model/SourceTree.h"
 
-void DataPage::record (bool newTransaction, juce::UndoableAction* action)
+void DataPageEdits::record (bool newTransaction, juce::UndoableAction* action)
 {
     if (newTransaction)
-        undoManager.beginNewTransaction();
+        getUndoManager().beginNewTransaction();
 
-    undoManager.perform (action);
+    getUndoManager().perform (action);
 }
 
-void DataPage::deletePresets (const juce::ValueTree& source, const juce::Array<int>& indices, bool undoable, bool newTransaction)
+void DataPageEdits::deletePresets (const juce::ValueTree& source, const juce::Array<int>& indices, bool undoable, bool newTransaction)
 {
     if (undoable)
         return record (newTransaction, new DeletePresetAction (*this, source, indices));
@@ -29,7 +30,7 @@ void DataPage::deletePresets (const juce::ValueTree& source, const juce::Array<i
     }
 }
 
-void DataPage::copyPresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
+void DataPageEdits::copyPresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
                             const juce::ValueTree& source, const juce::Array<int>& sourceIndices,
                             bool undoable, bool newTransaction)
 {
@@ -60,7 +61,7 @@ void DataPage::copyPresets (const juce::ValueTree& target, const juce::Array<int
     notifyPresetDataChanged (target, targetIndices);
 }
 
-void DataPage::pastePresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
+void DataPageEdits::pastePresets (const juce::ValueTree& target, const juce::Array<int>& targetIndices,
                              const DeviceData& clipboard, bool undoable, bool newTransaction)
 {
     if (undoable)
@@ -79,7 +80,7 @@ void DataPage::pastePresets (const juce::ValueTree& target, const juce::Array<in
     notifyPresetDataChanged (target, targetIndices);
 }
 
-void DataPage::insertPresets (const juce::ValueTree& target, int position, const DeviceData& source,
+void DataPageEdits::insertPresets (const juce::ValueTree& target, int position, const DeviceData& source,
                               const juce::Array<int>& sourceIndices, bool undoable, bool newTransaction)
 {
     auto* t = SourceTree::getDeviceData (target);
@@ -96,7 +97,7 @@ void DataPage::insertPresets (const juce::ValueTree& target, int position, const
     notifyPresetDataChanged (target, affected);
 }
 
-void DataPage::swapPresets (const juce::ValueTree& source, int a, int b, bool undoable, bool newTransaction)
+void DataPageEdits::swapPresets (const juce::ValueTree& source, int a, int b, bool undoable, bool newTransaction)
 {
     if (undoable)
         return record (newTransaction, new SwapPresetAction (*this, source, a, b));
@@ -108,7 +109,7 @@ void DataPage::swapPresets (const juce::ValueTree& source, int a, int b, bool un
     }
 }
 
-void DataPage::addPresetSteps (const juce::ValueTree& source, int targetSlot, const juce::Array<int>& sourceIndices,
+void DataPageEdits::addPresetSteps (const juce::ValueTree& source, int targetSlot, const juce::Array<int>& sourceIndices,
                                bool undoable, bool newTransaction)
 {
     if (undoable)
@@ -135,7 +136,7 @@ void DataPage::addPresetSteps (const juce::ValueTree& source, int targetSlot, co
     notifyPresetDataChanged (source, targetSlot);
 }
 
-void DataPage::insertPresetStep (const juce::ValueTree& source, int slot, int position, const Preset& stepSource,
+void DataPageEdits::insertPresetStep (const juce::ValueTree& source, int slot, int position, const Preset& stepSource,
                                  const juce::SparseSet<int>& steps, bool undoable, bool newTransaction)
 {
     if (undoable)
@@ -152,7 +153,7 @@ void DataPage::insertPresetStep (const juce::ValueTree& source, int slot, int po
     notifyPresetDataChanged (source, slot);
 }
 
-void DataPage::renamePresets (const juce::ValueTree& source, const juce::Array<int>& indices, const juce::String& name,
+void DataPageEdits::renamePresets (const juce::ValueTree& source, const juce::Array<int>& indices, const juce::String& name,
                               bool undoable, bool newTransaction)
 {
     if (undoable)
@@ -173,7 +174,7 @@ void DataPage::renamePresets (const juce::ValueTree& source, const juce::Array<i
     notifyPresetDataChanged (source, indices);
 }
 
-void DataPage::setPresetTag (const juce::ValueTree& source, const juce::Array<int>& indices, int tag, bool set,
+void DataPageEdits::setPresetTag (const juce::ValueTree& source, const juce::Array<int>& indices, int tag, bool set,
                              bool undoable, bool newTransaction)
 {
     if (undoable)
@@ -198,7 +199,7 @@ void DataPage::setPresetTag (const juce::ValueTree& source, const juce::Array<in
     notifyPresetDataChanged (source, indices);
 }
 
-void DataPage::defragData (const juce::ValueTree& source, bool undoable, bool newTransaction)
+void DataPageEdits::defragData (const juce::ValueTree& source, bool undoable, bool newTransaction)
 {
     auto* data = SourceTree::getDeviceData (source);
 
@@ -217,7 +218,7 @@ void DataPage::defragData (const juce::ValueTree& source, bool undoable, bool ne
     notifyPresetDataChanged (source, indices);
 }
 
-void DataPage::mergeData (const juce::ValueTree& target, const DeviceData& source, bool undoable, bool newTransaction)
+void DataPageEdits::mergeData (const juce::ValueTree& target, const DeviceData& source, bool undoable, bool newTransaction)
 {
     if (undoable)
         return record (newTransaction, new MergeDataAction (*this, target, source));
@@ -229,7 +230,7 @@ void DataPage::mergeData (const juce::ValueTree& target, const DeviceData& sourc
     }
 }
 
-void DataPage::setArchiveItemTitle (const juce::ValueTree& item, const juce::String& title, bool undoable, bool newTransaction)
+void DataPageEdits::setArchiveItemTitle (const juce::ValueTree& item, const juce::String& title, bool undoable, bool newTransaction)
 {
     const auto current = item[SourceTreeIds::label].toString();
 
@@ -244,22 +245,4 @@ void DataPage::setArchiveItemTitle (const juce::ValueTree& item, const juce::Str
 
     juce::ValueTree (item).setProperty (SourceTreeIds::label, title, nullptr);
     notifyArchiveChanged (item);
-}
-
-void DataPage::undo()
-{
-    if (! undoManager.canUndo())
-        return Alerts::showInfo (this, "Undo", "Nothing to undo");
-
-    undoManager.undo();
-    refreshToolbarState (false);
-}
-
-void DataPage::redo()
-{
-    if (! undoManager.canRedo())
-        return Alerts::showInfo (this, "Redo", "Nothing to redo");
-
-    undoManager.redo();
-    refreshToolbarState (false);
 }
