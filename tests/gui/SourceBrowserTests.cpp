@@ -455,3 +455,60 @@ TEST_F (BrowserTest, ADragRestingOnARowSelectsIt)
     view.setDragHoverItem ({});
     EXPECT_FALSE (view.getDragHoverItem().isValid());
 }
+
+TEST_F (BrowserTest, KeysReachThePageRightAfterARowWasDraggedWithTheMouse)
+{
+    if (juce::Desktop::getInstance().getDisplays().displays.isEmpty())
+        GTEST_SKIP() << "needs a display";
+
+    auto a = addBackup (backups, "A");
+    addBackup (backups, "B");
+    select ({ a });
+
+    page->updateSyncButtonText (false);   // the browser shown, as with a unit's data
+    page->addToDesktop (juce::ComponentPeer::windowIsTemporary);
+    page->setTopLeftPosition (50, 50);
+    page->setVisible (true);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+    auto* peer = page->getPeer();
+    ASSERT_NE (peer, nullptr);
+
+    auto& view = browser().getTreeView();
+    const auto rowPoint = [&] (int index, float down)
+    {
+        const auto area = browser().findItemFor (browser().getRootItem(), backups.getChild (index))->getItemPosition (true);
+        return page->getLocalPoint (&view, juce::Point<int> (area.getCentreX(), area.getY() + juce::roundToInt ((float) area.getHeight() * down)));
+    };
+
+    const auto send = [&] (juce::Point<int> at, int mods)
+    {
+        juce::ModifierKeys::currentModifiers = juce::ModifierKeys (mods);
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::ModifierKeys (mods),
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                                juce::Time::currentTimeMillis());
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    };
+
+    // "A" pressed, dragged onto the lower half of "B" and let go: it moves below "B".
+    const auto from = rowPoint (0, 0.5f), to = rowPoint (1, 0.8f);
+    const auto held = juce::ModifierKeys::leftButtonModifier;
+    send (from, 0);
+    send (from, held);
+
+    for (int i = 1; i <= 12; ++i)
+        send (from + (to - from) * i / 12, held);
+
+    send (to, 0);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! page->isDragAndDropActive(); }, 5000));
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    ASSERT_EQ (labelsOf (backups), juce::StringArray ({ "B", "A" }));
+
+    // Ctrl+Z, typed at once, reaches the page.
+    EXPECT_NE (juce::Component::getCurrentlyFocusedComponent(), nullptr);
+    juce::ModifierKeys::currentModifiers = juce::ModifierKeys::ctrlModifier;
+    peer->handleKeyPress (juce::KeyPress ('z', juce::ModifierKeys::ctrlModifier, 0));
+    juce::ModifierKeys::currentModifiers = {};
+    EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "A", "B" }));
+
+    page->removeFromDesktop();
+}

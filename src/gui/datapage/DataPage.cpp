@@ -1193,7 +1193,24 @@ void DataPage::dragOperationStarted (const juce::DragAndDropTarget::SourceDetail
     browser.getTreeView().updateSelectedItems();
 }
 
-void DataPage::dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&)
+void DataPage::dragOperationEnded (const juce::DragAndDropTarget::SourceDetails& details)
 {
     browser.getTreeView().clearSelectedItems();
+
+    // The framework's drag image takes the keyboard focus (for Escape) and leaves
+    // nothing focused when it goes: the focus returns to where the drag began, so
+    // the page's keys (Ctrl+Z and the rest) work again right after a drop.
+    juce::Component::SafePointer<juce::Component> source (details.sourceComponent.get());
+    juce::Component::SafePointer<DataPage> page (this);
+
+    juce::MessageManager::callAsync ([page, source]
+    {
+        if (page == nullptr || ! page->isShowing() || juce::Component::getCurrentlyFocusedComponent() != nullptr)
+            return;
+
+        if (source != nullptr && source->isShowing() && page->isParentOf (source))
+            source->grabKeyboardFocus();
+        else
+            page->grabKeyboardFocus();
+    });
 }
