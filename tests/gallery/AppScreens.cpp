@@ -1,7 +1,7 @@
 // The application as the user sees it: started with the sample content and
 // simulated units, brought into a state, then photographed.
 
-#include "gallery/Gallery.h"
+#include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
 #include "gui/RunningAppFixture.h"
@@ -10,7 +10,7 @@
 
 namespace
 {
-    using Scene = std::function<void (RunningApp&)>;
+    using AppPhotos::Scene;
 
     std::unique_ptr<juce::Component> pictureOf (const juce::Image& photo)
     {
@@ -31,7 +31,7 @@ namespace
     }
 
     /** The last box the program showed, drawn over the middle of the photo as the user saw it. */
-    void drawLastBox (RunningApp& running, juce::Image& photo)
+    void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
     {
         if (running.boxes.empty())
             return;
@@ -51,37 +51,6 @@ namespace
         g.setColour (Palette::alertBackgroundColour);
         g.fillRect (area);
         g.drawImageAt (shot, area.getX(), area.getY());
-    }
-
-    Gallery::Maker photograph (juce::String units, Scene scene, bool withBox = false)
-    {
-        return [units, scene, withBox] (BVLookAndFeel& laf) -> std::unique_ptr<juce::Component>
-        {
-            if (! TestEnvironment::hasDisplay())
-                return needsADisplay();
-
-            RunningApp::Options options;
-            options.units = units;
-            options.settings.set ("uiScalingFactor", juce::String (laf.getScale()));
-            options.settings.set ("dataSyncMethod", "manual");
-            RunningApp running (options);
-
-            if (! running.start())
-                return needsADisplay();
-
-            running.drain();
-
-            if (scene)
-                scene (running);
-
-            auto& window = running.window();
-            auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
-
-            if (withBox)
-                drawLastBox (running, photo);
-
-            return pictureOf (photo);
-        };
     }
 
     void download (RunningApp& running)
@@ -147,11 +116,44 @@ namespace
     }
 }
 
+Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp touchUp)
+{
+    return [units, scene, touchUp] (BVLookAndFeel& laf) -> std::unique_ptr<juce::Component>
+    {
+        if (! TestEnvironment::hasDisplay())
+            return needsADisplay();
+
+        RunningApp::Options options;
+        options.units = units;
+        options.settings.set ("uiScalingFactor", juce::String (laf.getScale()));
+        options.settings.set ("dataSyncMethod", "manual");
+        RunningApp running (options);
+
+        if (! running.start())
+            return needsADisplay();
+
+        running.drain();
+
+        if (scene)
+            scene (running);
+
+        auto& window = running.window();
+        auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
+
+        if (touchUp)
+            touchUp (running, photo, laf);
+
+        return pictureOf (photo);
+    };
+}
+
+using AppPhotos::photograph;
+
 BELVORA_SCREEN ("Data page/Waiting for the first download", photograph ("0x12", presetsTab));
 BELVORA_SCREEN ("Data page/Backups and a group being named", photograph ("0x12", backupsAndAGroup));
 BELVORA_SCREEN ("Data page/A backup selected", photograph ("0x12", backupSelected));
-BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, true));
+BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
 BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer));
-BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, true));
+BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, drawLastBox));

@@ -2,7 +2,7 @@
 // brought into a state, photographed, and the menu it would open drawn over
 // the photo where the click or the drop happened.
 
-#include "gallery/Gallery.h"
+#include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/RunningAppFixture.h"
 #include "gui/datapage/DataPage.h"
@@ -60,45 +60,14 @@ namespace
         }
     }
 
+    /** The scene's menu drawn over the photo of the state it left. */
     Gallery::Maker photographWithMenu (MenuScene scene)
     {
-        return [scene] (BVLookAndFeel& laf) -> std::unique_ptr<juce::Component>
-        {
-            const auto placeholder = []
-            {
-                return std::make_unique<Gallery::Painter> (320, 40, [] (juce::Graphics& g, Gallery::Painter& p)
-                {
-                    g.fillAll (juce::Colours::white);
-                    g.setColour (juce::Colours::black);
-                    g.drawText ("needs a display (run scripts/screens)", p.getLocalBounds(), juce::Justification::centred);
-                });
-            };
+        auto open = std::make_shared<OpenMenu>();
 
-            if (! TestEnvironment::hasDisplay())
-                return placeholder();
-
-            RunningApp::Options options;
-            options.units = "0x12";
-            options.settings.set ("uiScalingFactor", juce::String (laf.getScale()));
-            options.settings.set ("dataSyncMethod", "manual");
-            RunningApp running (options);
-
-            if (! running.start())
-                return placeholder();
-
-            running.drain();
-            const auto open = scene (running);
-            running.drain();
-
-            auto& window = running.window();
-            auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
-            drawMenu (photo, open, laf);
-
-            return std::make_unique<Gallery::Painter> (photo.getWidth(), photo.getHeight(), [photo] (juce::Graphics& g, Gallery::Painter&)
-            {
-                g.drawImageAt (photo, 0, 0);
-            });
-        };
+        return AppPhotos::photograph ("0x12",
+                                      [scene, open] (RunningApp& running) { *open = scene (running); running.drain(); },
+                                      [open] (RunningApp&, juce::Image& photo, BVLookAndFeel& laf) { drawMenu (photo, *open, laf); });
     }
 
     DataPage& pageOf (RunningApp& running)   { return running.content().getDataPage(); }
