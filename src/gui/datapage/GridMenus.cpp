@@ -2,28 +2,9 @@
 
 namespace GridMenus
 {
-    namespace
-    {
-        Responder& responder()
-        {
-            static Responder current;
-            return current;
-        }
-    }
-
-    ScopedResponder::ScopedResponder (Responder r) : previous (std::move (responder()))
-    {
-        responder() = std::move (r);
-    }
-
-    ScopedResponder::~ScopedResponder()
-    {
-        responder() = std::move (previous);
-    }
-
     void show (juce::PopupMenu menu, juce::Component& owner, std::function<void (int)> done)
     {
-        if (auto& answer = responder())
+        if (auto& answer = ScopedResponder::current())
         {
             done (answer (menu));
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/ScopedAnswer.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -15,16 +17,7 @@ namespace GridMenus
     using Responder = std::function<int (const juce::PopupMenu&)>;
 
     /** While one lives, every grid menu goes to its responder at once, so tests read and answer them. */
-    class ScopedResponder
-    {
-    public:
-        explicit ScopedResponder (Responder responder);
-        ~ScopedResponder();
-
-    private:
-        Responder previous;
-        JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
-    };
+    using ScopedResponder = ScopedAnswer<Responder>;
 
     /** The enabled state and text of the item with that id, searched through submenus; false when absent. */
     bool findItem (const juce::PopupMenu& menu, int id, juce::String* text = nullptr, bool* enabled = nullptr);

@@ -5,42 +5,23 @@ namespace Alerts
 
 namespace
 {
-    Responder& currentResponder()
-    {
-        static Responder responder;
-        return responder;
-    }
-
-    ChoiceResponder& currentChoiceResponder()
-    {
-        static ChoiceResponder responder;
-        return responder;
-    }
-
     // The framework shows "OK" for an empty first text and "Cancel" for an empty second one.
     bool show (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                const juce::String& message, const juce::String& first, const juce::String& second, bool twoButtons)
     {
         JUCE_ASSERT_MESSAGE_THREAD
 
-        if (auto& responder = currentResponder())
+        const auto& responder = ScopedResponder::current();
+        const auto& choiceResponder = ScopedChoiceResponder::current();
+
+        if (responder || choiceResponder)
         {
             Box box { icon, title, message, { first.isEmpty() ? juce::String ("OK") : first } };
 
             if (twoButtons)
                 box.buttons.add (second.isEmpty() ? juce::String ("Cancel") : second);
 
-            return responder (box);
-        }
-
-        if (auto& responder = currentChoiceResponder())
-        {
-            Box box { icon, title, message, { first.isEmpty() ? juce::String ("OK") : first } };
-
-            if (twoButtons)
-                box.buttons.add (second.isEmpty() ? juce::String ("Cancel") : second);
-
-            return responder (box) == 0;
+            return responder ? responder (box) : choiceResponder (box) == 0;
         }
 
         if (! twoButtons)
@@ -51,26 +32,6 @@ namespace
 
         return juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
     }
-}
-
-ScopedResponder::ScopedResponder (Responder responder)
-    : previous (std::exchange (currentResponder(), std::move (responder)))
-{
-}
-
-ScopedResponder::~ScopedResponder()
-{
-    currentResponder() = std::move (previous);
-}
-
-ScopedChoiceResponder::ScopedChoiceResponder (ChoiceResponder responder)
-    : previous (std::exchange (currentChoiceResponder(), std::move (responder)))
-{
-}
-
-ScopedChoiceResponder::~ScopedChoiceResponder()
-{
-    currentChoiceResponder() = std::move (previous);
 }
 
 void showInfo (juce::Component* component, const juce::String& title, const juce::String& message)
@@ -107,10 +68,10 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
 
     const auto resultOf = [&] (int index) { return juce::isPositiveAndBelow (index, choices.size()) ? choices[index].result : 0; };
 
-    if (auto& responder = currentChoiceResponder())
+    if (auto& responder = ScopedChoiceResponder::current())
         return resultOf (responder (box));
 
-    if (auto& responder = currentResponder())
+    if (auto& responder = ScopedResponder::current())
         return resultOf (responder (box) ? 0 : -1);
 
     juce::AlertWindow window (title, message, icon, component);

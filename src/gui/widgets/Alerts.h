@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/ScopedAnswer.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -49,27 +51,9 @@ namespace Alerts
 
     /** While one lives, every box goes to its responder instead of the screen,
         so tests answer the program's questions and read their texts. */
-    class ScopedResponder
-    {
-    public:
-        explicit ScopedResponder (Responder responder);
-        ~ScopedResponder();
-
-    private:
-        Responder previous;
-        JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
-    };
+    using ScopedResponder = ScopedAnswer<Responder>;
 
     /** As ScopedResponder, answering by button index; a responder of either
         kind answers every box while the other kind is not set. */
-    class ScopedChoiceResponder
-    {
-    public:
-        explicit ScopedChoiceResponder (ChoiceResponder responder);
-        ~ScopedChoiceResponder();
-
-    private:
-        ChoiceResponder previous;
-        JUCE_DECLARE_NON_COPYABLE (ScopedChoiceResponder)
-    };
+    using ScopedChoiceResponder = ScopedAnswer<ChoiceResponder>;
 }

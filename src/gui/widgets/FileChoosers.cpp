@@ -3,30 +3,11 @@
 namespace FileChoosers
 {
 
-namespace
-{
-    Responder& currentResponder()
-    {
-        static Responder responder;
-        return responder;
-    }
-}
-
-ScopedResponder::ScopedResponder (Responder responder)
-    : previous (std::exchange (currentResponder(), std::move (responder)))
-{
-}
-
-ScopedResponder::~ScopedResponder()
-{
-    currentResponder() = std::move (previous);
-}
-
 juce::Array<juce::File> choose (const Request& request)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (auto& responder = currentResponder())
+    if (auto& responder = ScopedResponder::current())
         return responder (request);
 
     juce::FileChooser chooser (request.title, request.start, request.patterns);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/ScopedAnswer.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <functional>
@@ -27,14 +29,5 @@ namespace FileChoosers
     using Responder = std::function<juce::Array<juce::File> (const Request&)>;
 
     /** While one lives, every chooser goes to its responder instead of the screen. */
-    class ScopedResponder
-    {
-    public:
-        explicit ScopedResponder (Responder responder);
-        ~ScopedResponder();
-
-    private:
-        Responder previous;
-        JUCE_DECLARE_NON_COPYABLE (ScopedResponder)
-    };
+    using ScopedResponder = ScopedAnswer<Responder>;
 }
