@@ -144,7 +144,7 @@ void Belvora::initialise (const juce::String& commandLine)
 
     if (damagedSettings != juce::File())
         warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
-                          + (newInstallation ? "the default settings are used." : "the settings as they were at an earlier start are used."));
+                          + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
 }
 
 void Belvora::warn (const juce::String& title, const juce::String& message)

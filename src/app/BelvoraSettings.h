@@ -20,7 +20,7 @@ public:
     static void configureAppProperties();
 
     /** When the settings file cannot be read, moves it aside and reads the
-        copy kept at the last start in its place (or starts from the defaults);
+        copy kept at the last start or quit in its place (or starts from the defaults);
         otherwise keeps the file as that copy. The file moved aside, or none. */
     static juce::File recoverSettingsFile();
 
