@@ -89,9 +89,13 @@ namespace
             const auto window = findWindow ("Belvora 2");
 
             if (window.isNotEmpty())
-                waitForPhoto (window, [] (const juce::Image& photo) { return brightness (photo.getPixelAt (500, 15)) > 600
-                                                                             && darkestIn (photo, devicesTabLabel) < 400; });
+                waitForPhoto (window, isDrawn);
             return window;
+        }
+
+        static bool isDrawn (const juce::Image& photo)
+        {
+            return brightness (photo.getPixelAt (500, 15)) > 600 && darkestIn (photo, devicesTabLabel) < 400;
         }
 
         bool hasEnded()
@@ -480,11 +484,11 @@ TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
     ProgramProcess other { home.getChildFile ("other") };
     ASSERT_TRUE (other.start (BELVORA_PROGRAM, server.getBaseUrl(), { "BELVORA_SIMULATED_UNITS=1" }));
     juce::String otherWindow;
-    ASSERT_TRUE (waitFor ([&] { return (otherWindow = run ({ "xdotool", "search", "--onlyvisible", "--pid", juce::String (other.getPid()),
+    ASSERT_TRUE (waitFor ([&] { return (otherWindow = run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (other.getPid()),
                                                              "--name", "^Belvora 2$" })).isNotEmpty() || other.hasEnded (status); }));
     ASSERT_TRUE (other.isRunning()) << "it ended instead";
     otherWindow = otherWindow.upToFirstOccurrenceOf ("\n", false, false);
-    ASSERT_TRUE (waitForPhoto (otherWindow, [] (const juce::Image& photo) { return darkestIn (photo, devicesTabLabel) < 400; }));
+    ASSERT_TRUE (waitForPhoto (otherWindow, isDrawn));
     EXPECT_FALSE (hasEnded());
 
     keys (otherWindow, { "ctrl+q" });
