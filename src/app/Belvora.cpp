@@ -3,10 +3,13 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "content/WebRequest.h"
+#include "model/DeviceData.h"
 #include "model/FirmwareVersion.h"
 
 #include <csignal>
+#include <iostream>
 #include <mutex>
+#include <regex>
 
 namespace
 {
@@ -76,9 +79,11 @@ const juce::String Belvora::getApplicationVersion()
     return getApplicationVersionRecord().getVersionString();
 }
 
+// One program per user data folder, by a lock of our own in that folder: the
+// framework's lock is one file for the whole machine.
 bool Belvora::moreThanOneInstanceAllowed()
 {
-    return false;
+    return true;
 }
 
 void Belvora::anotherInstanceStarted (const juce::String&)
@@ -95,10 +100,23 @@ void Belvora::parseSwitches (const juce::String& commandLine)
 
 void Belvora::initialise (const juce::String& commandLine)
 {
+    instanceLock = std::make_unique<platform::InstanceLock> (getInstanceLockFile());
+
+    if (! instanceLock->isHeld())
+    {
+        instanceLock.reset();
+        std::cerr << "Belvora is already running with the data folder \"" << getUserDataFolder() << "\"; this start ends." << std::endl;
+        setApplicationReturnValue (1);
+        quit();
+        return;
+    }
+
     initialised = true;
     chainInterruptHandler();
     startTime = juce::Time::getCurrentTime();
+    removeLeftovers();
     configureAppProperties();
+    const auto damagedSettings = recoverSettingsFile();
 
     auto& settings = userSettings();
     const auto storedId = settings.getValue ("internal4");
@@ -123,6 +141,18 @@ void Belvora::initialise (const juce::String& commandLine)
 
     nexus = std::make_unique<Nexus> (makeUserInterface);
     nexus->initialise();
+
+    if (damagedSettings != juce::File())
+        warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
+                          + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
+}
+
+void Belvora::warn (const juce::String& title, const juce::String& message)
+{
+    if (makeUserInterface.showWarning != nullptr)
+        makeUserInterface.showWarning (title, message);
+    else
+        std::cerr << message << std::endl;
 }
 
 void Belvora::systemRequestedQuit()
@@ -169,7 +199,10 @@ void Belvora::shutdown()
     // only after it has closed the display: a crash on the way out.
     juce::Desktop::getInstance().getAnimator().cancelAllAnimations (false);
 
+    getAppProperties().saveIfNeeded();
+    keepLastGoodSettings();
     releaseAppProperties();
+    instanceLock.reset();
 }
 
 void Belvora::reportFatalError (int code)
@@ -183,6 +216,42 @@ void Belvora::reportFatalError (int code)
 void Belvora::handleAsyncUpdate()
 {
     systemRequestedQuit();
+}
+
+juce::File Belvora::getInstanceLockFile()
+{
+    return juce::File (getUserDataFolder()).getChildFile ("Belvora 2.lock");
+}
+
+juce::Array<juce::File> Belvora::removeLeftovers()
+{
+    // The framework's temporary files are named "<name>_temp<hex>[ (n)]<.ext>";
+    // the unit files have fixed ones of their own.
+    static const std::regex temporaryName (R"(.+_temp[0-9a-fA-F]+( \([0-9]+\))?(\.[^.]*)?)");
+    const juce::StringArray fixedNames { DeviceData::getWorkingFileName (true), DeviceData::getSyncFileName (true) };
+
+    juce::Array<juce::File> folders { juce::File (getUserDataFolder()) };
+
+    for (const auto& product : folders[0].findChildFiles (juce::File::findDirectories, false))
+    {
+        folders.add (product);
+        const auto data = product.getChildFile ("data");
+        folders.add (data);
+        folders.addArray (data.findChildFiles (juce::File::findDirectories, false));
+    }
+
+    juce::Array<juce::File> removed;
+
+    for (const auto& folder : folders)
+        for (const auto& file : folder.findChildFiles (juce::File::findFiles, false))
+        {
+            const auto name = file.getFileName();
+
+            if ((fixedNames.contains (name) || std::regex_match (name.toStdString(), temporaryName)) && file.deleteFile())
+                removed.add (file);
+        }
+
+    return removed;
 }
 
 juce::String Belvora::getFatalErrorText (int code)

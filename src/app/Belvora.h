@@ -5,6 +5,8 @@
 #include "app/BelvoraSettings.h"
 #include "app/UserInterface.h"
 
+#include "platform/InstanceLock.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
@@ -67,11 +69,20 @@ public:
     static juce::String getBackupDataFolder (int productId);
     static juce::String getBackupIndexFile (int productId);
 
+    /** The file whose lock keeps one program per user data folder. */
+    static juce::File getInstanceLockFile();
+
+    /** Removes what a killed run may have left in the data folder, its
+        product folders and their unit folders: the temporary files of saves.
+        Only safe while this program holds the folder's lock. The files removed. */
+    static juce::Array<juce::File> removeLeftovers();
+
     /** The text of the "Error" alert shown for a fatal-error code. */
     static juce::String getFatalErrorText (int code);
 
 private:
     void handleAsyncUpdate() override;
+    void warn (const juce::String& title, const juce::String& message);
 
     bool developerMode = false;
     bool scanAll = false;
@@ -83,6 +94,7 @@ private:
     juce::Uuid installId;
     bool newInstallation = false;
     const UserInterfaceFactory makeUserInterface;
+    std::unique_ptr<platform::InstanceLock> instanceLock;
     std::unique_ptr<Nexus> nexus;
 
     JUCE_DECLARE_NON_COPYABLE (Belvora)

@@ -1,6 +1,7 @@
 #include "app/BelvoraSettings.h"
 
 #include "app/BelvoraPaths.h"
+#include "model/SafeSave.h"
 
 #include <cmath>
 #include <mutex>
@@ -69,6 +70,62 @@ void BelvoraSettings::configureAppProperties()
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
     getAppProperties().setStorageParameters (options);
+}
+
+juce::File BelvoraSettings::getLastGoodSettingsFile()
+{
+    const auto file = getUserSettings().getFile();
+    return file.getSiblingFile (file.getFileName() + ".last");
+}
+
+void BelvoraSettings::keepLastGoodSettings()
+{
+    auto& settings = getUserSettings();
+    const auto file = settings.getFile();
+
+    if (settings.isValidFile() && file.existsAsFile())
+        SafeSave::replaceFile (getLastGoodSettingsFile(), [&file] (juce::OutputStream& out)
+        {
+            juce::FileInputStream in (file);
+            return in.openedOk() && out.writeFromInputStream (in, -1) == file.getSize();
+        });
+}
+
+juce::File BelvoraSettings::recoverSettingsFile()
+{
+    auto& settings = getUserSettings();
+    const auto file = settings.getFile();
+    const auto lastGood = getLastGoodSettingsFile();
+
+    if (settings.isValidFile())
+    {
+        keepLastGoodSettings();
+        return {};
+    }
+
+    // Saving would write the defaults over it: it goes aside first, or stays
+    // as it is and nothing is saved over it.
+    const auto aside = SafeSave::moveAside (file);
+
+    if (aside == juce::File())
+    {
+        settings.setNeedsToBeSaved (false);
+        return {};
+    }
+
+    if (lastGood.existsAsFile())
+        lastGood.copyFileTo (file);
+
+    settings.reload();
+
+    // The kept copy was no better: the defaults it is.
+    if (! settings.isValidFile())
+    {
+        SafeSave::moveAside (file);
+        settings.reload();
+    }
+
+    return aside;
 }
 
 int BelvoraSettings::getDataSyncMethod()

@@ -19,6 +19,17 @@ public:
     /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
     static void configureAppProperties();
 
+    /** When the settings file cannot be read, moves it aside and reads the
+        copy kept at the last start or quit in its place (or starts from the defaults);
+        otherwise keeps the file as that copy. The file moved aside, or none. */
+    static juce::File recoverSettingsFile();
+
+    /** The copy of the settings file as it was last known to be readable. */
+    static juce::File getLastGoodSettingsFile();
+
+    /** Copies a readable settings file to that copy. */
+    static void keepLastGoodSettings();
+
     static int getDataSyncMethod();
     static void setDataSyncMethod (int method);
     static int getPresetButtonViewType();

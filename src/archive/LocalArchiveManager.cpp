@@ -4,9 +4,12 @@
 #include "archive/ArchiveFiles.h"
 #include "archive/ConversionThread.h"
 #include "content/ContentManager.h"
+#include "model/SafeSave.h"
 #include "platform/Clock.h"
 
+#include <functional>
 #include <limits>
+#include <utility>
 
 namespace
 {
@@ -141,11 +144,36 @@ bool LocalArchiveManager::loadIndexLocked()
 
     index = ArchiveFiles::readDocument (file, ArchiveFiles::maxIndexFileBytes);
 
-    // Whatever else the file holds is kept on disk as it is, never written over.
     if (index != nullptr && ! index->hasTagName ("BACKUP"))
         index.reset();
 
+    // Whatever else the file holds is kept on disk as it is, never written
+    // over; the backups it listed come back from the folder.
+    if (index == nullptr && file.existsAsFile())
+    {
+        const auto aside = SafeSave::moveAside (file);
+
+        if (aside != juce::File())
+        {
+            damagedFiles.add (aside);
+            index = std::make_unique<juce::XmlElement> ("BACKUP");
+        }
+    }
+
     return index != nullptr;
+}
+
+juce::Array<juce::File> LocalArchiveManager::takeDamagedFiles()
+{
+    const platform::ScopedLock hold (lock);
+    return std::exchange (damagedFiles, {});
+}
+
+void LocalArchiveManager::setAside (const juce::File& file)
+{
+    if (file.existsAsFile() && file.isAChildOf (getBackupFolder()))
+        if (const auto aside = SafeSave::moveAside (file); aside != juce::File())
+            damagedFiles.add (aside);
 }
 
 void LocalArchiveManager::reloadTree()
@@ -155,6 +183,9 @@ void LocalArchiveManager::reloadTree()
 
     const platform::ScopedLock hold (lock);
     reloadTreeLocked();
+
+    if (adopted > 0 && saveBackupIndex())
+        adopted = 0;
 }
 
 void LocalArchiveManager::reloadTreeLocked()
@@ -165,8 +196,51 @@ void LocalArchiveManager::reloadTreeLocked()
         if (auto* group = set->getChildByName ("group"))
             loadGroup (*group, fresh);
 
+    adopted = index != nullptr ? adoptUnlisted (fresh) : 0;
     setTree (fresh);
     treeBuilt = true;
+}
+
+int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
+{
+    const auto folder = getBackupFolder();
+
+    if (folder == juce::File() || ! folder.isDirectory())
+        return 0;
+
+    juce::StringArray listed;
+    std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& element)
+    {
+        for (auto* child : element.getChildIterator())
+        {
+            if (child->hasTagName ("archive"))
+                listed.add (ArchiveFiles::resolveEntry (child->getAllSubText(), folder).getFullPathName());
+            else
+                collect (*child);
+        }
+    };
+    collect (*index);
+
+    auto files = folder.findChildFiles (juce::File::findFiles, false, "*.xml");
+    files.sort();
+    int count = 0;
+
+    for (const auto& file : files)
+    {
+        if (listed.contains (file.getFullPathName()) || file == getIndexFile() || ! file.withFileExtension ("mwd").existsAsFile())
+            continue;
+
+        auto archive = ArchiveFiles::load (file);
+
+        if (archive == nullptr || ! archive->isValid() || ! isOwnDeviceType (archive->getCapsBlock())
+            || archive->getDataFile() != file.withFileExtension ("mwd"))
+            continue;
+
+        parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
+        ++count;
+    }
+
+    return count;
 }
 
 void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueTree parent)
@@ -193,7 +267,18 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
 
             auto archive = ArchiveFiles::load (file);
 
-            if (archive != nullptr && archive->isValid() && isOwnDeviceType (archive->getCapsBlock()) && parent.isValid())
+            // Unreadable: out of the way, and named, rather than hidden for ever.
+            if (archive == nullptr || ! archive->isValid())
+            {
+                setAside (file);
+
+                if (archive != nullptr)
+                    setAside (archive->getDataFile());
+
+                continue;
+            }
+
+            if (isOwnDeviceType (archive->getCapsBlock()) && parent.isValid())
                 parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
         }
     }

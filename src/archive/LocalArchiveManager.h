@@ -39,12 +39,19 @@ public:
     ~LocalArchiveManager();
 
     //==============================================================================
-    /** Reads the index file: a missing one gives an empty index, one that does
-        not parse (or is no "BACKUP") none, which nothing then overwrites. */
+    /** Reads the index file: a missing one gives an empty index, and so does
+        one that does not parse (or is no "BACKUP") once it is moved aside;
+        one that cannot be moved gives none, which nothing then overwrites. */
     bool loadBackupIndex();
 
-    /** Builds the "Backups" category from the set of the unit's versions. */
+    /** Builds the "Backups" category from the set of the unit's versions. A
+        listed backup that cannot be read is moved aside; a backup of the unit's
+        type whose two files are in the folder but in no set (a killed save, an
+        index moved aside) joins the unit's set, which is saved at once. */
     void reloadTree();
+
+    /** The files moved aside since the last call, to be named to the user. */
+    juce::Array<juce::File> takeDamagedFiles();
 
     /** Writes the tree back as the set of the unit's versions (placed first),
         saving every backup that changed and numbering the new ones. False when
@@ -105,6 +112,8 @@ private:
     bool writeIndexLocked();
 
     void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
+    int adoptUnlisted (juce::ValueTree parent);
+    void setAside (const juce::File& file);
     bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node);
     bool isOwnDeviceType (const CapsBlock& other) const;
     void setTree (const juce::ValueTree& newTree);
@@ -119,6 +128,8 @@ private:
     platform::CriticalSection lock;                 // the index, and whether the tree shows it
     std::unique_ptr<juce::XmlElement> index;
     bool treeBuilt = false;
+    juce::Array<juce::File> damagedFiles;
+    int adopted = 0;                                // backups in the tree that no index holds yet
 
     mutable std::mutex treeLock;                    // the tree handle, swapped by the conversion's end
     juce::ValueTree tree;

@@ -47,3 +47,12 @@ bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, cons
     return writeAndCheck (temporary.getFile(), writer)
         && temporary.getFile().replaceFileIn (target);
 }
+
+juce::File SafeSave::moveAside (const juce::File& damaged)
+{
+    if (! damaged.existsAsFile())
+        return {};
+
+    const auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged").getNonexistentSibling (true);
+    return damaged.moveFileTo (aside) ? aside : juce::File();
+}

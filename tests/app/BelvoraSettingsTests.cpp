@@ -100,3 +100,88 @@ TEST (BelvoraFatalErrors, FirstCodeWins)
     EXPECT_EQ (app.getFatalErrorCode(), 2);
     EXPECT_EQ (app.getAppState(), AppState::starting);
 }
+
+TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
+{
+    const auto file = settings().getFile();
+    const juce::String garbage ("<PROPERTIES><VALUE name=\"dataSyncMethod\" val=\"man");
+
+    // No earlier copy: the file is kept aside as it is, and the defaults are read.
+    ASSERT_TRUE (file.getParentDirectory().createDirectory().wasOk() && file.replaceWithText (garbage));
+    Belvora::releaseAppProperties();
+    Belvora::configureAppProperties();
+    auto aside = Belvora::recoverSettingsFile();
+    EXPECT_EQ (aside, file.getSiblingFile ("Belvora 2.settings.damaged"));
+    EXPECT_EQ (aside.loadFileAsString(), garbage);
+    EXPECT_EQ (Belvora::getDataSyncMethod(), 0);
+
+    // A start that read the file keeps it; a later damage brings that copy back.
+    settings().setValue ("dataSyncMethod", "manual");
+    settings().setValue ("internal4", "0123456789abcdef0123456789abcdef");
+    Belvora::releaseAppProperties();
+    Belvora::configureAppProperties();
+    EXPECT_EQ (Belvora::recoverSettingsFile(), juce::File());
+    EXPECT_TRUE (Belvora::getLastGoodSettingsFile().existsAsFile());
+
+    for (const auto& damage : { juce::String(), garbage, juce::String ("<OTHER/>") })
+    {
+        Belvora::releaseAppProperties();
+        ASSERT_TRUE (file.deleteFile() && file.create().wasOk() && file.appendText (damage));
+        Belvora::configureAppProperties();
+        aside = Belvora::recoverSettingsFile();
+        EXPECT_TRUE (aside.existsAsFile()) << damage;
+        EXPECT_EQ (aside.loadFileAsString(), damage);
+        EXPECT_EQ (Belvora::getDataSyncMethod(), 1) << damage;
+        EXPECT_EQ (settings().getValue ("internal4"), "0123456789abcdef0123456789abcdef") << "the installation stays the same";
+    }
+
+    EXPECT_EQ (file.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.damaged").size(), 4);
+}
+
+TEST (BelvoraStart, OneProgramRunsPerDataFolder)
+{
+    const auto lockFile = Belvora::getInstanceLockFile();
+    EXPECT_EQ (lockFile.getParentDirectory().getFullPathName(), Belvora::getUserDataFolder());
+
+    {
+        platform::InstanceLock first (lockFile);
+        ASSERT_TRUE (first.isHeld());
+        EXPECT_FALSE (platform::InstanceLock (lockFile).isHeld()) << "a second one in the same folder";
+        EXPECT_TRUE (platform::InstanceLock (TestEnvironment::getHome().getChildFile ("other/Belvora 2.lock")).isHeld()) << "another home";
+    }
+
+    EXPECT_TRUE (platform::InstanceLock (lockFile).isHeld()) << "free again once the first one went";
+}
+
+TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
+{
+    const juce::File data (Belvora::getUserDataFolder());
+    const auto unit = data.getChildFile ("Vesper/data/12345");
+    const auto packs = data.getChildFile ("Vesper/packs");
+    ASSERT_TRUE (unit.createDirectory().wasOk() && packs.createDirectory().wasOk());
+
+    const juce::Array<juce::File> leftovers { data.getChildFile ("Belvora 2_temp1a2b3c4d.settings"),
+                                              data.getChildFile ("Belvora 2.settings_tempffffffff.last"),
+                                              data.getChildFile ("deviceList_temp12ab (2).xml"),
+                                              data.getChildFile ("Vesper/data/Vesper_000003_tempdeadbeef.mwd"),
+                                              data.getChildFile ("Vesper/data/Vesper_backup_temp0a.xml"),
+                                              unit.getChildFile ("working_.mwd"), unit.getChildFile ("sync_.mwd"),
+                                              unit.getChildFile ("working_temp12.mwd") };
+    const juce::Array<juce::File> kept { data.getChildFile ("Belvora 2.settings"), data.getChildFile ("Belvora 2.settings.damaged"),
+                                         data.getChildFile ("Vesper/data/Vesper_000003.mwd"), data.getChildFile ("Vesper/data/Vesper_backup.xml"),
+                                         data.getChildFile ("Vesper/data/template.xml"), unit.getChildFile ("working.mwd"),
+                                         unit.getChildFile ("sync.mwd"), packs.getChildFile ("a_temp12.xml") };
+
+    for (const auto& list : { leftovers, kept })
+        for (const auto& file : list)
+            ASSERT_TRUE (file.replaceWithText ("x"));
+
+    auto removed = Belvora::removeLeftovers();
+    removed.sort();
+    auto expected = leftovers;
+    expected.sort();
+    EXPECT_EQ (removed, expected);
+
+    for (const auto& file : kept)
+        EXPECT_TRUE (file.existsAsFile()) << file.getFullPathName();
+}

@@ -134,25 +134,61 @@ TEST_F (BackupIndex, BackupsInOtherFormatsAskToUpdateOrToDowngrade)
     EXPECT_EQ (question, older);
 }
 
-TEST_F (BackupIndex, AnIndexThatCannotBeReadIsNeverWrittenOver)
+TEST_F (BackupIndex, AnIndexThatCannotBeReadGoesAsideAndItsBackupsComeBack)
 {
+    store ("one", newBuild, "One");
+    store ("older", oldBuild, "Older");   // another format: stays on disk, out of the unit's set
+
     for (const std::string text : { "<BACKUP><set", "<NOTBACKUP nextFileNum=\"2\"/>", "<BACKUP>\xc3\x28</BACKUP>" })
     {
         ASSERT_TRUE (indexFile().replaceWithData (text.data(), text.size()));
         auto& backups = makeManager (newBuild);
         backups.reloadTree();
 
-        EXPECT_EQ (backups.copyIndex(), nullptr) << text;
-        EXPECT_EQ (backups.getTree().getNumChildren(), 0);
-        EXPECT_TRUE (backups.getNextArchiveFile().isEmpty());
-        EXPECT_FALSE (backups.saveBackupIndex()) << "nothing can be stored: say so";
-        juce::String question;
-        EXPECT_FALSE (backups.checkBackupFormats (question));
-        EXPECT_FALSE (backups.startConversion (versionOf (newBuild)));
-        juce::MemoryBlock after;
-        indexFile().loadFileAsData (after);
-        EXPECT_EQ (std::string (static_cast<const char*> (after.getData()), after.getSize()), text);
+        const auto damaged = backups.takeDamagedFiles();
+        ASSERT_EQ (damaged.size(), 1) << text;
+        juce::MemoryBlock kept;
+        damaged[0].loadFileAsData (kept);
+        EXPECT_EQ (std::string (static_cast<const char*> (kept.getData()), kept.getSize()), text) << "kept aside as it was";
+        EXPECT_TRUE (damaged[0].getFileName().endsWith (".damaged"));
+        EXPECT_TRUE (backups.takeDamagedFiles().isEmpty()) << "named once";
+
+        EXPECT_EQ (describe (backups.getTree()), "One") << "the unit's backups come back from the folder";
+        EXPECT_EQ (describeIndexFile(), "4/3{one}") << "and are listed at once";
+        EXPECT_FALSE (backups.getNextArchiveFile().isEmpty()) << "a new backup has an index to go to";
     }
+
+    EXPECT_TRUE (folder().getChildFile ("older.mwd").existsAsFile() && folder().getChildFile ("older.xml").existsAsFile());
+}
+
+TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
+{
+    store ("one", newBuild, "One");
+    const auto broken = store ("broken", newBuild, "Broken");
+    ASSERT_TRUE (broken.replaceWithText ("<archive"));
+    const auto badData = store ("baddata", newBuild, "Bad data");
+    ASSERT_TRUE (badData.withFileExtension ("mwd").replaceWithText ("garbage"));
+    store ("Vesper_000007", newBuild, "Killed");   // saved by a run killed before the index was
+    const auto half = store ("half", newBuild, "Half");
+    ASSERT_TRUE (half.withFileExtension ("mwd").deleteFile());
+    writeIndex (set (4, 3, entry ("one") + entry ("broken") + entry ("baddata")));
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    EXPECT_EQ (describe (backups.getTree()), "One,Killed");
+    EXPECT_EQ (describeIndexFile(), "4/3{one,Vesper_000007}");
+
+    juce::StringArray damaged;
+    for (const auto& file : backups.takeDamagedFiles())
+        damaged.add (file.getFileName());
+    damaged.sort (false);
+    EXPECT_EQ (damaged.joinIntoString (","), "baddata.mwd.damaged,baddata.xml.damaged,broken.xml.damaged");
+    EXPECT_TRUE (half.existsAsFile()) << "half a backup is not adopted, but not removed either";
+
+    auto& again = makeManager (newBuild);
+    again.reloadTree();
+    EXPECT_EQ (describe (again.getTree()), "One,Killed");
+    EXPECT_TRUE (again.takeDamagedFiles().isEmpty());
 }
 
 TEST_F (BackupIndex, AProductWithoutAUsableNameHasNoBackups)

@@ -89,9 +89,13 @@ namespace
             const auto window = findWindow ("Belvora 2");
 
             if (window.isNotEmpty())
-                waitForPhoto (window, [] (const juce::Image& photo) { return brightness (photo.getPixelAt (500, 15)) > 600
-                                                                             && darkestIn (photo, devicesTabLabel) < 400; });
+                waitForPhoto (window, isDrawn);
             return window;
+        }
+
+        static bool isDrawn (const juce::Image& photo)
+        {
+            return brightness (photo.getPixelAt (500, 15)) > 600 && darkestIn (photo, devicesTabLabel) < 400;
         }
 
         bool hasEnded()
@@ -458,19 +462,39 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
 }
 
-TEST_F (EndToEnd, ASecondProgramHandsOverAndEndsQuietly)
+TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
 {
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open in this home?";
 
-    ProgramProcess second { home.getChildFile ("second") };
-    ASSERT_TRUE (second.start (BELVORA_PROGRAM, server.getBaseUrl()));
+    // The same home: refused with one line, and the first one goes on.
+    ProgramProcess again { home };
+    const auto errors = home.getChildFile ("second-start.txt");
+    ASSERT_TRUE (again.start (BELVORA_PROGRAM, server.getBaseUrl(), {}, errors));
 
     int status = -1;
-    ASSERT_TRUE (waitFor ([&] { return second.hasEnded (status); }));
-    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the second program crashed";
-    EXPECT_FALSE (second.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it touched no settings";
+    ASSERT_TRUE (waitFor ([&] { return again.hasEnded (status); }));
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 1) << "a refused start is no success";
+    const auto lines = juce::StringArray::fromLines (errors.loadFileAsString().trim());
+    ASSERT_EQ (lines.size(), 1) << errors.loadFileAsString();
+    EXPECT_TRUE (lines[0].startsWith ("Belvora is already running with the data folder \"" + dataFolder().getFullPathName() + "\""));
     EXPECT_FALSE (hasEnded()) << "the first one still runs";
+
+    // Another home (another user, another profile): a program of its own, at the same time.
+    ProgramProcess other { home.getChildFile ("other") };
+    ASSERT_TRUE (other.start (BELVORA_PROGRAM, server.getBaseUrl(), { "BELVORA_SIMULATED_UNITS=1" }));
+    juce::String otherWindow;
+    ASSERT_TRUE (waitFor ([&] { return (otherWindow = run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (other.getPid()),
+                                                             "--name", "^Belvora 2$" })).isNotEmpty() || other.hasEnded (status); }));
+    ASSERT_TRUE (other.isRunning()) << "it ended instead";
+    otherWindow = otherWindow.upToFirstOccurrenceOf ("\n", false, false);
+    ASSERT_TRUE (waitForPhoto (otherWindow, isDrawn));
+    EXPECT_FALSE (hasEnded());
+
+    keys (otherWindow, { "ctrl+q" });
+    ASSERT_TRUE (waitFor ([&] { return other.hasEnded (status); }));
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
+    EXPECT_TRUE (other.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it ran in its own home";
 
     quit (window);
 }

@@ -10,6 +10,7 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/widgets/Alerts.h"
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
 
@@ -137,6 +138,42 @@ TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndW
         EXPECT_EQ (settings().getIntValue ("internal1"), 2);
         app.shutdown();
     }
+}
+
+TEST_F (ApplicationTest, AStartHoldsItsDataFolderCleansLeftoversAndNamesADamagedSettingsFile)
+{
+    juce::String firstId;
+
+    {
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        firstId = settings().getValue ("internal4");
+        EXPECT_FALSE (platform::InstanceLock (Belvora::getInstanceLockFile()).isHeld()) << "a second program here would end";
+        app.shutdown();
+    }
+
+    // A run killed while saving, then a settings file that no longer reads.
+    const auto file = juce::File (Belvora::getUserDataFolder()).getChildFile ("Belvora 2.settings");
+    const auto leftover = file.getSiblingFile ("Belvora 2_temp5e1f.settings");
+    ASSERT_TRUE (leftover.replaceWithText ("<PROPERTIES>") && file.replaceWithText ("<PROPERTIES><VALUE"));
+
+    std::vector<Alerts::Box> boxes;
+    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { boxes.push_back (box); return true; });
+
+    {
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        EXPECT_FALSE (app.isNewInstallation()) << "the copy of the last start brought the id back";
+        EXPECT_EQ (settings().getValue ("internal4"), firstId);
+        EXPECT_FALSE (leftover.exists());
+
+        ASSERT_EQ (std::count_if (boxes.begin(), boxes.end(), [] (auto& b) { return b.title == "Settings"; }), 1);
+        EXPECT_TRUE (boxes[0].message.contains (file.getFullPathName() + ".damaged"));
+        EXPECT_EQ (file.getSiblingFile ("Belvora 2.settings.damaged").loadFileAsString(), "<PROPERTIES><VALUE");
+        app.shutdown();
+    }
+
+    EXPECT_TRUE (platform::InstanceLock (Belvora::getInstanceLockFile()).isHeld()) << "free once the program ended";
 }
 
 TEST_F (ApplicationTest, AllZeroInstallIdIsReplaced)

@@ -409,7 +409,7 @@ TEST_F (DataPageTest, SyncingAsksBeforeItDiscardsEdits)
     EXPECT_TRUE (running->boxes.empty());
 }
 
-TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceOrForgetsIt)
+TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDropsIt)
 {
     running->settings().setValue ("dataSyncMethod", "previous");
     const auto slot = userSlots().getFirst();
@@ -436,15 +436,30 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceOrForgetsIt)
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
     EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
 
-    // Without the unit's stored data the stored workspace means nothing: both files go.
+    // Without the unit's stored data the edits are still there, offered with the sync button.
     reconnect();
     ASSERT_TRUE (syncFile.deleteFile());
-    running->content().connectToDevice (0);
-    ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
-    running->drain();
-    EXPECT_TRUE (page().isSyncNeeded());
-    EXPECT_TRUE (page().getSyncButton().isVisible());
-    EXPECT_FALSE (workingFile.existsAsFile());
+    const auto reopen = [&]
+    {
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+        running->drain();
+        EXPECT_TRUE (page().isSyncNeeded());
+        EXPECT_TRUE (page().getSyncButton().isVisible());
+        EXPECT_TRUE (workingFile.existsAsFile());
+        EXPECT_FALSE (workspace().isPresetSlotUsed (slot)) << "the edit is kept";
+    };
+    reopen();
+    EXPECT_FALSE (running->titles().contains ("File Error")) << "nothing was damaged";
+
+    // An unreadable one is moved aside as it is and named, once.
+    running->content().connectToDevice (-1);
+    ASSERT_TRUE (syncFile.replaceWithText ("not a workspace"));
+    reopen();
+    const auto aside = folder.getChildFile ("sync.mwd.damaged");
+    EXPECT_EQ (aside.loadFileAsString(), "not a workspace");
+    ASSERT_EQ (running->titles().indexOf ("File Error"), running->titles().size() - 1);
+    EXPECT_TRUE (running->boxes.back().message.contains (aside.getFullPathName()));
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -25,8 +26,10 @@ public:
     pid_t getPid() const noexcept       { return child; }
     bool isRunning() const noexcept     { return child > 0; }
 
-    /** Starts the program; extra variables are "NAME=value" lines. */
-    bool start (const juce::String& program, const juce::String& serverBase, const juce::StringArray& extraVariables = {})
+    /** Starts the program; extra variables are "NAME=value" lines. What it
+        writes to standard error goes to errorFile when one is given. */
+    bool start (const juce::String& program, const juce::String& serverBase, const juce::StringArray& extraVariables = {},
+                const juce::File& errorFile = {})
     {
         std::vector<std::string> variables;
 
@@ -52,7 +55,16 @@ public:
 
         std::string path (program.toStdString());
         char* argv[] = { path.data(), nullptr };
-        return ::posix_spawn (&child, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init (&actions);
+        const std::string errorPath (errorFile.getFullPathName().toStdString());
+
+        if (errorFile != juce::File())
+            ::posix_spawn_file_actions_addopen (&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+        const bool started = ::posix_spawn (&child, path.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+        ::posix_spawn_file_actions_destroy (&actions);
+        return started;
     }
 
     /** True once the program ended (or never ran), with its wait status. */

@@ -21,6 +21,7 @@
 #include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
+#include "model/SafeSave.h"
 #include "model/SourceTree.h"
 #include "resources/BinaryResources.h"
 
@@ -633,25 +634,47 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
 {
     awaitingSyncFile = false;
     std::unique_ptr<DeviceData> working;
+    juce::Array<juce::File> damaged;
 
-    if (auto* devices = Nexus::getDeviceManager(); devices != nullptr && syncFileLoaded)
+    // The working file holds the user's edits: whatever became of the sync
+    // file, it is offered as the workspace when it fits the unit, and is
+    // otherwise moved aside, never deleted.
+    if (auto* devices = Nexus::getDeviceManager(); devices != nullptr && devices->getActiveDeviceDataFolder().isNotEmpty())
     {
         const auto folder = devices->getActiveDeviceDataFolder();
         const auto live = devices->getActiveDeviceData();
-        working = DeviceData::loadFromFile (juce::File (Belvora::getWorkingFile (folder, false)),
-                                            live != nullptr ? live->getFactoryBank() : nullptr);
-        needSync = working == nullptr;
-    }
-    else
-    {
-        deleteDeviceWorkingFiles();
+        const juce::File workingFile (Belvora::getWorkingFile (folder, false));
+        const juce::File syncFile (Belvora::getSyncFile (folder, false));
+
+        if (workingFile.existsAsFile() && live != nullptr && live->matchesFileHeader (workingFile))
+            working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
+
+        for (const auto& unread : { working == nullptr ? workingFile : juce::File(), syncFileLoaded ? juce::File() : syncFile })
+            if (const auto aside = SafeSave::moveAside (unread); aside != juce::File())
+                damaged.add (aside);
+
+        needSync = ! syncFileLoaded || working == nullptr;
     }
 
-    openSources (std::move (working));
+    openSources (std::move (working), damaged);
     updateSyncButtonText (needSync);
 }
 
-void DataPage::openSources (std::unique_ptr<DeviceData> working)
+void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
+{
+    if (files.isEmpty())
+        return;
+
+    juce::StringArray names;
+
+    for (const auto& file : files)
+        names.add (file.getFullPathName());
+
+    Alerts::showWarning (this, "File Error", "Belvora could not read the following files. They were moved aside as they are, "
+                                             "and nothing was written over them:\n\n" + names.joinIntoString ("\n"));
+}
+
+void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged)
 {
     auto* devices = Nexus::getDeviceManager();
     auto* content = Nexus::getContentManager();
@@ -673,6 +696,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
     {
         archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub());
         archiveManager->reloadTree();
+        damaged.addArray (archiveManager->takeDamagedFiles());
 
         juce::String question;
 
@@ -709,6 +733,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
     browser.setSourceTree (this, rootTree);
     ensureSelection (true);
     resized();
+    showDamagedFiles (damaged);
 }
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)

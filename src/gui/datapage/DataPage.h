@@ -103,7 +103,9 @@ public:
 
     //==============================================================================
     // Sources
-    void openSources (std::unique_ptr<DeviceData> working);
+    /** Opens the unit's sources; the files given were moved aside and are named to the user with those of the backups. */
+    void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {});
+    void showDamagedFiles (const juce::Array<juce::File>& files);
     void closeSources (bool saveDeviceData, bool skipBackupIndex);
     void deviceConnectionChanged (bool connected, bool updateStarting);
     void buildSourceTree (const juce::String& category);

@@ -1,0 +1,65 @@
+#include "platform/InstanceLock.h"
+
+#if ! JUCE_WINDOWS
+ #include <fcntl.h>
+ #include <sys/file.h>
+ #include <unistd.h>
+#endif
+
+namespace platform
+{
+
+#if JUCE_WINDOWS
+
+// The named mutex of the framework is per session; naming it after the file
+// keeps one per folder.
+InstanceLock::InstanceLock (const juce::File& lockFile)
+    : lock (std::make_unique<juce::InterProcessLock> ("Belvora_" + juce::String::toHexString (lockFile.getFullPathName().toLowerCase().hashCode64())))
+{
+    held = lock->enter (0);
+}
+
+InstanceLock::~InstanceLock()
+{
+    if (held)
+        lock->exit();
+}
+
+bool InstanceLock::isHeld() const noexcept
+{
+    return held;
+}
+
+#else
+
+// flock, not fcntl: an fcntl lock belongs to the process and goes as soon as
+// any descriptor of the file is closed anywhere in it, and never excludes a
+// second taker in the same process.
+InstanceLock::InstanceLock (const juce::File& lockFile)
+{
+    if (! lockFile.getParentDirectory().createDirectory().wasOk())
+        return;
+
+    handle = ::open (lockFile.getFullPathName().toRawUTF8(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+
+    if (handle >= 0 && ::flock (handle, LOCK_EX | LOCK_NB) != 0)
+    {
+        ::close (handle);
+        handle = -1;
+    }
+}
+
+InstanceLock::~InstanceLock()
+{
+    if (handle >= 0)
+        ::close (handle);
+}
+
+bool InstanceLock::isHeld() const noexcept
+{
+    return handle >= 0;
+}
+
+#endif
+
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace platform
+{
+
+/** Holds a lock file for as long as the object lives, so that one program
+    runs per folder: another object on the same file, in this process or
+    another, does not get it until this one goes. The system drops the lock
+    of a process that was killed, so a stale file never blocks a start. */
+class InstanceLock
+{
+public:
+    explicit InstanceLock (const juce::File& lockFile);
+    ~InstanceLock();
+
+    InstanceLock (const InstanceLock&) = delete;
+    InstanceLock& operator= (const InstanceLock&) = delete;
+
+    bool isHeld() const noexcept;
+
+private:
+   #if JUCE_WINDOWS
+    std::unique_ptr<juce::InterProcessLock> lock;
+    bool held = false;
+   #else
+    int handle = -1;
+   #endif
+};
+
+}
