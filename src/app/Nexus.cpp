@@ -167,6 +167,9 @@ void Nexus::shutdown()
 // references to.
 void Nexus::stopServices()
 {
+    if (deviceManager == nullptr && deviceProfiler == nullptr && contentManager == nullptr && eventTracker == nullptr)
+        return mainWindow.reset();
+
     if (deviceManager != nullptr)
     {
         deviceManager->signalThreadShouldExit();
