@@ -120,12 +120,17 @@ TEST_F (Interrupt, ClosingTheWindowEndsTheProgramAtOnceWhicheverTransferIsAwaite
                         "/Belvora2/Vesper/packs/vesper_presets.zip", "/belvora-2/php/tracking-1.0/db_bv_run.php" })
     {
         SCOPED_TRACE (path);
+
+        // A fresh server: each silent answer holds one of its threads until it stops.
+        server.stop();
+        server.clearAnswers();
+        server.clearRequests();
+        ASSERT_TRUE (server.start());
+        silence (path);
+
         home.deleteRecursively();
         dataFolder().createDirectory();
         keepEarlierStart();
-        server.clearAnswers();
-        server.clearRequests();
-        silence (path);
 
         // Units that are connected: their threads ask for their product's content too.
         ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(), { "BELVORA_SIMULATED_UNITS=2" }));
@@ -137,7 +142,11 @@ TEST_F (Interrupt, ClosingTheWindowEndsTheProgramAtOnceWhicheverTransferIsAwaite
 
         ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return closer.close ("Belvora 2"); }, 60000));
         const auto closedAt = juce::Time::getMillisecondCounterHiRes();
-        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 60000));
+
+        // A close that reaches the window in the instant it appears may come
+        // before the window takes it; the quit is timed from the first one.
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 5000)
+                     || (closer.close ("Belvora 2") && TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 60000)));
         const auto quitMs = juce::Time::getMillisecondCounterHiRes() - closedAt;
 
         EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;

@@ -2,7 +2,7 @@
 
 // Xlib's macros stay in this file.
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include <X11/Xatom.h>
 
 namespace
 {
@@ -26,6 +26,28 @@ WindowCloser::~WindowCloser()
         XCloseDisplay (xDisplay (display));
 }
 
+// The framework writes the title as UTF-8 text, which XFetchName does not read.
+std::string WindowCloser::nameOf (unsigned long window) const
+{
+    auto* d = xDisplay (display);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* data = nullptr;
+    std::string name;
+
+    if (XGetWindowProperty (d, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &type, &format, &count, &left, &data) == Success
+        && data != nullptr)
+    {
+        if (format == 8)
+            name.assign (reinterpret_cast<const char*> (data), count);
+
+        XFree (data);
+    }
+
+    return name;
+}
+
 bool WindowCloser::close (const std::string& title)
 {
     if (display == nullptr)
@@ -43,16 +65,10 @@ bool WindowCloser::close (const std::string& title)
     for (unsigned int i = 0; i < count && found == 0; ++i)
     {
         XWindowAttributes attributes;
-        char* name = nullptr;
 
         if (XGetWindowAttributes (d, children[i], &attributes) != 0 && attributes.map_state == IsViewable
-            && XFetchName (d, children[i], &name) != 0 && name != nullptr)
-        {
-            if (title == name)
-                found = children[i];
-
-            XFree (name);
-        }
+            && nameOf (children[i]) == title)
+            found = children[i];
     }
 
     if (children != nullptr)

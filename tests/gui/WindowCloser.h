@@ -20,6 +20,8 @@ public:
     bool close (const std::string& title);
 
 private:
+    std::string nameOf (unsigned long window) const;
+
     void* display = nullptr;
     unsigned long protocols = 0, deleteWindow = 0;
 
