@@ -4,6 +4,7 @@
 #include "app/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
+#include "content/WebRequest.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
@@ -154,6 +155,11 @@ void Nexus::shutdown()
     mainWindow.reset();
 }
 
+// Every worker is asked to stop before any is waited for, so none sits
+// behind another's transfer; the tracker gets a moment to send what is
+// queued; then whatever still waits on a server is cut off, as an interrupt
+// does. No thread is killed: each is joined once it has ended by itself.
+//
 // The device manager's thread stops first, as every unit's with it; the
 // window goes before the services its pages hold references to (the data
 // page's backups and packs use the catalogue, the packs on a thread of their
@@ -161,9 +167,29 @@ void Nexus::shutdown()
 // references to.
 void Nexus::stopServices()
 {
+    if (deviceManager == nullptr && deviceProfiler == nullptr && contentManager == nullptr && eventTracker == nullptr)
+        return mainWindow.reset();
+
     if (deviceManager != nullptr)
     {
-        deviceManager->stopThread (10000);
+        deviceManager->signalThreadShouldExit();
+        deviceManager->notify();
+    }
+
+    if (deviceProfiler != nullptr)
+        deviceProfiler->askToStop();
+
+    if (contentManager != nullptr)
+        contentManager->askWorkersToStop();
+
+    if (eventTracker != nullptr)
+        eventTracker->stop();
+
+    WebRequest::abortPending();
+
+    if (deviceManager != nullptr)
+    {
+        deviceManager->stopThread (-1);
         deviceManager.reset();
     }
 

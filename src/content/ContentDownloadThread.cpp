@@ -12,8 +12,9 @@ ContentDownloadThread::ContentDownloadThread (ContentManager& owner, juce::Messa
 
 ContentDownloadThread::~ContentDownloadThread()
 {
+    // Every wait and transfer of the thread ends on the stop request.
     signalThreadShouldExit();
-    stopThread (5000);
+    stopThread (-1);
     removeListener (this);
 }
 

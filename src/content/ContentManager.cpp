@@ -60,11 +60,18 @@ void ContentManager::stopWorkers()
         worker = std::move (offlineWorker);
     }
 
+    // An offline request only parses what the cache holds: it ends by itself.
     if (worker != nullptr)
-        worker->removeAllJobs (true, 5000);
+        worker->removeAllJobs (true, -1);
 
     if (downloadThread != nullptr)
-        downloadThread->stopThread (5000);
+        downloadThread->stopThread (-1);
+}
+
+void ContentManager::askWorkersToStop()
+{
+    if (downloadThread != nullptr)
+        downloadThread->signalThreadShouldExit();
 }
 
 void ContentManager::postStatus (const juce::String& text)
@@ -273,7 +280,18 @@ bool ContentManager::prepareProductContent (int productId)
 
 bool ContentManager::requestProductContent (int productId)
 {
-    const juce::ScopedLock serialised (requestLock);
+    // Tried rather than waited for: a worker asked to stop must not sit
+    // behind another's transfer until that one ends.
+    std::unique_lock<std::recursive_mutex> serialised (requestLock, std::try_to_lock);
+
+    while (! serialised.owns_lock())
+    {
+        if (ContentReader::isStopRequested (nullptr))
+            return false;
+
+        juce::Thread::sleep (10);
+        serialised.try_lock();
+    }
 
     if (online.load() && isProductReady (productId))
         return false;

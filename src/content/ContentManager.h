@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class ContentDownloadThread;
 
@@ -102,6 +103,10 @@ public:
         catalogue's own worker, in the order asked. */
     void requestProductContentAsync (int productId);
 
+    /** Asks the workers to stop without waiting for them: a transfer of theirs
+        ends, and so does a content request waiting for its turn. */
+    void askWorkersToStop();
+
     /** Firmware list and images, rules and scripts, preset pack; on the download thread. */
     bool downloadProductContent (int productId, juce::Thread* thread);
 
@@ -177,7 +182,7 @@ private:
     ProductPictures pictures { products, bytesReceived };
     PresetPacks packs { products, bytesReceived };
 
-    juce::CriticalSection requestLock;                 // one content request at a time
+    std::recursive_mutex requestLock;                  // one content request at a time
     juce::HashMap<int, bool> requested;                // this start's requests and their result, under requestLock
 
     juce::CriticalSection workerLock;

@@ -134,7 +134,6 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         return WebResult::noAnswer;
 
     WebRequest::Options options;
-    options.timeoutMs = connectionTimeoutMs;
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;

@@ -12,7 +12,6 @@
     their folder. */
 struct ContentReader
 {
-    static constexpr int connectionTimeoutMs = 15000;
     static constexpr int maxXmlDepth = 256;
     static constexpr int maxPictureSide = 4096;
 

@@ -3,13 +3,11 @@
 #include "app/BelvoraPaths.h"
 #include "content/WebRequest.h"
 #include "model/Utf8.h"
-#include "platform/Clock.h"
 
 namespace
 {
     // The server answers a word or a number; anything longer is not a reply of ours.
     constexpr int maxReplyBytes = 64 * 1024;
-    constexpr int requestTimeoutMs = 5000;
 }
 
 EventParameterSet::EventParameterSet (const juce::String& scriptName)
@@ -55,7 +53,6 @@ juce::String EventParameterSet::postAndReadResponse() const
 juce::String EventParameterSet::post (const juce::URL& url)
 {
     WebRequest::Options options;
-    options.timeoutMs = getRequestTimeoutMs();
     options.maxRedirects = 0;
     options.maxBytes = maxReplyBytes;
 
@@ -67,18 +64,6 @@ juce::String EventParameterSet::post (const juce::URL& url)
         return {};
 
     return juce::String::fromUTF8 (bytes, (int) size).trim();
-}
-
-int EventParameterSet::getRequestTimeoutMs()
-{
-    return platform::Clock::scaled (requestTimeoutMs);
-}
-
-int EventParameterSet::getLongestRequestMs()
-{
-    // The stall limit counts in whole seconds.
-    const auto seconds = (getRequestTimeoutMs() + 999) / 1000;
-    return getRequestTimeoutMs() + (seconds + 1) * 1000;
 }
 
 juce::String EventParameterSet::formatDate (juce::Time time)

@@ -54,18 +54,11 @@ public:
     /** Posts this request at once on the calling thread; the trimmed reply, empty on failure. */
     juce::String postAndReadResponse() const;
 
-    /** Posts a tracking request with a short time-out and reads the reply
-        (trimmed; empty when the request fails, is stopped, or the server
-        answers with an error status). A stop request of the calling thread
-        ends it at once. */
+    /** Posts a tracking request and reads the reply (trimmed; empty when the
+        request fails, is stopped, the server stays silent for the silence
+        limit, or it answers with an error status). A stop request of the
+        calling thread ends it at once. */
     static juce::String post (const juce::URL& url);
-
-    /** How long a tracking request may wait for the server. */
-    static int getRequestTimeoutMs();
-
-    /** The longest a request can take before it gives up: its time-out to
-        connect and then the stall limit for the reply. */
-    static int getLongestRequestMs();
 
     /** Form used for every date the tracking server receives. */
     static juce::String formatDate (juce::Time time);

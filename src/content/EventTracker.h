@@ -43,9 +43,9 @@ public:
 
     void run() override;
 
-    /** Gives the queue a few seconds to go out, then stops the thread between two
-        requests. True when the thread ended by itself. Called by the destructor. */
-    bool stop();
+    /** Gives the queue a moment to go out, then stops the thread, ending a
+        request in flight. Called by the hub's quit and by the destructor. */
+    void stop();
 
     int getSessionKey() const noexcept      { return sessionKey.load(); }
     bool isTrackingEnabled() const noexcept { return trackingEnabled; }

@@ -130,9 +130,11 @@ FirmwareUpdateThread::FirmwareUpdateThread (Host& updateHost, DeviceManager& dev
 FirmwareUpdateThread::~FirmwareUpdateThread()
 {
     stopTimer();
+    // A running conversion ends its script on the stop, and every wait of the
+    // update ends on it too.
     signalThreadShouldExit();
     stopConversion();
-    stopThread (10000);
+    stopThread (-1);
 }
 
 //==============================================================================

@@ -14,6 +14,9 @@ namespace
     std::atomic<bool> aborted { false };
     static_assert (std::atomic<bool>::is_always_lock_free, "abortAll runs in a signal handler");
 
+    std::atomic<int> pendingGeneration { 0 };
+    std::atomic<int> silenceLimitMs { WebRequest::defaultSilenceLimitMs };
+
     // How long one wait for the server lasts before the stop conditions are looked at again.
     constexpr int pollMs = 20;
 
@@ -26,13 +29,31 @@ namespace
     struct Transfer
     {
         explicit Transfer (const WebRequest::Options& o)
-            : options (o), worker (o.worker != nullptr ? o.worker : juce::Thread::getCurrentThread())
+            : options (o),
+              worker (o.worker != nullptr ? o.worker : juce::Thread::getCurrentThread()),
+              silenceMs (o.timeoutMs > 0 ? o.timeoutMs : WebRequest::getSilenceLimitMs())
         {
         }
 
         bool shouldStop() const
         {
-            return aborted.load() || (worker != nullptr && worker->threadShouldExit());
+            return aborted.load() || pendingGeneration.load() != generation || (worker != nullptr && worker->threadShouldExit());
+        }
+
+        bool hasBeenSilentTooLong() const
+        {
+            return juce::Time::getMillisecondCounter() - lastArrival.load() > (juce::uint32) silenceMs;
+        }
+
+        void arrived()
+        {
+            lastArrival = juce::Time::getMillisecondCounter();
+        }
+
+        static size_t receiveHeader (char*, size_t size, size_t count, void* user)
+        {
+            static_cast<Transfer*> (user)->arrived();
+            return size * count;
         }
 
         static size_t receive (char* data, size_t size, size_t count, void* user)
@@ -40,6 +61,7 @@ namespace
             auto& transfer = *static_cast<Transfer*> (user);
             const auto bytes = size * count;
             auto& body = transfer.response.body;
+            transfer.arrived();
 
             if ((juce::int64) (body.getSize() + bytes) > transfer.options.maxBytes)
                 return 0;   // breaks the transfer off
@@ -54,6 +76,9 @@ namespace
 
         const WebRequest::Options& options;
         juce::Thread* const worker;
+        const int generation = pendingGeneration.load();
+        const int silenceMs;
+        std::atomic<juce::uint32> lastArrival { juce::Time::getMillisecondCounter() };
         WebRequest::Response response;
     };
 
@@ -63,7 +88,6 @@ namespace
     bool configure (CURL* easy, const juce::String& address, const juce::String* form, Transfer& transfer)
     {
         const auto& options = transfer.options;
-        const long stallSeconds = juce::jmax (1L, (long) (options.timeoutMs + 999) / 1000);
         const auto* version = curl_version_info (CURLVERSION_NOW);
         const auto agent = juce::String ("curl/") + (version != nullptr ? version->version : "");
 
@@ -73,14 +97,14 @@ namespace
                && curl_easy_setopt (easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_MAXREDIRS, (long) options.maxRedirects) == CURLE_OK
-               && curl_easy_setopt (easy, CURLOPT_CONNECTTIMEOUT_MS, (long) options.timeoutMs) == CURLE_OK
-               && curl_easy_setopt (easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK
-               && curl_easy_setopt (easy, CURLOPT_LOW_SPEED_TIME, stallSeconds) == CURLE_OK
+               && curl_easy_setopt (easy, CURLOPT_CONNECTTIMEOUT_MS, (long) transfer.silenceMs) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_MAXFILESIZE_LARGE, (curl_off_t) options.maxBytes) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_FAILONERROR, 1L) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_USERAGENT, agent.toRawUTF8()) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_WRITEFUNCTION, &Transfer::receive) == CURLE_OK
-               && curl_easy_setopt (easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK;
+               && curl_easy_setopt (easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK
+               && curl_easy_setopt (easy, CURLOPT_HEADERFUNCTION, &Transfer::receiveHeader) == CURLE_OK
+               && curl_easy_setopt (easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK;
 
         if (ok && form != nullptr)
             ok = curl_easy_setopt (easy, CURLOPT_POSTFIELDSIZE_LARGE, (curl_off_t) form->getNumBytesAsUTF8()) == CURLE_OK
@@ -118,6 +142,10 @@ namespace
                 break;
             }
 
+            // Only silence ends a transfer: a slow server that keeps sending is waited for.
+            if (transfer.hasBeenSilentTooLong())
+                break;
+
             state = curl_multi_poll (multi.get(), nullptr, 0, pollMs, nullptr);
 
             if (state == CURLM_OK)
@@ -137,7 +165,7 @@ namespace
 
         auto& response = transfer.response;
         response.status = (int) status;
-        response.complete = ! response.stopped && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400;
+        response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400;
         return response;
     }
 }
@@ -161,4 +189,19 @@ void WebRequest::abortAll() noexcept
 bool WebRequest::isAborted() noexcept
 {
     return aborted.load();
+}
+
+void WebRequest::abortPending() noexcept
+{
+    pendingGeneration.fetch_add (1);
+}
+
+int WebRequest::getSilenceLimitMs() noexcept
+{
+    return silenceLimitMs.load();
+}
+
+void WebRequest::setSilenceLimitMs (int milliseconds) noexcept
+{
+    silenceLimitMs.store (milliseconds > 0 ? milliseconds : defaultSilenceLimitMs);
 }

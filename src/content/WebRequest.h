@@ -8,16 +8,17 @@
     a form body, through libcurl.
 
     A transfer never outlives a stop request: it ends within a few
-    milliseconds when the thread that runs it is asked to exit or when the
-    program is interrupted (abortAll), whatever the server does. A server that
-    accepts and then stays silent is given up after the time-out without data.
-    The body is collected in memory and never grows past maxBytes. */
+    milliseconds when the thread that runs it is asked to exit, when the
+    program quits (abortPending) or is interrupted (abortAll), whatever the
+    server does. A server that accepts and then stays silent is given up once
+    nothing has arrived for the silence limit; a slow one that keeps sending
+    goes on. The body is collected in memory and never grows past maxBytes. */
 class WebRequest
 {
 public:
     struct Options
     {
-        int timeoutMs = 15000;                          // to connect, and the longest stretch without data
+        int timeoutMs = 0;                              // to connect, and the longest stretch without data; 0: the silence limit
         int maxRedirects = 5;
         juce::int64 maxBytes = 8 * 1024 * 1024;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
@@ -45,4 +46,14 @@ public:
     static void abortAll() noexcept;
 
     static bool isAborted() noexcept;
+
+    /** Ends every transfer in flight; later ones run. The program's quit calls
+        it once its workers were asked to stop. */
+    static void abortPending() noexcept;
+
+    /** How long a transfer may receive nothing before it is given up (also the
+        time to connect): one limit for every transfer of the program. */
+    static int getSilenceLimitMs() noexcept;
+    static void setSilenceLimitMs (int milliseconds) noexcept;
+    static constexpr int defaultSilenceLimitMs = 3000;
 };

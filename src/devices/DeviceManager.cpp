@@ -159,7 +159,9 @@ DeviceManager::~DeviceManager()
     if (profiler != nullptr)
         profiler->setConnectionQuery ({});
 
-    stopThread (ProtocolTiming::managerStopMs);
+    // Every wait of the thread ends on the stop request, a content request
+    // waiting for its turn included.
+    stopThread (-1);
     closeDevices();
 }
 
@@ -335,9 +337,17 @@ void DeviceManager::closeDevices()
 
     // Readers still holding the old list or one of its units keep them; the
     // units are stopped here, so whoever lets go of one last only frees it.
+    // All are asked before any is joined, so none waits on another's turn.
     for (auto& entry : *old)
         if (entry->device != nullptr)
-            entry->device->stopThread (ProtocolTiming::unitStopMs);
+        {
+            entry->device->signalThreadShouldExit();
+            entry->device->notify();
+        }
+
+    for (auto& entry : *old)
+        if (entry->device != nullptr)
+            entry->device->stopThread (-1);
 
     old.reset();
 

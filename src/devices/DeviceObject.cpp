@@ -30,7 +30,8 @@ DeviceObject::DeviceObject (juce::MessageListener& ownerListener, std::shared_pt
 
 DeviceObject::~DeviceObject()
 {
-    stopThread (ProtocolTiming::unitStopMs);
+    // Every wait of the unit's thread ends on the stop request.
+    stopThread (-1);
     ports.close();
 }
 

@@ -9,6 +9,8 @@
 #include "model/FactoryBank.h"
 #include "model/SafeSave.h"
 
+#include <mutex>
+
 namespace
 {
     constexpr int maxFactoryPresets = 16384;
@@ -248,21 +250,31 @@ public:
 
     ~LookupThread() override
     {
-        // Requests give up after their own time-out and the loop stops between
-        // them, so the thread always ends by itself.
-        signalThreadShouldExit();
-        notify();
-        waitForThreadToExit (EventParameterSet::getLongestRequestMs() + 2000);
-        stopThread (1000);
+        // A request in flight ends at the stop request and the loop stops
+        // between requests, so the thread ends by itself.
+        stopThread (-1);
     }
 
     void request()
     {
+        const std::lock_guard guard (startLock);
         pending = true;
+
+        if (stopping)
+            return;
 
         if (! isThreadRunning())
             startThread (juce::Thread::Priority::low);
 
+        notify();
+    }
+
+    /** No look-up starts after this; one under way ends. */
+    void askToStop()
+    {
+        const std::lock_guard guard (startLock);
+        stopping = true;
+        signalThreadShouldExit();
         notify();
     }
 
@@ -283,6 +295,8 @@ public:
 private:
     DeviceProfiler& profiler;
     std::atomic<bool> pending { false };
+    std::mutex startLock;
+    bool stopping = false;   // under startLock
 };
 
 //==============================================================================
@@ -294,6 +308,11 @@ DeviceProfiler::DeviceProfiler (ContentManager& contentManager, EventTracker& ev
 DeviceProfiler::~DeviceProfiler()
 {
     lookupThread.reset();
+}
+
+void DeviceProfiler::askToStop()
+{
+    lookupThread->askToStop();
 }
 
 void DeviceProfiler::initialise()

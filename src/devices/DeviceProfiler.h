@@ -43,6 +43,9 @@ public:
         waiting for it (the message thread calls this at start-up). */
     void initialise();
 
+    /** Asks the look-ups to stop without waiting: a request in flight ends. */
+    void askToStop();
+
     /** The remembered units with an id and a name, in list order; with
         excludeConnected, the units connected now are left out. */
     void readDeviceList (juce::Array<uint8_t>& ids, juce::Array<FirmwareVersion>& versions, juce::Array<int>& serials,

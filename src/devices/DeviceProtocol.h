@@ -55,6 +55,5 @@ struct ProtocolTiming
     static constexpr int stateCheckMs           = 100;     // a worker waiting for a unit's state looks again at least this often
     static constexpr int checkBusyLimitMs       = 60000;   // a connection check waits this long for a busy unit
     static constexpr int checkRunLimitMs        = 15000;   // and this long for the check itself
-    static constexpr int unitStopMs             = 5000;    // a unit's thread is given this long to end
-    static constexpr int managerStopMs          = 10000;   // and the manager's thread this long
+    static constexpr int unitStopMs             = 5000;    // what a unit's thread may take to end, for waits that allow for it
 };

@@ -171,7 +171,7 @@ SimulatedUnit::~SimulatedUnit()
 {
     resumeReceiving();
     unplug();
-    stopThread (5000);
+    stopThread (-1);   // its pauses are short and its waits end on the stop
 }
 
 void SimulatedUnit::setFaults (const Faults& newFaults)

@@ -213,7 +213,7 @@ BelvoraContentComponent::~BelvoraContentComponent()
 {
     if (updateThread != nullptr)
     {
-        updateThread->stopThread (10000);
+        // The update's own stop ends its conversion and its waits, and joins it.
         removeChangeListener (updateThread.get());
         updateThread.reset();
     }

@@ -1,3 +1,4 @@
+#include "content/WebRequest.h"
 #include "support/ContentFixture.h"
 
 using ContentCatalogue = ContentFixture;
@@ -60,6 +61,19 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
     EXPECT_FALSE (content.isOnline());
     EXPECT_EQ (content.getDownloadThread(), nullptr);
     EXPECT_EQ (content.getProductIds().size(), 2);
+
+    // A server that accepts and stays silent is given up after the silence limit.
+    struct ShortSilenceLimit
+    {
+        ShortSilenceLimit()  { WebRequest::setSilenceLimitMs (500); }
+        ~ShortSilenceLimit() { WebRequest::setSilenceLimitMs (WebRequest::defaultSilenceLimitMs); }
+    } limit;
+
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::silence());
+    auto& silent = startCatalogue();
+    EXPECT_FALSE (silent.isOnline());
+    EXPECT_EQ (silent.getProductIds().size(), 2);
+    EXPECT_EQ (fatalError, 0);
 }
 
 TEST_F (ContentCatalogue, AnswerWithoutTheRightRootCountsAsNoAnswer)

@@ -1,3 +1,4 @@
+#include "content/WebRequest.h"
 #include "support/ContentFixture.h"
 
 using DownloadThread = ContentFixture;
@@ -125,6 +126,37 @@ TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
     EXPECT_FALSE (next.requestProductContent (quill));
     EXPECT_FALSE (next.requestProductContent (quill));
     EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 2);
+}
+
+// A unit's thread asked to stop must not sit behind another's transfer: at
+// quit it was killed there, and the program crashed.
+TEST_F (DownloadThread, RequestWaitingForItsTurnGivesUpWhenItsThreadIsAskedToStop)
+{
+    struct LongSilenceLimit
+    {
+        LongSilenceLimit()  { WebRequest::setSilenceLimitMs (600000); }
+        ~LongSilenceLimit() { WebRequest::setSilenceLimitMs (WebRequest::defaultSilenceLimitMs); }
+    } onlyAStopEndsTheTransfer;
+
+    server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::silence());
+    auto& content = startCatalogue();
+    content.requestProductContentAsync (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets ("/Belvora2/Vesper/caps.xml") > 0; }));
+
+    struct Asker : juce::Thread
+    {
+        explicit Asker (ContentManager& c) : juce::Thread ("unit"), catalogue (c) {}
+        void run() override   { queued = catalogue.requestProductContent (quill); }
+        ContentManager& catalogue;
+        std::atomic<bool> queued { true };
+    } asker (content);
+
+    asker.startThread();
+    asker.signalThreadShouldExit();
+    EXPECT_TRUE (asker.waitForThreadToExit (60000));
+    EXPECT_FALSE (asker.queued);
+    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 0);
+    EXPECT_TRUE (content.getDownloadThread()->isQueued (vesper)) << "the other transfer goes on";
 }
 
 TEST_F (DownloadThread, RequestThatMustNotWaitRunsThereInOrder)

@@ -52,6 +52,40 @@ TEST_F (WebRequests, StopRequestEndsATransferTheServerNeverAnswers)
     late.run();
     EXPECT_TRUE (late.response.stopped);
     EXPECT_EQ (server.countRequests ("/silent"), 1);
+
+    // The program's quit ends one in flight on any thread; later ones run.
+    Fetcher pending (url ("/silent"));
+    pending.startThread();
+    ASSERT_TRUE (server.waitForRequests (2));
+    WebRequest::abortPending();
+    EXPECT_TRUE (pending.waitForThreadToExit (30000));
+    EXPECT_TRUE (pending.response.stopped);
+
+    server.setAnswer ("/doc", LocalServer::Answer::text ("after"));
+    EXPECT_TRUE (WebRequest::get (url ("/doc"), {}).complete);
+}
+
+TEST_F (WebRequests, SilenceEndsATransferWhileATrickleGoesOn)
+{
+    struct ScopedSilenceLimit
+    {
+        explicit ScopedSilenceLimit (int ms)  { WebRequest::setSilenceLimitMs (ms); }
+        ~ScopedSilenceLimit()                 { WebRequest::setSilenceLimitMs (WebRequest::defaultSilenceLimitMs); }
+    } limit (1000);
+
+    server.setAnswer ("/silent", LocalServer::Answer::silence());
+    const auto silent = WebRequest::get (url ("/silent"), {});
+    EXPECT_FALSE (silent.complete);
+    EXPECT_FALSE (silent.stopped);
+    EXPECT_EQ (silent.status, 0);
+
+    // Longer in all than the limit, but never that long without a byte.
+    auto slow = LocalServer::Answer::text ("twelve bytes");
+    slow.trickleMs = 150;
+    server.setAnswer ("/slow", slow);
+    const auto trickled = WebRequest::get (url ("/slow"), {});
+    EXPECT_TRUE (trickled.complete);
+    EXPECT_EQ (trickled.body.toString(), "twelve bytes");
 }
 
 TEST_F (WebRequests, BodyStatusAndLimits)

@@ -1,6 +1,8 @@
-// Ctrl-C while a transfer is in flight: the program itself, started against a
-// content server that accepts and never answers. Needs a display.
+// Ctrl-C, or a closed window, while a transfer is in flight: the program
+// itself, started against a server that accepts and never answers. Needs a
+// display.
 
+#include "gui/WindowCloser.h"
 #include "support/LocalServer.h"
 #include "support/ProgramProcess.h"
 #include "support/TestEnvironment.h"
@@ -101,4 +103,54 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
 
     ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
     EXPECT_TRUE (interruptEndsIt());
+}
+
+// Whichever transfer waits on the silent server, closing the window ends the
+// program at once and cleanly. Once a unit's thread stuck behind a silent
+// product document was killed after 10 s and the program crashed, and a
+// silent tracking server held the quit for 5 s.
+TEST_F (Interrupt, ClosingTheWindowEndsTheProgramAtOnceWhicheverTransferIsAwaited)
+{
+    WindowCloser closer;
+    ASSERT_TRUE (closer.isReady());
+
+    for (auto* path : { "/Belvora2/masterDescriptor.xml", "/Belvora2/Vesper/caps.xml", "/Belvora2/Vesper/images/vesper.png",
+                        "/Belvora2/Vesper/firmware.xml", "/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx",
+                        "/Belvora2/Vesper/rules.xml", "/Belvora2/Vesper/js/vesper_preset_3_to_4.js",
+                        "/Belvora2/Vesper/packs/vesper_presets.zip", "/belvora-2/php/tracking-1.0/db_bv_run.php" })
+    {
+        SCOPED_TRACE (path);
+
+        // A fresh server: each silent answer holds one of its threads until it stops.
+        server.stop();
+        server.clearAnswers();
+        server.clearRequests();
+        ASSERT_TRUE (server.start());
+        silence (path);
+
+        home.deleteRecursively();
+        dataFolder().createDirectory();
+        keepEarlierStart();
+
+        // Units that are connected: their threads ask for their product's content too.
+        ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(), { "BELVORA_SIMULATED_UNITS=2" }));
+        int status = 0;
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests (path) > 0 || program.hasEnded (status); }, 60000));
+
+        if (! program.isRunning())
+            GTEST_SKIP() << "the program did not start: is another one open?";
+
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return closer.close ("Belvora 2"); }, 60000));
+        const auto closedAt = juce::Time::getMillisecondCounterHiRes();
+
+        // A close that reaches the window in the instant it appears may come
+        // before the window takes it; the quit is timed from the first one.
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 5000)
+                     || (closer.close ("Belvora 2") && TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 60000)));
+        const auto quitMs = juce::Time::getMillisecondCounterHiRes() - closedAt;
+
+        EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;
+        EXPECT_LT (quitMs, 8000.0) << "the quit waited on the server";
+        std::printf ("quit with %s silent: %.0f ms\n", path, quitMs);
+    }
 }

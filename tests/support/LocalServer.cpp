@@ -218,22 +218,23 @@ struct LocalServer::Impl
 
         res.status = answer.status;
 
-        if (answer.truncateAfter < 0)
+        if (answer.truncateAfter < 0 && answer.trickleMs <= 0)
         {
             res.set_content (answer.body, answer.contentType.toStdString());
             return;
         }
 
         auto body = std::make_shared<std::string> (answer.body);
-        const auto limit = (size_t) answer.truncateAfter;
+        const auto limit = answer.truncateAfter < 0 ? body->size() : (size_t) answer.truncateAfter;
+        const auto pause = answer.trickleMs;
 
         res.set_content_provider (body->size(), answer.contentType.toStdString(),
-            [body, limit] (size_t offset, size_t length, httplib::DataSink& sink)
+            [this, body, limit, pause] (size_t offset, size_t length, httplib::DataSink& sink)
             {
-                if (offset >= limit)
+                if (offset >= limit || (pause > 0 && ! waitFor (pause)))
                     return false;   // closes the connection mid-body
 
-                const auto count = std::min (length, limit - offset);
+                const auto count = std::min (pause > 0 ? (size_t) 1 : length, limit - offset);
                 sink.write (body->data() + offset, count);
                 return true;
             });

@@ -11,7 +11,7 @@
     without the maker's servers. It serves a folder tree for GET, answers POST
     with an empty 200, records every request in order, and lets a test script
     the answer of any path (a fixed body, an error status, a delay, a body cut
-    short, or no answer at all). In served ".xml" files the text "${SERVER}"
+    short or trickling in, or no answer at all). In served ".xml" files the text "${SERVER}"
     is replaced by the server's address, so documents can name other files. */
 class LocalServer
 {
@@ -35,6 +35,7 @@ public:
         juce::String contentType { "application/octet-stream" };
         int delayMs = 0;          // wait before answering
         int truncateAfter = -1;   // announce the whole body, send only this many bytes, then close
+        int trickleMs = 0;        // send the body one byte at a time, this long apart
         bool noAnswer = false;    // hold the connection until the server stops
 
         static Answer text (const juce::String& body, int status = 200);

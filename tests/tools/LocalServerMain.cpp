@@ -1,6 +1,7 @@
 // Serves a content tree on 127.0.0.1 so Belvora can run without the maker's
-// servers. Usage: belvora_local_server [--port N] [--root FOLDER]
-// Prints "Listening on http://127.0.0.1:<port>" once it accepts requests and
+// servers. Usage: belvora_local_server [--port N] [--root FOLDER] [--silent PATH]...
+// A path given with --silent (for example /Belvora2/Vesper/caps.xml) is
+// accepted and never answered, as a server that hangs would. Prints "Listening on http://127.0.0.1:<port>" once it accepts requests and
 // runs until it gets SIGINT or SIGTERM. POST requests are answered with an
 // empty 200, so the same server can take the usage-tracking requests.
 
@@ -29,6 +30,7 @@ int main (int argc, char* argv[])
 {
     int port = 0;
     auto root = defaultRoot();
+    juce::StringArray silentPaths;
 
     for (int i = 1; i + 1 < argc; i += 2)
     {
@@ -39,6 +41,8 @@ int main (int argc, char* argv[])
             port = value.getIntValue();
         else if (option == "--root")
             root = juce::File::getCurrentWorkingDirectory().getChildFile (value);
+        else if (option == "--silent")
+            silentPaths.add (value);
     }
 
     if (! root.isDirectory())
@@ -48,6 +52,9 @@ int main (int argc, char* argv[])
     }
 
     LocalServer server (root);
+
+    for (auto& path : silentPaths)
+        server.setAnswer (path, LocalServer::Answer::silence());
 
     if (! server.start (port))
     {

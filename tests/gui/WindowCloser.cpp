@@ -1,0 +1,91 @@
+#include "gui/WindowCloser.h"
+
+// Xlib's macros stay in this file.
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+
+namespace
+{
+    Display* xDisplay (void* d)  { return static_cast<Display*> (d); }
+}
+
+WindowCloser::WindowCloser()
+    : display (XOpenDisplay (nullptr))
+{
+    if (display == nullptr)
+        return;
+
+    protocols = XInternAtom (xDisplay (display), "WM_PROTOCOLS", False);
+    deleteWindow = XInternAtom (xDisplay (display), "WM_DELETE_WINDOW", False);
+    XSync (xDisplay (display), False);
+}
+
+WindowCloser::~WindowCloser()
+{
+    if (display != nullptr)
+        XCloseDisplay (xDisplay (display));
+}
+
+// The framework writes the title as UTF-8 text, which XFetchName does not read.
+std::string WindowCloser::nameOf (unsigned long window) const
+{
+    auto* d = xDisplay (display);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* data = nullptr;
+    std::string name;
+
+    if (XGetWindowProperty (d, window, XA_WM_NAME, 0, 1024, False, AnyPropertyType, &type, &format, &count, &left, &data) == Success
+        && data != nullptr)
+    {
+        if (format == 8)
+            name.assign (reinterpret_cast<const char*> (data), count);
+
+        XFree (data);
+    }
+
+    return name;
+}
+
+bool WindowCloser::close (const std::string& title)
+{
+    if (display == nullptr)
+        return false;
+
+    auto* d = xDisplay (display);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+
+    if (XQueryTree (d, DefaultRootWindow (d), &root, &parent, &children, &count) == 0)
+        return false;
+
+    Window found = 0;
+
+    for (unsigned int i = 0; i < count && found == 0; ++i)
+    {
+        XWindowAttributes attributes;
+
+        if (XGetWindowAttributes (d, children[i], &attributes) != 0 && attributes.map_state == IsViewable
+            && nameOf (children[i]) == title)
+            found = children[i];
+    }
+
+    if (children != nullptr)
+        XFree (children);
+
+    if (found == 0)
+        return false;
+
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = found;
+    event.xclient.message_type = protocols;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = (long) deleteWindow;
+    event.xclient.data.l[1] = CurrentTime;
+
+    const auto sent = XSendEvent (d, found, False, NoEventMask, &event) != 0;
+    XSync (d, False);
+    return sent;
+}
