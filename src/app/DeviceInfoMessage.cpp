@@ -32,4 +32,5 @@ void DeviceInfoMessage::copyFrom (const DeviceInfoMessage& other)
     value2 = other.value2;
     text = other.text;
     command.copyFrom (other.command);
+    preset = other.preset;
 }

@@ -2,6 +2,8 @@
 
 #include "app/DeviceCommandMessage.h"
 
+class Preset;
+
 /** A notification of the core, posted to the hub or straight to the content component. */
 class DeviceInfoMessage : public juce::Message
 {
@@ -63,4 +65,8 @@ public:
     int value2 = 0;
     juce::String text;
     DeviceCommandMessage command;
+
+    /** With a preset read (0x80004): a copy of the preset as it arrived, which
+        no other thread touches, so the workspace can take it at once. */
+    std::shared_ptr<const Preset> preset;
 };

@@ -203,7 +203,9 @@ void DeviceTransactions::readPresets (const juce::Array<int>& numbers)
         if (auto* preset = working->getPreset (number))
         {
             preset->getMD5();
-            post (DeviceInfoMessage::presetRead, number, numbers.size(), preset->getName());
+            auto* read = new DeviceInfoMessage (DeviceInfoMessage::presetRead, number, numbers.size(), preset->getName());
+            read->preset = std::make_shared<const Preset> (*preset);
+            parts.owner.postMessage (read);
         }
         else
         {

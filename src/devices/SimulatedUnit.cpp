@@ -582,7 +582,7 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0;
+    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0, late = 0;
 
     {
         const std::lock_guard guard (lock);
@@ -598,7 +598,11 @@ void SimulatedUnit::sendPreset (int number)
 
         offset = faults.headerNumberOffset;
         pad = faults.padPacketOfPreset;
+        late = faults.presetReplyDelayMs;
     }
+
+    if (late > 0)
+        Clock::sleep (late);
 
     if (preset == nullptr)
         return replyStatus (2);

@@ -54,6 +54,7 @@ public:
         int readStatus = -1;                     // a status instead of the preset or setup asked for
         int headerNumberOffset = 0;              // a preset header names another slot
         int replyDelayMs = 0;                    // every reply comes this late
+        int presetReplyDelayMs = 0;              // every answer to a preset request comes this late
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages
         bool foreignMessages = false;            // a foreign maker's message before each reply
         int lateGenericAnswerMs = -1;            // answers the generic request this late, however asked

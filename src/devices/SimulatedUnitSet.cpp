@@ -72,10 +72,14 @@ std::shared_ptr<SimulatedUnitSet> SimulatedUnitSet::createFromEnvironment()
     auto set = std::make_shared<SimulatedUnitSet>();
     juce::Array<int> seen;
 
+    // Slow units, for tests that watch a transfer while it runs.
+    SimulatedUnit::Faults faults;
+    faults.presetReplyDelayMs = juce::jlimit (0, 2000, juce::SystemStats::getEnvironmentVariable ("BELVORA_SIMULATED_UNITS_PRESET_DELAY", {}).getIntValue());
+
     for (auto id : ids)
     {
         seen.add (id);
-        set->addUnit (SimulatedUnit::sampleProfile (id, static_cast<int> (std::count (seen.begin(), seen.end(), id))));
+        set->addUnit (SimulatedUnit::sampleProfile (id, static_cast<int> (std::count (seen.begin(), seen.end(), id)))).setFaults (faults);
     }
 
     return set;

@@ -211,6 +211,37 @@ void SourceTree::collectNodes (const juce::ValueTree& node, juce::Array<juce::Va
         collectNodes (child, list);
 }
 
+juce::StringArray SourceTree::makeUniqueLabels (const juce::Array<juce::ValueTree>& nodes)
+{
+    juce::StringArray labels;
+
+    for (const auto& n : nodes)
+    {
+        const auto base = n[label].toString();
+        auto text = base;
+
+        for (int i = 2; labels.contains (text); ++i)
+            text = base + " - " + juce::String (i);
+
+        labels.add (text);
+    }
+
+    return labels;
+}
+
+juce::String SourceTree::makeUniqueLabel (const juce::ValueTree& scope, const juce::ValueTree& node)
+{
+    juce::Array<juce::ValueTree> nodes;
+    collectNodes (scope, nodes);
+    const auto at = nodes.indexOf (node);
+
+    if (at < 0)
+        return node[label].toString();
+
+    nodes.resize (at + 1);
+    return makeUniqueLabels (nodes)[at];
+}
+
 void SourceTree::renumber (juce::ValueTree node)
 {
     node.setProperty (id, ++lastNodeId, nullptr);

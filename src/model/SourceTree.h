@@ -79,6 +79,14 @@ public:
     /** Appends every "node" at or below the node, each once. */
     static void collectNodes (const juce::ValueTree& node, juce::Array<juce::ValueTree>& list);
 
+    /** The node's label as lists show it: among the "node"s at or below the
+        scope, in their order, a label met before gets " - 2", " - 3"... Plain
+        for a node outside the scope. */
+    static juce::String makeUniqueLabel (const juce::ValueTree& scope, const juce::ValueTree& node);
+
+    /** The unique labels of nodes listed together, in their order. */
+    static juce::StringArray makeUniqueLabels (const juce::Array<juce::ValueTree>& nodes);
+
     /** New ids for the node and all below it, and for every "node" a copy of
         its data set: for a subtree just duplicated. */
     static void renumber (juce::ValueTree node);

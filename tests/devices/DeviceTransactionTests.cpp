@@ -59,6 +59,11 @@ TEST (DeviceRead, EmptySlotsAreReportedAsEmpty)
     EXPECT_EQ (notes[0].text, "Preset 1");
     EXPECT_EQ (notes[3].command, Cmd::readPresets);
 
+    // Each read carries its own copy of the preset, for a reader that cannot wait for the end.
+    ASSERT_NE (notes[2].preset, nullptr);
+    EXPECT_EQ (notes[2].preset->getMD5String(), rig.unit (0).getPreset (3)->getMD5String());
+    EXPECT_EQ (notes[1].preset, nullptr);
+
     auto data = rig.manager->getActiveDeviceData();
     EXPECT_FALSE (data->isPresetSlotUsed (2));
     EXPECT_EQ (data->getPreset (3)->getMD5String(), rig.unit (0).getPreset (3)->getMD5String());

@@ -75,17 +75,18 @@ namespace
             return process.readAllProcessOutput().trim();
         }
 
-        void start()
+        void start (const juce::StringArray& environment = {})
         {
-            ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(),
-                                        { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() }));
+            juce::StringArray variables { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() };
+            variables.addArray (environment);
+            ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(), variables));
         }
 
         /** Starts the program and returns its main window once it is drawn (a window is
             mapped black before its first paint, and takes no keys until then). */
-        juce::String openWindow()
+        juce::String openWindow (const juce::StringArray& environment = {})
         {
-            start();
+            start (environment);
             const auto window = findWindow ("Belvora 2");
 
             if (window.isNotEmpty())
@@ -199,6 +200,14 @@ namespace
             unit's data and the page is idle again. */
         bool downloadFromThePresetsTab (const juce::String& window)
         {
+            return startDownloadFromThePresetsTab (window)
+                && reached (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }), "the unit's data written")
+                && reached (waitUntilIdle (window), "the page idle after the download");
+        }
+
+        /** Opens the presets tab and clicks its big button: the download starts. */
+        bool startDownloadFromThePresetsTab (const juce::String& window)
+        {
             if (! reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled"))
                 return false;
 
@@ -209,8 +218,7 @@ namespace
                 return false;
 
             click (window, syncButton.x, syncButton.y);
-            return reached (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }), "the unit's data written")
-                && reached (waitUntilIdle (window), "the page idle after the download");
+            return true;
         }
 
         /** Says which step of a helper did not come about. */
@@ -401,6 +409,40 @@ namespace
 }
 
 // One program at a time: it refuses to run twice.
+TEST_F (EndToEnd, TheGridShowsPresetsBeforeTheDownloadEnds)
+{
+    // Units that take a while over each preset, so the download can be watched.
+    storeSettings ({ { "dataSyncMethod", "manual" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
+    const auto window = openWindow ({ "BELVORA_SIMULATED_UNITS_PRESET_DELAY=150" });
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+    ASSERT_TRUE (startDownloadFromThePresetsTab (window));
+
+    // The grid right of the browser, under the tab bar, the toolbar and the panel's header:
+    // cells of 125 x 25 sharing their edges, as many to a row as fit. A cell with a preset
+    // is shaded top to bottom; an empty one is flat.
+    const auto gridX = 306 + 8, gridY = 31 + 64 + 20, columns = (1020 - gridX) / 125, cellWidth = (1020 - gridX) / columns;
+    const auto holdsPreset = [=] (const juce::Image& photo, int slot)
+    {
+        // Between the name and the step count at the right end.
+        const auto x = gridX + ((slot - 1) % columns) * (cellWidth - 1) + 112, y = gridY + ((slot - 1) / columns) * 24;
+        return photo.getPixelAt (x, y + 4) != photo.getPixelAt (x, y + 20);
+    };
+
+    const auto lastSlot = 29;   // the sample unit fills every user slot
+    EXPECT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo)
+    {
+        return showsProgress (photo) && holdsPreset (photo, 1) && holdsPreset (photo, 2) && ! holdsPreset (photo, lastSlot);
+    })) << "the first presets shown while the download still runs";
+
+    ASSERT_TRUE (waitFor ([&] { return findFile ("sync.mwd").existsAsFile(); }));
+    ASSERT_TRUE (waitUntilIdle (window));
+    EXPECT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return holdsPreset (photo, 1) && holdsPreset (photo, lastSlot); }))
+        << "every preset once it has ended";
+
+    quit (window);
+}
+
 TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
 {
     storeSettings ({ { "dataSyncMethod", "manual" } });

@@ -6,6 +6,7 @@
 #include "gui/Palette.h"
 #include "gui/RunningAppFixture.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/DataPanels.h"
 #include "model/SourceTree.h"
 
 namespace
@@ -115,6 +116,42 @@ namespace
         running.drain();
     }
 }
+
+namespace
+{
+    /** The data page after a download, started at the other scale, then given the
+        scale being rendered and a new window size: what its layout makes of both. */
+    std::unique_ptr<juce::Component> dataPageRescaled (BVLookAndFeel& laf)
+    {
+        if (! TestEnvironment::hasDisplay())
+            return needsADisplay();
+
+        RunningApp::Options options;
+        options.units = "0x12";
+        options.settings.set ("uiScalingFactor", laf.getScale() > 1.5f ? "1.0" : "2.0");
+        options.settings.set ("dataSyncMethod", "manual");
+        RunningApp running (options);
+
+        if (! running.start())
+            return needsADisplay();
+
+        download (running);
+        auto& page = running.content().getDataPage();
+        page.getDataViewPanel().getPresetContainer().setSelectedPresets ({ 2 });
+        running.drain();
+
+        page.setLookAndFeel (&laf);
+        auto& window = running.window();
+        window.setSize (window.getWidth() + Gallery::px (laf, 40.0f), window.getHeight() + Gallery::px (laf, 30.0f));
+        running.drain();
+
+        auto photo = page.createComponentSnapshot (page.getLocalBounds(), true, 1.0f);
+        page.setLookAndFeel (nullptr);
+        return pictureOf (photo);
+    }
+}
+
+BELVORA_SCREEN ("Data page/After a scale change and a resize", dataPageRescaled);
 
 Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp touchUp)
 {

@@ -7,6 +7,7 @@
 #include "archive/LocalArchiveManager.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/DataPanels.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
@@ -95,6 +96,67 @@ TEST_F (DataPageTest, DownloadFillsTheWorkspaceShownInTheGrid)
     EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::exportItem));
     select ({ page().getDeviceNode() });
     EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::exportItem));
+
+    // Backups named alike are told apart in the panel's header as in the lists.
+    auto first = addBackup (backups(), *workspace().clone (false), "Twin");
+    auto second = addBackup (backups(), *workspace().clone (false), "Twin");
+    select ({ second });
+    EXPECT_EQ (page().getViewTitle(), "Twin - 2");
+    select ({ first });
+    EXPECT_EQ (page().getViewTitle(), "Twin");
+}
+
+TEST_F (DataPageTest, TheGridFillsPresetByPresetWhileTheDownloadRuns)
+{
+    // The unit stops taking requests once the page has shown its third preset:
+    // the download is held half-way, whatever the speed of either side.
+    struct StallAtThirdPreset : BelvoraChangeListener
+    {
+        explicit StallAtThirdPreset (SimulatedUnit& u) : unit (u) {}
+
+        void changeNotify (const ChangeInfo& info) override
+        {
+            if (info.kind == ChangeInfo::notification && info.message.code == DeviceInfoMessage::presetRead && ++seen == 3)
+                unit.stallReceiving();
+        }
+
+        SimulatedUnit& unit;
+        int seen = 0;
+    } stall (running->unit (0));
+
+    SimulatedUnit::Faults slow;
+    slow.replyDelayMs = 200;
+    running->unit (0).setFaults (slow);
+    running->content().addChangeListener (&stall);
+    const auto unitBefore = page().getDeviceDataSet()->getLiveData();
+
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return stall.seen >= 3; }));
+    ASSERT_TRUE (running->unit (0).waitForStalledSender (30000));
+    running->drain();
+
+    EXPECT_TRUE (page().isBusy()) << "the download has not ended";
+    EXPECT_EQ (page().getViewKind(), DataPage::viewPresetGrid);
+    EXPECT_EQ (page().getDeviceDataSet()->getLiveData(), unitBefore) << "the unit's data is only taken at the end";
+    const auto arrived = userSlots();
+    ASSERT_GE (arrived.size(), 3);
+
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+
+    for (auto slot : arrived)
+    {
+        ASSERT_NE (grid.getButton (slot), nullptr);
+        EXPECT_TRUE (grid.getButton (slot)->getButtonText().endsWith (workspace().getPreset (slot)->getName())) << "slot " << slot;
+        EXPECT_EQ (workspace().getPreset (slot)->getName(), running->unit (0).getPreset (slot)->getName());
+        EXPECT_FALSE (workspace().isPresetModified (slot));
+    }
+
+    running->content().removeChangeListener (&stall);
+    running->unit (0).setFaults ({});
+    running->unit (0).resumeReceiving();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy(); }));
+    EXPECT_GT (userSlots().size(), arrived.size()) << "more came after the hold";
+    EXPECT_FALSE (page().getDeviceDataSet()->isModified());
 }
 
 TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
@@ -498,6 +560,17 @@ TEST_F (DataPageTest, ToolbarFollowsWhatTheGridShows)
     page().handleToolbarItem (DataPage::undoItem);
     EXPECT_TRUE (workspace().hasGaps());
     EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::redoItem));
+
+    // "Select User" on the toolbar and "Select User Presets" in the grid pick the same slots.
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    workspace().setPresetModified (slots[0], true);
+    page().handleToolbarItem (DataPage::selectUser);
+    const auto byToolbar = page().getSelectedPresetIndices();
+    EXPECT_TRUE (byToolbar.contains (slots[0]));
+    grid.setSelectedPresets ({});
+    grid.performMenuCommand (101, nullptr);
+    EXPECT_EQ (grid.getSelectedPresets(), byToolbar);
+    EXPECT_EQ (byToolbar, PresetButtonContainer::getUserPresetSlots (workspace()));
 
     page().setSelection (page().getDeviceNode(), { slots[0] });
     EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::sendSelected));

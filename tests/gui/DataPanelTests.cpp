@@ -460,3 +460,43 @@ TEST (DataPagePanels, ShowByKindsAndReadBackWhatIsShown)
     EXPECT_EQ (panels.getDetailsItem(), root);
     EXPECT_EQ (page.presetListeners.size(), 2);   // the two shown containers
 }
+
+TEST (DataPagePanels, HeadersFollowTheScaleAndTheDetailsTheirPageUnlessTheUserSizedThem)
+{
+    GridSettings settings;
+    const WidgetTests::ScopedLookAndFeel one (1.0f);
+    BVLookAndFeel two (2.0f);
+    TestPage page;
+    auto root = makeRoot();
+    auto node = addBackup (root, makeSource ("A", 20, { 1, 2, 3 }));
+    DataPagePanels panels (page);
+    panels.setSize (400, 900);
+    panels.show ("Backup A", node, DataViewPanel::presetsKind, node, DetailsPanel::dataSetKind);
+
+    auto& details = panels.getDetails();
+    auto* concertina = dynamic_cast<juce::ConcertinaPanel*> (details.getParentComponent()->getParentComponent());
+    ASSERT_NE (concertina, nullptr);
+    const auto headerOf = [] (juce::Component& panel) { return panel.getY(); };   // the panel sits below its header
+    EXPECT_EQ (headerOf (details), 20);
+    EXPECT_EQ (details.getHeight(), panels.getDetailsHeight());
+    const auto atScaleOne = details.getHeight();
+
+    // A new scale reaches the headers and the details' wanted height at the next layout.
+    panels.setLookAndFeel (&two);
+    panels.setSize (420, 900);
+    EXPECT_EQ (headerOf (details), 40);
+    EXPECT_EQ (headerOf (panels.getDataView()), 40);
+    EXPECT_NE (panels.getDetailsHeight(), atScaleOne);
+    EXPECT_EQ (details.getHeight(), panels.getDetailsHeight()) << "a panel as high as it wanted follows";
+
+    // Sized by the user, it is not squeezed by a smaller area, nor by a scale change.
+    concertina->setPanelSize (&details, 60, false);
+    panels.setSize (420, 500);
+    EXPECT_EQ (details.getHeight(), 60);
+    panels.setLookAndFeel (nullptr);
+    panels.setSize (400, 400);
+    EXPECT_EQ (headerOf (details), 20);
+    EXPECT_EQ (details.getHeight(), 60);
+
+    panels.setLookAndFeel (nullptr);
+}

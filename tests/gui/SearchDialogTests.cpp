@@ -27,8 +27,10 @@ namespace
             calls.add ("select " + numbers.joinIntoString (","));
         }
         void scrollToPreset (int index) override                         { calls.add ("scroll " + juce::String (index)); }
+        juce::Image getUnitPicture() const override                      { return unitPicture; }
 
         juce::StringArray calls;
+        juce::Image unitPicture;
     };
 
     DeviceCaps capsWithTags (int numTags)
@@ -171,6 +173,21 @@ TEST_F (SearchTest, WithoutAUnitTheLocationMenuShowsTheBuiltInDeviceIcon)
 
     EXPECT_EQ (items, 1);
     EXPECT_EQ (icons, 3);
+}
+
+TEST_F (SearchTest, TheDeviceLocationShowsTheConnectedUnitsPicture)
+{
+    page.unitPicture = juce::Image (juce::Image::ARGB, 8, 8, true);
+    auto content = makeContent();
+    juce::Image shown;
+
+    for (juce::PopupMenu::MenuItemIterator it (content->getLocationMenu()); it.next();)
+        if (auto* item = it.getItem().customComponent.get())
+            for (auto* child : item->getChildren())
+                if (auto* picture = dynamic_cast<juce::DrawableImage*> (child); picture != nullptr && ! shown.isValid())
+                    shown = picture->getImage();
+
+    EXPECT_EQ (shown, page.unitPicture);
 }
 
 TEST_F (SearchTest, WithoutTagsThereIsNoTagButtonAndNoTagFilter)
@@ -317,11 +334,13 @@ TEST_F (SearchTest, TableShowsSelectsAndSortsHits)
     EXPECT_EQ (list.getSelectedRow(), 0);
     EXPECT_EQ (page.calls.size(), 3);
 
-    // Clearing the selection or a row without a hit shows nothing.
+    // Clearing the selection, or a row without a hit, hands the page the empty record: no hit stays marked.
     page.calls.clear();
     list.deselectAllRows();
+    EXPECT_EQ (page.calls, juce::StringArray ({ "item ", "select " }));
+    page.calls.clear();
     table.selectedRowsChanged (content->getResults().size());
-    EXPECT_TRUE (page.calls.isEmpty());
+    EXPECT_EQ (page.calls, juce::StringArray ({ "item ", "select " }));
 
     // Cells of a preset and of a data set.
     const auto first = content->getResults()[0];

@@ -12,7 +12,7 @@ void NotificationLog::handleMessage (const juce::Message& message)
         return;
 
     const std::lock_guard guard (lock);
-    received.push_back ({ info->code, info->value1, info->value2, info->text, info->command.command });
+    received.push_back ({ info->code, info->value1, info->value2, info->text, info->command.command, info->preset });
 }
 
 std::vector<NotificationLog::Note> NotificationLog::notes() const

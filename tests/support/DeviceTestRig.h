@@ -20,6 +20,7 @@ public:
         int code = 0, value1 = 0, value2 = 0;
         juce::String text;
         int command = 0;
+        std::shared_ptr<const Preset> preset;
     };
 
     void handleMessage (const juce::Message& message) override;

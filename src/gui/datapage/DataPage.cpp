@@ -217,7 +217,7 @@ void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index
 void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 {
     if (item == getViewItem() && getViewKind() != viewSyncPrompt)
-        panels->show (item[label].toString(), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
+        panels->show (titleOf (item), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
 
     callListeners (*this, archiveListeners, [&] (ArchiveChangeListener& l) { l.archiveItemChanged (item, label); });
 }
@@ -273,6 +273,14 @@ void DataPage::setSelection (const juce::ValueTree& source, const juce::Array<in
 juce::ValueTree DataPage::getDeviceNode() const
 {
     return findCategoryNode (deviceCategory);
+}
+
+juce::String DataPage::titleOf (const juce::ValueTree& item) const
+{
+    const auto where = SourceTree::getCategoryOf (item).category.toString();
+
+    // Backups and packs named alike are told apart as the lists tell them apart.
+    return where == deviceCategory ? juce::String ("Workspace") : SourceTree::makeUniqueLabel (findCategoryNode (where), item);
 }
 
 juce::ValueTree DataPage::findCategoryNode (const juce::String& category) const
@@ -340,7 +348,7 @@ void DataPage::refreshToolbarState (bool force)
     setToolbarItemEnabled (toggleView, s != nullptr);
     setToolbarItemEnabled (exportItem, s != nullptr);
     setToolbarItemEnabled (importItem, s != nullptr);
-    setToolbarItemEnabled (selectUser, s != nullptr && s->getNumDifferentPresets() > 0);
+    setToolbarItemEnabled (selectUser, s != nullptr && ! PresetButtonContainer::getUserPresetSlots (*s).isEmpty());
     setToolbarItemEnabled (undoItem, undoManager.canUndo());
     setToolbarItemEnabled (redoItem, undoManager.canRedo());
 }
@@ -391,8 +399,10 @@ void DataPage::handleToolbarItem (int itemId)
 
         case selectUser:
             if (gridShown)
-                if (const auto* data = SourceTree::getDeviceData (source))
-                    setSelection (source, data->getDifferentPresetIndices());
+            {
+                panels->grid().selectPresets (true);
+                refreshToolbarState (false);
+            }
             break;
 
         case deletePresetsItem:
@@ -570,7 +580,7 @@ void DataPage::changeNotify (const ChangeInfo& info)
         case DeviceInfoMessage::aboutToQuit:             closeSources (true, false); break;
         case DeviceInfoMessage::backupConversionDone:    buildSourceTree (archiveCategory); break;
         case DeviceInfoMessage::presetRead:
-        case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true); break;
+        case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true, m.preset); break;
         case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;
         case DeviceInfoMessage::presetDeleteSent:        deleteDownloadedPreset (m.value1); break;
 
@@ -916,7 +926,7 @@ void DataPage::sourceSelectionChanged()
         return showSource ("Workspace", item, viewPresetGrid, item, unitItem ? detailsPreset : detailsEmpty);
     }
 
-    const auto title = item[label].toString();
+    const auto title = titleOf (item);
 
     if (SourceTree::getDataSet (item) != nullptr)
     {
@@ -964,18 +974,23 @@ void DataPage::saveBrowserLayout()
 }
 
 //==============================================================================
-void DataPage::storeDownloadedPreset (int index, bool copyFromUnit)
+void DataPage::storeDownloadedPreset (int index, bool copyFromUnit, std::shared_ptr<const Preset> arrived)
 {
     auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
 
-    if (work == nullptr)
+    if (work == nullptr || ! juce::isPositiveAndBelow (index, work->getNumSlots()))
         return;
 
-    // The unit's data is published when its command ends: the slot is taken from that snapshot then.
     if (copyFromUnit)
     {
+        // The grid fills as the presets arrive; the unit's snapshot at the
+        // command's end is taken over slot by slot once more then.
+        if (arrived != nullptr)
+            work->setPreset (index, std::make_unique<Preset> (*arrived));
+        else
+            work->deletePreset (index);
+
         downloadedSlots.add (index);
-        return;
     }
 
     work->setPresetModified (index, false);

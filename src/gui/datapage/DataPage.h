@@ -22,6 +22,7 @@ class DeviceCaps;
 class DeviceData;
 class LocalArchiveManager;
 class PresetDataChangeListener;
+class Preset;
 class PresetPackToolRunner;
 
 /** The "Presets" tab: the sources of the connected unit's data (its
@@ -123,7 +124,9 @@ public:
     /** Hands over the data to write and performs "Restore To Device" (asImage) or "Send Direct To Device". */
     void sendDataToDevice (std::unique_ptr<DeviceData> data, bool asImage);
 
-    void storeDownloadedPreset (int index, bool copyFromUnit);
+    /** A slot the unit's download reached: the workspace takes the preset as it
+        arrived (none: the slot is empty), or, without copying, only clears its mark. */
+    void storeDownloadedPreset (int index, bool copyFromUnit, std::shared_ptr<const Preset> arrived = {});
     void deleteDownloadedPreset (int index);
     void storeDownloadedDeviceData();
     void deleteDeviceWorkingFiles();
@@ -145,6 +148,7 @@ public:
     // Where the preset search shows its hits: the grid of the source selected.
     void setSelectedPresets (const juce::Array<int>& indices) override   { setSelection (getSelectedSource(), indices); }
     void scrollToPreset (int index) override;
+    juce::Image getUnitPicture() const override                 { return browser.getUnitPicture(); }
     void deleteSourceNode (const juce::ValueTree& node) override  { browser.deleteArchiveEntry (node); }
     juce::ValueTree getDraggedTreeNode (juce::Component* sourceComponent) override;
     void editPresetName() override;
@@ -266,6 +270,7 @@ private:
     void purgeDeletedBackups();
     void refreshWorkspaceLabel();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
+    juce::String titleOf (const juce::ValueTree& item) const;
 
     // Import, file by file; a file that needs converting continues once its conversion is done.
     void continueImport();

@@ -10,6 +10,12 @@ DataPagePanels::DataPagePanels (DataPageEdits& owner)
     concertina.addPanel (-1, &dataView, false);
     concertina.addPanel (-1, &details, false);
 
+    setHeaderSizes();
+    concertina.setPanelSize (&dataView, concertina.getHeight(), true);
+}
+
+void DataPagePanels::setHeaderSizes()
+{
     for (auto* panel : { static_cast<juce::Component*> (&dataView), static_cast<juce::Component*> (&details) })
         concertina.setPanelHeaderSize (panel, headerHeight());
 }
@@ -54,7 +60,7 @@ void DataPagePanels::followGridSelection()
 
 int DataPagePanels::getDetailsHeight() const
 {
-    const auto wanted = details.getCurrentContainerHeight() + const_cast<DataPagePanels*> (this)->headerHeight();
+    const auto wanted = details.getCurrentContainerHeight();
 
     // A tall details page scrolls rather than push the workspace out of sight.
     return getHeight() > 0 ? juce::jmin (wanted, getHeight() * 3 / 5) : wanted;
@@ -76,11 +82,31 @@ void DataPagePanels::show (const juce::String& title, const juce::ValueTree& vie
     if (kindsBefore != std::pair (getViewKind(), getDetailsKind()))
         concertina.setPanelSize (&details, wanted, true);
 
+    preferredDetailsHeight = wanted;
     concertina.repaint();
 }
 
 void DataPagePanels::resized()
 {
+    // The details as they were: a panel as high as its page wanted follows
+    // what the page wants now (a new scale, a new width); one the user sized
+    // keeps its height unless there is no room.
+    const auto h0 = details.getHeight();
+    const auto p0 = preferredDetailsHeight;
+
+    setHeaderSizes();
     concertina.setBounds (getLocalBounds());
-    concertina.setMaximumPanelSize (&details, getDetailsHeight());
+
+    const auto p1 = getDetailsHeight();
+    concertina.setMaximumPanelSize (&details, p1);
+
+    if (details.getCurrentContainer() != nullptr && getHeight() > 0)
+    {
+        if (p1 != p0 && h0 == p0)
+            concertina.setPanelSize (&details, p1, false);
+        else if (details.getHeight() < h0)
+            concertina.setPanelSize (&details, h0, false);
+    }
+
+    preferredDetailsHeight = p1;
 }

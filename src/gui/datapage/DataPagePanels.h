@@ -30,13 +30,17 @@ public:
     /** The preset details, when shown, take the grid's selection (after it changed). */
     void followGridSelection();
 
-    /** The height the details panel wants: its page's and its header. */
+    /** The height the details panel wants below its header: its page's, at most 3/5 of the area. */
     int getDetailsHeight() const;
 
+    /** Headers as high as the scale asks, then the details sized as they were or as their page now wants. */
     void resized() override;
 
 private:
     int headerHeight();
+    void setHeaderSizes();
+
+    int preferredDetailsHeight = 0;
 
     DataViewPanel dataView;
     DetailsPanel details;

@@ -23,25 +23,6 @@ using namespace SourceTreeIds;
 
 namespace
 {
-    /** The labels as a list shows them: a repeated one gets " - 2", " - 3" ... */
-    juce::StringArray uniqueLabels (const juce::Array<juce::ValueTree>& nodes)
-    {
-        juce::StringArray labels;
-
-        for (const auto& node : nodes)
-        {
-            const auto base = node[label].toString();
-            auto text = base;
-
-            for (int n = 2; labels.contains (text); ++n)
-                text = base + " - " + juce::String (n);
-
-            labels.add (text);
-        }
-
-        return labels;
-    }
-
     juce::String importFailureReason (juce::uint32 result)
     {
         if ((result & 0xB0000u) != 0)       return "Invalid SysEx data encountered.";
@@ -85,7 +66,7 @@ void DataPage::exportData()
     ExportRequest request;
     request.exportFolder = Belvora::getUserSettings().getValue ("exportFolder");
     request.sourceNames.add ("Workspace");
-    request.sourceNames.addArray (uniqueLabels (backups));
+    request.sourceNames.addArray (SourceTree::makeUniqueLabels (backups));
 
     for (const auto& source : sources)
     {
@@ -274,7 +255,7 @@ void DataPage::importData()
     request.deviceName = deviceName;
     request.lastImportFile = Belvora::getUserSettings().getValue ("lastImportFile");
     request.destinationNames.addArray ({ "<Send directly to " + deviceName + "...>", "<Create new backup...>", "To Workspace" });
-    request.destinationNames.addArray (uniqueLabels (backups));
+    request.destinationNames.addArray (SourceTree::makeUniqueLabels (backups));
     request.destinations.add (deviceDataSet->getLiveData().get());
     request.destinations.add (nullptr);
     request.destinations.add (work);

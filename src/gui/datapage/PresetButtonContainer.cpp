@@ -344,9 +344,21 @@ void PresetButtonContainer::setSelectedPresets (const juce::Array<int>& slots)
     sendChangeMessage();
 }
 
+juce::Array<int> PresetButtonContainer::getUserPresetSlots (const DeviceData& data)
+{
+    juce::Array<int> slots;
+
+    for (int slot = 1; slot < data.getNumSlots(); ++slot)
+        if (data.isPresetDifferent (slot) || data.isPresetModified (slot))
+            slots.add (slot);
+
+    return slots;
+}
+
 void PresetButtonContainer::selectPresets (bool userOnly)
 {
     const auto* data = getWorkingData();
+    const auto user = data != nullptr ? getUserPresetSlots (*data) : juce::Array<int>();
     juce::Array<int> slots;
 
     for (int slot = 1; slot < buttons.size(); ++slot)
@@ -354,7 +366,7 @@ void PresetButtonContainer::selectPresets (bool userOnly)
         if (buttons.getUnchecked (slot)->isUnselectable())
             continue;
 
-        if (! userOnly || (data != nullptr && (data->isPresetDifferent (slot) || data->isPresetModified (slot))))
+        if (! userOnly || user.contains (slot))
             slots.add (slot);
     }
 

@@ -38,6 +38,9 @@ public:
     void setSelectedPresets (const juce::Array<int>& slots);
     const juce::Array<int>& getSelectedPresets() const noexcept { return selectedSlots; }
     void selectPresets (bool userOnly);
+
+    /** The user's presets of the data: used slots whose preset is not the factory's or was edited. */
+    static juce::Array<int> getUserPresetSlots (const DeviceData& data);
     bool deleteSelectedPresets();
 
     void setIconView (int mode);

@@ -100,13 +100,14 @@ namespace
 
     struct LocationsMenuItem : juce::PopupMenu::CustomComponent
     {
-        LocationsMenuItem (juce::OwnedArray<juce::ToggleButton>& locationToggles, const juce::ValueTree& firstDeviceNode)
+        LocationsMenuItem (juce::OwnedArray<juce::ToggleButton>& locationToggles, const juce::ValueTree& firstDeviceNode,
+                           const juce::Image& unitPicture)
             : juce::PopupMenu::CustomComponent (false)
         {
             const auto mask = settings().getIntValue (locationsKey, 7);
 
             // Without a unit there is no device node: the built-in device picture stands in.
-            auto deviceIcon = firstDeviceNode.isValid() ? SourceTreeIcons::createNodeIcon (firstDeviceNode) : nullptr;
+            auto deviceIcon = firstDeviceNode.isValid() ? SourceTreeIcons::createNodeIcon (firstDeviceNode, unitPicture) : nullptr;
 
             if (deviceIcon == nullptr)
                 deviceIcon = SourceTreeIcons::createResourceDrawable ("tree_device_svg");
@@ -291,7 +292,8 @@ SearchContent::SearchContent (SearchTarget& target, const juce::Array<juce::Valu
     readTagSetting (caps.presetTagCount);
 
     locationMenu.addCustomItem (1, std::make_unique<LocationsMenuItem> (locationToggles, deviceNodes.isEmpty() ? juce::ValueTree()
-                                                                                                               : deviceNodes.getFirst()));
+                                                                                                               : deviceNodes.getFirst(),
+                                                                        page.getUnitPicture()));
 
     selectAllButton.setColour (juce::HyperlinkButton::textColourId, Palette::searchTextColour);
     selectAllButton.addListener (this);
@@ -471,7 +473,10 @@ void SearchContent::selectResult (PresetSearch::Result result)
 {
     page.selectItemFor (result.dataSet);
 
-    if (! result.isDataSetHit())
+    // No hit chosen: no preset stays marked as one.
+    if (! result.dataSet.isValid())
+        page.setSelectedPresets ({});
+    else if (! result.isDataSetHit())
     {
         page.setSelectedPresets ({ result.presetNumber });
         page.scrollToPreset (result.presetNumber);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_data_structures/juce_data_structures.h>
+#include <juce_graphics/juce_graphics.h>
 
 /** What the preset search shows its hits on: the data page's source browser
     and preset grid. */
@@ -17,4 +18,7 @@ public:
 
     /** Scrolls the grid until that preset's button shows; nothing when it is out of range. */
     virtual void scrollToPreset (int index) = 0;
+
+    /** The connected unit's product picture, which its source-tree node shows; none without one. */
+    virtual juce::Image getUnitPicture() const                  { return {}; }
 };

@@ -125,11 +125,8 @@ int TableResultsComponent::getColumnAutoSizeWidth (int columnId)
 
 void TableResultsComponent::selectedRowsChanged (int lastSelectedRow)
 {
-    // No row, or a row that holds no hit, shows nothing: the page keeps what it shows.
-    if (lastSelectedRow < 0 || lastSelectedRow >= results.size())
-        return;
-
-    owner.selectResult (results[lastSelectedRow]);
+    // No row, or a row that holds no hit, hands over the empty record.
+    owner.selectResult (juce::isPositiveAndBelow (lastSelectedRow, results.size()) ? results[lastSelectedRow] : PresetSearch::Result());
 }
 
 void TableResultsComponent::returnKeyPressed (int)
