@@ -1,13 +1,13 @@
 #include "gui/MainAppWindow.h"
 
 #include "app/Belvora.h"
+#include "app/BelvoraSettings.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
 #include "gui/BVApplicationFrameLaf.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/widgets/Alerts.h"
-#include "gui/widgets/WidgetMetrics.h"
 #include "resources/BinaryResources.h"
 
 namespace
@@ -39,8 +39,9 @@ MainAppWindow::MainAppWindow()
     setResizable (true, false);
     setIcon (juce::ImageCache::getFromMemory (BinaryResources::app_icon_png, BinaryResources::app_icon_pngSize));
     setTitleBarTextCentred (false);
-    // The design sizes grow with the UI scale, but never past the screen.
-    const auto s = WidgetMetrics::surroundingScale();
+    // The design sizes grow with the UI scale (the content's look-and-feel is made
+    // with it later), but never past the screen.
+    const auto s = BelvoraSettings::getUiScalingFactor();
     const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
     const auto screen = display != nullptr ? display->userArea.getBottomRight() - display->userArea.getPosition() : juce::Point<int> (10000, 10000);
     const auto scaled = [&] (int w, int h) { return juce::Point<int> (juce::jmin (juce::roundToInt ((float) w * s), screen.x),
