@@ -61,6 +61,9 @@ BVLookAndFeel::BVLookAndFeel (float uiScale)
         { GroupComponent::textColourId,                     Palette::groupTextColour },
         { ListBox::textColourId,                            Palette::listTextColour },
         { ListBox::backgroundColourId,                      Palette::listBackgroundColour },
+        { juce::DirectoryContentsDisplayComponent::highlightColourId,     Palette::selectionColour },
+        { juce::DirectoryContentsDisplayComponent::highlightedTextColourId, Palette::listTextColour },
+        { juce::DirectoryContentsDisplayComponent::textColourId,          Palette::listTextColour },
         { ComboBox::buttonColourId,                         Palette::focusedOutlineColour },
         { ProgressBar::backgroundColourId,                  Palette::progressBarBackgroundColour },
         { ProgressBar::foregroundColourId,                  Palette::progressBarForegroundColour },
@@ -860,7 +863,8 @@ void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, 
                                && foreground == Palette::statusProgressForegroundColour;
     g.setColour (statusColours ? Palette::progressTextColour : juce::Colour::contrasting (background, foreground));
     g.setFont (makeFont ((float) height * 0.6f));
-    g.drawText (textToShow, 0, 0, width, height, juce::Justification::centred, false);
+    // A long status squeezes a little, then ends in an ellipsis rather than being cut.
+    g.drawFittedText (textToShow, 0, 0, width, height, juce::Justification::centred, 1, 0.85f);
 }
 
 //==============================================================================

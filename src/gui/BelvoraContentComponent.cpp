@@ -156,7 +156,7 @@ namespace
 
         if (o.midiDevices == nullptr)       o.midiDevices = [] (juce::Component*) { MidiDevicesDialog().runModal(); };
         if (o.about == nullptr)             o.about = [] (juce::Component* parent) { AboutBox (parent).runModal(); };
-        if (o.openUrl == nullptr)           o.openUrl = [] (const juce::URL& url) { url.launchInDefaultBrowser(); };
+        if (o.openUrl == nullptr)           o.openUrl = [] (const juce::URL& url) { Alerts::openWebAddress (nullptr, url); };
         if (o.openDocument == nullptr)      o.openDocument = [] (const juce::File& file) { file.startAsProcess(); };
     }
 }

@@ -1,6 +1,7 @@
 #include "gui/MainAppWindow.h"
 
 #include "app/Belvora.h"
+#include "app/BelvoraSettings.h"
 #include "app/DeviceInfoMessage.h"
 #include "app/Nexus.h"
 #include "gui/BVApplicationFrameLaf.h"
@@ -38,12 +39,22 @@ MainAppWindow::MainAppWindow()
     setResizable (true, false);
     setIcon (juce::ImageCache::getFromMemory (BinaryResources::app_icon_png, BinaryResources::app_icon_pngSize));
     setTitleBarTextCentred (false);
-    setResizeLimits (714, 646, 10000, 10000);
+    // The design sizes grow with the UI scale (the content's look-and-feel is made
+    // with it later), but never past the screen.
+    const auto s = BelvoraSettings::getUiScalingFactor();
+    const auto* display = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay();
+    const auto screen = display != nullptr ? display->userArea.getBottomRight() - display->userArea.getPosition() : juce::Point<int> (10000, 10000);
+    const auto scaled = [&] (int w, int h) { return juce::Point<int> (juce::jmin (juce::roundToInt ((float) w * s), screen.x),
+                                                                       juce::jmin (juce::roundToInt ((float) h * s), screen.y)); };
+    const auto smallest = scaled (714, 646), first = scaled (1020, 734);
+    setResizeLimits (smallest.x, smallest.y, 10000, 10000);
 
     const auto state = Belvora::getUserSettings().getValue ("appWindowState");
 
     if (state.isEmpty() || ! restoreWindowStateFromString (state))
-        centreWithSize (1020, 734);
+        centreWithSize (first.x, first.y);
+    else if (getWidth() < smallest.x || getHeight() < smallest.y)
+        setSize (juce::jmax (getWidth(), smallest.x), juce::jmax (getHeight(), smallest.y));   // saved at a smaller scale
 
     contentComponent = std::make_unique<BelvoraContentComponent>();
     setContentNonOwned (contentComponent.get(), false);

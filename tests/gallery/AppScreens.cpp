@@ -175,6 +175,7 @@ Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp t
             scene (running);
 
         auto& window = running.window();
+        Gallery::checkText (window);
         auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
 
         if (touchUp)

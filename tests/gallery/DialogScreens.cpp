@@ -42,9 +42,9 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> replacePrompt (bool forAll)
+    std::unique_ptr<juce::Component> replacePrompt (bool forAll, const char* path = "/home/singer/Presets/AllPresets_6_12_2026.syx")
     {
-        const auto message = WarnFileReplaceDialog::messageFor (juce::File ("/home/singer/Presets/AllPresets_6_12_2026.syx"));
+        const auto message = WarnFileReplaceDialog::messageFor (juce::File (path));
 
         return screen<WarnFileReplaceDialog, FileReplaceComponent> (
             [=] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", message, forAll); },
@@ -131,12 +131,22 @@ namespace
 
 BELVORA_SCREEN ("Dialogs/Replace file", [] (BVLookAndFeel&) { return replacePrompt (false); });
 BELVORA_SCREEN ("Dialogs/Replace file: several files", [] (BVLookAndFeel&) { return replacePrompt (true); });
+BELVORA_SCREEN ("Dialogs/Replace file: a long path", [] (BVLookAndFeel&)
+{
+    return replacePrompt (true, "/home/singer/Documents/Belvora_Exports/Vesper_Black_Live_Set/AllPresets_6_12_2026.syx");
+});
 
 BELVORA_SCREEN ("Dialogs/Import: nothing chosen", [] (BVLookAndFeel&) { return importScreen ({}, false); });
 BELVORA_SCREEN ("Dialogs/Import: preset file", [] (BVLookAndFeel&) { return importScreen ({ 3, 4 }, true); });
 BELVORA_SCREEN ("Dialogs/Import: setup file", [] (BVLookAndFeel&) { return importScreen ({}, true); });
 
 BELVORA_SCREEN ("Dialogs/MIDI device list", [] (BVLookAndFeel&) { return deviceList (sampleDeviceTable()); });
+BELVORA_SCREEN ("Dialogs/MIDI device list: only the connected unit", [] (BVLookAndFeel&)
+{
+    auto table = sampleDeviceTable();
+    table.rows.resize (1);
+    return deviceList (table);
+});
 BELVORA_SCREEN ("Dialogs/MIDI device list: nothing found", [] (BVLookAndFeel&) { return deviceList ({}); });
 
 BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true, 1); });

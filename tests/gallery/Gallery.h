@@ -82,6 +82,10 @@ namespace Gallery
         std::vector<std::unique_ptr<juce::Component>> children;
     };
 
+    /** Checks the text of a component that the screen returns only as a picture
+        (the running program's window), while it is still on screen. */
+    void checkText (juce::Component& shown);
+
     /** Scales a design size by the look-and-feel's scale. */
     inline int px (BVLookAndFeel& laf, float v) { return juce::roundToInt (v * laf.getScale()); }
 }

@@ -2,6 +2,7 @@
 // index page. Usage: belvora_gallery <output folder> [name filter]
 
 #include "gallery/Gallery.h"
+#include "gallery/TextFit.h"
 #include "gui/Palette.h"
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
@@ -16,6 +17,13 @@ std::vector<Screen>& screens()
 {
     static std::vector<Screen> all;
     return all;
+}
+
+static juce::Array<TextFit::Finding> checkedWhileShown;
+
+void checkText (juce::Component& shown)
+{
+    checkedWhileShown.addArray (TextFit::check (shown));
 }
 
 Sheet::Sheet (BVLookAndFeel& laf)
@@ -70,13 +78,40 @@ namespace
         return name.toLowerCase().retainCharacters ("abcdefghijklmnopqrstuvwxyz0123456789 /-").replaceCharacters (" /", "--");
     }
 
-    bool render (const Gallery::Screen& screen, float scale, const juce::File& file)
+    /** The picture with a red frame around each text that does not fit. */
+    void keepPictureOfFaults (juce::Image image, const juce::Array<TextFit::Finding>& faults, const juce::File& file)
+    {
+        image = image.convertedToFormat (juce::Image::ARGB);
+        {
+            juce::Graphics g (image);
+            g.setColour (juce::Colours::red);
+
+            for (auto& fault : faults)
+                g.drawRect (fault.box.expanded (2), 2);
+        }
+
+        file.getParentDirectory().createDirectory();
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+
+        if (out.openedOk())
+            juce::PNGImageFormat().writeImageToStream (image, out);
+    }
+
+    struct Rendered
+    {
+        bool ok = false;
+        juce::StringArray textFaults;
+    };
+
+    Rendered render (const Gallery::Screen& screen, float scale, const juce::File& file, juce::String& textReport)
     {
         BVLookAndFeel laf (scale);
         juce::LookAndFeel::setDefaultLookAndFeel (&laf);
 
-        bool ok = false;
+        Rendered result;
         {
+            Gallery::checkedWhileShown.clear();
             auto component = screen.make (laf);
 
             if (component != nullptr && ! component->getLocalBounds().isEmpty())
@@ -84,12 +119,34 @@ namespace
                 const auto image = component->createComponentSnapshot (component->getLocalBounds(), true, 1.0f);
                 file.deleteFile();
                 juce::FileOutputStream out (file);
-                ok = out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+                result.ok = out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+
+                auto findings = Gallery::checkedWhileShown;
+                findings.addArray (TextFit::check (*component));
+                juce::Array<TextFit::Finding> faults;
+
+                for (auto& f : findings)
+                {
+                    const auto fault = ! f.ellipsized && ! TextFit::isAllowed (screen.name, f);
+                    const auto line = juce::String (fault ? "CUT      " : "ellipsis ") + screen.name + " @" + juce::String ((int) scale)
+                                    + "x: \"" + f.text + "\" shows as \"" + f.shown + "\" in " + f.where
+                                    + " at " + f.box.toString();
+                    textReport << line << "\n";
+
+                    if (fault)
+                    {
+                        faults.add (f);
+                        result.textFaults.add (line);
+                    }
+                }
+
+                if (! faults.isEmpty())
+                    keepPictureOfFaults (image, faults, file.getParentDirectory().getChildFile ("text-fit").getChildFile (file.getFileName()));
             }
         }
 
         juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
-        return ok;
+        return result;
     }
 
     juce::String indexPage (const juce::StringArray& names)
@@ -153,6 +210,8 @@ int main (int argc, char** argv)
         std::stable_sort (screens.begin(), screens.end(), [] (auto& a, auto& b) { return a.name < b.name; });
 
         juce::StringArray rendered;
+        juce::String textReport;
+        out.getChildFile ("text-fit").deleteRecursively();
 
         for (auto& screen : screens)
         {
@@ -160,17 +219,32 @@ int main (int argc, char** argv)
                 continue;
 
             bool ok = true;
+            juce::StringArray textFaults;
 
             for (auto scale : { 1.0f, 2.0f })
-                ok = render (screen, scale, out.getChildFile (slug (screen.name) + "@" + juce::String ((int) scale) + "x.png")) && ok;
+            {
+                const auto r = render (screen, scale, out.getChildFile (slug (screen.name) + "@" + juce::String ((int) scale) + "x.png"), textReport);
+                ok = r.ok && ok;
+                textFaults.addArray (r.textFaults);
+            }
 
-            std::cout << (ok ? "  " : "! ") << screen.name << std::endl;
+            std::cout << (ok && textFaults.isEmpty() ? "  " : "! ") << screen.name << std::endl;
+
+            for (auto& line : textFaults)
+                std::cout << "    " << line << std::endl;
 
             if (ok)
                 rendered.add (screen.name);
-            else
+
+            if (! ok || ! textFaults.isEmpty())
                 ++failures;
         }
+
+        out.getChildFile ("text-fit.txt").replaceWithText (textReport);
+
+        if (failures > 0)
+            std::cout << failures << " screens failed: text that does not fit is framed in red in "
+                      << out.getChildFile ("text-fit").getFullPathName() << std::endl;
 
         out.getChildFile ("index.html").replaceWithText (indexPage (rendered));
         std::cout << rendered.size() << " screens in " << out.getFullPathName() << std::endl;

@@ -55,3 +55,30 @@ TEST (AnswerSeams, ChoosersReachTheResponderAndAnEmptyAnswerIsACancel)
     // The outer responder is back once the inner one is gone.
     EXPECT_TRUE (FileChoosers::choose ({ FileChoosers::Mode::openFile, "Again", {}, {} }).isEmpty());
 }
+
+TEST (AnswerSeams, AWebAddressNothingCanOpenIsShownToTheUser)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("browsers", "");
+    ASSERT_TRUE (folder.createDirectory());
+    EXPECT_FALSE (Alerts::canOpenWebAddresses ({ folder.getFullPathName() }));
+    ASSERT_TRUE (folder.getChildFile ("xdg-open").create());
+    EXPECT_TRUE (Alerts::canOpenWebAddresses ({ folder.getFullPathName() }));
+
+    // With an empty search path the address is not handed to a browser that is not there.
+    const auto path = juce::SystemStats::getEnvironmentVariable ("PATH", {});
+    ::setenv ("PATH", folder.getChildFile ("empty").getFullPathName().toRawUTF8(), 1);
+
+    if (! Alerts::canOpenWebAddresses())
+    {
+        std::vector<Alerts::Box> seen;
+        const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { seen.push_back (box); return true; });
+        Alerts::openWebAddress (nullptr, juce::URL ("https://www.marrowell.com/support/belvora"));
+
+        ASSERT_EQ (seen.size(), 1u);
+        EXPECT_EQ (seen[0].icon, juce::MessageBoxIconType::WarningIcon);
+        EXPECT_TRUE (seen[0].message.contains ("https://www.marrowell.com/support/belvora")) << seen[0].message;
+    }
+
+    ::setenv ("PATH", path.toRawUTF8(), 1);
+    folder.deleteRecursively();
+}

@@ -93,13 +93,27 @@ TEST (AboutBoxContent, LogoSizeAndVersionInTheMiddle)
         AboutBoxContent content;
 
         EXPECT_EQ (content.getVersionText(), "1.1.00 build 136");
-        EXPECT_EQ (content.getBounds(), juce::Rectangle<int> (juce::roundToInt (335 * scale), juce::roundToInt (282 * scale)));
+        EXPECT_EQ (content.getWidth(), juce::roundToInt (335 * scale));
 
+        // No empty lower third: the box ends about as far below the wordmark as the symbol starts below the top.
         const auto image = snapshot (content);
-        const auto h = image.getHeight(), w = image.getWidth();
+        const auto w = image.getWidth(), h = juce::roundToInt (282 * scale);
+        const auto background = image.getPixelAt (w / 2, 2);
+        const auto drawnRows = [&] (int y0, int y1)
+        {
+            return countPixels (image, { 0, y0, w, y1 - y0 }, [&] (juce::Colour c)
+            {
+                return std::abs (c.getRed() - background.getRed()) + std::abs (c.getGreen() - background.getGreen())
+                         + std::abs (c.getBlue() - background.getBlue()) > 24;
+            });
+        };
+        EXPECT_LT (content.getHeight(), h * 4 / 5);
+        EXPECT_EQ (drawnRows (0, juce::roundToInt (20 * scale)), 0);
+        EXPECT_GT (drawnRows (content.getHeight() - juce::roundToInt (45 * scale), content.getHeight()), 0);
+
         const auto band = juce::Rectangle<int> (0, h / 2 - h / 20, w, h / 10);
         EXPECT_GT (countPixels (image, band, hue (Palette::aboutBlue, 30)), 20);
-        EXPECT_EQ (countPixels (image, { 0, 0, w / 10, h }, hue (Palette::aboutBlue, 10)), 0);
+        EXPECT_EQ (countPixels (image, { 0, 0, w / 10, image.getHeight() }, hue (Palette::aboutBlue, 10)), 0);
     }
 }
 

@@ -51,7 +51,8 @@ TEST_F (ExportTest, OpensWithThePresetsNamedForToday)
 
     auto content = make();
     const auto today = content.getDateText();
-    EXPECT_EQ (content.getFileName(), "AllPresets_" + today + ".syx");
+    EXPECT_EQ (content.getFileName(), "SelectedPresets_" + today + ".syx");
+    EXPECT_EQ (make ({ 1, 1, 0 }, 0, false).getFileName(), "AllPresets_" + today + ".syx");
     EXPECT_EQ (content.getFileSuffix(), today);
     EXPECT_EQ (content.getExportFolder(), folder.getFullPathName());
     EXPECT_TRUE (toggle (content, "SelectedPresets").getToggleState());

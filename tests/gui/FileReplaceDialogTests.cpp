@@ -49,6 +49,30 @@ TEST (FileReplaceComponent, ApplyToAllSitsLeftOfYesWhenAskedFor)
                "'/home/a/Setup.syx' already exists.\n\nDo you want to replace the existing file?");
 }
 
+TEST (FileReplaceComponent, ALongPathBreaksIntoLinesBesideThePicture)
+{
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        const juce::String path ("/home/singer/Documents/Belvora_Exports/Vesper_Black_Live_Set/AllPresets_6_12_2026.syx");
+        FileReplaceComponent prompt (WarnFileReplaceDialog::messageFor (juce::File (path)), true);
+        const auto lines = prompt.getLines();
+        const auto font = BVLookAndFeel::makeFont (14.0f * scale);
+
+        ASSERT_GT (lines.size(), 3);
+        EXPECT_TRUE (lines.joinIntoString ("").contains (path));
+        EXPECT_TRUE (lines[0].endsWithChar ('/'));   // broken after a slash, not in a name
+        EXPECT_EQ (lines[lines.size() - 1], "Do you want to replace the existing file?");
+        EXPECT_GT (prompt.getTextArea().getX(), prompt.getPictureArea().getRight());
+        EXPECT_LE (prompt.getTextArea().getBottom(), get<juce::Button> (prompt, "textButtonNo").getY());
+        EXPECT_GE ((float) prompt.getTextArea().getHeight(), (float) lines.size() * font.getHeight() - 1.0f);
+
+        for (auto& line : lines)
+            EXPECT_LE (font.getStringWidthFloat (line), (float) prompt.getTextArea().getWidth()) << line;
+    }
+}
+
 //==============================================================================
 class FileReplaceDialogTest : public DisplayTest {};
 

@@ -110,6 +110,11 @@ TEST_F (ImportTest, BrowsedFilesSetWhatMayStartAndWhatIsShown)
         EXPECT_EQ (chooser.requests[0].title, "Select the import file(s)");
         EXPECT_EQ (chooser.requests[0].patterns, "*.syx");
         EXPECT_EQ (chooser.requests[0].mode, FileChoosers::Mode::openFiles);
+
+        // Nothing used yet: the user's documents or home, not the program's working folder.
+        const auto start = chooser.requests[0].start;
+        EXPECT_TRUE (start == juce::File::getSpecialLocation (juce::File::userDocumentsDirectory)
+                     || start == juce::File::getSpecialLocation (juce::File::userHomeDirectory)) << start.getFullPathName();
     }
 
     EXPECT_EQ (textOf (content, "labelPath"), files.setup.getFullPathName());
@@ -163,6 +168,7 @@ TEST_F (ImportTest, RefusedFilesAreExplainedAndLeaveNothingToStart)
         EXPECT_FALSE (startEnabled (content));
         EXPECT_TRUE (content.getChosenFiles().isEmpty());
         EXPECT_EQ (textOf (content, "labelPath"), hint);
+        EXPECT_EQ (content.getBrowseStart(), file.getParentDirectory()) << "the next look starts where this one ended";
     }
 }
 

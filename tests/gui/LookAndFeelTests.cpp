@@ -67,6 +67,7 @@ TEST (BVLookAndFeel, ColourTableHoldsThePalette)
     EXPECT_EQ (laf.findColour (BVLookAndFeel::frontTabTopColourId).getARGB(), 0xffcdd8deu);
     EXPECT_EQ (laf.findColour (BVLookAndFeel::tabTopColourId).getARGB(), 0xfffefefeu);
     EXPECT_EQ (laf.findColour (BVLookAndFeel::tabBottomColourId).getARGB(), 0xffdbe2e6u);
+    EXPECT_EQ (laf.findColour (juce::DirectoryContentsDisplayComponent::highlightColourId), Palette::selectionColour);   // file chooser rows
 
     // Ids outside the table keep the framework's colours.
     EXPECT_EQ (laf.findColour (juce::ScrollBar::thumbColourId), juce::LookAndFeel_V3().findColour (juce::ScrollBar::thumbColourId));

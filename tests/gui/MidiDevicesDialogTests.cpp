@@ -70,6 +70,15 @@ TEST (MidiDevicesComp, RowsTextsAndSize)
         // The offline rows start one pixel lower, below the line that ends the port pairs.
         EXPECT_FLOAT_EQ (list.getRowY (5) - list.getRowY (4), fontHeight + 9);
         EXPECT_FLOAT_EQ (list.getRowY (6) - list.getRowY (5), fontHeight + 8);
+
+        // A connected unit's row is drawn bold: its columns fit the bold texts whole.
+        auto connectedOnly = sampleDeviceTable();
+        connectedOnly.rows.resize (1);
+        MidiDevicesComp one (connectedOnly);
+        const auto bold = BVLookAndFeel::makeFont (fontHeight + 0.8f, juce::Font::bold);
+
+        for (auto c : { C::version, C::status, C::serialNumber })
+            EXPECT_GE (one.getColumnWidth (c) - 9.0f, bold.getStringWidthFloat (one.getText (0, c))) << one.getText (0, c);
     }
 }
 

@@ -258,6 +258,11 @@ TEST (PresetButton, CellViewPixels)
         image = snapshot (*factory);
         EXPECT_TRUE (near (image, w - 6, 4, Palette::presetCellPaleSlate));
 
+        // A cell laid out wider than the painted picture is painted to its right edge.
+        three->setSize (w + 20, h);
+        image = snapshot (*three);
+        EXPECT_TRUE (near (image, w + 12, h - 3, three->getCellPainter().getImage (Image::selectedDiffers).getPixelAt (w - 30, h - 3)));
+
         three->getCellPainter().setButtonSize (125, 25);
     }
 }
@@ -280,7 +285,21 @@ TEST (PresetButton, IconViewPixels)
 
         const auto tile = three->getIconPainter().getImage (Image::differs);
         const auto at = three->getIconPosition();
-        const auto middle = at + juce::Point<int> (tile.getWidth() / 2, tile.getHeight() * 3 / 4);
+        const auto middle = at + juce::Point<int> (tile.getWidth() / 2, tile.getHeight() / 2);
+
+        // The number sits where the tile has no pale bars: nothing there is as bright as they are.
+        float bars = 0.0f, underNumber = 0.0f;
+        const auto numberArea = three->getNumberBox().toNearestInt() - at;
+
+        for (int y = tile.getHeight() * 2 / 5; y < tile.getHeight() * 7 / 10; ++y)
+            for (int x = 0; x < tile.getWidth(); ++x)
+                bars = juce::jmax (bars, tile.getPixelAt (x, y).getBrightness());
+
+        for (int y = numberArea.getY(); y < numberArea.getBottom(); ++y)
+            for (int x = numberArea.getX(); x < numberArea.getRight(); ++x)
+                underNumber = juce::jmax (underNumber, tile.getPixelAt (x, y).getBrightness());
+
+        EXPECT_LT (underNumber, bars - 0.1f);
 
         // Neither selected nor under the mouse: no card, only picture and texts.
         auto image = snapshot (*three);

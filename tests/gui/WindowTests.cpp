@@ -7,6 +7,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
 #include "gui/StatusBar.h"
+#include "gui/datapage/DataPage.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/RunningAppFixture.h"
 #include "support/SettingsFixture.h"
@@ -83,6 +84,56 @@ TEST_F (WindowTest, EmptyOrBadWindowStateGivesTheDefaultSizeAndLimitsHold)
 
     window.setUsingNativeTitleBar (false);
     EXPECT_EQ (window.getBorderThickness(), juce::BorderSize<int> (1));
+}
+
+TEST_F (WindowTest, AtScaleTwoTheWindowItsLimitsAndItsToolbarFollowTheScale)
+{
+    settings().setValue ("uiScalingFactor", 2.0);
+    const auto screen = juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->userArea;
+
+    {
+        MainAppWindow window;
+        EXPECT_EQ (window.getWidth(), juce::jmin (2040, screen.getWidth()));
+        EXPECT_EQ (window.getHeight(), juce::jmin (1468, screen.getHeight()));
+
+        // The toolbar's overflow button shows from the first layout: what does not fit stays reachable.
+        auto& toolbar = window.getBelvoraContentComponent()->getDataPage().getToolbar();
+        const auto overflowShown = [&]
+        {
+            for (auto* child : toolbar.getChildren())
+                if (dynamic_cast<juce::ToolbarItemComponent*> (child) == nullptr && dynamic_cast<juce::Button*> (child) != nullptr)
+                    return child->isVisible();
+
+            return false;
+        };
+
+        int hidden = 0;
+
+        for (int i = 0; i < toolbar.getNumItems(); ++i)
+            hidden += toolbar.getItemComponent (i)->isVisible() ? 0 : 1;
+
+        EXPECT_EQ (overflowShown(), hidden > 0);
+
+        window.setBoundsConstrained ({ 0, 0, 100, 100 });
+        EXPECT_EQ (window.getWidth(), juce::jmin (1428, screen.getWidth()));
+        EXPECT_EQ (window.getHeight(), juce::jmin (1292, screen.getHeight()));
+
+        // A look-and-feel that arrives after the layout brings a new overflow button: it shows at once.
+        window.setBounds (10, 10, 600, 734);
+        ASSERT_TRUE (overflowShown());
+        toolbar.sendLookAndFeelChange();
+        EXPECT_TRUE (overflowShown());
+
+        window.setBounds (10, 10, 1020, 734);
+        settings().setValue ("appWindowState", window.getWindowStateAsString());
+    }
+
+    {
+        // A size saved at scale 1 grows to the smallest size of scale 2.
+        MainAppWindow window;
+        EXPECT_EQ (window.getWidth(), juce::jmin (1428, screen.getWidth()));
+        EXPECT_EQ (window.getHeight(), juce::jmin (1292, screen.getHeight()));
+    }
 }
 
 TEST_F (WindowTest, BroadcastCallsLastRegisteredFirstAndToleratesSelfRemoval)

@@ -308,7 +308,13 @@ private:
     bool awaitingSyncFile = false;
 
     std::unique_ptr<DataToolbarItemFactory> toolbarFactory;
-    juce::Toolbar toolbar;
+    /** A new look-and-feel brings a new overflow button, which only a layout shows. */
+    struct Toolbar : juce::Toolbar
+    {
+        void lookAndFeelChanged() override { juce::Toolbar::lookAndFeelChanged(); resized(); }
+    };
+
+    Toolbar toolbar;
     juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
     juce::StretchableLayoutManager layout;
     std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;

@@ -34,10 +34,12 @@ DataSetDetailsContainer::DataSetDetailsContainer (DataPageEdits& pageToUse)
     for (auto* label : { &nameLabel, &authorLabel, &dateLabel })
         label->setJustificationType (juce::Justification::centredRight);
 
+    // A bold letter such as "J" reaches left of where it starts: a little room keeps it whole.
     for (auto* label : { &authorValue, &dateValue })
     {
         label->setJustificationType (juce::Justification::centredLeft);
         label->setFont (font.boldened());
+        label->setBorderSize ({ 0, juce::roundToInt (font.getHeight() * 0.15f), 0, 0 });
     }
 
     descriptionEditor.setMultiLine (true, true);

@@ -216,6 +216,9 @@ void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
     if (ratio > 2.5f)
         iconHeight = juce::jmin (iconHeight, (float) height * 2.5f / bounds.getWidth() * bounds.getHeight());
 
+    // The picture leaves at least half of a narrow row to the unit's texts.
+    iconHeight = juce::jmin (iconHeight, juce::jmax (1.0f, (float) (width - 3 * margin) * 0.5f / ratio));
+
     const juce::Rectangle<float> box ((float) margin, ((float) height - iconHeight) * 0.5f, iconHeight * ratio, iconHeight);
     icon->drawWithin (g, box, juce::RectanglePlacement::centred, 1.0f);
 

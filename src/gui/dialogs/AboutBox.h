@@ -12,6 +12,9 @@ public:
 
     void paint (juce::Graphics& g) override;
 
+    /** Where the whole picture is drawn: it runs past the box's bottom edge. */
+    juce::Rectangle<float> getLogoArea();
+
 private:
     juce::Image logo;
     juce::String versionText;

@@ -105,6 +105,7 @@ ExportContent::ExportContent (const juce::String& exportFolder, const juce::Stri
 
     // The preselected source decides as a chosen one does: without setup data there is none to export.
     sourceChanged();
+    kindChosen();
 }
 
 ExportContent::~ExportContent() = default;
@@ -153,6 +154,13 @@ void ExportContent::sourceChanged()
 void ExportContent::kindChosen()
 {
     const auto setup = isSetupData();
+
+    // A proposed name says what goes in the file; a name the user typed stays.
+    const auto allName = "AllPresets_" + dateText + ".syx", selectedName = "SelectedPresets_" + dateText + ".syx";
+
+    if (presetsFileName == allName || presetsFileName == selectedName)
+        presetsFileName = isAllPresets() ? allName : selectedName;
+
     textEditorFilename.setText (setup ? setupFileName : presetsFileName, false);
     toggleButtonOneFilePer.setEnabled (! setup);
 

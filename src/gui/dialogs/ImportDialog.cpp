@@ -80,6 +80,7 @@ ImportContent::ImportContent (const DeviceCaps& productCaps, const juce::Array<c
     fillPositions();
 
     const juce::File file (juce::File::isAbsolutePath (initialFile) ? initialFile : juce::String());
+    lastFolder = file.getParentDirectory();
 
     if (file.existsAsFile())
         chooseFiles ({ file }, false);
@@ -179,6 +180,8 @@ void ImportContent::chooseFiles (const juce::Array<juce::File>& files, bool tell
     if (files.isEmpty())
         return updateStartButton();
 
+    lastFolder = files.getFirst().getParentDirectory();   // kept when the file is refused
+
     const auto status = classify (files.getFirst());
     const auto message = messageFor (status);
 
@@ -226,12 +229,25 @@ void ImportContent::updateStartButton()
     textButtonStartImport.setEnabled (! chosenFiles.isEmpty() && comboBoxDataDestination.getSelectedId() > 0);
 }
 
-void ImportContent::browse()
+juce::File ImportContent::getBrowseStart() const
 {
+    // The file shown, else the folder last used, else the user's documents or home
+    // (never the program's working folder).
     const juce::File shown (juce::File::isAbsolutePath (labelPath.getText()) ? labelPath.getText() : juce::String());
 
-    const auto files = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)",
-                                               shown.exists() ? shown : juce::File(), "*.syx" });
+    if (shown.existsAsFile())
+        return shown;
+
+    if (lastFolder.isDirectory() && lastFolder != juce::File())
+        return lastFolder;
+
+    const auto documents = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+    return documents.isDirectory() ? documents : juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+}
+
+void ImportContent::browse()
+{
+    const auto files = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", getBrowseStart(), "*.syx" });
     if (! files.isEmpty())
         chooseFiles (files, true);
 }

@@ -41,6 +41,9 @@ public:
 
     // The choices, read after a modal result of 1.
     const juce::Array<juce::File>& getChosenFiles() const noexcept   { return chosenFiles; }
+
+    /** Where "Browse..." opens. */
+    juce::File getBrowseStart() const;
     int getSelectedDestinationId() const;
     int getSelectedStartId() const;
 
@@ -68,6 +71,7 @@ private:
     std::vector<juce::StringArray> destinationPresetNames;   // per destination, per slot; empty text for an empty slot
     const ConversionCheck canConvert;
     juce::Array<juce::File> chosenFiles;
+    juce::File lastFolder;
 
     juce::TextButton chooseFolderButton { "Browse..." };
     juce::Label labelPath, labelFile, labelDestination, labelStartingPosition;

@@ -84,8 +84,9 @@ MidiDevicesComp::MidiDevicesComp (const MidiDeviceTable& table)
     {
         auto widest = juce::jmax (90.0f, boldFont().getStringWidthFloat (headerOf ((Column) c)));
 
-        for (auto& text : cells[(size_t) c])
-            widest = juce::jmax (widest, plainFont().getStringWidthFloat (text));
+        // Measured in the font the row is drawn in: a connected unit's row is bold.
+        for (size_t row = 0; row < rows.size(); ++row)
+            widest = juce::jmax (widest, fontOf (row).getStringWidthFloat (cells[(size_t) c][(int) row]));
 
         columnWidths[(size_t) c] = widest + 18.0f;
         total += columnWidths[(size_t) c];
@@ -119,6 +120,11 @@ juce::String MidiDevicesComp::headerOf (Column column)
 
 juce::Font MidiDevicesComp::plainFont() const   { return BVLookAndFeel::makeFont (fontHeight); }
 juce::Font MidiDevicesComp::boldFont() const    { return BVLookAndFeel::makeFont (fontHeight + 0.8f, juce::Font::bold); }
+
+juce::Font MidiDevicesComp::fontOf (size_t row) const
+{
+    return (rows[row].flags & DeviceFlags::portsOpen) != 0 && ! rows[row].offline ? boldFont() : plainFont();
+}
 
 float MidiDevicesComp::getRowY (int row) const
 {
@@ -181,7 +187,7 @@ void MidiDevicesComp::paint (juce::Graphics& g)
         }
 
         g.setColour (getTextColour (state.flags, state.offline));
-        g.setFont ((state.flags & DeviceFlags::portsOpen) != 0 && ! state.offline ? boldFont() : plainFont());
+        g.setFont (fontOf ((size_t) row));
         drawCells (y, rowHeight, [&] (int c) { return cells[(size_t) c][row]; });
     }
 }

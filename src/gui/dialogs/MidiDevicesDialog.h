@@ -60,6 +60,7 @@ private:
     static juce::String headerOf (Column column);
     juce::Font plainFont() const;
     juce::Font boldFont() const;
+    juce::Font fontOf (size_t row) const;
     juce::Colour rowBackground (int row) const;
 
     struct RowState { int flags; bool offline; };

@@ -48,7 +48,7 @@ const char* const GeneralOptionsComp::homePage = "https://www.marrowell.com/";
 
 GeneralOptionsComp::GeneralOptionsComp (BVLookAndFeel& pageLaf)
     : OptionsComponentPage (pageLaf),
-      openUrl ([] (const juce::URL& url) { url.launchInDefaultBrowser(); })
+      openUrl ([this] (const juce::URL& url) { Alerts::openWebAddress (this, url); })
 {
     addHeader (resolutionHeader, "Resolution");
     addHeader (usageHeader, "Usage Data");

@@ -25,6 +25,12 @@ FileReplaceComponent::FileReplaceComponent (const juce::String& text, bool showA
 
     const auto s = WidgetMetrics::scale (*this);
     setSize (juce::roundToInt (450.0f * s), juce::roundToInt (160.0f * s));
+
+    // Grows downwards when a long path takes more lines than the question leaves room for.
+    const auto needed = juce::roundToInt ((float) getLines().size() * textFont().getHeight());
+
+    if (needed > getTextArea().getHeight())
+        setSize (getWidth(), getHeight() + needed - getTextArea().getHeight());
 }
 
 FileReplaceComponent::~FileReplaceComponent() = default;
@@ -34,6 +40,63 @@ juce::Rectangle<int> FileReplaceComponent::getPictureArea()
     const auto g = WidgetMetrics::gap (*this);
     const auto side = juce::roundToInt (100.0f * WidgetMetrics::scale (*this));
     return { g, g, side, side };
+}
+
+juce::Rectangle<int> FileReplaceComponent::getTextArea()
+{
+    const auto [h, s, g] = WidgetMetrics::sizes (*this);
+    const auto buttonTop = getHeight() - juce::roundToInt (h * 2.0f) - g;
+    return { getPictureArea().getRight() + g, g, getWidth() - getPictureArea().getRight() - 2 * g, juce::jmax (0, buttonTop - 2 * g) };
+}
+
+juce::Font FileReplaceComponent::textFont()
+{
+    return BVLookAndFeel::makeFont (WidgetMetrics::fontSize (*this));
+}
+
+juce::StringArray FileReplaceComponent::getLines()
+{
+    const auto font = textFont();
+    const auto width = (float) getTextArea().getWidth();
+    const auto fits = [&] (const juce::String& t) { return font.getStringWidthFloat (t) <= width; };
+    juce::StringArray lines;
+
+    for (auto& paragraph : juce::StringArray::fromLines (message))
+    {
+        juce::String line;
+
+        for (auto word : juce::StringArray::fromTokens (paragraph, " ", {}))
+        {
+            if (line.isNotEmpty() && fits (line + " " + word))
+            {
+                line << " " << word;
+                continue;
+            }
+
+            if (line.isNotEmpty())
+                lines.add (std::exchange (line, {}));
+
+            while (! fits (word))
+            {
+                auto cut = word.length() - 1;
+
+                while (cut > 1 && ! fits (word.substring (0, cut)))
+                    --cut;
+
+                if (const auto slash = word.substring (0, cut).lastIndexOfChar ('/'); slash > 0)
+                    cut = slash + 1;
+
+                lines.add (word.substring (0, cut));
+                word = word.substring (cut);
+            }
+
+            line = word;
+        }
+
+        lines.add (line);
+    }
+
+    return lines;
 }
 
 void FileReplaceComponent::resized()
@@ -56,16 +119,15 @@ void FileReplaceComponent::paint (juce::Graphics& g)
     g.setColour (juce::Colours::black.withAlpha (0.9f));
     g.drawImage (picture, getPictureArea().toFloat(), juce::RectanglePlacement::centred);
 
-    auto area = getLocalBounds().withBottom (noButton.getY());
-    area.removeFromLeft (juce::roundToInt (60.0f * WidgetMetrics::scale (*this)));
+    const auto font = textFont();
+    const auto lines = getLines();
+    auto area = getTextArea().withSizeKeepingCentre (getTextArea().getWidth(), juce::roundToInt ((float) lines.size() * font.getHeight()));
 
-    juce::AttributedString text;
-    text.setJustification (juce::Justification::centred);
-    text.append (message, BVLookAndFeel::makeFont (WidgetMetrics::fontSize (*this)), Palette::dialogTextColour);
+    g.setColour (Palette::dialogTextColour);
+    g.setFont (font);
 
-    juce::TextLayout layout;
-    layout.createLayout (text, (float) (area.getWidth() - WidgetMetrics::gap (*this)));
-    layout.draw (g, area.toFloat());
+    for (auto& line : lines)
+        g.drawText (line, area.removeFromTop (juce::roundToInt (font.getHeight())), juce::Justification::centred, true);
 }
 
 void FileReplaceComponent::buttonClicked (juce::Button* button)

@@ -17,6 +17,13 @@ public:
     /** The square the picture is fitted into. */
     juce::Rectangle<int> getPictureArea();
 
+    /** Right of the picture, above the buttons. */
+    juce::Rectangle<int> getTextArea();
+
+    /** The message broken into lines that fit the text area: a path with no
+        blank in it breaks after a slash, or anywhere when it has to. */
+    juce::StringArray getLines();
+
     void paint (juce::Graphics& g) override;
     void resized() override;
     void buttonClicked (juce::Button* button) override;
@@ -26,6 +33,8 @@ private:
     juce::ToggleButton applyToAllToggle { "Apply to all" };
     juce::Image picture;
     juce::String message;
+
+    juce::Font textFont();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (FileReplaceComponent)
 };

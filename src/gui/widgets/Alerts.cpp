@@ -44,6 +44,43 @@ void showWarning (juce::Component* component, const juce::String& title, const j
     show (juce::MessageBoxIconType::WarningIcon, component, title, message, "OK", {}, false);
 }
 
+bool canOpenWebAddresses (juce::StringArray folders)
+{
+   #if JUCE_LINUX
+    // The framework hands the address to the first of these that starts, and
+    // reports success even when none exists.
+    if (folders.isEmpty())
+    {
+        folders.addTokens (juce::SystemStats::getEnvironmentVariable ("PATH", {}), ":", {});
+        folders.add ("/etc/alternatives");
+    }
+
+    for (auto& folder : folders)
+        for (auto* name : { "xdg-open", "x-www-browser", "firefox", "mozilla", "google-chrome", "chromium-browser", "opera", "konqueror" })
+            if (folder.isNotEmpty() && juce::File::isAbsolutePath (folder) && juce::File (folder).getChildFile (name).existsAsFile())
+                return true;
+
+    return false;
+   #else
+    juce::ignoreUnused (folders);
+    return true;
+   #endif
+}
+
+void openWebAddress (juce::Component* component, const juce::URL& url)
+{
+    if (canOpenWebAddresses() && url.launchInDefaultBrowser())
+        return;
+
+    const auto address = url.toString (true);
+    if (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr)
+        juce::SystemClipboard::copyTextToClipboard (address);
+
+    showWarning (component, "Cannot Open Web Page",
+                 "No web browser could be started for this address:\n\n" + address
+                     + "\n\nThe address is on the clipboard: paste it into a browser.");
+}
+
 bool askYesNo (juce::Component* component, const juce::String& title, const juce::String& message)
 {
     return show (juce::MessageBoxIconType::QuestionIcon, component, title, message, "Yes", "No", true);

@@ -33,6 +33,15 @@ namespace Alerts
     int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                      const juce::String& message, const juce::Array<Choice>& choices);
 
+    /** Opens a web address in the user's browser. When the system has nothing
+        to open it with, a warning says so and shows the address, which is also
+        put on the clipboard to be pasted into a browser. */
+    void openWebAddress (juce::Component* component, const juce::URL& url);
+
+    /** Whether one of the programs that open web addresses is in one of the
+        folders (by default the search path and the system's alternatives). */
+    bool canOpenWebAddresses (juce::StringArray folders = {});
+
     /** One box as it would be shown: its icon, texts and the buttons' labels. */
     struct Box
     {

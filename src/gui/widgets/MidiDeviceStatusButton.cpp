@@ -9,6 +9,7 @@
 #include "devices/DeviceProfiler.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
+#include "gui/widgets/Alerts.h"
 #include "gui/widgets/TileCard.h"
 #include "gui/widgets/WidgetMetrics.h"
 #include "resources/BinaryResources.h"
@@ -355,7 +356,7 @@ void MidiDeviceStatusButton::handleMenuResult (int itemId)
                 if (services.openUrl)
                     services.openUrl (manual);
                 else
-                    manual.launchInDefaultBrowser();
+                    Alerts::openWebAddress (this, manual);
             }
             break;
 

@@ -130,8 +130,12 @@ void PresetButton::layoutIconView()
     const auto iconBottom = (float) (iconPosition.y + ih);
     nameBox = { fs * 0.5f + 1.0f, iconBottom + 1.0f, w - 7.0f - fs, h - 6.0f - iconBottom };
 
+    // The number goes in the tile's dark strip below its pale bars (from 72 % of its
+    // height down), where it and the step count stay clear of them at every scale.
     const auto margin = (float) iw * 0.09765625f;   // the tile's own inset for its number
-    numberBox = { (float) iconPosition.x + margin, (float) iconPosition.y + (float) ih * 0.3f, (float) iw - 2.0f * margin, fs };
+    const auto strip = (float) ih * 0.25f;
+    numberBox = { (float) iconPosition.x + margin, (float) iconPosition.y + (float) ih * 0.725f + juce::jmax (0.0f, strip - fs) * 0.5f,
+                  (float) iw - 2.0f * margin, juce::jmin (fs, strip) };
 }
 
 void PresetButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
@@ -147,8 +151,9 @@ void PresetButton::paintCell (juce::Graphics& g)
     const auto w = getWidth(), h = getHeight();
     const auto image = cellHelper->getImage (chooseImage());
 
+    // The shared picture has the grid's nominal cell size; cells are laid out wider to fill a row.
     if (image.isValid())
-        g.drawImageAt (image, 0, 0);
+        g.drawImage (image, getLocalBounds().toFloat(), juce::RectanglePlacement::stretchToFit);
 
     g.setColour (getToggleState() ? Palette::presetCellBlack : Palette::presetGridWhite);
     g.setFont (font);
@@ -198,13 +203,15 @@ void PresetButton::paintIcon (juce::Graphics& g, bool isMouseOver, bool isButton
     g.drawFittedText (getButtonText(), nameBox.toNearestInt(), juce::Justification::centred, 2, 0.6f);
 
     const auto number = juce::String (slotNumber);
+    const auto numberFont = font.withHeight (juce::jmin (font.getHeight(), numberBox.getHeight()));
     g.setColour (Palette::presetGridWhite.withMultipliedAlpha (alpha));
+    g.setFont (numberFont);
     g.drawText (number, numberBox, juce::Justification::topLeft, true);
 
     if (const auto steps = getNumSteps(); steps > 1)
     {
-        const auto shift = (float) juce::roundToInt (font.getStringWidthFloat (number + ":"));
-        g.setFont (font.withHeight (font.getHeight() * 0.85f));
+        const auto shift = (float) juce::roundToInt (numberFont.getStringWidthFloat (number + ":"));
+        g.setFont (numberFont.withHeight (numberFont.getHeight() * 0.85f));
         g.drawText ("(x" + juce::String (steps) + ")", numberBox.translated (shift, 1.0f), juce::Justification::topLeft, true);
     }
 }
