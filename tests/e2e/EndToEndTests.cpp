@@ -345,17 +345,23 @@ namespace
         /** The first backup dragged below the second, once the browser shows them swapped. */
         bool dragFirstBackupBelowSecond (const juce::String& window)
         {
+            if (! reached (waitUntilIdle (window), "the page idle before the drag"))
+                return false;
+
             const auto before = photograph (window);
             const auto first = titleEndOfRow (before, 0), second = titleEndOfRow (before, 1);
 
             if (! reached (first > 0 && std::abs (first - second) > 3, "two backup rows of different titles"))
                 return false;
 
-            drag (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 });
-            return reached (waitForPhoto (window, [&] (const juce::Image& photo)
-                            {
-                                return std::abs (titleEndOfRow (photo, 0) - second) <= 1 && std::abs (titleEndOfRow (photo, 1) - first) <= 1;
-                            }), "the rows swapped");
+            const auto endsOfRows = [&] (int end0, int end1)
+            {
+                const auto photo = photograph (window);
+                return photo.isValid() && std::abs (titleEndOfRow (photo, 0) - end0) <= 1 && std::abs (titleEndOfRow (photo, 1) - end1) <= 1;
+            };
+
+            return reached (repeatUntil ([&] { if (endsOfRows (first, second)) drag (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 }); },
+                                         [&] { return endsOfRows (second, first); }), "the rows swapped");
         }
 
         /** A drag with the left button, in steps, between two points of the window. */
