@@ -24,6 +24,9 @@ namespace
         /** One unit, its data downloaded into the workspace. */
         void SetUp() override
         {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
             RunningApp::Options options;
             options.units = "0x12";
             options.settings.set ("dataSyncMethod", "manual");

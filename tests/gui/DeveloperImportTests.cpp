@@ -17,6 +17,9 @@ namespace
     protected:
         void SetUp() override
         {
+            if (! TestEnvironment::hasDisplay())
+                GTEST_SKIP() << "needs a display";
+
             RunningApp::Options options;
             options.units = "0x12";
             options.settings.set ("dataSyncMethod", "manual");

@@ -345,9 +345,10 @@ TEST (LookAndFeelDrawing, ProgressBarWithoutWidthOrHeightDrawsNothing)
     double value = 1.0;
     juce::ProgressBar bar (value);
 
-    for (auto [w, h] : { std::pair (200, 0), std::pair (0, 20), std::pair (0, 0), std::pair (-5, 20) })
+    for (auto size : { std::pair (200, 0), std::pair (0, 20), std::pair (0, 0), std::pair (-5, 20) })
     {
-        const auto image = draw (10, 10, [&] (juce::Graphics& g) { laf.drawProgressBar (g, bar, w, h, 1.0, "busy"); });
+        // clang 14 cannot capture a structured binding
+        const auto image = draw (10, 10, [&] (juce::Graphics& g) { laf.drawProgressBar (g, bar, size.first, size.second, 1.0, "busy"); });
         EXPECT_TRUE (image.getPixelAt (5, 5).isTransparent());
     }
 }
