@@ -90,11 +90,12 @@ namespace
             const auto window = findWindow ("Belvora 2");
 
             if (window.isNotEmpty())
-                waitForPhoto (window, isDrawn);
+                waitForPhoto (window, showsItsTabs);
             return window;
         }
 
-        static bool isDrawn (const juce::Image& photo)
+        /** The main window with its tab bar drawn. */
+        static bool showsItsTabs (const juce::Image& photo)
         {
             return brightness (photo.getPixelAt (500, 15)) > 600 && darkestIn (photo, devicesTabLabel) < 400;
         }
@@ -675,7 +676,7 @@ TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
                                                              "--name", "^Belvora 2$" })).isNotEmpty() || other.hasEnded (status); }));
     ASSERT_TRUE (other.isRunning()) << "it ended instead";
     otherWindow = otherWindow.upToFirstOccurrenceOf ("\n", false, false);
-    ASSERT_TRUE (waitForPhoto (otherWindow, isDrawn));
+    ASSERT_TRUE (waitForPhoto (otherWindow, showsItsTabs));
     EXPECT_FALSE (hasEnded());
 
     keys (otherWindow, { "ctrl+q" });
