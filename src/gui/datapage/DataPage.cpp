@@ -684,7 +684,8 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
 
     cloudManager.reset();
 
-    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && caps != nullptr && live != nullptr)
+    // Packs come from the server: offline there is no cloud to show.
+    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && content->isOnline() && caps != nullptr && live != nullptr)
         cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
 
     if (caps != nullptr)
@@ -893,8 +894,10 @@ void DataPage::sourceSelectionChanged()
 
     const auto title = item[label].toString();
 
-    if (SourceTree::getDataSet (item) != nullptr)
+    if (auto* set = SourceTree::getDataSet (item))
     {
+        tellIfDamaged (*set);
+
         const bool presetDetails = ! focusInBrowser && getViewItem() == item && ! panels->getSelection().isEmpty();
         return showSource (title, item, viewPresetGrid, item, presetDetails ? detailsPreset : detailsDataSet);
     }
@@ -906,6 +909,21 @@ void DataPage::sourceSelectionChanged()
         return showSource (title, item, viewGroupTiles, tile, detailsDataSet);
 
     showSource (title, item, viewGroupTiles, item, detailsGroup);
+}
+
+void DataPage::tellIfDamaged (DataSet& set)
+{
+    // Reading the working copy reads the backup's body, which tells whether it is whole.
+    const auto* backup = set.getWorkingData() == nullptr ? set.getArchive() : nullptr;
+
+    if (backup == nullptr || ! backup->isDamaged() || damagedBackupsTold.contains (backup->getUuid()))
+        return;
+
+    damagedBackupsTold.add (backup->getUuid());
+    browser.getTreeView().repaint();
+    Alerts::showWarning (this, "Damaged Backup",
+                         "The backup \"" + backup->getTitle() + "\" cannot be opened: its data file \""
+                         + backup->getDataFile().getFullPathName() + "\" is damaged. The file has been left as it is.");
 }
 
 void DataPage::showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
@@ -1017,7 +1035,8 @@ void DataPage::storeDownloadedDeviceData()
     switch (live->saveWorkingFile (juce::File (deviceFolder), false))
     {
         case DeviceData::saved:
-            if (auto* work = deviceDataSet->getWorkingData())
+            // A firmware update reads the unit for its own use: the workspace keeps its edits.
+            if (auto* work = deviceDataSet->getWorkingData(); work != nullptr && appState() != AppState::firmwareUpdate)
             {
                 work->copyPresetsFrom (*live);
                 work->setSetup (live->getSetup(), false);

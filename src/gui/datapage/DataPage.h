@@ -110,6 +110,8 @@ public:
     void removeSourceNode (const juce::String& category);
     void ensureSelection (bool keepCurrent);
     void sourceSelectionChanged() override;
+    /** Names a backup whose data file turned out damaged when it is first opened. */
+    void tellIfDamaged (DataSet& set);
     void showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
                      const juce::ValueTree& detailsItem, int detailsKind);
     void updateSyncButtonText (bool showSyncButton);
@@ -312,6 +314,7 @@ private:
     juce::Array<ArchiveChangeListener*> archiveListeners;
 
     juce::SortedSet<int> downloadedSlots;          // read by the running command, taken at its end
+    juce::Array<juce::Uuid> damagedBackupsTold;    // each damaged backup is named once
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
