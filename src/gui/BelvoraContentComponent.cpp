@@ -359,8 +359,8 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
         case CommandIDs::scanForDevices:         scanForDevices(); break;
         case CommandIDs::connectSelectedDevice:  connectSelectedDevice(); break;
         case CommandIDs::disconnectDevice:
-            // Once the connection is lost there is nothing left to ask about.
-            if (currentAppState() == AppState::rescanNeeded || askDiscardChanges (CommandDialogs::Discard::disconnect))
+            // Once the unit is gone there is nothing left to ask about.
+            if (activeUnitLost || askDiscardChanges (CommandDialogs::Discard::disconnect))
                 connectToDevice (-1);
             break;
 
@@ -929,6 +929,7 @@ void BelvoraContentComponent::connectionLost (AppState state)
     if (state == AppState::scanning || state == AppState::firmwareUpdate)
         return;
 
+    activeUnitLost = true;
     showDevicesOnly();
     setAppState (AppState::rescanNeeded);
 
@@ -1144,6 +1145,8 @@ bool BelvoraContentComponent::connectToDevice (int index)
 
     if (d == nullptr)
         return false;
+
+    activeUnitLost = false;
 
     // A delete that was waiting for its turn never comes once the unit is released.
     if (index < 0 || d->getActiveIndex() >= 0)

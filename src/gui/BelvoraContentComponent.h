@@ -178,6 +178,7 @@ private:
 
     bool downloading = false;
     bool deletePending = false;
+    bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;
     bool mismatchQuestionOpen = false;

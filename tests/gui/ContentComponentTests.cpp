@@ -408,6 +408,15 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
     running->perform (CommandIDs::disconnectDevice);
     EXPECT_EQ (running->boxes.size(), 4u);
     EXPECT_EQ (devices.getActiveIndex(), -1);
+
+    // A unit whose connection was lost is let go with "Later" without a question.
+    ASSERT_TRUE (content.connectToDevice (active));
+    ASSERT_TRUE (running->waitFor ([&] { return ! content.getDataPage().isSyncNeeded() && ! content.getDataPage().isBusy(); }));
+    workspace (*running).deletePreset (3);
+    running->answers["USB Device Connection Lost"] = 1;   // "Later"
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
+    ASSERT_TRUE (running->waitFor ([&] { return devices.getActiveIndex() == -1; }));
+    EXPECT_EQ (running->titles().joinIntoString ("|"), "Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|USB Device Connection Lost");
 }
 
 TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAskingButRestoreAsks)
