@@ -27,10 +27,12 @@ namespace
                 GTEST_SKIP() << "needs a display";
         }
 
-        /** One Vesper, connected at start-up, its data downloaded ("auto"). */
+        /** One Vesper (unless the options name other units), connected at start-up, its data downloaded ("auto"). */
         std::unique_ptr<RunningApp> startSynced (RunningApp::Options options = RunningApp::Options())
         {
-            options.units = "0x12";
+            if (options.units == RunningApp::Options().units)
+                options.units = "0x12";
+
             auto running = std::make_unique<RunningApp> (options);
             EXPECT_TRUE (running->start());
             // A generous bound: under a loaded machine the scan, connection and download take their time.
