@@ -1048,8 +1048,9 @@ TEST_F (ContentTest, AnUpdateStoppedBeforeItsImageEndsQuietlyAndKeepsTheEditsAnd
     running->drain();
     EXPECT_EQ (recorder.count (DeviceInfoMessage::scanFinished), 0);
     EXPECT_EQ (running->application().getAppState(), AppState::idle);
-    EXPECT_GE (devices.getActiveIndex(), 0);
+    ASSERT_GE (devices.getActiveIndex(), 0);
     EXPECT_EQ (devices.getDeviceVersion (-1).build, 140);
+    ASSERT_NE (content.getDataPage().getDeviceDataSet(), nullptr);
     EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3));
     EXPECT_TRUE (content.getDataPage().getDeviceDataSet()->isModified());
 
