@@ -1033,7 +1033,7 @@ void BelvoraContentComponent::firmwareUpdateEnded (const juce::String& name)
 
     // Until the image went out the unit is as it was and still connected: an
     // update stopped before then has nothing to power cycle or find again, and
-    // a rescan would only replace the workspace.
+    // the workspace comes back as it was, where a rescan would replace it.
     const bool unitUntouched = ! updateThread->wasImageSent() && hasActiveDevice();
     const auto kept = updateThread->getKeptDataFile();
     const auto keptNote = kept == juce::File() ? juce::String()
@@ -1070,6 +1070,7 @@ void BelvoraContentComponent::firmwareUpdateEnded (const juce::String& name)
     updateWindow.reset();
 
     setAppState (AppState::idle);
+    dataPage->firmwareUpdateEnded (unitUntouched);
 
     if (! unitUntouched)
         invokeDirectly (CommandIDs::scanForDevices, true);

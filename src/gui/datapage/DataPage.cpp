@@ -534,6 +534,10 @@ void DataPage::changeNotify (const ChangeInfo& info)
     {
         if (info.newAppState == static_cast<int> (AppState::firmwareUpdate) && deviceDataSet != nullptr)
         {
+            // Kept until the update ends: one that never reached the unit gives it back.
+            if (const auto* work = deviceDataSet->getWorkingData())
+                workspaceBeforeUpdate = work->clone (false);
+
             deleteDeviceWorkingFiles();
             closeSources (false, false);
         }
@@ -911,6 +915,19 @@ void DataPage::sourceSelectionChanged()
     showSource (title, item, viewGroupTiles, item, detailsGroup);
 }
 
+void DataPage::firmwareUpdateEnded (bool unitUntouched)
+{
+    auto kept = std::move (workspaceBeforeUpdate);
+    auto* devices = Nexus::getDeviceManager();
+
+    if (! unitUntouched || kept == nullptr || devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet != nullptr)
+        return;
+
+    needSync = false;
+    openSources (std::move (kept));
+    updateSyncButtonText (needSync);
+}
+
 void DataPage::tellIfDamaged (DataSet& set)
 {
     // Reading the working copy reads the backup's body, which tells whether it is whole.
@@ -1035,8 +1052,7 @@ void DataPage::storeDownloadedDeviceData()
     switch (live->saveWorkingFile (juce::File (deviceFolder), false))
     {
         case DeviceData::saved:
-            // A firmware update reads the unit for its own use: the workspace keeps its edits.
-            if (auto* work = deviceDataSet->getWorkingData(); work != nullptr && appState() != AppState::firmwareUpdate)
+            if (auto* work = deviceDataSet->getWorkingData())
             {
                 work->copyPresetsFrom (*live);
                 work->setSetup (live->getSetup(), false);
