@@ -38,15 +38,9 @@ juce::File PackFiles::resolve (const juce::String& link, const juce::File& folde
     return file;
 }
 
-bool PackFiles::hasConfinedLinks (const juce::XmlElement& archiveXml, const juce::File& folder, const juce::File& root)
+bool PackFiles::hasConfinedData (const juce::XmlElement& archiveXml, const juce::File& folder, const juce::File& root)
 {
-    const auto linkData = archiveXml.getChildElementAllSubText ("linkData", {});
-    const auto linkImage = archiveXml.getChildElementAllSubText ("linkImage", {}).trim();
-
-    if (resolve (linkData, folder, root) == juce::File())
-        return false;
-
-    return linkImage.isEmpty() || linkImage.startsWithChar ('*') || resolve (linkImage, folder, root) != juce::File();
+    return resolve (archiveXml.getChildElementAllSubText ("linkData", {}), folder, root) != juce::File();
 }
 
 std::unique_ptr<DeviceDataArchive> PackFiles::load (const juce::File& archiveFile, const juce::File& root)
@@ -54,8 +48,18 @@ std::unique_ptr<DeviceDataArchive> PackFiles::load (const juce::File& archiveFil
     const auto xml = ArchiveFiles::readDocument (archiveFile, ArchiveFiles::maxArchiveFileBytes);
     const auto folder = archiveFile.getParentDirectory();
 
-    if (xml == nullptr || ! hasConfinedLinks (*xml, folder, root))
+    if (xml == nullptr || ! hasConfinedData (*xml, folder, root))
         return nullptr;
 
-    return std::make_unique<DeviceDataArchive> (*xml, folder, &ArchiveFiles::readLocalPicture);
+    // A picture from elsewhere is not read: the entry keeps the default one.
+    const auto rootPath = canonical (root);
+    const auto readConfinedPicture = [rootPath] (const juce::String& location)
+    {
+        if (ContentReader::isWebAddress (location) || ! isInside (canonical (juce::File (location)), rootPath))
+            return juce::Image();
+
+        return ArchiveFiles::readLocalPicture (location);
+    };
+
+    return std::make_unique<DeviceDataArchive> (*xml, folder, readConfinedPicture);
 }

@@ -8,7 +8,8 @@
     the network: whatever its files name must lie inside the pack's own
     folder. A link is taken only when it is relative and stays there (no
     absolute path, "~", drive, share, "." or ".." part, or web address); a
-    picture may besides be one of the program's own ("*name"). */
+    picture may besides be one of the program's own ("*name"), and one that
+    leads elsewhere gives way to the default picture. */
 struct PackFiles
 {
     /** A pack description ("presets.xml") lists a few thousand entries at most. */
@@ -18,11 +19,11 @@ struct PackFiles
         (also once links on disk are followed); none otherwise. */
     static juce::File resolve (const juce::String& link, const juce::File& folder, const juce::File& root);
 
-    /** Whether an archive file's data link, and its picture link unless that
-        names an embedded picture, lead to files inside root. */
-    static bool hasConfinedLinks (const juce::XmlElement& archiveXml, const juce::File& folder, const juce::File& root);
+    /** Whether an archive file's data link leads to a file inside root. */
+    static bool hasConfinedData (const juce::XmlElement& archiveXml, const juce::File& folder, const juce::File& root);
 
     /** The archive of a pack's archive file below root; null when the file
-        does not parse or its links lead outside root. */
+        does not parse or its data lies outside root. A picture outside root
+        is not read: the archive shows the default picture. */
     static std::unique_ptr<DeviceDataArchive> load (const juce::File& archiveFile, const juce::File& root);
 };

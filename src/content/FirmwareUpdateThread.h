@@ -132,6 +132,9 @@ public:
     const FirmwareVersion& getStartVersion() const noexcept     { return startVersion; }
     const FirmwareVersion& getTargetVersion() const noexcept    { return target.version; }
 
+    /** Whether the image went to the unit; until then the unit is as it was. */
+    bool wasImageSent() const noexcept                          { return imageSent.load(); }
+
     /** Where the converted presets and setup were left when the update ended
         without writing them back to the unit; empty otherwise. */
     juce::File getKeptDataFile() const;

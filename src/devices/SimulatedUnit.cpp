@@ -2,6 +2,8 @@
 
 #include "platform/Clock.h"
 
+#include <algorithm>
+
 using platform::Clock;
 
 namespace
@@ -750,6 +752,7 @@ void SimulatedUnit::receiveFirmware (const uint8_t* bytes, int size, const juce:
     {
         firmwareMode = true;
         firmwarePackets = 0;
+        announcedBuild = 0;
         return;
     }
 
@@ -786,7 +789,14 @@ void SimulatedUnit::receiveFirmware (const uint8_t* bytes, int size, const juce:
         return;
     }
 
-    // The image's own message between header and end.
+    // The image's own message between header and end. The sample images name
+    // their build at the start of their first packet: "build", high, low.
+    constexpr uint8_t buildTag[] = { 'b', 'u', 'i', 'l', 'd' };
+    constexpr int tagAt = 8;
+
+    if (firmwarePackets == 0 && size > tagAt + 7 && std::equal (buildTag, buildTag + 5, bytes + tagAt))
+        announcedBuild = (bytes[tagAt + 5] << 7) | bytes[tagAt + 6];
+
     packetReceived = true;
     packetGood = size == expectedSize && SysEx::checksum (message.getRawData(), size) == expectedChecksum;
 }
@@ -823,6 +833,8 @@ void SimulatedUnit::installFirmware (const UpdateOutcome& outcome)
 
     if (outcome.version.build > 0)
         currentVersion = outcome.version;
+    else if (announcedBuild > 0)
+        currentVersion.build = static_cast<int16_t> (announcedBuild);
     else
         currentVersion.build = static_cast<int16_t> (currentVersion.build + 10);
 

@@ -9,6 +9,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -70,7 +71,7 @@ public:
         enum class Comeback { newFirmware, oldFirmware, never };
 
         Comeback comeback = Comeback::newFirmware;
-        FirmwareVersion version;   // the new firmware; build 0: the old build + 10
+        FirmwareVersion version;   // the new firmware; build 0: the build the image names, else the old build + 10
         CapsBlock caps;            // its layout (product id 0: unchanged); a new layout starts without presets
         int serial = -1;           // the serial it answers with from then on; -1: its own
     };
@@ -174,6 +175,7 @@ private:
     // Firmware transfer, handled on the unit's thread only.
     bool firmwareMode = false;
     int firmwarePackets = 0;
+    std::atomic<int> announcedBuild { 0 };   // the build the image being received names; 0: none
     int expectedChecksum = -1, expectedSize = 0;
     bool packetReceived = false, packetGood = false;
     uint32_t lastFirmwareTime = 0;

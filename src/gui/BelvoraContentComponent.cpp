@@ -358,7 +358,12 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
 
         case CommandIDs::scanForDevices:         scanForDevices(); break;
         case CommandIDs::connectSelectedDevice:  connectSelectedDevice(); break;
-        case CommandIDs::disconnectDevice:       connectToDevice (-1); break;
+        case CommandIDs::disconnectDevice:
+            // Once the unit is gone there is nothing left to ask about.
+            if (activeUnitLost || askDiscardChanges (CommandDialogs::Discard::disconnect))
+                connectToDevice (-1);
+            break;
+
 
         case CommandIDs::updateFirmware:
             if (confirmFirmwareUpdate (updateElement, true))
@@ -505,6 +510,10 @@ void BelvoraContentComponent::connectSelectedDevice()
     if (index < 0 || index == d->getActiveIndex() || ! d->isDeviceUsable (index))
         return;
 
+    // The tile clicked shows itself chosen: on "Cancel" the tiles show the active unit again.
+    if (updateThread == nullptr && d->getActiveIndex() >= 0 && ! askDiscardChanges (CommandDialogs::Discard::switchUnit))
+        return devicePage->getDevicePanel().refreshButtons();
+
     connectToDevice (index);
 }
 
@@ -634,7 +643,7 @@ void BelvoraContentComponent::restoreToDevice()
     auto* image = dataPage->getPendingSendData();
     auto* work = dataSet != nullptr ? dataSet->getWorkingData() : nullptr;
 
-    if (work == nullptr || image == nullptr || ! hasActiveDevice())
+    if (work == nullptr || image == nullptr || ! hasActiveDevice() || ! askDiscardChanges (CommandDialogs::Discard::restore))
         return;
 
     auto toDelete = work->getDifferentPresetIndices();
@@ -920,6 +929,7 @@ void BelvoraContentComponent::connectionLost (AppState state)
     if (state == AppState::scanning || state == AppState::firmwareUpdate)
         return;
 
+    activeUnitLost = true;
     showDevicesOnly();
     setAppState (AppState::rescanNeeded);
 
@@ -1020,6 +1030,11 @@ void BelvoraContentComponent::firmwareUpdateEnded (const juce::String& name)
         return;
 
     const auto code = updateThread->getExitCode();
+
+    // Until the image went out the unit is as it was and still connected: an
+    // update stopped before then has nothing to power cycle or find again, and
+    // the workspace comes back as it was, where a rescan would replace it.
+    const bool unitUntouched = ! updateThread->wasImageSent() && hasActiveDevice();
     const auto kept = updateThread->getKeptDataFile();
     const auto keptNote = kept == juce::File() ? juce::String()
                                                : "\n\nYour converted presets and setup are saved in \"" + kept.getFullPathName() + "\".";
@@ -1033,7 +1048,8 @@ void BelvoraContentComponent::firmwareUpdateEnded (const juce::String& name)
 
         case FirmwareUpdateThread::notFinished:
         case FirmwareUpdateThread::interrupted:
-            Alerts::showInfo (this, "Firmware Update Interrupted", "You should power cycle " + name
+            if (! unitUntouched)
+                Alerts::showInfo (this, "Firmware Update Interrupted", "You should power cycle " + name
                               + " and you may have to restart Belvora before trying the update again." + keptNote);
             break;
 
@@ -1054,7 +1070,10 @@ void BelvoraContentComponent::firmwareUpdateEnded (const juce::String& name)
     updateWindow.reset();
 
     setAppState (AppState::idle);
-    invokeDirectly (CommandIDs::scanForDevices, true);
+    dataPage->firmwareUpdateEnded (unitUntouched);
+
+    if (! unitUntouched)
+        invokeDirectly (CommandIDs::scanForDevices, true);
 }
 
 //==============================================================================
@@ -1106,7 +1125,7 @@ void BelvoraContentComponent::setAppState (AppState state)
 
 bool BelvoraContentComponent::requestQuit (bool forced)
 {
-    if (! forced && ! askDiscardChanges (false))
+    if (! forced && ! askDiscardChanges (CommandDialogs::Discard::quit))
         return false;
 
     broadcastChange (ChangeInfo (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, forced ? 1 : 0, 0, {})));
@@ -1127,6 +1146,8 @@ bool BelvoraContentComponent::connectToDevice (int index)
 
     if (d == nullptr)
         return false;
+
+    activeUnitLost = false;
 
     // A delete that was waiting for its turn never comes once the unit is released.
     if (index < 0 || d->getActiveIndex() >= 0)
@@ -1201,18 +1222,25 @@ bool BelvoraContentComponent::startFirmwareUpdate (const FirmwareUpdateElement& 
 }
 
 //==============================================================================
-bool BelvoraContentComponent::askDiscardChanges (bool forFirmwareUpdate)
+bool BelvoraContentComponent::askDiscardChanges (CommandDialogs::Discard reason)
 {
+    using Discard = CommandDialogs::Discard;
+
     if (! hasActiveDevice())
         return true;
 
     auto* dataSet = dataPage->getDeviceDataSet();
     const bool modified = dataSet != nullptr && dataSet->isModified();
 
-    if (! modified || (! forFirmwareUpdate && Belvora::getDataSyncMethod() == 2))
+    // With "previous" the workspace is stored and comes back with the unit; an
+    // update or a restore replaces it whatever the method.
+    const bool workspaceKept = reason != Discard::firmwareUpdate && reason != Discard::restore
+                            && Belvora::getDataSyncMethod() == 2;
+
+    if (! modified || workspaceKept)
         return true;
 
-    return CommandDialogs::askDiscardChanges (this, activeDeviceName(), forFirmwareUpdate);
+    return CommandDialogs::askDiscardChanges (this, activeDeviceName(), reason);
 }
 
 bool BelvoraContentComponent::confirmSendSetup (bool fromOtherSource, const juce::String& sourceName)
@@ -1275,7 +1303,7 @@ bool BelvoraContentComponent::askInstallNewFirmware()
 
 bool BelvoraContentComponent::confirmFirmwareUpdate (const FirmwareUpdateElement& element, bool offerDetails)
 {
-    if (! element.isInstallable() || ! askDiscardChanges (true))
+    if (! element.isInstallable() || ! askDiscardChanges (CommandDialogs::Discard::firmwareUpdate))
         return false;
 
     auto* d = devices();

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/BelvoraChangeListener.h"
 #include "content/FirmwareUpdateElement.h"
+#include "gui/CommandDialogs.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/widgets/TextOnlyButton.h"
 
@@ -102,7 +103,7 @@ public:
     bool startFirmwareUpdate (const FirmwareUpdateElement& element);
 
     // The questions the commands and notifications ask.
-    bool askDiscardChanges (bool forFirmwareUpdate);
+    bool askDiscardChanges (CommandDialogs::Discard reason);
     bool confirmSendSetup (bool fromOtherSource, const juce::String& sourceName);
     bool askInstallNewFirmware();
     bool confirmFirmwareUpdate (const FirmwareUpdateElement& element, bool offerDetails);
@@ -177,6 +178,7 @@ private:
 
     bool downloading = false;
     bool deletePending = false;
+    bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;
     bool mismatchQuestionOpen = false;

@@ -27,14 +27,28 @@ juce::String updateWarning (const juce::String& name)
          + " will restart on its own after the update is complete.";
 }
 
-bool askDiscardChanges (juce::Component* parent, const juce::String& name, bool forFirmwareUpdate)
+bool askDiscardChanges (juce::Component* parent, const juce::String& name, Discard reason)
 {
-    const juce::String verb = forFirmwareUpdate ? "update your firmware" : "quit";
-    const auto message = "Your preset edits have not been transferred to " + name + " yet. If you " + verb
+    struct Wording { const char* verb; const char* goAhead; };
+
+    const auto wording = [reason]() -> Wording
+    {
+        switch (reason)
+        {
+            case Discard::firmwareUpdate:  return { "update your firmware", "Update Anyway" };
+            case Discard::disconnect:      return { "disconnect", "Disconnect Anyway" };
+            case Discard::switchUnit:      return { "switch to another device", "Switch Anyway" };
+            case Discard::restore:         return { "restore", "Restore Anyway" };
+            case Discard::quit:
+            default:                       return { "quit", "Quit Anyway" };
+        }
+    }();
+
+    const auto message = "Your preset edits have not been transferred to " + name + " yet. If you " + juce::String (wording.verb)
                        + " now, these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.";
 
     return Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, parent, "Changes Will Be Lost", message, false,
-                                 forFirmwareUpdate ? "Update Anyway" : "Quit Anyway", "Cancel");
+                                 wording.goAhead, "Cancel");
 }
 
 bool confirmSendSetup (juce::Component* parent, const juce::String& name, bool fromOtherSource, const juce::String& sourceName)

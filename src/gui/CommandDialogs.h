@@ -11,8 +11,11 @@ namespace CommandDialogs
     /** The warning that every firmware question ends with. */
     juce::String updateWarning (const juce::String& name);
 
-    /** "Changes Will Be Lost" before a quit or a firmware update: true to go ahead. */
-    bool askDiscardChanges (juce::Component* parent, const juce::String& name, bool forFirmwareUpdate);
+    /** What would discard the unsent edits of the workspace. */
+    enum class Discard { quit, firmwareUpdate, disconnect, switchUnit, restore };
+
+    /** "Changes Will Be Lost" before a step that discards unsent edits: true to go ahead. */
+    bool askDiscardChanges (juce::Component* parent, const juce::String& name, Discard reason);
 
     /** "Confirm Send Setup": true for "Yes". */
     bool confirmSendSetup (juce::Component* parent, const juce::String& name, bool fromOtherSource,

@@ -428,6 +428,7 @@ void DeviceDataArchive::loadDataIfNeeded() const
     const auto file = pendingDataFile;
     pendingDataFile = juce::File();
     deviceData = isRegularFile (file) ? DeviceData::loadFromFile (file) : nullptr;
+    damaged = deviceData == nullptr;
     setSummaryFromData();
 }
 

@@ -150,6 +150,10 @@ public:
     bool isModified() const noexcept                         { return modified; }
     bool isValid() const noexcept                            { return valid; }
 
+    /** The data file's head was sound but its body could not be read: the
+        archive holds no data, and its file is left as it is. */
+    bool isDamaged() const noexcept                          { return damaged; }
+
     /** The program's archive format version: its own build. */
     static int getCurrentArVersion();
 
@@ -184,6 +188,7 @@ private:
 
     mutable std::unique_ptr<DeviceData> deviceData;
     mutable juce::File pendingDataFile;   // the data file whose slots are still to be read
+    mutable bool damaged = false;
 
     bool modified = false;
     bool valid = false;

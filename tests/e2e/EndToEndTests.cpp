@@ -405,6 +405,42 @@ namespace
             run ({ "xdotool", "mouseup", "1" });
         }
 
+        // The grid in the cell view fills the workspace panel right of the browser (30 % of
+        // the width and the bar), under the tab bar, the toolbar and the panel's header:
+        // cells of 125 x 25 sharing their edges, as many to a row as fit.
+        static constexpr int gridX = 306 + 8, gridY = 31 + 64 + 20;
+        static constexpr int gridColumns = (1020 - gridX) / 125, gridCellWidth = (1020 - gridX) / gridColumns;
+
+        static juce::Point<int> gridCellCentre (int slot)
+        {
+            const auto i = slot - 1;
+            return { gridX + (i % gridColumns) * (gridCellWidth - 1) + gridCellWidth / 2, gridY + (i / gridColumns) * 24 + 12 };
+        }
+
+        /** Slot 1 of the workspace dragged onto slot gridColumns + 3 and dropped there with the
+            drop menu's first item ("Move" or, without deleting on the unit, "Paste"). */
+        bool dragFirstPresetInTheGrid (const juce::String& window)
+        {
+            const auto from = gridCellCentre (1), to = gridCellCentre (gridColumns + 3);
+            click (window, from.x, from.y);   // selects slot 1
+
+            // A drag whose release the program missed stays open: a click where it was dropped ends it there.
+            bool dragged = false;
+            if (! reached (repeatUntil ([&]
+                {
+                    if (dragged)
+                        run ({ "xdotool", "click", "1" });
+                    else
+                        drag (window, from, to);
+
+                    dragged = true;
+                }, [&] { return menuShown(); }), "the drop menu"))
+                return false;
+
+            // The drop menu has the keyboard.
+            return reached (moveInMenu ("Down"), "the drop menu's first item") && reached (chooseInMenu(), "the drop menu gone");
+        }
+
         /** The unit's data downloaded, then "Backup All" and "Backup User": two rows under "Backups". */
         juce::String openWindowWithTwoBackups()
         {
@@ -810,43 +846,14 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
     ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
     ASSERT_TRUE (downloadFromThePresetsTab (window));
 
-    // The grid fills the workspace panel right of the browser (30 % of the width and the
-    // bar), under the tab bar, the toolbar and the panel's header: cells of 125 x 25
-    // sharing their edges, as many to a row as fit.
-    const auto width = 1020, gridX = 306 + 8, gridY = 31 + 64 + 20;
-    const auto columns = (width - gridX) / 125, cellWidth = (width - gridX) / columns;
-    const auto centreOf = [&] (int slot)
-    {
-        const auto i = slot - 1;
-        return juce::Point<int> (gridX + (i % columns) * (cellWidth - 1) + cellWidth / 2, gridY + (i / columns) * 24 + 12);
-    };
-
-    const auto from = centreOf (1), to = centreOf (columns + 3);
-    click (window, from.x, from.y);   // selects slot 1
-
-    // A drag whose release the program missed stays open: a click where it was dropped ends it there.
-    bool dragged = false;
-    ASSERT_TRUE (repeatUntil ([&]
-    {
-        if (dragged)
-            run ({ "xdotool", "click", "1" });
-        else
-            drag (window, from, to);
-
-        dragged = true;
-    }, [&] { return menuShown(); })) << "the drop menu came up";
-
-    // The drop menu has the keyboard: its first item ("Move" or, without deleting on the unit, "Paste").
-    ASSERT_TRUE (moveInMenu ("Down"));
-    ASSERT_TRUE (chooseInMenu());
-
+    ASSERT_TRUE (dragFirstPresetInTheGrid (window));
     quit (window);
 
     const auto unit = DeviceData::loadFromFile (findFile ("sync.mwd"));
     const auto work = DeviceData::loadFromFile (findFile ("working.mwd"));
     ASSERT_NE (unit, nullptr);
     ASSERT_NE (work, nullptr);
-    const auto target = columns + 3;
+    const auto target = gridColumns + 3;
     ASSERT_TRUE (unit->isPresetSlotUsed (1));
     ASSERT_TRUE (! unit->isPresetSlotUsed (target) || unit->getPreset (target)->getName() != unit->getPreset (1)->getName())
         << "the unit's own preset there would pass for the dropped one";
@@ -886,4 +893,39 @@ TEST_F (EndToEnd, UndoPutsABackupDraggedInTheBrowserBack)
 
     quit (window);
     EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All", "User" }));
+}
+
+TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
+    ASSERT_TRUE (dragFirstPresetInTheGrid (window)) << "an edit not sent to the unit";
+
+    // "Disconnect" on the devices tab's toolbar (its second item), with the first tile
+    // showing its unit connected.
+    const juce::Rectangle<int> firstTile (15, 130, 210, 150);
+    const juce::Colour connectedRim (0xff086da6);
+    click (window, 50, 15);
+    ASSERT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) > 100; })) << "the devices tab, the unit connected";
+
+    click (window, 95, 60);
+    auto question = findWindow ("Changes Will Be Lost");
+    ASSERT_TRUE (question.isNotEmpty()) << "asked before the edits go";
+
+    // "Cancel" (Escape): the unit stays connected.
+    keys (question, { "Escape" });
+    ASSERT_TRUE (waitUntilGone ("Changes Will Be Lost"));
+    EXPECT_GT (countColour (window, firstTile, connectedRim), 100) << "still connected";
+
+    // "Disconnect Anyway" (Return) disconnects.
+    click (window, 95, 60);
+    question = findWindow ("Changes Will Be Lost");
+    ASSERT_TRUE (question.isNotEmpty());
+    keys (question, { "Return" });
+    ASSERT_TRUE (waitUntilGone ("Changes Will Be Lost"));
+    EXPECT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) == 0; })) << "disconnected";
+
+    quit (window);
 }

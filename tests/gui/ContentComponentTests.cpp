@@ -9,6 +9,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/devicepage/DevicePage.h"
+#include "gui/widgets/MidiDeviceStatusButton.h"
 #include "gui/RunningAppFixture.h"
 #include "model/DeviceData.h"
 #include "model/Preset.h"
@@ -26,10 +27,12 @@ namespace
                 GTEST_SKIP() << "needs a display";
         }
 
-        /** One Vesper, connected at start-up, its data downloaded ("auto"). */
+        /** One Vesper (unless the options name other units), connected at start-up, its data downloaded ("auto"). */
         std::unique_ptr<RunningApp> startSynced (RunningApp::Options options = RunningApp::Options())
         {
-            options.units = "0x12";
+            if (options.units == RunningApp::Options().units)
+                options.units = "0x12";
+
             auto running = std::make_unique<RunningApp> (options);
             EXPECT_TRUE (running->start());
             // A generous bound: under a loaded machine the scan, connection and download take their time.
@@ -348,6 +351,95 @@ TEST_F (ContentTest, QuitWithThePreviousSyncMethodKeepsTheEditsWithoutAsking)
     ASSERT_NE (synced, nullptr);
     EXPECT_FALSE (working->isPresetSlotUsed (2));
     EXPECT_TRUE (synced->isPresetSlotUsed (2));
+}
+
+TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
+{
+    RunningApp::Options options;
+    options.units = "0x12,0x12";
+    auto running = startSynced (options);
+    auto& content = running->content();
+    auto& devices = running->devices();
+    const auto active = devices.getActiveIndex();
+    ASSERT_GE (active, 0);
+
+    const auto message = [] (const juce::String& verb)
+    {
+        return "Your preset edits have not been transferred to Vesper yet. If you " + verb + " now, these changes "
+               "will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.";
+    };
+
+    workspace (*running).deletePreset (3);
+    running->answers["Changes Will Be Lost"] = 1;   // "Cancel": everything stays as it was
+
+    running->perform (CommandIDs::disconnectDevice);
+    ASSERT_EQ (running->boxes.size(), 1u);
+    EXPECT_EQ (running->boxes[0].title, "Changes Will Be Lost");
+    EXPECT_EQ (running->boxes[0].message, message ("disconnect"));
+    EXPECT_EQ (running->boxes[0].buttons, (juce::StringArray { "Disconnect Anyway", "Cancel" }));
+    EXPECT_EQ (devices.getActiveIndex(), active);
+
+    // Another unit's tile chosen: asked, and on "Cancel" the chosen tile shows the active unit again.
+    auto& tiles = content.getDevicePage().getDevicePanel();
+    ASSERT_TRUE (running->waitFor ([&] { return devices.getNumIdentifiedDevices() == 2 && tiles.getNumButtons() == 2; }));
+    const auto other = 1 - active;
+    auto* otherTile = tiles.getButton (other);
+    ASSERT_NE (otherTile, nullptr);
+    otherTile->setToggleState (true, juce::dontSendNotification);
+    content.getDevicePage().getDevicePanel().getButton (active)->setToggleState (false, juce::dontSendNotification);
+    running->perform (CommandIDs::connectSelectedDevice);
+    ASSERT_EQ (running->boxes.size(), 2u);
+    EXPECT_EQ (running->boxes[1].message, message ("switch to another device"));
+    EXPECT_EQ (running->boxes[1].buttons, (juce::StringArray { "Switch Anyway", "Cancel" }));
+    EXPECT_EQ (devices.getActiveIndex(), active);
+    EXPECT_FALSE (otherTile->getToggleState());
+    EXPECT_EQ (content.getDevicePage().getSelectedDeviceIndex(), active);
+
+    // A backup restored to the unit: asked, and "Cancel" sends nothing.
+    Recorder recorder (content);
+    content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), true);
+    ASSERT_EQ (running->boxes.size(), 3u);
+    EXPECT_EQ (running->boxes[2].message, message ("restore"));
+    EXPECT_EQ (running->boxes[2].buttons, (juce::StringArray { "Restore Anyway", "Cancel" }));
+    running->drain();
+    EXPECT_EQ (recorder.count (DeviceInfoMessage::commandDone), 0);
+    EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3)) << "the edit is still there";
+
+    // "Disconnect Anyway" goes ahead.
+    running->answers["Changes Will Be Lost"] = 0;
+    running->perform (CommandIDs::disconnectDevice);
+    EXPECT_EQ (running->boxes.size(), 4u);
+    EXPECT_EQ (devices.getActiveIndex(), -1);
+
+    // A unit whose connection was lost is let go with "Later" without a question.
+    ASSERT_TRUE (content.connectToDevice (active));
+    ASSERT_TRUE (running->waitFor ([&] { return ! content.getDataPage().isSyncNeeded() && ! content.getDataPage().isBusy(); }));
+    workspace (*running).deletePreset (3);
+    running->answers["USB Device Connection Lost"] = 1;   // "Later"
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
+    ASSERT_TRUE (running->waitFor ([&] { return devices.getActiveIndex() == -1; }));
+    EXPECT_EQ (running->titles().joinIntoString ("|"), "Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|USB Device Connection Lost");
+}
+
+TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAskingButRestoreAsks)
+{
+    RunningApp::Options options;
+    options.settings.set ("dataSyncMethod", "previous");
+    options.units = "0x12";
+    RunningApp running (options);
+    ASSERT_TRUE (running.start());
+    ASSERT_TRUE (running.waitFor ([&] { return running.content().getDataPage().getDeviceDataSet() != nullptr; }));
+    running.perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running.waitFor ([&] { return ! running.content().getDataPage().isSyncNeeded(); }));
+
+    workspace (running).deletePreset (2);
+    running.answers["Changes Will Be Lost"] = 1;
+    running.content().getDataPage().sendDataToDevice (running.devices().getActiveDeviceData()->clone (false), true);
+    EXPECT_EQ (running.titles(), juce::StringArray { "Changes Will Be Lost" });
+
+    running.perform (CommandIDs::disconnectDevice);
+    EXPECT_EQ (running.boxes.size(), 1u);
+    EXPECT_EQ (running.devices().getActiveIndex(), -1);
 }
 
 //==============================================================================
@@ -921,4 +1013,54 @@ TEST_F (ContentTest, FirmwareCommandsConfirmThenUpdateOrReportWhyNot)
     running.perform (CommandIDs::updateFirmware);
     EXPECT_TRUE (running.boxes.back().message.startsWith ("Your firmware is already up to date."));
     EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
+}
+
+TEST_F (ContentTest, AnUpdateStoppedBeforeItsImageEndsQuietlyAndKeepsTheEditsAndTheUnitTakesTheBuildItIsSent)
+{
+    auto running = startSynced();
+    auto& content = running->content();
+    auto& devices = running->devices();
+    const juce::File images (juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/firmware"));
+
+    FirmwareUpdateElement chosen;
+    content.setOpeners ({ {}, [&] (juce::Component*, int, bool) { return BelvoraContentComponent::FirmwareChoice { true, chosen }; },
+                          {}, {}, {}, {} });
+
+    const auto imageOf = [&] (const char* file, int build)
+    {
+        auto version = devices.getDeviceVersion (-1);
+        version.build = static_cast<int16_t> (build);
+        return FirmwareUpdateElement::createFromFile (images.getChildFile (file).getFullPathName(), version);
+    };
+
+    // Back to build 120: its older data formats cannot take the unit's data, so the update asks
+    // first. "No" ends it before anything went to the unit: no report, no rescan, the edit stays.
+    workspace (*running).deletePreset (3);
+    chosen = imageOf ("vesper_1_2_0_b120.syx", 120);
+    running->answers["Changes Will Be Lost"] = 0;   // "Update Anyway"
+    running->answers["Firmware Update"] = 1;        // "No"
+    Recorder recorder (content);
+    running->perform (CommandIDs::showFirmwareUpdates);
+    ASSERT_NE (content.getFirmwareUpdate(), nullptr);
+    ASSERT_TRUE (running->waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running->titles().contains ("Firmware Update"));
+    EXPECT_FALSE (running->titles().contains ("Firmware Update Interrupted"));
+    running->drain();
+    EXPECT_EQ (recorder.count (DeviceInfoMessage::scanFinished), 0);
+    EXPECT_EQ (running->application().getAppState(), AppState::idle);
+    ASSERT_GE (devices.getActiveIndex(), 0);
+    EXPECT_EQ (devices.getDeviceVersion (-1).build, 140);
+    ASSERT_NE (content.getDataPage().getDeviceDataSet(), nullptr);
+    EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3));
+    EXPECT_TRUE (content.getDataPage().getDeviceDataSet()->isModified());
+
+    // The same build again: the unit comes back with the build of the image it was sent.
+    running->boxes.clear();
+    chosen = imageOf ("vesper_1_4_0_b140.syx", 140);
+    running->perform (CommandIDs::showFirmwareUpdates);
+    ASSERT_TRUE (running->waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running->titles().contains ("Firmware Update Complete")) << running->titles().joinIntoString (", ");
+    ASSERT_TRUE (running->waitFor ([&] { return running->application().getAppState() == AppState::idle
+                                                && devices.getNumIdentifiedDevices() == 1; }));
+    EXPECT_EQ (devices.getDeviceVersion (0).build, 140);
 }

@@ -4,7 +4,9 @@
 
 #include "RunningAppFixture.h"
 
+#include "archive/ArchiveFiles.h"
 #include "archive/LocalArchiveManager.h"
+#include "content/ContentManager.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
@@ -602,4 +604,69 @@ TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)
 
     target.setSelectedPresets ({ userSlots()[1] });
     EXPECT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { userSlots()[1] });
+}
+
+TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)
+{
+    // A backup whose data file keeps its head but lost its body, as a crash might leave it.
+    const auto folder = TestEnvironment::getHome().getChildFile ("damaged");
+    ASSERT_TRUE (folder.createDirectory());
+    const auto file = folder.getChildFile ("Broken.xml");
+    ASSERT_TRUE (DeviceDataArchive (workspace(), "Broken", {}).save (file));
+    const auto data = file.withFileExtension ("mwd");
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (data.loadFileAsData (bytes));
+    bytes.setSize (bytes.getSize() / 2);
+    ASSERT_TRUE (data.replaceWithData (bytes.getData(), bytes.getSize()));
+
+    auto loaded = ArchiveFiles::load (file);
+    ASSERT_NE (loaded, nullptr);
+    ASSERT_TRUE (loaded->isValid()) << "its head is sound: it is listed";
+    auto node = SourceTree::addArchiveNode (std::move (loaded));
+    backups().appendChild (node, nullptr);
+    auto* row = dynamic_cast<SourceTreeItem*> (browser().findItemFor (browser().getRootItem(), node));
+    ASSERT_NE (row, nullptr);
+    EXPECT_EQ (row->getShownLabel(), "Broken");
+
+    select ({ node });
+    ASSERT_EQ (running->titles(), juce::StringArray { "Damaged Backup" });
+    EXPECT_TRUE (running->boxes[0].message.contains (data.getFullPathName()));
+    EXPECT_EQ (row->getShownLabel(), "Broken (damaged)");
+    EXPECT_EQ (data.getSize(), (juce::int64) bytes.getSize()) << "the file is left as it is";
+
+    // Named once: coming back to it asks nothing more.
+    select ({ page().getDeviceNode() });
+    select ({ node });
+    EXPECT_EQ (running->boxes.size(), 1u);
+}
+
+TEST (DataPageSources, CloudIsShownOnlyWhenTheServerWasReached)
+{
+    RunningApp::Options options;
+    options.units = "0x12";
+    options.settings.set ("dataSyncMethod", "manual");
+
+    auto hasCloud = [] (RunningApp& running)
+    {
+        auto& page = running.content().getDataPage();
+        return SourceTree::findChildWithCategory (page.getRootTree(), cloudCategory).isValid();
+    };
+
+    {
+        RunningApp online (options);
+        ASSERT_TRUE (online.start());
+        ASSERT_TRUE (online.waitFor ([&] { return online.content().getDataPage().getDeviceDataSet() != nullptr
+                                                  && Nexus::getContentManager()->isProductReady (0x12); }));
+        EXPECT_TRUE (hasCloud (online));
+    }
+
+    // The same home without the server: the stored content serves, the packs do not.
+    options.online = false;
+    options.keepHome = true;
+    RunningApp offline (options);
+    ASSERT_TRUE (offline.start());
+    ASSERT_TRUE (offline.waitFor ([&] { return offline.content().getDataPage().getDeviceDataSet() != nullptr; }));
+    EXPECT_FALSE (Nexus::getContentManager()->isOnline());
+    EXPECT_FALSE (hasCloud (offline));
+    EXPECT_TRUE (SourceTree::findChildWithCategory (offline.content().getDataPage().getRootTree(), archiveCategory).isValid());
 }

@@ -47,6 +47,7 @@ public:
         juce::String commandLine;
         juce::StringPairArray settings;    // stored before start-up
         bool online = true;                // the content server answers
+        bool keepHome = false;             // start on what an earlier run left there
     };
 
     RunningApp() : RunningApp (Options()) {}
@@ -54,7 +55,10 @@ public:
     explicit RunningApp (Options o) : options (std::move (o))
     {
         Belvora::releaseAppProperties();
-        TestEnvironment::clearHome();
+
+        if (! options.keepHome)
+            TestEnvironment::clearHome();
+
         Belvora::configureAppProperties();
 
         for (auto& key : options.settings.getAllKeys())

@@ -270,7 +270,9 @@ TEST (ArchiveFile, ABodyThatFailsWhenFirstReadLeavesAnArchiveWithoutData)
     bytes.setSize (bytes.getSize() / 2);
     folder.getChildFile ("data.mwd").replaceWithData (bytes.getData(), bytes.getSize());
 
+    EXPECT_FALSE (archive->isDamaged()) << "not known before the body is read";
     EXPECT_EQ (archive->getDeviceData(), nullptr);
+    EXPECT_TRUE (archive->isDamaged());
     EXPECT_EQ (archive->getProductId(), 255);
     EXPECT_FALSE (archive->hasSetup());
 

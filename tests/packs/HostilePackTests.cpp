@@ -50,10 +50,31 @@ TEST_F (HostilePacks, LinksOutOfThePackAreRefusedWithNothingOutsideReadWrittenOr
 
     loadCloud (newBuild);
 
-    // Each archive naming a backup (absolute, through "~", up through ".."), a
-    // drive, a share or the web, or a picture outside the pack, is left out.
-    EXPECT_EQ (describeCloud(), "Links[Fine]");
+    // Each archive whose data is a backup (absolute, through "~", up through
+    // ".."), on a drive, a share or the web is left out. One whose picture lies
+    // outside the pack stays, with the default picture, and nothing is fetched.
+    juce::Array<juce::ValueTree> nodes;
+    SourceTree::collectNodes (cloud->getTree(), nodes);
+    juce::StringArray titles;
+
+    for (const auto& node : nodes)
+        titles.add (node[SourceTreeIds::label].toString());
+
+    titles.sort (false);   // in the order the file system lists them
+    EXPECT_EQ (titles, (juce::StringArray { "Absolute picture", "Climbing picture", "Fine", "Web picture" }));
     EXPECT_TRUE (server.getRequests().empty()) << "no archive made Belvora ask a server";
+
+    const auto defaultPicture = DeviceDataArchive (*unitData (newBuild, { 1 }), "Default", {}).getImage();
+
+    for (auto title : { "Absolute picture", "Climbing picture", "Web picture" })
+    {
+        const auto* archive = SourceTree::getArchive (findNode (title));
+        ASSERT_NE (archive, nullptr) << title;
+        EXPECT_TRUE (archive->getImage().isDrawing()) << title;
+        EXPECT_EQ (archive->getImage().svgData, defaultPicture.svgData) << title;
+        EXPECT_FALSE (archive->getImage().image.isValid()) << title;
+    }
+
     EXPECT_EQ (fingerprint (folder()), backups);
     EXPECT_EQ (fingerprint (packs()), pack);
     EXPECT_TRUE (catalogue->isPresetPackCurrent (vesper));

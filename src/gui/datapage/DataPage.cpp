@@ -545,6 +545,10 @@ void DataPage::changeNotify (const ChangeInfo& info)
     {
         if (info.newAppState == static_cast<int> (AppState::firmwareUpdate) && deviceDataSet != nullptr)
         {
+            // Kept until the update ends: one that never reached the unit gives it back.
+            if (const auto* work = deviceDataSet->getWorkingData())
+                workspaceBeforeUpdate = work->clone (false);
+
             deleteDeviceWorkingFiles();
             closeSources (false, false);
         }
@@ -718,7 +722,8 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
 
     cloudManager.reset();
 
-    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && caps != nullptr && live != nullptr)
+    // Packs come from the server: offline there is no cloud to show.
+    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && content->isOnline() && caps != nullptr && live != nullptr)
         cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
 
     if (caps != nullptr)
@@ -928,8 +933,10 @@ void DataPage::sourceSelectionChanged()
 
     const auto title = titleOf (item);
 
-    if (SourceTree::getDataSet (item) != nullptr)
+    if (auto* set = SourceTree::getDataSet (item))
     {
+        tellIfDamaged (*set);
+
         const bool presetDetails = ! focusInBrowser && getViewItem() == item && ! panels->getSelection().isEmpty();
         return showSource (title, item, viewPresetGrid, item, presetDetails ? detailsPreset : detailsDataSet);
     }
@@ -941,6 +948,34 @@ void DataPage::sourceSelectionChanged()
         return showSource (title, item, viewGroupTiles, tile, detailsDataSet);
 
     showSource (title, item, viewGroupTiles, item, detailsGroup);
+}
+
+void DataPage::firmwareUpdateEnded (bool unitUntouched)
+{
+    auto kept = std::move (workspaceBeforeUpdate);
+    auto* devices = Nexus::getDeviceManager();
+
+    if (! unitUntouched || kept == nullptr || devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet != nullptr)
+        return;
+
+    needSync = false;
+    openSources (std::move (kept));
+    updateSyncButtonText (needSync);
+}
+
+void DataPage::tellIfDamaged (DataSet& set)
+{
+    // Reading the working copy reads the backup's body, which tells whether it is whole.
+    const auto* backup = set.getWorkingData() == nullptr ? set.getArchive() : nullptr;
+
+    if (backup == nullptr || ! backup->isDamaged() || damagedBackupsTold.contains (backup->getUuid()))
+        return;
+
+    damagedBackupsTold.add (backup->getUuid());
+    browser.getTreeView().repaint();
+    Alerts::showWarning (this, "Damaged Backup",
+                         "The backup \"" + backup->getTitle() + "\" cannot be opened: its data file \""
+                         + backup->getDataFile().getFullPathName() + "\" is damaged. The file has been left as it is.");
 }
 
 void DataPage::showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,

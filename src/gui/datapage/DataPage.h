@@ -113,6 +113,8 @@ public:
     void removeSourceNode (const juce::String& category);
     void ensureSelection (bool keepCurrent);
     void sourceSelectionChanged() override;
+    /** Names a backup whose data file turned out damaged when it is first opened. */
+    void tellIfDamaged (DataSet& set);
     void showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
                      const juce::ValueTree& detailsItem, int detailsKind);
     void updateSyncButtonText (bool showSyncButton);
@@ -225,6 +227,10 @@ public:
     CloudArchiveManager* getCloudManager() const noexcept       { return cloudManager.get(); }
     const juce::String& getDeviceName() const noexcept          { return deviceName; }
     bool isSyncNeeded() const noexcept                          { return needSync; }
+    /** The end of a firmware update: one that left the unit as it was gives the
+        workspace back as it was when the update started, unsent edits and all. */
+    void firmwareUpdateEnded (bool unitUntouched);
+
     bool isBusy() const noexcept                                { return busy; }
     juce::String getWorkspaceLabel() const;
 
@@ -325,6 +331,8 @@ private:
     juce::Array<ArchiveChangeListener*> archiveListeners;
 
     juce::SortedSet<int> downloadedSlots;          // read by the running command, taken at its end
+    juce::Array<juce::Uuid> damagedBackupsTold;    // each damaged backup is named once
+    std::unique_ptr<DeviceData> workspaceBeforeUpdate;   // the workspace while a firmware update runs
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;

@@ -180,6 +180,13 @@ juce::String SourceTreeItem::getPresetCountText() const
                                     juce::jmax (0, caps->caps.numPresets - 1));
 }
 
+juce::String SourceTreeItem::getShownLabel() const
+{
+    const auto label = node[SourceTreeIds::label].toString();
+    const auto* backup = SourceTree::getArchive (node);
+    return backup != nullptr && backup->isDamaged() ? label + " (damaged)" : label;
+}
+
 void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
 {
     auto* view = getOwnerView();
@@ -188,7 +195,7 @@ void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
 
     const auto m = juce::roundToInt (8.0f * scale);
     const auto p = juce::roundToInt (3.0f * scale);
-    const auto label = node[SourceTreeIds::label].toString();
+    const auto label = getShownLabel();
     const auto bounds = icon != nullptr ? icon->getDrawableBounds() : juce::Rectangle<float>();
 
     // A node without a picture draws its label alone.

@@ -37,6 +37,9 @@ public:
     bool canBeSelected() const override;
     std::unique_ptr<juce::Component> createItemComponent() override   { return nullptr; }
     void paintItem (juce::Graphics& g, int width, int height) override;
+
+    /** The node's label, marked when its backup's data file is damaged. */
+    juce::String getShownLabel() const;
     void itemDoubleClicked (const juce::MouseEvent& e) override;
     void itemSelectionChanged (bool isNowSelected) override;
     juce::var getDragSourceDescription() override;

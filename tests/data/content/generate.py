@@ -19,10 +19,14 @@ def png(path, width, height, rgb):
 
 def firmware(path, product_id, build, packets):
     # First message: the firmware-image start; then image packets of the
-    # firmware transfer (product byte 0x60), 7-bit payload.
+    # firmware transfer (product byte 0x60), 7-bit payload. The first packet's
+    # payload begins with "build" and the build in two 7-bit bytes (high,
+    # low): the simulated units come back with the build they were sent.
     out = bytes([0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x51, 0x00, 0xF7])
     for i in range(packets):
         payload = bytes(((product_id + build + i * 7 + j) & 0x7F) for j in range(32))
+        if i == 0:
+            payload = b"build" + bytes([(build >> 7) & 0x7F, build & 0x7F]) + payload[7:]
         out += bytes([0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x52, i & 0x7F]) + payload + bytes([0xF7])
     write(path, out)
 
