@@ -263,6 +263,7 @@ private:
     void perform (int commandId);
     void purgeDeletedBackups();
     void refreshWorkspaceLabel();
+    void showBackupsIfShownSourceWent();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
 
     // Import, file by file; a file that needs converting continues once its conversion is done.
