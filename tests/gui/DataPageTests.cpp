@@ -7,6 +7,7 @@
 #include "archive/LocalArchiveManager.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/DataPanels.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
