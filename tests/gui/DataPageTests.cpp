@@ -334,6 +334,7 @@ TEST_F (DataPageTest, EditsAfterASentChangeAreStillTintedOnTheUnitsData)
     EXPECT_FALSE (grid.getButton (slots[0])->isHighlighted());
 
     page().renamePresets (page().getDeviceNode(), { slots[1] }, "Second", true, true);
+    running->drain();
     EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::applyChanges));
     EXPECT_TRUE (grid.isShowingActiveDevice());
     EXPECT_TRUE (grid.getButton (slots[1])->isHighlighted()) << "the later edit is tinted";
