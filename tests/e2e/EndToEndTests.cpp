@@ -702,11 +702,7 @@ TEST_F (EndToEnd, RightClicksOnABackupRowChooseNothingFromItsMenu)
     const auto window = openWindowWithTwoBackups();
     ASSERT_TRUE (window.isNotEmpty());
 
-    // The row selected first, so that the right clicks change nothing the browser shows.
-    const juce::Rectangle<int> browserRows (10, 120, 280, 400);
     click (window, 160, backupRowY (0));
-    const auto before = settledPhoto (window, browserRows);
-    ASSERT_TRUE (before.isValid());
 
     // Each press held a little longer, up to 300 ms, and released where it was pressed. The
     // window has the focus back before each, as a window manager gives it back after a menu.
@@ -717,10 +713,9 @@ TEST_F (EndToEnd, RightClicksOnABackupRowChooseNothingFromItsMenu)
         ASSERT_TRUE (waitForMenu()) << "the menu of right click " << i + 1;
         run ({ "xdotool", "key", "Escape" });
         ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); })) << "the menu closed by Escape, click " << i + 1;
-        ASSERT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return sameIn (before, photo, browserRows); }))
-            << "the tree as it was after right click " << i + 1;
     }
 
+    // The index is written from the tree as the program quits.
     quit (window);
     EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All", "User" }));
     EXPECT_FALSE (findFile ("*_backup.xml").loadFileAsString().contains ("New Group")) << "no group was made";
