@@ -540,6 +540,40 @@ namespace
             return darkest;
         }
 
+        /** Whether two photos agree in every pixel of an area. */
+        static bool sameIn (const juce::Image& a, const juce::Image& b, juce::Rectangle<int> area)
+        {
+            if (! a.isValid() || ! b.isValid())
+                return false;
+
+            for (int y = area.getY(); y < juce::jmin (area.getBottom(), a.getHeight(), b.getHeight()); ++y)
+                for (int x = area.getX(); x < juce::jmin (area.getRight(), a.getWidth(), b.getWidth()); ++x)
+                    if (a.getPixelAt (x, y) != b.getPixelAt (x, y))
+                        return false;
+
+            return true;
+        }
+
+        /** A photo of the window once an area of it stays as it is from one photo to the next. */
+        juce::Image settledPhoto (const juce::String& window, juce::Rectangle<int> area)
+        {
+            auto last = photograph (window);
+            juce::Image settled;
+
+            waitFor ([&]
+            {
+                auto next = photograph (window);
+
+                if (sameIn (last, next, area))
+                    settled = next;
+
+                last = next;
+                return settled.isValid();
+            });
+
+            return settled;
+        }
+
         /** How many pixels of an area of the window's photo have that colour. */
         int countColour (const juce::String& window, juce::Rectangle<int> area, juce::Colour colour)
         {
@@ -926,6 +960,50 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
     keys (question, { "Return" });
     ASSERT_TRUE (waitUntilGone ("Changes Will Be Lost"));
     EXPECT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) == 0; })) << "disconnected";
+
+    quit (window);
+}
+
+// Disabled for now: a press held 300 ms opens no menu at all (seen twice at the fourth click).
+TEST_F (EndToEnd, DISABLED_RightClicksOnABackupRowChooseNothingFromItsMenu)
+{
+    const auto window = openWindowWithTwoBackups();
+    ASSERT_TRUE (window.isNotEmpty());
+
+    click (window, 160, backupRowY (0));
+
+    // Each press held a little longer, up to 300 ms, and released where it was pressed. The
+    // window has the focus back before each, as a window manager gives it back after a menu.
+    for (int i = 0; i < 20; ++i)
+    {
+        run ({ "xdotool", "windowfocus", "--sync", window });
+        run ({ "xdotool", "mousedown", "3", "sleep", juce::String (0.1 * (i % 4), 1), "mouseup", "3" });
+        ASSERT_TRUE (waitForMenu()) << "the menu of right click " << i + 1;
+        run ({ "xdotool", "key", "Escape" });
+        ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); })) << "the menu closed by Escape, click " << i + 1;
+    }
+
+    // The index is written from the tree as the program quits.
+    quit (window);
+    EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All", "User" }));
+    EXPECT_FALSE (findFile ("*_backup.xml").loadFileAsString().contains ("New Group")) << "no group was made";
+}
+
+TEST_F (EndToEnd, TheWheelOverAPresetScrollsTheGrid)
+{
+    // Big cells: the grid is taller than its panel.
+    storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "4.0" } });
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
+
+    const juce::Rectangle<int> grid (306 + 8, 31 + 64 + 20, 600, 400);
+    moveMouse (originOf (window) + grid.getTopLeft() + juce::Point<int> (100, 50));   // over slot 1
+    const auto before = settledPhoto (window, grid);
+    ASSERT_TRUE (before.isValid());
+
+    run ({ "xdotool", "click", "5" });   // the wheel, one step down
+    EXPECT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return ! sameIn (before, photo, grid); })) << "the grid scrolled";
 
     quit (window);
 }

@@ -350,6 +350,62 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
     folder.deleteRecursively();
 }
 
+TEST_F (DataPageTest, AnImportOfNothingAddsNoBackupAndNamesEachFileWithItsReason)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("refused-import-test");
+    folder.deleteRecursively();
+    folder.createDirectory();
+
+    // Another maker's SysEx, and a file that is no SysEx at all.
+    const uint8_t otherMaker[] { 0xF0, 0x41, 0x10, 0x42, 0x12, 0x40, 0x00, 0x7F, 0x00, 0x41, 0xF7 };
+    const auto foreign = folder.getChildFile ("foreign.syx");
+    const auto text = folder.getChildFile ("notes.syx");
+    ASSERT_TRUE (foreign.replaceWithData (otherMaker, sizeof (otherMaker)));
+    ASSERT_TRUE (text.replaceWithText ("no sysex here"));
+
+    DataPage::ImportChoice choice;
+    choice.accepted = true;
+    choice.files = { foreign, text };
+    choice.destinationId = 2;   // "<Create new backup...>"
+    DataPage::Dialogs dialogs;
+    dialogs.importDialog = [&] (DataPage&, const DataPage::ImportRequest&) { return choice; };
+    page().setDialogs (dialogs);
+
+    const auto backupsBefore = backups().getNumChildren();
+    page().importData();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }));
+
+    EXPECT_EQ (backups().getNumChildren(), backupsBefore) << "no empty backup";
+    ASSERT_EQ (running->titles(), juce::StringArray ("Import Error"));
+    const auto message = running->boxes[0].message;
+    EXPECT_TRUE (message.startsWith ("Not all file(s) could be imported"));
+    EXPECT_TRUE (message.contains (foreign.getFullPathName() + ": Invalid SysEx data encountered.")) << message;
+    EXPECT_TRUE (message.contains (text.getFullPathName() + ": ")) << message;
+
+    folder.deleteRecursively();
+}
+
+TEST_F (DataPageTest, EditsAfterASentChangeAreStillTintedOnTheUnitsData)
+{
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    const auto slots = userSlots();
+    ASSERT_EQ (page().getSelectedSource(), page().getDeviceNode());
+    ASSERT_TRUE (grid.isShowingActiveDevice());
+
+    // "Apply Changes" done: what was sent stands for the unit's data from now on.
+    page().renamePresets (page().getDeviceNode(), { slots[0] }, "First", true, true);
+    const DeviceCommandMessage command (DeviceCommandMessage::writeAllOfData, std::shared_ptr<const DeviceData> (workspace().clone (false)), {});
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::commandDone, command));
+    page().notifyPresetDataChanged (page().getDeviceNode(), juce::Array<int>());   // every button refreshed
+    EXPECT_FALSE (grid.getButton (slots[0])->isHighlighted());
+
+    page().renamePresets (page().getDeviceNode(), { slots[1] }, "Second", true, true);
+    running->drain();
+    EXPECT_TRUE (page().isToolbarItemEnabled (DataPage::applyChanges));
+    EXPECT_TRUE (grid.isShowingActiveDevice());
+    EXPECT_TRUE (grid.getButton (slots[1])->isHighlighted()) << "the later edit is tinted";
+}
+
 TEST_F (DataPageTest, AnImportedSetupReplacesTheDestinationsOwnAndUndoBringsItBack)
 {
     const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("setup-import-test");

@@ -161,3 +161,28 @@ TEST_F (OnScreen, RightClickOnAnEmptySlotPastesThere)
     EXPECT_EQ (SourceTree::getDeviceData (node)->getPresetNames ({ 10 }), juce::StringArray ({ "A 1" }));
     EXPECT_EQ (host->grid.getSelectedPresets(), juce::Array<int> ({ 10 }));
 }
+
+TEST_F (OnScreen, TheWheelOverAPresetScrollsTheGridAndCtrlWheelOverFreeSpaceZooms)
+{
+    const auto wheel = [&] (juce::Point<int> at, float deltaY, int mods)
+    {
+        juce::ModifierKeys::currentModifiers = juce::ModifierKeys (mods);
+        juce::MouseWheelDetails details { 0.0f, deltaY, false, false, false };
+        host->getPeer()->handleMouseWheel (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::Time::currentTimeMillis(), details);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    };
+
+    ASSERT_GT (host->grid.getHeight(), host->viewport.getMaximumVisibleHeight()) << "the grid must be taller than its view";
+    const auto scale = host->grid.getCellScale();
+    send (centreOf (2), 0);
+    wheel (centreOf (2), -0.5f, 0);
+    EXPECT_GT (host->viewport.getViewPositionY(), 0) << "over a preset, the wheel scrolls";
+    EXPECT_EQ (host->grid.getCellScale(), scale);
+
+    // Over the grid's free space, Ctrl and the wheel zoom.
+    host->grid.setCellScale (0.5, true);
+    const auto freeSpace = host->getLocalPoint (&host->grid, juce::Point<int> (host->grid.getWidth() - 3, host->grid.getHeight() - 3));
+    ASSERT_EQ (host->grid.getButtonAt (host->grid.getLocalPoint (host.get(), freeSpace)), nullptr);
+    wheel (freeSpace, 0.5f, Mods::ctrlModifier);
+    EXPECT_NEAR (host->grid.getCellScale(), 0.55, 1e-9);
+}

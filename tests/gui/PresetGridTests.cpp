@@ -204,6 +204,39 @@ TEST_F (PresetGrid, DeleteNeedsAWritableNodeAndOnTheUnitPresetDelete)
     EXPECT_TRUE (SourceTree::getDeviceData (pack)->isPresetSlotUsed (1));
 }
 
+TEST_F (PresetGrid, CutAndPasteKeysFollowTheRulesOfTheirMenuItems)
+{
+    // Ctrl+V pastes at the button under the pointer: button 1 is put under it.
+    host->setTopLeftPosition (juce::Desktop::getMousePosition() - juce::Point<int> (10, 10));
+    grid().setSelectedPresets ({ 8 });
+    ASSERT_TRUE (grid().copySelected());
+    const auto namesOf = [] (const juce::ValueTree& n) { return SourceTree::getDeviceData (n)->getPresetNames ({ 1, 2, 3 }).joinIntoString (","); };
+
+    // A read-only pack of the cloud category: neither key changes it.
+    auto cloud = SourceTree::createCloudCategory();
+    root.appendChild (cloud, nullptr);
+    auto pack = makeSource ("P", 12, { 1, 2 });
+    cloud.appendChild (pack, nullptr);
+    grid().clearItem();
+    grid().setItem (pack);
+    const auto packBefore = namesOf (pack);
+    EXPECT_FALSE (grid().keyPressed (juce::KeyPress ('v', Mods::ctrlModifier, 0)));
+    grid().setSelectedPresets ({ 1 });
+    EXPECT_FALSE (grid().keyPressed (juce::KeyPress ('x', Mods::ctrlModifier, 0)));
+    EXPECT_EQ (namesOf (pack), packBefore);
+    EXPECT_TRUE (grid().keyPressed (juce::KeyPress ('c', Mods::ctrlModifier, 0))) << "copying out of a pack is allowed";
+
+    // A product that may not delete: Cut is refused as its menu item is, the paste goes on.
+    grid().clearItem();
+    grid().setItem (node);
+    host->grid.setCaps (makeCaps (12, false));
+    grid().setSelectedPresets ({ 3 });
+    EXPECT_FALSE (grid().keyPressed (juce::KeyPress ('x', Mods::ctrlModifier, 0)));
+    EXPECT_TRUE (data().isPresetSlotUsed (3));
+    EXPECT_TRUE (grid().keyPressed (juce::KeyPress ('v', Mods::ctrlModifier, 0)));
+    EXPECT_EQ (data().getPresetNames ({ 1 }), juce::StringArray ({ "P 1" })) << "the pack's preset copied last";
+}
+
 TEST_F (PresetGrid, CtrlVOutsideAnyButtonIsNotConsumed)
 {
     grid().setSelectedPresets ({ 1 });
@@ -364,9 +397,14 @@ TEST_F (PresetGrid, MenuEnablesWhatTheSelectionAndClipboardAllow)
     host->grid.setCaps (makeCaps (12, false));
     EXPECT_TRUE (describe (grid().createMenu()).contains ("102:Cut-"));
 
-    // Through the menu as the user opens it: a right-click over slot 9, "Paste" chosen.
-    const GridMenus::ScopedResponder choose ([] (const juce::PopupMenu& menu) { return GridMenus::findItem (menu, 105) ? 105 : 0; });
+    // Through the menu as the user opens it: a right-click over slot 9, "Paste" chosen. The menu
+    // opens on the release only, so the release of its own press cannot choose an item.
+    int shown = 0;
+    const GridMenus::ScopedResponder choose ([&] (const juce::PopupMenu& menu) { ++shown; return GridMenus::findItem (menu, 105) ? 105 : 0; });
     grid().mouseDown (eventOn (*grid().getButton (9), Mods::rightButtonModifier));
+    EXPECT_EQ (shown, 0);
+    grid().mouseUp (eventOn (*grid().getButton (9), Mods::rightButtonModifier));
+    EXPECT_EQ (shown, 1);
     EXPECT_EQ (data().getPresetNames ({ 9, 10 }), juce::StringArray ({ "A 1", "A 2" }));
 }
 

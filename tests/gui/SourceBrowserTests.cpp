@@ -4,6 +4,7 @@
 #include "app/Belvora.h"
 #include "devices/SimulatedUnit.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/GridMenus.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "gui/widgets/Alerts.h"
@@ -87,6 +88,38 @@ namespace
             }
         }
 
+        /** The page in a window of the display, as with a unit's data; false without a display. */
+        bool showOnScreen()
+        {
+            if (juce::Desktop::getInstance().getDisplays().displays.isEmpty())
+                return false;
+
+            page->updateSyncButtonText (false);
+            page->addToDesktop (juce::ComponentPeer::windowIsTemporary);
+            page->setTopLeftPosition (50, 50);
+            page->setVisible (true);
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+            return page->getPeer() != nullptr;
+        }
+
+        /** A point of the page on the row of node, `down` of the way from its top. */
+        juce::Point<int> rowPoint (const juce::ValueTree& node, float down = 0.5f)
+        {
+            auto& view = browser().getTreeView();
+            const auto area = browser().findItemFor (browser().getRootItem(), node)->getItemPosition (true);
+            return page->getLocalPoint (&view, juce::Point<int> (area.getCentreX(), area.getY() + juce::roundToInt ((float) area.getHeight() * down)));
+        }
+
+        /** One mouse event through the page's window, with these buttons and keys held. */
+        void sendMouse (juce::Point<int> at, int mods)
+        {
+            juce::ModifierKeys::currentModifiers = juce::ModifierKeys (mods);
+            page->getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::ModifierKeys (mods),
+                                               juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
+                                               juce::Time::currentTimeMillis());
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+        }
+
         std::unique_ptr<DataPage> page;
         juce::ValueTree root, backups;
     };
@@ -165,6 +198,30 @@ TEST_F (BrowserTest, DeletingNothingLeavesTheEditBeforeItOneStep)
     page->setArchiveItemTitle (a, "A2", true, false);
     page->getUndoManager().undo();
     EXPECT_EQ (a[label].toString(), "A") << "both renames were one transaction";
+}
+
+TEST_F (BrowserTest, TheMenusDeleteAndAnUndoneNewGroupAreStepsOfTheirOwn)
+{
+    auto a = addBackup (backups, "A");
+    addBackup (backups, "B");
+    page->setArchiveItemTitle (a, "A1", true, true);
+
+    select ({ a });
+    browser().performTreeMenuItem (9);   // "Delete Selected"
+    EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "B" }));
+    page->undo();
+    EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "A1", "B" })) << "the delete alone was undone, not the rename before it";
+
+    // A second new group undone: the panels leave it for the backups.
+    select ({ backups });
+    browser().createEmptyGroup();
+    browser().createEmptyGroup();
+    EXPECT_EQ (page->getViewTitle(), "New Group 1");
+    page->undo();
+    EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "New Group", "A1", "B" }));
+    EXPECT_EQ (page->getViewItem(), backups);
+    EXPECT_EQ (page->getViewTitle(), backups[label].toString());
+    EXPECT_EQ (page->getSelectedNode(), backups);
 }
 
 TEST_F (BrowserTest, RowsAreFoundAgainAfterTheirParentRebuilds)
@@ -458,39 +515,18 @@ TEST_F (BrowserTest, ADragRestingOnARowSelectsIt)
 
 TEST_F (BrowserTest, KeysReachThePageRightAfterARowWasDraggedWithTheMouse)
 {
-    if (juce::Desktop::getInstance().getDisplays().displays.isEmpty())
-        GTEST_SKIP() << "needs a display";
-
     auto a = addBackup (backups, "A");
-    addBackup (backups, "B");
+    auto b = addBackup (backups, "B");
     select ({ a });
 
-    page->updateSyncButtonText (false);   // the browser shown, as with a unit's data
-    page->addToDesktop (juce::ComponentPeer::windowIsTemporary);
-    page->setTopLeftPosition (50, 50);
-    page->setVisible (true);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+    if (! showOnScreen())
+        GTEST_SKIP() << "needs a display";
+
     auto* peer = page->getPeer();
-    ASSERT_NE (peer, nullptr);
-
-    auto& view = browser().getTreeView();
-    const auto rowPoint = [&] (int index, float down)
-    {
-        const auto area = browser().findItemFor (browser().getRootItem(), backups.getChild (index))->getItemPosition (true);
-        return page->getLocalPoint (&view, juce::Point<int> (area.getCentreX(), area.getY() + juce::roundToInt ((float) area.getHeight() * down)));
-    };
-
-    const auto send = [&] (juce::Point<int> at, int mods)
-    {
-        juce::ModifierKeys::currentModifiers = juce::ModifierKeys (mods);
-        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::ModifierKeys (mods),
-                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
-                                juce::Time::currentTimeMillis());
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
-    };
+    const auto send = [&] (juce::Point<int> at, int mods) { sendMouse (at, mods); };
 
     // "A" pressed, dragged onto the lower half of "B" and let go: it moves below "B".
-    const auto from = rowPoint (0, 0.5f), to = rowPoint (1, 0.8f);
+    const auto from = rowPoint (a, 0.5f), to = rowPoint (b, 0.8f);
     const auto held = juce::ModifierKeys::leftButtonModifier;
     send (from, 0);
     send (from, held);
@@ -509,6 +545,46 @@ TEST_F (BrowserTest, KeysReachThePageRightAfterARowWasDraggedWithTheMouse)
     peer->handleKeyPress (juce::KeyPress ('z', juce::ModifierKeys::ctrlModifier, 0));
     juce::ModifierKeys::currentModifiers = {};
     EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "A", "B" }));
+
+    page->removeFromDesktop();
+}
+
+TEST_F (BrowserTest, TheTreeMenuOpensOnTheReleaseAndItsRenameTakesTheKeys)
+{
+    auto a = addBackup (backups, "A");
+    addBackup (backups, "B");
+
+    if (! showOnScreen())
+        GTEST_SKIP() << "needs a display";
+
+    int shown = 0, choice = 0;
+    const GridMenus::ScopedResponder answer ([&] (const juce::PopupMenu&) { ++shown; return choice; });
+    const auto at = rowPoint (a);
+
+    // The press selects the row and opens nothing: its release is no choice of an item.
+    sendMouse (at, 0);
+    sendMouse (at, juce::ModifierKeys::rightButtonModifier);
+    EXPECT_EQ (shown, 0);
+    EXPECT_EQ (page->getSelectedNode(), a);
+    sendMouse (at, 0);
+    EXPECT_EQ (shown, 1);
+    EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "A", "B" }));
+
+    // "Rename" chosen: what is typed next goes into the editor. (The click lands a little
+    // aside from the first, or the two would make a double-click.)
+    choice = 10;
+    const auto aside = at.translated (40, 0);
+    sendMouse (aside, 0);
+    sendMouse (aside, juce::ModifierKeys::rightButtonModifier);
+    sendMouse (aside, 0);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    auto& editor = browser().getRenameEditor();
+    ASSERT_TRUE (editor.isVisible());
+    EXPECT_TRUE (editor.hasKeyboardFocus (false));
+
+    page->getPeer()->handleKeyPress (juce::KeyPress ('Z', {}, 'Z'));
+    page->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return a[label].toString() == "AZ"; }, 5000)) << a[label].toString();
 
     page->removeFromDesktop();
 }

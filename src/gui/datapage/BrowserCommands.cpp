@@ -9,6 +9,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
 #include "gui/datapage/DataPage.h"
+#include "gui/datapage/GridMenus.h"
 #include "gui/datapage/SourceTreeItem.h"
 #include "model/SourceTree.h"
 
@@ -166,8 +167,11 @@ void SourceDataBrowser::showTreeMenu (const juce::MouseEvent& e)
     if (menu.getNumItems() == 0)
         return;
 
-    if (const auto chosen = menu.show(); chosen != 0)
-        performTreeMenuItem (chosen);
+    GridMenus::show (std::move (menu), *this, [this] (int chosen)
+    {
+        if (chosen != 0)
+            performTreeMenuItem (chosen);
+    });
 }
 
 void SourceDataBrowser::performTreeMenuItem (int itemId)
@@ -199,14 +203,7 @@ void SourceDataBrowser::performTreeMenuItem (int itemId)
         case duplicate:
         case makeLocalArchive:      duplicateSelected(); break;
 
-        case deleteEntries:
-            if (dataPage != nullptr)
-            {
-                deleteNodes (getSelectedTrees(), dataPage->getUndoManager());
-                treeView.resized();
-                selectItemFor (getBackupsNode());
-            }
-            break;
+        case deleteEntries:         deleteSelected(); break;
 
         case renameEntry:                showRenameEditor (node, false); break;
 
@@ -315,8 +312,11 @@ void SourceDataBrowser::showPresetDropMenu (const juce::ValueTree& target, const
     if (menu.getNumItems() == 0)
         return;
 
-    if (const auto chosen = menu.show(); chosen != 0)
-        performPresetDropItem (chosen, target, source, indices);
+    GridMenus::show (std::move (menu), *this, [this, target, source, indices] (int chosen)
+    {
+        if (chosen != 0)
+            performPresetDropItem (chosen, target, source, indices);
+    });
 }
 
 void SourceDataBrowser::performPresetDropItem (int itemId, const juce::ValueTree& target, const juce::ValueTree& source,

@@ -462,6 +462,7 @@ void DataPage::undo()
         return Alerts::showInfo (this, "Undo", "Nothing to undo");
 
     undoManager.undo();
+    showBackupsIfShownSourceWent();
     refreshToolbarState (false);
 }
 
@@ -471,7 +472,24 @@ void DataPage::redo()
         return Alerts::showInfo (this, "Redo", "Nothing to redo");
 
     undoManager.redo();
+    showBackupsIfShownSourceWent();
     refreshToolbarState (false);
+}
+
+// An undo or redo may take away the entry the panels show (a new group undone): the
+// backups are shown then, as after a delete, and the panels' header says so.
+void DataPage::showBackupsIfShownSourceWent()
+{
+    const auto root = browser.getRootNode();
+    const auto gone = [&root] (const juce::ValueTree& node) { return node.isValid() && node != root && ! node.isAChildOf (root); };
+
+    if (! gone (getViewItem()) && ! gone (getDetailsItem()))
+        return;
+
+    browser.selectItemFor (browser.getBackupsNode());
+
+    if (gone (getViewItem()) || gone (getDetailsItem()))
+        sourceSelectionChanged();
 }
 
 void DataPage::scrollToPreset (int index)

@@ -275,6 +275,7 @@ private:
     void perform (int commandId);
     void purgeDeletedBackups();
     void refreshWorkspaceLabel();
+    void showBackupsIfShownSourceWent();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
     juce::String titleOf (const juce::ValueTree& item) const;
 

@@ -15,6 +15,8 @@ struct DataPage::ImportRun
     std::unique_ptr<DeviceData> collector;
     bool allOk = true;
     bool anyError = false;
+    bool importedAny = false;
+    juce::StringArray refused;                  // files skipped without a box of their own, with the reason
     std::unique_ptr<ConversionJob> conversion;
 };
 

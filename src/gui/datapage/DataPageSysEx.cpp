@@ -37,6 +37,17 @@ namespace
         return {};
     }
 
+    /** A file the import skipped without a box of its own, and why, for the summary. */
+    juce::String refusalOf (const juce::File& file, juce::uint32 kind)
+    {
+        auto reason = importFailureReason (kind);
+
+        if (reason.isEmpty())
+            reason = (kind & SysEx::fileCannotOpen) != 0 ? "The file could not be read." : "The file holds no preset or setup data.";
+
+        return file.getFullPathName() + ": " + reason;
+    }
+
     juce::String conversionFailureText (const juce::File& file)
     {
         return "An error occurred when trying to convert " + file.getFullPathName()
@@ -301,6 +312,8 @@ void DataPage::addImportedData (const DeviceData& data)
     // A setup file brings its setup along.
     if (data.getSetup().isComplete())
         collector.setSetup (data.getSetup(), true);
+
+    importRun->importedAny = importRun->importedAny || data.getNumPresets() > 0 || data.getSetup().isComplete();
 }
 
 void DataPage::continueImport()
@@ -329,6 +342,7 @@ void DataPage::continueImport()
         if (kind != SysEx::filePreset && kind != SysEx::fileSetup)
         {
             run.allOk = false;
+            run.refused.add (refusalOf (file, kind));
             continue;
         }
 
@@ -353,6 +367,7 @@ void DataPage::continueImport()
         if (fileData == nullptr)
         {
             run.allOk = false;
+            run.refused.add (refusalOf (file, productId != unit.productId ? SysEx::fileOtherProduct : SysEx::fileOtherVersion));
             continue;
         }
 
@@ -480,6 +495,15 @@ void DataPage::finishImport()
     juce::ValueTree target;
     bool newTransaction = true;
 
+    // Nothing came of the files: no empty backup, nothing merged or sent, only the reasons.
+    if (! run->importedAny)
+    {
+        run->destinationId = 0;
+
+        if (run->refused.isEmpty() && ! run->anyError)
+            run->allOk = false;
+    }
+
     switch (run->destinationId)
     {
         case 1:
@@ -509,6 +533,9 @@ void DataPage::finishImport()
             target = getDeviceNode();
             break;
 
+        case 0:
+            break;
+
         default:
             if (run->destinationId < 1 || run->destinationId - 4 >= run->backups.size())
                 return;
@@ -519,7 +546,7 @@ void DataPage::finishImport()
 
     Belvora::getUserSettings().setValue ("lastImportFile", run->files.getFirst().getFullPathName());
 
-    if (run->destinationId != 1)
+    if (run->destinationId > 1)
     {
         if (! target.isValid())
             return;
@@ -527,10 +554,12 @@ void DataPage::finishImport()
         mergeData (target, *run->collector, true, newTransaction);
     }
 
-    if (run->anyError)
+    // Files refused without a box of their own are named here, each with its reason.
+    if (! run->refused.isEmpty())
+        Alerts::showWarning (this, "Import Error", "Not all file(s) could be imported\n\n" + run->refused.joinIntoString ("\n"));
+    else if (run->anyError)
         return;
-
-    if (! run->allOk)
+    else if (! run->allOk)
         Alerts::showWarning (this, "Import Error", "Not all file(s) could be imported");
     else if (run->destinationId != 1)
         Alerts::showInfo (this, "Import", "Import complete");

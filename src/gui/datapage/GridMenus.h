@@ -6,7 +6,7 @@
 
 #include <functional>
 
-/** The pop-up menus of the preset grid and its drop, and the command calls
+/** The pop-up menus of the data page (the grid's, the browser's and their drops), and the command calls
     the containers make. A menu is shown without blocking the message thread;
     the chosen id (0 when dismissed) reaches `done` once it closes. */
 namespace GridMenus

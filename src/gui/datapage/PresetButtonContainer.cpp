@@ -94,6 +94,16 @@ bool PresetButtonContainer::isReadOnly() const
     return SourceTree::isUserNode (item);
 }
 
+bool PresetButtonContainer::canEdit() const
+{
+    return caps.presetDelete && ! isReadOnly();
+}
+
+bool PresetButtonContainer::canPaste() const
+{
+    return clipboard != nullptr && ! isReadOnly();
+}
+
 float PresetButtonContainer::baseFontHeight()
 {
     auto* laf = BVLookAndFeel::of (*this);
@@ -239,12 +249,23 @@ void PresetButtonContainer::rebuildButtons()
     }
 }
 
+// The unit's data as the shown set holds it. A send replaces the set's copy with
+// what was sent, so the device manager's snapshot is not the one to compare with.
+const DeviceData* PresetButtonContainer::shownUnitData() const
+{
+    const auto* set = SourceTree::getDataSet (item);
+
+    if (set == nullptr || set->getLiveData() == nullptr || activeUnitData() == nullptr
+        || SourceTree::getCategoryOf (item).category != juce::var (SourceTreeIds::deviceCategory))
+        return nullptr;
+
+    return set->getLiveData().get();
+}
+
 void PresetButtonContainer::refreshButtons()
 {
     pendingSelectOnly = false;
-    const auto* shown = getDeviceData();
-    const auto unit = activeUnitData();
-    showsActiveDevice = shown != nullptr && unit != nullptr && shown == unit.get();
+    showsActiveDevice = shownUnitData() != nullptr;
 
     bool relayoutNeeded = false;
 
@@ -275,7 +296,7 @@ bool PresetButtonContainer::updateButton (int slot)
     auto highlighted = preset != nullptr && preset->isModified();
 
     if (showsActiveDevice && preset == nullptr)
-        if (const auto unit = activeUnitData(); unit != nullptr && unit->isPresetSlotUsed (slot))
+        if (const auto* unit = shownUnitData(); unit != nullptr && unit->isPresetSlotUsed (slot))
             highlighted = true;
 
     button->setHighlighted (highlighted);
@@ -463,6 +484,9 @@ void PresetButtonContainer::buttonClicked (juce::Button* b)
 
 void PresetButtonContainer::mouseUp (const juce::MouseEvent& e)
 {
+    if (e.mods.isPopupMenu())
+        return showMenu (e);
+
     if (pendingSelectOnly)
         if (auto* button = dynamic_cast<PresetButton*> (e.eventComponent))
             selectOnly (button);
@@ -476,14 +500,18 @@ void PresetButtonContainer::mouseDoubleClick (const juce::MouseEvent& e)
 
 void PresetButtonContainer::mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel)
 {
+    // A button's wheel reaches this twice: as the button's listener, and passed up from the
+    // button as its parent. Only the latter goes on, so the viewport scrolls once.
+    if (e.eventComponent != this)
+        return;
+
     if (e.mods.isCommandDown() && e.originalComponent == this)
     {
         zoomButtons (wheel.deltaY < 0 ? 0.9 : 1.1);
         return;
     }
 
-    if (e.originalComponent == this)
-        PanelContainerBase::mouseWheelMove (e, wheel);
+    PanelContainerBase::mouseWheelMove (e, wheel);
 }
 
 //==============================================================================
@@ -690,12 +718,13 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key)
         return true;
     }
 
+    // The keys follow the rules of the menu's items.
     if (letter == 'c')  return copySelected();
-    if (letter == 'x')  return cutSelected();
+    if (letter == 'x')  return canEdit() && cutSelected();
 
     if (letter == 'v')
     {
-        if (clipboard == nullptr)
+        if (! canPaste())
             return false;
 
         auto* button = getButtonAt (getMouseXYRelative());
@@ -736,9 +765,8 @@ int PresetButtonContainer::slotOfEvent (const juce::MouseEvent* e) const
 juce::PopupMenu PresetButtonContainer::createMenu()
 {
     const auto sel = selectedSlots.size();
-    const auto readOnly = isReadOnly();
-    const auto canEdit = caps.presetDelete && ! readOnly;
-    const auto canPaste = clipboard != nullptr && ! readOnly;
+    const auto canEdit = this->canEdit();
+    const auto canPaste = this->canPaste();
     const auto clip = clipboard != nullptr ? clipboard->getUsedPresetIndices().size() : 0;
     auto& undo = owner.getUndoManager();
 
@@ -794,9 +822,11 @@ juce::PopupMenu PresetButtonContainer::createMenu()
     return menu;
 }
 
-void PresetButtonContainer::mouseDown (const juce::MouseEvent& e)
+// Opened on the release: opened on the press, under the pointer, the release of
+// that same press could choose its first item.
+void PresetButtonContainer::showMenu (const juce::MouseEvent& e)
 {
-    if (! e.mods.isPopupMenu() || ! isEnabled())
+    if (! isEnabled())
         return;
 
     const auto slot = slotOfEvent (&e);

@@ -95,7 +95,6 @@ public:
     bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
     void buttonClicked (juce::Button* button) override;
     void sliderValueChanged (juce::Slider* slider) override;
-    void mouseDown (const juce::MouseEvent& e) override;
     void mouseUp (const juce::MouseEvent& e) override;
     void mouseDrag (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
@@ -117,6 +116,7 @@ public:
 private:
     class SizeSlider;
 
+    void showMenu (const juce::MouseEvent& e);
     void selectOnly (PresetButton* button);
     void storeSelection();
     void restoreSelection();
@@ -133,6 +133,9 @@ private:
     int slotOfEvent (const juce::MouseEvent* e) const;
     float baseFontHeight();
     bool isReadOnly() const;
+    bool canEdit() const;
+    bool canPaste() const;
+    const DeviceData* shownUnitData() const;
 
     DataPageEdits& owner;
     juce::Viewport* viewport;

@@ -206,7 +206,9 @@ juce::String SourceDataBrowser::nextGroupName()
 }
 
 //==============================================================================
-void SourceDataBrowser::mouseDown (const juce::MouseEvent& e)
+// The menu opens on the release: opened on the press, under the pointer, the
+// release of that same press could choose its first item.
+void SourceDataBrowser::mouseUp (const juce::MouseEvent& e)
 {
     if (e.mods.isPopupMenu())
         showTreeMenu (e);

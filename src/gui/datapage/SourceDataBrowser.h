@@ -59,14 +59,14 @@ public:
     //==============================================================================
     // What the tree offers: its menu, the drop menu of presets, backups and groups.
 
-    /** The menu of a right click on the tree (runs modally). */
+    /** The menu of a right click on the tree, opened on the button's release. */
     void showTreeMenu (const juce::MouseEvent& e);
 
     /** The tree menu for the selection as it is now; empty when it offers nothing. */
     juce::PopupMenu createTreeMenu();
     void performTreeMenuItem (int itemId);
 
-    /** The menu shown when presets of source are dropped on target (runs modally). */
+    /** The menu shown when presets of source are dropped on target; it acts once closed. */
     void showPresetDropMenu (const juce::ValueTree& target, const juce::ValueTree& source,
                              const juce::Array<int>& indices, bool wholeDataSet, bool fromArchive);
     juce::PopupMenu createPresetDropMenu (const juce::ValueTree& target, const juce::ValueTree& source,
@@ -102,7 +102,7 @@ public:
     juce::ValueTree getUploadFolder() const;
 
     //==============================================================================
-    void mouseDown (const juce::MouseEvent& e) override;
+    void mouseUp (const juce::MouseEvent& e) override;
     bool keyPressed (const juce::KeyPress& key) override;
     void paint (juce::Graphics& g) override;
     void resized() override;
