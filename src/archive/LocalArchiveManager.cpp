@@ -44,13 +44,33 @@ LocalArchiveManager::~LocalArchiveManager()
 
     conversionThread->setOwnerGone();
 
-    if (! conversionThread->waitUntilDone (platform::Clock::scaled (stopTimeoutMs)) && onFatalError != nullptr)
-        onFatalError (3);
-
     // Never killed: it ends once the step it is in does, and only then are
     // the lock and the index it uses gone.
     conversionThread->stopThread (-1);
     conversionThread.reset();
+    storeShownBackups();
+}
+
+void LocalArchiveManager::close (std::unique_ptr<LocalArchiveManager> manager)
+{
+    if (manager == nullptr)
+        return;
+
+    if (auto* thread = manager->conversionThread.get())
+    {
+        thread->setOwnerGone();
+
+        if (! thread->waitUntilDone (platform::Clock::scaled (stopTimeoutMs)))
+        {
+            if (manager->onFatalError != nullptr)
+                manager->onFatalError (3);
+
+            thread->deleteOwnerWhenDone (manager.release());
+            return;
+        }
+    }
+
+    manager.reset();
 }
 
 //==============================================================================
@@ -105,9 +125,61 @@ bool LocalArchiveManager::conversionBusy()
     if (! conversionThread->isDone())
         return true;
 
+    endConversion();
+    return false;
+}
+
+void LocalArchiveManager::endConversion()
+{
     conversionThread->stopThread (-1);   // it has finished its work: this only joins it
     conversionThread.reset();
-    return false;
+
+    juce::ValueTree converted;
+
+    {
+        const std::lock_guard<std::mutex> hold (treeLock);
+        std::swap (converted, convertedTree);
+    }
+
+    storeShownBackups();
+
+    const platform::ScopedLock hold (lock);
+
+    if (! converted.isValid())
+        return reloadTreeLocked();
+
+    // Those made during the conversion follow the converted ones, as in the index.
+    for (auto shown = getTree(); shown.getNumChildren() > 0;)
+    {
+        auto child = shown.getChild (0);
+        shown.removeChild (0, nullptr);
+        converted.appendChild (child, nullptr);
+    }
+
+    setTree (converted);
+    treeBuilt = true;
+}
+
+void LocalArchiveManager::storeShownBackups()
+{
+    const platform::ScopedLock hold (lock);
+    const auto shown = getTree();
+
+    if (index == nullptr || shown.getNumChildren() == 0)
+        return;
+
+    auto* set = findSetLocked (caps.presetVersion, caps.setupVersion);
+
+    if (set == nullptr)
+        set = createSetLocked (caps.presetVersion, caps.setupVersion);
+
+    auto* group = set->getChildByName ("group");
+
+    if (group == nullptr)
+        group = set->createNewChildElement ("group");
+
+    storeGroup (*group, shown);
+    writeIndexLocked();
 }
 
 void LocalArchiveManager::stopConversion()
@@ -159,14 +231,19 @@ void LocalArchiveManager::reloadTree()
 
 void LocalArchiveManager::reloadTreeLocked()
 {
+    setTree (buildTreeLocked());
+    treeBuilt = true;
+}
+
+juce::ValueTree LocalArchiveManager::buildTreeLocked()
+{
     auto fresh = SourceTree::createBackupsCategory();
 
     if (auto* set = findSetLocked (caps.presetVersion, caps.setupVersion))
         if (auto* group = set->getChildByName ("group"))
             loadGroup (*group, fresh);
 
-    setTree (fresh);
-    treeBuilt = true;
+    return fresh;
 }
 
 void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueTree parent)

@@ -20,9 +20,10 @@ class ContentManager;
     Made by the data page when a unit becomes active, used on the message
     thread. A conversion runs on a thread of its own and owns the index while
     it runs: meanwhile the other operations return at once without touching
-    it (the tree is empty then), and its end is posted as DeviceInfoMessage
-    0x85001 (value1 1 on success; value2 1 on an error, 0 on a stop; text the
-    errors). */
+    it, and its end is posted as DeviceInfoMessage 0x85001 (value1 1 on
+    success; value2 1 on an error, 0 on a stop; text the errors). The tree is
+    empty while it runs; backups put into it meanwhile are stored with the
+    converted ones when it ends. */
 class LocalArchiveManager
 {
 public:
@@ -30,13 +31,19 @@ public:
 
     /** The product's name comes from the catalogue, which also serves the
         conversion; notifications go to notifications (the hub). A conversion
-        that does not stop within 20 s when the manager goes reports fatal
-        error 3 through onFatalError. */
+        that does not stop within 20 s when the manager is closed reports
+        fatal error 3 through onFatalError. */
     LocalArchiveManager (const ContentManager& content, const CapsBlock& caps, const juce::String& deviceName,
                          juce::MessageListener& notifications, std::function<void (int)> onFatalError = {});
 
     /** Stops a running conversion and waits for it to end. */
     ~LocalArchiveManager();
+
+    /** Deletes the manager once a running conversion has stopped (message
+        thread). One that has not stopped within 20 s reports fatal error 3,
+        and the manager is deleted only when its conversion ends at last: its
+        index and lock stay with the thread until then. */
+    static void close (std::unique_ptr<LocalArchiveManager> manager);
 
     //==============================================================================
     /** Reads the index file: a missing one gives an empty index, one that does
@@ -96,9 +103,12 @@ public:
 
 private:
     bool conversionBusy();
+    void endConversion();
+    void storeShownBackups();
 
     bool loadIndexLocked();
     void reloadTreeLocked();
+    juce::ValueTree buildTreeLocked();
     juce::XmlElement* findSetLocked (int presetVersion, int setupVersion);
     juce::XmlElement* createSetLocked (int presetVersion, int setupVersion);
     juce::String nextArchiveFileLocked();
@@ -120,8 +130,9 @@ private:
     std::unique_ptr<juce::XmlElement> index;
     bool treeBuilt = false;
 
-    mutable std::mutex treeLock;                    // the tree handle, swapped by the conversion's end
+    mutable std::mutex treeLock;                    // the tree handles, swapped by the conversion's end
     juce::ValueTree tree;
+    juce::ValueTree convertedTree;                  // built by the conversion, shown once it has ended
 
     std::unique_ptr<ConversionThread> conversionThread;   // message thread only
     std::shared_ptr<ConversionProgress> progress;

@@ -18,10 +18,12 @@
 #include "gui/datapage/DataPagePanels.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/BackupConversionDialog.h"
 #include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
+#include "platform/Clock.h"
 #include "resources/BinaryResources.h"
 
 #include <cmath>
@@ -40,6 +42,22 @@ namespace
     {
         auto* app = Belvora::getInstance();
         return app != nullptr ? app->getNexus() : nullptr;
+    }
+
+    void reportFatalError (int code)
+    {
+        if (auto* app = Belvora::getInstance())
+            app->reportFatalError (code);
+    }
+
+    /** The category a node lies in, itself included; empty outside the tree's categories. */
+    juce::String categoryOf (juce::ValueTree node)
+    {
+        for (; node.isValid(); node = node.getParent())
+            if (node.hasType (SourceTreeIds::category))
+                return node[SourceTreeIds::category].toString();
+
+        return {};
     }
 
     bool isRead (int command)
@@ -101,6 +119,73 @@ public:
 };
 
 //==============================================================================
+/** Writes what the user changes soon after the change: the backups (index and
+    changed backup files) once the message that changed them has ended, so
+    that a move (a removal and an insertion) is written once; the workspace a
+    little later, once for a run of edits. */
+class DataPage::Autosave : private juce::ValueTree::Listener,
+                           private juce::AsyncUpdater,
+                           private juce::Timer
+{
+public:
+    explicit Autosave (DataPage& p) : page (p)      { page.rootTree.addListener (this); }
+    ~Autosave() override                             { page.rootTree.removeListener (this); }
+
+    void backupsChanged()                            { triggerAsyncUpdate(); }
+
+    void workspaceChanged()
+    {
+        if (! isTimerRunning())
+            startTimer (platform::Clock::scaled (workspaceSaveDelayMs));
+    }
+
+    void nodeChanged (const juce::ValueTree& node)
+    {
+        const auto category = categoryOf (node);
+
+        if (category == archiveCategory)
+            backupsChanged();
+        else if (category == deviceCategory)
+            workspaceChanged();
+    }
+
+    /** Whatever is pending is written by the caller now. */
+    void cancel()
+    {
+        cancelPendingUpdate();
+        stopTimer();
+    }
+
+private:
+    void handleAsyncUpdate() override                { page.saveBackups(); }
+
+    void timerCallback() override
+    {
+        stopTimer();
+        page.saveWorkspace();
+    }
+
+    // Only changes inside the backups' category: the category itself comes and goes with the sources.
+    void valueTreeChildAdded (juce::ValueTree& parent, juce::ValueTree&) override              { changedIn (parent); }
+    void valueTreeChildRemoved (juce::ValueTree& parent, juce::ValueTree&, int) override       { changedIn (parent); }
+    void valueTreeChildOrderChanged (juce::ValueTree& parent, int, int) override               { changedIn (parent); }
+
+    void valueTreePropertyChanged (juce::ValueTree& node, const juce::Identifier& property) override
+    {
+        if (property == label)
+            changedIn (node);
+    }
+
+    void changedIn (const juce::ValueTree& node)
+    {
+        if (categoryOf (node) == archiveCategory)
+            backupsChanged();
+    }
+
+    DataPage& page;
+};
+
+//==============================================================================
 DataPage::DataPage()
     : toolbarFactory (std::make_unique<DataToolbarItemFactory>()),
       panels (std::make_unique<Panels> (*this))
@@ -148,6 +233,7 @@ DataPage::DataPage()
     addChildComponent (syncButton);
 
     undoManager.addChangeListener (this);
+    autosave = std::make_unique<Autosave> (*this);
     updateSyncButtonText (true);
     showSource ({}, {}, viewEmpty, {}, detailsEmpty);
 }
@@ -205,6 +291,7 @@ void DataPage::removeArchiveChangeListener (ArchiveChangeListener* listener)
 
 void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices)
 {
+    autosave->nodeChanged (source);
     callListeners (*this, presetDataListeners, [&] (PresetDataChangeListener& l) { l.presetDataChanged (source, indices); });
 }
 
@@ -215,6 +302,7 @@ void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index
 
 void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 {
+    autosave->nodeChanged (item);
     if (item == getViewItem() && getViewKind() != viewSyncPrompt)
         panels->show (item[label].toString(), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
 
@@ -567,7 +655,14 @@ void DataPage::changeNotify (const ChangeInfo& info)
     {
         case DeviceInfoMessage::connectedDeviceChanged:  deviceConnectionChanged (m.value1 != 0, m.value2 != 0); break;
         case DeviceInfoMessage::aboutToQuit:             closeSources (true, false); break;
-        case DeviceInfoMessage::backupConversionDone:    buildSourceTree (archiveCategory); break;
+        case DeviceInfoMessage::backupConversionDone:
+            // The manager takes the conversion's end first: then its tree is the current one.
+            if (archiveManager != nullptr)
+                archiveManager->isConverting();
+
+            buildSourceTree (archiveCategory);
+            break;
+
         case DeviceInfoMessage::presetRead:
         case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true); break;
         case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;
@@ -667,11 +762,11 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
     deviceName = devices->getActiveDeviceDisplayName();
     downloadedSlots.clear();
 
-    archiveManager.reset();
+    LocalArchiveManager::close (std::move (archiveManager));
 
     if (content != nullptr && caps != nullptr && hub() != nullptr)
     {
-        archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub());
+        archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub(), &reportFatalError);
         archiveManager->reloadTree();
 
         juce::String question;
@@ -713,6 +808,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working)
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
 {
+    autosave->cancel();
     bool indexSaved = false;
 
     if (! skipBackupIndex && archiveManager != nullptr)
@@ -752,12 +848,46 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     downloadedSlots.clear();
     importRun.reset();
     mwdRun.reset();
-    archiveManager.reset();
+    LocalArchiveManager::close (std::move (archiveManager));
     cloudManager.reset();
+    savedLiveData.reset();
     caps.reset();
     needSync = true;
     busy = awaitingSyncFile = false;
     updateSyncButtonText (true);
+}
+
+bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
+{
+    if (archiveManager == nullptr || ! archiveManager->startConversion (unitVersion))
+        return false;
+
+    buildSourceTree (archiveCategory);
+    BackupConversionDialog::launch (archiveManager->getConversionProgress(), this);
+    return true;
+}
+
+void DataPage::saveBackups()
+{
+    // Deleted backups keep their files here: an undo may still want them.
+    if (archiveManager != nullptr)
+        archiveManager->saveBackupIndex();
+}
+
+void DataPage::saveWorkspace()
+{
+    // A download in progress leaves the copy half filled: its end saves it.
+    if (deviceDataSet == nullptr || deviceFolder.isEmpty() || needSync || busy)
+        return;
+
+    const juce::File folder (deviceFolder);
+
+    if (auto* work = deviceDataSet->getWorkingData())
+        work->saveWorkingFile (folder, true);
+
+    if (auto live = deviceDataSet->getLiveData(); live != nullptr && live != savedLiveData)
+        if (live->saveWorkingFile (folder, false) == DeviceData::saved)
+            savedLiveData = live;
 }
 
 void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)
@@ -1025,8 +1155,10 @@ void DataPage::storeDownloadedDeviceData()
                 work->clearModified (false);
             }
 
+            savedLiveData = live;
             needSync = false;
             buildSourceTree (deviceCategory);
+            autosave->workspaceChanged();
             break;
 
         case DeviceData::writeFailed:
@@ -1088,6 +1220,7 @@ void DataPage::commandDone (const DeviceCommandMessage& command)
             break;
     }
 
+    autosave->workspaceChanged();
     refreshWorkspaceLabel();
 }
 
