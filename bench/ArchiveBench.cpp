@@ -3,8 +3,10 @@
 // half in the unit's data formats and half in an older pair. Measured: the
 // index read and the unit's 500 backups built into the "Backups" tree; the
 // same with every backup's data read as well (what a tree that read all data
-// up front would cost); one backup saved after an edit; and the index written
-// back with one edited backup.
+// up front would cost); one backup saved after an edit; the index written
+// back with one edited backup; and what the data page writes on the message
+// thread right after an edit: the backups after a new backup or a rename, the
+// 300-slot workspace after a preset edit (max_ms: the longest single save).
 
 #include "support/SampleHome.h"
 #include "archive/LocalArchiveManager.h"
@@ -220,10 +222,94 @@ namespace
         }
     }
 
+    /** Times each save by hand as well: the page must never hold the message thread long. */
+    template <typename Save>
+    void timeSaves (benchmark::State& state, Save&& save)
+    {
+        double longest = 0.0;
+
+        for (auto _ : state)
+        {
+            const auto start = juce::Time::getMillisecondCounterHiRes();
+
+            if (! save())
+            {
+                state.SkipWithError ("the save failed");
+                break;
+            }
+
+            longest = juce::jmax (longest, juce::Time::getMillisecondCounterHiRes() - start);
+        }
+
+        state.counters["max_ms"] = longest;
+    }
+
+    void pageSaveAfterANewBackup (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+        const auto unit = buildUnit (unitCaps);
+        auto tree = backups.getTree();
+        juce::ValueTree made;
+
+        timeSaves (state, [&]
+        {
+            // The previous one goes (with its files) so that every save sees 500 backups and one new.
+            if (made.isValid())
+            {
+                SourceTree::getArchive (made)->deleteFiles();
+                tree.removeChild (made, nullptr);
+            }
+
+            made = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unit, "New backup", ""));
+            tree.appendChild (made, nullptr);
+            return backups.saveBackupIndex();
+        });
+
+        state.counters["backups"] = countNodes (tree);
+    }
+
+    void pageSaveAfterARename (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+        juce::Array<juce::ValueTree> nodes;
+        SourceTree::collectNodes (backups.getTree(), nodes);
+        int edit = 0;
+
+        timeSaves (state, [&]
+        {
+            const auto title = "Renamed " + juce::String (++edit);
+            SourceTree::getArchive (nodes.getFirst())->setTitle (title);
+            nodes.getFirst().setProperty (SourceTreeIds::label, title, nullptr);
+            return backups.saveBackupIndex();
+        });
+    }
+
+    void pageSaveOfThe300SlotWorkspace (benchmark::State& state)
+    {
+        auto work = buildUnit (unitCaps);
+        const auto folder = juce::File (BelvoraPaths::getBackupDataFolder ("Vesper")).getSiblingFile ("unit");
+        folder.createDirectory();
+        int edit = 0;
+
+        timeSaves (state, [&]
+        {
+            ++edit;
+            work->getPreset (1 + edit % userSlots)->setName ("Edit " + juce::String (edit));
+            return work->saveWorkingFile (folder, true) == DeviceData::saved;
+        });
+
+        state.counters["slots"] = work->getNumPresets();
+    }
+
     BENCHMARK (loadBackupsTree)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (loadBackupsTreeReadingAllData)->Unit (benchmark::kMillisecond)->UseRealTime()->Iterations (3);
     BENCHMARK (saveOneBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (saveIndexWithOneEditedBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveAfterANewBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveAfterARename)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveOfThe300SlotWorkspace)->Unit (benchmark::kMillisecond)->UseRealTime();
 }
 
 int main (int argc, char** argv)

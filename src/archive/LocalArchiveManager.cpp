@@ -277,11 +277,22 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
 }
 
 //==============================================================================
+/** A changed backup as it was when the index was stored, written later on the manager's thread. */
+struct LocalArchiveManager::PendingSave
+{
+    std::unique_ptr<DeviceDataArchive> snapshot;
+    juce::File entry;
+    juce::WeakReference<DeviceDataArchive> original;
+};
+
 bool LocalArchiveManager::saveBackupIndex()
 {
     // A conversion owns the index and writes it itself; the tree is empty meanwhile.
     if (conversionBusy())
         return true;
+
+    // What was handed over earlier must not land on top of this.
+    writes.waitUntilIdle();
 
     const platform::ScopedLock hold (lock);
 
@@ -292,16 +303,56 @@ bool LocalArchiveManager::saveBackupIndex()
     if (! treeBuilt)
         return true;
 
+    const auto stored = replaceSetLocked (nullptr);
+    return writeIndexLocked() && stored;
+}
+
+void LocalArchiveManager::saveBackupIndexInBackground()
+{
+    if (conversionBusy())
+        return;
+
+    const platform::ScopedLock hold (lock);
+    const auto file = getIndexFile();
+
+    if (index == nullptr || ! treeBuilt || file == juce::File())
+        return;
+
+    auto pending = std::make_shared<std::vector<PendingSave>>();
+    replaceSetLocked (pending.get());
+    auto document = std::make_shared<juce::XmlElement> (*index);
+
+    writes.post ([pending, document, file]
+    {
+        juce::Array<juce::WeakReference<DeviceDataArchive>> failed;
+
+        // The backups first: the index names only files that are whole.
+        for (auto& save : *pending)
+            if (! save.snapshot->save (save.entry))
+                failed.add (save.original);
+
+        ArchiveFiles::writeDocument (*document, file);
+
+        if (! failed.isEmpty())
+            juce::MessageManager::callAsync ([failed]
+            {
+                for (auto& archive : failed)
+                    if (auto* a = archive.get())
+                        a->setModified (true);
+            });
+    });
+}
+
+bool LocalArchiveManager::replaceSetLocked (std::vector<PendingSave>* deferred)
+{
     if (auto* old = findSetLocked (caps.presetVersion, caps.setupVersion))
         index->removeChildElement (old, true);
 
     auto* set = createSetLocked (caps.presetVersion, caps.setupVersion);
-    const auto stored = storeGroup (*set->getChildByName ("group"), getTree());
-
-    return writeIndexLocked() && stored;
+    return storeGroup (*set->getChildByName ("group"), getTree(), deferred);
 }
 
-bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::ValueTree& node)
+bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred)
 {
     bool ok = true;
 
@@ -311,7 +362,7 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         {
             auto* element = group.createNewChildElement ("group");
             element->setAttribute ("name", child.getProperty (SourceTreeIds::label).toString());
-            ok = storeGroup (*element, child) && ok;
+            ok = storeGroup (*element, child, deferred) && ok;
             continue;
         }
 
@@ -347,7 +398,16 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         if (set->isModified() && set->hasWorkingData())
             archive->replaceDeviceData (*set->getWorkingData());
 
-        if (archive->isModified())
+        if (archive->isModified() && deferred != nullptr)
+        {
+            // Taken as written: a failed write marks it modified again.
+            deferred->push_back ({ archive->createSnapshot(), entry, archive });
+            archive->setModified (false);
+
+            if (set->hasWorkingData())
+                set->getWorkingData()->clearModified (false);
+        }
+        else if (archive->isModified())
         {
             if (archive->save (entry))
             {

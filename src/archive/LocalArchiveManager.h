@@ -3,11 +3,13 @@
 #include "archive/ConversionProgress.h"
 #include "model/SourceTree.h"
 #include "platform/CriticalSection.h"
+#include "platform/WriteQueue.h"
 
 #include <juce_events/juce_events.h>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ContentManager;
 
@@ -59,6 +61,16 @@ public:
         modified, so a later save tries again. Before the tree was built from
         the index there is nothing to write back, and the stored set stays. */
     bool saveBackupIndex();
+
+    /** saveBackupIndex for the message thread right after a change: the index
+        and snapshots of the changed backups are made here, written in order
+        on a thread of the manager's. A backup whose snapshot could not be
+        written is marked modified again (on the message thread), so that a
+        later save tries again. saveBackupIndex waits for these writes first. */
+    void saveBackupIndexInBackground();
+
+    /** Returns once the background saves handed over so far are written. */
+    void waitForBackgroundSaves()                            { writes.waitUntilIdle(); }
 
     /** The path without extension for a new backup file; empty without an index. */
     juce::String getNextArchiveFile();
@@ -115,7 +127,9 @@ private:
     bool writeIndexLocked();
 
     void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
-    bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node);
+    struct PendingSave;
+    bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred = nullptr);
+    bool replaceSetLocked (std::vector<PendingSave>* deferred);
     bool isOwnDeviceType (const CapsBlock& other) const;
     void setTree (const juce::ValueTree& newTree);
 
@@ -136,6 +150,8 @@ private:
 
     std::unique_ptr<ConversionThread> conversionThread;   // message thread only
     std::shared_ptr<ConversionProgress> progress;
+
+    platform::WriteQueue writes;                    // owns what it writes; finishes before the rest goes
 
     JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)
 };

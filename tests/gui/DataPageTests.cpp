@@ -149,27 +149,30 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
     const auto indexFile = page().getArchiveManager()->getIndexFile();
     const auto indexText = [&] { return indexFile.loadFileAsString(); };
 
+    // The change's message has ended and the writes it handed over are done.
+    const auto written = [&] { return running->drain() && (page().getArchiveManager()->waitForBackgroundSaves(), true); };
+
     // Made: the index names it and both files are there once the message has ended.
     browser().backupDeviceData (true, true, true);
     const auto made = backups().getChild (0);
-    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (written());
     ASSERT_TRUE (filesExist (made));
     const auto entry = SourceTree::getArchive (made)->getArchiveFile();
     EXPECT_TRUE (indexText().contains (entry.getFullPathName()));
 
     // Renamed, grouped, deleted: each is written as it happens; the deleted files stay for an undo.
     page().setArchiveItemTitle (made, "Mine", true, true);
-    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (written());
     EXPECT_TRUE (entry.loadFileAsString().contains ("Mine"));
 
     select ({ made });
     browser().createGroupFromSelected();
-    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (written());
     EXPECT_TRUE (indexText().contains ("<group name="));
 
     select ({ made.getParent() });
     browser().deleteSelected();
-    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (written());
     EXPECT_FALSE (indexText().contains (entry.getFullPathName()));
     EXPECT_TRUE (filesExist (made));
 

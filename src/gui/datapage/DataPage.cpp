@@ -24,6 +24,7 @@
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
 #include "platform/Clock.h"
+#include "platform/WriteQueue.h"
 #include "resources/BinaryResources.h"
 
 #include <cmath>
@@ -149,12 +150,15 @@ public:
             workspaceChanged();
     }
 
-    /** Whatever is pending is written by the caller now. */
+    /** Whatever is pending is written by the caller now, after what was handed over. */
     void cancel()
     {
         cancelPendingUpdate();
         stopTimer();
+        writes.waitUntilIdle();
     }
+
+    platform::WriteQueue writes;    // the workspace's files, in the order of the saves
 
 private:
     void handleAsyncUpdate() override                { page.saveBackups(); }
@@ -871,7 +875,7 @@ void DataPage::saveBackups()
 {
     // Deleted backups keep their files here: an undo may still want them.
     if (archiveManager != nullptr)
-        archiveManager->saveBackupIndex();
+        archiveManager->saveBackupIndexInBackground();
 }
 
 void DataPage::saveWorkspace()
@@ -881,13 +885,27 @@ void DataPage::saveWorkspace()
         return;
 
     const juce::File folder (deviceFolder);
+    std::shared_ptr<const DeviceData> work;
 
-    if (auto* work = deviceDataSet->getWorkingData())
-        work->saveWorkingFile (folder, true);
+    if (auto* data = deviceDataSet->getWorkingData())
+        work = data->clone (false);
 
-    if (auto live = deviceDataSet->getLiveData(); live != nullptr && live != savedLiveData)
-        if (live->saveWorkingFile (folder, false) == DeviceData::saved)
-            savedLiveData = live;
+    // The unit's data is a snapshot nobody changes: only a new one is written.
+    auto live = deviceDataSet->getLiveData();
+
+    if (live == savedLiveData)
+        live = nullptr;
+    else
+        savedLiveData = live;
+
+    autosave->writes.post ([folder, work, live]
+    {
+        if (work != nullptr)
+            work->saveWorkingFile (folder, true);
+
+        if (live != nullptr)
+            live->saveWorkingFile (folder, false);
+    });
 }
 
 void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)
@@ -917,6 +935,7 @@ void DataPage::purgeDeletedBackups()
 
 void DataPage::deleteDeviceWorkingFiles()
 {
+    autosave->cancel();   // a save still on its way would bring them back
     auto* devices = Nexus::getDeviceManager();
     const auto folder = devices != nullptr ? devices->getActiveDeviceDataFolder() : juce::String();
 
