@@ -3,12 +3,15 @@
 // half in the unit's data formats and half in an older pair. Measured: the
 // index read and the unit's 500 backups built into the "Backups" tree; the
 // same with every backup's data read as well (what a tree that read all data
-// up front would cost); one backup saved after an edit; and the index written
-// back with one edited backup.
+// up front would cost); one backup saved after an edit; the index written
+// back with one edited backup; and what the data page writes on the message
+// thread right after an edit: the backups after a new backup or a rename, the
+// 300-slot workspace after a preset edit (max_ms: the longest single save).
 
 #include "support/SampleHome.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
+#include "platform/WriteQueue.h"
 
 #include "BenchMain.h"
 #include <juce_events/juce_events.h>
@@ -220,10 +223,123 @@ namespace
         }
     }
 
+    /** What the message thread spends on each save, timed by hand as well for
+        the longest; the writes it hands over are waited for outside the timing. */
+    template <typename Save, typename Settle>
+    void timeSaves (benchmark::State& state, Save&& save, Settle&& settle)
+    {
+        double longest = 0.0;
+
+        for (auto _ : state)
+        {
+            const auto start = juce::Time::getMillisecondCounterHiRes();
+
+            if (! save())
+            {
+                state.SkipWithError ("the save failed");
+                break;
+            }
+
+            longest = juce::jmax (longest, juce::Time::getMillisecondCounterHiRes() - start);
+            state.PauseTiming();
+            settle();
+            state.ResumeTiming();
+        }
+
+        state.counters["max_ms"] = longest;
+    }
+
+    void pageSaveAfterANewBackup (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+        const auto unit = buildUnit (unitCaps);
+        auto tree = backups.getTree();
+        juce::ValueTree made;
+
+        const auto dropMade = [&]
+        {
+            if (made.isValid())
+            {
+                SourceTree::getArchive (made)->deleteFiles();
+                tree.removeChild (made, nullptr);
+                made = {};
+            }
+        };
+
+        // Every save sees the 500 backups and one new one.
+        timeSaves (state, [&]
+        {
+            made = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unit, "New backup", ""));
+            tree.appendChild (made, nullptr);
+            backups.saveBackupIndexInBackground();
+            return true;
+        },
+        [&] { backups.waitForBackgroundSaves(); dropMade(); });
+
+        state.counters["backups"] = countNodes (tree);
+        backups.saveBackupIndex();
+    }
+
+    void pageSaveAfterARename (benchmark::State& state)
+    {
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+        backups.reloadTree();
+        juce::Array<juce::ValueTree> nodes;
+        SourceTree::collectNodes (backups.getTree(), nodes);
+        int edit = 0;
+
+        timeSaves (state, [&]
+        {
+            const auto title = "Renamed " + juce::String (++edit);
+            SourceTree::getArchive (nodes.getFirst())->setTitle (title);
+            nodes.getFirst().setProperty (SourceTreeIds::label, title, nullptr);
+            backups.saveBackupIndexInBackground();
+            return true;
+        },
+        [&] { backups.waitForBackgroundSaves(); });
+    }
+
+    void pageSaveOfThe300SlotWorkspace (benchmark::State& state)
+    {
+        auto work = buildUnit (unitCaps);
+        const auto folder = juce::File (BelvoraPaths::getBackupDataFolder ("Vesper")).getSiblingFile ("unit");
+        folder.createDirectory();
+        platform::WriteQueue writes;
+        int edit = 0;
+
+        // As the page does: a copy handed to its write queue.
+        timeSaves (state, [&]
+        {
+            ++edit;
+            work->getPreset (1 + edit % userSlots)->setName ("Edit " + juce::String (edit));
+            std::shared_ptr<const DeviceData> copy = work->clone (false);
+            writes.post ([copy, folder] { copy->saveWorkingFile (folder, true); });
+            return true;
+        },
+        [&] { writes.waitUntilIdle(); });
+
+        state.counters["slots"] = work->getNumPresets();
+    }
+
+    /** The same write as it lands on disk, for comparison: the time a save on the message thread would take. */
+    void workspaceWrittenInPlace (benchmark::State& state)
+    {
+        auto work = buildUnit (unitCaps);
+        const auto folder = juce::File (BelvoraPaths::getBackupDataFolder ("Vesper")).getSiblingFile ("unit");
+        folder.createDirectory();
+
+        timeSaves (state, [&] { return work->saveWorkingFile (folder, true) == DeviceData::saved; }, [] {});
+    }
+
     BENCHMARK (loadBackupsTree)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (loadBackupsTreeReadingAllData)->Unit (benchmark::kMillisecond)->UseRealTime()->Iterations (3);
     BENCHMARK (saveOneBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (saveIndexWithOneEditedBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveAfterANewBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveAfterARename)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (pageSaveOfThe300SlotWorkspace)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (workspaceWrittenInPlace)->Unit (benchmark::kMillisecond)->UseRealTime();
 }
 
 int main (int argc, char** argv)

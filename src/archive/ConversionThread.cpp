@@ -80,16 +80,39 @@ void LocalArchiveManager::ConversionThread::run()
             if (shouldStop() || ! result.isZero())
                 owner.loadIndexLocked();
 
-            owner.reloadTreeLocked();
+            // Shown once the manager has taken its end, on the message thread.
+            auto converted = owner.buildTreeLocked();
+            const std::lock_guard<std::mutex> holdTree (owner.treeLock);
+            owner.convertedTree = converted;
         }
 
         progress->setProgress (-1.0);
     }
 
     progress->setStopHandler (nullptr);
-    postOutcome();
     progress->setFinished();
-    done.set();
+
+    {
+        // Done before the outcome is posted: whoever hears of it finds the work ended.
+        const std::lock_guard<std::mutex> hold (endLock);
+        done.set();
+
+        if (orphanedOwner)
+            juce::MessageManager::callAsync ([gone = &owner] { delete gone; });
+    }
+
+    postOutcome();
+}
+
+void LocalArchiveManager::ConversionThread::deleteOwnerWhenDone (LocalArchiveManager* manager)
+{
+    jassert (manager == &owner);
+    const std::lock_guard<std::mutex> hold (endLock);
+
+    if (done.isSet())
+        juce::MessageManager::callAsync ([manager] { delete manager; });
+    else
+        orphanedOwner = true;
 }
 
 void LocalArchiveManager::ConversionThread::convertSets (juce::XmlElement& targetGroup, const juce::XmlElement* target)

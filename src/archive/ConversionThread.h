@@ -33,6 +33,10 @@ public:
     bool waitUntilDone (int timeoutMs)          { return done.wait (timeoutMs); }
     bool isDone() const                         { return done.isSet(); }
 
+    /** The manager that closed without waiting for this thread is deleted on
+        the message thread once the run has ended. */
+    void deleteOwnerWhenDone (LocalArchiveManager* manager);
+
 private:
     void run() override;
     void convertSets (juce::XmlElement& targetGroup, const juce::XmlElement* target);
@@ -58,6 +62,8 @@ private:
     juce::BigInteger result;
     juce::String errorText;
     platform::Event done { true };
+    std::mutex endLock;
+    bool orphanedOwner = false;
 
     JUCE_DECLARE_NON_COPYABLE (ConversionThread)
 };

@@ -47,13 +47,33 @@ LocalArchiveManager::~LocalArchiveManager()
 
     conversionThread->setOwnerGone();
 
-    if (! conversionThread->waitUntilDone (platform::Clock::scaled (stopTimeoutMs)) && onFatalError != nullptr)
-        onFatalError (3);
-
     // Never killed: it ends once the step it is in does, and only then are
     // the lock and the index it uses gone.
     conversionThread->stopThread (-1);
     conversionThread.reset();
+    storeShownBackups();
+}
+
+void LocalArchiveManager::close (std::unique_ptr<LocalArchiveManager> manager)
+{
+    if (manager == nullptr)
+        return;
+
+    if (auto* thread = manager->conversionThread.get())
+    {
+        thread->setOwnerGone();
+
+        if (! thread->waitUntilDone (platform::Clock::scaled (stopTimeoutMs)))
+        {
+            if (manager->onFatalError != nullptr)
+                manager->onFatalError (3);
+
+            thread->deleteOwnerWhenDone (manager.release());
+            return;
+        }
+    }
+
+    manager.reset();
 }
 
 //==============================================================================
@@ -108,9 +128,61 @@ bool LocalArchiveManager::conversionBusy()
     if (! conversionThread->isDone())
         return true;
 
+    endConversion();
+    return false;
+}
+
+void LocalArchiveManager::endConversion()
+{
     conversionThread->stopThread (-1);   // it has finished its work: this only joins it
     conversionThread.reset();
-    return false;
+
+    juce::ValueTree converted;
+
+    {
+        const std::lock_guard<std::mutex> hold (treeLock);
+        std::swap (converted, convertedTree);
+    }
+
+    storeShownBackups();
+
+    const platform::ScopedLock hold (lock);
+
+    if (! converted.isValid())
+        return reloadTreeLocked();
+
+    // Those made during the conversion follow the converted ones, as in the index.
+    for (auto shown = getTree(); shown.getNumChildren() > 0;)
+    {
+        auto child = shown.getChild (0);
+        shown.removeChild (0, nullptr);
+        converted.appendChild (child, nullptr);
+    }
+
+    setTree (converted);
+    treeBuilt = true;
+}
+
+void LocalArchiveManager::storeShownBackups()
+{
+    const platform::ScopedLock hold (lock);
+    const auto shown = getTree();
+
+    if (index == nullptr || shown.getNumChildren() == 0)
+        return;
+
+    auto* set = findSetLocked (caps.presetVersion, caps.setupVersion);
+
+    if (set == nullptr)
+        set = createSetLocked (caps.presetVersion, caps.setupVersion);
+
+    auto* group = set->getChildByName ("group");
+
+    if (group == nullptr)
+        group = set->createNewChildElement ("group");
+
+    storeGroup (*group, shown);
+    writeIndexLocked();
 }
 
 void LocalArchiveManager::stopConversion()
@@ -190,6 +262,12 @@ void LocalArchiveManager::reloadTree()
 
 void LocalArchiveManager::reloadTreeLocked()
 {
+    setTree (buildTreeLocked());
+    treeBuilt = true;
+}
+
+juce::ValueTree LocalArchiveManager::buildTreeLocked()
+{
     auto fresh = SourceTree::createBackupsCategory();
 
     if (auto* set = findSetLocked (caps.presetVersion, caps.setupVersion))
@@ -197,8 +275,7 @@ void LocalArchiveManager::reloadTreeLocked()
             loadGroup (*group, fresh);
 
     adopted = index != nullptr ? adoptUnlisted (fresh) : 0;
-    setTree (fresh);
-    treeBuilt = true;
+    return fresh;
 }
 
 int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
@@ -285,11 +362,22 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
 }
 
 //==============================================================================
+/** A changed backup as it was when the index was stored, written later on the manager's thread. */
+struct LocalArchiveManager::PendingSave
+{
+    std::unique_ptr<DeviceDataArchive> snapshot;
+    juce::File entry;
+    juce::WeakReference<DeviceDataArchive> original;
+};
+
 bool LocalArchiveManager::saveBackupIndex()
 {
     // A conversion owns the index and writes it itself; the tree is empty meanwhile.
     if (conversionBusy())
         return true;
+
+    // What was handed over earlier must not land on top of this.
+    writes.waitUntilIdle();
 
     const platform::ScopedLock hold (lock);
 
@@ -300,16 +388,56 @@ bool LocalArchiveManager::saveBackupIndex()
     if (! treeBuilt)
         return true;
 
+    const auto stored = replaceSetLocked (nullptr);
+    return writeIndexLocked() && stored;
+}
+
+void LocalArchiveManager::saveBackupIndexInBackground()
+{
+    if (conversionBusy())
+        return;
+
+    const platform::ScopedLock hold (lock);
+    const auto file = getIndexFile();
+
+    if (index == nullptr || ! treeBuilt || file == juce::File())
+        return;
+
+    auto pending = std::make_shared<std::vector<PendingSave>>();
+    replaceSetLocked (pending.get());
+    auto document = std::make_shared<juce::XmlElement> (*index);
+
+    writes.post ([pending, document, file]
+    {
+        juce::Array<juce::WeakReference<DeviceDataArchive>> failed;
+
+        // The backups first: the index names only files that are whole.
+        for (auto& save : *pending)
+            if (! save.snapshot->save (save.entry))
+                failed.add (save.original);
+
+        ArchiveFiles::writeDocument (*document, file);
+
+        if (! failed.isEmpty())
+            juce::MessageManager::callAsync ([failed]
+            {
+                for (auto& archive : failed)
+                    if (auto* a = archive.get())
+                        a->setModified (true);
+            });
+    });
+}
+
+bool LocalArchiveManager::replaceSetLocked (std::vector<PendingSave>* deferred)
+{
     if (auto* old = findSetLocked (caps.presetVersion, caps.setupVersion))
         index->removeChildElement (old, true);
 
     auto* set = createSetLocked (caps.presetVersion, caps.setupVersion);
-    const auto stored = storeGroup (*set->getChildByName ("group"), getTree());
-
-    return writeIndexLocked() && stored;
+    return storeGroup (*set->getChildByName ("group"), getTree(), deferred);
 }
 
-bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::ValueTree& node)
+bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred)
 {
     bool ok = true;
 
@@ -319,7 +447,7 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         {
             auto* element = group.createNewChildElement ("group");
             element->setAttribute ("name", child.getProperty (SourceTreeIds::label).toString());
-            ok = storeGroup (*element, child) && ok;
+            ok = storeGroup (*element, child, deferred) && ok;
             continue;
         }
 
@@ -355,7 +483,16 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         if (set->isModified() && set->hasWorkingData())
             archive->replaceDeviceData (*set->getWorkingData());
 
-        if (archive->isModified())
+        if (archive->isModified() && deferred != nullptr)
+        {
+            // Taken as written: a failed write marks it modified again.
+            deferred->push_back ({ archive->createSnapshot(), entry, archive });
+            archive->setModified (false);
+
+            if (set->hasWorkingData())
+                set->getWorkingData()->clearModified (false);
+        }
+        else if (archive->isModified())
         {
             if (archive->save (entry))
             {

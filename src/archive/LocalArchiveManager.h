@@ -3,11 +3,13 @@
 #include "archive/ConversionProgress.h"
 #include "model/SourceTree.h"
 #include "platform/CriticalSection.h"
+#include "platform/WriteQueue.h"
 
 #include <juce_events/juce_events.h>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class ContentManager;
 
@@ -20,9 +22,10 @@ class ContentManager;
     Made by the data page when a unit becomes active, used on the message
     thread. A conversion runs on a thread of its own and owns the index while
     it runs: meanwhile the other operations return at once without touching
-    it (the tree is empty then), and its end is posted as DeviceInfoMessage
-    0x85001 (value1 1 on success; value2 1 on an error, 0 on a stop; text the
-    errors). */
+    it, and its end is posted as DeviceInfoMessage 0x85001 (value1 1 on
+    success; value2 1 on an error, 0 on a stop; text the errors). The tree is
+    empty while it runs; backups put into it meanwhile are stored with the
+    converted ones when it ends. */
 class LocalArchiveManager
 {
 public:
@@ -30,13 +33,19 @@ public:
 
     /** The product's name comes from the catalogue, which also serves the
         conversion; notifications go to notifications (the hub). A conversion
-        that does not stop within 20 s when the manager goes reports fatal
-        error 3 through onFatalError. */
+        that does not stop within 20 s when the manager is closed reports
+        fatal error 3 through onFatalError. */
     LocalArchiveManager (const ContentManager& content, const CapsBlock& caps, const juce::String& deviceName,
                          juce::MessageListener& notifications, std::function<void (int)> onFatalError = {});
 
     /** Stops a running conversion and waits for it to end. */
     ~LocalArchiveManager();
+
+    /** Deletes the manager once a running conversion has stopped (message
+        thread). One that has not stopped within 20 s reports fatal error 3,
+        and the manager is deleted only when its conversion ends at last: its
+        index and lock stay with the thread until then. */
+    static void close (std::unique_ptr<LocalArchiveManager> manager);
 
     //==============================================================================
     /** Reads the index file: a missing one gives an empty index, and so does
@@ -59,6 +68,16 @@ public:
         modified, so a later save tries again. Before the tree was built from
         the index there is nothing to write back, and the stored set stays. */
     bool saveBackupIndex();
+
+    /** saveBackupIndex for the message thread right after a change: the index
+        and snapshots of the changed backups are made here, written in order
+        on a thread of the manager's. A backup whose snapshot could not be
+        written is marked modified again (on the message thread), so that a
+        later save tries again. saveBackupIndex waits for these writes first. */
+    void saveBackupIndexInBackground();
+
+    /** Returns once the background saves handed over so far are written. */
+    void waitForBackgroundSaves()                            { writes.waitUntilIdle(); }
 
     /** The path without extension for a new backup file; empty without an index. */
     juce::String getNextArchiveFile();
@@ -103,9 +122,12 @@ public:
 
 private:
     bool conversionBusy();
+    void endConversion();
+    void storeShownBackups();
 
     bool loadIndexLocked();
     void reloadTreeLocked();
+    juce::ValueTree buildTreeLocked();
     juce::XmlElement* findSetLocked (int presetVersion, int setupVersion);
     juce::XmlElement* createSetLocked (int presetVersion, int setupVersion);
     juce::String nextArchiveFileLocked();
@@ -114,7 +136,9 @@ private:
     void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
     int adoptUnlisted (juce::ValueTree parent);
     void setAside (const juce::File& file);
-    bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node);
+    struct PendingSave;
+    bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred = nullptr);
+    bool replaceSetLocked (std::vector<PendingSave>* deferred);
     bool isOwnDeviceType (const CapsBlock& other) const;
     void setTree (const juce::ValueTree& newTree);
 
@@ -131,11 +155,14 @@ private:
     juce::Array<juce::File> damagedFiles;
     int adopted = 0;                                // backups in the tree that no index holds yet
 
-    mutable std::mutex treeLock;                    // the tree handle, swapped by the conversion's end
+    mutable std::mutex treeLock;                    // the tree handles, swapped by the conversion's end
     juce::ValueTree tree;
+    juce::ValueTree convertedTree;                  // built by the conversion, shown once it has ended
 
     std::unique_ptr<ConversionThread> conversionThread;   // message thread only
     std::shared_ptr<ConversionProgress> progress;
+
+    platform::WriteQueue writes;                    // owns what it writes; finishes before the rest goes
 
     JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)
 };

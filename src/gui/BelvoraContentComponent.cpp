@@ -864,9 +864,8 @@ void BelvoraContentComponent::askToConvertBackups (const juce::String& question)
     mismatchQuestionOpen = true;
 
     if (Alerts::askYesNo (this, "Mismatched Backup Data Found", question))
-        if (auto* archives = dataPage->getArchiveManager())
-            if (auto* d = devices())
-                archives->startConversion (d->getDeviceVersion (-1));
+        if (auto* d = devices())
+            dataPage->convertBackups (d->getDeviceVersion (-1));
 
     mismatchQuestionOpen = false;
 }

@@ -80,6 +80,16 @@ DeviceDataArchive::DeviceDataArchive (const DeviceDataArchive& other)
     modified = true;
 }
 
+std::unique_ptr<DeviceDataArchive> DeviceDataArchive::createSnapshot() const
+{
+    auto copy = std::make_unique<DeviceDataArchive> (*this);
+    copy->uuid = uuid;
+    copy->md5 = md5;
+    copy->linkData = linkData;
+    copy->modified = modified;
+    return copy;
+}
+
 DeviceDataArchive::~DeviceDataArchive()
 {
     masterReference.clear();

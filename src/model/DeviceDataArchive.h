@@ -58,6 +58,11 @@ public:
     DeviceDataArchive (const DeviceDataArchive& other);
     DeviceDataArchive& operator= (const DeviceDataArchive&) = delete;
 
+    /** A deep copy that keeps the identity, the links and the modified flag:
+        saving it writes what saving this would, so that it can be saved on
+        another thread while this one stays with its owner. */
+    std::unique_ptr<DeviceDataArchive> createSnapshot() const;
+
     virtual ~DeviceDataArchive();
 
     //==============================================================================
@@ -148,6 +153,9 @@ public:
     DeviceData* getDeviceData() const;
 
     bool isModified() const noexcept                         { return modified; }
+
+    /** Set by whoever saved a snapshot of it, or failed to. */
+    void setModified (bool isModified) noexcept              { modified = isModified; }
     bool isValid() const noexcept                            { return valid; }
 
     /** The data file's head was sound but its body could not be read: the

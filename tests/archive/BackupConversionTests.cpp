@@ -3,7 +3,10 @@
 
 #include "BackupFixture.h"
 
+#include "platform/Clock.h"
 #include "support/FileSizeLimit.h"
+
+#include <thread>
 
 using namespace SourceTreeIds;
 
@@ -219,4 +222,48 @@ TEST_F (BackupConversion, AManagerThatGoesStopsItsConversionAndWaitsForIt)
     ASSERT_TRUE (waitForConversionEnd());
     EXPECT_EQ (conversionOutcome().value1, 0);
     EXPECT_EQ (conversionOutcome().value2, 0) << "an interruption, not an error";
+}
+
+TEST_F (BackupConversion, BackupsMadeWhileItRunsAreStoredWithTheConvertedOnes)
+{
+    auto& backups = startConversionThatHangs();
+    ASSERT_TRUE (waitForStatus ("Converting: H"));
+
+    // The empty category the page shows meanwhile takes a new backup; its save waits for the end.
+    backups.getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 4 }), "Fresh", "")), nullptr);
+    EXPECT_TRUE (backups.saveBackupIndex());
+
+    backups.stopConversion();
+    expectOutcome (0, 0, {});
+
+    EXPECT_EQ (describeIndexFile(), "4/3{a1,Vesper_000003} 3/2{h}");
+    EXPECT_EQ (describe (backups.getTree()), "A1,Fresh");
+    EXPECT_EQ (storedPresetVersion ("Vesper_000003"), 4);
+}
+
+TEST_F (BackupConversion, OneThatDoesNotStopWhenItsManagerClosesIsFatalErrorThreeAndLosesNothing)
+{
+    auto& backups = startConversionThatHangs();
+    ASSERT_TRUE (waitForStatus ("Converting: H"));
+    backups.getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 4 }), "Fresh", "")), nullptr);
+
+    // Whoever asks for a stop holds the progress until released: the thread cannot end its run.
+    const auto progress = backups.getConversionProgress();
+    juce::WaitableEvent entered, release;
+    progress->setStopHandler ([&] { entered.signal(); release.wait (-1); });
+    std::thread asker ([&] { progress->requestStop(); });
+    ASSERT_TRUE (entered.wait (10000));
+
+    platform::Clock::setScale (0.001);
+    LocalArchiveManager::close (std::move (manager));
+    platform::Clock::setScale (1.0);
+    EXPECT_EQ (fatalError, 3);
+
+    release.signal();
+    asker.join();
+    ASSERT_TRUE (waitForConversionEnd());
+
+    // The manager goes once the thread has ended, and stores what was made meanwhile.
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return describeIndexFile() == "4/3{a1,Vesper_000003} 3/2{h}"; }, 10000))
+        << describeIndexFile();
 }

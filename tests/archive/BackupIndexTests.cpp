@@ -240,3 +240,34 @@ TEST_F (BackupIndex, ABackupThatCannotBeSavedIsReportedAndStaysModified)
     EXPECT_FALSE (blocked.saveBackupIndex());
     EXPECT_TRUE (SourceTree::getArchive (blocked.getTree().getChild (0))->isModified());
 }
+
+TEST_F (BackupIndex, BackgroundSavesWriteWhatTheTreeHeldAndMarkWhatFailedForTheNextSave)
+{
+    writeIndex (set (4, 3, {}));
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1 }), "New", ""));
+    backups.getTree().appendChild (node, nullptr);
+    auto* archive = SourceTree::getArchive (node);
+
+    backups.saveBackupIndexInBackground();
+    backups.getTree().removeChild (node, nullptr);   // changes after the hand-over are the next save's
+    backups.waitForBackgroundSaves();
+
+    EXPECT_EQ (describeIndexFile(), "4/3{Vesper_000003}");
+    EXPECT_FALSE (archive->isModified());
+    const auto written = juce::XmlDocument::parse (folder().getChildFile ("Vesper_000003.xml"));
+    ASSERT_NE (written, nullptr);
+    EXPECT_EQ (written->getChildElementAllSubText ("uuid", {}), archive->getUuid().toString()) << "the same backup, not a copy of it";
+    EXPECT_NE (DeviceData::loadFromFile (folder().getChildFile ("Vesper_000003.mwd")), nullptr);
+
+    // A write that fails leaves the backup modified, so the next save tries again.
+    backups.getTree().appendChild (node, nullptr);
+    archive->setTitle ("Renamed");
+    ASSERT_TRUE (folder().deleteRecursively());
+    ASSERT_TRUE (folder().replaceWithText ("in the way"));
+    backups.saveBackupIndexInBackground();
+    EXPECT_FALSE (archive->isModified()) << "taken as written until the write says otherwise";
+    backups.waitForBackgroundSaves();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return archive->isModified(); }, 10000));
+}

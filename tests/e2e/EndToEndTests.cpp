@@ -1006,4 +1006,54 @@ TEST_F (EndToEnd, TheWheelOverAPresetScrollsTheGrid)
     EXPECT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return ! sameIn (before, photo, grid); })) << "the grid scrolled";
 
     quit (window);
+
+    quit (window);
+}
+
+TEST_F (EndToEnd, ABackupAndARenamedPresetOutliveAKilledProgram)
+{
+    storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
+    auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
+
+    // The first preset of the workspace renamed in its details: a double click on its cell, a name, Return.
+    const juce::Point<int> firstCell (306 + 8 + 40, 31 + 64 + 20 + 12);
+    click (window, firstCell.x, firstCell.y);
+    run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
+    run ({ "xdotool", "key", "ctrl+a" });
+    run ({ "xdotool", "type", "Kept" });
+    run ({ "xdotool", "key", "Return" });
+
+    // "Backup All".
+    click (window, 422, 60);
+    ASSERT_TRUE (waitForBackupRow (window, 0)) << "the backup is in the browser";
+
+    // Both reach the disk while the program runs on; then it is killed outright.
+    const auto firstPresetName = [this]
+    {
+        const auto work = DeviceData::loadFromFile (findFile ("working.mwd"));
+        return work != nullptr && work->getPreset (1) != nullptr ? work->getPreset (1)->getName() : juce::String();
+    };
+
+    ASSERT_TRUE (waitFor ([&] { return firstPresetName() == "Kept" && backupKindsInIndex() == juce::StringArray ({ "All" }); }))
+        << "working.mwd holds \"" << firstPresetName() << "\", the index " << backupKindsInIndex().size() << " backups";
+    program.kill();
+
+    // Started again: the stored workspace comes back without a download (the big sync button
+    // shows only while the page waits for one), and the backups are read back into the browser.
+    const auto indexFile = findFile ("*_backup.xml");
+    const auto killedAt = indexFile.getLastModificationTime();
+    window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty());
+    ASSERT_TRUE (reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled"));
+    click (window, 155, 15);
+    EXPECT_TRUE (waitForPhoto (window, [] (const juce::Image& photo) { return photo.getPixelAt (syncButton.x, syncButton.y) != juce::Colour (0xff788791); }))
+        << "the stored workspace is shown, not the big sync button";
+
+    // Quitting writes the index from the browser's tree: the backup was in it.
+    quit (window);
+    EXPECT_GT (indexFile.getLastModificationTime(), killedAt);
+    EXPECT_EQ (firstPresetName(), "Kept");
+    EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All" }));
 }

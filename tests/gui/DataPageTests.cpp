@@ -4,9 +4,13 @@
 
 #include "RunningAppFixture.h"
 
+#include "app/Belvora.h"
+#include "app/Nexus.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"
+#include "conversion/ConversionTestData.h"
+#include "devices/DeviceProfiler.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
@@ -205,6 +209,100 @@ TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
     EXPECT_FALSE (allFile.existsAsFile());
     EXPECT_FALSE (userFile.existsAsFile()) << "a deleted group takes its backups' files along";
     EXPECT_FALSE (allFile.withFileExtension ("xml").existsAsFile());
+}
+
+TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithoutClosing)
+{
+    const auto indexFile = page().getArchiveManager()->getIndexFile();
+    const auto indexText = [&] { return indexFile.loadFileAsString(); };
+
+    // The change's message has ended and the writes it handed over are done.
+    const auto written = [&] { return running->drain() && (page().getArchiveManager()->waitForBackgroundSaves(), true); };
+
+    // Made: the index names it and both files are there once the message has ended.
+    browser().backupDeviceData (true, true, true);
+    const auto made = backups().getChild (0);
+    ASSERT_TRUE (written());
+    ASSERT_TRUE (filesExist (made));
+    const auto entry = SourceTree::getArchive (made)->getArchiveFile();
+    EXPECT_TRUE (indexText().contains (entry.getFullPathName()));
+
+    // Renamed, grouped, deleted: each is written as it happens; the deleted files stay for an undo.
+    page().setArchiveItemTitle (made, "Mine", true, true);
+    ASSERT_TRUE (written());
+    EXPECT_TRUE (entry.loadFileAsString().contains ("Mine"));
+
+    select ({ made });
+    browser().createGroupFromSelected();
+    ASSERT_TRUE (written());
+    EXPECT_TRUE (indexText().contains ("<group name="));
+
+    select ({ made.getParent() });
+    browser().deleteSelected();
+    ASSERT_TRUE (written());
+    EXPECT_FALSE (indexText().contains (entry.getFullPathName()));
+    EXPECT_TRUE (filesExist (made));
+
+    // The workspace: a rename is in its file a moment later, while the sources stay open.
+    const auto slot = userSlots().getFirst();
+    const auto workingFile = juce::File (running->devices().getActiveDeviceDataFolder()).getChildFile ("working.mwd");
+    page().renamePresets (page().getDeviceNode(), { slot }, "Kept", true, true);
+    EXPECT_TRUE (running->waitFor ([&]
+    {
+        const auto stored = DeviceData::loadFromFile (workingFile);
+        return stored != nullptr && stored->isPresetSlotUsed (slot) && stored->getPreset (slot)->getName() == "Kept";
+    }));
+    EXPECT_NE (page().getDeviceDataSet(), nullptr);
+}
+
+TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)
+{
+    auto* content = Nexus::getContentManager();
+    const auto unitCaps = page().getCaps()->caps;
+    ASSERT_EQ (unitCaps.presetVersion, 4) << "the sample unit converts from build 120's format";
+
+    // An old-format backup whose conversion script loops until stopped, in the index beside the unit's set.
+    const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
+    ASSERT_TRUE (script.existsAsFile());
+    ASSERT_TRUE (script.replaceWithText ("var i = 0; while (true) { ++i; }\n" + script.loadFileAsString()));
+
+    const auto oldCaps = DeviceProfiler::createCaps (*content, 0x12, 120)->caps;
+    auto* manager = page().getArchiveManager();
+    const auto old = manager->getBackupFolder().getChildFile ("old.xml");
+    const auto indexFile = manager->getIndexFile();
+    running->content().connectToDevice (-1);
+
+    ASSERT_TRUE (old.getParentDirectory().createDirectory());
+    ASSERT_TRUE (DeviceDataArchive (*ConversionTestData::makeDeviceData (oldCaps, 120, { 1 }), "Old", "").save (old));
+    ASSERT_TRUE (indexFile.replaceWithText ("<BACKUP nextFileNum=\"5\"><set presetVersion=\"3\" setupVersion=\"2\"><group><archive>"
+                                            + old.getFullPathName() + "</archive></group></set></BACKUP>"));
+
+    // Asked on connecting; "Yes" starts the conversion behind its window.
+    running->answers["Mismatched Backup Data Found"] = 0;
+    running->content().connectToDevice (0);
+    const auto modalTitle = [] { auto* c = juce::ModalComponentManager::getInstance()->getModalComponent (0); return c != nullptr ? c->getName() : juce::String(); };
+    ASSERT_TRUE (running->waitFor ([&] { return modalTitle() == "Converting Data"; }));
+    manager = page().getArchiveManager();
+    ASSERT_TRUE (manager->isConverting());
+    EXPECT_EQ (backups().getNumChildren(), 0) << "the category is empty while the backups convert";
+
+    // Something that still reaches the page meanwhile: a new backup, kept through the conversion's end.
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+    browser().backupDeviceData (true, true, true);
+    ASSERT_EQ (backups().getNumChildren(), 1);
+
+    manager->stopConversion();
+    ASSERT_TRUE (running->waitFor ([&] { return modalTitle().isEmpty() && ! manager->isConverting(); }));
+    running->drain();
+
+    EXPECT_EQ (backups(), manager->getTree()) << "the page shows the manager's tree after the end";
+    ASSERT_EQ (backups().getNumChildren(), 1);
+    const auto kept = SourceTree::getArchive (backups().getChild (0));
+    ASSERT_NE (kept, nullptr);
+    EXPECT_TRUE (kept->getArchiveFile().existsAsFile());
+    EXPECT_TRUE (indexFile.loadFileAsString().contains (kept->getArchiveFile().getFullPathName()));
+    EXPECT_TRUE (indexFile.loadFileAsString().contains (old.getFullPathName())) << "the old one keeps its place";
 }
 
 TEST_F (DataPageTest, DataPreparedForTheUnitIsNeverKeptForALaterSend)

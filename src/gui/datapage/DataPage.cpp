@@ -18,11 +18,14 @@
 #include "gui/datapage/DataPagePanels.h"
 #include "gui/datapage/PanelContainerBase.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/BackupConversionDialog.h"
 #include "gui/dialogs/SearchDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
 #include "model/SafeSave.h"
 #include "model/SourceTree.h"
+#include "platform/Clock.h"
+#include "platform/WriteQueue.h"
 #include "resources/BinaryResources.h"
 
 #include <cmath>
@@ -41,6 +44,22 @@ namespace
     {
         auto* app = Belvora::getInstance();
         return app != nullptr ? app->getNexus() : nullptr;
+    }
+
+    void reportFatalError (int code)
+    {
+        if (auto* app = Belvora::getInstance())
+            app->reportFatalError (code);
+    }
+
+    /** The category a node lies in, itself included; empty outside the tree's categories. */
+    juce::String categoryOf (juce::ValueTree node)
+    {
+        for (; node.isValid(); node = node.getParent())
+            if (node.hasType (SourceTreeIds::category))
+                return node[SourceTreeIds::category].toString();
+
+        return {};
     }
 
     bool isRead (int command)
@@ -102,6 +121,76 @@ public:
 };
 
 //==============================================================================
+/** Writes what the user changes soon after the change: the backups (index and
+    changed backup files) once the message that changed them has ended, so
+    that a move (a removal and an insertion) is written once; the workspace a
+    little later, once for a run of edits. */
+class DataPage::Autosave : private juce::ValueTree::Listener,
+                           private juce::AsyncUpdater,
+                           private juce::Timer
+{
+public:
+    explicit Autosave (DataPage& p) : page (p)      { page.rootTree.addListener (this); }
+    ~Autosave() override                             { page.rootTree.removeListener (this); }
+
+    void backupsChanged()                            { triggerAsyncUpdate(); }
+
+    void workspaceChanged()
+    {
+        if (! isTimerRunning())
+            startTimer (platform::Clock::scaled (workspaceSaveDelayMs));
+    }
+
+    void nodeChanged (const juce::ValueTree& node)
+    {
+        const auto category = categoryOf (node);
+
+        if (category == archiveCategory)
+            backupsChanged();
+        else if (category == deviceCategory)
+            workspaceChanged();
+    }
+
+    /** Whatever is pending is written by the caller now, after what was handed over. */
+    void cancel()
+    {
+        cancelPendingUpdate();
+        stopTimer();
+        writes.waitUntilIdle();
+    }
+
+    platform::WriteQueue writes;    // the workspace's files, in the order of the saves
+
+private:
+    void handleAsyncUpdate() override                { page.saveBackups(); }
+
+    void timerCallback() override
+    {
+        stopTimer();
+        page.saveWorkspace();
+    }
+
+    // Only changes inside the backups' category: the category itself comes and goes with the sources.
+    void valueTreeChildAdded (juce::ValueTree& parent, juce::ValueTree&) override              { changedIn (parent); }
+    void valueTreeChildRemoved (juce::ValueTree& parent, juce::ValueTree&, int) override       { changedIn (parent); }
+    void valueTreeChildOrderChanged (juce::ValueTree& parent, int, int) override               { changedIn (parent); }
+
+    void valueTreePropertyChanged (juce::ValueTree& node, const juce::Identifier& property) override
+    {
+        if (property == label)
+            changedIn (node);
+    }
+
+    void changedIn (const juce::ValueTree& node)
+    {
+        if (categoryOf (node) == archiveCategory)
+            backupsChanged();
+    }
+
+    DataPage& page;
+};
+
+//==============================================================================
 DataPage::DataPage()
     : toolbarFactory (std::make_unique<DataToolbarItemFactory>()),
       panels (std::make_unique<Panels> (*this))
@@ -149,6 +238,7 @@ DataPage::DataPage()
     addChildComponent (syncButton);
 
     undoManager.addChangeListener (this);
+    autosave = std::make_unique<Autosave> (*this);
     updateSyncButtonText (true);
     showSource ({}, {}, viewEmpty, {}, detailsEmpty);
 }
@@ -206,6 +296,7 @@ void DataPage::removeArchiveChangeListener (ArchiveChangeListener* listener)
 
 void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, const juce::Array<int>& indices)
 {
+    autosave->nodeChanged (source);
     callListeners (*this, presetDataListeners, [&] (PresetDataChangeListener& l) { l.presetDataChanged (source, indices); });
 }
 
@@ -216,6 +307,7 @@ void DataPage::notifyPresetDataChanged (const juce::ValueTree& source, int index
 
 void DataPage::notifyArchiveChanged (const juce::ValueTree& item)
 {
+    autosave->nodeChanged (item);
     if (item == getViewItem() && getViewKind() != viewSyncPrompt)
         panels->show (titleOf (item), getViewItem(), getViewKind(), getDetailsItem(), getDetailsKind());
 
@@ -600,7 +692,14 @@ void DataPage::changeNotify (const ChangeInfo& info)
     {
         case DeviceInfoMessage::connectedDeviceChanged:  deviceConnectionChanged (m.value1 != 0, m.value2 != 0); break;
         case DeviceInfoMessage::aboutToQuit:             closeSources (true, false); break;
-        case DeviceInfoMessage::backupConversionDone:    buildSourceTree (archiveCategory); break;
+        case DeviceInfoMessage::backupConversionDone:
+            // The manager takes the conversion's end first: then its tree is the current one.
+            if (archiveManager != nullptr)
+                archiveManager->isConverting();
+
+            buildSourceTree (archiveCategory);
+            break;
+
         case DeviceInfoMessage::presetRead:
         case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true, m.preset); break;
         case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;
@@ -722,11 +821,11 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     deviceName = devices->getActiveDeviceDisplayName();
     downloadedSlots.clear();
 
-    archiveManager.reset();
+    LocalArchiveManager::close (std::move (archiveManager));
 
     if (content != nullptr && caps != nullptr && hub() != nullptr)
     {
-        archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub());
+        archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub(), &reportFatalError);
         archiveManager->reloadTree();
         damaged.addArray (archiveManager->takeDamagedFiles());
 
@@ -771,6 +870,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
 {
+    autosave->cancel();
     bool indexSaved = false;
 
     if (! skipBackupIndex && archiveManager != nullptr)
@@ -810,12 +910,60 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
     downloadedSlots.clear();
     importRun.reset();
     mwdRun.reset();
-    archiveManager.reset();
+    LocalArchiveManager::close (std::move (archiveManager));
     cloudManager.reset();
+    savedLiveData.reset();
     caps.reset();
     needSync = true;
     busy = awaitingSyncFile = false;
     updateSyncButtonText (true);
+}
+
+bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
+{
+    if (archiveManager == nullptr || ! archiveManager->startConversion (unitVersion))
+        return false;
+
+    buildSourceTree (archiveCategory);
+    BackupConversionDialog::launch (archiveManager->getConversionProgress(), this);
+    return true;
+}
+
+void DataPage::saveBackups()
+{
+    // Deleted backups keep their files here: an undo may still want them.
+    if (archiveManager != nullptr)
+        archiveManager->saveBackupIndexInBackground();
+}
+
+void DataPage::saveWorkspace()
+{
+    // A download in progress leaves the copy half filled: its end saves it.
+    if (deviceDataSet == nullptr || deviceFolder.isEmpty() || needSync || busy)
+        return;
+
+    const juce::File folder (deviceFolder);
+    std::shared_ptr<const DeviceData> work;
+
+    if (auto* data = deviceDataSet->getWorkingData())
+        work = data->clone (false);
+
+    // The unit's data is a snapshot nobody changes: only a new one is written.
+    auto live = deviceDataSet->getLiveData();
+
+    if (live == savedLiveData)
+        live = nullptr;
+    else
+        savedLiveData = live;
+
+    autosave->writes.post ([folder, work, live]
+    {
+        if (work != nullptr)
+            work->saveWorkingFile (folder, true);
+
+        if (live != nullptr)
+            live->saveWorkingFile (folder, false);
+    });
 }
 
 void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)
@@ -845,6 +993,7 @@ void DataPage::purgeDeletedBackups()
 
 void DataPage::deleteDeviceWorkingFiles()
 {
+    autosave->cancel();   // a save still on its way would bring them back
     auto* devices = Nexus::getDeviceManager();
     const auto folder = devices != nullptr ? devices->getActiveDeviceDataFolder() : juce::String();
 
@@ -1118,8 +1267,10 @@ void DataPage::storeDownloadedDeviceData()
                 work->clearModified (false);
             }
 
+            savedLiveData = live;
             needSync = false;
             buildSourceTree (deviceCategory);
+            autosave->workspaceChanged();
             break;
 
         case DeviceData::writeFailed:
@@ -1181,6 +1332,7 @@ void DataPage::commandDone (const DeviceCommandMessage& command)
             break;
     }
 
+    autosave->workspaceChanged();
     refreshWorkspaceLabel();
 }
 

@@ -20,6 +20,7 @@ class ConversionJob;
 class DataToolbarItemFactory;
 class DeviceCaps;
 class DeviceData;
+struct FirmwareVersion;
 class LocalArchiveManager;
 class PresetDataChangeListener;
 class Preset;
@@ -132,6 +133,17 @@ public:
     void deleteDownloadedPreset (int index);
     void storeDownloadedDeviceData();
     void deleteDeviceWorkingFiles();
+
+    /** Converts the stored backups to the unit's formats behind the modal
+        "Converting Data" window; the "Backups" category is empty meanwhile.
+        False when no conversion started. */
+    bool convertBackups (const FirmwareVersion& unitVersion);
+
+    /** Each change of the backups is written at once (after the change's
+        message); the workspace a short while after its first unsaved edit. */
+    static constexpr int workspaceSaveDelayMs = 2000;
+    void saveBackups();
+    void saveWorkspace();
 
     /** Deleted backups keep their files until no undo can bring them back:
         the files of every backup at or below the node go when the sources
@@ -264,6 +276,7 @@ public:
 
 private:
     class Panels;
+    class Autosave;
     struct ImportRun;
     struct MwdImportRun;
 
@@ -313,6 +326,7 @@ private:
     bool needSync = true;
     bool busy = false;
     bool awaitingSyncFile = false;
+    std::shared_ptr<const DeviceData> savedLiveData;   // the unit's data last written as its sync file
 
     std::unique_ptr<DataToolbarItemFactory> toolbarFactory;
     /** A new look-and-feel brings a new overflow button, which only a layout shows. */
@@ -339,6 +353,7 @@ private:
     std::unique_ptr<ImportRun> importRun;
     std::unique_ptr<MwdImportRun> mwdRun;
     std::unique_ptr<PresetPackToolRunner> packRunner;
+    std::unique_ptr<Autosave> autosave;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DataPage)
 };
