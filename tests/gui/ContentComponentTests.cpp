@@ -40,6 +40,16 @@ namespace
             return running;
         }
 
+        /** Once the unit is connected, its data downloaded by command. */
+        static bool downloadByHand (RunningApp& r)
+        {
+            if (! r.waitFor ([&] { return r.content().getDataPage().getDeviceDataSet() != nullptr; }))
+                return false;
+
+            r.perform (CommandIDs::downloadDeviceData);
+            return r.waitFor ([&] { return ! r.content().getDataPage().isSyncNeeded(); });
+        }
+
         static DeviceData& workspace (RunningApp& r)
         {
             return *r.content().getDataPage().getDeviceDataSet()->getWorkingData();
@@ -333,11 +343,8 @@ TEST_F (ContentTest, QuitWithThePreviousSyncMethodKeepsTheEditsWithoutAsking)
     options.units = "0x12";
     RunningApp running (options);
     ASSERT_TRUE (running.start());
-    ASSERT_TRUE (running.waitFor ([&] { return running.content().getDataPage().getDeviceDataSet() != nullptr; }));
-
     // No stored workspace: the data is downloaded by hand first.
-    running.perform (CommandIDs::downloadDeviceData);
-    ASSERT_TRUE (running.waitFor ([&] { return ! running.content().getDataPage().isSyncNeeded(); }));
+    ASSERT_TRUE (downloadByHand (running));
 
     workspace (running).deletePreset (2);
     EXPECT_TRUE (running.content().requestQuit (false));
@@ -428,9 +435,7 @@ TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAski
     options.units = "0x12";
     RunningApp running (options);
     ASSERT_TRUE (running.start());
-    ASSERT_TRUE (running.waitFor ([&] { return running.content().getDataPage().getDeviceDataSet() != nullptr; }));
-    running.perform (CommandIDs::downloadDeviceData);
-    ASSERT_TRUE (running.waitFor ([&] { return ! running.content().getDataPage().isSyncNeeded(); }));
+    ASSERT_TRUE (downloadByHand (running));
 
     workspace (running).deletePreset (2);
     running.answers["Changes Will Be Lost"] = 1;

@@ -38,6 +38,18 @@ namespace
         }
         DeviceData& data()              { return *SourceTree::getDeviceData (node); }
 
+        /** A read-only pack of the cloud category, shown in the grid. */
+        juce::ValueTree showCloudPack()
+        {
+            auto cloud = SourceTree::createCloudCategory();
+            root.appendChild (cloud, nullptr);
+            auto pack = makeSource ("P", 12, { 1, 2 });
+            cloud.appendChild (pack, nullptr);
+            grid().clearItem();
+            grid().setItem (pack);
+            return pack;
+        }
+
         /** Runs a grid gesture and checks that it is one undo step, undone and redone exactly. */
         void expectOneStep (const std::function<void()>& gesture)
         {
@@ -193,12 +205,7 @@ TEST_F (PresetGrid, DeleteNeedsAWritableNodeAndOnTheUnitPresetDelete)
     EXPECT_FALSE (data().isPresetSlotUsed (3));
 
     // A pack of the cloud category is read-only: the key is not consumed.
-    auto cloud = SourceTree::createCloudCategory();
-    root.appendChild (cloud, nullptr);
-    auto pack = makeSource ("P", 12, { 1, 2 });
-    cloud.appendChild (pack, nullptr);
-    grid().clearItem();
-    grid().setItem (pack);
+    const auto pack = showCloudPack();
     grid().setSelectedPresets ({ 1 });
     EXPECT_FALSE (grid().keyPressed (juce::KeyPress (juce::KeyPress::deleteKey)));
     EXPECT_TRUE (SourceTree::getDeviceData (pack)->isPresetSlotUsed (1));
@@ -213,12 +220,7 @@ TEST_F (PresetGrid, CutAndPasteKeysFollowTheRulesOfTheirMenuItems)
     const auto namesOf = [] (const juce::ValueTree& n) { return SourceTree::getDeviceData (n)->getPresetNames ({ 1, 2, 3 }).joinIntoString (","); };
 
     // A read-only pack of the cloud category: neither key changes it.
-    auto cloud = SourceTree::createCloudCategory();
-    root.appendChild (cloud, nullptr);
-    auto pack = makeSource ("P", 12, { 1, 2 });
-    cloud.appendChild (pack, nullptr);
-    grid().clearItem();
-    grid().setItem (pack);
+    const auto pack = showCloudPack();
     const auto packBefore = namesOf (pack);
     EXPECT_FALSE (grid().keyPressed (juce::KeyPress ('v', Mods::ctrlModifier, 0)));
     grid().setSelectedPresets ({ 1 });
