@@ -35,7 +35,8 @@ LocalArchiveManager::LocalArchiveManager (const ContentManager& catalogue, const
       notifications (listener),
       onFatalError (std::move (fatalErrorHandler)),
       tree (SourceTree::createBackupsCategory()),
-      progress (std::make_shared<ConversionProgress>())
+      progress (std::make_shared<ConversionProgress>()),
+      failedSaves (std::make_shared<FailedSaves>())
 {
     loadBackupIndex();
 }
@@ -370,14 +371,37 @@ struct LocalArchiveManager::PendingSave
     juce::WeakReference<DeviceDataArchive> original;
 };
 
+/** The backups whose background write failed, until the message thread marks them modified again. */
+struct LocalArchiveManager::FailedSaves
+{
+    std::mutex lock;
+    juce::Array<juce::WeakReference<DeviceDataArchive>> archives;
+
+    void markModified()
+    {
+        juce::Array<juce::WeakReference<DeviceDataArchive>> taken;
+
+        {
+            const std::lock_guard<std::mutex> hold (lock);
+            std::swap (taken, archives);
+        }
+
+        for (auto& archive : taken)
+            if (auto* a = archive.get())
+                a->setModified (true);
+    }
+};
+
 bool LocalArchiveManager::saveBackupIndex()
 {
     // A conversion owns the index and writes it itself; the tree is empty meanwhile.
     if (conversionBusy())
         return true;
 
-    // What was handed over earlier must not land on top of this.
+    // What was handed over earlier must not land on top of this; a backup
+    // whose write failed there is saved here, not taken as written.
     writes.waitUntilIdle();
+    failedSaves->markModified();
 
     const platform::ScopedLock hold (lock);
 
@@ -407,24 +431,25 @@ void LocalArchiveManager::saveBackupIndexInBackground()
     replaceSetLocked (pending.get());
     auto document = std::make_shared<juce::XmlElement> (*index);
 
-    writes.post ([pending, document, file]
+    writes.post ([pending, document, file, failed = failedSaves]
     {
-        juce::Array<juce::WeakReference<DeviceDataArchive>> failed;
+        bool anyFailed = false;
 
         // The backups first: the index names only files that are whole.
         for (auto& save : *pending)
+        {
             if (! save.snapshot->save (save.entry))
-                failed.add (save.original);
+            {
+                const std::lock_guard<std::mutex> hold (failed->lock);
+                failed->archives.add (save.original);
+                anyFailed = true;
+            }
+        }
 
         ArchiveFiles::writeDocument (*document, file);
 
-        if (! failed.isEmpty())
-            juce::MessageManager::callAsync ([failed]
-            {
-                for (auto& archive : failed)
-                    if (auto* a = archive.get())
-                        a->setModified (true);
-            });
+        if (anyFailed)
+            juce::MessageManager::callAsync ([failed] { failed->markModified(); });
     });
 }
 

@@ -162,6 +162,9 @@ private:
     std::unique_ptr<ConversionThread> conversionThread;   // message thread only
     std::shared_ptr<ConversionProgress> progress;
 
+    struct FailedSaves;
+    std::shared_ptr<FailedSaves> failedSaves;       // backups whose background write failed; shared with the writes
+
     platform::WriteQueue writes;                    // owns what it writes; finishes before the rest goes
 
     JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)

@@ -270,4 +270,12 @@ TEST_F (BackupIndex, BackgroundSavesWriteWhatTheTreeHeldAndMarkWhatFailedForTheN
     EXPECT_FALSE (archive->isModified()) << "taken as written until the write says otherwise";
     backups.waitForBackgroundSaves();
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return archive->isModified(); }, 10000));
+
+    // A save right after a failed write, before the message loop ran (a close), writes the backup.
+    backups.saveBackupIndexInBackground();
+    backups.waitForBackgroundSaves();
+    ASSERT_TRUE (folder().deleteFile() && folder().createDirectory());
+    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_FALSE (archive->isModified());
+    EXPECT_TRUE (folder().getChildFile ("Vesper_000003.xml").loadFileAsString().contains ("Renamed"));
 }
