@@ -1059,6 +1059,14 @@ TEST_F (ContentTest, AnUpdateStoppedBeforeItsImageEndsQuietlyAndKeepsTheEditsAnd
     EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3));
     EXPECT_TRUE (content.getDataPage().getDeviceDataSet()->isModified());
 
+    // The files the update's start removed are written again, the edit in them.
+    const juce::File unitFolder (devices.getActiveDeviceDataFolder());
+    EXPECT_TRUE (running->waitFor ([&]
+    {
+        const auto stored = DeviceData::loadFromFile (unitFolder.getChildFile ("working.mwd"));
+        return stored != nullptr && ! stored->isPresetSlotUsed (3) && unitFolder.getChildFile ("sync.mwd").existsAsFile();
+    }));
+
     // The same build again: the unit comes back with the build of the image it was sent.
     running->boxes.clear();
     chosen = imageOf ("vesper_1_4_0_b140.syx", 140);

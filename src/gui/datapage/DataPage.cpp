@@ -1128,6 +1128,9 @@ void DataPage::firmwareUpdateEnded (bool unitUntouched)
     needSync = false;
     openSources (std::move (kept));
     updateSyncButtonText (needSync);
+
+    // The update's start removed the stored files: they come back with the workspace.
+    autosave->workspaceChanged();
 }
 
 void DataPage::tellIfDamaged (DataSet& set)
