@@ -620,6 +620,9 @@ void BelvoraContentComponent::sendDirectToDevice()
 
     if (auto* pending = dataPage->getPendingSendData())
     {
+        if (! askBeforeOverwritingEdits (*pending, pending->getUsedPresetIndices(), pending->getSetup().isComplete()))
+            return;
+
         startStatus (pending->getNumPresets() + (pending->getSetup().getNumMidiMessages() > 0 ? 1 : 0));
         setPagesEnabled (false);
         postDeviceCommand (new DeviceCommandMessage (DeviceCommandMessage::writeAllOfData, snapshotOf (*pending), {}));
@@ -629,7 +632,7 @@ void BelvoraContentComponent::sendDirectToDevice()
     auto* data = dataPage->getSelectedDataSet();
     const auto indices = dataPage->getSelectedPresetIndices();
 
-    if (data == nullptr || indices.isEmpty())
+    if (data == nullptr || indices.isEmpty() || ! askBeforeOverwritingEdits (*data, indices, false))
         return;
 
     startStatus (indices.size());
@@ -1240,6 +1243,30 @@ bool BelvoraContentComponent::askDiscardChanges (CommandDialogs::Discard reason)
         return true;
 
     return CommandDialogs::askDiscardChanges (this, activeDeviceName(), reason);
+}
+
+bool BelvoraContentComponent::askBeforeOverwritingEdits (const DeviceData& source, const juce::Array<int>& indices, bool withSetup)
+{
+    // What goes out also replaces those slots of the workspace: an unsent edit
+    // there would be gone. Sending the workspace itself loses nothing.
+    auto* dataSet = dataPage->getDeviceDataSet();
+    auto* work = dataSet != nullptr ? dataSet->getWorkingData() : nullptr;
+
+    if (work == nullptr || work == &source)
+        return true;
+
+    const auto* unit = dataSet->getDeviceData();
+
+    const auto edited = [&] (int index)
+    {
+        return work->isPresetModified (index)
+            || (unit != nullptr && unit->isPresetSlotUsed (index) && ! work->isPresetSlotUsed (index));
+    };
+
+    const bool loses = std::any_of (indices.begin(), indices.end(), edited)
+                    || (withSetup && work->getSetup().isComplete() && work->getSetup().isModified());
+
+    return ! loses || CommandDialogs::askDiscardChanges (this, activeDeviceName(), CommandDialogs::Discard::send);
 }
 
 bool BelvoraContentComponent::confirmSendSetup (bool fromOtherSource, const juce::String& sourceName)

@@ -104,6 +104,7 @@ public:
 
     // The questions the commands and notifications ask.
     bool askDiscardChanges (CommandDialogs::Discard reason);
+    bool askBeforeOverwritingEdits (const DeviceData& source, const juce::Array<int>& indices, bool withSetup);
     bool confirmSendSetup (bool fromOtherSource, const juce::String& sourceName);
     bool askInstallNewFirmware();
     bool confirmFirmwareUpdate (const FirmwareUpdateElement& element, bool offerDetails);

@@ -39,6 +39,7 @@ bool askDiscardChanges (juce::Component* parent, const juce::String& name, Disca
             case Discard::disconnect:      return { "disconnect", "Disconnect Anyway" };
             case Discard::switchUnit:      return { "switch to another device", "Switch Anyway" };
             case Discard::restore:         return { "restore", "Restore Anyway" };
+            case Discard::send:            return { "send", "Send Anyway" };
             case Discard::quit:
             default:                       return { "quit", "Quit Anyway" };
         }

@@ -412,10 +412,27 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
     EXPECT_EQ (recorder.count (DeviceInfoMessage::commandDone), 0);
     EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3)) << "the edit is still there";
 
+    // Presets sent from a backup over the edited slot: asked too, as they replace it in the workspace.
+    content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), false);
+    ASSERT_EQ (running->boxes.size(), 4u);
+    EXPECT_EQ (running->boxes[3].message, message ("send"));
+    EXPECT_EQ (running->boxes[3].buttons, (juce::StringArray { "Send Anyway", "Cancel" }));
+    running->drain();
+    EXPECT_EQ (recorder.count (DeviceInfoMessage::commandDone), 0);
+    EXPECT_FALSE (workspace (*running).isPresetSlotUsed (3));
+
+    // One that leaves the edited slot alone goes out without a question.
+    auto onlyFive = devices.getActiveDeviceData()->clone (false);
+    onlyFive->deleteAllPresets();
+    onlyFive->copyPreset (5, *devices.getActiveDeviceData());
+    content.getDataPage().sendDataToDevice (std::move (onlyFive), false);
+    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 1; }));
+    EXPECT_EQ (running->boxes.size(), 4u);
+
     // "Disconnect Anyway" goes ahead.
     running->answers["Changes Will Be Lost"] = 0;
     running->perform (CommandIDs::disconnectDevice);
-    EXPECT_EQ (running->boxes.size(), 4u);
+    EXPECT_EQ (running->boxes.size(), 5u);
     EXPECT_EQ (devices.getActiveIndex(), -1);
 
     // A unit whose connection was lost is let go with "Later" without a question.
@@ -425,7 +442,7 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
     running->answers["USB Device Connection Lost"] = 1;   // "Later"
     running->notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
     ASSERT_TRUE (running->waitFor ([&] { return devices.getActiveIndex() == -1; }));
-    EXPECT_EQ (running->titles().joinIntoString ("|"), "Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|USB Device Connection Lost");
+    EXPECT_EQ (running->titles().joinIntoString ("|"), "Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|USB Device Connection Lost");
 }
 
 TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAskingButRestoreAsks)
