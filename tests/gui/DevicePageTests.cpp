@@ -80,27 +80,37 @@ namespace
             return nullptr;
         }
 
-        /** A click through the window's peer, as the platform delivers one: press, release.
-            `heldAtRelease` is what the platform reports as held when the click is reported. */
-        static void click (juce::Component& target, juce::ModifierKeys button, juce::Point<int> at,
-                           juce::ModifierKeys heldAtRelease = {})
+        /** A mouse event through the window's peer, as the platform delivers one. */
+        static void send (juce::Component& target, juce::Point<int> at, juce::ModifierKeys mods, juce::int64 when)
         {
             auto* peer = target.getPeer();
             ASSERT_NE (peer, nullptr);
-            const auto pos = peer->getComponent().getLocalPoint (&target, at).toFloat();
-            const auto t = juce::Time::currentTimeMillis();
-            const auto send = [&] (juce::ModifierKeys mods, juce::int64 when)
-            {
-                peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, pos, mods,
-                                        juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, when);
-            };
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, peer->getComponent().getLocalPoint (&target, at).toFloat(),
+                                    mods, juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, when);
+        }
 
-            send ({}, t);
+        /** The pointer over the spot, then the button down. */
+        static void press (juce::Component& target, juce::ModifierKeys button, juce::Point<int> at, juce::int64 when)
+        {
+            send (target, at, {}, when);
             juce::ModifierKeys::currentModifiers = button;
-            send (button, t + 10);
+            send (target, at, button, when + 10);
+        }
+
+        /** `heldAtRelease` is what the platform reports as held when the click is reported. */
+        static void release (juce::Component& target, juce::Point<int> at, juce::int64 when, juce::ModifierKeys heldAtRelease = {})
+        {
             juce::ModifierKeys::currentModifiers = heldAtRelease;
-            send ({}, t + 20);
+            send (target, at, {}, when);
             juce::ModifierKeys::currentModifiers = {};
+        }
+
+        static void click (juce::Component& target, juce::ModifierKeys button, juce::Point<int> at,
+                           juce::ModifierKeys heldAtRelease = {})
+        {
+            const auto t = juce::Time::currentTimeMillis();
+            press (target, button, at, t);
+            release (target, at, t + 20, heldAtRelease);
         }
 
         static void leftClick (juce::Component& target, juce::ModifierKeys heldAtRelease = {})
@@ -270,12 +280,25 @@ TEST_F (DevicePageTest, MenuOnEmptySpaceAndTheFilterOfForeignPorts)
                juce::StringArray ({ "0x36000 Refresh MIDI Devices", "0x36003 Show MIDI Device Information", "-",
                                     "0xa Only Show Marrowell Devices *" }));
 
-    // A right click on empty space opens it; one on a tile leaves it to the tile's own menu.
+    // A right click on empty space opens it on the release, under the pointer: held a second,
+    // the press chooses nothing from it. One on a tile opens the tile's own menu, on the release too.
     auto& viewport = panel.getViewport();
     const juce::Point<int> empty (viewport.getWidth() - 20, viewport.getHeight() - 20);
-    click (viewport, juce::ModifierKeys::rightButtonModifier, empty);
-    EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
-    ASSERT_TRUE (running.waitFor ([] { return ! juce::PopupMenu::dismissAllActiveMenus(); }));
+    const auto right = juce::ModifierKeys::rightButtonModifier;
+
+    for (auto* target : { static_cast<juce::Component*> (&viewport), static_cast<juce::Component*> (panel.getButton (0)) })
+    {
+        const auto at = target == &viewport ? empty : target->getLocalBounds().getCentre();
+        const auto t = juce::Time::currentTimeMillis();
+        press (*target, right, at, t);
+        EXPECT_FALSE (juce::PopupMenu::dismissAllActiveMenus()) << "nothing opens on the press";
+        release (*target, at, t + 1000);
+        running.drain();
+        EXPECT_EQ (performed.ids.size(), 1u) << "no command chosen";
+        EXPECT_TRUE (running.settings().getBoolValue ("onlyShowMwdDevices", false)) << "the filter not toggled";
+        EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus()) << "the menu still open after the release";
+        ASSERT_TRUE (running.waitFor ([] { return ! juce::PopupMenu::dismissAllActiveMenus(); }));
+    }
 
     running.content().setAppState (AppState::rescanNeeded);
     click (viewport, juce::ModifierKeys::rightButtonModifier, empty);

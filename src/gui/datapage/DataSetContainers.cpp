@@ -263,6 +263,10 @@ void DataSetGroupViewContainer::buttonClicked (juce::Button*)
 
 void DataSetGroupViewContainer::mouseDoubleClick (const juce::MouseEvent& e)
 {
+    // Two quick right clicks are two menus, not a double click.
+    if (e.mods.isPopupMenu())
+        return;
+
     if (auto* tile = dynamic_cast<ArchiveButton*> (e.eventComponent))
         owner.selectItemFor (tile->getNode());
 }

@@ -494,6 +494,10 @@ void PresetButtonContainer::mouseUp (const juce::MouseEvent& e)
 
 void PresetButtonContainer::mouseDoubleClick (const juce::MouseEvent& e)
 {
+    // Two quick right clicks are two menus, not a double click.
+    if (e.mods.isPopupMenu())
+        return;
+
     if (dynamic_cast<PresetButton*> (e.eventComponent) != nullptr)
         owner.editPresetName();
 }

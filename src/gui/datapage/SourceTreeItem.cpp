@@ -244,6 +244,10 @@ void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
 //==============================================================================
 void SourceTreeItem::itemDoubleClicked (const juce::MouseEvent& e)
 {
+    // Two quick right clicks are two menus: counted as a double click, they opened the rename editor.
+    if (e.mods.isPopupMenu())
+        return;
+
     if (SourceTree::getCategoryOf (node).category == archive && ! node.hasType (category))
         browser.showRenameEditor (node, true);
     else

@@ -53,6 +53,12 @@ namespace
                 page.mouseDown (e);
         }
 
+        void mouseUp (const juce::MouseEvent& e) override
+        {
+            if (e.eventComponent != &page)
+                page.mouseUp (e);
+        }
+
         juce::Component& page;
     };
 }
@@ -293,10 +299,15 @@ void DevicePage::mouseDown (const juce::MouseEvent& e)
         // The tile has its own menu; its press is remembered for the click that may follow.
         pressedTile = tile;
         pressMods = e.mods;
-        return;
     }
+}
 
-    if (! isEnabled() || currentAppState() != AppState::idle || ! e.mods.isRightButtonDown())
+// The menu opens on the release: opened on the press, under the pointer, the
+// release of that same press could choose its first item.
+void DevicePage::mouseUp (const juce::MouseEvent& e)
+{
+    if (dynamic_cast<MidiDeviceStatusButton*> (e.eventComponent) != nullptr
+        || ! isEnabled() || currentAppState() != AppState::idle || ! e.mods.isRightButtonDown())
         return;
 
     // The page may be rebuilt or gone by the time the menu closes.

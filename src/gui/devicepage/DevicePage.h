@@ -59,6 +59,7 @@ public:
     void paint (juce::Graphics& g) override;
     void resized() override;
     void mouseDown (const juce::MouseEvent& e) override;
+    void mouseUp (const juce::MouseEvent& e) override;
     void buttonClicked (juce::Button* button) override;
     void changeNotify (const ChangeInfo& info) override;
 

@@ -378,7 +378,14 @@ void MidiDeviceStatusButton::post (int code, int value1, int value2)
 void MidiDeviceStatusButton::mouseDown (const juce::MouseEvent& e)
 {
     if (! e.mods.isRightButtonDown())
-        return juce::Button::mouseDown (e);
+        juce::Button::mouseDown (e);
+}
+
+// The menu opens on the release, as every right-click menu of the program does.
+void MidiDeviceStatusButton::mouseUp (const juce::MouseEvent& e)
+{
+    if (! e.mods.isRightButtonDown())
+        return juce::Button::mouseUp (e);
 
     // The tile may be gone by the time the menu closes (a rescan rebuilds the page).
     createMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this),
@@ -389,8 +396,12 @@ void MidiDeviceStatusButton::mouseDown (const juce::MouseEvent& e)
                                 });
 }
 
-void MidiDeviceStatusButton::mouseDoubleClick (const juce::MouseEvent&)
+void MidiDeviceStatusButton::mouseDoubleClick (const juce::MouseEvent& e)
 {
+    // Two quick right clicks are two menus, not a double click.
+    if (e.mods.isPopupMenu())
+        return;
+
     if (has (deviceFlags, Bit::portsOpen))
         post (DeviceInfoMessage::showPresets, 0, 0);
 }

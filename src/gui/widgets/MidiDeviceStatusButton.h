@@ -86,6 +86,7 @@ public:
     juce::Rectangle<int> getPictureBounds() const          { return { imageX, imageY, productImage.getWidth(), productImage.getHeight() }; }
 
     void mouseDown (const juce::MouseEvent& e) override;
+    void mouseUp (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
     void resized() override;
     void paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown) override;
