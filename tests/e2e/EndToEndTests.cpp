@@ -1,11 +1,14 @@
 // The real program, started as a user starts it, against two simulated units
 // and the local content server, driven with real mouse and key events
 // (xdotool). What the units were sent and what the program wrote are read
-// once it has quit. Needs a display (run under xvfb-run) and xdotool.
+// once it has quit. Each test has an X display of its own (Xvfb), so tests
+// run side by side without taking each other's pointer or keyboard; needs
+// xdotool.
 
 #include "model/DeviceData.h"
 #include "model/SysEx.h"
 #include "support/LocalServer.h"
+#include "support/PrivateDisplay.h"
 #include "support/ProgramProcess.h"
 #include "support/TestEnvironment.h"
 
@@ -24,8 +27,10 @@ namespace
     protected:
         void SetUp() override
         {
-            if (! TestEnvironment::hasDisplay())
-                GTEST_SKIP() << "needs a display";
+            if (! display.isReady())
+                GTEST_SKIP() << "needs Xvfb (scripts/setup installs it)";
+
+            display.makeCurrent();
 
             if (run ({ "xdotool", "version" }).isEmpty())
                 GTEST_SKIP() << "needs xdotool (scripts/setup installs it)";
@@ -623,6 +628,7 @@ namespace
                                                  getDataIcon { 12, 36, 40, 30 }, redoIcon { 792, 36, 40, 30 };
         static inline const juce::Point<int> syncButton { 510, 300 };   // the arrow of the presets tab's big button
 
+        PrivateDisplay display;   // the last to go: after the program
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
         juce::File home;
         ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
@@ -630,7 +636,6 @@ namespace
     };
 }
 
-// One program at a time: it refuses to run twice.
 TEST_F (EndToEnd, TheGridShowsPresetsBeforeTheDownloadEnds)
 {
     // Units that take a while over each preset, so the download can be watched.
@@ -758,6 +763,29 @@ TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
     EXPECT_TRUE (other.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it ran in its own home";
 
     quit (window);
+}
+
+// A copy already running for another user (here on another display, against no
+// server) takes nothing this one needs: it starts, its unit's data comes down.
+TEST_F (EndToEnd, AnotherCopyRunningFirstLeavesThisOneItsStartAndItsUnits)
+{
+    PrivateDisplay elsewhere;
+    ASSERT_TRUE (elsewhere.isReady());
+    ProgramProcess first { home.getChildFile ("first") };
+    ASSERT_TRUE (first.start (BELVORA_PROGRAM, "http://127.0.0.1:9", { "BELVORA_SIMULATED_UNITS=1", "DISPLAY=" + elsewhere.getName() }));
+    int status = 0;
+    ASSERT_TRUE (waitFor ([&] { return run ({ "env", "DISPLAY=" + elsewhere.getName(), "xdotool", "search", "--onlyvisible", "--name", "^Belvora 2$" })
+                                           .isNotEmpty() || first.hasEnded (status); }));
+    ASSERT_TRUE (first.isRunning()) << "it ended instead";
+
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty());
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
+    quit (window);
+
+    EXPECT_FALSE (first.hasEnded (status)) << "the first copy still runs";
 }
 
 TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)

@@ -26,17 +26,27 @@ public:
     pid_t getPid() const noexcept       { return child; }
     bool isRunning() const noexcept     { return child > 0; }
 
-    /** Starts the program; extra variables are "NAME=value" lines. What it
-        writes to standard error goes to errorFile when one is given. */
+    /** Starts the program; extra variables are "NAME=value" lines, in place of
+        the test's own of those names. What it writes to standard error goes to
+        errorFile when one is given. */
     bool start (const juce::String& program, const juce::String& serverBase, const juce::StringArray& extraVariables = {},
                 const juce::File& errorFile = {})
     {
         std::vector<std::string> variables;
 
+        const auto isExtra = [&] (const std::string& entry)
+        {
+            for (auto& extra : extraVariables)
+                if (entry.rfind (extra.upToFirstOccurrenceOf ("=", true, false).toStdString(), 0) == 0)
+                    return true;
+
+            return false;
+        };
+
         for (auto** e = environ; *e != nullptr; ++e)
         {
             const std::string entry (*e);
-            if (entry.rfind ("HOME=", 0) != 0 && entry.rfind ("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind ("BELVORA_", 0) != 0)
+            if (entry.rfind ("HOME=", 0) != 0 && entry.rfind ("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind ("BELVORA_", 0) != 0 && ! isExtra (entry))
                 variables.push_back (entry);
         }
 
