@@ -1230,7 +1230,7 @@ bool BelvoraContentComponent::askDiscardChanges (CommandDialogs::Discard reason)
 
     auto* dataSet = dataPage->getDeviceDataSet();
     // A download empties the workspace before it refills it: that is no edit.
-    const bool modified = dataSet != nullptr && dataSet->isModified() && ! dataPage->isDownloading();
+    const bool modified = dataSet != nullptr && dataSet->isModified() && ! dataPage->isBusy();
 
     // With "previous" the workspace is stored and comes back with the unit; an
     // update or a restore replaces it whatever the method.

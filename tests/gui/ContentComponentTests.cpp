@@ -340,7 +340,7 @@ TEST_F (ContentTest, QuitWhileADownloadRefillsTheWorkspaceAsksNothing)
 {
     auto running = startSynced();
     running->perform (CommandIDs::downloadDeviceData);
-    ASSERT_TRUE (running->content().getDataPage().isDownloading());
+    ASSERT_TRUE (running->content().getDataPage().isBusy());
     EXPECT_TRUE (running->content().requestQuit (false)) << "the emptied workspace holds no edits";
     EXPECT_TRUE (running->boxes.empty());
 }

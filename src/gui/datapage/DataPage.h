@@ -239,8 +239,6 @@ public:
     CloudArchiveManager* getCloudManager() const noexcept       { return cloudManager.get(); }
     const juce::String& getDeviceName() const noexcept          { return deviceName; }
     bool isSyncNeeded() const noexcept                          { return needSync; }
-    /** A download is refilling the workspace: what it holds is the unit's, not edits. */
-    bool isDownloading() const noexcept                         { return busy; }
     /** The end of a firmware update: one that left the unit as it was gives the
         workspace back as it was when the update started, unsent edits and all. */
     void firmwareUpdateEnded (bool unitUntouched);
