@@ -343,13 +343,25 @@ namespace
             return opened;
         }
 
-        /** Says which step of a helper did not come about. */
-        static bool reached (bool ok, const char* what)
+        /** Says which step of a helper did not come about, and which boxes of the program
+            stood in its way. */
+        bool reached (bool ok, const char* what) const
         {
             if (! ok)
-                ADD_FAILURE() << "not reached: " << what;
+                ADD_FAILURE() << "not reached: " << what << "; shown: " << shownWindowTitles().joinIntoString (", ");
 
             return ok;
+        }
+
+        juce::StringArray shownWindowTitles() const
+        {
+            juce::StringArray titles;
+
+            for (auto& id : juce::StringArray::fromLines (run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (program.getPid()), "--name", "." })))
+                if (id.isNotEmpty())
+                    titles.add ("\"" + run ({ "xdotool", "getwindowname", id }) + "\"");
+
+            return titles;
         }
 
         /** Until no transfer runs: the status bar shows no progress and the toolbar is enabled. */
