@@ -1232,7 +1232,8 @@ bool BelvoraContentComponent::askDiscardChanges (CommandDialogs::Discard reason)
         return true;
 
     auto* dataSet = dataPage->getDeviceDataSet();
-    const bool modified = dataSet != nullptr && dataSet->isModified();
+    // A download empties the workspace before it refills it: that is no edit.
+    const bool modified = dataSet != nullptr && dataSet->isModified() && ! dataPage->isBusy();
 
     // With "previous" the workspace is stored and comes back with the unit; an
     // update or a restore replaces it whatever the method.

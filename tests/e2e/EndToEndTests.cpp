@@ -43,6 +43,14 @@ namespace
 
         void TearDown() override
         {
+            // What the program showed and wrote, kept for a look at a failure.
+            if (const auto keep = juce::SystemStats::getEnvironmentVariable ("BELVORA_E2E_KEEP", {}); HasFailure() && keep.isNotEmpty())
+            {
+                const auto folder = juce::File (keep).getNonexistentChildFile ("failed", {});
+                folder.createDirectory();
+                run ({ "import", "-window", "root", folder.getChildFile ("screen.png").getFullPathName() });
+                home.copyDirectoryTo (folder.getChildFile ("home"));
+            }
             program.kill();
             server.stop();
             home.deleteRecursively();
@@ -282,8 +290,8 @@ namespace
                 return false;
 
             // A download that did not start, or ended in the big button again, is asked for again.
-            if (! reached (repeatUntil ([&] { if (showsBigButton (window)) click (window, syncButton.x, syncButton.y); },
-                                        [&] { return findFile ("sync.mwd").existsAsFile(); }, 60000), "the unit's data written"))
+            if (! reached (repeatUntil ([&] { clickBigButton (window); }, [&] { return findFile ("sync.mwd").existsAsFile(); }, 60000),
+                           "the unit's data written"))
                 return false;
 
             return reached (waitUntilIdle (window), "the page idle after the download");
@@ -298,10 +306,22 @@ namespace
             if (! reached (repeatUntil ([&] { click (window, 155, 15); }, [&] { return showsBigButton (window); }), "the presets tab's big button"))
                 return false;
 
-            return reached (repeatUntil ([&] { if (showsBigButton (window)) click (window, syncButton.x, syncButton.y); },
+            return reached (repeatUntil ([&] { clickBigButton (window); },
                                          [&] { return ! showsBigButton (window) || findFile ("sync.mwd").existsAsFile(); }), "the download started");
         }
 
+        /** The big button, if it is drawn enabled, clicked; then the pointer is taken off it:
+            under the pointer the button is drawn darker, as if it were gone. */
+        void clickBigButton (const juce::String& window)
+        {
+            if (! showsBigButton (window))
+                return;
+
+            click (window, syncButton.x, syncButton.y);
+            moveMouse (originOf (window) + pointerRest);
+        }
+
+        /** The big button drawn enabled, the pointer off it. */
         bool showsBigButton (const juce::String& window)
         {
             const auto photo = photograph (window);
@@ -328,13 +348,25 @@ namespace
             return opened;
         }
 
-        /** Says which step of a helper did not come about. */
-        static bool reached (bool ok, const char* what)
+        /** Says which step of a helper did not come about, and which boxes of the program
+            stood in its way. */
+        bool reached (bool ok, const char* what) const
         {
             if (! ok)
-                ADD_FAILURE() << "not reached: " << what;
+                ADD_FAILURE() << "not reached: " << what << "; shown: " << shownWindowTitles().joinIntoString (", ");
 
             return ok;
+        }
+
+        juce::StringArray shownWindowTitles() const
+        {
+            juce::StringArray titles;
+
+            for (auto& id : juce::StringArray::fromLines (run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (program.getPid()), "--name", "." })))
+                if (id.isNotEmpty())
+                    titles.add ("\"" + run ({ "xdotool", "getwindowname", id }) + "\"");
+
+            return titles;
         }
 
         /** Until no transfer runs: the status bar shows no progress and the toolbar is enabled. */
@@ -627,6 +659,7 @@ namespace
         static inline const juce::Rectangle<int> devicesTabLabel { 10, 6, 80, 18 }, presetsTabLabel { 130, 6, 55, 18 },
                                                  getDataIcon { 12, 36, 40, 30 }, redoIcon { 792, 36, 40, 30 };
         static inline const juce::Point<int> syncButton { 510, 300 };   // the arrow of the presets tab's big button
+        static inline const juce::Point<int> pointerRest { 600, 15 };   // the tab bar right of the tabs, where nothing lights up
 
         PrivateDisplay display;   // the last to go: after the program
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content") };
@@ -757,8 +790,9 @@ TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
     ASSERT_TRUE (waitForPhoto (otherWindow, showsItsTabs));
     EXPECT_FALSE (hasEnded());
 
-    keys (otherWindow, { "ctrl+q" });
-    ASSERT_TRUE (waitFor ([&] { return other.hasEnded (status); }));
+    // Keys only while its window is there: once it has gone, they would reach the first one.
+    const auto otherShown = [&] { return run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (other.getPid()), "--name", "^Belvora 2$" }).isNotEmpty(); };
+    ASSERT_TRUE (repeatUntil ([&] { if (otherShown()) keys (otherWindow, { "ctrl+q" }); }, [&] { return other.hasEnded (status); }));
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0);
     EXPECT_TRUE (other.getDataFolder().getChildFile ("Belvora 2.settings").existsAsFile()) << "it ran in its own home";
 
@@ -979,16 +1013,14 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
     ASSERT_TRUE (question.isNotEmpty()) << "asked before the edits go";
 
     // "Cancel" (Escape): the unit stays connected.
-    keys (question, { "Escape" });
-    ASSERT_TRUE (waitUntilGone ("Changes Will Be Lost"));
+    ASSERT_TRUE (keysUntilGone (question, "Changes Will Be Lost", { "Escape" }));
     EXPECT_GT (countColour (window, firstTile, connectedRim), 100) << "still connected";
 
     // "Disconnect Anyway" (Return) disconnects.
     click (window, 95, 60);
     question = findWindow ("Changes Will Be Lost");
     ASSERT_TRUE (question.isNotEmpty());
-    keys (question, { "Return" });
-    ASSERT_TRUE (waitUntilGone ("Changes Will Be Lost"));
+    ASSERT_TRUE (keysUntilGone (question, "Changes Will Be Lost", { "Return" }));
     EXPECT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) == 0; })) << "disconnected";
 
     quit (window);

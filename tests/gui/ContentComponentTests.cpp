@@ -336,6 +336,15 @@ TEST_F (ContentTest, QuitAsksAboutUnsentEditsUnlessNothingIsLostOrItIsForced)
     EXPECT_EQ (recorder.notes.back().value1, 0);
 }
 
+TEST_F (ContentTest, QuitWhileADownloadRefillsTheWorkspaceAsksNothing)
+{
+    auto running = startSynced();
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->content().getDataPage().isBusy());
+    EXPECT_TRUE (running->content().requestQuit (false)) << "the emptied workspace holds no edits";
+    EXPECT_TRUE (running->boxes.empty());
+}
+
 TEST_F (ContentTest, QuitWithThePreviousSyncMethodKeepsTheEditsWithoutAsking)
 {
     RunningApp::Options options;
