@@ -678,14 +678,11 @@ TEST_F (EndToEnd, TheGridShowsPresetsBeforeTheDownloadEnds)
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
     ASSERT_TRUE (startDownloadFromThePresetsTab (window));
 
-    // The grid right of the browser, under the tab bar, the toolbar and the panel's header:
-    // cells of 125 x 25 sharing their edges, as many to a row as fit. A cell with a preset
-    // is shaded top to bottom; an empty one is flat.
-    const auto gridX = 306 + 8, gridY = 31 + 64 + 20, columns = (1020 - gridX) / 125, cellWidth = (1020 - gridX) / columns;
-    const auto holdsPreset = [=] (const juce::Image& photo, int slot)
+    // A cell with a preset is shaded top to bottom; an empty one is flat.
+    const auto holdsPreset = [] (const juce::Image& photo, int slot)
     {
         // Between the name and the step count at the right end.
-        const auto x = gridX + ((slot - 1) % columns) * (cellWidth - 1) + 112, y = gridY + ((slot - 1) / columns) * 24;
+        const auto x = gridX + ((slot - 1) % gridColumns) * (gridCellWidth - 1) + 112, y = gridY + ((slot - 1) / gridColumns) * 24;
         return photo.getPixelAt (x, y + 4) != photo.getPixelAt (x, y + 20);
     };
 
