@@ -54,7 +54,7 @@ void DeviceExchange::rest (int milliseconds)
 // accepted message, every new command and an abort signal.
 bool DeviceExchange::waitUntil (int timeoutMs, Wake wake, const std::function<bool()>& done)
 {
-    const auto deadline = Clock::deadlineAfter (timeoutMs);
+    const auto deadline = wake == Wake::handleReplies ? Clock::answerDeadlineAfter (timeoutMs) : Clock::deadlineAfter (timeoutMs);
 
     for (;;)
     {

@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -31,6 +32,13 @@ int Clock::scaled (int milliseconds)
 uint32_t Clock::deadlineAfter (int milliseconds)
 {
     return now() + static_cast<uint32_t> (scaled (milliseconds < 0 ? 0 : milliseconds));
+}
+
+uint32_t Clock::answerDeadlineAfter (int milliseconds)
+{
+    const auto wanted = milliseconds < 0 ? 0 : milliseconds;
+    const auto wait = std::max (scaled (wanted), std::min (wanted, minimumAnswerMs));
+    return now() + static_cast<uint32_t> (wait);
 }
 
 bool Clock::hasPassed (uint32_t deadline)

@@ -21,6 +21,12 @@ struct Clock
     /** Deadline helper: now() + scaled (milliseconds). */
     static uint32_t deadlineAfter (int milliseconds);
 
+    /** Deadline for another thread's answer: as deadlineAfter, but a shrunk wait stays
+        at least minimumAnswerMs (or the whole wait when shorter), since a busy machine
+        may take that long to run the answering thread, whatever the scale. */
+    static uint32_t answerDeadlineAfter (int milliseconds);
+    static constexpr int minimumAnswerMs = 250;
+
     /** True once now() has reached the deadline (wrap-safe). */
     static bool hasPassed (uint32_t deadline);
 
