@@ -418,9 +418,13 @@ namespace
                 return Drag::notStarted;
             }
 
+            // The image moved by this step from where it showed, be that the press or the first step.
             moveMouse (origin + second);
-            bool carried = reached (waitFor ([&] { return (image = dragImage (window, imageInAWindow)).has_value() && image != started; }),
-                                    "the drag image following the pointer");
+            bool carried = reached (waitFor ([&]
+            {
+                return (image = dragImage (window, imageInAWindow)).has_value()
+                    && (*image - *started == second - first || *image - *started == second - from);
+            }), "the drag image following the pointer");
             const auto offset = carried ? *image - (origin + second) : juce::Point<int>();
 
             for (int i = 2; i <= 8 && carried; ++i)
