@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace
 {
@@ -416,30 +417,123 @@ namespace
                 return photo.isValid() && std::abs (titleEndOfRow (photo, 0) - end0) <= 1 && std::abs (titleEndOfRow (photo, 1) - end1) <= 1;
             };
 
-            // A drag whose release the program missed stays open over the rows: a click where
-            // it was dropped ends it there.
-            return reached (repeatUntil ([&]
-            {
-                if (endsOfRows (first, second))
-                    drag (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 });
-                else
-                    run ({ "xdotool", "click", "1" });
-            }, [&] { return endsOfRows (second, first); }), "the rows swapped");
+            if (! reached (dragUntilCarried (window, { 160, backupRowY (0) }, { 160, backupRowY (1) + 7 }, true), "the row carried below the second"))
+                return false;
+
+            // The image gone too: the drag is over, not only shown dropped.
+            return reached (waitFor ([&] { return endsOfRows (second, first) && ! dragImage (window, true).has_value(); }), "the rows swapped");
         }
 
-        /** A drag with the left button, in steps, between two points of the window. */
-        void drag (const juce::String& window, juce::Point<int> from, juce::Point<int> to)
+        enum class Drag { notStarted, stalled, carried };
+
+        /** A drag with the left button between two points of the window, made as a person
+            makes it: pressed, moved a little until the drag shows, moved on in steps, each
+            once the image that the drag carries shows where the last one put it, released
+            once it shows at the drop point. A program running late would otherwise drop
+            where it had got to: while a drag runs, the framework reads the button's state
+            as it is now, not as it was when the moves it has still to handle were made. */
+        Drag drag (const juce::String& window, juce::Point<int> from, juce::Point<int> to, bool imageInAWindow)
         {
             waitForPhoto (window, isDrawn);
             run ({ "xdotool", "windowfocus", "--sync", window });
             const auto origin = originOf (window);
             moveMouse (origin + from);
+            windowsBeforeDrag = programWindows();
+            photoBeforeDrag = photograph (window);
+            pressedCell = { gridX + (from.x - gridX) / (gridCellWidth - 1) * (gridCellWidth - 1), gridY + (from.y - gridY) / 24 * 24, gridCellWidth, 25 };
             run ({ "xdotool", "mousedown", "1" });
 
-            for (int i = 1; i <= 12; ++i)
-                moveMouse (origin + from + (to - from) * i / 12);
+            // One move a few pixels on starts the drag. The image shows first where the press
+            // was, then keeps its place from the pointer: the next step tells that place.
+            const auto first = from + (to - from) / 4, second = first + (to - first) / 8;
+            moveMouse (origin + first);
+            std::optional<juce::Point<int>> image, started;
+
+            if (! waitFor ([&] { return (started = dragImage (window, imageInAWindow)).has_value(); }, 10000))
+            {
+                run ({ "xdotool", "mouseup", "1" });
+                return Drag::notStarted;
+            }
+
+            // The image moved by this step from where it showed, be that the press or the first step.
+            moveMouse (origin + second);
+            bool carried = reached (waitFor ([&]
+            {
+                return (image = dragImage (window, imageInAWindow)).has_value()
+                    && (*image - *started == second - first || *image - *started == second - from);
+            }), "the drag image following the pointer");
+            const auto offset = carried ? *image - (origin + second) : juce::Point<int>();
+
+            for (int i = 2; i <= 8 && carried; ++i)
+            {
+                const auto point = first + (to - first) * i / 8;
+                moveMouse (origin + point);
+                carried = waitFor ([&] { return (image = dragImage (window, imageInAWindow)) == std::optional<juce::Point<int>> (origin + point + offset); });
+
+                if (! carried)
+                    ADD_FAILURE() << "the drag image not at " << (point + offset).toString() << " but at "
+                                  << (image.has_value() ? (*image - origin).toString() : juce::String ("none"));
+            }
 
             run ({ "xdotool", "mouseup", "1" });
+            return carried ? Drag::carried : Drag::stalled;
+        }
+
+        /** A drag made again while none started (a press that came before the window was ready
+            is lost). True once one was carried to its drop point and released there. */
+        bool dragUntilCarried (const juce::String& window, juce::Point<int> from, juce::Point<int> to, bool imageInAWindow)
+        {
+            for (int attempt = 0; attempt < 3; ++attempt)
+            {
+                if (const auto made = drag (window, from, to, imageInAWindow); made != Drag::notStarted)
+                    return made == Drag::carried;
+            }
+
+            return false;
+        }
+
+        /** The windows of the program on the screen. */
+        juce::StringArray programWindows() const
+        {
+            auto ids = juce::StringArray::fromLines (run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (program.getPid()) }));
+            ids.removeEmptyStrings();
+            return ids;
+        }
+
+        /** Where the image that a drag carries shows on the screen, while one shows: the
+            browser's is a window of its own (its top left corner), the grid's is drawn in
+            the main window (the bottom right corner of what differs from before the press). */
+        std::optional<juce::Point<int>> dragImage (const juce::String& window, bool imageInAWindow)
+        {
+            if (imageInAWindow)
+            {
+                for (auto& id : programWindows())
+                    if (id != window && ! windowsBeforeDrag.contains (id))
+                        return geometryOf (id).getPosition();
+
+                return {};
+            }
+
+            // The grid's: what differs in the grid from the photo before the press, but for the
+            // pressed cell (a press selects it).
+            const auto photo = photograph (window);
+            const juce::Rectangle<int> grid (gridX, gridY, 1020 - gridX, 6 * 24);
+            juce::Point<int> corner { -1, -1 };
+            int n = 0;
+
+            if (photo.isValid() && photo.getBounds() == photoBeforeDrag.getBounds())
+                for (int y = grid.getY(); y < grid.getBottom(); ++y)
+                    for (int x = grid.getX(); x < grid.getRight(); ++x)
+                        if (! pressedCell.contains (x, y) && photo.getPixelAt (x, y) != photoBeforeDrag.getPixelAt (x, y))
+                        {
+                            corner = { juce::jmax (corner.x, x), juce::jmax (corner.y, y) };
+                            ++n;
+                        }
+
+            if (n < 20)
+                return {};
+
+            return originOf (window) + corner;
         }
 
         // The grid in the cell view fills the workspace panel right of the browser (30 % of
@@ -459,19 +553,10 @@ namespace
         bool dragFirstPresetInTheGrid (const juce::String& window)
         {
             const auto from = gridCellCentre (1), to = gridCellCentre (gridColumns + 3);
-            click (window, from.x, from.y);   // selects slot 1
 
-            // A drag whose release the program missed stays open: a click where it was dropped ends it there.
-            bool dragged = false;
-            if (! reached (repeatUntil ([&]
-                {
-                    if (dragged)
-                        run ({ "xdotool", "click", "1" });
-                    else
-                        drag (window, from, to);
-
-                    dragged = true;
-                }, [&] { return menuShown(); }), "the drop menu"))
+            // The press selects slot 1: the drag carries the selected presets.
+            if (! reached (dragUntilCarried (window, from, to, false), "the preset carried to its slot")
+                || ! reached (waitForMenu(), "the drop menu"))
                 return false;
 
             // The drop menu has the keyboard.
@@ -666,6 +751,9 @@ namespace
         juce::File home;
         ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
         bool exitedNormally = false;
+        juce::StringArray windowsBeforeDrag;
+        juce::Image photoBeforeDrag;
+        juce::Rectangle<int> pressedCell;
     };
 }
 
@@ -1002,11 +1090,18 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
     // showing its unit connected.
     const juce::Rectangle<int> firstTile (15, 130, 210, 150);
     const juce::Colour connectedRim (0xff086da6);
-    click (window, 50, 15);
-    ASSERT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) > 100; })) << "the devices tab, the unit connected";
+    ASSERT_TRUE (repeatUntil ([&] { click (window, 50, 15); }, [&] { return countColour (window, firstTile, connectedRim) > 100; }))
+        << "the devices tab, the unit connected";
 
-    click (window, 95, 60);
-    auto question = findWindow ("Changes Will Be Lost");
+    const auto askToDisconnect = [&]
+    {
+        juce::String question;
+        repeatUntil ([&] { if (! isShown ("Changes Will Be Lost")) click (window, 95, 60); },
+                     [&] { return (question = searchWindow ("Changes Will Be Lost")).isNotEmpty() && isDrawn (photograph (question)); });
+        return question;
+    };
+
+    auto question = askToDisconnect();
     ASSERT_TRUE (question.isNotEmpty()) << "asked before the edits go";
 
     // "Cancel" (Escape): the unit stays connected.
@@ -1014,8 +1109,7 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
     EXPECT_GT (countColour (window, firstTile, connectedRim), 100) << "still connected";
 
     // "Disconnect Anyway" (Return) disconnects.
-    click (window, 95, 60);
-    question = findWindow ("Changes Will Be Lost");
+    question = askToDisconnect();
     ASSERT_TRUE (question.isNotEmpty());
     ASSERT_TRUE (keysUntilGone (question, "Changes Will Be Lost", { "Return" }));
     EXPECT_TRUE (waitFor ([&] { return countColour (window, firstTile, connectedRim) == 0; })) << "disconnected";
