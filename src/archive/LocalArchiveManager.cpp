@@ -440,7 +440,7 @@ void LocalArchiveManager::saveBackupIndexInBackground()
         {
             if (! save.snapshot->save (save.entry))
             {
-                const std::lock_guard<std::mutex> hold (failed->lock);
+                const std::lock_guard<std::mutex> guard (failed->lock);
                 failed->archives.add (save.original);
                 anyFailed = true;
             }
