@@ -3,7 +3,7 @@
 // stack's time per message exchanged.
 
 #include "app/Belvora.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
 #include "devices/ProductCatalogue.h"

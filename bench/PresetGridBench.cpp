@@ -2,7 +2,7 @@
 // presets onto other slots (a move: copy and delete as one step) and undoing
 // it, and painting the whole grid at UI scale 2.
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gui/GridTestPage.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/datapage/PresetButtonContainer.h"

@@ -2,7 +2,7 @@
 // snapshot the message thread takes, and a query searched to full ranked
 // results (scored, filtered, nodes filled in, sorted best first).
 
-#include "gui/dialogs/SearchThread.h"
+#include "search/SearchThread.h"
 #include "tests/search/SearchFixtures.h"
 
 #include <benchmark/benchmark.h>

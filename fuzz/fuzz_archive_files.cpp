@@ -6,7 +6,7 @@
 #include "FuzzSupport.h"
 #include "support/SampleHome.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/LocalArchiveManager.h"
 #include "content/ContentManager.h"

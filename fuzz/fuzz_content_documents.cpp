@@ -7,7 +7,7 @@
 #include "content/ContentManager.h"
 #include "content/ContentReader.h"
 #include "content/FirmwareUpdateElement.h"
-#include "conversion/ConversionRule.h"
+#include "content/ConversionRule.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "model/FactoryBank.h"

@@ -7,7 +7,7 @@
 #include "FuzzSupport.h"
 #include "support/SampleHome.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/PackFiles.h"
 #include "archive/PresetPackTool.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/BelvoraPaths.h"
-#include "app/BelvoraSettings.h"
+#include "base/AppState.h"
+#include "base/BelvoraPaths.h"
+#include "base/BelvoraSettings.h"
 #include "app/UserInterface.h"
 
 #include "platform/InstanceLock.h"

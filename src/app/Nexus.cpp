@@ -1,9 +1,9 @@
 #include "app/Nexus.h"
 
 #include "app/Belvora.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
-#include "content/EventTracker.h"
+#include "tracking/EventTracker.h"
 #include "content/WebRequest.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"

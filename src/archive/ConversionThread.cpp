@@ -1,6 +1,6 @@
 #include "archive/ConversionThread.h"
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "archive/ArchiveConversion.h"
 #include "archive/ArchiveFiles.h"
 

@@ -1,6 +1,6 @@
 #include "archive/LocalArchiveManager.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/ConversionThread.h"
 #include "content/ContentManager.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ChangeInfo.h"
+#include "base/ChangeInfo.h"
 
 /** Receivers of the content component's broadcast: pages, status bar, a running firmware update. */
 class BelvoraChangeListener

@@ -1,6 +1,6 @@
 // Every folder, file name and web address of the program.
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 
 #include "model/DeviceData.h"
 

@@ -1,6 +1,6 @@
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "model/SafeSave.h"
 
 #include <cmath>

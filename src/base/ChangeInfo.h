@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 
 /** What the content component broadcasts to its change listeners. */
 class ChangeInfo : public juce::ReferenceCountedObject

@@ -1,4 +1,4 @@
-#include "app/DeviceCommandMessage.h"
+#include "base/DeviceCommandMessage.h"
 
 DeviceCommandMessage::DeviceCommandMessage (int code) : command (code) {}
 

@@ -1,4 +1,4 @@
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 
 DeviceInfoMessage::DeviceInfoMessage (int c, int v1, int v2, const juce::String& t)
     : code (c), value1 (v1), value2 (v2), text (t)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceCommandMessage.h"
+#include "base/DeviceCommandMessage.h"
 
 class Preset;
 

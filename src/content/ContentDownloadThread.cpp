@@ -1,6 +1,6 @@
 #include "content/ContentDownloadThread.h"
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "platform/Clock.h"
 

@@ -1,6 +1,6 @@
 #include "content/ContentManager.h"
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentReader.h"
 

@@ -1,4 +1,4 @@
-#include "conversion/ConversionRule.h"
+#include "content/ConversionRule.h"
 
 #include "content/ContentManager.h"
 

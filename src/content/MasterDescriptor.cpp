@@ -1,7 +1,7 @@
 #include "content/MasterDescriptor.h"
 
-#include "app/BelvoraPaths.h"
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraPaths.h"
+#include "base/BelvoraSettings.h"
 #include "content/ContentReader.h"
 #include "content/ProductDocumentCache.h"
 

@@ -1,6 +1,6 @@
 #include "content/ProductDocumentCache.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
 
 namespace

@@ -1,6 +1,6 @@
 #include "content/ProductRecord.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "content/ContentManager.h"
 
 namespace

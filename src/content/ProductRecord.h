@@ -2,7 +2,7 @@
 
 #include "content/ContentKind.h"
 #include "content/FirmwareUpdateElement.h"
-#include "conversion/ConversionRule.h"
+#include "content/ConversionRule.h"
 
 #include <juce_graphics/juce_graphics.h>
 

@@ -1,6 +1,6 @@
 #include "content/ProductTable.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 
 namespace
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversion/ConversionRule.h"
+#include "content/ConversionRule.h"
 
 #include <juce_core/juce_core.h>
 

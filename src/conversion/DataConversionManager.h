@@ -1,7 +1,7 @@
 #pragma once
 
 #include "conversion/ConversionResult.h"
-#include "conversion/ConversionRule.h"
+#include "content/ConversionRule.h"
 #include "model/DeviceData.h"
 
 #include <atomic>

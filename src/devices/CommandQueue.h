@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceCommandMessage.h"
+#include "base/DeviceCommandMessage.h"
 #include "platform/CriticalSection.h"
 
 #include <juce_core/juce_core.h>

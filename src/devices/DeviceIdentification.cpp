@@ -1,6 +1,6 @@
 #include "devices/DeviceIdentification.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "devices/CommandQueue.h"
 #include "devices/DeviceExchange.h"
 #include "devices/DeviceFlags.h"

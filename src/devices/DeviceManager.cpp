@@ -1,9 +1,9 @@
 #include "devices/DeviceManager.h"
 
-#include "app/BelvoraSettings.h"
-#include "app/DeviceInfoMessage.h"
-#include "content/EventConnection.h"
-#include "content/EventTracker.h"
+#include "base/BelvoraSettings.h"
+#include "base/DeviceInfoMessage.h"
+#include "tracking/EventConnection.h"
+#include "tracking/EventTracker.h"
 #include "devices/DeviceObject.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/JuceMidiBackend.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceCommandMessage.h"
+#include "base/DeviceCommandMessage.h"
 #include "devices/CommandQueue.h"
 #include "model/FirmwareVersion.h"
 

@@ -1,7 +1,7 @@
 #include "devices/DeviceObject.h"
 
-#include "app/BelvoraPaths.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/BelvoraPaths.h"
+#include "base/DeviceInfoMessage.h"
 #include "model/DeviceData.h"
 #include "platform/Clock.h"
 

@@ -1,7 +1,7 @@
 #include "devices/DeviceTransactions.h"
 
-#include "app/BelvoraPaths.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/BelvoraPaths.h"
+#include "base/DeviceInfoMessage.h"
 #include "devices/DeviceExchange.h"
 #include "devices/DevicePorts.h"
 #include "model/DeviceData.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceCommandMessage.h"
+#include "base/DeviceCommandMessage.h"
 #include "devices/DeviceCaps.h"
 
 #include <juce_events/juce_events.h>

@@ -1,7 +1,7 @@
-#include "content/FirmwareUpdateThread.h"
+#include "firmware/FirmwareUpdateThread.h"
 
-#include "app/BelvoraSettings.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/BelvoraSettings.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceManager.h"

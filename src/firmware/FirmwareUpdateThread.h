@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BelvoraChangeListener.h"
+#include "base/BelvoraChangeListener.h"
 #include "content/FirmwareUpdateElement.h"
 #include "conversion/DataConversionManager.h"
 #include "model/CapsBlock.h"

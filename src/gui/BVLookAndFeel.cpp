@@ -1,6 +1,6 @@
 #include "gui/BVLookAndFeel.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/BelvoraChangeListener.h"
+#include "base/AppState.h"
+#include "base/BelvoraChangeListener.h"
 #include "content/FirmwareUpdateElement.h"
 #include "gui/CommandDialogs.h"
 #include "gui/BVLookAndFeel.h"

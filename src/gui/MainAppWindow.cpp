@@ -1,8 +1,8 @@
 #include "gui/MainAppWindow.h"
 
 #include "app/Belvora.h"
-#include "app/BelvoraSettings.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/BelvoraSettings.h"
+#include "base/DeviceInfoMessage.h"
 #include "app/Nexus.h"
 #include "gui/BVApplicationFrameLaf.h"
 #include "gui/BelvoraContentComponent.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BelvoraChangeListener.h"
+#include "base/BelvoraChangeListener.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,4 +1,4 @@
-#include "gui/dialogs/PresetNameMatcher.h"
+#include "search/PresetNameMatcher.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "gui/dialogs/PresetSearch.h"
+#include "search/PresetSearch.h"
 
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"

@@ -1,4 +1,4 @@
-#include "gui/dialogs/SearchThread.h"
+#include "search/SearchThread.h"
 
 SearchThread::SearchThread (juce::MessageListener& listener, std::shared_ptr<const PresetSearch::Snapshot> data,
                             Filter searchFilter, const juce::String& text, int id)

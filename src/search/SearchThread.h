@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/dialogs/PresetNameMatcher.h"
-#include "gui/dialogs/PresetSearch.h"
+#include "search/PresetNameMatcher.h"
+#include "search/PresetSearch.h"
 
 #include <optional>
 

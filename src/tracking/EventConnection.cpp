@@ -1,4 +1,4 @@
-#include "content/EventConnection.h"
+#include "tracking/EventConnection.h"
 
 EventConnection::EventConnection (const Unit& activeUnit)
     : TrackableDeviceManagerEvent (TrackingNames::deviceConnectScript, activeUnit)

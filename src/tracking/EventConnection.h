@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableDeviceManagerEvent.h"
+#include "tracking/TrackableDeviceManagerEvent.h"
 
 /** The active unit was connected. */
 class EventConnection : public TrackableDeviceManagerEvent

@@ -1,4 +1,4 @@
-#include "content/EventDeviceActivation.h"
+#include "tracking/EventDeviceActivation.h"
 
 EventDeviceActivation::EventDeviceActivation (int serial, const juce::String& productName, juce::Time date)
     : TrackableEvent (TrackingNames::deviceActivateScript)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 
 /** Registers a unit with the maker's device database. */
 class EventDeviceActivation : public TrackableEvent

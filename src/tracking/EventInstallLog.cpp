@@ -1,4 +1,4 @@
-#include "content/EventInstallLog.h"
+#include "tracking/EventInstallLog.h"
 
 EventInstallLog::EventInstallLog (bool allowTracking)
     : TrackableEvent (TrackingNames::installScript)

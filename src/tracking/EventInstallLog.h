@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 
 /** A new installation, with the user's choice about usage data. */
 class EventInstallLog : public TrackableEvent

@@ -1,4 +1,4 @@
-#include "content/EventLogUserDevice.h"
+#include "tracking/EventLogUserDevice.h"
 
 EventLogUserDevice::EventLogUserDevice (int serial, int productId, int build, juce::Time dateDetected)
     : TrackableEvent (TrackingNames::userLogDeviceScript)

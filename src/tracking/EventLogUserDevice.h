@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 
 /** One remembered unit of this user, reported after a scan. */
 class EventLogUserDevice : public TrackableEvent

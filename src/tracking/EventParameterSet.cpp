@@ -1,6 +1,6 @@
-#include "content/EventParameterSet.h"
+#include "tracking/EventParameterSet.h"
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "content/WebRequest.h"
 #include "model/Utf8.h"
 

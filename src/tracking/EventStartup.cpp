@@ -1,4 +1,4 @@
-#include "content/EventStartup.h"
+#include "tracking/EventStartup.h"
 
 #include "model/FirmwareVersion.h"
 

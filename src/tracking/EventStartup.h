@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 
 /** The program started: build, system, region and the installation and session ids. */
 class EventStartup : public TrackableEvent

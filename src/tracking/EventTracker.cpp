@@ -1,9 +1,9 @@
-#include "content/EventTracker.h"
+#include "tracking/EventTracker.h"
 
-#include "app/BelvoraSettings.h"
-#include "content/EventConnection.h"
-#include "content/EventInstallLog.h"
-#include "content/EventStartup.h"
+#include "base/BelvoraSettings.h"
+#include "tracking/EventConnection.h"
+#include "tracking/EventInstallLog.h"
+#include "tracking/EventStartup.h"
 #include "platform/Clock.h"
 
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 #include "platform/CriticalSection.h"
 
 #include <juce_core/juce_core.h>

@@ -1,4 +1,4 @@
-#include "content/EventUpdate.h"
+#include "tracking/EventUpdate.h"
 
 EventUpdate::EventUpdate (const Unit& activeUnit, const FirmwareVersion& target, bool descriptionRead)
     : TrackableDeviceManagerEvent (TrackingNames::deviceUpdateScript, activeUnit)

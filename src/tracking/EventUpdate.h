@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableDeviceManagerEvent.h"
+#include "tracking/TrackableDeviceManagerEvent.h"
 
 /** A firmware update of the active unit: offered (exit code 0) or finished. */
 class EventUpdate : public TrackableDeviceManagerEvent

@@ -1,4 +1,4 @@
-#include "content/TrackableDeviceManagerEvent.h"
+#include "tracking/TrackableDeviceManagerEvent.h"
 
 TrackableDeviceManagerEvent::TrackableDeviceManagerEvent (const juce::String& scriptName, const Unit& activeUnit)
     : TrackableEvent (scriptName),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 #include "model/FirmwareVersion.h"
 
 /** A usage event about the active unit, with the unit's values as they were

@@ -1,4 +1,4 @@
-#include "content/TrackableEvent.h"
+#include "tracking/TrackableEvent.h"
 
 TrackableEvent::TrackableEvent (const juce::String& scriptName)
     : parameters (scriptName)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/EventParameterSet.h"
+#include "tracking/EventParameterSet.h"
 
 /** One usage event: a tracking script and its parameters. */
 class TrackableEvent

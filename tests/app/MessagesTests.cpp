@@ -1,5 +1,5 @@
-#include "app/BelvoraChangeListener.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/BelvoraChangeListener.h"
+#include "base/DeviceInfoMessage.h"
 #include "model/DeviceData.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 #include "archive/LocalArchiveManager.h"
 #include "conversion/ConversionTestData.h"
 #include "conversion/DataConversionManager.h"

@@ -5,7 +5,7 @@
 // virtual ports, and an owner that performs the update's commands, hands it
 // every device notification and answers its questions.
 
-#include "content/FirmwareUpdateThread.h"
+#include "firmware/FirmwareUpdateThread.h"
 #include "conversion/DataConversionManager.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceCaps.h"

@@ -2,7 +2,7 @@
 // and options dialogs in their notable states: the whole window with a
 // display, its content without one.
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gallery/Gallery.h"
 #include "gui/DialogFixtures.h"
 #include "gui/dialogs/ExportDialog.h"

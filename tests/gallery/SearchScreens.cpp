@@ -2,7 +2,7 @@
 // its tag or location menu open. The whole window with a display, its
 // content without one; the menus as they lay out their items.
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gallery/Gallery.h"
 #include "gui/dialogs/SearchDialog.h"
 #include "search/SearchFixtures.h"

@@ -6,7 +6,7 @@
 #include "devices/DeviceFlags.h"
 #include "devices/SimulatedUnit.h"
 #include "app/Belvora.h"
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gallery/Gallery.h"
 #include "gui/Palette.h"
 #include "gui/ShownTile.h"

@@ -1,7 +1,7 @@
 // The backup group's tile: label and size, where the icon fits whatever its
 // shape (or when there is none), and the card's pixels at scales 1 and 2.
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gui/Palette.h"
 #include "gui/widgets/ArchiveButton.h"
 #include "gui/WidgetTestSupport.h"

@@ -3,7 +3,7 @@
 // program runs against the local content and simulated units (needs a display).
 
 #include "content/ContentManager.h"
-#include "content/FirmwareUpdateThread.h"
+#include "firmware/FirmwareUpdateThread.h"
 #include "devices/DeviceCaps.h"
 #include "gui/CommandDialogs.h"
 #include "gui/CommandIDs.h"

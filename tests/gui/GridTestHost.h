@@ -3,7 +3,7 @@
 // A stand-in for the page around the grid: a drag container holding a
 // viewport that shows the grid, and the modifier keys of a click.
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gui/GridTestPage.h"
 #include "gui/datapage/PresetButtonContainer.h"
 #include "support/TestEnvironment.h"

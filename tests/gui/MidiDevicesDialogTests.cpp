@@ -1,7 +1,7 @@
 // The MIDI device list: its rows and texts, sizes, colours, and what it reads
 // from a device manager and the known-device list.
 
-#include "content/EventTracker.h"
+#include "tracking/EventTracker.h"
 #include "devices/DeviceProfiler.h"
 #include "gui/DialogFixtures.h"
 #include "gui/DialogTestSupport.h"

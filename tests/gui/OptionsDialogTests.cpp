@@ -1,7 +1,7 @@
 // The options dialog: what its pages load, what "Ok" stores and "Cancel"
 // does not, the defaults, the flags its caller reads, and its layout.
 
-#include "content/EventTracker.h"
+#include "tracking/EventTracker.h"
 #include "gui/DialogFixtures.h"
 #include "gui/DialogTestSupport.h"
 #include "gui/Palette.h"

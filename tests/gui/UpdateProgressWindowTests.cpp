@@ -4,7 +4,7 @@
 #include "app/Belvora.h"
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
-#include "content/FirmwareUpdateThread.h"
+#include "firmware/FirmwareUpdateThread.h"
 #include "devices/DeviceManager.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/BelvoraContentComponent.h"

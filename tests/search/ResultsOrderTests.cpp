@@ -1,5 +1,5 @@
 #include "search/SearchFixtures.h"
-#include "gui/dialogs/PresetSearch.h"
+#include "search/PresetSearch.h"
 
 #include <gtest/gtest.h>
 

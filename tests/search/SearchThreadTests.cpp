@@ -1,5 +1,5 @@
 #include "search/SearchFixtures.h"
-#include "gui/dialogs/SearchThread.h"
+#include "search/SearchThread.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>

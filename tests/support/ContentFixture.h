@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Belvora.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "support/LocalServer.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
 #include "devices/ProductCatalogue.h"

@@ -3,7 +3,7 @@
 // A private home with the sample content, offline: for the benchmarks and
 // the fuzz targets, which run without the test main.
 
-#include "app/BelvoraPaths.h"
+#include "base/BelvoraPaths.h"
 
 #include <juce_core/juce_core.h>
 

@@ -2,8 +2,8 @@
 #include "UnitRig.h"
 
 #include "content/ContentManager.h"
-#include "content/EventLogUserDevice.h"
-#include "content/EventTracker.h"
+#include "tracking/EventLogUserDevice.h"
+#include "tracking/EventTracker.h"
 #include "devices/DeviceProfiler.h"
 
 namespace

@@ -1,10 +1,10 @@
 #include "TrackingServer.h"
 
-#include "content/EventConnection.h"
-#include "content/EventInstallLog.h"
-#include "content/EventLogUserDevice.h"
-#include "content/EventTracker.h"
-#include "content/EventUpdate.h"
+#include "tracking/EventConnection.h"
+#include "tracking/EventInstallLog.h"
+#include "tracking/EventLogUserDevice.h"
+#include "tracking/EventTracker.h"
+#include "tracking/EventUpdate.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
 #include "TrackingServer.h"
 
-#include "content/EventConnection.h"
-#include "content/EventDeviceActivation.h"
-#include "content/EventInstallLog.h"
-#include "content/EventStartup.h"
-#include "content/EventUpdate.h"
+#include "tracking/EventConnection.h"
+#include "tracking/EventDeviceActivation.h"
+#include "tracking/EventInstallLog.h"
+#include "tracking/EventStartup.h"
+#include "tracking/EventUpdate.h"
 
 #include <cstdlib>
 #include <map>

@@ -2,7 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "app/BelvoraChangeListener.h"
+#include "base/BelvoraChangeListener.h"
 #include "gui/datapage/DataPageEdits.h"
 #include "gui/datapage/SourceBrowserListener.h"
 #include "gui/datapage/SourceDataBrowser.h"

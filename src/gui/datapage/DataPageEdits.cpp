@@ -5,7 +5,7 @@
 
 #include "gui/datapage/DataPageEdits.h"
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gui/datapage/UndoablePresetAction.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"

@@ -1,6 +1,6 @@
 #include "gui/datapage/DataPanels.h"
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gui/Palette.h"
 #include "gui/datapage/DataPageEdits.h"
 

@@ -1,6 +1,6 @@
 #include "gui/datapage/DataSetContainers.h"
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/SourceTreeIcons.h"

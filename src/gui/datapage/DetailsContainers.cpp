@@ -1,7 +1,7 @@
 #include "gui/datapage/DetailsContainers.h"
 
 #include "app/Nexus.h"
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceManager.h"

@@ -1,8 +1,8 @@
 #include "gui/datapage/PresetButtonContainer.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "app/Nexus.h"
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "devices/DeviceManager.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"

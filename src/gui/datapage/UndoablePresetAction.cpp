@@ -1,6 +1,6 @@
 #include "gui/datapage/UndoablePresetAction.h"
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "model/SourceTree.h"
 
 UndoablePresetAction::UndoablePresetAction (DataPageEdits& pageToUse, const juce::ValueTree& node, const juce::Array<int>& slotsToChange)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppState.h"
-#include "app/BelvoraChangeListener.h"
+#include "base/AppState.h"
+#include "base/BelvoraChangeListener.h"
 #include "gui/ToolbarItemFactories.h"
 #include "gui/devicepage/DeviceButtonPanel.h"
 

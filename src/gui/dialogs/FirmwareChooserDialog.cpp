@@ -1,6 +1,6 @@
 #include "gui/dialogs/FirmwareChooserDialog.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceManager.h"

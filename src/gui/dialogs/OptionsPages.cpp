@@ -1,6 +1,6 @@
 #include "gui/dialogs/OptionsPages.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/ExportDialog.h"
 #include "gui/widgets/Alerts.h"

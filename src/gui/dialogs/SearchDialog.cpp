@@ -1,6 +1,6 @@
 #include "gui/dialogs/SearchDialog.h"
 
-#include "app/BelvoraSettings.h"
+#include "base/BelvoraSettings.h"
 #include "gui/Palette.h"
 #include "gui/SourceTreeIcons.h"
 #include "gui/widgets/WidgetMetrics.h"

@@ -4,7 +4,7 @@
 #include "gui/SearchDialogLaf.h"
 #include "gui/dialogs/BelvoraDialog.h"
 #include "gui/dialogs/SearchTarget.h"
-#include "gui/dialogs/SearchThread.h"
+#include "search/SearchThread.h"
 #include "gui/dialogs/TableResultsComponent.h"
 #include "gui/widgets/TextOnlyButton.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/dialogs/PresetSearch.h"
+#include "search/PresetSearch.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,6 +1,6 @@
 #include "gui/dialogs/UpdateProgressWindow.h"
 
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"

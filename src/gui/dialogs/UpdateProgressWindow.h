@@ -1,6 +1,6 @@
 #pragma once
 
-#include "content/FirmwareUpdateThread.h"
+#include "firmware/FirmwareUpdateThread.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

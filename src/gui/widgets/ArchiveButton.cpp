@@ -1,6 +1,6 @@
 #include "gui/widgets/ArchiveButton.h"
 
-#include "app/SourceTreeIds.h"
+#include "model/SourceTreeIds.h"
 #include "gui/Palette.h"
 #include "gui/widgets/TileCard.h"
 #include "gui/widgets/WidgetMetrics.h"

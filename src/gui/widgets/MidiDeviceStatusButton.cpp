@@ -1,7 +1,7 @@
 #include "gui/widgets/MidiDeviceStatusButton.h"
 
 #include "app/Belvora.h"
-#include "app/DeviceInfoMessage.h"
+#include "base/DeviceInfoMessage.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceFlags.h"

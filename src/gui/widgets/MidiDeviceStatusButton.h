@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppState.h"
+#include "base/AppState.h"
 #include "model/FirmwareVersion.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
