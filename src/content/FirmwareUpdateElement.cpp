@@ -1,8 +1,6 @@
 #include "content/FirmwareUpdateElement.h"
 
 #include "content/ContentManager.h"
-#include "devices/DeviceCaps.h"
-#include "devices/DeviceProfiler.h"
 
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -118,16 +116,4 @@ bool FirmwareUpdateElement::isInstallable() const
         return false;
 
     return juce::File::isAbsolutePath (file) && juce::File (file).existsAsFile();
-}
-
-void FirmwareUpdateElement::checkDataVersions (const ContentManager& content, const CapsBlock& current,
-                                               bool& presetConversionNeeded, bool& setupConversionNeeded) const
-{
-    const auto target = DeviceProfiler::createCaps (content, current.productId, version.build);
-
-    if (target == nullptr)
-        return;
-
-    presetConversionNeeded = target->caps.presetVersion != current.presetVersion;
-    setupConversionNeeded = target->caps.setupVersion != current.setupVersion;
 }

@@ -7,8 +7,6 @@
 
 #include <memory>
 
-class ContentManager;
-
 namespace juce { class Component; }
 
 /** One firmware image a unit can be updated to: from a product's firmware
@@ -45,11 +43,6 @@ public:
     static void sortByBuild (juce::Array<FirmwareUpdateElement>& list);
 
     bool isInstallable() const;
-
-    /** Tells whether the unit's presets and setup must be converted for this image;
-        leaves both flags alone when the product's capabilities are unknown. */
-    void checkDataVersions (const ContentManager& content, const CapsBlock& current,
-                            bool& presetConversionNeeded, bool& setupConversionNeeded) const;
 
     /** The description rows laid out as text and links. Defined by the user
         interface library (gui/widgets/FirmwareDescriptionView.cpp): the core

@@ -325,8 +325,12 @@ bool FirmwareUpdateThread::prepare()
 
     rebootWaitSeconds = targetCaps->bootTime + caps->programTime + 3.0;
 
+    // The presets and setup are converted when the image holds other data versions.
     if (caps->isBuildValid)
-        target.checkDataVersions (content, currentBlock, presetConversionNeeded, setupConversionNeeded);
+    {
+        presetConversionNeeded = targetCaps->caps.presetVersion != currentBlock.presetVersion;
+        setupConversionNeeded = targetCaps->caps.setupVersion != currentBlock.setupVersion;
+    }
 
     return true;
 }
