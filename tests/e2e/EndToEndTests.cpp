@@ -762,7 +762,7 @@ TEST_F (EndToEnd, TheGridShowsPresetsBeforeTheDownloadEnds)
     // Units that take a while over each preset, so the download can be watched.
     storeSettings ({ { "dataSyncMethod", "manual" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
     const auto window = openWindow ({ "BELVORA_SIMULATED_UNITS_PRESET_DELAY=150" });
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
     ASSERT_TRUE (startDownloadFromThePresetsTab (window));
 
@@ -792,7 +792,7 @@ TEST_F (EndToEnd, UnitConnectsDataComesDownAndTheSetupGoesBackFromTheWindow)
 {
     storeSettings ({ { "dataSyncMethod", "manual" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
 
     // The scan at start-up finds both units and connects the first.
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
@@ -828,7 +828,7 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
 {
     storeSettings ({ { "dataSyncMethod", "manual" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
     // The help icon at the right end of the tab bar pops its menu up (a window of its
@@ -849,7 +849,7 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
 TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
 {
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open in this home?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
 
     // The same home: refused with one line, and the first one goes on.
     ProgramProcess again { home };
@@ -911,7 +911,7 @@ TEST_F (EndToEnd, ClickOnTheSecondUnitsTileConnectsItAndItsDataComesDown)
 {
     storeSettings ({ { "dataSyncMethod", "auto" }, { "autoConnectAtStartup", "0" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
 
     // The devices tab at scale 1: the second tile spans x 240 to 460 of the page and starts
     // below the tab bar, the toolbar and the panel's header. Its rim shows once the scan is done.
@@ -945,7 +945,7 @@ TEST_F (EndToEnd, PresetsGoThroughABackupAndASysExFileBackToTheUnit)
                      { "lastImportFile", exported.getFullPathName() } });
     ASSERT_TRUE (exportFolder.createDirectory());
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
 
     ASSERT_TRUE (downloadFromThePresetsTab (window)) << "the download wrote the unit's data";
@@ -1026,7 +1026,7 @@ TEST_F (EndToEnd, APresetDraggedInTheGridWithTheMouseLandsWhereItWasDropped)
     // "previous" keeps unsent edits between runs: quitting asks nothing.
     storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (downloadFromThePresetsTab (window));
 
     ASSERT_TRUE (dragFirstPresetInTheGrid (window));
@@ -1082,7 +1082,7 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
 {
     storeSettings ({ { "dataSyncMethod", "manual" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (downloadFromThePresetsTab (window));
     ASSERT_TRUE (dragFirstPresetInTheGrid (window)) << "an edit not sent to the unit";
 
@@ -1151,7 +1151,7 @@ TEST_F (EndToEnd, TheWheelOverAPresetScrollsTheGrid)
     // Big cells: the grid is taller than its panel.
     storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "4.0" } });
     const auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (downloadFromThePresetsTab (window));
 
     const juce::Rectangle<int> grid (306 + 8, 31 + 64 + 20, 600, 400);
@@ -1171,7 +1171,7 @@ TEST_F (EndToEnd, ABackupAndARenamedPresetOutliveAKilledProgram)
 {
     storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
     auto window = openWindow();
-    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start: is another one open?";
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
     ASSERT_TRUE (downloadFromThePresetsTab (window));
 
     // The first preset of the workspace renamed in its details: a double click on its cell, a name, Return.
