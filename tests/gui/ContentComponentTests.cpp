@@ -40,6 +40,18 @@ namespace
             return running;
         }
 
+        /** With the "previous" method, which stores no workspace yet: the data downloaded by hand. */
+        std::unique_ptr<RunningApp> startWithThePreviousMethod()
+        {
+            RunningApp::Options options;
+            options.settings.set ("dataSyncMethod", "previous");
+            options.units = "0x12";
+            auto running = std::make_unique<RunningApp> (options);
+            EXPECT_TRUE (running->start());
+            EXPECT_TRUE (downloadByHand (*running));
+            return running;
+        }
+
         /** Once the unit is connected, its data downloaded by command. */
         static bool downloadByHand (RunningApp& r)
         {
@@ -347,13 +359,8 @@ TEST_F (ContentTest, QuitWhileADownloadRefillsTheWorkspaceAsksNothing)
 
 TEST_F (ContentTest, QuitWithThePreviousSyncMethodKeepsTheEditsWithoutAsking)
 {
-    RunningApp::Options options;
-    options.settings.set ("dataSyncMethod", "previous");
-    options.units = "0x12";
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
-    // No stored workspace: the data is downloaded by hand first.
-    ASSERT_TRUE (downloadByHand (running));
+    auto holder = startWithThePreviousMethod();
+    auto& running = *holder;
 
     workspace (running).deletePreset (2);
     EXPECT_TRUE (running.content().requestQuit (false));
@@ -456,12 +463,8 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
 
 TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAskingButRestoreAsks)
 {
-    RunningApp::Options options;
-    options.settings.set ("dataSyncMethod", "previous");
-    options.units = "0x12";
-    RunningApp running (options);
-    ASSERT_TRUE (running.start());
-    ASSERT_TRUE (downloadByHand (running));
+    auto holder = startWithThePreviousMethod();
+    auto& running = *holder;
 
     workspace (running).deletePreset (2);
     running.answers["Changes Will Be Lost"] = 1;
