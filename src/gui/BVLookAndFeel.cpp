@@ -395,6 +395,51 @@ void BVLookAndFeel::drawPopupMenuSectionHeader (juce::Graphics& g, const juce::R
 
 juce::Font BVLookAndFeel::getPopupMenuFont() { return makeFont (fontSize); }
 
+namespace
+{
+    /** Keeps a menu deaf to the mouse while the press that opened it lasts; ends with it or with the menu. */
+    class PressOpenedMenuGuard : private juce::Timer
+    {
+    public:
+        explicit PressOpenedMenuGuard (juce::Component& menuWindow) : menu (&menuWindow)
+        {
+            menuWindow.setInterceptsMouseClicks (false, false);
+            startTimer (20);
+        }
+
+    private:
+        void timerCallback() override
+        {
+            if (menu != nullptr && anyButtonDown())
+                return;
+
+            if (menu != nullptr)
+                menu->setInterceptsMouseClicks (true, true);
+
+            delete this;
+        }
+
+        static bool anyButtonDown()
+        {
+            return juce::ModifierKeys::currentModifiers.isAnyMouseButtonDown()
+                || juce::ComponentPeer::getCurrentModifiersRealtime().isAnyMouseButtonDown();
+        }
+
+        juce::Component::SafePointer<juce::Component> menu;
+    };
+}
+
+void BVLookAndFeel::preparePopupMenuWindow (juce::Component& menuWindow)
+{
+    LookAndFeel_V3::preparePopupMenuWindow (menuWindow);
+
+    // Only a text field's own menu, opened by a press on it that is still held.
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    if (dynamic_cast<juce::TextEditor*> (focused) != nullptr && focused->isMouseButtonDown())
+        new PressOpenedMenuGuard (menuWindow);
+}
+
 juce::Font BVLookAndFeel::getComboBoxFont (juce::ComboBox& box)
 {
     return makeFont (juce::jmin (fontSize, (float) box.getHeight() * 0.85f));

@@ -77,6 +77,10 @@ public:
     // PopupMenu
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& sectionName) override;
     juce::Font getPopupMenuFont() override;
+    /** A text field opens its menu from the press under the pointer, and the framework
+        chooses the item under the pointer when that press is held and released: such a
+        menu takes no clicks until every button is up, so only a click on an item acts. */
+    void preparePopupMenuWindow (juce::Component& menuWindow) override;
 
     // ComboBox
     juce::Font getComboBoxFont (juce::ComboBox&) override;

@@ -1140,6 +1140,21 @@ TEST_F (EndToEnd, RightClicksOnABackupRowChooseNothingFromItsMenu)
         ASSERT_FALSE (editingFirstBackup (photograph (window))) << "quick right clicks are no double click, click " << i + 1;
     }
 
+    // The rename editor's own menu opens from the press under the pointer: held half a second,
+    // its release chooses nothing; a click on an item still chooses it ("Copy", the second).
+    ASSERT_TRUE (repeatUntil ([&]
+    {
+        click (window, 160, backupRowY (0));
+        run ({ "xdotool", "click", "--repeat", "2", "--delay", "80", "1" });
+    }, [&] { const auto photo = photograph (window); return photo.isValid() && editingFirstBackup (photo); })) << "the title is being edited";
+    run ({ "xdotool", "mousedown", "3", "sleep", "0.5", "mouseup", "3" });
+    ASSERT_TRUE (waitForMenu()) << "the editor's menu open after the release";
+    moveMouse (originOf (window) + juce::Point<int> (180, backupRowY (0) + 30));
+    run ({ "xdotool", "click", "1" });
+    ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); })) << "the menu took the click";
+    run ({ "xdotool", "key", "Escape" });
+    ASSERT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return ! editingFirstBackup (photo); }));
+
     // The index is written from the tree as the program quits.
     quit (window);
     EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All", "User" }));
