@@ -14,7 +14,8 @@ namespace SampleHome
     /** The sample content of the local server (tests/data/content). */
     inline juce::File sampleContent()
     {
-        return juce::File (__FILE__).getParentDirectory().getSiblingFile ("data").getChildFile ("content/Belvora2");
+        // An absolute path from the build: __FILE__ is relative when ccache rewrites paths.
+        return juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2");
     }
 
     /** The sample master descriptor in the data folder of the home in use. */
