@@ -686,7 +686,8 @@ void BelvoraContentComponent::generatePresetChecksums()
         return;
 
     if (auto live = d->getActiveDeviceData())
-        live->saveFactoryBank (chosen.getFirst());
+        if (! live->saveFactoryBank (chosen.getFirst()))
+            Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
 }
 
 //==============================================================================

@@ -316,6 +316,18 @@ TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getTagName(), "factoryBank");
     EXPECT_EQ (xml->getNumChildElements(), running->devices().getActiveDeviceData()->getNumPresets());
+    EXPECT_TRUE (running->boxes.empty());
+
+    // A file that cannot be written is said so, and the one there is left as it was.
+    const FileChoosers::ScopedResponder intoTheFile ([&] (const FileChoosers::Request&)
+    {
+        return juce::Array<juce::File> { file.getChildFile ("inside.xml") };
+    });
+    const auto before = file.loadFileAsString();
+    running->perform (CommandIDs::generatePresetChecksums);
+    ASSERT_EQ (running->boxes.size(), 1u);
+    EXPECT_EQ (running->boxes[0].title, "Export Error");
+    EXPECT_EQ (file.loadFileAsString(), before);
 }
 
 //==============================================================================
