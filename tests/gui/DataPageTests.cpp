@@ -796,6 +796,9 @@ TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)
 
 TEST (DataPageSources, CloudIsShownOnlyWhenTheServerWasReached)
 {
+    if (! TestEnvironment::hasDisplay())
+        GTEST_SKIP() << "needs a display";
+
     RunningApp::Options options;
     options.units = "0x12";
     options.settings.set ("dataSyncMethod", "manual");

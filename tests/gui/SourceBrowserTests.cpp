@@ -91,7 +91,8 @@ namespace
         /** The page in a window of the display, as with a unit's data; false without a display. */
         bool showOnScreen()
         {
-            if (juce::Desktop::getInstance().getDisplays().displays.isEmpty())
+            // Not the Desktop's displays: without DISPLAY, JUCE tries ":0", which may be another test's server.
+            if (! TestEnvironment::hasDisplay())
                 return false;
 
             page->updateSyncButtonText (false);
