@@ -232,6 +232,15 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
     ASSERT_TRUE (written());
     EXPECT_TRUE (entry.loadFileAsString().contains ("Mine"));
 
+    // A description typed into the details is written once it is left, like a title.
+    select ({ made });
+    ASSERT_EQ (page().getDetailsItem(), made);
+    auto& details = page().getDetailsPanel().getDataSetContainer();
+    details.getDescriptionEditor().setText ("Sung at dawn", false);
+    details.commitEdit (details.getDescriptionEditor());
+    ASSERT_TRUE (written());
+    EXPECT_TRUE (entry.loadFileAsString().contains ("Sung at dawn"));
+
     select ({ made });
     browser().createGroupFromSelected();
     ASSERT_TRUE (written());

@@ -260,6 +260,10 @@ void DataPage::storeDownloadedDeviceData()
     busy = false;
     deviceDataSet->setLiveData (live);
 
+    // An autosave handed over before the download may still be writing the
+    // same file through the same temporary one.
+    autosave->writes.waitUntilIdle();
+
     switch (live->saveWorkingFile (juce::File (deviceFolder), false))
     {
         case DeviceData::saved:

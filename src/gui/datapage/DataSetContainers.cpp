@@ -109,6 +109,7 @@ void DataSetDetailsContainer::commitEdit (juce::TextEditor& editor)
     else if (&editor == &descriptionEditor && descriptionEditor.getText() != archive->getDescription())
     {
         archive->setDescription (descriptionEditor.getText());   // marks it modified and drops its md5
+        owner.notifyArchiveChanged (item);                        // which the page writes as it does a rename
     }
 }
 
