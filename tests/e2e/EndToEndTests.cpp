@@ -1117,7 +1117,6 @@ TEST_F (EndToEnd, DisconnectingWithUnsentEditsAsksFirst)
     quit (window);
 }
 
-// Disabled for now: a press held 300 ms opens no menu at all (seen twice at the fourth click).
 TEST_F (EndToEnd, RightClicksOnABackupRowChooseNothingFromItsMenu)
 {
     const auto window = openWindowWithTwoBackups();
@@ -1150,8 +1149,11 @@ TEST_F (EndToEnd, RightClicksOnABackupRowChooseNothingFromItsMenu)
     run ({ "xdotool", "mousedown", "3", "sleep", "0.5", "mouseup", "3" });
     ASSERT_TRUE (waitForMenu()) << "the editor's menu open after the release";
     moveMouse (originOf (window) + juce::Point<int> (180, backupRowY (0) + 30));
-    run ({ "xdotool", "click", "1" });
-    ASSERT_TRUE (waitFor ([&] { return findMenu().isEmpty(); })) << "the menu took the click";
+
+    // The menu was drawn at the press: a click sent before the program has seen the release
+    // reaches a menu still deaf to it, and only then is sent again.
+    ASSERT_TRUE (repeatUntil ([&] { if (findMenu().isNotEmpty()) run ({ "xdotool", "click", "1" }); },
+                              [&] { return findMenu().isEmpty(); })) << "the menu took the click";
     run ({ "xdotool", "key", "Escape" });
     ASSERT_TRUE (waitForPhoto (window, [&] (const juce::Image& photo) { return ! editingFirstBackup (photo); }));
 
