@@ -436,6 +436,18 @@ TEST_F (SearchDialogTest, OpensAtTheStoredPlaceAndStoresItOnEscape)
 
     auto again = makeDialog();
     EXPECT_EQ (again->getPosition(), juce::Point<int> (60, 70));
+    again.reset();
+
+    // A place on a screen that is gone (or a damaged setting) would hide the modal window: it comes back on screen.
+    for (auto place : { juce::Point<int> (5000, 4000), juce::Point<int> (-3000, -200) })
+    {
+        settings().setValue ("presetSearchWindowPositionX", place.x);
+        settings().setValue ("presetSearchWindowPositionY", place.y);
+        auto moved = makeDialog();
+        const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect (moved->getBounds());
+        ASSERT_NE (display, nullptr);
+        EXPECT_TRUE (display->userArea.contains (moved->getBounds())) << moved->getBounds().toString();
+    }
 }
 
 TEST_F (SearchDialogTest, DoubleClickOnAHitSelectsItsPresetAndCloses)
