@@ -2,6 +2,7 @@
 
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -61,11 +62,36 @@ TEST (AnswerSeams, AWebAddressNothingCanOpenIsShownToTheUser)
     const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("browsers", "");
     ASSERT_TRUE (folder.createDirectory());
     EXPECT_FALSE (Alerts::canOpenWebAddresses ({ folder.getFullPathName() }));
-    ASSERT_TRUE (folder.getChildFile ("xdg-open").create());
+
+    // An opener that notes the address it was handed.
+    const auto opener = folder.getChildFile ("xdg-open"), handed = folder.getChildFile ("handed"), ran = folder.getChildFile ("ran");
+    ASSERT_TRUE (opener.replaceWithText ("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + handed.getFullPathName() + "'\n", false, false, "\n"));
+    ASSERT_TRUE (opener.setExecutePermission (true));
     EXPECT_TRUE (Alerts::canOpenWebAddresses ({ folder.getFullPathName() }));
 
-    // With an empty search path the address is not handed to a browser that is not there.
     const auto path = juce::SystemStats::getEnvironmentVariable ("PATH", {});
+    ::setenv ("PATH", (folder.getFullPathName() + ":" + path).toRawUTF8(), 1);
+
+    // Addresses come from downloaded documents and reach the opener through a shell:
+    // nothing in them runs, and only web and mail addresses are opened at all.
+    {
+        std::vector<Alerts::Box> seen;
+        const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { seen.push_back (box); return true; });
+        Alerts::openWebAddress (nullptr, juce::URL ("file://" + ran.getFullPathName()));
+        EXPECT_EQ (seen.size(), 1u);
+
+        const auto touch = "touch " + ran.getFullPathName();
+        Alerts::openWebAddress (nullptr, juce::URL ("https://www.marrowell.com/$(" + touch + ")/`" + touch + "`/\"x\\y"));
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return handed.getSize() > 0; }));
+        EXPECT_EQ (handed.loadFileAsString(), "https://www.marrowell.com/%24(touch%20" + ran.getFullPathName() + ")/%60touch%20"
+                                                  + ran.getFullPathName() + "%60/%22x%5Cy\n");
+        EXPECT_FALSE (ran.exists());
+        EXPECT_EQ (seen.size(), 1u);
+        EXPECT_EQ (Alerts::addressForOpening (juce::URL ("mailto:help@marrowell.com")), "mailto:help@marrowell.com");
+        EXPECT_EQ (Alerts::addressForOpening (juce::URL ("/usr/bin/xterm")), "");
+    }
+
+    // With an empty search path the address is not handed to a browser that is not there.
     ::setenv ("PATH", folder.getChildFile ("empty").getFullPathName().toRawUTF8(), 1);
 
     if (! Alerts::canOpenWebAddresses())

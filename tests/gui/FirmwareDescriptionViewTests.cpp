@@ -2,6 +2,8 @@
 
 #include "content/FirmwareUpdateElement.h"
 #include "gui/Palette.h"
+#include "gui/widgets/Alerts.h"
+#include "support/TestEnvironment.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -71,6 +73,21 @@ TEST (FirmwareUpdateElements, DescriptionViewSplitsRowsAtTheirLinks)
 
     FirmwareUpdateElement none;
     EXPECT_EQ (none.createDescriptionView (font)->getBounds(), juce::Rectangle<int>());
+
+    // A link's address comes with the download: one that is not a web address is shown, never opened.
+    const auto local = FirmwareUpdateElement::parse ("/data/fw", *item ("public", "1.0.0 build 1", "http://x/a.syx",
+        "<description><line><a href='file:///nonexistent/belvora'>local</a></line></description>"));
+    const auto localView = local.createDescriptionView (font);
+    std::vector<Alerts::Box> seen;
+    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { seen.push_back (box); return true; });
+
+    for (auto* child : localView->getChildren())
+        if (auto* link = dynamic_cast<juce::HyperlinkButton*> (child))
+            link->triggerClick();
+
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! seen.empty(); }));
+    ASSERT_EQ (seen.size(), 1u);
+    EXPECT_TRUE (seen[0].message.contains ("file:///nonexistent/belvora")) << seen[0].message;
 }
 
 TEST (Palette, DerivedColours)

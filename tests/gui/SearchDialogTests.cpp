@@ -356,12 +356,21 @@ TEST_F (SearchTest, TableShowsSelectsAndSortsHits)
     EXPECT_TRUE (header.isSortedForwards());
     EXPECT_EQ (header.getColumnWidth (4), table.getWidth() - header.getColumnWidth (2) - header.getColumnWidth (3) - 22);
 
-    // A click on "Name" sorts by name.
+    // A click on "Name" sorts by name; the marked row moves with its hit, which the page still shows.
+    list.selectRow (0);
+    const auto marked = content->getResults()[0];
+    page.calls.clear();
     header.setSortColumnId (3, true);
     deliverPosted();
     juce::StringArray sorted = names (content->getResults());
     sorted.sort (false);
     EXPECT_EQ (names (content->getResults()), sorted);
+    ASSERT_NE (sorted[0], marked.name);
+    const auto row = list.getSelectedRow();
+    ASSERT_GE (row, 0);
+    EXPECT_EQ (content->getResults()[row].name, marked.name);
+    EXPECT_EQ (content->getResults()[row].presetNumber, marked.presetNumber);
+    EXPECT_TRUE (page.calls.isEmpty()) << page.calls.joinIntoString ("; ");
 }
 
 TEST_F (SearchTest, RowsAreTintedOddAndSelected)
@@ -427,6 +436,18 @@ TEST_F (SearchDialogTest, OpensAtTheStoredPlaceAndStoresItOnEscape)
 
     auto again = makeDialog();
     EXPECT_EQ (again->getPosition(), juce::Point<int> (60, 70));
+    again.reset();
+
+    // A place on a screen that is gone (or a damaged setting) would hide the modal window: it comes back on screen.
+    for (auto place : { juce::Point<int> (5000, 4000), juce::Point<int> (-3000, -200) })
+    {
+        settings().setValue ("presetSearchWindowPositionX", place.x);
+        settings().setValue ("presetSearchWindowPositionY", place.y);
+        auto moved = makeDialog();
+        const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect (moved->getBounds());
+        ASSERT_NE (display, nullptr);
+        EXPECT_TRUE (display->userArea.contains (moved->getBounds())) << moved->getBounds().toString();
+    }
 }
 
 TEST_F (SearchDialogTest, DoubleClickOnAHitSelectsItsPresetAndCloses)

@@ -596,6 +596,11 @@ SearchDialog::SearchDialog (SearchTarget& page, const juce::Array<juce::ValueTre
                      std::make_unique<SearchContent> (page, deviceNodes, backupNodes, cloudNodes, caps), nullptr)
 {
     setTopLeftPosition (settings().getIntValue (positionXKey, 20), settings().getIntValue (positionYKey, 120));
+
+    // A place on a screen that is no longer there would hide the modal window.
+    if (const auto* display = juce::Desktop::getInstance().getDisplays().getDisplayForRect (getBounds()))
+        setBounds (getBounds().constrainedWithin (display->userArea));
+
     setResizable (false, false);
 
     const auto s = WidgetMetrics::scale (*this);

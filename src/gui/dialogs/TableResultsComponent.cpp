@@ -85,7 +85,28 @@ void TableResultsComponent::cellDoubleClicked (int row, int, const juce::MouseEv
 
 void TableResultsComponent::sortOrderChanged (int columnId, bool forwards)
 {
+    // The marked row follows its hit, which the page goes on showing.
+    const auto row = listBox.getSelectedRow();
+    const auto marked = juce::isPositiveAndBelow (row, results.size()) ? results[row] : PresetSearch::Result();
+
     owner.sortResults (columnId, forwards ? 1 : -1);
+
+    if (! juce::isPositiveAndBelow (row, results.size()))
+        return;
+
+    for (int i = 0; i < results.size(); ++i)
+    {
+        const auto& r = results.getReference (i);
+
+        if (r.dataSet == marked.dataSet && r.presetNumber == marked.presetNumber && r.name == marked.name)
+        {
+            juce::SparseSet<int> rows;
+            rows.addRange ({ i, i + 1 });
+            listBox.setSelectedRows (rows, juce::dontSendNotification);
+            listBox.scrollToEnsureRowIsOnscreen (i);
+            return;
+        }
+    }
 }
 
 int TableResultsComponent::getColumnAutoSizeWidth (int columnId)

@@ -67,9 +67,36 @@ bool canOpenWebAddresses (juce::StringArray folders)
    #endif
 }
 
+juce::String addressForOpening (const juce::URL& url)
+{
+    // The framework hands the address to the opener inside double quotes on a
+    // shell command line, and runs it as a program when it names one.
+    const auto address = url.toString (true).trim();
+
+    if (! address.startsWithIgnoreCase ("http://") && ! address.startsWithIgnoreCase ("https://")
+        && ! address.startsWithIgnoreCase ("mailto:"))
+        return {};
+
+    juce::String safe;
+
+    for (auto p = address.getCharPointer(); ! p.isEmpty(); ++p)
+    {
+        const auto c = *p;
+
+        if (c <= ' ' || c == 0x7f || c == '"' || c == '$' || c == '`' || c == '\\')
+            safe << "%" << juce::String::toHexString ((int) c).toUpperCase().paddedLeft ('0', 2);
+        else
+            safe << juce::String::charToString (c);
+    }
+
+    return safe;
+}
+
 void openWebAddress (juce::Component* component, const juce::URL& url)
 {
-    if (canOpenWebAddresses() && url.launchInDefaultBrowser())
+    const auto safe = addressForOpening (url);
+
+    if (safe.isNotEmpty() && canOpenWebAddresses() && juce::Process::openDocument (safe, {}))
         return;
 
     const auto address = url.toString (true);

@@ -38,6 +38,11 @@ namespace Alerts
         put on the clipboard to be pasted into a browser. */
     void openWebAddress (juce::Component* component, const juce::URL& url);
 
+    /** The address as it is handed to the system's opener: a web or mail address
+        with every character a command line would read (blanks, quotes, $, `, \)
+        escaped; empty for any other kind of address, which is never opened. */
+    juce::String addressForOpening (const juce::URL& url);
+
     /** Whether one of the programs that open web addresses is in one of the
         folders (by default the search path and the system's alternatives). */
     bool canOpenWebAddresses (juce::StringArray folders = {});

@@ -4,12 +4,21 @@
 #include "content/FirmwareUpdateElement.h"
 
 #include "gui/Palette.h"
+#include "gui/widgets/Alerts.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace
 {
     const char* const makerHomePage = "https://www.marrowell.com/";
+
+    // The address comes with the downloaded description: it is opened the
+    // program's safe way, never handed to the system as it stands.
+    struct LinkButton : public juce::HyperlinkButton
+    {
+        using juce::HyperlinkButton::HyperlinkButton;
+        void clicked() override     { Alerts::openWebAddress (this, getURL()); }
+    };
 
     struct Link
     {
@@ -73,7 +82,7 @@ namespace
                 break;
 
             const auto& link = links[nextLink++];
-            auto* button = new juce::HyperlinkButton (link.text, juce::URL (link.address));
+            auto* button = new LinkButton (link.text, juce::URL (link.address));
             const auto width = textWidth (font, link.text) + 3;
             button->setFont (font.withStyle (font.getStyleFlags() | juce::Font::underlined), false, juce::Justification::topLeft);
             button->setColour (juce::HyperlinkButton::textColourId, Palette::firmwareNotesBlue);
