@@ -478,6 +478,19 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
     {
         { "Changes Will Be Lost", [&] { content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), true); } },
         { "Changes Will Be Lost", [&] { content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), false); } },
+        { "Changes Will Be Lost", [&]
+        {
+            // A preset chosen in a backup, sent over an edited slot of the workspace.
+            auto& page = content.getDataPage();
+            page.getBrowser().backupDeviceData (true, true, true);
+            const auto backups = page.getBrowser().getBackupsNode();
+            workspace (*running).deletePreset (5);
+            SearchTarget& target = page;
+            target.selectItemFor (backups.getChild (backups.getNumChildren() - 1));
+            target.setSelectedPresets ({ 5 });
+            ASSERT_EQ (page.getSelectedPresetIndices(), juce::Array<int> { 5 });
+            running->perform (CommandIDs::sendDirectToDevice);
+        } },
         { "Confirm Send Setup", [&] { running->perform (CommandIDs::restoreSetup); } },
         { "Apply Changes", [&] { running->perform (CommandIDs::applyChanges); } },
     };
