@@ -160,11 +160,11 @@ void Nexus::shutdown()
 // queued; then whatever still waits on a server is cut off, as an interrupt
 // does. No thread is killed: each is joined once it has ended by itself.
 //
-// The device manager's thread stops first, as every unit's with it; the
-// window goes before the services its pages hold references to (the data
-// page's backups and packs use the catalogue, the packs on a thread of their
-// own); the profiler goes before the catalogue and the tracker it holds
-// references to.
+// The device manager's thread stops first; the window goes before the
+// services its pages hold references to (a firmware update uses the device
+// manager, which stops every unit as it goes; the data page's backups and
+// packs use the catalogue, the packs on a thread of their own); the profiler
+// goes before the catalogue and the tracker it holds references to.
 void Nexus::stopServices()
 {
     if (deviceManager == nullptr && deviceProfiler == nullptr && contentManager == nullptr && eventTracker == nullptr)
@@ -188,12 +188,10 @@ void Nexus::stopServices()
     WebRequest::abortPending();
 
     if (deviceManager != nullptr)
-    {
         deviceManager->stopThread (-1);
-        deviceManager.reset();
-    }
 
     mainWindow.reset();
+    deviceManager.reset();
     deviceProfiler.reset();
     contentManager.reset();
     eventTracker.reset();

@@ -518,8 +518,9 @@ void BelvoraContentComponent::applyChanges()
 
     if (count == 0)
     {
-        Alerts::showWarning (this, "Apply Changes", "There are no changes to apply.");
+        // Before the box: a unit lost while it is open takes the workspace with it.
         work->clearModified (false);
+        Alerts::showWarning (this, "Apply Changes", "There are no changes to apply.");
         return;
     }
 
@@ -566,7 +567,8 @@ void BelvoraContentComponent::restoreSetup()
     const auto sourceName = node.hasProperty (SourceTreeIds::label) ? node[SourceTreeIds::label].toString() : juce::String ("backup");
     const bool fromOtherSource = node != dataPage->getDeviceNode();
 
-    if (! confirmSendSetup (fromOtherSource, sourceName))
+    // A unit lost while the question was open would never report the send: the pages stayed off.
+    if (! confirmSendSetup (fromOtherSource, sourceName) || ! hasActiveDevice())
         return;
 
     // One step: the setup's last packet reports it done.
@@ -582,7 +584,9 @@ void BelvoraContentComponent::sendDirectToDevice()
 
     if (auto* pending = dataPage->getPendingSendData())
     {
-        if (! askBeforeOverwritingEdits (*pending, pending->getUsedPresetIndices(), pending->getSetup().isComplete()))
+        // A unit lost while the question was open closed the sources, the image with them.
+        if (! askBeforeOverwritingEdits (*pending, pending->getUsedPresetIndices(), pending->getSetup().isComplete())
+            || ! hasActiveDevice() || dataPage->getPendingSendData() != pending)
             return;
 
         startStatus (pending->getNumPresets() + (pending->getSetup().getNumMidiMessages() > 0 ? 1 : 0));
@@ -597,6 +601,10 @@ void BelvoraContentComponent::sendDirectToDevice()
     if (data == nullptr || indices.isEmpty() || ! askBeforeOverwritingEdits (*data, indices, false))
         return;
 
+    // Only the presets the question was about, and only while their source is still open.
+    if (! hasActiveDevice() || dataPage->getSelectedDataSet() != data || dataPage->getSelectedPresetIndices() != indices)
+        return;
+
     startStatus (indices.size());
     setPagesEnabled (false);
     postDeviceCommand (new DeviceCommandMessage (DeviceCommandMessage::writeGivenPresets, snapshotOf (*data), indices));
@@ -609,6 +617,10 @@ void BelvoraContentComponent::restoreToDevice()
     auto* work = dataSet != nullptr ? dataSet->getWorkingData() : nullptr;
 
     if (work == nullptr || image == nullptr || ! hasActiveDevice() || ! askDiscardChanges (CommandDialogs::Discard::restore))
+        return;
+
+    // A unit lost while the question was open closed the sources, the workspace and the image with them.
+    if (! hasActiveDevice() || dataPage->getDeviceDataSet() != dataSet || dataPage->getPendingSendData() != image)
         return;
 
     auto toDelete = work->getDifferentPresetIndices();

@@ -471,6 +471,58 @@ TEST_F (ContentTest, DisconnectSwitchAndRestoreAskBeforeDroppingUnsentEdits)
     running->notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
     ASSERT_TRUE (running->waitFor ([&] { return devices.getActiveIndex() == -1; }));
     EXPECT_EQ (running->titles().joinIntoString ("|"), "Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|Changes Will Be Lost|USB Device Connection Lost");
+
+    // The unit lost while a question before a send is open, then the send confirmed: the
+    // sources it was about are closed, nothing goes out, and the pages stay usable.
+    const std::vector<std::pair<juce::String, std::function<void()>>> sends
+    {
+        { "Changes Will Be Lost", [&] { content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), true); } },
+        { "Changes Will Be Lost", [&] { content.getDataPage().sendDataToDevice (devices.getActiveDeviceData()->clone (false), false); } },
+        { "Changes Will Be Lost", [&]
+        {
+            // A preset chosen in a backup, sent over an edited slot of the workspace.
+            auto& page = content.getDataPage();
+            page.getBrowser().backupDeviceData (true, true, true);
+            const auto backups = page.getBrowser().getBackupsNode();
+            workspace (*running).deletePreset (5);
+            SearchTarget& target = page;
+            target.selectItemFor (backups.getChild (backups.getNumChildren() - 1));
+            target.setSelectedPresets ({ 5 });
+            ASSERT_EQ (page.getSelectedPresetIndices(), juce::Array<int> { 5 });
+            running->perform (CommandIDs::sendDirectToDevice);
+        } },
+        { "Confirm Send Setup", [&] { running->perform (CommandIDs::restoreSetup); } },
+        { "Apply Changes", [&] { running->perform (CommandIDs::applyChanges); } },
+    };
+
+    for (const auto& [asked, send] : sends)
+    {
+        running->perform (CommandIDs::scanForDevices);
+        ASSERT_TRUE (running->waitFor ([&]
+        {
+            return running->application().getAppState() == AppState::idle && devices.getActiveIndex() >= 0
+                && ! content.getDataPage().isSyncNeeded() && ! content.getDataPage().isBusy();
+        }, 120000));
+
+        if (asked == "Changes Will Be Lost")
+            workspace (*running).deletePreset (3);
+
+        const Alerts::ScopedChoiceResponder lostMeanwhile { [&, asked = asked] (const Alerts::Box& box)
+        {
+            running->boxes.push_back (box);
+
+            if (box.title == asked)
+                running->notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {}));
+
+            return box.title == "USB Device Connection Lost" ? 1 : 0;   // "Later", then go ahead
+        } };
+
+        send();
+        running->drain();
+        EXPECT_EQ (devices.getActiveIndex(), -1) << asked;
+        EXPECT_TRUE (content.getDevicePage().isEnabled()) << asked;
+        EXPECT_FALSE (running->statusBar().isProgressShown()) << asked;
+    }
 }
 
 TEST_F (ContentTest, WithThePreviousSyncMethodDisconnectKeepsTheEditsWithoutAskingButRestoreAsks)

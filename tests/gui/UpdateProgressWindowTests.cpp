@@ -6,6 +6,7 @@
 #include "content/ContentManager.h"
 #include "firmware/FirmwareUpdateThread.h"
 #include "devices/DeviceManager.h"
+#include "devices/SimulatedUnitSet.h"
 #include "gui/BVLookAndFeel.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
@@ -331,4 +332,25 @@ TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
     ASSERT_EQ (boxes.size(), 1u);
     EXPECT_EQ (boxes[0].title, "Firmware Update Interrupted");
     EXPECT_EQ (boxes[0].message, "You should power cycle Vesper and you may have to restart Belvora before trying the update again.");
+}
+
+// A quit (the window closed, an interrupt) while the update looks for its unit
+// again: the update ends before the device manager its rescans read goes (under
+// AddressSanitizer a read after free on the update's way out).
+TEST_F (ApplicationUpdateTest, QuitWhileTheUpdateRescansEndsTheUpdateBeforeTheUnits)
+{
+    const Alerts::ScopedResponder responder ([] (const Alerts::Box&) { return true; });
+    dynamic_cast<SimulatedUnitSet&> (Nexus::getDeviceManager()->getBackend()).getUnit (0)
+        .setUpdateOutcome ({ SimulatedUnit::UpdateOutcome::Comeback::never });
+
+    ASSERT_TRUE (content->startFirmwareUpdate (imageAt (betaImage())));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        auto* update = content->getFirmwareUpdate();
+        return update != nullptr && update->getState() == FirmwareUpdateThread::State::scanning;
+    }, 60000));
+
+    app->shutdown();
+    app.reset();
+    EXPECT_EQ (Nexus::getDeviceManager(), nullptr);
 }
