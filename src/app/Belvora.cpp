@@ -164,6 +164,8 @@ void Belvora::systemRequestedQuit()
             if (! ui->requestQuit (fatal != 0))
                 return;
 
+    quitAnnounced = true;
+
     if (fatal != 0)
     {
         if (makeUserInterface.showWarning != nullptr)
@@ -190,6 +192,11 @@ void Belvora::shutdown()
 
     if (nexus != nullptr)
     {
+        // Ctrl+C ends the message loop without asking the window: its pages
+        // still close their sources, so their last edits reach the disk.
+        if (auto* ui = nexus->getUserInterface(); ui != nullptr && ! quitAnnounced)
+            ui->requestQuit (true);
+
         nexus->shutdown();
         nexus.reset();
     }

@@ -91,6 +91,7 @@ private:
     std::atomic<int> fatalErrorCode { 0 };
     juce::Time startTime;
     bool initialised = false;   // false in a second instance, which only hands on its command line
+    bool quitAnnounced = false;  // the window was asked and its pages closed their sources
     juce::Uuid installId;
     bool newInstallation = false;
     const UserInterfaceFactory makeUserInterface;

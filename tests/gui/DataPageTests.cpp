@@ -262,6 +262,13 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
         return stored != nullptr && stored->isPresetSlotUsed (slot) && stored->getPreset (slot)->getName() == "Kept";
     }));
     EXPECT_NE (page().getDeviceDataSet(), nullptr);
+
+    // Ended as Ctrl+C ends it, with no quit asked for first: the last edit is on disk too.
+    page().renamePresets (page().getDeviceNode(), { slot }, "Last", true, true);
+    running.reset();
+    const auto stored = DeviceData::loadFromFile (workingFile);
+    ASSERT_NE (stored, nullptr);
+    EXPECT_EQ (stored->getPreset (slot)->getName(), "Last");
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)
