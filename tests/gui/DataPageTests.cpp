@@ -409,6 +409,13 @@ TEST_F (DataPageTest, ExportWritesTheChosenPresetsAndAsksBeforeReplacing)
     EXPECT_EQ (asked.selectedSource, 0);
     EXPECT_FALSE (asked.presetsSelected);
 
+    // A folder that cannot be made is said so, as a file that cannot be written is.
+    choice.folder = first.getChildFile ("inside").getFullPathName();
+    const auto boxes = running->boxes.size();
+    page().exportData();
+    ASSERT_EQ (running->boxes.size(), boxes + 1);
+    EXPECT_EQ (running->boxes.back().message, "An error occurred while saving the data. Please make sure there is enough free disk space.");
+
     folder.deleteRecursively();
 }
 

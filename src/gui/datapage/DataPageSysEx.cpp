@@ -122,7 +122,10 @@ void DataPage::exportData()
     const juce::File folder (choice.folder);
 
     if (! folder.isDirectory() && ! folder.createDirectory())
+    {
+        Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
         return;
+    }
 
     Belvora::getUserSettings().setValue ("exportFolder", folder.getFullPathName());
 
