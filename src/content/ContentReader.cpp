@@ -21,12 +21,25 @@ namespace
         return location.replace (" ", "%20");
     }
 
-    // Nesting depth as seen by a quick scan; comments and sections count as
-    // text, so the estimate errs on the high side.
+    // Nesting depth as seen by a quick scan, erring on the high side. Comments
+    // and sections are skipped whole: a close tag inside one closes nothing,
+    // and counting it would hide as deep a nesting after it.
     bool isNestedTooDeep (const juce::String& text, int limit)
     {
         int depth = 0;
         auto p = text.getCharPointer();
+
+        auto skipPast = [&p] (const char* start, const char* end)
+        {
+            if (p.compareUpTo (juce::CharPointer_ASCII (start), (int) std::strlen (start)) != 0)
+                return false;
+
+            p = juce::CharacterFunctions::find (p + (int) std::strlen (start), juce::CharPointer_ASCII (end));
+            if (! p.isEmpty())
+                p += (int) std::strlen (end);
+
+            return true;
+        };
 
         while (! p.isEmpty())
         {
@@ -37,11 +50,11 @@ namespace
 
             if (next == '/')
             {
-                --depth;
+                depth = juce::jmax (0, depth - 1);
                 continue;
             }
 
-            if (next == '!' || next == '?')
+            if (skipPast ("!--", "-->") || skipPast ("![CDATA[", "]]>") || next == '!' || next == '?')
                 continue;
 
             if (++depth > limit)

@@ -122,6 +122,13 @@ TEST (ContentReader, XmlWithDocumentTypeOrDeepNestingIsRefused)
     const auto deep = juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000);
     EXPECT_EQ (ContentReader::parseXmlText (deep), nullptr);
 
+    // Close tags inside a comment or a section close nothing: they must not hide the nesting after them.
+    const auto nested = juce::String::repeatedString ("<a>", 1000) + juce::String::repeatedString ("</a>", 1000);
+    const auto closers = juce::String::repeatedString ("</a>", 1000);
+    EXPECT_EQ (ContentReader::parseXmlText ("<A><!--" + closers + "-->" + nested + "</A>"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<A><![CDATA[" + closers + "]]>" + nested + "</A>"), nullptr);
+    EXPECT_NE (ContentReader::parseXmlText ("<A><!-- </a> --><![CDATA[</b>]]><a><b/></a></A>"), nullptr);
+
     const auto wide = "<A>" + juce::String::repeatedString ("<a x='>'/>", 1000) + "</A>";
     auto parsed = ContentReader::parseXmlText (wide);
     ASSERT_NE (parsed, nullptr);
