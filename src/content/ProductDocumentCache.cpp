@@ -266,6 +266,10 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     juce::StringArray failedFiles;
     bool ok = true;
 
+    // An image is SysEx from its first byte: an error page answered with 200
+    // is no image, and a cached file that is none is fetched again.
+    auto isSysEx = [] (const juce::MemoryBlock& body) { return body.getSize() > 0 && static_cast<const uint8_t*> (body.getData())[0] == 0xF0; };
+
     for (const auto& update : updates)
     {
         if (ContentReader::isStopRequested (thread))
@@ -283,7 +287,8 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusExpired || (isPrerelease (status) && ! developerMode))
             continue;
 
-        if (! ContentReader::writeUrlToFile (update.link, update.file, false, &bytesReceived, thread, maxFirmwareBytes))
+        if (! ContentReader::writeUrlToFile (update.link, update.file, ! BelvoraPaths::isSysExFile (update.file), &bytesReceived, thread,
+                                             maxFirmwareBytes, isSysEx))
         {
             failedFiles.add (update.file);
             ok = false;

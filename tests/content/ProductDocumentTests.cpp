@@ -1,5 +1,6 @@
 #include "support/ContentFixture.h"
 
+#include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
 
 #include <juce_cryptography/juce_cryptography.h>
@@ -220,6 +221,14 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
     EXPECT_EQ (gets (path ("firmware.xml")), 0);
     EXPECT_EQ (gets (path ("firmware/vesper_1_4_0_b140.syx")), 0);
 
+    // A cached image that is no SysEx (an error page kept once) is replaced.
+    juce::File (updates[1].file).replaceWithText ("<html>Sign in to the network</html>");
+    server.clearRequests();
+
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (gets (path ("firmware/vesper_1_4_0_b140.syx")), 1);
+    EXPECT_TRUE (BelvoraPaths::isSysExFile (updates[1].file));
+
     // 140 revoked: its image goes at the next background download.
     editServed ("firmware.xml", "<status>public</status>\n    <pubDate>2026-02-10", "<status>revoked</status>\n    <pubDate>2026-02-10");
     editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
@@ -234,14 +243,18 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
 
 TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
 {
-    server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), LocalServer::Answer::error (500));
+    // An error status, and an error page some networks answer with 200.
+    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>") })
+    {
+        server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), answer);
 
-    auto& content = prepareVesper();
-    EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
-    EXPECT_FALSE (content.isProductReady (vesper));
-    ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
-    EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
-    EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
+        auto& content = prepareVesper();
+        EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
+        EXPECT_FALSE (content.isProductReady (vesper));
+        ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
+        EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
+        EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
+    }
 }
 
 TEST_F (ProductDocuments, UpdatesWhoseLinksEndAlikeKeepSeparateImages)
