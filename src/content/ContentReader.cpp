@@ -97,6 +97,64 @@ namespace
         return value;
     }
 
+    // The decoder sizes its picture by the first image descriptor, not by the
+    // screen in the header: walk to it the way the decoder does.
+    bool gifSizeSane (const uint8_t* p, size_t size, uint32_t limit)
+    {
+        size_t i = 13;
+
+        if ((p[10] & 0x80) != 0)
+            i += 3u * (2u << (p[10] & 7));
+
+        // A data block: its length, then that many bytes; -1 when cut short.
+        auto skipBlock = [&]() -> int
+        {
+            if (i >= size)
+                return -1;
+
+            const int n = p[i];
+            i += 1u + (size_t) n;
+            return i <= size ? n : -1;
+        };
+
+        while (i < size)
+        {
+            const auto introducer = p[i++];
+
+            if (introducer == ';')
+                return false;
+
+            if (introducer == '!')
+            {
+                if (i >= size)
+                    return false;
+
+                int n = 0;
+
+                if (p[i++] == 0xF9 && skipBlock() < 0)
+                    continue;
+
+                do { n = skipBlock(); } while (n > 0);
+
+                if (n < 0)
+                    return false;
+
+                continue;
+            }
+
+            if (introducer != ',')
+                continue;
+
+            if (i + 9 > size)
+                return false;
+
+            const auto width = (uint32_t) (p[i + 4] | (p[i + 5] << 8)), height = (uint32_t) (p[i + 6] | (p[i + 7] << 8));
+            return width > 0 && height > 0 && width <= limit && height <= limit;
+        }
+
+        return false;
+    }
+
     bool jpegSizeSane (const uint8_t* p, size_t size, int limit)
     {
         size_t i = 2;
@@ -491,10 +549,10 @@ bool ContentReader::isPictureSizeSane (const juce::MemoryBlock& data)
         return width > 0 && height > 0 && width <= limit && height <= limit;
     }
 
-    if (size >= 10 && (std::memcmp (p, "GIF87a", 6) == 0 || std::memcmp (p, "GIF89a", 6) == 0))
+    if (size >= 13 && (std::memcmp (p, "GIF87a", 6) == 0 || std::memcmp (p, "GIF89a", 6) == 0))
     {
         const auto width = (uint32_t) (p[6] | (p[7] << 8)), height = (uint32_t) (p[8] | (p[9] << 8));
-        return width > 0 && height > 0 && width <= limit && height <= limit;
+        return width > 0 && height > 0 && width <= limit && height <= limit && gifSizeSane (p, size, limit);
     }
 
     if (size >= 4 && p[0] == 0xFF && p[1] == 0xD8)

@@ -2,6 +2,8 @@
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
 
+#include <juce_graphics/juce_graphics.h>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -154,6 +156,17 @@ TEST (ContentReader, PictureSizesAreCheckedBeforeDecoding)
     const uint8_t jpeg[] = { 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x04, 0x00, 0x00,
                              0xFF, 0xC0, 0x00, 0x11, 0x08, 0x9C, 0x40, 0x9C, 0x40, 0x03 };
     EXPECT_FALSE (ContentReader::isPictureSizeSane (juce::MemoryBlock (jpeg, sizeof (jpeg))));
+
+    // A GIF is decoded at the size of its first image, whatever its header's screen says.
+    uint8_t gif[] = { 'G', 'I', 'F', '8', '9', 'a', 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF,
+                      0x21, 0xF9, 0x04, 0x01, 0x00, 0x00, 0x00, 0x00,
+                      0x2C, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3B };
+    const juce::MemoryBlock small (gif, sizeof (gif));
+    EXPECT_TRUE (ContentReader::isPictureSizeSane (small));
+    EXPECT_EQ (juce::ImageFileFormat::loadFrom (small.getData(), small.getSize()).getWidth(), 1);
+
+    gif[32] = gif[33] = gif[34] = gif[35] = 0xEA;   // the image 60138 x 60138 on a 1 x 1 screen
+    EXPECT_FALSE (ContentReader::isPictureSizeSane (juce::MemoryBlock (gif, sizeof (gif))));
 }
 
 TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
