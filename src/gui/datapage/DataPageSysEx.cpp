@@ -450,6 +450,10 @@ bool DataPage::startConversion (std::unique_ptr<ConversionJob>& holder, std::uni
 
     const bool started = holder->start ([page, job, whenDone] (ConversionJob::Outcome outcome)
     {
+        // Data that comes back with error bits lacks a preset or the setup: it is no converted file.
+        if (outcome.result.hasErrors())
+            outcome.converted.reset();
+
         auto converted = std::make_shared<std::unique_ptr<DeviceData>> (std::move (outcome.converted));
 
         juce::MessageManager::callAsync ([page, job, converted, whenDone]
