@@ -363,7 +363,11 @@ void DataPage::continueImport()
             {
                 auto firmware = run.collector->getFirmwareVersion();
                 firmware.build = (int16_t) fileCaps->buildStart;
-                fileData = std::make_unique<DeviceData> (content->getProductName (productId), firmware, fileCaps->caps, nullptr);
+
+                // The presets go to the unit's slots, so its slot count says which slots there are.
+                auto block = fileCaps->caps;
+                block.numPresets = unit.numPresets;
+                fileData = std::make_unique<DeviceData> (content->getProductName (productId), firmware, block, nullptr);
             }
         }
 
