@@ -250,7 +250,8 @@ void DataConversionManager::convertSetupInto (const DeviceData& source, DeviceDa
     if (converted != nullptr)
         converted->setCapsBlock (targetBlock);
 
-    if (converted == nullptr || ! target.setSetup (*converted, false))
+    // A setup short of its packets is none a unit or a file could take, as with presets.
+    if (converted == nullptr || ! converted->isComplete() || ! target.setSetup (*converted, false))
     {
         result.setBit (setupRejected);
         return;

@@ -470,6 +470,13 @@ TEST_F (DataConversion, PresetsAScriptLeftUnfinishedAreNeverStored)
     EXPECT_EQ (setBits (manager->getResult()), Bits { 5 });
     EXPECT_TRUE (target->getUsedPresetIndices().isEmpty());
     EXPECT_TRUE (target->getSetup().isComplete());
+
+    // A setup given its version but not its values is refused too, not stored half-made.
+    replaceScript ("vesper_setup_2_to_3.js", "SetupConversion.setVersion (3);");
+    target = convertToNewer (*vesperUnit ({}));
+    ASSERT_NE (target, nullptr);
+    EXPECT_EQ (setBits (manager->getResult()), Bits { 9 });
+    EXPECT_EQ (target->getSetup().getNumMidiMessages(), 0);
 }
 
 //==============================================================================

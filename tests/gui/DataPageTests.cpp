@@ -468,6 +468,24 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
     EXPECT_TRUE (running->titles().contains ("Import Error"));
     EXPECT_TRUE (running->boxes[1].message.startsWith ("Unable to import " + stepFile.getFullPathName()));
 
+    // A preset of the older format (fewer slots) is converted on its way to a slot only the unit's format has.
+    const auto packs = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/packs/vesper_presets.zip");
+    ASSERT_TRUE (juce::ZipFile (packs).uncompressTo (folder.getChildFile ("v")).wasOk());
+    const auto older = DeviceData::loadFromFile (folder.getChildFile ("v/welcome.mwd"));
+    ASSERT_NE (older, nullptr);
+    const auto olderFile = folder.getChildFile ("older.syx");
+    ASSERT_TRUE (older->exportPreset (olderFile, older->getUsedPresetIndicesInRange (1, older->getNumSlots() - 1).getFirst(), false));
+    const auto high = older->getNumSlots() + 1;
+    ASSERT_LT (high, workspace().getNumSlots());
+    workspace().deletePreset (high);
+    choice.files = { olderFile };
+    choice.startId = high + 2;
+    running->boxes.clear();
+    page().importData();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }, 60000));
+    EXPECT_EQ (running->titles(), juce::StringArray ("Import"));
+    EXPECT_TRUE (workspace().isPresetSlotUsed (high));
+
     folder.deleteRecursively();
 }
 

@@ -3,6 +3,8 @@
 
 #include "RunningAppFixture.h"
 
+#include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "model/SourceTree.h"
@@ -104,6 +106,18 @@ TEST_F (DeveloperImportTest, DataFilesBecomeBackupsInOrderConvertedWhereNeeded)
     page().undo();
     page().undo();
     EXPECT_EQ (category.getNumChildren(), before);
+
+    // A conversion that comes back with a part missing (the setup, whose script fails) is no converted file.
+    ASSERT_TRUE (DeviceData::loadFromFile (folder.getChildFile ("oldest.mwd"))->getSetup().isComplete());
+    const auto setupRules = Nexus::getContentManager()->getConversionRules (0x12, ConversionRule::setupData);
+    ASSERT_EQ (setupRules.size(), 1);
+    ASSERT_TRUE (juce::File (setupRules.getFirst().scriptFile).replaceWithText ("Belvora.scriptError (\"No setup.\");"));
+    running->boxes.clear();
+    choose ({ folder.getChildFile ("oldest.mwd") });
+    page().importMwdBinaryFiles (category);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }, 60000));
+    EXPECT_EQ (category.getNumChildren(), before);
+    EXPECT_EQ (running->titles(), juce::StringArray ("Import Error"));
 }
 
 TEST_F (DeveloperImportTest, ClosedSourcesEndADataFileImportWhileItConvertsOrWhileABoxIsUp)

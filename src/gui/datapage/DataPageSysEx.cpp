@@ -363,7 +363,11 @@ void DataPage::continueImport()
             {
                 auto firmware = run.collector->getFirmwareVersion();
                 firmware.build = (int16_t) fileCaps->buildStart;
-                fileData = std::make_unique<DeviceData> (content->getProductName (productId), firmware, fileCaps->caps, nullptr);
+
+                // The presets go to the unit's slots, so its slot count says which slots there are.
+                auto block = fileCaps->caps;
+                block.numPresets = unit.numPresets;
+                fileData = std::make_unique<DeviceData> (content->getProductName (productId), firmware, block, nullptr);
             }
         }
 
@@ -450,6 +454,10 @@ bool DataPage::startConversion (std::unique_ptr<ConversionJob>& holder, std::uni
 
     const bool started = holder->start ([page, job, whenDone] (ConversionJob::Outcome outcome)
     {
+        // Data that comes back with error bits lacks a preset or the setup: it is no converted file.
+        if (outcome.result.hasErrors())
+            outcome.converted.reset();
+
         auto converted = std::make_shared<std::unique_ptr<DeviceData>> (std::move (outcome.converted));
 
         juce::MessageManager::callAsync ([page, job, converted, whenDone]
