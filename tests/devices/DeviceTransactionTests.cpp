@@ -385,7 +385,7 @@ TEST (DeviceCommands, NoOpCommandsEndTheirTransaction)
     EXPECT_EQ (rig.manager->getQueueState(), CommandQueue::State::idle);
 }
 
-TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
+TEST (DeviceCommands, AbortOrQuitDuringAReadResumesTheUnit)
 {
     Connected rig;
     ASSERT_TRUE (rig.connected);
@@ -398,6 +398,14 @@ TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
 
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
     EXPECT_LT (rig.log.count (Info::presetRead), 29);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+
+    // A quit stops the unit's thread in the middle of the next read: its effects go on all the same.
+    rig.log.clear();
+    rig.manager->handleMessage (Cmd (Cmd::readAll));
+    ASSERT_TRUE (rig.log.waitFor (Info::presetRead, 2));
+    ASSERT_TRUE (rig.unit (0).isSuspended());
+    rig.manager.reset();
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
 }
 
