@@ -497,8 +497,15 @@ void DeviceTransactions::sendFirmware (const juce::OwnedArray<juce::MidiMessage>
             if (parts.worker.threadShouldExit())
                 return;
 
-            if (parts.queue.getState() != State::running)
+            if (const auto state = parts.queue.getState(); state != State::running)
+            {
+                // Another reply (a transfer end, an identity) ended the wait: the
+                // packet was never acknowledged, so the image did not arrive.
+                if (state == State::done)
+                    exchange.fail (DeviceError::unexpectedData);
+
                 return finish (false);
+            }
 
             const auto status = exchange.getReplyStatus();
 
