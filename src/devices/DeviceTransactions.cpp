@@ -63,6 +63,14 @@ void DeviceTransactions::suspend()
     parts.exchange.send (SysEx::createSuspendRequest (product(), false));
 }
 
+// A stopping thread (a quit, a rescan) ends without finishing, but must not
+// leave the unit's effects suspended after the program has gone.
+void DeviceTransactions::resumeOnStop (bool suspended)
+{
+    if (suspended)
+        parts.exchange.send (SysEx::createSuspendRequest (product(), true));
+}
+
 void DeviceTransactions::finish (bool resume)
 {
     auto& exchange = parts.exchange;
@@ -195,7 +203,7 @@ void DeviceTransactions::readPresets (const juce::Array<int>& numbers)
                                                     [&] (int tries) { post (DeviceInfoMessage::presetReadTryFailed, number, tries); });
 
         if (outcome == Outcome::stopped)
-            return;
+            return resumeOnStop (suspended);
 
         if (outcome != Outcome::succeeded)
             return finish (suspended);
@@ -213,7 +221,7 @@ void DeviceTransactions::readPresets (const juce::Array<int>& numbers)
         }
 
         if (parts.worker.threadShouldExit())
-            return;
+            return resumeOnStop (suspended);
 
         if (parts.exchange.isAborted())
             return finish (suspended);
@@ -373,13 +381,13 @@ void DeviceTransactions::writePresets (const DeviceData& source, const juce::Arr
                                               [&] { return exchange.getReplyStatus() == ReplyStatus::noMemory || exchange.getError() == DeviceError::internal; });
 
         if (outcome == Outcome::stopped)
-            return;
+            return resumeOnStop (suspended);
 
         if (outcome != Outcome::succeeded)
             return finish (suspended);
 
         if (parts.worker.threadShouldExit())
-            return;
+            return resumeOnStop (suspended);
 
         if (exchange.isAborted())
             return finish (suspended);
@@ -489,8 +497,15 @@ void DeviceTransactions::sendFirmware (const juce::OwnedArray<juce::MidiMessage>
             if (parts.worker.threadShouldExit())
                 return;
 
-            if (parts.queue.getState() != State::running)
+            if (const auto state = parts.queue.getState(); state != State::running)
+            {
+                // Another reply (a transfer end, an identity) ended the wait: the
+                // packet was never acknowledged, so the image did not arrive.
+                if (state == State::done)
+                    exchange.fail (DeviceError::unexpectedData);
+
                 return finish (false);
+            }
 
             const auto status = exchange.getReplyStatus();
 

@@ -62,6 +62,7 @@ private:
     void writeEverything (const DeviceData& source);
     void sendFirmware (const juce::OwnedArray<juce::MidiMessage>& messages);
     void suspend();
+    void resumeOnStop (bool suspended);
     void post (int code, int value1, int value2, const juce::String& text = {});
     uint8_t product() const;
 

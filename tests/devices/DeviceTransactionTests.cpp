@@ -385,7 +385,7 @@ TEST (DeviceCommands, NoOpCommandsEndTheirTransaction)
     EXPECT_EQ (rig.manager->getQueueState(), CommandQueue::State::idle);
 }
 
-TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
+TEST (DeviceCommands, AbortOrQuitDuringAReadResumesTheUnit)
 {
     Connected rig;
     ASSERT_TRUE (rig.connected);
@@ -398,6 +398,14 @@ TEST (DeviceCommands, AbortEndsARunningReadAndResumesTheUnit)
 
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
     EXPECT_LT (rig.log.count (Info::presetRead), 29);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+
+    // A quit stops the unit's thread in the middle of the next read: its effects go on all the same.
+    rig.log.clear();
+    rig.manager->handleMessage (Cmd (Cmd::readAll));
+    ASSERT_TRUE (rig.log.waitFor (Info::presetRead, 2));
+    ASSERT_TRUE (rig.unit (0).isSuspended());
+    rig.manager.reset();
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
 }
 
@@ -464,16 +472,21 @@ TEST (DeviceFirmware, RefusedPacketsFailTheUpdate)
     Connected rig;
     ASSERT_TRUE (rig.connected);
 
-    auto send = [&] (SimulatedUnit::Faults faults)
+    auto image = []
     {
-        rig.manager->resetActiveDeviceQueue();
-        rig.unit (0).setFaults (faults);
         auto list = std::make_unique<Cmd::MidiList>();
         const uint8_t start[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x51, 0x00, 0xF7 };
         const uint8_t packet[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x60, 0x52, 0x00, 0x11, 0x22, 0xF7 };
         list->add (new juce::MidiMessage (start, (int) sizeof (start)));
         list->add (new juce::MidiMessage (packet, (int) sizeof (packet)));
-        return rig.run (Cmd (std::move (list), {}));
+        return Cmd (std::move (list), {});
+    };
+
+    auto send = [&] (SimulatedUnit::Faults faults)
+    {
+        rig.manager->resetActiveDeviceQueue();
+        rig.unit (0).setFaults (faults);
+        return rig.run (image());
     };
 
     EXPECT_EQ (send ({ .firmwareStatusForPacket = { { 1, 2 } } }), Info::commandFailed);
@@ -483,6 +496,19 @@ TEST (DeviceFirmware, RefusedPacketsFailTheUpdate)
     EXPECT_EQ (send ({ .firmwareStatusForPacket = { { 1, 0 } } }), Info::commandFailed);
     EXPECT_EQ (rig.log.count (Info::firmwarePacketResent), 19);
     EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::internal);
+
+    // A transfer end where the packet's status belongs acknowledges nothing.
+    platform::Clock::setScale (1.0);   // it must land within the packet's wait
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .silent = true, .firmwareStatusForPacket = { { 1, 0 } } });
+    rig.unit (0).clearLog();
+    rig.log.clear();
+    rig.manager->handleMessage (image());
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.unit (0).countReceived (SysEx::cmdFirmwareEnd) > 0; }, 5000));
+    const uint8_t end[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, 0x12, SysEx::cmdTransferEnd, 0x00, 0xF7 };
+    ASSERT_TRUE (rig.unit (0).sendUnasked (juce::MidiMessage (end, (int) sizeof (end))));
+    EXPECT_EQ (rig.log.waitForCompletion(), Info::commandFailed);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::unexpectedData);
 }
 
 TEST (DeviceConnection, PortsRemovedMidTransferEndInConnectionLost)
