@@ -812,12 +812,18 @@ TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)
     auto backup = addBackup (backups(), *workspace().clone (false), "Found Here");
     SearchTarget& target = page();
 
-    target.selectItemFor (backup);
+    EXPECT_TRUE (target.selectItemFor (backup));
     EXPECT_EQ (page().getSelectedNode(), backup);
     EXPECT_EQ (page().getSelectedSource(), backup);
 
     target.setSelectedPresets ({ userSlots()[1] });
     EXPECT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { userSlots()[1] });
+
+    // A hit's backup deleted meanwhile is not found, and what the page shows stays.
+    select ({ page().getDeviceNode() });
+    backups().removeChild (backup, nullptr);
+    EXPECT_FALSE (target.selectItemFor (backup));
+    EXPECT_EQ (page().getSelectedSource(), page().getDeviceNode());
 }
 
 TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)
