@@ -12,7 +12,7 @@ namespace
 {
     struct NoPage : SearchTarget
     {
-        void selectItemFor (const juce::ValueTree&) override {}
+        bool selectItemFor (const juce::ValueTree&) override { return true; }
         void setSelectedPresets (const juce::Array<int>&) override {}
         void scrollToPreset (int) override {}
     };

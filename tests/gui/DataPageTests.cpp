@@ -486,6 +486,25 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
     EXPECT_EQ (running->titles(), juce::StringArray ("Import"));
     EXPECT_TRUE (workspace().isPresetSlotUsed (high));
 
+    // The backup it goes to is deleted while it converts: nothing is merged, and the import is no success.
+    auto gone = addBackup (backups(), workspace(), "Gone");
+    SourceTree::getDeviceData (gone)->deletePreset (high);
+    juce::Array<juce::ValueTree> listed;
+    SourceTree::collectNodes (backups(), listed);
+    choice.destinationId = 4 + listed.indexOf (gone);
+    running->boxes.clear();
+    page().importData();
+    ASSERT_TRUE (page().isImporting()) << "the file converts off the message thread";
+    select ({ gone });
+    browser().deleteSelected();
+    ASSERT_FALSE (gone.isAChildOf (page().getRootTree()));
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isImporting(); }, 60000));
+    EXPECT_EQ (running->titles(), juce::StringArray ("Import Error"));
+    EXPECT_EQ (running->boxes[0].message, "Not all file(s) could be imported");
+    page().undo();
+    ASSERT_TRUE (gone.isAChildOf (page().getRootTree())) << "the undo brings the backup back as it was";
+    EXPECT_FALSE (SourceTree::getDeviceData (gone)->isPresetSlotUsed (high));
+
     folder.deleteRecursively();
 }
 
@@ -793,12 +812,18 @@ TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)
     auto backup = addBackup (backups(), *workspace().clone (false), "Found Here");
     SearchTarget& target = page();
 
-    target.selectItemFor (backup);
+    EXPECT_TRUE (target.selectItemFor (backup));
     EXPECT_EQ (page().getSelectedNode(), backup);
     EXPECT_EQ (page().getSelectedSource(), backup);
 
     target.setSelectedPresets ({ userSlots()[1] });
     EXPECT_EQ (page().getSelectedPresetIndices(), juce::Array<int> { userSlots()[1] });
+
+    // A hit's backup deleted meanwhile is not found, and what the page shows stays.
+    select ({ page().getDeviceNode() });
+    backups().removeChild (backup, nullptr);
+    EXPECT_FALSE (target.selectItemFor (backup));
+    EXPECT_EQ (page().getSelectedSource(), page().getDeviceNode());
 }
 
 TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)

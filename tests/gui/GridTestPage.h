@@ -43,7 +43,7 @@ namespace GridTests
                 archiveListeners.getUnchecked (i)->archiveItemChanged (item, SourceTreeIds::label);
         }
 
-        void selectItemFor (const juce::ValueTree& node) override      { selectedItems.add (node); }
+        bool selectItemFor (const juce::ValueTree& node) override      { selectedItems.add (node); return true; }
         void deleteSourceNode (const juce::ValueTree& node) override   { deletedNodes.add (node); }
         void editPresetName() override                                 { ++nameEdits; }
 

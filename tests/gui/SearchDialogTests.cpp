@@ -16,7 +16,13 @@ namespace
     /** The data page as the search sees it: records what it is asked to show. */
     struct FakePage : SearchTarget
     {
-        void selectItemFor (const juce::ValueTree& node) override        { calls.add ("item " + node[SourceTreeIds::label].toString()); }
+        explicit FakePage (const juce::ValueTree& r) : root (r) {}
+
+        bool selectItemFor (const juce::ValueTree& node) override
+        {
+            calls.add ("item " + node[SourceTreeIds::label].toString());
+            return node.isAChildOf (root);
+        }
         void setSelectedPresets (const juce::Array<int>& indices) override
         {
             juce::StringArray numbers;
@@ -29,6 +35,7 @@ namespace
         void scrollToPreset (int index) override                         { calls.add ("scroll " + juce::String (index)); }
         juce::Image getUnitPicture() const override                      { return unitPicture; }
 
+        juce::ValueTree root;
         juce::StringArray calls;
         juce::Image unitPicture;
     };
@@ -88,7 +95,7 @@ namespace
 
         WidgetTests::ScopedLookAndFeel look { 1.0f };
         Tree tree;
-        FakePage page;
+        FakePage page { tree.root };
     };
 }
 
@@ -317,6 +324,16 @@ TEST_F (SearchTest, AHitIsShownOnThePage)
     page.calls.clear();
     content->selectResult (Result (0, "Zero", tree.device, 0.8f));   // slot 0 is a preset like any other
     EXPECT_EQ (page.calls, juce::StringArray ({ "item Vesper", "select 0", "scroll 0" }));
+
+    // A hit whose backup was deleted while the search was open: the page selects nothing, not that slot of what it shows.
+    tree.secondBackup.getParent().removeChild (tree.secondBackup, nullptr);
+    page.calls.clear();
+    content->selectResult (Result (2, "Plate Verb", tree.secondBackup, 0.8f));
+    EXPECT_EQ (page.calls, juce::StringArray ({ "item Reverb Set", "select " }));
+
+    page.calls.clear();
+    content->selectResult (Result (5, "Clean Double", tree.device, 0.8f));
+    EXPECT_EQ (page.calls, juce::StringArray ({ "item Vesper", "select 5", "scroll 5" }));
 }
 
 //==============================================================================
@@ -400,7 +417,7 @@ class SearchDialogTest : public DisplayTest
 protected:
     WidgetTests::ScopedLookAndFeel look { 1.0f };
     Tree tree;
-    FakePage page;
+    FakePage page { tree.root };
 
     std::unique_ptr<SearchDialog> makeDialog()
     {

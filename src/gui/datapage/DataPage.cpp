@@ -459,6 +459,16 @@ void DataPage::editPresetName()
         panels->presetDetails().editName();
 }
 
+bool DataPage::selectItemFor (const juce::ValueTree& node)
+{
+    // A node taken out of the tree (a backup deleted, a unit gone) has no row: the selection stays.
+    if (browser.findItemFor (browser.getRootItem(), node) == nullptr)
+        return false;
+
+    browser.selectItemFor (node);
+    return true;
+}
+
 void DataPage::showFindDialog()
 {
     if (! rootTree.isValid() || caps == nullptr)

@@ -157,7 +157,7 @@ public:
     void undo() override;
     void redo() override;
 
-    void selectItemFor (const juce::ValueTree& node) override     { browser.selectItemFor (node); }
+    bool selectItemFor (const juce::ValueTree& node) override;
 
     // Where the preset search shows its hits: the grid of the source selected.
     void setSelectedPresets (const juce::Array<int>& indices) override   { setSelection (getSelectedSource(), indices); }

@@ -59,8 +59,8 @@ public:
     virtual void removeArchiveChangeListener (ArchiveChangeListener* listener) = 0;
     virtual juce::Component* getPageComponent()         { return dynamic_cast<juce::Component*> (this); }
 
-    /** The browser selects the node's row (a tile double-clicked in a group view). */
-    virtual void selectItemFor (const juce::ValueTree& node) = 0;
+    /** The browser selects the node's row (a tile double-clicked in a group view); false when it has none. */
+    virtual bool selectItemFor (const juce::ValueTree& node) = 0;
 
     /** The browser deletes the node, undoably, the way its own Delete does. */
     virtual void deleteSourceNode (const juce::ValueTree& node) = 0;

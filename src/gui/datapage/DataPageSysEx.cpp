@@ -562,6 +562,10 @@ void DataPage::finishImport()
         if (! target.isValid())
             return;
 
+        // A backup taken out of the page's tree while the files converted gets nothing.
+        if (! target.isAChildOf (rootTree))
+            return Alerts::showWarning (this, "Import Error", "Not all file(s) could be imported");
+
         mergeData (target, *run->collector, true, newTransaction);
     }
 

@@ -471,10 +471,8 @@ void SearchContent::sortResults (int columnId, int direction)
 
 void SearchContent::selectResult (PresetSearch::Result result)
 {
-    page.selectItemFor (result.dataSet);
-
-    // No hit chosen: no preset stays marked as one.
-    if (! result.dataSet.isValid())
+    // No hit chosen, or one whose data set left the tree meanwhile: no preset stays marked as one.
+    if (! page.selectItemFor (result.dataSet))
         page.setSelectedPresets ({});
     else if (! result.isDataSetHit())
     {

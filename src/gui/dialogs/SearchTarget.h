@@ -10,8 +10,9 @@ class SearchTarget
 public:
     virtual ~SearchTarget() = default;
 
-    /** Selects the browser item of that source-tree node and deselects the others. */
-    virtual void selectItemFor (const juce::ValueTree& node) = 0;
+    /** Selects the browser item of that source-tree node and deselects the others;
+        false, selecting nothing, when the node is no longer in the tree. */
+    virtual bool selectItemFor (const juce::ValueTree& node) = 0;
 
     /** Makes exactly these presets the selected ones in the grid. */
     virtual void setSelectedPresets (const juce::Array<int>& indices) = 0;
