@@ -560,7 +560,8 @@ void BelvoraContentComponent::restoreSetup()
     else
         data = d->getActiveDeviceData();
 
-    if (data == nullptr || data->getSetup().getNumMidiMessages() == 0)
+    // An incomplete setup is never sent: its progress would never end.
+    if (data == nullptr || ! data->getSetup().isComplete())
         return;
 
     const auto node = dataPage->getSelectedNode();
@@ -589,7 +590,8 @@ void BelvoraContentComponent::sendDirectToDevice()
             || ! hasActiveDevice() || dataPage->getPendingSendData() != pending)
             return;
 
-        startStatus (pending->getNumPresets() + (pending->getSetup().getNumMidiMessages() > 0 ? 1 : 0));
+        // The unit is sent a setup only when it is complete.
+        startStatus (pending->getNumPresets() + (pending->getSetup().isComplete() ? 1 : 0));
         setPagesEnabled (false);
         postDeviceCommand (new DeviceCommandMessage (DeviceCommandMessage::writeAllOfData, snapshotOf (*pending), {}));
         return;
@@ -626,7 +628,7 @@ void BelvoraContentComponent::restoreToDevice()
     auto toDelete = work->getDifferentPresetIndices();
     toDelete.removeValuesIn (image->getUsedPresetIndicesInRange (1, image->getNumSlots() - 1));
 
-    startStatus (image->getNumPresets() + (image->getSetup().getNumMidiMessages() > 0 ? 1 : 0) + 2 * toDelete.size());
+    startStatus (image->getNumPresets() + (image->getSetup().isComplete() ? 1 : 0) + 2 * toDelete.size());
     setPagesEnabled (false);
     postDeviceCommand (new DeviceCommandMessage (DeviceCommandMessage::writeAllOfData, snapshotOf (*image), {}));
 

@@ -763,6 +763,17 @@ TEST_F (ContentTest, RestoreSetupCountsOneStepAndAFailedOneLeavesTheUnitUsable)
     EXPECT_FALSE (bar.isProgressShown());
     EXPECT_EQ (recorder.count (DeviceInfoMessage::commandDone), 2);
 
+    // An incomplete setup is not offered: the unit would never take it.
+    const auto boxesBefore = running->boxes.size();
+    const auto version = workspace (*running).getSetup().getSetupDataVersion();
+    workspace (*running).getSetup().setSetupDataVersion (0);
+    running->perform (CommandIDs::restoreSetup);
+    running->drain();
+    EXPECT_EQ (running->boxes.size(), boxesBefore);
+    EXPECT_FALSE (bar.isProgressShown());
+    EXPECT_EQ (recorder.count (DeviceInfoMessage::commandDone), 2);
+    workspace (*running).getSetup().setSetupDataVersion (version);
+
     // A rejected setup: the pages come back, the progress goes, the unit works again.
     SimulatedUnit::Faults faults;
     faults.setupWriteStatus = 0x7f;
@@ -820,6 +831,29 @@ TEST_F (ContentTest, SendDirectSendsTheImageOrNothingWithoutASelection)
     EXPECT_EQ (running->unit (0).getPreset (2)->getName(), "From File");
     EXPECT_EQ (workspace (*running).getPreset (2)->getName(), "From File");
     EXPECT_EQ (content.getDataPage().getPendingSendData(), nullptr);
+
+    // An incomplete setup stays home: it is no step, and the progress ends with the presets.
+    running->drain();
+    auto partial = live->createCopy ({ 2, 3 }, true, true);
+    ASSERT_GT (partial->getSetup().getNumMidiMessages(), 0);
+    partial->getSetup().setSetupDataVersion (0);
+    content.getDataPage().sendDataToDevice (std::move (partial), false);
+    EXPECT_EQ (running->statusBar().totalSteps, 2);
+
+    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 2; }));
+    running->drain();
+    EXPECT_FALSE (running->statusBar().isProgressShown());
+
+    // The same for a restored image, which holds every preset so that nothing is deleted.
+    auto whole = live->createCopy (workspace (*running).getUsedPresetIndices(), true, true);
+    whole->getSetup().setSetupDataVersion (0);
+    const auto presets = whole->getNumPresets();
+    content.getDataPage().sendDataToDevice (std::move (whole), true);
+    EXPECT_EQ (running->statusBar().totalSteps, presets);
+
+    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 3; }));
+    running->drain();
+    EXPECT_FALSE (running->statusBar().isProgressShown());
 }
 
 //==============================================================================

@@ -425,6 +425,19 @@ TEST (GroupDetails, CountsDirectBackupsAndAllSubGroups)
     details.layoutContent (400, 100);
     EXPECT_EQ (details.getItemsValue().getText(), "3");
     EXPECT_EQ (details.getSubGroupsValue().getText(), "3");
+
+    // Backups and groups moved in or out while shown (an undo, a drop) are counted at once.
+    group.appendChild (makeSource ("D", 12, { 1 }), nullptr);
+    sub.appendChild (SourceTree::createNode (SourceTreeIds::group, "New"), nullptr);
+    EXPECT_EQ (details.getItemsValue().getText(), "4");
+    EXPECT_EQ (details.getSubGroupsValue().getText(), "4");
+    group.removeChild (0, nullptr);
+    EXPECT_EQ (details.getItemsValue().getText(), "3");
+
+    // Once the group is no longer shown its changes leave the labels alone.
+    details.clearItem();
+    group.removeChild (0, nullptr);
+    EXPECT_EQ (details.getItemsValue().getText(), "3");
 }
 
 //==============================================================================

@@ -276,7 +276,25 @@ GroupDetailsContainer::GroupDetailsContainer()
     styleRow (*this, subGroupsLabel, subGroupsValue);
 }
 
-GroupDetailsContainer::~GroupDetailsContainer() = default;
+GroupDetailsContainer::~GroupDetailsContainer()
+{
+    item.removeListener (this);
+}
+
+void GroupDetailsContainer::setItem (const juce::ValueTree& newItem)
+{
+    item.removeListener (this);
+    PanelContainerBase::setItem (newItem);
+
+    if (item.isValid())
+        item.addListener (this);
+}
+
+void GroupDetailsContainer::clearItem()
+{
+    item.removeListener (this);
+    PanelContainerBase::clearItem();
+}
 
 void GroupDetailsContainer::refresh()
 {

@@ -75,12 +75,15 @@ private:
 };
 
 /** A backup group's details: its icon and how many backups and sub-groups it holds. */
-class GroupDetailsContainer : public PanelContainerBase
+class GroupDetailsContainer : public PanelContainerBase,
+                              private juce::ValueTree::Listener
 {
 public:
     GroupDetailsContainer();
     ~GroupDetailsContainer() override;
 
+    void setItem (const juce::ValueTree& newItem) override;
+    void clearItem() override;
     void refresh() override;
     void layoutContent (int width, int height) override;
 
@@ -89,6 +92,10 @@ public:
     juce::Drawable* getGroupIcon() const noexcept   { return groupIcon.get(); }
 
 private:
+    // Backups and groups moved in or out below the group (an undo, a drop) change its counts.
+    void valueTreeChildAdded (juce::ValueTree&, juce::ValueTree&) override             { refresh(); }
+    void valueTreeChildRemoved (juce::ValueTree&, juce::ValueTree&, int) override      { refresh(); }
+
     juce::Label itemsLabel { {}, "Items: " }, itemsValue { {}, "---" };
     juce::Label subGroupsLabel { {}, "Sub-Groups: " }, subGroupsValue { {}, "---" };
     std::unique_ptr<juce::Drawable> groupIcon;
