@@ -13,6 +13,8 @@
 #include "model/SysEx.h"
 #include "platform/Clock.h"
 
+#include <cmath>
+
 using platform::Clock;
 using State = FirmwareUpdateThread::State;
 
@@ -72,8 +74,11 @@ namespace
 
     int scanLimitMs (int units)
     {
-        const auto cycles = juce::jmax (ProtocolTiming::scanCycles, juce::roundToInt (BelvoraSettings::getDownloadTimeout() * 10.0f));
-        return cycles * ProtocolTiming::scanCycleMs + (units + 1) * ProtocolTiming::unitStopMs;
+        // The stored time-out may be any number (a hand-edited file): bounded
+        // before it becomes milliseconds, a NaN leaves the scan's own cycles.
+        const auto cycles = juce::jlimit (0.0, 1.0e9, std::round ((double) BelvoraSettings::getDownloadTimeout() * 10.0));
+        const auto scanMs = juce::jmax ((double) ProtocolTiming::scanCycles, cycles) * ProtocolTiming::scanCycleMs;
+        return boundedMs ((juce::int64) scanMs + (juce::int64) (units + 1) * ProtocolTiming::unitStopMs);
     }
 
     bool isFirmwareMessage (const juce::MidiMessage& m)

@@ -122,6 +122,10 @@ TEST_F (FirmwareUpdateTest, UnitIsUpdatedAndItsConvertedDataWrittenBackAndReadAg
 
 TEST_F (FirmwareUpdateTest, SameFormatUpdateReadsAndWritesNoData)
 {
+    // A hand-edited time-out of some 35 days: its scan limit once wrapped
+    // round to a negative one, and the unit was never waited for.
+    Belvora::getAppProperties().getUserSettings()->setValue ("downloadTimeout", 3.0e6);
+
     auto& unit = addVesper (newBuild, 3);
     unit.setUpdateOutcome (comesBackWith (betaBuild));
     ASSERT_TRUE (connect());
