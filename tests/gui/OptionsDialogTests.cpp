@@ -101,7 +101,8 @@ TEST_F (OptionsTest, OkStoresEveryPageAndCancelNothing)
 TEST_F (OptionsTest, ScaleIsStoredOnlyWhenTheWholePercentageChanged)
 {
     // 1.15 is no float of exactly 115 %: the slider's value stands for it all the same.
-    for (auto stored : { 1.15, 1.0, 2.35 })
+    // A hand-written 1.33 shows as the slider's nearest step, and is kept as it is.
+    for (auto stored : { 1.15, 1.0, 2.35, 1.33 })
     {
         SCOPED_TRACE (stored);
         settings().setValue ("uiScalingFactor", stored);

@@ -63,6 +63,7 @@ GeneralOptionsComp::GeneralOptionsComp (BVLookAndFeel& pageLaf)
                                  textWidth (BVLookAndFeel::makeFont (laf.getFontSize()), "99999%"), rowHeight);
     scaleSlider.setColour (juce::Slider::backgroundColourId, Palette::dialogBackgroundColour);
     scaleSlider.setValue (juce::roundToInt (BelvoraSettings::getUiScalingFactor() * 100.0f), juce::dontSendNotification);
+    shownPercent = juce::roundToInt (scaleSlider.getValue());
     scaleSlider.addListener (this);
     addAndMakeVisible (scaleSlider);
     sliderValueChanged (&scaleSlider);
@@ -83,10 +84,11 @@ void GeneralOptionsComp::restoreDefaults()
 
 void GeneralOptionsComp::apply()
 {
-    // Whole percentages: the stored factor is a float, the slider moves in steps of 5.
+    // Whole percentages: the stored factor is a float, the slider moves in steps of 5,
+    // so a hand-written 1.33 shows as 135 % and stays unless the slider moved.
     const auto percent = juce::roundToInt (scaleSlider.getValue());
 
-    if (percent != juce::roundToInt (BelvoraSettings::getUiScalingFactor() * 100.0f))
+    if (percent != shownPercent)
     {
         settings().setValue ("uiScalingFactor", percent / 100.0);
         scaleChanged = true;

@@ -60,6 +60,7 @@ private:
     juce::Slider scaleSlider { juce::Slider::LinearHorizontal, juce::Slider::TextBoxRight };
     juce::ToggleButton usageToggle { "Send Anonymous Usage Data to Marrowell" };
     juce::TextButton moreInfoButton { "More Info..." };
+    int shownPercent = 100;   // the stored scale as the slider's steps show it
     bool scaleChanged = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (GeneralOptionsComp)
