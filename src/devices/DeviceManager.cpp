@@ -16,6 +16,16 @@ using State = CommandQueue::State;
 
 namespace
 {
+    // Posting fails once the message loop has ended: the message is then
+    // deleted at once, and what it holds with it, on the caller's thread.
+    struct ReleaseOnMessageThread : juce::MessageManager::MessageBase
+    {
+        explicit ReleaseOnMessageThread (std::shared_ptr<void> held) : what (std::move (held)) {}
+        void messageCallback() override   { what.reset(); }
+
+        std::shared_ptr<void> what;
+    };
+
     const char* const unknownDeviceName = "Unknown Device";
     const char* const noOutputName = "Not found";
 
@@ -347,9 +357,15 @@ void DeviceManager::closeDevices()
 
     for (auto& entry : *old)
         if (entry->device != nullptr)
+        {
             entry->device->stopThread (-1);
+            entry->device->closePorts();   // now, not when freed: the new units open the same ports
+        }
 
-    old.reset();
+    // A tile's change callback may be running for one of these units on the
+    // message thread: freed from here, the unit would go in the middle of it.
+    // Freed there in a message of its own, it outlives every callback.
+    (new ReleaseOnMessageThread (std::move (old)))->post();
 
     cachedInputNames.clear();
     cachedOutputNames.clear();

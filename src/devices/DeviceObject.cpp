@@ -51,6 +51,11 @@ bool DeviceObject::openPorts()
     return ports.open();
 }
 
+void DeviceObject::closePorts()
+{
+    ports.close();
+}
+
 void DeviceObject::release()
 {
     if (isIdle())

@@ -47,6 +47,7 @@ public:
     bool isIdle() const;
 
     bool openPorts();
+    void closePorts();
 
     /** Ends the unit's part as the active unit without waiting for it: a running
         transaction is asked to abort, and the ports close once the unit's thread
