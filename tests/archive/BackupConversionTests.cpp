@@ -33,7 +33,7 @@ protected:
     void expectOutcome (int success, int error, const juce::String& text)
     {
         ASSERT_TRUE (waitForConversionEnd());
-        TestEnvironment::runMessageLoopUntil ([] { return false; }, 50);   // anything posted late would show now
+        ASSERT_TRUE (TestEnvironment::drainMessages());   // anything posted before the end would show now
 
         const auto outcome = conversionOutcome();
         EXPECT_EQ (outcome.value1, success);

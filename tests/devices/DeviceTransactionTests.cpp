@@ -544,7 +544,7 @@ TEST (DeviceConnection, FailedCheckOfAUnitWithoutCapabilitiesIsShown)
     } counter;
 
     rig.device()->addChangeListener (&counter);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+    ASSERT_TRUE (TestEnvironment::drainMessages());   // the changes of the connection itself
     counter.changes = 0;
 
     rig.log.clear();

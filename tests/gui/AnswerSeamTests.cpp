@@ -69,7 +69,13 @@ TEST (AnswerSeams, AWebAddressNothingCanOpenIsShownToTheUser)
     ASSERT_TRUE (opener.setExecutePermission (true));
     EXPECT_TRUE (Alerts::canOpenWebAddresses ({ folder.getFullPathName() }));
 
-    const auto path = juce::SystemStats::getEnvironmentVariable ("PATH", {});
+    // Put back even when a check below stops the test: later tests of this program need it.
+    const struct RestorePath
+    {
+        juce::String path = juce::SystemStats::getEnvironmentVariable ("PATH", {});
+        ~RestorePath() { ::setenv ("PATH", path.toRawUTF8(), 1); }
+    } restore;
+    const auto& path = restore.path;
     ::setenv ("PATH", (folder.getFullPathName() + ":" + path).toRawUTF8(), 1);
 
     // Addresses come from downloaded documents and reach the opener through a shell:
@@ -105,6 +111,5 @@ TEST (AnswerSeams, AWebAddressNothingCanOpenIsShownToTheUser)
         EXPECT_TRUE (seen[0].message.contains ("https://www.marrowell.com/support/belvora")) << seen[0].message;
     }
 
-    ::setenv ("PATH", path.toRawUTF8(), 1);
     folder.deleteRecursively();
 }

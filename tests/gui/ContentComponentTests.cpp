@@ -14,6 +14,7 @@
 #include "model/DeviceData.h"
 #include "model/Preset.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace
@@ -966,8 +967,18 @@ TEST_F (ContentTest, OptionsDialogOutcomesTellThePages)
     running.perform (CommandIDs::showOptions);
     running.drain();
     EXPECT_EQ (recorder.count (DeviceInfoMessage::forgetKnownDevice), 1);
-    EXPECT_EQ (recorder.notes[recorder.notes.size() - 2].value1, 255);
     EXPECT_EQ (recorder.count (DeviceInfoMessage::optionsChanged), 2);
+
+    // The unit's own notices may come in between: find the two by their codes.
+    const auto lastOf = [&] (int code)
+    {
+        const auto found = std::find_if (recorder.notes.rbegin(), recorder.notes.rend(), [code] (const auto& m) { return m.code == code; });
+        return found == recorder.notes.rend() ? -1 : (int) (recorder.notes.rend() - found) - 1;
+    };
+    const auto forget = lastOf (DeviceInfoMessage::forgetKnownDevice), changed = lastOf (DeviceInfoMessage::optionsChanged);
+    ASSERT_GE (forget, 0);
+    EXPECT_EQ (recorder.notes[(size_t) forget].value1, 255) << "every known unit forgotten";
+    EXPECT_LT (forget, changed) << "forgotten before the pages hear of the new options";
     EXPECT_EQ (running.settings().getDoubleValue ("presetCellButtonScale"), 1.0);
     EXPECT_EQ (running.settings().getValue ("presetButtonViewType"), "icon");
     EXPECT_EQ (running.titles(), juce::StringArray { "Restart Belvora" });

@@ -354,7 +354,7 @@ TEST_F (DataPageTest, ClosingTellsWhenTheWorkspaceCouldNotBeSaved)
 //==============================================================================
 TEST_F (DataPageTest, ExportWritesTheChosenPresetsAndAsksBeforeReplacing)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("export-test");
+    const auto folder = TestEnvironment::getHome().getChildFile ("export-test");   // this program's own: copies run side by side
     folder.deleteRecursively();
     const auto slots = userSlots();
     ASSERT_GE (slots.size(), 2);
@@ -421,7 +421,7 @@ TEST_F (DataPageTest, ExportWritesTheChosenPresetsAndAsksBeforeReplacing)
 
 TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("import-test");
+    const auto folder = TestEnvironment::getHome().getChildFile ("import-test");   // this program's own: copies run side by side
     folder.deleteRecursively();
     folder.createDirectory();
     const auto slots = userSlots();
@@ -510,7 +510,7 @@ TEST_F (DataPageTest, ImportKeepsItsStartSlotAndTellsOfFilesItSkips)
 
 TEST_F (DataPageTest, AnImportOfNothingAddsNoBackupAndNamesEachFileWithItsReason)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("refused-import-test");
+    const auto folder = TestEnvironment::getHome().getChildFile ("refused-import-test");   // this program's own: copies run side by side
     folder.deleteRecursively();
     folder.createDirectory();
 
@@ -566,7 +566,7 @@ TEST_F (DataPageTest, EditsAfterASentChangeAreStillTintedOnTheUnitsData)
 
 TEST_F (DataPageTest, AnImportedSetupReplacesTheDestinationsOwnAndUndoBringsItBack)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("setup-import-test");
+    const auto folder = TestEnvironment::getHome().getChildFile ("setup-import-test");   // this program's own: copies run side by side
     folder.deleteRecursively();
     folder.createDirectory();
 

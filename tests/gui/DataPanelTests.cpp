@@ -2,6 +2,7 @@
 // with the scroll position kept per node, the backup details and tiles, the
 // unit's and a group's details, and the placeholder with its sync button.
 
+#include "support/TestEnvironment.h"
 #include "gui/GridTestHost.h"
 #include "gui/WidgetTestSupport.h"
 #include "gui/CommandIDs.h"
@@ -170,8 +171,7 @@ TEST_F (Panels, GridChangesReachTheWorkspaceListeners)
     view->addChangeListener (&listener);
     view->showContainer (3, node);
     view->getPresetContainer().setSelectedPresets ({ 1 });
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
-    EXPECT_GE (listener.calls, 1);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return listener.calls >= 1; }));
     view->removeChangeListener (&listener);
 }
 
@@ -333,7 +333,8 @@ TEST (EmptyContainer, ModesAndTheSyncButton)
     EXPECT_EQ (empty.getSyncButton().getBounds().getCentre(), empty.getLocalBounds().getCentre());
 
     empty.getSyncButton().triggerClick();
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! target.performed.isEmpty(); }));
+    ASSERT_TRUE (TestEnvironment::drainMessages());   // a second invocation would show now
     EXPECT_EQ (target.performed, juce::Array<int> ({ CommandIDs::downloadDeviceData }));
 
     empty.setMode (0);

@@ -2,6 +2,7 @@
 // names, tags and their shades, steps deleted and dropped, and the limits a
 // product's capabilities set.
 
+#include "support/TestEnvironment.h"
 #include "gui/GridTestHost.h"
 #include "gui/Palette.h"
 #include "gui/datapage/PresetDetailsContainer.h"
@@ -48,7 +49,7 @@ namespace
         /** The editor's change notices arrive as messages, before its focus loss. */
         void leaveEditor()
         {
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+            TestEnvironment::drainMessages();
             details.textEditorFocusLost (details.getNameEditor());
         }
     };

@@ -34,7 +34,8 @@ namespace
             host->addToDesktop (juce::ComponentPeer::windowIsTemporary);
             host->setTopLeftPosition (50, 50);
             host->setVisible (true);
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([this] { return host->getPeer() != nullptr && host->isShowing(); }));
+            ASSERT_TRUE (TestEnvironment::drainMessages());
 
             responder = std::make_unique<GridMenus::ScopedResponder> ([this] (const juce::PopupMenu& menu)
             {
@@ -58,16 +59,13 @@ namespace
             host->getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, inHost.toFloat(),
                                                juce::ModifierKeys (mods), juce::MouseInputSource::defaultPressure,
                                                juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+            TestEnvironment::drainMessages();
         }
 
         /** The drag image fades out after the drop; true when it never went. */
         bool dragStillShown()
         {
-            for (int i = 0; i < 300 && host->isDragAndDropActive(); ++i)
-                juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
-
-            return host->isDragAndDropActive();
+            return ! TestEnvironment::runMessageLoopUntil ([this] { return ! host->isDragAndDropActive(); });
         }
 
         juce::Point<int> centreOf (int slot)
@@ -100,7 +98,6 @@ namespace
             }
 
             send (end, 0);
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
         }
     };
 }
@@ -170,7 +167,7 @@ TEST_F (OnScreen, TheWheelOverAPresetScrollsTheGridAndCtrlWheelOverFreeSpaceZoom
         juce::ModifierKeys::currentModifiers = juce::ModifierKeys (mods);
         juce::MouseWheelDetails details { 0.0f, deltaY, false, false, false };
         host->getPeer()->handleMouseWheel (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::Time::currentTimeMillis(), details);
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+        TestEnvironment::drainMessages();
     };
 
     ASSERT_GT (host->grid.getHeight(), host->viewport.getMaximumVisibleHeight()) << "the grid must be taller than its view";

@@ -99,8 +99,8 @@ namespace
             page->addToDesktop (juce::ComponentPeer::windowIsTemporary);
             page->setTopLeftPosition (50, 50);
             page->setVisible (true);
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
-            return page->getPeer() != nullptr;
+            return TestEnvironment::runMessageLoopUntil ([this] { return page->getPeer() != nullptr && page->isShowing(); })
+                   && TestEnvironment::drainMessages();
         }
 
         /** A point of the page on the row of node, `down` of the way from its top. */
@@ -118,7 +118,7 @@ namespace
             page->getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), juce::ModifierKeys (mods),
                                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation,
                                                juce::Time::currentTimeMillis());
-            juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+            TestEnvironment::drainMessages();
         }
 
         std::unique_ptr<DataPage> page;
@@ -536,9 +536,9 @@ TEST_F (BrowserTest, KeysReachThePageRightAfterARowWasDraggedWithTheMouse)
         send (from + (to - from) * i / 12, held);
 
     send (to, 0);
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! page->isDragAndDropActive(); }, 5000));
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
-    ASSERT_EQ (labelsOf (backups), juce::StringArray ({ "B", "A" }));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! page->isDragAndDropActive(); }));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return labelsOf (backups) == juce::StringArray ({ "B", "A" }); }))
+        << labelsOf (backups).joinIntoString (",");
 
     // Ctrl+Z, typed at once, reaches the page.
     EXPECT_NE (juce::Component::getCurrentlyFocusedComponent(), nullptr);
@@ -578,9 +578,8 @@ TEST_F (BrowserTest, TheTreeMenuOpensOnTheReleaseAndItsRenameTakesTheKeys)
     sendMouse (aside, 0);
     sendMouse (aside, juce::ModifierKeys::rightButtonModifier);
     sendMouse (aside, 0);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     auto& editor = browser().getRenameEditor();
-    ASSERT_TRUE (editor.isVisible());
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return editor.isVisible() && editor.hasKeyboardFocus (false); }));
     EXPECT_TRUE (editor.hasKeyboardFocus (false));
 
     page->getPeer()->handleKeyPress (juce::KeyPress ('Z', {}, 'Z'));

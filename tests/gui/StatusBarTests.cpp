@@ -1,5 +1,6 @@
 // The status bar on its own, fed by stand-in counters and a stand-in unit.
 
+#include "support/TestEnvironment.h"
 #include "gui/StatusBar.h"
 #include "gui/Palette.h"
 #include "WidgetTestSupport.h"
@@ -118,8 +119,9 @@ TEST (StatusBar, LightsFlashOncePerBurstAndIgnoreCountersGoingDown)
     EXPECT_FALSE (bar.isLit (1));
     EXPECT_TRUE (bar.isLit (3));
 
-    // Shorter than a tick: the next tick without traffic puts it out.
-    juce::Thread::sleep (120);
+    // Shorter than a tick: the next tick without traffic, once that moment is over, puts it out.
+    const auto litUntil = std::max (bar.getIndicator (0).litUntil, bar.getIndicator (3).litUntil);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > litUntil; }));
     bar.timerCallback();
     EXPECT_FALSE (bar.isLit (0));
     EXPECT_FALSE (bar.isLit (3));

@@ -151,7 +151,7 @@ DeviceRig::~DeviceRig()
     units.clear();
 
     // Let late change messages of the deleted units drain.
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+    TestEnvironment::drainMessages();
     platform::Clock::setScale (1.0);
 }
 

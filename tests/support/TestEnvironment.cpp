@@ -2,7 +2,9 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <memory>
 
 namespace TestEnvironment
 {
@@ -69,6 +71,14 @@ bool runMessageLoopUntil (std::function<bool()> condition, int timeoutMs)
     }
 
     return true;
+}
+
+bool drainMessages()
+{
+    // Shared: the marker may run after a timed-out wait has returned.
+    const auto seen = std::make_shared<std::atomic<bool>> (false);
+    juce::MessageManager::callAsync ([seen] { *seen = true; });
+    return runMessageLoopUntil ([seen] { return seen->load(); });
 }
 
 bool hasDisplay()

@@ -21,6 +21,10 @@ namespace TestEnvironment
     /** Runs the message loop until the condition holds or the time runs out. */
     bool runMessageLoopUntil (std::function<bool()> condition, int timeoutMs = 10000);
 
+    /** Posts a marker to the message queue and runs the loop until it arrives: whatever
+        was posted before it has been handled. */
+    bool drainMessages();
+
     /** True when a display is available for windows. */
     bool hasDisplay();
 }

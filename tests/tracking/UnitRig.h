@@ -26,7 +26,8 @@ public:
     {
         devices.reset();
         units.clear();
-        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+        TestEnvironment::drainMessages();
+        platform::Clock::setScale (1.0);
     }
 
     SimulatedUnit& addUnit (int productId, int serial, int build)
