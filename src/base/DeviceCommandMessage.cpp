@@ -40,4 +40,5 @@ void DeviceCommandMessage::copyFrom (const DeviceCommandMessage& other)
     arguments = other.arguments;
     midiMessages = other.midiMessages;
     data = other.data;
+    queueResets = other.queueResets;
 }

@@ -3,6 +3,7 @@
 #include <juce_audio_basics/juce_audio_basics.h>
 #include <juce_events/juce_events.h>
 
+#include <cstdint>
 #include <memory>
 
 class DeviceData;
@@ -61,4 +62,8 @@ public:
 
     /** The data a 0x100101, 0x100111 or 0x100120 command sends; empty otherwise. */
     std::shared_ptr<const DeviceData> data;
+
+    /** How often the active unit's queue had been reset when the command was
+        posted: one posted before a reset goes with the queue it was meant for. */
+    uint32_t queueResets = 0;
 };

@@ -257,7 +257,16 @@ juce::String DeviceManager::getErrorText (int code, const juce::String& name)
 void DeviceManager::handleMessage (const juce::Message& message)
 {
     if (auto* command = dynamic_cast<const DeviceCommandMessage*> (&message))
-        queue.post (*command);
+    {
+        auto stamped = *command;
+
+        {
+            const std::lock_guard guard (forwardLock);
+            stamped.queueResets = activeQueueResets;
+        }
+
+        queue.post (stamped);
+    }
 }
 
 void DeviceManager::post (int code, int value1)
@@ -301,7 +310,9 @@ void DeviceManager::handleCommand (const DeviceCommandMessage& command)
     {
         auto list = currentEntries();
 
-        if (auto* device = deviceAt (*list, activeIndex.load()))
+        const std::lock_guard guard (forwardLock);
+
+        if (auto* device = deviceAt (*list, activeIndex.load()); device != nullptr && command.queueResets == activeQueueResets)
             device->getQueue().post (command);
     }
 
@@ -780,6 +791,8 @@ void DeviceManager::abortActiveDeviceOperation()
 
 void DeviceManager::resetActiveDeviceQueue()
 {
+    const std::lock_guard guard (forwardLock);
+    ++activeQueueResets;
     auto list = currentEntries();
 
     if (auto* device = deviceAt (*list, -1))
@@ -791,6 +804,13 @@ bool DeviceManager::loadActiveDeviceSyncFile()
     if (activeIndex.load() < 0)
         return false;
 
-    queue.post (DeviceCommandMessage (DeviceCommandMessage::loadSyncFile));
+    DeviceCommandMessage command (DeviceCommandMessage::loadSyncFile);
+
+    {
+        const std::lock_guard guard (forwardLock);
+        command.queueResets = activeQueueResets;
+    }
+
+    queue.post (command);
     return true;
 }

@@ -151,6 +151,11 @@ private:
     mutable std::mutex entriesLock;
     std::shared_ptr<EntryList> entries;
 
+    // A command on its way to the active unit when that unit's queue is reset
+    // (a failed command clears what was queued behind it) never reaches it.
+    std::mutex forwardLock;
+    uint32_t activeQueueResets = 0;
+
     // Serialises changes of the active unit with the rebuild.
     std::recursive_mutex activeLock;
     std::atomic<int> activeIndex { -1 };
