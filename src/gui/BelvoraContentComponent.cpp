@@ -701,7 +701,7 @@ void BelvoraContentComponent::generatePresetChecksums()
 
     if (auto live = d->getActiveDeviceData())
         if (! live->saveFactoryBank (chosen.getFirst()))
-            Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
+            DataPage::reportExport (this, DataPage::writeFailed);
 }
 
 //==============================================================================

@@ -173,6 +173,9 @@ public:
     enum WriteResult { written = 0, sourceUnusable = 1, writeFailed = 2, nothingWritten = 3 };
 
     void exportData();
+
+    /** Tells the user how an export ended (nothing for nothingWritten). */
+    static void reportExport (juce::Component* parent, int result);
     int writeExportFile (const DeviceData& source, const juce::File& folder, const juce::String& name,
                          bool singleFile, const juce::Array<int>& indices);
     int writeSetupFile (const DeviceData& source, const juce::String& path);

@@ -122,10 +122,7 @@ void DataPage::exportData()
     const juce::File folder (choice.folder);
 
     if (! folder.isDirectory() && ! folder.createDirectory())
-    {
-        Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
-        return;
-    }
+        return reportExport (this, writeFailed);
 
     Belvora::getUserSettings().setValue ("exportFolder", folder.getFullPathName());
 
@@ -156,18 +153,23 @@ void DataPage::exportData()
         result = writeExportFile (*source, folder, choice.singleFile ? choice.fileName : choice.suffix, choice.singleFile, indices);
     }
 
+    reportExport (this, result);
+}
+
+void DataPage::reportExport (juce::Component* parent, int result)
+{
     switch (result)
     {
         case written:
-            Alerts::showInfo (this, "Export", "Export completed successfully.");
+            Alerts::showInfo (parent, "Export", "Export completed successfully.");
             break;
 
         case sourceUnusable:
-            Alerts::showWarning (this, "Export Error", "An internal error occurred. The source data is corrupt. Please restart Belvora and try again.");
+            Alerts::showWarning (parent, "Export Error", "An internal error occurred. The source data is corrupt. Please restart Belvora and try again.");
             break;
 
         case writeFailed:
-            Alerts::showWarning (this, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
+            Alerts::showWarning (parent, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
             break;
 
         default:
