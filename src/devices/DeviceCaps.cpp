@@ -1,5 +1,7 @@
 #include "devices/DeviceCaps.h"
 
+#include <cmath>
+
 namespace
 {
     // The profile overrides the base; null when neither has the attribute.
@@ -37,11 +39,20 @@ namespace
             return e != nullptr ? e->getStringAttribute (key) : juce::String();
         }
 
+        // The waits built from these become milliseconds in an int: a negative,
+        // not-a-number or absurd value from a document must not wrap one.
         float getSeconds (const char* key) const
         {
             auto* e = holderOf (base, profile, key);
-            return e != nullptr ? (float) e->getDoubleAttribute (key) : DeviceCaps::getDefaultSeconds (key);
+
+            if (e == nullptr)
+                return DeviceCaps::getDefaultSeconds (key);
+
+            const auto seconds = e->getDoubleAttribute (key);
+            return std::isfinite (seconds) ? (float) juce::jlimit (0.0, maxSeconds, seconds) : DeviceCaps::getDefaultSeconds (key);
         }
+
+        static constexpr double maxSeconds = 3600.0;
 
         juce::Array<int> getIntList (const char* key) const
         {

@@ -117,6 +117,14 @@ TEST (CapabilityFeatures, ListsAndLabels)
     const DeviceCaps withProfile (base.get(), profile.get(), 1, 0, 0);
     EXPECT_EQ (withProfile.caps.numPresets, 12);
     EXPECT_EQ (withProfile.presetTagLabels, juce::StringArray ({ "A", "", "B" }));
+
+    // Times become waits in milliseconds: nothing from a document may wrap one.
+    const auto times = features ("bootTime='1e30' programTime='-5' bankSwapTime='nan' delayTimeAfterPresetDelete='0.2'");
+    const DeviceCaps bounded (times.get(), nullptr, 1, 0, 0);
+    EXPECT_FLOAT_EQ (bounded.bootTime, 3600.0f);
+    EXPECT_FLOAT_EQ (bounded.programTime, 0.0f);
+    EXPECT_FLOAT_EQ (bounded.bankSwapTime, 2.0f);
+    EXPECT_FLOAT_EQ (bounded.delayTimeAfterPresetDelete, 0.2f);
 }
 
 TEST_F (Capabilities, VariantNamesBySerial)
