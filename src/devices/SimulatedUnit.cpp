@@ -325,9 +325,16 @@ void SimulatedUnit::resumeReceiving()
     {
         const std::lock_guard guard (stallLock);
         stalled = false;
+        stallPreset = -1;
     }
 
     stallChanged.notify_all();
+}
+
+void SimulatedUnit::stallAtPresetRequest (int number)
+{
+    const std::lock_guard guard (stallLock);
+    stallPreset = number;
 }
 
 bool SimulatedUnit::waitForStalledSender (int timeoutMs)
@@ -353,6 +360,14 @@ void SimulatedUnit::receive (const juce::MidiMessage& message)
 {
     {
         std::unique_lock guard (stallLock);
+        const auto* bytes = message.getRawData();
+
+        if (stallPreset >= 0 && message.getRawDataSize() > 9 && bytes[6] == SysEx::cmdPresetRequest
+             && SysEx::decode14 (bytes + 7) == stallPreset)
+        {
+            stalled = true;
+            stallPreset = -1;
+        }
 
         if (stalled)
         {

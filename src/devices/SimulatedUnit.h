@@ -93,6 +93,10 @@ public:
     void stallReceiving();
     void resumeReceiving();
 
+    /** Stalls as stallReceiving does once the request for that preset comes in,
+        holding its sender: a read stopped at a known preset. Once. */
+    void stallAtPresetRequest (int number);
+
     /** Waits until a sender is held by the stall; false after timeoutMs. */
     bool waitForStalledSender (int timeoutMs);
 
@@ -146,10 +150,11 @@ private:
     VirtualMidiBackend& backend;
     Profile profile;
 
-    std::mutex stallLock;      // guards the two below
+    std::mutex stallLock;      // guards the three below
     std::condition_variable stallChanged;
     bool stalled = false;
     int stalledSenders = 0;
+    int stallPreset = -1;
 
     mutable std::mutex lock;   // guards everything below
     Faults faults;

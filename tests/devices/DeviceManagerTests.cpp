@@ -242,14 +242,16 @@ TEST (DeviceManagerActive, ReleasingABusyUnitEndsItsReadThenClosesItsPorts)
 {
     DeviceRig rig;
     auto& unit = rig.addUnit (SimulatedUnit::sampleProfile (0x12));
-    unit.setFaults ({ .replyDelayMs = 200 });
     ASSERT_TRUE (rig.connect (0));
     rig.log.clear();
 
+    // Released while the unit's thread is held in the request for preset 2.
+    unit.stallAtPresetRequest (2);
     rig.manager->handleMessage (DeviceCommandMessage (DeviceCommandMessage::readAll));
-    ASSERT_TRUE (rig.log.waitFor (DeviceInfoMessage::presetRead));
+    ASSERT_TRUE (unit.waitForStalledSender (30000));
     rig.manager->releaseActiveDevice();
     EXPECT_EQ (rig.manager->getActiveIndex(), -1);
+    unit.resumeReceiving();
 
     EXPECT_EQ (rig.log.waitForCompletion(), DeviceInfoMessage::commandAborted);
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return DeviceFlags::getStateText ((uint32_t) rig.manager->getDeviceFlags (0)) == "Ready"; }));

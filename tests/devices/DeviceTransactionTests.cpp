@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace
 {
     using Cmd = DeviceCommandMessage;
@@ -389,24 +391,40 @@ TEST (DeviceCommands, AbortOrQuitDuringAReadResumesTheUnit)
 {
     Connected rig;
     ASSERT_TRUE (rig.connected);
-    rig.unit (0).setFaults ({ .replyDelayMs = 200 });
+    auto& unit = rig.unit (0);
 
+    // The unit's thread is held in the request for preset 3 while the abort comes.
     rig.log.clear();
+    unit.stallAtPresetRequest (3);
     rig.manager->handleMessage (Cmd (Cmd::readAll));
-    ASSERT_TRUE (rig.log.waitFor (Info::presetRead, 2));
+    ASSERT_TRUE (unit.waitForStalledSender (30000));
     rig.manager->abortActiveDeviceOperation();
+    unit.resumeReceiving();
 
     EXPECT_EQ (rig.log.waitForCompletion(), Info::commandAborted);
-    EXPECT_LT (rig.log.count (Info::presetRead), 29);
-    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+    EXPECT_EQ (rig.log.count (Info::presetRead), 2);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! unit.isSuspended(); }, 5000));
 
     // A quit stops the unit's thread in the middle of the next read: its effects go on all the same.
     rig.log.clear();
+    unit.stallAtPresetRequest (3);
     rig.manager->handleMessage (Cmd (Cmd::readAll));
-    ASSERT_TRUE (rig.log.waitFor (Info::presetRead, 2));
-    ASSERT_TRUE (rig.unit (0).isSuspended());
+    ASSERT_TRUE (unit.waitForStalledSender (30000));
+    EXPECT_TRUE (unit.isSuspended());
+
+    // The quit waits for that thread, so the unit takes the request once the quit has begun.
+    auto device = rig.device();
+    std::thread letGo ([&]
+    {
+        while (! device->threadShouldExit())
+            juce::Thread::yield();
+
+        unit.resumeReceiving();
+    });
+
     rig.manager.reset();
-    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! rig.unit (0).isSuspended(); }, 5000));
+    letGo.join();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! unit.isSuspended(); }, 5000));
 }
 
 TEST (DeviceCommands, AbortedTryIsReportedBeforeTheAbort)
