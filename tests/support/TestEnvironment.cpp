@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace TestEnvironment
 {
@@ -84,6 +85,24 @@ bool drainMessages()
 bool hasDisplay()
 {
     return displayGiven;
+}
+
+static std::vector<std::function<void()>>& endWork()
+{
+    static std::vector<std::function<void()>> work;
+    return work;
+}
+
+bool atEnd (std::function<void()> work)
+{
+    endWork().push_back (std::move (work));
+    return true;
+}
+
+void runEndWork()
+{
+    for (auto& work : endWork())
+        work();
 }
 
 }

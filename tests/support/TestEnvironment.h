@@ -27,4 +27,9 @@ namespace TestEnvironment
 
     /** True when a display is available for windows. */
     bool hasDisplay();
+
+    /** Work to do once the tests ran, while the framework is still up. Returns
+        true, so a test program can register from a static initialiser. */
+    bool atEnd (std::function<void()> work);
+    void runEndWork();
 }

@@ -33,6 +33,7 @@ int main (int argc, char** argv)
 
     const juce::ScopedJuceInitialiser_GUI juce;
     const auto result = RUN_ALL_TESTS();
+    TestEnvironment::runEndWork();
 
     TestEnvironment::removePrivateHome();
     return result;
