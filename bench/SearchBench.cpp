@@ -1,6 +1,8 @@
 // The preset search over 100 backups of 300 presets (30,000 names): the
 // snapshot the message thread takes, and a query searched to full ranked
-// results (scored, filtered, nodes filled in, sorted best first).
+// results (scored, filtered, nodes filled in, sorted best first). Then the
+// snapshot over 300 backups on disk whose data was not read yet, as the
+// tree holds them after start-up.
 
 #include "search/SearchThread.h"
 #include "tests/search/SearchFixtures.h"
@@ -65,6 +67,70 @@ namespace
         state.counters["names"] = numBackups * presetsPerBackup;
     }
 
+    /** Backups on disk, each opened afresh as the tree opens them: head read, slots not. */
+    struct UnreadBackups
+    {
+        static constexpr int count = 300;
+
+        UnreadBackups()
+        {
+            folder.createDirectory();
+
+            for (int b = 0; b < count; ++b)
+            {
+                std::vector<SearchFixtures::PresetSample> presets;
+
+                for (int slot = 1; slot <= presetsPerBackup; ++slot)
+                    presets.push_back ({ slot, nameFor (b, slot), slot % 5 });
+
+                const auto label = "Vesper_" + juce::String (b).paddedLeft ('0', 6);
+                SearchFixtures::addBackupNode (juce::ValueTree (SourceTreeIds::group), folder, label, presets, presetsPerBackup + 1);
+                files.add (folder.getChildFile (label + ".xml"));
+            }
+        }
+
+        ~UnreadBackups()   { folder.deleteRecursively(); }
+
+        juce::Array<juce::ValueTree> open() const
+        {
+            juce::Array<juce::ValueTree> nodes;
+
+            for (const auto& file : files)
+                if (const auto xml = juce::XmlDocument::parse (file))
+                    nodes.add (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*xml, folder)));
+
+            return nodes;
+        }
+
+        juce::File folder { juce::File::createTempFile ("search-bench") };
+        juce::Array<juce::File> files;
+    };
+
+    void takeSnapshotOfUnreadBackups (benchmark::State& state)
+    {
+        static UnreadBackups backups;
+
+        for (auto _ : state)
+        {
+            state.PauseTiming();
+            auto nodes = backups.open();
+            juce::Array<juce::ValueTree> taken;
+            state.ResumeTiming();
+
+            auto snapshot = PresetSearch::Snapshot::take ({}, nodes, {}, &taken);
+            benchmark::DoNotOptimize (snapshot.get());
+
+            // Closing the backups is not the snapshot's cost.
+            state.PauseTiming();
+            snapshot.reset();
+            taken.clear();
+            nodes.clear();
+            state.ResumeTiming();
+        }
+
+        state.counters["backups"] = UnreadBackups::count;
+    }
+
     void searchToRankedResults (benchmark::State& state, const juce::String& query)
     {
         auto& lib = library();
@@ -95,6 +161,7 @@ namespace
 }
 
 BENCHMARK (takeSnapshot)->Unit (benchmark::kMillisecond);
+BENCHMARK (takeSnapshotOfUnreadBackups)->Unit (benchmark::kMillisecond);
 BENCHMARK (searchQuery)->Unit (benchmark::kMillisecond);
 BENCHMARK (searchEverything)->Unit (benchmark::kMillisecond);
 

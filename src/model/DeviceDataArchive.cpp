@@ -437,9 +437,14 @@ void DeviceDataArchive::loadDataIfNeeded() const
 
     const auto file = pendingDataFile;
     pendingDataFile = juce::File();
-    deviceData = isRegularFile (file) ? DeviceData::loadFromFile (file) : nullptr;
+    deviceData = readDataFile (file);
     damaged = deviceData == nullptr;
     setSummaryFromData();
+}
+
+std::unique_ptr<DeviceData> DeviceDataArchive::readDataFile (const juce::File& file)
+{
+    return isRegularFile (file) ? DeviceData::loadFromFile (file) : nullptr;
 }
 
 DeviceData* DeviceDataArchive::getDeviceData() const

@@ -152,6 +152,13 @@ public:
     /** The data, read from the data file on first use; null when there is none. */
     DeviceData* getDeviceData() const;
 
+    /** The data file whose slots are still to be read; none once read (or when there is none). */
+    const juce::File& getPendingDataFile() const noexcept    { return pendingDataFile; }
+
+    /** Reads a data file as an archive reads it on first use; null when it
+        cannot be read. Touches no archive, so any thread may read one. */
+    static std::unique_ptr<DeviceData> readDataFile (const juce::File& file);
+
     bool isModified() const noexcept                         { return modified; }
 
     /** Set by whoever saved a snapshot of it, or failed to. */

@@ -55,6 +55,29 @@ namespace PresetSearch
     }
 
     //==============================================================================
+    std::vector<Snapshot::Preset> Snapshot::presetsOf (const DeviceData& data)
+    {
+        std::vector<Preset> presets;
+        const auto used = data.getUsedPresetIndices();
+        presets.reserve ((size_t) used.size());
+
+        for (auto slot : used)
+            if (const auto* preset = data.getPreset (slot))
+                presets.push_back ({ slot, preset->getName(), (uint32_t) preset->getTags() });
+
+        return presets;
+    }
+
+    namespace
+    {
+        /** A backup's data file when its data was not read yet (nor copied to edit). */
+        juce::File unreadDataFileOf (const ::DataSet& set)
+        {
+            const auto* archive = set.getArchive();
+            return set.hasWorkingData() || archive == nullptr ? juce::File() : archive->getPendingDataFile();
+        }
+    }
+
     std::shared_ptr<const Snapshot> Snapshot::take (const juce::Array<juce::ValueTree>& deviceNodes,
                                                     const juce::Array<juce::ValueTree>& backupNodes,
                                                     const juce::Array<juce::ValueTree>& cloudNodes,
@@ -67,22 +90,22 @@ namespace PresetSearch
         {
             for (const auto& node : *arrays[location])
             {
-                const auto* data = SourceTree::getDeviceData (node);
+                auto* set = SourceTree::getDataSet (node);
 
-                if (data == nullptr)
+                if (set == nullptr)
                     continue;
 
-                DataSet entry { location, getCategoryOrder (node), node[SourceTreeIds::label].toString(),
-                                locationOf (node, false), locationOf (node, true), {} };
+                // Reading a backup's data here would hold the message thread for the whole disk scan.
+                auto dataFile = unreadDataFileOf (*set);
+                const auto* data = dataFile == juce::File() ? set->getWorkingData() : nullptr;
 
-                const auto used = data->getUsedPresetIndices();
-                entry.presets.reserve ((size_t) used.size());
+                if (data == nullptr && dataFile == juce::File())
+                    continue;
 
-                for (auto slot : used)
-                    if (const auto* preset = data->getPreset (slot))
-                        entry.presets.push_back ({ slot, preset->getName(), (uint32_t) preset->getTags() });
-
-                snapshot->dataSets.push_back (std::move (entry));
+                snapshot->dataSets.push_back ({ location, getCategoryOrder (node), node[SourceTreeIds::label].toString(),
+                                                locationOf (node, false), locationOf (node, true),
+                                                data != nullptr ? presetsOf (*data) : std::vector<Preset>(),
+                                                std::move (dataFile) });
 
                 if (taken != nullptr)
                     taken->add (node);

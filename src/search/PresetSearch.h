@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+class DeviceData;
+
 /** The values the preset search works with: a hit, the snapshot a search
     reads, the message that carries a search's hits, and their orders. */
 namespace PresetSearch
@@ -53,7 +55,9 @@ namespace PresetSearch
     /** What a search reads: for every data set its label, where its hits
         lie, and the number, name and tags of every used slot. Taken on the
         message thread, then only read, so a search never touches data that
-        the user interface may change meanwhile. */
+        the user interface may change meanwhile. A backup whose data was not
+        read yet is taken as its data file, which the search reads itself:
+        taking a snapshot never reads the disk. */
     struct Snapshot
     {
         struct Preset
@@ -70,13 +74,18 @@ namespace PresetSearch
             juce::String label;
             juce::String dataSetLocation, presetLocation;
             std::vector<Preset> presets;
+            juce::File dataFile;            // a backup's data file not read yet; then no presets here
         };
 
         std::vector<DataSet> dataSets;      // devices, backups, cloud, each in its array's order
 
-        /** Reads the nodes' device data (a node without any is skipped, so the
-            indices follow the nodes that were taken). The taken nodes, in order,
-            go to `taken` when given. Message thread. */
+        /** The used slots of the data, ascending. */
+        static std::vector<Preset> presetsOf (const DeviceData& data);
+
+        /** Reads the nodes' device data held in memory, or a backup's data file
+            to be read later (a node without either is skipped, so the indices
+            follow the nodes that were taken). The taken nodes, in order, go to
+            `taken` when given. Message thread. */
         static std::shared_ptr<const Snapshot> take (const juce::Array<juce::ValueTree>& deviceNodes,
                                                      const juce::Array<juce::ValueTree>& backupNodes,
                                                      const juce::Array<juce::ValueTree>& cloudNodes,

@@ -1,5 +1,7 @@
 #include "search/SearchThread.h"
 
+#include "model/DeviceDataArchive.h"
+
 SearchThread::SearchThread (juce::MessageListener& listener, std::shared_ptr<const PresetSearch::Snapshot> data,
                             Filter searchFilter, const juce::String& text, int id)
     : juce::Thread ("searchThread"),
@@ -58,6 +60,25 @@ std::optional<PresetSearch::Results> SearchThread::search (const PresetSearch::S
             if (dataSet.location != location)
                 continue;
 
+            // A backup not read yet is read here, into this search's own copy;
+            // one that cannot be read has no hits.
+            std::vector<Snapshot::Preset> read;
+
+            if (dataSet.dataFile != juce::File())
+            {
+                if (juce::Thread::currentThreadShouldExit())
+                    return {};
+
+                const auto data = DeviceDataArchive::readDataFile (dataSet.dataFile);
+
+                if (data == nullptr)
+                    continue;
+
+                read = Snapshot::presetsOf (*data);
+            }
+
+            const auto& presets = dataSet.dataFile != juce::File() ? read : dataSet.presets;
+
             if (! emptyQuery)
             {
                 const auto score = matcher.getScore (dataSet.label, prepared);
@@ -74,7 +95,7 @@ std::optional<PresetSearch::Results> SearchThread::search (const PresetSearch::S
                 }
             }
 
-            for (const auto& preset : dataSet.presets)
+            for (const auto& preset : presets)
             {
                 if (juce::Thread::currentThreadShouldExit())
                     return {};

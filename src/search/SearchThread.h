@@ -7,9 +7,10 @@
 
 /** One search: scores every preset of the selected locations of a snapshot
     against the query, filtered by tags, and posts all hits in one
-    PresetSearch::ResultsMessage to its owner. Runs once; a stop request ends
-    it at the next check (before each location, each preset and the post) and
-    then nothing is posted.
+    PresetSearch::ResultsMessage to its owner. Reads the data files of the
+    snapshot's backups not read yet. Runs once; a stop request ends it at the
+    next check (before each location, each data file, each preset and the
+    post) and then nothing is posted.
 
     Hits in a data set come as the data set itself (when its label matches),
     then its presets by ascending slot; data sets in snapshot order. Their

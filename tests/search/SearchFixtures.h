@@ -3,6 +3,7 @@
 // Source trees of named, tagged presets for the preset search's tests and benchmark.
 
 #include "model/DeviceData.h"
+#include "model/DeviceDataArchive.h"
 #include "model/SourceTree.h"
 #include "../support/SmallCaps.h"   // relative: the benchmarks include this file too
 
@@ -42,7 +43,7 @@ namespace SearchFixtures
     inline std::unique_ptr<DeviceData> makeData (const std::vector<PresetSample>& presets, int numPresets = 40)
     {
         const auto caps = capsWith (numPresets);
-        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion(), caps, nullptr);
+        auto data = std::make_unique<DeviceData> ("Vesper", FirmwareVersion (0, 2, 0, 3, 41, 7), caps, nullptr);   // a build: saveable
 
         for (const auto& sample : presets)
             data->setPreset (sample.slot, makePreset (caps, sample));
@@ -55,6 +56,26 @@ namespace SearchFixtures
                                         const std::vector<PresetSample>& presets, int numPresets = 40)
     {
         auto node = SourceTree::createDataNode (label, new DataSet (nullptr, makeData (presets, numPresets)));
+        parent.appendChild (node, nullptr);
+        return node;
+    }
+
+    /** A backup of the presets saved in the folder and read back as the
+        program opens one: its data file's slots not read yet. */
+    inline juce::ValueTree addBackupNode (juce::ValueTree parent, const juce::File& folder, const juce::String& label,
+                                          const std::vector<PresetSample>& presets, int numPresets = 40)
+    {
+        const auto archiveFile = folder.getChildFile (label + ".xml");
+
+        if (! DeviceDataArchive (*makeData (presets, numPresets), label, {}).save (archiveFile))
+            return {};
+
+        const auto xml = juce::XmlDocument::parse (archiveFile);
+
+        if (xml == nullptr)
+            return {};
+
+        auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*xml, folder));
         parent.appendChild (node, nullptr);
         return node;
     }

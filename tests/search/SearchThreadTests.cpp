@@ -15,8 +15,11 @@ namespace
 
     struct Search
     {
-        explicit Search (const Tree& tree)
-            : snapshot (PresetSearch::Snapshot::take (tree.devices(), tree.backups(), tree.clouds(), &nodes))
+        explicit Search (const Tree& tree) : Search (tree.devices(), tree.backups(), tree.clouds()) {}
+
+        Search (const juce::Array<juce::ValueTree>& devices, const juce::Array<juce::ValueTree>& backups,
+                const juce::Array<juce::ValueTree>& clouds)
+            : snapshot (PresetSearch::Snapshot::take (devices, backups, clouds, &nodes))
         {
         }
 
@@ -36,6 +39,14 @@ namespace
         juce::Array<juce::ValueTree> nodes;
         std::shared_ptr<const PresetSearch::Snapshot> snapshot;
     };
+
+    juce::File freshFolder (const juce::String& name)
+    {
+        const auto folder = TestEnvironment::getHome().getChildFile (name);
+        folder.deleteRecursively();
+        folder.createDirectory();
+        return folder;
+    }
 
     /** One line a hit, readable when a comparison fails. */
     std::string describe (const PresetSearch::Results& hits)
@@ -197,6 +208,62 @@ TEST (PresetSearchThread, PlacesOfHitsBelowACategoryAndBelowTheRoot)
     EXPECT_EQ (taken, juce::Array<juce::ValueTree> ({ tree.device }));
 }
 
+TEST (PresetSearchThread, BackupsNotReadYetAreReadByTheSearchNotWhenTheSnapshotIsTaken)
+{
+    Tree tree;
+    const auto folder = freshFolder ("search-unread");
+    auto group = tree.firstBackup.getParent();
+    const auto unread = addBackupNode (group, folder, "Reverb Disk", { { 1, "Big Reverb", 0b001 }, { 6, "Hall Reverb", 0b100 } });
+    const auto broken = addBackupNode (group, folder, "Reverb Broken", { { 1, "Big Reverb", 0b100 } });
+    ASSERT_TRUE (unread.isValid() && broken.isValid());
+
+    // The broken one's head stays sound, its slots are cut off.
+    const auto brokenFile = SourceTree::getArchive (broken)->getPendingDataFile();
+    juce::MemoryBlock bytes;
+    ASSERT_TRUE (brokenFile.loadFileAsData (bytes));
+    brokenFile.replaceWithData (bytes.getData(), bytes.getSize() - 5);
+
+    const juce::Array<juce::ValueTree> backups { tree.firstBackup, unread, broken, tree.secondBackup };
+    Search search (tree.devices(), backups, tree.clouds());
+    EXPECT_EQ (search.nodes.size(), 6) << "an unread backup is taken; what its file holds is not known yet";
+
+    for (const auto& node : { unread, broken })
+    {
+        EXPECT_TRUE (SourceTree::getArchive (node)->getPendingDataFile().existsAsFile()) << "read on the calling thread";
+        EXPECT_FALSE (SourceTree::getDataSet (node)->hasWorkingData());
+    }
+
+    const std::pair<const char*, SearchThread::Filter> queries[] = { { "reverb disk", { 0, 0, everywhere } },
+                                                                     { "reverb broken", { 0, 0, everywhere } },
+                                                                     { "", { 0b100, 3, everywhere } } };
+    std::vector<std::string> found;
+
+    for (const auto& [query, filter] : queries)
+    {
+        const auto hits = search.run (query, filter);
+        found.push_back (describe (hits));
+
+        // Each hit's node is the data set it was found in.
+        for (const auto& h : hits)
+            EXPECT_EQ (PresetSearch::locationOf (h.dataSet, ! h.isDataSetHit()), h.location) << h.name;
+
+        EXPECT_FALSE (juce::String (found.back()).contains ("Reverb Broken")) << found.back();
+    }
+
+    EXPECT_TRUE (juce::String (found[0]).contains ("[set] Reverb Disk @ Backups - 2026\n"
+                                                   "1 Big Reverb @ Backups - 2026 - Reverb Disk\n"
+                                                   "6 Hall Reverb @ Backups - 2026 - Reverb Disk")) << found[0];
+    EXPECT_TRUE (juce::String (found[2]).contains ("6 Hall Reverb @ Backups - 2026 - Reverb Disk")) << found[2];
+
+    // Names and tags read as when the backups are opened.
+    SourceTree::getDeviceData (unread);
+    SourceTree::getDeviceData (broken);
+    Search opened (tree.devices(), backups, tree.clouds());
+
+    for (size_t i = 0; i < found.size(); ++i)
+        EXPECT_EQ (describe (opened.run (queries[i].first, queries[i].second)), found[i]);
+}
+
 //==============================================================================
 TEST (PresetSearchThread, AStoppedSearchPostsNothing)
 {
@@ -242,25 +309,32 @@ TEST (PresetSearchThread, EditsDuringASearchDoNotReachIt)
 {
     Tree tree;
     Collector collector;
-    const auto expected = describe (Search (tree).run ("big reverb"));
+
+    // With a backup not read yet, which the user opens meanwhile.
+    auto backups = tree.backups();
+    backups.add (addBackupNode (tree.firstBackup.getParent(), freshFolder ("search-edits"), "Disk Set", { { 1, "Big Reverb" } }));
+    const auto expected = describe (Search (tree.devices(), backups, tree.clouds()).run ("big reverb"));
+    ASSERT_TRUE (juce::String (expected).contains ("1 Big Reverb @ Backups - 2026 - Disk Set")) << expected;
 
     std::vector<std::unique_ptr<SearchThread>> threads;
 
     for (int i = 0; i < 4; ++i)
     {
-        threads.push_back (std::make_unique<SearchThread> (collector, PresetSearch::Snapshot::take (tree.devices(), tree.backups(), tree.clouds()),
+        threads.push_back (std::make_unique<SearchThread> (collector, PresetSearch::Snapshot::take (tree.devices(), backups, tree.clouds()),
                                                            SearchThread::Filter { 0, 0, everywhere }, "big reverb", i));
         threads.back()->startThread();
     }
 
     // The user renames and deletes presets meanwhile: the searches read their snapshots only.
     auto* data = SourceTree::getDeviceData (tree.device);
+    auto* opened = SourceTree::getDeviceData (backups.getLast());
     const auto caps = data->getCapsBlock();
 
     for (int round = 0; round < 50; ++round)
     {
         data->setPreset (1, makePreset (caps, { 1, "Renamed " + juce::String (round) }));
         data->setPreset (2, nullptr);
+        opened->setPreset (1, makePreset (caps, { 1, "Renamed " + juce::String (round) }));
         tree.device.setProperty (SourceTreeIds::label, "Unit " + juce::String (round), nullptr);
     }
 
