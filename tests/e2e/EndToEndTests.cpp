@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <optional>
 
@@ -44,6 +45,15 @@ namespace
 
         void TearDown() override
         {
+            // What the program asked of the server, for a failure that started there.
+            if (HasFailure())
+            {
+                std::cerr << "requests to the local server:\n";
+
+                for (const auto& request : server.getRequests())
+                    std::cerr << "  " << request.method << " " << request.path << "\n";
+            }
+
             // What the program showed and wrote, kept for a look at a failure.
             if (const auto keep = juce::SystemStats::getEnvironmentVariable ("BELVORA_E2E_KEEP", {}); HasFailure() && keep.isNotEmpty())
             {
