@@ -17,21 +17,23 @@ namespace
 
     // JUCE's own handler only asks the message loop to quit, which cannot
     // happen while a transfer holds the message thread or a worker the quit
-    // waits for: every transfer ends first.
+    // waits for: every transfer ends first. SIGTERM (a log-out, a service
+    // manager) goes through that same handler of Ctrl+C: the framework has
+    // none for it, and its default ends the program before it saves anything.
     void onInterrupt (int signal)
     {
         WebRequest::abortAll();
 
         const auto previous = previousInterruptAction.sa_handler;
 
-        if (previous == SIG_DFL)
+        if (previous != SIG_DFL && previous != SIG_IGN && previous != nullptr)
+        {
+            previous (SIGINT);
+        }
+        else if (previous == SIG_DFL || signal != SIGINT)
         {
             std::signal (signal, SIG_DFL);
             std::raise (signal);
-        }
-        else if (previous != SIG_IGN && previous != nullptr)
-        {
-            previous (signal);
         }
     }
 
@@ -45,6 +47,13 @@ namespace
             action.sa_handler = onInterrupt;
             sigemptyset (&action.sa_mask);
             sigaction (SIGINT, &action, &previousInterruptAction);
+
+            // A stop the starter chose to ignore stays ignored.
+            struct sigaction terminate {};
+            sigaction (SIGTERM, nullptr, &terminate);
+
+            if (terminate.sa_handler != SIG_IGN)
+                sigaction (SIGTERM, &action, nullptr);
         });
     }
 
@@ -192,6 +201,11 @@ void Belvora::shutdown()
 
     if (nexus != nullptr)
     {
+        // A menu or dialog that runs no loop of its own (a tile's menu, the
+        // device information) would be freed by the framework only after the
+        // whole program: it goes now, before the window and the data it shows.
+        juce::ModalComponentManager::deleteInstance();
+
         // Ctrl+C ends the message loop without asking the window: its pages
         // still close their sources, so their last edits reach the disk.
         if (auto* ui = nexus->getUserInterface(); ui != nullptr && ! quitAnnounced)

@@ -15,6 +15,7 @@
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/dialogs/DeviceInfoDialog.h"
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
 
@@ -269,6 +270,62 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
     const auto stored = DeviceData::loadFromFile (workingFile);
     ASSERT_NE (stored, nullptr);
     EXPECT_EQ (stored->getPreset (slot)->getName(), "Last");
+}
+
+// Ended as Ctrl+C ends it while a backup is dragged, a title typed, a menu and
+// a dialog open: the title typed is kept, and no window of the program outlives it.
+TEST_F (DataPageTest, AQuitInTheMiddleOfADragARenameAMenuAndADialogKeepsTheTitleAndLeavesNoWindow)
+{
+    browser().backupDeviceData (true, true, true);
+    const auto made = backups().getChild (0);
+    ASSERT_TRUE (running->drain());
+    page().getArchiveManager()->waitForBackgroundSaves();
+    const auto entry = SourceTree::getArchive (made)->getArchiveFile();
+    ASSERT_TRUE (entry.existsAsFile());
+
+    // A second backup dragged with the mouse, its button still held.
+    browser().backupDeviceData (false, false, true);
+    const auto dragged = backups().getChild (1);
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
+    auto& window = running->window();
+    const auto area = browser().getTreeView().findRow (dragged)->getItemPosition (true);
+    const auto from = window.getLocalPoint (&browser().getTreeView(), area.getCentre()), to = from + juce::Point<int> (0, 60);
+    const auto mouse = [&] (juce::Point<int> p, juce::ModifierKeys mods)
+    {
+        juce::ModifierKeys::currentModifiers = mods;
+        window.getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, p.toFloat(), mods, juce::MouseInputSource::defaultPressure,
+                                            juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+    };
+
+    mouse (from, {});
+    for (int i = 0; i <= 12; ++i)
+        mouse (from + (to - from) * i / 12, juce::ModifierKeys::leftButtonModifier);
+
+    ASSERT_TRUE (page().isDragAndDropActive());
+
+    // The first backup's menu (a right click on the browser), then a dialog that runs no loop of its own.
+    select ({ made });
+    const juce::Point<float> at (20.0f, 40.0f);
+    const auto now = juce::Time::getCurrentTime();
+    browser().mouseUp (juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), at, juce::ModifierKeys::rightButtonModifier,
+                                         0.0f, 0.0f, 0.0f, 0.0f, 0.0f, &browser(), &browser(), now, at, now, 1, false));
+    BelvoraDialog::launch (std::make_unique<DeviceInfoDialog> ("Vesper", FirmwareVersion(), ManufactureDate(), 77));
+    ASSERT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 2);
+
+    // Typed, neither confirmed nor left.
+    browser().showRenameEditor (made, true);
+    browser().getRenameEditor().setText ("Typed before the quit");
+    running.reset();
+    juce::ModifierKeys::currentModifiers = {};
+
+    EXPECT_TRUE (entry.loadFileAsString().contains ("Typed before the quit"));
+    EXPECT_EQ (juce::ModalComponentManager::getInstance()->getNumModalComponents(), 0);
+
+    for (int i = 0; i < juce::Desktop::getInstance().getNumComponents(); ++i)
+        ADD_FAILURE() << "left on the screen: \"" << juce::Desktop::getInstance().getComponent (i)->getName() << "\"";
+
+    EXPECT_TRUE (TestEnvironment::drainMessages());
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)

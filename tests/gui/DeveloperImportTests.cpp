@@ -179,4 +179,16 @@ TEST_F (DeveloperImportTest, APresetPackAddsItsArchivesOnlyWhenMadeForTheUnitsPr
 
     page().undo();
     EXPECT_EQ (added(), juce::StringArray ("Vesper Starter"));
+
+    // The system's chooser leaves the window free: a quit asked for meanwhile (Ctrl+Q) closed the
+    // sources by the time a pack is chosen, and the pack adds nothing. Once it crashed the program.
+    chooser.reset();
+    chooser = std::make_unique<FileChoosers::ScopedResponder> ([this] (const FileChoosers::Request&)
+    {
+        EXPECT_TRUE (running->content().requestQuit (false));
+        return juce::Array<juce::File> { folder.getChildFile ("v/Starter/presets.xml") };
+    });
+    page().importPresetPack (category);
+    EXPECT_EQ (page().getDeviceDataSet(), nullptr);
+    EXPECT_TRUE (TestEnvironment::drainMessages());
 }

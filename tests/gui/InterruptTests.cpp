@@ -106,6 +106,19 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
 
     ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
     EXPECT_TRUE (interruptEndsIt());
+
+    // Stopped by the system (SIGTERM: a log-out, a service manager), it quits as
+    // on Ctrl+C and writes what it keeps at its end; once it died on the spot.
+    const auto settingsFile = dataFolder().getChildFile ("Belvora 2.settings");
+    ASSERT_TRUE (settingsFile.deleteFile());
+    server.clearRequests();
+
+    ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
+    program.signal (SIGTERM);
+    int status = 0;
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000));
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;
+    EXPECT_TRUE (settingsFile.loadFileAsString().contains ("appWindowState"));
 }
 
 // Whichever transfer waits on the server, closing the window ends the

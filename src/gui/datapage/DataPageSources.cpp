@@ -150,6 +150,8 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
 {
+    // A title still being typed is kept like any other edit (a quit leaves it no focus loss).
+    browser.commitRename();
     autosave->cancel();
     bool indexSaved = false;
 

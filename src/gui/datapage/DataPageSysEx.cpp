@@ -669,7 +669,7 @@ void DataPage::addMwdBackup (DeviceData& data, const juce::File& file)
 void DataPage::importPresetPack (const juce::ValueTree& targetGroup)
 {
     auto* content = Nexus::getContentManager();
-    const auto& live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+    const auto live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
 
     if (content == nullptr || live == nullptr || caps == nullptr || ! targetGroup.isValid())
         return;
@@ -680,7 +680,8 @@ void DataPage::importPresetPack (const juce::ValueTree& targetGroup)
     request.patterns = "*.xml";
     const auto chosen = FileChoosers::choose (request);
 
-    if (chosen.isEmpty())
+    // The system's chooser leaves the window free: a quit or a disconnection meanwhile closed the sources.
+    if (chosen.isEmpty() || caps == nullptr || ! targetGroup.isAChildOf (rootTree))
         return;
 
     const auto file = chosen.getFirst();

@@ -53,6 +53,9 @@ public:
     /** The inline editor over the row of node; Return or a click elsewhere renames it, Escape not. */
     void showRenameEditor (const juce::ValueTree& node, bool selectAll);
 
+    /** Takes the title typed so far in an open rename editor and closes it. */
+    void commitRename();
+
     /** "New Group", then "New Group 1", "New Group 2" ... */
     juce::String nextGroupName();
 
@@ -116,7 +119,6 @@ private:
     void textEditorReturnKeyPressed (juce::TextEditor&) override     { commitRename(); }
     void textEditorFocusLost (juce::TextEditor&) override            { commitRename(); }
     void textEditorEscapeKeyPressed (juce::TextEditor&) override;
-    void commitRename();
     void placeRenameEditor();
 
     juce::ValueTree makeGroupNextTo (const juce::ValueTree& reference);
