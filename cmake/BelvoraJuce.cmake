@@ -52,10 +52,12 @@ function(belvora_juce_library name)
     target_compile_options(${name} PRIVATE -w)
 
     # Hostile documents and scripts reach JUCE's number readers, whose exponent and
-    # digit counters can overflow: harmless there, but not ours to mend. Our own
-    # code stays fully checked.
+    # digit counters can overflow, and the script engine, which casts any number
+    # (infinity too) to an int for an array index: harmless there, as any int is
+    # an index a script could write, but not ours to mend. Our own code stays
+    # fully checked.
     if(BELVORA_SANITIZE MATCHES "undefined")
-        target_compile_options(${name} PRIVATE -fno-sanitize=signed-integer-overflow)
+        target_compile_options(${name} PRIVATE -fno-sanitize=signed-integer-overflow,float-cast-overflow)
     endif()
 endfunction()
 

@@ -1,5 +1,7 @@
 #include "conversion/ScriptRunner.h"
 
+#include "conversion/ScriptValues.h"
+
 #include <cstdio>
 #include <new>
 #include <unordered_map>
@@ -571,6 +573,35 @@ namespace
         }
     };
 
+    /** Array.indexOf as the engine's own, but a negative start counts from the
+        end, as in splice: the engine's own reads before the array for one. */
+    juce::var guardedIndexOf (const juce::var::NativeFunctionArgs& args)
+    {
+        if (auto* array = args.thisObject.getArray())
+        {
+            const auto target = ScriptValues::argument (args, 0);
+            auto start = args.numArguments > 1 ? ScriptValues::toInt (args.arguments[1]) : 0;
+
+            if (start < 0)
+                start = juce::jmax (0, array->size() + start);
+
+            for (int i = start; i < array->size(); ++i)
+                if (array->getReference (i) == target)
+                    return i;
+        }
+
+        return -1;
+    }
+
+    /** String.charCodeAt as the engine's own, but 0 outside the text, as at its
+        end: the engine's own reads outside the text for such an index. */
+    juce::var guardedCharCodeAt (const juce::var::NativeFunctionArgs& args)
+    {
+        const auto text = args.thisObject.toString();
+        const auto index = ScriptValues::toInt (ScriptValues::argument (args, 0));
+        return juce::isPositiveAndBelow (index, text.length()) ? (int) text[index] : 0;
+    }
+
     /** Clears the runner's engine pointer before the engine goes, unwinding or not. */
     struct EngineRegistration
     {
@@ -666,6 +697,13 @@ juce::Result ScriptRunner::runEngine (const juce::String& text, const juce::Arra
     scriptEngine.registerNativeObject ("Object", new GuardedObjectClass());
     for (auto* name : { "eval", "exec", "trace" })
         scriptEngine.registerNativeObject (name, new juce::DynamicObject());
+
+    // Two of the engine's methods read outside their array or text for an index out of range.
+    const auto& root = scriptEngine.getRootObjectProperties();
+    if (auto* arrays = root["Array"].getDynamicObject())
+        arrays->setMethod ("indexOf", guardedIndexOf);
+    if (auto* strings = root["String"].getDynamicObject())
+        strings->setMethod ("charCodeAt", guardedCharCodeAt);
 
     for (auto& [name, object] : namedObjects)
         scriptEngine.registerNativeObject (name, object.get());

@@ -193,6 +193,20 @@ TEST (ScriptRunner, ArrayIndicesWrittenTooLargeAreRefusedBeforeTheRun)
                             "if (b.length != 1000000) undefinedFunction();").wasOk());
 }
 
+TEST (ScriptRunner, IndexOfAndCharCodeAtStayWithinTheirArrayAndText)
+{
+    // The engine's own read before the array and outside the text for these.
+    ScriptRunner runner;
+    juce::DynamicObject::Ptr probe (new juce::DynamicObject());
+    ASSERT_TRUE (runWith (runner, "var a = [5, 6, 7]; var z = 0;"
+                                  "Probe.found = [a.indexOf (5, -1), a.indexOf (7, -1), a.indexOf (6, -100000), a.indexOf (6, 1 / z), a.indexOf (6)];"
+                                  "var s = 'ab'; Probe.codes = [s.charCodeAt (-1), s.charCodeAt (1), s.charCodeAt (100000), s.charCodeAt (-1 / z)];",
+                          probe.get()).wasOk());
+
+    EXPECT_EQ (juce::JSON::toString (probe->getProperty ("found"), true), "[-1, 2, 1, -1, 1]");
+    EXPECT_EQ (juce::JSON::toString (probe->getProperty ("codes"), true), "[0, 98, 0, 0]");
+}
+
 TEST (ScriptRunner, MemoryGrowingStatementByStatementStopsTheRun)
 {
     ScriptRunner runner;
