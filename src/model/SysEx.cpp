@@ -647,6 +647,14 @@ std::unique_ptr<Preset> SysEx::parsePreset (const uint8_t* bytes, int size, int&
     if (statusOut != 0)
         return nullptr;
 
+    // A header may claim up to 127 steps: more than the product holds is no
+    // preset it could take, whatever packets follow.
+    if (name.numSteps > caps.maxPresetSteps)
+    {
+        statusOut = fileStepPacket | fileOverflow;
+        return nullptr;
+    }
+
     preset->setNameBytes (name);
     statusOut = fileStepPacket;
 

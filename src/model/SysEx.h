@@ -136,6 +136,7 @@ namespace SysEx
     constexpr juce::uint32 fileOutOfOrder = 0x1000000;
     constexpr juce::uint32 fileBadChecksum = 0x2000000;
     constexpr juce::uint32 fileIncomplete = 0x4000000;
+    constexpr juce::uint32 fileOverflow = 0x8000000;
     constexpr juce::uint32 fileBeyondLastSlot = 0x10000000;
     constexpr juce::uint32 fileNotASlot = 0x40000000;
     constexpr juce::uint32 fileUnreadable = 0x80000000;

@@ -215,6 +215,14 @@ TEST (SysExFile, BadImportsAreRefusedWithTheirCodes)
     EXPECT_EQ (import (*makeData (caps, {}, false), Bytes (p3.begin(), p3.end() - 18)).status,
                SysEx::fileStepPacket | SysEx::fileIncomplete);
 
+    // Whole and sound, but with one step more than the product holds.
+    auto roomier = caps;
+    roomier.maxPresetSteps = caps.maxPresetSteps + 1;
+    auto tooLong = makeData (caps, {}, false);
+    const auto longResult = import (*tooLong, presetBytes (*makePreset (roomier, 3, "Long", roomier.maxPresetSteps)));
+    EXPECT_EQ (longResult.status, SysEx::fileStepPacket | SysEx::fileOverflow);
+    EXPECT_EQ (tooLong->getNumPresets(), 0);
+
     // Setup one packet short at its end: nothing changes.
     auto withSetup = makeData (caps, {});
     const auto before = withSetup->getSetup().getMD5();
