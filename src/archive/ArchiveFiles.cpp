@@ -41,11 +41,10 @@ juce::Image ArchiveFiles::readLocalPicture (const juce::String& location)
     const juce::File file (location);
     juce::MemoryBlock bytes;
 
-    if (! isRegularFile (file) || file.getSize() > maxPictureBytes || ! file.loadFileAsData (bytes)
-        || ! ContentReader::isPictureSizeSane (bytes))
+    if (! isRegularFile (file) || file.getSize() > maxPictureBytes || ! file.loadFileAsData (bytes))
         return {};
 
-    return juce::ImageFileFormat::loadFrom (bytes.getData(), bytes.getSize());
+    return ContentReader::decodePicture (bytes);
 }
 
 juce::File ArchiveFiles::resolveEntry (const juce::String& text, const juce::File& folder)

@@ -4,7 +4,10 @@
 #include "model/SafeSave.h"
 #include "model/Utf8.h"
 
+#include <png.h>
+
 #include <cstring>
+#include <vector>
 
 namespace
 {
@@ -535,6 +538,58 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
     }
 
     return true;
+}
+
+namespace
+{
+    // The framework's PNG reader returns from libpng's error handler, which
+    // libpng then ends with a jump into a frame already gone: any damaged PNG
+    // (a bad checksum, a cut stream) crashes the program. libpng's own
+    // simple reader handles its errors itself.
+    juce::Image decodePng (const juce::MemoryBlock& data)
+    {
+        png_image png {};
+        png.version = PNG_IMAGE_VERSION;
+
+        if (png_image_begin_read_from_memory (&png, data.getData(), data.getSize()) == 0)
+            return {};
+
+        png.format = PNG_FORMAT_BGRA;   // the framework's pixel order in memory
+        std::vector<png_byte> pixels (PNG_IMAGE_SIZE (png));
+        const auto width = (int) png.width, height = (int) png.height;
+
+        // Frees the reader whether it succeeds or not.
+        if (png_image_finish_read (&png, nullptr, pixels.data(), 0, nullptr) == 0)
+            return {};
+
+        juce::Image image (juce::Image::ARGB, width, height, false);
+        const juce::Image::BitmapData bitmap (image, juce::Image::BitmapData::writeOnly);
+
+        for (int y = 0; y < height; ++y)
+        {
+            const auto* source = pixels.data() + (size_t) y * (size_t) width * 4;
+
+            for (int x = 0; x < width; ++x, source += 4)
+            {
+                auto* pixel = reinterpret_cast<juce::PixelARGB*> (bitmap.getPixelPointer (x, y));
+                pixel->setARGB (source[3], source[2], source[1], source[0]);
+                pixel->premultiply();
+            }
+        }
+
+        return image;
+    }
+}
+
+juce::Image ContentReader::decodePicture (const juce::MemoryBlock& data)
+{
+    if (! isPictureSizeSane (data))
+        return {};
+
+    if (std::memcmp (data.getData(), "\x89PNG\r\n\x1a\n", 8) == 0)
+        return decodePng (data);
+
+    return juce::ImageFileFormat::loadFrom (data.getData(), data.getSize());
 }
 
 bool ContentReader::isPictureSizeSane (const juce::MemoryBlock& data)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
+#include <juce_graphics/juce_graphics.h>
 
 #include <atomic>
 #include <functional>
@@ -79,6 +80,9 @@ struct ContentReader
 
     /** True for a PNG, GIF or JPEG whose sides are at most maxPictureSide. */
     static bool isPictureSizeSane (const juce::MemoryBlock& data);
+
+    /** A picture from outside; invalid when it is none, too large, or damaged. */
+    static juce::Image decodePicture (const juce::MemoryBlock& data);
 
 private:
     enum class WebResult { complete, failed, noAnswer };

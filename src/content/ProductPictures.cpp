@@ -18,10 +18,7 @@ namespace
 
     juce::Image decode (const juce::MemoryBlock& data)
     {
-        if (! ContentReader::isPictureSizeSane (data))
-            return {};
-
-        return juce::ImageFileFormat::loadFrom (data.getData(), data.getSize());
+        return ContentReader::decodePicture (data);
     }
 
     juce::Image loadFile (const juce::String& path)

@@ -167,6 +167,35 @@ TEST (ContentReader, PictureSizesAreCheckedBeforeDecoding)
 
     gif[32] = gif[33] = gif[34] = gif[35] = 0xEA;   // the image 60138 x 60138 on a 1 x 1 screen
     EXPECT_FALSE (ContentReader::isPictureSizeSane (juce::MemoryBlock (gif, sizeof (gif))));
+
+    // A sound PNG decodes to its pixels; a damaged one (a bad checksum, a cut
+    // stream) is no picture, and no crash.
+    juce::Image picture (juce::Image::ARGB, 5, 3, true);
+    picture.setPixelAt (1, 2, juce::Colour (0xff123456));
+    picture.setPixelAt (4, 0, juce::Colour (0x80ff0000));
+    juce::MemoryOutputStream encoded;
+    ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (picture, encoded));
+    const auto sound = encoded.getMemoryBlock();
+
+    // The same pixels as the framework's own reader gives for a sound file.
+    const auto decoded = ContentReader::decodePicture (sound);
+    const auto framework = juce::ImageFileFormat::loadFrom (sound.getData(), sound.getSize());
+    ASSERT_TRUE (decoded.isValid());
+    EXPECT_EQ (decoded.getBounds(), picture.getBounds());
+    EXPECT_EQ (decoded.getPixelAt (1, 2), picture.getPixelAt (1, 2));
+
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ (decoded.getPixelAt (x, y), framework.getPixelAt (x, y)) << x << "," << y;
+
+    auto badChecksum = sound;
+    static_cast<char*> (badChecksum.getData())[badChecksum.getSize() - 20] ^= 0x5a;   // inside the image data
+    EXPECT_FALSE (ContentReader::decodePicture (badChecksum).isValid());
+
+    auto cut = sound;
+    cut.setSize (sound.getSize() - 16);
+    EXPECT_FALSE (ContentReader::decodePicture (cut).isValid());
+    EXPECT_FALSE (ContentReader::decodePicture (png (100000, 100000)).isValid());
 }
 
 TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)

@@ -5,6 +5,7 @@
 // run side by side without taking each other's pointer or keyboard; needs
 // xdotool.
 
+#include "content/ContentReader.h"
 #include "model/DeviceData.h"
 #include "model/SysEx.h"
 #include "support/LocalServer.h"
@@ -633,7 +634,11 @@ namespace
         {
             const auto file = home.getChildFile ("photo.png");
             run ({ "import", "-window", window, file.getFullPathName() });
-            return juce::ImageFileFormat::loadFrom (file);
+
+            // A capture cut short (the window changing under it) is no photo: the
+            // framework's own reader would crash on it.
+            juce::MemoryBlock bytes;
+            return file.loadFileAsData (bytes) ? ContentReader::decodePicture (bytes) : juce::Image();
         }
 
         bool waitForPhoto (const juce::String& window, std::function<bool (const juce::Image&)> test, int timeoutMs = 30000)
