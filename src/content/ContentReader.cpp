@@ -542,6 +542,11 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
 
 namespace
 {
+    bool startsAsPng (const uint8_t* p, size_t size)
+    {
+        return size >= 8 && std::memcmp (p, "\x89PNG\r\n\x1a\n", 8) == 0;
+    }
+
     // The framework's PNG reader returns from libpng's error handler, which
     // libpng then ends with a jump into a frame already gone: any damaged PNG
     // (a bad checksum, a cut stream) crashes the program. libpng's own
@@ -586,7 +591,8 @@ juce::Image ContentReader::decodePicture (const juce::MemoryBlock& data)
     if (! isPictureSizeSane (data))
         return {};
 
-    if (std::memcmp (data.getData(), "\x89PNG\r\n\x1a\n", 8) == 0)
+    // A JPEG may pass the size check with fewer bytes than a PNG's signature.
+    if (startsAsPng (static_cast<const uint8_t*> (data.getData()), data.getSize()))
         return decodePng (data);
 
     return juce::ImageFileFormat::loadFrom (data.getData(), data.getSize());
@@ -598,7 +604,7 @@ bool ContentReader::isPictureSizeSane (const juce::MemoryBlock& data)
     const auto size = data.getSize();
     const auto limit = (uint32_t) maxPictureSide;
 
-    if (size >= 24 && std::memcmp (p, "\x89PNG\r\n\x1a\n", 8) == 0)
+    if (size >= 24 && startsAsPng (p, size))
     {
         const auto width = bigEndian (p + 16, 4), height = bigEndian (p + 20, 4);
         return width > 0 && height > 0 && width <= limit && height <= limit;

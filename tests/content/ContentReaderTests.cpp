@@ -196,6 +196,7 @@ TEST (ContentReader, PictureSizesAreCheckedBeforeDecoding)
     cut.setSize (sound.getSize() - 16);
     EXPECT_FALSE (ContentReader::decodePicture (cut).isValid());
     EXPECT_FALSE (ContentReader::decodePicture (png (100000, 100000)).isValid());
+    EXPECT_FALSE (ContentReader::decodePicture (juce::MemoryBlock ("\xFF\xD8\xFF", 3)).isValid());
 }
 
 TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
