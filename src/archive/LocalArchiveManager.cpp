@@ -9,11 +9,33 @@
 
 #include <functional>
 #include <limits>
+#include <set>
 #include <utility>
 
 namespace
 {
     constexpr int stopTimeoutMs = 20000;
+
+    /** Takes the entry of an archive file out of an index document. */
+    void forgetEntry (juce::XmlElement& element, const juce::File& entry)
+    {
+        for (auto* child = element.getFirstChildElement(); child != nullptr;)
+        {
+            auto* next = child->getNextElement();
+
+            if (child->hasTagName ("archive"))
+            {
+                if (child->getAllSubText() == entry.getFullPathName())
+                    element.removeChildElement (child, true);
+            }
+            else
+            {
+                forgetEntry (*child, entry);
+            }
+
+            child = next;
+        }
+    }
 
     const char* const olderQuestion = "Belvora has found backup data in an older format than what is currently supported by the firmware running on ";
     const char* const newerQuestion = "Your local backup contains data in a newer format than what ";
@@ -59,6 +81,9 @@ void LocalArchiveManager::close (std::unique_ptr<LocalArchiveManager> manager)
 {
     if (manager == nullptr)
         return;
+
+    // Its last background save ends after its owner has gone.
+    manager->setSaveListener ({});
 
     if (auto* thread = manager->conversionThread.get())
     {
@@ -371,11 +396,32 @@ struct LocalArchiveManager::PendingSave
     juce::WeakReference<DeviceDataArchive> original;
 };
 
-/** The backups whose background write failed, until the message thread marks them modified again. */
+/** The backups whose background write failed, until the message thread marks
+    them modified again; what is not on disk after the last saves; who is told
+    when a background save has ended. */
 struct LocalArchiveManager::FailedSaves
 {
     std::mutex lock;
     juce::Array<juce::WeakReference<DeviceDataArchive>> archives;
+    std::set<juce::String> unsaved;      // the uuids of backups whose last write failed
+    bool indexUnsaved = false;
+    std::function<void()> listener;      // message thread only
+
+    void record (const juce::Uuid& backup, bool written)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+
+        if (written)
+            unsaved.erase (backup.toString());
+        else
+            unsaved.insert (backup.toString());
+    }
+
+    void recordIndex (bool written)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        indexUnsaved = ! written;
+    }
 
     void markModified()
     {
@@ -413,7 +459,9 @@ bool LocalArchiveManager::saveBackupIndex()
         return true;
 
     const auto stored = replaceSetLocked (nullptr);
-    return writeIndexLocked() && stored;
+    const auto indexWritten = writeIndexLocked();
+    failedSaves->recordIndex (indexWritten);
+    return indexWritten && stored;
 }
 
 void LocalArchiveManager::saveBackupIndexInBackground()
@@ -433,24 +481,57 @@ void LocalArchiveManager::saveBackupIndexInBackground()
 
     writes.post ([pending, document, file, failed = failedSaves]
     {
-        bool anyFailed = false;
-
         // The backups first: the index names only files that are whole.
         for (auto& save : *pending)
         {
-            if (! save.snapshot->save (save.entry))
+            const bool written = save.snapshot->save (save.entry);
+            failed->record (save.snapshot->getUuid(), written);
+
+            if (written)
+                continue;
+
             {
                 const std::lock_guard<std::mutex> guard (failed->lock);
                 failed->archives.add (save.original);
-                anyFailed = true;
             }
+
+            if (! save.entry.existsAsFile())
+                forgetEntry (*document, save.entry);
         }
 
-        ArchiveFiles::writeDocument (*document, file);
+        failed->recordIndex (ArchiveFiles::writeDocument (*document, file));
 
-        if (anyFailed)
-            juce::MessageManager::callAsync ([failed] { failed->markModified(); });
+        juce::MessageManager::callAsync ([failed]
+        {
+            failed->markModified();
+
+            if (failed->listener != nullptr)
+                failed->listener();
+        });
     });
+}
+
+LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const
+{
+    Unsaved result;
+    juce::Array<juce::ValueTree> nodes;
+    SourceTree::collectNodes (getTree(), nodes);
+
+    const std::lock_guard<std::mutex> hold (failedSaves->lock);
+    result.index = failedSaves->indexUnsaved;
+
+    // Only what the tree still holds: a deleted backup needs no writing.
+    for (const auto& node : nodes)
+        if (const auto* archive = SourceTree::getArchive (node))
+            if (failedSaves->unsaved.count (archive->getUuid().toString()) > 0)
+                result.backups.add (archive->getTitle());
+
+    return result;
+}
+
+void LocalArchiveManager::setSaveListener (std::function<void()> listener)
+{
+    failedSaves->listener = std::move (listener);
 }
 
 bool LocalArchiveManager::replaceSetLocked (std::vector<PendingSave>* deferred)
@@ -519,15 +600,20 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         }
         else if (archive->isModified())
         {
-            if (archive->save (entry))
-            {
-                // What the backup holds is what the copy shows now.
-                if (set->hasWorkingData())
-                    set->getWorkingData()->clearModified (false);
-            }
-            else
+            const bool written = archive->save (entry);
+            failedSaves->record (archive->getUuid(), written);
+
+            // What the backup holds is what the copy shows now.
+            if (written && set->hasWorkingData())
+                set->getWorkingData()->clearModified (false);
+
+            if (! written)
             {
                 ok = false;
+
+                // Never written: the index names it once its files are there.
+                if (! entry.existsAsFile())
+                    continue;
             }
         }
 

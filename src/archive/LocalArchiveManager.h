@@ -79,6 +79,23 @@ public:
     /** Returns once the background saves handed over so far are written. */
     void waitForBackgroundSaves()                            { writes.waitUntilIdle(); }
 
+    /** What the last saves could not write: the titles of the backups in the
+        tree whose last write failed, and whether the index's did. A backup
+        that was never written is not named by the index until it is. */
+    struct Unsaved
+    {
+        juce::StringArray backups;
+        bool index = false;
+
+        bool isEmpty() const noexcept                        { return backups.isEmpty() && ! index; }
+    };
+
+    Unsaved getUnsaved() const;
+
+    /** Called on the message thread once each background save has ended, so
+        that its result (getUnsaved) can be told; message thread. */
+    void setSaveListener (std::function<void()> listener);
+
     /** The path without extension for a new backup file; empty without an index. */
     juce::String getNextArchiveFile();
 

@@ -207,6 +207,10 @@ bool DeviceDataArchive::save (const juce::File& archiveFile)
     if (! targetFolder.isDirectory() && targetFolder.createDirectory().failed())
         return false;
 
+    // A data file this save makes goes again when its archive file cannot
+    // follow: nothing would name it, and it would stay for good.
+    juce::File madeDataFile;
+
     if (auto* data = getDeviceData())
     {
         const bool relative = linkData.isNotEmpty() && ! juce::File::isAbsolutePath (linkData);
@@ -224,6 +228,9 @@ bool DeviceDataArchive::save (const juce::File& archiveFile)
 
         data->clearModified (false);
 
+        if (! dataFile.exists())
+            madeDataFile = dataFile;
+
         if (data->saveToFile (dataFile) != DeviceData::saved)
             return false;
 
@@ -234,7 +241,12 @@ bool DeviceDataArchive::save (const juce::File& archiveFile)
     const auto xml = createXml();
 
     if (xml == nullptr || ! SafeSave::replaceFile (archiveFile, [&xml] (juce::OutputStream& out) { xml->writeTo (out); return true; }))
+    {
+        if (madeDataFile != juce::File() && ! archiveFile.exists())
+            madeDataFile.deleteFile();
+
         return false;
+    }
 
     folder = targetFolder;
     modified = false;

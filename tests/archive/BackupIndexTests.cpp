@@ -279,3 +279,76 @@ TEST_F (BackupIndex, BackgroundSavesWriteWhatTheTreeHeldAndMarkWhatFailedForTheN
     EXPECT_FALSE (archive->isModified());
     EXPECT_TRUE (folder().getChildFile ("Vesper_000003.xml").loadFileAsString().contains ("Renamed"));
 }
+
+// A full disk during a backup: the index never names a backup whose files are
+// not there, no half-written pair stays behind, the failure is told, and the
+// next save once space returns writes it all.
+TEST_F (BackupIndex, AFullDiskLeavesNoEntryAndNoStrayFileAndTheNextSaveWritesIt)
+{
+    writeIndex (set (4, 3, {}));
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    int told = 0;
+    backups.setSaveListener ([&told] { ++told; });
+
+    const auto addNew = [&] (const juce::String& title)
+    {
+        // A long description makes the archive file the larger of the two.
+        const auto notes = juce::String::repeatedString ("Sung at dawn. ", 300);
+        auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1, 2, 3 }), title, notes));
+        backups.getTree().appendChild (node, nullptr);
+        return SourceTree::getArchive (node);
+    };
+
+    // Room for the data file, not for the archive file that names it.
+    const auto probe = folder().getChildFile ("probe.xml");
+    ASSERT_TRUE (DeviceDataArchive (*addNew ("Probe")).save (probe));
+    const auto mwdSize = probe.withFileExtension ("mwd").getSize(), xmlSize = probe.getSize();
+    ASSERT_LT (mwdSize + 512, xmlSize);
+    ASSERT_TRUE (probe.deleteFile() && probe.withFileExtension ("mwd").deleteFile());
+    backups.getTree().removeAllChildren (nullptr);
+    const auto room = (rlim_t) (mwdSize + xmlSize) / 2;
+    const auto strayFiles = [] { return folder().findChildFiles (juce::File::findFiles, false, "Vesper_0*").size(); };
+
+    auto* made = addNew ("Made In The Background");
+    {
+        const FileSizeLimit::Scoped full (room);
+        backups.saveBackupIndexInBackground();
+        backups.waitForBackgroundSaves();
+    }
+
+    EXPECT_EQ (describeIndexFile(), "4/3{}");
+    EXPECT_EQ (strayFiles(), 0);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return told > 0 && made->isModified(); }, 10000));
+    EXPECT_EQ (backups.getUnsaved().backups, juce::StringArray ("Made In The Background"));
+    EXPECT_FALSE (backups.getUnsaved().index);
+
+    // The same on a save at close.
+    addNew ("Made At Close");
+    {
+        const FileSizeLimit::Scoped full (room);
+        EXPECT_FALSE (backups.saveBackupIndex());
+    }
+
+    EXPECT_EQ (describeIndexFile(), "4/3{}");
+    EXPECT_EQ (strayFiles(), 0);
+    EXPECT_EQ (backups.getUnsaved().backups, juce::StringArray ({ "Made In The Background", "Made At Close" }));
+
+    // Space returns: the next change writes both, and nothing is missing any more.
+    backups.saveBackupIndexInBackground();
+    backups.waitForBackgroundSaves();
+    EXPECT_EQ (describeIndexFile(), "4/3{Vesper_000003,Vesper_000004}");
+    EXPECT_EQ (strayFiles(), 4);
+    EXPECT_TRUE (backups.getUnsaved().isEmpty());
+
+    // An index that cannot be written is told too, and so is its next success.
+    ASSERT_TRUE (indexFile().deleteFile() && indexFile().createDirectory());
+    made->setTitle ("Renamed");
+    backups.saveBackupIndexInBackground();
+    backups.waitForBackgroundSaves();
+    EXPECT_TRUE (backups.getUnsaved().index);
+    EXPECT_TRUE (backups.getUnsaved().backups.isEmpty()) << "the renamed backup itself was written";
+    ASSERT_TRUE (indexFile().deleteRecursively());
+    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_TRUE (backups.getUnsaved().isEmpty());
+}

@@ -5,6 +5,7 @@
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "gui/datapage/UnsavedWork.h"
 #include "resources/BinaryResources.h"
 
 #include <cstring>
@@ -375,8 +376,8 @@ namespace
         return sheet->finish (std::move (sheet));
     }
 
-    std::unique_ptr<juce::Component> alert (BVLookAndFeel& laf, juce::MessageBoxIconType type, const char* title,
-                                            const char* message, juce::StringArray buttons)
+    std::unique_ptr<juce::Component> alert (BVLookAndFeel& laf, juce::MessageBoxIconType type, const juce::String& title,
+                                            const juce::String& message, juce::StringArray buttons)
     {
         auto window = std::make_unique<juce::AlertWindow> (title, message, type);
         window->setLookAndFeel (&laf);
@@ -436,6 +437,18 @@ BELVORA_SCREEN ("Dialogs/Alert, question with three buttons", [] (BVLookAndFeel&
                   "There is a new version of firmware available for Vesper. Do you want to update now?", { "Show Details...", "Yes", "No" }); });
 BELVORA_SCREEN ("Dialogs/Alert, no icon", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::NoIcon, "Error", "Can't find icon: archive_icon_Retro", { "OK" }); });
+
+BELVORA_SCREEN ("Dialogs/Save failed while working", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "File Error",
+                  UnsavedWork::failedMessage ({ UnsavedWork::workspaceItem ("Vesper"), UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)"),
+                                                UnsavedWork::indexItem() }), { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Save failed, saved again", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::InfoIcon, "Saved", UnsavedWork::savedMessage(), { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Save failed at quit", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "File Error",
+                  UnsavedWork::closingMessage ({ UnsavedWork::workspaceItem ("Vesper"), UnsavedWork::unitDataItem ("Vesper"),
+                                                 UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)") }, true),
+                  { "Try Again", UnsavedWork::closeAnywayText (true) }); });
 
 BELVORA_SCREEN ("Windows/Main window frame with wordmark", [] (BVLookAndFeel& laf) { return frame (laf, true, true); });
 BELVORA_SCREEN ("Windows/Main window frame without icon", [] (BVLookAndFeel& laf) { return frame (laf, true, false); });

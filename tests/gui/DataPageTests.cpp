@@ -18,8 +18,11 @@
 #include "gui/dialogs/DeviceInfoDialog.h"
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace SourceTreeIds;
 
@@ -396,15 +399,74 @@ TEST_F (DataPageTest, DataPreparedForTheUnitIsNeverKeptForALaterSend)
     EXPECT_EQ (page().getPendingSendData(), nullptr);
 }
 
-TEST_F (DataPageTest, ClosingTellsWhenTheWorkspaceCouldNotBeSaved)
+// A disk that cannot take the saves: told when it happens, once for a run of
+// failures, and when it is over; a close asks before it goes without them.
+TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
 {
     // A file where the unit's folder should be: neither workspace file can be written.
     const juce::File folder (running->devices().getActiveDeviceDataFolder());
-    ASSERT_TRUE (folder.deleteRecursively());
-    ASSERT_TRUE (folder.replaceWithText ("in the way"));
+    const auto block = [&] { return folder.deleteRecursively() && folder.replaceWithText ("in the way"); };
+    const auto unblock = [&] { return folder.deleteFile() && folder.createDirectory(); };
+    const auto count = [&] (const juce::String& title)
+    {
+        const auto titles = running->titles();
+        return (int) std::count (titles.begin(), titles.end(), title);
+    };
+    const auto slot = userSlots().getFirst();
+    const auto rename = [&] (const juce::String& name)
+    {
+        page().renamePresets (page().getDeviceNode(), { slot }, name, true, true);
+        page().saveWorkspace();
+        page().waitForWorkspaceSaves();
+        return running->drain();
+    };
+    const auto storedName = [&]
+    {
+        const auto stored = DeviceData::loadFromFile (folder.getChildFile ("working.mwd"));
+        return stored != nullptr && stored->isPresetSlotUsed (slot) ? stored->getPreset (slot)->getName() : juce::String();
+    };
 
-    page().closeSources (true, false);
-    EXPECT_TRUE (running->titles().contains ("File Error"));
+    ASSERT_TRUE (block());
+    ASSERT_TRUE (rename ("First"));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 1; }));
+    EXPECT_TRUE (running->boxes.back().message.contains ("the workspace of " + page().getDeviceName()));
+    ASSERT_TRUE (rename ("Second"));
+    EXPECT_EQ (count ("File Error"), 1) << "one box for the failing run, not one per edit";
+
+    ASSERT_TRUE (unblock());
+    ASSERT_TRUE (rename ("Third"));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 1; }));
+    EXPECT_EQ (storedName(), "Third");
+
+    // A backup that cannot be written is named the same way.
+    {
+        const FileSizeLimit::Scoped full (512);
+        browser().backupDeviceData (true, true, true);
+        ASSERT_TRUE (running->drain());
+        page().getArchiveManager()->waitForBackgroundSaves();
+    }
+
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 2; }));
+    const auto* made = SourceTree::getArchive (backups().getChild (0));
+    const auto madeFile = made->getArchiveFile();
+    EXPECT_TRUE (running->boxes.back().message.contains ("the backup \"" + made->getTitle() + "\""));
+    EXPECT_FALSE (madeFile.existsAsFile() || madeFile.withFileExtension ("mwd").existsAsFile());
+
+    // At close: the user frees the space and tries again, and all of it is written.
+    ASSERT_TRUE (block());
+    page().renamePresets (page().getDeviceNode(), { slot }, "Last", true, true);
+    juce::StringArray buttons;
+    const Alerts::ScopedChoiceResponder freeSpace { [&] (const Alerts::Box& box)
+    {
+        running->boxes.push_back (box);
+        buttons = box.buttons;
+        return unblock() ? 0 : -1;
+    } };
+
+    page().closeSources (true, false, true);
+    EXPECT_EQ (buttons, juce::StringArray ({ "Try Again", "Quit Anyway" }));
+    EXPECT_EQ (storedName(), "Last");
+    EXPECT_TRUE (madeFile.existsAsFile() && madeFile.withFileExtension ("mwd").existsAsFile());
     EXPECT_EQ (page().getDeviceDataSet(), nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include "gui/datapage/DataPageEdits.h"
 #include "gui/datapage/SourceBrowserListener.h"
 #include "gui/datapage/SourceDataBrowser.h"
+#include "gui/datapage/UnsavedWork.h"
 #include "gui/dialogs/SearchTarget.h"
 #include "model/DataSet.h"
 
@@ -108,7 +109,9 @@ public:
     /** Opens the unit's sources; the files given were moved aside and are named to the user with those of the backups. */
     void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {});
     void showDamagedFiles (const juce::Array<juce::File>& files);
-    void closeSources (bool saveDeviceData, bool skipBackupIndex);
+    /** Saves and closes. When something cannot be written, a quit (or, with
+        saveDeviceData, a disconnection) asks first: try again, or go on without it. */
+    void closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting = false);
     void deviceConnectionChanged (bool connected, bool updateStarting);
     void buildSourceTree (const juce::String& category);
     void removeSourceNode (const juce::String& category);
@@ -144,6 +147,12 @@ public:
     static constexpr int workspaceSaveDelayMs = 2000;
     void saveBackups();
     void saveWorkspace();
+
+    /** Returns once the workspace saves handed over so far are written (their results still to arrive). */
+    void waitForWorkspaceSaves();
+
+    /** What the last saves could not write; told once per failing episode. */
+    const UnsavedWork& getUnsavedWork() const noexcept          { return unsaved; }
 
     /** Deleted backups keep their files until no undo can bring them back:
         the files of every backup at or below the node go when the sources
@@ -290,6 +299,11 @@ private:
     void takeDownloadedPresets();
     void perform (int commandId);
     void purgeDeletedBackups();
+    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten);
+    void backupSaveEnded();
+    juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;
+    juce::StringArray unsavedBackups() const;
+    void tellUnsaved (UnsavedWork::Change change);
     void refreshWorkspaceLabel();
     void showBackupsIfShownSourceWent();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
@@ -352,6 +366,8 @@ private:
     juce::Array<juce::Uuid> damagedBackupsTold;    // each damaged backup is named once
     std::unique_ptr<DeviceData> workspaceBeforeUpdate;   // the workspace while a firmware update runs
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
+    UnsavedWork unsaved;
+    bool closingSources = false;                   // its question runs the message loop
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
     std::unique_ptr<MwdImportRun> mwdRun;

@@ -94,7 +94,7 @@ void DataPage::changeNotify (const ChangeInfo& info)
     switch (m.code)
     {
         case DeviceInfoMessage::connectedDeviceChanged:  deviceConnectionChanged (m.value1 != 0, m.value2 != 0); break;
-        case DeviceInfoMessage::aboutToQuit:             closeSources (true, false); break;
+        case DeviceInfoMessage::aboutToQuit:             closeSources (true, false, true); break;
         case DeviceInfoMessage::backupConversionDone:
             // The manager takes the conversion's end first: then its tree is the current one.
             if (archiveManager != nullptr)

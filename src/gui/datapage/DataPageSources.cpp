@@ -100,12 +100,18 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     deviceFolder = devices->getActiveDeviceDataFolder();
     deviceName = devices->getActiveDeviceDisplayName();
     downloadedSlots.clear();
+    unsaved.clear();
 
     LocalArchiveManager::close (std::move (archiveManager));
 
     if (content != nullptr && caps != nullptr && hub() != nullptr)
     {
         archiveManager = std::make_unique<LocalArchiveManager> (*content, caps->caps, deviceName, *hub(), &reportFatalError);
+        archiveManager->setSaveListener ([page = juce::Component::SafePointer<DataPage> (this)]
+        {
+            if (page != nullptr)
+                page->backupSaveEnded();
+        });
         archiveManager->reloadTree();
         damaged.addArray (archiveManager->takeDamagedFiles());
 
@@ -148,31 +154,58 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     showDamagedFiles (damaged);
 }
 
-void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex)
+void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting)
 {
+    // Its question runs the message loop, which may bring another close.
+    if (closingSources)
+        return;
+
+    const juce::ScopedValueSetter<bool> closing (closingSources, true);
+
     // A title still being typed is kept like any other edit (a quit leaves it no focus loss).
     browser.commitRename();
     autosave->cancel();
     bool indexSaved = false;
 
-    if (! skipBackupIndex && archiveManager != nullptr)
-        indexSaved = archiveManager->saveBackupIndex();
-
-    if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
+    for (;;)
     {
-        const juce::File folder (deviceFolder);
-        bool saved = true;
+        if (! skipBackupIndex && archiveManager != nullptr)
+        {
+            indexSaved = archiveManager->saveBackupIndex();
+            unsaved.update (UnsavedWork::Part::backups, unsavedBackups());
+        }
 
-        if (auto* work = deviceDataSet->getWorkingData())
-            saved = work->saveWorkingFile (folder, true) == DeviceData::saved;
+        if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
+        {
+            const juce::File folder (deviceFolder);
+            bool workWritten = true, liveWritten = true;
 
-        if (auto live = deviceDataSet->getLiveData())
-            saved = live->saveWorkingFile (folder, false) == DeviceData::saved && saved;
+            if (auto* work = deviceDataSet->getWorkingData())
+                workWritten = work->saveWorkingFile (folder, true) == DeviceData::saved;
 
-        if (! saved)
-            Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
+            if (auto live = deviceDataSet->getLiveData())
+                liveWritten = live->saveWorkingFile (folder, false) == DeviceData::saved;
+
+            unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten));
+        }
+
+        if (unsaved.isEmpty() || ! saveDeviceData)
+            break;
+
+        // The user may free space and try again; what is left otherwise is named.
+        enum { tryAgain = 1, closeAnyway };
+        juce::Array<Alerts::Choice> choices;
+        choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey) });
+        choices.add ({ UnsavedWork::closeAnywayText (quitting), closeAnyway });
+        const auto answer = Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, this, "File Error",
+                                                 UnsavedWork::closingMessage (unsaved.getItems(), quitting), choices);
+
+        // A box that could not be shown (the program is ending) answers nothing.
+        if (answer != tryAgain)
+            break;
     }
 
+    unsaved.clear();
     saveBrowserLayout();
 
     // The index no longer names the deleted backups: now their files may go.
@@ -238,14 +271,82 @@ void DataPage::saveWorkspace()
     else
         savedLiveData = live;
 
-    autosave->writes.post ([folder, work, live]
+    autosave->writes.post ([folder, work, live, page = juce::Component::SafePointer<DataPage> (this)]
     {
-        if (work != nullptr)
-            work->saveWorkingFile (folder, true);
+        const bool workWritten = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
+        const bool liveWritten = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
 
-        if (live != nullptr)
-            live->saveWorkingFile (folder, false);
+        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten]
+        {
+            if (page != nullptr)
+                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten);
+        });
     });
+}
+
+void DataPage::waitForWorkspaceSaves()
+{
+    autosave->writes.waitUntilIdle();
+}
+
+void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten)
+{
+    // The sources it was for are closed: their close saved them.
+    if (closingSources || folder != deviceFolder)
+        return;
+
+    // The unit's data is written again with the next save.
+    if (! liveWritten)
+        savedLiveData = nullptr;
+
+    tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten)));
+}
+
+void DataPage::backupSaveEnded()
+{
+    if (closingSources || archiveManager == nullptr)
+        return;
+
+    tellUnsaved (unsaved.update (UnsavedWork::Part::backups, unsavedBackups()));
+}
+
+juce::StringArray DataPage::unsavedWorkspace (bool workWritten, bool liveWritten) const
+{
+    juce::StringArray items;
+
+    if (! workWritten)
+        items.add (UnsavedWork::workspaceItem (deviceName));
+
+    if (! liveWritten)
+        items.add (UnsavedWork::unitDataItem (deviceName));
+
+    return items;
+}
+
+juce::StringArray DataPage::unsavedBackups() const
+{
+    juce::StringArray items;
+
+    if (archiveManager == nullptr)
+        return items;
+
+    const auto backups = archiveManager->getUnsaved();
+
+    for (const auto& title : backups.backups)
+        items.add (UnsavedWork::backupItem (title));
+
+    if (backups.index)
+        items.add (UnsavedWork::indexItem());
+
+    return items;
+}
+
+void DataPage::tellUnsaved (UnsavedWork::Change change)
+{
+    if (change == UnsavedWork::Change::started)
+        Alerts::showWarning (this, "File Error", UnsavedWork::failedMessage (unsaved.getItems()));
+    else if (change == UnsavedWork::Change::ended)
+        Alerts::showInfo (this, "Saved", UnsavedWork::savedMessage());
 }
 
 void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)

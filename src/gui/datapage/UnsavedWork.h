@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+/** What of the user's work the last saves could not put on disk, in two
+    parts (the workspace of the unit, the backups), and when to tell it: a
+    failing episode is told once, when it starts, not at every edit, and its
+    end once everything is written. */
+class UnsavedWork
+{
+public:
+    enum class Part { workspace, backups };
+    enum class Change { none, started, ended };
+
+    /** The part's items that are not on disk now (empty: all written). */
+    Change update (Part part, const juce::StringArray& items);
+
+    /** Every item not on disk, the workspace's first. */
+    juce::StringArray getItems() const;
+    bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty(); }
+    void clear()                                     { workspace.clear(); backups.clear(); }
+
+    // What the boxes say.
+    static juce::String workspaceItem (const juce::String& deviceName)     { return "the workspace of " + deviceName; }
+    static juce::String unitDataItem (const juce::String& deviceName)      { return "the data last read from " + deviceName; }
+    static juce::String backupItem (const juce::String& title)             { return "the backup \"" + title + "\""; }
+    static juce::String indexItem()                                        { return "the list of backups"; }
+
+    static juce::String failedMessage (const juce::StringArray& items);
+    static juce::String savedMessage();
+    static juce::String closingMessage (const juce::StringArray& items, bool quitting);
+    static juce::String closeAnywayText (bool quitting)                    { return quitting ? "Quit Anyway" : "Close Anyway"; }
+
+private:
+    juce::StringArray workspace, backups;
+};
