@@ -153,6 +153,43 @@ TEST (BelvoraStart, OneProgramRunsPerDataFolder)
     EXPECT_TRUE (platform::InstanceLock (lockFile).isHeld()) << "free again once the first one went";
 }
 
+TEST (BelvoraStart, ARefusedStartSaysWhy)
+{
+    const auto lockFile = Belvora::getInstanceLockFile();
+    const auto folder = "\"" + Belvora::getUserDataFolder() + "\"";
+
+    {
+        platform::InstanceLock first (lockFile);
+        ASSERT_TRUE (first.isHeld());
+        EXPECT_EQ (first.getFailure(), platform::InstanceLock::Failure::none);
+
+        const platform::InstanceLock second (lockFile);
+        EXPECT_EQ (second.getFailure(), platform::InstanceLock::Failure::heldElsewhere);
+        const auto refusal = Belvora::getStartRefusal (second);
+        EXPECT_EQ (refusal.title, "Belvora Is Already Running");
+        EXPECT_EQ (refusal.message, "Belvora is already running with the data folder " + folder + "; this start ends.");
+    }
+
+    // A folder that cannot be made (root writes anywhere, but not below a file) is no copy running.
+    const auto blocker = TestEnvironment::getHome().getChildFile ("a file");
+    ASSERT_TRUE (blocker.replaceWithText ("x"));
+
+    for (const auto& unwritable : { blocker.getChildFile ("Belvora 2.lock"), blocker.getChildFile ("deeper/Belvora 2.lock") })
+    {
+        const platform::InstanceLock lock (unwritable);
+        EXPECT_FALSE (lock.isHeld());
+        EXPECT_EQ (lock.getFailure(), platform::InstanceLock::Failure::cannotWrite) << unwritable.getFullPathName();
+        EXPECT_TRUE (lock.getSystemError().isNotEmpty());
+
+        const auto refusal = Belvora::getStartRefusal (lock);
+        EXPECT_EQ (refusal.title, "Data Folder Cannot Be Written");
+        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write to its data folder " + folder + " (" + lock.getSystemError() + ")"));
+        EXPECT_FALSE (refusal.message.contains ("already running"));
+    }
+
+    blocker.deleteFile();
+}
+
 TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
 {
     const juce::File data (Belvora::getUserDataFolder());

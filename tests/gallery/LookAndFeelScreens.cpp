@@ -1,12 +1,15 @@
 // The look-and-feel's pages: palette, pictures and every drawn element.
 
+#include "app/Belvora.h"
 #include "gallery/Gallery.h"
 #include "gui/BVApplicationFrameLaf.h"
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "platform/InstanceLock.h"
 #include "resources/BinaryResources.h"
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace Gallery;
@@ -375,8 +378,8 @@ namespace
         return sheet->finish (std::move (sheet));
     }
 
-    std::unique_ptr<juce::Component> alert (BVLookAndFeel& laf, juce::MessageBoxIconType type, const char* title,
-                                            const char* message, juce::StringArray buttons)
+    std::unique_ptr<juce::Component> alert (BVLookAndFeel& laf, juce::MessageBoxIconType type, const juce::String& title,
+                                            const juce::String& message, juce::StringArray buttons)
     {
         auto window = std::make_unique<juce::AlertWindow> (title, message, type);
         window->setLookAndFeel (&laf);
@@ -385,6 +388,33 @@ namespace
             window->addButton (buttons[i], buttons.size() - i - 1);
 
         return window;
+    }
+
+    // The box of a start that could not take the data folder's lock, with the program's own texts.
+    std::unique_ptr<juce::Component> refusedStart (BVLookAndFeel& laf, bool anotherCopy)
+    {
+        const auto scratch = juce::File::createTempFile ("refused-start");
+        std::unique_ptr<platform::InstanceLock> first;
+
+        if (anotherCopy)
+            first = std::make_unique<platform::InstanceLock> (scratch);
+        else
+            scratch.replaceWithText ("a file where a folder should be");
+
+        const platform::InstanceLock refused (anotherCopy ? scratch : scratch.getChildFile ("Belvora 2.lock"));
+
+        // A user's data folder rather than the gallery's long temporary one.
+        const auto home = juce::SystemStats::getEnvironmentVariable ("HOME", {});
+        const auto configuration = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
+        ::setenv ("HOME", "/home/marie", 1);
+        ::setenv ("XDG_CONFIG_HOME", "/home/marie/.config", 1);
+        const auto text = Belvora::getStartRefusal (refused);
+        ::setenv ("HOME", home.toRawUTF8(), 1);
+        ::setenv ("XDG_CONFIG_HOME", configuration.toRawUTF8(), 1);
+        first.reset();
+        scratch.deleteFile();
+
+        return alert (laf, juce::MessageBoxIconType::WarningIcon, text.title, text.message, { "OK" });
     }
 
     struct Frame : juce::DocumentWindow
@@ -436,6 +466,9 @@ BELVORA_SCREEN ("Dialogs/Alert, question with three buttons", [] (BVLookAndFeel&
                   "There is a new version of firmware available for Vesper. Do you want to update now?", { "Show Details...", "Yes", "No" }); });
 BELVORA_SCREEN ("Dialogs/Alert, no icon", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::NoIcon, "Error", "Can't find icon: archive_icon_Retro", { "OK" }); });
+
+BELVORA_SCREEN ("Dialogs/Start refused: another copy running", [] (BVLookAndFeel& laf) { return refusedStart (laf, true); });
+BELVORA_SCREEN ("Dialogs/Start refused: data folder cannot be written", [] (BVLookAndFeel& laf) { return refusedStart (laf, false); });
 
 BELVORA_SCREEN ("Windows/Main window frame with wordmark", [] (BVLookAndFeel& laf) { return frame (laf, true, true); });
 BELVORA_SCREEN ("Windows/Main window frame without icon", [] (BVLookAndFeel& laf) { return frame (laf, true, false); });
