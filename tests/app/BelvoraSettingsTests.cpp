@@ -190,6 +190,38 @@ TEST (BelvoraStart, ARefusedStartSaysWhy)
     blocker.deleteFile();
 }
 
+TEST_F (SettingsTest, OnlyASettingsFileThatReadsBackBecomesTheKeptCopy)
+{
+    const auto file = settings().getFile();
+    const auto lastGood = Belvora::getLastGoodSettingsFile();
+
+    settings().setValue ("dataSyncMethod", "manual");
+    ASSERT_TRUE (settings().save());
+    Belvora::keepLastGoodSettings();
+    ASSERT_EQ (lastGood.loadFileAsString(), file.loadFileAsString());
+    const auto good = lastGood.loadFileAsString();
+
+    // A save cut short, or one that wrote something else: the kept copy stays as it was.
+    settings().setValue ("dataSyncMethod", "previous");
+    ASSERT_TRUE (settings().save());
+
+    for (const auto& bad : { file.loadFileAsString().dropLastCharacters (20), juce::String(),
+                             file.loadFileAsString().replace ("previous", "auto") })
+    {
+        ASSERT_TRUE (file.replaceWithText (bad));
+        Belvora::keepLastGoodSettings();
+        EXPECT_EQ (lastGood.loadFileAsString(), good) << bad;
+    }
+
+    ASSERT_TRUE (file.deleteFile());
+    Belvora::keepLastGoodSettings();
+    EXPECT_EQ (lastGood.loadFileAsString(), good) << "no file at all";
+
+    ASSERT_TRUE (settings().save());
+    Belvora::keepLastGoodSettings();
+    EXPECT_TRUE (lastGood.loadFileAsString().contains ("previous")) << "a good save is kept";
+}
+
 TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
 {
     const juce::File data (Belvora::getUserDataFolder());
