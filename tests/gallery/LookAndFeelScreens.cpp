@@ -6,6 +6,7 @@
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "gui/datapage/DataPage.h"
 #include "platform/InstanceLock.h"
 #include "resources/BinaryResources.h"
 
@@ -469,6 +470,17 @@ BELVORA_SCREEN ("Dialogs/Alert, no icon", [] (BVLookAndFeel& laf) {
 
 BELVORA_SCREEN ("Dialogs/Start refused: another copy running", [] (BVLookAndFeel& laf) { return refusedStart (laf, true); });
 BELVORA_SCREEN ("Dialogs/Start refused: data folder cannot be written", [] (BVLookAndFeel& laf) { return refusedStart (laf, false); });
+
+BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware converted", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::InfoIcon, "Workspace Converted",
+                  DataPage::getWorkspaceConvertedText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                                                       juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
+                  { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "Workspace Kept",
+                  DataPage::getWorkspaceKeptText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                                                  juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
+                  { "OK" }); });
 
 BELVORA_SCREEN ("Windows/Main window frame with wordmark", [] (BVLookAndFeel& laf) { return frame (laf, true, true); });
 BELVORA_SCREEN ("Windows/Main window frame without icon", [] (BVLookAndFeel& laf) { return frame (laf, true, false); });

@@ -266,6 +266,13 @@ public:
     /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
     static double getStoredBrowserSize();
 
+    /** What the user is told of a stored workspace of the unit's earlier firmware:
+        converted to the unit's firmware, or kept, as it was, in a file of its own. */
+    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+                                                   const juce::String& to, const juce::File& kept);
+    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+                                              const juce::String& to, const juce::File& kept);
+
     //==============================================================================
     void changeNotify (const ChangeInfo& info) override;
     void buttonClicked (juce::Button* button) override;

@@ -148,10 +148,7 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     // A download meanwhile filled the workspace with the unit's data: the user chose that.
     if (converted == nullptr || work == nullptr || ! needSync || busy)
     {
-        Alerts::showWarning (this, "Workspace Kept",
-                             "The workspace stored for " + deviceName + " was made for firmware " + from + ", and it could not be taken over"
-                             " for the firmware " + deviceName + " runs now" + (unitFirmware.isNotEmpty() ? " (" + unitFirmware + ")" : juce::String())
-                             + ". It is kept, as it was, in \"" + kept.getFullPathName() + "\".");
+        Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, unitFirmware, kept));
         return;
     }
 
@@ -169,10 +166,22 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());
     autosave->workspaceChanged();
 
-    Alerts::showInfo (this, "Workspace Converted",
-                      "The workspace stored for " + deviceName + " was made for firmware " + from + " and has been converted to firmware "
-                      + unitFirmware + ". The stored file is kept as \"" + kept.getFullPathName() + "\".");
+    Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, unitFirmware, kept));
     readUnitDataUnderWorkspace();
+}
+
+juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+                                                  const juce::String& to, const juce::File& kept)
+{
+    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and has been converted to firmware "
+         + to + ". The stored file is kept as it was in \"" + kept.getFullPathName() + "\".";
+}
+
+juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+                                             const juce::String& to, const juce::File& kept)
+{
+    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and could not be converted to firmware "
+         + (to.isNotEmpty() ? to : juce::String ("it runs now")) + ". It is kept as it was in \"" + kept.getFullPathName() + "\".";
 }
 
 void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
