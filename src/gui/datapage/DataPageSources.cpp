@@ -145,8 +145,8 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     const auto unitFirmware = deviceDataSet != nullptr && deviceDataSet->getLiveData() != nullptr
                                   ? formatFirmwareVersion (deviceDataSet->getLiveData()->getFirmwareVersion(), false) : juce::String();
 
-    // A download meanwhile filled the workspace with the unit's data: the user chose that.
-    if (converted == nullptr || work == nullptr || ! needSync || busy)
+    // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
+    if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
     {
         Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, unitFirmware, kept));
         return;
@@ -180,8 +180,9 @@ juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, 
 juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
                                              const juce::String& to, const juce::File& kept)
 {
-    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and could not be converted to firmware "
-         + (to.isNotEmpty() ? to : juce::String ("it runs now")) + ". It is kept as it was in \"" + kept.getFullPathName() + "\".";
+    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and could not be taken over for "
+         + (to.isNotEmpty() ? "firmware " + to : juce::String ("the firmware it runs now")) + ". It is kept as it was in \""
+         + kept.getFullPathName() + "\".";
 }
 
 void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
