@@ -803,6 +803,22 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_EQ (aside.loadFileAsString(), "not a workspace");
     ASSERT_EQ (running->titles().indexOf ("File Error"), running->titles().size() - 1);
     EXPECT_TRUE (running->boxes.back().message.contains (aside.getFullPathName()));
+
+    // A read of the unit's data that fails says so and leaves the workspace as it was.
+    running->content().connectToDevice (-1);
+    ASSERT_TRUE (syncFile.deleteFile());
+    const auto presets = DeviceData::loadFromFile (workingFile)->getNumPresets();
+    SimulatedUnit::Faults refusing;
+    refusing.readStatus = 6;
+    running->unit (0).setFaults (refusing);
+    running->boxes.clear();
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return ! running->boxes.empty(); }));
+    running->drain();
+    running->unit (0).setFaults ({});
+    EXPECT_FALSE (page().isSyncNeeded());
+    EXPECT_EQ (workspace().getNumPresets(), presets);
+    EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
 }
 
 TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)

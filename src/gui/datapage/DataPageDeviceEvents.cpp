@@ -261,13 +261,13 @@ void DataPage::storeDownloadedDeviceData()
     const auto live = devices != nullptr ? devices->getActiveDeviceData() : nullptr;
 
     downloadedSlots.clear();
+    const bool underWorkspace = std::exchange (readingUnitOnly, false);
 
     if (live == nullptr)
         return;
 
     busy = false;
     deviceDataSet->setLiveData (live);
-    const bool underWorkspace = std::exchange (readingUnitOnly, false);
 
     // An autosave handed over before the download may still be writing the
     // same file through the same temporary one.
@@ -402,13 +402,13 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
     }
 
     auto* devices = Nexus::getDeviceManager();
+    const bool underWorkspace = command.command == DeviceCommandMessage::readAll && std::exchange (readingUnitOnly, false);
 
     if (devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet == nullptr)
         return;
 
     const auto unit = devices->getDevice (-1);
     const auto code = unit != nullptr && unit->getErrorCode() != DeviceError::none ? unit->getErrorCode() : DeviceError::internal;
-    const bool underWorkspace = command.command == DeviceCommandMessage::readAll && std::exchange (readingUnitOnly, false);
 
     if (underWorkspace)
     {
