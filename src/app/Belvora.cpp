@@ -113,8 +113,14 @@ void Belvora::initialise (const juce::String& commandLine)
 
     if (! instanceLock->isHeld())
     {
+        const auto refusal = getStartRefusal (*instanceLock);
         instanceLock.reset();
-        std::cerr << "Belvora is already running with the data folder \"" << getUserDataFolder() << "\"; this start ends." << std::endl;
+        std::cerr << refusal.message << std::endl;
+
+        // Started from a desktop menu, nobody reads standard error.
+        if (makeUserInterface.showWarning != nullptr && juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr)
+            makeUserInterface.showWarning (refusal.title, refusal.message);
+
         setApplicationReturnValue (1);
         quit();
         return;
@@ -242,6 +248,32 @@ void Belvora::handleAsyncUpdate()
 juce::File Belvora::getInstanceLockFile()
 {
     return juce::File (getUserDataFolder()).getChildFile ("Belvora 2.lock");
+}
+
+Belvora::StartRefusal Belvora::getStartRefusal (const platform::InstanceLock& lock)
+{
+    using Failure = platform::InstanceLock::Failure;
+    const auto folder = "\"" + getUserDataFolder() + "\"";
+    const auto because = lock.getSystemError().isNotEmpty() ? " (" + lock.getSystemError() + ")" : juce::String();
+
+    switch (lock.getFailure())
+    {
+        case Failure::cannotWrite:
+            return { "Data Folder Cannot Be Written",
+                     "Belvora cannot write to its data folder " + folder + because + "; this start ends. "
+                     "Make sure the folder can be written and the drive is not full, then start Belvora again." };
+
+        case Failure::noLocks:
+            return { "Data Folder Cannot Be Locked",
+                     "Belvora cannot lock its data folder " + folder + because + "; this start ends. "
+                     "Its file system takes no locks, and without one two copies of Belvora could write over each other's files." };
+
+        case Failure::heldElsewhere:
+        case Failure::none:
+            break;
+    }
+
+    return { "Belvora Is Already Running", "Belvora is already running with the data folder " + folder + "; this start ends." };
 }
 
 juce::Array<juce::File> Belvora::removeLeftovers()

@@ -72,6 +72,14 @@ public:
     /** The file whose lock keeps one program per user data folder. */
     static juce::File getInstanceLockFile();
 
+    /** What a start that could not take that lock tells the user: a title and the reason. */
+    struct StartRefusal
+    {
+        juce::String title, message;
+    };
+
+    static StartRefusal getStartRefusal (const platform::InstanceLock& lock);
+
     /** Removes what a killed run may have left in the data folder, its
         product folders and their unit folders: the temporary files of saves.
         Only safe while this program holds the folder's lock. The files removed. */

@@ -42,8 +42,28 @@ juce::String BelvoraPaths::getTrackingUrl()
 
 juce::String BelvoraPaths::getUserDataFolder()
 {
-    return juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory).getFullPathName()
-           + "/Marrowell/Belvora 2";
+    const auto below = [] (const juce::File& configuration) { return configuration.getFullPathName() + "/Marrowell/Belvora 2"; };
+    const auto usual = below (juce::File::getSpecialLocation (juce::File::userApplicationDataDirectory));
+
+   #if JUCE_LINUX || JUCE_BSD
+    // The framework reads the configuration folder only from user-dirs.dirs;
+    // the variable names it too (a relative one counts as unset). A data
+    // folder already in use at the usual place stays where it is, so that
+    // setting the variable hides nobody's data.
+    const auto configuration = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
+
+    if (juce::File::isAbsolutePath (configuration))
+    {
+        const auto chosen = below (juce::File (configuration));
+
+        if (chosen != usual && ! juce::File (chosen).isDirectory() && juce::File (usual).isDirectory())
+            return usual;
+
+        return chosen;
+    }
+   #endif
+
+    return usual;
 }
 
 juce::String BelvoraPaths::getCommonDataFolder()

@@ -22,6 +22,22 @@ namespace
     }
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
+
+    // The file on disk holds the settings as they are in memory.
+    bool readsBack (const juce::File& file, juce::PropertiesFile& settings)
+    {
+        if (! file.existsAsFile())
+            return false;
+
+        juce::PropertiesFile::Options options;
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.ignoreCaseOfKeyNames = false;
+        options.doNotSave = true;
+        juce::PropertiesFile stored (file, options);
+        const juce::ScopedLock hold (settings.getLock());
+
+        return stored.isValidFile() && stored.getAllProperties() == settings.getAllProperties();
+    }
 }
 
 juce::ApplicationProperties& BelvoraSettings::getAppProperties()
@@ -83,7 +99,9 @@ void BelvoraSettings::keepLastGoodSettings()
     auto& settings = getUserSettings();
     const auto file = settings.getFile();
 
-    if (settings.isValidFile() && file.existsAsFile())
+    // The kept copy is what comes back when the file is damaged: a save that
+    // went wrong must not become it too.
+    if (settings.isValidFile() && readsBack (file, settings))
         SafeSave::replaceFile (getLastGoodSettingsFile(), [&file] (juce::OutputStream& out)
         {
             juce::FileInputStream in (file);

@@ -5,6 +5,7 @@
 #include "base/DeviceInfoMessage.h"
 #include "app/Nexus.h"
 #include "gui/BVApplicationFrameLaf.h"
+#include "gui/BVLookAndFeel.h"
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/widgets/Alerts.h"
@@ -78,7 +79,22 @@ UserInterfaceFactory MainAppWindow::getUserInterfaceFactory()
 {
     UserInterfaceFactory factory;
     factory.makeMainWindow = [] (Nexus&) -> std::unique_ptr<UserInterface> { return std::make_unique<MainAppWindow>(); };
-    factory.showWarning = [] (const juce::String& title, const juce::String& message) { Alerts::showWarning (nullptr, title, message); };
+    factory.showWarning = [] (const juce::String& title, const juce::String& message)
+    {
+        // A box before the main window (a refused start) brings the program's look itself.
+        std::unique_ptr<BVLookAndFeel> look;
+
+        if (dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel()) == nullptr)
+        {
+            look = std::make_unique<BVLookAndFeel> (1.0f);
+            juce::LookAndFeel::setDefaultLookAndFeel (look.get());
+        }
+
+        Alerts::showWarning (nullptr, title, message);
+
+        if (look != nullptr)
+            juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+    };
     return factory;
 }
 

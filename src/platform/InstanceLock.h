@@ -20,7 +20,25 @@ public:
 
     bool isHeld() const noexcept;
 
+    /** Why the lock is not held: someone else holds it, the file cannot be
+        made there, or the file system there takes no locks. */
+    enum class Failure
+    {
+        none,
+        heldElsewhere,
+        cannotWrite,
+        noLocks
+    };
+
+    Failure getFailure() const noexcept                   { return failure; }
+
+    /** The system's words for a failure other than heldElsewhere. */
+    const juce::String& getSystemError() const noexcept   { return systemError; }
+
 private:
+    Failure failure = Failure::none;
+    juce::String systemError;
+
    #if JUCE_WINDOWS
     std::unique_ptr<juce::InterProcessLock> lock;
     bool held = false;

@@ -153,6 +153,75 @@ TEST (BelvoraStart, OneProgramRunsPerDataFolder)
     EXPECT_TRUE (platform::InstanceLock (lockFile).isHeld()) << "free again once the first one went";
 }
 
+TEST (BelvoraStart, ARefusedStartSaysWhy)
+{
+    const auto lockFile = Belvora::getInstanceLockFile();
+    const auto folder = "\"" + Belvora::getUserDataFolder() + "\"";
+
+    {
+        platform::InstanceLock first (lockFile);
+        ASSERT_TRUE (first.isHeld());
+        EXPECT_EQ (first.getFailure(), platform::InstanceLock::Failure::none);
+
+        const platform::InstanceLock second (lockFile);
+        EXPECT_EQ (second.getFailure(), platform::InstanceLock::Failure::heldElsewhere);
+        const auto refusal = Belvora::getStartRefusal (second);
+        EXPECT_EQ (refusal.title, "Belvora Is Already Running");
+        EXPECT_EQ (refusal.message, "Belvora is already running with the data folder " + folder + "; this start ends.");
+    }
+
+    // A folder that cannot be made (root writes anywhere, but not below a file) is no copy running.
+    const auto blocker = TestEnvironment::getHome().getChildFile ("a file");
+    ASSERT_TRUE (blocker.replaceWithText ("x"));
+
+    for (const auto& unwritable : { blocker.getChildFile ("Belvora 2.lock"), blocker.getChildFile ("deeper/Belvora 2.lock") })
+    {
+        const platform::InstanceLock lock (unwritable);
+        EXPECT_FALSE (lock.isHeld());
+        EXPECT_EQ (lock.getFailure(), platform::InstanceLock::Failure::cannotWrite) << unwritable.getFullPathName();
+        EXPECT_TRUE (lock.getSystemError().isNotEmpty());
+
+        const auto refusal = Belvora::getStartRefusal (lock);
+        EXPECT_EQ (refusal.title, "Data Folder Cannot Be Written");
+        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write to its data folder " + folder + " (" + lock.getSystemError() + ")"));
+        EXPECT_FALSE (refusal.message.contains ("already running"));
+    }
+
+    blocker.deleteFile();
+}
+
+TEST_F (SettingsTest, OnlyASettingsFileThatReadsBackBecomesTheKeptCopy)
+{
+    const auto file = settings().getFile();
+    const auto lastGood = Belvora::getLastGoodSettingsFile();
+
+    settings().setValue ("dataSyncMethod", "manual");
+    ASSERT_TRUE (settings().save());
+    Belvora::keepLastGoodSettings();
+    ASSERT_EQ (lastGood.loadFileAsString(), file.loadFileAsString());
+    const auto good = lastGood.loadFileAsString();
+
+    // A save cut short, or one that wrote something else: the kept copy stays as it was.
+    settings().setValue ("dataSyncMethod", "previous");
+    ASSERT_TRUE (settings().save());
+
+    for (const auto& bad : { file.loadFileAsString().dropLastCharacters (20), juce::String(),
+                             file.loadFileAsString().replace ("previous", "auto") })
+    {
+        ASSERT_TRUE (file.replaceWithText (bad));
+        Belvora::keepLastGoodSettings();
+        EXPECT_EQ (lastGood.loadFileAsString(), good) << bad;
+    }
+
+    ASSERT_TRUE (file.deleteFile());
+    Belvora::keepLastGoodSettings();
+    EXPECT_EQ (lastGood.loadFileAsString(), good) << "no file at all";
+
+    ASSERT_TRUE (settings().save());
+    Belvora::keepLastGoodSettings();
+    EXPECT_TRUE (lastGood.loadFileAsString().contains ("previous")) << "a good save is kept";
+}
+
 TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
 {
     const juce::File data (Belvora::getUserDataFolder());

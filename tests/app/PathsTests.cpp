@@ -14,6 +14,32 @@ TEST (Paths, DataFolderFollowsTheConfigurationHome)
     EXPECT_TRUE (Belvora::getUserGuideFile().endsWith ("/Marrowell/Belvora 2/Belvora2 User Guide.pdf"));
 }
 
+TEST (Paths, DataFolderFollowsXdgConfigHomeUnlessOneIsInUseAtTheUsualPlace)
+{
+    TestEnvironment::clearHome();
+    const auto home = TestEnvironment::getHome();
+    const auto usual = home.getChildFile (".config/Marrowell/Belvora 2");
+    const auto elsewhere = home.getChildFile ("elsewhere");
+    const auto restore = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
+
+    ::setenv ("XDG_CONFIG_HOME", (elsewhere.getFullPathName() + "/").toRawUTF8(), 1);
+    EXPECT_EQ (Belvora::getUserDataFolder(), elsewhere.getFullPathName() + "/Marrowell/Belvora 2");
+    EXPECT_EQ (Belvora::getInstanceLockFile().getParentDirectory().getFullPathName(), Belvora::getUserDataFolder());
+
+    // Data already kept at the usual place stays in use; once the named place has its own, that one wins.
+    ASSERT_TRUE (usual.createDirectory().wasOk());
+    EXPECT_EQ (Belvora::getUserDataFolder(), usual.getFullPathName());
+    ASSERT_TRUE (elsewhere.getChildFile ("Marrowell/Belvora 2").createDirectory().wasOk());
+    EXPECT_EQ (Belvora::getUserDataFolder(), elsewhere.getFullPathName() + "/Marrowell/Belvora 2");
+
+    ::setenv ("XDG_CONFIG_HOME", "relative/config", 1);
+    EXPECT_EQ (Belvora::getUserDataFolder(), usual.getFullPathName()) << "a relative path counts as unset";
+
+    ::setenv ("XDG_CONFIG_HOME", restore.toRawUTF8(), 1);
+    usual.deleteRecursively();
+    elsewhere.deleteRecursively();
+}
+
 TEST (Paths, UnknownProductFoldersLieInTheDataFolder)
 {
     const auto base = Belvora::getUserDataFolder();

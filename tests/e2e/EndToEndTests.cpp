@@ -871,13 +871,45 @@ TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
     const auto errors = home.getChildFile ("second-start.txt");
     ASSERT_TRUE (again.start (BELVORA_PROGRAM, server.getBaseUrl(), {}, errors));
 
+    // Started from a desktop menu, nobody reads standard error: a box on the display says it too.
     int status = -1;
-    ASSERT_TRUE (waitFor ([&] { return again.hasEnded (status); }));
+    const auto answerRefusal = [&] (ProgramProcess& refused, const juce::String& title)
+    {
+        const auto refusalBox = [&] { return run ({ "xdotool", "search", "--all", "--onlyvisible", "--pid", juce::String (refused.getPid()),
+                                                    "--name", "^" + title + "$" }).upToFirstOccurrenceOf ("\n", false, false); };
+        juce::String box;
+        return waitFor ([&] { return ((box = refusalBox()).isNotEmpty() && isDrawn (photograph (box))) || refused.hasEnded (status); })
+            && box.isNotEmpty()
+            && repeatUntil ([&] { if (refusalBox() == box) keys (box, { "Return" }); }, [&] { return refused.hasEnded (status); });
+    };
+    const auto linesOf = [] (const juce::File& file)
+    {
+        juce::StringArray lines;
+
+        for (const auto& line : juce::StringArray::fromLines (file.loadFileAsString()))
+            if (line.startsWith ("Belvora"))
+                lines.add (line);
+
+        return lines;
+    };
+
+    ASSERT_TRUE (answerRefusal (again, "Belvora Is Already Running")) << "it ended without showing why";
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 1) << "a refused start is no success";
-    const auto lines = juce::StringArray::fromLines (errors.loadFileAsString().trim());
-    ASSERT_EQ (lines.size(), 1) << errors.loadFileAsString();
-    EXPECT_TRUE (lines[0].startsWith ("Belvora is already running with the data folder \"" + dataFolder().getFullPathName() + "\""));
+    const auto said = "Belvora is already running with the data folder \"" + dataFolder().getFullPathName() + "\"; this start ends.";
+    EXPECT_EQ (linesOf (errors), juce::StringArray (said)) << errors.loadFileAsString();
     EXPECT_FALSE (hasEnded()) << "the first one still runs";
+
+    // A configuration folder that cannot be written (root writes anywhere, but not below a file) is no copy running.
+    const auto blockedHome = home.getChildFile ("blocked");
+    ASSERT_TRUE (blockedHome.createDirectory().wasOk() && blockedHome.getChildFile (".config").replaceWithText ("not a folder"));
+    ProgramProcess blocked { blockedHome };
+    const auto blockedErrors = home.getChildFile ("blocked-start.txt");
+    ASSERT_TRUE (blocked.start (BELVORA_PROGRAM, server.getBaseUrl(), {}, blockedErrors));
+    ASSERT_TRUE (answerRefusal (blocked, "Data Folder Cannot Be Written")) << "it ended without showing why";
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 1);
+    const auto blockedLines = linesOf (blockedErrors);
+    ASSERT_EQ (blockedLines.size(), 1) << blockedErrors.loadFileAsString();
+    EXPECT_TRUE (blockedLines[0].startsWith ("Belvora cannot write to its data folder \"" + blocked.getDataFolder().getFullPathName() + "\""));
 
     // Another home (another user, another profile): a program of its own, at the same time.
     ProgramProcess other { home.getChildFile ("other") };

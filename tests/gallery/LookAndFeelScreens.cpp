@@ -1,13 +1,17 @@
 // The look-and-feel's pages: palette, pictures and every drawn element.
 
+#include "app/Belvora.h"
 #include "gallery/Gallery.h"
 #include "gui/BVApplicationFrameLaf.h"
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "gui/datapage/DataPage.h"
 #include "gui/datapage/UnsavedWork.h"
+#include "platform/InstanceLock.h"
 #include "resources/BinaryResources.h"
 
+#include <cstdlib>
 #include <cstring>
 
 using namespace Gallery;
@@ -388,6 +392,33 @@ namespace
         return window;
     }
 
+    // The box of a start that could not take the data folder's lock, with the program's own texts.
+    std::unique_ptr<juce::Component> refusedStart (BVLookAndFeel& laf, bool anotherCopy)
+    {
+        const auto scratch = juce::File::createTempFile ("refused-start");
+        std::unique_ptr<platform::InstanceLock> first;
+
+        if (anotherCopy)
+            first = std::make_unique<platform::InstanceLock> (scratch);
+        else
+            scratch.replaceWithText ("a file where a folder should be");
+
+        const platform::InstanceLock refused (anotherCopy ? scratch : scratch.getChildFile ("Belvora 2.lock"));
+
+        // A user's data folder rather than the gallery's long temporary one.
+        const auto home = juce::SystemStats::getEnvironmentVariable ("HOME", {});
+        const auto configuration = juce::SystemStats::getEnvironmentVariable ("XDG_CONFIG_HOME", {});
+        ::setenv ("HOME", "/home/marie", 1);
+        ::setenv ("XDG_CONFIG_HOME", "/home/marie/.config", 1);
+        const auto text = Belvora::getStartRefusal (refused);
+        ::setenv ("HOME", home.toRawUTF8(), 1);
+        ::setenv ("XDG_CONFIG_HOME", configuration.toRawUTF8(), 1);
+        first.reset();
+        scratch.deleteFile();
+
+        return alert (laf, juce::MessageBoxIconType::WarningIcon, text.title, text.message, { "OK" });
+    }
+
     struct Frame : juce::DocumentWindow
     {
         Frame (std::unique_ptr<BVLookAndFeel> frameLaf, const juce::String& title, bool withIcon)
@@ -449,6 +480,20 @@ BELVORA_SCREEN ("Dialogs/Save failed at quit", [] (BVLookAndFeel& laf) {
                   UnsavedWork::closingMessage ({ UnsavedWork::workspaceItem ("Vesper"), UnsavedWork::unitDataItem ("Vesper"),
                                                  UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)") }, true),
                   { "Try Again", UnsavedWork::closeAnywayText (true) }); });
+
+BELVORA_SCREEN ("Dialogs/Start refused: another copy running", [] (BVLookAndFeel& laf) { return refusedStart (laf, true); });
+BELVORA_SCREEN ("Dialogs/Start refused: data folder cannot be written", [] (BVLookAndFeel& laf) { return refusedStart (laf, false); });
+
+BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware converted", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::InfoIcon, "Workspace Converted",
+                  DataPage::getWorkspaceConvertedText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                                                       juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
+                  { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "Workspace Kept",
+                  DataPage::getWorkspaceKeptText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                                                  juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
+                  { "OK" }); });
 
 BELVORA_SCREEN ("Windows/Main window frame with wordmark", [] (BVLookAndFeel& laf) { return frame (laf, true, true); });
 BELVORA_SCREEN ("Windows/Main window frame without icon", [] (BVLookAndFeel& laf) { return frame (laf, true, false); });

@@ -836,18 +836,23 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
     EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
 
-    // Without the unit's stored data the edits are still there, offered with the sync button.
+    // Without the unit's stored data the edits stay the workspace, and the unit's own data is read beside them:
+    // a sync now asks before it drops them.
     reconnect();
     ASSERT_TRUE (syncFile.deleteFile());
     const auto reopen = [&]
     {
         running->content().connectToDevice (0);
-        ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+        ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr && syncFile.existsAsFile(); }));
         running->drain();
-        EXPECT_TRUE (page().isSyncNeeded());
-        EXPECT_TRUE (page().getSyncButton().isVisible());
+        EXPECT_FALSE (page().isSyncNeeded());
+        EXPECT_FALSE (page().getSyncButton().isVisible());
         EXPECT_TRUE (workingFile.existsAsFile());
         EXPECT_FALSE (workspace().isPresetSlotUsed (slot)) << "the edit is kept";
+        EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot)) << "the unit's data was read";
+        EXPECT_TRUE (page().getDeviceDataSet()->isModified()) << "the edit is still to be sent";
+        const auto read = DeviceData::loadFromFile (syncFile);
+        EXPECT_TRUE (read != nullptr && read->isPresetSlotUsed (slot));
     };
     reopen();
     EXPECT_FALSE (running->titles().contains ("File Error")) << "nothing was damaged";
@@ -860,6 +865,71 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_EQ (aside.loadFileAsString(), "not a workspace");
     ASSERT_EQ (running->titles().indexOf ("File Error"), running->titles().size() - 1);
     EXPECT_TRUE (running->boxes.back().message.contains (aside.getFullPathName()));
+
+    // A read of the unit's data that fails says so and leaves the workspace as it was.
+    running->content().connectToDevice (-1);
+    ASSERT_TRUE (syncFile.deleteFile());
+    const auto presets = DeviceData::loadFromFile (workingFile)->getNumPresets();
+    SimulatedUnit::Faults refusing;
+    refusing.readStatus = 6;
+    running->unit (0).setFaults (refusing);
+    running->boxes.clear();
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return ! running->boxes.empty(); }));
+    running->drain();
+    running->unit (0).setFaults ({});
+    EXPECT_FALSE (page().isSyncNeeded());
+    EXPECT_EQ (workspace().getNumPresets(), presets);
+    EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
+}
+
+TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)
+{
+    running->settings().setValue ("dataSyncMethod", "previous");
+    const auto slot = userSlots().getFirst();
+    workspace().deletePreset (slot);
+
+    const juce::File folder (running->devices().getActiveDeviceDataFolder());
+    running->content().connectToDevice (-1);
+    int oldBuild = 0;
+
+    // The files as the firmware before an update left them.
+    for (const bool working : { true, false })
+    {
+        auto stored = DeviceData::loadFromFile (folder.getChildFile (working ? "working.mwd" : "sync.mwd"));
+        ASSERT_NE (stored, nullptr);
+        auto older = stored->getFirmwareVersion();
+        oldBuild = --older.build;
+
+        DeviceData before (stored->getProductName(), older, stored->getCapsBlock(), nullptr);
+        before.copyPresetsFrom (*stored);
+        before.setSetup (stored->getSetup(), false);
+        ASSERT_EQ (before.saveWorkingFile (folder, working), DeviceData::saved);
+    }
+
+    const auto stored = folder.getChildFile ("working.mwd").loadFileAsString();
+    const auto kept = folder.getChildFile ("working for firmware build " + juce::String (oldBuild) + ".mwd");
+
+    running->boxes.clear();
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted"); })) << running->titles().joinIntoString (", ");
+    running->drain();
+
+    EXPECT_FALSE (running->titles().contains ("File Error")) << running->titles().joinIntoString (", ");
+    EXPECT_TRUE (folder.findChildFiles (juce::File::findFiles, false, "*.damaged").isEmpty());
+    EXPECT_EQ (kept.loadFileAsString(), stored) << "kept as it was, out of the way of the workspace's saves";
+    EXPECT_TRUE (running->boxes.back().message.contains (kept.getFullPathName()));
+
+    // The converted workspace is the workspace; the unit's data is read beside it.
+    ASSERT_TRUE (running->waitFor ([&]
+    {
+        const auto read = DeviceData::loadFromFile (folder.getChildFile ("sync.mwd"));
+        return read != nullptr && read->getFirmwareVersion().build != oldBuild;
+    })) << "the unit's data was read";
+    running->drain();
+    EXPECT_FALSE (page().isSyncNeeded());
+    EXPECT_FALSE (workspace().isPresetSlotUsed (slot)) << "the edit came along";
+    EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

@@ -275,6 +275,13 @@ public:
     /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
     static double getStoredBrowserSize();
 
+    /** What the user is told of a stored workspace of the unit's earlier firmware:
+        converted to the unit's firmware, or kept, as it was, in a file of its own. */
+    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+                                                   const juce::String& to, const juce::File& kept);
+    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+                                              const juce::String& to, const juce::File& kept);
+
     //==============================================================================
     void changeNotify (const ChangeInfo& info) override;
     void buttonClicked (juce::Button* button) override;
@@ -293,6 +300,9 @@ private:
     struct MwdImportRun;
 
     void loadStoredWorkspace (bool syncFileLoaded);
+    void readUnitDataUnderWorkspace();
+    void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
+    void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from);
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);
     void takeSentData (const DeviceCommandMessage& command);
@@ -343,6 +353,10 @@ private:
     bool needSync = true;
     bool busy = false;
     bool awaitingSyncFile = false;
+    bool unitDataUnread = false;       // the stored workspace came back without the unit's data
+    bool unitReadRequested = false;    // the next download is that data's, under the workspace
+    bool readingUnitOnly = false;      // the running download leaves the workspace as it is
+    std::unique_ptr<ConversionJob> workspaceConversion;   // a stored workspace of the unit's old firmware
     std::shared_ptr<const DeviceData> savedLiveData;   // the unit's data last written as its sync file
 
     std::unique_ptr<DataToolbarItemFactory> toolbarFactory;

@@ -73,6 +73,11 @@ void DataPage::changeNotify (const ChangeInfo& info)
     {
         if (info.commandId == CommandIDs::downloadDeviceData && deviceDataSet != nullptr)
         {
+            readingUnitOnly = unitReadRequested;
+
+            if (readingUnitOnly)
+                return;
+
             if (auto* work = deviceDataSet->getWorkingData())
             {
                 work->deleteAllPresets();
@@ -121,6 +126,9 @@ void DataPage::changeNotify (const ChangeInfo& info)
         case DeviceInfoMessage::commandFailed:
         case DeviceInfoMessage::commandAborted:
             downloadedSlots.clear();
+
+            if (m.code == DeviceInfoMessage::commandAborted && m.command.command == DeviceCommandMessage::readAll)
+                readingUnitOnly = false;
 
             if (m.code == DeviceInfoMessage::commandFailed)
                 commandFailed (m.command);
@@ -184,7 +192,7 @@ void DataPage::storeDownloadedPreset (int index, bool copyFromUnit, std::shared_
 {
     auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
 
-    if (work == nullptr || ! juce::isPositiveAndBelow (index, work->getNumSlots()))
+    if (work == nullptr || ! juce::isPositiveAndBelow (index, work->getNumSlots()) || (copyFromUnit && readingUnitOnly))
         return;
 
     if (copyFromUnit)
@@ -253,6 +261,7 @@ void DataPage::storeDownloadedDeviceData()
     const auto live = devices != nullptr ? devices->getActiveDeviceData() : nullptr;
 
     downloadedSlots.clear();
+    const bool underWorkspace = std::exchange (readingUnitOnly, false);
 
     if (live == nullptr)
         return;
@@ -267,7 +276,7 @@ void DataPage::storeDownloadedDeviceData()
     switch (live->saveWorkingFile (juce::File (deviceFolder), false))
     {
         case DeviceData::saved:
-            if (auto* work = deviceDataSet->getWorkingData())
+            if (auto* work = underWorkspace ? nullptr : deviceDataSet->getWorkingData())
             {
                 work->copyPresetsFrom (*live);
                 work->setSetup (live->getSetup(), false);
@@ -276,12 +285,14 @@ void DataPage::storeDownloadedDeviceData()
             }
 
             savedLiveData = live;
+            unitDataUnread = false;
             needSync = false;
             buildSourceTree (deviceCategory);
             autosave->workspaceChanged();
             break;
 
         case DeviceData::writeFailed:
+            unitDataUnread = false;
             Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
             break;
 
@@ -289,8 +300,12 @@ void DataPage::storeDownloadedDeviceData()
             Alerts::showWarning (this, "Data Integrity Failure",
                                  "Belvora has detected data corruption in the data downloaded from your device. This could be caused by a MIDI "
                                  "transmission error. Please try downloading again. If the error persists, please contact Marrowell Support.");
-            removeSourceNode (deviceCategory);
-            needSync = true;
+
+            if (! underWorkspace)
+            {
+                removeSourceNode (deviceCategory);
+                needSync = true;
+            }
             break;
     }
 
@@ -387,6 +402,7 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
     }
 
     auto* devices = Nexus::getDeviceManager();
+    const bool underWorkspace = command.command == DeviceCommandMessage::readAll && std::exchange (readingUnitOnly, false);
 
     if (devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet == nullptr)
         return;
@@ -394,7 +410,11 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
     const auto unit = devices->getDevice (-1);
     const auto code = unit != nullptr && unit->getErrorCode() != DeviceError::none ? unit->getErrorCode() : DeviceError::internal;
 
-    if (isRead (command.command))
+    if (underWorkspace)
+    {
+        busy = false;
+    }
+    else if (isRead (command.command))
     {
         if (auto* work = deviceDataSet->getWorkingData())
         {

@@ -44,31 +44,145 @@ namespace
 void DataPage::loadStoredWorkspace (bool syncFileLoaded)
 {
     awaitingSyncFile = false;
-    std::unique_ptr<DeviceData> working;
+    unitDataUnread = false;
+    std::unique_ptr<DeviceData> working, otherFirmware;
+    juce::File kept;
     juce::Array<juce::File> damaged;
 
+    const auto setAside = [&damaged] (const juce::File& unread)
+    {
+        if (const auto aside = SafeSave::moveAside (unread); aside != juce::File())
+            damaged.add (aside);
+    };
+
     // The working file holds the user's edits: whatever became of the sync
-    // file, it is offered as the workspace when it fits the unit, and is
-    // otherwise moved aside, never deleted.
+    // file, it is the workspace when it fits the unit; one of the unit's old
+    // firmware is converted; only one that cannot be read is moved aside.
     if (auto* devices = Nexus::getDeviceManager(); devices != nullptr && devices->getActiveDeviceDataFolder().isNotEmpty())
     {
         const auto folder = devices->getActiveDeviceDataFolder();
         const auto live = devices->getActiveDeviceData();
         const juce::File workingFile (Belvora::getWorkingFile (folder, false));
         const juce::File syncFile (Belvora::getSyncFile (folder, false));
+        DeviceData::FileInfo info;
 
-        if (workingFile.existsAsFile() && live != nullptr && live->matchesFileHeader (workingFile))
-            working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
+        // Without the unit's data nothing tells whether the file fits: it stays as it is.
+        if (workingFile.existsAsFile() && live != nullptr)
+        {
+            if (live->matchesFileHeader (workingFile))
+                working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
+            else if (DeviceData::readFileInfo (workingFile, info) && info.caps.productId == live->getCapsBlock().productId)
+                otherFirmware = DeviceData::loadFromFile (workingFile);
 
-        for (const auto& unread : { working == nullptr ? workingFile : juce::File(), syncFileLoaded ? juce::File() : syncFile })
-            if (const auto aside = SafeSave::moveAside (unread); aside != juce::File())
-                damaged.add (aside);
+            if (otherFirmware != nullptr)
+            {
+                // Out of the way of the workspace's saves until it is converted.
+                kept = workingFile.getSiblingFile ("working for firmware build " + juce::String (otherFirmware->getFirmwareVersion().build) + ".mwd")
+                                  .getNonexistentSibling();
 
-        needSync = ! syncFileLoaded || working == nullptr;
+                if (! workingFile.moveFileTo (kept))
+                    otherFirmware.reset();
+            }
+            else if (working == nullptr)
+            {
+                setAside (workingFile);
+            }
+        }
+
+        // The unit's data as another firmware left it is no damage: the next download replaces it.
+        if (! syncFileLoaded && syncFile.existsAsFile()
+            && (! DeviceData::readFileInfo (syncFile, info) || (live != nullptr && live->matchesFileHeader (syncFile))))
+            setAside (syncFile);
+
+        needSync = working == nullptr;
+        unitDataUnread = working != nullptr && ! syncFileLoaded;
     }
 
     openSources (std::move (working), damaged);
     updateSyncButtonText (needSync);
+
+    if (unitDataUnread)
+        readUnitDataUnderWorkspace();
+    else if (otherFirmware != nullptr)
+        convertStoredWorkspace (std::move (otherFirmware), kept);
+}
+
+// The stored workspace stays as it is while the unit's own data is read
+// fresh beside it: edits that never reached the unit are not replaced by it.
+void DataPage::readUnitDataUnderWorkspace()
+{
+    juce::Component::SafePointer<DataPage> page (this);
+
+    juce::MessageManager::callAsync ([page]
+    {
+        if (page == nullptr || ! page->unitDataUnread || page->busy)
+            return;
+
+        page->unitReadRequested = true;
+        page->perform (CommandIDs::downloadDeviceData);
+        page->unitReadRequested = false;
+    });
+}
+
+void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept)
+{
+    const auto live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+    const auto from = formatFirmwareVersion (stored->getFirmwareVersion(), false);
+
+    if (live != nullptr && startConversion (workspaceConversion, std::move (stored), *live,
+                                            [kept, from] (DataPage& page, std::unique_ptr<DeviceData> converted)
+                                            {
+                                                page.takeConvertedWorkspace (std::move (converted), kept, from);
+                                            }))
+        return;
+
+    takeConvertedWorkspace (nullptr, kept, from);
+}
+
+void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from)
+{
+    auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
+    const auto unitFirmware = deviceDataSet != nullptr && deviceDataSet->getLiveData() != nullptr
+                                  ? formatFirmwareVersion (deviceDataSet->getLiveData()->getFirmwareVersion(), false) : juce::String();
+
+    // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
+    if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
+    {
+        Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, unitFirmware, kept));
+        return;
+    }
+
+    work->deleteAllPresets();
+    work->clearSetup();
+    work->copyPresetsFrom (*converted);
+    work->setSetup (converted->getSetup(), false);
+    work->setModified (true);
+
+    needSync = false;
+    unitDataUnread = true;
+    buildSourceTree (deviceCategory);
+    updateSyncButtonText (needSync);
+    sourceSelectionChanged();
+    notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());
+    autosave->workspaceChanged();
+
+    Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, unitFirmware, kept));
+    readUnitDataUnderWorkspace();
+}
+
+juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+                                                  const juce::String& to, const juce::File& kept)
+{
+    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and has been converted to firmware "
+         + to + ". The stored file is kept as it was in \"" + kept.getFullPathName() + "\".";
+}
+
+juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+                                             const juce::String& to, const juce::File& kept)
+{
+    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and could not be taken over for "
+         + (to.isNotEmpty() ? "firmware " + to : juce::String ("the firmware it runs now")) + ". It is kept as it was in \""
+         + kept.getFullPathName() + "\".";
 }
 
 void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
@@ -183,7 +297,8 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
             if (auto* work = deviceDataSet->getWorkingData())
                 workWritten = work->saveWorkingFile (folder, true) == DeviceData::saved;
 
-            if (auto live = deviceDataSet->getLiveData())
+            // Until the unit's data is read, the live copy is not what the unit holds.
+            if (auto live = unitDataUnread ? nullptr : deviceDataSet->getLiveData())
                 liveWritten = live->saveWorkingFile (folder, false) == DeviceData::saved;
 
             unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten));
@@ -229,8 +344,9 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
     cloudManager.reset();
     savedLiveData.reset();
     caps.reset();
+    workspaceConversion.reset();
     needSync = true;
-    busy = awaitingSyncFile = false;
+    busy = awaitingSyncFile = unitDataUnread = readingUnitOnly = false;
     updateSyncButtonText (true);
 }
 
@@ -264,7 +380,7 @@ void DataPage::saveWorkspace()
         work = data->clone (false);
 
     // The unit's data is a snapshot nobody changes: only a new one is written.
-    auto live = deviceDataSet->getLiveData();
+    auto live = unitDataUnread ? nullptr : deviceDataSet->getLiveData();
 
     if (live == savedLiveData)
         live = nullptr;

@@ -488,6 +488,9 @@ std::unique_ptr<ConversionJob>* DataPage::findConversion (const ConversionJob* j
     if (mwdRun != nullptr && mwdRun->conversion.get() == job)
         return &mwdRun->conversion;
 
+    if (workspaceConversion.get() == job)
+        return &workspaceConversion;
+
     return nullptr;
 }
 
