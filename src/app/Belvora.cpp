@@ -2,7 +2,7 @@
 
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
-#include "content/WebRequest.h"
+#include "platform/WebRequest.h"
 #include "model/DeviceData.h"
 #include "model/FirmwareVersion.h"
 
@@ -20,9 +20,22 @@ namespace
     // waits for: every transfer ends first. SIGTERM (a log-out, a service
     // manager) goes through that same handler of Ctrl+C: the framework has
     // none for it, and its default ends the program before it saves anything.
+    //
+    // A second Ctrl+C or SIGTERM is the user insisting: the program ends at
+    // once, as it would have without any handler.
+    std::atomic<bool> interrupted { false };
+    static_assert (std::atomic<bool>::is_always_lock_free, "onInterrupt runs in a signal handler");
+
     void onInterrupt (int signal)
     {
-        WebRequest::abortAll();
+        if (interrupted.exchange (true))
+        {
+            std::signal (signal, SIG_DFL);
+            std::raise (signal);
+            return;
+        }
+
+        platform::WebRequest::abortAll();
 
         const auto previous = previousInterruptAction.sa_handler;
 

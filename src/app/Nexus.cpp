@@ -4,7 +4,7 @@
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "tracking/EventTracker.h"
-#include "content/WebRequest.h"
+#include "platform/WebRequest.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProfiler.h"
@@ -185,7 +185,7 @@ void Nexus::stopServices()
     if (eventTracker != nullptr)
         eventTracker->stop();
 
-    WebRequest::abortPending();
+    platform::WebRequest::abortPending();
 
     if (deviceManager != nullptr)
         deviceManager->stopThread (-1);

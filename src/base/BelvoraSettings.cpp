@@ -188,3 +188,16 @@ float BelvoraSettings::getDownloadTimeout()
 {
     return (float) getUserSettings().getDoubleValue ("downloadTimeout", 600.0);
 }
+
+int BelvoraSettings::getDownloadTimeoutMs()
+{
+    // A core used without the application's settings (a tool, a test) has the default.
+    const auto seconds = getAppProperties().getUserSettings() != nullptr ? (double) getDownloadTimeout() : 600.0;
+    const auto ms = seconds * 1000.0;
+
+    // Not a number and zero or less are no patience at all; a day is more than any transfer needs.
+    if (! (ms >= 1.0))
+        return 0;
+
+    return (int) juce::jmin (ms, 24.0 * 3600.0 * 1000.0);
+}

@@ -36,4 +36,8 @@ public:
     static void setPresetButtonViewType (int type);
     static float getUiScalingFactor();
     static float getDownloadTimeout();
+
+    /** The same in milliseconds, as the patience of a background transfer;
+        0 (the transfer's own default) when the setting makes no sense as one. */
+    static int getDownloadTimeoutMs();
 };

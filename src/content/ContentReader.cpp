@@ -1,6 +1,7 @@
 #include "content/ContentReader.h"
 
-#include "content/WebRequest.h"
+#include "base/BelvoraSettings.h"
+#include "platform/WebRequest.h"
 #include "model/SafeSave.h"
 #include "model/Utf8.h"
 
@@ -202,17 +203,19 @@ bool ContentReader::isWebAddress (const juce::String& location)
 }
 
 ContentReader::WebResult ContentReader::fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                              juce::Thread* thread, juce::int64 maxBytes)
+                                              juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs)
 {
     if (! isWebAddress (location))
         return WebResult::noAnswer;
 
-    WebRequest::Options options;
+    platform::WebRequest::Options options;
+    options.timeoutMs = BelvoraSettings::getDownloadTimeoutMs();
+    options.totalLimitMs = totalLimitMs;
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;
 
-    auto response = WebRequest::get (escapeBlanks (location), options);
+    auto response = platform::WebRequest::get (escapeBlanks (location), options);
 
     if (response.status == 0 && ! response.stopped)
         return WebResult::noAnswer;
@@ -332,18 +335,19 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
     return document.getLastParseError().isEmpty() ? std::move (root) : nullptr;
 }
 
-std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes)
+std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes,
+                                                                 int totalLimitMs)
 {
     juce::MemoryBlock data;
 
-    if (fetch (address, data, counter, nullptr, maxBytes) != WebResult::complete)
+    if (fetch (address, data, counter, nullptr, maxBytes, totalLimitMs) != WebResult::complete)
         return nullptr;
 
     return parseXmlData (data);
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::readXml (const juce::String& location, std::atomic<juce::int64>* counter,
-                                                         bool addressFirst, juce::int64 maxBytes)
+                                                         bool addressFirst, juce::int64 maxBytes, int totalLimitMs)
 {
     const auto trimmed = location.trim();
 
@@ -352,7 +356,7 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXml (const juce::String& lo
 
     if (addressFirst)
     {
-        if (auto doc = readXmlFromUrl (trimmed, counter, maxBytes))
+        if (auto doc = readXmlFromUrl (trimmed, counter, maxBytes, totalLimitMs))
             return doc;
 
         return readXmlFromFile (trimmed, counter, maxBytes);
@@ -361,7 +365,7 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXml (const juce::String& lo
     if (auto doc = readXmlFromFile (trimmed, counter, maxBytes))
         return doc;
 
-    return readXmlFromUrl (trimmed, counter, maxBytes);
+    return readXmlFromUrl (trimmed, counter, maxBytes, totalLimitMs);
 }
 
 std::unique_ptr<juce::XmlElement> ContentReader::parseXmlData (const juce::MemoryBlock& data)

@@ -52,13 +52,15 @@ struct ContentReader
     /** The same for raw bytes in UTF-8 or, with a byte-order mark, UTF-16. */
     static std::unique_ptr<juce::XmlElement> parseXmlData (const juce::MemoryBlock& data);
 
-    static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
+    /** totalLimitMs bounds the whole transfer, name lookup to last byte (0: no bound). */
+    static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter, juce::int64 maxBytes,
+                                                             int totalLimitMs = 0);
     static std::unique_ptr<juce::XmlElement> readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter, juce::int64 maxBytes);
 
     /** A document from an address or a local file, the one first that
         addressFirst says, then the other; the location is trimmed first. */
     static std::unique_ptr<juce::XmlElement> readXml (const juce::String& location, std::atomic<juce::int64>* counter,
-                                                      bool addressFirst, juce::int64 maxBytes);
+                                                      bool addressFirst, juce::int64 maxBytes, int totalLimitMs = 0);
 
     /** Writes UTF-8 XML through a temporary file; false when that failed. */
     static bool saveXml (const juce::XmlElement& xml, const juce::String& path);
@@ -87,7 +89,9 @@ struct ContentReader
 private:
     enum class WebResult { complete, failed, noAnswer };
 
-    /** Reads a web address whole; noAnswer also for a location that is not one. */
+    /** Reads a web address whole; noAnswer also for a location that is not one.
+        The wait for the first byte and between bytes is the user's download
+        time-out; a stop of the thread or the total limit end it earlier. */
     static WebResult fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                            juce::Thread* thread, juce::int64 maxBytes);
+                            juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs = 0);
 };

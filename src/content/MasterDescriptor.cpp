@@ -10,9 +10,14 @@ namespace
     const char* const makerSite = "https://www.marrowell.com";
     const char* const agentSuffix = "?agent=belvora";
 
+    // The window waits for this read: a server or name lookup slower than
+    // this (or one that trickles) leaves the start offline, on the local copy,
+    // as one that cannot be reached does.
+    constexpr int startupReadLimitMs = 2000;
+
     std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
     {
-        auto doc = ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes);
+        auto doc = ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes, startupReadLimitMs);
         const auto tag = ProductDocumentCache::getDocumentTag (ContentKind::masterDescriptor);
         return doc != nullptr && doc->hasTagName (tag) ? std::move (doc) : nullptr;
     }

@@ -1,7 +1,8 @@
 #include "tracking/EventParameterSet.h"
 
 #include "base/BelvoraPaths.h"
-#include "content/WebRequest.h"
+#include "base/BelvoraSettings.h"
+#include "platform/WebRequest.h"
 #include "model/Utf8.h"
 
 namespace
@@ -52,11 +53,12 @@ juce::String EventParameterSet::postAndReadResponse() const
 
 juce::String EventParameterSet::post (const juce::URL& url)
 {
-    WebRequest::Options options;
+    platform::WebRequest::Options options;
+    options.timeoutMs = BelvoraSettings::getDownloadTimeoutMs();
     options.maxRedirects = 0;
     options.maxBytes = maxReplyBytes;
 
-    const auto response = WebRequest::post (url, options);
+    const auto response = platform::WebRequest::post (url, options);
     const auto* bytes = static_cast<const char*> (response.body.getData());
     const auto size = response.body.getSize();
 

@@ -64,6 +64,18 @@ TEST_F (SettingsTest, DownloadTimeoutIsNotClamped)
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 600.0f);
     settings().setValue ("downloadTimeout", 0.25);
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 0.25f);
+
+    // As a transfer's patience: none for what makes no sense, and no overflow for a huge one.
+    EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 250);
+
+    for (auto* senseless : { "0", "-5", "nan", "" })
+    {
+        settings().setValue ("downloadTimeout", senseless);
+        EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 0) << senseless;
+    }
+
+    settings().setValue ("downloadTimeout", 1.0e12);
+    EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 24 * 3600 * 1000);
 }
 
 TEST_F (SettingsTest, SettingsFileLivesInTheDataFolder)

@@ -1,4 +1,3 @@
-#include "content/WebRequest.h"
 #include "support/ContentFixture.h"
 
 using ContentCatalogue = ContentFixture;
@@ -62,17 +61,22 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
     EXPECT_EQ (content.getDownloadThread(), nullptr);
     EXPECT_EQ (content.getProductIds().size(), 2);
 
-    // A server that accepts and stays silent is given up after the silence limit.
-    struct ShortSilenceLimit
-    {
-        ShortSilenceLimit()  { WebRequest::setSilenceLimitMs (500); }
-        ~ShortSilenceLimit() { WebRequest::setSilenceLimitMs (WebRequest::defaultSilenceLimitMs); }
-    } limit;
-
+    // The window waits for this read: a server that accepts and stays silent
+    // is given up, and so is one that trickles in a whole descriptor over
+    // forty seconds (once the start waited for it to the end).
     server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::silence());
     auto& silent = startCatalogue();
     EXPECT_FALSE (silent.isOnline());
     EXPECT_EQ (silent.getProductIds().size(), 2);
+    EXPECT_EQ (fatalError, 0);
+
+    auto trickle = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString()
+                                                  .replace ("${SERVER}", server.getBaseUrl()));
+    trickle.trickleMs = 20;
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", trickle);
+    auto& trickled = startCatalogue();
+    EXPECT_FALSE (trickled.isOnline());
+    EXPECT_EQ (trickled.getProductIds().size(), 2);
     EXPECT_EQ (fatalError, 0);
 }
 

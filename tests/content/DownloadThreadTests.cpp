@@ -1,4 +1,4 @@
-#include "content/WebRequest.h"
+#include "platform/WebRequest.h"
 #include "support/ContentFixture.h"
 
 using DownloadThread = ContentFixture;
@@ -21,19 +21,20 @@ TEST_F (DownloadThread, ReportsEachKindThenTheResultAfterLeavingTheQueue)
     auto* downloader = content.getDownloadThread();
     ASSERT_NE (downloader, nullptr);
 
-    // The answer of the pack waits, so the product is seen queued while it is fetched.
+    // The answer of the pack waits, so the product is seen queued while it is
+    // fetched; longer than the 3 s that once failed every slow link.
     auto slowPack = LocalServer::Answer();
     juce::MemoryBlock zip;
     contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip").loadFileAsData (zip);
     slowPack.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
-    slowPack.delayMs = 300;
+    slowPack.delayMs = 5000;
     server.setAnswer ("/Belvora2/Vesper/packs/vesper_presets.zip", slowPack);
 
     downloader->requestDownload (vesper);
     downloader->requestDownload (vesper);
     EXPECT_TRUE (downloader->isQueued (vesper));
 
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
     EXPECT_FALSE (downloader->isQueued (vesper));
 
     const auto messages = recorder.get();
@@ -133,8 +134,8 @@ TEST_F (DownloadThread, RequestWaitingForItsTurnGivesUpWhenItsThreadIsAskedToSto
 {
     struct LongSilenceLimit
     {
-        LongSilenceLimit()  { WebRequest::setSilenceLimitMs (600000); }
-        ~LongSilenceLimit() { WebRequest::setSilenceLimitMs (WebRequest::defaultSilenceLimitMs); }
+        LongSilenceLimit()  { platform::WebRequest::setSilenceLimitMs (600000); }
+        ~LongSilenceLimit() { platform::WebRequest::setSilenceLimitMs (platform::WebRequest::defaultSilenceLimitMs); }
     } onlyAStopEndsTheTransfer;
 
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::silence());

@@ -1,7 +1,11 @@
 // Serves a content tree on 127.0.0.1 so Belvora can run without the maker's
 // servers. Usage: belvora_local_server [--port N] [--root FOLDER] [--silent PATH]...
+//                 [--delay PATH=MS]... [--trickle PATH=MS]...
 // A path given with --silent (for example /Belvora2/Vesper/caps.xml) is
-// accepted and never answered, as a server that hangs would. Prints "Listening on http://127.0.0.1:<port>" once it accepts requests and
+// accepted and never answered, as a server that hangs would. One given with
+// --delay is answered MS milliseconds late, as a slow link does; one given
+// with --trickle sends its file one byte every MS milliseconds. Prints
+// "Listening on http://127.0.0.1:<port>" once it accepts requests and
 // runs until it gets SIGINT or SIGTERM. POST requests are answered with an
 // empty 200, so the same server can take the usage-tracking requests.
 
@@ -30,7 +34,7 @@ int main (int argc, char* argv[])
 {
     int port = 0;
     auto root = defaultRoot();
-    juce::StringArray silentPaths;
+    juce::StringArray silentPaths, delayed, trickled;
 
     for (int i = 1; i + 1 < argc; i += 2)
     {
@@ -43,6 +47,10 @@ int main (int argc, char* argv[])
             root = juce::File::getCurrentWorkingDirectory().getChildFile (value);
         else if (option == "--silent")
             silentPaths.add (value);
+        else if (option == "--delay")
+            delayed.add (value);
+        else if (option == "--trickle")
+            trickled.add (value);
     }
 
     if (! root.isDirectory())
@@ -61,6 +69,26 @@ int main (int argc, char* argv[])
         std::fprintf (stderr, "Cannot listen on 127.0.0.1:%d\n", port);
         return 1;
     }
+
+    // The file of PATH=MS as served, with that pause before it or between its bytes.
+    auto slowAnswer = [&] (const juce::String& entry, bool trickle)
+    {
+        const auto path = entry.upToLastOccurrenceOf ("=", false, false);
+        const auto file = root.getChildFile (path.trimCharactersAtStart ("/"));
+        juce::MemoryBlock data;
+        LocalServer::Answer answer;
+        answer.status = file.loadFileAsData (data) ? 200 : 404;
+        answer.body = file.hasFileExtension ("xml") ? data.toString().replace ("${SERVER}", server.getBaseUrl()).toStdString()
+                                                    : std::string (static_cast<const char*> (data.getData()), data.getSize());
+        (trickle ? answer.trickleMs : answer.delayMs) = entry.fromLastOccurrenceOf ("=", false, false).getIntValue();
+        server.setAnswer (path, answer);
+    };
+
+    for (auto& entry : delayed)
+        slowAnswer (entry, false);
+
+    for (auto& entry : trickled)
+        slowAnswer (entry, true);
 
     std::signal (SIGINT, onSignal);
     std::signal (SIGTERM, onSignal);

@@ -1,4 +1,4 @@
-#include "content/WebRequest.h"
+#include "platform/WebRequest.h"
 
 #include <curl/curl.h>
 
@@ -9,6 +9,8 @@
 // at full load until another thread cancels the stream. So every transfer
 // drives libcurl itself, looking at its stop conditions between short polls.
 
+namespace platform
+{
 namespace
 {
     std::atomic<bool> aborted { false };
@@ -33,6 +35,11 @@ namespace
               worker (o.worker != nullptr ? o.worker : juce::Thread::getCurrentThread()),
               silenceMs (o.timeoutMs > 0 ? o.timeoutMs : WebRequest::getSilenceLimitMs())
         {
+        }
+
+        bool hasRunOutOfTime() const
+        {
+            return options.totalLimitMs > 0 && juce::Time::getMillisecondCounter() - startedAt > (juce::uint32) options.totalLimitMs;
         }
 
         bool shouldStop() const
@@ -78,7 +85,8 @@ namespace
         juce::Thread* const worker;
         const int generation = pendingGeneration.load();
         const int silenceMs;
-        std::atomic<juce::uint32> lastArrival { juce::Time::getMillisecondCounter() };
+        const juce::uint32 startedAt = juce::Time::getMillisecondCounter();
+        std::atomic<juce::uint32> lastArrival { startedAt };
         WebRequest::Response response;
     };
 
@@ -105,6 +113,12 @@ namespace
                && curl_easy_setopt (easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_HEADERFUNCTION, &Transfer::receiveHeader) == CURLE_OK
                && curl_easy_setopt (easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK;
+
+        // Without it, ending a transfer whose name lookup still runs waits for
+        // that lookup, which a name server that never answers holds for as
+        // long as it likes; with it, the lookup's thread finishes alone.
+        if (ok)
+            curl_easy_setopt (easy, CURLOPT_QUICK_EXIT, 1L);
 
         if (ok && form != nullptr)
             ok = curl_easy_setopt (easy, CURLOPT_POSTFIELDSIZE_LARGE, (curl_off_t) form->getNumBytesAsUTF8()) == CURLE_OK
@@ -142,8 +156,9 @@ namespace
                 break;
             }
 
-            // Only silence ends a transfer: a slow server that keeps sending is waited for.
-            if (transfer.hasBeenSilentTooLong())
+            // Besides a stop, only silence or the total limit ends a transfer:
+            // a slow server that keeps sending is waited for.
+            if (transfer.hasBeenSilentTooLong() || transfer.hasRunOutOfTime())
                 break;
 
             state = curl_multi_poll (multi.get(), nullptr, 0, pollMs, nullptr);
@@ -168,7 +183,7 @@ namespace
         response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400;
         return response;
     }
-}
+} // namespace
 
 WebRequest::Response WebRequest::get (const juce::String& address, const Options& options)
 {
@@ -205,3 +220,5 @@ void WebRequest::setSilenceLimitMs (int milliseconds) noexcept
 {
     silenceLimitMs.store (milliseconds > 0 ? milliseconds : defaultSilenceLimitMs);
 }
+
+} // namespace platform

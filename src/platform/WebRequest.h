@@ -4,21 +4,29 @@
 
 #include <atomic>
 
+namespace platform
+{
+
 /** The program's one way to talk HTTP: a GET, or a POST whose parameters go as
     a form body, through libcurl.
 
-    A transfer never outlives a stop request: it ends within a few
-    milliseconds when the thread that runs it is asked to exit, when the
-    program quits (abortPending) or is interrupted (abortAll), whatever the
-    server does. A server that accepts and then stays silent is given up once
-    nothing has arrived for the silence limit; a slow one that keeps sending
+    A stop reaches a transfer in every phase (name lookup, connect, TLS,
+    headers, body): it ends within a few tens of milliseconds when the thread
+    that runs it is asked to exit, when the program quits (abortPending) or is
+    interrupted (abortAll), or when its total limit passes. A name lookup
+    still under way is then left to finish on libcurl's own thread, which
+    cleans up after itself; nothing waits for it.
+
+    Without a stop, a transfer waits for its first byte, and then between
+    bytes, as long as its patience: one that keeps receiving, however slowly,
     goes on. The body is collected in memory and never grows past maxBytes. */
 class WebRequest
 {
 public:
     struct Options
     {
-        int timeoutMs = 0;                              // to connect, and the longest stretch without data; 0: the silence limit
+        int timeoutMs = 0;                              // the longest wait for the first byte, and then between bytes; 0: the silence limit
+        int totalLimitMs = 0;                           // the whole transfer, name lookup to last byte; 0: none
         int maxRedirects = 5;
         juce::int64 maxBytes = 8 * 1024 * 1024;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
@@ -29,7 +37,7 @@ public:
     {
         int status = 0;            // the final HTTP status; 0 when the server never answered
         bool complete = false;     // a status below 400 and every byte of the body, within maxBytes
-        bool stopped = false;      // ended by a stop request or abortAll
+        bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
         juce::MemoryBlock body;
 
         bool isErrorStatus() const noexcept { return status >= 400 && status <= 599; }
@@ -51,9 +59,10 @@ public:
         it once its workers were asked to stop. */
     static void abortPending() noexcept;
 
-    /** How long a transfer may receive nothing before it is given up (also the
-        time to connect): one limit for every transfer of the program. */
+    /** The patience of a transfer that names none of its own. */
     static int getSilenceLimitMs() noexcept;
     static void setSilenceLimitMs (int milliseconds) noexcept;
     static constexpr int defaultSilenceLimitMs = 3000;
 };
+
+} // namespace platform
