@@ -6,6 +6,7 @@
 #if JUCE_LINUX || JUCE_BSD
  #include <array>
  #include <atomic>
+ #include <utility>
  #include <dlfcn.h>
 
 namespace
@@ -14,11 +15,6 @@ namespace
     struct WireEvent;
     using WireToEvent = Bool (*) (Display*, XEvent*, WireEvent*);
     using SetWireToEvent = WireToEvent (*) (Display*, int, WireToEvent);
-
-    constexpr int xKeyPress = 2;   // X's KeyPress, whose name JUCE takes back for its own class
-
-    const std::array<int, 9> watchedTypes { xKeyPress, KeyRelease, ButtonPress, ButtonRelease, MotionNotify,
-                                            EnterNotify, LeaveNotify, FocusIn, FocusOut };
 
     std::array<WireToEvent, LASTEvent> previous {};
     std::atomic<juce::AsyncUpdater*> current { nullptr };
@@ -35,22 +31,17 @@ namespace
         return kept;
     }
 
-    WireToEvent hookFor (int type)
+    template <std::size_t... types>
+    constexpr std::array<WireToEvent, sizeof... (types)> makeHooks (std::index_sequence<types...>)
     {
-        switch (type)
-        {
-            case xKeyPress:     return taken<xKeyPress>;
-            case KeyRelease:    return taken<KeyRelease>;
-            case ButtonPress:   return taken<ButtonPress>;
-            case ButtonRelease: return taken<ButtonRelease>;
-            case MotionNotify:  return taken<MotionNotify>;
-            case EnterNotify:   return taken<EnterNotify>;
-            case LeaveNotify:   return taken<LeaveNotify>;
-            case FocusIn:       return taken<FocusIn>;
-            case FocusOut:      return taken<FocusOut>;
-            default:            return nullptr;
-        }
+        return { &taken<(int) types>... };
     }
+
+    const auto hooks = makeHooks (std::make_index_sequence<LASTEvent>());
+
+    // Every core event, from the first (2, key press) to the last but the generic one, which
+    // Xlib converts by another hook.
+    bool isWatched (int type)   { return type >= 2 && type < LASTEvent && type != GenericEvent; }
 
     // The hook setter of the Xlib that JUCE opened (it is not among JUCE's X symbols).
     SetWireToEvent findSetter()
@@ -84,8 +75,9 @@ X11EventWake::X11EventWake()
 
     juce::XWindowSystemUtilities::ScopedXLock lock;
 
-    for (auto type : watchedTypes)
-        previous[(size_t) type] = setWireToEvent (display, type, hookFor (type));
+    for (int type = 0; type < LASTEvent; ++type)
+        if (isWatched (type))
+            previous[(size_t) type] = setWireToEvent (display, type, hooks[(size_t) type]);
 
     watchedDisplay = display;
     current = this;
@@ -104,8 +96,9 @@ X11EventWake::~X11EventWake()
             {
                 juce::XWindowSystemUtilities::ScopedXLock lock;
 
-                for (auto type : watchedTypes)
-                    setWireToEvent (display, type, previous[(size_t) type]);
+                for (int type = 0; type < LASTEvent; ++type)
+                    if (isWatched (type))
+                        setWireToEvent (display, type, previous[(size_t) type]);
             }
     }
    #endif
