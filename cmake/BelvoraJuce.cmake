@@ -22,6 +22,46 @@ target_compile_definitions(belvora_juce_config
         JUCE_APPLICATION_NAME_STRING="Belvora 2"
         JUCE_APPLICATION_VERSION_STRING="1.1.0")
 
+# A module with a patch in cmake/juce-patches/<module>.patch compiles its unity source
+# from a copy in the build folder, beside patched copies of the files the patch names;
+# every other file it includes still comes from the module's own folder. The patch
+# must apply to the installed JUCE whole, or the configuration fails.
+function(belvora_patched_module_sources module sources out)
+    set(patch ${PROJECT_SOURCE_DIR}/cmake/juce-patches/${module}.patch)
+
+    if(NOT EXISTS ${patch})
+        set(${out} ${sources} PARENT_SCOPE)
+        return()
+    endif()
+
+    set(copy ${CMAKE_BINARY_DIR}/juce-patched/${module})
+    file(REMOVE_RECURSE ${copy})
+    set(result "")
+
+    foreach(source IN LISTS sources)
+        get_filename_component(module_dir ${source} DIRECTORY)
+        get_filename_component(unity ${source} NAME)
+        configure_file(${source} ${copy}/${unity} COPYONLY)
+        set_source_files_properties(${copy}/${unity} PROPERTIES INCLUDE_DIRECTORIES ${module_dir})
+        list(APPEND result ${copy}/${unity})
+    endforeach()
+
+    file(STRINGS ${patch} patched_files REGEX "^\\+\\+\\+ ")
+    foreach(line IN LISTS patched_files)
+        string(REGEX REPLACE "^\\+\\+\\+ b/([^\t ]+).*$" "\\1" file "${line}")
+        configure_file(${module_dir}/${file} ${copy}/${file} COPYONLY)
+    endforeach()
+
+    execute_process(COMMAND patch -p1 --quiet --forward -d ${copy} -i ${patch}
+                    RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
+    if(failed)
+        message(FATAL_ERROR "${patch} does not apply to ${module_dir}: ${said}")
+    endif()
+
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch})
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
 # Module sources, include folders, definitions and system libraries, taken
 # from each module target itself (not transitively, so no module is compiled twice).
 function(belvora_juce_library name)
@@ -34,6 +74,7 @@ function(belvora_juce_library name)
         get_target_property(definitions juce::${module} INTERFACE_COMPILE_DEFINITIONS)
         get_target_property(links juce::${module} INTERFACE_LINK_LIBRARIES)
 
+        belvora_patched_module_sources(${module} "${sources}" sources)
         target_sources(${name} PRIVATE ${sources})
         target_include_directories(${name} SYSTEM PUBLIC ${includes})
 

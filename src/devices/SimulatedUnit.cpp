@@ -417,7 +417,8 @@ void SimulatedUnit::run()
             continue;
         }
 
-        wait (firmwareMode ? 5 : 50);
+        // A message that arrives wakes it; only the firmware stream's end has to be looked for.
+        wait (firmwareMode ? 5 : -1);
     }
 }
 

@@ -595,7 +595,8 @@ juce::Button* BVLookAndFeel::createDocumentWindowButton (int buttonType)
             return LookAndFeel_V3::createDocumentWindowButton (buttonType);
     }
 
-    const auto image = juce::ImageCache::getFromMemory (data, size);
+    // Not through the image cache: a picture kept for good keeps the cache's timer running.
+    const auto image = juce::ImageFileFormat::loadFrom (data, (size_t) size);
     auto* button = new juce::ImageButton (name);
     button->setImages (false, false, true,
                        image, 1.0f, juce::Colours::transparentBlack,

@@ -38,7 +38,7 @@ MainAppWindow::MainAppWindow()
 
     setUsingNativeTitleBar (true);
     setResizable (true, false);
-    setIcon (juce::ImageCache::getFromMemory (BinaryResources::app_icon_png, BinaryResources::app_icon_pngSize));
+    setIcon (juce::ImageFileFormat::loadFrom (BinaryResources::app_icon_png, (size_t) BinaryResources::app_icon_pngSize));
     setTitleBarTextCentred (false);
     // The design sizes grow with the UI scale (the content's look-and-feel is made
     // with it later), but never past the screen.

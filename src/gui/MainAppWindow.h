@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/UserInterface.h"
+#include "gui/TooltipHost.h"
 #include "gui/X11EventWake.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -43,7 +44,7 @@ private:
 
     std::unique_ptr<BVApplicationFrameLaf> frameLookAndFeel;
     std::unique_ptr<BelvoraContentComponent> contentComponent;
-    juce::TooltipWindow tooltipWindow { nullptr, 700 };
+    TooltipHost tooltips { 700 };
     X11EventWake xEventWake;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainAppWindow)

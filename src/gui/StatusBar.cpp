@@ -8,6 +8,8 @@
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
 
+#include <utility>
+
 namespace
 {
     struct Metrics
@@ -221,6 +223,12 @@ bool StatusBar::isLit (int index) const
 //==============================================================================
 void StatusBar::changeNotify (const ChangeInfo& info)
 {
+    if (isResting())
+    {
+        startTimer (std::exchange (restingIntervalMs, 0));
+        quietTicks = 0;
+    }
+
     if (info.kind != ChangeInfo::notification)
         return;
 
@@ -270,6 +278,7 @@ void StatusBar::timerCallback()
 {
     const auto now = juce::Time::getCurrentTime();
     const auto counters = sources.counters();
+    auto moving = false;
 
     for (size_t i = 0; i < indicators.size(); ++i)
     {
@@ -279,6 +288,7 @@ void StatusBar::timerCallback()
         // A counter that went down (a rebuilt device list) lights nothing.
         if (indicator.count > indicator.lastCount)
         {
+            moving = true;
             indicator.lastCount = indicator.count;
             indicator.litUntil = now + juce::RelativeTime::seconds (0.099);
         }
@@ -293,6 +303,16 @@ void StatusBar::timerCallback()
             indicator.currentIcon = indicator.litIcon;
             repaint (indicator.bounds.getSmallestIntegerContainer());
         }
+
+        moving = moving || indicator.currentIcon == indicator.litIcon;
+    }
+
+    quietTicks = moving ? 0 : quietTicks + 1;
+
+    if (quietTicks >= ticksBeforeRest && isTimerRunning())
+    {
+        restingIntervalMs = getTimerInterval();
+        stopTimer();
     }
 }
 

@@ -69,6 +69,7 @@ public:
     bool isShowingConnected() const noexcept              { return connectionIcon == connectedIcon.get(); }
     bool isShowingOffline() const noexcept                { return offlineIconShown != nullptr; }
     bool isLit (int indicator) const;
+    bool isResting() const noexcept                       { return restingIntervalMs > 0; }
     const StatusBarIndicator& getIndicator (int index) const   { return indicators[(size_t) index]; }
     const juce::Array<int>& getSeparatorXs() const noexcept    { return separatorXs; }
 
@@ -104,6 +105,12 @@ private:
 
     juce::Array<int> separatorXs;
     std::array<StatusBarIndicator, 4> indicators;
+
+    // Once nothing has moved for a while the lights stop looking: traffic comes with notifications,
+    // and the next one starts them again at the pace they had.
+    static constexpr int ticksBeforeRest = 20;
+    int quietTicks = 0;
+    int restingIntervalMs = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StatusBar)
 };

@@ -475,11 +475,19 @@ namespace
             }), "the drag image following the pointer");
             const auto offset = carried ? *image - (origin + second) : juce::Point<int>();
 
+            // The image's last row or column may fall on a grid line of its own colour, which
+            // hides it from the photo: found one pixel short, it is still where it belongs.
+            const auto at = [] (std::optional<juce::Point<int>> found, juce::Point<int> expected)
+            {
+                return found.has_value() && std::abs (found->x - expected.x) <= 1 && std::abs (found->y - expected.y) <= 1
+                    && found->x <= expected.x && found->y <= expected.y;
+            };
+
             for (int i = 2; i <= 8 && carried; ++i)
             {
                 const auto point = first + (to - first) * i / 8;
                 moveMouse (origin + point);
-                carried = waitFor ([&] { return (image = dragImage (window, imageInAWindow)) == std::optional<juce::Point<int>> (origin + point + offset); });
+                carried = waitFor ([&] { return at (image = dragImage (window, imageInAWindow), origin + point + offset); });
 
                 if (! carried)
                     ADD_FAILURE() << "the drag image not at " << (point + offset).toString() << " but at "

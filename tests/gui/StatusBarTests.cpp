@@ -135,6 +135,22 @@ TEST (StatusBar, LightsFlashOncePerBurstAndIgnoreCountersGoingDown)
     feed.counters[0] = 11;
     bar.timerCallback();
     EXPECT_TRUE (bar.isLit (0));
+
+    // Once all is dark and still the lights stop looking; a notification starts them again.
+    bar.startTimer (100);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > bar.getIndicator (0).litUntil; }));
+
+    for (int i = 0; i < 1000 && bar.isTimerRunning(); ++i)
+        bar.timerCallback();
+
+    EXPECT_FALSE (bar.isTimerRunning());
+    EXPECT_FALSE (bar.isLit (0));
+    bar.changeNotify (notification (DeviceInfoMessage::presetRead, 1));
+    EXPECT_EQ (bar.getTimerInterval(), 100);
+    feed.counters[1] = 101;
+    bar.timerCallback();
+    EXPECT_TRUE (bar.isLit (1));
+    bar.stopTimer();
 }
 
 TEST (StatusBar, LayoutAndTheOfflineIcon)

@@ -54,7 +54,7 @@ EmptyContainer::EmptyContainer()
     label.setColour (juce::Label::textColourId, Palette::textColour);
     addAndMakeVisible (label);
 
-    const auto picture = juce::ImageCache::getFromMemory (BinaryResources::sync_button_png, BinaryResources::sync_button_pngSize);
+    const auto picture = juce::ImageFileFormat::loadFrom (BinaryResources::sync_button_png, (size_t) BinaryResources::sync_button_pngSize);
     syncButton = std::make_unique<juce::ImageButton> ("Big Sync Button");
     syncButton->setImages (true, true, true,
                            picture, 1.0f, juce::Colours::transparentBlack,

@@ -25,7 +25,8 @@ namespace
 
     juce::Image embeddedImage (const void* data, int size)
     {
-        return juce::ImageCache::getFromMemory (data, size);
+        // Not through the image cache: pictures kept for good keep the cache's timer running.
+        return juce::ImageFileFormat::loadFrom (data, (size_t) size);
     }
 
     AppState currentAppState()

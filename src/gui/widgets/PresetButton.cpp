@@ -5,6 +5,28 @@
 #include "gui/widgets/WidgetMetrics.h"
 #include "model/DeviceData.h"
 
+namespace
+{
+    /** Draws a painter's image over an area, rendered at the area's size in the context's own
+        pixels, so that drawing it is a copy rather than a resampling. */
+    void drawBackground (juce::Graphics& g, PresetButtonHelper& painter, int index, juce::Rectangle<int> area)
+    {
+        const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+        const auto w = juce::roundToInt ((float) area.getWidth() * scale), h = juce::roundToInt ((float) area.getHeight() * scale);
+        const auto image = painter.getImage (index, w, h);
+
+        if (! image.isValid())
+            return;
+
+        if (image.getWidth() == area.getWidth() && image.getHeight() == area.getHeight())
+            return g.drawImageAt (image, area.getX(), area.getY());
+
+        g.drawImageTransformed (image, juce::AffineTransform::scale ((float) area.getWidth() / (float) image.getWidth(),
+                                                                     (float) area.getHeight() / (float) image.getHeight())
+                                           .translated ((float) area.getX(), (float) area.getY()));
+    }
+}
+
 PresetButton::PresetButton (int slot)
     : juce::ImageButton ("preset button"),
       cellHelper (CellButtonHelper::getInstance()),
@@ -149,11 +171,9 @@ void PresetButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isButt
 void PresetButton::paintCell (juce::Graphics& g)
 {
     const auto w = getWidth(), h = getHeight();
-    const auto image = cellHelper->getImage (chooseImage());
 
-    // The shared picture has the grid's nominal cell size; cells are laid out wider to fill a row.
-    if (image.isValid())
-        g.drawImage (image, getLocalBounds().toFloat(), juce::RectanglePlacement::stretchToFit);
+    // Cells are laid out wider than the grid's nominal size to fill a row: the picture fills the cell.
+    drawBackground (g, *cellHelper, chooseImage(), getLocalBounds());
 
     g.setColour (getToggleState() ? Palette::presetCellBlack : Palette::presetGridWhite);
     g.setFont (font);
@@ -195,7 +215,7 @@ void PresetButton::paintIcon (juce::Graphics& g, bool isMouseOver, bool isButton
     if (const auto image = iconHelper->getImage (chooseImage()); image.isValid())
     {
         g.setOpacity (alpha);
-        g.drawImageAt (image, iconPosition.x, iconPosition.y);
+        drawBackground (g, *iconHelper, chooseImage(), image.getBounds() + iconPosition);
     }
 
     g.setColour (Palette::textColour.withMultipliedAlpha (alpha));

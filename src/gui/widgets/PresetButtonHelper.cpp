@@ -3,6 +3,7 @@
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace
@@ -25,9 +26,15 @@ namespace
         return made;
     }
 
+    // Opaque pictures are kept without alpha: drawing one is then a plain copy, not a blend.
+    juce::Image::PixelFormat formatFor (juce::Colour a, juce::Colour b)
+    {
+        return a.isOpaque() && b.isOpaque() ? juce::Image::RGB : juce::Image::ARGB;
+    }
+
     juce::Image gradient (int w, int h, juce::Colour top, juce::Colour bottom)
     {
-        juce::Image image (juce::Image::ARGB, w, h, true);
+        juce::Image image (formatFor (top, bottom), w, h, true);
         juce::Graphics g (image);
         g.setGradientFill (juce::ColourGradient::vertical (top, 0.0f, bottom, (float) h));
         g.fillAll();
@@ -36,7 +43,7 @@ namespace
 
     juce::Image solid (int w, int h, juce::Colour colour)
     {
-        juce::Image image (juce::Image::ARGB, w, h, true);
+        juce::Image image (formatFor (colour, colour), w, h, true);
         image.clear (image.getBounds(), colour);
         return image;
     }
@@ -60,6 +67,43 @@ juce::Image PresetButtonHelper::getImage (int index) const
     return images[(size_t) index - 1];
 }
 
+juce::Image PresetButtonHelper::getImage (int index, int width, int height)
+{
+    if (! juce::isPositiveAndNotGreaterThan (index, (int) images.size()) || index == 0 || width <= 0 || height <= 0)
+        return {};
+
+    const auto& own = images[(size_t) index - 1];
+
+    if (! own.isValid() || (own.getWidth() == width && own.getHeight() == height))
+        return own;
+
+    auto entry = std::find_if (sized.begin(), sized.end(), [&] (const Sized& s) { return s.width == width && s.height == height; });
+
+    if (entry == sized.end())
+    {
+        // A grid uses two or three sizes at a time; a stale one goes first.
+        if (sized.size() >= 6)
+            sized.erase (sized.begin());
+
+        entry = sized.insert (sized.end(), Sized { width, height, {} });
+    }
+
+    auto& image = entry->images[(size_t) index - 1];
+
+    if (! image.isValid())
+        image = render (index, width, height);
+
+    return image;
+}
+
+void PresetButtonHelper::renderAll (int width, int height)
+{
+    sized.clear();
+
+    for (int index = 1; index <= (int) images.size(); ++index)
+        images[(size_t) index - 1] = width > 0 && height > 0 ? render (index, width, height) : juce::Image();
+}
+
 //==============================================================================
 std::shared_ptr<CellButtonHelper> CellButtonHelper::getInstance()
 {
@@ -68,17 +112,23 @@ std::shared_ptr<CellButtonHelper> CellButtonHelper::getInstance()
 
 void CellButtonHelper::setButtonSize (int w, int h)
 {
-    if (w <= 0 || h <= 0)
-        return images.fill ({});
+    renderAll (w, h);
+}
 
-    images[0] = gradient (w, h, Palette::presetCellGreyBlue, Palette::presetCellSlate);
-    images[1] = gradient (w, h, Palette::presetCellGreyBlue.brighter (0.4f), Palette::presetCellSlate.brighter (0.4f));
-    images[2] = gradient (w, h, Palette::presetCellSky, Palette::presetCellBlue);
-    images[3] = gradient (w, h, Palette::presetCellSky.brighter (0.4f), Palette::presetCellBlue.brighter (0.4f));
-    images[4] = gradient (w, h, Palette::presetCellGold, Palette::presetCellOlive);
-    images[5] = gradient (w, h, Palette::presetCellGold.brighter (0.4f), Palette::presetCellOlive.brighter (0.4f));
-    images[6] = solid (w, h, Palette::presetCellPaleSlate);
-    images[7] = solid (w, h, Palette::presetCellRose);
+juce::Image CellButtonHelper::render (int index, int w, int h) const
+{
+    switch (index)
+    {
+        case normal:                  return gradient (w, h, Palette::presetCellGreyBlue, Palette::presetCellSlate);
+        case selected:                return gradient (w, h, Palette::presetCellGreyBlue.brighter (0.4f), Palette::presetCellSlate.brighter (0.4f));
+        case differs:                 return gradient (w, h, Palette::presetCellSky, Palette::presetCellBlue);
+        case selectedDiffers:         return gradient (w, h, Palette::presetCellSky.brighter (0.4f), Palette::presetCellBlue.brighter (0.4f));
+        case highlighted:             return gradient (w, h, Palette::presetCellGold, Palette::presetCellOlive);
+        case highlightedSelected:     return gradient (w, h, Palette::presetCellGold.brighter (0.4f), Palette::presetCellOlive.brighter (0.4f));
+        case unselectable:            return solid (w, h, Palette::presetCellPaleSlate);
+        case unselectableHighlighted: return solid (w, h, Palette::presetCellRose);
+        default:                      return {};
+    }
 }
 
 //==============================================================================
@@ -89,17 +139,24 @@ std::shared_ptr<IconButtonHelper> IconButtonHelper::getInstance()
 
 void IconButtonHelper::setButtonSize (int w, int h)
 {
-    using namespace BinaryResources;
-    const auto iw = juce::roundToInt ((float) w * 0.66f), ih = juce::roundToInt ((float) h * 0.66f);
+    renderAll (juce::roundToInt ((float) w * 0.66f), juce::roundToInt ((float) h * 0.66f));
+}
 
-    const auto normalTile = tile (preset_tile_normal_png, preset_tile_normal_pngSize, iw, ih);
-    const auto differsTile = tile (preset_tile_differs_png, preset_tile_differs_pngSize, iw, ih);
-    const auto highlightedTile = tile (preset_tile_highlighted_png, preset_tile_highlighted_pngSize, iw, ih);
+juce::Image IconButtonHelper::render (int index, int w, int h) const
+{
+    using namespace BinaryResources;
 
     // Selection shows in the frame, not in the picture.
-    images[0] = images[1] = normalTile;
-    images[2] = images[3] = differsTile;
-    images[4] = images[5] = highlightedTile;
-    images[6] = tile (preset_tile_unselectable_png, preset_tile_unselectable_pngSize, iw, ih);
-    images[7] = tile (preset_tile_unselectable_highlighted_png, preset_tile_unselectable_highlighted_pngSize, iw, ih);
+    switch (index)
+    {
+        case normal:
+        case selected:                return tile (preset_tile_normal_png, preset_tile_normal_pngSize, w, h);
+        case differs:
+        case selectedDiffers:         return tile (preset_tile_differs_png, preset_tile_differs_pngSize, w, h);
+        case highlighted:
+        case highlightedSelected:     return tile (preset_tile_highlighted_png, preset_tile_highlighted_pngSize, w, h);
+        case unselectable:            return tile (preset_tile_unselectable_png, preset_tile_unselectable_pngSize, w, h);
+        case unselectableHighlighted: return tile (preset_tile_unselectable_highlighted_png, preset_tile_unselectable_highlighted_pngSize, w, h);
+        default:                      return {};
+    }
 }
