@@ -705,10 +705,12 @@ void LocalArchiveManager::followRemovedBackups()
 
 void LocalArchiveManager::purgeDeletedBackups()
 {
+    const bool moved = ! removedBackups.isEmpty();
     removedBackups.clear();
     filesAside.clear();
 
-    if (const auto aside = getDeletedFolder(); aside != juce::File())
+    // Usually there is none: then no writer thread is started for it.
+    if (const auto aside = getDeletedFolder(); aside != juce::File() && (moved || aside.isDirectory()))
         writes.post ([aside]
         {
             if (aside.isDirectory())
