@@ -7,6 +7,8 @@
 // back with one edited backup; and what the data page writes on the message
 // thread right after an edit: the backups after a new backup or a rename, the
 // 300-slot workspace after a preset edit (max_ms: the longest single save).
+// The tree is also built from an index ten times as large (5,000 backups of
+// the unit's formats in another home), which should take ten times as long.
 
 #include "support/SampleHome.h"
 #include "archive/LocalArchiveManager.h"
@@ -17,6 +19,7 @@
 #include <juce_events/juce_events.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace
 {
@@ -120,6 +123,91 @@ namespace
         return index.writeTo (juce::File (BelvoraPaths::getBackupIndexFile ("Vesper"))) ? home : juce::File();
     }
 
+    constexpr int largeBackupsPerFormat = 5000;
+
+    /** The large index's home: as the first, with ten times the backups. Its
+        data files are hard links of one file, the same bytes without
+        gigabytes on disk; each archive file is its own. */
+    juce::File prepareLargeHome()
+    {
+        const auto home = SampleHome::makePrivateHome ("belvora-archive-bench-large-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
+        const juce::File folder (BelvoraPaths::getBackupDataFolder ("Vesper"));
+        folder.createDirectory();
+
+        juce::XmlElement index ("BACKUP");
+        int number = 0;
+
+        for (const auto* caps : { &unitCaps, &olderCaps })
+        {
+            const auto shared = folder.getChildFile (juce::String::formatted ("shared_%d.xml", caps->presetVersion));
+            DeviceDataArchive first (*buildUnit (*caps), "Shared", "A stored copy");
+
+            if (! first.save (shared))
+                return {};
+
+            const auto model = first.createXml();
+            auto* set = index.createNewChildElement ("set");
+            set->setAttribute ("presetVersion", caps->presetVersion);
+            set->setAttribute ("setupVersion", caps->setupVersion);
+            auto* root = set->createNewChildElement ("group");
+
+            for (int g = 0; g < groups; ++g)
+            {
+                auto* group = root->createNewChildElement ("group");
+                group->setAttribute ("name", "Group " + juce::String (g));
+
+                for (int i = 0; i < largeBackupsPerFormat / groups; ++i, ++number)
+                {
+                    const auto file = folder.getChildFile (juce::String::formatted ("Vesper_%06d.xml", number));
+                    const auto data = file.withFileExtension ("mwd");
+
+                    if (::link (shared.withFileExtension ("mwd").getFullPathName().toRawUTF8(), data.getFullPathName().toRawUTF8()) != 0)
+                        return {};
+
+                    juce::XmlElement xml (*model);
+                    xml.getChildByName ("uuid")->deleteAllChildElements();
+                    xml.getChildByName ("uuid")->addTextElement (juce::Uuid().toString());
+                    xml.getChildByName ("title")->deleteAllChildElements();
+                    xml.getChildByName ("title")->addTextElement ("Backup " + juce::String (number));
+                    xml.getChildByName ("linkData")->deleteAllChildElements();
+                    xml.getChildByName ("linkData")->addTextElement (data.getFullPathName());
+
+                    if (! xml.writeTo (file))
+                        return {};
+
+                    group->createNewChildElement ("archive")->addTextElement (file.getFullPathName());
+                }
+            }
+
+            // Listed nowhere: a pair the tree would adopt.
+            shared.deleteFile();
+            shared.withFileExtension ("mwd").deleteFile();
+        }
+
+        index.setAttribute ("nextFileNum", number);
+        return index.writeTo (juce::File (BelvoraPaths::getBackupIndexFile ("Vesper"))) ? home : juce::File();
+    }
+
+    juce::File largeHome;
+
+    /** Points the data folder at another home for the scope's life. */
+    struct HomeSwitch
+    {
+        explicit HomeSwitch (const juce::File& home)
+        {
+            ::setenv ("HOME", home.getFullPathName().toRawUTF8(), 1);
+            ::setenv ("XDG_CONFIG_HOME", home.getChildFile (".config").getFullPathName().toRawUTF8(), 1);
+        }
+
+        ~HomeSwitch()
+        {
+            ::setenv ("HOME", oldHome.toRawUTF8(), 1);
+            ::setenv ("XDG_CONFIG_HOME", oldConfig.toRawUTF8(), 1);
+        }
+
+        const juce::String oldHome { std::getenv ("HOME") }, oldConfig { std::getenv ("XDG_CONFIG_HOME") };
+    };
+
     struct Ignored : public juce::MessageListener
     {
         void handleMessage (const juce::Message&) override {}
@@ -152,6 +240,26 @@ namespace
         }
 
         state.counters["backups"] = backupsPerFormat;
+    }
+
+    void loadBackupsTreeOf5000 (benchmark::State& state)
+    {
+        const HomeSwitch inLargeHome (largeHome);
+        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
+
+        for (auto _ : state)
+        {
+            backups.loadBackupIndex();
+            backups.reloadTree();
+
+            if (countNodes (backups.getTree()) != largeBackupsPerFormat)
+            {
+                state.SkipWithError ("the tree does not hold the unit's backups");
+                break;
+            }
+        }
+
+        state.counters["backups"] = largeBackupsPerFormat;
     }
 
     void loadBackupsTreeReadingAllData (benchmark::State& state)
@@ -333,6 +441,7 @@ namespace
     }
 
     BENCHMARK (loadBackupsTree)->Unit (benchmark::kMillisecond)->UseRealTime();
+    BENCHMARK (loadBackupsTreeOf5000)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (loadBackupsTreeReadingAllData)->Unit (benchmark::kMillisecond)->UseRealTime()->Iterations (3);
     BENCHMARK (saveOneBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
     BENCHMARK (saveIndexWithOneEditedBackup)->Unit (benchmark::kMillisecond)->UseRealTime();
@@ -344,10 +453,11 @@ namespace
 
 int main (int argc, char** argv)
 {
+    largeHome = prepareLargeHome();
     const auto home = preparePrivateHome();
     int result = 0;
 
-    if (home == juce::File())
+    if (home == juce::File() || largeHome == juce::File())
     {
         std::fprintf (stderr, "The backups could not be written.\n");
         return 1;
@@ -365,5 +475,6 @@ int main (int argc, char** argv)
     }
 
     home.deleteRecursively();
+    largeHome.deleteRecursively();
     return result;
 }

@@ -150,8 +150,6 @@ void LocalArchiveManager::ConversionThread::convertSets (juce::XmlElement& targe
 
 void LocalArchiveManager::ConversionThread::convertGroup (juce::XmlElement& destination, juce::XmlElement& source)
 {
-    const auto folder = owner.getBackupFolder();
-
     for (int i = 0; i < source.getNumChildElements() && ! shouldStop();)
     {
         auto* child = source.getChildElement (i);
@@ -185,8 +183,8 @@ void LocalArchiveManager::ConversionThread::convertGroup (juce::XmlElement& dest
             continue;
         }
 
-        const auto path = child->getAllSubText();
-        const auto file = ArchiveFiles::resolveEntry (path, folder);
+        const auto file = owner.findEntryFile (child->getAllSubText());
+        const auto path = file.getFullPathName();
 
         if (! file.existsAsFile())
         {
@@ -207,7 +205,11 @@ void LocalArchiveManager::ConversionThread::convertGroup (juce::XmlElement& dest
 
 bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& file)
 {
-    auto archive = ArchiveFiles::load (file);
+    // Files of another home are never written: that one stays where it is.
+    if (! isInsideDataFolder (file))
+        return false;
+
+    auto archive = owner.loadBackup (file);
 
     // One that cannot be read stays where it is, for a later look.
     if (archive == nullptr || ! archive->isValid())

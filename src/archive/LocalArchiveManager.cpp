@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <set>
+#include <unordered_set>
 #include <utility>
 
 namespace
@@ -40,6 +41,11 @@ namespace
     const char* const olderQuestion = "Belvora has found backup data in an older format than what is currently supported by the firmware running on ";
     const char* const newerQuestion = "Your local backup contains data in a newer format than what ";
 
+    struct StringHash
+    {
+        size_t operator() (const juce::String& text) const noexcept   { return text.hash(); }
+    };
+
     juce::String productNameOf (const ContentManager& content, const CapsBlock& caps)
     {
         const auto name = content.getProductName (caps.productId);
@@ -61,20 +67,25 @@ LocalArchiveManager::LocalArchiveManager (const ContentManager& catalogue, const
       failedSaves (std::make_shared<FailedSaves>())
 {
     loadBackupIndex();
+
+    // No undo of the last run can want them any more.
+    purgeDeletedBackups();
 }
 
 LocalArchiveManager::~LocalArchiveManager()
 {
-    if (conversionThread == nullptr)
-        return;
+    if (conversionThread != nullptr)
+    {
+        conversionThread->setOwnerGone();
 
-    conversionThread->setOwnerGone();
+        // Never killed: it ends once the step it is in does, and only then are
+        // the lock and the index it uses gone.
+        conversionThread->stopThread (-1);
+        conversionThread.reset();
+        storeShownBackups();
+    }
 
-    // Never killed: it ends once the step it is in does, and only then are
-    // the lock and the index it uses gone.
-    conversionThread->stopThread (-1);
-    conversionThread.reset();
-    storeShownBackups();
+    purgeDeletedBackups();
 }
 
 void LocalArchiveManager::close (std::unique_ptr<LocalArchiveManager> manager)
@@ -111,6 +122,23 @@ juce::File LocalArchiveManager::getIndexFile() const
 juce::File LocalArchiveManager::getBackupFolder() const
 {
     return productName.isEmpty() ? juce::File() : juce::File (BelvoraPaths::getBackupDataFolder (productName));
+}
+
+juce::File LocalArchiveManager::findEntryFile (const juce::String& entryText) const
+{
+    return findEntryFile (entryText, getBackupFolder());
+}
+
+juce::File LocalArchiveManager::getDeletedFolder() const
+{
+    // Adoption looks only at the backup folder itself, never below it.
+    const auto folder = getBackupFolder();
+    return folder == juce::File() ? juce::File() : folder.getChildFile (".deleted");
+}
+
+bool LocalArchiveManager::isInsideDataFolder (const juce::File& file)
+{
+    return file.isAChildOf (juce::File (BelvoraPaths::getUserDataFolder()));
 }
 
 bool LocalArchiveManager::isOwnDeviceType (const CapsBlock& other) const
@@ -295,12 +323,13 @@ void LocalArchiveManager::reloadTreeLocked()
 juce::ValueTree LocalArchiveManager::buildTreeLocked()
 {
     auto fresh = SourceTree::createBackupsCategory();
+    adopted = 0;
 
     if (auto* set = findSetLocked (caps.presetVersion, caps.setupVersion))
         if (auto* group = set->getChildByName ("group"))
             loadGroup (*group, fresh);
 
-    adopted = index != nullptr ? adoptUnlisted (fresh) : 0;
+    adopted += index != nullptr ? adoptUnlisted (fresh) : 0;
     return fresh;
 }
 
@@ -311,29 +340,30 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     if (folder == juce::File() || ! folder.isDirectory())
         return 0;
 
-    juce::StringArray listed;
+    std::unordered_set<juce::String, StringHash> listed;
     std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& element)
     {
         for (auto* child : element.getChildIterator())
         {
             if (child->hasTagName ("archive"))
-                listed.add (ArchiveFiles::resolveEntry (child->getAllSubText(), folder).getFullPathName());
+                listed.insert (findEntryFile (child->getAllSubText(), folder).getFullPathName());
             else
                 collect (*child);
         }
     };
     collect (*index);
 
+    const auto indexFile = getIndexFile();
     auto files = folder.findChildFiles (juce::File::findFiles, false, "*.xml");
     files.sort();
     int count = 0;
 
     for (const auto& file : files)
     {
-        if (listed.contains (file.getFullPathName()) || file == getIndexFile() || ! file.withFileExtension ("mwd").existsAsFile())
+        if (listed.count (file.getFullPathName()) > 0 || file == indexFile || ! file.withFileExtension ("mwd").existsAsFile())
             continue;
 
-        auto archive = ArchiveFiles::load (file);
+        auto archive = loadBackup (file);
 
         if (archive == nullptr || ! archive->isValid() || ! isOwnDeviceType (archive->getCapsBlock())
             || archive->getDataFile() != file.withFileExtension ("mwd"))
@@ -344,6 +374,35 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     }
 
     return count;
+}
+
+juce::File LocalArchiveManager::findEntryFile (const juce::String& entryText, const juce::File& folder)
+{
+    const auto file = ArchiveFiles::resolveEntry (entryText, folder);
+
+    // A path of another home (moved or copied): the file of that name here is this backup.
+    if (file == juce::File() || folder == juce::File() || file.getParentDirectory() == folder || isInsideDataFolder (file))
+        return file;
+
+    const auto here = folder.getChildFile (file.getFileName());
+    return here.existsAsFile() ? here : file;
+}
+
+std::unique_ptr<DeviceDataArchive> LocalArchiveManager::loadBackup (const juce::File& archiveFile)
+{
+    auto archive = ArchiveFiles::load (archiveFile);
+
+    if (archive == nullptr)
+        return nullptr;
+
+    // The archive file names its data file with the path of the home it was written in.
+    const auto dataFile = archive->getDataFile();
+
+    if (dataFile != juce::File() && dataFile.getParentDirectory() != archiveFile.getParentDirectory()
+        && ! isInsideDataFolder (dataFile) && isInsideDataFolder (archiveFile))
+        archive->followMovedDataFile (archiveFile.getSiblingFile (dataFile.getFileName()));
+
+    return archive;
 }
 
 void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueTree parent)
@@ -363,12 +422,27 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
         }
         else if (child->hasTagName ("archive"))
         {
-            const auto file = ArchiveFiles::resolveEntry (child->getAllSubText(), folder);
+            const auto text = child->getAllSubText().trim();
+            const auto file = findEntryFile (text, folder);
 
             if (! file.existsAsFile())
                 continue;
 
-            auto archive = ArchiveFiles::load (file);
+            // Found under the folder it has now: the index is written with that path.
+            if (file != ArchiveFiles::resolveEntry (text, folder))
+                ++adopted;
+
+            auto archive = loadBackup (file);
+
+            // A whole archive file whose data file is not there now stays
+            // listed as it is: the backup comes back with the file.
+            if (archive != nullptr && archive->isDataMissing())
+            {
+                if (parent.isValid())
+                    parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
+
+                continue;
+            }
 
             // Unreadable: out of the way, and named, rather than hidden for ever.
             if (archive == nullptr || ! archive->isValid())
@@ -444,6 +518,8 @@ bool LocalArchiveManager::saveBackupIndex()
     if (conversionBusy())
         return true;
 
+    followRemovedBackups();
+
     // What was handed over earlier must not land on top of this; a backup
     // whose write failed there is saved here, not taken as written.
     writes.waitUntilIdle();
@@ -468,6 +544,8 @@ void LocalArchiveManager::saveBackupIndexInBackground()
 {
     if (conversionBusy())
         return;
+
+    followRemovedBackups();
 
     const platform::ScopedLock hold (lock);
     const auto file = getIndexFile();
@@ -563,6 +641,9 @@ bool LocalArchiveManager::storeGroup (juce::XmlElement& group, const juce::Value
         if (archive == nullptr)
             continue;
 
+        if (archive->isModified())
+            keepInsideDataFolder (*archive);
+
         if (archive->getLinkData().isEmpty())
         {
             const auto base = nextArchiveFileLocked();
@@ -629,6 +710,100 @@ bool LocalArchiveManager::writeIndexLocked()
     return index != nullptr && file != juce::File() && ArchiveFiles::writeDocument (*index, file);
 }
 
+void LocalArchiveManager::keepInsideDataFolder (DeviceDataArchive& archive)
+{
+    const auto dataFile = archive.getDataFile();
+
+    if (dataFile == juce::File() || isInsideDataFolder (dataFile))
+        return;
+
+    // Files of another home are never written: a changed backup from there
+    // gets files of its own here; one without data stays as it is there.
+    if (archive.getDeviceData() != nullptr)
+        archive.setLinkData ({});
+    else
+        archive.setModified (false);
+}
+
+//==============================================================================
+void LocalArchiveManager::backupsRemoved (const juce::ValueTree& removed)
+{
+    if (removed.isValid())
+        removedBackups.addIfNotAlreadyThere (removed);
+
+    followRemovedBackups();
+}
+
+void LocalArchiveManager::followRemovedBackups()
+{
+    const auto folder = getBackupFolder();
+    const auto aside = getDeletedFolder();
+    const auto shown = getTree();
+
+    if (aside == juce::File())
+        return;
+
+    for (const auto& removed : removedBackups)
+    {
+        const bool deleted = ! removed.isAChildOf (shown);
+        juce::Array<juce::ValueTree> nodes;
+        SourceTree::collectNodes (removed, nodes);
+
+        for (const auto& node : nodes)
+        {
+            const auto* archive = SourceTree::getArchive (node);
+            const auto archiveFile = archive != nullptr ? archive->getArchiveFile() : juce::File();
+            const auto dataFile = archive != nullptr ? archive->getDataFile() : juce::File();
+
+            // Only this folder's own pairs: a file of another home is never moved.
+            if (archiveFile == juce::File() || archiveFile.getParentDirectory() != folder || dataFile.getParentDirectory() != folder)
+                continue;
+
+            if (deleted == filesAside.contains (archiveFile.getFullPathName()))
+                continue;
+
+            // In the order of the writes: after any save of the backup handed over before.
+            if (deleted)
+            {
+                filesAside.add (archiveFile.getFullPathName());
+                writes.post ([archiveFile, dataFile, aside]
+                {
+                    // The archive file first: a pair cut in two is never adopted.
+                    if (aside.isDirectory() || aside.createDirectory().wasOk())
+                        for (const auto& file : { archiveFile, dataFile })
+                            if (file.existsAsFile())
+                                file.moveFileTo (aside.getChildFile (file.getFileName()));
+                });
+            }
+            else
+            {
+                filesAside.removeString (archiveFile.getFullPathName());
+                writes.post ([archiveFile, dataFile, aside]
+                {
+                    for (const auto& file : { dataFile, archiveFile })
+                        if (const auto kept = aside.getChildFile (file.getFileName()); kept.existsAsFile() && ! file.exists())
+                            kept.moveFileTo (file);
+                });
+            }
+        }
+    }
+}
+
+void LocalArchiveManager::purgeDeletedBackups()
+{
+    const bool moved = ! removedBackups.isEmpty();
+    removedBackups.clear();
+    filesAside.clear();
+
+    // Usually there is none: then no writer thread is started for it.
+    if (const auto aside = getDeletedFolder(); aside != juce::File() && (moved || aside.isDirectory()))
+        writes.post ([aside]
+        {
+            if (aside.isDirectory())
+                aside.deleteRecursively();
+        });
+}
+
 //==============================================================================
 juce::String LocalArchiveManager::getNextArchiveFile()
 {
@@ -651,8 +826,13 @@ juce::String LocalArchiveManager::nextArchiveFileLocked()
         const auto base = folder.getFullPathName() + juce::File::getSeparatorString() + productName + juce::String::formatted ("_%06d", n);
         index->setAttribute ("nextFileNum", n + 1);
 
-        // An archive file without its data file is somebody's too.
-        if (! juce::File (base + ".mwd").exists() && ! juce::File (base + ".xml").exists())
+        // An archive file without its data file is somebody's too, and so are
+        // the files of a deleted backup that an undo may bring back.
+        const juce::File dataFile (base + ".mwd"), archiveFile (base + ".xml");
+        const auto aside = getDeletedFolder();
+
+        if (! dataFile.exists() && ! archiveFile.exists() && ! aside.getChildFile (dataFile.getFileName()).exists()
+            && ! aside.getChildFile (archiveFile.getFileName()).exists())
             return base;
     }
 
@@ -705,13 +885,12 @@ juce::XmlElement* LocalArchiveManager::createSetLocked (int presetVersion, int s
 
 int LocalArchiveManager::countArchives (const juce::XmlElement& group) const
 {
-    const auto folder = getBackupFolder();
     int count = 0;
 
     for (auto* child : group.getChildIterator())
     {
         if (child->hasTagName ("archive"))
-            count += ArchiveFiles::resolveEntry (child->getAllSubText(), folder).existsAsFile() ? 1 : 0;
+            count += findEntryFile (child->getAllSubText()).existsAsFile() ? 1 : 0;
         else
             count += countArchives (*child);
     }

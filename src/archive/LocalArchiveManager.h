@@ -96,6 +96,21 @@ public:
         that its result (getUnsaved) can be told; message thread. */
     void setSaveListener (std::function<void()> listener);
 
+    /** Backups just taken out of the tree (a delete): their files go at once
+        to the folder of deleted backups, which nothing reads, so that no kill
+        brings them back. Saves first move back the files of those an undo has
+        put back (and aside again after a redo). That folder is emptied when
+        the manager is made and when it goes. Files outside the backup folder
+        are left alone. Message thread. */
+    void backupsRemoved (const juce::ValueTree& removed);
+
+    /** Where deleted backups wait while an undo may still want them. */
+    juce::File getDeletedFolder() const;
+
+    /** Whether the file lies inside the current data folder: only there are
+        files written or deleted (a copied home must leave the original's alone). */
+    static bool isInsideDataFolder (const juce::File& file);
+
     /** The path without extension for a new backup file; empty without an index. */
     juce::String getNextArchiveFile();
 
@@ -151,6 +166,12 @@ private:
     bool writeIndexLocked();
 
     void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
+    juce::File findEntryFile (const juce::String& entryText) const;
+    static juce::File findEntryFile (const juce::String& entryText, const juce::File& folder);
+    std::unique_ptr<DeviceDataArchive> loadBackup (const juce::File& archiveFile);
+    void followRemovedBackups();
+    void purgeDeletedBackups();
+    void keepInsideDataFolder (DeviceDataArchive& archive);
     int adoptUnlisted (juce::ValueTree parent);
     void setAside (const juce::File& file);
     struct PendingSave;
@@ -170,7 +191,10 @@ private:
     std::unique_ptr<juce::XmlElement> index;
     bool treeBuilt = false;
     juce::Array<juce::File> damagedFiles;
-    int adopted = 0;                                // backups in the tree that no index holds yet
+    int adopted = 0;                                // backups in the tree that no index holds yet, or under an old path
+
+    juce::Array<juce::ValueTree> removedBackups;    // message thread: deleted from the tree, maybe back by an undo
+    juce::StringArray filesAside;                   // message thread: archive files of those now in the deleted folder
 
     mutable std::mutex treeLock;                    // the tree handles, swapped by the conversion's end
     juce::ValueTree tree;

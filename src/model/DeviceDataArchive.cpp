@@ -117,6 +117,7 @@ bool DeviceDataArchive::loadFromXml (const juce::XmlElement& xml, const juce::Fi
 {
     deviceData.reset();
     pendingDataFile = juce::File();
+    dataMissing = false;
     folder = archiveFolder;
 
     auto fail = [this]
@@ -156,17 +157,52 @@ bool DeviceDataArchive::loadFromXml (const juce::XmlElement& xml, const juce::Fi
     loadImage (readPicture);
 
     // Only the head now; the slots when the data is first asked for.
+    if (readDataHead())
+        return true;
+
+    dataMissing = getDataFile() != juce::File();
+    return fail();
+}
+
+bool DeviceDataArchive::readDataHead()
+{
     const auto dataFile = getDataFile();
     DeviceData::FileInfo info;
 
     if (dataFile == juce::File() || ! isRegularFile (dataFile) || ! DeviceData::readFileInfo (dataFile, info))
-        return fail();
+        return false;
 
     pendingDataFile = dataFile;
     productId = info.caps.productId;
     buildNo = info.firmware.build;
     caps = info.caps;
+    dataMissing = false;
     return true;
+}
+
+bool DeviceDataArchive::retryMissingData()
+{
+    if (! dataMissing || ! readDataHead())
+        return false;
+
+    valid = true;
+    return true;
+}
+
+void DeviceDataArchive::followMovedDataFile (const juce::File& dataFile)
+{
+    linkData = dataFile.getFullPathName();
+
+    if (dataMissing || pendingDataFile != juce::File())
+    {
+        deviceData.reset();
+        pendingDataFile = juce::File();
+        valid = readDataHead();
+        dataMissing = ! valid;
+
+        if (! valid)
+            setSummaryFromData();
+    }
 }
 
 //==============================================================================

@@ -169,12 +169,25 @@ public:
         archive holds no data, and its file is left as it is. */
     bool isDamaged() const noexcept                          { return damaged; }
 
+    /** The archive file was whole but its data file could not be read when it
+        was (missing, or its head unreadable): no data, and nothing renamed,
+        so that the backup comes back once the file does. */
+    bool isDataMissing() const noexcept                      { return dataMissing; }
+
+    /** Looks again for a missing data file; true when it is back and readable. */
+    bool retryMissingData();
+
+    /** Points the link at the data file of the same backup where it stands
+        now (a moved folder): no change of the backup, so nothing is written. */
+    void followMovedDataFile (const juce::File& dataFile);
+
     /** The program's archive format version: its own build. */
     static int getCurrentArVersion();
 
 private:
     void changed();
     void loadDataIfNeeded() const;
+    bool readDataHead();
     void setSummaryFromData() const;
     void useDefaultImage();
 
@@ -204,6 +217,7 @@ private:
     mutable std::unique_ptr<DeviceData> deviceData;
     mutable juce::File pendingDataFile;   // the data file whose slots are still to be read
     mutable bool damaged = false;
+    bool dataMissing = false;
 
     bool modified = false;
     bool valid = false;

@@ -175,20 +175,160 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
 
     auto& backups = makeManager (newBuild);
     backups.reloadTree();
-    EXPECT_EQ (describe (backups.getTree()), "One,Killed");
-    EXPECT_EQ (describeIndexFile(), "4/3{one,Vesper_000007}");
+    EXPECT_EQ (describe (backups.getTree()), "One,Bad data,Killed");
+    EXPECT_EQ (describeIndexFile(), "4/3{one,baddata,Vesper_000007}");
+    EXPECT_TRUE (SourceTree::getArchive (backups.getTree().getChild (1))->isDataMissing());
 
     juce::StringArray damaged;
     for (const auto& file : backups.takeDamagedFiles())
         damaged.add (file.getFileName());
     damaged.sort (false);
-    EXPECT_EQ (damaged.joinIntoString (","), "baddata.mwd.damaged,baddata.xml.damaged,broken.xml.damaged");
+    EXPECT_EQ (damaged.joinIntoString (","), "broken.xml.damaged") << "a sound archive file stays, whatever its data file";
     EXPECT_TRUE (half.existsAsFile()) << "half a backup is not adopted, but not removed either";
 
     auto& again = makeManager (newBuild);
     again.reloadTree();
-    EXPECT_EQ (describe (again.getTree()), "One,Killed");
+    EXPECT_EQ (describe (again.getTree()), "One,Bad data,Killed");
     EXPECT_TRUE (again.takeDamagedFiles().isEmpty());
+}
+
+TEST_F (BackupIndex, ABackupWhoseDataFileIsMissingStaysListedAndComesBackWithIt)
+{
+    store ("one", newBuild, "One");
+    const auto gone = store ("gone", newBuild, "Gone").withFileExtension ("mwd");
+    const auto away = folder().getSiblingFile ("away.mwd");
+    ASSERT_TRUE (gone.moveFileTo (away));
+    writeIndex (set (4, 3, entry ("one") + entry ("gone")));
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    EXPECT_EQ (describe (backups.getTree()), "One,Gone");
+    auto* missing = SourceTree::getArchive (backups.getTree().getChild (1));
+    EXPECT_TRUE (missing->isDataMissing());
+    EXPECT_EQ (missing->getDeviceData(), nullptr);
+    EXPECT_TRUE (backups.takeDamagedFiles().isEmpty());
+    EXPECT_TRUE (gone.withFileExtension ("xml").existsAsFile()) << "not renamed";
+
+    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_EQ (describeIndexFile(), "4/3{one,gone}") << "still listed";
+    EXPECT_FALSE (missing->retryMissingData());
+
+    // Back while the program runs: it opens; and at the next start.
+    ASSERT_TRUE (away.moveFileTo (gone));
+    EXPECT_TRUE (missing->retryMissingData());
+    EXPECT_FALSE (missing->isDataMissing());
+    ASSERT_NE (missing->getDeviceData(), nullptr);
+    EXPECT_EQ (missing->getPresetIndices(), (juce::Array<int> { 1, 2 }));
+
+    auto& again = makeManager (newBuild);
+    again.reloadTree();
+    EXPECT_NE (SourceTree::getDeviceData (again.getTree().getChild (1)), nullptr);
+}
+
+TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
+{
+    store ("one", newBuild, "One");
+    store ("two", newBuild, "Two");
+    writeIndex (set (4, 3, entry ("one") + entry ("two")));
+    const auto there = [] (const char* name) { return folder().getChildFile (juce::String (name) + ".xml").existsAsFile()
+                                                      && folder().getChildFile (juce::String (name) + ".mwd").existsAsFile(); };
+    const auto gone = [] (const char* name) { return ! folder().getChildFile (juce::String (name) + ".xml").exists()
+                                                     && ! folder().getChildFile (juce::String (name) + ".mwd").exists(); };
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    juce::UndoManager undo;
+    auto tree = backups.getTree();
+    const auto one = tree.getChild (0), two = tree.getChild (1);
+
+    // Out of the folder at once, before any save.
+    tree.removeChild (one, &undo);
+    backups.backupsRemoved (one);
+    backups.waitForBackgroundSaves();
+    EXPECT_TRUE (gone ("one"));
+    EXPECT_TRUE (backups.getDeletedFolder().getChildFile ("one.mwd").existsAsFile());
+
+    // While the program runs, an undo brings the files back with the entry, and a redo takes them again.
+    undo.undo();
+    backups.saveBackupIndexInBackground();
+    backups.waitForBackgroundSaves();
+    EXPECT_TRUE (there ("one"));
+    EXPECT_EQ (describeIndexFile(), "4/3{one,two}");
+
+    undo.redo();
+    backups.saveBackupIndexInBackground();
+    backups.waitForBackgroundSaves();
+    EXPECT_TRUE (gone ("one"));
+    EXPECT_EQ (describeIndexFile(), "4/3{two}");
+
+    // Another deleted just before a kill, while the index still names it:
+    // the start after it brings back neither.
+    tree.removeChild (two, &undo);
+    backups.backupsRemoved (two);
+    backups.waitForBackgroundSaves();
+    EXPECT_EQ (describeIndexFile(), "4/3{two}");
+
+    LocalArchiveManager started (*catalogue, capsAt (newBuild), "", notes);
+    started.reloadTree();
+    started.waitForBackgroundSaves();
+    EXPECT_EQ (describe (started.getTree()), "");
+    EXPECT_FALSE (started.getDeletedFolder().exists()) << "the start empties the deleted backups' folder";
+    EXPECT_TRUE (gone ("one") && gone ("two"));
+}
+
+TEST_F (BackupIndex, BackupsFollowAMovedOrCopiedHomeAndLeaveTheOtherHomesFilesAlone)
+{
+    // Backups made in another home, whose index names them by full path:
+    // "moved" stands only here now, "copied" here and there, "only" there.
+    const auto otherHome = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("belvora-other-home", {});
+    const auto there = otherHome.getChildFile ("data");
+    ASSERT_TRUE (there.createDirectory());
+
+    for (auto name : { "moved", "copied", "only" })
+        ASSERT_TRUE (DeviceDataArchive (*unitData (newBuild, { 1, 2 }), juce::String (name).toUpperCase(), "").save (there.getChildFile (juce::String (name) + ".xml")));
+
+    for (auto ext : { ".xml", ".mwd" })
+    {
+        ASSERT_TRUE (there.getChildFile (juce::String ("moved") + ext).moveFileTo (folder().getChildFile (juce::String ("moved") + ext)));
+        ASSERT_TRUE (there.getChildFile (juce::String ("copied") + ext).copyFileTo (folder().getChildFile (juce::String ("copied") + ext)));
+    }
+
+    const auto theirs = [&] (const char* name) { return there.getChildFile (name).loadFileAsString(); };
+    const auto copiedThere = theirs ("copied.xml"), onlyThere = theirs ("only.xml");
+    writeIndex (set (4, 3, entry (there.getChildFile ("moved.xml")) + entry (there.getChildFile ("copied.xml"))
+                           + entry (there.getChildFile ("only.xml"))), 0);
+
+    auto& backups = makeManager (newBuild);
+    backups.reloadTree();
+    auto tree = backups.getTree();
+    ASSERT_EQ (describe (tree), "MOVED,COPIED,ONLY");
+
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ (SourceTree::getArchive (tree.getChild (i))->getDataFile().getParentDirectory(), folder());
+        EXPECT_NE (SourceTree::getDeviceData (tree.getChild (i)), nullptr);
+    }
+
+    EXPECT_TRUE (indexFile().loadFileAsString().contains (folder().getChildFile ("moved.xml").getFullPathName())) << "the entry is rewritten";
+    EXPECT_TRUE (indexFile().loadFileAsString().contains (folder().getChildFile ("copied.xml").getFullPathName()));
+
+    // Deleted and renamed here: the other home's files stay as they were.
+    const auto copied = tree.getChild (1), only = tree.getChild (2);
+    SourceTree::getArchive (copied)->setTitle ("Renamed");
+    SourceTree::getArchive (only)->setTitle ("Renamed too");
+    EXPECT_TRUE (backups.saveBackupIndex());
+    tree.removeChild (copied, nullptr);
+    backups.backupsRemoved (copied);
+    tree.removeChild (only, nullptr);
+    backups.backupsRemoved (only);
+    EXPECT_TRUE (backups.saveBackupIndex());
+    makeManager (newBuild);
+
+    EXPECT_EQ (theirs ("copied.xml"), copiedThere);
+    EXPECT_EQ (theirs ("only.xml"), onlyThere);
+    EXPECT_TRUE (there.getChildFile ("copied.mwd").existsAsFile() && there.getChildFile ("only.mwd").existsAsFile());
+    EXPECT_FALSE (folder().getChildFile ("copied.xml").exists()) << "this home's copy is deleted";
+    otherHome.deleteRecursively();
 }
 
 TEST_F (BackupIndex, AProductWithoutAUsableNameHasNoBackups)

@@ -84,6 +84,15 @@ namespace
         const auto* backup = SourceTree::getArchive (node);
         return backup != nullptr && backup->getArchiveFile().existsAsFile() && backup->getDataFile().existsAsFile();
     }
+
+    /** Both files out of the backup folder, waiting among the deleted ones. */
+    bool filesAside (const juce::ValueTree& node, const juce::File& deletedFolder)
+    {
+        const auto* backup = SourceTree::getArchive (node);
+        return backup != nullptr && ! backup->getArchiveFile().exists() && ! backup->getDataFile().exists()
+            && deletedFolder.getChildFile (backup->getArchiveFile().getFileName()).existsAsFile()
+            && deletedFolder.getChildFile (backup->getDataFile().getFileName()).existsAsFile();
+    }
 }
 
 //==============================================================================
@@ -193,13 +202,18 @@ TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
     ASSERT_TRUE (filesExist (all));
     ASSERT_TRUE (filesExist (user));
 
+    // Out of the folder at once, so that no kill brings it back; kept aside for an undo.
+    const auto deletedFolder = page().getArchiveManager()->getDeletedFolder();
     select ({ all });
     browser().deleteSelected();
     EXPECT_FALSE (all.isAChildOf (page().getRootTree()));
-    EXPECT_TRUE (filesExist (all)) << "the delete can still be undone";
+    page().getArchiveManager()->waitForBackgroundSaves();
+    EXPECT_TRUE (filesAside (all, deletedFolder)) << "the delete can still be undone";
 
     undo.undo();
     EXPECT_TRUE (all.isAChildOf (page().getRootTree()));
+    ASSERT_TRUE (running->drain());
+    page().getArchiveManager()->waitForBackgroundSaves();
     EXPECT_TRUE (filesExist (all));
 
     // The group goes with the backup inside it; closing the sources ends the undo history.
@@ -207,9 +221,11 @@ TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
     const auto userFile = SourceTree::getArchive (user)->getDataFile();
     select ({ all, group });
     browser().deleteSelected();
-    EXPECT_TRUE (allFile.existsAsFile());
+    page().getArchiveManager()->waitForBackgroundSaves();
+    EXPECT_TRUE (filesAside (all, deletedFolder));
 
     page().closeSources (true, false);
+    EXPECT_FALSE (deletedFolder.exists()) << "closing empties the deleted backups' folder";
     EXPECT_FALSE (allFile.existsAsFile());
     EXPECT_FALSE (userFile.existsAsFile()) << "a deleted group takes its backups' files along";
     EXPECT_FALSE (allFile.withFileExtension ("xml").existsAsFile());
@@ -254,7 +270,7 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
     browser().deleteSelected();
     ASSERT_TRUE (written());
     EXPECT_FALSE (indexText().contains (entry.getFullPathName()));
-    EXPECT_TRUE (filesExist (made));
+    EXPECT_TRUE (filesAside (made, page().getArchiveManager()->getDeletedFolder()));
 
     // The workspace: a rename is in its file a moment later, while the sources stay open.
     const auto slot = userSlots().getFirst();
@@ -1047,6 +1063,30 @@ TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)
     select ({ page().getDeviceNode() });
     select ({ node });
     EXPECT_EQ (running->boxes.size(), 1u);
+
+    // A data file missing at that moment is not called damaged, and the
+    // backup opens once the file is back.
+    const auto away = folder.getChildFile ("away.mwd");
+    const auto kept = folder.getChildFile ("Kept.xml");
+    ASSERT_TRUE (DeviceDataArchive (workspace(), "Kept", {}).save (kept));
+    ASSERT_TRUE (kept.withFileExtension ("mwd").moveFileTo (away));
+    auto missing = SourceTree::addArchiveNode (ArchiveFiles::load (kept));
+    backups().appendChild (missing, nullptr);
+    auto* missingRow = dynamic_cast<SourceTreeItem*> (browser().findItemFor (browser().getRootItem(), missing));
+    ASSERT_NE (missingRow, nullptr);
+    EXPECT_EQ (missingRow->getShownLabel(), "Kept (data missing)");
+
+    select ({ missing });
+    ASSERT_EQ (running->titles(), (juce::StringArray { "Damaged Backup", "Backup Data Missing" }));
+    EXPECT_TRUE (running->boxes[1].message.contains (kept.withFileExtension ("mwd").getFullPathName()));
+    EXPECT_TRUE (kept.existsAsFile()) << "nothing renamed";
+
+    ASSERT_TRUE (away.moveFileTo (kept.withFileExtension ("mwd")));
+    select ({ page().getDeviceNode() });
+    select ({ missing });
+    EXPECT_EQ (missingRow->getShownLabel(), "Kept");
+    EXPECT_NE (SourceTree::getDataSet (missing)->getWorkingData(), nullptr) << "it opens";
+    EXPECT_EQ (running->boxes.size(), 2u);
 }
 
 TEST (DataPageSources, CloudIsShownOnlyWhenTheServerWasReached)

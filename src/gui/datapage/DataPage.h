@@ -21,6 +21,7 @@ class ConversionJob;
 class DataToolbarItemFactory;
 class DeviceCaps;
 class DeviceData;
+class DeviceDataArchive;
 struct FirmwareVersion;
 class LocalArchiveManager;
 class PresetDataChangeListener;
@@ -119,6 +120,7 @@ public:
     void sourceSelectionChanged() override;
     /** Names a backup whose data file turned out damaged when it is first opened. */
     void tellIfDamaged (DataSet& set);
+    void tellDataMissing (const DeviceDataArchive& backup);
     void showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
                      const juce::ValueTree& detailsItem, int detailsKind);
     void updateSyncButtonText (bool showSyncButton);
@@ -378,6 +380,7 @@ private:
 
     juce::SortedSet<int> downloadedSlots;          // read by the running command, taken at its end
     juce::Array<juce::Uuid> damagedBackupsTold;    // each damaged backup is named once
+    juce::Array<juce::Uuid> missingBackupsTold;    // and each whose data file is missing
     std::unique_ptr<DeviceData> workspaceBeforeUpdate;   // the workspace while a firmware update runs
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     UnsavedWork unsaved;

@@ -467,8 +467,14 @@ void DataPage::tellUnsaved (UnsavedWork::Change change)
 
 void DataPage::deleteBackupFilesLater (const juce::ValueTree& node)
 {
-    if (node.isValid())
-        deletedBackups.addIfNotAlreadyThere (node);
+    if (! node.isValid())
+        return;
+
+    // The unit's backups go aside at once: a kill must not bring them back.
+    if (archiveManager != nullptr)
+        archiveManager->backupsRemoved (node);
+
+    deletedBackups.addIfNotAlreadyThere (node);
 }
 
 void DataPage::purgeDeletedBackups()
@@ -483,8 +489,17 @@ void DataPage::purgeDeletedBackups()
         SourceTree::collectNodes (removed, entries);
 
         for (const auto& entry : entries)
-            if (auto* backup = SourceTree::getArchive (entry))
-                backup->deleteFiles();
+        {
+            auto* backup = SourceTree::getArchive (entry);
+            const auto dataFile = backup != nullptr ? backup->getDataFile() : juce::File();
+
+            // The backup manager's own went aside; files of another home are never deleted.
+            if (dataFile == juce::File() || ! LocalArchiveManager::isInsideDataFolder (dataFile)
+                || (archiveManager != nullptr && dataFile.getParentDirectory() == archiveManager->getBackupFolder()))
+                continue;
+
+            backup->deleteFiles();
+        }
     }
 
     deletedBackups.clear();
@@ -617,8 +632,15 @@ void DataPage::sourceSelectionChanged()
 
 void DataPage::tellIfDamaged (DataSet& set)
 {
+    // A data file that was missing may be back.
+    if (auto* archive = set.getArchive(); archive != nullptr && archive->retryMissingData())
+        browser.getTreeView().repaint();
+
     // Reading the working copy reads the backup's body, which tells whether it is whole.
     const auto* backup = set.getWorkingData() == nullptr ? set.getArchive() : nullptr;
+
+    if (backup != nullptr && backup->isDataMissing())
+        return tellDataMissing (*backup);
 
     if (backup == nullptr || ! backup->isDamaged() || damagedBackupsTold.contains (backup->getUuid()))
         return;
@@ -628,6 +650,18 @@ void DataPage::tellIfDamaged (DataSet& set)
     Alerts::showWarning (this, "Damaged Backup",
                          "The backup \"" + backup->getTitle() + "\" cannot be opened: its data file \""
                          + backup->getDataFile().getFullPathName() + "\" is damaged. The file has been left as it is.");
+}
+
+void DataPage::tellDataMissing (const DeviceDataArchive& backup)
+{
+    if (missingBackupsTold.contains (backup.getUuid()))
+        return;
+
+    missingBackupsTold.add (backup.getUuid());
+    Alerts::showWarning (this, "Backup Data Missing",
+                         "The backup \"" + backup.getTitle() + "\" cannot be opened now: its data file \""
+                         + backup.getDataFile().getFullPathName() + "\" is missing or cannot be read. "
+                         "The backup stays in the list as it is and opens once the file is back.");
 }
 
 void DataPage::showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,

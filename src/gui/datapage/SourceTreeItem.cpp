@@ -184,7 +184,10 @@ juce::String SourceTreeItem::getShownLabel() const
 {
     const auto label = node[SourceTreeIds::label].toString();
     const auto* backup = SourceTree::getArchive (node);
-    return backup != nullptr && backup->isDamaged() ? label + " (damaged)" : label;
+    if (backup != nullptr && backup->isDamaged())
+        return label + " (damaged)";
+
+    return backup != nullptr && backup->isDataMissing() ? label + " (data missing)" : label;
 }
 
 void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
