@@ -354,13 +354,18 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     collect (*index);
 
     const auto indexFile = getIndexFile();
-    auto files = folder.findChildFiles (juce::File::findFiles, false, "*.xml");
-    files.sort();
+    juce::Array<juce::File> unlisted;
+
+    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.xml"))
+        if (listed.count (file.getFullPathName()) == 0 && file != indexFile)
+            unlisted.add (file);
+
+    unlisted.sort();
     int count = 0;
 
-    for (const auto& file : files)
+    for (const auto& file : unlisted)
     {
-        if (listed.count (file.getFullPathName()) > 0 || file == indexFile || ! file.withFileExtension ("mwd").existsAsFile())
+        if (! file.withFileExtension ("mwd").existsAsFile())
             continue;
 
         auto archive = loadBackup (file);

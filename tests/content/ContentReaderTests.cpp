@@ -120,6 +120,7 @@ TEST (ContentReader, XmlWithDocumentTypeOrDeepNestingIsRefused)
     EXPECT_EQ (ContentReader::parseXmlText ("<A x=\"1></A>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("<!DOCTYPE A [<!ENTITY a \"&a;&a;\">]><A>&a;</A>"), nullptr);
     EXPECT_EQ (ContentReader::parseXmlText ("<!doctype A SYSTEM \"/etc/passwd\"><A/>"), nullptr);
+    EXPECT_EQ (ContentReader::parseXmlText ("<A>caf\xc3\xa9 <!-- x --> <!EnTiTy a \"b\"></A>"), nullptr);
 
     const auto deep = juce::String::repeatedString ("<a>", 100000) + juce::String::repeatedString ("</a>", 100000);
     EXPECT_EQ (ContentReader::parseXmlText (deep), nullptr);
