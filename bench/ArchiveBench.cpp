@@ -223,7 +223,8 @@ namespace
         return data;
     }
 
-    void loadBackupsTree (benchmark::State& state)
+    /** Reads the index and builds the tree of the unit's backups at every iteration. */
+    void timeTreeLoads (benchmark::State& state, int expectedBackups)
     {
         LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
 
@@ -232,34 +233,25 @@ namespace
             backups.loadBackupIndex();
             backups.reloadTree();
 
-            if (countNodes (backups.getTree()) != backupsPerFormat)
+            if (countNodes (backups.getTree()) != expectedBackups)
             {
                 state.SkipWithError ("the tree does not hold the unit's backups");
                 break;
             }
         }
 
-        state.counters["backups"] = backupsPerFormat;
+        state.counters["backups"] = expectedBackups;
+    }
+
+    void loadBackupsTree (benchmark::State& state)
+    {
+        timeTreeLoads (state, backupsPerFormat);
     }
 
     void loadBackupsTreeOf5000 (benchmark::State& state)
     {
         const HomeSwitch inLargeHome (largeHome);
-        LocalArchiveManager backups (*content, unitCaps, "Bench Unit", notifications);
-
-        for (auto _ : state)
-        {
-            backups.loadBackupIndex();
-            backups.reloadTree();
-
-            if (countNodes (backups.getTree()) != largeBackupsPerFormat)
-            {
-                state.SkipWithError ("the tree does not hold the unit's backups");
-                break;
-            }
-        }
-
-        state.counters["backups"] = largeBackupsPerFormat;
+        timeTreeLoads (state, largeBackupsPerFormat);
     }
 
     void loadBackupsTreeReadingAllData (benchmark::State& state)
