@@ -1,12 +1,14 @@
 // The application as the user sees it: started with the sample content and
 // simulated units, brought into a state, then photographed.
 
+#include "archive/ArchiveFiles.h"
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
 #include "gui/RunningAppFixture.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
+#include "model/DeviceDataArchive.h"
 #include "model/SourceTree.h"
 
 namespace
@@ -106,6 +108,25 @@ namespace
         running.drain();
     }
 
+    // A backup made now beside one the user named earlier, whose ".mwd" has since gone.
+    void backupDataMissing (RunningApp& running)
+    {
+        download (running);
+        auto& page = running.content().getDataPage();
+        page.getBrowser().backupDeviceData (true, true, true);
+
+        const auto folder = TestEnvironment::getHome().getChildFile ("earlier backups");
+        folder.createDirectory();
+        const auto file = folder.getChildFile ("Before the show.xml");
+        DeviceDataArchive (*page.getDeviceDataSet()->getWorkingData(), "Before the show", {}).save (file);
+        file.withFileExtension ("mwd").deleteFile();
+
+        if (auto backup = ArchiveFiles::load (file))
+            SourceTree::findNode (page.getRootTree(), SourceTreeIds::archiveCategory).appendChild (SourceTree::addArchiveNode (std::move (backup)), nullptr);
+
+        running.drain();
+    }
+
     // A backup selected: the panels show it.
     void backupSelected (RunningApp& running)
     {
@@ -190,6 +211,7 @@ using AppPhotos::photograph;
 BELVORA_SCREEN ("Data page/Waiting for the first download", photograph ("0x12", presetsTab));
 BELVORA_SCREEN ("Data page/Backups and a group being named", photograph ("0x12", backupsAndAGroup));
 BELVORA_SCREEN ("Data page/A backup selected", photograph ("0x12", backupSelected));
+BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x12", backupDataMissing));
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));

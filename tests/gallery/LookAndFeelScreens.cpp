@@ -495,6 +495,12 @@ BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFe
                                                   juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
                   { "OK" }); });
 
+BELVORA_SCREEN ("Dialogs/Backup data missing", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "Backup Data Missing",
+                  DataPage::getDataMissingText ("Before the show",
+                                                juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/Before the show.mwd")),
+                  { "OK" }); });
+
 BELVORA_SCREEN ("Windows/Main window frame with wordmark", [] (BVLookAndFeel& laf) { return frame (laf, true, true); });
 BELVORA_SCREEN ("Windows/Main window frame without icon", [] (BVLookAndFeel& laf) { return frame (laf, true, false); });
 BELVORA_SCREEN ("Windows/Dialog frame", [] (BVLookAndFeel& laf) { return frame (laf, false, true); });

@@ -284,6 +284,9 @@ public:
     static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
                                               const juce::String& to, const juce::File& kept);
 
+    /** What the user is told on opening a backup whose data file is not there. */
+    static juce::String getDataMissingText (const juce::String& title, const juce::File& dataFile);
+
     //==============================================================================
     void changeNotify (const ChangeInfo& info) override;
     void buttonClicked (juce::Button* button) override;

@@ -658,10 +658,13 @@ void DataPage::tellDataMissing (const DeviceDataArchive& backup)
         return;
 
     missingBackupsTold.add (backup.getUuid());
-    Alerts::showWarning (this, "Backup Data Missing",
-                         "The backup \"" + backup.getTitle() + "\" cannot be opened now: its data file \""
-                         + backup.getDataFile().getFullPathName() + "\" is missing or cannot be read. "
-                         "The backup stays in the list as it is and opens once the file is back.");
+    Alerts::showWarning (this, "Backup Data Missing", getDataMissingText (backup.getTitle(), backup.getDataFile()));
+}
+
+juce::String DataPage::getDataMissingText (const juce::String& title, const juce::File& dataFile)
+{
+    return "The backup \"" + title + "\" cannot be opened now: its data file \"" + dataFile.getFullPathName()
+         + "\" is missing or cannot be read. The backup stays in the list as it is and opens once the file is back.";
 }
 
 void DataPage::showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
