@@ -84,6 +84,22 @@ namespace
     }
 
     /** A private home whose data folder holds the sample catalogue and the backups with their index. */
+    /** The index's set of one pair of data versions; its root group. */
+    juce::XmlElement& addSet (juce::XmlElement& index, const CapsBlock& caps)
+    {
+        auto* set = index.createNewChildElement ("set");
+        set->setAttribute ("presetVersion", caps.presetVersion);
+        set->setAttribute ("setupVersion", caps.setupVersion);
+        return *set->createNewChildElement ("group");
+    }
+
+    juce::XmlElement* addGroup (juce::XmlElement& root, int number)
+    {
+        auto* group = root.createNewChildElement ("group");
+        group->setAttribute ("name", "Group " + juce::String (number));
+        return group;
+    }
+
     juce::File preparePrivateHome()
     {
         const auto home = SampleHome::makePrivateHome ("belvora-archive-bench-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()));
@@ -96,15 +112,11 @@ namespace
         for (const auto* caps : { &unitCaps, &olderCaps })
         {
             const auto unit = buildUnit (*caps);
-            auto* set = index.createNewChildElement ("set");
-            set->setAttribute ("presetVersion", caps->presetVersion);
-            set->setAttribute ("setupVersion", caps->setupVersion);
-            auto* root = set->createNewChildElement ("group");
+            auto& root = addSet (index, *caps);
 
             for (int g = 0; g < groups; ++g)
             {
-                auto* group = root->createNewChildElement ("group");
-                group->setAttribute ("name", "Group " + juce::String (g));
+                auto* group = addGroup (root, g);
 
                 for (int i = 0; i < backupsPerFormat / groups; ++i, ++number)
                 {
@@ -146,15 +158,11 @@ namespace
                 return {};
 
             const auto model = first.createXml();
-            auto* set = index.createNewChildElement ("set");
-            set->setAttribute ("presetVersion", caps->presetVersion);
-            set->setAttribute ("setupVersion", caps->setupVersion);
-            auto* root = set->createNewChildElement ("group");
+            auto& root = addSet (index, *caps);
 
             for (int g = 0; g < groups; ++g)
             {
-                auto* group = root->createNewChildElement ("group");
-                group->setAttribute ("name", "Group " + juce::String (g));
+                auto* group = addGroup (root, g);
 
                 for (int i = 0; i < largeBackupsPerFormat / groups; ++i, ++number)
                 {
