@@ -1,18 +1,14 @@
 #include "archive/ArchiveFiles.h"
 
 #include "content/ContentReader.h"
+#include "model/FileBytes.h"
 
 #include <filesystem>
-
-bool ArchiveFiles::isRegularFile (const juce::File& file)
-{
-    std::error_code error;
-    return std::filesystem::is_regular_file (file.getFullPathName().toStdString(), error);
-}
+#include <string_view>
 
 std::unique_ptr<juce::XmlElement> ArchiveFiles::readDocument (const juce::File& file, juce::int64 maxBytes)
 {
-    if (file == juce::File() || ! isRegularFile (file))
+    if (file == juce::File())
         return nullptr;
 
     return ContentReader::readXmlFromFile (file.getFullPathName(), nullptr, maxBytes);
@@ -41,7 +37,7 @@ juce::Image ArchiveFiles::readLocalPicture (const juce::String& location)
     const juce::File file (location);
     juce::MemoryBlock bytes;
 
-    if (! isRegularFile (file) || file.getSize() > maxPictureBytes || ! file.loadFileAsData (bytes))
+    if (! FileBytes::readWhole (file, bytes, maxPictureBytes))
         return {};
 
     return ContentReader::decodePicture (bytes);
@@ -50,4 +46,46 @@ juce::Image ArchiveFiles::readLocalPicture (const juce::String& location)
 juce::File ArchiveFiles::resolveEntry (const juce::String& text, const juce::File& folder)
 {
     return DeviceDataArchive::resolveLink (text.trim(), folder);
+}
+
+namespace
+{
+    // As the framework's parent folder: up to the last separator, the root for a top-level file.
+    std::string_view folderPart (const juce::File& file)
+    {
+        const std::string_view path (file.getFullPathName().toRawUTF8());
+        const auto slash = path.rfind ('/');
+        return slash == std::string_view::npos ? path : path.substr (0, juce::jmax ((size_t) 1, slash));
+    }
+}
+
+bool ArchiveFiles::isDirectlyIn (const juce::File& file, const juce::File& folder)
+{
+    return file != juce::File() && folderPart (file) == std::string_view (folder.getFullPathName().toRawUTF8());
+}
+
+bool ArchiveFiles::inSameFolder (const juce::File& a, const juce::File& b)
+{
+    return folderPart (a) == folderPart (b);
+}
+
+juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder)
+{
+    // The entries' types come with the listing: no stat per file, which was
+    // most of a scan of thousands of backups.
+    juce::Array<juce::File> found;
+    const auto prefix = juce::File::addTrailingSeparator (folder.getFullPathName());
+    std::error_code error;
+
+    for (std::filesystem::directory_iterator it (folder.getFullPathName().toStdString(), error), end; ! error && it != end; it.increment (error))
+    {
+        const auto name = it->path().filename().string();
+
+        if (name.size() >= 4 && name.compare (name.size() - 4, 4, ".xml") == 0 && ! it->is_directory (error))
+            found.add (juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (name.data(), (int) name.size())));
+
+        error.clear();
+    }
+
+    return found;
 }

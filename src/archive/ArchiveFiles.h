@@ -13,9 +13,6 @@ struct ArchiveFiles
     static constexpr juce::int64 maxIndexFileBytes = 64 * 1024 * 1024;   // several hundred thousand entries
     static constexpr juce::int64 maxPictureBytes = 16 * 1024 * 1024;
 
-    /** A plain file: not a pipe or a device, which could block a reader or never end. */
-    static bool isRegularFile (const juce::File& file);
-
     /** The parsed document of a regular file of at most maxBytes; null otherwise. */
     static std::unique_ptr<juce::XmlElement> readDocument (const juce::File& file, juce::int64 maxBytes);
 
@@ -30,6 +27,14 @@ struct ArchiveFiles
     /** A picture from a local file; nothing for a web address, which must not
         be fetched where archives are read (the message thread among others). */
     static juce::Image readLocalPicture (const juce::String& location);
+
+    /** Whether the file is in the folder itself, and whether two files share
+        one: by their paths, without making a file of each folder. */
+    static bool isDirectlyIn (const juce::File& file, const juce::File& folder);
+    static bool inSameFolder (const juce::File& a, const juce::File& b);
+
+    /** The ".xml" files of a folder, not its subfolders, in no order. */
+    static juce::Array<juce::File> findDocuments (const juce::File& folder);
 
     /** An entry of the backup index: a path, relative ones inside the folder. */
     static juce::File resolveEntry (const juce::String& text, const juce::File& folder);

@@ -356,7 +356,7 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     const auto indexFile = getIndexFile();
     juce::Array<juce::File> unlisted;
 
-    for (const auto& file : folder.findChildFiles (juce::File::findFiles, false, "*.xml"))
+    for (const auto& file : ArchiveFiles::findDocuments (folder))
         if (listed.count (file.getFullPathName()) == 0 && file != indexFile)
             unlisted.add (file);
 
@@ -383,10 +383,13 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
 
 juce::File LocalArchiveManager::findEntryFile (const juce::String& entryText, const juce::File& folder)
 {
-    const auto file = ArchiveFiles::resolveEntry (entryText, folder);
+    return findHere (ArchiveFiles::resolveEntry (entryText, folder), folder);
+}
 
+juce::File LocalArchiveManager::findHere (const juce::File& file, const juce::File& folder)
+{
     // A path of another home (moved or copied): the file of that name here is this backup.
-    if (file == juce::File() || folder == juce::File() || file.getParentDirectory() == folder || isInsideDataFolder (file))
+    if (file == juce::File() || folder == juce::File() || ArchiveFiles::isDirectlyIn (file, folder) || isInsideDataFolder (file))
         return file;
 
     const auto here = folder.getChildFile (file.getFileName());
@@ -403,7 +406,7 @@ std::unique_ptr<DeviceDataArchive> LocalArchiveManager::loadBackup (const juce::
     // The archive file names its data file with the path of the home it was written in.
     const auto dataFile = archive->getDataFile();
 
-    if (dataFile != juce::File() && dataFile.getParentDirectory() != archiveFile.getParentDirectory()
+    if (dataFile != juce::File() && ! ArchiveFiles::inSameFolder (dataFile, archiveFile)
         && ! isInsideDataFolder (dataFile) && isInsideDataFolder (archiveFile))
         archive->followMovedDataFile (archiveFile.getSiblingFile (dataFile.getFileName()));
 
@@ -427,17 +430,18 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
         }
         else if (child->hasTagName ("archive"))
         {
-            const auto text = child->getAllSubText().trim();
-            const auto file = findEntryFile (text, folder);
+            const auto listedFile = ArchiveFiles::resolveEntry (child->getAllSubText(), folder);
+            const auto file = findHere (listedFile, folder);
 
-            if (! file.existsAsFile())
+            // Read first and ask after: a stat before every read costs as much as the read.
+            auto archive = loadBackup (file);
+
+            if (archive == nullptr && ! file.existsAsFile())
                 continue;
 
             // Found under the folder it has now: the index is written with that path.
-            if (file != ArchiveFiles::resolveEntry (text, folder))
+            if (file != listedFile)
                 ++adopted;
-
-            auto archive = loadBackup (file);
 
             // A whole archive file whose data file is not there now stays
             // listed as it is: the backup comes back with the file.

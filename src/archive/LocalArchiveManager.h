@@ -168,6 +168,7 @@ private:
     void loadGroup (const juce::XmlElement& group, juce::ValueTree parent);
     juce::File findEntryFile (const juce::String& entryText) const;
     static juce::File findEntryFile (const juce::String& entryText, const juce::File& folder);
+    static juce::File findHere (const juce::File& listedFile, const juce::File& folder);
     std::unique_ptr<DeviceDataArchive> loadBackup (const juce::File& archiveFile);
     void followRemovedBackups();
     void purgeDeletedBackups();

@@ -26,7 +26,7 @@ namespace
     std::unique_ptr<DeviceData> loadPackData (const juce::String& dataUrl, const juce::File& packFolder)
     {
         const auto file = PackFiles::resolve (dataUrl, packFolder, packFolder);
-        return file != juce::File() && ArchiveFiles::isRegularFile (file) ? DeviceData::loadFromFile (file) : nullptr;
+        return file != juce::File() ? DeviceData::loadFromFile (file) : nullptr;
     }
 }
 

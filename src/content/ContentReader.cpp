@@ -2,6 +2,7 @@
 
 #include "base/BelvoraSettings.h"
 #include "platform/WebRequest.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "model/Utf8.h"
 
@@ -42,27 +43,28 @@ namespace
 
     // Nesting depth as seen by a quick scan, erring on the high side. Comments
     // and sections are skipped whole: a close tag inside one closes nothing,
-    // and counting it would hide as deep a nesting after it.
+    // and counting it would hide as deep a nesting after it. The scan is of
+    // bytes: UTF-8 never has an ASCII byte inside a longer character.
     bool isNestedTooDeep (const juce::String& text, int limit)
     {
         int depth = 0;
-        auto p = text.getCharPointer();
+        auto* p = text.toRawUTF8();
 
         auto skipPast = [&p] (const char* start, const char* end)
         {
-            if (p.compareUpTo (juce::CharPointer_ASCII (start), (int) std::strlen (start)) != 0)
+            const auto length = std::strlen (start);
+
+            if (std::strncmp (p, start, length) != 0)
                 return false;
 
-            p = juce::CharacterFunctions::find (p + (int) std::strlen (start), juce::CharPointer_ASCII (end));
-            if (! p.isEmpty())
-                p += (int) std::strlen (end);
-
+            const auto* found = std::strstr (p + length, end);
+            p = found != nullptr ? found + std::strlen (end) : p + length + std::strlen (p + length);
             return true;
         };
 
-        while (! p.isEmpty())
+        while (*p != 0)
         {
-            if (p.getAndAdvance() != '<')
+            if (*p++ != '<')
                 continue;
 
             const auto next = *p;
@@ -79,11 +81,11 @@ namespace
             if (++depth > limit)
                 return true;
 
-            juce::juce_wchar quote = 0, previous = 0;
+            char quote = 0, previous = 0;
 
-            while (! p.isEmpty())
+            while (*p != 0)
             {
-                const auto c = p.getAndAdvance();
+                const auto c = *p++;
 
                 if (quote != 0)
                 {
@@ -338,8 +340,10 @@ std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::Strin
 
     // Our documents have no processing instruction after the declaration, and
     // the framework's parser loops for ever on one inside text.
-    const auto body = text.trimStart().startsWith ("<?") ? text.fromFirstOccurrenceOf ("?>", false, false) : text;
-    if (body.contains ("<?"))
+    const auto start = text.getCharPointer().findEndOfWhitespace();
+    const auto* body = start.compareUpTo (juce::CharPointer_ASCII ("<?"), 2) == 0 ? std::strstr (text.toRawUTF8(), "?>") : text.toRawUTF8();
+
+    if (body != nullptr && std::strstr (body, "<?") != nullptr)
         return nullptr;
 
     if (isNestedTooDeep (text, maxXmlDepth))
@@ -410,14 +414,9 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromFile (const juce::St
     if (! juce::File::isAbsolutePath (path))
         return nullptr;
 
-    const juce::File file (path);
-
-    if (! file.existsAsFile() || file.getSize() > maxBytes)
-        return nullptr;
-
     juce::MemoryBlock data;
 
-    if (! file.loadFileAsData (data))
+    if (! FileBytes::readWhole (juce::File (path), data, maxBytes))
         return nullptr;
 
     count (counter, (juce::int64) data.getSize());

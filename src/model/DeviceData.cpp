@@ -1,6 +1,7 @@
 #include "model/DeviceData.h"
 
 #include "model/DataStream.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "model/SysEx.h"
 
@@ -578,7 +579,7 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file, st
     constexpr juce::int64 maxFileSize = 256 * 1024 * 1024;
     juce::MemoryBlock content;
 
-    if (! file.existsAsFile() || file.getSize() > maxFileSize || ! file.loadFileAsData (content))
+    if (! FileBytes::readWhole (file, content, maxFileSize))
         return nullptr;
 
     juce::MemoryInputStream in (content, false);
@@ -623,10 +624,9 @@ bool DeviceData::readFileInfo (const juce::File& file, FileInfo& info)
     // longest caps block: the whole head, read in one go.
     constexpr int maxHeadBytes = 3 * (DataStream::maxStringBytes + 2) + CapsBlock::legacySize;
 
-    juce::FileInputStream stream (file);
     juce::MemoryBlock head;
 
-    if (! stream.openedOk() || stream.readIntoMemoryBlock (head, maxHeadBytes) == 0)
+    if (! FileBytes::readHead (file, head, (size_t) maxHeadBytes))
         return false;
 
     juce::MemoryInputStream in (head, false);

@@ -434,8 +434,8 @@ TEST_F (BackupIndex, AFullDiskLeavesNoEntryAndNoStrayFileAndTheNextSaveWritesIt)
     const auto addNew = [&] (const juce::String& title)
     {
         // A long description makes the archive file the larger of the two.
-        const auto notes = juce::String::repeatedString ("Sung at dawn. ", 300);
-        auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1, 2, 3 }), title, notes));
+        const auto description = juce::String::repeatedString ("Sung at dawn. ", 300);
+        auto node = SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1, 2, 3 }), title, description));
         backups.getTree().appendChild (node, nullptr);
         return SourceTree::getArchive (node);
     };

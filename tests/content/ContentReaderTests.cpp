@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace
 {
     juce::File scratch (const char* name)
@@ -136,6 +138,23 @@ TEST (ContentReader, XmlWithDocumentTypeOrDeepNestingIsRefused)
     auto parsed = ContentReader::parseXmlText (wide);
     ASSERT_NE (parsed, nullptr);
     EXPECT_EQ (parsed->getNumChildElements(), 1000);
+}
+
+TEST (ContentReader, XmlFilesAreReadWhenPlainAndWithinTheirLimit)
+{
+    const auto folder = freshFolder ("xml-files");
+    folder.createDirectory();
+    const auto path = [&folder] (const char* name) { return folder.getChildFile (name).getFullPathName(); };
+
+    folder.getChildFile ("a.xml").replaceWithText ("<A/>");
+    EXPECT_NE (ContentReader::readXmlFromFile (path ("a.xml"), nullptr, 4), nullptr);
+    EXPECT_EQ (ContentReader::readXmlFromFile (path ("a.xml"), nullptr, 3), nullptr);
+    EXPECT_EQ (ContentReader::readXmlFromFile (path ("none.xml"), nullptr, 100), nullptr);
+    EXPECT_EQ (ContentReader::readXmlFromFile (folder.getFullPathName(), nullptr, 100), nullptr);
+
+    // Opening a pipe would wait for a writer for ever.
+    ASSERT_EQ (::mkfifo (path ("pipe.xml").toRawUTF8(), 0600), 0);
+    EXPECT_EQ (ContentReader::readXmlFromFile (path ("pipe.xml"), nullptr, 100), nullptr);
 }
 
 TEST (ContentReader, PictureSizesAreCheckedBeforeDecoding)

@@ -325,6 +325,10 @@ TEST (ArchiveLinks, RelativeLinksStayInTheArchivesFolderAndTheWrittenExtensionIs
     EXPECT_TRUE (fromText (archiveText ("../archive-links/data.mwd"), folder)->isValid()) << "out and back in is inside";
     EXPECT_TRUE (fromText (archiveText ("sub\\..\\data.mwd"), folder)->isValid()) << "backslashes separate too";
     EXPECT_EQ (DeviceDataArchive::resolveLink ("x.mwd", {}), juce::File()) << "no folder, no relative link";
+
+    // Absolute links are cleaned as any path is.
+    for (const auto* link : { "/a/./b.mwd", "/a//b.mwd", "/a/b/", "/a/../b.mwd", "/a/b.mwd", "/" })
+        EXPECT_EQ (DeviceDataArchive::resolveLink (link, folder).getFullPathName(), juce::File (link).getFullPathName()) << link;
 }
 
 TEST (ArchiveLinks, AFailedSaveKeepsBothOldFiles)
