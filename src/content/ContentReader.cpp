@@ -27,15 +27,13 @@ namespace
         return location.replace (" ", "%20");
     }
 
-    // Whether a markup declaration such as "<!DOCTYPE" opens anywhere in the
-    // text, its word compared without case: one pass over the bytes, where a
-    // search ignoring case per position costs a wide-character lookup a byte.
-    bool hasDeclaration (const juce::String& text, const char* word)
+    // Whether a document type or an entity is declared anywhere in the text,
+    // the word compared without case: one pass over the bytes, where a search
+    // ignoring case per position costs a wide-character lookup a byte.
+    bool declaresTypeOrEntity (const juce::String& text)
     {
-        const auto length = std::strlen (word);
-
         for (auto* p = text.toRawUTF8(); (p = std::strstr (p, "<!")) != nullptr; p += 2)
-            if (strncasecmp (p + 2, word, length) == 0)
+            if (strncasecmp (p + 2, "DOCTYPE", 7) == 0 || strncasecmp (p + 2, "ENTITY", 6) == 0)
                 return true;
 
         return false;
@@ -335,7 +333,7 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
 
 std::unique_ptr<juce::XmlElement> ContentReader::parseXmlText (const juce::String& text)
 {
-    if (hasDeclaration (text, "DOCTYPE") || hasDeclaration (text, "ENTITY"))
+    if (declaresTypeOrEntity (text))
         return nullptr;
 
     // Our documents have no processing instruction after the declaration, and
