@@ -2,8 +2,10 @@
 
 #include "content/ContentReader.h"
 #include "model/FileBytes.h"
+#include "model/Utf8.h"
 
-#include <filesystem>
+#include <cstring>
+#include <dirent.h>
 #include <string_view>
 
 std::unique_ptr<juce::XmlElement> ArchiveFiles::readDocument (const juce::File& file, juce::int64 maxBytes)
@@ -74,18 +76,29 @@ juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder)
     // The entries' types come with the listing: no stat per file, which was
     // most of a scan of thousands of backups.
     juce::Array<juce::File> found;
+    auto* listing = ::opendir (folder.getFullPathName().toRawUTF8());
+
+    if (listing == nullptr)
+        return found;
+
     const auto prefix = juce::File::addTrailingSeparator (folder.getFullPathName());
-    std::error_code error;
 
-    for (std::filesystem::directory_iterator it (folder.getFullPathName().toStdString(), error), end; ! error && it != end; it.increment (error))
+    while (const auto* entry = ::readdir (listing))
     {
-        const auto name = it->path().filename().string();
+        const auto length = std::strlen (entry->d_name);
 
-        if (name.size() >= 4 && name.compare (name.size() - 4, 4, ".xml") == 0 && ! it->is_directory (error))
-            found.add (juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (name.data(), (int) name.size())));
+        // A name that is not UTF-8 is no file we wrote, and text operations would read past its end.
+        if (length < 4 || std::strcmp (entry->d_name + length - 4, ".xml") != 0 || ! Utf8::isValid (entry->d_name, length))
+            continue;
 
-        error.clear();
+        const auto file = juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (entry->d_name, (int) length));
+
+        if (entry->d_type == DT_DIR || ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && file.isDirectory()))
+            continue;
+
+        found.add (file);
     }
 
+    ::closedir (listing);
     return found;
 }

@@ -171,6 +171,13 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     store ("Vesper_000007", newBuild, "Killed");   // saved by a run killed before the index was
     const auto half = store ("half", newBuild, "Half");
     ASSERT_TRUE (half.withFileExtension ("mwd").deleteFile());
+
+    // Neither a folder named as a backup nor a name that is no text is taken for one.
+    const auto asFolder = store ("asfolder", newBuild, "As folder");
+    ASSERT_TRUE (asFolder.deleteFile() && asFolder.createDirectory());
+    const auto unnamed = store ("unnamed", newBuild, "Unnamed");
+    ASSERT_EQ (::rename (unnamed.getFullPathName().toRawUTF8(), (folder().getFullPathName() + "/").toStdString().append ("\xff\xfe.xml").c_str()), 0);
+
     writeIndex (set (4, 3, entry ("one") + entry ("broken") + entry ("baddata")));
 
     auto& backups = makeManager (newBuild);
