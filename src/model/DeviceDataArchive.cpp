@@ -7,7 +7,6 @@
 
 #include <cstring>
 
-
 namespace
 {
     juce::String childText (const juce::XmlElement& xml, const char* name)
