@@ -153,12 +153,10 @@ public:
     /** Returns once the workspace saves handed over so far are written (their results still to arrive). */
     void waitForWorkspaceSaves();
 
-    /** What the last saves could not write; told once per failing episode. */
-    const UnsavedWork& getUnsavedWork() const noexcept          { return unsaved; }
-
-    /** Deleted backups keep their files until no undo can bring them back:
-        the files of every backup at or below the node go when the sources
-        close with the node still out of the tree. */
+    /** A delete in the backups: the unit's own backups go at once to the
+        backup manager's folder of deleted backups, where an undo finds them;
+        any other backup at or below the node keeps its files until the
+        sources close with the node still out of the tree. */
     void deleteBackupFilesLater (const juce::ValueTree& node);
 
     //==============================================================================

@@ -362,7 +362,6 @@ bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
 
 void DataPage::saveBackups()
 {
-    // Deleted backups keep their files here: an undo may still want them.
     if (archiveManager != nullptr)
         archiveManager->saveBackupIndexInBackground();
 }
