@@ -899,7 +899,7 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
 }
 
-TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)
+TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)
 {
     running->settings().setValue ("dataSyncMethod", "previous");
     const auto slot = userSlots().getFirst();
@@ -946,6 +946,47 @@ TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)
     EXPECT_FALSE (page().isSyncNeeded());
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot)) << "the edit came along";
     EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
+
+    // A stored workspace of another firmware than the unit runs now, as "working.mwd"
+    // with the unit's data beside it; its box once the unit is back.
+    const auto storeOtherFirmware = [&] (int buildStep, int presetVersionStep)
+    {
+        running->content().connectToDevice (-1);
+        const auto unit = DeviceData::loadFromFile (folder.getChildFile ("sync.mwd"));
+        auto caps = unit->getCapsBlock();
+        caps.presetVersion += presetVersionStep;
+        const auto build = unit->getFirmwareVersion().build + buildStep;
+
+        EXPECT_EQ (ConversionTestData::makeDeviceData (caps, build, { 1, 2, 3 })->saveWorkingFile (folder, true), DeviceData::saved);
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        return std::make_pair (folder.getChildFile ("working for firmware build " + juce::String (build) + ".mwd"),
+                               folder.getChildFile ("working.mwd").loadFileAsString());
+    };
+    const auto boxTitled = [&] (const juce::String& title)
+    {
+        const auto at = running->titles().indexOf (title);
+        return at >= 0 ? running->boxes[(size_t) at] : Alerts::Box {};
+    };
+
+    // The unit went back to an earlier firmware: the workspace's is no earlier one.
+    storeOtherFirmware (2, 0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted") || running->titles().contains ("Workspace Kept"); }))
+        << running->titles().joinIntoString (", ");
+    running->drain();
+    for (const auto& title : { "Workspace Converted", "Workspace Kept" })
+        EXPECT_FALSE (boxTitled (title).message.contains ("earlier")) << boxTitled (title).message;
+
+    // Data of a version no conversion covers: the file is kept as it was, and named.
+    const auto [unconverted, unconvertedText] = storeOtherFirmware (-3, 7);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Kept"); })) << running->titles().joinIntoString (", ");
+    running->drain();
+    EXPECT_FALSE (running->titles().contains ("Workspace Converted"));
+    EXPECT_FALSE (running->titles().contains ("File Error")) << running->titles().joinIntoString (", ");
+    EXPECT_TRUE (folder.findChildFiles (juce::File::findFiles, false, "*.damaged").isEmpty());
+    EXPECT_EQ (unconverted.loadFileAsString(), unconvertedText);
+    EXPECT_TRUE (boxTitled ("Workspace Kept").message.contains (unconverted.getFullPathName()));
+    EXPECT_TRUE (page().isSyncNeeded()) << "the unit's data is offered, not a workspace made of nothing";
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

@@ -275,11 +275,12 @@ public:
     /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
     static double getStoredBrowserSize();
 
-    /** What the user is told of a stored workspace of the unit's earlier firmware:
-        converted to the unit's firmware, or kept, as it was, in a file of its own. */
-    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+    /** What the user is told of a stored workspace of another firmware (fromEarlier: an
+        earlier one than the unit's): converted to the unit's firmware, or kept, as it was,
+        in a file of its own. */
+    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                                    const juce::String& to, const juce::File& kept);
-    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                               const juce::String& to, const juce::File& kept);
 
     /** What the user is told on opening a backup whose data file is not there. */
@@ -305,7 +306,7 @@ private:
     void loadStoredWorkspace (bool syncFileLoaded);
     void readUnitDataUnderWorkspace();
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
-    void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from);
+    void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);
     void takeSentData (const DeviceCommandMessage& command);
