@@ -454,6 +454,29 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 1; }));
     EXPECT_EQ (storedName(), "Third");
 
+    // New data of the unit that cannot be written (a folder stands where its file goes), and a
+    // save handed over before that failure was known, which leaves the unit's data alone: the
+    // failure stands, no "Saved", until a save writes the data.
+    const auto syncFile = folder.getChildFile ("sync.mwd");
+    ASSERT_TRUE (syncFile.deleteRecursively() && syncFile.createDirectory());
+    auto sent = workspace().clone (false);
+    sent->getPreset (slot)->setName ("Sent");
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::commandDone,
+                                        DeviceCommandMessage (DeviceCommandMessage::writeGivenPresets,
+                                                              std::shared_ptr<const DeviceData> (std::move (sent)), { slot })));
+    page().saveWorkspace();
+    page().saveWorkspace();
+    page().waitForWorkspaceSaves();
+    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 2; }));
+    EXPECT_TRUE (running->boxes.back().message.contains (UnsavedWork::unitDataItem (page().getDeviceName())));
+    EXPECT_EQ (count ("Saved"), 1) << "the unit's data is not on disk";
+
+    ASSERT_TRUE (syncFile.deleteRecursively());
+    ASSERT_TRUE (rename ("Fourth"));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 2; }));
+    EXPECT_TRUE (syncFile.existsAsFile());
+
     // A backup that cannot be written is named the same way.
     {
         const FileSizeLimit::Scoped full (512);
@@ -462,7 +485,7 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
         page().getArchiveManager()->waitForBackgroundSaves();
     }
 
-    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 2; }));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 3; }));
     const auto* made = SourceTree::getArchive (backups().getChild (0));
     const auto madeFile = made->getArchiveFile();
     EXPECT_TRUE (running->boxes.back().message.contains ("the backup \"" + made->getTitle() + "\""));

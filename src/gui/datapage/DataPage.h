@@ -313,7 +313,7 @@ private:
     void takeDownloadedPresets();
     void perform (int commandId);
     void purgeDeletedBackups();
-    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten);
+    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;
     juce::StringArray unsavedBackups() const;

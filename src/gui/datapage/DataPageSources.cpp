@@ -399,11 +399,12 @@ void DataPage::saveWorkspace()
     {
         const bool workWritten = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
         const bool liveWritten = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
+        const bool liveTried = live != nullptr;
 
-        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten]
+        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten, liveTried]
         {
             if (page != nullptr)
-                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten);
+                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten, liveTried);
         });
     });
 }
@@ -413,7 +414,7 @@ void DataPage::waitForWorkspaceSaves()
     autosave->writes.waitUntilIdle();
 }
 
-void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten)
+void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried)
 {
     // The sources it was for are closed: their close saved them.
     if (closingSources || folder != deviceFolder)
@@ -422,6 +423,11 @@ void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten,
     // The unit's data is written again with the next save.
     if (! liveWritten)
         savedLiveData = nullptr;
+
+    // A save handed over before an earlier one failed to write the unit's data left
+    // that data alone: the failure stands until a save writes it.
+    if (! liveTried && unsaved.getItems().contains (UnsavedWork::unitDataItem (deviceName)))
+        liveWritten = false;
 
     tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten)));
 }
