@@ -1298,13 +1298,14 @@ TEST_F (EndToEnd, ABackupARenamedPresetAndADeleteOutliveAKilledProgram)
             && reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled");
     };
 
-    ASSERT_TRUE (openPresetsTab());
-    click (window, 155, 15);
-
-    // The backups come back folded: their row opened by its arrow.
+    // The backups come back folded: once their row is there, it is opened by its arrow
+    // (clicked again only long after, for the arrow toggles).
+    const auto backupsRowShown = [] (const juce::Image& photo) { return darkestIn (photo, { 68, backupRowY (0) - 33, 55, 14 }) < 400; };
     const auto firstRowShown = [] (const juce::Image& photo) { return darkestIn (photo, { 130, backupRowY (0) - 7, 110, 14 }) < 400; };
+    ASSERT_TRUE (openPresetsTab());
+    ASSERT_TRUE (repeatUntil ([&] { click (window, 155, 15); }, [&] { return waitForPhoto (window, backupsRowShown, 5000); })) << "the backups' row";
     ASSERT_TRUE (repeatUntil ([&] { if (! firstRowShown (photograph (window))) click (window, 14, backupRowY (0) - 26); },
-                              [&] { return waitForPhoto (window, firstRowShown, 3000); })) << "the backup's row";
+                              [&] { return waitForPhoto (window, firstRowShown, 20000); }, 45000)) << "the backup's row";
     ASSERT_TRUE (repeatUntil ([&]
     {
         if (! named())
@@ -1315,9 +1316,9 @@ TEST_F (EndToEnd, ABackupARenamedPresetAndADeleteOutliveAKilledProgram)
     }, [&] { return ! named(); })) << "the index still names the backup";
     program.kill();
 
+    // Started again: once the backups are read (their row shows), a clean quit writes the index from them.
     ASSERT_TRUE (openPresetsTab());
-    click (window, 155, 15);
-    ASSERT_TRUE (waitForPhoto (window, [] (const juce::Image& photo) { return photo.getPixelAt (syncButton.x, syncButton.y) != juce::Colour (0xff788791); }));
+    ASSERT_TRUE (repeatUntil ([&] { click (window, 155, 15); }, [&] { return waitForPhoto (window, backupsRowShown, 5000); })) << "the backups' row";
     quit (window);
     EXPECT_FALSE (named()) << "the deleted backup came back";
     EXPECT_FALSE (dataFile.exists() || dataFile.withFileExtension ("xml").exists());
