@@ -472,10 +472,12 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     EXPECT_TRUE (running->boxes.back().message.contains (UnsavedWork::unitDataItem (page().getDeviceName())));
     EXPECT_EQ (count ("Saved"), 1) << "the unit's data is not on disk";
 
+    // A download writes the unit's data itself: then the next save ends the failing run.
     ASSERT_TRUE (syncFile.deleteRecursively());
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy() && syncFile.existsAsFile(); }));
     ASSERT_TRUE (rename ("Fourth"));
     ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 2; }));
-    EXPECT_TRUE (syncFile.existsAsFile());
 
     // A backup that cannot be written is named the same way.
     {

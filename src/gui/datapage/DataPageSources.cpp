@@ -425,8 +425,9 @@ void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten,
         savedLiveData = nullptr;
 
     // A save handed over before an earlier one failed to write the unit's data left
-    // that data alone: the failure stands until a save writes it.
-    if (! liveTried && unsaved.getItems().contains (UnsavedWork::unitDataItem (deviceName)))
+    // that data alone: the failure stands until the data is written (by a later save,
+    // or by a download, which writes it itself).
+    if (! liveTried && savedLiveData == nullptr && unsaved.getItems().contains (UnsavedWork::unitDataItem (deviceName)))
         liveWritten = false;
 
     tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten)));
