@@ -15,9 +15,6 @@ public:
     X11EventWake();
     ~X11EventWake() override;
 
-    /** Whether the events that Xlib takes in reach this (false without an X display). */
-    bool isWatching() const noexcept   { return watchedDisplay != nullptr; }
-
 private:
     void handleAsyncUpdate() override;
 

@@ -1239,7 +1239,7 @@ TEST_F (EndToEnd, TheWheelOverAPresetScrollsTheGrid)
     quit (window);
 }
 
-TEST_F (EndToEnd, ABackupAndARenamedPresetOutliveAKilledProgram)
+TEST_F (EndToEnd, ABackupARenamedPresetAndADeleteOutliveAKilledProgram)
 {
     storeSettings ({ { "dataSyncMethod", "previous" }, { "presetButtonViewType", "cell" }, { "presetCellButtonScale", "1.0" } });
     auto window = openWindow();
@@ -1285,4 +1285,42 @@ TEST_F (EndToEnd, ABackupAndARenamedPresetOutliveAKilledProgram)
     EXPECT_GT (indexFile.getLastModificationTime(), killedAt);
     EXPECT_EQ (firstPresetName(), "Kept");
     EXPECT_EQ (backupKindsInIndex(), juce::StringArray ({ "All" }));
+
+    // A delete outlives a kill as well: once the index no longer names the backup, the
+    // program is killed outright, and the next start does not bring the backup back.
+    const auto dataFile = findFile ("Vesper_0*.mwd");
+    ASSERT_TRUE (dataFile.existsAsFile());
+    const auto named = [&] { return indexFile.loadFileAsString().contains (dataFile.getFileNameWithoutExtension()); };
+    const auto openPresetsTab = [&]
+    {
+        window = openWindow();
+        return window.isNotEmpty()
+            && reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled");
+    };
+
+    // The backups come back folded: once their row is there, it is opened by its arrow
+    // (clicked again only long after, for the arrow toggles).
+    const auto backupsRowShown = [] (const juce::Image& photo) { return darkestIn (photo, { 68, backupRowY (0) - 33, 55, 14 }) < 400; };
+    const auto firstRowShown = [] (const juce::Image& photo) { return darkestIn (photo, { 130, backupRowY (0) - 7, 110, 14 }) < 400; };
+    ASSERT_TRUE (openPresetsTab());
+    ASSERT_TRUE (repeatUntil ([&] { click (window, 155, 15); }, [&] { return waitForPhoto (window, backupsRowShown, 5000); })) << "the backups' row";
+    ASSERT_TRUE (repeatUntil ([&] { if (! firstRowShown (photograph (window))) click (window, 14, backupRowY (0) - 26); },
+                              [&] { return waitForPhoto (window, firstRowShown, 20000); }, 45000)) << "the backup's row";
+    ASSERT_TRUE (repeatUntil ([&]
+    {
+        if (! named())
+            return;
+
+        click (window, 180, backupRowY (0));
+        keys (window, { "Delete" });
+    }, [&] { return ! named(); })) << "the index still names the backup";
+    program.kill();
+
+    // Started again: once the backups are read (their row shows), a clean quit writes the index from them.
+    ASSERT_TRUE (openPresetsTab());
+    ASSERT_TRUE (repeatUntil ([&] { click (window, 155, 15); }, [&] { return waitForPhoto (window, backupsRowShown, 5000); })) << "the backups' row";
+    quit (window);
+    EXPECT_FALSE (named()) << "the deleted backup came back";
+    EXPECT_FALSE (dataFile.exists() || dataFile.withFileExtension ("xml").exists());
+    EXPECT_EQ (findFile ("Vesper_0*.mwd"), juce::File()) << "its files are gone, from the folder of deleted backups too";
 }

@@ -486,12 +486,17 @@ BELVORA_SCREEN ("Dialogs/Start refused: data folder cannot be written", [] (BVLo
 
 BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware converted", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::InfoIcon, "Workspace Converted",
-                  DataPage::getWorkspaceConvertedText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                  DataPage::getWorkspaceConvertedText ("Vesper", "1.2.00 build 118", true, "1.3.00 build 130",
                                                        juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
+                  { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Workspace of a later firmware converted (the unit went back)", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::InfoIcon, "Workspace Converted",
+                  DataPage::getWorkspaceConvertedText ("Vesper", "1.4.00 build 142", false, "1.4.00 build 140",
+                                                       juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 142.mwd")),
                   { "OK" }); });
 BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::WarningIcon, "Workspace Kept",
-                  DataPage::getWorkspaceKeptText ("Vesper", "1.2.00 build 118", "1.3.00 build 130",
+                  DataPage::getWorkspaceKeptText ("Vesper", "1.2.00 build 118", true, "1.3.00 build 130",
                                                   juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
                   { "OK" }); });
 

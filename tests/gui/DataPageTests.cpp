@@ -454,6 +454,31 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 1; }));
     EXPECT_EQ (storedName(), "Third");
 
+    // New data of the unit that cannot be written (a folder stands where its file goes), and a
+    // save handed over before that failure was known, which leaves the unit's data alone: the
+    // failure stands, no "Saved", until a save writes the data.
+    const auto syncFile = folder.getChildFile ("sync.mwd");
+    ASSERT_TRUE (syncFile.deleteRecursively() && syncFile.createDirectory());
+    auto sent = workspace().clone (false);
+    sent->getPreset (slot)->setName ("Sent");
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::commandDone,
+                                        DeviceCommandMessage (DeviceCommandMessage::writeGivenPresets,
+                                                              std::shared_ptr<const DeviceData> (std::move (sent)), { slot })));
+    page().saveWorkspace();
+    page().saveWorkspace();
+    page().waitForWorkspaceSaves();
+    ASSERT_TRUE (running->drain());
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 2; }));
+    EXPECT_TRUE (running->boxes.back().message.contains (UnsavedWork::unitDataItem (page().getDeviceName())));
+    EXPECT_EQ (count ("Saved"), 1) << "the unit's data is not on disk";
+
+    // A download writes the unit's data itself: then the next save ends the failing run.
+    ASSERT_TRUE (syncFile.deleteRecursively());
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy() && syncFile.existsAsFile(); }));
+    ASSERT_TRUE (rename ("Fourth"));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 2; }));
+
     // A backup that cannot be written is named the same way.
     {
         const FileSizeLimit::Scoped full (512);
@@ -462,7 +487,7 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
         page().getArchiveManager()->waitForBackgroundSaves();
     }
 
-    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 2; }));
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 3; }));
     const auto* made = SourceTree::getArchive (backups().getChild (0));
     const auto madeFile = made->getArchiveFile();
     EXPECT_TRUE (running->boxes.back().message.contains ("the backup \"" + made->getTitle() + "\""));
@@ -899,7 +924,7 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
 }
 
-TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)
+TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)
 {
     running->settings().setValue ("dataSyncMethod", "previous");
     const auto slot = userSlots().getFirst();
@@ -946,6 +971,47 @@ TEST_F (DataPageTest, AStoredWorkspaceOfTheUnitsOldFirmwareIsNoDamagedFile)
     EXPECT_FALSE (page().isSyncNeeded());
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot)) << "the edit came along";
     EXPECT_TRUE (page().getDeviceDataSet()->getLiveData()->isPresetSlotUsed (slot));
+
+    // A stored workspace of another firmware than the unit runs now, as "working.mwd"
+    // with the unit's data beside it; its box once the unit is back.
+    const auto storeOtherFirmware = [&] (int buildStep, int presetVersionStep)
+    {
+        running->content().connectToDevice (-1);
+        const auto unit = DeviceData::loadFromFile (folder.getChildFile ("sync.mwd"));
+        auto caps = unit->getCapsBlock();
+        caps.presetVersion += presetVersionStep;
+        const auto build = unit->getFirmwareVersion().build + buildStep;
+
+        EXPECT_EQ (ConversionTestData::makeDeviceData (caps, build, { 1, 2, 3 })->saveWorkingFile (folder, true), DeviceData::saved);
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        return std::make_pair (folder.getChildFile ("working for firmware build " + juce::String (build) + ".mwd"),
+                               folder.getChildFile ("working.mwd").loadFileAsString());
+    };
+    const auto boxTitled = [&] (const juce::String& title)
+    {
+        const auto at = running->titles().indexOf (title);
+        return at >= 0 ? running->boxes[(size_t) at] : Alerts::Box {};
+    };
+
+    // The unit went back to an earlier firmware: the workspace's is no earlier one.
+    storeOtherFirmware (2, 0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted") || running->titles().contains ("Workspace Kept"); }))
+        << running->titles().joinIntoString (", ");
+    running->drain();
+    for (const auto& title : { "Workspace Converted", "Workspace Kept" })
+        EXPECT_FALSE (boxTitled (title).message.contains ("earlier")) << boxTitled (title).message;
+
+    // Data of a version no conversion covers: the file is kept as it was, and named.
+    const auto [unconverted, unconvertedText] = storeOtherFirmware (-3, 7);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Kept"); })) << running->titles().joinIntoString (", ");
+    running->drain();
+    EXPECT_FALSE (running->titles().contains ("Workspace Converted"));
+    EXPECT_FALSE (running->titles().contains ("File Error")) << running->titles().joinIntoString (", ");
+    EXPECT_TRUE (folder.findChildFiles (juce::File::findFiles, false, "*.damaged").isEmpty());
+    EXPECT_EQ (unconverted.loadFileAsString(), unconvertedText);
+    EXPECT_TRUE (boxTitled ("Workspace Kept").message.contains (unconverted.getFullPathName()));
+    EXPECT_TRUE (page().isSyncNeeded()) << "the unit's data is offered, not a workspace made of nothing";
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

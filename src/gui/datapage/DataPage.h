@@ -153,12 +153,10 @@ public:
     /** Returns once the workspace saves handed over so far are written (their results still to arrive). */
     void waitForWorkspaceSaves();
 
-    /** What the last saves could not write; told once per failing episode. */
-    const UnsavedWork& getUnsavedWork() const noexcept          { return unsaved; }
-
-    /** Deleted backups keep their files until no undo can bring them back:
-        the files of every backup at or below the node go when the sources
-        close with the node still out of the tree. */
+    /** A delete in the backups: the unit's own backups go at once to the
+        backup manager's folder of deleted backups, where an undo finds them;
+        any other backup at or below the node keeps its files until the
+        sources close with the node still out of the tree. */
     void deleteBackupFilesLater (const juce::ValueTree& node);
 
     //==============================================================================
@@ -277,11 +275,12 @@ public:
     /** "browserWindowSize" as the layout takes it: a share of the width between 0.1 % and 80 %. */
     static double getStoredBrowserSize();
 
-    /** What the user is told of a stored workspace of the unit's earlier firmware:
-        converted to the unit's firmware, or kept, as it was, in a file of its own. */
-    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+    /** What the user is told of a stored workspace of another firmware (fromEarlier: an
+        earlier one than the unit's): converted to the unit's firmware, or kept, as it was,
+        in a file of its own. */
+    static juce::String getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                                    const juce::String& to, const juce::File& kept);
-    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+    static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                               const juce::String& to, const juce::File& kept);
 
     /** What the user is told on opening a backup whose data file is not there. */
@@ -307,14 +306,14 @@ private:
     void loadStoredWorkspace (bool syncFileLoaded);
     void readUnitDataUnderWorkspace();
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
-    void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from);
+    void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);
     void takeSentData (const DeviceCommandMessage& command);
     void takeDownloadedPresets();
     void perform (int commandId);
     void purgeDeletedBackups();
-    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten);
+    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;
     juce::StringArray unsavedBackups() const;

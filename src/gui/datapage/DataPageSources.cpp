@@ -39,6 +39,11 @@ namespace
         if (auto* app = Belvora::getInstance())
             app->reportFatalError (code);
     }
+
+    juce::String storedWorkspaceFor (const juce::String& unitName, const juce::String& from, bool fromEarlier)
+    {
+        return "The workspace stored for " + unitName + " was made for " + (fromEarlier ? "its earlier firmware " : "firmware ") + from;
+    }
 }
 
 void DataPage::loadStoredWorkspace (bool syncFileLoaded)
@@ -129,17 +134,21 @@ void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const
     const auto live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
     const auto from = formatFirmwareVersion (stored->getFirmwareVersion(), false);
 
+    // A unit taken back to an earlier firmware finds a workspace of a later one.
+    const auto fromEarlier = live == nullptr || stored->getFirmwareVersion().build < live->getFirmwareVersion().build;
+
     if (live != nullptr && startConversion (workspaceConversion, std::move (stored), *live,
-                                            [kept, from] (DataPage& page, std::unique_ptr<DeviceData> converted)
+                                            [kept, from, fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
                                             {
-                                                page.takeConvertedWorkspace (std::move (converted), kept, from);
+                                                page.takeConvertedWorkspace (std::move (converted), kept, from, fromEarlier);
                                             }))
         return;
 
-    takeConvertedWorkspace (nullptr, kept, from);
+    takeConvertedWorkspace (nullptr, kept, from, fromEarlier);
 }
 
-void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from)
+void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from,
+                                       bool fromEarlier)
 {
     auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
     const auto unitFirmware = deviceDataSet != nullptr && deviceDataSet->getLiveData() != nullptr
@@ -148,7 +157,7 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
     if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
     {
-        Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, unitFirmware, kept));
+        Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, fromEarlier, unitFirmware, kept));
         return;
     }
 
@@ -166,21 +175,21 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());
     autosave->workspaceChanged();
 
-    Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, unitFirmware, kept));
+    Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, fromEarlier, unitFirmware, kept));
     readUnitDataUnderWorkspace();
 }
 
-juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from,
+juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                                   const juce::String& to, const juce::File& kept)
 {
-    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and has been converted to firmware "
+    return storedWorkspaceFor (unitName, from, fromEarlier) + " and has been converted to firmware "
          + to + ". The stored file is kept as it was in \"" + kept.getFullPathName() + "\".";
 }
 
-juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from,
+juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                              const juce::String& to, const juce::File& kept)
 {
-    return "The workspace stored for " + unitName + " was made for its earlier firmware " + from + " and could not be taken over for "
+    return storedWorkspaceFor (unitName, from, fromEarlier) + " and could not be taken over for "
          + (to.isNotEmpty() ? "firmware " + to : juce::String ("the firmware it runs now")) + ". It is kept as it was in \""
          + kept.getFullPathName() + "\".";
 }
@@ -362,7 +371,6 @@ bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
 
 void DataPage::saveBackups()
 {
-    // Deleted backups keep their files here: an undo may still want them.
     if (archiveManager != nullptr)
         archiveManager->saveBackupIndexInBackground();
 }
@@ -391,11 +399,12 @@ void DataPage::saveWorkspace()
     {
         const bool workWritten = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
         const bool liveWritten = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
+        const bool liveTried = live != nullptr;
 
-        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten]
+        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten, liveTried]
         {
             if (page != nullptr)
-                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten);
+                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten, liveTried);
         });
     });
 }
@@ -405,7 +414,7 @@ void DataPage::waitForWorkspaceSaves()
     autosave->writes.waitUntilIdle();
 }
 
-void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten)
+void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried)
 {
     // The sources it was for are closed: their close saved them.
     if (closingSources || folder != deviceFolder)
@@ -414,6 +423,12 @@ void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten,
     // The unit's data is written again with the next save.
     if (! liveWritten)
         savedLiveData = nullptr;
+
+    // A save handed over before an earlier one failed to write the unit's data left
+    // that data alone: the failure stands until the data is written (by a later save,
+    // or by a download, which writes it itself).
+    if (! liveTried && savedLiveData == nullptr && unsaved.getItems().contains (UnsavedWork::unitDataItem (deviceName)))
+        liveWritten = false;
 
     tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten)));
 }
