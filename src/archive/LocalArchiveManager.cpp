@@ -7,9 +7,11 @@
 #include "model/SafeSave.h"
 #include "platform/Clock.h"
 
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <set>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 
@@ -41,9 +43,16 @@ namespace
     const char* const olderQuestion = "Belvora has found backup data in an older format than what is currently supported by the firmware running on ";
     const char* const newerQuestion = "Your local backup contains data in a newer format than what ";
 
-    struct StringHash
+    // Paths compared as bytes: the framework's own hash and comparison decode
+    // every character, a good part of matching thousands of them.
+    struct PathHash
     {
-        size_t operator() (const juce::String& text) const noexcept   { return text.hash(); }
+        size_t operator() (const juce::String& path) const noexcept   { return std::hash<std::string_view>() (path.toRawUTF8()); }
+    };
+
+    struct PathEqual
+    {
+        bool operator() (const juce::String& a, const juce::String& b) const noexcept   { return std::strcmp (a.toRawUTF8(), b.toRawUTF8()) == 0; }
     };
 
     juce::String productNameOf (const ContentManager& content, const CapsBlock& caps)
@@ -340,7 +349,7 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     if (folder == juce::File() || ! folder.isDirectory())
         return 0;
 
-    std::unordered_set<juce::String, StringHash> listed;
+    std::unordered_set<juce::String, PathHash, PathEqual> listed;
     std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& element)
     {
         for (auto* child : element.getChildIterator())
