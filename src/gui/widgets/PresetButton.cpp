@@ -9,21 +9,22 @@ namespace
 {
     /** Draws a painter's image over an area, rendered at the area's size in the context's own
         pixels, so that drawing it is a copy rather than a resampling. */
-    void drawBackground (juce::Graphics& g, PresetButtonHelper& painter, int index, juce::Rectangle<int> area)
+    bool drawBackground (juce::Graphics& g, PresetButtonHelper& painter, int index, juce::Rectangle<int> area)
     {
         const auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
         const auto w = juce::roundToInt ((float) area.getWidth() * scale), h = juce::roundToInt ((float) area.getHeight() * scale);
         const auto image = painter.getImage (index, w, h);
 
         if (! image.isValid())
-            return;
+            return false;
 
         if (image.getWidth() == area.getWidth() && image.getHeight() == area.getHeight())
-            return g.drawImageAt (image, area.getX(), area.getY());
-
-        g.drawImageTransformed (image, juce::AffineTransform::scale ((float) area.getWidth() / (float) image.getWidth(),
-                                                                     (float) area.getHeight() / (float) image.getHeight())
-                                           .translated ((float) area.getX(), (float) area.getY()));
+            g.drawImageAt (image, area.getX(), area.getY());
+        else
+            g.drawImageTransformed (image, juce::AffineTransform::scale ((float) area.getWidth() / (float) image.getWidth(),
+                                                                         (float) area.getHeight() / (float) image.getHeight())
+                                               .translated ((float) area.getX(), (float) area.getY()));
+        return true;
     }
 }
 
@@ -35,6 +36,7 @@ PresetButton::PresetButton (int slot)
       font (BVLookAndFeel::makeFont (14.0f))
 {
     setButtonText ("<empty>");
+    setOpaque (viewMode == cellView);
 }
 
 PresetButton::~PresetButton() = default;
@@ -84,6 +86,7 @@ void PresetButton::setAllViewModes (const juce::OwnedArray<PresetButton>& button
             continue;
 
         button->viewMode = mode;
+        button->setOpaque (mode == cellView);   // a cell covers its place: the grid paints nothing under it
         button->resized();   // the two views lay the button out differently
         button->repaint();
     }
@@ -173,7 +176,8 @@ void PresetButton::paintCell (juce::Graphics& g)
     const auto w = getWidth(), h = getHeight();
 
     // Cells are laid out wider than the grid's nominal size to fill a row: the picture fills the cell.
-    drawBackground (g, *cellHelper, chooseImage(), getLocalBounds());
+    if (! drawBackground (g, *cellHelper, chooseImage(), getLocalBounds()))
+        g.fillAll (Palette::backgroundColour);
 
     g.setColour (getToggleState() ? Palette::presetCellBlack : Palette::presetGridWhite);
     g.setFont (font);
