@@ -639,7 +639,7 @@ void BelvoraContentComponent::restoreToDevice()
     }
 }
 
-void BelvoraContentComponent::showFirmwareChooser (bool showCustom)
+void BelvoraContentComponent::showFirmwareChooser (bool showCustom, bool questionsAnswered)
 {
     auto* d = devices();
 
@@ -653,7 +653,7 @@ void BelvoraContentComponent::showFirmwareChooser (bool showCustom)
 
     descriptionReadDeviceNames.addIfNotAlreadyThere (activeDeviceName());
 
-    if (confirmFirmwareUpdate (choice.element, false))
+    if (questionsAnswered || confirmFirmwareUpdate (choice.element, false))
         startFirmwareUpdate (choice.element);
 }
 

@@ -146,7 +146,9 @@ private:
     void restoreSetup();
     void sendDirectToDevice();
     void restoreToDevice();
-    void showFirmwareChooser (bool showCustom);
+    /** The chooser; its "Start Update" is confirmed by the questions, unless they were
+        answered already (the chooser opened from their "Show Details..."). */
+    void showFirmwareChooser (bool showCustom, bool questionsAnswered = false);
     void useCustomDeviceProfile();
     void generatePresetChecksums();
 

@@ -130,8 +130,17 @@ bool BelvoraContentComponent::confirmFirmwareUpdate (const FirmwareUpdateElement
             return true;
 
         case CommandDialogs::showDetails:
-            invokeDirectly (CommandIDs::showFirmwareBuilds, true);
+        {
+            // The user has been asked about the update and the edits: "Start Update"
+            // in the chooser is the answer, not a reason to ask the same again.
+            const juce::Component::SafePointer<BelvoraContentComponent> self (this);
+            juce::MessageManager::callAsync ([self]
+            {
+                if (self != nullptr && hasActiveDevice())
+                    self->showFirmwareChooser (true, true);
+            });
             return false;
+        }
 
         case CommandDialogs::no:
         default:

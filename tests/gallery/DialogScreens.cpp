@@ -78,25 +78,20 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates, int row)
+    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates)
     {
         FirmwareChooserContext context;
+        context.productId = vesper;
         context.activeProductId = vesper;
         context.activeDisplayName = "Vesper Black";
-        context.activeVersion = FirmwareVersion (0, 1, 2, 0, 120);
+        context.activeVersion = FirmwareVersion (0, 1, 4, 0, 140);
 
         if (withUpdates)
             context.updates = sampleUpdates();
 
         return screen<FirmwareChooserDialog, FirmwareChooserContent> (
             [=] { return std::make_unique<FirmwareChooserDialog> (nullptr, (uint8_t) vesper, ! withUpdates, context); },
-            [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); },
-            [=] (FirmwareChooserContent& content)
-            {
-                for (auto* child : content.getChildren())
-                    if (auto* list = dynamic_cast<juce::ListBox*> (child))
-                        list->selectRow (row);
-            });
+            [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); });
     }
 
     //==============================================================================
@@ -149,8 +144,8 @@ BELVORA_SCREEN ("Dialogs/MIDI device list: only the connected unit", [] (BVLookA
 });
 BELVORA_SCREEN ("Dialogs/MIDI device list: nothing found", [] (BVLookAndFeel&) { return deviceList ({}); });
 
-BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true, 1); });
-BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false, -1); });
+BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true); });
+BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false); });
 
 BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });
 BELVORA_SCREEN ("Dialogs/Export: one file per preset", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonOneFilePer"); });

@@ -9,6 +9,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/devicepage/DevicePage.h"
+#include "gui/dialogs/FirmwareChooserDialog.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
 #include "gui/RunningAppFixture.h"
 #include "model/DeviceData.h"
@@ -121,6 +122,58 @@ namespace
         BelvoraContentComponent& content;
         std::vector<DeviceInfoMessage> notes;
         std::function<void (const DeviceInfoMessage&)> onNote;   // called as each one is broadcast, before it is acted on
+    };
+
+    /** A left click in the middle of the component, through its window as the platform delivers one. */
+    void clickWithMouse (juce::Component& target)
+    {
+        auto* peer = target.getPeer();
+        ASSERT_NE (peer, nullptr);
+        const auto at = peer->getComponent().getLocalPoint (&target, target.getLocalBounds().getCentre()).toFloat();
+        const auto start = juce::Time::currentTimeMillis();
+
+        const auto send = [&] (juce::ModifierKeys mods, juce::int64 when)
+        {
+            juce::ModifierKeys::currentModifiers = mods;
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at, mods, juce::MouseInputSource::defaultPressure,
+                                    juce::MouseInputSource::defaultOrientation, when);
+        };
+
+        send ({}, start);
+        send (juce::ModifierKeys::leftButtonModifier, start + 10);
+        send ({}, start + 20);
+    }
+
+    /** Acts in each firmware chooser once it is up (the chooser runs its own modal loop). */
+    struct ChooserDriver : juce::Timer
+    {
+        explicit ChooserDriver (std::function<void (FirmwareChooserDialog&)> f) : action (std::move (f))   { startTimer (5); }
+        ~ChooserDriver() override                                                                           { stopTimer(); }
+
+        void timerCallback() override
+        {
+            auto* chooser = dynamic_cast<FirmwareChooserDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0));
+
+            if (chooser == nullptr || chooser == handled.getComponent() || ! chooser->isShowing())
+                return;
+
+            handled = chooser;
+            ++opened;
+            action (*chooser);
+        }
+
+        static juce::Button* buttonOf (FirmwareChooserDialog& chooser, const juce::String& name)
+        {
+            for (auto* child : chooser.getChooserContent().getChildren())
+                if (auto* b = dynamic_cast<juce::Button*> (child); b != nullptr && b->getName() == name)
+                    return b;
+
+            return nullptr;
+        }
+
+        std::function<void (FirmwareChooserDialog&)> action;
+        juce::Component::SafePointer<juce::Component> handled;
+        int opened = 0;
     };
 
     bool isActive (BelvoraContentComponent& content, int id)
@@ -1053,6 +1106,61 @@ TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
     const auto titles = running.titles();
     EXPECT_EQ (std::count (titles.begin(), titles.end(), juce::String ("New Firmware Available")), 1);
     EXPECT_TRUE (running.statusBar().getFirmwareText().contains ("build 150"));
+}
+
+TEST_F (ContentTest, EachFirmwareQuestionIsAskedOnceWhicheverWayTheChooserWasOpened)
+{
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
+    auto& content = running.content();
+
+    running.answers["New Firmware Available"] = 2;   // "No"
+    ASSERT_TRUE (content.connectToDevice (0));
+    ASSERT_TRUE (downloadByHand (running));
+    ASSERT_EQ (running.devices().getDeviceVersion (-1).build, 140);
+    workspace (running).deletePreset (3);            // an edit the update would lose
+
+    // The chooser as the user meets it: what it offers, then "Start Update" clicked.
+    int offered = -1;
+    ChooserDriver driver ([&] (FirmwareChooserDialog& chooser)
+    {
+        offered = chooser.getSelectedUpdate().version.build;
+
+        if (auto* start = ChooserDriver::buttonOf (chooser, "Start Update"))
+            clickWithMouse (*start);
+    });
+
+    // Opened from the menu: its "Start Update" is confirmed, each question once.
+    running.boxes.clear();
+    running.answers["Changes Will Be Lost"] = 0;     // "Update Anyway"
+    running.answers["Firmware Update!"] = 1;         // "Cancel"
+    running.perform (CommandIDs::showFirmwareUpdates);
+    ASSERT_TRUE (running.waitFor ([&] { return running.boxes.size() >= 2; }));
+    running.drain();
+    EXPECT_EQ (driver.opened, 1);
+    EXPECT_EQ (offered, 150) << "the build above the unit's, never an older one";
+    EXPECT_EQ (running.titles(), (juce::StringArray { "Changes Will Be Lost", "Firmware Update!" }));
+    EXPECT_EQ (content.getFirmwareUpdate(), nullptr);
+
+    // Opened from the question's "Show Details...": both were answered already,
+    // so the chooser's "Start Update" starts the update.
+    running.boxes.clear();
+    offered = -1;
+    running.answers["Firmware Update!"] = 0;         // "Show Details..."
+    running.perform (CommandIDs::updateFirmware);
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() != nullptr || (driver.opened == 2 && running.boxes.size() > 2); }));
+    EXPECT_EQ (driver.opened, 2);
+    EXPECT_EQ (offered, 150);
+    EXPECT_EQ (running.titles(), (juce::StringArray { "Changes Will Be Lost", "Firmware Update!" }));
+    ASSERT_NE (content.getFirmwareUpdate(), nullptr);
+
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+    EXPECT_TRUE (running.waitFor ([&]
+    {
+        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+            && running.devices().getDeviceVersion (0).build == 150;
+    }));
 }
 
 TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)

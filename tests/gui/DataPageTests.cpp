@@ -11,6 +11,7 @@
 #include "content/ContentManager.h"
 #include "conversion/ConversionTestData.h"
 #include "devices/DeviceProfiler.h"
+#include "gui/CommandDialogs.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
@@ -797,6 +798,25 @@ TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASy
     EXPECT_EQ (page().getDeviceDataSet()->getLiveData(), nullptr);
     ASSERT_FALSE (running->boxes.empty());
     EXPECT_TRUE (running->boxes.back().message.contains ("\nCode: "));
+
+    // Emptied by the program, not edited by the user: nothing to lose, so nothing is asked.
+    EXPECT_FALSE (page().getDeviceDataSet()->isModified());
+    running->boxes.clear();
+    EXPECT_TRUE (running->content().askDiscardChanges (CommandDialogs::Discard::firmwareUpdate));
+    EXPECT_TRUE (running->content().askDiscardChanges (CommandDialogs::Discard::quit));
+
+    running->unit (0).setFaults ({});
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+    EXPECT_TRUE (running->boxes.empty()) << running->titles().joinIntoString ("|");
+    EXPECT_GT (workspace().getNumPresets(), 0);
+
+    // An edit after that still counts.
+    workspace().deletePreset (userSlots().getFirst());
+    EXPECT_TRUE (page().getDeviceDataSet()->isModified());
+    running->answers["Changes Will Be Lost"] = 1;   // "Cancel"
+    EXPECT_FALSE (running->content().askDiscardChanges (CommandDialogs::Discard::firmwareUpdate));
+    EXPECT_EQ (running->titles(), juce::StringArray ("Changes Will Be Lost"));
 }
 
 TEST_F (DataPageTest, FailuresOfTheUnitAreTitledByWhatWentWrong)
@@ -1147,11 +1167,41 @@ TEST_F (DataPageTest, ABackupWithADamagedBodyIsNamedWhenOpenedAndMarked)
     EXPECT_TRUE (running->boxes[1].message.contains (kept.withFileExtension ("mwd").getFullPathName()));
     EXPECT_TRUE (kept.existsAsFile()) << "nothing renamed";
 
+    // The file put back, a click on the row still selected looks again: the
+    // backup opens, in the grid too.
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    const auto slot = userSlots().getFirst();
+    ASSERT_EQ (grid.getItem(), missing);
+    EXPECT_FALSE (grid.getButton (slot)->isEnabled()) << "nothing to show yet";
+
     ASSERT_TRUE (away.moveFileTo (kept.withFileExtension ("mwd")));
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
+    ASSERT_TRUE (running->drain());
+    browser().getTreeView().scrollToKeepItemVisible (missingRow);
+    auto& window = running->window();
+    const auto at = window.getLocalPoint (&browser().getTreeView(), browser().getTreeView().findRow (missing)->getItemPosition (true).getCentre());
+
+    for (auto mods : { juce::ModifierKeys(), juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), juce::ModifierKeys() })
+    {
+        juce::ModifierKeys::currentModifiers = mods;
+        window.getPeer()->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, at.toFloat(), mods, juce::MouseInputSource::defaultPressure,
+                                            juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+    }
+
+    ASSERT_TRUE (running->drain());
+    EXPECT_TRUE (missingRow->isSelected());
+    EXPECT_EQ (missingRow->getShownLabel(), "Kept");
+    ASSERT_NE (SourceTree::getDataSet (missing)->getWorkingData(), nullptr) << "it opens";
+    ASSERT_EQ (grid.getItem(), missing);
+    EXPECT_TRUE (grid.getButton (slot)->isEnabled());
+    EXPECT_TRUE (grid.getButton (slot)->getButtonText().endsWith (workspace().getPreset (slot)->getName()));
+    EXPECT_EQ (running->boxes.size(), 2u);
+
     select ({ page().getDeviceNode() });
     select ({ missing });
     EXPECT_EQ (missingRow->getShownLabel(), "Kept");
-    EXPECT_NE (SourceTree::getDataSet (missing)->getWorkingData(), nullptr) << "it opens";
+    EXPECT_TRUE (grid.getButton (slot)->getButtonText().endsWith (workspace().getPreset (slot)->getName()));
     EXPECT_EQ (running->boxes.size(), 2u);
 }
 

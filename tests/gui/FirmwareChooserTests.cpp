@@ -13,12 +13,14 @@ using namespace DialogTests;
 
 namespace
 {
-    FirmwareChooserContext vesperContext (bool withUpdates = true)
+    /** The sample list (builds 120, 140, 150) offered to a Vesper of that build. */
+    FirmwareChooserContext vesperContext (bool withUpdates = true, int installedBuild = 120)
     {
         FirmwareChooserContext context;
+        context.productId = vesper;
         context.activeProductId = vesper;
         context.activeDisplayName = "Vesper Black";
-        context.activeVersion = FirmwareVersion (0, 1, 2, 0, 120, 4);
+        context.activeVersion = FirmwareVersion (0, 1, 2, 0, installedBuild, 4);
 
         if (withUpdates)
             context.updates = sampleUpdates();
@@ -43,13 +45,14 @@ namespace
     };
 }
 
-TEST_F (FirmwareChooserTest, ListsTheUpdatesAndShowsTheFirstOnesDetails)
+TEST_F (FirmwareChooserTest, ListsTheUpdatesAndShowsTheSelectedOnesDetails)
 {
     FirmwareChooserContent content (false, vesperContext());
     auto& list = listOf (content);
 
     ASSERT_EQ (content.getUpdates().size(), 3);
     EXPECT_EQ (content.getUpdates()[0].version.build, 120);
+    list.selectRow (0);
     EXPECT_EQ (list.getSelectedRow(), 0);
     EXPECT_EQ (list.getRowHeight(), 19);
     EXPECT_TRUE (button (content, "Start Update").isEnabled());
@@ -69,6 +72,48 @@ TEST_F (FirmwareChooserTest, ListsTheUpdatesAndShowsTheFirstOnesDetails)
     list.selectRow (1);
     EXPECT_EQ (content.getSelectedUpdate().version.build, 140);
     EXPECT_EQ (textOf (content, "labelReleaseDate"), "Release Date: " + content.getUpdates()[1].pubDate.formatted ("%b %d, %Y - %I:%M %p"));
+}
+
+TEST_F (FirmwareChooserTest, OffersTheNewestBuildAboveTheUnitsAndMarksTheInstalledOne)
+{
+    struct Case { int installed; int offeredRow; int markedRow; };
+    const Case cases[] =
+    {
+        { 140, 2, 1 },     // the newer build, never the oldest one
+        { 120, 2, 0 },
+        { 150, -1, 2 },    // up to date: nothing to offer
+        { 160, -1, -1 },   // newer than anything listed
+        { 0, 2, -1 },      // build unknown
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.installed);
+        FirmwareChooserContent content (true, vesperContext (true, c.installed));
+        auto& list = listOf (content);
+
+        EXPECT_EQ (list.getSelectedRow(), c.offeredRow);
+        EXPECT_EQ (button (content, "Start Update").isEnabled(), c.offeredRow >= 0);
+        EXPECT_EQ (content.getSelectedUpdate().status, c.offeredRow >= 0 ? content.getUpdates()[c.offeredRow].status
+                                                                          : (int) FirmwareUpdateElement::statusNone);
+
+        for (int row = 0; row < content.getNumRows(); ++row)
+            EXPECT_EQ (content.getRowText (row).endsWith (" (installed)"), row == c.markedRow) << content.getRowText (row);
+    }
+
+    // Of another product than the active unit's: its build says nothing about these.
+    auto other = vesperContext (true, 150);
+    other.activeProductId = quill;
+    FirmwareChooserContent content (false, other);
+    EXPECT_EQ (listOf (content).getSelectedRow(), 2);
+    EXPECT_FALSE (content.getRowText (2).contains ("installed"));
+
+    // The installed build can still be chosen, for a reinstall.
+    FirmwareChooserContent upToDate (false, vesperContext (true, 150));
+    listOf (upToDate).selectRow (2);
+    EXPECT_TRUE (button (upToDate, "Start Update").isEnabled());
+    EXPECT_EQ (upToDate.getSelectedUpdate().version.build, 150);
+    EXPECT_EQ (upToDate.getRowText (2), formatFirmwareVersion (upToDate.getUpdates()[2].version, false) + " (installed)");
 }
 
 TEST_F (FirmwareChooserTest, StartUpdateOnlyWhileARowIsSelected)
@@ -174,6 +219,9 @@ TEST_F (FirmwareContextTest, ReadsTheCataloguesUpdatesAndTheActiveUnit)
     EXPECT_EQ (context.activeProductId, vesper);
     EXPECT_EQ (context.activeDisplayName, "Vesper");
     EXPECT_EQ (context.activeVersion.build, 140);
+    EXPECT_EQ (context.getInstalledBuild(), 140);
+    EXPECT_EQ (context.getSuggestedRow(), -1) << "nothing public is newer than the unit's build";
+    EXPECT_EQ (FirmwareChooserContext::read (&content, rig.manager.get(), quill).getInstalledBuild(), -1);
 
     EXPECT_TRUE (FirmwareChooserContext::read (nullptr, nullptr, vesper).updates.isEmpty());
     EXPECT_EQ (FirmwareChooserContext::read (nullptr, nullptr, vesper).activeProductId, 255);
@@ -198,6 +246,14 @@ TEST_F (FirmwareChooserDialogTest, OnlyStartUpdateAsksForTheSelectedUpdate)
         runModally (dialog, [] (BelvoraDialog& d) { get<juce::Button> (*d.getContentComponent(), "Cancel").triggerClick(); });
         EXPECT_FALSE (dialog.isStartRequested());
     }
+
+    // The dialog tells its content whose updates these are: installed 140 offers 150.
+    auto context = vesperContext (true, 140);
+    context.productId = 255;
+    FirmwareChooserDialog offered (nullptr, (uint8_t) vesper, false, context);
+    runModally (offered, [] (BelvoraDialog& d) { get<juce::Button> (*d.getContentComponent(), "Start Update").triggerClick(); });
+    EXPECT_TRUE (offered.isStartRequested());
+    EXPECT_EQ (offered.getSelectedUpdate().version.build, 150);
 
     FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
     runModally (dialog, [] (BelvoraDialog& d)

@@ -40,6 +40,14 @@ namespace
             || command == DeviceCommandMessage::readSetup;
     }
 
+    /** Emptied for a read of the unit: nothing the user made is in it, so there is no edit to send. */
+    void emptyForRead (DeviceData& work)
+    {
+        work.deleteAllPresets();
+        work.clearSetup();
+        work.clearModified (false);
+    }
+
     juce::String errorTitle (DeviceError code)
     {
         switch (code)
@@ -79,10 +87,7 @@ void DataPage::changeNotify (const ChangeInfo& info)
                 return;
 
             if (auto* work = deviceDataSet->getWorkingData())
-            {
-                work->deleteAllPresets();
-                work->clearSetup();
-            }
+                emptyForRead (*work);
 
             needSync = busy = true;
             refreshWorkspaceLabel();
@@ -417,10 +422,7 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
     else if (isRead (command.command))
     {
         if (auto* work = deviceDataSet->getWorkingData())
-        {
-            work->deleteAllPresets();
-            work->clearSetup();
-        }
+            emptyForRead (*work);
 
         deviceDataSet->setLiveData (nullptr);
         needSync = true;

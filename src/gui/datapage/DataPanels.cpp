@@ -112,7 +112,7 @@ void DataViewPanel::showContainer (int viewKind, const juce::ValueTree& item)
 
     auto* old = getCurrentContainer();
 
-    if (old == c && old->getItem() == item)
+    if (old == c && old->getItem() == item && c->isBuiltFromCurrentData())
         return;
 
     show (owner, viewport, *c, item, true, [this] (PanelContainerBase& leaving)

@@ -46,6 +46,10 @@ public:
     virtual void layoutContent (int width, int height) = 0;
     virtual void refresh() {}
 
+    /** False when the node's data is no longer what the page was built from
+        (a backup's data file that came back): showing the node again rebuilds it. */
+    virtual bool isBuiltFromCurrentData() const          { return true; }
+
     /** What the node's data set compares with (the unit's or the backup's data); null without one. */
     const DeviceData* getDeviceData() const;
 

@@ -32,6 +32,7 @@ public:
 
     void setItem (const juce::ValueTree& newItem) override;
     void clearItem() override;
+    bool isBuiltFromCurrentData() const override    { return dataHandle.get() == getWorkingData(); }
     void layoutContent (int width, int height) override;
 
     void rebuildButtons();

@@ -263,6 +263,18 @@ void SourceTreeItem::itemSelectionChanged (bool isNowSelected)
         browser.notifySelectionChanged();
 }
 
+void SourceTreeItem::itemClicked (const juce::MouseEvent& e)
+{
+    // A click on the backup already shown changes no selection; one whose data
+    // file was missing is looked at again, as the file may be back.
+    const auto* backup = SourceTree::getArchive (node);
+    auto* view = getOwnerView();
+
+    if (backup != nullptr && backup->isDataMissing() && ! e.mods.isPopupMenu() && isSelected()
+        && view != nullptr && view->getNumSelectedItems() == 1)
+        browser.notifySelectionChanged();
+}
+
 juce::var SourceTreeItem::getDragSourceDescription()
 {
     const bool draggableType = node.hasType (SourceTreeIds::node) || node.hasType (group) || node[categoryProp] == device;

@@ -42,6 +42,7 @@ public:
     juce::String getShownLabel() const;
     void itemDoubleClicked (const juce::MouseEvent& e) override;
     void itemSelectionChanged (bool isNowSelected) override;
+    void itemClicked (const juce::MouseEvent& e) override;
     juce::var getDragSourceDescription() override;
     bool isInterestedInFileDrag (const juce::StringArray&) override    { return false; }
     void filesDropped (const juce::StringArray&, int) override         {}

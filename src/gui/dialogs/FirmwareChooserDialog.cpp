@@ -12,6 +12,7 @@
 FirmwareChooserContext FirmwareChooserContext::read (const ContentManager* content, const DeviceManager* devices, int productId)
 {
     FirmwareChooserContext context;
+    context.productId = productId;
 
     if (content != nullptr)
         context.updates = content->getFirmwareUpdates (productId);
@@ -26,9 +27,24 @@ FirmwareChooserContext FirmwareChooserContext::read (const ContentManager* conte
     return context;
 }
 
+int FirmwareChooserContext::getInstalledBuild() const
+{
+    return activeProductId == productId ? (int) activeVersion.build : -1;
+}
+
+int FirmwareChooserContext::getSuggestedRow() const
+{
+    // The list is in ascending builds. Nothing older than the unit's build is
+    // offered: a downgrade is the user's own choice.
+    if (! updates.isEmpty() && updates.getLast().version.build > getInstalledBuild())
+        return updates.size() - 1;
+
+    return -1;
+}
+
 //==============================================================================
 FirmwareChooserContent::FirmwareChooserContent (bool showCustom, const FirmwareChooserContext& context)
-    : updates (context.updates), activeVersion (context.activeVersion)
+    : updates (context.updates), activeVersion (context.activeVersion), installedBuild (context.getInstalledBuild())
 {
     const auto f = WidgetMetrics::fontSize (*this);
 
@@ -63,8 +79,8 @@ FirmwareChooserContent::FirmwareChooserContent (bool showCustom, const FirmwareC
     const auto s = WidgetMetrics::scale (*this);
     setSize (juce::roundToInt (700.0f * s), juce::roundToInt (400.0f * s));
 
-    if (! updates.isEmpty())
-        list.selectRow (0);
+    if (const auto row = context.getSuggestedRow(); row >= 0)
+        list.selectRow (row);
 }
 
 FirmwareChooserContent::~FirmwareChooserContent()
@@ -196,8 +212,17 @@ void FirmwareChooserContent::paintListBoxItem (int row, juce::Graphics& g, int w
 
     g.setColour (selected ? Palette::firmwareChooserBlack : list.findColour (juce::ListBox::textColourId));
     g.setFont (BVLookAndFeel::makeFont ((float) height * 0.75f));
-    g.drawText (formatFirmwareVersion (updates.getReference (row).version, false), 5, 0, width, height,
-                juce::Justification::centredLeft, true);
+    g.drawText (getRowText (row), 5, 0, width, height, juce::Justification::centredLeft, true);
+}
+
+juce::String FirmwareChooserContent::getRowText (int row) const
+{
+    if (! juce::isPositiveAndBelow (row, updates.size()))
+        return {};
+
+    const auto& version = updates.getReference (row).version;
+    const auto text = formatFirmwareVersion (version, false);
+    return version.build == installedBuild ? text + " (installed)" : text;
 }
 
 void FirmwareChooserContent::selectedRowsChanged (int lastRowSelected)
@@ -289,8 +314,14 @@ FirmwareChooserDialog::FirmwareChooserDialog (juce::Component* parent, uint8_t p
 FirmwareChooserDialog::FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom,
                                               const FirmwareChooserContext& context)
     : BelvoraDialog (titleFor (productId, context), Palette::dialogBackgroundColour,
-                     std::make_unique<FirmwareChooserContent> (showCustom, context), parent)
+                     std::make_unique<FirmwareChooserContent> (showCustom, forProduct (context, productId)), parent)
 {
+}
+
+FirmwareChooserContext FirmwareChooserDialog::forProduct (FirmwareChooserContext context, uint8_t productId)
+{
+    context.productId = productId;
+    return context;
 }
 
 juce::String FirmwareChooserDialog::titleFor (uint8_t productId, const FirmwareChooserContext& context)

@@ -10,12 +10,19 @@ class DeviceManager;
 struct FirmwareChooserContext
 {
     juce::Array<FirmwareUpdateElement> updates;   // installable, ascending build
+    int productId = 255;                          // whose updates these are
     int activeProductId = 255;
     juce::String activeDisplayName;
     FirmwareVersion activeVersion;
 
     /** The catalogue's updates of the product and the device manager's active unit (either may be null). */
     static FirmwareChooserContext read (const ContentManager* content, const DeviceManager* devices, int productId);
+
+    /** The build on the active unit when it is of this product, else -1. */
+    int getInstalledBuild() const;
+
+    /** The row to offer first: the newest build above the installed one, -1 when there is none. */
+    int getSuggestedRow() const;
 };
 
 /** The product's installable updates with the release date and description of
@@ -39,6 +46,9 @@ public:
     FirmwareUpdateElement getSelectedUpdate() const;
 
     const juce::Array<FirmwareUpdateElement>& getUpdates() const noexcept   { return updates; }
+
+    /** A row's text: the version, and whether it is the build on the unit. */
+    juce::String getRowText (int row) const;
 
     /** The number right after the last "build" in the path, 0 when there is none. */
     static juce::int64 buildNumberInPath (const juce::String& path);
@@ -77,6 +87,7 @@ private:
     juce::String customFile;
     const juce::Array<FirmwareUpdateElement> updates;
     const FirmwareVersion activeVersion;
+    const int installedBuild;
 
     juce::Label labelVersions { "labelVersions", "Versions" };
     juce::Label labelDetails { "labelDetails", "Details" };
@@ -102,6 +113,7 @@ public:
     FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom, const FirmwareChooserContext& context);
 
     static juce::String titleFor (uint8_t productId, const FirmwareChooserContext& context);
+    static FirmwareChooserContext forProduct (FirmwareChooserContext context, uint8_t productId);
 
     FirmwareChooserContent& getChooserContent() const;
     bool isStartRequested() const                   { return getChooserContent().isStartRequested(); }
