@@ -78,13 +78,13 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates)
+    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates, int installedBuild = 140)
     {
         FirmwareChooserContext context;
         context.productId = vesper;
         context.activeProductId = vesper;
         context.activeDisplayName = "Vesper Black";
-        context.activeVersion = FirmwareVersion (0, 1, 4, 0, 140);
+        context.activeVersion = FirmwareVersion (0, 1, 4, 0, installedBuild);
 
         if (withUpdates)
             context.updates = sampleUpdates();
@@ -145,6 +145,7 @@ BELVORA_SCREEN ("Dialogs/MIDI device list: only the connected unit", [] (BVLookA
 BELVORA_SCREEN ("Dialogs/MIDI device list: nothing found", [] (BVLookAndFeel&) { return deviceList ({}); });
 
 BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true); });
+BELVORA_SCREEN ("Dialogs/Firmware chooser: the newest build installed", [] (BVLookAndFeel&) { return firmwareChooser (true, 150); });
 BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false); });
 
 BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });

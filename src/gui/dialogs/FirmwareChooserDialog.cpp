@@ -212,7 +212,8 @@ void FirmwareChooserContent::paintListBoxItem (int row, juce::Graphics& g, int w
 
     g.setColour (selected ? Palette::firmwareChooserBlack : list.findColour (juce::ListBox::textColourId));
     g.setFont (BVLookAndFeel::makeFont ((float) height * 0.75f));
-    g.drawText (getRowText (row), 5, 0, width, height, juce::Justification::centredLeft, true);
+    // A beta's tag and the installed mark together are wider than the column: narrowed a little, not cut.
+    g.drawFittedText (getRowText (row), 5, 0, width - 5, height, juce::Justification::centredLeft, 1, 0.8f);
 }
 
 juce::String FirmwareChooserContent::getRowText (int row) const
