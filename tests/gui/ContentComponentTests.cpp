@@ -1163,6 +1163,38 @@ TEST_F (ContentTest, EachFirmwareQuestionIsAskedOnceWhicheverWayTheChooserWasOpe
     }));
 }
 
+TEST_F (ContentTest, TheNewFirmwareOffersDetailsAndTheChoosersStartIsTheOnlyAnswerNeeded)
+{
+    auto app = startWithNewFirmwareListed();
+    auto& running = *app;
+    auto& content = running.content();
+
+    int offered = -1;
+    ChooserDriver driver ([&] (FirmwareChooserDialog& chooser)
+    {
+        offered = chooser.getSelectedUpdate().version.build;
+
+        if (auto* start = ChooserDriver::buttonOf (chooser, "Start Update"))
+            clickWithMouse (*start);
+    });
+
+    running.answers["New Firmware Available"] = 0;   // "Show Details..."
+    ASSERT_TRUE (content.connectToDevice (0));
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() != nullptr; }));
+    EXPECT_EQ (driver.opened, 1);
+    EXPECT_EQ (offered, 150);
+    EXPECT_EQ (content.getUpdateElement().version.build, 150);
+    EXPECT_EQ (running.titles(), juce::StringArray { "New Firmware Available" });
+
+    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+    EXPECT_TRUE (running.waitFor ([&]
+    {
+        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+            && running.devices().getDeviceVersion (0).build == 150;
+    }));
+}
+
 TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
 {
     RunningApp::Options options;
