@@ -53,6 +53,7 @@ namespace
         bool otherProduct = false;   // as a unit of another product sends it (the checksum covers the data only)
         bool badChecksum = false;
         bool strayByte = false;      // one byte too many before the end
+        int setupVersion = -1;       // the version a setup packet names instead of its own
     };
 
     juce::MidiMessage withFaults (const juce::MidiMessage& packet, const PacketFaults& f)
@@ -66,6 +67,9 @@ namespace
 
         if (f.otherProduct)
             raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
+
+        if (f.setupVersion >= 0)
+            SysEx::encode14 (f.setupVersion, raw + 7);
 
         if (f.strayByte)
             bytes.insert ("\0", 1, size - 1);
@@ -600,7 +604,7 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0, late = 0;
+    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0, formatOffset = 0, late = 0;
 
     {
         const std::lock_guard guard (lock);
@@ -615,6 +619,7 @@ void SimulatedUnit::sendPreset (int number)
         }
 
         offset = faults.headerNumberOffset;
+        formatOffset = faults.dataFormatOffset;
         pad = faults.padPacketOfPreset;
         late = faults.presetReplyDelayMs;
     }
@@ -627,6 +632,7 @@ void SimulatedUnit::sendPreset (int number)
 
     auto header = preset->getNameBlock();
     header.number += offset;
+    header.formatVersion += formatOffset;
     reply (SysEx::createPresetHeader (header, static_cast<uint8_t> (profile.productId)));
 
     for (int i = 0; i < preset->getNumMidiMessages(); ++i)
@@ -645,9 +651,13 @@ void SimulatedUnit::sendSetup()
 {
     auto copy = getSetup();
     bool spoil = false, skip = false, foreign = false;
+    int version = -1;
 
     {
         const std::lock_guard guard (lock);
+
+        if (faults.dataFormatOffset != 0)
+            version = copy->getSetupDataVersion() + faults.dataFormatOffset;
 
         if (readFaultsAnswered < faults.readFaultRepeats && (faults.badSetupChecksum || faults.skipSetupPacket || faults.foreignSetupPacket))
         {
@@ -664,7 +674,8 @@ void SimulatedUnit::sendSetup()
             continue;
 
         reply (withFaults (*copy->getMidiMessage (i), { .otherProduct = foreign && i == 0,
-                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1 }));
+                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1,
+                                                        .setupVersion = version }));
     }
 }
 

@@ -54,6 +54,7 @@ public:
         int readFaultRepeats = 1000000;          // how many reads get the faults above
         int readStatus = -1;                     // a status instead of the preset or setup asked for
         int headerNumberOffset = 0;              // a preset header names another slot
+        int dataFormatOffset = 0;                // preset headers and setup packets name another format
         int replyDelayMs = 0;                    // every reply comes this late
         int presetReplyDelayMs = 0;              // every answer to a preset request comes this late
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages
