@@ -98,6 +98,52 @@ namespace
     }
 }
 
+namespace
+{
+    // The sample content's firmware images (its firmware lists) and the
+    // layouts its capabilities give their builds (base definition and build
+    // profile); the sample content tests hold these to the served documents.
+    struct SampleImage
+    {
+        int productId, releaseKind, major, minor, build;
+    };
+
+    const SampleImage sampleImages[] = {
+        { 0x12, 0, 1, 2, 120 }, { 0x12, 0, 1, 4, 140 }, { 0x12, 1, 1, 5, 150 },
+        { 0x1A, 0, 2, 1, 210 }, { 0x1A, 0, 2, 5, 250 },
+    };
+
+    CapsBlock sampleLayout (int productId, int build)
+    {
+        if (productId == 0x12)
+            return build < 130 ? block (0x12, 2, 32, 3, 2, 48, 2, 20, 15, 4)
+                               : block (0x12, 2, 32, 4, 2, 48, 3, 30, 15, 6);
+
+        return build < 230 ? block (0x1A, 1, 64, 1, 1, 96, 1, 40, 12, 1)
+                           : block (0x1A, 1, 64, 2, 1, 96, 2, 50, 12, 1);
+    }
+}
+
+juce::Array<std::pair<int, int>> SimulatedUnit::getSampleBuilds()
+{
+    juce::Array<std::pair<int, int>> builds;
+
+    for (auto& image : sampleImages)
+        builds.add ({ image.productId, image.build });
+
+    return builds;
+}
+
+std::optional<SimulatedUnit::SampleBuild> SimulatedUnit::sampleBuild (int productId, int build)
+{
+    for (auto& image : sampleImages)
+        if (image.productId == productId && image.build == build)
+            return SampleBuild { FirmwareVersion (image.releaseKind, image.major, image.minor, 0, image.build),
+                                 sampleLayout (productId, build) };
+
+    return std::nullopt;
+}
+
 SimulatedUnit::Profile SimulatedUnit::sampleProfile (int productId, int unitNumber)
 {
     Profile p;
@@ -106,20 +152,22 @@ SimulatedUnit::Profile SimulatedUnit::sampleProfile (int productId, int unitNumb
 
     if (productId == 0x12)
     {
+        const auto sample = *sampleBuild (productId, 140);
         p.portName = "Vesper";
         p.serial = 10000000 + unitNumber;
-        p.version = versionOf (1, 4, 140);
-        p.caps = block (0x12, 2, 32, 4, 2, 48, 3, 30, 15, 6);
+        p.version = sample.version;
+        p.caps = sample.caps;
         p.bootTimeMs = 6000;
         p.stepsPerPreset = 2;
     }
     else if (productId == 0x1A)
     {
+        const auto sample = *sampleBuild (productId, 250);
         p.portName = "Quill Duo";
         p.answersGenericInquiry = false;
         p.serial = 30000000 + unitNumber;
-        p.version = versionOf (2, 5, 250);
-        p.caps = block (0x1A, 1, 64, 2, 1, 96, 2, 50, 12, 1);
+        p.version = sample.version;
+        p.caps = sample.caps;
         p.bootTimeMs = 4000;
     }
     else
@@ -865,13 +913,27 @@ void SimulatedUnit::installFirmware (const UpdateOutcome& outcome)
     else
         currentVersion.build = static_cast<int16_t> (currentVersion.build + 10);
 
+    // A build of the sample content is the version and layout that content
+    // gives it, as the program will expect of the unit.
+    auto newCaps = outcome.caps;
+    const auto sample = sampleBuild (profile.productId, currentVersion.build);
+
+    if (sample.has_value())
+    {
+        if (outcome.version.build <= 0)
+            currentVersion = sample->version;
+
+        if (newCaps.productId == 0)
+            newCaps = sample->caps;
+    }
+
     if (outcome.serial >= 0)
         currentSerial = outcome.serial;
 
     // Firmware of another layout cannot read what the old one stored.
-    if (outcome.caps.productId != 0 && ! (outcome.caps == currentCaps))
+    if (newCaps.productId != 0 && ! (newCaps == currentCaps))
     {
-        currentCaps = outcome.caps;
+        currentCaps = newCaps;
         slots.clear();
         slots.resize (static_cast<size_t> (juce::jmax (0, currentCaps.numPresets)));
         setup = factorySetup (currentCaps, currentSerial);
