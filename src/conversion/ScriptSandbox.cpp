@@ -188,6 +188,7 @@ namespace
         return true;
     }
 
+   #if BELVORA_SCRIPTS_IN_CHILD
     /** What a step's script may see of the unit: its capabilities, used slots and setup. */
     void writeReference (juce::OutputStream& out, const DeviceData* reference)
     {
@@ -249,6 +250,7 @@ namespace
         reference = std::move (data);
         return true;
     }
+   #endif
 
     const char* const crashedMessage = "The script crashed the script engine.";
     const char* const tooLongMessage = "The script took too long and was ended.";
