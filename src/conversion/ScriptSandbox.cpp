@@ -5,8 +5,8 @@
 #include "conversion/ReferenceDataObject.h"
 #include "conversion/SetupConversionObject.h"
 
-// The thread checker cannot follow a process that starts threads after a
-// fork; its builds look for races, not runaway scripts, and run in-process.
+// Thread-checking builds look for races, not runaway scripts: their steps run
+// in-process, where the checker sees them.
 #if defined (__has_feature)
  #if __has_feature (thread_sanitizer)
   #define BELVORA_THREAD_CHECKS 1
@@ -22,11 +22,15 @@
 #if BELVORA_SCRIPTS_IN_CHILD
  #include <cerrno>
  #include <csignal>
+ #include <fcntl.h>
  #include <poll.h>
+ #include <spawn.h>
  #include <sys/resource.h>
  #include <sys/socket.h>
  #include <sys/wait.h>
  #include <unistd.h>
+
+extern char** environ;
 #endif
 
 namespace
@@ -184,6 +188,70 @@ namespace
         return true;
     }
 
+   #if BELVORA_SCRIPTS_IN_CHILD
+    /** What a step's script may see of the unit: its capabilities, used slots and setup. */
+    void writeReference (juce::OutputStream& out, const DeviceData* reference)
+    {
+        out.writeBool (reference != nullptr);
+        if (reference == nullptr)
+            return;
+
+        out.writeString (reference->getProductName());
+        reference->getCapsBlock().writeToStream (out);
+
+        const auto used = reference->getUsedPresetIndices();
+        out.writeInt (used.size());
+
+        for (auto slot : used)
+        {
+            out.writeInt (slot);
+            writeData (out, *reference->getPreset (slot));
+        }
+
+        writeData (out, reference->getSetup());
+    }
+
+    /** False when the stream does not hold a reference as written above. */
+    bool readReference (juce::MemoryInputStream& in, std::unique_ptr<DeviceData>& reference)
+    {
+        reference.reset();
+        if (! in.readBool())
+            return true;
+
+        const auto productName = in.readString();
+        CapsBlock block;
+        if (! block.readFromStream (in))
+            return false;
+
+        auto data = std::make_unique<DeviceData> (productName, FirmwareVersion(), block, nullptr);
+        const int count = in.readInt();
+        if (count < 0 || count > data->getNumSlots())
+            return false;
+
+        for (int i = 0; i < count; ++i)
+        {
+            const int slot = in.readInt();
+            auto preset = readData (in);
+            auto* asPreset = dynamic_cast<Preset*> (preset.get());
+
+            if (asPreset == nullptr || ! juce::isPositiveAndBelow (slot, data->getNumSlots()))
+                return false;
+
+            data->setPreset (slot, std::unique_ptr<Preset> (static_cast<Preset*> (preset.release())));
+        }
+
+        auto setup = readData (in);
+        auto* asSetup = dynamic_cast<SetupData*> (setup.get());
+        if (asSetup == nullptr)
+            return false;
+
+        data->getSetup() = *asSetup;
+        data->setModified (false);
+        reference = std::move (data);
+        return true;
+    }
+   #endif
+
     const char* const crashedMessage = "The script crashed the script engine.";
     const char* const tooLongMessage = "The script took too long and was ended.";
 }
@@ -253,49 +321,44 @@ class ScriptSandbox::Child
 public:
     enum class Status { replied, stopped, died, tooLong, tooLarge };
 
-    /** Makes the copy and waits until it is ready; null when it could not be made or was stopped. */
+    /** Starts the host and waits until it is ready; null when it could not be started or was stopped. */
     static std::unique_ptr<Child> start (const DeviceData* reference, const std::function<bool()>& shouldStop, Status& status)
     {
-        // A copy can hang at once on a lock another thread held when it was
-        // made; it then ends itself and the next copy is tried.
-        for (int attempt = 0; attempt < 3; ++attempt)
+        status = Status::died;
+        const auto host = findHost();
+        if (host.isEmpty())
+            return {};
+
+        int sockets[2];
+        if (::socketpair (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
+            return {};
+
+        // This program has threads: a forked copy of it may hang or abort on
+        // a lock another thread held. posix_spawn execs the host at once, and
+        // only the child's end of the socket reaches it (as hostSocket).
+        const auto pid = spawn (host, sockets[1]);
+        ::close (sockets[1]);
+
+        if (pid <= 0)
         {
-            int sockets[2];
-            if (::socketpair (AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0)
-                break;
-
-            const auto pid = ::fork();
-
-            if (pid == 0)
-            {
-                ::close (sockets[0]);
-                serve (sockets[1], reference);
-            }
-
-            ::close (sockets[1]);
-
-            if (pid < 0)
-            {
-                ::close (sockets[0]);
-                break;
-            }
-
-            std::unique_ptr<Child> child (new Child (pid, sockets[0]));
-            juce::MemoryBlock ready;
-            status = child->exchange ({}, ready, startLimitMs, shouldStop);
-
-            if (status == Status::replied)
-            {
-                child->baseResident = ScriptRunner::getProcessSize (pid).resident;
-                return child;
-            }
-
-            if (status == Status::stopped)
-                return {};
+            ::close (sockets[0]);
+            return {};
         }
 
-        status = Status::died;
-        return {};
+        std::unique_ptr<Child> child (new Child (pid, sockets[0]));
+
+        // The host sees the reference data as it is now, for all its steps.
+        juce::MemoryOutputStream referenceData;
+        writeReference (referenceData, reference);
+
+        juce::MemoryBlock ready;
+        status = child->exchange (referenceData.getMemoryBlock(), ready, startLimitMs, shouldStop);
+
+        if (status != Status::replied)
+            return {};
+
+        child->baseResident = ScriptRunner::getProcessSize (pid).resident;
+        return child;
     }
 
     ~Child()
@@ -304,16 +367,13 @@ public:
         ::close (socket);
     }
 
-    /** Sends a request (none when empty) and waits for one reply, watching the
-        child meanwhile. Anything but a reply leaves the child ended. */
+    /** Sends a request and waits for one reply, watching the child
+        meanwhile. Anything but a reply leaves the child ended. */
     Status exchange (const juce::MemoryBlock& request, juce::MemoryBlock& reply, int waitLimitMs, const std::function<bool()>& shouldStop)
     {
         juce::MemoryOutputStream outgoing;
-        if (! request.isEmpty())
-        {
-            outgoing.writeInt ((int) request.getSize());
-            outgoing << request;
-        }
+        outgoing.writeInt ((int) request.getSize());
+        outgoing << request;
 
         juce::MemoryOutputStream incoming;
         size_t sent = 0;
@@ -379,8 +439,64 @@ public:
     /** Beyond the script's own time limit: the engine looks at its clock only between statements. */
     static constexpr int graceMs = 5000;
 
+    /** The host program, beside this program's executable or, for programs
+        of the build tree (tests, benchmarks), where the build put it; empty when neither is there. */
+    static juce::String findHost()
+    {
+        static const juce::String found = []
+        {
+            const auto beside = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getSiblingFile (ScriptSandbox::hostName);
+            if (beside.existsAsFile())
+                return beside.getFullPathName();
+
+           #ifdef BELVORA_SCRIPT_HOST_BUILT
+            if (const juce::File built (BELVORA_SCRIPT_HOST_BUILT); built.existsAsFile())
+                return built.getFullPathName();
+           #endif
+
+            return juce::String();
+        }();
+
+        return found;
+    }
+
 private:
     Child (pid_t p, int s) : pid (p), socket (s) {}
+
+    /** Execs the host with the socket as its descriptor hostSocket; the process id, or -1. */
+    static pid_t spawn (const juce::String& host, int childSocket)
+    {
+        // Moved out of the way first, should it be hostSocket itself (dup2 onto
+        // itself would leave it closed on exec).
+        const int source = ::fcntl (childSocket, F_DUPFD_CLOEXEC, hostSocket + 1);
+        if (source < 0)
+            return -1;
+
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attributes;
+        ::posix_spawn_file_actions_init (&actions);
+        ::posix_spawnattr_init (&attributes);
+
+        // Signals the threads here block or ignore are the host's own again.
+        sigset_t none, all;
+        sigemptyset (&none);
+        sigfillset (&all);
+        ::posix_spawnattr_setsigmask (&attributes, &none);
+        ::posix_spawnattr_setsigdefault (&attributes, &all);
+        ::posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        ::posix_spawn_file_actions_adddup2 (&actions, source, hostSocket);
+
+        const juce::String socketArgument (hostSocket);
+        char* const arguments[] = { const_cast<char*> (host.toRawUTF8()), const_cast<char*> (hostArgument),
+                                    const_cast<char*> (socketArgument.toRawUTF8()), nullptr };
+        pid_t pid = -1;
+        const int error = ::posix_spawn (&pid, host.toRawUTF8(), &actions, &attributes, arguments, environ);
+
+        ::posix_spawn_file_actions_destroy (&actions);
+        ::posix_spawnattr_destroy (&attributes);
+        ::close (source);
+        return error == 0 ? pid : -1;
+    }
 
     Status end (Status status = Status::died)
     {
@@ -474,31 +590,36 @@ private:
         }
     }
 
-    /** The child's whole life: runs one step per request until the socket
-        closes, which it also does when this process ends. */
-    [[noreturn]] static void serve (int fd, const DeviceData* reference)
+public:
+    /** The host's whole life: reads the reference data, then runs one step
+        per request until the socket closes, which it also does when the
+        program that started it ends. */
+    static int serve (int fd)
     {
-        // Until the copy is ready, a hang on an inherited lock ends it.
-        sigset_t alarmOnly;
-        sigemptyset (&alarmOnly);
-        sigaddset (&alarmOnly, SIGALRM);
-        ::pthread_sigmask (SIG_UNBLOCK, &alarmOnly, nullptr);
-        ::signal (SIGALRM, SIG_DFL);
-        ::alarm (probeSeconds);
-
         keepOnlyDescriptor (fd);
 
+        juce::MemoryBlock referenceFrame;
+        std::unique_ptr<DeviceData> referenceData;
+
+        if (! receiveFrame (fd, referenceFrame))
+            return 0;
+
+        juce::MemoryInputStream referenceIn (referenceFrame, false);
+        if (! readReference (referenceIn, referenceData))
+            return 2;
+
+        const DeviceData* reference = referenceData.get();
+
         // Makes the runner's thread and the engine's shared names before the
-        // limit, so that what the copy inherited stays outside it.
+        // limit, so that what the host needs to start stays outside it.
         ScriptRunner runner;
         if (runner.execute ("var probe = [ 'ready' ];", {}, 1000).failed())
-            ::_exit (2);
+            return 2;
 
-        ::alarm (0);
         limitAddressSpace();
 
         if (! sendFrame (fd, juce::MemoryBlock (1)))
-            ::_exit (0);
+            return 0;
 
         // The runner's thread, with its large stack, answers the requests; this
         // thread watches each script it runs.
@@ -537,10 +658,16 @@ private:
         ::_exit (0);
     }
 
+    /** The argument that tells the host program it was started by a sandbox. */
+    static constexpr const char* hostArgument = "--serve-scripts";
+
+    /** Where the host finds its end of the socket. */
+    static constexpr int hostSocket = 3;
+
+private:
     static constexpr int watchIntervalMs = 5;
     static constexpr int startLimitMs = 20000;
     static constexpr size_t maxReplyBytes = 64 * 1024 * 1024;
-    static constexpr unsigned int probeSeconds = 5;
 
     pid_t pid;
     int socket;
@@ -564,6 +691,20 @@ ScriptSandbox::~ScriptSandbox() = default;
 bool ScriptSandbox::runsInChildProcess() noexcept
 {
     return BELVORA_SCRIPTS_IN_CHILD != 0;
+}
+
+int ScriptSandbox::runHost (int argc, char* argv[])
+{
+   #if BELVORA_SCRIPTS_IN_CHILD
+    if (argc == 3 && juce::String (argv[1]) == Child::hostArgument && juce::String (argv[2]) == juce::String (Child::hostSocket))
+        return Child::serve (Child::hostSocket);
+   #else
+    juce::ignoreUnused (argv);
+   #endif
+
+    juce::ignoreUnused (argc);
+    std::fputs ("This program runs the conversion scripts of Belvora; Belvora starts it.\n", stderr);
+    return 1;
 }
 
 ScriptSandbox::Outcome ScriptSandbox::run (const juce::String& script, const DeviceMidiData& data, const CapsBlock& targetBlock, int timeLimitMs)

@@ -13,12 +13,15 @@
     at a limit (an array index far past the end, text doubled a thousand
     times in one expression), and when an allocation fails it writes through
     a null pointer. No check inside the process can hold that, so the scripts
-    run in a copy of the process whose address space is limited and whose
-    resident memory is watched from here: a script that goes too far ends the
-    copy, never the program. A stop request ends the copy at once.
+    run in a host process (the program hostName, beside this one) whose
+    address space is limited and whose resident memory is watched from here:
+    a script that goes too far ends the host, never the program. A stop
+    request ends the host at once. The host is started fresh, never forked
+    from this program: a copy of a program with threads may hang on a lock
+    one of them held.
 
-    The copy is made with the first step and serves every later step until
-    it is gone; it sees the reference data as it was when it was made. */
+    The host is started with the first step and serves every later step until
+    it is gone; it sees the reference data as it was when it was started. */
 class ScriptSandbox
 {
 public:
@@ -38,11 +41,16 @@ public:
     /** Runs the script on a preset or a setup, converting to the target block. */
     Outcome run (const juce::String& script, const DeviceMidiData& data, const CapsBlock& targetBlock, int timeLimitMs);
 
-    /** False where no copy can be made (other systems, thread-checking
+    /** False where no host is started (other systems, thread-checking
         builds): the steps then run in this process, without the limits. */
     static bool runsInChildProcess() noexcept;
 
-    /** How much the copy may grow, resident or in address space, before it is ended. */
+    /** The host program's file name, and its main: serves the sandbox that
+        started it; a failure status when it was not started by one. */
+    static constexpr const char* hostName = "belvora_script_host";
+    static int runHost (int argc, char* argv[]);
+
+    /** How much the host may grow, resident or in address space, before it is ended. */
     static constexpr juce::int64 memoryLimit = 512 * 1024 * 1024;
 
     /** The same step on a runner of this process, without the copy's limits. */

@@ -347,8 +347,9 @@ void DeviceExchange::handlePresetHeader (const juce::MidiMessage& message)
     if ((status & SysEx::headerMalformed) != 0 || (status & SysEx::headerOtherProduct) != 0)
         return fail (DeviceError::unexpectedData);
 
+    // Data of a format the unit's capabilities do not name: no retry changes that.
     if ((status & SysEx::headerOtherVersion) != 0)
-        return fail (DeviceError::internal);
+        return fail (DeviceError::versionConflict);
 
     // Only the slot that was asked for may be filled.
     if (! juce::isPositiveAndBelow (header.number, target->getCapsBlock().numPresets) || header.number != requestedPreset.load())

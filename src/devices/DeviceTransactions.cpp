@@ -58,6 +58,11 @@ bool DeviceTransactions::canTalk() const
     return parts.ports.areOpen() && caps != nullptr;
 }
 
+bool DeviceTransactions::isVersionConflict() const
+{
+    return parts.exchange.getError() == DeviceError::versionConflict;
+}
+
 void DeviceTransactions::suspend()
 {
     parts.exchange.send (SysEx::createSuspendRequest (product(), false));
@@ -200,7 +205,8 @@ void DeviceTransactions::readPresets (const juce::Array<int>& numbers)
     for (auto number : numbers)
     {
         const auto outcome = parts.exchange.repeat ([&] { return readPreset (number); },
-                                                    [&] (int tries) { post (DeviceInfoMessage::presetReadTryFailed, number, tries); });
+                                                    [&] (int tries) { post (DeviceInfoMessage::presetReadTryFailed, number, tries); },
+                                                    [&] { return isVersionConflict(); });
 
         if (outcome == Outcome::stopped)
             return resumeOnStop (suspended);
@@ -255,7 +261,8 @@ void DeviceTransactions::readSetup()
         exchange.request (SysEx::createSetupRequest (product()), ProtocolTiming::replyWaitMs);
         return parts.queue.getState() == State::done && exchange.getReplyStatus() == ReplyStatus::none;
     },
-    [&] (int tries) { post (DeviceInfoMessage::setupReadTryFailed, 0, tries); });
+    [&] (int tries) { post (DeviceInfoMessage::setupReadTryFailed, 0, tries); },
+    [&] { return isVersionConflict(); });
 
     if (outcome != Outcome::stopped)
         finish (false);

@@ -51,6 +51,10 @@ public:
 
 private:
     bool canTalk() const;
+
+    /** Data of another format than the unit's: told at once, never tried again. */
+    bool isVersionConflict() const;
+
     void readAll();
     bool readPreset (int number);
     void readPresets (const juce::Array<int>& numbers);

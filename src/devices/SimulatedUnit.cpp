@@ -53,6 +53,7 @@ namespace
         bool otherProduct = false;   // as a unit of another product sends it (the checksum covers the data only)
         bool badChecksum = false;
         bool strayByte = false;      // one byte too many before the end
+        int setupVersion = -1;       // the version a setup packet names instead of its own
     };
 
     juce::MidiMessage withFaults (const juce::MidiMessage& packet, const PacketFaults& f)
@@ -66,6 +67,9 @@ namespace
 
         if (f.otherProduct)
             raw[5] = static_cast<uint8_t> ((raw[5] + 1) & 0x7F);
+
+        if (f.setupVersion >= 0)
+            SysEx::encode14 (f.setupVersion, raw + 7);
 
         if (f.strayByte)
             bytes.insert ("\0", 1, size - 1);
@@ -94,6 +98,52 @@ namespace
     }
 }
 
+namespace
+{
+    // The sample content's firmware images (its firmware lists) and the
+    // layouts its capabilities give their builds (base definition and build
+    // profile); the sample content tests hold these to the served documents.
+    struct SampleImage
+    {
+        int productId, releaseKind, major, minor, build;
+    };
+
+    const SampleImage sampleImages[] = {
+        { 0x12, 0, 1, 2, 120 }, { 0x12, 0, 1, 4, 140 }, { 0x12, 1, 1, 5, 150 },
+        { 0x1A, 0, 2, 1, 210 }, { 0x1A, 0, 2, 5, 250 },
+    };
+
+    CapsBlock sampleLayout (int productId, int build)
+    {
+        if (productId == 0x12)
+            return build < 130 ? block (0x12, 2, 32, 3, 2, 48, 2, 20, 15, 4)
+                               : block (0x12, 2, 32, 4, 2, 48, 3, 30, 15, 6);
+
+        return build < 230 ? block (0x1A, 1, 64, 1, 1, 96, 1, 40, 12, 1)
+                           : block (0x1A, 1, 64, 2, 1, 96, 2, 50, 12, 1);
+    }
+}
+
+juce::Array<std::pair<int, int>> SimulatedUnit::getSampleBuilds()
+{
+    juce::Array<std::pair<int, int>> builds;
+
+    for (auto& image : sampleImages)
+        builds.add ({ image.productId, image.build });
+
+    return builds;
+}
+
+std::optional<SimulatedUnit::SampleBuild> SimulatedUnit::sampleBuild (int productId, int build)
+{
+    for (auto& image : sampleImages)
+        if (image.productId == productId && image.build == build)
+            return SampleBuild { FirmwareVersion (image.releaseKind, image.major, image.minor, 0, image.build),
+                                 sampleLayout (productId, build) };
+
+    return std::nullopt;
+}
+
 SimulatedUnit::Profile SimulatedUnit::sampleProfile (int productId, int unitNumber)
 {
     Profile p;
@@ -102,20 +152,22 @@ SimulatedUnit::Profile SimulatedUnit::sampleProfile (int productId, int unitNumb
 
     if (productId == 0x12)
     {
+        const auto sample = *sampleBuild (productId, 140);
         p.portName = "Vesper";
         p.serial = 10000000 + unitNumber;
-        p.version = versionOf (1, 4, 140);
-        p.caps = block (0x12, 2, 32, 4, 2, 48, 3, 30, 15, 6);
+        p.version = sample.version;
+        p.caps = sample.caps;
         p.bootTimeMs = 6000;
         p.stepsPerPreset = 2;
     }
     else if (productId == 0x1A)
     {
+        const auto sample = *sampleBuild (productId, 250);
         p.portName = "Quill Duo";
         p.answersGenericInquiry = false;
         p.serial = 30000000 + unitNumber;
-        p.version = versionOf (2, 5, 250);
-        p.caps = block (0x1A, 1, 64, 2, 1, 96, 2, 50, 12, 1);
+        p.version = sample.version;
+        p.caps = sample.caps;
         p.bootTimeMs = 4000;
     }
     else
@@ -600,7 +652,7 @@ void SimulatedUnit::answerIdentity (const uint8_t* bytes, int size)
 void SimulatedUnit::sendPreset (int number)
 {
     std::unique_ptr<Preset> preset = getPreset (number);
-    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0, late = 0;
+    int skip = -1, spoil = -1, pad = -1, foreign = -1, offset = 0, formatOffset = 0, late = 0;
 
     {
         const std::lock_guard guard (lock);
@@ -615,6 +667,7 @@ void SimulatedUnit::sendPreset (int number)
         }
 
         offset = faults.headerNumberOffset;
+        formatOffset = faults.dataFormatOffset;
         pad = faults.padPacketOfPreset;
         late = faults.presetReplyDelayMs;
     }
@@ -627,6 +680,7 @@ void SimulatedUnit::sendPreset (int number)
 
     auto header = preset->getNameBlock();
     header.number += offset;
+    header.formatVersion += formatOffset;
     reply (SysEx::createPresetHeader (header, static_cast<uint8_t> (profile.productId)));
 
     for (int i = 0; i < preset->getNumMidiMessages(); ++i)
@@ -645,9 +699,13 @@ void SimulatedUnit::sendSetup()
 {
     auto copy = getSetup();
     bool spoil = false, skip = false, foreign = false;
+    int version = -1;
 
     {
         const std::lock_guard guard (lock);
+
+        if (faults.dataFormatOffset != 0)
+            version = copy->getSetupDataVersion() + faults.dataFormatOffset;
 
         if (readFaultsAnswered < faults.readFaultRepeats && (faults.badSetupChecksum || faults.skipSetupPacket || faults.foreignSetupPacket))
         {
@@ -664,7 +722,8 @@ void SimulatedUnit::sendSetup()
             continue;
 
         reply (withFaults (*copy->getMidiMessage (i), { .otherProduct = foreign && i == 0,
-                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1 }));
+                                                        .badChecksum = spoil && i == copy->getNumMidiMessages() - 1,
+                                                        .setupVersion = version }));
     }
 }
 
@@ -854,13 +913,27 @@ void SimulatedUnit::installFirmware (const UpdateOutcome& outcome)
     else
         currentVersion.build = static_cast<int16_t> (currentVersion.build + 10);
 
+    // A build of the sample content is the version and layout that content
+    // gives it, as the program will expect of the unit.
+    auto newCaps = outcome.caps;
+    const auto sample = sampleBuild (profile.productId, currentVersion.build);
+
+    if (sample.has_value())
+    {
+        if (outcome.version.build <= 0)
+            currentVersion = sample->version;
+
+        if (newCaps.productId == 0)
+            newCaps = sample->caps;
+    }
+
     if (outcome.serial >= 0)
         currentSerial = outcome.serial;
 
     // Firmware of another layout cannot read what the old one stored.
-    if (outcome.caps.productId != 0 && ! (outcome.caps == currentCaps))
+    if (newCaps.productId != 0 && ! (newCaps == currentCaps))
     {
-        currentCaps = outcome.caps;
+        currentCaps = newCaps;
         slots.clear();
         slots.resize (static_cast<size_t> (juce::jmax (0, currentCaps.numPresets)));
         setup = factorySetup (currentCaps, currentSerial);

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 /** A unit on a pair of virtual MIDI ports that speaks the units' protocol:
@@ -54,6 +55,7 @@ public:
         int readFaultRepeats = 1000000;          // how many reads get the faults above
         int readStatus = -1;                     // a status instead of the preset or setup asked for
         int headerNumberOffset = 0;              // a preset header names another slot
+        int dataFormatOffset = 0;                // preset headers and setup packets name another format
         int replyDelayMs = 0;                    // every reply comes this late
         int presetReplyDelayMs = 0;              // every answer to a preset request comes this late
         int removePortsAfterMessages = -1;       // ports vanish after that many received messages
@@ -72,12 +74,28 @@ public:
 
         Comeback comeback = Comeback::newFirmware;
         FirmwareVersion version;   // the new firmware; build 0: the build the image names, else the old build + 10
-        CapsBlock caps;            // its layout (product id 0: unchanged); a new layout starts without presets
+        CapsBlock caps;            // its layout (product id 0: that of a sample build, else unchanged); a new layout
+                                   // starts without presets and with its factory setup
         int serial = -1;           // the serial it answers with from then on; -1: its own
     };
 
-    /** The two sample products (ids 0x12 and 0x1A); unknown ids get a generic layout. */
+    /** The two sample products (ids 0x12 and 0x1A), at their latest public
+        sample build; unknown ids get a generic layout. */
     static Profile sampleProfile (int productId, int unitNumber = 1);
+
+    /** A firmware build of the sample content: its version and the layout
+        its units have, as the sample content's capabilities describe it. */
+    struct SampleBuild
+    {
+        FirmwareVersion version;
+        CapsBlock caps;
+    };
+
+    /** The sample content's firmware builds of both sample products. */
+    static juce::Array<std::pair<int, int>> getSampleBuilds();   // product id, build
+
+    /** The version and layout of a sample build; none for any other build or product. */
+    static std::optional<SampleBuild> sampleBuild (int productId, int build);
 
     SimulatedUnit (VirtualMidiBackend& backend, const Profile& profile);
     ~SimulatedUnit() override;

@@ -4,6 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#if JUCE_LINUX
+ #include <pthread.h>
+#endif
+
 using namespace ConversionTestData;
 
 namespace
@@ -75,9 +84,23 @@ TEST (ScriptSandbox, StepsRunInTheCopyAndBringBackWhatTheScriptWrote)
     EXPECT_FALSE (converted.isComplete());
 
     // The script's own error, and what the copy sees of the unit.
-    const auto reported = s.run ("Belvora.scriptError ('Slot ' + ReferenceData.isPresetAvailable (4) + ' ' + ReferenceData.getPreset (1).name);");
+    const auto reported = s.run ("Belvora.scriptError ('Slot ' + ReferenceData.isPresetAvailable (4) + ' ' + ReferenceData.getPreset (1).name"
+                                 " + ' ' + ReferenceData.isPresetAvailable (2) + ' ' + ReferenceData.getPreset (4).data.length"
+                                 " + ' ' + ReferenceData.getProductId() + ' ' + ReferenceData.getPresetVersion()"
+                                 " + ' ' + ReferenceData.isSetupAvailable() + ' ' + ReferenceData.getSetup().join (','));");
     EXPECT_TRUE (reported.result.wasOk());
-    EXPECT_EQ (reported.reportedError, "Slot 1 Preset 1");
+
+    ScriptRunner here;
+    const auto expected = ScriptSandbox::runHere (here, s.unit.get(), "Belvora.scriptError (ReferenceData.getSetup().join (','));",
+                                                  *s.preset, s.targetBlock, 60000).reportedError;
+    EXPECT_EQ (reported.reportedError, "Slot 1 Preset 1 0 " + juce::String (s.unit->getPreset (4)->getNumSteps() * valuesPerStep (s.sourceBlock))
+                                           + " " + juce::String (s.sourceBlock.productId) + " 3 1 " + expected);
+    EXPECT_TRUE (expected.contains (","));
+
+    // No unit at all is seen as none.
+    ScriptSandbox alone (nullptr, {});
+    EXPECT_EQ (alone.run ("Belvora.scriptError ('' + ReferenceData.getProductId());", *s.preset, s.targetBlock, 60000).reportedError,
+               "undefined");
 }
 
 TEST (ScriptSandbox, AllocationsWithoutBoundEndTheStepAndTheProgramGoesOn)
@@ -141,3 +164,67 @@ TEST (ScriptSandbox, StopEndsARunningScriptAtOnce)
     s.shouldStop = nullptr;
     EXPECT_TRUE (s.run (copyPreset).result.wasOk());
 }
+
+#if JUCE_LINUX
+namespace
+{
+    std::atomic<bool> countingForks { false };
+    std::atomic<int> forks { 0 };
+}
+
+TEST (ScriptSandbox, StepsRunInAFreshProcessWhileOtherThreadsLockAndAllocate)
+{
+    if (! ScriptSandbox::runsInChildProcess())
+        GTEST_SKIP() << "no child process here";
+
+    // A copy of this program made while another thread holds the allocator's
+    // or any other lock may hang on it or abort: the host must be started
+    // without one (posix_spawn runs no fork handlers; fork() does).
+    static std::once_flag registered;
+    std::call_once (registered, [] { ::pthread_atfork ([] { if (countingForks) ++forks; }, nullptr, nullptr); });
+    forks = 0;
+    countingForks = true;
+
+    std::atomic<bool> busy { true };
+    std::mutex plainLock;
+    juce::CriticalSection juceLock;
+    std::vector<std::thread> threads;
+
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back ([&, t]
+        {
+            for (int round = 0; busy; ++round)
+            {
+                const std::scoped_lock held (plainLock);
+                const juce::ScopedLock alsoHeld (juceLock);
+                std::vector<std::unique_ptr<char[]>> blocks;
+                for (int i = 0; i < 64; ++i)
+                    blocks.push_back (std::make_unique<char[]> ((size_t) (16 + (round * 31 + i * 97 + t) % 70000)));
+                juce::String text;
+                for (int i = 0; i < 16; ++i)
+                    text << juce::String (round) << ' ';
+            }
+        });
+
+    int done = 0;
+    for (int run = 0; run < 30; ++run)
+    {
+        Sandbox s;   // a new host for each
+        for (int step = 0; step < 2; ++step)
+        {
+            const auto outcome = s.run (copyPreset);
+            EXPECT_TRUE (outcome.result.wasOk()) << "run " << run << ": " << outcome.result.getErrorMessage();
+            if (outcome.converted != nullptr && dynamic_cast<const Preset&> (*outcome.converted).isComplete())
+                ++done;
+        }
+    }
+
+    busy = false;
+    for (auto& thread : threads)
+        thread.join();
+
+    countingForks = false;
+    EXPECT_EQ (done, 60);
+    EXPECT_EQ (forks, 0);
+}
+#endif

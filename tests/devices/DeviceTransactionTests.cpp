@@ -151,6 +151,22 @@ TEST (DeviceRead, BrokenPacketsFailWithTheirOwnError)
     rig.unit (0).setFaults ({ .badChecksumOfPreset = 5, .readFaultRepeats = 2 });
     EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5 })), Info::commandDone);
     EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 2);
+
+    // Data of a format the unit's capabilities do not name: no retry would
+    // change it, so it is told at once as a version conflict.
+    rig.manager->resetActiveDeviceQueue();
+    rig.unit (0).setFaults ({ .dataFormatOffset = -1 });
+    rig.unit (0).clearLog();
+    EXPECT_EQ (rig.run (Cmd (Cmd::readPresets, { 5, 6 })), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::presetReadTryFailed), 1);
+    EXPECT_EQ (rig.log.count (Info::presetRead), 0);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::versionConflict);
+    EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdPresetRequest), 1);
+
+    rig.manager->resetActiveDeviceQueue();
+    EXPECT_EQ (rig.run (Cmd (Cmd::readSetup)), Info::commandFailed);
+    EXPECT_EQ (rig.log.count (Info::setupReadTryFailed), 1);
+    EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::versionConflict);
 }
 
 TEST (DeviceRead, HeaderOfAnotherSlotIsRefused)

@@ -2,15 +2,18 @@
 
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
+#include "content/FirmwareUpdateElement.h"
 #include "devices/ContentProductCatalogue.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "model/DeviceData.h"
+#include "model/SysEx.h"
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace
@@ -41,6 +44,8 @@ namespace
             void handleMessage (const juce::Message&) override {}
         };
 
+        static juce::File sampleFolder()   { return juce::File (BELVORA_TEST_DATA_DIR "/content/Belvora2"); }
+
         LocalServer server { juce::File (BELVORA_TEST_DATA_DIR "/content") };
         Ignored notifications;
         std::unique_ptr<ContentManager> content;
@@ -62,6 +67,99 @@ TEST_F (SampleContent, SimulatedUnitsMatchTheSampleCapabilities)
         EXPECT_TRUE (caps->caps == profile.caps) << id;
         EXPECT_EQ (content->getProductName (id), profile.portName);
         EXPECT_EQ (content->answersGenericIdentity (id), profile.answersGenericInquiry);
+    }
+
+    // Every firmware image of the sample content, and nothing else, is a build
+    // a simulated unit knows, with the version its list names and the layout
+    // its capabilities give that build.
+    juce::Array<std::pair<int, int>> images;
+
+    for (auto [id, folder] : { std::pair (0x12, "Vesper"), std::pair (0x1A, "QuillDuo") })
+    {
+        const auto product = sampleFolder().getChildFile (folder);
+        const auto list = juce::parseXML (product.getChildFile ("firmware.xml"));
+        ASSERT_NE (list, nullptr) << folder;
+
+        for (auto* item : list->getChildWithTagNameIterator ("firmwareUpdate"))
+        {
+            const auto update = FirmwareUpdateElement::parse (product.getChildFile ("firmware").getFullPathName(), *item);
+            const auto build = update.version.build;
+
+            if (! product.getChildFile ("firmware").getChildFile (update.link.fromLastOccurrenceOf ("/", false, false)).existsAsFile())
+            {
+                EXPECT_FALSE (SimulatedUnit::sampleBuild (id, build).has_value()) << build;
+                continue;
+            }
+
+            images.add ({ id, build });
+            const auto sample = SimulatedUnit::sampleBuild (id, build);
+            ASSERT_TRUE (sample.has_value()) << build;
+            EXPECT_EQ (sample->version, update.version) << build;
+            EXPECT_TRUE (sample->caps == DeviceProfiler::createCaps (*content, id, build)->caps) << build;
+        }
+    }
+
+    auto known = SimulatedUnit::getSampleBuilds();
+    std::sort (images.begin(), images.end());
+    std::sort (known.begin(), known.end());
+    EXPECT_TRUE (images == known) << images.size() << " images, " << known.size() << " builds known";
+}
+
+TEST_F (SampleContent, UnitsUpdatedToAnotherSampleBuildSendThatBuildsData)
+{
+    struct Case { int id; const char* older; int olderBuild; const char* newer; int newerBuild; };
+
+    for (const auto& c : { Case { 0x12, "Vesper/firmware/vesper_1_2_0_b120.syx", 120, "Vesper/firmware/vesper_1_4_0_b140.syx", 140 },
+                           Case { 0x1A, "QuillDuo/firmware/quill_duo_2_1_0_b210.syx", 210, "QuillDuo/firmware/quill_duo_2_5_0_b250.syx", 250 } })
+    {
+        SCOPED_TRACE (c.id);
+        DeviceRig rig;
+        useProgramsCatalogue (rig);
+        auto& unit = rig.addUnit (SimulatedUnit::sampleProfile (c.id));
+        ASSERT_TRUE (rig.connect (0));
+
+        // Sends the image, waits for the unit to reboot and reads all of it.
+        auto updateAndRead = [&] (const char* image, int build)
+        {
+            juce::Array<juce::MidiMessage> messages;
+            EXPECT_TRUE (SysEx::readFile (sampleFolder().getChildFile (image), messages));
+            auto list = std::make_unique<DeviceCommandMessage::MidiList>();
+
+            for (auto& m : messages)
+                list->add (new juce::MidiMessage (m));
+
+            EXPECT_EQ (rig.run (DeviceCommandMessage (std::move (list), {})), DeviceInfoMessage::commandDone);
+            EXPECT_TRUE (rig.log.waitFor (DeviceInfoMessage::activeDeviceLost));
+            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return unit.isPluggedIn(); }, 30000));
+            EXPECT_TRUE (rig.connect (0));
+            EXPECT_EQ (rig.manager->getDeviceVersion (0).build, build);
+
+            const auto expected = DeviceProfiler::createCaps (*content, c.id, build)->caps;
+            EXPECT_TRUE (unit.getCurrentCaps() == expected);
+            EXPECT_EQ (rig.manager->getActiveDeviceCaps()->caps, expected);
+            EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readAll)), DeviceInfoMessage::commandDone);
+            EXPECT_EQ (rig.device()->getErrorCode(), DeviceError::none);
+            return rig.manager->getActiveDeviceData();
+        };
+
+        const auto older = updateAndRead (c.older, c.olderBuild);
+        ASSERT_NE (older, nullptr);
+        EXPECT_EQ (older->getCapsBlock().presetVersion, DeviceProfiler::createCaps (*content, c.id, c.olderBuild)->caps.presetVersion);
+        EXPECT_TRUE (older->getSetup().isComplete());
+        EXPECT_EQ (older->getNumPresets(), 0) << "the old build cannot read what the new one stored";
+
+        // A preset of the older layout goes to the unit and comes back whole.
+        auto sent = std::make_shared<DeviceData> (older->getProductName(), older->getFirmwareVersion(), older->getCapsBlock(), nullptr);
+        sent->setPreset (3, SimulatedUnit::makePreset (older->getCapsBlock(), 3, 1, "Kept"));
+        EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::writeGivenPresets, sent, { 3 })), DeviceInfoMessage::commandDone);
+        EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 3 })), DeviceInfoMessage::commandDone);
+        ASSERT_NE (rig.manager->getActiveDeviceData()->getPreset (3), nullptr);
+        EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (3)->getMD5String(), sent->getPreset (3)->getMD5String());
+
+        const auto newer = updateAndRead (c.newer, c.newerBuild);
+        ASSERT_NE (newer, nullptr);
+        EXPECT_TRUE (newer->getSetup().isComplete());
+        EXPECT_EQ (newer->getNumPresets(), 0);
     }
 }
 
