@@ -313,6 +313,11 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
         return false;
 
     target.getParentDirectory().createDirectory();
+
+    // A folder where the file belongs is kept as it is, beside.
+    if (target.isDirectory())
+        SafeSave::moveAside (target);
+
     return SafeSave::replaceFile (target, [&body] (juce::OutputStream& out) { return out.write (body.getData(), body.getSize()); });
 }
 
