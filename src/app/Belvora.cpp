@@ -272,6 +272,12 @@ Belvora::StartRefusal Belvora::getStartRefusal (const platform::InstanceLock& lo
     switch (lock.getFailure())
     {
         case Failure::cannotWrite:
+            // The folder may be fine and only the lock file in the way.
+            if (lock.getFailedFile() != juce::File())
+                return { "Data Folder Cannot Be Written",
+                         "Belvora cannot write its lock file \"" + lock.getFailedFile().getFullPathName() + "\"" + because + "; this start ends. "
+                         "Make sure the file can be written (or move away what stands in its place), then start Belvora again." };
+
             return { "Data Folder Cannot Be Written",
                      "Belvora cannot write to its data folder " + folder + because + "; this start ends. "
                      "Make sure the folder can be written and the drive is not full, then start Belvora again." };

@@ -282,9 +282,10 @@ bool LocalArchiveManager::loadIndexLocked()
     if (index != nullptr && ! index->hasTagName ("BACKUP"))
         index.reset();
 
-    // Whatever else the file holds is kept on disk as it is, never written
-    // over; the backups it listed come back from the folder.
-    if (index == nullptr && file.existsAsFile())
+    // Whatever else the file holds (or a folder or pipe in its place) is kept
+    // on disk as it is, never written over; the backups it listed come back
+    // from the folder.
+    if (index == nullptr && file.exists())
     {
         const auto aside = SafeSave::moveAside (file);
 

@@ -3,6 +3,7 @@
 #include "base/BelvoraPaths.h"
 
 #include "model/DeviceData.h"
+#include "model/FileBytes.h"
 
 namespace
 {
@@ -139,13 +140,8 @@ juce::String BelvoraPaths::getUserGuideFile()
 
 bool BelvoraPaths::isSysExFile (const juce::String& path)
 {
-    juce::FileInputStream in { juce::File (path) };
-
-    if (! in.openedOk())
-        return false;
-
-    uint8_t first = 0;
-    return in.read (&first, 1) == 1 && first == 0xF0;
+    juce::MemoryBlock first;
+    return FileBytes::readHead (juce::File (path), first, 1) && first[0] == (char) 0xF0;
 }
 
 bool BelvoraPaths::isSafeFolderName (const juce::String& name)

@@ -1,6 +1,7 @@
 #include "base/BelvoraSettings.h"
 
 #include "base/BelvoraPaths.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 
 #include <cmath>
@@ -23,10 +24,28 @@ namespace
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
 
+    // Settings are a few dozen values; anything this large is not ours.
+    constexpr juce::int64 maxSettingsBytes = 4 * 1024 * 1024;
+
+    // The framework opens the settings itself, and would wait on a pipe for
+    // ever or read a huge file whole: only a regular file of a sane size is opened.
+    bool isReadable (const juce::File& file)
+    {
+        return FileBytes::kindOf (file, maxSettingsBytes) == FileBytes::Kind::regular;
+    }
+
+    void restoreLastGood (const juce::File& lastGood, const juce::File& file)
+    {
+        juce::MemoryBlock bytes;
+
+        if (FileBytes::readWhole (lastGood, bytes, maxSettingsBytes))
+            SafeSave::replaceFile (file, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); });
+    }
+
     // The file on disk holds the settings as they are in memory.
     bool readsBack (const juce::File& file, juce::PropertiesFile& settings)
     {
-        if (! file.existsAsFile())
+        if (! isReadable (file))
             return false;
 
         juce::PropertiesFile::Options options;
@@ -101,39 +120,45 @@ void BelvoraSettings::keepLastGoodSettings()
 
     // The kept copy is what comes back when the file is damaged: a save that
     // went wrong must not become it too.
-    if (settings.isValidFile() && readsBack (file, settings))
-        SafeSave::replaceFile (getLastGoodSettingsFile(), [&file] (juce::OutputStream& out)
+    juce::MemoryBlock bytes;
+
+    if (settings.isValidFile() && FileBytes::readWhole (file, bytes, maxSettingsBytes) && readsBack (file, settings))
+        SafeSave::replaceFile (getLastGoodSettingsFile(), [&bytes] (juce::OutputStream& out)
         {
-            juce::FileInputStream in (file);
-            return in.openedOk() && out.writeFromInputStream (in, -1) == file.getSize();
+            return out.write (bytes.getData(), bytes.getSize());
         });
 }
 
 juce::File BelvoraSettings::recoverSettingsFile()
 {
+    // A pipe, a folder or a huge file in its place is damaged before the framework opens it.
+    const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
+    auto aside = expected.exists() && ! isReadable (expected) ? SafeSave::moveAside (expected) : juce::File();
+
     auto& settings = getUserSettings();
     const auto file = settings.getFile();
     const auto lastGood = getLastGoodSettingsFile();
 
-    if (settings.isValidFile())
-    {
-        keepLastGoodSettings();
-        return {};
-    }
-
-    // Saving would write the defaults over it: it goes aside first, or stays
-    // as it is and nothing is saved over it.
-    const auto aside = SafeSave::moveAside (file);
-
     if (aside == juce::File())
     {
-        settings.setNeedsToBeSaved (false);
-        return {};
+        if (settings.isValidFile())
+        {
+            keepLastGoodSettings();
+            return {};
+        }
+
+        // Saving would write the defaults over it: it goes aside first, or stays
+        // as it is and nothing is saved over it.
+        aside = SafeSave::moveAside (file);
+
+        if (aside == juce::File())
+        {
+            settings.setNeedsToBeSaved (false);
+            return {};
+        }
     }
 
-    if (lastGood.existsAsFile())
-        lastGood.copyFileTo (file);
-
+    restoreLastGood (lastGood, file);
     settings.reload();
 
     // The kept copy was no better: the defaults it is.

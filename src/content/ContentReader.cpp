@@ -259,8 +259,7 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
     if (! juce::File::isAbsolutePath (location))
         return nullptr;
 
-    auto file = std::make_unique<juce::FileInputStream> (juce::File (location));
-    return file->openedOk() ? std::move (file) : nullptr;
+    return FileBytes::openStream (juce::File (location), maxStreamBytes);
 }
 
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
@@ -279,28 +278,14 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
     if (! juce::File::isAbsolutePath (location))
         return false;
 
-    juce::FileInputStream stream { juce::File (location) };
+    juce::MemoryBlock data;
 
-    if (! stream.openedOk() || stream.getTotalLength() > maxBytes)
+    if (isStopRequested (thread) || ! FileBytes::readWhole (juce::File (location), data, maxBytes))
         return false;
 
-    juce::HeapBlock<char> buffer (blockSize);
-
-    while (! stream.isExhausted())
-    {
-        if (isStopRequested (thread))
-            return false;
-
-        const auto got = stream.read (buffer, blockSize);
-
-        if (got <= 0)
-            break;
-
-        into.append (buffer, (size_t) got);
-        count (counter, got);
-    }
-
-    return stream.isExhausted();
+    into.append (data.getData(), data.getSize());
+    count (counter, (juce::int64) data.getSize());
+    return true;
 }
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
@@ -328,6 +313,11 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
         return false;
 
     target.getParentDirectory().createDirectory();
+
+    // A folder where the file belongs is kept as it is, beside.
+    if (target.isDirectory())
+        SafeSave::moveAside (target);
+
     return SafeSave::replaceFile (target, [&body] (juce::OutputStream& out) { return out.write (body.getData(), body.getSize()); });
 }
 

@@ -1,6 +1,7 @@
 #include "content/PresetPacks.h"
 
 #include "content/ContentReader.h"
+#include "model/FileBytes.h"
 
 #include <thread>
 
@@ -9,6 +10,7 @@ namespace
     // Kept in the unpacked folder, so a pack whose download or unpacking was
     // interrupted is fetched again at the next start.
     const char* const stampName = ".presetsKey";
+    constexpr juce::int64 maxStampBytes = 64 * 1024;
 
     juce::String presetsKeyOf (const ProductTable& products, int productId)
     {
@@ -29,14 +31,19 @@ bool PresetPacks::isCurrent (int productId) const
     if (wanted.isEmpty() || folder.isEmpty())
         return false;
 
-    const juce::File stamp (juce::File (folder).getChildFile (stampName));
-    return stamp.existsAsFile() && stamp.loadFileAsString() == wanted;
+    juce::String stamp;
+    return FileBytes::readText (juce::File (folder).getChildFile (stampName), stamp, maxStampBytes) && stamp == wanted;
 }
 
 bool PresetPacks::isComplete (int productId) const
 {
     const auto path = products.getLocalFile (productId, ContentKind::presetPack, 0, false);
-    return juce::File::isAbsolutePath (path) && juce::File (path).getSize() > 0 && juce::ZipFile (juce::File (path)).getNumEntries() > 0;
+    if (! juce::File::isAbsolutePath (path))
+        return false;
+
+    // The framework reads a zip without an end record whole: only one of a pack's size is opened.
+    auto in = FileBytes::openStream (juce::File (path), maxPackBytes);
+    return in != nullptr && in->getTotalLength() > 0 && juce::ZipFile (in.release(), true).getNumEntries() > 0;
 }
 
 bool PresetPacks::download (int productId, juce::Thread* thread)

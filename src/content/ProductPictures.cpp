@@ -1,6 +1,7 @@
 #include "content/ProductPictures.h"
 
 #include "content/ContentReader.h"
+#include "model/FileBytes.h"
 
 namespace
 {
@@ -25,7 +26,7 @@ namespace
     {
         juce::MemoryBlock data;
 
-        if (! juce::File::isAbsolutePath (path) || ! juce::File (path).loadFileAsData (data))
+        if (! juce::File::isAbsolutePath (path) || ! FileBytes::readWhole (juce::File (path), data, ProductPictures::maxPictureBytes))
             return {};
 
         return decode (data);
@@ -69,7 +70,9 @@ bool ProductPictures::load (int productId, bool download, bool refetch)
     for (int i = 0; i < urls.size(); ++i)
     {
         const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, download);
-        const auto missing = ! juce::File::isAbsolutePath (path) || ! juce::File (path).existsAsFile();
+        // A pipe or an outsized file in its place is fetched again too.
+        const auto missing = ! juce::File::isAbsolutePath (path)
+                          || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular;
 
         if (download && (missing || refetch))
             ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, maxPictureBytes, decodes);

@@ -6,6 +6,7 @@
 #include "conversion/ScriptSandbox.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
+#include "model/FileBytes.h"
 #include "model/Utf8.h"
 
 using namespace ConversionErrorBits;
@@ -299,11 +300,8 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
     const juce::File file (step.scriptFile);
 
     // Conversion scripts are small; anything this large counts as no script.
-    if (file.getSize() > maxScriptSize)
-        return {};
-
     juce::MemoryBlock bytes;
-    if (! file.loadFileAsData (bytes) || bytes.getSize() > (size_t) maxScriptSize)
+    if (! FileBytes::readWhole (file, bytes, maxScriptSize))
         return {};
 
     // Text of another encoding announces itself; anything else must be valid

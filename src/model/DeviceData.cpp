@@ -618,12 +618,15 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file, st
     return data;
 }
 
-bool DeviceData::readFileInfo (const juce::File& file, FileInfo& info)
+namespace
 {
     // Three texts of at most maxStringBytes each, their terminators and the
     // longest caps block: the whole head, read in one go.
     constexpr int maxHeadBytes = 3 * (DataStream::maxStringBytes + 2) + CapsBlock::legacySize;
+}
 
+bool DeviceData::readFileInfo (const juce::File& file, FileInfo& info)
+{
     juce::MemoryBlock head;
 
     if (! FileBytes::readHead (file, head, (size_t) maxHeadBytes))
@@ -641,10 +644,15 @@ bool DeviceData::readFileInfo (const juce::File& file, FileInfo& info)
 
 bool DeviceData::matchesFileHeader (const juce::File& file) const
 {
-    std::unique_ptr<juce::InputStream> in (file.createInputStream());
+    juce::MemoryBlock head;
+
+    if (! FileBytes::readHead (file, head, (size_t) maxHeadBytes))
+        return false;
+
+    juce::MemoryInputStream in (head, false);
     FileHeader header;
 
-    return in != nullptr && readFileHeader (*in, header)
+    return readFileHeader (in, header)
         && header.productName == productName
         && header.caps == caps
         && header.firmware.build == firmware.build;
@@ -656,20 +664,21 @@ juce::uint32 DeviceData::importSysEx (const juce::File& file, juce::SortedSet<in
     // SysEx files are small; a huge one is refused rather than read.
     constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
 
-    std::unique_ptr<juce::InputStream> in (file.createInputStream());
-
-    if (in == nullptr)
-        return SysEx::fileCannotOpen;
-
-    const auto length = in->getTotalLength();
-
-    if (length == 0)
-        return 0;
-
     juce::MemoryBlock block;
 
-    if (length > maxFileSize || in->readIntoMemoryBlock (block, maxFileSize) == 0)
+    switch (FileBytes::kindOf (file, maxFileSize))
+    {
+        case FileBytes::Kind::missing:  return SysEx::fileCannotOpen;
+        case FileBytes::Kind::regular:  break;
+        case FileBytes::Kind::tooLarge:
+        case FileBytes::Kind::other:    return SysEx::fileUnreadable;
+    }
+
+    if (! FileBytes::readWhole (file, block, maxFileSize))
         return SysEx::fileUnreadable;
+
+    if (block.isEmpty())
+        return 0;
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());
     const auto size = (int) block.getSize();
@@ -749,11 +758,12 @@ bool DeviceData::exportPreset (const juce::File& file, int index, bool append) c
     // half a preset at the end of the old ones.
     return SafeSave::replaceFile (file, [&] (juce::OutputStream& out)
     {
-        if (append && file.existsAsFile())
+        if (append && file.exists())
         {
-            juce::FileInputStream old (file);
+            constexpr juce::int64 maxOldBytes = 64 * 1024 * 1024;
+            juce::MemoryBlock old;
 
-            if (old.failedToOpen() || out.writeFromInputStream (old, -1) != old.getTotalLength())
+            if (! FileBytes::readWhole (file, old, maxOldBytes) || ! out.write (old.getData(), old.getSize()))
                 return false;
         }
 

@@ -1,5 +1,7 @@
 #include "model/FileBytes.h"
 
+#include "model/Utf8.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,6 +65,51 @@ namespace
         int fd = -1;
         struct stat info {};
     };
+
+    /** Reads an open regular file at its own position; its size is the one it had when opened. */
+    class RegularFileStream final : public juce::InputStream
+    {
+    public:
+        explicit RegularFileStream (std::unique_ptr<RegularFile> opened)
+            : file (std::move (opened)), size ((juce::int64) file->info.st_size) {}
+
+        juce::int64 getTotalLength() override  { return size; }
+        bool isExhausted() override            { return position >= size; }
+        juce::int64 getPosition() override     { return position; }
+
+        bool setPosition (juce::int64 newPosition) override
+        {
+            position = juce::jlimit ((juce::int64) 0, size, newPosition);
+            return true;
+        }
+
+        int read (void* buffer, int bytes) override
+        {
+            const auto wanted = (size_t) juce::jlimit ((juce::int64) 0, size - position, (juce::int64) juce::jmax (0, bytes));
+            size_t done = 0;
+
+            while (done < wanted)
+            {
+                const auto got = ::pread (file->fd, static_cast<char*> (buffer) + done, wanted - done, (off_t) (position + (juce::int64) done));
+
+                if (got < 0 && errno == EINTR)
+                    continue;
+
+                if (got <= 0)
+                    break;
+
+                done += (size_t) got;
+            }
+
+            position += (juce::int64) done;
+            return (int) done;
+        }
+
+    private:
+        std::unique_ptr<RegularFile> file;
+        const juce::int64 size;
+        juce::int64 position = 0;
+    };
 }
 
 bool FileBytes::readWhole (const juce::File& file, juce::MemoryBlock& bytes, juce::int64 maxBytes)
@@ -114,4 +161,39 @@ bool FileBytes::readHead (const juce::File& file, juce::MemoryBlock& bytes, size
 
     bytes.setSize ((size_t) got, false);
     return true;
+}
+
+bool FileBytes::readText (const juce::File& file, juce::String& text, juce::int64 maxBytes)
+{
+    juce::MemoryBlock bytes;
+
+    // The framework's text walks past the end of broken UTF-8.
+    if (! readWhole (file, bytes, maxBytes) || ! Utf8::isValid (bytes.getData(), bytes.getSize()))
+        return false;
+
+    text = juce::String::fromUTF8 (static_cast<const char*> (bytes.getData()), (int) bytes.getSize());
+    return true;
+}
+
+FileBytes::Kind FileBytes::kindOf (const juce::File& file, juce::int64 maxBytes)
+{
+    struct stat info {};
+
+    if (file == juce::File() || ::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
+        return Kind::missing;
+
+    if (! S_ISREG (info.st_mode))
+        return Kind::other;
+
+    return (juce::int64) info.st_size > maxBytes ? Kind::tooLarge : Kind::regular;
+}
+
+std::unique_ptr<juce::InputStream> FileBytes::openStream (const juce::File& file, juce::int64 maxBytes)
+{
+    auto in = std::make_unique<RegularFile> (file);
+
+    if (! in->isOpen() || (juce::int64) in->info.st_size > maxBytes)
+        return nullptr;
+
+    return std::make_unique<RegularFileStream> (std::move (in));
 }

@@ -14,4 +14,16 @@ namespace FileBytes
     /** The first maxBytes of a regular file, or all of a shorter one; false
         when it cannot be read or is empty. */
     bool readHead (const juce::File& file, juce::MemoryBlock& bytes, size_t maxBytes);
+
+    /** The whole of a regular file of at most maxBytes as text; false as readWhole,
+        and when it is not valid UTF-8. */
+    bool readText (const juce::File& file, juce::String& text, juce::int64 maxBytes);
+
+    /** What stands at a path, looked at without opening it. */
+    enum class Kind { missing, regular, tooLarge, other };
+    Kind kindOf (const juce::File& file, juce::int64 maxBytes);
+
+    /** A stream over a regular file of at most maxBytes, or none; opened
+        without waiting on a pipe. For readers that seek (a zip). */
+    std::unique_ptr<juce::InputStream> openStream (const juce::File& file, juce::int64 maxBytes);
 }

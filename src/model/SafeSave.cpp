@@ -1,5 +1,7 @@
 #include "model/SafeSave.h"
 
+#include <cstdio>
+
 namespace
 {
     constexpr size_t bufferSize = 16384;
@@ -50,9 +52,12 @@ bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, cons
 
 juce::File SafeSave::moveAside (const juce::File& damaged)
 {
-    if (! damaged.existsAsFile())
+    // A folder or a pipe where a file belongs goes aside the same way.
+    if (! damaged.exists())
         return {};
 
+    // A rename only: the framework's move falls back to copying, which would
+    // read a pipe or a huge file whole.
     const auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged").getNonexistentSibling (true);
-    return damaged.moveFileTo (aside) ? aside : juce::File();
+    return std::rename (damaged.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0 ? aside : juce::File();
 }

@@ -18,8 +18,9 @@ namespace SafeSave
         of a fixed name may be given; whatever it holds is replaced. */
     bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary = {});
 
-    /** Moves a file that cannot be read out of the way, beside itself with
-        ".damaged" added (numbered when such a file is there already), so that
-        nothing writes over it. The new file, or none when it could not move. */
+    /** Moves a file that cannot be read (or a folder or pipe in its place) out
+        of the way, beside itself with ".damaged" added (numbered when such a
+        file is there already), so that nothing writes over it. The new file,
+        or none when it could not move. */
     juce::File moveAside (const juce::File& damaged);
 }

@@ -1,5 +1,6 @@
 #include "model/SysEx.h"
 
+#include "model/FileBytes.h"
 #include "model/Preset.h"
 #include "model/PresetName.h"
 #include "model/SetupData.h"
@@ -390,13 +391,9 @@ namespace
     juce::MemoryBlock readHead (const juce::File& file)
     {
         juce::MemoryBlock head;
-        std::unique_ptr<juce::InputStream> in (file.createInputStream());
 
-        if (in != nullptr)
-        {
-            head.setSize (fileHeadSize);
-            head.setSize ((size_t) juce::jmax (0, in->read (head.getData(), fileHeadSize)));
-        }
+        if (! FileBytes::readHead (file, head, (size_t) fileHeadSize))
+            head.reset();
 
         return head;
     }
@@ -546,14 +543,9 @@ bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& me
     constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
 
     messages.clear();
-    std::unique_ptr<juce::InputStream> in (file.createInputStream());
-
-    if (in == nullptr || in->getTotalLength() <= 0 || in->getTotalLength() > maxFileSize)
-        return false;
-
     juce::MemoryBlock block;
 
-    if (in->readIntoMemoryBlock (block, maxFileSize) == 0)
+    if (! FileBytes::readWhole (file, block, maxFileSize) || block.isEmpty())
         return false;
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());

@@ -66,6 +66,7 @@ InstanceLock::InstanceLock (const juce::File& lockFile)
     {
         failure = Failure::cannotWrite;
         systemError = juce::String::fromUTF8 (std::strerror (errno));
+        failedFile = lockFile;
         return;
     }
 

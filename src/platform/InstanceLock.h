@@ -35,9 +35,14 @@ public:
     /** The system's words for a failure other than heldElsewhere. */
     const juce::String& getSystemError() const noexcept   { return systemError; }
 
+    /** The lock file when its folder was there but the file itself could not
+        be opened (a folder in its place, say); none otherwise. */
+    const juce::File& getFailedFile() const noexcept      { return failedFile; }
+
 private:
     Failure failure = Failure::none;
     juce::String systemError;
+    juce::File failedFile;
 
    #if JUCE_WINDOWS
     std::unique_ptr<juce::InterProcessLock> lock;

@@ -1,3 +1,4 @@
+#include "support/OddFiles.h"
 #include "support/SettingsFixture.h"
 
 using SettingsTest = SettingsFixture;
@@ -148,6 +149,39 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
     }
 
     EXPECT_EQ (file.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.damaged").size(), 4);
+
+    // A pipe, a folder or a huge file in its place is damaged before the framework opens it;
+    // one in place of the kept copy is never copied, and the defaults are used.
+    const auto lastGood = Belvora::getLastGoodSettingsFile();
+    const auto keptCopy = lastGood.getSiblingFile ("kept copy");
+    ASSERT_TRUE (lastGood.copyFileTo (keptCopy));
+
+    for (const auto& odd : { file, lastGood })
+    {
+        for (auto kind : OddFiles::allKinds)
+        {
+            Belvora::releaseAppProperties();
+            ASSERT_TRUE (lastGood.deleteRecursively() && keptCopy.copyFileTo (lastGood));
+            ASSERT_TRUE (odd == file ? OddFiles::put (kind, file) : (OddFiles::put (kind, lastGood) && file.replaceWithText (garbage)));
+
+            OddFiles::expectEndsBounded (kind, odd, [&]
+            {
+                Belvora::configureAppProperties();
+                aside = Belvora::recoverSettingsFile();
+            }, odd.getFileName());
+
+            const auto what = odd.getFileName() + " as " + OddFiles::nameOf (kind);
+            EXPECT_TRUE (aside.getFileName().startsWith ("Belvora 2.settings") && aside.getFileName().endsWith (".damaged")) << what;
+            EXPECT_EQ (aside.isDirectory(), odd == file && kind == OddFiles::Kind::folder) << what;
+            EXPECT_EQ (Belvora::getDataSyncMethod(), odd == file ? 1 : 0) << what;
+            EXPECT_TRUE (! file.exists() || file.getSize() < 4096) << what;
+            EXPECT_TRUE (settings().save() && file.existsAsFile()) << what;
+            aside.deleteRecursively();
+        }
+
+        Belvora::releaseAppProperties();
+        lastGood.deleteRecursively();
+    }
 }
 
 TEST (BelvoraStart, OneProgramRunsPerDataFolder)
@@ -200,6 +234,19 @@ TEST (BelvoraStart, ARefusedStartSaysWhy)
     }
 
     blocker.deleteFile();
+
+    // A folder in place of the lock file: the file is named, not the folder, which is fine.
+    ASSERT_TRUE (OddFiles::put (OddFiles::Kind::folder, lockFile));
+    {
+        const platform::InstanceLock lock (lockFile);
+        EXPECT_EQ (lock.getFailure(), platform::InstanceLock::Failure::cannotWrite);
+        const auto refusal = Belvora::getStartRefusal (lock);
+        EXPECT_EQ (refusal.title, "Data Folder Cannot Be Written");
+        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write its lock file \"" + lockFile.getFullPathName() + "\" (" + lock.getSystemError() + ")"))
+            << refusal.message;
+    }
+
+    ASSERT_TRUE (lockFile.deleteRecursively());
 }
 
 TEST_F (SettingsTest, OnlyASettingsFileThatReadsBackBecomesTheKeptCopy)

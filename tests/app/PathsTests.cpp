@@ -1,4 +1,5 @@
 #include "app/Belvora.h"
+#include "support/OddFiles.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -100,4 +101,15 @@ TEST (Paths, SysExFileStartsWithF0)
     EXPECT_FALSE (Belvora::isSysExFile (bad.getFullPathName()));
     EXPECT_FALSE (Belvora::isSysExFile (empty.getFullPathName()));
     EXPECT_FALSE (Belvora::isSysExFile (folder.getChildFile ("missing.syx").getFullPathName()));
+
+    const auto odd = folder.getChildFile ("odd.syx");
+    for (auto kind : OddFiles::allKinds)
+    {
+        ASSERT_TRUE (OddFiles::put (kind, odd));
+        bool sysEx = true;
+        OddFiles::expectEndsBounded (kind, odd, [&] { sysEx = Belvora::isSysExFile (odd.getFullPathName()); }, "the SysEx check");
+        EXPECT_FALSE (sysEx) << OddFiles::nameOf (kind);
+    }
+
+    odd.deleteRecursively();
 }

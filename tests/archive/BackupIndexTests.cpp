@@ -4,6 +4,7 @@
 #include "BackupFixture.h"
 
 #include "support/FileSizeLimit.h"
+#include "support/OddFiles.h"
 
 using namespace SourceTreeIds;
 
@@ -156,6 +157,36 @@ TEST_F (BackupIndex, AnIndexThatCannotBeReadGoesAsideAndItsBackupsComeBack)
         EXPECT_EQ (describe (backups.getTree()), "One") << "the unit's backups come back from the folder";
         EXPECT_EQ (describeIndexFile(), "4/3{one}") << "and are listed at once";
         EXPECT_FALSE (backups.getNextArchiveFile().isEmpty()) << "a new backup has an index to go to";
+    }
+
+    // A folder, a pipe or a huge file in its place the same, and a new backup is written with the new index.
+    for (auto kind : OddFiles::allKinds)
+    {
+        ASSERT_TRUE (OddFiles::put (kind, indexFile()));
+        LocalArchiveManager* backups = nullptr;
+        OddFiles::expectEndsBounded (kind, indexFile(), [&]
+        {
+            backups = &makeManager (newBuild);
+            backups->reloadTree();
+        }, "the backup index");
+
+        const auto damaged = backups->takeDamagedFiles();
+        ASSERT_EQ (damaged.size(), 1) << OddFiles::nameOf (kind);
+        EXPECT_TRUE (damaged[0].getFileName().startsWith (indexFile().getFileName()) && damaged[0].getFileName().endsWith (".damaged"))
+            << damaged[0].getFullPathName();
+        EXPECT_EQ (damaged[0].isDirectory(), kind == OddFiles::Kind::folder) << "kept aside as it was";
+        EXPECT_EQ (describe (backups->getTree()), "One") << OddFiles::nameOf (kind);
+
+        backups->getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 1 }), "New", "")), nullptr);
+        EXPECT_TRUE (backups->saveBackupIndex()) << OddFiles::nameOf (kind);
+        EXPECT_TRUE (describeIndexFile().startsWith ("4/3{one,Vesper_")) << describeIndexFile();
+        const auto written = folder().findChildFiles (juce::File::findFiles, false, "Vesper_0*");
+        EXPECT_EQ (written.size(), 2) << "the new backup's two files";
+
+        for (const auto& file : written)
+            file.deleteFile();
+
+        damaged[0].deleteRecursively();
     }
 
     EXPECT_TRUE (folder().getChildFile ("older.mwd").existsAsFile() && folder().getChildFile ("older.xml").existsAsFile());

@@ -2,6 +2,7 @@
 
 #include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
+#include "support/OddFiles.h"
 
 #include <juce_cryptography/juce_cryptography.h>
 
@@ -368,4 +369,72 @@ TEST_F (ProductDocuments, CapabilitiesAreReadWhileTheDownloaderReplacesThem)
 
     stop = true;
     reader.join();
+}
+
+TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingOrTakingItIn)
+{
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    catalogue.reset();
+
+    const auto folder = productFolder ("Vesper");
+    const auto kept = TestEnvironment::getHome().getChildFile ("kept");
+    const juce::StringArray cached { "../masterDescriptor.xml", "caps.xml", "firmware.xml", "rules.xml", "vesper.png",
+                                     "js/vesper_preset_3_to_4.js", "packs/.presetsKey", "packs/vesper_presets.zip" };
+
+    for (const auto& name : cached)
+    {
+        const auto file = folder.getChildFile (name);
+        ASSERT_TRUE (file.existsAsFile()) << name;
+        ASSERT_TRUE (kept.deleteFile() && file.copyFileTo (kept));
+
+        for (auto kind : OddFiles::allKinds)
+        {
+            for (const bool online : { true, false })
+            {
+                if (online)
+                    server.clearAnswers();
+                else
+                    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+
+                ASSERT_TRUE (OddFiles::put (kind, file)) << name;
+                bool ready = false, current = false, complete = false;
+
+                // As a start does: the catalogue, the product's content, its picture and its pack.
+                OddFiles::expectEndsBounded (kind, file, [&]
+                {
+                    auto& content = startCatalogue();
+
+                    if (content.isOnline())
+                        ready = content.prepareProductContent (vesper) && content.downloadProductContent (vesper, &worker);
+                    else
+                        ready = content.loadCachedProductContent (vesper);
+
+                    content.getProductImage (vesper, "Vesper");
+                    current = content.isPresetPackCurrent (vesper);
+                    complete = content.isContentComplete (vesper, ContentManager::presetPack);
+                    catalogue.reset();
+                }, name + (online ? " online" : " offline"));
+
+                // Online, what the server has comes again in its place.
+                if (online)
+                {
+                    EXPECT_TRUE (ready && current && complete) << name << " with " << OddFiles::nameOf (kind);
+                }
+
+                if (name == "packs/vesper_presets.zip" && ! online)
+                {
+                    EXPECT_FALSE (complete) << OddFiles::nameOf (kind);
+                }
+
+                if (name == "packs/.presetsKey" && ! online)
+                {
+                    EXPECT_FALSE (current) << OddFiles::nameOf (kind);
+                }
+
+            }
+        }
+
+        file.deleteRecursively();
+        ASSERT_TRUE (kept.copyFileTo (file));
+    }
 }

@@ -6,6 +6,7 @@
 #include "conversion/ScriptSandbox.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
+#include "support/OddFiles.h"
 
 using namespace ConversionTestData;
 using Bits = std::vector<int>;
@@ -408,6 +409,19 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
         EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (broken) }), nullptr) << tail;
         EXPECT_EQ (setBits (manager->getResult()), Bits { 2 }) << tail;
     }
+
+    // A pipe, a folder or a huge file where the script belongs is no script, and is never waited on or read whole.
+    const auto odd = TestEnvironment::getHome().getChildFile ("odd.js");
+    for (auto kind : OddFiles::allKinds)
+    {
+        ASSERT_TRUE (OddFiles::put (kind, odd));
+        bool converted = true;
+        OddFiles::expectEndsBounded (kind, odd, [&] { converted = manager->convertPreset (*preset, { vesperPresetStep (odd) }) != nullptr; }, "a script");
+        EXPECT_FALSE (converted) << OddFiles::nameOf (kind);
+        EXPECT_NE (setBits (manager->getResult()), Bits {}) << OddFiles::nameOf (kind);
+    }
+
+    odd.deleteRecursively();
 
     // No build profile holds preset format 9: the base definition's block is not one for it.
     EXPECT_EQ (manager->convertPreset (*preset, { vesperPresetStep (presetScript(), 9) }), nullptr);

@@ -9,6 +9,7 @@
 #include "model/DeviceData.h"
 #include "model/SysEx.h"
 #include "support/LocalServer.h"
+#include "support/OddFiles.h"
 #include "support/PrivateDisplay.h"
 #include "support/ProgramProcess.h"
 #include "support/TestEnvironment.h"
@@ -1323,4 +1324,51 @@ TEST_F (EndToEnd, ABackupARenamedPresetAndADeleteOutliveAKilledProgram)
     EXPECT_FALSE (named()) << "the deleted backup came back";
     EXPECT_FALSE (dataFile.exists() || dataFile.withFileExtension ("xml").exists());
     EXPECT_EQ (findFile ("Vesper_0*.mwd"), juce::File()) << "its files are gone, from the folder of deleted backups too";
+}
+
+// Pipes where the program keeps its files (the settings, the unit's files, the
+// product's picture and its pack's key): opening one would wait for a writer for
+// ever. The start, the presets and the quit go on, and what was in the way is named.
+TEST_F (EndToEnd, PipesInPlaceOfItsFilesHoldNeitherTheStartNorTheQuit)
+{
+    storeSettings ({ { "dataSyncMethod", "previous" } });
+    auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }));
+    ASSERT_TRUE (downloadFromThePresetsTab (window));
+    quit (window);
+
+    const auto syncFile = findFile ("sync.mwd");
+    const juce::Array<juce::File> pipes { dataFolder().getChildFile ("Belvora 2.settings"), syncFile, syncFile.getSiblingFile ("working.mwd"),
+                                          dataFolder().getChildFile ("Vesper/vesper.png"), dataFolder().getChildFile ("Vesper/packs/.presetsKey") };
+
+    for (const auto& file : pipes)
+        ASSERT_TRUE (OddFiles::put (OddFiles::Kind::pipe, file)) << file.getFullPathName();
+
+    // The settings in the way are named at the start.
+    start();
+    const auto settingsBox = findWindow ("Settings");
+    ASSERT_TRUE (settingsBox.isNotEmpty()) << "the start said nothing of its settings";
+    ASSERT_TRUE (keysUntilGone (settingsBox, "Settings", { "Return" }));
+    window = findWindow ("Belvora 2");
+    ASSERT_TRUE (window.isNotEmpty()) << "no window after the settings' box";
+
+    // The unit's files in the way are named once its presets are opened.
+    ASSERT_TRUE (reached (waitForPhoto (window, [] (const juce::Image& photo) { return darkestIn (photo, presetsTabLabel) < 400; }), "the presets tab enabled"));
+    ASSERT_TRUE (repeatUntil ([&] { if (! isShown ("File Error")) click (window, 155, 15); }, [&] { return isShown ("File Error"); })) << "nothing named";
+    ASSERT_TRUE (keysUntilGone (searchWindow ("File Error"), "File Error", { "Return" }));
+    quit (window);
+
+    // Those the program owns went aside as they were; none stands in the way any more.
+    const auto isPipe = [] (const juce::File& file)
+    {
+        struct stat info {};
+        return ::stat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISFIFO (info.st_mode);
+    };
+
+    for (const auto& file : { pipes[0], pipes[1], pipes[2] })
+    {
+        EXPECT_TRUE (isPipe (file.getSiblingFile (file.getFileName() + ".damaged"))) << file.getFullPathName();
+        EXPECT_FALSE (isPipe (file)) << file.getFullPathName();
+    }
 }

@@ -20,6 +20,7 @@
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
 #include "support/FileSizeLimit.h"
+#include "support/OddFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -942,6 +943,20 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_FALSE (page().isSyncNeeded());
     EXPECT_EQ (workspace().getNumPresets(), presets);
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
+
+    // A folder in place of either is moved aside the same way and named when the unit comes, not at the first edit.
+    for (const auto& odd : { workingFile, syncFile })
+    {
+        running->content().connectToDevice (-1);
+        ASSERT_TRUE (OddFiles::put (OddFiles::Kind::folder, odd));
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("File Error"); })) << odd.getFileName();
+        running->drain();
+        const auto box = running->boxes[(size_t) running->titles().indexOf ("File Error")];
+        EXPECT_TRUE (box.message.contains (odd.getFullPathName()) && box.message.contains (".damaged")) << box.message;
+        EXPECT_FALSE (odd.isDirectory());
+    }
 }
 
 TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)

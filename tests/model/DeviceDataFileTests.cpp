@@ -1,5 +1,9 @@
 #include "ModelFixtures.h"
 
+#include "model/SafeSave.h"
+#include "model/SysEx.h"
+#include "support/OddFiles.h"
+
 #include <gtest/gtest.h>
 
 using namespace ModelFixtures;
@@ -141,6 +145,43 @@ TEST (DeviceDataFile, BadFilesAreRefused)
     ASSERT_EQ (data->saveToFile (good), DeviceData::saved);
     auto block = contentOf (good);
     EXPECT_EQ (load (juce::MemoryBlock (block.getData(), block.getSize() - 5)), nullptr);
+}
+
+TEST (DeviceDataFile, APipeAFolderOrAHugeFileInPlaceOfADataFileIsRefusedAndGoesAside)
+{
+    const auto caps = smallCaps();
+    const auto data = makeData (caps, { 2 });
+    const auto file = freshFolder ("odd").getChildFile ("working.mwd");
+
+    for (auto kind : OddFiles::allKinds)
+    {
+        ASSERT_TRUE (OddFiles::put (kind, file));
+        DeviceData::FileInfo info;
+        juce::SortedSet<int> changed;
+        juce::Array<juce::MidiMessage> messages;
+        bool loaded = true, headRead = true, matched = true, sysExRead = true;
+        juce::uint32 imported = 0;
+
+        // Every reader of a workspace, a unit's last data, a backup's data or a firmware image.
+        OddFiles::expectEndsBounded (kind, file, [&]
+        {
+            loaded = DeviceData::loadFromFile (file) != nullptr;
+            headRead = DeviceData::readFileInfo (file, info);
+            matched = data->matchesFileHeader (file);
+            imported = data->importSysEx (file, changed, -1);
+            sysExRead = SysEx::readFile (file, messages);
+        }, "reading data");
+
+        EXPECT_FALSE (loaded || headRead || matched || sysExRead) << OddFiles::nameOf (kind);
+        EXPECT_NE (imported & 0xFFFF0000, 0u) << OddFiles::nameOf (kind);
+
+        // Out of the way whole, by name, however large: nothing is copied.
+        const auto aside = SafeSave::moveAside (file);
+        EXPECT_EQ (aside, file.getSiblingFile ("working.mwd.damaged")) << OddFiles::nameOf (kind);
+        EXPECT_FALSE (file.exists()) << OddFiles::nameOf (kind);
+        EXPECT_EQ (aside.isDirectory(), kind == OddFiles::Kind::folder);
+        aside.deleteRecursively();
+    }
 }
 
 TEST (DeviceDataFile, DataWithoutSlotsReadsBack)

@@ -71,8 +71,9 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         const juce::File syncFile (Belvora::getSyncFile (folder, false));
         DeviceData::FileInfo info;
 
-        // Without the unit's data nothing tells whether the file fits: it stays as it is.
-        if (workingFile.existsAsFile() && live != nullptr)
+        // Without the unit's data nothing tells whether the file fits: it stays
+        // as it is. A folder or pipe in its place is no workspace either.
+        if (workingFile.exists() && live != nullptr)
         {
             if (live->matchesFileHeader (workingFile))
                 working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
@@ -95,7 +96,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         }
 
         // The unit's data as another firmware left it is no damage: the next download replaces it.
-        if (! syncFileLoaded && syncFile.existsAsFile()
+        if (! syncFileLoaded && syncFile.exists()
             && (! DeviceData::readFileInfo (syncFile, info) || (live != nullptr && live->matchesFileHeader (syncFile))))
             setAside (syncFile);
 
