@@ -426,9 +426,10 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
 
     // Fetched here, where no unit waits for them: capabilities that did not
     // come in time, then the pictures they name. The status that follows is
-    // the pages' cue to show them.
+    // the pages' cue to show them; a picture that does not come leaves the
+    // stand-in and fails nothing else.
     auto ok = prepareCaps (productId, 0);
-    ok &= fetchPictures (productId);
+    fetchPictures (productId);
 
     if (ContentReader::isStopRequested (thread))
         return false;

@@ -96,9 +96,9 @@ public:
         download thread. A product is fetched once per start: a later request
         only tells whether it is still queued (online) or what the cache held
         (offline); only capabilities that could not be had are asked for
-        again, once the download thread's minimumCheckInterval passed. True when the rest is queued
-        (or, offline, when the cache held the product). Worker threads only:
-        it may wait on the server that long. */
+        again, once the download thread's minimumCheckInterval passed. True
+        when the rest is queued (or, offline, when the cache held the
+        product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
 
     /** How long a content request waits for a capability document: a few

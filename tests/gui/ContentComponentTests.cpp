@@ -584,8 +584,10 @@ TEST_F (ContentTest, UnitWhoseProductFilesFailIsToldUnavailableNotInUse)
     EXPECT_FALSE (running.titles().contains ("Device Scan Failed"));
 
     for (auto& box : running.boxes)
+    {
         if (box.title == "Product Information Unavailable")
             EXPECT_TRUE (box.message.contains ("Vesper")) << box.message;
+    }
 }
 
 TEST_F (ContentTest, ScanThatFindsNoUnitSaysWhy)
