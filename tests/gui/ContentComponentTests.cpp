@@ -586,7 +586,9 @@ TEST_F (ContentTest, UnitWhoseProductFilesFailIsToldUnavailableNotInUse)
     for (auto& box : running.boxes)
     {
         if (box.title == "Product Information Unavailable")
+        {
             EXPECT_TRUE (box.message.contains ("Vesper")) << box.message;
+        }
     }
 }
 
