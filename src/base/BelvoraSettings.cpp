@@ -216,13 +216,18 @@ float BelvoraSettings::getDownloadTimeout()
 
 int BelvoraSettings::getDownloadTimeoutMs()
 {
+    constexpr double defaultMs = 600.0 * 1000.0, shortestMs = 100.0, longestMs = 24.0 * 3600.0 * 1000.0;
+
     // A core used without the application's settings (a tool, a test) has the default.
-    const auto seconds = getAppProperties().getUserSettings() != nullptr ? (double) getDownloadTimeout() : 600.0;
-    const auto ms = seconds * 1000.0;
+    if (getAppProperties().getUserSettings() == nullptr)
+        return (int) defaultMs;
 
-    // Not a number and zero or less are no patience at all; a day is more than any transfer needs.
-    if (! (ms >= 1.0))
-        return 0;
+    // A hand-edited file may hold anything: no patience at all, or one that
+    // overflows a wait, would leave every unit unidentified.
+    const auto ms = (double) getDownloadTimeout() * 1000.0;
 
-    return (int) juce::jmin (ms, 24.0 * 3600.0 * 1000.0);
+    if (! (ms > 0.0))
+        return (int) defaultMs;
+
+    return (int) juce::jlimit (shortestMs, longestMs, ms);
 }

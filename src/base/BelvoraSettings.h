@@ -37,7 +37,9 @@ public:
     static float getUiScalingFactor();
     static float getDownloadTimeout();
 
-    /** The same in milliseconds, as the patience of a background transfer;
-        0 (the transfer's own default) when the setting makes no sense as one. */
+    /** The same in milliseconds, checked: the one reading of the setting for
+        whatever waits by it. What is no positive number (nothing, text, NaN,
+        zero or less) is the default of 600 s; the rest lies between 100 ms
+        and a day. */
     static int getDownloadTimeoutMs();
 };

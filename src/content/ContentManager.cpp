@@ -3,6 +3,7 @@
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentReader.h"
+#include "platform/Clock.h"
 
 namespace
 {
@@ -262,19 +263,48 @@ bool ContentManager::downloadPresetPack (int productId, juce::Thread* thread)
 }
 
 //==============================================================================
-bool ContentManager::prepareProductContent (int productId)
+int ContentManager::getPreparationLimitMs()
 {
-    if (! isKnown (productId) || ! master.isLoaded() || ! online.load())
-        return false;
+    return juce::jmax (shortestPreparationMs, platform::Clock::scaled (preparationMs));
+}
 
-    if (! juce::File (getProductFolder (productId)).createDirectory())
-        return false;
+bool ContentManager::canPrepare (int productId)
+{
+    return isKnown (productId) && master.isLoaded() && online.load() && juce::File (getProductFolder (productId)).createDirectory();
+}
 
+// The pictures shown are those of the cache until fetchPictures brings the rest.
+bool ContentManager::prepareCaps (int productId, int totalLimitMs)
+{
     const auto capsCurrent = isContentCurrent (productId, capsDocument);
-    auto ok = capsCurrent || documents.fetch (productId, capsDocument, nullptr);
+    auto ok = capsCurrent || documents.fetch (productId, capsDocument, nullptr, totalLimitMs);
+
+    if (! capsCurrent)
+        products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->picturesStale = true; });
 
     ok &= parseContent (productId, capsDocument);
-    ok &= pictures.load (productId, true, ! capsCurrent);
+    pictures.load (productId, false, false);
+    return ok;
+}
+
+bool ContentManager::fetchPictures (int productId)
+{
+    const auto stale = products.with (productId, [] (const ProductRecord* r) { return r != nullptr && r->picturesStale; });
+    const auto ok = pictures.load (productId, true, stale);
+
+    if (ok)
+        products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->picturesStale = false; });
+
+    return ok;
+}
+
+bool ContentManager::prepareProductContent (int productId)
+{
+    if (! canPrepare (productId))
+        return false;
+
+    auto ok = prepareCaps (productId, 0);
+    ok &= fetchPictures (productId);
     return ok;
 }
 
@@ -301,7 +331,15 @@ bool ContentManager::requestProductContent (int productId)
         if (! online.load())
             return requested[productId];
 
-        return downloadThread != nullptr && downloadThread->isQueued (productId);
+        if (downloadThread == nullptr || downloadThread->isQueued (productId))
+            return downloadThread != nullptr;
+
+        // Capabilities the server did not give are asked for again, by a
+        // later scan rather than by every unit of this one.
+        const auto sinceLastTry = (juce::Time::getCurrentTime() - getLastCheckTime (productId)).inSeconds();
+
+        if (getCapsXml (productId) != nullptr || sinceLastTry <= downloadThread->minimumCheckInterval.load())
+            return false;
     }
 
     bool queued = false;
@@ -310,11 +348,21 @@ bool ContentManager::requestProductContent (int productId)
     {
         queued = loadCachedProductContent (productId);
     }
-    else if (prepareProductContent (productId) && downloadThread != nullptr)
+    else if (canPrepare (productId))
     {
-        downloadThread->requestDownload (productId);
-        queued = true;
+        // What did not come in time is the download's to fetch, with all the
+        // patience of the settings; the unit does not wait for it.
+        prepareCaps (productId, getPreparationLimitMs());
+
+        if (downloadThread != nullptr)
+        {
+            downloadThread->requestDownload (productId);
+            queued = true;
+        }
     }
+
+    if (! queued)
+        products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->lastCheckTime = juce::Time::getCurrentTime(); });
 
     requested.set (productId, queued);
     return queued;
@@ -376,8 +424,18 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     const auto packUrl = getContentUrl (productId, presetPack, 0);
     bool stopped = false;
 
+    // Fetched here, where no unit waits for them: capabilities that did not
+    // come in time, then the pictures they name. The status that follows is
+    // the pages' cue to show them; a picture that does not come leaves the
+    // stand-in and fails nothing else.
+    auto ok = prepareCaps (productId, 0);
+    fetchPictures (productId);
+
+    if (ContentReader::isStopRequested (thread))
+        return false;
+
     postStatus (name + ": firmware update files");
-    auto ok = downloadKind (productId, firmwareList, thread, stopped);
+    ok &= downloadKind (productId, firmwareList, thread, stopped);
 
     if (stopped)
         return false;

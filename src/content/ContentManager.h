@@ -91,12 +91,21 @@ public:
 
     /** Prepares a product's content on the caller's thread, one request at a
         time: offline, parses the cache; online, fetches the capability document
-        and the pictures unless the product is ready, then queues the rest with
-        the download thread. A product is fetched once per start: a later
-        request only tells whether it is still queued (online) or what the
-        cache held (offline). True when the rest is queued (or, offline, when
-        the cache held the product). Worker threads only: it may wait on the server. */
+        unless the product is ready, waiting for it at most
+        getPreparationLimitMs(), then queues the rest, pictures first, with the
+        download thread. A product is fetched once per start: a later request
+        only tells whether it is still queued (online) or what the cache held
+        (offline); only capabilities that could not be had are asked for
+        again, once the download thread's minimumCheckInterval passed. True
+        when the rest is queued (or, offline, when the cache held the
+        product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
+
+    /** How long a content request waits for a capability document: a few
+        seconds of the workers' clock, never so short that a sound server
+        could not answer. */
+    static int getPreparationLimitMs();
+    static constexpr int preparationMs = 4000, shortestPreparationMs = 2000;
 
     /** The same request for callers that must not wait (the message thread):
         it returns at once and runs on the download thread, or offline on the
@@ -107,7 +116,8 @@ public:
         ends, and so does a content request waiting for its turn. */
     void askWorkersToStop();
 
-    /** Firmware list and images, rules and scripts, preset pack; on the download thread. */
+    /** Capabilities that are not current yet, pictures, firmware list and
+        images, rules and scripts, preset pack; on the download thread. */
     bool downloadProductContent (int productId, juce::Thread* thread);
 
     /** Parses what the cache holds, without any transfer. */
@@ -164,6 +174,9 @@ public:
 
 private:
     void stopWorkers();
+    bool canPrepare (int productId);
+    bool prepareCaps (int productId, int totalLimitMs);
+    bool fetchPictures (int productId);
     bool downloadKind (int productId, ContentKind kind, juce::Thread* thread, bool& stopped);
     void postStatus (const juce::String& text);
     bool isKnown (int productId) const   { return products.indexOf (productId) >= 0; }

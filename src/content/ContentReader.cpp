@@ -263,12 +263,12 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 }
 
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                    juce::Thread* thread, juce::int64 maxBytes)
+                                    juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs)
 {
     if (location.isEmpty())
         return false;
 
-    switch (fetch (location, into, counter, thread, maxBytes))
+    switch (fetch (location, into, counter, thread, maxBytes, totalLimitMs))
     {
         case WebResult::complete: return true;
         case WebResult::failed:   return false;
@@ -290,7 +290,7 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                     std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                    const std::function<bool (const juce::MemoryBlock&)>& accept)
+                                    const std::function<bool (const juce::MemoryBlock&)>& accept, int totalLimitMs)
 {
     if (address.isEmpty() || ! juce::File::isAbsolutePath (path))
         return false;
@@ -302,7 +302,7 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
 
     juce::MemoryBlock body;
 
-    if (! readIntoMemory (address, body, counter, thread, maxBytes))
+    if (! readIntoMemory (address, body, counter, thread, maxBytes, totalLimitMs))
         return false;
 
     if (body.isEmpty())

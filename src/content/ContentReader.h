@@ -33,17 +33,18 @@ struct ContentReader
     /** Appends the whole location to into; false unless every byte arrived,
         within maxBytes, without the thread (null: the calling thread) being
         asked to stop. Counts the received bytes. A web address that no
-        server answers is tried as a local file path. */
+        server answers is tried as a local file path. totalLimitMs bounds a
+        transfer from a web address whole (0: no bound). */
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                juce::Thread* thread, juce::int64 maxBytes);
+                                juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs = 0);
 
     /** Fetches a location into a file. Only a complete, non-empty body that
         accept (when given) takes replaces the file, through a temporary file;
         an empty body leaves it as it was. An existing non-empty file is kept
-        unless overwrite is set. */
+        unless overwrite is set. totalLimitMs as for readIntoMemory. */
     static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                 std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr);
+                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr, int totalLimitMs = 0);
 
     /** Parses a document; null for a parse error, a document type declaration
         (entities could expand without bound) or elements nested too deep. */

@@ -237,7 +237,7 @@ bool ProductDocumentCache::parseRules (int productId, const juce::XmlElement& do
     return ok;
 }
 
-bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread)
+bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread, int totalLimitMs)
 {
     const auto tag = getDocumentTag (kind);
 
@@ -247,7 +247,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     };
 
     const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
-                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot);
+                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot, totalLimitMs);
 
     if (ok)
         loadCached (productId, kind, true);

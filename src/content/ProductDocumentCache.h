@@ -43,8 +43,9 @@ public:
     /** Parses the cached document of a kind into the record's lists. */
     bool parse (int productId, ContentKind kind);
 
-    /** Downloads a kind's document into the cache and loads it. */
-    bool fetch (int productId, ContentKind kind, juce::Thread* thread);
+    /** Downloads a kind's document into the cache and loads it; totalLimitMs
+        bounds the transfer whole (0: only the download time-out). */
+    bool fetch (int productId, ContentKind kind, juce::Thread* thread, int totalLimitMs = 0);
 
     bool downloadFirmwareImages (int productId, juce::Thread* thread);
     bool downloadConversionScripts (int productId, juce::Thread* thread);

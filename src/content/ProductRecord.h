@@ -29,6 +29,7 @@ struct ProductRecord
     const juce::String& stampOf (ContentKind kind) const;
 
     bool ready = false;
+    bool picturesStale = false;   // the capabilities changed: their pictures are fetched again
     juce::Time lastCheckTime;
     juce::Time pubDate;
     juce::String name;

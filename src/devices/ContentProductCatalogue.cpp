@@ -48,6 +48,11 @@ bool ContentProductCatalogue::requestProductContent (int productId)
     return content.requestProductContent (productId);
 }
 
+void ContentProductCatalogue::requestProductContentAsync (int productId)
+{
+    content.requestProductContentAsync (productId);
+}
+
 bool ContentProductCatalogue::isDownloadQueued (int productId) const
 {
     auto* downloader = content.getDownloadThread();

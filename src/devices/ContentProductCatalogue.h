@@ -17,6 +17,7 @@ public:
     bool isOnline() const override;
     bool isProductReady (int productId) const override;
     bool requestProductContent (int productId) override;
+    void requestProductContentAsync (int productId) override;
     bool isDownloadQueued (int productId) const override;
     bool hasQueuedDownloads() const override;
     bool hasCapsDocument (int productId) const override;

@@ -1,6 +1,6 @@
 #include "devices/DeviceIdentification.h"
 
-#include "base/BelvoraSettings.h"
+#include "content/ContentManager.h"
 #include "devices/CommandQueue.h"
 #include "devices/DeviceExchange.h"
 #include "devices/DeviceFlags.h"
@@ -123,22 +123,29 @@ bool DeviceIdentification::fetchProductContent()
 {
     auto& catalogue = parts.catalogue;
     const auto id = parts.exchange.getProductId();
-    const int limit = juce::roundToInt (BelvoraSettings::getDownloadTimeout() * 10.0f);
     bool waitForDownload = true;
 
     if (! catalogue.isProductReady (id))
         waitForDownload = catalogue.requestProductContent (id) && catalogue.isOnline();
 
-    if (waitForDownload)
+    // With its capabilities the unit is usable: the rest of the product's
+    // content (pictures, firmware, packs) comes while it is, and a quick
+    // server is given only a moment to finish first. Without them there is
+    // nothing to wait for here: the download or the next scan brings them.
+    if (waitForDownload && catalogue.hasCapsDocument (id))
     {
-        for (int i = 0; catalogue.isDownloadQueued (id) && ! parts.worker.threadShouldExit() && i < limit - 1; ++i)
-            parts.worker.wait (platform::Clock::scaled (ProtocolTiming::contentCycleMs));
+        const auto deadline = platform::Clock::now() + (uint32_t) ContentManager::getPreparationLimitMs();
 
-        if (catalogue.isOnline() && ! catalogue.isProductReady (id))
-            parts.flags.change (DeviceFlags::contentNotReady);
+        while (catalogue.isDownloadQueued (id) && ! parts.worker.threadShouldExit() && ! platform::Clock::hasPassed (deadline))
+            parts.worker.wait (platform::Clock::scaled (ProtocolTiming::contentCycleMs));
     }
 
-    return catalogue.hasCapsDocument (id);
+    const auto hasCaps = catalogue.hasCapsDocument (id);
+
+    if (catalogue.isOnline() && ! hasCaps)
+        parts.flags.change (DeviceFlags::contentNotReady);
+
+    return hasCaps;
 }
 
 bool DeviceIdentification::checkConnection (bool hasCaps)

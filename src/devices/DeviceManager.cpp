@@ -398,8 +398,10 @@ void DeviceManager::rebuild()
     {
         const auto productId = catalogue->getProductIdOfPortName (paired.name);
 
+        // Started early, but the list is not held back for it: the unit's
+        // own identification asks again and waits as long as that allows.
         if (productId >= 0)
-            catalogue->requestProductContent (productId);
+            catalogue->requestProductContentAsync (productId);
 
         auto entry = std::make_unique<DeviceEntry> (std::move (paired));
         entry->device = std::make_shared<DeviceObject> (listener, backend, catalogue, entry->name, entry->inputIndex, entry->outputIndex,
@@ -425,7 +427,7 @@ bool DeviceManager::scan()
     int limit = ProtocolTiming::scanCycles;
 
     if (catalogue->hasQueuedDownloads())
-        limit = juce::roundToInt (BelvoraSettings::getDownloadTimeout() * 10.0f);
+        limit = juce::jmax (limit, BelvoraSettings::getDownloadTimeoutMs() / ProtocolTiming::scanCycleMs);
 
     auto list = currentEntries();
     bool allFinished = false;
@@ -565,9 +567,22 @@ int DeviceManager::getConnectedDeviceNames (juce::StringArray& names) const
     {
         const auto flags = entry->device->getFlags();
 
-        if ((flags & DeviceFlags::namesProduct) != 0 && (flags & DeviceFlags::unknownProduct) == 0)
+        // A unit that answered is no other program's, whatever else failed.
+        if ((flags & DeviceFlags::namesProduct) != 0 && (flags & (DeviceFlags::unknownProduct | DeviceFlags::readingInfo)) == 0)
             names.add (entry->device->getName());
     }
+
+    return names.size();
+}
+
+int DeviceManager::getNamesOfDevicesWithoutProductInfo (juce::StringArray& names) const
+{
+    names.clear();
+    auto list = currentEntries();
+
+    for (auto& entry : *list)
+        if ((entry->device->getFlags() & DeviceFlags::contentNotReady) != 0)
+            names.add (entry->device->getName());
 
     return names.size();
 }

@@ -73,6 +73,9 @@ public:
     int getNumDevices() const;
     int getNumIdentifiedDevices() const;
     int getConnectedDeviceNames (juce::StringArray& names) const;
+
+    /** The units that answered but whose product's capabilities could not be had. */
+    int getNamesOfDevicesWithoutProductInfo (juce::StringArray& names) const;
     bool isDeviceUsable (int index) const;
     bool isDeviceConnected (int productId, int serial) const;
     int getDeviceProductId (int index) const;

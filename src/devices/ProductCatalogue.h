@@ -29,6 +29,9 @@ public:
     /** Prepares a product's content on the calling worker (it may wait on the
         server); true when a download was queued. */
     virtual bool requestProductContent (int productId) = 0;
+
+    /** The same request, run elsewhere: the caller does not wait. */
+    virtual void requestProductContentAsync (int /*productId*/) {}
     virtual bool isDownloadQueued (int productId) const = 0;
     virtual bool hasQueuedDownloads() const = 0;
 

@@ -74,9 +74,8 @@ namespace
 
     int scanLimitMs (int units)
     {
-        // The stored time-out may be any number (a hand-edited file): bounded
-        // before it becomes milliseconds, a NaN leaves the scan's own cycles.
-        const auto cycles = juce::jlimit (0.0, 1.0e9, std::round ((double) BelvoraSettings::getDownloadTimeout() * 10.0));
+        // The device manager's scan waits as long as the download time-out, in its own cycles.
+        const auto cycles = (double) BelvoraSettings::getDownloadTimeoutMs() / ProtocolTiming::scanCycleMs;
         const auto scanMs = juce::jmax ((double) ProtocolTiming::scanCycles, cycles) * ProtocolTiming::scanCycleMs;
         return boundedMs ((juce::int64) scanMs + (juce::int64) (units + 1) * ProtocolTiming::unitStopMs);
     }

@@ -163,6 +163,7 @@ void BelvoraContentComponent::showDeviceScanResult()
             ++facts.busy;
 
     d->getConnectedDeviceNames (facts.inUse);
+    d->getNamesOfDevicesWithoutProductInfo (facts.withoutProductInfo);
 
     if (CommandDialogs::showDeviceScanResult (this, facts))
         if (auto* content = Nexus::getContentManager())

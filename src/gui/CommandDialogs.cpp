@@ -103,6 +103,12 @@ bool showDeviceScanResult (juce::Component* parent, const ScanFacts& facts)
     {
         message = "There are no MIDI capable devices available to Belvora. Make sure your device is turned on and properly connected." + moreInfo;
     }
+    else if (! facts.withoutProductInfo.isEmpty())
+    {
+        title = "Product Information Unavailable";
+        message = "The product information for " + facts.withoutProductInfo[0] + " is unavailable: Belvora could not download it "
+                  "from the Marrowell server. Make sure your internet connection works, then scan for devices again." + moreInfo;
+    }
     else if (! facts.inUse.isEmpty())
     {
         title = "Device In Use";

@@ -39,6 +39,7 @@ namespace CommandDialogs
         int ports = 0;              // device entries (MIDI port pairs)
         int busy = 0;               // of them busy or unavailable
         juce::StringArray inUse;    // names of units another program holds
+        juce::StringArray withoutProductInfo;   // units that answered, whose product's information could not be downloaded
     };
 
     /** The box after a scan that identified no unit; true when the user asked for more information. */

@@ -66,17 +66,24 @@ TEST_F (SettingsTest, DownloadTimeoutIsNotClamped)
     settings().setValue ("downloadTimeout", 0.25);
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 0.25f);
 
-    // As a transfer's patience: none for what makes no sense, and no overflow for a huge one.
+    // As the patience of whatever waits by it: the default for what makes no
+    // sense, and neither a wait of nothing nor an overflow for the rest.
     EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 250);
 
-    for (auto* senseless : { "0", "-5", "nan", "" })
+    for (auto* senseless : { "0", "-5", "nan", "", "abc", "-inf" })
     {
         settings().setValue ("downloadTimeout", senseless);
-        EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 0) << senseless;
+        EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 600 * 1000) << senseless;
     }
 
-    settings().setValue ("downloadTimeout", 1.0e12);
-    EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 24 * 3600 * 1000);
+    for (auto huge : { 1.0e11, 1.0e12, 1.0e30, 1.0e300 })
+    {
+        settings().setValue ("downloadTimeout", huge);
+        EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 24 * 3600 * 1000) << huge;
+    }
+
+    settings().setValue ("downloadTimeout", 1.0e-6);
+    EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 100);
 }
 
 TEST_F (SettingsTest, SettingsFileLivesInTheDataFolder)

@@ -119,13 +119,24 @@ TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
     EXPECT_TRUE (content.requestProductContent (vesper));
     EXPECT_EQ (gets ("/Belvora2/Vesper/caps.xml"), 1);
 
-    // Capabilities that never come are not asked for again either.
+    // Capabilities that do not come are tried once more by the download,
+    // then not by every unit of the scan, but by one after the interval.
     server.setAnswer ("/Belvora2/QuillDuo/caps.xml", LocalServer::Answer::error (404));
     productFolder ("Quill Duo").deleteRecursively();
     auto& next = startCatalogue();
+    auto* downloader = next.getDownloadThread();
+    EXPECT_TRUE (next.requestProductContent (quill));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! downloader->isQueued (quill); }));
     EXPECT_FALSE (next.requestProductContent (quill));
     EXPECT_FALSE (next.requestProductContent (quill));
-    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 2);
+    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 3);
+    EXPECT_EQ (next.getCapsXml (quill), nullptr);
+
+    server.clearAnswer ("/Belvora2/QuillDuo/caps.xml");
+    downloader->minimumCheckInterval = -1.0;
+    EXPECT_TRUE (next.requestProductContent (quill));
+    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 4);
+    EXPECT_NE (next.getCapsXml (quill), nullptr);
 }
 
 // A unit's thread asked to stop must not sit behind another's transfer: at
@@ -196,4 +207,24 @@ TEST_F (DownloadThread, OfflineRequestThatMustNotWaitParsesTheCacheOnAWorker)
     {
         return content.getCapsXml (vesper) != nullptr && content.getProductImage (vesper, "Vesper Black").getWidth() == 16;
     }));
+}
+
+// A unit's request does not wait for pictures: the download brings them, and
+// they are in place before its first status, which tells the pages to look again.
+TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeItsFirstStatus)
+{
+    juce::MemoryBlock png;
+    ASSERT_TRUE (contentRoot().getChildFile ("Belvora2/Vesper/images/vesper_black.png").loadFileAsData (png));
+    auto slowPicture = LocalServer::Answer();
+    slowPicture.body.assign (static_cast<const char*> (png.getData()), png.getSize());
+    slowPicture.delayMs = 4000;
+    server.setAnswer ("/Belvora2/Vesper/images/vesper_black.png", slowPicture);
+
+    auto& content = startCatalogue();
+    EXPECT_TRUE (content.requestProductContent (vesper));
+    EXPECT_NE (content.getCapsXml (vesper), nullptr);
+    EXPECT_TRUE (content.getProductImage (vesper, "Vesper Black") == content.getDefaultPicture());
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadStatus); }, 60000));
+    EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
 }

@@ -1,4 +1,5 @@
 #include "support/DeviceTestRig.h"
+#include "support/ContentFixture.h"
 
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
@@ -225,4 +226,164 @@ TEST_F (SampleContent, SyncFileOfTheActiveUnitIsLoadedWhenItFits)
     EXPECT_EQ (rig.manager->getActiveDeviceData()->getPreset (4)->getName(), "Kept");
 
     EXPECT_EQ (rig.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1 })), DeviceInfoMessage::commandDone);
+}
+
+//==============================================================================
+namespace
+{
+    // The program's catalogue on a server that stalls or fails, as the device
+    // layer meets it: on a fresh home, or on one that kept the product's files.
+    class TroubledServer : public ContentFixture
+    {
+    protected:
+        static constexpr const char* vesperFiles[] = { "/Belvora2/Vesper/caps.xml", "/Belvora2/Vesper/images/vesper.png",
+                                                       "/Belvora2/Vesper/images/vesper_black.png", "/Belvora2/Vesper/firmware.xml",
+                                                       "/Belvora2/Vesper/rules.xml", "/Belvora2/Vesper/packs/vesper_presets.zip" };
+
+        void TearDown() override
+        {
+            rig.reset();
+            ContentFixture::TearDown();
+        }
+
+        /** The product's files as an earlier start left them. */
+        void storeCopies()
+        {
+            ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
+            catalogue.reset();
+        }
+
+        /** A catalogue and a rig with one Vesper known through it. */
+        DeviceRig& startUnit()
+        {
+            auto& content = startCatalogue();
+            rig = std::make_unique<DeviceRig>();
+            rig->products = std::make_shared<ContentProductCatalogue> (content);
+            rig->addUnit (SimulatedUnit::sampleProfile (vesper));
+            return *rig;
+        }
+
+        juce::StringArray withoutProductInfo() const
+        {
+            juce::StringArray names;
+            rig->manager->getNamesOfDevicesWithoutProductInfo (names);
+            return names;
+        }
+
+        juce::StringArray inUse() const
+        {
+            juce::StringArray names;
+            rig->manager->getConnectedDeviceNames (names);
+            return names;
+        }
+
+        std::unique_ptr<DeviceRig> rig;
+    };
+}
+
+TEST_F (TroubledServer, PicturesThatDoNotComeHoldNoUnit)
+{
+    for (auto* path : { "/Belvora2/Vesper/images/vesper.png", "/Belvora2/Vesper/images/vesper_black.png" })
+        server.setAnswer (path, LocalServer::Answer::silence());
+
+    auto& fresh = startUnit();
+    ASSERT_TRUE (fresh.scan());
+    EXPECT_TRUE (fresh.manager->isDeviceUsable (0));
+    EXPECT_TRUE (fresh.manager->setActiveDevice (0));
+
+    // Listed and usable while the pictures are still on their way: the placeholder stands in.
+    EXPECT_TRUE (catalogue->getDownloadThread()->isQueued (vesper));
+    EXPECT_TRUE (catalogue->getProductImage (vesper, "Vesper") == catalogue->getDefaultPicture());
+    EXPECT_EQ (fresh.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1 })), DeviceInfoMessage::commandDone);
+
+    rig.reset();
+    server.clearAnswers();
+    storeCopies();
+
+    for (auto* path : { "/Belvora2/Vesper/images/vesper.png", "/Belvora2/Vesper/images/vesper_black.png" })
+        server.setAnswer (path, LocalServer::Answer::silence());
+
+    auto& stored = startUnit();
+    ASSERT_TRUE (stored.scan());
+    EXPECT_TRUE (stored.manager->isDeviceUsable (0));
+    EXPECT_FALSE (catalogue->getProductImage (vesper, "Vesper") == catalogue->getDefaultPicture());
+}
+
+TEST_F (TroubledServer, UnitWhoseCapabilitiesDoNotComeIsToldUnavailableNotInUse)
+{
+    server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::silence());
+
+    auto& fresh = startUnit();
+    ASSERT_TRUE (fresh.scan());
+    EXPECT_EQ (fresh.manager->getNumIdentifiedDevices(), 0);
+    EXPECT_FALSE (fresh.manager->isDeviceUsable (0));
+    EXPECT_EQ (withoutProductInfo(), juce::StringArray ("Vesper"));
+    EXPECT_TRUE (inUse().isEmpty());
+
+    // Kept from an earlier start, the capabilities are all the unit needs.
+    rig.reset();
+    server.clearAnswers();
+    storeCopies();
+    server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::silence());
+
+    auto& stored = startUnit();
+    ASSERT_TRUE (stored.scan());
+    EXPECT_TRUE (stored.manager->isDeviceUsable (0));
+    EXPECT_TRUE (withoutProductInfo().isEmpty());
+}
+
+TEST_F (TroubledServer, ProductFilesThatFailAreToldUnavailableAndFetchedAgainByALaterScan)
+{
+    const LocalServer::Answer failures[] = { LocalServer::Answer::error (404), LocalServer::Answer::error (500) };
+
+    for (const auto& failure : failures)
+    {
+        for (auto* path : vesperFiles)
+            server.setAnswer (path, failure);
+
+        auto& fresh = startUnit();
+        ASSERT_TRUE (fresh.scan()) << failure.status;
+        EXPECT_FALSE (fresh.manager->isDeviceUsable (0));
+        EXPECT_EQ (withoutProductInfo(), juce::StringArray ("Vesper"));
+        EXPECT_TRUE (inUse().isEmpty()) << failure.status;
+
+        // Once the server is well again, the next scan after the interval brings them.
+        auto* downloader = catalogue->getDownloadThread();
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! downloader->isQueued (vesper); }));
+        server.clearAnswers();
+        downloader->minimumCheckInterval = -1.0;
+        ASSERT_TRUE (fresh.scan());
+        EXPECT_TRUE (fresh.manager->isDeviceUsable (0));
+        EXPECT_TRUE (withoutProductInfo().isEmpty());
+
+        rig.reset();
+        catalogue.reset();
+        TestEnvironment::clearHome();
+        Belvora::configureAppProperties();
+    }
+
+    storeCopies();
+
+    for (auto* path : vesperFiles)
+        server.setAnswer (path, LocalServer::Answer::error (404));
+
+    auto& stored = startUnit();
+    ASSERT_TRUE (stored.scan());
+    EXPECT_TRUE (stored.manager->isDeviceUsable (0));
+}
+
+TEST_F (TroubledServer, DownloadTimeoutThatMakesNoSenseActsAsTheDefault)
+{
+    auto& settings = *Belvora::getAppProperties().getUserSettings();
+    auto& units = startUnit();
+
+    for (auto* senseless : { "-5", "0", "abc", "nan", "inf", "1e30", "1e11" })
+    {
+        settings.setValue ("downloadTimeout", senseless);
+        catalogue->getDownloadThread()->minimumCheckInterval = -1.0;
+        ASSERT_TRUE (units.scan()) << senseless;
+        EXPECT_TRUE (units.manager->isDeviceUsable (0)) << senseless;
+    }
+
+    settings.removeValue ("downloadTimeout");
 }

@@ -33,13 +33,9 @@ namespace
         return pictureOf (photo);
     }
 
-    /** The last box the program showed, drawn over the middle of the photo as the user saw it. */
-    void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
+    /** A box the program showed, drawn over the middle of the photo as the user saw it. */
+    void drawBox (const Alerts::Box& box, juce::Image& photo)
     {
-        if (running.boxes.empty())
-            return;
-
-        const auto& box = running.boxes.back();
         juce::AlertWindow alert (box.title, box.message, box.icon);
 
         for (auto& text : box.buttons)
@@ -54,6 +50,12 @@ namespace
         g.setColour (Palette::alertBackgroundColour);
         g.fillRect (area);
         g.drawImageAt (shot, area.getX(), area.getY());
+    }
+
+    void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
+    {
+        if (! running.boxes.empty())
+            drawBox (running.boxes.back(), photo);
     }
 
     void download (RunningApp& running)
@@ -173,6 +175,43 @@ namespace
 }
 
 BELVORA_SCREEN ("Data page/After a scale change and a resize", dataPageRescaled);
+
+namespace
+{
+    /** A unit whose product's files the server fails, after the scan at start-up. */
+    std::unique_ptr<juce::Component> productInformationUnavailable (BVLookAndFeel& laf)
+    {
+        if (! TestEnvironment::hasDisplay())
+            return needsADisplay();
+
+        RunningApp::Options options;
+        options.units = "0x12";
+        options.settings.set ("uiScalingFactor", juce::String (laf.getScale()));
+        options.settings.set ("dataSyncMethod", "manual");
+        RunningApp running (options);
+
+        for (auto* file : { "caps.xml", "images/vesper.png", "images/vesper_black.png", "firmware.xml", "rules.xml", "packs/vesper_presets.zip" })
+            running.server.setAnswer (juce::String ("/Belvora2/Vesper/") + file, LocalServer::Answer::error (404));
+
+        const juce::String title ("Product Information Unavailable");
+
+        if (! running.start() || ! running.waitFor ([&] { return running.titles().contains (title); }))
+            return needsADisplay();
+
+        running.drain();
+        auto& window = running.window();
+        Gallery::checkText (window);
+        auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
+
+        for (auto& box : running.boxes)
+            if (box.title == title)
+                drawBox (box, photo);
+
+        return pictureOf (photo);
+    }
+}
+
+BELVORA_SCREEN ("Main window/A unit whose product information is unavailable", productInformationUnavailable);
 
 Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp touchUp)
 {

@@ -622,6 +622,29 @@ TEST_F (ContentTest, ScanEndConnectsTheRememberedUnitElseTheFirstUsableOne)
     EXPECT_TRUE (running.boxes.empty());
 }
 
+TEST_F (ContentTest, UnitWhoseProductFilesFailIsToldUnavailableNotInUse)
+{
+    RunningApp::Options options;
+    options.units = "0x12";
+    RunningApp running (options);
+
+    for (auto* file : { "caps.xml", "images/vesper.png", "images/vesper_black.png", "firmware.xml", "rules.xml", "packs/vesper_presets.zip" })
+        running.server.setAnswer (juce::String ("/Belvora2/Vesper/") + file, LocalServer::Answer::error (404));
+
+    ASSERT_TRUE (running.start());
+    ASSERT_TRUE (running.waitFor ([&] { return running.titles().contains ("Product Information Unavailable"); }));
+    EXPECT_FALSE (running.titles().contains ("Device In Use"));
+    EXPECT_FALSE (running.titles().contains ("Device Scan Failed"));
+
+    for (auto& box : running.boxes)
+    {
+        if (box.title == "Product Information Unavailable")
+        {
+            EXPECT_TRUE (box.message.contains ("Vesper")) << box.message;
+        }
+    }
+}
+
 TEST_F (ContentTest, ScanThatFindsNoUnitSaysWhy)
 {
     RunningApp::Options options;
@@ -655,6 +678,12 @@ TEST (CommandDialogs, ScanResultNamesTheUnitInUseOrWhyNoneWasFound)
     CommandDialogs::showDeviceScanResult (nullptr, busy);
     EXPECT_EQ (boxes.back().title, "Device Scan");
     EXPECT_TRUE (boxes.back().message.contains ("not available to Belvora. The most likely cause"));
+
+    // A unit that answered holds its port: what failed was its product's download.
+    CommandDialogs::ScanFacts unavailable { 2, 0, { "Quill Duo" }, { "Vesper" } };
+    CommandDialogs::showDeviceScanResult (nullptr, unavailable);
+    EXPECT_EQ (boxes.back().title, "Product Information Unavailable");
+    EXPECT_TRUE (boxes.back().message.startsWith ("The product information for Vesper is unavailable"));
 
     CommandDialogs::ScanFacts none { 1, 0, {} };
     CommandDialogs::showDeviceScanResult (nullptr, none);

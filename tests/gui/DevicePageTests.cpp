@@ -187,6 +187,53 @@ TEST_F (DevicePageTest, TilesFollowUnitsPluggedInAndPulledOutWhileShown)
     EXPECT_TRUE (page.isEnabled());
 }
 
+TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
+{
+    RunningApp running (optionsFor ("0x12"));
+
+    // The pictures come late and the product's other files never: the unit
+    // is listed without them, and only the download's status can tell the page.
+    const auto images = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/images");
+
+    for (auto* name : { "vesper.png", "vesper_black.png" })
+    {
+        juce::MemoryBlock png;
+        ASSERT_TRUE (images.getChildFile (name).loadFileAsData (png));
+        auto late = LocalServer::Answer();
+        late.body.assign (static_cast<const char*> (png.getData()), png.getSize());
+        late.delayMs = 10000;
+        running.server.setAnswer (juce::String ("/Belvora2/Vesper/images/") + name, late);
+    }
+
+    running.server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());
+    ASSERT_TRUE (running.start());
+    auto& page = running.content().getDevicePage();
+    ASSERT_TRUE (running.waitFor ([&] { return settled (running, 1, 0); }));
+    EXPECT_TRUE (running.devices().isDeviceUsable (0));
+
+    auto pictureCentre = [&]
+    {
+        auto* tile = tileOf (page, 0);
+        const auto snapshot = tile->createComponentSnapshot (tile->getLocalBounds());
+        const auto area = tile->getPictureBounds();
+        return snapshot.getPixelAt (area.getCentreX(), area.getCentreY());
+    };
+
+    auto isPlaceholder = [] (juce::Colour c)
+    {
+        const juce::Colour card (0xff42545e);   // the middle of the catalogue's stand-in picture
+        return std::abs (c.getRed() - card.getRed()) + std::abs (c.getGreen() - card.getGreen()) + std::abs (c.getBlue() - card.getBlue()) < 40;
+    };
+
+    auto* content = Nexus::getContentManager();
+    ASSERT_NE (tileOf (page, 0), nullptr);
+    EXPECT_TRUE (content->getProductImage (0x12, "Vesper") == content->getDefaultPicture());
+    EXPECT_TRUE (isPlaceholder (pictureCentre()));
+
+    ASSERT_TRUE (running.waitFor ([&] { return ! (content->getProductImage (0x12, "Vesper") == content->getDefaultPicture()); }, 60000));
+    EXPECT_TRUE (running.waitFor ([&] { return ! isPlaceholder (pictureCentre()); }));
+}
+
 TEST_F (DevicePageTest, LeftClickOnAUsableTileConnectsItOtherClicksDoNot)
 {
     RunningApp running (optionsFor ("0x12,0x12,0x12"));

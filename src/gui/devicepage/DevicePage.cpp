@@ -490,6 +490,7 @@ void DevicePage::changeNotify (const ChangeInfo& info)
             break;
 
         case DeviceInfoMessage::downloadStarted:
+        case DeviceInfoMessage::downloadStatus:   // the pictures came before the first
         case DeviceInfoMessage::downloadFinished:
         case DeviceInfoMessage::downloadFailed:
             devicePanel.refreshButtons();
