@@ -25,7 +25,24 @@ target_compile_definitions(belvora_juce_config
 # A module with a patch in cmake/juce-patches/<module>.patch compiles its unity source
 # from a copy in the build folder, beside patched copies of the files the patch names;
 # every other file it includes still comes from the module's own folder. The patch
-# must apply to the installed JUCE whole, or the configuration fails.
+# must apply to the installed JUCE whole and exactly (no fuzz), or the configuration
+# fails. The copies are patched aside and replace the ones compiled only when their
+# content changed, so a configuration with nothing new rebuilds nothing.
+function(belvora_juce_version modules_dir out)
+    file(STRINGS ${modules_dir}/juce_core/system/juce_StandardHeader.h lines
+         REGEX "^#define JUCE_(MAJOR_VERSION|MINOR_VERSION|BUILDNUMBER) ")
+    set(version "")
+    foreach(line IN LISTS lines)
+        string(REGEX REPLACE "^#define JUCE_[A-Z_]+ +([0-9]+).*$" "\\1" number "${line}")
+        list(APPEND version ${number})
+    endforeach()
+    list(JOIN version "." version)
+    if(version STREQUAL "")
+        set(version "of unknown version")
+    endif()
+    set(${out} ${version} PARENT_SCOPE)
+endfunction()
+
 function(belvora_patched_module_sources module sources out)
     set(patch ${PROJECT_SOURCE_DIR}/cmake/juce-patches/${module}.patch)
 
@@ -35,29 +52,59 @@ function(belvora_patched_module_sources module sources out)
     endif()
 
     set(copy ${CMAKE_BINARY_DIR}/juce-patched/${module})
-    file(REMOVE_RECURSE ${copy})
+    set(staging ${CMAKE_BINARY_DIR}/juce-patched/staging/${module})
+    file(REMOVE_RECURSE ${staging})
     set(result "")
+    set(copied "")
 
     foreach(source IN LISTS sources)
         get_filename_component(module_dir ${source} DIRECTORY)
         get_filename_component(unity ${source} NAME)
-        configure_file(${source} ${copy}/${unity} COPYONLY)
+        configure_file(${source} ${staging}/${unity} COPYONLY)
         set_source_files_properties(${copy}/${unity} PROPERTIES INCLUDE_DIRECTORIES ${module_dir})
         list(APPEND result ${copy}/${unity})
+        list(APPEND copied ${unity})
     endforeach()
 
     file(STRINGS ${patch} patched_files REGEX "^\\+\\+\\+ ")
     foreach(line IN LISTS patched_files)
-        string(REGEX REPLACE "^\\+\\+\\+ b/([^\t ]+).*$" "\\1" file "${line}")
-        configure_file(${module_dir}/${file} ${copy}/${file} COPYONLY)
+        string(REGEX REPLACE "^\\+\\+\\+ b/([^\t\r ]+).*$" "\\1" file "${line}")
+        configure_file(${module_dir}/${file} ${staging}/${file} COPYONLY)
+        list(APPEND copied ${file})
     endforeach()
 
-    execute_process(COMMAND patch -p1 --quiet --forward -d ${copy} -i ${patch}
+    execute_process(COMMAND patch -p1 --quiet --forward --fuzz=0 --no-backup-if-mismatch -d ${staging} -i ${patch}
                     RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE said)
     if(failed)
-        message(FATAL_ERROR "${patch} does not apply to ${module_dir}: ${said}")
+        get_filename_component(modules_dir ${module_dir} DIRECTORY)
+        belvora_juce_version(${modules_dir} version)
+        message(FATAL_ERROR "${patch} does not apply to JUCE ${version} in ${module_dir} "
+                            "(it was made for JUCE 7.0.5): ${said}")
     endif()
 
+    # A newly patched file hides the module's own from the compiler's recorded dependencies:
+    # the unity sources name the patched files, so a change of that list recompiles them.
+    list(JOIN copied " " names)
+    foreach(source IN LISTS sources)
+        get_filename_component(unity ${source} NAME)
+        file(APPEND ${staging}/${unity} "\n// Patched beside this file: ${names}\n")
+    endforeach()
+
+    foreach(file IN LISTS copied)
+        get_filename_component(folder ${copy}/${file} DIRECTORY)
+        file(MAKE_DIRECTORY ${folder})
+        file(COPY_FILE ${staging}/${file} ${copy}/${file} ONLY_IF_DIFFERENT)
+    endforeach()
+
+    # A file the patch no longer names would still be included from beside the unity source.
+    file(GLOB_RECURSE present RELATIVE ${copy} ${copy}/*)
+    foreach(file IN LISTS present)
+        if(NOT file IN_LIST copied)
+            file(REMOVE ${copy}/${file})
+        endif()
+    endforeach()
+
+    file(REMOVE_RECURSE ${staging})
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${patch})
     set(${out} ${result} PARENT_SCOPE)
 endfunction()

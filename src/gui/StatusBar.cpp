@@ -229,6 +229,10 @@ void StatusBar::changeNotify (const ChangeInfo& info)
         quietTicks = 0;
     }
 
+    // Traffic comes with notifications: a light goes on with the first, not a tick later.
+    if (isTimerRunning() && updateLights())
+        quietTicks = 0;
+
     if (info.kind != ChangeInfo::notification)
         return;
 
@@ -274,7 +278,7 @@ void StatusBar::setConnectionIcon (juce::Drawable* icon)
         addAndMakeVisible (connectionIcon);
 }
 
-void StatusBar::timerCallback()
+bool StatusBar::updateLights()
 {
     const auto now = juce::Time::getCurrentTime();
     const auto counters = sources.counters();
@@ -307,6 +311,12 @@ void StatusBar::timerCallback()
         moving = moving || indicator.currentIcon == indicator.litIcon;
     }
 
+    return moving;
+}
+
+void StatusBar::timerCallback()
+{
+    const auto moving = updateLights();
     quietTicks = moving ? 0 : quietTicks + 1;
 
     if (quietTicks >= ticksBeforeRest && isTimerRunning())

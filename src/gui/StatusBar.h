@@ -86,6 +86,7 @@ public:
 private:
     static Sources withDefaults (Sources sources);
     void setConnectionIcon (juce::Drawable* icon);
+    bool updateLights();   // true while a light is on or a counter moved
     void placeIcon (juce::Drawable* icon, juce::Rectangle<float> area);
     void styleLabel (juce::Label& label, float fontHeight, juce::Justification justification);
     static std::unique_ptr<juce::Drawable> loadIcon (const char* data, int size);

@@ -511,6 +511,31 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     EXPECT_EQ (storedName(), "Last");
     EXPECT_TRUE (madeFile.existsAsFile() && madeFile.withFileExtension ("mwd").existsAsFile());
     EXPECT_EQ (page().getDeviceDataSet(), nullptr);
+
+    // A unit connects while the box of a close is up: the close still saves and closes what it
+    // held, and the unit's sources open once it has ended.
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::connectedDeviceChanged, 1, 0, {}));
+    ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+    const auto* closing = page().getDeviceDataSet();
+    ASSERT_TRUE (block());
+    page().renamePresets (page().getDeviceNode(), { slot }, "Lost", true, true);
+    int asked = 0;
+    const Alerts::ScopedChoiceResponder connectMeanwhile { [&] (const Alerts::Box& box)
+    {
+        running->boxes.push_back (box);
+        ++asked;
+        running->notify (DeviceInfoMessage (DeviceInfoMessage::connectedDeviceChanged, 1, 0, {}));
+        EXPECT_EQ (page().getDeviceDataSet(), closing) << "nothing opens under the box";
+        return unblock() ? 0 : -1;
+    } };
+
+    page().closeSources (true, false);
+    EXPECT_EQ (asked, 1);
+    EXPECT_EQ (storedName(), "Lost");
+    EXPECT_EQ (page().getDeviceDataSet(), nullptr);
+    EXPECT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
 }
 
 //==============================================================================

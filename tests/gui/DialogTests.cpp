@@ -9,6 +9,8 @@
 #include "gui/WidgetTestSupport.h"
 #include "support/SettingsFixture.h"
 
+#include <sys/resource.h>
+
 using namespace WidgetTests;
 
 namespace
@@ -183,6 +185,45 @@ TEST_F (DialogTest, AboutBoxIsBuiltTheDialogWayAndEscapeEndsItWithZero)
         EXPECT_EQ (escape.seen, "About Belvora");
         EXPECT_FALSE (box.isVisible());
     }
+}
+
+// An open box with nothing happening sleeps until a message comes, as the main loop does:
+// once its loop woke every millisecond to look for one.
+TEST_F (DialogTest, AnOpenDialogSleepsUntilAMessageComes)
+{
+    const auto switches = []
+    {
+        rusage usage {};
+        getrusage (RUSAGE_THREAD, &usage);
+        return usage.ru_nvcsw;   // the times it waited: preemption under load does not count
+    };
+
+    // A loop run for a while, with nothing to do.
+    auto before = switches();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
+    EXPECT_LT (switches() - before, 50);
+
+    // A dialog's modal loop, ended by a timer's message.
+    ScopedLookAndFeel look (1.0f);
+    juce::Component parent;
+    parent.setBounds (100, 100, 800, 600);
+    AboutBox box (&parent);
+
+    struct Later : juce::Timer
+    {
+        void timerCallback() override
+        {
+            stopTimer();
+
+            if (auto* dialog = dynamic_cast<BelvoraDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0)))
+                pressEscape (*dialog);
+        }
+    } later;
+
+    later.startTimer (300);
+    before = switches();
+    EXPECT_EQ (box.runModal(), 0);
+    EXPECT_LT (switches() - before, 50);
 }
 
 TEST_F (DialogTest, DeviceInformationOpensWithItsTextsAndTheCloseButtonEndsIt)

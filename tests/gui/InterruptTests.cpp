@@ -175,3 +175,46 @@ TEST_F (Interrupt, ClosingTheWindowEndsTheProgramAtOnceWhicheverTransferIsAwaite
         std::printf ("quit while %s was awaited: %.0f ms\n", path, quitMs);
     }
 }
+
+// A first start with the server silent: the program says it is offline, then that it cannot
+// go on (code 2, which comes while the first box is still up). It ends once both are
+// answered, and SIGTERM ends it while the second is up. Once, in about half the runs, the quit
+// was taken inside a box and the program slept on for good with its window still drawn,
+// deaf to SIGTERM: so several runs of each.
+TEST_F (Interrupt, OfflineFirstStartEndsOnceItsBoxesAreAnsweredOrOnSIGTERM)
+{
+    WindowCloser closer;
+    ASSERT_TRUE (closer.isReady());
+    silence ("/Belvora2/masterDescriptor.xml");
+    silence ("/belvora-2/php/tracking-1.0/db_bv_run.php");
+    silence ("/belvora-2/php/tracking-1.0/db_device_connect.php");
+
+    for (int run = 0; run < 8; ++run)
+    {
+        const bool terminate = run % 2 == 1;
+        SCOPED_TRACE ("run " + std::to_string (run) + (terminate ? ", SIGTERM" : ", boxes answered"));
+
+        home.deleteRecursively();
+        dataFolder().createDirectory();
+        ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(), { "BELVORA_SIMULATED_UNITS=2" }));
+        int status = 0;
+
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return closer.close ("No Internet Connection") || program.hasEnded (status); }, 60000));
+        ASSERT_TRUE (program.isRunning()) << "status " << status;
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return closer.isShown ("Error") || program.hasEnded (status); }, 60000));
+        ASSERT_TRUE (program.isRunning()) << "status " << status;
+
+        if (terminate)
+            program.signal (SIGTERM);
+        else
+            ASSERT_TRUE (closer.close ("Error"));
+
+        const auto ended = TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 60000);
+
+        if (! ended)
+            program.kill();
+
+        ASSERT_TRUE (ended) << "the program did not end";
+        EXPECT_TRUE (WIFEXITED (status)) << "status " << status;
+    }
+}

@@ -150,6 +150,23 @@ TEST (StatusBar, LightsFlashOncePerBurstAndIgnoreCountersGoingDown)
     feed.counters[1] = 101;
     bar.timerCallback();
     EXPECT_TRUE (bar.isLit (1));
+
+    // Traffic that came with a notification lights at once, not a tick later.
+    feed.counters[0] += 5;
+    bar.changeNotify (notification (DeviceInfoMessage::presetRead, 2));
+    EXPECT_TRUE (bar.isLit (0));
+
+    // And so after a rest: the first notification lights it.
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > bar.getIndicator (0).litUntil
+                                                                    && juce::Time::getCurrentTime() > bar.getIndicator (1).litUntil; }));
+
+    for (int i = 0; i < 1000 && bar.isTimerRunning(); ++i)
+        bar.timerCallback();
+
+    ASSERT_FALSE (bar.isTimerRunning());
+    feed.counters[1] += 5;
+    bar.changeNotify (notification (DeviceInfoMessage::presetRead, 3));
+    EXPECT_TRUE (bar.isLit (1));
     bar.stopTimer();
 }
 

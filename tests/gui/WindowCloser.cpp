@@ -60,10 +60,10 @@ std::string WindowCloser::nameOf (unsigned long window) const
     return name;
 }
 
-bool WindowCloser::close (const std::string& title)
+unsigned long WindowCloser::find (const std::string& title) const
 {
     if (display == nullptr)
-        return false;
+        return 0;
 
     auto* d = xDisplay (display);
     const ScopedErrorHandler errors;
@@ -71,7 +71,7 @@ bool WindowCloser::close (const std::string& title)
     unsigned int count = 0;
 
     if (XQueryTree (d, DefaultRootWindow (d), &root, &parent, &children, &count) == 0)
-        return false;
+        return 0;
 
     Window found = 0;
 
@@ -87,9 +87,23 @@ bool WindowCloser::close (const std::string& title)
     if (children != nullptr)
         XFree (children);
 
+    return found;
+}
+
+bool WindowCloser::isShown (const std::string& title) const
+{
+    return find (title) != 0;
+}
+
+bool WindowCloser::close (const std::string& title)
+{
+    const auto found = find (title);
+
     if (found == 0)
         return false;
 
+    auto* d = xDisplay (display);
+    const ScopedErrorHandler errors;
     XEvent event {};
     event.xclient.type = ClientMessage;
     event.xclient.window = found;

@@ -19,8 +19,12 @@ public:
         when there is none. */
     bool close (const std::string& title);
 
+    /** Whether a top-level window of that title is mapped. */
+    bool isShown (const std::string& title) const;
+
 private:
     std::string nameOf (unsigned long window) const;
+    unsigned long find (const std::string& title) const;   // 0 when there is none
 
     void* display = nullptr;
     unsigned long protocols = 0, deleteWindow = 0;

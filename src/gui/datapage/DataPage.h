@@ -387,6 +387,7 @@ private:
     juce::Array<juce::ValueTree> deletedBackups;   // out of the tree, files kept while undo may return them
     UnsavedWork unsaved;
     bool closingSources = false;                   // its question runs the message loop
+    bool connectWaiting = false;                   // a unit came while they closed: opened once they are
     Dialogs dialogs;
     std::unique_ptr<ImportRun> importRun;
     std::unique_ptr<MwdImportRun> mwdRun;

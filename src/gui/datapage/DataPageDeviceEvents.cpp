@@ -146,6 +146,13 @@ void DataPage::changeNotify (const ChangeInfo& info)
 
 void DataPage::deviceConnectionChanged (bool connected, bool updateStarting)
 {
+    // The close still saves what it holds; what came meanwhile waits until it ends.
+    if (closingSources)
+    {
+        connectWaiting = connected && ! updateStarting;
+        return;
+    }
+
     if (! connected)
         return closeSources (true, false);
 

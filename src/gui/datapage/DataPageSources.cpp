@@ -358,6 +358,15 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
     needSync = true;
     busy = awaitingSyncFile = unitDataUnread = readingUnitOnly = false;
     updateSyncButtonText (true);
+
+    if (std::exchange (connectWaiting, false) && ! quitting)
+        juce::MessageManager::callAsync ([page = juce::Component::SafePointer<DataPage> (this)]
+        {
+            auto* devices = Nexus::getDeviceManager();
+
+            if (page != nullptr && devices != nullptr && devices->getActiveIndex() >= 0)
+                page->deviceConnectionChanged (true, false);
+        });
 }
 
 bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
