@@ -914,6 +914,12 @@ void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, 
 }
 
 //==============================================================================
+int BVLookAndFeel::getTreeViewIndentSize (juce::TreeView&)
+{
+    return juce::roundToInt (24.0f * scale);
+}
+
+//==============================================================================
 void BVLookAndFeel::drawStretchableLayoutResizerBar (juce::Graphics& g, int w, int h, bool, bool isMouseOver, bool isMouseDragging)
 {
     const auto active = isMouseOver || isMouseDragging;

@@ -140,6 +140,9 @@ public:
     void drawProgressBar (juce::Graphics&, juce::ProgressBar&, int width, int height,
                           double progress, const juce::String& textToShow) override;
 
+    // TreeView: the indent grows with the rows
+    int getTreeViewIndentSize (juce::TreeView&) override;
+
     // StretchableLayoutResizerBar
     void drawStretchableLayoutResizerBar (juce::Graphics&, int w, int h, bool isVerticalBar,
                                           bool isMouseOver, bool isMouseDragging) override;

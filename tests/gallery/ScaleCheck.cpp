@@ -123,9 +123,18 @@ juce::String ScaleCheck::excludedBecause (const juce::String& screenName)
 {
     // Known, each to be mended and then taken off this list; their pictures stay in the gallery.
     static const std::pair<const char*, const char*> known[] = {
-        { "Data page/", "not yet: the browser's pictures and panel contents, and the content that arrives while the photo is taken" },
-        { "Main window/", "not yet: the browser's pictures, the status bar's meters and the first download's timing" },
-        { "Device page/", "not yet: the status bar's meters and the menu's size" },
+        { "Data page/After a scale change and a resize", "on purpose: started at the other scale, so its two pictures swap sizes" },
+        { "Data page/A backup", "not yet: the details panel's share of the page and the backup's picture" },
+        { "Data page/Backup group tiles", "not yet: the tiles' rows keep their scale-1 gaps" },
+        { "Data page/Backups and a group being named", "not yet: the details panel's share of the page and the rename editor" },
+        { "Data page/Menu of", "not yet: the details panel's share of the page and the menus' sizes" },
+        { "Data page/Placeholder with the sync button", "not yet: the sync button's picture and caption" },
+        { "Data page/Preset details, one preset", "not yet: the step buttons' gaps" },
+        { "Data page/Preset drag image", "not yet: the drag image keeps its scale-1 size" },
+        { "Data page/Presets dropped on a backup", "not yet: the details panel's share of the page" },
+        { "Data page/Waiting for the first download", "not yet: the sync button's picture and caption" },
+        { "Main window/", "not yet: the details panel's share of the page, boxes drawn over the photo, the status bar's progress" },
+        { "Device page/Menu on the empty part of the page", "not yet: the menu's size" },
         { "Dialogs/Alert", "not yet: alert boxes are laid out at one size at every scale" },
         { "Dialogs/Backup", "not yet: alert boxes are laid out at one size at every scale" },
         { "Dialogs/Save failed", "not yet: alert boxes are laid out at one size at every scale" },
