@@ -919,6 +919,16 @@ int BVLookAndFeel::getTreeViewIndentSize (juce::TreeView&)
     return juce::roundToInt (24.0f * scale);
 }
 
+int BVLookAndFeel::getPopupMenuBorderSize()
+{
+    return juce::roundToInt (2.0f * scale);
+}
+
+int BVLookAndFeel::getDefaultScrollbarWidth()
+{
+    return juce::roundToInt (18.0f * scale);
+}
+
 //==============================================================================
 void BVLookAndFeel::drawStretchableLayoutResizerBar (juce::Graphics& g, int w, int h, bool, bool isMouseOver, bool isMouseDragging)
 {
