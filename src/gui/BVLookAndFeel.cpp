@@ -916,7 +916,7 @@ void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, 
 //==============================================================================
 int BVLookAndFeel::getTreeViewIndentSize (juce::TreeView&)
 {
-    return juce::roundToInt (24.0f * scale);
+    return juce::roundToInt (20.0f * scale);   // LookAndFeel_V3's indent at scale 1
 }
 
 int BVLookAndFeel::getPopupMenuBorderSize()
