@@ -914,6 +914,22 @@ void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, 
 }
 
 //==============================================================================
+int BVLookAndFeel::getTreeViewIndentSize (juce::TreeView&)
+{
+    return juce::roundToInt (20.0f * scale);   // LookAndFeel_V3's indent at scale 1
+}
+
+int BVLookAndFeel::getPopupMenuBorderSize()
+{
+    return juce::roundToInt (2.0f * scale);
+}
+
+int BVLookAndFeel::getDefaultScrollbarWidth()
+{
+    return juce::roundToInt (18.0f * scale);
+}
+
+//==============================================================================
 void BVLookAndFeel::drawStretchableLayoutResizerBar (juce::Graphics& g, int w, int h, bool, bool isMouseOver, bool isMouseDragging)
 {
     const auto active = isMouseOver || isMouseDragging;

@@ -77,6 +77,7 @@ public:
     // PopupMenu
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& sectionName) override;
     juce::Font getPopupMenuFont() override;
+    int getPopupMenuBorderSize() override;
     /** A text field opens its menu from the press under the pointer, and the framework
         chooses the item under the pointer when that press is held and released: such a
         menu takes no clicks until every button is up, so only a click on an item acts. */
@@ -139,6 +140,12 @@ public:
     // ProgressBar
     void drawProgressBar (juce::Graphics&, juce::ProgressBar&, int width, int height,
                           double progress, const juce::String& textToShow) override;
+
+    // TreeView: the indent grows with the rows
+    int getTreeViewIndentSize (juce::TreeView&) override;
+
+    // ScrollBar: as wide as the scale makes everything else
+    int getDefaultScrollbarWidth() override;
 
     // StretchableLayoutResizerBar
     void drawStretchableLayoutResizerBar (juce::Graphics&, int w, int h, bool isVerticalBar,

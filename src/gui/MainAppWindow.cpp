@@ -57,6 +57,15 @@ MainAppWindow::MainAppWindow()
     else if (getWidth() < smallest.x || getHeight() < smallest.y)
         setSize (juce::jmax (getWidth(), smallest.x), juce::jmax (getHeight(), smallest.y));   // saved at a smaller scale
 
+    // A saved place, a larger scale or another display may put the window's edges off
+    // the display, and its gear, help button and status bar with them.
+    if (const auto* shown = juce::Desktop::getInstance().getDisplays().getDisplayForRect (getBounds()); shown != nullptr && ! isFullScreen())
+    {
+        const auto area = shown->userArea;
+        setBounds (getBounds().withSize (juce::jmin (getWidth(), area.getWidth()), juce::jmin (getHeight(), area.getHeight()))
+                              .constrainedWithin (area));
+    }
+
     contentComponent = std::make_unique<BelvoraContentComponent>();
     setContentNonOwned (contentComponent.get(), false);
 

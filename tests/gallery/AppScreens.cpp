@@ -234,6 +234,9 @@ Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp t
         if (scene)
             scene (running);
 
+        // The activity lights flash with traffic of their own timing: both scales show them idle.
+        running.statusBar().resetCounters();
+
         auto& window = running.window();
         Gallery::checkText (window);
         auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);

@@ -4,9 +4,11 @@
 
 #include "gallery/Gallery.h"
 #include "gui/GridTestHost.h"
+#include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
+#include "support/TestEnvironment.h"
 
 using namespace Gallery;
 using namespace GridTests;
@@ -226,6 +228,34 @@ BELVORA_SCREEN ("Data page/Placeholder with the sync button", [] (BVLookAndFeel&
         void paint (juce::Graphics& g) override   { g.fillAll (Palette::backgroundColour); }
 
         EmptyContainer empty;
+    };
+
+    return std::make_unique<Screen> (laf);
+});
+
+// The browser alone, on a page without a unit: the unit's row, a category, backups and a group.
+BELVORA_SCREEN ("Data page/Browser rows", [] (BVLookAndFeel& laf)
+{
+    struct Screen : juce::Component
+    {
+        explicit Screen (BVLookAndFeel& l)
+        {
+            fillBackups (sources);
+            addAndMakeVisible (page);
+            page.setSize (px (l, 1000.0f), px (l, 420.0f));
+            auto& browser = page.getBrowser();
+            browser.setSourceTree (&page, sources.root);
+            browser.setVisible (true);   // a page without a unit hides it
+            browser.selectItemFor (sources.backups.getChild (sources.backups.getNumChildren() - 1).getChild (0));
+            TestEnvironment::drainMessages();   // the tree lays its rows out later
+
+            const auto area = browser.getBounds();
+            page.setTopLeftPosition (-area.getPosition());
+            setSize (area.getWidth(), area.getHeight());
+        }
+
+        Sources sources;
+        DataPage page;
     };
 
     return std::make_unique<Screen> (laf);

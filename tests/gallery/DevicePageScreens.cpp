@@ -28,6 +28,7 @@ namespace
                 if (running.start())
                 {
                     running.drain();
+                    running.statusBar().resetCounters();   // the activity lights flash in their own time
                     auto& window = running.window();
                     photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
 
@@ -54,6 +55,7 @@ namespace
 
     void retake (RunningApp& running, juce::Image& photo)
     {
+        running.statusBar().resetCounters();
         auto& window = running.window();
         photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
     }

@@ -1,7 +1,10 @@
 // Renders every registered screen at UI scales 1 and 2 into PNG files with an
-// index page. Usage: belvora_gallery <output folder> [name filter]
+// index page, and checks that each state at scale 2 is its scale-1 picture twice
+// as large. Usage: belvora_gallery <output folder> [name filter]
+//        belvora_gallery --check <output folder> [name filter]   (the check alone, on pictures rendered before)
 
 #include "gallery/Gallery.h"
+#include "gallery/ScaleCheck.h"
 #include "gallery/TextFit.h"
 #include "gui/Palette.h"
 #include "support/LocalServer.h"
@@ -9,6 +12,7 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <numeric>
 
 namespace Gallery
 {
@@ -149,6 +153,62 @@ namespace
         return result;
     }
 
+    bool writePng (const juce::Image& image, const juce::File& file)
+    {
+        file.getParentDirectory().createDirectory();
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        return out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+    }
+
+    /** Compares a screen's two pictures; says what differs in the report and returns
+        the line to show when it fails (empty when it passes). */
+    juce::String checkScales (const juce::String& name, const juce::File& out, juce::String& report)
+    {
+        const auto file = [&] (int scale) { return out.getChildFile (slug (name) + "@" + juce::String (scale) + "x.png"); };
+        const auto one = juce::ImageFileFormat::loadFrom (file (1)), two = juce::ImageFileFormat::loadFrom (file (2));
+
+        if (! one.isValid() || ! two.isValid())
+            return "no pictures to compare";
+
+        const auto result = ScaleCheck::compare (one, two);
+        const auto known = ScaleCheck::excludedBecause (name);
+        report << (! result.failed() ? "same     " : known.isNotEmpty() ? "known    " : "DIFFERS  ") << name
+               << ": worst tile " << juce::String (result.worst, 1);
+
+        if (! result.failed())
+        {
+            report << "\n";
+            return {};
+        }
+
+        if (known.isNotEmpty())
+            report << " (" << known << ")";
+
+        juce::StringArray tiles;
+
+        for (auto& tile : result.tiles)
+            tiles.add (tile.box.toString().replace (" ", ",") + " by " + juce::String (tile.difference, 1));
+
+        report << (result.sizeFault.isNotEmpty() ? "; " + result.sizeFault : juce::String())
+               << "; " << result.tiles.size() << " tiles differ (x,y,w,h at scale 1): " << tiles.joinIntoString ("; ") << "\n";
+        writePng (result.picture, out.getChildFile ("scale-check").getChildFile (slug (name) + ".png"));
+
+        if (known.isNotEmpty())
+            return {};
+
+        auto line = "scale 2 differs from scale 1 twice as large: ";
+
+        if (result.sizeFault.isNotEmpty())
+            return line + result.sizeFault;
+
+        const auto area = std::accumulate (result.tiles.begin(), result.tiles.end(), juce::Rectangle<int>(),
+                                           [] (auto r, auto& t) { return r.isEmpty() ? t.box : r.getUnion (t.box); });
+        return line + juce::String (result.tiles.size()) + " tiles within " + area.toString().replace (" ", ",")
+             + ", the worst at " + result.tiles.getFirst().box.getPosition().toString().replace (" ", "") + " by "
+             + juce::String (result.tiles.getFirst().difference, 1);
+    }
+
     juce::String indexPage (const juce::StringArray& names)
     {
         juce::String html;
@@ -181,9 +241,17 @@ namespace
 
 int main (int argc, char** argv)
 {
+    const auto checkOnly = argc > 1 && juce::String (argv[1]) == "--check";
+
+    if (checkOnly)
+    {
+        --argc;
+        ++argv;
+    }
+
     if (argc < 2)
     {
-        std::cerr << "usage: belvora_gallery <output folder> [name filter]" << std::endl;
+        std::cerr << "usage: belvora_gallery [--check] <output folder> [name filter]" << std::endl;
         return 2;
     }
 
@@ -210,8 +278,13 @@ int main (int argc, char** argv)
         std::stable_sort (screens.begin(), screens.end(), [] (auto& a, auto& b) { return a.name < b.name; });
 
         juce::StringArray rendered;
-        juce::String textReport;
-        out.getChildFile ("text-fit").deleteRecursively();
+        juce::String textReport, scaleReport;
+        int textFailures = 0, scaleFailures = 0;
+
+        if (! checkOnly)
+            out.getChildFile ("text-fit").deleteRecursively();
+
+        out.getChildFile ("scale-check").deleteRecursively();
 
         for (auto& screen : screens)
         {
@@ -223,30 +296,49 @@ int main (int argc, char** argv)
 
             for (auto scale : { 1.0f, 2.0f })
             {
+                if (checkOnly)
+                    continue;
+
                 const auto r = render (screen, scale, out.getChildFile (slug (screen.name) + "@" + juce::String ((int) scale) + "x.png"), textReport);
                 ok = r.ok && ok;
                 textFaults.addArray (r.textFaults);
             }
 
-            std::cout << (ok && textFaults.isEmpty() ? "  " : "! ") << screen.name << std::endl;
+            const auto scaleFault = ok ? checkScales (screen.name, out, scaleReport) : juce::String();
+            std::cout << (ok && textFaults.isEmpty() && scaleFault.isEmpty() ? "  " : "! ") << screen.name << std::endl;
 
             for (auto& line : textFaults)
                 std::cout << "    " << line << std::endl;
 
+            if (scaleFault.isNotEmpty())
+                std::cout << "    " << scaleFault << std::endl;
+
             if (ok)
                 rendered.add (screen.name);
 
-            if (! ok || ! textFaults.isEmpty())
+            textFailures += textFaults.isEmpty() ? 0 : 1;
+            scaleFailures += scaleFault.isEmpty() ? 0 : 1;
+
+            if (! ok || ! textFaults.isEmpty() || scaleFault.isNotEmpty())
                 ++failures;
         }
 
-        out.getChildFile ("text-fit.txt").replaceWithText (textReport);
+        out.getChildFile ("scale-check.txt").replaceWithText (scaleReport);
 
-        if (failures > 0)
-            std::cout << failures << " screens failed: text that does not fit is framed in red in "
+        if (textFailures > 0)
+            std::cout << textFailures << " screens with text that does not fit, framed in red in "
                       << out.getChildFile ("text-fit").getFullPathName() << std::endl;
 
-        out.getChildFile ("index.html").replaceWithText (indexPage (rendered));
+        if (scaleFailures > 0)
+            std::cout << scaleFailures << " screens whose scale 2 is not scale 1 twice as large: the tiles that differ are framed in "
+                      << out.getChildFile ("scale-check").getFullPathName() << ", listed in "
+                      << out.getChildFile ("scale-check.txt").getFullPathName() << std::endl;
+
+        if (! checkOnly)
+        {
+            out.getChildFile ("text-fit.txt").replaceWithText (textReport);
+            out.getChildFile ("index.html").replaceWithText (indexPage (rendered));
+        }
         std::cout << rendered.size() << " screens in " << out.getFullPathName() << std::endl;
         server.stop();
     }

@@ -65,9 +65,10 @@ namespace
         {
             menuView = std::make_unique<MenuView> (menu, content->getMenuLookAndFeel());
             const auto below = getLocalArea (&button, button.getLocalBounds()).getBottomLeft();
-            menuView->setTopLeftPosition (below.x, below.y + 2);
+            auto& laf = dynamic_cast<BVLookAndFeel&> (getLookAndFeel());
+            menuView->setTopLeftPosition (below.x, below.y + Gallery::px (laf, 2.0f));
             addAndMakeVisible (*menuView);
-            setSize (juce::jmax (getWidth(), menuView->getRight() + 4), juce::jmax (getHeight(), menuView->getBottom() + 4));
+            setSize (juce::jmax (getWidth(), menuView->getRight() + Gallery::px (laf, 4.0f)), juce::jmax (getHeight(), menuView->getBottom() + Gallery::px (laf, 4.0f)));
         }
 
         struct MenuView : juce::Component

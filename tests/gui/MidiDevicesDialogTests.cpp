@@ -21,11 +21,12 @@ TEST (MidiDevicesComp, NothingFoundIsASmallTableWithItsMessage)
     {
         ScopedLookAndFeel look (scale);
         MidiDevicesComp list (MidiDeviceTable {});
-        EXPECT_EQ (list.getBounds(), juce::Rectangle<int> (400, 150));
+        const auto px = [scale] (int v) { return juce::roundToInt ((float) v * scale); };
+        EXPECT_EQ (list.getBounds(), juce::Rectangle<int> (px (400), px (150)));
 
         const auto image = snapshot (list);
-        EXPECT_GT (countPixels (image, { 100, 60, 200, 30 }, hue (Palette::dialogTextColour, 20)), 30);
-        EXPECT_EQ (countPixels (image, { 0, 0, 400, 50 }, hue (Palette::dialogTextColour, 20)), 0);
+        EXPECT_GT (countPixels (image, { px (100), px (60), px (200), px (30) }, hue (Palette::dialogTextColour, 20)), 30);
+        EXPECT_EQ (countPixels (image, { 0, 0, px (400), px (50) }, hue (Palette::dialogTextColour, 20)), 0);
     }
 }
 
@@ -64,18 +65,19 @@ TEST (MidiDevicesComp, RowsTextsAndSize)
             widths += list.getColumnWidth ((C) c);
         }
 
-        EXPECT_EQ (list.getWidth(), 16 + (int) widths);
-        EXPECT_EQ (list.getHeight(), (int) ((float) (gap + 1) + 2 * fontHeight + 7 * (fontHeight + 8)));
+        // Every size grows with the scale: scale 2 is scale 1 twice as large.
+        EXPECT_EQ (list.getWidth(), juce::roundToInt (16 * scale) + (int) widths);
+        EXPECT_EQ (list.getHeight(), (int) ((float) gap + scale + 2 * fontHeight + 7 * (fontHeight + 8 * scale)));
 
-        // The offline rows start one pixel lower, below the line that ends the port pairs.
-        EXPECT_FLOAT_EQ (list.getRowY (5) - list.getRowY (4), fontHeight + 9);
-        EXPECT_FLOAT_EQ (list.getRowY (6) - list.getRowY (5), fontHeight + 8);
+        // The offline rows start one (scaled) pixel lower, below the line that ends the port pairs.
+        EXPECT_FLOAT_EQ (list.getRowY (5) - list.getRowY (4), fontHeight + 9 * scale);
+        EXPECT_FLOAT_EQ (list.getRowY (6) - list.getRowY (5), fontHeight + 8 * scale);
 
         // A connected unit's row is drawn bold: its columns fit the bold texts whole.
         auto connectedOnly = sampleDeviceTable();
         connectedOnly.rows.resize (1);
         MidiDevicesComp one (connectedOnly);
-        const auto bold = BVLookAndFeel::makeFont (fontHeight + 0.8f, juce::Font::bold);
+        const auto bold = BVLookAndFeel::makeFont (fontHeight + 0.8f * scale, juce::Font::bold);
 
         for (auto c : { C::version, C::status, C::serialNumber })
             EXPECT_GE (one.getColumnWidth (c) - 9.0f, bold.getStringWidthFloat (one.getText (0, c))) << one.getText (0, c);

@@ -273,6 +273,7 @@ TEST (PresetButton, CellViewPixels)
 TEST (PresetButton, IconViewPixels)
 {
     auto data = sampleData();
+    std::vector<float> nameFont;
 
     for (auto scale : scales)
     {
@@ -288,6 +289,7 @@ TEST (PresetButton, IconViewPixels)
 
         const auto tile = three->getIconPainter().getImage (Image::differs);
         const auto at = three->getIconPosition();
+        nameFont.push_back (three->getFont().getHeight());
         const auto middle = at + juce::Point<int> (tile.getWidth() / 2, tile.getHeight() / 2);
 
         // The number sits where the tile has no pale bars: nothing there is as bright as they are.
@@ -333,4 +335,6 @@ TEST (PresetButton, IconViewPixels)
 
         three->getIconPainter().setButtonSize (152, 95);
     }
+
+    EXPECT_FLOAT_EQ (nameFont[1], 2.0f * nameFont[0]) << "the name grows with the tile, not with the scale once more";
 }

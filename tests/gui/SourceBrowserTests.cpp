@@ -2,6 +2,7 @@
 // the data page's edits, on a page without a unit.
 
 #include "app/Belvora.h"
+#include "gui/BVLookAndFeel.h"
 #include "devices/SimulatedUnit.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/GridMenus.h"
@@ -13,6 +14,8 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using namespace SourceTreeIds;
 
@@ -293,6 +296,37 @@ TEST_F (BrowserTest, RowsHaveTheirHeightsAndOnlyMovableRowsDrag)
     EXPECT_GE (device->getItemHeight(), 70);
     EXPECT_LE (device->getItemHeight(), 120);
     EXPECT_EQ (row->getPresetCountText(), "Presets: n/a");
+}
+
+TEST_F (BrowserTest, AtScaleTwoEveryRowIsTwiceAsHighAsAtScaleOne)
+{
+    auto group = addGroup (backups, "G");
+    auto a = addBackup (group, "A");
+    const auto device = SourceTree::findNode (root, deviceCategory);
+    std::map<float, std::vector<int>> heights;
+
+    for (auto scale : { 1.0f, 2.0f })
+    {
+        BVLookAndFeel laf (scale);
+        page->setLookAndFeel (&laf);
+        browser().setSourceTree (page.get(), root);
+        browser().selectItemFor (a);
+
+        for (const auto& node : { backups, group, a, device })
+        {
+            auto* row = browser().getTreeView().findRow (node);
+            ASSERT_NE (row, nullptr) << node[label].toString();
+            heights[scale].push_back (row->getItemHeight());
+        }
+
+        browser().setSourceTree (page.get(), {});
+        page->setLookAndFeel (nullptr);
+    }
+
+    const char* names[] = { "category", "group", "backup", "unit" };
+
+    for (size_t i = 0; i < heights[1.0f].size(); ++i)
+        EXPECT_NEAR (heights[2.0f][i], 2 * heights[1.0f][i], 1) << names[i];
 }
 
 TEST_F (BrowserTest, DropMenuOffersTheSlotsTheTargetHasFree)

@@ -124,15 +124,23 @@ TEST_F (WindowTest, AtScaleTwoTheWindowItsLimitsAndItsToolbarFollowTheScale)
         toolbar.sendLookAndFeelChange();
         EXPECT_TRUE (overflowShown());
 
-        window.setBounds (10, 10, 1020, 734);
+        window.setBounds (screen.getX() + 200, screen.getY() + 150, 1020, 734);
         settings().setValue ("appWindowState", window.getWindowStateAsString());
     }
 
     {
-        // A size saved at scale 1 grows to the smallest size of scale 2.
+        // A size saved at scale 1 grows to the smallest size of scale 2, moved to stay whole on the display.
         MainAppWindow window;
         EXPECT_EQ (window.getWidth(), juce::jmin (1428, screen.getWidth()));
         EXPECT_EQ (window.getHeight(), juce::jmin (1292, screen.getHeight()));
+        EXPECT_TRUE (screen.contains (window.getBounds())) << window.getBounds().toString() << " on " << screen.toString();
+    }
+
+    {
+        // A place saved partly off the display (another display, since gone) comes back onto it.
+        settings().setValue ("appWindowState", juce::Rectangle<int> (screen.getRight() - 300, screen.getBottom() - 200, 1500, 1400).toString());
+        MainAppWindow window;
+        EXPECT_TRUE (screen.contains (window.getBounds())) << window.getBounds().toString() << " on " << screen.toString();
     }
 }
 

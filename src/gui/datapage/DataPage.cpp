@@ -535,13 +535,23 @@ void DataPage::resized()
     auto* laf = BVLookAndFeel::of (*this);
     const auto thickness = laf != nullptr ? (int) laf->getToolbarThickness() : BVLookAndFeel::Defaults::toolbarThickness;
 
+    const auto scale = laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+
     auto area = getLocalBounds();
     toolbar.setBounds (area.removeFromTop (thickness));
     area.removeFromTop (1);
 
+    // Set again only when the scale changed: setting it forgets where the user dragged the bar.
+    if (const auto bar = juce::roundToInt (8.0f * scale); bar != resizerWidth)
+    {
+        resizerWidth = bar;
+        layout.setItemLayout (1, bar, bar, bar);
+    }
+
     juce::Component* parts[] = { &browser, resizerBar.get(), panels.get() };
     layout.layOutComponents (parts, 3, area.getX(), area.getY(), area.getWidth(), area.getHeight(), false, true);
 
+    syncButton.setSize (juce::roundToInt (250.0f * scale), juce::roundToInt (250.0f * scale));
     syncButton.setCentrePosition (getLocalBounds().getCentre());
 }
 

@@ -374,6 +374,7 @@ private:
     juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
     juce::StretchableLayoutManager layout;
     std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;
+    int resizerWidth = 8;   // at the UI scale
     std::unique_ptr<Panels> panels;
     SourceDataBrowser browser;
 

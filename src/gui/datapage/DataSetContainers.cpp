@@ -230,22 +230,23 @@ void DataSetGroupViewContainer::layoutContent (int width, int height)
     if (tiles.isEmpty() || tw == 0 || th == 0)
         return;
 
-    int x = 10, y = 10;
+    const auto gap = juce::roundToInt (10.0f * getUiScale());   // as the tiles, at the UI scale
+    int x = gap, y = gap;
 
     for (auto* tile : tiles)
     {
         tile->setTopLeftPosition (x, y);
-        x += tw + 10;
+        x += tw + gap;
 
         if (x + tw > width)
         {
-            y += th + 10;
-            x = 10;
+            y += th + gap;
+            x = gap;
         }
     }
 
     setLayoutHeight (height);
-    setSize (width, y + 10 + th);
+    setSize (width, y + gap + th);
 }
 
 juce::ValueTree DataSetGroupViewContainer::getFirstSelectedItem() const

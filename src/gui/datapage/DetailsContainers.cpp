@@ -84,12 +84,19 @@ void EmptyContainer::setMode (int m)
 
 void EmptyContainer::resized()
 {
+    const auto s = getUiScale();
+
     // The label stays where nothing else is: it shows only without the button.
-    label.setBounds (getLocalBounds().withHeight (juce::jmin (getHeight(), 40)));
+    label.setBounds (getLocalBounds().withHeight (juce::jmin (getHeight(), juce::roundToInt (40.0f * s))));
     label.setVisible (! syncButton->isVisible() && getHeight() > 0);
 
     if (syncButton->isVisible())
+    {
+        // The picture is drawn for scale 1: the button grows with the scale and the picture with it.
+        const auto picture = syncButton->getNormalImage();
+        syncButton->setSize (juce::roundToInt ((float) picture.getWidth() * s), juce::roundToInt ((float) picture.getHeight() * s));
         syncButton->setCentreRelative (0.5f, 0.5f);
+    }
 }
 
 void EmptyContainer::layoutContent (int width, int height)

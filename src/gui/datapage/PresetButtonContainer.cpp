@@ -630,7 +630,10 @@ void PresetButtonContainer::layoutIcons (int width, int height)
     if (w <= 0 || h <= 0)
         return;
 
-    int x = 5, y = 5, bottom = 0;
+    // The gaps grow with the tiles' UI scale (not with the user's zoom).
+    const auto s = getUiScale();
+    const auto margin = juce::roundToInt (5.0f * s), gap = juce::roundToInt (4.0f * s), overlap = juce::roundToInt (s);
+    int x = margin, y = margin, bottom = 0;
 
     for (int slot = 1; slot < buttons.size(); ++slot)
     {
@@ -641,12 +644,12 @@ void PresetButtonContainer::layoutIcons (int width, int height)
 
         button->setBounds (x, y, w, h);
         bottom = y + h;
-        x += w + 4;
+        x += w + gap;
 
         if (x + w >= width)
         {
-            x = 5;
-            y += h - 1;
+            x = margin;
+            y += h - overlap;
         }
     }
 

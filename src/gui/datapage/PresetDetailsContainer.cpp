@@ -530,10 +530,11 @@ void PresetDetailsContainer::layoutContent (int width, int height)
     const auto mx = marginX, my = marginY;
     const auto fh = nameLabel.getFont().getHeight();
     const auto h1 = (int) (1.5f * fh), h2 = (int) (1.1f * fh);
-    const auto indent = mx + 15;
+    const auto px = [s = getUiScale()] (float v) { return juce::roundToInt (v * s); };
+    const auto indent = mx + px (15.0f);
 
-    nameLabel.setBounds (mx, my - 2, width - 2 * mx, h1);
-    nameEditor.setBounds (indent, nameLabel.getBottom() + 4, width - 2 * indent, h1);
+    nameLabel.setBounds (mx, my - px (2.0f), width - 2 * mx, h1);
+    nameEditor.setBounds (indent, nameLabel.getBottom() + px (4.0f), width - 2 * indent, h1);
     nameEditor.setReadOnly (! caps.presetNameChange || readOnly);
 
     auto y = nameEditor.getBottom() + h2;
@@ -546,7 +547,7 @@ void PresetDetailsContainer::layoutContent (int width, int height)
 
         for (auto* button : stepButtons)
         {
-            button->setTopLeftPosition (x, stepsLabel.getBottom() + 4);
+            button->setTopLeftPosition (x, stepsLabel.getBottom() + px (4.0f));
             x += step;
             y = button->getBottom();
         }
@@ -561,7 +562,7 @@ void PresetDetailsContainer::layoutContent (int width, int height)
         const auto extra = laf != nullptr
                              ? juce::roundToInt (0.5769230769230769 * tagButtons.getFirst()->getHeight() + 10.0 * laf->getScale())
                              : 20;
-        const auto colW = maxTagWidth + 5 + extra;
+        const auto colW = maxTagWidth + px (5.0f) + extra;
         const auto areaWidth = juce::jmax (width - 2 * indent, colW);
         tagsLabel.setBounds (mx, y + h2, areaWidth, h1);
 
@@ -572,7 +573,7 @@ void PresetDetailsContainer::layoutContent (int width, int height)
         for (int i = 0; i < tagButtons.size(); ++i)
         {
             if (i > 0 && i % cols == 0)
-                rowY += th + 4;
+                rowY += th + px (4.0f);
 
             tagButtons.getUnchecked (i)->setBounds ((i % cols) * (colW + gap) + indent, rowY, colW, th);
             bottom = rowY + th;

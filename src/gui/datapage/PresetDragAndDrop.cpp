@@ -44,7 +44,11 @@ juce::Image PresetButtonContainer::createDragImage (PresetButton& grabbed)
     const auto pad = (int) badge * 0.25f;
     const auto ipad = (int) pad;
 
-    juce::Image image (juce::Image::ARGB, (n + 2) * 5 + gw + ipad, n * 3 + 10 + gh + ipad, true);
+    // The fan of buttons and the badge's place grow with the UI scale, as the buttons do.
+    const auto ui = getUiScale();
+    const auto dx = juce::roundToInt (5.0f * ui), dy = juce::roundToInt (3.0f * ui), top = juce::roundToInt (10.0f * ui);
+
+    juce::Image image (juce::Image::ARGB, (n + 2) * dx + gw + ipad, n * dy + top + gh + ipad, true);
 
     {
         juce::Graphics g (image);
@@ -58,19 +62,19 @@ juce::Image PresetButtonContainer::createDragImage (PresetButton& grabbed)
 
             const auto area = juce::Rectangle<int> (0, 0, gw, gh).getIntersection (button->getLocalBounds());
             const auto snapshot = button->createComponentSnapshot (area, true, 1.0f);
-            g.drawImageAt (snapshot, (i + 2) * 5 + ipad, i * 3 + 10 + ipad);
+            g.drawImageAt (snapshot, (i + 2) * dx + ipad, i * dy + top + ipad);
         }
     }
 
     image.multiplyAllAlphas (0.6f);
 
     juce::Graphics g (image);
-    const juce::Rectangle<float> circle (10.0f, 10.0f, badge, badge);
+    const juce::Rectangle<float> circle ((float) top, (float) top, badge, badge);
     g.setGradientFill (juce::ColourGradient (juce::Colour (0xff77a6e0), circle.getCentre(),
                                              juce::Colour (0xff5e8ec9), circle.getBottomRight(), true));
     g.fillEllipse (circle);
     g.setColour (juce::Colour (0xff4b5f6e));
-    g.drawEllipse (circle, 1.1f);
+    g.drawEllipse (circle, 1.1f * ui);
     g.setColour (juce::Colours::white);
     g.setFont (font);
     g.drawText (juce::String (count), circle.getSmallestIntegerContainer(), juce::Justification::centred, true);

@@ -136,13 +136,13 @@ int SourceTreeItem::getItemHeight() const
         }
     }
     else if (node.hasType (category))
-        value = h * 2.1f;
+        return juce::roundToInt (h * 2.1f);   // the font's height carries the scale already
     else if (node.hasType (group))
-        value = h * 1.92f;
+        return juce::roundToInt (h * 1.92f);
     else if (node.getParent()[categoryProp] == device)
         value = 100.0f;
     else
-        value = h * 1.8f;
+        return juce::roundToInt (h * 1.8f);
 
     return juce::roundToInt (value * scale);
 }

@@ -50,8 +50,9 @@ MidiDevicesComp::MidiDevicesComp()
 }
 
 MidiDevicesComp::MidiDevicesComp (const MidiDeviceTable& table)
-    : fontHeight (WidgetMetrics::fontSize (*this)),
-      rowHeight (fontHeight + 8.0f)
+    : scale (WidgetMetrics::scale (*this)),
+      fontHeight (WidgetMetrics::fontSize (*this)),
+      rowHeight (fontHeight + 8.0f * scale)
 {
     const auto gap = WidgetMetrics::gap (*this);
     headerTop = (float) gap / 2.0f;
@@ -74,7 +75,7 @@ MidiDevicesComp::MidiDevicesComp (const MidiDeviceTable& table)
 
     if (rows.empty())
     {
-        setSize (400, 150);
+        setSize (juce::roundToInt (400.0f * scale), juce::roundToInt (150.0f * scale));
         return;
     }
 
@@ -82,17 +83,18 @@ MidiDevicesComp::MidiDevicesComp (const MidiDeviceTable& table)
 
     for (int c = 0; c < numColumns; ++c)
     {
-        auto widest = juce::jmax (90.0f, boldFont().getStringWidthFloat (headerOf ((Column) c)));
+        auto widest = juce::jmax (90.0f * scale, boldFont().getStringWidthFloat (headerOf ((Column) c)));
 
         // Measured in the font the row is drawn in: a connected unit's row is bold.
         for (size_t row = 0; row < rows.size(); ++row)
             widest = juce::jmax (widest, fontOf (row).getStringWidthFloat (cells[(size_t) c][(int) row]));
 
-        columnWidths[(size_t) c] = widest + 18.0f;
+        columnWidths[(size_t) c] = widest + 18.0f * scale;
         total += columnWidths[(size_t) c];
     }
 
-    setSize (16 + (int) total, (int) ((float) (gap + 1) + 2.0f * fontHeight + (float) rows.size() * rowHeight));
+    setSize (juce::roundToInt (16.0f * scale) + (int) total,
+             (int) ((float) gap + scale + 2.0f * fontHeight + (float) rows.size() * rowHeight));
 }
 
 MidiDevicesComp::~MidiDevicesComp() = default;
@@ -119,7 +121,7 @@ juce::String MidiDevicesComp::headerOf (Column column)
 }
 
 juce::Font MidiDevicesComp::plainFont() const   { return BVLookAndFeel::makeFont (fontHeight); }
-juce::Font MidiDevicesComp::boldFont() const    { return BVLookAndFeel::makeFont (fontHeight + 0.8f, juce::Font::bold); }
+juce::Font MidiDevicesComp::boldFont() const    { return BVLookAndFeel::makeFont (fontHeight + 0.8f * scale, juce::Font::bold); }
 
 juce::Font MidiDevicesComp::fontOf (size_t row) const
 {
@@ -130,7 +132,7 @@ float MidiDevicesComp::getRowY (int row) const
 {
     // The offline rows start below the line that ends the port pairs.
     const auto firstOffline = getNumRows() - offlineCount;
-    const auto shift = row >= firstOffline && firstOffline > 0 ? 1.0f : 0.0f;
+    const auto shift = row >= firstOffline && firstOffline > 0 ? scale : 0.0f;
     return headerTop + 2.0f * fontHeight + (float) row * rowHeight + shift;
 }
 
@@ -151,8 +153,8 @@ void MidiDevicesComp::paint (juce::Graphics& g)
         return;
     }
 
-    const auto left = 8.0f, tableWidth = (float) getWidth() - 16.0f;
-    const auto inset = 9.0f;
+    const auto left = 8.0f * scale, tableWidth = (float) getWidth() - 2.0f * left;
+    const auto inset = 9.0f * scale;
 
     auto drawCells = [&] (float y, float height, const std::function<juce::String (int)>& textOf)
     {
@@ -183,7 +185,7 @@ void MidiDevicesComp::paint (juce::Graphics& g)
         if (row == firstOffline - 1 && offlineCount > 0)
         {
             g.setColour (rowBackground (row).darker (0.4f));
-            g.fillRect (left, y + rowHeight, tableWidth, 1.0f);
+            g.fillRect (left, y + rowHeight, tableWidth, scale);
         }
 
         g.setColour (getTextColour (state.flags, state.offline));

@@ -67,7 +67,7 @@ private:
     std::vector<RowState> rows;
     std::array<juce::StringArray, numColumns> cells;
     std::array<float, numColumns> columnWidths {};
-    float fontHeight, rowHeight, headerTop;
+    float scale, fontHeight, rowHeight, headerTop;
     int offlineCount = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MidiDevicesComp)

@@ -523,8 +523,9 @@ void SearchContent::textEditorTextChanged (juce::TextEditor&)
 {
     startSearch();
 
-    if ((float) getHeight() < 100.0f * WidgetMetrics::scale (*this))
-        setBounds (getX(), getY(), (int) (getWidth() * 1.5), 400);
+    // The first letters open the results below the field.
+    if (const auto s = WidgetMetrics::scale (*this); (float) getHeight() < 100.0f * s)
+        setBounds (getX(), getY(), (int) (getWidth() * 1.5), px (400.0f * s));
     else
         resized();
 }

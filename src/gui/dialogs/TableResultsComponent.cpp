@@ -13,16 +13,17 @@ TableResultsComponent::TableResultsComponent (PresetSearch::Results& resultArray
     listBox.setColour (juce::ListBox::outlineColourId, Palette::searchTextColour);
 
     using Flags = juce::TableHeaderComponent::ColumnPropertyFlags;
+    const auto s = WidgetMetrics::scale (*this);
+    const auto px = [s] (float v) { return juce::roundToInt (v * s); };
     auto& header = listBox.getHeader();
     header.addColumn ("Rank", rankColumn, 5, 2, 10, 0);
-    header.addColumn ("Preset #", numberColumn, 60, 30, -1, Flags::visible | Flags::resizable | Flags::sortable);
-    header.addColumn ("Name", nameColumn, 140, 30, -1, Flags::visible | Flags::resizable | Flags::sortable);
-    header.addColumn ("Location", locationColumn, 160, 30, -1, Flags::visible | Flags::sortable);
+    header.addColumn ("Preset #", numberColumn, px (60.0f), px (30.0f), -1, Flags::visible | Flags::resizable | Flags::sortable);
+    header.addColumn ("Name", nameColumn, px (140.0f), px (30.0f), -1, Flags::visible | Flags::resizable | Flags::sortable);
+    header.addColumn ("Location", locationColumn, px (160.0f), px (30.0f), -1, Flags::visible | Flags::sortable);
     header.setSortColumnId (rankColumn, false);
     header.setColumnVisible (rankColumn, false);
     header.addListener (this);
 
-    const auto s = WidgetMetrics::scale (*this);
     listBox.setRowHeight (juce::roundToInt (18.0f * s));
     listBox.setHeaderHeight (juce::roundToInt (25.0f * s));
 
@@ -133,7 +134,7 @@ int TableResultsComponent::getColumnAutoSizeWidth (int columnId)
 
         case locationColumn:
         {
-            const auto rest = getWidth() - header.getColumnWidth (numberColumn) - header.getColumnWidth (nameColumn) - 22;
+            const auto rest = getWidth() - header.getColumnWidth (numberColumn) - header.getColumnWidth (nameColumn) - juce::roundToInt (22.0f * s);
             return 30.0f * s > (float) rest ? juce::roundToInt (30.0f * s) : rest;
         }
 

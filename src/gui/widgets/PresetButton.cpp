@@ -143,7 +143,8 @@ void PresetButton::layoutIconView()
     const auto icon = iconHelper->getImage (PresetButtonHelper::normal);
     const auto iw = icon.getWidth(), ih = icon.getHeight();
 
-    font = font.withHeight (fs * h / 95.0f);
+    // The height carries the UI scale already (and the user's zoom): the font grows with it alone.
+    font = font.withHeight (fs / WidgetMetrics::scale (*this) * h / 95.0f);
 
     shadowBox = { 5.0f, 5.0f, w - 10.0f, h - 10.0f };
     bodyBox = { 0.0f, 0.0f, w - 5.0f, h - 5.0f };
