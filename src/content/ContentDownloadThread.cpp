@@ -56,6 +56,12 @@ bool ContentDownloadThread::isQueued (int productId) const
     return queue.contains ((uint8_t) productId) || preparations.contains ((uint8_t) productId);
 }
 
+bool ContentDownloadThread::isDownloading (int productId) const
+{
+    const platform::ScopedLock sl (queueLock);
+    return queue.contains ((uint8_t) productId);
+}
+
 void ContentDownloadThread::enqueue (int productId)
 {
     const platform::ScopedLock sl (queueLock);

@@ -31,6 +31,9 @@ public:
     /** Also true while the product is being prepared or fetched. */
     bool isQueued (int productId) const;
 
+    /** Only the download: queued or being fetched, not a preparation waiting for its turn. */
+    bool isDownloading (int productId) const;
+
     void enqueue (int productId);
 
     void run() override;

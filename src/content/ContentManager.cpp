@@ -331,7 +331,9 @@ bool ContentManager::requestProductContent (int productId)
         if (! online.load())
             return requested[productId];
 
-        if (downloadThread == nullptr || downloadThread->isQueued (productId))
+        // A preparation still waiting for the download thread brings nothing
+        // yet: the request that comes first does its work.
+        if (downloadThread == nullptr || downloadThread->isDownloading (productId))
             return downloadThread != nullptr;
 
         // Capabilities the server did not give are asked for again, by a

@@ -132,8 +132,13 @@ TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
     EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 3);
     EXPECT_EQ (next.getCapsXml (quill), nullptr);
 
+    // A rescan's own preparation, still waiting for the download thread,
+    // is no download under way: the unit's request fetches them itself.
     server.clearAnswer ("/Belvora2/QuillDuo/caps.xml");
     downloader->minimumCheckInterval = -1.0;
+    ASSERT_TRUE (downloader->stopThread (-1));
+    next.requestProductContentAsync (quill);
+    ASSERT_TRUE (downloader->isQueued (quill));
     EXPECT_TRUE (next.requestProductContent (quill));
     EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 4);
     EXPECT_NE (next.getCapsXml (quill), nullptr);
