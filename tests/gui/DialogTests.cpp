@@ -2,6 +2,8 @@
 // (headless), and, with a display, how every dialog window opens and closes.
 
 #include "app/Belvora.h"
+#include "DialogTestSupport.h"
+#include "gui/CommandDialogs.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
@@ -241,4 +243,65 @@ TEST_F (DialogTest, TileMenuShowsTheUnitsInformation)
 
     pressEscape (*dialog);
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return watch == nullptr; }));
+}
+
+// A box with more than one button opens with the focus on the button its text
+// asks for, marked as focused, and Return presses that one, Escape the one
+// that changes nothing.
+TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
+{
+    /** Once a box is up with the system's keyboard focus, notes its focused button and presses the key. */
+    struct BoxKey : juce::Timer
+    {
+        explicit BoxKey (juce::KeyPress k) : key (k)   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            auto* box = dynamic_cast<juce::AlertWindow*> (modal());
+
+            if (box == nullptr || ! box->getPeer()->isFocused())
+                return;
+
+            stopTimer();
+
+            if (auto* button = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent()))
+            {
+                focused = button->getButtonText();
+                const auto picture = button->createComponentSnapshot (button->getLocalBounds());
+                ringPixels = countPixels (picture, picture.getBounds(), hue (Palette::focusRingColour, 10));
+            }
+
+            EXPECT_TRUE (DialogTests::pressKey (key));
+        }
+
+        juce::KeyPress key;
+        juce::String focused;
+        int ringPixels = 0;
+    };
+
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::yes);
+            EXPECT_EQ (press.focused, "Start Update");
+            EXPECT_GT (press.ringPixels, 20) << "the focused button is marked";
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::escapeKey));
+            EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::no);
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_EQ (CommandDialogs::askInstallNewFirmware (nullptr, "Vesper"), CommandDialogs::yes);
+            EXPECT_EQ (press.focused, "Yes");
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_TRUE (CommandDialogs::confirmReinstallFirmware (nullptr, "Vesper"));
+            EXPECT_EQ (press.focused, "Start Update");
+        }
+    }
 }
