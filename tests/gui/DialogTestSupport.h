@@ -140,10 +140,11 @@ namespace DialogTests
         return nullptr;
     }
 
-    /** A click of the real pointer through the X server (xdotool), for what
-        only real input does: a click on a pop-up gives that pop-up the system's
-        keyboard focus. The message loop runs meanwhile; false when it failed. */
-    inline bool clickOnScreen (juce::Point<int> at)
+    /** A click (or, without click, a move) of the real pointer through the X
+        server (xdotool), for what only real input does: a click on a pop-up gives
+        that pop-up the system's keyboard focus. The message loop runs meanwhile;
+        false when it failed. */
+    inline bool clickOnScreen (juce::Point<int> at, bool click = true)
     {
         const auto xdotool = [] (juce::StringArray args)
         {
@@ -162,6 +163,9 @@ namespace DialogTests
 
         // The release may land on a menu already gone, which the program then never hears of.
         // The release may land on a menu already gone, which the program then never hears of.
+        if (! click)
+            return xdotool ({ "mousemove", juce::String (at.x), juce::String (at.y) });
+
         return xdotool ({ "mousemove", juce::String (at.x), juce::String (at.y) })
             && xdotool ({ "mousedown", "1" }) && TestEnvironment::runMessageLoopUntil (pressed)
             && xdotool ({ "mouseup", "1" });

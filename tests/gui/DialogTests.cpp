@@ -308,3 +308,44 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
         }
     }
 }
+
+// What a box or dialog covered is drawn as it is once it closes: a part that
+// the pointer entered before the box opened and left for the box is no longer
+// drawn as under the pointer.
+TEST_F (DialogTest, WhatABoxUncoversIsDrawnWithoutThePointerOverIt)
+{
+    /** Notes whether it was drawn as under the pointer. */
+    struct HoverProbe : juce::Component
+    {
+        HoverProbe()                              { setRepaintsOnMouseActivity (true); }
+        void paint (juce::Graphics& g) override   { paintedOver = isMouseOver(); g.fillAll (paintedOver ? juce::Colours::white : juce::Colours::grey); }
+        bool paintedOver = false;
+    };
+
+    juce::DocumentWindow window ("Probe", juce::Colours::grey, 0);
+    HoverProbe probe;
+    probe.setSize (300, 200);
+    window.setContentNonOwned (&probe, true);
+    window.setTopLeftPosition (20, 20);
+    window.setVisible (true);
+
+    const auto moveTo = [] (juce::Point<int> at) { return DialogTests::clickOnScreen (at, false); };
+    ASSERT_TRUE (moveTo (probe.localPointToGlobal (probe.getLocalBounds().getCentre())));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return probe.paintedOver; })) << "drawn as under the pointer";
+
+    // Beside the probe: a box that covered it would have it drawn afresh when it closes.
+    AboutBox box (&window);
+    box.setTopLeftPosition (probe.getScreenBounds().getBottomRight() + juce::Point<int> (20, 20));
+
+    Closer leaveAndClose ([&] (BelvoraDialog& d)
+    {
+        const auto inBox = d.localPointToGlobal (d.getLocalBounds().getCentre());
+        EXPECT_TRUE (moveTo (inBox));
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.isParentOf (juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse()); }));
+        pressEscape (d);
+    });
+
+    box.runModal();
+    EXPECT_FALSE (probe.isMouseOver());
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! probe.paintedOver; }, 5000)) << "still drawn as under the pointer";
+}

@@ -56,22 +56,10 @@ void BelvoraDialog::closeButtonPressed()
 
 void BelvoraDialog::focusGained (FocusChangeType)
 {
-    if (auto* content = getContentComponent())
-        content->grabKeyboardFocus();
+    FocusKeeper::passToContent (*this);
 }
 
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)
 {
-    if (key == juce::KeyPress (juce::KeyPress::spaceKey))
-    {
-        auto* button = dynamic_cast<juce::Button*> (getCurrentlyFocusedComponent());
-
-        if (button != nullptr && isParentOf (button) && button->isEnabled())
-        {
-            button->triggerClick();
-            return true;
-        }
-    }
-
-    return juce::DialogWindow::keyPressed (key);
+    return FocusKeeper::pressFocusedButton (*this, key) || juce::DialogWindow::keyPressed (key);
 }

@@ -130,3 +130,23 @@ void FocusKeeper::keepFor (juce::Component& window)
 {
     new WindowWatch (window);
 }
+
+void FocusKeeper::passToContent (juce::ResizableWindow& window)
+{
+    if (auto* content = window.getContentComponent(); content != nullptr && content->isShowing())
+        content->grabKeyboardFocus();
+}
+
+bool FocusKeeper::pressFocusedButton (juce::Component& window, const juce::KeyPress& key)
+{
+    if (key != juce::KeyPress (juce::KeyPress::spaceKey))
+        return false;
+
+    auto* button = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent());
+
+    if (button == nullptr || ! window.isParentOf (button) || ! button->isEnabled())
+        return false;
+
+    button->triggerClick();
+    return true;
+}

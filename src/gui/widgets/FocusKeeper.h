@@ -25,6 +25,14 @@ public:
     /** A keeper made now restores once that window hides or is deleted. */
     static void keepFor (juce::Component& window);
 
+    /** For a window that took the focus itself (as it does when it opens): its
+        content's first control in focus order takes it, so Tab goes on from there. */
+    static void passToContent (juce::ResizableWindow& window);
+
+    /** Space acts on the window's focused button, as Return does; false for
+        other keys, or when no enabled button of the window has the focus. */
+    static bool pressFocusedButton (juce::Component& window, const juce::KeyPress& key);
+
 private:
     juce::Component::SafePointer<juce::Component> focused, underMouse;
 };
