@@ -17,7 +17,8 @@ namespace
         hand-over is put right, until the user clicks anywhere. */
     class StaleFocusGuard : private juce::FocusChangeListener,
                             private juce::MouseListener,
-                            private juce::Timer
+                            private juce::Timer,
+                            private juce::DeletedAtShutdown
     {
     public:
         StaleFocusGuard (juce::Component& t, juce::Component& s) : target (&t), stale (&s)
