@@ -348,13 +348,27 @@ TEST_F (DataPageTest, AQuitInTheMiddleOfADragARenameAMenuAndADialogKeepsTheTitle
     EXPECT_TRUE (TestEnvironment::drainMessages());
 }
 
-// Keys after a pop-up menu go where the user left them: a swap chosen from the
-// drop menu is undone by Ctrl+Z, and the editor a backup's "Rename" opens takes
-// the name typed next, the old one selected to be typed over.
+// Tab moves through the window's controls; keys after a pop-up menu go where
+// the user left them: a swap chosen from the drop menu is undone by Ctrl+Z, and
+// the editor a backup's "Rename" opens takes the name typed next, the old one
+// selected to be typed over.
 TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
 {
     using namespace DialogTests;
     const auto ctrl = juce::ModifierKeys::ctrlModifier;
+
+    // Tab goes through the window's controls from the start.
+    ASSERT_TRUE (running->waitFor ([&] { return running->window().getPeer()->isFocused(); }));
+    juce::Array<juce::Component*> visited;
+
+    for (int i = 0; i < 6; ++i)
+    {
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+        visited.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent());
+    }
+
+    EXPECT_GE (visited.size(), 3) << "six Tabs moved the focus";
+
     running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
     ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
 
@@ -390,6 +404,7 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (running->waitFor ([&] { return keysReach (page()); }, 5000)) << "keys after the menu reach the page";
     ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)));
     EXPECT_EQ (workspace().getPresetNames ({ 5, 6 }), names) << "Ctrl+Z undid the swap";
+
 
     // A backup renamed from its menu by keys alone.
     browser().backupDeviceData (true, true, true);
