@@ -2,6 +2,7 @@
 
 #include "base/BelvoraSettings.h"
 #include "gui/Palette.h"
+#include "gui/widgets/FocusKeeper.h"
 #include "resources/BinaryResources.h"
 
 namespace
@@ -182,12 +183,18 @@ void BVLookAndFeel::drawButtonShape (juce::Graphics& g, const juce::Path& outlin
     g.strokePath (outline, juce::PathStrokeType (1.0f));
 }
 
+void BVLookAndFeel::drawFocusRing (juce::Graphics& g, juce::Rectangle<float> area) const
+{
+    const auto thickness = 2.0f * scale;
+    g.setColour (Palette::focusRingColour);
+    g.drawRoundedRectangle (area.reduced (thickness * 0.5f), thickness, thickness);
+}
+
 void BVLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& button, const juce::Colour& backgroundColour,
                                           bool isMouseOver, bool isButtonDown)
 {
     const auto focused = button.hasKeyboardFocus (true);
-    auto base = backgroundColour.withMultipliedSaturation (focused ? 1.3f : 1.0f)
-                                .withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.5f);
+    auto base = backgroundColour.withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.5f);
 
     if (isButtonDown)
         base = base.contrasting (0.2f);
@@ -209,6 +216,9 @@ void BVLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& butto
         outline.addRoundedRectangle (0.5f, 0.5f, w, h, 1.0f, 1.0f,
                                      ! (left || top), ! (right || top), ! (left || bottom), ! (right || bottom));
         drawButtonShape (target, outline, base, h, focused);
+
+        if (focused)
+            drawFocusRing (target, { 0.0f, 0.0f, w + 1.0f, h + 1.0f });
     };
 
     // A page of buttons repeats a few shapes; a scaled context draws them afresh to stay sharp.
@@ -287,10 +297,7 @@ void BVLookAndFeel::drawToggleButton (juce::Graphics& g, juce::ToggleButton& but
     const auto width = button.getWidth(), height = button.getHeight();
 
     if (button.hasKeyboardFocus (true))
-    {
-        g.setColour (button.findColour (juce::TextEditor::focusedOutlineColourId));
-        g.drawRect (0, 0, width, height);
-    }
+        drawFocusRing (g, button.getLocalBounds().toFloat());
 
     const auto textHeight = juce::jmax (1.0f, 0.75f * (float) height);
     int textX;
@@ -432,12 +439,22 @@ namespace
 void BVLookAndFeel::preparePopupMenuWindow (juce::Component& menuWindow)
 {
     LookAndFeel_V3::preparePopupMenuWindow (menuWindow);
+    FocusKeeper::keepFor (menuWindow);
 
     // Only a text field's own menu, opened by a press on it that is still held.
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
 
     if (dynamic_cast<juce::TextEditor*> (focused) != nullptr && focused->isMouseButtonDown())
         new PressOpenedMenuGuard (menuWindow);
+}
+
+void BVLookAndFeel::drawComboBox (juce::Graphics& g, int width, int height, bool isButtonDown,
+                                  int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox& box)
+{
+    LookAndFeel_V3::drawComboBox (g, width, height, isButtonDown, buttonX, buttonY, buttonW, buttonH, box);
+
+    if (box.isEnabled() && box.hasKeyboardFocus (true))
+        drawFocusRing (g, box.getLocalBounds().toFloat());
 }
 
 juce::Font BVLookAndFeel::getComboBoxFont (juce::ComboBox& box)

@@ -84,6 +84,8 @@ public:
     void preparePopupMenuWindow (juce::Component& menuWindow) override;
 
     // ComboBox
+    void drawComboBox (juce::Graphics&, int width, int height, bool isButtonDown,
+                       int buttonX, int buttonY, int buttonW, int buttonH, juce::ComboBox&) override;
     juce::Font getComboBoxFont (juce::ComboBox&) override;
 
     // Slider
@@ -155,6 +157,9 @@ public:
     /** A vertical two-shade fill of outline with a 1-pixel edge (darker, or black
         when focused); buttons and slider thumbs share it. */
     static void drawButtonShape (juce::Graphics&, const juce::Path& outline, juce::Colour base, float height, bool focused);
+
+    /** The mark of the control with the keyboard focus: a ring inside its bounds, plain at every scale. */
+    void drawFocusRing (juce::Graphics&, juce::Rectangle<float> area) const;
 
     /** A header band: the source browser's header and every concertina header. */
     static void drawPanelBackground (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& text,

@@ -9,6 +9,7 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/widgets/FocusKeeper.h"
 #include "resources/BinaryResources.h"
 
 namespace
@@ -145,6 +146,16 @@ void MainAppWindow::closeButtonPressed()
 {
     if (auto* app = juce::JUCEApplication::getInstance())
         app->systemRequestedQuit();
+}
+
+void MainAppWindow::focusGained (FocusChangeType)
+{
+    FocusKeeper::passToContent (*this);
+}
+
+bool MainAppWindow::keyPressed (const juce::KeyPress& key)
+{
+    return FocusKeeper::pressFocusedButton (*this, key) || juce::DocumentWindow::keyPressed (key);
 }
 
 void MainAppWindow::handleAsyncUpdate()

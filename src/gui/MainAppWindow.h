@@ -39,6 +39,10 @@ public:
     juce::BorderSize<int> getBorderThickness() override;
     void closeButtonPressed() override;
 
+    /** Keys go to the controls: the focus the window takes passes to the first of them, Space presses a focused button. */
+    void focusGained (FocusChangeType cause) override;
+    bool keyPressed (const juce::KeyPress& key) override;
+
 private:
     void handleAsyncUpdate() override;
 

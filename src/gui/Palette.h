@@ -58,6 +58,7 @@ namespace Palette
     const juce::Colour resizerBarColour { 0xff939fa8 };
     const juce::Colour toolbarLightColour { 0xffeaeef0 };
     const juce::Colour alertShadeColour { 0xffe7edf1 };
+    const juce::Colour focusRingColour { 0xff2b6cb0 };
     const juce::Colour progressTextColour { 0xff000000 };
     const juce::Colour tableHeaderShadeColour { 0x33000000 };
     const juce::Colour tableHeaderLineColour { 0x99000000 };

@@ -95,7 +95,7 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> exportScreen (const juce::String& press)
+    std::unique_ptr<juce::Component> exportScreen (const juce::String& press, bool focusOnIt = false)
     {
         const juce::StringArray sources { "Workspace", "Vesper_000012 (backup)", "Live Vox 2.0 (pack)" };
         const juce::Array<uint8_t> hasSetup { 1, 1, 0 };
@@ -107,8 +107,21 @@ namespace
             [=] (ExportContent& content)
             {
                 for (auto* child : content.getChildren())
-                    if (auto* toggle = dynamic_cast<juce::ToggleButton*> (child); toggle != nullptr && child->getName() == press)
-                        toggle->setToggleState (true, juce::sendNotificationSync);
+                {
+                    auto* toggle = dynamic_cast<juce::ToggleButton*> (child);
+
+                    if (toggle == nullptr || child->getName() != press)
+                        continue;
+
+                    toggle->setToggleState (true, juce::sendNotificationSync);
+
+                    // The keyboard focus needs the window on the screen.
+                    if (auto* dialog = content.findParentComponentOfClass<ExportDialog>(); focusOnIt && dialog != nullptr)
+                    {
+                        dialog->setVisible (true);
+                        toggle->grabKeyboardFocus();
+                    }
+                }
             });
     }
 
@@ -151,6 +164,7 @@ BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] 
 BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });
 BELVORA_SCREEN ("Dialogs/Export: one file per preset", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonOneFilePer"); });
 BELVORA_SCREEN ("Dialogs/Export: setup data", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonSetupData"); });
+BELVORA_SCREEN ("Dialogs/Export: keyboard focus on a choice", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonAllPresets", true); });
 
 BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel&) { return options (0); });
 BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel&) { return options (1); });

@@ -2,6 +2,7 @@
 // filled by a download, backups made, deleted and brought back, what is sent
 // to the unit, and the SysEx files written and read.
 
+#include "DialogTestSupport.h"
 #include "RunningAppFixture.h"
 
 #include "app/Belvora.h"
@@ -347,6 +348,85 @@ TEST_F (DataPageTest, AQuitInTheMiddleOfADragARenameAMenuAndADialogKeepsTheTitle
         ADD_FAILURE() << "left on the screen: \"" << juce::Desktop::getInstance().getComponent (i)->getName() << "\"";
 
     EXPECT_TRUE (TestEnvironment::drainMessages());
+}
+
+// Tab moves through the window's controls; keys after a pop-up menu go where
+// the user left them: a swap chosen from the drop menu is undone by Ctrl+Z, and
+// the editor a backup's "Rename" opens takes the name typed next, the old one
+// selected to be typed over.
+TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
+{
+    using namespace DialogTests;
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+
+    // Tab goes through the window's controls from the start.
+    ASSERT_TRUE (running->waitFor ([&] { return running->window().getPeer()->isFocused(); }));
+    juce::Array<juce::Component*> visited;
+
+    for (int i = 0; i < 6; ++i)
+    {
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+        visited.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent());
+    }
+
+    EXPECT_GE (visited.size(), 3) << "six Tabs moved the focus";
+
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
+
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    ASSERT_TRUE (grid.isShowing());
+    ASSERT_TRUE (workspace().isPresetSlotUsed (5) && workspace().isPresetSlotUsed (6));
+    const auto names = workspace().getPresetNames ({ 5, 6 });
+    const auto centreOf = [&] (int slot) { return grid.getLocalPoint (grid.getButton (slot), grid.getButton (slot)->getLocalBounds().getCentre()); };
+
+    // Cell 5 dragged onto cell 6, "Swap" chosen in the menu the drop opens.
+    mouseAt (grid, centreOf (5), juce::ModifierKeys::leftButtonModifier);
+    auto* peer = grid.getPeer();
+    const auto send = [&] (juce::Point<int> p, juce::ModifierKeys mods)
+    {
+        juce::ModifierKeys::currentModifiers = mods;
+        peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, peer->getComponent().getLocalPoint (&grid, p).toFloat(), mods,
+                                juce::MouseInputSource::defaultPressure, juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+    };
+
+    send (centreOf (5), juce::ModifierKeys::leftButtonModifier);
+    for (int i = 1; i <= 12; ++i)
+        send (centreOf (5) + (centreOf (6) - centreOf (5)) * i / 12, juce::ModifierKeys::leftButtonModifier);
+    send (centreOf (6), {});
+    ASSERT_TRUE (chooseFromMenu ("Swap"));
+    ASSERT_TRUE (running->waitFor ([&] { return workspace().getPresetNames ({ 5, 6 }) == juce::StringArray (names[1], names[0]); }));
+
+    const auto keysReach = [] (juce::Component& c)
+    {
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+        return focused != nullptr && (focused == &c || c.isParentOf (focused)) && focused->getPeer()->isFocused();
+    };
+
+    ASSERT_TRUE (running->waitFor ([&] { return keysReach (page()); }, 5000)) << "keys after the menu reach the page";
+    ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)));
+    EXPECT_EQ (workspace().getPresetNames ({ 5, 6 }), names) << "Ctrl+Z undid the swap";
+
+
+    // A backup renamed from its menu by keys alone.
+    browser().backupDeviceData (true, true, true);
+    const auto made = backups().getChild (0);
+    ASSERT_TRUE (running->drain());
+    auto& tree = browser().getTreeView();
+    ASSERT_TRUE (running->waitFor ([&] { return tree.findRow (made) != nullptr; }));
+    const auto row = tree.findRow (made)->getItemPosition (true).getCentre();
+    mouseAt (tree, row, juce::ModifierKeys::leftButtonModifier);
+    mouseAt (tree, row, juce::ModifierKeys::rightButtonModifier);
+    ASSERT_TRUE (chooseFromMenu ("Rename"));
+
+    auto& editor = browser().getRenameEditor();
+    ASSERT_TRUE (running->waitFor ([&] { return keysReach (editor); }, 5000)) << "the editor has the focus";
+    EXPECT_EQ (editor.getHighlightedText(), made[label].toString());
+    ASSERT_TRUE (pressKey (juce::KeyPress ('a', ctrl, 0)));
+    EXPECT_TRUE (grid.getSelectedPresets().size() <= 1) << "Ctrl+A selected the text, not the grid";
+    ASSERT_TRUE (typeText ("Renamed by keys"));
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
+    EXPECT_EQ (made[label].toString(), "Renamed by keys");
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)

@@ -72,6 +72,126 @@ namespace DialogTests
         return nullptr;
     }
 
+    /** A key as the X server delivers it: to the window that has the system's
+        keyboard focus, there to the focused component. False when no window of
+        the program has the focus, so the key is lost. */
+    inline bool pressKey (const juce::KeyPress& key)
+    {
+        for (int i = 0; i < juce::ComponentPeer::getNumPeers(); ++i)
+        {
+            if (auto* peer = juce::ComponentPeer::getPeer (i); peer->isFocused())
+            {
+                juce::ModifierKeys::currentModifiers = key.getModifiers();
+                peer->handleKeyPress (key);
+                juce::ModifierKeys::currentModifiers = {};
+                deliverPosted();
+                return true;
+            }
+        }
+
+        return false;
+    }
+
+    inline bool typeText (const juce::String& text)
+    {
+        for (auto c : text)
+            if (! pressKey (juce::KeyPress (c, {}, c)))
+                return false;
+
+        return true;
+    }
+
+    /** The mouse moved to a point of a component on the screen and, with a button, pressed and released there. */
+    inline void mouseAt (juce::Component& target, juce::Point<int> at, juce::ModifierKeys button = {})
+    {
+        auto* peer = target.getPeer();
+        ASSERT_NE (peer, nullptr);
+        const auto inPeer = peer->getComponent().getLocalPoint (&target, at).toFloat();
+        juce::Desktop::setMousePosition (target.localPointToGlobal (at));
+
+        const auto send = [&] (juce::ModifierKeys mods)
+        {
+            juce::ModifierKeys::currentModifiers = mods;
+            peer->handleMouseEvent (juce::MouseInputSource::InputSourceType::mouse, inPeer, mods, juce::MouseInputSource::defaultPressure,
+                                    juce::MouseInputSource::defaultOrientation, juce::Time::currentTimeMillis());
+        };
+
+        send ({});
+
+        if (! button.isAnyMouseButtonDown())
+            return;
+
+        send (button);
+        send ({});
+        deliverPosted();
+    }
+
+    /** The item of that text in the open pop-up menu; null while no menu shows it. */
+    inline juce::Component* menuItem (const juce::String& text)
+    {
+        auto& desktop = juce::Desktop::getInstance();
+
+        for (int i = desktop.getNumComponents(); --i >= 0;)
+            if (auto* menu = desktop.getComponent (i); menu->getName() == "menu" && menu->isShowing())
+                for (auto* item : menu->getChildren())
+                    if (auto* handler = item->getAccessibilityHandler(); handler != nullptr && handler->getTitle() == text)
+                        return item;
+
+        return nullptr;
+    }
+
+    /** A click (or, without click, a move) of the real pointer through the X
+        server (xdotool), for what only real input does: a click on a pop-up gives
+        that pop-up the system's keyboard focus. The message loop runs meanwhile;
+        false when it failed. */
+    inline bool clickOnScreen (juce::Point<int> at, bool click = true)
+    {
+        const auto xdotool = [] (juce::StringArray args)
+        {
+            juce::ChildProcess process;
+            args.insert (0, "xdotool");
+
+            if (! process.start (args))
+                return false;
+
+            TestEnvironment::runMessageLoopUntil ([&] { return ! process.isRunning(); });
+            return process.getExitCode() == 0;
+        };
+
+        // Released once the program has seen the press, as a hand would.
+        const auto pressed = [] { return juce::ModifierKeys::currentModifiers.isLeftButtonDown(); };
+
+        // The release may land on a menu already gone, which the program then never hears of.
+        // The release may land on a menu already gone, which the program then never hears of.
+        if (! click)
+            return xdotool ({ "mousemove", juce::String (at.x), juce::String (at.y) });
+
+        return xdotool ({ "mousemove", juce::String (at.x), juce::String (at.y) })
+            && xdotool ({ "mousedown", "1" }) && TestEnvironment::runMessageLoopUntil (pressed)
+            && xdotool ({ "mouseup", "1" });
+    }
+
+    /** Waits for the open menu to show the item, then clicks it until the menu
+        takes the click (a menu ignores releases in its first moments, so that
+        the release of the press that opened it chooses nothing), with the real
+        pointer. */
+    inline bool chooseFromMenu (const juce::String& text)
+    {
+        if (! TestEnvironment::runMessageLoopUntil ([&] { return menuItem (text) != nullptr; }))
+            return false;
+
+        return TestEnvironment::runMessageLoopUntil ([&]
+        {
+            auto* item = menuItem (text);
+
+            if (item == nullptr)
+                return true;
+
+            EXPECT_TRUE (clickOnScreen (item->localPointToGlobal (item->getLocalBounds().getCentre()))) << "needs xdotool";
+            return false;
+        });
+    }
+
     inline juce::Component* currentModal()
     {
         return juce::ModalComponentManager::getInstance()->getModalComponent (0);

@@ -2,6 +2,8 @@
 // (headless), and, with a display, how every dialog window opens and closes.
 
 #include "app/Belvora.h"
+#include "DialogTestSupport.h"
+#include "gui/CommandDialogs.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
@@ -282,4 +284,117 @@ TEST_F (DialogTest, TileMenuShowsTheUnitsInformation)
 
     pressEscape (*dialog);
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return watch == nullptr; }));
+}
+
+// A box with more than one button opens with the focus on the button its text
+// asks for, marked as focused, and Return presses that one, Escape the one
+// that changes nothing.
+TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
+{
+    /** Once a box is up with the system's keyboard focus, notes its focused button and presses the key. */
+    struct BoxKey : juce::Timer
+    {
+        explicit BoxKey (juce::KeyPress k) : key (k)   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            auto* box = dynamic_cast<juce::AlertWindow*> (modal());
+
+            if (box == nullptr || ! box->getPeer()->isFocused())
+                return;
+
+            stopTimer();
+
+            if (auto* button = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent()))
+            {
+                focused = button->getButtonText();
+                const auto picture = button->createComponentSnapshot (button->getLocalBounds());
+                ringPixels = countPixels (picture, picture.getBounds(), hue (Palette::focusRingColour, 10));
+            }
+
+            EXPECT_TRUE (DialogTests::pressKey (key));
+
+            if (box == modal())   // the key did nothing: the box must not stay for ever
+                box->exitModalState (-1);
+        }
+
+        juce::KeyPress key;
+        juce::String focused;
+        int ringPixels = 0;
+    };
+
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::yes);
+            EXPECT_EQ (press.focused, "Start Update");
+            EXPECT_GT (press.ringPixels, 20) << "the focused button is marked";
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::escapeKey));
+            EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::no);
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_EQ (CommandDialogs::askInstallNewFirmware (nullptr, "Vesper"), CommandDialogs::yes);
+            EXPECT_EQ (press.focused, "Yes");
+        }
+        {
+            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            EXPECT_TRUE (CommandDialogs::confirmReinstallFirmware (nullptr, "Vesper"));
+            EXPECT_EQ (press.focused, "Start Update");
+        }
+    }
+}
+
+// What a box or dialog covered is drawn as it is once it closes: a part that
+// the pointer entered before the box opened and left for the box is no longer
+// drawn as under the pointer.
+TEST_F (DialogTest, WhatABoxUncoversIsDrawnWithoutThePointerOverIt)
+{
+    /** Notes whether it was drawn as under the pointer. */
+    struct HoverProbe : juce::Component
+    {
+        HoverProbe()                              { setRepaintsOnMouseActivity (true); }
+        void paint (juce::Graphics& g) override   { paintedOver = isMouseOver(); g.fillAll (paintedOver ? juce::Colours::white : juce::Colours::grey); }
+        bool paintedOver = false;
+    };
+
+    juce::DocumentWindow window ("Probe", juce::Colours::grey, 0);
+    HoverProbe probe;
+    probe.setSize (300, 200);
+    window.setContentNonOwned (&probe, true);
+    window.setTopLeftPosition (20, 20);
+    window.setVisible (true);
+
+    // No button held over from an earlier test's click on a menu that went with its press.
+    juce::ModifierKeys::currentModifiers = {};
+    const auto moveTo = [] (juce::Point<int> at) { return DialogTests::clickOnScreen (at, false); };
+    // Moved about over the probe until it shows the pointer (a window just mapped may miss the first move).
+    int moves = 0;
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        const auto centre = probe.localPointToGlobal (probe.getLocalBounds().getCentre());
+        return probe.paintedOver || ! moveTo (centre.translated (++moves % 10, 0));
+    })) << "drawn as under the pointer";
+    ASSERT_TRUE (probe.paintedOver);
+
+    // Beside the probe: a box that covered it would have it drawn afresh when it closes.
+    AboutBox box (&window);
+    box.setTopLeftPosition (probe.getScreenBounds().getBottomRight() + juce::Point<int> (20, 20));
+
+    Closer leaveAndClose ([&] (BelvoraDialog& d)
+    {
+        const auto inBox = d.localPointToGlobal (d.getLocalBounds().getCentre());
+        EXPECT_TRUE (moveTo (inBox));
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.isParentOf (juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse()); }));
+        pressEscape (d);
+    });
+
+    box.runModal();
+    EXPECT_FALSE (probe.isMouseOver());
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! probe.paintedOver; }, 5000)) << "still drawn as under the pointer";
 }

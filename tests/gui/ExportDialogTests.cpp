@@ -198,3 +198,64 @@ TEST_F (ExportDialogTest, StartGivesOneAndEverythingElseZero)
         EXPECT_EQ (result, expected);
     }
 }
+
+// By keys alone: the dialog opens with the focus on its first control, Tab and
+// Shift+Tab go through the controls in their order, Space acts on the focused one.
+TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
+{
+    ExportDialog dialog (nullptr, {}, { "Workspace", "Backup" }, { 1, 1 }, 0, true);
+    juce::StringArray order, back;
+    bool singleFileBefore = false, singleFileAfter = false;
+
+    const auto focusedName = []
+    {
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+        return focused != nullptr ? focused->getName() : juce::String ("<none>");
+    };
+
+    const auto keys = [&] (BelvoraDialog& d)
+    {
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused() && d.isParentOf (juce::Component::getCurrentlyFocusedComponent()); }));
+        auto& content = *d.getContentComponent();
+        order.add (focusedName());
+
+        for (int i = 0; i < 11; ++i)
+        {
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+            order.add (focusedName());
+        }
+
+        for (int i = 0; i < 2; ++i)
+        {
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier, 0)));
+            back.add (focusedName());
+        }
+
+        // On to "One File Per Preset" (Shift+Tab from the first wrapped to the last), then Space.
+        for (int i = 0; i < 12 && focusedName() != "toggleButtonOneFilePer"; ++i)
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+
+        singleFileBefore = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::spaceKey)));
+        singleFileAfter = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+    };
+
+    const auto result = runModally (dialog, [&] (BelvoraDialog& d)
+    {
+        keys (d);
+
+        if (d.isCurrentlyModal())   // a check failed before Escape ended it
+            d.closeWith (-1);
+    });
+
+    EXPECT_EQ (result, 0);
+    EXPECT_EQ (order, juce::StringArray ({ "chooseFolderButton", "toggleButtonSingleFile", "toggleButtonOneFilePer", "textEditorFilename",
+                                           "toggleButtonSelectedPresets", "toggleButtonAllPresets", "toggleButtonSetupData",
+                                           "comboBoxDataSource", "textButtonStartExport", "textButtonCancel", "chooseFolderButton",
+                                           "toggleButtonSingleFile" }))
+        << "the suffix is hidden while one file is written";
+    EXPECT_EQ (back, juce::StringArray ({ "chooseFolderButton", "textButtonCancel" }));
+    EXPECT_TRUE (singleFileBefore);
+    EXPECT_FALSE (singleFileAfter) << "Space on \"One File Per Preset\" chose it";
+}

@@ -605,8 +605,9 @@ TEST_F (BrowserTest, TheTreeMenuOpensOnTheReleaseAndItsRenameTakesTheKeys)
     EXPECT_EQ (shown, 1);
     EXPECT_EQ (labelsOf (backups), juce::StringArray ({ "A", "B" }));
 
-    // "Rename" chosen: what is typed next goes into the editor. (The click lands a little
-    // aside from the first, or the two would make a double-click.)
+    // "Rename" chosen: what is typed next goes into the editor, over the old name,
+    // which is selected. (The click lands a little aside from the first, or the two
+    // would make a double-click.)
     choice = 10;
     const auto aside = at.translated (40, 0);
     sendMouse (aside, 0);
@@ -615,10 +616,11 @@ TEST_F (BrowserTest, TheTreeMenuOpensOnTheReleaseAndItsRenameTakesTheKeys)
     auto& editor = browser().getRenameEditor();
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return editor.isVisible() && editor.hasKeyboardFocus (false); }));
     EXPECT_TRUE (editor.hasKeyboardFocus (false));
+    EXPECT_EQ (editor.getHighlightedText(), "A");
 
     page->getPeer()->handleKeyPress (juce::KeyPress ('Z', {}, 'Z'));
     page->getPeer()->handleKeyPress (juce::KeyPress (juce::KeyPress::returnKey));
-    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return a[label].toString() == "AZ"; }, 5000)) << a[label].toString();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return a[label].toString() == "Z"; }, 5000)) << a[label].toString();
 
     page->removeFromDesktop();
 }

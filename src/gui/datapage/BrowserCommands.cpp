@@ -205,7 +205,7 @@ void SourceDataBrowser::performTreeMenuItem (int itemId)
 
         case deleteEntries:         deleteSelected(); break;
 
-        case renameEntry:                showRenameEditor (node, false); break;
+        case renameEntry:                showRenameEditor (node, true); break;
 
         case sendToUnit:
         case restoreToUnit:

@@ -1,6 +1,7 @@
 #include "gui/dialogs/BelvoraDialog.h"
 
 #include "gui/BVLookAndFeel.h"
+#include "gui/widgets/FocusKeeper.h"
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
@@ -12,6 +13,7 @@ BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background
     setContentOwned (content.release(), true);
     centreAroundComponent (parent, getWidth(), getHeight());
     setResizable (false, false);
+    FocusKeeper::keepFor (*this);
 }
 
 BelvoraDialog::~BelvoraDialog() = default;
@@ -50,4 +52,14 @@ void BelvoraDialog::closeWith (juce::Component& inside, int result)
 void BelvoraDialog::closeButtonPressed()
 {
     setVisible (false);
+}
+
+void BelvoraDialog::focusGained (FocusChangeType)
+{
+    FocusKeeper::passToContent (*this);
+}
+
+bool BelvoraDialog::keyPressed (const juce::KeyPress& key)
+{
+    return FocusKeeper::pressFocusedButton (*this, key) || juce::DialogWindow::keyPressed (key);
 }

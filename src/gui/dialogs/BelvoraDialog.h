@@ -36,5 +36,11 @@ public:
 
     void closeButtonPressed() override;
 
+    /** The window hands the focus it gets on opening to its first control. */
+    void focusGained (FocusChangeType cause) override;
+
+    /** Space acts on the focused button, as Return does. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };

@@ -1,5 +1,7 @@
 #include "gui/widgets/Alerts.h"
 
+#include "gui/widgets/FocusKeeper.h"
+
 namespace Alerts
 {
 
@@ -24,13 +26,18 @@ namespace
             return responder ? responder (box) : choiceResponder (box) == 0;
         }
 
+        const FocusKeeper keeper;
+
         if (! twoButtons)
         {
             juce::AlertWindow::showMessageBox (icon, title, message, first, component);
+            keeper.restoreLater();
             return true;
         }
 
-        return juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
+        const auto ok = juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
+        keeper.restoreLater();
+        return ok;
     }
 }
 
@@ -138,12 +145,29 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
     if (auto& responder = ScopedResponder::current())
         return resultOf (responder (box) ? 0 : -1);
 
+    const FocusKeeper keeper;
     juce::AlertWindow window (title, message, icon, component);
+    juce::String recommended;
 
     for (auto& choice : choices)
+    {
         window.addButton (choice.text, choice.result, choice.key);
 
-    return window.runModalLoop();
+        if (choice.key == juce::KeyPress (juce::KeyPress::returnKey))
+            recommended = choice.text;
+    }
+
+    // The box gives the focus to its first button, which would catch Return
+    // before the box passes it to the button it belongs to.
+    window.enterModalState (true);
+
+    for (auto* child : window.getChildren())
+        if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && recommended.isNotEmpty() && button->getButtonText() == recommended)
+            button->grabKeyboardFocus();
+
+    const auto result = window.runModalLoop();
+    keeper.restoreLater();
+    return result;
 }
 
 }

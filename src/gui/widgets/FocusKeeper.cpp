@@ -1,0 +1,153 @@
+#include "gui/widgets/FocusKeeper.h"
+
+namespace
+{
+    juce::Component* lastFocusedInActiveWindow()
+    {
+        if (auto* window = juce::TopLevelWindow::getActiveTopLevelWindow())
+            if (auto* peer = window->getPeer())
+                return peer->getLastFocusedSubcomponent();
+
+        return nullptr;
+    }
+
+    /** A window given the system's focus back hands its focus to the component
+        that had it when the window lost the system's focus, even over one focused
+        since (an editor a menu opened). For a moment after a restore, that stale
+        hand-over is put right, until the user clicks anywhere. */
+    class StaleFocusGuard : private juce::FocusChangeListener,
+                            private juce::MouseListener,
+                            private juce::Timer,
+                            private juce::DeletedAtShutdown
+    {
+    public:
+        StaleFocusGuard (juce::Component& t, juce::Component& s) : target (&t), stale (&s)
+        {
+            auto& desktop = juce::Desktop::getInstance();
+            desktop.addFocusChangeListener (this);
+            desktop.addGlobalMouseListener (this);
+            startTimer (2000);
+        }
+
+        ~StaleFocusGuard() override
+        {
+            auto& desktop = juce::Desktop::getInstance();
+            desktop.removeFocusChangeListener (this);
+            desktop.removeGlobalMouseListener (this);
+        }
+
+    private:
+        void globalFocusChanged (juce::Component* now) override
+        {
+            if (now == nullptr || now != stale)
+                return;
+
+            if (target != nullptr && target->isShowing() && ! target->isCurrentlyBlockedByAnotherModalComponent())
+                target->grabKeyboardFocus();
+
+            delete this;
+        }
+
+        void mouseDown (const juce::MouseEvent&) override   { delete this; }
+        void timerCallback() override                       { delete this; }
+
+        juce::Component::SafePointer<juce::Component> target, stale;
+    };
+
+    /** Deletes itself with its window, restoring the focus once the window has gone or hidden. */
+    class WindowWatch : private juce::ComponentListener
+    {
+    public:
+        explicit WindowWatch (juce::Component& w)   { w.addComponentListener (this); }
+
+    private:
+        void componentVisibilityChanged (juce::Component& c) override
+        {
+            if (! c.isVisible())
+                finish (c);
+        }
+
+        void componentBeingDeleted (juce::Component& c) override   { finish (c); }
+
+        void finish (juce::Component& c)
+        {
+            c.removeComponentListener (this);
+            keeper.restoreLater();
+            delete this;
+        }
+
+        FocusKeeper keeper;
+    };
+}
+
+FocusKeeper::FocusKeeper (juce::Component* fallback)
+{
+    auto* now = juce::Component::getCurrentlyFocusedComponent();
+
+    if (now == nullptr)
+        now = lastFocusedInActiveWindow();
+
+    focused = now != nullptr ? now : fallback;
+    underMouse = juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse();
+}
+
+void FocusKeeper::restore() const
+{
+    // A component entered while the window above was up never heard the pointer leave.
+    if (underMouse != nullptr)
+        underMouse->repaint();
+
+    juce::Desktop::getInstance().getMainMouseSource().triggerFakeMove();
+
+    auto* target = juce::Component::getCurrentlyFocusedComponent();
+
+    if (target == nullptr || ! target->isShowing())
+        target = focused.getComponent();
+
+    if (target == nullptr || ! target->isShowing() || target->isCurrentlyBlockedByAnotherModalComponent())
+        return;
+
+    auto* peer = target->getPeer();
+
+    if (peer == nullptr)
+        return;
+
+    if (! peer->isFocused())
+        peer->grabFocus();
+
+    if (! target->hasKeyboardFocus (false))
+        target->grabKeyboardFocus();
+
+    if (auto* stale = peer->getLastFocusedSubcomponent(); stale != nullptr && stale != target && stale != &peer->getComponent())
+        new StaleFocusGuard (*target, *stale);
+}
+
+void FocusKeeper::restoreLater() const
+{
+    juce::MessageManager::callAsync ([keeper = *this] { keeper.restore(); });
+}
+
+void FocusKeeper::keepFor (juce::Component& window)
+{
+    new WindowWatch (window);
+}
+
+void FocusKeeper::passToContent (juce::ResizableWindow& window)
+{
+    if (auto* content = window.getContentComponent(); content != nullptr && content->isShowing())
+        content->grabKeyboardFocus();
+}
+
+bool FocusKeeper::pressFocusedButton (juce::Component& window, const juce::KeyPress& key)
+{
+    if (key != juce::KeyPress (juce::KeyPress::spaceKey))
+        return false;
+
+    auto* button = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent());
+
+    if (button == nullptr || ! window.isParentOf (button) || ! button->isEnabled())
+        return false;
+
+    button->triggerClick();
+    return true;
+}
