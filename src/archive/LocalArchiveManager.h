@@ -97,12 +97,13 @@ public:
     void setSaveListener (std::function<void()> listener);
 
     /** Backups just taken out of the tree (a delete): their files go at once
-        to the folder of deleted backups, which nothing reads, so that a kill
-        after the index dropped them brings them back through no adoption. Saves first move back the files of those an undo has
-        put back (and aside again after a redo). That folder is emptied when
-        the manager goes, once an index without them is on disk; otherwise the
-        next manager made brings back those its index still names and empties
-        it. Files outside the backup folder are left alone. Message thread. */
+        to the folder of deleted backups, which nothing reads, so that no kill
+        after the index dropped them brings them back. Saves first move back
+        the files of those an undo has put back (and aside again after a
+        redo). That folder is emptied when the manager goes, once an index
+        without them is on disk; otherwise the next manager made brings back
+        those its index still names and empties it. Files outside the backup
+        folder are left alone. Message thread. */
     void backupsRemoved (const juce::ValueTree& removed);
 
     /** Where deleted backups wait while an undo may still want them. */
