@@ -365,11 +365,16 @@ namespace
         auto tree = backups.getTree();
         juce::ValueTree made;
 
+        // The pair its save wrote goes too: left in the folder, the next
+        // run's tree would adopt it, and every later benchmark would time a
+        // larger index, by how many saves ran before it.
         const auto dropMade = [&]
         {
             if (made.isValid())
             {
-                SourceTree::getArchive (made)->deleteFiles();
+                const auto dataFile = SourceTree::getArchive (made)->getDataFile();
+                dataFile.deleteFile();
+                dataFile.withFileExtension ("xml").deleteFile();
                 tree.removeChild (made, nullptr);
                 made = {};
             }

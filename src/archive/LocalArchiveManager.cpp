@@ -76,9 +76,7 @@ LocalArchiveManager::LocalArchiveManager (const ContentManager& catalogue, const
       failedSaves (std::make_shared<FailedSaves>())
 {
     loadBackupIndex();
-
-    // No undo of the last run can want them any more.
-    purgeDeletedBackups();
+    settleDeletedBackups();
 }
 
 LocalArchiveManager::~LocalArchiveManager()
@@ -498,6 +496,7 @@ struct LocalArchiveManager::FailedSaves
     juce::Array<juce::WeakReference<DeviceDataArchive>> archives;
     std::set<juce::String> unsaved;      // the uuids of backups whose last write failed
     bool indexUnsaved = false;
+    bool deletedListed = false;          // the index on disk may still name backups in the deleted folder
     std::function<void()> listener;      // message thread only
 
     void record (const juce::Uuid& backup, bool written)
@@ -510,10 +509,25 @@ struct LocalArchiveManager::FailedSaves
             unsaved.insert (backup.toString());
     }
 
+    // Every index is made from the tree after the files of its deleted
+    // backups were handed over to go aside: one written names none of them.
     void recordIndex (bool written)
     {
         const std::lock_guard<std::mutex> hold (lock);
         indexUnsaved = ! written;
+        deletedListed = deletedListed && ! written;
+    }
+
+    void recordMovedAside()
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        deletedListed = true;
+    }
+
+    bool mayDeleteAside()
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        return ! deletedListed;
     }
 
     void markModified()
@@ -785,8 +799,11 @@ void LocalArchiveManager::followRemovedBackups()
             if (deleted)
             {
                 filesAside.add (archiveFile.getFullPathName());
-                writes.post ([archiveFile, dataFile, aside]
+                writes.post ([archiveFile, dataFile, aside, failed = failedSaves]
                 {
+                    // Until an index without it is written, the one on disk names it.
+                    failed->recordMovedAside();
+
                     // The archive file first: a pair cut in two is never adopted.
                     if (aside.isDirectory() || aside.createDirectory().wasOk())
                         for (const auto& file : { archiveFile, dataFile })
@@ -814,13 +831,78 @@ void LocalArchiveManager::purgeDeletedBackups()
     removedBackups.clear();
     filesAside.clear();
 
-    // Usually there is none: then no writer thread is started for it.
+    // Usually there is none: then no writer thread is started for it. The
+    // files go only once an index that drops them is on disk; otherwise the
+    // next start finds them and does what the index says.
     if (const auto aside = getDeletedFolder(); aside != juce::File() && (moved || aside.isDirectory()))
-        writes.post ([aside]
+        writes.post ([aside, failed = failedSaves]
         {
-            if (aside.isDirectory())
+            if (aside.isDirectory() && failed->mayDeleteAside())
                 aside.deleteRecursively();
         });
+}
+
+void LocalArchiveManager::settleDeletedBackups()
+{
+    const auto aside = getDeletedFolder();
+
+    if (aside == juce::File() || ! aside.isDirectory())
+        return;
+
+    const platform::ScopedLock hold (lock);
+
+    // An index that could not be read says nothing of them: they wait.
+    if (index == nullptr)
+        return;
+
+    // The index on disk is what the user has: a backup it still names (its
+    // delete never reached it) comes back. Without an index file there is no
+    // telling, and they all come back, for the folder's adoption to find.
+    const auto folder = getBackupFolder();
+    const bool indexOnDisk = getIndexFile().existsAsFile();
+    std::unordered_set<juce::String, PathHash, PathEqual> listed;
+    std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& element)
+    {
+        for (auto* child : element.getChildIterator())
+        {
+            if (child->hasTagName ("archive"))
+            {
+                if (const auto file = findEntryFile (child->getAllSubText(), folder); ArchiveFiles::isDirectlyIn (file, folder))
+                    listed.insert (file.getFileName());
+            }
+            else
+            {
+                collect (*child);
+            }
+        }
+    };
+    collect (*index);
+
+    bool allBack = true;
+
+    for (const auto& kept : ArchiveFiles::findDocuments (aside))
+    {
+        if (indexOnDisk && listed.count (kept.getFileName()) == 0)
+            continue;
+
+        auto dataName = kept.withFileExtension ("mwd").getFileName();
+
+        if (const auto archive = ArchiveFiles::load (kept); archive != nullptr && archive->getDataFile() != juce::File())
+            dataName = archive->getDataFile().getFileName();
+
+        // The data file first: an archive file never stands without it.
+        for (const auto& name : { dataName, kept.getFileName() })
+        {
+            const auto from = aside.getChildFile (name), to = folder.getChildFile (name);
+
+            if (from.existsAsFile() && ! to.exists())
+                allBack = from.moveFileTo (to) && allBack;
+        }
+    }
+
+    // What the index dropped goes; nothing goes while a backup it names could not come back.
+    if (allBack)
+        purgeDeletedBackups();
 }
 
 //==============================================================================

@@ -98,10 +98,12 @@ public:
 
     /** Backups just taken out of the tree (a delete): their files go at once
         to the folder of deleted backups, which nothing reads, so that no kill
-        brings them back. Saves first move back the files of those an undo has
-        put back (and aside again after a redo). That folder is emptied when
-        the manager is made and when it goes. Files outside the backup folder
-        are left alone. Message thread. */
+        after the index dropped them brings them back. Saves first move back
+        the files of those an undo has put back (and aside again after a
+        redo). That folder is emptied when the manager goes, once an index
+        without them is on disk; otherwise the next manager made brings back
+        those its index still names and empties it. Files outside the backup
+        folder are left alone. Message thread. */
     void backupsRemoved (const juce::ValueTree& removed);
 
     /** Where deleted backups wait while an undo may still want them. */
@@ -172,6 +174,7 @@ private:
     std::unique_ptr<DeviceDataArchive> loadBackup (const juce::File& archiveFile);
     void followRemovedBackups();
     void purgeDeletedBackups();
+    void settleDeletedBackups();
     void keepInsideDataFolder (DeviceDataArchive& archive);
     int adoptUnlisted (juce::ValueTree parent);
     void setAside (const juce::File& file);

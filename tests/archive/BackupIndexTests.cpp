@@ -299,19 +299,61 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
     EXPECT_TRUE (gone ("one"));
     EXPECT_EQ (describeIndexFile(), "4/3{two}");
 
-    // Another deleted just before a kill, while the index still names it:
-    // the start after it brings back neither.
+    // Another deleted just before a kill, while the index still names it: the
+    // index on disk is what the user has, so the start brings that one back,
+    // and the one the index dropped is gone for good.
     tree.removeChild (two, &undo);
     backups.backupsRemoved (two);
     backups.waitForBackgroundSaves();
     EXPECT_EQ (describeIndexFile(), "4/3{two}");
 
-    LocalArchiveManager started (*catalogue, capsAt (newBuild), "", notes);
-    started.reloadTree();
-    started.waitForBackgroundSaves();
-    EXPECT_EQ (describe (started.getTree()), "");
-    EXPECT_FALSE (started.getDeletedFolder().exists()) << "the start empties the deleted backups' folder";
-    EXPECT_TRUE (gone ("one") && gone ("two"));
+    const auto kept = [] (LocalArchiveManager& m) { return m.getDeletedFolder().getChildFile ("two.xml").existsAsFile()
+                                                           && m.getDeletedFolder().getChildFile ("two.mwd").existsAsFile(); };
+    const auto start = [&]
+    {
+        auto made = std::make_unique<LocalArchiveManager> (*catalogue, capsAt (newBuild), "", notes);
+        made->reloadTree();
+        made->waitForBackgroundSaves();
+        return made;
+    };
+    const auto deleteFirst = [] (LocalArchiveManager& m)
+    {
+        auto shown = m.getTree();
+        const auto first = shown.getChild (0);
+        shown.removeChild (first, nullptr);
+        m.backupsRemoved (first);
+    };
+
+    auto started = start();
+    EXPECT_EQ (describe (started->getTree()), "Two");
+    EXPECT_FALSE (started->getDeletedFolder().exists()) << "the start empties the deleted backups' folder";
+    EXPECT_TRUE (gone ("one") && there ("two"));
+
+    // Deleted again on a full disk, and closed without the index: its files
+    // wait aside while the index names it, and the next start brings it back.
+    deleteFirst (*started);
+    {
+        const FileSizeLimit::Scoped full (16);
+        EXPECT_FALSE (started->saveBackupIndex());
+    }
+    EXPECT_TRUE (started->getUnsaved().index);
+    started.reset();
+    EXPECT_EQ (describeIndexFile(), "4/3{two}");
+    EXPECT_TRUE (gone ("two"));
+    EXPECT_TRUE (kept (backups)) << "nothing went before the index dropped it";
+
+    started = start();
+    EXPECT_EQ (describe (started->getTree()), "Two");
+    EXPECT_TRUE (there ("two"));
+    EXPECT_FALSE (started->getDeletedFolder().exists());
+
+    // With room on the disk the index drops it, and then the close lets its files go.
+    deleteFirst (*started);
+    EXPECT_TRUE (started->saveBackupIndex());
+    started.reset();
+    EXPECT_EQ (describeIndexFile(), "4/3{}");
+    EXPECT_TRUE (gone ("two"));
+    EXPECT_FALSE (backups.getDeletedFolder().exists());
 }
 
 TEST_F (BackupIndex, BackupsFollowAMovedOrCopiedHomeAndLeaveTheOtherHomesFilesAlone)

@@ -531,10 +531,23 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     ASSERT_TRUE (rename ("Second"));
     EXPECT_EQ (count ("File Error"), 1) << "one box for the failing run, not one per edit";
 
+    // Room again, and the next save is a backup's (the edits' own save has
+    // failed too): the workspace is written with it, and only then is "Saved"
+    // told, once.
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isWorkspaceSaveDue(); }));
+    page().waitForWorkspaceSaves();
+    ASSERT_TRUE (running->drain());
+    ASSERT_EQ (count ("Saved"), 0);
     ASSERT_TRUE (unblock());
-    ASSERT_TRUE (rename ("Third"));
+    browser().backupDeviceData (false, false, true);
+    ASSERT_TRUE (running->drain());
+    page().getArchiveManager()->waitForBackgroundSaves();
+    page().waitForWorkspaceSaves();
     ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == 1; }));
+    EXPECT_EQ (storedName(), "Second");
+    ASSERT_TRUE (rename ("Third"));
     EXPECT_EQ (storedName(), "Third");
+    EXPECT_EQ (count ("Saved"), 1);
 
     // New data of the unit that cannot be written (a folder stands where its file goes), and a
     // save handed over before that failure was known, which leaves the unit's data alone: the
@@ -570,7 +583,7 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     }
 
     ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == 3; }));
-    const auto* made = SourceTree::getArchive (backups().getChild (0));
+    const auto* made = SourceTree::getArchive (backups().getChild (backups().getNumChildren() - 1));
     const auto madeFile = made->getArchiveFile();
     EXPECT_TRUE (running->boxes.back().message.contains ("the backup \"" + made->getTitle() + "\""));
     EXPECT_FALSE (madeFile.existsAsFile() || madeFile.withFileExtension ("mwd").existsAsFile());

@@ -145,13 +145,18 @@ public:
     bool convertBackups (const FirmwareVersion& unitVersion);
 
     /** Each change of the backups is written at once (after the change's
-        message); the workspace a short while after its first unsaved edit. */
+        message); the workspace a short while after its first unsaved edit.
+        Either save also writes again whatever an earlier save of either
+        could not put on disk. */
     static constexpr int workspaceSaveDelayMs = 2000;
-    void saveBackups();
-    void saveWorkspace();
+    void saveBackups()                                          { save (UnsavedWork::Part::backups); }
+    void saveWorkspace()                                        { save (UnsavedWork::Part::workspace); }
 
     /** Returns once the workspace saves handed over so far are written (their results still to arrive). */
     void waitForWorkspaceSaves();
+
+    /** Whether an edit's workspace save is still to be handed over. */
+    bool isWorkspaceSaveDue() const;
 
     /** A delete in the backups: the unit's own backups go at once to the
         backup manager's folder of deleted backups, where an undo finds them;
@@ -313,6 +318,9 @@ private:
     void takeDownloadedPresets();
     void perform (int commandId);
     void purgeDeletedBackups();
+    void save (UnsavedWork::Part part);
+    void handOverBackups();
+    void handOverWorkspace();
     void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;

@@ -61,6 +61,8 @@ public:
             workspaceChanged();
     }
 
+    bool isWorkspaceSaveDue() const                  { return isTimerRunning(); }
+
     /** Whatever is pending is written by the caller now, after what was handed over. */
     void cancel()
     {

@@ -379,13 +379,24 @@ bool DataPage::convertBackups (const FirmwareVersion& unitVersion)
     return true;
 }
 
-void DataPage::saveBackups()
+void DataPage::save (UnsavedWork::Part part)
+{
+    // The disk may have room again: what an earlier save of either part
+    // could not write goes with this one, whatever it was for.
+    if (part == UnsavedWork::Part::backups || ! unsaved.isEmpty (UnsavedWork::Part::backups))
+        handOverBackups();
+
+    if (part == UnsavedWork::Part::workspace || ! unsaved.isEmpty (UnsavedWork::Part::workspace))
+        handOverWorkspace();
+}
+
+void DataPage::handOverBackups()
 {
     if (archiveManager != nullptr)
         archiveManager->saveBackupIndexInBackground();
 }
 
-void DataPage::saveWorkspace()
+void DataPage::handOverWorkspace()
 {
     // A download in progress leaves the copy half filled: its end saves it.
     if (deviceDataSet == nullptr || deviceFolder.isEmpty() || needSync || busy)
@@ -422,6 +433,11 @@ void DataPage::saveWorkspace()
 void DataPage::waitForWorkspaceSaves()
 {
     autosave->writes.waitUntilIdle();
+}
+
+bool DataPage::isWorkspaceSaveDue() const
+{
+    return autosave->isWorkspaceSaveDue();
 }
 
 void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried)

@@ -18,6 +18,7 @@ public:
     /** Every item not on disk, the workspace's first. */
     juce::StringArray getItems() const;
     bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty(); }
+    bool isEmpty (Part part) const noexcept          { return (part == Part::workspace ? workspace : backups).isEmpty(); }
     void clear()                                     { workspace.clear(); backups.clear(); }
 
     // What the boxes say.
