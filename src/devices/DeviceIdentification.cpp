@@ -123,8 +123,10 @@ bool DeviceIdentification::fetchProductContent()
 {
     auto& catalogue = parts.catalogue;
     const auto id = parts.exchange.getProductId();
-    bool waitForDownload = true;
+    bool waitForDownload = false;
 
+    // A product fetched already this run has nothing left for the unit to
+    // wait for, whatever else the download thread has queued for it.
     if (! catalogue.isProductReady (id))
         waitForDownload = catalogue.requestProductContent (id) && catalogue.isOnline();
 

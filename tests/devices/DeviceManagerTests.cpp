@@ -142,6 +142,33 @@ TEST (DeviceScan, UnitsOfTwoProductsMayShareASerial)
     EXPECT_FALSE (rig.manager->isDeviceConnected (0x1A, 10000002));
 }
 
+// The download thread is busy with other work (another product's long
+// transfer) while a product fetched already this run is scanned again.
+TEST (DeviceScan, UnitOfAProductFetchedThisRunDoesNotWaitOnTheDownloadThread)
+{
+    struct BusyDownloads : TestCatalogue
+    {
+        using TestCatalogue::TestCatalogue;
+        bool isOnline() const override { return true; }
+        bool isDownloadQueued (int) const override { ++asked; return true; }
+        bool hasQueuedDownloads() const override { return true; }
+        mutable std::atomic<int> asked { 0 };
+    };
+
+    DeviceRig rig;
+    auto busy = std::make_shared<BusyDownloads> (DeviceRig::defaultProducts());
+    rig.products = busy;
+    rig.addUnit (SimulatedUnit::sampleProfile (0x12));
+
+    for (int scan = 0; scan < 2; ++scan)
+    {
+        ASSERT_TRUE (rig.scan());
+        EXPECT_EQ (rig.manager->getNumIdentifiedDevices(), 1);
+    }
+
+    EXPECT_EQ (busy->asked.load(), 0) << "the unit waited for a download its product does not need";
+}
+
 TEST (DeviceManagerActive, QueriesFollowTheActiveUnit)
 {
     DeviceRig rig;

@@ -191,19 +191,16 @@ TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
 {
     RunningApp running (optionsFor ("0x12"));
 
-    // The pictures come late and the product's other files never: the unit
-    // is listed without them, and only the download's status can tell the page.
+    // A picture comes late (the product's pictures are shown together) and
+    // the product's other files never: the unit is listed without them, and
+    // only the download's status can tell the page.
     const auto images = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/images");
-
-    for (auto* name : { "vesper.png", "vesper_black.png" })
-    {
-        juce::MemoryBlock png;
-        ASSERT_TRUE (images.getChildFile (name).loadFileAsData (png));
-        auto late = LocalServer::Answer();
-        late.body.assign (static_cast<const char*> (png.getData()), png.getSize());
-        late.delayMs = 10000;
-        running.server.setAnswer (juce::String ("/Belvora2/Vesper/images/") + name, late);
-    }
+    juce::MemoryBlock png;
+    ASSERT_TRUE (images.getChildFile ("vesper.png").loadFileAsData (png));
+    auto late = LocalServer::Answer();
+    late.body.assign (static_cast<const char*> (png.getData()), png.getSize());
+    late.delayMs = 10000;
+    running.server.setAnswer ("/Belvora2/Vesper/images/vesper.png", late);
 
     running.server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());
     ASSERT_TRUE (running.start());
