@@ -60,7 +60,7 @@ TEST_F (SettingsTest, SyncMethodAndViewTypeCompareExactly)
     EXPECT_EQ (settings().getValue ("presetButtonViewType"), "Cell");
 }
 
-TEST_F (SettingsTest, DownloadTimeoutIsNotClamped)
+TEST_F (SettingsTest, DownloadTimeoutIsKeptAsWrittenAndWaitedWithinBounds)
 {
     EXPECT_FLOAT_EQ (Belvora::getDownloadTimeout(), 600.0f);
     settings().setValue ("downloadTimeout", 0.25);
