@@ -78,7 +78,7 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates, int installedBuild = 140)
+    std::unique_ptr<juce::Component> firmwareChooser (bool withUpdates, int installedBuild = 140, bool focusOnList = false)
     {
         FirmwareChooserContext context;
         context.productId = vesper;
@@ -91,7 +91,23 @@ namespace
 
         return screen<FirmwareChooserDialog, FirmwareChooserContent> (
             [=] { return std::make_unique<FirmwareChooserDialog> (nullptr, (uint8_t) vesper, ! withUpdates, context); },
-            [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); });
+            [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); },
+            [=] (FirmwareChooserContent& content)
+            {
+                // The keyboard focus needs the window on the screen.
+                auto* dialog = content.findParentComponentOfClass<FirmwareChooserDialog>();
+                juce::ListBox* list = nullptr;
+
+                for (auto* child : content.getChildren())
+                    if (child->getName() == "list")
+                        list = dynamic_cast<juce::ListBox*> (child);
+
+                if (focusOnList && dialog != nullptr && list != nullptr)
+                {
+                    dialog->setVisible (true);
+                    list->grabKeyboardFocus();
+                }
+            });
     }
 
     //==============================================================================
@@ -159,6 +175,7 @@ BELVORA_SCREEN ("Dialogs/MIDI device list: nothing found", [] (BVLookAndFeel&) {
 
 BELVORA_SCREEN ("Dialogs/Firmware chooser", [] (BVLookAndFeel&) { return firmwareChooser (true); });
 BELVORA_SCREEN ("Dialogs/Firmware chooser: the newest build installed", [] (BVLookAndFeel&) { return firmwareChooser (true, 150); });
+BELVORA_SCREEN ("Dialogs/Firmware chooser: keyboard focus on the list", [] (BVLookAndFeel&) { return firmwareChooser (true, 140, true); });
 BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false); });
 
 BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });

@@ -2,6 +2,7 @@
 // the user's own file with its build number, and the modal runs.
 
 #include "gui/DialogFixtures.h"
+#include "gui/Palette.h"
 #include "gui/DialogTestSupport.h"
 #include "gui/WidgetTestSupport.h"
 #include "gui/dialogs/FirmwareChooserDialog.h"
@@ -265,6 +266,73 @@ TEST_F (FirmwareChooserDialogTest, OnlyStartUpdateAsksForTheSelectedUpdate)
 
     EXPECT_TRUE (dialog.isStartRequested());
     EXPECT_EQ (dialog.getSelectedUpdate().version.build, 140);
+}
+
+// By keys: Tab reaches the list, which then wears the focus ring at both
+// scales, and the arrows move its selection.
+TEST_F (FirmwareChooserDialogTest, TabReachesTheListWhichShowsTheFocusAndTakesTheArrows)
+{
+    for (const auto scale : WidgetTests::scales)
+    {
+        SCOPED_TRACE (scale);
+        WidgetTests::ScopedLookAndFeel look { scale };
+        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        juce::StringArray order;
+        int ringBefore = -1, ringAfter = -1, ringFull = 0, rowBefore = -1, rowAfterUp = -1, rowAfterDown = -1;
+
+        runModally (dialog, [&] (BelvoraDialog& d)
+        {
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused() && d.isParentOf (juce::Component::getCurrentlyFocusedComponent()); }));
+            auto& content = *d.getContentComponent();
+            auto& list = get<juce::ListBox> (content, "list");
+            const auto inList = [&] { return list.hasKeyboardFocus (true); };
+
+            // The ring's colour along the list's left edge, inside the list.
+            const auto ringPixels = [&]
+            {
+                content.repaint();
+                const auto image = WidgetTests::snapshot (content);
+                const auto edge = juce::Rectangle<int> (list.getX(), list.getY() + list.getHeight() / 4,
+                                                        juce::roundToInt (2.0f * scale), list.getHeight() / 2);
+                ringFull = edge.getWidth() * edge.getHeight();
+                return WidgetTests::countPixels (image, edge, WidgetTests::hue (Palette::focusRingColour, 8));
+            };
+
+            // Away from the list first: its ring goes with the focus.
+            for (int i = 0; i < 8 && inList(); ++i)
+                ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+
+            ASSERT_FALSE (inList());
+            ringBefore = ringPixels();
+
+            for (int i = 0; i < 8 && ! inList(); ++i)
+            {
+                ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+                order.add (juce::Component::getCurrentlyFocusedComponent()->getName());
+            }
+
+            ASSERT_TRUE (inList());
+            ringAfter = ringPixels();
+
+            rowBefore = list.getSelectedRow();
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::upKey)));
+            rowAfterUp = list.getSelectedRow();
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::downKey)));
+            rowAfterDown = list.getSelectedRow();
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+        });
+
+        if (dialog.isCurrentlyModal())
+            dialog.closeWith (-1);
+
+        EXPECT_EQ (ringBefore, 0);
+        // The ring's whole width along half the list's height.
+        EXPECT_EQ (ringAfter, ringFull) << order.joinIntoString (", ");
+        EXPECT_EQ (rowBefore, 2);
+        EXPECT_EQ (rowAfterUp, 1);
+        EXPECT_EQ (rowAfterDown, 2);
+        EXPECT_FALSE (dialog.isStartRequested());
+    }
 }
 
 TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)

@@ -496,21 +496,44 @@ TEST_F (SearchDialogTest, DoubleClickOnAHitSelectsItsPresetAndCloses)
                                                 "item Vesper", "select 5", "scroll 5" })); // the double-click, then closed
 }
 
-TEST_F (SearchDialogTest, ReturnInTheTableClosesWithTheShownHit)
+TEST_F (SearchDialogTest, TabReachesTheTableWhichShowsTheFocusAndReturnThereCloses)
 {
     auto dialog = makeDialog();
+    int ringBefore = -1, ringAfter = -1, ringFull = 0;
 
     runModally (*dialog, [&] (BelvoraDialog& d)
     {
         auto& content = dynamic_cast<SearchDialog&> (d).getSearchContent();
         type (content, "plate");
 
-        auto& list = content.getTable().getListBox();
+        // Tab goes on from the search field to the table, which then wears the focus ring.
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused() && d.isParentOf (juce::Component::getCurrentlyFocusedComponent()); }));
+        auto& table = content.getTable();
+        auto& list = table.getListBox();
+        const auto ringPixels = [&]
+        {
+            table.repaint();
+            const auto edge = juce::Rectangle<int> (list.getX(), list.getY() + list.getHeight() / 4, 2, list.getHeight() / 2);
+            return WidgetTests::countPixels (WidgetTests::snapshot (table), edge, WidgetTests::hue (Palette::focusRingColour, 8));
+        };
+
+        content.getSearchField().grabKeyboardFocus();
+        ringBefore = ringPixels();
+
+        for (int i = 0; i < 6 && ! list.hasKeyboardFocus (true); ++i)
+            ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+
+        ASSERT_TRUE (list.hasKeyboardFocus (true));
+        ringAfter = ringPixels();
+        ringFull = 2 * (list.getHeight() / 2);
+
         list.selectRow (0);
-        list.keyPressed (juce::KeyPress (juce::KeyPress::returnKey));
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     });
 
     EXPECT_FALSE (dialog->isVisible());
+    EXPECT_EQ (ringBefore, 0);
+    EXPECT_EQ (ringAfter, ringFull);
     EXPECT_EQ (page.calls, juce::StringArray ({ "item Reverb Set", "select 2", "scroll 2" }));
 }
 

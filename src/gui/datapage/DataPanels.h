@@ -4,6 +4,7 @@
 #include "gui/datapage/DetailsContainers.h"
 #include "gui/datapage/PresetButtonContainer.h"
 #include "gui/datapage/PresetDetailsContainer.h"
+#include "gui/widgets/ListFocusRing.h"
 
 class DataPageEdits;
 
@@ -48,6 +49,7 @@ private:
 
     DataPageEdits& owner;
     juce::Viewport viewport;
+    ListFocusRing viewportRing { viewport };
     int currentKind = 0;
     EmptyContainer emptyContainer;
     PresetButtonContainer presetContainer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/datapage/DataSetTreeView.h"
+#include "gui/widgets/ListFocusRing.h"
 #include "gui/datapage/SourceBrowserListener.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -129,6 +130,7 @@ private:
     DataPage* dataPage = nullptr;
     int headerHeight = 20;
     DataSetTreeView treeView;
+    ListFocusRing treeRing { treeView };
     std::unique_ptr<SourceTreeItem> rootItem;
     juce::TextEditor renameEditor;
     juce::ValueTree renameTarget;

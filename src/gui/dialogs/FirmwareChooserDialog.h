@@ -2,6 +2,7 @@
 
 #include "content/FirmwareUpdateElement.h"
 #include "gui/dialogs/BelvoraDialog.h"
+#include "gui/widgets/ListFocusRing.h"
 
 class ContentManager;
 class DeviceManager;
@@ -93,6 +94,7 @@ private:
     juce::Label labelDetails { "labelDetails", "Details" };
     juce::Label labelReleaseDate { "labelReleaseDate" };
     juce::ListBox list { "list" };
+    ListFocusRing listRing { list };
     juce::TextButton buttonStart { "Start Update" }, buttonCancel { "Cancel" }, buttonCustom { "Custom Update..." };
     juce::Rectangle<int> detailsArea;
     juce::Viewport viewport { "viewport" };

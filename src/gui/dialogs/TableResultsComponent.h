@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/widgets/ListFocusRing.h"
 #include "search/PresetSearch.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -60,6 +61,7 @@ private:
     PresetSearch::Results& results;
     Owner& owner;
     juce::TableListBox listBox;
+    ListFocusRing listRing { listBox };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TableResultsComponent)
 };
