@@ -2,6 +2,7 @@
 
 #include "base/BelvoraSettings.h"
 #include "gui/Palette.h"
+#include "gui/widgets/Alerts.h"
 #include "gui/widgets/FocusKeeper.h"
 #include "resources/BinaryResources.h"
 
@@ -349,15 +350,51 @@ void BVLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component, 
 }
 
 //==============================================================================
+// The framework's boxes, with their buttons and keys, laid out at this scale.
+juce::AlertWindow* BVLookAndFeel::createAlertWindow (const juce::String& title, const juce::String& message,
+                                                     const juce::String& button1, const juce::String& button2,
+                                                     const juce::String& button3, juce::MessageBoxIconType iconType,
+                                                     int numButtons, juce::Component* associatedComponent)
+{
+    auto* box = new Alerts::Window (title, message, iconType, associatedComponent);
+
+    if (numButtons == 1)
+    {
+        box->addButton (button1, 0, juce::KeyPress (juce::KeyPress::escapeKey), juce::KeyPress (juce::KeyPress::returnKey));
+        return box;
+    }
+
+    const juce::KeyPress firstKey ((int) juce::CharacterFunctions::toLowerCase (button1[0]), 0, 0);
+    juce::KeyPress secondKey ((int) juce::CharacterFunctions::toLowerCase (button2[0]), 0, 0);
+
+    if (firstKey == secondKey)
+        secondKey = {};
+
+    if (numButtons == 2)
+    {
+        box->addButton (button1, 1, juce::KeyPress (juce::KeyPress::returnKey), firstKey);
+        box->addButton (button2, 0, juce::KeyPress (juce::KeyPress::escapeKey), secondKey);
+    }
+    else if (numButtons == 3)
+    {
+        box->addButton (button1, 1, firstKey);
+        box->addButton (button2, 2, secondKey);
+        box->addButton (button3, 0, juce::KeyPress (juce::KeyPress::escapeKey));
+    }
+
+    return box;
+}
+
 void BVLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
                                   juce::TextLayout& textLayout)
 {
     g.fillAll (alert.findColour (juce::AlertWindow::backgroundColourId));
 
-    auto iconSize = juce::jmin (100, alert.getHeight() + 20);
+    const auto px = [this] (int size) { return juce::roundToInt ((float) size * getScale()); };
+    auto iconSize = juce::jmin (px (100), alert.getHeight() + px (20));
 
     if (alert.containsAnyExtraComponents() || alert.getNumButtons() > 2)
-        iconSize = juce::jmin (iconSize, textArea.getHeight() + 50);
+        iconSize = juce::jmin (iconSize, textArea.getHeight() + px (50));
 
     auto iconSpace = 0;
     const auto type = alert.getAlertType();
@@ -377,14 +414,14 @@ void BVLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, c
             icon->drawWithin (g, iconArea.reduced (iconArea.getWidth() * 0.15f, iconArea.getHeight() * 0.15f),
                               juce::RectanglePlacement::centred, 0.7f);
 
-        iconSpace = 80;
+        iconSpace = px (80);
     }
 
     g.setColour (alert.findColour (juce::AlertWindow::textColourId));
     textLayout.draw (g, textArea.withTrimmedLeft (iconSpace).toFloat());
 
     g.setColour (alert.findColour (juce::AlertWindow::outlineColourId));
-    g.drawRect (0, 0, alert.getWidth(), alert.getHeight());
+    g.drawRect (alert.getLocalBounds(), juce::jmax (1, px (1)));
 }
 
 int BVLookAndFeel::getAlertWindowButtonHeight()       { return (int) (fontSize * 2.0f); }

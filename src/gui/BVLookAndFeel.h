@@ -69,6 +69,9 @@ public:
                       bool ticked, bool isEnabled, bool isMouseOver, bool isButtonDown) override;
 
     // AlertWindow
+    juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
+                                          const juce::String& button1, const juce::String& button2, const juce::String& button3,
+                                          juce::MessageBoxIconType, int numButtons, juce::Component* associatedComponent) override;
     void drawAlertBox (juce::Graphics&, juce::AlertWindow&, const juce::Rectangle<int>& textArea, juce::TextLayout&) override;
     int getAlertWindowButtonHeight() override;
     juce::Font getAlertWindowMessageFont() override;

@@ -6,6 +6,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
 #include "gui/RunningAppFixture.h"
+#include "gui/widgets/Alerts.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
 #include "model/DeviceDataArchive.h"
@@ -36,7 +37,7 @@ namespace
     /** A box the program showed, drawn over the middle of the photo as the user saw it. */
     void drawBox (const Alerts::Box& box, juce::Image& photo)
     {
-        juce::AlertWindow alert (box.title, box.message, box.icon);
+        Alerts::Window alert (box.title, box.message, box.icon);
 
         for (auto& text : box.buttons)
             alert.addButton (text, 0);

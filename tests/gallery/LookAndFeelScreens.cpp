@@ -6,6 +6,7 @@
 #include "gui/OptionsDialogLaf.h"
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
+#include "gui/widgets/Alerts.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/UnsavedWork.h"
 #include "platform/InstanceLock.h"
@@ -383,7 +384,7 @@ namespace
     std::unique_ptr<juce::Component> alert (BVLookAndFeel& laf, juce::MessageBoxIconType type, const juce::String& title,
                                             const juce::String& message, juce::StringArray buttons)
     {
-        auto window = std::make_unique<juce::AlertWindow> (title, message, type);
+        auto window = std::make_unique<Alerts::Window> (title, message, type);
         window->setLookAndFeel (&laf);
 
         for (int i = 0; i < buttons.size(); ++i)

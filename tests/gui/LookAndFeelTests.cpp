@@ -233,17 +233,33 @@ TEST (LookAndFeelDrawing, AlertBoxIconsByType)
     if (! TestEnvironment::hasDisplay())
         GTEST_SKIP() << "an alert window asks the display about always-on-top windows";
 
+    // A box and its buttons as the look-and-feel makes them, at each scale.
+    std::vector<juce::Array<juce::Rectangle<int>>> layouts;
+    std::vector<juce::Image> icons;
+
     for (auto scale : scales)
     {
         BVLookAndFeel laf (scale);
 
         auto render = [&] (juce::MessageBoxIconType type)
         {
-            juce::AlertWindow alert ("Title", "A message long enough to wrap once or twice in the box.", type);
-            alert.setLookAndFeel (&laf);
-            alert.addButton ("OK", 1);
-            auto image = alert.createComponentSnapshot (alert.getLocalBounds(), true, 1.0f);
-            alert.setLookAndFeel (nullptr);
+            std::unique_ptr<juce::AlertWindow> alert (laf.createAlertWindow ("Title", "A message of a few words.",
+                                                                             "Start Update", "Cancel", {}, type, 2, nullptr));
+            alert->setLookAndFeel (&laf);
+            auto image = alert->createComponentSnapshot (alert->getLocalBounds(), true, 1.0f);
+
+            if (type == juce::MessageBoxIconType::QuestionIcon)
+            {
+                layouts.push_back ({ alert->getLocalBounds() });
+
+                for (auto* child : alert->getChildren())
+                    if (auto* button = dynamic_cast<juce::TextButton*> (child))
+                        layouts.back().add (button->getBounds());
+
+                icons.push_back (image.getClippedImage ({ 0, 0, juce::roundToInt (100 * scale), juce::roundToInt (100 * scale) }));
+            }
+
+            alert->setLookAndFeel (nullptr);
             return image;
         };
 
@@ -273,6 +289,28 @@ TEST (LookAndFeelDrawing, AlertBoxIconsByType)
         // The outline runs round the window.
         EXPECT_EQ (at (none, 0, none.getHeight() / 2), laf.findColour (juce::AlertWindow::outlineColourId).getARGB());
     }
+
+    // At scale 2 the box is the scale-1 box twice as large: its size, its
+    // buttons' places and sizes, and its icon (about four times the pixels).
+    ASSERT_EQ (layouts.size(), 2u);
+    ASSERT_EQ (layouts[0].size(), 3);
+    ASSERT_EQ (layouts[1].size(), 3);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        const auto one = layouts[0][i], two = layouts[1][i];
+        SCOPED_TRACE (i == 0 ? "box" : "button");
+        EXPECT_NEAR (two.getX(), one.getX() * 2, 2);
+        EXPECT_NEAR (two.getY(), one.getY() * 2, 2);
+        EXPECT_NEAR (two.getWidth(), one.getWidth() * 2, 2);
+        EXPECT_NEAR (two.getHeight(), one.getHeight() * 2, 2);
+    }
+
+    const auto shade = [] (const juce::Image& image)
+    {
+        return countPixels (image, image.getBounds(), [] (juce::Colour c) { return c.getBlue() > c.getRed() + 30; });
+    };
+    EXPECT_NEAR ((float) shade (icons[1]) / (float) shade (icons[0]), 4.0f, 0.4f);
 }
 
 TEST (LookAndFeelDrawing, TabsOutlinesAndFrontColours)

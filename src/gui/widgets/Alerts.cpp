@@ -1,6 +1,7 @@
 #include "gui/widgets/Alerts.h"
 
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/BVLookAndFeel.h"
 
 namespace Alerts
 {
@@ -39,6 +40,174 @@ namespace
         keeper.restoreLater();
         return ok;
     }
+}
+
+Window::Window (const juce::String& title, const juce::String& text, juce::MessageBoxIconType icon,
+                juce::Component* associatedComponent)
+    : juce::AlertWindow (title, text, icon, associatedComponent),
+      message (text.substring (0, 2048)),
+      associated (associatedComponent)
+{
+    layOut();
+}
+
+float Window::getScale() const
+{
+    auto* look = dynamic_cast<BVLookAndFeel*> (&getLookAndFeel());
+    return look != nullptr ? look->getScale() : 1.0f;
+}
+
+bool Window::hasOwnLayout() const
+{
+    for (auto* child : getChildren())
+        if (dynamic_cast<juce::TextButton*> (child) == nullptr && dynamic_cast<juce::Label*> (child) == nullptr
+            && dynamic_cast<juce::ProgressBar*> (child) == nullptr)
+            return false;
+
+    return true;
+}
+
+// The framework lays the box out again whenever a part is added or the look
+// changes, and moves its parts as it goes: each change is followed by this
+// layout, so the box always ends at its scale.
+void Window::lookAndFeelChanged()
+{
+    juce::AlertWindow::lookAndFeelChanged();
+    layOut();
+}
+
+void Window::resized()
+{
+    juce::AlertWindow::resized();
+    layOut();
+}
+
+void Window::childBoundsChanged (juce::Component*)
+{
+    layOut();
+}
+
+void Window::childrenChanged()
+{
+    buttons.removeIf ([this] (juce::Component* b) { return getIndexOfChildComponent (b) < 0; });
+
+    for (auto* child : getChildren())
+        if (dynamic_cast<juce::TextButton*> (child) != nullptr && ! buttons.contains (child))
+            buttons.add (child);
+
+    layOut();
+}
+
+// The framework's layout with each of its sizes at the box's scale. The fonts
+// and buttons come from the look-and-feel, already scaled; the text's size is
+// rounded to whole scale-1 pixels so that both scales round alike.
+void Window::layOut()
+{
+    if (layingOut || ! hasOwnLayout())
+        return;
+
+    const juce::ScopedValueSetter<bool> busy (layingOut, true);
+
+    auto& look = getLookAndFeel();
+    const auto scale = getScale();
+    const auto px = [scale] (float size) { return juce::roundToInt (size * scale); };
+    const auto fit = [scale] (float size) { return juce::roundToInt (std::ceil (size / scale - 0.05f) * scale); };
+
+    juce::Array<juce::TextButton*> textButtons;
+
+    for (auto* b : buttons)
+        textButtons.add (static_cast<juce::TextButton*> (b));
+
+    const auto buttonWidths = look.getWidthsForTextButtons (*this, textButtons);
+    const auto buttonHeight = look.getAlertWindowButtonHeight();
+
+    for (int i = 0; i < textButtons.size() && i < buttonWidths.size(); ++i)
+        textButtons[i]->setSize (buttonWidths[i], buttonHeight);
+
+    juce::Array<juce::Component*> bars;
+
+    for (auto* child : getChildren())
+        if (dynamic_cast<juce::ProgressBar*> (child) != nullptr)
+            bars.add (child);
+
+    const auto titleHeight = px (24), iconWidth = px (80), edgeGap = px (10), spacer = px (16);
+    const auto widest = (int) ((float) getParentWidth() * 0.7f);
+    const auto messageFont = look.getAlertWindowMessageFont();
+
+    const auto longest = juce::jmax (messageFont.getStringWidth (message), messageFont.getStringWidth (getName()));
+    const auto balance = (int) std::sqrt (messageFont.getHeight() * (float) longest);
+    auto w = juce::jmin (px (300) + balance * 2, widest);
+
+    juce::AttributedString text;
+    text.append (getName(), look.getAlertWindowTitleFont());
+
+    if (message.isNotEmpty())
+        text.append ("\n\n" + message, messageFont);
+
+    text.setColour (findColour (textColourId));
+    const auto hasIcon = getAlertType() != juce::MessageBoxIconType::NoIcon;
+    text.setJustification (hasIcon ? juce::Justification::topLeft : juce::Justification::centredTop);
+    textLayout.createLayoutWithBalancedLineLengths (text, (float) w);
+
+    w = juce::jmax (px (350), fit (textLayout.getWidth()) + (hasIcon ? iconWidth : 0) + edgeGap * 4);
+    w = juce::jmin (w, widest);
+
+    const auto textBottom = px (16) + titleHeight + fit (textLayout.getHeight());
+    auto h = textBottom + bars.size() * px (50);
+    auto buttonsWidth = px (40);
+
+    for (auto* b : buttons)
+        buttonsWidth += spacer + fit ((float) b->getWidth());
+
+    w = juce::jmin (juce::jmax (buttonsWidth, w), widest);
+
+    if (! buttons.isEmpty())
+        h += px (20) + buttonHeight;
+
+    h = juce::jmin (getParentHeight() - px (50), h);
+
+    if (! isVisible())
+        centreAroundComponent (associated, w, h);
+    else
+        setBounds (getBounds().withSizeKeepingCentre (w, h));
+
+    textArea = { edgeGap, edgeGap, w - edgeGap * 2, h - edgeGap };
+
+    for (auto* child : getChildren())
+        if (auto* label = dynamic_cast<juce::Label*> (child))
+            label->setBounds (textArea);   // what screen readers read
+
+    auto totalWidth = -spacer;
+
+    for (auto* b : buttons)
+        totalWidth += fit ((float) b->getWidth()) + spacer;
+
+    auto x = px (std::floor ((float) (w - totalWidth) / scale / 2.0f));
+    const auto buttonTop = px (std::floor ((float) h / scale * 0.95f)) - buttonHeight;
+
+    for (auto* b : buttons)
+    {
+        b->setTopLeftPosition (x, buttonTop);
+        x += fit ((float) b->getWidth()) + spacer;
+    }
+
+    auto y = textBottom;
+
+    for (auto* bar : bars)
+    {
+        bar->setBounds (px (std::round ((float) w / scale * 0.1f)), y, px (std::round ((float) w / scale * 0.8f)), px (22));
+        y += px (32);
+    }
+
+    repaint();
+}
+
+void Window::paint (juce::Graphics& g)
+{
+    if (hasOwnLayout())
+        getLookAndFeel().drawAlertBox (g, *this, textArea, textLayout);
+    else
+        juce::AlertWindow::paint (g);
 }
 
 void showInfo (juce::Component* component, const juce::String& title, const juce::String& message)
@@ -146,7 +315,7 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
         return resultOf (responder (box) ? 0 : -1);
 
     const FocusKeeper keeper;
-    juce::AlertWindow window (title, message, icon, component);
+    Window window (title, message, icon, component);
     juce::String recommended;
 
     for (auto& choice : choices)

@@ -47,6 +47,38 @@ namespace Alerts
         folders (by default the search path and the system's alternatives). */
     bool canOpenWebAddresses (juce::StringArray folders = {});
 
+    /** A box laid out at the scale of its look-and-feel: margins, icon and the
+        room between buttons and progress bars grow with the fonts, so a box at
+        scale 2 is the scale-1 box twice as large. A box given text boxes, lists
+        or other components keeps the framework's layout. */
+    class Window : public juce::AlertWindow
+    {
+    public:
+        Window (const juce::String& title, const juce::String& message, juce::MessageBoxIconType icon,
+                juce::Component* associatedComponent = nullptr);
+
+        /** The size the box's sizes are multiplied by. */
+        float getScale() const;
+
+    protected:
+        void paint (juce::Graphics&) override;
+        void lookAndFeelChanged() override;
+        void resized() override;
+        void childrenChanged() override;
+        void childBoundsChanged (juce::Component*) override;
+
+    private:
+        bool hasOwnLayout() const;
+        void layOut();
+
+        juce::String message;
+        juce::Component* associated = nullptr;
+        juce::Array<juce::Component*> buttons;   // first added first
+        juce::TextLayout textLayout;
+        juce::Rectangle<int> textArea;
+        bool layingOut = false;
+    };
+
     /** One box as it would be shown: its icon, texts and the buttons' labels. */
     struct Box
     {
