@@ -2,6 +2,8 @@
 // simulated units, brought into a state, then photographed.
 
 #include "archive/ArchiveFiles.h"
+#include "archive/CloudArchiveManager.h"
+#include <iostream>
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
@@ -50,6 +52,37 @@ namespace
         g.setColour (Palette::alertBackgroundColour);
         g.fillRect (area);
         g.drawImageAt (shot, area.getX(), area.getY());
+    }
+
+    /** What comes in its own time has come before the scene, so both scales start from the
+        same state: the unit's preset packs in the cloud; the pointer rests off the window
+        rather than on whatever lies under it. */
+    void awaitContent (RunningApp& running)
+    {
+        const auto screen = juce::Desktop::getInstance().getDisplays().getTotalBounds (true);
+        juce::Desktop::setMousePosition (screen.getBottomRight() - juce::Point<int> (1, 1));
+
+        auto& page = running.content().getDataPage();
+        running.waitFor ([&]
+        {
+            auto* cloud = page.getCloudManager();
+            return cloud == nullptr || (! cloud->isLoading() && cloud->getTree().getNumChildren() > 0);
+        }, 10000);
+
+        running.drain();
+    }
+
+    /** The details panel grown (in steps of its own timing) to the height its page wants. */
+    void awaitDetailsHeight (RunningApp& running)
+    {
+        auto& details = running.content().getDataPage().getDetailsPanel();
+        running.waitFor ([&]
+        {
+            auto* holder = details.getParentComponent();
+            auto* panels = holder != nullptr ? holder->getParentComponent() : nullptr;
+            return panels == nullptr || details.getCurrentContainer() == nullptr
+                || details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5);
+        }, 3000);
     }
 
     void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
@@ -230,9 +263,12 @@ Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp t
             return needsADisplay();
 
         running.drain();
+        awaitContent (running);
 
         if (scene)
             scene (running);
+
+        awaitDetailsHeight (running);
 
         // The activity lights flash with traffic of their own timing: both scales show them idle.
         running.statusBar().resetCounters();
