@@ -342,6 +342,32 @@ void BVLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component, 
 }
 
 //==============================================================================
+int BVLookAndFeel::getDrawableButtonTextHeight (juce::DrawableButton& button) const
+{
+    return button.getStyle() == juce::DrawableButton::ImageAboveTextLabel
+               ? juce::jmin (juce::roundToInt (16.0f * scale), button.proportionOfHeight (0.25f))
+               : 0;
+}
+
+void BVLookAndFeel::drawDrawableButton (juce::Graphics& g, juce::DrawableButton& button, bool, bool)
+{
+    const auto on = button.getToggleState();
+    g.fillAll (button.findColour (on ? juce::DrawableButton::backgroundOnColourId : juce::DrawableButton::backgroundColourId));
+
+    const auto textH = getDrawableButtonTextHeight (button);
+
+    if (textH <= 0)
+        return;
+
+    const auto inset = juce::roundToInt (2.0f * scale), lift = juce::roundToInt (scale);
+    g.setFont ((float) textH);
+    g.setColour (button.findColour (on ? juce::DrawableButton::textColourOnId : juce::DrawableButton::textColourId)
+                     .withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.4f));
+    g.drawFittedText (button.getButtonText(), inset, button.getHeight() - textH - lift, button.getWidth() - 2 * inset, textH,
+                      juce::Justification::centred, 1);
+}
+
+//==============================================================================
 void BVLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, const juce::Rectangle<int>& textArea,
                                   juce::TextLayout& textLayout)
 {

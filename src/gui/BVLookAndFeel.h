@@ -68,6 +68,10 @@ public:
     void drawTickBox (juce::Graphics&, juce::Component&, float x, float y, float w, float h,
                       bool ticked, bool isEnabled, bool isMouseOver, bool isButtonDown) override;
 
+    // DrawableButton: the label under the picture as high as the scale makes it
+    void drawDrawableButton (juce::Graphics&, juce::DrawableButton&, bool isMouseOver, bool isButtonDown) override;
+    int getDrawableButtonTextHeight (juce::DrawableButton&) const;
+
     // AlertWindow
     void drawAlertBox (juce::Graphics&, juce::AlertWindow&, const juce::Rectangle<int>& textArea, juce::TextLayout&) override;
     int getAlertWindowButtonHeight() override;
