@@ -98,16 +98,30 @@ namespace
         running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
     }
 
-    // A slow unit, photographed half-way through the download of its presets.
+    // The download of the unit's presets photographed half-way: the unit holds the request
+    // for preset 15 until the photo is taken, so both scales show the same step.
     void midTransfer (RunningApp& running)
     {
-        SimulatedUnit::Faults slow;
-        slow.replyDelayMs = 40;
-        running.unit (0).setFaults (slow);
+        auto& unit = running.unit (0);
+        unit.stallAtPresetRequest (15);
         running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
-        running.perform (CommandIDs::downloadDeviceData);
-        running.waitFor ([&] { return running.statusBar().doneSteps >= running.statusBar().totalSteps / 2; });
-        running.unit (0).setFaults ({});
+
+        // The command is refused while the page is still busy with what came before.
+        for (int tries = 0; tries < 15; ++tries)
+        {
+            running.perform (CommandIDs::downloadDeviceData);
+
+            if (running.waitFor ([&] { return running.statusBar().totalSteps > 0; }, 2000))
+                break;
+        }
+
+        unit.waitForStalledSender (30000);
+        running.drain();
+    }
+
+    void resumeTransfer (RunningApp& running, juce::Image&, BVLookAndFeel&)
+    {
+        running.unit (0).resumeReceiving();
     }
 
     // A unit that rejects its setup: the retries in the status bar, then the unit's error.
@@ -293,5 +307,5 @@ BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
-BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer));
+BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer, resumeTransfer));
 BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, drawLastBox));
