@@ -124,6 +124,7 @@ juce::String ScaleCheck::excludedBecause (const juce::String& screenName)
     // Known, each to be mended and then taken off this list; their pictures stay in the gallery.
     static const std::pair<const char*, const char*> known[] = {
         { "Data page/After a scale change and a resize", "on purpose: started at the other scale, so its two pictures swap sizes" },
+        { "Data page/Presets dropped on a backup", "not yet: the details panel's share of the page (the preset details at the height the panels allow)" },
         { "Look and feel/Progress bars", "on purpose: the endless bar moves with the clock" },
         { "Main window/A unit whose product information is unavailable", "not yet: the alert box drawn over the photo" },
         { "Main window/Showing an error", "not yet: the alert box drawn over the photo" },

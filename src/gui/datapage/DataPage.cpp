@@ -551,7 +551,8 @@ void DataPage::resized()
     juce::Component* parts[] = { &browser, resizerBar.get(), panels.get() };
     layout.layOutComponents (parts, 3, area.getX(), area.getY(), area.getWidth(), area.getHeight(), false, true);
 
-    syncButton.setEdgeIndent (juce::roundToInt (3.0f * scale));
+    if (const auto indent = juce::roundToInt (3.0f * scale); indent != syncButton.getEdgeIndent())
+        syncButton.setEdgeIndent (indent);
     syncButton.setSize (juce::roundToInt (250.0f * scale), juce::roundToInt (250.0f * scale));
     syncButton.setCentrePosition (getLocalBounds().getCentre());
 }
