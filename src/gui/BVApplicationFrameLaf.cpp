@@ -33,7 +33,9 @@ void BVApplicationFrameLaf::drawDocumentWindowTitleBar (juce::DocumentWindow& wi
     const auto font = makeFont ((float) h * 0.75f);
     g.setFont (font);
 
-    const auto textW = wordmark != nullptr ? (int) wordmark->getDrawableBounds().getWidth()
+    // The wordmark is drawn at its own size times the scale, like every other picture.
+    const auto markScale = getScale();
+    const auto textW = wordmark != nullptr ? (int) (wordmark->getDrawableBounds().getWidth() * markScale)
                                            : juce::roundToInt (font.getStringWidthFloat (window.getName()));
     auto place = placeTitle (g, w, h, titleSpaceX, titleSpaceW, icon, drawTitleTextOnLeft, textW, font.getHeight(), active);
 
@@ -44,9 +46,10 @@ void BVApplicationFrameLaf::drawDocumentWindowTitleBar (juce::DocumentWindow& wi
     }
 
     if (icon != nullptr)
-        place.x += 6;
+        place.x += juce::roundToInt (6.0f * markScale);
 
-    const auto markHeight = wordmark->getDrawableBounds().getHeight();
+    const auto markHeight = wordmark->getDrawableBounds().getHeight() * markScale;
     wordmark->draw (g, active ? 1.0f : 0.7f,
-                    juce::AffineTransform::translation ((float) place.x, ((float) h - markHeight) * 0.5f + 1.0f));
+                    juce::AffineTransform::scale (markScale)
+                        .translated ((float) place.x, ((float) h - markHeight) * 0.5f + markScale));
 }

@@ -306,7 +306,7 @@ void BVLookAndFeel::drawToggleButton (juce::Graphics& g, juce::ToggleButton& but
     if (button.getRadioGroupId() != 0)
     {
         const auto tickWidth = textHeight * 1.1f;
-        const juce::Rectangle<float> box (4.0f, ((float) height - tickWidth) * 0.5f, tickWidth, tickWidth);
+        const juce::Rectangle<float> box (4.0f * scale, ((float) height - tickWidth) * 0.5f, tickWidth, tickWidth);
         const auto d = box.getWidth() * 0.7f;
         const juce::Rectangle<float> mark (box.getX(), box.getY() + (box.getHeight() - d) * 0.5f, d, d);
         const auto ring = ! button.isEnabled() ? 0.7f : (isMouseOver || isButtonDown ? 1.2f : 0.9f);
@@ -319,12 +319,12 @@ void BVLookAndFeel::drawToggleButton (juce::Graphics& g, juce::ToggleButton& but
         if (button.getToggleState())
             g.fillEllipse (mark.reduced (0.2f * d));
 
-        textX = (int) tickWidth + 5;
+        textX = (int) tickWidth + juce::roundToInt (5.0f * scale);
     }
     else
     {
         const auto size = (float) juce::roundToInt (textHeight / 1.3f);
-        drawTickBox (g, button, 4.0f, ((float) height - size) * 0.5f, size, size,
+        drawTickBox (g, button, 4.0f * scale, ((float) height - size) * 0.5f, size, size,
                      button.getToggleState(), button.isEnabled(), isMouseOver, isButtonDown);
         textX = juce::roundToInt (scale * 10.0f + (float) height * 0.5769230769230769f);
     }
@@ -346,7 +346,33 @@ void BVLookAndFeel::drawTickBox (juce::Graphics& g, juce::Component& component, 
 
     // The tick reaches out above and right of its box.
     if (ticked && tickIcon != nullptr)
-        tickIcon->drawWithin (g, { x + 2.0f, y - 2.0f, w, h }, juce::RectanglePlacement::centred, alpha);
+        tickIcon->drawWithin (g, { x + 2.0f * scale, y - 2.0f * scale, w, h }, juce::RectanglePlacement::centred, alpha);
+}
+
+//==============================================================================
+int BVLookAndFeel::getDrawableButtonTextHeight (juce::DrawableButton& button) const
+{
+    return button.getStyle() == juce::DrawableButton::ImageAboveTextLabel
+               ? juce::jmin (juce::roundToInt (16.0f * scale), button.proportionOfHeight (0.25f))
+               : 0;
+}
+
+void BVLookAndFeel::drawDrawableButton (juce::Graphics& g, juce::DrawableButton& button, bool, bool)
+{
+    const auto on = button.getToggleState();
+    g.fillAll (button.findColour (on ? juce::DrawableButton::backgroundOnColourId : juce::DrawableButton::backgroundColourId));
+
+    const auto textH = getDrawableButtonTextHeight (button);
+
+    if (textH <= 0)
+        return;
+
+    const auto inset = juce::roundToInt (2.0f * scale), lift = juce::roundToInt (scale);
+    g.setFont ((float) textH);
+    g.setColour (button.findColour (on ? juce::DrawableButton::textColourOnId : juce::DrawableButton::textColourId)
+                     .withMultipliedAlpha (button.isEnabled() ? 1.0f : 0.4f));
+    g.drawFittedText (button.getButtonText(), inset, button.getHeight() - textH - lift, button.getWidth() - 2 * inset, textH,
+                      juce::Justification::centred, 1);
 }
 
 //==============================================================================
@@ -433,11 +459,47 @@ void BVLookAndFeel::drawPopupMenuSectionHeader (juce::Graphics& g, const juce::R
 {
     g.setFont (makeFont (getFontSize(), juce::Font::bold));
     g.setColour (Palette::searchTextColour);
-    g.drawFittedText (sectionName, area.getX() + 12, area.getY(), area.getWidth() - 16, (int) ((float) area.getHeight() * 0.8f),
+    g.drawFittedText (sectionName, area.getX() + juce::roundToInt (12.0f * scale), area.getY(),
+                      area.getWidth() - juce::roundToInt (16.0f * scale), (int) ((float) area.getHeight() * 0.8f),
                       juce::Justification::bottomLeft, 1);
 }
 
 juce::Font BVLookAndFeel::getPopupMenuFont() { return makeFont (fontSize); }
+
+void BVLookAndFeel::getIdealPopupMenuItemSize (const juce::String& text, bool isSeparator, int standardMenuItemHeight,
+                                               int& idealWidth, int& idealHeight)
+{
+    LookAndFeel_V3::getIdealPopupMenuItemSize (text, isSeparator, standardMenuItemHeight, idealWidth, idealHeight);
+
+    // The framework's separator is a fixed 10 pixels; items already grow with the font.
+    if (isSeparator)
+    {
+        idealWidth = juce::roundToInt (50.0f * scale);
+        idealHeight = standardMenuItemHeight > 0 ? standardMenuItemHeight / 2 : juce::roundToInt (10.0f * scale);
+    }
+}
+
+void BVLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator, bool isActive,
+                                       bool isHighlighted, bool isTicked, bool hasSubMenu, const juce::String& text,
+                                       const juce::String& shortcutKeyText, const juce::Drawable* icon,
+                                       const juce::Colour* textColour)
+{
+    if (! isSeparator)
+    {
+        LookAndFeel_V3::drawPopupMenuItem (g, area, isSeparator, isActive, isHighlighted, isTicked, hasSubMenu,
+                                           text, shortcutKeyText, icon, textColour);
+        return;
+    }
+
+    auto r = area.reduced (juce::roundToInt (5.0f * scale), 0);
+    const auto line = juce::jmax (1, juce::roundToInt (scale));
+    r.removeFromTop (r.getHeight() / 2 - line);
+
+    g.setColour (juce::Colour (0x33000000));
+    g.fillRect (r.removeFromTop (line));
+    g.setColour (juce::Colour (0x66ffffff));
+    g.fillRect (r.removeFromTop (line));
+}
 
 namespace
 {
@@ -503,7 +565,7 @@ juce::Font BVLookAndFeel::getComboBoxFont (juce::ComboBox& box)
 void BVLookAndFeel::drawLinearSliderBackground (juce::Graphics& g, int x, int y, int width, int height,
                                                 float, float, float, juce::Slider::SliderStyle, juce::Slider& slider)
 {
-    const auto r = (float) (getSliderThumbRadius (slider) - 2);
+    const auto r = (float) getSliderThumbRadius (slider) - 2.0f * scale;
     const auto track = slider.findColour (juce::Slider::trackColourId);
     const auto shade = track.overlaidWith (juce::Colour ((juce::uint32) (slider.isEnabled() ? 0x13000000 : 0x09000000)));
     const auto light = track.overlaidWith (juce::Colour (0x06000000));
@@ -534,7 +596,7 @@ void BVLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y, int 
     if (style != juce::Slider::LinearHorizontal && style != juce::Slider::LinearVertical)
         return;
 
-    const auto r = (float) (getSliderThumbRadius (slider) - 2);
+    const auto r = (float) getSliderThumbRadius (slider) - 2.0f * scale;
     const auto focused = slider.hasKeyboardFocus (false);
     const auto colour = slider.findColour (juce::Slider::thumbColourId)
                               .withMultipliedSaturation (focused ? 1.3f : 1.0f)
@@ -557,6 +619,8 @@ juce::Label* BVLookAndFeel::createSliderTextBox (juce::Slider& slider)
 {
     auto* label = LookAndFeel_V2::createSliderTextBox (slider);
     label->setFont (makeFont (fontSize));
+    const auto v = juce::roundToInt (scale), h = juce::roundToInt (5.0f * scale);   // the framework's (1, 5), scaled
+    label->setBorderSize ({ v, h, v, h });
     return label;
 }
 
@@ -667,7 +731,7 @@ juce::TextLayout BVLookAndFeel::layoutTooltipText (const juce::String& text, juc
     s.append (text, makeFont (smallFontSize), colour);
 
     juce::TextLayout layout;
-    layout.createLayoutWithBalancedLineLengths (s, 400.0f, 1.0e7f);
+    layout.createLayoutWithBalancedLineLengths (s, 400.0f * scale, 1.0e7f);
     return layout;
 }
 
@@ -675,11 +739,12 @@ juce::Rectangle<int> BVLookAndFeel::getTooltipBounds (const juce::String& tipTex
                                                       juce::Rectangle<int> parentArea)
 {
     const auto layout = layoutTooltipText (tipText, juce::Colours::black);
-    const auto w = (int) (layout.getWidth() + 14.0f);
-    const auto h = (int) (layout.getHeight() + 6.0f);
+    const auto w = (int) (layout.getWidth() + 14.0f * scale);
+    const auto h = (int) (layout.getHeight() + 6.0f * scale);
+    const auto px = [this] (float v) { return juce::roundToInt (v * scale); };
 
-    return juce::Rectangle<int> (screenPos.x > parentArea.getCentreX() ? screenPos.x - (w + 12) : screenPos.x + 24,
-                                 screenPos.y > parentArea.getCentreY() ? screenPos.y - (h + 6) : screenPos.y + 6,
+    return juce::Rectangle<int> (screenPos.x > parentArea.getCentreX() ? screenPos.x - (w + px (12.0f)) : screenPos.x + px (24.0f),
+                                 screenPos.y > parentArea.getCentreY() ? screenPos.y - (h + px (6.0f)) : screenPos.y + px (6.0f),
                                  w, h)
         .constrainedWithin (parentArea);
 }
@@ -774,12 +839,12 @@ void BVLookAndFeel::drawGroupComponentOutline (juce::Graphics& g, int width, int
                                                const juce::Justification& position, juce::GroupComponent& group)
 {
     const auto font = makeFont (fontSize);
-    const auto indent = 3.0f, textEdgeGap = 4.0f;
+    const auto indent = 3.0f * scale, textEdgeGap = 4.0f * scale;
 
-    const auto y = font.getAscent() - 3.0f;
+    const auto y = font.getAscent() - 3.0f * scale;
     const auto w = juce::jmax (0.0f, (float) width - indent * 2.0f);
     const auto h = juce::jmax (0.0f, (float) height - y - indent);
-    const auto cs = juce::jmin (2.0f, w * 0.5f, h * 0.5f);
+    const auto cs = juce::jmin (2.0f * scale, w * 0.5f, h * 0.5f);
     const auto cs2 = cs * 2.0f;
 
     const auto textW = text.isEmpty() ? 0.0f
@@ -836,7 +901,7 @@ void BVLookAndFeel::drawTableHeaderColumn (juce::Graphics& g, juce::TableHeaderC
     if (isMouseOver || isMouseDown)
         g.fillAll (Palette::tableSelectedRowColour);
 
-    auto area = juce::Rectangle<int> (width, height).reduced (4, 0);
+    auto area = juce::Rectangle<int> (width, height).reduced (juce::roundToInt (4.0f * scale), 0);
     const auto forwards = (columnFlags & juce::TableHeaderComponent::sortedForwards) != 0;
 
     if (forwards || (columnFlags & juce::TableHeaderComponent::sortedBackwards) != 0)

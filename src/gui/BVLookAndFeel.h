@@ -68,6 +68,10 @@ public:
     void drawTickBox (juce::Graphics&, juce::Component&, float x, float y, float w, float h,
                       bool ticked, bool isEnabled, bool isMouseOver, bool isButtonDown) override;
 
+    // DrawableButton: the label under the picture as high as the scale makes it
+    void drawDrawableButton (juce::Graphics&, juce::DrawableButton&, bool isMouseOver, bool isButtonDown) override;
+    int getDrawableButtonTextHeight (juce::DrawableButton&) const;
+
     // AlertWindow
     juce::AlertWindow* createAlertWindow (const juce::String& title, const juce::String& message,
                                           const juce::String& button1, const juce::String& button2, const juce::String& button3,
@@ -81,6 +85,12 @@ public:
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& sectionName) override;
     juce::Font getPopupMenuFont() override;
     int getPopupMenuBorderSize() override;
+    void getIdealPopupMenuItemSize (const juce::String& text, bool isSeparator, int standardMenuItemHeight,
+                                    int& idealWidth, int& idealHeight) override;
+    void drawPopupMenuItem (juce::Graphics&, const juce::Rectangle<int>& area, bool isSeparator, bool isActive,
+                            bool isHighlighted, bool isTicked, bool hasSubMenu, const juce::String& text,
+                            const juce::String& shortcutKeyText, const juce::Drawable* icon,
+                            const juce::Colour* textColour) override;
     /** A text field opens its menu from the press under the pointer, and the framework
         chooses the item under the pointer when that press is held and released: such a
         menu takes no clicks until every button is up, so only a click on an item acts. */

@@ -395,7 +395,7 @@ void StatusBar::resized()
     }
 
     if (progressBar.isVisible())
-        progressBar.setBounds (x, y0 + 6, right - x - M, h - 13);
+        progressBar.setBounds (x, y0 + juce::roundToInt (6.0f * S), right - x - M, h - juce::roundToInt (13.0f * S));
 
     separatorXs.add (right);
     const int g7 = juce::roundToInt (7.0f * S);

@@ -2,6 +2,8 @@
 // simulated units, brought into a state, then photographed.
 
 #include "archive/ArchiveFiles.h"
+#include "archive/CloudArchiveManager.h"
+#include <iostream>
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
@@ -53,6 +55,37 @@ namespace
         g.drawImageAt (shot, area.getX(), area.getY());
     }
 
+    /** What comes in its own time has come before the scene, so both scales start from the
+        same state: the unit's preset packs in the cloud; the pointer rests off the window
+        rather than on whatever lies under it. */
+    void awaitContent (RunningApp& running)
+    {
+        const auto screen = juce::Desktop::getInstance().getDisplays().getTotalBounds (true);
+        juce::Desktop::setMousePosition (screen.getBottomRight() - juce::Point<int> (1, 1));
+
+        auto& page = running.content().getDataPage();
+        running.waitFor ([&]
+        {
+            auto* cloud = page.getCloudManager();
+            return cloud == nullptr || (! cloud->isLoading() && cloud->getTree().getNumChildren() > 0);
+        }, 10000);
+
+        running.drain();
+    }
+
+    /** The details panel grown (in steps of its own timing) to the height its page wants. */
+    void awaitDetailsHeight (RunningApp& running)
+    {
+        auto& details = running.content().getDataPage().getDetailsPanel();
+        running.waitFor ([&]
+        {
+            auto* holder = details.getParentComponent();
+            auto* panels = holder != nullptr ? holder->getParentComponent() : nullptr;
+            return panels == nullptr || details.getCurrentContainer() == nullptr
+                || details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5);
+        }, 3000);
+    }
+
     void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
     {
         if (! running.boxes.empty())
@@ -66,16 +99,30 @@ namespace
         running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
     }
 
-    // A slow unit, photographed half-way through the download of its presets.
+    // The download of the unit's presets photographed half-way: the unit holds the request
+    // for preset 15 until the photo is taken, so both scales show the same step.
     void midTransfer (RunningApp& running)
     {
-        SimulatedUnit::Faults slow;
-        slow.replyDelayMs = 40;
-        running.unit (0).setFaults (slow);
+        auto& unit = running.unit (0);
+        unit.stallAtPresetRequest (15);
         running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
-        running.perform (CommandIDs::downloadDeviceData);
-        running.waitFor ([&] { return running.statusBar().doneSteps >= running.statusBar().totalSteps / 2; });
-        running.unit (0).setFaults ({});
+
+        // The command is refused while the page is still busy with what came before.
+        for (int tries = 0; tries < 15; ++tries)
+        {
+            running.perform (CommandIDs::downloadDeviceData);
+
+            if (running.waitFor ([&] { return running.statusBar().totalSteps > 0; }, 2000))
+                break;
+        }
+
+        unit.waitForStalledSender (30000);
+        running.drain();
+    }
+
+    void resumeTransfer (RunningApp& running, juce::Image&, BVLookAndFeel&)
+    {
+        running.unit (0).resumeReceiving();
     }
 
     // A unit that rejects its setup: the retries in the status bar, then the unit's error.
@@ -231,9 +278,12 @@ Gallery::Maker AppPhotos::photograph (juce::String units, Scene scene, TouchUp t
             return needsADisplay();
 
         running.drain();
+        awaitContent (running);
 
         if (scene)
             scene (running);
+
+        awaitDetailsHeight (running);
 
         // The activity lights flash with traffic of their own timing: both scales show them idle.
         running.statusBar().resetCounters();
@@ -258,5 +308,5 @@ BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
-BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer));
+BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer, resumeTransfer));
 BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, drawLastBox));

@@ -5,6 +5,7 @@
 #include "gallery/Gallery.h"
 #include "gui/CommandIDs.h"
 #include "gui/devicepage/DevicePage.h"
+#include "gui/widgets/WidgetMetrics.h"
 #include "gui/RunningAppFixture.h"
 
 namespace
@@ -89,7 +90,8 @@ namespace
     {
         auto& window = running.window();
         auto& viewport = running.content().getDevicePage().getDevicePanel().getViewport();
-        const auto at = window.getLocalPoint (&viewport, juce::Point<int> (viewport.getWidth() / 2 + 40, viewport.getHeight() / 2));
+        const auto at = window.getLocalPoint (&viewport, juce::Point<int> (viewport.getWidth() / 2 + juce::roundToInt (40.0f * WidgetMetrics::scale (window)),
+                                                                             viewport.getHeight() / 2));
         running.content().getDevicePage().createMenu().showMenuAsync (
             juce::PopupMenu::Options().withTargetScreenArea (juce::Rectangle<int> (1, 1).withPosition (window.localPointToGlobal (at))));
 

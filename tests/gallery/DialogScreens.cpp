@@ -142,9 +142,11 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> options (int tab)
+    std::unique_ptr<juce::Component> options (BVLookAndFeel& laf, int tab)
     {
         BelvoraSettings::configureAppProperties();
+        // The program runs at the scale its setting names: the slider shows it, the preview at its size.
+        BelvoraSettings::getUserSettings().setValue ("uiScalingFactor", laf.getScale());
 
         return screen<OptionsDialog, OptionsContent> (
             [] { return std::make_unique<OptionsDialog> (nullptr); },
@@ -183,6 +185,6 @@ BELVORA_SCREEN ("Dialogs/Export: one file per preset", [] (BVLookAndFeel&) { ret
 BELVORA_SCREEN ("Dialogs/Export: setup data", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonSetupData"); });
 BELVORA_SCREEN ("Dialogs/Export: keyboard focus on a choice", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonAllPresets", true); });
 
-BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel&) { return options (0); });
-BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel&) { return options (1); });
-BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel&) { return options (2); });
+BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel& laf) { return options (laf, 0); });
+BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel& laf) { return options (laf, 1); });
+BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel& laf) { return options (laf, 2); });

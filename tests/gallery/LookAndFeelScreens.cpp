@@ -71,7 +71,7 @@ namespace
 
     std::unique_ptr<juce::Component> paletteSheet (BVLookAndFeel& laf)
     {
-        const auto cellW = px (laf, 250.0f), cellH = px (laf, 28.0f), columns = 4;
+        const auto cellW = px (laf, 250.0f), cellH = px (laf, 28.0f), columns = 4, inset = px (laf, 3.0f), textGap = px (laf, 8.0f);
         const auto rows = ((int) std::size (swatches) + columns - 1) / columns;
 
         return std::make_unique<Painter> (cellW * columns, cellH * rows, [=] (juce::Graphics& g, Painter&)
@@ -82,16 +82,16 @@ namespace
             for (int i = 0; i < (int) std::size (swatches); ++i)
             {
                 const juce::Rectangle<int> cell ((i % columns) * cellW, (i / columns) * cellH, cellW, cellH);
-                auto chip = cell.reduced (3).removeFromLeft (cellH * 2);
+                auto chip = cell.reduced (inset).removeFromLeft (cellH * 2);
                 g.setColour (juce::Colours::white);
                 g.fillRect (chip);
                 g.setColour (juce::Colours::black);
                 g.fillRect (chip.removeFromRight (chip.getWidth() / 2));
                 g.setColour (swatches[i].colour);
-                g.fillRect (cell.reduced (3).removeFromLeft (cellH * 2));
+                g.fillRect (cell.reduced (inset).removeFromLeft (cellH * 2));
                 g.setColour (Palette::textColour);
                 g.drawFittedText (juce::String (swatches[i].name) + "\n" + swatches[i].colour.toDisplayString (true),
-                                  cell.withTrimmedLeft (cellH * 2 + 8), juce::Justification::centredLeft, 2);
+                                  cell.withTrimmedLeft (cellH * 2 + textGap), juce::Justification::centredLeft, 2);
             }
         });
     }
@@ -349,7 +349,9 @@ namespace
         slider.setValue (0.4 * slider.getMaximum());
         auto& twoValue = sheet->make<juce::Slider> (w, h, juce::Slider::TwoValueHorizontal, juce::Slider::NoTextBox);
         twoValue.setMinAndMaxValues (2.0, 7.0);
-        sheet->make<juce::TextEditor> (w, h).setText ("Vocal Lead");
+        auto& editor = sheet->make<juce::TextEditor> (w, h);
+        editor.setFont (BVLookAndFeel::makeFont (laf.getFontSize()));   // as every field of the program sets it
+        editor.setText ("Vocal Lead");
         auto& combo = sheet->make<juce::ComboBox> (w, h);
         combo.addItem ("Cell view", 1);
         combo.setSelectedId (1);

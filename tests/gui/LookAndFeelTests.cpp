@@ -101,6 +101,15 @@ TEST (BVLookAndFeel, FontsUseAnInstalledTypefaceAtEveryScale)
         juce::Slider slider;
         std::unique_ptr<juce::Label> textBox (laf.createSliderTextBox (slider));
         EXPECT_FLOAT_EQ (textBox->getFont().getHeight(), 14.0f * scale);
+        EXPECT_EQ (textBox->getBorderSize().getLeft(), juce::roundToInt (5.0f * scale));
+
+        // Menu items and separators grow with the scale: a separator is 10 pixels at scale 1.
+        int itemWidth = 0, itemHeight = 0, separatorWidth = 0, separatorHeight = 0;
+        laf.getIdealPopupMenuItemSize ("Refresh MIDI Devices", false, 0, itemWidth, itemHeight);
+        laf.getIdealPopupMenuItemSize ({}, true, 0, separatorWidth, separatorHeight);
+        EXPECT_EQ (itemHeight, juce::roundToInt (18.0f * scale));
+        EXPECT_EQ (separatorHeight, juce::roundToInt (10.0f * scale));
+        EXPECT_EQ (separatorWidth, juce::roundToInt (50.0f * scale));
 
         // Text really appears: a missing typeface would leave the image empty.
         const auto font = laf.getAlertWindowFont();
@@ -124,6 +133,7 @@ TEST (BVLookAndFeel, TabWidthsAndTooltipPlacement)
 {
     for (auto scale : scales)
     {
+        SCOPED_TRACE (scale);
         BVLookAndFeel laf (scale);
         TabBar tabs (laf);
         auto* button = tabs.bar.getTabButton (1);
@@ -137,12 +147,19 @@ TEST (BVLookAndFeel, TabWidthsAndTooltipPlacement)
 
         const juce::Rectangle<int> parent (0, 0, 1000, 800);
         const auto rightBelow = laf.getTooltipBounds ("Find a preset", { 700, 600 }, parent);
-        EXPECT_EQ (rightBelow.getRight(), 700 - 12);
-        EXPECT_EQ (rightBelow.getBottom(), 600 - 6);
+        const auto s = (int) scale;
+        EXPECT_EQ (rightBelow.getRight(), 700 - 12 * s);
+        EXPECT_EQ (rightBelow.getBottom(), 600 - 6 * s);
 
         const auto leftAbove = laf.getTooltipBounds ("Find a preset", { 100, 100 }, parent);
-        EXPECT_EQ (leftAbove.getPosition(), juce::Point<int> (124, 106));
+        EXPECT_EQ (leftAbove.getPosition(), juce::Point<int> (100 + 24 * s, 100 + 6 * s));
         EXPECT_EQ (leftAbove.getWidth(), rightBelow.getWidth());
+
+        // A long tip wraps at the same words at every scale.
+        const juce::String longTip ("Get presets and setup data from your device, then keep them as a backup on this computer");
+        const auto wrapped = laf.getTooltipBounds (longTip, { 100, 100 }, parent);
+        EXPECT_NEAR (wrapped.getHeight(), scale * (float) BVLookAndFeel (1.0f).getTooltipBounds (longTip, { 100, 100 }, parent).getHeight(), 3.0f)
+            << "one line more or less at this scale";
     }
 
     OptionsDialogLaf options (1.0f);
@@ -218,9 +235,11 @@ TEST (LookAndFeelDrawing, ButtonBackgroundsAndToggles)
         const auto radioImage = radio.createComponentSnapshot (radio.getLocalBounds(), true, 1.0f);
         const auto checkImage = check.createComponentSnapshot (check.getLocalBounds(), true, 1.0f);
         const auto markSize = 0.75f * (float) h * 1.1f * 0.7f;
-        EXPECT_TRUE (isDark (radioImage.getPixelAt (4 + (int) (markSize / 2), h / 2)));   // the dot
+        const auto edge = (int) (4 * scale);   // the box's distance from the left, grown with the scale
+        EXPECT_TRUE (isDark (radioImage.getPixelAt (edge + (int) (markSize / 2), h / 2)));   // the dot
         EXPECT_TRUE (near (radioImage, 5, 1, juce::Colours::transparentBlack, 0));
-        EXPECT_TRUE (near (checkImage, 4, h / 2, laf.findColour (juce::TextButton::buttonColourId), 2));   // the box's edge
+        EXPECT_TRUE (near (checkImage, edge, h / 2, laf.findColour (juce::TextButton::buttonColourId), 2));   // the box's edge
+        EXPECT_TRUE (near (checkImage, edge - 2, h / 2, juce::Colours::transparentBlack, 0));
 
         radio.setLookAndFeel (nullptr);
         check.setLookAndFeel (nullptr);
@@ -425,11 +444,12 @@ TEST (LookAndFeelDrawing, GroupOutlineTableHeaderToolbarAndTooltip)
 
         juce::GroupComponent group;
         group.setLookAndFeel (&laf);
-        const auto lineY = juce::roundToInt (BVLookAndFeel::makeFont (laf.getFontSize()).getAscent() - 3.0f);
+        const auto lineY = juce::roundToInt (BVLookAndFeel::makeFont (laf.getFontSize()).getAscent() - 3.0f * scale);
         const auto closed = draw (w, h, [&] (juce::Graphics& g) { laf.drawGroupComponentOutline (g, w, h, {}, juce::Justification::left, group); });
         const auto titled = draw (w, h, [&] (juce::Graphics& g) { laf.drawGroupComponentOutline (g, w, h, "Export", juce::Justification::left, group); });
-        EXPECT_GT (closed.getPixelAt (12, lineY).getAlpha(), 60);   // no gap without a text
-        EXPECT_LT (titled.getPixelAt (12, lineY).getAlpha(), closed.getPixelAt (12, lineY).getAlpha());
+        const auto inGap = (int) (12 * scale);   // the gap for the text starts further in at a larger scale
+        EXPECT_GT (closed.getPixelAt (inGap, lineY).getAlpha(), 60);   // no gap without a text
+        EXPECT_LT (titled.getPixelAt (inGap, lineY).getAlpha(), closed.getPixelAt (inGap, lineY).getAlpha());
         group.setLookAndFeel (nullptr);
 
         juce::TableHeaderComponent header;
@@ -447,7 +467,8 @@ TEST (LookAndFeelDrawing, GroupOutlineTableHeaderToolbarAndTooltip)
             laf.drawTableHeaderColumn (g, header, "Name", 1, 100, 24, true, false, juce::TableHeaderComponent::sortedForwards);
         });
         EXPECT_EQ (at (column, 1, 1), Palette::tableSelectedRowColour.getARGB());
-        EXPECT_GT (countPixels (column, { 88, 0, 12, 24 }, isDark), 3);   // the sort arrow
+        const auto arrowRight = 100 - (int) (4 * scale);   // the column's text inset grows with the scale
+        EXPECT_GT (countPixels (column, { arrowRight - 12, 0, 12, 24 }, isDark), 3);   // the sort arrow
 
         juce::Toolbar toolbar;
         toolbar.setSize (w, 60);

@@ -551,8 +551,18 @@ void DataPage::resized()
     juce::Component* parts[] = { &browser, resizerBar.get(), panels.get() };
     layout.layOutComponents (parts, 3, area.getX(), area.getY(), area.getWidth(), area.getHeight(), false, true);
 
+    if (const auto indent = juce::roundToInt (3.0f * scale); indent != syncButton.getEdgeIndent())
+        syncButton.setEdgeIndent (indent);
     syncButton.setSize (juce::roundToInt (250.0f * scale), juce::roundToInt (250.0f * scale));
     syncButton.setCentrePosition (getLocalBounds().getCentre());
+}
+
+juce::Rectangle<float> DataPage::SyncButton::getImageBounds() const
+{
+    auto* laf = BVLookAndFeel::of (const_cast<SyncButton&> (*this));
+    const auto indent = juce::jmin (getEdgeIndent(), proportionOfWidth (0.3f), proportionOfHeight (0.3f));
+    const auto label = laf != nullptr ? laf->getDrawableButtonTextHeight (const_cast<SyncButton&> (*this)) : juce::jmin (16, proportionOfHeight (0.25f));
+    return getLocalBounds().withTrimmedBottom (label).reduced (indent).toFloat();
 }
 
 void DataPage::visibilityChanged()

@@ -379,7 +379,14 @@ private:
     };
 
     Toolbar toolbar;
-    juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
+    /** The picture leaves room for the label as high as the look-and-feel draws it at the scale. */
+    struct SyncButton : juce::DrawableButton
+    {
+        using juce::DrawableButton::DrawableButton;
+        juce::Rectangle<float> getImageBounds() const override;
+    };
+
+    SyncButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
     juce::StretchableLayoutManager layout;
     std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;
     int resizerWidth = 8;   // at the UI scale

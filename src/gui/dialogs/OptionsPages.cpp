@@ -20,7 +20,7 @@ OptionsComponentPage::OptionsComponentPage (BVLookAndFeel& pageLaf)
     : laf (pageLaf),
       margin4 (juce::roundToInt (4.0f * laf.getScale())),
       margin8 (juce::roundToInt (8.0f * laf.getScale())),
-      rowHeight (juce::roundToInt (laf.getFontSize() + 2.0f)),
+      rowHeight (juce::roundToInt (laf.getFontSize() + 2.0f * laf.getScale())),
       rowGap (juce::roundToInt (1.5f * (float) rowHeight)),
       buttonHeight (juce::roundToInt (2.0f * laf.getFontSize())),
       toggleHeight (juce::roundToInt (laf.getFontSize() / 0.75f))
@@ -34,11 +34,19 @@ void OptionsComponentPage::paint (juce::Graphics& g)
     g.fillAll (Palette::dialogBackgroundColour);
 }
 
+juce::BorderSize<int> OptionsComponentPage::labelBorder() const
+{
+    // The framework's label border (1, 5) at the page's scale.
+    const auto v = juce::roundToInt (laf.getScale()), h = juce::roundToInt (5.0f * laf.getScale());
+    return { v, h, v, h };
+}
+
 void OptionsComponentPage::addHeader (juce::Label& label, const juce::String& text)
 {
     label.setText (text, juce::dontSendNotification);
     label.setFont (BVLookAndFeel::makeFont (laf.getFontSize(), juce::Font::bold));
     label.setJustificationType (juce::Justification::centredLeft);
+    label.setBorderSize (labelBorder());
     label.setEditable (false, false, false);
     addAndMakeVisible (label);
 }
@@ -207,6 +215,7 @@ DataOptionsComp::DataOptionsComp (BVLookAndFeel& pageLaf)
     syncRadios[method == 1 || method == 2 ? method : 0].setToggleState (true, juce::dontSendNotification);
 
     folderLabel.setFont (BVLookAndFeel::makeFont (laf.getFontSize()));
+    folderLabel.setBorderSize (labelBorder());
     folderLabel.setText (ExportContent::resolveExportFolder (settings().getValue ("exportFolder")), juce::dontSendNotification);
     addAndMakeVisible (folderLabel);
 

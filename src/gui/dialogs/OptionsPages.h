@@ -22,6 +22,9 @@ protected:
     /** A bold header label, added to the page. */
     void addHeader (juce::Label& label, const juce::String& text);
 
+    /** The border of the page's labels, grown with the scale. */
+    juce::BorderSize<int> labelBorder() const;
+
     int gap() const { return laf.getMargin(); }
 
     BVLookAndFeel& laf;

@@ -72,10 +72,12 @@ void UpdateProgressContent::resized()
     const auto buttonHeight = (int) (m.font * 2.0f);
     const auto buttonWidth = getLookAndFeel().getTextButtonWidthToFitText (stopButton, buttonHeight);
 
-    statusLabel.setBounds (g, (int) (28.0f * m.scale), w - 2 * g, rowHeight);
-    stepBar.setBounds (g, statusLabel.getBottom() + 5, w - 2 * g, rowHeight + 4);
-    overallLabel.setBounds (g, stepBar.getBottom() + 15, w - 2 * g, rowHeight);
-    overallBar.setBounds (g, overallLabel.getBottom() + 5, w - 2 * g, rowHeight + 4);
+    const auto px = [&m] (float v) { return (int) (v * m.scale); };
+
+    statusLabel.setBounds (g, px (28.0f), w - 2 * g, rowHeight);
+    stepBar.setBounds (g, statusLabel.getBottom() + px (5.0f), w - 2 * g, rowHeight + px (4.0f));
+    overallLabel.setBounds (g, stepBar.getBottom() + px (15.0f), w - 2 * g, rowHeight);
+    overallBar.setBounds (g, overallLabel.getBottom() + px (5.0f), w - 2 * g, rowHeight + px (4.0f));
     stopButton.setBounds (w - buttonWidth - g, h - buttonHeight - g, buttonWidth, buttonHeight);
 }
 

@@ -29,9 +29,10 @@ juce::Rectangle<int> ArchiveButton::getLabelBox() const
 void ArchiveButton::resized()
 {
     const auto w = (float) getWidth(), h = (float) getHeight();
-    shadowBox = { 5.0f, 5.0f, w - 10.0f, h - 10.0f };
-    bodyBox = { 0.0f, 0.0f, w - 5.0f, h - 5.0f };
-    faceBox = { 1.0f, 1.0f, w - 7.0f, h - 7.0f };
+    const auto s = font.getHeight() / 14.0f;
+    shadowBox = { 5.0f * s, 5.0f * s, w - 10.0f * s, h - 10.0f * s };
+    bodyBox = { 0.0f, 0.0f, w - 5.0f * s, h - 5.0f * s };
+    faceBox = { 1.0f * s, 1.0f * s, w - 7.0f * s, h - 7.0f * s };
     iconBox = {};
 
     const auto bounds = icon != nullptr ? icon->getDrawableBounds() : juce::Rectangle<float>();
@@ -61,7 +62,8 @@ void ArchiveButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isBut
     if (getToggleState() || isButtonDown || isMouseOver)
     {
         const auto chosen = getToggleState() || isButtonDown;
-        const TileCard card { shadowBox, bodyBox, faceBox };
+        const auto s = font.getHeight() / 14.0f;
+        const TileCard card { shadowBox, bodyBox, faceBox, 2.0f * s, 2.0f * s, 1.0f * s, s };
         card.draw (g, chosen ? Palette::accentBlueColour : Palette::steelBlueColour,
                    chosen ? Palette::backgroundColour.brighter (0.4f) : Palette::archiveTilePale, isButtonDown, enabled);
     }

@@ -241,18 +241,19 @@ void MidiDeviceStatusButton::resized()
 {
     const auto w = (float) getWidth(), h = (float) getHeight();
     const auto iw = (float) stateIcon.getWidth(), ih = (float) stateIcon.getHeight();
-    const auto cardHeight = h - (ih * 0.5f + 1.0f);
+    const auto s = scale;
+    const auto cardHeight = h - (ih * 0.5f + 1.0f * s);
 
-    shadowRect = { 5.0f, 5.0f, w - 10.0f, cardHeight - 10.0f };
-    bodyRect = { 0.0f, 0.0f, w - 5.0f, cardHeight - 5.0f };
-    faceRect = { 3.1f, 3.1f, w - 11.2f, cardHeight - 11.2f };
+    shadowRect = { 5.0f * s, 5.0f * s, w - 10.0f * s, cardHeight - 10.0f * s };
+    bodyRect = { 0.0f, 0.0f, w - 5.0f * s, cardHeight - 5.0f * s };
+    faceRect = { 3.1f * s, 3.1f * s, w - 11.2f * s, cardHeight - 11.2f * s };
 
-    const auto frameHeight = ih + 2.0f;
-    iconFrame = juce::Rectangle<float> (iw + 2.0f, frameHeight)
+    const auto frameHeight = ih + 2.0f * s;
+    iconFrame = juce::Rectangle<float> (iw + 2.0f * s, frameHeight)
                     .withCentre ({ faceRect.getCentreX(), 0.0f })
-                    .withY (bodyRect.getBottom() - (frameHeight * 0.5f + 1.55f));
+                    .withY (bodyRect.getBottom() - (frameHeight * 0.5f + 1.55f * s));
 
-    auto pictureArea = faceRect.withTrimmedTop (nameFont.getHeight() + 2.0f);
+    auto pictureArea = faceRect.withTrimmedTop (nameFont.getHeight() + 2.0f * s);
     pictureArea = pictureArea.withBottom (juce::jmax (pictureArea.getY(), iconFrame.getY()));
 
     imageX = (int) faceRect.getCentreX() - productImage.getWidth() / 2;
@@ -290,14 +291,14 @@ void MidiDeviceStatusButton::paintButton (juce::Graphics& g, bool isMouseOver, b
         face = face.brighter (0.4f);
     }
 
-    const TileCard card { shadowRect, bodyRect, faceRect, 5.0f, 5.0f, 1.9f };
+    const TileCard card { shadowRect, bodyRect, faceRect, 5.0f * scale, 5.0f * scale, 1.9f * scale, scale };
     card.draw (g, rim, face, isButtonDown, enabled);
 
     const auto contentAlpha = TileCard::contentAlpha (enabled);
     g.setColour (Palette::deviceButtonDark.withMultipliedAlpha (contentAlpha));
     g.setFont (nameFont);
-    g.drawText (deviceName, (int) faceRect.getX(), (int) faceRect.getY() + 4, (int) faceRect.getWidth(),
-                (int) nameFont.getHeight() + 2, juce::Justification::centredTop, true);
+    g.drawText (deviceName, (int) faceRect.getX(), (int) (faceRect.getY() + 4.0f * scale), (int) faceRect.getWidth(),
+                (int) (nameFont.getHeight() + 2.0f * scale), juce::Justification::centredTop, true);
 
     g.setOpacity (enabled && pressable ? 1.0f : TileCard::disabledContentAlpha);
     g.drawImageAt (productImage, imageX, imageY);
@@ -305,11 +306,11 @@ void MidiDeviceStatusButton::paintButton (juce::Graphics& g, bool isMouseOver, b
     if (! offline && stateIconKind != StateIcon::unavailable)
     {
         g.setColour (rim.withMultipliedAlpha (TileCard::rimAlpha (enabled)));
-        g.fillRoundedRectangle (iconFrame, 3.0f);
+        g.fillRoundedRectangle (iconFrame, 3.0f * scale);
         g.setColour (face.brighter (0.4f).withMultipliedAlpha (contentAlpha));
-        g.fillRoundedRectangle (iconFrame.reduced (1.0f), 2.0f);
+        g.fillRoundedRectangle (iconFrame.reduced (1.0f * scale), 2.0f * scale);
         g.setOpacity (contentAlpha);
-        g.drawImageAt (stateIcon, (int) (iconFrame.getX() + 1.0f), (int) (iconFrame.getY() + 1.0f));
+        g.drawImageAt (stateIcon, (int) (iconFrame.getX() + 1.0f * scale), (int) (iconFrame.getY() + 1.0f * scale));
     }
 
     if (updateAvailable && updateBadge != nullptr)

@@ -4,7 +4,7 @@ void TileCard::draw (juce::Graphics& g, juce::Colour rim, juce::Colour face, boo
 {
     juce::Path shadowShape;
     shadowShape.addRoundedRectangle (shadowBox, shadowCorner);
-    juce::DropShadow (juce::Colours::black.withAlpha (0.3f), pressed ? 7 : 5, {}).drawForPath (g, shadowShape);
+    juce::DropShadow (juce::Colours::black.withAlpha (0.3f), juce::roundToInt ((pressed ? 7.0f : 5.0f) * scale), {}).drawForPath (g, shadowShape);
 
     g.setColour (rim.withMultipliedAlpha (rimAlpha (enabled)));
     g.fillRoundedRectangle (bodyBox, bodyCorner);

@@ -9,6 +9,7 @@ struct TileCard
 {
     juce::Rectangle<float> shadowBox, bodyBox, faceBox;
     float shadowCorner = 2.0f, bodyCorner = 2.0f, faceCorner = 1.0f;
+    float scale = 1.0f;   // of the shadow's blur; the boxes and corners come scaled
 
     /** Alphas of a disabled card's rim and of its face, text and pictures. */
     static constexpr float disabledRimAlpha = 0.9f;
