@@ -535,9 +535,10 @@ namespace
             }
 
             // The grid's: what differs in the grid from the photo before the press, but for the
-            // pressed cell (a press selects it).
+            // pressed cell (a press selects it) and the focus ring the press draws along the
+            // panel's edges.
             const auto photo = photograph (window);
-            const juce::Rectangle<int> grid (gridX, gridY, 1020 - gridX, 6 * 24);
+            const auto grid = juce::Rectangle<int> (gridX, gridY, 1020 - gridX, 6 * 24).withTrimmedLeft (4).withTrimmedTop (4).withTrimmedRight (4);
             juce::Point<int> corner { -1, -1 };
             int n = 0;
 
