@@ -297,12 +297,14 @@ bool StatusBar::updateLights()
             indicator.litUntil = now + juce::RelativeTime::seconds (0.099);
         }
 
-        if (indicator.litUntil < now && indicator.currentIcon == indicator.litIcon)
+        // Lit while its moment lasts, not at its end: a light re-based this very
+        // millisecond (litUntil = now) stays dark.
+        if (indicator.litUntil <= now && indicator.currentIcon == indicator.litIcon)
         {
             indicator.currentIcon = indicator.idleIcon;
             repaint (indicator.bounds.getSmallestIntegerContainer());
         }
-        else if (indicator.litUntil >= now && indicator.currentIcon == indicator.idleIcon)
+        else if (indicator.litUntil > now && indicator.currentIcon == indicator.idleIcon)
         {
             indicator.currentIcon = indicator.litIcon;
             repaint (indicator.bounds.getSmallestIntegerContainer());
