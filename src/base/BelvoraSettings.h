@@ -16,8 +16,20 @@ public:
     /** Saves and deletes the process-wide settings holder (also done at process exit). */
     static void releaseAppProperties();
 
-    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
+    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"),
+        and saves the settings a short while after each change (message thread). */
     static void configureAppProperties();
+
+    /** Writes the settings if they changed since the last write, or if that
+        failed; keeps whether this one failed. True when they are on disk. Any thread. */
+    static bool saveUserSettings();
+
+    /** Whether the last write of the settings failed (they are not on disk). */
+    static bool hasUnsavedSettings();
+
+    /** Called on the message thread after each save of the settings a change
+        brought (none to stop). */
+    static void setSaveListener (std::function<void()> listener);
 
     /** When the settings file cannot be read, moves it aside and reads the
         copy kept at the last start or quit in its place (or starts from the defaults);
