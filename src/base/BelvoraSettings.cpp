@@ -23,12 +23,6 @@ namespace
         return lock;
     }
 
-    std::mutex& saveLock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
-
     std::atomic<bool> lastSaveFailed { false };
 
     std::function<void()>& saveListener()
@@ -156,12 +150,14 @@ void BelvoraSettings::configureAppProperties()
 
 bool BelvoraSettings::saveUserSettings()
 {
-    auto* settings = getAppProperties().getUserSettings();
+    // Held throughout: a write from another thread never meets a released holder.
+    const std::lock_guard guard (holderLock());
+    auto& holder = propertiesHolder();
+    auto* settings = holder != nullptr ? holder->getUserSettings() : nullptr;
 
     if (settings == nullptr)
         return true;
 
-    const std::lock_guard guard (saveLock());
     // A failed write leaves the settings due, so this writes them again.
     const bool written = settings->saveIfNeeded();
     lastSaveFailed = ! written;

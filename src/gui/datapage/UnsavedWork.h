@@ -19,7 +19,8 @@ public:
     juce::StringArray getItems() const;
     bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty() && settings.isEmpty(); }
     bool isEmpty (Part part) const noexcept          { return itemsOf (part).isEmpty(); }
-    void clear()                                     { workspace.clear(); backups.clear(); settings.clear(); }
+    /** Forgets the unit's parts; the settings are the program's, and stay until written. */
+    void clear()                                     { workspace.clear(); backups.clear(); }
 
     // What the boxes say.
     static juce::String workspaceItem (const juce::String& deviceName)     { return "the workspace of " + deviceName; }
