@@ -145,7 +145,6 @@ void BelvoraSettings::configureAppProperties()
     options.processLock = nullptr;
     saverHolder().reset();
     getAppProperties().setStorageParameters (options);
-    saverHolder() = std::make_unique<SettingsSaver> (getUserSettings());
 }
 
 bool BelvoraSettings::saveUserSettings()
@@ -198,6 +197,8 @@ void BelvoraSettings::keepLastGoodSettings()
 
 juce::File BelvoraSettings::recoverSettingsFile()
 {
+    // The file is opened only here, once checked: from then on changes are saved.
+    struct StartSaving { ~StartSaving() { saverHolder() = std::make_unique<SettingsSaver> (getUserSettings()); } } startSaving;
     // A pipe, a folder or a huge file in its place is damaged before the framework opens it.
     const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
     auto aside = expected.exists() && ! isReadable (expected) ? SafeSave::moveAside (expected) : juce::File();

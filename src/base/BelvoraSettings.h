@@ -16,8 +16,7 @@ public:
     /** Saves and deletes the process-wide settings holder (also done at process exit). */
     static void releaseAppProperties();
 
-    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"),
-        and saves the settings a short while after each change (message thread). */
+    /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
     static void configureAppProperties();
 
     /** Writes the settings if they changed since the last write, or if that
@@ -33,7 +32,8 @@ public:
 
     /** When the settings file cannot be read, moves it aside and reads the
         copy kept at the last start or quit in its place (or starts from the defaults);
-        otherwise keeps the file as that copy. The file moved aside, or none. */
+        otherwise keeps the file as that copy. The file moved aside, or none.
+        From then on the settings are saved a short while after each change. */
     static juce::File recoverSettingsFile();
 
     /** The copy of the settings file as it was last known to be readable. */
