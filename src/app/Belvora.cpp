@@ -216,7 +216,7 @@ void Belvora::shutdown()
     settings.setValue ("internal3", settings.getDoubleValue ("internal3", 0.0) + runSeconds);
 
     // Saved, but kept open: worker threads still read settings until the hub stops them.
-    getAppProperties().saveIfNeeded();
+    saveUserSettings();
 
     if (nexus != nullptr)
     {
@@ -239,7 +239,7 @@ void Belvora::shutdown()
     // only after it has closed the display: a crash on the way out.
     juce::Desktop::getInstance().getAnimator().cancelAllAnimations (false);
 
-    getAppProperties().saveIfNeeded();
+    saveUserSettings();
     keepLastGoodSettings();
     releaseAppProperties();
     instanceLock.reset();

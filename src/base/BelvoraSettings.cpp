@@ -4,6 +4,7 @@
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
 
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -20,6 +21,43 @@ namespace
     {
         static std::mutex lock;
         return lock;
+    }
+
+    std::atomic<bool> lastSaveFailed { false };
+
+    std::function<void()>& saveListener()
+    {
+        static std::function<void()> listener;
+        return listener;
+    }
+
+    // The framework's own timed save drops its result: the settings are saved
+    // here instead, so a failed write is known and can be tried again.
+    struct SettingsSaver final : private juce::ChangeListener, private juce::Timer
+    {
+        explicit SettingsSaver (juce::PropertiesFile& file) : settings (file)   { settings.addChangeListener (this); }
+        ~SettingsSaver() override                                              { settings.removeChangeListener (this); }
+
+        void changeListenerCallback (juce::ChangeBroadcaster*) override        { startTimer (delayMs); }
+
+        void timerCallback() override
+        {
+            stopTimer();
+            BelvoraSettings::saveUserSettings();
+
+            if (auto listener = saveListener())
+                listener();
+        }
+
+        static constexpr int delayMs = 3000;
+        juce::PropertiesFile& settings;
+    };
+
+    // Made after the settings holder, so it goes before it at process exit.
+    std::unique_ptr<SettingsSaver>& saverHolder()
+    {
+        static std::unique_ptr<SettingsSaver> saver;
+        return saver;
     }
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
@@ -77,6 +115,7 @@ juce::PropertiesFile& BelvoraSettings::getUserSettings()
 
 void BelvoraSettings::releaseAppProperties()
 {
+    saverHolder().reset();
     const std::lock_guard guard (holderLock());
     auto& holder = propertiesHolder();
 
@@ -101,10 +140,37 @@ void BelvoraSettings::configureAppProperties()
     options.commonToAllUsers = false;
     options.ignoreCaseOfKeyNames = false;
     options.doNotSave = false;
-    options.millisecondsBeforeSaving = 3000;
+    options.millisecondsBeforeSaving = -1;   // SettingsSaver saves them
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
+    saverHolder().reset();
     getAppProperties().setStorageParameters (options);
+}
+
+bool BelvoraSettings::saveUserSettings()
+{
+    // Held throughout: a write from another thread never meets a released holder.
+    const std::lock_guard guard (holderLock());
+    auto& holder = propertiesHolder();
+    auto* settings = holder != nullptr ? holder->getUserSettings() : nullptr;
+
+    if (settings == nullptr)
+        return true;
+
+    // A failed write leaves the settings due, so this writes them again.
+    const bool written = settings->saveIfNeeded();
+    lastSaveFailed = ! written;
+    return written;
+}
+
+bool BelvoraSettings::hasUnsavedSettings()
+{
+    return lastSaveFailed;
+}
+
+void BelvoraSettings::setSaveListener (std::function<void()> listener)
+{
+    saveListener() = std::move (listener);
 }
 
 juce::File BelvoraSettings::getLastGoodSettingsFile()
@@ -131,6 +197,8 @@ void BelvoraSettings::keepLastGoodSettings()
 
 juce::File BelvoraSettings::recoverSettingsFile()
 {
+    // The file is opened only here, once checked: from then on changes are saved.
+    struct StartSaving { ~StartSaving() { saverHolder() = std::make_unique<SettingsSaver> (getUserSettings()); } } startSaving;
     // A pipe, a folder or a huge file in its place is damaged before the framework opens it.
     const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
     auto aside = expected.exists() && ! isReadable (expected) ? SafeSave::moveAside (expected) : juce::File();

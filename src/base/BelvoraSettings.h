@@ -19,9 +19,21 @@ public:
     /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
     static void configureAppProperties();
 
+    /** Writes the settings if they changed since the last write, or if that
+        failed; keeps whether this one failed. True when they are on disk. Any thread. */
+    static bool saveUserSettings();
+
+    /** Whether the last write of the settings failed (they are not on disk). */
+    static bool hasUnsavedSettings();
+
+    /** Called on the message thread after each save of the settings a change
+        brought (none to stop). */
+    static void setSaveListener (std::function<void()> listener);
+
     /** When the settings file cannot be read, moves it aside and reads the
         copy kept at the last start or quit in its place (or starts from the defaults);
-        otherwise keeps the file as that copy. The file moved aside, or none. */
+        otherwise keeps the file as that copy. The file moved aside, or none.
+        From then on the settings are saved a short while after each change. */
     static juce::File recoverSettingsFile();
 
     /** The copy of the settings file as it was last known to be readable. */

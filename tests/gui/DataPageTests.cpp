@@ -628,7 +628,53 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     EXPECT_EQ (asked, 1);
     EXPECT_EQ (storedName(), "Lost");
     EXPECT_EQ (page().getDeviceDataSet(), nullptr);
-    EXPECT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+    ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr; }));
+    const Alerts::ScopedChoiceResponder answerOk { [&] (const Alerts::Box& box) { running->boxes.push_back (box); return 0; } };
+    running->perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
+
+    // The settings are saved like the rest: a timed save that fails is named, a backup's
+    // save writes them once there is room, and only then is "Saved" told, once.
+    const auto settingsFile = running->settings().getFile();
+    const auto blockSettings = [&] { return settingsFile.deleteRecursively() && settingsFile.createDirectory(); };
+    const auto storedSetting = [&]
+    {
+        juce::PropertiesFile::Options options;
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.ignoreCaseOfKeyNames = false;
+        options.doNotSave = true;
+        return settingsFile.existsAsFile() ? juce::PropertiesFile (settingsFile, options).getValue ("exportFolder") : juce::String();
+    };
+    const int errorsBefore = count ("File Error"), savedBefore = count ("Saved");
+    ASSERT_TRUE (blockSettings());
+    running->settings().setValue ("exportFolder", "/first");
+    ASSERT_TRUE (running->waitFor ([&] { return count ("File Error") == errorsBefore + 1; }));
+    EXPECT_TRUE (running->boxes.back().message.contains (UnsavedWork::settingsItem()));
+    ASSERT_TRUE (settingsFile.deleteRecursively());
+    browser().backupDeviceData (false, false, true);
+    ASSERT_TRUE (running->drain());
+    page().getArchiveManager()->waitForBackgroundSaves();
+    page().waitForWorkspaceSaves();
+    ASSERT_TRUE (running->waitFor ([&] { return count ("Saved") == savedBefore + 1; }));
+    EXPECT_EQ (storedSetting(), "/first");
+    ASSERT_TRUE (running->drain());
+    EXPECT_EQ (count ("Saved"), savedBefore + 1);
+
+    // At close the settings are written too, or asked about.
+    ASSERT_TRUE (blockSettings());
+    running->settings().setValue ("exportFolder", "/last");
+    buttons.clear();
+    const Alerts::ScopedChoiceResponder freeSettings { [&] (const Alerts::Box& box)
+    {
+        running->boxes.push_back (box);
+        buttons = box.buttons;
+        EXPECT_TRUE (box.message.contains (UnsavedWork::settingsItem()));
+        return settingsFile.deleteRecursively() ? 0 : -1;
+    } };
+
+    page().closeSources (true, false, true);
+    EXPECT_EQ (buttons, juce::StringArray ({ "Try Again", "Quit Anyway" }));
+    EXPECT_EQ (storedSetting(), "/last");
 }
 
 //==============================================================================

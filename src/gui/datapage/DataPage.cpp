@@ -105,10 +105,22 @@ DataPage::DataPage()
     autosave = std::make_unique<Autosave> (*this);
     updateSyncButtonText (true);
     showSource ({}, {}, viewEmpty, {}, detailsEmpty);
+
+    // A timed save of the settings is a save like the others: its failure is
+    // named with theirs, and it writes again what they could not.
+    Belvora::setSaveListener ([page = juce::Component::SafePointer<DataPage> (this)]
+    {
+        if (page != nullptr)
+        {
+            page->settingsSaveEnded (! Belvora::hasUnsavedSettings());
+            page->save (UnsavedWork::Part::settings);
+        }
+    });
 }
 
 DataPage::~DataPage()
 {
+    Belvora::setSaveListener (nullptr);
     panels->getDataView().removeChangeListener (this);
     panels.reset();   // its containers leave the listener lists while those still exist
     importRun.reset();

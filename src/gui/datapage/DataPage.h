@@ -146,8 +146,8 @@ public:
 
     /** Each change of the backups is written at once (after the change's
         message); the workspace a short while after its first unsaved edit.
-        Either save also writes again whatever an earlier save of either
-        could not put on disk. */
+        Either save, and each timed save of the settings, also writes again
+        whatever an earlier save of any of them could not put on disk. */
     static constexpr int workspaceSaveDelayMs = 2000;
     void saveBackups()                                          { save (UnsavedWork::Part::backups); }
     void saveWorkspace()                                        { save (UnsavedWork::Part::workspace); }
@@ -321,6 +321,8 @@ private:
     void save (UnsavedWork::Part part);
     void handOverBackups();
     void handOverWorkspace();
+    void handOverSettings();
+    void settingsSaveEnded (bool written);
     void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;

@@ -314,6 +314,10 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
             unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten));
         }
 
+        if (saveDeviceData)
+            unsaved.update (UnsavedWork::Part::settings, BelvoraSettings::saveUserSettings() ? juce::StringArray()
+                                                                                              : juce::StringArray (UnsavedWork::settingsItem()));
+
         if (unsaved.isEmpty() || ! saveDeviceData)
             break;
 
@@ -388,6 +392,33 @@ void DataPage::save (UnsavedWork::Part part)
 
     if (part == UnsavedWork::Part::workspace || ! unsaved.isEmpty (UnsavedWork::Part::workspace))
         handOverWorkspace();
+
+    if (part != UnsavedWork::Part::settings && BelvoraSettings::hasUnsavedSettings())
+        handOverSettings();
+}
+
+void DataPage::handOverSettings()
+{
+    // Written with the workspace's saves, off the message thread, in order with them.
+    autosave->writes.post ([page = juce::Component::SafePointer<DataPage> (this)]
+    {
+        const bool settingsWritten = BelvoraSettings::saveUserSettings();
+
+        juce::MessageManager::callAsync ([page, settingsWritten]
+        {
+            if (page != nullptr)
+                page->settingsSaveEnded (settingsWritten);
+        });
+    });
+}
+
+void DataPage::settingsSaveEnded (bool settingsWritten)
+{
+    if (closingSources)
+        return;
+
+    tellUnsaved (unsaved.update (UnsavedWork::Part::settings, settingsWritten ? juce::StringArray()
+                                                                      : juce::StringArray (UnsavedWork::settingsItem())));
 }
 
 void DataPage::handOverBackups()

@@ -16,7 +16,7 @@ namespace
 UnsavedWork::Change UnsavedWork::update (Part part, const juce::StringArray& items)
 {
     const bool wasEmpty = isEmpty();
-    (part == Part::workspace ? workspace : backups) = items;
+    (part == Part::workspace ? workspace : part == Part::backups ? backups : settings) = items;
 
     if (wasEmpty == isEmpty())
         return Change::none;
@@ -28,6 +28,7 @@ juce::StringArray UnsavedWork::getItems() const
 {
     auto items = workspace;
     items.addArray (backups);
+    items.addArray (settings);
     return items;
 }
 

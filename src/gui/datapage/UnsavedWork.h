@@ -2,14 +2,14 @@
 
 #include <juce_core/juce_core.h>
 
-/** What of the user's work the last saves could not put on disk, in two
-    parts (the workspace of the unit, the backups), and when to tell it: a
+/** What of the user's work the last saves could not put on disk, in three
+    parts (the workspace of the unit, the backups, the settings), and when to tell it: a
     failing episode is told once, when it starts, not at every edit, and its
     end once everything is written. */
 class UnsavedWork
 {
 public:
-    enum class Part { workspace, backups };
+    enum class Part { workspace, backups, settings };
     enum class Change { none, started, ended };
 
     /** The part's items that are not on disk now (empty: all written). */
@@ -17,8 +17,9 @@ public:
 
     /** Every item not on disk, the workspace's first. */
     juce::StringArray getItems() const;
-    bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty(); }
-    bool isEmpty (Part part) const noexcept          { return (part == Part::workspace ? workspace : backups).isEmpty(); }
+    bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty() && settings.isEmpty(); }
+    bool isEmpty (Part part) const noexcept          { return itemsOf (part).isEmpty(); }
+    /** Forgets the unit's parts; the settings are the program's, and stay until written. */
     void clear()                                     { workspace.clear(); backups.clear(); }
 
     // What the boxes say.
@@ -26,6 +27,7 @@ public:
     static juce::String unitDataItem (const juce::String& deviceName)      { return "the data last read from " + deviceName; }
     static juce::String backupItem (const juce::String& title)             { return "the backup \"" + title + "\""; }
     static juce::String indexItem()                                        { return "the list of backups"; }
+    static juce::String settingsItem()                                     { return "the settings"; }
 
     static juce::String failedMessage (const juce::StringArray& items);
     static juce::String savedMessage();
@@ -33,5 +35,10 @@ public:
     static juce::String closeAnywayText (bool quitting)                    { return quitting ? "Quit Anyway" : "Close Anyway"; }
 
 private:
-    juce::StringArray workspace, backups;
+    juce::StringArray workspace, backups, settings;
+
+    const juce::StringArray& itemsOf (Part part) const noexcept
+    {
+        return part == Part::workspace ? workspace : part == Part::backups ? backups : settings;
+    }
 };
