@@ -1137,6 +1137,21 @@ TEST_F (ContentTest, NewFirmwareAcceptedOnConnectingIsInstalledFromTheWindow)
     EXPECT_TRUE (running.statusBar().getFirmwareText().contains ("build 150"));
 }
 
+namespace
+{
+    // The update runs to its end and the unit comes back running the given build.
+    void expectUpdateCompletesAt (RunningApp& running, int build)
+    {
+        ASSERT_TRUE (running.waitFor ([&] { return running.content().getFirmwareUpdate() == nullptr; }, 60000));
+        EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
+        EXPECT_TRUE (running.waitFor ([&]
+        {
+            return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
+                && running.devices().getDeviceVersion (0).build == build;
+        }));
+    }
+}
+
 TEST_F (ContentTest, EachFirmwareQuestionIsAskedOnceWhicheverWayTheChooserWasOpened)
 {
     auto app = startWithNewFirmwareListed();
@@ -1183,13 +1198,7 @@ TEST_F (ContentTest, EachFirmwareQuestionIsAskedOnceWhicheverWayTheChooserWasOpe
     EXPECT_EQ (running.titles(), (juce::StringArray { "Changes Will Be Lost", "Firmware Update!" }));
     ASSERT_NE (content.getFirmwareUpdate(), nullptr);
 
-    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
-    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
-    EXPECT_TRUE (running.waitFor ([&]
-    {
-        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
-            && running.devices().getDeviceVersion (0).build == 150;
-    }));
+    expectUpdateCompletesAt (running, 150);
 }
 
 TEST_F (ContentTest, TheNewFirmwareOffersDetailsAndTheChoosersStartIsTheOnlyAnswerNeeded)
@@ -1215,13 +1224,7 @@ TEST_F (ContentTest, TheNewFirmwareOffersDetailsAndTheChoosersStartIsTheOnlyAnsw
     EXPECT_EQ (content.getUpdateElement().version.build, 150);
     EXPECT_EQ (running.titles(), juce::StringArray { "New Firmware Available" });
 
-    ASSERT_TRUE (running.waitFor ([&] { return content.getFirmwareUpdate() == nullptr; }, 60000));
-    EXPECT_TRUE (running.titles().contains ("Firmware Update Complete"));
-    EXPECT_TRUE (running.waitFor ([&]
-    {
-        return running.application().getAppState() == AppState::idle && running.devices().getNumIdentifiedDevices() == 1
-            && running.devices().getDeviceVersion (0).build == 150;
-    }));
+    expectUpdateCompletesAt (running, 150);
 }
 
 TEST_F (ContentTest, CommandsOpenTheProgramsDialogsOverTheWindow)
