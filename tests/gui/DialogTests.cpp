@@ -328,22 +328,22 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
         SCOPED_TRACE (scale);
         ScopedLookAndFeel look (scale);
         {
-            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
             EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::yes);
             EXPECT_EQ (press.focused, "Start Update");
             EXPECT_GT (press.ringPixels, 20) << "the focused button is marked";
         }
         {
-            BoxKey press (juce::KeyPress (juce::KeyPress::escapeKey));
+            BoxKey press { juce::KeyPress (juce::KeyPress::escapeKey) };
             EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::no);
         }
         {
-            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
             EXPECT_EQ (CommandDialogs::askInstallNewFirmware (nullptr, "Vesper"), CommandDialogs::yes);
             EXPECT_EQ (press.focused, "Yes");
         }
         {
-            BoxKey press (juce::KeyPress (juce::KeyPress::returnKey));
+            BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
             EXPECT_TRUE (CommandDialogs::confirmReinstallFirmware (nullptr, "Vesper"));
             EXPECT_EQ (press.focused, "Start Update");
         }
