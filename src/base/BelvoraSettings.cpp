@@ -197,8 +197,15 @@ void BelvoraSettings::keepLastGoodSettings()
 
 juce::File BelvoraSettings::recoverSettingsFile()
 {
-    // The file is opened only here, once checked: from then on changes are saved.
-    struct StartSaving { ~StartSaving() { saverHolder() = std::make_unique<SettingsSaver> (getUserSettings()); } } startSaving;
+    const auto aside = recoverDamagedFile();
+
+    // The file is opened only once checked: from then on changes are saved.
+    saverHolder() = std::make_unique<SettingsSaver> (getUserSettings());
+    return aside;
+}
+
+juce::File BelvoraSettings::recoverDamagedFile()
+{
     // A pipe, a folder or a huge file in its place is damaged before the framework opens it.
     const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
     auto aside = expected.exists() && ! isReadable (expected) ? SafeSave::moveAside (expected) : juce::File();

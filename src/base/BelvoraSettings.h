@@ -54,4 +54,7 @@ public:
         zero or less) is the default of 600 s; the rest lies between 100 ms
         and a day. */
     static int getDownloadTimeoutMs();
+
+private:
+    static juce::File recoverDamagedFile();
 };

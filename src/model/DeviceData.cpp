@@ -661,12 +661,9 @@ bool DeviceData::matchesFileHeader (const juce::File& file) const
 //==============================================================================
 juce::uint32 DeviceData::importSysEx (const juce::File& file, juce::SortedSet<int>& changedSlots, int startSlot)
 {
-    // SysEx files are small; a huge one is refused rather than read.
-    constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
-
     juce::MemoryBlock block;
 
-    switch (FileBytes::kindOf (file, maxFileSize))
+    switch (FileBytes::kindOf (file, SysEx::maxFileBytes))
     {
         case FileBytes::Kind::missing:  return SysEx::fileCannotOpen;
         case FileBytes::Kind::regular:  break;
@@ -674,7 +671,7 @@ juce::uint32 DeviceData::importSysEx (const juce::File& file, juce::SortedSet<in
         case FileBytes::Kind::other:    return SysEx::fileUnreadable;
     }
 
-    if (! FileBytes::readWhole (file, block, maxFileSize))
+    if (! FileBytes::readWhole (file, block, SysEx::maxFileBytes))
         return SysEx::fileUnreadable;
 
     if (block.isEmpty())
@@ -760,10 +757,9 @@ bool DeviceData::exportPreset (const juce::File& file, int index, bool append) c
     {
         if (append && file.exists())
         {
-            constexpr juce::int64 maxOldBytes = 64 * 1024 * 1024;
             juce::MemoryBlock old;
 
-            if (! FileBytes::readWhole (file, old, maxOldBytes) || ! out.write (old.getData(), old.getSize()))
+            if (! FileBytes::readWhole (file, old, SysEx::maxFileBytes) || ! out.write (old.getData(), old.getSize()))
                 return false;
         }
 

@@ -540,12 +540,10 @@ bool SysEx::readMessage (const uint8_t* bytes, int size, juce::MidiMessage& mess
 
 bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages)
 {
-    constexpr juce::int64 maxFileSize = 64 * 1024 * 1024;
-
     messages.clear();
     juce::MemoryBlock block;
 
-    if (! FileBytes::readWhole (file, block, maxFileSize) || block.isEmpty())
+    if (! FileBytes::readWhole (file, block, maxFileBytes) || block.isEmpty())
         return false;
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());

@@ -158,6 +158,9 @@ namespace SysEx
     /** Takes one message from the bytes; false when none can be made or it uses no bytes. */
     bool readMessage (const uint8_t* bytes, int size, juce::MidiMessage& message, int& usedOut);
 
+    /** The largest ".syx" file read: such files are small, a huge one is refused rather than read. */
+    constexpr juce::int64 maxFileBytes = 64 * 1024 * 1024;
+
     /** Splits a whole file into messages; false when it cannot be read, is empty or
         holds bytes that make no message (the messages before them stay). */
     bool readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages);

@@ -112,7 +112,7 @@ DataPage::DataPage()
     {
         if (page != nullptr)
         {
-            page->settingsSaveEnded (! Belvora::hasUnsavedSettings());
+            page->settingsSaveEnded();
             page->save (UnsavedWork::Part::settings);
         }
     });

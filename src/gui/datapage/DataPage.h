@@ -322,7 +322,7 @@ private:
     void handOverBackups();
     void handOverWorkspace();
     void handOverSettings();
-    void settingsSaveEnded (bool written);
+    void settingsSaveEnded();
     void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;

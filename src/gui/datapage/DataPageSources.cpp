@@ -402,22 +402,24 @@ void DataPage::handOverSettings()
     // Written with the workspace's saves, off the message thread, in order with them.
     autosave->writes.post ([page = juce::Component::SafePointer<DataPage> (this)]
     {
-        const bool settingsWritten = BelvoraSettings::saveUserSettings();
+        BelvoraSettings::saveUserSettings();
 
-        juce::MessageManager::callAsync ([page, settingsWritten]
+        juce::MessageManager::callAsync ([page]
         {
             if (page != nullptr)
-                page->settingsSaveEnded (settingsWritten);
+                page->settingsSaveEnded();
         });
     });
 }
 
-void DataPage::settingsSaveEnded (bool settingsWritten)
+// Read when the news arrives, not when the save ran: a later save may have
+// mended (or failed) since.
+void DataPage::settingsSaveEnded()
 {
     if (closingSources)
         return;
 
-    tellUnsaved (unsaved.update (UnsavedWork::Part::settings, settingsWritten ? juce::StringArray()
+    tellUnsaved (unsaved.update (UnsavedWork::Part::settings, ! BelvoraSettings::hasUnsavedSettings() ? juce::StringArray()
                                                                       : juce::StringArray (UnsavedWork::settingsItem())));
 }
 

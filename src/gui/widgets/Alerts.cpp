@@ -42,11 +42,11 @@ namespace
     }
 }
 
-Window::Window (const juce::String& title, const juce::String& text, juce::MessageBoxIconType icon,
-                juce::Component* associatedComponent)
-    : juce::AlertWindow (title, text, icon, associatedComponent),
-      message (text.substring (0, 2048)),
-      associated (associatedComponent)
+Window::Window (const juce::String& title, const juce::String& messageText, juce::MessageBoxIconType icon,
+                juce::Component* component)
+    : juce::AlertWindow (title, messageText, icon, component),
+      message (messageText.substring (0, 2048)),
+      associated (component)
 {
     layOut();
 }
@@ -138,16 +138,16 @@ void Window::layOut()
     const auto balance = (int) std::sqrt (messageFont.getHeight() * (float) longest);
     auto w = juce::jmin (px (300) + balance * 2, widest);
 
-    juce::AttributedString text;
-    text.append (getName(), look.getAlertWindowTitleFont());
+    juce::AttributedString shown;
+    shown.append (getName(), look.getAlertWindowTitleFont());
 
     if (message.isNotEmpty())
-        text.append ("\n\n" + message, messageFont);
+        shown.append ("\n\n" + message, messageFont);
 
-    text.setColour (findColour (textColourId));
+    shown.setColour (findColour (textColourId));
     const auto hasIcon = getAlertType() != juce::MessageBoxIconType::NoIcon;
-    text.setJustification (hasIcon ? juce::Justification::topLeft : juce::Justification::centredTop);
-    textLayout.createLayoutWithBalancedLineLengths (text, (float) w);
+    shown.setJustification (hasIcon ? juce::Justification::topLeft : juce::Justification::centredTop);
+    textLayout.createLayoutWithBalancedLineLengths (shown, (float) w);
 
     w = juce::jmax (px (350), fit (textLayout.getWidth()) + (hasIcon ? iconWidth : 0) + edgeGap * 4);
     w = juce::jmin (w, widest);
