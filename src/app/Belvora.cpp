@@ -167,12 +167,20 @@ void Belvora::initialise (const juce::String& commandLine)
 
     parseSwitches (commandLine);
 
-    nexus = std::make_unique<Nexus> (makeUserInterface);
-    nexus->initialise();
-
+    // Told before anything else starts: a unit found meanwhile would bring its
+    // own boxes on top of this one, and a key meant for one would answer the other.
     if (damagedSettings != juce::File())
+    {
         warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
                           + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
+
+        // Ended while the box was up: nothing more to start.
+        if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())
+            return;
+    }
+
+    nexus = std::make_unique<Nexus> (makeUserInterface);
+    nexus->initialise();
 }
 
 void Belvora::warn (const juce::String& title, const juce::String& message)

@@ -204,6 +204,11 @@ juce::File BelvoraSettings::recoverSettingsFile()
     return aside;
 }
 
+bool BelvoraSettings::areOpen()
+{
+    return saverHolder() != nullptr;
+}
+
 juce::File BelvoraSettings::recoverDamagedFile()
 {
     // A pipe, a folder or a huge file in its place is damaged before the framework opens it.

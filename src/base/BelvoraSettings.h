@@ -36,6 +36,9 @@ public:
         From then on the settings are saved a short while after each change. */
     static juce::File recoverSettingsFile();
 
+    /** Whether the settings were checked and opened by recoverSettingsFile (message thread). */
+    static bool areOpen();
+
     /** The copy of the settings file as it was last known to be readable. */
     static juce::File getLastGoodSettingsFile();
 

@@ -91,12 +91,13 @@ UserInterfaceFactory MainAppWindow::getUserInterfaceFactory()
     factory.makeMainWindow = [] (Nexus&) -> std::unique_ptr<UserInterface> { return std::make_unique<MainAppWindow>(); };
     factory.showWarning = [] (const juce::String& title, const juce::String& message)
     {
-        // A box before the main window (a refused start) brings the program's look itself.
+        // A box before the main window (a refused start, damaged settings) brings the
+        // program's look itself, at the user's scale once the settings are read.
         std::unique_ptr<BVLookAndFeel> look;
 
         if (dynamic_cast<BVLookAndFeel*> (&juce::LookAndFeel::getDefaultLookAndFeel()) == nullptr)
         {
-            look = std::make_unique<BVLookAndFeel> (1.0f);
+            look = std::make_unique<BVLookAndFeel> (BelvoraSettings::areOpen() ? BelvoraSettings::getUiScalingFactor() : 1.0f);
             juce::LookAndFeel::setDefaultLookAndFeel (look.get());
         }
 

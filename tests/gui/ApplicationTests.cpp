@@ -158,7 +158,13 @@ TEST_F (ApplicationTest, AStartHoldsItsDataFolderCleansLeftoversAndNamesADamaged
     ASSERT_TRUE (leftover.replaceWithText ("<PROPERTIES>") && file.replaceWithText ("<PROPERTIES><VALUE"));
 
     std::vector<Alerts::Box> boxes;
-    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box) { boxes.push_back (box); return true; });
+    bool startedBeforeTheBox = false;
+    const Alerts::ScopedResponder responder ([&] (const Alerts::Box& box)
+    {
+        boxes.push_back (box);
+        startedBeforeTheBox |= Nexus::getDeviceManager() != nullptr;
+        return true;
+    });
 
     {
         Belvora app (MainAppWindow::getUserInterfaceFactory());
@@ -170,6 +176,8 @@ TEST_F (ApplicationTest, AStartHoldsItsDataFolderCleansLeftoversAndNamesADamaged
         ASSERT_EQ (std::count_if (boxes.begin(), boxes.end(), [] (auto& b) { return b.title == "Settings"; }), 1);
         EXPECT_TRUE (boxes[0].message.contains (file.getFullPathName() + ".damaged"));
         EXPECT_EQ (file.getSiblingFile ("Belvora 2.settings.damaged").loadFileAsString(), "<PROPERTIES><VALUE");
+        EXPECT_FALSE (startedBeforeTheBox) << "a unit found meanwhile could bring its boxes on top of this one";
+        EXPECT_NE (Nexus::getDeviceManager(), nullptr);
         app.shutdown();
     }
 
