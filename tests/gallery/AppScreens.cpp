@@ -77,13 +77,34 @@ namespace
     void awaitDetailsHeight (RunningApp& running)
     {
         auto& details = running.content().getDataPage().getDetailsPanel();
+
+        // The panels slide to a new split (150 ms): the photo waits until they rest
+        // there, whatever each step of the slide cost to paint at this scale.
+        juce::Array<juce::Rectangle<int>> last;
+        auto restingSince = juce::Time::getMillisecondCounter();
+
         running.waitFor ([&]
         {
             auto* holder = details.getParentComponent();
             auto* panels = holder != nullptr ? holder->getParentComponent() : nullptr;
-            return panels == nullptr || details.getCurrentContainer() == nullptr
-                || details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5);
-        }, 3000);
+
+            if (panels == nullptr || details.getCurrentContainer() == nullptr)
+                return true;
+
+            juce::Array<juce::Rectangle<int>> now;
+
+            for (auto* panel : panels->getChildren())
+                now.add (panel->getBounds());
+
+            if (now != last)
+            {
+                last = now;
+                restingSince = juce::Time::getMillisecondCounter();
+            }
+
+            return details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5)
+                && juce::Time::getMillisecondCounter() - restingSince > 300;
+        }, 5000);
     }
 
     void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
@@ -118,6 +139,30 @@ namespace
 
         unit.waitForStalledSender (30000);
         running.drain();
+
+        // The bar slides to its value at its own pace (slower than a busy machine
+        // paints): the photo waits until it rests there.
+        auto& bar = running.statusBar();
+        juce::Image last;
+        auto restingSince = juce::Time::getMillisecondCounter();
+
+        running.waitFor ([&]
+        {
+            const auto shot = bar.createComponentSnapshot (bar.getProgressBarBounds(), false, 1.0f);
+            bool same = last.isValid() && shot.getBounds() == last.getBounds();
+
+            for (int y = 0; same && y < shot.getHeight(); ++y)
+                for (int x = 0; same && x < shot.getWidth(); ++x)
+                    same = shot.getPixelAt (x, y) == last.getPixelAt (x, y);
+
+            if (! same)
+            {
+                last = shot;
+                restingSince = juce::Time::getMillisecondCounter();
+            }
+
+            return juce::Time::getMillisecondCounter() - restingSince > 300;
+        }, 5000);
     }
 
     void resumeTransfer (RunningApp& running, juce::Image&, BVLookAndFeel&)

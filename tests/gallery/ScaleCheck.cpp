@@ -124,9 +124,7 @@ juce::String ScaleCheck::excludedBecause (const juce::String& screenName)
     // Known, each to be mended and then taken off this list; their pictures stay in the gallery.
     static const std::pair<const char*, const char*> known[] = {
         { "Data page/After a scale change and a resize", "on purpose: started at the other scale, so its two pictures swap sizes" },
-        { "Data page/Presets dropped on a backup", "not yet: the details panel's share of the page (the preset details at the height the panels allow)" },
         { "Look and feel/Progress bars", "on purpose: the endless bar moves with the clock" },
-        { "Main window/During a transfer", "not yet: under load the photo does not always hold the download at the same preset at both scales" },
         { "Dialogs/Options: General", "on purpose: the preview of the chosen text size keeps its box fixed in pixels (room for the largest, 35), so the rows below it sit higher at scale 2" },
     };
 

@@ -461,6 +461,14 @@ TEST (DataPagePanels, ShowByKindsAndReadBackWhatIsShown)
     EXPECT_EQ (panels.getDetailsKind(), (int) DetailsPanel::presetKind);
     EXPECT_GT (panels.getDetails().getHeight(), 0);
 
+    // The height the details want is their page's, however high the panel is at
+    // the moment (still sliding from a taller page): the split never depends on when.
+    const auto wanted = panels.getDetailsHeight();
+    auto& details = panels.getDetails();
+    details.setSize (details.getWidth(), wanted + 100);
+    EXPECT_EQ (panels.getDetailsHeight(), wanted);
+    details.setSize (details.getWidth(), wanted);
+
     panels.getDataView().getPresetContainer().setSelectedPresets ({ 2, 3 });
     panels.followGridSelection();
     EXPECT_EQ (panels.getSelection(), juce::Array<int> ({ 2, 3 }));

@@ -248,7 +248,7 @@ void DetailsPanel::showDetails (int detailsKind, const juce::ValueTree& item)
 int DetailsPanel::getCurrentContainerHeight() const
 {
     auto* shown = getCurrentContainer();
-    return shown != nullptr ? shown->getHeight() : 0;
+    return shown != nullptr ? shown->getContentHeight() : 0;
 }
 
 void DetailsPanel::paint (juce::Graphics& g)

@@ -46,6 +46,10 @@ public:
     virtual void layoutContent (int width, int height) = 0;
     virtual void refresh() {}
 
+    /** The height its content needs at the last layout; a container that fills
+        its visible area is taller than that. */
+    virtual int getContentHeight() const                 { return getHeight(); }
+
     /** False when the node's data is no longer what the page was built from
         (a backup's data file that came back): showing the node again rebuilds it. */
     virtual bool isBuiltFromCurrentData() const          { return true; }

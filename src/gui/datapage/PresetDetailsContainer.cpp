@@ -580,6 +580,9 @@ void PresetDetailsContainer::layoutContent (int width, int height)
         }
     }
 
+    // It fills what is visible (clicks and drops land anywhere in it), but
+    // only its content counts as the height it wants.
+    contentHeight = bottom + my;
     setLayoutHeight (height);
-    setSize (width, juce::jmax (height, bottom + my));
+    setSize (width, juce::jmax (height, contentHeight));
 }

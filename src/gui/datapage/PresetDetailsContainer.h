@@ -58,6 +58,7 @@ public:
     void refresh() override;
     void rebuildStepButtons();
     void layoutContent (int width, int height) override;
+    int getContentHeight() const override               { return contentHeight; }
     void presetDataChanged (const juce::ValueTree& source, const juce::Array<int>& slots) override;
     void editName();
 
@@ -99,6 +100,7 @@ private:
     bool readOnly = false;
     juce::Label nameLabel, stepsLabel, tagsLabel;
     int maxTagWidth = 0;
+    int contentHeight = 0;
     PresetNameEditor nameEditor;
     bool upperCaseOnly = false;
     bool nameEdited = false;   // only typed text is ever committed
