@@ -54,6 +54,10 @@ namespace
 
                 for (const auto& request : server.getRequests())
                     std::cerr << "  " << request.method << " " << request.path << "\n";
+
+                // A box in the way is the commonest cause: its title says which.
+                std::cerr << "windows shown:\n  "
+                          << run ({ "xdotool", "search", "--onlyvisible", "--name", ".", "getwindowname", "%@" }).replace ("\n", "\n  ") << "\n";
             }
 
             // What the program showed and wrote, kept for a look at a failure.
