@@ -362,6 +362,10 @@ void BVLookAndFeel::drawDrawableButton (juce::Graphics& g, juce::DrawableButton&
     const auto on = button.getToggleState();
     g.fillAll (button.findColour (on ? juce::DrawableButton::backgroundOnColourId : juce::DrawableButton::backgroundColourId));
 
+    // Round the edge, where the picture (indented) leaves room.
+    if (button.hasKeyboardFocus (false))
+        drawFocusRing (g, button.getLocalBounds().toFloat());
+
     const auto textH = getDrawableButtonTextHeight (button);
 
     if (textH <= 0)
@@ -933,10 +937,15 @@ void BVLookAndFeel::paintToolbarBackground (juce::Graphics& g, int width, int he
     g.fillAll();
 }
 
+juce::Rectangle<int> BVLookAndFeel::getToolbarButtonArea (const juce::Component& item) const
+{
+    return item.getLocalBounds().reduced (0, juce::roundToInt (4.0f * scale));
+}
+
 void BVLookAndFeel::paintToolbarButtonBackground (juce::Graphics& g, int, int, bool isMouseOver, bool isMouseDown,
                                                   juce::ToolbarItemComponent& item)
 {
-    g.reduceClipRegion (item.getLocalBounds().reduced (0, 4));
+    g.reduceClipRegion (getToolbarButtonArea (item));
 
     if (isMouseDown)
         g.fillAll (item.findColour (juce::Toolbar::buttonMouseDownBackgroundColourId, true));

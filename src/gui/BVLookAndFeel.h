@@ -174,6 +174,9 @@ public:
     /** The mark of the control with the keyboard focus: a ring inside its bounds, plain at every scale. */
     void drawFocusRing (juce::Graphics&, juce::Rectangle<float> area) const;
 
+    /** The part of a toolbar button that lights under the mouse, and takes the focus ring. */
+    juce::Rectangle<int> getToolbarButtonArea (const juce::Component& item) const;
+
     /** A header band: the source browser's header and every concertina header. */
     static void drawPanelBackground (juce::Graphics&, const juce::Rectangle<int>& area, const juce::String& text,
                                      bool highlighted, bool isFirst);

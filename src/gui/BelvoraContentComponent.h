@@ -88,6 +88,9 @@ public:
     /** The only writer of the application state; broadcasts each change. */
     void setAppState (AppState state);
 
+    /** Has the buttons bound to commands look at their commands' states again. */
+    static void commandStatesChanged();
+
     /** False when the user keeps unsent edits; otherwise announces the quit and returns true. */
     bool requestQuit (bool forced);
 
@@ -181,6 +184,7 @@ private:
 
     bool downloading = false;
     bool deletePending = false;
+    juce::Component::SafePointer<juce::Component> focusBeforeWork;   // while the pages are disabled
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;

@@ -42,9 +42,21 @@ void BelvoraContentComponent::handleMessage (const juce::Message& message)
 
     // The state before this message decides how it is handled.
     const auto state = currentAppState();
+    const auto unitActive = hasActiveDevice();
 
     broadcastChange (ChangeInfo (*info));
     handleDeviceMessage (*info, state);
+
+    if (hasActiveDevice() != unitActive)
+        commandStatesChanged();
+}
+
+// Buttons bound to a command (the sync button, the toolbars) follow the
+// command's state only when told: otherwise not before the next focus change.
+void BelvoraContentComponent::commandStatesChanged()
+{
+    if (auto* manager = MainAppWindow::getApplicationCommandManager())
+        manager->commandStatusChanged();
 }
 
 void BelvoraContentComponent::handleDeviceMessage (const DeviceInfoMessage& m, AppState state)
@@ -424,6 +436,7 @@ void BelvoraContentComponent::setAppState (AppState state)
         app->setAppState (state);
 
     broadcastChange (ChangeInfo::forAppState (static_cast<int> (state), static_cast<int> (old)));
+    commandStatesChanged();
 
     if (state == AppState::idle && ! downloading)
         statusBar->hideProgress();

@@ -149,14 +149,12 @@ void MainAppWindow::closeButtonPressed()
         app->systemRequestedQuit();
 }
 
-void MainAppWindow::focusGained (FocusChangeType)
-{
-    FocusKeeper::passToContent (*this);
-}
-
+// No control is ringed before the user reaches for Tab: the first Tab, with
+// nothing focused, brings the focus into the content.
 bool MainAppWindow::keyPressed (const juce::KeyPress& key)
 {
-    return FocusKeeper::pressFocusedButton (*this, key) || juce::DocumentWindow::keyPressed (key);
+    return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || juce::DocumentWindow::keyPressed (key);
 }
 
 void MainAppWindow::handleAsyncUpdate()

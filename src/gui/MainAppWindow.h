@@ -39,8 +39,7 @@ public:
     juce::BorderSize<int> getBorderThickness() override;
     void closeButtonPressed() override;
 
-    /** Keys go to the controls: the focus the window takes passes to the first of them, Space presses a focused button. */
-    void focusGained (FocusChangeType cause) override;
+    /** Keys go to the controls: Tab with nothing focused brings the focus to the first of them, Space presses a focused button. */
     bool keyPressed (const juce::KeyPress& key) override;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "DialogTestSupport.h"
 #include "RunningAppFixture.h"
+#include "WidgetTestSupport.h"
 
 #include "app/Belvora.h"
 #include "app/Nexus.h"
@@ -14,6 +15,7 @@
 #include "devices/DeviceProfiler.h"
 #include "gui/CommandDialogs.h"
 #include "gui/CommandIDs.h"
+#include "gui/Palette.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPanels.h"
 #include "gui/datapage/SourceTreeItem.h"
@@ -26,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 using namespace SourceTreeIds;
 
@@ -359,17 +362,37 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     using namespace DialogTests;
     const auto ctrl = juce::ModifierKeys::ctrlModifier;
 
-    // Tab goes through the window's controls from the start.
+    // Tab goes through the window's controls from the start (the help and options
+    // buttons, the toolbar, the unit tiles), each ringed while it has the focus:
+    // none is a stop that shows nothing.
     ASSERT_TRUE (running->waitFor ([&] { return running->window().getPeer()->isFocused(); }));
     juce::Array<juce::Component*> visited;
+    std::map<juce::Component*, int> ringWhileFocused;
+    const auto ringPixels = [] (juce::Component& c)
+    {
+        return WidgetTests::countPixels (WidgetTests::snapshot (c), c.getLocalBounds(), WidgetTests::hue (Palette::focusRingColour, 3));
+    };
 
     for (int i = 0; i < 6; ++i)
     {
         ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
-        visited.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent());
+        auto* focused = juce::Component::getCurrentlyFocusedComponent();
+        ASSERT_NE (focused, nullptr);
+        visited.addIfNotAlreadyThere (focused);
+        ringWhileFocused[focused] = ringPixels (*focused);
     }
 
     EXPECT_GE (visited.size(), 3) << "six Tabs moved the focus";
+    juce::Component::unfocusAllComponents();
+
+    for (auto* c : visited)
+        EXPECT_GT (ringWhileFocused[c], ringPixels (*c)) << typeid (*c).name() << " \"" << c->getName() << "\" shows no focus";
+
+    // With nothing focused (the control that had the focus went away), Tab brings the focus back in.
+    juce::Component::unfocusAllComponents();
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    EXPECT_TRUE (focused != nullptr && running->window().isParentOf (focused)) << "Tab with nothing focused";
 
     running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
     ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
@@ -970,11 +993,21 @@ TEST_F (DataPageTest, AFailedReadEmptiesTheWorkspaceAndTheUnitsDataAndAsksForASy
     EXPECT_TRUE (running->content().askDiscardChanges (CommandDialogs::Discard::firmwareUpdate));
     EXPECT_TRUE (running->content().askDiscardChanges (CommandDialogs::Discard::quit));
 
+    // The sync button clicked: the keys go on to the workspace that takes its place.
     running->unit (0).setFaults ({});
-    page().syncWithDevice();
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing() && running->window().getPeer()->isFocused(); }));
+    auto& sync = page().getSyncButton();
+    EXPECT_TRUE (sync.isEnabled()) << "the failure left the sync button disabled";
+    DialogTests::mouseAt (sync, sync.getLocalBounds().getCentre(), juce::ModifierKeys::leftButtonModifier);
     ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
     EXPECT_TRUE (running->boxes.empty()) << running->titles().joinIntoString ("|");
     EXPECT_GT (workspace().getNumPresets(), 0);
+
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress ('a', juce::ModifierKeys::ctrlModifier, 0)));
+    EXPECT_EQ (grid.getSelectedPresets().size(), workspace().getNumPresets()) << "Ctrl+A after the sync button";
+    grid.setSelectedPresets ({});
 
     // An edit after that still counts.
     workspace().deletePreset (userSlots().getFirst());

@@ -124,6 +124,10 @@ public:
     void showSource (const juce::String& title, const juce::ValueTree& viewItem, int viewKind,
                      const juce::ValueTree& detailsItem, int detailsKind);
     void updateSyncButtonText (bool showSyncButton);
+
+    /** The workspace's page (the grid) takes the keys, when it shows. */
+    void focusWorkspace();
+
     void saveBrowserLayout();
 
     /** Performs "Download Device Data", after asking when the workspace holds unsent edits. */

@@ -750,6 +750,9 @@ void DataPage::showSource (const juce::String& title, const juce::ValueTree& vie
 
 void DataPage::updateSyncButtonText (bool showSyncButton)
 {
+    // The sync button clicked goes, the workspace comes: the keys go with it (Ctrl+A selects its presets).
+    const auto keysOnTheButton = syncButton.hasKeyboardFocus (false) && ! showSyncButton;
+
     resizerBar->setVisible (! showSyncButton);
     panels->setVisible (! showSyncButton);
     browser.setVisible (! showSyncButton);
@@ -758,6 +761,15 @@ void DataPage::updateSyncButtonText (bool showSyncButton)
     syncButton.setButtonText ("Click To Sync With " + deviceName);
     syncButton.setVisible (showSyncButton);
     repaint();
+
+    if (keysOnTheButton)
+        focusWorkspace();
+}
+
+void DataPage::focusWorkspace()
+{
+    if (auto* shown = panels->getDataView().getCurrentContainer(); shown != nullptr && shown->isShowing())
+        shown->grabKeyboardFocus();
 }
 
 void DataPage::saveBrowserLayout()

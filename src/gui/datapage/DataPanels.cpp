@@ -58,6 +58,7 @@ namespace
         c.setItem (item);
         viewport.setViewedComponent (&c, false);
         viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
+        viewport.setWantsKeyboardFocus (false);   // the page it shows is the stop, or its controls are
     }
 }
 
@@ -115,6 +116,8 @@ void DataViewPanel::showContainer (int viewKind, const juce::ValueTree& item)
     if (old == c && old->getItem() == item && c->isBuiltFromCurrentData())
         return;
 
+    const auto hadFocus = viewport.hasKeyboardFocus (true);
+
     show (owner, viewport, *c, item, true, [this] (PanelContainerBase& leaving)
     {
         saveViewportOffset();
@@ -127,6 +130,11 @@ void DataViewPanel::showContainer (int viewKind, const juce::ValueTree& item)
 
     resized();
     restoreViewportOffset();
+
+    // The keys stay with the workspace when its page changes under them (the
+    // sync button clicked gives way to the grid): Ctrl+A then selects its presets.
+    if (hadFocus && c->isShowing())
+        c->grabKeyboardFocus();
 }
 
 void DataViewPanel::saveViewportOffset()

@@ -58,6 +58,7 @@ DeviceButtonPanel::DeviceButtonPanel (const juce::String& name)
       container (new DeviceButtonContainer (10, 10))
 {
     viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
+    viewport.setWantsKeyboardFocus (false);   // no stop of its own: keys reach it from the focused tile
     viewport.setViewedComponent (container, true);
     addAndMakeVisible (viewport);
 }

@@ -61,5 +61,6 @@ void BelvoraDialog::focusGained (FocusChangeType)
 
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)
 {
-    return FocusKeeper::pressFocusedButton (*this, key) || juce::DialogWindow::keyPressed (key);
+    return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || juce::DialogWindow::keyPressed (key);
 }

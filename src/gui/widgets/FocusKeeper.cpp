@@ -138,6 +138,21 @@ void FocusKeeper::passToContent (juce::ResizableWindow& window)
         content->grabKeyboardFocus();
 }
 
+bool FocusKeeper::tabIntoContent (juce::ResizableWindow& window, const juce::KeyPress& key)
+{
+    if (key.getKeyCode() != juce::KeyPress::tabKey || key.getModifiers().isAnyModifierKeyDown() != key.getModifiers().isShiftDown())
+        return false;
+
+    auto* content = window.getContentComponent();
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    if (content == nullptr || (focused != nullptr && focused != &window && window.isParentOf (focused)))
+        return false;
+
+    passToContent (window);
+    return true;
+}
+
 bool FocusKeeper::pressFocusedButton (juce::Component& window, const juce::KeyPress& key)
 {
     if (key != juce::KeyPress (juce::KeyPress::spaceKey))

@@ -33,6 +33,11 @@ public:
         other keys, or when no enabled button of the window has the focus. */
     static bool pressFocusedButton (juce::Component& window, const juce::KeyPress& key);
 
+    /** Tab or Shift+Tab while nothing in the window has the focus (the control
+        that had it went away): its content's first control takes it. False for
+        other keys, or when something has the focus (Tab then moves on from it). */
+    static bool tabIntoContent (juce::ResizableWindow& window, const juce::KeyPress& key);
+
 private:
     juce::Component::SafePointer<juce::Component> focused, underMouse;
 };

@@ -7,6 +7,7 @@
 #include "devices/DeviceFlags.h"
 #include "devices/DeviceObject.h"
 #include "devices/DeviceProfiler.h"
+#include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
 #include "gui/widgets/Alerts.h"
@@ -321,6 +322,11 @@ void MidiDeviceStatusButton::paintButton (juce::Graphics& g, bool isMouseOver, b
                                                     (int) (faceRect.getX() + faceRect.getWidth() / 4.0f),
                                                     (int) (faceRect.getY() + faceRect.getHeight() / 4.0f),
                                                     (int) (faceRect.getWidth() / 2.0f), (int) (faceRect.getHeight() / 2.0f));
+
+    // Inside the rim, which is itself blue on the active unit's tile.
+    if (hasKeyboardFocus (false))
+        if (auto* look = BVLookAndFeel::of (*this))
+            look->drawFocusRing (g, faceRect.reduced (2.0f * scale));
 }
 
 //==============================================================================

@@ -37,6 +37,10 @@ PresetButton::PresetButton (int slot)
 {
     setButtonText ("<empty>");
     setOpaque (viewMode == cellView);
+
+    // The grid is one stop for Tab, ringed as a whole, and takes the keys for
+    // its cells: a stop per cell would take 30 Tabs to pass.
+    setWantsKeyboardFocus (false);
 }
 
 PresetButton::~PresetButton() = default;

@@ -1,5 +1,7 @@
 #include "gui/widgets/ToolbarButtonEx.h"
 
+#include "gui/BVLookAndFeel.h"
+
 ToolbarButtonEx::ToolbarButtonEx (int id, const juce::String& labelText,
                                   std::unique_ptr<juce::Drawable> normal, std::unique_ptr<juce::Drawable> toggled)
     : juce::ToolbarItemComponent (id, labelText, true),
@@ -112,7 +114,11 @@ void ToolbarButtonEx::updateDrawable()
 void ToolbarButtonEx::paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
 {
     auto& laf = getLookAndFeel();
-    laf.paintToolbarButtonBackground (g, getWidth(), getHeight(), isMouseOver, isButtonDown, *this);
+
+    {
+        const juce::Graphics::ScopedSaveState state (g);
+        laf.paintToolbarButtonBackground (g, getWidth(), getHeight(), isMouseOver, isButtonDown, *this);
+    }
 
     const auto area = getContentArea();
 
@@ -130,4 +136,8 @@ void ToolbarButtonEx::paintButton (juce::Graphics& g, bool isMouseOver, bool isB
         g.setOrigin (area.getPosition());
         paintButtonArea (g, area.getWidth(), area.getHeight(), isMouseOver, isButtonDown);
     }
+
+    if (hasKeyboardFocus (false))
+        if (auto* look = BVLookAndFeel::of (*this))
+            look->drawFocusRing (g, look->getToolbarButtonArea (*this).toFloat());
 }
