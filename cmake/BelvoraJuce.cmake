@@ -12,6 +12,10 @@ target_compile_definitions(belvora_juce_config
     INTERFACE
         JUCE_WEB_BROWSER=0
         JUCE_USE_CURL=1
+        # JUCE's own streams find libcurl when first used; our requests link it
+        # themselves. A program that makes none (the scripts' host) then loads
+        # no curl, nor the libraries behind it, at every start.
+        JUCE_LOAD_CURL_SYMBOLS_LAZILY=1
         JUCE_MODAL_LOOPS_PERMITTED=1
         JUCE_DISPLAY_SPLASH_SCREEN=0
         JUCE_REPORT_APP_USAGE=0

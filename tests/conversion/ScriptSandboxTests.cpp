@@ -10,6 +10,8 @@
 #include <vector>
 
 #if JUCE_LINUX
+ #include <cstring>
+ #include <elf.h>
  #include <pthread.h>
 #endif
 
@@ -226,5 +228,70 @@ TEST (ScriptSandbox, StepsRunInAFreshProcessWhileOtherThreadsLockAndAllocate)
     countingForks = false;
     EXPECT_EQ (done, 60);
     EXPECT_EQ (forks, 0);
+}
+#endif
+
+#if JUCE_LINUX
+namespace
+{
+    /** The libraries a 64-bit program asks the loader for (its DT_NEEDED entries). */
+    juce::StringArray neededLibraries (const juce::File& program)
+    {
+        juce::MemoryBlock bytes;
+        juce::StringArray needed;
+        if (! program.loadFileAsData (bytes))
+            return needed;
+
+        const auto read = [&bytes] (auto& into, juce::uint64 offset)
+        {
+            if (offset > bytes.getSize() || sizeof (into) > bytes.getSize() - offset)
+                return false;
+            std::memcpy (&into, juce::addBytesToPointer (bytes.getData(), offset), sizeof (into));
+            return true;
+        };
+
+        Elf64_Ehdr header;
+        if (! read (header, 0) || std::memcmp (header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64)
+            return needed;
+
+        Elf64_Shdr dynamic, strings;
+        for (juce::uint64 i = 0; i < header.e_shnum; ++i)
+        {
+            if (! read (dynamic, header.e_shoff + i * header.e_shentsize) || dynamic.sh_type != SHT_DYNAMIC
+                || ! read (strings, header.e_shoff + dynamic.sh_link * (juce::uint64) header.e_shentsize))
+                continue;
+
+            if (strings.sh_offset > bytes.getSize() || strings.sh_size > bytes.getSize() - strings.sh_offset)
+                continue;
+
+            Elf64_Dyn entry;
+            for (juce::uint64 at = 0; at + sizeof (entry) <= dynamic.sh_size && read (entry, dynamic.sh_offset + at); at += sizeof (entry))
+            {
+                if (entry.d_tag != DT_NEEDED || entry.d_un.d_val >= strings.sh_size)
+                    continue;
+
+                const auto* name = static_cast<const char*> (bytes.getData()) + strings.sh_offset + entry.d_un.d_val;
+                needed.add (juce::String::fromUTF8 (name, (int) ::strnlen (name, (size_t) (strings.sh_size - entry.d_un.d_val))));
+            }
+        }
+
+        return needed;
+    }
+}
+
+TEST (ScriptSandbox, TheHostLoadsNoNetworkSoundOrPictureLibrary)
+{
+    // Started for every conversion: each library it names costs every start,
+    // and the network has no business in it.
+    const auto host = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory()
+                          .getParentDirectory().getChildFile (ScriptSandbox::hostName);
+    ASSERT_TRUE (host.existsAsFile()) << host.getFullPathName();
+
+    const auto needed = neededLibraries (host);
+    ASSERT_TRUE (needed.contains ("libc.so.6")) << needed.joinIntoString (" ");
+
+    for (const auto& library : needed)
+        for (auto* unwanted : { "curl", "gnutls", "ssl", "asound", "freetype", "png", "jpeg" })
+            EXPECT_FALSE (library.contains (unwanted)) << library;
 }
 #endif
