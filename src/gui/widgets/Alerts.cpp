@@ -110,7 +110,7 @@ void Window::layOut()
 
     auto& look = getLookAndFeel();
     const auto scale = getScale();
-    const auto px = [scale] (float size) { return juce::roundToInt (size * scale); };
+    const BVLookAndFeel::Pixels px { scale };
     const auto fit = [scale] (float size) { return juce::roundToInt (std::ceil (size / scale - 0.05f) * scale); };
 
     juce::Array<juce::TextButton*> textButtons;
