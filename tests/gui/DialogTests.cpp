@@ -398,3 +398,54 @@ TEST_F (DialogTest, WhatABoxUncoversIsDrawnWithoutThePointerOverIt)
     EXPECT_FALSE (probe.isMouseOver());
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! probe.paintedOver; }, 5000)) << "still drawn as under the pointer";
 }
+
+// The keyboard focus goes back to where it was after every close: of the same
+// dialog shown again, and of a box. The second showing once left it nowhere.
+TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialogAndAfterABox)
+{
+    ScopedLookAndFeel look (1.0f);
+    juce::DocumentWindow window ("Owner", juce::Colours::grey, 0);
+    juce::TextEditor editor;
+    editor.setSize (300, 40);
+    window.setContentNonOwned (&editor, true);
+    window.setTopLeftPosition (20, 20);
+    window.setVisible (true);
+
+    const auto keysReachTheEditor = [&]
+    {
+        return editor.hasKeyboardFocus (false) && editor.getPeer() != nullptr && editor.getPeer()->isFocused();
+    };
+
+    window.toFront (true);
+    editor.grabKeyboardFocus();
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor));
+
+    AboutBox box (&window);
+
+    for (int showing = 1; showing <= 2; ++showing)
+    {
+        Closer escape ([] (BelvoraDialog& d) { pressEscape (d); });
+        box.runModal();
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
+    }
+
+    struct BoxCloser : juce::Timer
+    {
+        BoxCloser()   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            if (auto* box = dynamic_cast<juce::AlertWindow*> (modal()))
+            {
+                stopTimer();
+                box->exitModalState (0);
+            }
+        }
+    } closeTheBox;
+
+    juce::Array<Alerts::Choice> choices;
+    choices.add ({ "Yes", 1 });
+    choices.add ({ "No", 0 });
+    Alerts::showChoices (juce::MessageBoxIconType::QuestionIcon, &window, "Question", "A box.", choices);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "after the box";
+}

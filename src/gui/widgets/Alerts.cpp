@@ -33,18 +33,14 @@ namespace
             return responder ? responder (box) : choiceResponder (box) == 0;
         }
 
-        const FocusKeeper keeper;
-
+        // Our look makes the box a Window, which gives the focus back when it closes.
         if (! twoButtons)
         {
             juce::AlertWindow::showMessageBox (icon, title, message, first, component);
-            keeper.restoreLater();
             return true;
         }
 
-        const auto ok = juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
-        keeper.restoreLater();
-        return ok;
+        return juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
     }
 }
 
@@ -54,6 +50,7 @@ Window::Window (const juce::String& title, const juce::String& messageText, juce
       message (messageText.substring (0, 2048)),
       associated (component)
 {
+    FocusKeeper::keepFor (*this);
     layOut();
 }
 
@@ -351,7 +348,6 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
     if (auto& responder = ScopedResponder::current())
         return resultOf (responder (box) ? 0 : -1);
 
-    const FocusKeeper keeper;
     Window window (title, message, icon, component);
     juce::String recommended;
 
@@ -371,9 +367,7 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
         if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && recommended.isNotEmpty() && button->getButtonText() == recommended)
             button->grabKeyboardFocus();
 
-    const auto result = window.runModalLoop();
-    keeper.restoreLater();
-    return result;
+    return window.runModalLoop();
 }
 
 }
