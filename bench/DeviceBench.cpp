@@ -33,6 +33,7 @@ namespace
         bool isOnline() const override                                { return false; }
         bool isProductReady (int) const override                      { return true; }
         bool requestProductContent (int) override                     { return false; }
+        void requestProductContentAsync (int) override                {}
         bool isDownloadQueued (int) const override                    { return false; }
         bool hasQueuedDownloads() const override                      { return false; }
         bool hasCapsDocument (int) const override                     { return true; }

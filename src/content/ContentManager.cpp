@@ -282,6 +282,13 @@ bool ContentManager::prepareCaps (int productId, int totalLimitMs)
     if (! capsCurrent)
         products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->picturesStale = true; });
 
+    // A unit's request and the download that follows it both come here: the
+    // document they find is parsed, and its pictures read, only once.
+    const auto doc = loadCachedDocument (productId, capsDocument, false);
+
+    if (doc != nullptr && products.with (productId, [&doc] (const ProductRecord* r) { return r != nullptr && r->capsParsed == doc; }))
+        return ok;
+
     ok &= parseContent (productId, capsDocument);
     pictures.load (productId, false, false);
     return ok;
@@ -362,9 +369,6 @@ bool ContentManager::requestProductContent (int productId)
             queued = true;
         }
     }
-
-    if (! queued)
-        products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->lastCheckTime = juce::Time::getCurrentTime(); });
 
     requested.set (productId, queued);
     return queued;

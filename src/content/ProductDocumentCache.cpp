@@ -146,7 +146,7 @@ bool ProductDocumentCache::parse (int productId, ContentKind kind)
 
     switch (kind)
     {
-        case ContentKind::capsDocument:    return parseCaps (productId, *doc);
+        case ContentKind::capsDocument:    return parseCaps (productId, doc);
         case ContentKind::firmwareList:    return parseFirmwareList (productId, *doc);
         case ContentKind::conversionRules: return parseRules (productId, *doc);
         case ContentKind::masterDescriptor:
@@ -156,12 +156,12 @@ bool ProductDocumentCache::parse (int productId, ContentKind kind)
     }
 }
 
-bool ProductDocumentCache::parseCaps (int productId, const juce::XmlElement& doc)
+bool ProductDocumentCache::parseCaps (int productId, const ProductRecord::Document& doc)
 {
     juce::StringArray urls;
     juce::StringPairArray index (true);
 
-    if (auto* variants = doc.getChildByName ("productVariants"))
+    if (auto* variants = doc->getChildByName ("productVariants"))
     {
         for (auto* range : variants->getChildWithTagNameIterator ("range"))
         {
@@ -176,6 +176,7 @@ bool ProductDocumentCache::parseCaps (int productId, const juce::XmlElement& doc
         {
             r->pictureUrls = urls;
             r->variantPictureIndex = index;
+            r->capsParsed = doc;
         }
     });
 

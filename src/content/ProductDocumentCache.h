@@ -51,7 +51,7 @@ public:
     bool downloadConversionScripts (int productId, juce::Thread* thread);
 
 private:
-    bool parseCaps (int productId, const juce::XmlElement& doc);
+    bool parseCaps (int productId, const ProductRecord::Document& doc);
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);
 

@@ -58,14 +58,21 @@ juce::Image ProductPictures::get (int productId, const juce::String& displayName
 
 bool ProductPictures::load (int productId, bool download, bool refetch)
 {
-    const auto urls = products.with (productId, [] (const ProductRecord* r)
+    juce::StringArray urls;
+    int held = 0;
+
+    products.with (productId, [&] (const ProductRecord* r)
     {
-        return r != nullptr ? r->pictureUrls : juce::StringArray();
+        if (r != nullptr)
+        {
+            urls = r->pictureUrls;
+            held = r->pictures.size();
+        }
     });
 
     auto decodes = [] (const juce::MemoryBlock& body) { return decode (body).isValid(); };
-    juce::Array<juce::Image> pictures;
-    bool ok = true;
+    juce::StringArray paths;
+    bool ok = true, fetched = false;
 
     for (int i = 0; i < urls.size(); ++i)
     {
@@ -75,8 +82,23 @@ bool ProductPictures::load (int productId, bool download, bool refetch)
                           || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular;
 
         if (download && (missing || refetch))
+        {
             ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, maxPictureBytes, decodes);
+            fetched = true;
+        }
 
+        paths.add (path);
+    }
+
+    // Every address's picture was read from the cache already: with nothing
+    // fetched since, reading them again would bring the same.
+    if (download && ! fetched && held == urls.size())
+        return ok;
+
+    juce::Array<juce::Image> pictures;
+
+    for (const auto& path : paths)
+    {
         const auto picture = loadFile (path);
         pictures.add (picture.isValid() ? picture : defaultPicture);
     }

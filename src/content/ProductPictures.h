@@ -23,7 +23,8 @@ public:
     /** Rebuilds the record's pictures from the cache, one per address of the
         capability document; a picture that does not load gives the default.
         With download, missing files are fetched first (all of them with
-        refetch); a fetched picture that does not decode keeps the cached one. */
+        refetch); a fetched picture that does not decode keeps the cached one.
+        With download and nothing to fetch, the pictures read before stay. */
     bool load (int productId, bool download, bool refetch);
 
 private:

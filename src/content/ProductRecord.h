@@ -38,6 +38,7 @@ struct ProductRecord
     juce::String capsUrl, firmwareUpdateUrl, conversionRulesUrl, onlinePresetsUrl, manualUrl;
     juce::String capsKey, firmwareKey, rulesKey, presetsKey;
     Document capsXml, firmwareXml, rulesXml;
+    Document capsParsed;   // the capability document the picture list was taken from
     juce::Array<FirmwareUpdateElement> firmwareUpdates;
     juce::Array<ConversionRule> conversionRules;
     juce::Array<juce::Image> pictures;

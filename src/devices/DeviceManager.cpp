@@ -420,15 +420,20 @@ void DeviceManager::rebuild()
     post (DeviceInfoMessage::devicesMade);
 }
 
+int DeviceManager::getScanCycleLimit (bool downloadsQueued)
+{
+    if (! downloadsQueued)
+        return ProtocolTiming::scanCycles;
+
+    const auto downloadCycles = (BelvoraSettings::getDownloadTimeoutMs() + ProtocolTiming::scanCycleMs - 1) / ProtocolTiming::scanCycleMs;
+    return juce::jmax (ProtocolTiming::scanCycles, downloadCycles);
+}
+
 bool DeviceManager::scan()
 {
     rebuild();
 
-    int limit = ProtocolTiming::scanCycles;
-
-    if (catalogue->hasQueuedDownloads())
-        limit = juce::jmax (limit, BelvoraSettings::getDownloadTimeoutMs() / ProtocolTiming::scanCycleMs);
-
+    const auto limit = getScanCycleLimit (catalogue->hasQueuedDownloads());
     auto list = currentEntries();
     bool allFinished = false;
 

@@ -68,6 +68,11 @@ public:
 
     static juce::String getErrorText (int code, const juce::String& deviceName);
 
+    /** How many of its cycles a scan waits for the units: the usual count, or
+        while product content is still coming, the download time-out's worth
+        (rounded up) when that is longer. */
+    static int getScanCycleLimit (bool downloadsQueued);
+
     // Queries. Index -1 stands for the active unit.
     int getActiveIndex() const { return activeIndex.load(); }
     int getNumDevices() const;

@@ -31,7 +31,7 @@ public:
     virtual bool requestProductContent (int productId) = 0;
 
     /** The same request, run elsewhere: the caller does not wait. */
-    virtual void requestProductContentAsync (int /*productId*/) {}
+    virtual void requestProductContentAsync (int productId) = 0;
     virtual bool isDownloadQueued (int productId) const = 0;
     virtual bool hasQueuedDownloads() const = 0;
 

@@ -1,6 +1,5 @@
 #include "firmware/FirmwareUpdateThread.h"
 
-#include "base/BelvoraSettings.h"
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceCaps.h"
@@ -74,10 +73,9 @@ namespace
 
     int scanLimitMs (int units)
     {
-        // The device manager's scan waits as long as the download time-out, in its own cycles.
-        const auto cycles = (double) BelvoraSettings::getDownloadTimeoutMs() / ProtocolTiming::scanCycleMs;
-        const auto scanMs = juce::jmax ((double) ProtocolTiming::scanCycles, cycles) * ProtocolTiming::scanCycleMs;
-        return boundedMs ((juce::int64) scanMs + (juce::int64) (units + 1) * ProtocolTiming::unitStopMs);
+        // The device manager's scan at its longest: with content still coming.
+        const auto scanMs = (juce::int64) DeviceManager::getScanCycleLimit (true) * ProtocolTiming::scanCycleMs;
+        return boundedMs (scanMs + (juce::int64) (units + 1) * ProtocolTiming::unitStopMs);
     }
 
     bool isFirmwareMessage (const juce::MidiMessage& m)

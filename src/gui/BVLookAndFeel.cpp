@@ -420,7 +420,7 @@ void BVLookAndFeel::drawAlertBox (juce::Graphics& g, juce::AlertWindow& alert, c
 {
     g.fillAll (alert.findColour (juce::AlertWindow::backgroundColourId));
 
-    const auto px = [this] (int size) { return juce::roundToInt ((float) size * getScale()); };
+    const auto px = pixels();
     auto iconSize = juce::jmin (px (100), alert.getHeight() + px (20));
 
     if (alert.containsAnyExtraComponents() || alert.getNumButtons() > 2)
@@ -745,7 +745,7 @@ juce::Rectangle<int> BVLookAndFeel::getTooltipBounds (const juce::String& tipTex
     const auto layout = layoutTooltipText (tipText, juce::Colours::black);
     const auto w = (int) (layout.getWidth() + 14.0f * scale);
     const auto h = (int) (layout.getHeight() + 6.0f * scale);
-    const auto px = [this] (float v) { return juce::roundToInt (v * scale); };
+    const auto px = pixels();
 
     return juce::Rectangle<int> (screenPos.x > parentArea.getCentreX() ? screenPos.x - (w + px (12.0f)) : screenPos.x + px (24.0f),
                                  screenPos.y > parentArea.getCentreY() ? screenPos.y - (h + px (6.0f)) : screenPos.y + px (6.0f),

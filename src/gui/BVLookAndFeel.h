@@ -44,6 +44,16 @@ public:
         static constexpr int toolbarThickness = 63;
     };
 
+    /** Sizes of the scale-1 design in pixels at one scale, each rounded to the
+        nearest pixel: px (10.0f) is 13 at scale 1.25. */
+    struct Pixels
+    {
+        float scale = Defaults::scale;
+        int operator() (float size) const   { return juce::roundToInt (size * scale); }
+    };
+
+    Pixels pixels() const   { return { getScale() }; }
+
     /** The look-and-feel of a component as ours, or null. */
     static BVLookAndFeel* of (juce::Component& component);
 

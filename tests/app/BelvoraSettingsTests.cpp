@@ -1,3 +1,5 @@
+#include "devices/DeviceManager.h"
+#include "devices/DeviceProtocol.h"
 #include "support/OddFiles.h"
 #include "support/SettingsFixture.h"
 
@@ -84,6 +86,12 @@ TEST_F (SettingsTest, DownloadTimeoutIsKeptAsWrittenAndWaitedWithinBounds)
 
     settings().setValue ("downloadTimeout", 1.0e-6);
     EXPECT_EQ (BelvoraSettings::getDownloadTimeoutMs(), 100);
+
+    // A scan waits for content in whole cycles: a part of one is a whole one more.
+    EXPECT_EQ (DeviceManager::getScanCycleLimit (true), ProtocolTiming::scanCycles);
+    settings().setValue ("downloadTimeout", 45.05);
+    EXPECT_EQ (DeviceManager::getScanCycleLimit (true), 451);
+    EXPECT_EQ (DeviceManager::getScanCycleLimit (false), ProtocolTiming::scanCycles);
 }
 
 TEST_F (SettingsTest, SettingsFileLivesInTheDataFolder)

@@ -144,6 +144,30 @@ TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
     EXPECT_NE (next.getCapsXml (quill), nullptr);
 }
 
+// Only a check made counts: a request that could try nothing (here, a file
+// where the product's folder belongs; offline, no cache) does not hold back the next.
+TEST_F (DownloadThread, RequestThatTriedNothingDoesNotDelayTheNext)
+{
+    ASSERT_TRUE (dataFolder().createDirectory());
+    ASSERT_TRUE (productFolder ("Vesper").replaceWithText ("in the way"));
+    auto& content = startCatalogue();
+    EXPECT_FALSE (content.requestProductContent (vesper));
+    EXPECT_EQ (content.getLastCheckTime (vesper), juce::Time());
+    EXPECT_EQ (gets ("/Belvora2/Vesper/caps.xml"), 0);
+
+    ASSERT_TRUE (productFolder ("Vesper").deleteFile());
+    EXPECT_TRUE (content.requestProductContent (vesper));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_TRUE (content.isProductReady (vesper));
+    EXPECT_GT (content.getLastCheckTime (vesper), juce::Time());
+
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+    auto& offline = startCatalogue();
+    ASSERT_FALSE (offline.isOnline());
+    EXPECT_FALSE (offline.requestProductContent (quill));
+    EXPECT_EQ (offline.getLastCheckTime (quill), juce::Time());
+}
+
 // A unit's thread asked to stop must not sit behind another's transfer: at
 // quit it was killed there, and the program crashed.
 TEST_F (DownloadThread, RequestWaitingForItsTurnGivesUpWhenItsThreadIsAskedToStop)

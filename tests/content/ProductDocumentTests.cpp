@@ -166,7 +166,11 @@ TEST_F (ProductDocuments, DownloadThatDoesNotParseOrIsTooLargeKeepsTheCopyForThe
 TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
 {
     auto& content = prepareVesper();
+    const auto picture = content.getProductImage (vesper, "Vesper Black");
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+
+    // What the unit's request prepared is not parsed, nor its pictures read, again.
+    EXPECT_TRUE (content.getProductImage (vesper, "Vesper Black") == picture);
 
     const auto folder = productFolder ("Vesper");
     EXPECT_TRUE (content.isProductReady (vesper));
@@ -196,6 +200,7 @@ TEST_F (ProductDocuments, BackgroundDownloadFetchesListsImagesScriptsAndPack)
     server.clearRequests();
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
     EXPECT_EQ (countGets(), 0);
+    EXPECT_TRUE (content.getProductImage (vesper, "Vesper Black") == picture);
 }
 
 TEST_F (ProductDocuments, DeveloperModeFetchesAndListsTheBeta)

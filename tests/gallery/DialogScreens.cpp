@@ -90,7 +90,7 @@ namespace
             context.updates = sampleUpdates();
 
         return screen<FirmwareChooserDialog, FirmwareChooserContent> (
-            [=] { return std::make_unique<FirmwareChooserDialog> (nullptr, (uint8_t) vesper, ! withUpdates, context); },
+            [=] { return std::make_unique<FirmwareChooserDialog> (nullptr, ! withUpdates, context); },
             [=] { return std::make_unique<FirmwareChooserContent> (! withUpdates, context); },
             [=] (FirmwareChooserContent& content)
             {

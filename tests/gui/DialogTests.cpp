@@ -398,3 +398,51 @@ TEST_F (DialogTest, WhatABoxUncoversIsDrawnWithoutThePointerOverIt)
     EXPECT_FALSE (probe.isMouseOver());
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! probe.paintedOver; }, 5000)) << "still drawn as under the pointer";
 }
+
+// The keyboard focus goes back to where it was after every close of the same
+// dialog, shown again: the second showing once left it nowhere.
+TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialog)
+{
+    ScopedLookAndFeel look (1.0f);
+    juce::DocumentWindow window ("Owner", juce::Colours::grey, 0);
+    juce::TextEditor editor;
+    editor.setSize (300, 40);
+    window.setContentNonOwned (&editor, true);
+    window.setTopLeftPosition (20, 20);
+    window.setVisible (true);
+
+    const auto keysReachTheEditor = [&]
+    {
+        return editor.hasKeyboardFocus (false) && editor.getPeer() != nullptr && editor.getPeer()->isFocused();
+    };
+
+    window.toFront (true);
+    editor.grabKeyboardFocus();
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor));
+
+    /** Escape to the modal dialog once it has the system's focus, as a user presses it. */
+    struct Answer : juce::Timer
+    {
+        Answer()   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            auto* window = modal();
+
+            if (window == nullptr || window->getPeer() == nullptr || ! window->getPeer()->isFocused())
+                return;
+
+            stopTimer();
+            pressEscape (*window);
+        }
+    };
+
+    AboutBox box (&window);
+
+    for (int showing = 1; showing <= 2; ++showing)
+    {
+        Answer escape;
+        box.runModal();
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
+    }
+}

@@ -234,7 +234,7 @@ class FirmwareChooserDialogTest : public DisplayTest {};
 TEST_F (FirmwareChooserDialogTest, OnlyStartUpdateAsksForTheSelectedUpdate)
 {
     {
-        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        FirmwareChooserDialog dialog (nullptr, false, vesperContext());
         EXPECT_EQ (dialog.getName(), "Vesper Black Firmware Updates");
 
         // Closed with a row selected: nothing to install.
@@ -243,20 +243,18 @@ TEST_F (FirmwareChooserDialogTest, OnlyStartUpdateAsksForTheSelectedUpdate)
     }
 
     {
-        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        FirmwareChooserDialog dialog (nullptr, false, vesperContext());
         runModally (dialog, [] (BelvoraDialog& d) { get<juce::Button> (*d.getContentComponent(), "Cancel").triggerClick(); });
         EXPECT_FALSE (dialog.isStartRequested());
     }
 
-    // The dialog tells its content whose updates these are: installed 140 offers 150.
-    auto context = vesperContext (true, 140);
-    context.productId = 255;
-    FirmwareChooserDialog offered (nullptr, (uint8_t) vesper, false, context);
+    // The context says whose updates these are: installed 140 offers 150.
+    FirmwareChooserDialog offered (nullptr, false, vesperContext (true, 140));
     runModally (offered, [] (BelvoraDialog& d) { get<juce::Button> (*d.getContentComponent(), "Start Update").triggerClick(); });
     EXPECT_TRUE (offered.isStartRequested());
     EXPECT_EQ (offered.getSelectedUpdate().version.build, 150);
 
-    FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+    FirmwareChooserDialog dialog (nullptr, false, vesperContext());
     runModally (dialog, [] (BelvoraDialog& d)
     {
         auto& content = *d.getContentComponent();
@@ -276,7 +274,7 @@ TEST_F (FirmwareChooserDialogTest, TabReachesTheListWhichShowsTheFocusAndTakesTh
     {
         SCOPED_TRACE (scale);
         WidgetTests::ScopedLookAndFeel look { scale };
-        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, false, vesperContext());
+        FirmwareChooserDialog dialog (nullptr, false, vesperContext());
         juce::StringArray order;
         int ringBefore = -1, ringAfter = -1, ringFull = 0, rowBefore = -1, rowAfterUp = -1, rowAfterDown = -1;
 
@@ -357,7 +355,7 @@ TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
         AlertLog alerts;
         juce::String proposed, promptTitle;
 
-        FirmwareChooserDialog dialog (nullptr, (uint8_t) vesper, true, vesperContext (false));
+        FirmwareChooserDialog dialog (nullptr, true, vesperContext (false));
         const auto result = runModally (dialog, [&] (BelvoraDialog& d)
         {
             get<juce::Button> (*d.getContentComponent(), "Custom Update...").triggerClick();

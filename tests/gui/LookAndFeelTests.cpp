@@ -7,6 +7,7 @@
 #include "gui/Palette.h"
 #include "gui/SearchDialogLaf.h"
 #include "gui/WidgetTestSupport.h"
+#include "gui/widgets/Alerts.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -330,6 +331,55 @@ TEST (LookAndFeelDrawing, AlertBoxIconsByType)
         return countPixels (image, image.getBounds(), [] (juce::Colour c) { return c.getBlue() > c.getRed() + 30; });
     };
     EXPECT_NEAR ((float) shade (icons[1]) / (float) shade (icons[0]), 4.0f, 0.4f);
+}
+
+// The framework moves a box's parts many times while buttons are added; the
+// box puts them back without measuring its texts again for each move.
+TEST (LookAndFeelDrawing, AlertBoxMeasuresItsTextsOncePerChange)
+{
+    if (! TestEnvironment::hasDisplay())
+        GTEST_SKIP() << "an alert window asks the display about always-on-top windows";
+
+    struct CountingLook : BVLookAndFeel
+    {
+        using BVLookAndFeel::BVLookAndFeel;
+        juce::Array<int> getWidthsForTextButtons (juce::AlertWindow& w, const juce::Array<juce::TextButton*>& b) override
+        {
+            ++measures;
+            return BVLookAndFeel::getWidthsForTextButtons (w, b);
+        }
+
+        int measures = 0;
+    };
+
+    for (auto scale : scales)
+    {
+        CountingLook laf (scale);
+        juce::LookAndFeel::setDefaultLookAndFeel (&laf);
+        {
+            Alerts::Window box ("Title", "A message of a few words.", juce::MessageBoxIconType::QuestionIcon);
+
+            for (auto* text : { "Yes", "No", "Cancel" })
+                box.addButton (text, 0);
+
+            // The framework measures once per button it adds; the box once
+            // when made and once per part added (not once per move).
+            EXPECT_LE (laf.measures, 7) << scale;
+
+            juce::Component* first = nullptr;
+            for (auto* child : box.getChildren())
+                if (first == nullptr && dynamic_cast<juce::TextButton*> (child) != nullptr)
+                    first = child;
+
+            ASSERT_NE (first, nullptr);
+            const auto placed = first->getBounds();
+            const auto size = box.getBounds();
+            first->setTopLeftPosition (0, 0);
+            EXPECT_EQ (first->getBounds(), placed);
+            EXPECT_EQ (box.getBounds(), size);
+        }
+        juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
+    }
 }
 
 TEST (LookAndFeelDrawing, TabsOutlinesAndFrontColours)

@@ -107,6 +107,18 @@ TEST_F (UpdateWindowTest, LayoutFollowsTheScale)
         EXPECT_EQ (c.stopButton.getBottom(), 340);
         EXPECT_EQ (window.getTitleBarHeight(), 52);
     }
+
+    // Between whole scales every size is rounded to the nearest pixel, never cut short.
+    for (auto scale : { 1.25f, 1.5f })
+    {
+        useScale (scale);
+        UpdateProgressWindow window (nullptr);
+        auto& c = window.getContent();
+        const auto px = [scale] (float size) { return juce::roundToInt (size * scale); };
+        EXPECT_EQ (c.getWidth(), px (450.0f)) << scale;
+        EXPECT_EQ (c.stepBar.getY() - c.statusLabel.getBottom(), px (5.0f)) << scale;
+        EXPECT_EQ (c.overallLabel.getY() - c.stepBar.getBottom(), px (15.0f)) << scale;
+    }
 }
 
 TEST_F (UpdateWindowTest, ErrorLinesTurnBothLabelsRedUntilTheNextNormalLine)

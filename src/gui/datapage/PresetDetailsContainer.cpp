@@ -530,7 +530,7 @@ void PresetDetailsContainer::layoutContent (int width, int height)
     const auto mx = marginX, my = marginY;
     const auto fh = nameLabel.getFont().getHeight();
     const auto h1 = (int) (1.5f * fh), h2 = (int) (1.1f * fh);
-    const auto px = [s = getUiScale()] (float v) { return juce::roundToInt (v * s); };
+    const BVLookAndFeel::Pixels px { getUiScale() };
     const auto indent = mx + px (15.0f);
 
     nameLabel.setBounds (mx, my - px (2.0f), width - 2 * mx, h1);

@@ -307,25 +307,18 @@ void FirmwareChooserContent::layOutDescription()
 
 //==============================================================================
 FirmwareChooserDialog::FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom)
-    : FirmwareChooserDialog (parent, productId, showCustom,
+    : FirmwareChooserDialog (parent, showCustom,
                              FirmwareChooserContext::read (Nexus::getContentManager(), Nexus::getDeviceManager(), productId))
 {
 }
 
-FirmwareChooserDialog::FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom,
-                                              const FirmwareChooserContext& context)
-    : BelvoraDialog (titleFor (productId, context), Palette::dialogBackgroundColour,
-                     std::make_unique<FirmwareChooserContent> (showCustom, forProduct (context, productId)), parent)
+FirmwareChooserDialog::FirmwareChooserDialog (juce::Component* parent, bool showCustom, const FirmwareChooserContext& context)
+    : BelvoraDialog (titleFor (context.productId, context), Palette::dialogBackgroundColour,
+                     std::make_unique<FirmwareChooserContent> (showCustom, context), parent)
 {
 }
 
-FirmwareChooserContext FirmwareChooserDialog::forProduct (FirmwareChooserContext context, uint8_t productId)
-{
-    context.productId = productId;
-    return context;
-}
-
-juce::String FirmwareChooserDialog::titleFor (uint8_t productId, const FirmwareChooserContext& context)
+juce::String FirmwareChooserDialog::titleFor (int productId, const FirmwareChooserContext& context)
 {
     if (context.activeProductId == productId)
         return context.activeDisplayName + " Firmware Updates";

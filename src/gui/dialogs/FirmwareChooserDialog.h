@@ -112,10 +112,10 @@ class FirmwareChooserDialog : public BelvoraDialog
 public:
     /** The running program's catalogue and active unit. */
     FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom);
-    FirmwareChooserDialog (juce::Component* parent, uint8_t productId, bool showCustom, const FirmwareChooserContext& context);
+    /** The updates and unit of the context's product. */
+    FirmwareChooserDialog (juce::Component* parent, bool showCustom, const FirmwareChooserContext& context);
 
-    static juce::String titleFor (uint8_t productId, const FirmwareChooserContext& context);
-    static FirmwareChooserContext forProduct (FirmwareChooserContext context, uint8_t productId);
+    static juce::String titleFor (int productId, const FirmwareChooserContext& context);
 
     FirmwareChooserContent& getChooserContent() const;
     bool isStartRequested() const                   { return getChooserContent().isStartRequested(); }

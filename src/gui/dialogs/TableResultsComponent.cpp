@@ -13,8 +13,7 @@ TableResultsComponent::TableResultsComponent (PresetSearch::Results& resultArray
     listBox.setColour (juce::ListBox::outlineColourId, Palette::searchTextColour);
 
     using Flags = juce::TableHeaderComponent::ColumnPropertyFlags;
-    const auto s = WidgetMetrics::scale (*this);
-    const auto px = [s] (float v) { return juce::roundToInt (v * s); };
+    const auto px = WidgetMetrics::pixels (*this);
     auto& header = listBox.getHeader();
     header.addColumn ("Rank", rankColumn, 5, 2, 10, 0);
     header.addColumn ("Preset #", numberColumn, px (60.0f), px (30.0f), -1, Flags::visible | Flags::resizable | Flags::sortable);
@@ -24,8 +23,8 @@ TableResultsComponent::TableResultsComponent (PresetSearch::Results& resultArray
     header.setColumnVisible (rankColumn, false);
     header.addListener (this);
 
-    listBox.setRowHeight (juce::roundToInt (18.0f * s));
-    listBox.setHeaderHeight (juce::roundToInt (25.0f * s));
+    listBox.setRowHeight (px (18.0f));
+    listBox.setHeaderHeight (px (25.0f));
 
     resized();
     listBox.autoSizeColumn (numberColumn);

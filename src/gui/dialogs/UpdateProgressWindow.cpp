@@ -4,30 +4,10 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/widgets/WidgetMetrics.h"
 
 namespace
 {
-    struct Metrics
-    {
-        float font = BVLookAndFeel::Defaults::fontSize;
-        float scale = BVLookAndFeel::Defaults::scale;
-        int gap = BVLookAndFeel::Defaults::margin;
-    };
-
-    Metrics metricsOf (juce::Component& component)
-    {
-        Metrics m;
-
-        if (auto* laf = BVLookAndFeel::of (component))
-        {
-            m.font = laf->getFontSize();
-            m.scale = laf->getScale();
-            m.gap = laf->getMargin();
-        }
-
-        return m;
-    }
-
     void styleLabel (juce::Label& label, float fontHeight)
     {
         label.setColour (juce::Label::textColourId, Palette::dialogTextColour);
@@ -42,8 +22,9 @@ namespace
 //==============================================================================
 UpdateProgressContent::UpdateProgressContent()
 {
-    const auto m = metricsOf (*this);
-    setSize ((int) (450.0f * m.scale), (int) (180.0f * m.scale));
+    const auto m = WidgetMetrics::sizes (*this);
+    const BVLookAndFeel::Pixels px { m.scale };
+    setSize (px (450.0f), px (180.0f));
 
     for (auto [bar, label] : { std::pair (&stepBar, &statusLabel), std::pair (&overallBar, &overallLabel) })
     {
@@ -66,13 +47,13 @@ void UpdateProgressContent::paint (juce::Graphics& g)
 
 void UpdateProgressContent::resized()
 {
-    const auto m = metricsOf (*this);
+    const auto m = WidgetMetrics::sizes (*this);
     const auto w = getWidth(), h = getHeight(), g = m.gap;
     const auto rowHeight = (int) (m.font * 1.1f);
     const auto buttonHeight = (int) (m.font * 2.0f);
     const auto buttonWidth = getLookAndFeel().getTextButtonWidthToFitText (stopButton, buttonHeight);
 
-    const auto px = [&m] (float v) { return (int) (v * m.scale); };
+    const BVLookAndFeel::Pixels px { m.scale };
 
     statusLabel.setBounds (g, px (28.0f), w - 2 * g, rowHeight);
     stepBar.setBounds (g, statusLabel.getBottom() + px (5.0f), w - 2 * g, rowHeight + px (4.0f));

@@ -8,6 +8,12 @@ namespace Alerts
 
 namespace
 {
+    // A size of the box's rounded up to whole scale-1 pixels, so that both scales round alike.
+    int fitted (float size, float scale)
+    {
+        return juce::roundToInt (std::ceil (size / scale - 0.05f) * scale);
+    }
+
     // The framework shows "OK" for an empty first text and "Cancel" for an empty second one.
     bool show (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                const juce::String& message, const juce::String& first, const juce::String& second, bool twoButtons)
@@ -27,18 +33,14 @@ namespace
             return responder ? responder (box) : choiceResponder (box) == 0;
         }
 
-        const FocusKeeper keeper;
-
+        // Our look makes the box a Window, which gives the focus back when it closes.
         if (! twoButtons)
         {
             juce::AlertWindow::showMessageBox (icon, title, message, first, component);
-            keeper.restoreLater();
             return true;
         }
 
-        const auto ok = juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
-        keeper.restoreLater();
-        return ok;
+        return juce::AlertWindow::showOkCancelBox (icon, title, message, first, second, component, nullptr);
     }
 }
 
@@ -48,6 +50,7 @@ Window::Window (const juce::String& title, const juce::String& messageText, juce
       message (messageText.substring (0, 2048)),
       associated (component)
 {
+    FocusKeeper::keepFor (*this);
     layOut();
 }
 
@@ -69,10 +72,12 @@ bool Window::hasOwnLayout() const
 
 // The framework lays the box out again whenever a part is added or the look
 // changes, and moves its parts as it goes: each change is followed by this
-// layout, so the box always ends at its scale.
+// layout, so the box always ends at its scale. Only a new part, look or
+// screen size measures the texts again; a move of the framework's is put back.
 void Window::lookAndFeelChanged()
 {
     juce::AlertWindow::lookAndFeelChanged();
+    measured = false;
     layOut();
 }
 
@@ -89,11 +94,23 @@ void Window::childBoundsChanged (juce::Component*)
 
 void Window::childrenChanged()
 {
+    // Also called when the framework only reorders the parts.
+    const auto before = buttons;
+    const auto barsBefore = bars;
     buttons.removeIf ([this] (juce::Component* b) { return getIndexOfChildComponent (b) < 0; });
+    bars.clear();
 
     for (auto* child : getChildren())
+    {
         if (dynamic_cast<juce::TextButton*> (child) != nullptr && ! buttons.contains (child))
             buttons.add (child);
+
+        if (dynamic_cast<juce::ProgressBar*> (child) != nullptr)
+            bars.add (child);
+    }
+
+    if (buttons != before || bars != barsBefore)
+        measured = false;
 
     layOut();
 }
@@ -107,11 +124,22 @@ void Window::layOut()
         return;
 
     const juce::ScopedValueSetter<bool> busy (layingOut, true);
+    const juce::Point<int> parentSize (getParentWidth(), getParentHeight());
 
+    if (! measured || parentSize != measuredParentSize)
+        measure();
+
+    measured = true;
+    measuredParentSize = parentSize;
+    place();
+}
+
+// The sizes of the texts and buttons, and from them the box's.
+void Window::measure()
+{
     auto& look = getLookAndFeel();
     const auto scale = getScale();
-    const auto px = [scale] (float size) { return juce::roundToInt (size * scale); };
-    const auto fit = [scale] (float size) { return juce::roundToInt (std::ceil (size / scale - 0.05f) * scale); };
+    const BVLookAndFeel::Pixels px { scale };
 
     juce::Array<juce::TextButton*> textButtons;
 
@@ -123,12 +151,6 @@ void Window::layOut()
 
     for (int i = 0; i < textButtons.size() && i < buttonWidths.size(); ++i)
         textButtons[i]->setSize (buttonWidths[i], buttonHeight);
-
-    juce::Array<juce::Component*> bars;
-
-    for (auto* child : getChildren())
-        if (dynamic_cast<juce::ProgressBar*> (child) != nullptr)
-            bars.add (child);
 
     const auto titleHeight = px (24), iconWidth = px (80), edgeGap = px (10), spacer = px (16);
     const auto widest = (int) ((float) getParentWidth() * 0.7f);
@@ -149,15 +171,15 @@ void Window::layOut()
     shown.setJustification (hasIcon ? juce::Justification::topLeft : juce::Justification::centredTop);
     textLayout.createLayoutWithBalancedLineLengths (shown, (float) w);
 
-    w = juce::jmax (px (350), fit (textLayout.getWidth()) + (hasIcon ? iconWidth : 0) + edgeGap * 4);
+    w = juce::jmax (px (350), fitted (textLayout.getWidth(), scale) + (hasIcon ? iconWidth : 0) + edgeGap * 4);
     w = juce::jmin (w, widest);
 
-    const auto textBottom = px (16) + titleHeight + fit (textLayout.getHeight());
-    auto h = textBottom + bars.size() * px (50);
+    const auto textTop = px (16) + titleHeight + fitted (textLayout.getHeight(), scale);
+    auto h = textTop + bars.size() * px (50);
     auto buttonsWidth = px (40);
 
     for (auto* b : buttons)
-        buttonsWidth += spacer + fit ((float) b->getWidth());
+        buttonsWidth += spacer + fitted ((float) b->getWidth(), scale);
 
     w = juce::jmin (juce::jmax (buttonsWidth, w), widest);
 
@@ -165,6 +187,18 @@ void Window::layOut()
         h += px (20) + buttonHeight;
 
     h = juce::jmin (getParentHeight() - px (50), h);
+    boxSize = { w, h };
+    textBottom = textTop;
+}
+
+// Every part where the measures put it, where the framework may have moved it.
+void Window::place()
+{
+    const auto scale = getScale();
+    const BVLookAndFeel::Pixels px { scale };
+    const auto buttonHeight = getLookAndFeel().getAlertWindowButtonHeight();
+    const auto edgeGap = px (10), spacer = px (16);
+    const auto w = boxSize.x, h = boxSize.y;
 
     if (! isVisible())
         centreAroundComponent (associated, w, h);
@@ -180,7 +214,7 @@ void Window::layOut()
     auto totalWidth = -spacer;
 
     for (auto* b : buttons)
-        totalWidth += fit ((float) b->getWidth()) + spacer;
+        totalWidth += fitted ((float) b->getWidth(), scale) + spacer;
 
     auto x = px (std::floor ((float) (w - totalWidth) / scale / 2.0f));
     const auto buttonTop = px (std::floor ((float) h / scale * 0.95f)) - buttonHeight;
@@ -188,7 +222,7 @@ void Window::layOut()
     for (auto* b : buttons)
     {
         b->setTopLeftPosition (x, buttonTop);
-        x += fit ((float) b->getWidth()) + spacer;
+        x += fitted ((float) b->getWidth(), scale) + spacer;
     }
 
     auto y = textBottom;
@@ -314,7 +348,6 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
     if (auto& responder = ScopedResponder::current())
         return resultOf (responder (box) ? 0 : -1);
 
-    const FocusKeeper keeper;
     Window window (title, message, icon, component);
     juce::String recommended;
 
@@ -334,9 +367,7 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
         if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && recommended.isNotEmpty() && button->getButtonText() == recommended)
             button->grabKeyboardFocus();
 
-    const auto result = window.runModalLoop();
-    keeper.restoreLater();
-    return result;
+    return window.runModalLoop();
 }
 
 }

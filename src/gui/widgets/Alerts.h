@@ -70,13 +70,18 @@ namespace Alerts
     private:
         bool hasOwnLayout() const;
         void layOut();
+        void measure();
+        void place();
 
         juce::String message;
         juce::Component* associated = nullptr;
         juce::Array<juce::Component*> buttons;   // first added first
+        juce::Array<juce::Component*> bars;
         juce::TextLayout textLayout;
         juce::Rectangle<int> textArea;
-        bool layingOut = false;
+        juce::Point<int> boxSize, measuredParentSize;
+        int textBottom = 0;
+        bool layingOut = false, measured = false;
     };
 
     /** One box as it would be shown: its icon, texts and the buttons' labels. */

@@ -54,29 +54,49 @@ namespace
         juce::Component::SafePointer<juce::Component> target, stale;
     };
 
-    /** Deletes itself with its window, restoring the focus once the window has gone or hidden. */
-    class WindowWatch : private juce::ComponentListener
+    /** Lives as long as its window (or the program): each time the window
+        hides, or goes, the focus goes back to where it was when the window was
+        made or last shown again. */
+    class WindowWatch : private juce::ComponentListener,
+                        private juce::DeletedAtShutdown
     {
     public:
-        explicit WindowWatch (juce::Component& w)   { w.addComponentListener (this); }
+        explicit WindowWatch (juce::Component& w) : window (&w)   { w.addComponentListener (this); }
+
+        ~WindowWatch() override
+        {
+            if (window != nullptr)
+                window->removeComponentListener (this);
+        }
 
     private:
         void componentVisibilityChanged (juce::Component& c) override
         {
-            if (! c.isVisible())
-                finish (c);
+            // Shown again: the focus it takes meanwhile is its own, not one to go back to.
+            if (c.isVisible() && restored)
+                if (auto* now = juce::Component::getCurrentlyFocusedComponent(); now != nullptr && now != &c && ! c.isParentOf (now))
+                    keeper = FocusKeeper();
+
+            if (! c.isVisible() && ! restored)
+                keeper.restoreLater();
+
+            restored = ! c.isVisible();
         }
 
-        void componentBeingDeleted (juce::Component& c) override   { finish (c); }
-
-        void finish (juce::Component& c)
+        void componentBeingDeleted (juce::Component& c) override
         {
             c.removeComponentListener (this);
-            keeper.restoreLater();
+            window = nullptr;
+
+            if (! restored)
+                keeper.restoreLater();
+
             delete this;
         }
 
+        juce::Component::SafePointer<juce::Component> window;
         FocusKeeper keeper;
+        bool restored = false;
     };
 }
 

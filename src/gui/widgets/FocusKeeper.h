@@ -22,7 +22,8 @@ public:
     /** restore() once what is already posted (the closing window's own clean-up) has run. */
     void restoreLater() const;
 
-    /** A keeper made now restores once that window hides or is deleted. */
+    /** A keeper made now restores once that window hides or is deleted; one
+        made when it shows again restores when it hides again. */
     static void keepFor (juce::Component& window);
 
     /** For a window that took the focus itself (as it does when it opens): its

@@ -17,6 +17,9 @@ namespace WidgetMetrics
     inline float smallFontSize (juce::Component& c)  { return metric (c, &BVLookAndFeel::getSmallFontSize, BVLookAndFeel::Defaults::smallFontSize); }
     inline float scale (juce::Component& c)          { return metric (c, &BVLookAndFeel::getScale, BVLookAndFeel::Defaults::scale); }
 
+    /** The design's sizes in pixels at the component's scale. */
+    inline BVLookAndFeel::Pixels pixels (juce::Component& c)   { return { scale (c) }; }
+
     /** The scale of the program's look-and-feel around a dialog that brings its
         own (1 under another one). */
     inline float surroundingScale()
