@@ -768,8 +768,8 @@ void DataPage::updateSyncButtonText (bool showSyncButton)
 
 void DataPage::focusWorkspace()
 {
-    if (auto* shown = panels->getDataView().getCurrentContainer(); shown != nullptr && shown->isShowing())
-        shown->grabKeyboardFocus();
+    if (auto& workspace = panels->getDataView().getViewport(); workspace.isShowing())
+        workspace.grabKeyboardFocus();
 }
 
 void DataPage::saveBrowserLayout()

@@ -58,7 +58,11 @@ namespace
         c.setItem (item);
         viewport.setViewedComponent (&c, false);
         viewport.setFocusContainerType (juce::Component::FocusContainerType::focusContainer);
-        viewport.setWantsKeyboardFocus (false);   // the page it shows is the stop, or its controls are
+
+        // The workspace is one stop, its viewport, which keeps the focus while
+        // the pages it shows come and go; the details' stops are their controls.
+        viewport.setWantsKeyboardFocus (keys);
+        c.setWantsKeyboardFocus (false);
     }
 }
 
@@ -116,25 +120,16 @@ void DataViewPanel::showContainer (int viewKind, const juce::ValueTree& item)
     if (old == c && old->getItem() == item && c->isBuiltFromCurrentData())
         return;
 
-    const auto hadFocus = viewport.hasKeyboardFocus (true);
-
     show (owner, viewport, *c, item, true, [this] (PanelContainerBase& leaving)
     {
         saveViewportOffset();
         leaving.clearItem();
-        leaving.setWantsKeyboardFocus (false);
     });
 
     currentKind = viewKind;
-    c->setWantsKeyboardFocus (true);
 
     resized();
     restoreViewportOffset();
-
-    // The keys stay with the workspace when its page changes under them (the
-    // sync button clicked gives way to the grid): Ctrl+A then selects its presets.
-    if (hadFocus && c->isShowing())
-        c->grabKeyboardFocus();
 }
 
 void DataViewPanel::saveViewportOffset()
