@@ -3,7 +3,6 @@
 
 #include "archive/ArchiveFiles.h"
 #include "archive/CloudArchiveManager.h"
-#include <iostream>
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
@@ -73,38 +72,44 @@ namespace
         running.drain();
     }
 
-    /** The details panel grown (in steps of its own timing) to the height its page wants. */
-    void awaitDetailsHeight (RunningApp& running)
+    /** Waits until what `moved` looks at has not moved for 300 ms and `done` holds:
+        a slide or a bar runs at its own pace, whatever each step cost to paint at this scale.
+        `moved` is true when it sees something other than at its last call. */
+    void awaitRest (RunningApp& running, std::function<bool()> moved, std::function<bool()> done = [] { return true; })
     {
-        auto& details = running.content().getDataPage().getDetailsPanel();
-
-        // The panels slide to a new split (150 ms): the photo waits until they rest
-        // there, whatever each step of the slide cost to paint at this scale.
-        juce::Array<juce::Rectangle<int>> last;
         auto restingSince = juce::Time::getMillisecondCounter();
 
         running.waitFor ([&]
         {
-            auto* holder = details.getParentComponent();
-            auto* panels = holder != nullptr ? holder->getParentComponent() : nullptr;
+            if (moved())
+                restingSince = juce::Time::getMillisecondCounter();
 
-            if (panels == nullptr || details.getCurrentContainer() == nullptr)
-                return true;
+            return done() && juce::Time::getMillisecondCounter() - restingSince > 300;
+        }, 5000);
+    }
 
+    /** The details panel grown (in steps of its own timing) to the height its page wants. */
+    void awaitDetailsHeight (RunningApp& running)
+    {
+        auto& details = running.content().getDataPage().getDetailsPanel();
+        auto* holder = details.getParentComponent();
+        auto* panels = holder != nullptr ? holder->getParentComponent() : nullptr;
+
+        if (panels == nullptr || details.getCurrentContainer() == nullptr)
+            return;
+
+        // The panels slide to a new split (150 ms): the photo waits until they rest there.
+        juce::Array<juce::Rectangle<int>> last;
+
+        awaitRest (running, [&]
+        {
             juce::Array<juce::Rectangle<int>> now;
 
             for (auto* panel : panels->getChildren())
                 now.add (panel->getBounds());
 
-            if (now != last)
-            {
-                last = now;
-                restingSince = juce::Time::getMillisecondCounter();
-            }
-
-            return details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5)
-                && juce::Time::getMillisecondCounter() - restingSince > 300;
-        }, 5000);
+            return std::exchange (last, now) != now;
+        }, [&] { return details.getHeight() == juce::jmin (details.getCurrentContainerHeight(), panels->getHeight() * 3 / 5); });
     }
 
     void drawLastBox (RunningApp& running, juce::Image& photo, BVLookAndFeel&)
@@ -144,9 +149,8 @@ namespace
         // paints): the photo waits until it rests there.
         auto& bar = running.statusBar();
         juce::Image last;
-        auto restingSince = juce::Time::getMillisecondCounter();
 
-        running.waitFor ([&]
+        awaitRest (running, [&]
         {
             const auto shot = bar.createComponentSnapshot (bar.getProgressBarBounds(), false, 1.0f);
             bool same = last.isValid() && shot.getBounds() == last.getBounds();
@@ -155,14 +159,9 @@ namespace
                 for (int x = 0; same && x < shot.getWidth(); ++x)
                     same = shot.getPixelAt (x, y) == last.getPixelAt (x, y);
 
-            if (! same)
-            {
-                last = shot;
-                restingSince = juce::Time::getMillisecondCounter();
-            }
-
-            return juce::Time::getMillisecondCounter() - restingSince > 300;
-        }, 5000);
+            last = shot;
+            return ! same;
+        });
     }
 
     void resumeTransfer (RunningApp& running, juce::Image&, BVLookAndFeel&)

@@ -160,7 +160,7 @@ void FocusKeeper::passToContent (juce::ResizableWindow& window)
 
 bool FocusKeeper::tabIntoContent (juce::ResizableWindow& window, const juce::KeyPress& key)
 {
-    if (key.getKeyCode() != juce::KeyPress::tabKey || key.getModifiers().isAnyModifierKeyDown() != key.getModifiers().isShiftDown())
+    if (key.getKeyCode() != juce::KeyPress::tabKey || key.getModifiers().withoutFlags (juce::ModifierKeys::shiftModifier).isAnyModifierKeyDown())
         return false;
 
     auto* content = window.getContentComponent();
