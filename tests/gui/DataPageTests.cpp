@@ -394,8 +394,19 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
     EXPECT_TRUE (focused != nullptr && running->window().isParentOf (focused)) << "Tab with nothing focused";
 
-    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
-    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
+    // The pages turned by keys, round the ends both ways, each shown with the focus on it.
+    auto& tabs = running->content().getTabs();
+
+    for (auto key : { juce::KeyPress (juce::KeyPress::tabKey, ctrl, 0), juce::KeyPress (juce::KeyPress::pageDownKey, ctrl, 0),
+                      juce::KeyPress (juce::KeyPress::tabKey, ctrl | juce::ModifierKeys::shiftModifier, 0) })
+    {
+        const auto before = tabs.getCurrentTabIndex();
+        ASSERT_TRUE (pressKey (key));
+        EXPECT_NE (tabs.getCurrentTabIndex(), before);
+        EXPECT_TRUE (tabs.getCurrentContentComponent()->isParentOf (juce::Component::getCurrentlyFocusedComponent()));
+    }
+
+    ASSERT_TRUE (page().isShowing());
 
     auto& grid = page().getDataViewPanel().getPresetContainer();
     ASSERT_TRUE (grid.isShowing());
@@ -430,6 +441,15 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)));
     EXPECT_EQ (workspace().getPresetNames ({ 5, 6 }), names) << "Ctrl+Z undid the swap";
 
+    // The selection's menu by the Menu key (as the X server sends it), through a submenu by the arrows.
+    page().focusWorkspace();
+    grid.setSelectedPresets ({ 5 });
+    ASSERT_TRUE (pressKey (juce::KeyPress ('c', ctrl, 0)));
+    grid.setSelectedPresets ({ 6 });
+    ASSERT_TRUE (keyOnScreen ("Menu") && running->waitFor ([] { return menuItem ("Paste Special") != nullptr; }));
+    ASSERT_TRUE (pickFromMenuByKeys ("Paste Special", juce::KeyPress::rightKey) && pickFromMenuByKeys ("Paste to Selected"));
+    EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[0]));
+
 
     // A backup renamed from its menu by keys alone.
     browser().backupDeviceData (true, true, true);
@@ -450,6 +470,27 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (typeText ("Renamed by keys"));
     ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     EXPECT_EQ (made[label].toString(), "Renamed by keys");
+
+    // Its menu by Shift+F10, beside the row; Escape closes it, "Rename" from it and F2 each take the name typed next.
+    const auto shiftF10 = juce::KeyPress (juce::KeyPress::F10Key, juce::ModifierKeys::shiftModifier, 0);
+    const auto renameBy = [&] (std::function<bool()> keys, const juce::String& name)
+    {
+        ASSERT_TRUE (running->waitFor ([&] { return keysReach (tree); }));
+        ASSERT_TRUE (keys());
+        ASSERT_TRUE (running->waitFor ([&] { return keysReach (editor); }, 5000));
+        EXPECT_EQ (editor.getHighlightedText(), made[label].toString());
+        ASSERT_TRUE (typeText (name) && pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
+        EXPECT_EQ (made[label].toString(), name);
+    };
+
+    ASSERT_TRUE (pressKey (shiftF10));
+    auto* rename = menuItem ("Rename");
+    ASSERT_NE (rename, nullptr);
+    EXPECT_TRUE (rename->getTopLevelComponent()->getScreenBounds().expanded (2).intersects (tree.localAreaToGlobal (tree.findRow (made)->getItemPosition (true))));
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+    EXPECT_EQ (menuItem ("Rename"), nullptr);
+    renameBy ([&] { return pressKey (shiftF10) && pickFromMenuByKeys ("Rename"); }, "By its menu");
+    renameBy ([&] { return pressKey (juce::KeyPress (juce::KeyPress::F2Key)); }, "By F2");
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)

@@ -140,24 +140,31 @@ namespace DialogTests
         return nullptr;
     }
 
+    /** Runs xdotool against the display, the message loop running meanwhile; false when it failed. */
+    inline bool xdotool (juce::StringArray args)
+    {
+        juce::ChildProcess process;
+        args.insert (0, "xdotool");
+
+        if (! process.start (args))
+            return false;
+
+        TestEnvironment::runMessageLoopUntil ([&] { return ! process.isRunning(); });
+        return process.getExitCode() == 0;
+    }
+
+    /** A key (an X key name) pressed and released through the X server, for keys only real input has. */
+    inline bool keyOnScreen (const juce::String& keyName)
+    {
+        return xdotool ({ "key", keyName });
+    }
+
     /** A click (or, without click, a move) of the real pointer through the X
         server (xdotool), for what only real input does: a click on a pop-up gives
         that pop-up the system's keyboard focus. The message loop runs meanwhile;
         false when it failed. */
     inline bool clickOnScreen (juce::Point<int> at, bool click = true)
     {
-        const auto xdotool = [] (juce::StringArray args)
-        {
-            juce::ChildProcess process;
-            args.insert (0, "xdotool");
-
-            if (! process.start (args))
-                return false;
-
-            TestEnvironment::runMessageLoopUntil ([&] { return ! process.isRunning(); });
-            return process.getExitCode() == 0;
-        };
-
         // Released once the program has seen the press, as a hand would.
         const auto pressed = [] { return juce::ModifierKeys::currentModifiers.isLeftButtonDown(); };
 
@@ -190,6 +197,28 @@ namespace DialogTests
             EXPECT_TRUE (clickOnScreen (item->localPointToGlobal (item->getLocalBounds().getCentre()))) << "needs xdotool";
             return false;
         });
+    }
+
+    /** The text of the item that the open menus highlight for the keys; empty when none. */
+    inline juce::String highlightedMenuItem()
+    {
+        for (int i = juce::Desktop::getInstance().getNumComponents(); --i >= 0;)
+            if (auto* menu = juce::Desktop::getInstance().getComponent (i); menu->getName() == "menu" && menu->isShowing())
+                for (auto* item : menu->getChildren())
+                    if (auto* handler = item->getAccessibilityHandler(); handler != nullptr && handler->hasFocus (false))
+                        return handler->getTitle();
+
+        return {};
+    }
+
+    /** Down through the open menu to the item of that text, then `then` (Return, or Right into its submenu). */
+    inline bool pickFromMenuByKeys (const juce::String& text, int then = juce::KeyPress::returnKey)
+    {
+        for (int i = 0; i < 30 && highlightedMenuItem() != text; ++i)
+            if (! pressKey (juce::KeyPress (juce::KeyPress::downKey)))
+                return false;
+
+        return highlightedMenuItem() == text && pressKey (juce::KeyPress (then));
     }
 
     inline juce::Component* currentModal()

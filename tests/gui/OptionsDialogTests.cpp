@@ -236,3 +236,32 @@ TEST_F (OptionsDialogTest, OkGivesOneCancelAndCloseZero)
         settings().clear();
     }
 }
+
+// Every page by keys, as on a desktop tab bar: round the ends both ways, the
+// focus on the page shown, so its settings can be changed by keys as well.
+TEST_F (OptionsDialogTest, CtrlTabAndCtrlPageKeysReachEveryPage)
+{
+    OptionsDialog dialog (nullptr);
+    auto& tabs = dialog.getOptionsContent().getTabs();
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+    const juce::KeyPress keys[] = { { juce::KeyPress::tabKey, ctrl, 0 }, { juce::KeyPress::pageDownKey, ctrl, 0 },
+                                    { juce::KeyPress::pageDownKey, ctrl, 0 }, { juce::KeyPress::tabKey, ctrl | juce::ModifierKeys::shiftModifier, 0 },
+                                    { juce::KeyPress::pageUpKey, ctrl, 0 } };
+    juce::Array<int> shown;
+
+    const auto turn = [&] (BelvoraDialog& d)
+    {
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused() && d.isParentOf (juce::Component::getCurrentlyFocusedComponent()); }));
+
+        for (auto& key : keys)
+        {
+            ASSERT_TRUE (pressKey (key));
+            shown.add (tabs.getCurrentTabIndex());
+            EXPECT_TRUE (tabs.getCurrentContentComponent()->isParentOf (juce::Component::getCurrentlyFocusedComponent())) << shown.size();
+        }
+    };
+
+    runModally (dialog, [&] (BelvoraDialog& d) { turn (d); d.closeWith (0); });
+
+    EXPECT_EQ (shown, juce::Array<int> ({ 1, 2, 0, 2, 1 }));
+}
