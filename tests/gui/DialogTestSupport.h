@@ -140,31 +140,24 @@ namespace DialogTests
         return nullptr;
     }
 
-    /** Runs xdotool against the display, the message loop running meanwhile; false when it failed. */
-    inline bool xdotool (juce::StringArray args)
-    {
-        juce::ChildProcess process;
-        args.insert (0, "xdotool");
-
-        if (! process.start (args))
-            return false;
-
-        TestEnvironment::runMessageLoopUntil ([&] { return ! process.isRunning(); });
-        return process.getExitCode() == 0;
-    }
-
-    /** A key (an X key name) pressed and released through the X server, for keys only real input has. */
-    inline bool keyOnScreen (const juce::String& keyName)
-    {
-        return xdotool ({ "key", keyName });
-    }
-
     /** A click (or, without click, a move) of the real pointer through the X
         server (xdotool), for what only real input does: a click on a pop-up gives
         that pop-up the system's keyboard focus. The message loop runs meanwhile;
         false when it failed. */
     inline bool clickOnScreen (juce::Point<int> at, bool click = true)
     {
+        const auto xdotool = [] (juce::StringArray args)
+        {
+            juce::ChildProcess process;
+            args.insert (0, "xdotool");
+
+            if (! process.start (args))
+                return false;
+
+            TestEnvironment::runMessageLoopUntil ([&] { return ! process.isRunning(); });
+            return process.getExitCode() == 0;
+        };
+
         // Released once the program has seen the press, as a hand would.
         const auto pressed = [] { return juce::ModifierKeys::currentModifiers.isLeftButtonDown(); };
 
@@ -199,26 +192,27 @@ namespace DialogTests
         });
     }
 
-    /** The text of the item that the open menus highlight for the keys; empty when none. */
-    inline juce::String highlightedMenuItem()
+    /** A key (an X key name) through the X server, for the keys only real input has. */
+    inline bool keyOnScreen (const juce::String& keyName)
     {
-        for (int i = juce::Desktop::getInstance().getNumComponents(); --i >= 0;)
-            if (auto* menu = juce::Desktop::getInstance().getComponent (i); menu->getName() == "menu" && menu->isShowing())
-                for (auto* item : menu->getChildren())
-                    if (auto* handler = item->getAccessibilityHandler(); handler != nullptr && handler->hasFocus (false))
-                        return handler->getTitle();
-
-        return {};
+        juce::ChildProcess process;
+        return process.start (juce::StringArray { "xdotool", "key", keyName }) && process.waitForProcessToFinish (10000) && process.getExitCode() == 0;
     }
 
-    /** Down through the open menu to the item of that text, then `then` (Return, or Right into its submenu). */
+    /** Down through the open menu until the keys' highlight is on the item of that text, then `then` (Return, or Right into its submenu). */
     inline bool pickFromMenuByKeys (const juce::String& text, int then = juce::KeyPress::returnKey)
     {
-        for (int i = 0; i < 30 && highlightedMenuItem() != text; ++i)
+        const auto highlighted = [&text]
+        {
+            auto* item = menuItem (text);
+            return item != nullptr && item->getAccessibilityHandler()->hasFocus (false);
+        };
+
+        for (int i = 0; i < 30 && ! highlighted(); ++i)
             if (! pressKey (juce::KeyPress (juce::KeyPress::downKey)))
                 return false;
 
-        return highlightedMenuItem() == text && pressKey (juce::KeyPress (then));
+        return highlighted() && pressKey (juce::KeyPress (then));
     }
 
     inline juce::Component* currentModal()
