@@ -10,6 +10,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "resources/BinaryResources.h"
 
 namespace
@@ -150,11 +151,17 @@ void MainAppWindow::closeButtonPressed()
 }
 
 // No control is ringed before the user reaches for Tab: the first Tab, with
-// nothing focused, brings the focus into the content.
+// nothing focused, brings the focus into the content. The keys that turn the
+// pages work from anywhere in the window, with nothing focused too.
 bool MainAppWindow::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
-        || juce::DocumentWindow::keyPressed (key);
+        || NavigationKeys::turnPage (contentComponent->getTabs(), key) || juce::DocumentWindow::keyPressed (key);
+}
+
+bool MainAppWindow::keyStateChanged (bool isKeyDown)
+{
+    return NavigationKeys::passMenuKey (*this, isKeyDown) || juce::DocumentWindow::keyStateChanged (isKeyDown);
 }
 
 void MainAppWindow::handleAsyncUpdate()

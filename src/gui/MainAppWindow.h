@@ -39,8 +39,12 @@ public:
     juce::BorderSize<int> getBorderThickness() override;
     void closeButtonPressed() override;
 
-    /** Keys go to the controls: Tab with nothing focused brings the focus to the first of them, Space presses a focused button. */
+    /** Keys go to the controls: Tab with nothing focused brings the focus to the first of them, Space presses a focused button;
+        Ctrl+Tab and Ctrl+Page Down (with Shift, Page Up) turn the pages. */
     bool keyPressed (const juce::KeyPress& key) override;
+
+    /** The Menu key reaches the focused control as a key press. */
+    bool keyStateChanged (bool isKeyDown) override;
 
 private:
     void handleAsyncUpdate() override;

@@ -394,8 +394,16 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
     EXPECT_TRUE (focused != nullptr && running->window().isParentOf (focused)) << "Tab with nothing focused";
 
-    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
-    ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
+    // The pages turned by keys, round the ends both ways, each shown with the focus on it.
+    auto& tabs = running->content().getTabs();
+    juce::StringArray shown;
+
+    for (auto key : { juce::KeyPress (juce::KeyPress::tabKey, ctrl, 0), juce::KeyPress (juce::KeyPress::pageDownKey, ctrl, 0),
+                      juce::KeyPress (juce::KeyPress::tabKey, ctrl | juce::ModifierKeys::shiftModifier, 0) })
+        if (pressKey (key) && tabs.getCurrentContentComponent()->isParentOf (juce::Component::getCurrentlyFocusedComponent()))
+            shown.add (tabs.getCurrentTabName());
+
+    ASSERT_EQ (shown, juce::StringArray ({ "Presets", "Devices", "Presets" }));
 
     auto& grid = page().getDataViewPanel().getPresetContainer();
     ASSERT_TRUE (grid.isShowing());
@@ -430,6 +438,15 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)));
     EXPECT_EQ (workspace().getPresetNames ({ 5, 6 }), names) << "Ctrl+Z undid the swap";
 
+    // The selection's menu by the Menu key (as the X server sends it), through a submenu by the arrows.
+    page().focusWorkspace();
+    grid.setSelectedPresets ({ 5 });
+    ASSERT_TRUE (pressKey (juce::KeyPress ('c', ctrl, 0)));
+    grid.setSelectedPresets ({ 6 });
+    ASSERT_TRUE (keyOnScreen ("Menu") && running->waitFor ([] { return menuItem ("Paste Special") != nullptr; }));
+    ASSERT_TRUE (pickFromMenuByKeys ("Paste Special", juce::KeyPress::rightKey) && pickFromMenuByKeys ("Paste to Selected"));
+    EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[0]));
+
 
     // A backup renamed from its menu by keys alone.
     browser().backupDeviceData (true, true, true);
@@ -450,6 +467,22 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (typeText ("Renamed by keys"));
     ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     EXPECT_EQ (made[label].toString(), "Renamed by keys");
+
+    // Its menu by Shift+F10 beside the row, closed by Escape; "Rename" from it, then F2, take the name typed next.
+    const auto shiftF10 = juce::KeyPress (juce::KeyPress::F10Key, juce::ModifierKeys::shiftModifier, 0);
+    ASSERT_TRUE (pressKey (shiftF10) && menuItem ("Rename") != nullptr);
+    EXPECT_TRUE (menuItem ("Rename")->getTopLevelComponent()->getScreenBounds().expanded (2).intersects (tree.localAreaToGlobal (tree.findRow (made)->getItemPosition (true))));
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::escapeKey)) && menuItem ("Rename") == nullptr);
+
+    for (auto name : { "By its menu", "By F2" })
+    {
+        ASSERT_TRUE (running->waitFor ([&] { return keysReach (tree); }));
+        ASSERT_TRUE (juce::String (name) == "By F2" ? pressKey (juce::KeyPress (juce::KeyPress::F2Key)) : pressKey (shiftF10) && pickFromMenuByKeys ("Rename"));
+        ASSERT_TRUE (running->waitFor ([&] { return keysReach (editor); }, 5000));
+        EXPECT_EQ (editor.getHighlightedText(), made[label].toString());
+        ASSERT_TRUE (typeText (name) && pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
+        EXPECT_EQ (made[label].toString(), name);
+    }
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)

@@ -192,6 +192,29 @@ namespace DialogTests
         });
     }
 
+    /** A key (an X key name) through the X server, for the keys only real input has. */
+    inline bool keyOnScreen (const juce::String& keyName)
+    {
+        juce::ChildProcess process;
+        return process.start (juce::StringArray { "xdotool", "key", keyName }) && process.waitForProcessToFinish (10000) && process.getExitCode() == 0;
+    }
+
+    /** Down through the open menu until the keys' highlight is on the item of that text, then `then` (Return, or Right into its submenu). */
+    inline bool pickFromMenuByKeys (const juce::String& text, int then = juce::KeyPress::returnKey)
+    {
+        const auto highlighted = [&text]
+        {
+            auto* item = menuItem (text);
+            return item != nullptr && item->getAccessibilityHandler()->hasFocus (false);
+        };
+
+        for (int i = 0; i < 30 && ! highlighted(); ++i)
+            if (! pressKey (juce::KeyPress (juce::KeyPress::downKey)))
+                return false;
+
+        return highlighted() && pressKey (juce::KeyPress (then));
+    }
+
     inline juce::Component* currentModal()
     {
         return juce::ModalComponentManager::getInstance()->getModalComponent (0);

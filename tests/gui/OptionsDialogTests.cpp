@@ -236,3 +236,27 @@ TEST_F (OptionsDialogTest, OkGivesOneCancelAndCloseZero)
         settings().clear();
     }
 }
+
+// Every page by keys as on a desktop tab bar, round the ends both ways, with the focus on the page shown.
+TEST_F (OptionsDialogTest, CtrlTabAndCtrlPageKeysReachEveryPage)
+{
+    OptionsDialog dialog (nullptr);
+    auto& tabs = dialog.getOptionsContent().getTabs();
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+    juce::StringArray shown;
+
+    runModally (dialog, [&] (BelvoraDialog& d)
+    {
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused(); }));
+
+        for (auto& key : { juce::KeyPress (juce::KeyPress::tabKey, ctrl, 0), juce::KeyPress (juce::KeyPress::pageDownKey, ctrl, 0),
+                           juce::KeyPress (juce::KeyPress::pageDownKey, ctrl, 0), juce::KeyPress (juce::KeyPress::tabKey, ctrl | juce::ModifierKeys::shiftModifier, 0),
+                           juce::KeyPress (juce::KeyPress::pageUpKey, ctrl, 0) })
+            if (pressKey (key))
+                shown.add (tabs.getCurrentTabName() + (tabs.getCurrentContentComponent()->isParentOf (juce::Component::getCurrentlyFocusedComponent()) ? "" : " (unfocused)"));
+
+        d.closeWith (0);
+    });
+
+    EXPECT_EQ (shown, juce::StringArray ({ "Devices", "Data", "General", "Data", "Devices" }));
+}

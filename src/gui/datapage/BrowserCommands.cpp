@@ -11,6 +11,7 @@
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/GridMenus.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "model/SourceTree.h"
 
 using namespace SourceTreeIds;
@@ -159,19 +160,45 @@ juce::PopupMenu SourceDataBrowser::createTreeMenu()
 
 void SourceDataBrowser::showTreeMenu (const juce::MouseEvent& e)
 {
-    if (! e.mods.isPopupMenu())
-        return;
+    if (e.mods.isPopupMenu())
+        showTreeMenu (juce::PopupMenu::Options().withMousePosition());
+}
 
+bool SourceDataBrowser::showTreeMenuByKeys()
+{
+    auto* row = treeView.getSelectedItem (0);
+
+    if (row == nullptr || ! treeView.hasKeyboardFocus (true))
+        return false;
+
+    treeView.scrollToKeepItemVisible (row);
+    return showTreeMenu (NavigationKeys::besideArea (treeView, row->getItemPosition (true)));
+}
+
+bool SourceDataBrowser::showTreeMenu (const juce::PopupMenu::Options& where)
+{
     auto menu = createTreeMenu();
 
     if (menu.getNumItems() == 0)
-        return;
+        return false;
 
-    GridMenus::show (std::move (menu), *this, [this] (int chosen)
+    GridMenus::show (std::move (menu), *this, where, [this] (int chosen)
     {
         if (chosen != 0)
             performTreeMenuItem (chosen);
     });
+    return true;
+}
+
+bool SourceDataBrowser::renameByKeys()
+{
+    bool offered = false;
+
+    if (! treeView.hasKeyboardFocus (true) || ! GridMenus::findItem (createTreeMenu(), renameEntry, nullptr, &offered) || ! offered)
+        return false;
+
+    performTreeMenuItem (renameEntry);
+    return true;
 }
 
 void SourceDataBrowser::performTreeMenuItem (int itemId)

@@ -4,6 +4,11 @@ namespace GridMenus
 {
     void show (juce::PopupMenu menu, juce::Component& owner, std::function<void (int)> done)
     {
+        show (std::move (menu), owner, juce::PopupMenu::Options().withMousePosition(), std::move (done));
+    }
+
+    void show (juce::PopupMenu menu, juce::Component& owner, const juce::PopupMenu::Options& where, std::function<void (int)> done)
+    {
         if (auto& answer = ScopedResponder::current())
         {
             done (answer (menu));
@@ -11,7 +16,7 @@ namespace GridMenus
         }
 
         juce::Component::SafePointer<juce::Component> safeOwner (&owner);
-        menu.showMenuAsync (juce::PopupMenu::Options().withMousePosition(),
+        menu.showMenuAsync (where,
                             [safeOwner, done = std::move (done)] (int result)
                             {
                                 if (safeOwner != nullptr)

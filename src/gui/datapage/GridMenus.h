@@ -13,6 +13,9 @@ namespace GridMenus
 {
     void show (juce::PopupMenu menu, juce::Component& owner, std::function<void (int)> done);
 
+    /** The same, placed as `where` says (beside the focused item, for a menu opened by keys). */
+    void show (juce::PopupMenu menu, juce::Component& owner, const juce::PopupMenu::Options& where, std::function<void (int)> done);
+
     /** Answers a menu instead of the user, with an item id (0 dismisses). */
     using Responder = std::function<int (const juce::PopupMenu&)>;
 

@@ -7,6 +7,7 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPageEdits.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "model/SourceTree.h"
 
 namespace
@@ -697,6 +698,9 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key)
     const auto code = key.getKeyCode();
     const auto ctrl = mods.isCommandDown();
 
+    if (NavigationKeys::opensContextMenu (key))
+        return showMenuByKeys();
+
     if (key == juce::KeyPress::escapeKey)
     {
         if (selectedSlots.isEmpty() || isDragging (*this))
@@ -833,13 +837,37 @@ juce::PopupMenu PresetButtonContainer::createMenu()
 // that same press could choose its first item.
 void PresetButtonContainer::showMenu (const juce::MouseEvent& e)
 {
-    if (! isEnabled())
-        return;
+    if (isEnabled())
+        showMenu (slotOfEvent (&e), juce::PopupMenu::Options().withMousePosition());
+}
 
-    const auto slot = slotOfEvent (&e);
+// By keys the menu is the selection's, beside its first preset (brought into
+// view), or at the workspace's corner when nothing is selected.
+bool PresetButtonContainer::showMenuByKeys()
+{
+    if (! isEnabled() || viewport == nullptr || ! viewport->hasKeyboardFocus (true))
+        return false;
+
+    auto* button = selectedSlots.isEmpty() ? nullptr : buttons[selectedSlots.getFirst()];
+
+    if (button == nullptr || ! button->isVisible())
+    {
+        showMenu (1, NavigationKeys::besideArea (*viewport, { 0, 0, 1, 1 }));
+        return true;
+    }
+
+    if (const auto view = viewport->getViewArea(); ! view.contains (button->getBounds()))
+        viewport->setViewPosition (view.getX(), button->getY());
+
+    showMenu (button->getSlotNumber(), NavigationKeys::besideArea (*this, button->getBounds()));
+    return true;
+}
+
+void PresetButtonContainer::showMenu (int slot, const juce::PopupMenu::Options& where)
+{
     juce::WeakReference<PresetButtonContainer> self (this);
 
-    GridMenus::show (createMenu(), *this, [self, slot] (int id)
+    GridMenus::show (createMenu(), *this, where, [self, slot] (int id)
     {
         if (self == nullptr || id == 0)
             return;

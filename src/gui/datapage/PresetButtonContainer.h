@@ -118,6 +118,8 @@ private:
     class SizeSlider;
 
     void showMenu (const juce::MouseEvent& e);
+    bool showMenuByKeys();
+    void showMenu (int slot, const juce::PopupMenu::Options& where);
     void selectOnly (PresetButton* button);
     void storeSelection();
     void restoreSelection();

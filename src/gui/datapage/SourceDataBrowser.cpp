@@ -4,6 +4,7 @@
 #include "gui/Palette.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/SourceTreeItem.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "model/SourceTree.h"
 
 SourceDataBrowser::SourceDataBrowser()
@@ -226,7 +227,10 @@ bool SourceDataBrowser::keyPressed (const juce::KeyPress& key)
         return true;
     }
 
-    return false;
+    if (NavigationKeys::opensContextMenu (key))
+        return showTreeMenuByKeys();
+
+    return key == juce::KeyPress::F2Key && renameByKeys();
 }
 
 void SourceDataBrowser::paint (juce::Graphics& g)

@@ -66,6 +66,12 @@ public:
     /** The menu of a right click on the tree, opened on the button's release. */
     void showTreeMenu (const juce::MouseEvent& e);
 
+    /** The menu of the selected rows by keys, beside the first of them; false when the tree has not the focus or the menu offers nothing. */
+    bool showTreeMenuByKeys();
+
+    /** The rename the menu offers for the selection, started by keys; false when it offers none. */
+    bool renameByKeys();
+
     /** The tree menu for the selection as it is now; empty when it offers nothing. */
     juce::PopupMenu createTreeMenu();
     void performTreeMenuItem (int itemId);
@@ -121,6 +127,7 @@ private:
     void textEditorFocusLost (juce::TextEditor&) override            { commitRename(); }
     void textEditorEscapeKeyPressed (juce::TextEditor&) override;
     void placeRenameEditor();
+    bool showTreeMenu (const juce::PopupMenu::Options& where);
 
     juce::ValueTree makeGroupNextTo (const juce::ValueTree& reference);
     juce::ValueTree firstSelectedInside (const juce::ValueTree& container) const;

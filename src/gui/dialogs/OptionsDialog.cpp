@@ -1,6 +1,7 @@
 #include "gui/dialogs/OptionsDialog.h"
 
 #include "gui/Palette.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "gui/widgets/WidgetMetrics.h"
 
 OptionsContent::OptionsContent()
@@ -71,6 +72,11 @@ void OptionsContent::resized()
     okButton.setBounds (cancelButton.getBounds().translated (-(buttonWidth + g), 0));
     restoreButton.setBounds (g, cancelButton.getY(), buttonWidth + 2 * g, buttonHeight);
     tabs.setBounds (getLocalBounds().reduced (g).withTrimmedBottom (buttonHeight + g));
+}
+
+bool OptionsContent::keyPressed (const juce::KeyPress& key)
+{
+    return NavigationKeys::turnPage (tabs, key);
 }
 
 //==============================================================================

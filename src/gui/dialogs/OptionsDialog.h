@@ -23,6 +23,9 @@ public:
     void buttonClicked (juce::Button* button) override;
     void resized() override;
 
+    /** Ctrl+Tab and Ctrl+Page Down (with Shift, Page Up) move between the tabs. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
 private:
     /** The scale of the program's look-and-feel around the dialog (1 under another one). */
     static float surroundingScale();

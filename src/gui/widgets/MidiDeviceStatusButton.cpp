@@ -11,6 +11,7 @@
 #include "gui/Palette.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "gui/widgets/TileCard.h"
 #include "gui/widgets/WidgetMetrics.h"
 #include "resources/BinaryResources.h"
@@ -395,6 +396,11 @@ void MidiDeviceStatusButton::mouseUp (const juce::MouseEvent& e)
     if (! e.mods.isRightButtonDown())
         return juce::Button::mouseUp (e);
 
+    showMenu();
+}
+
+void MidiDeviceStatusButton::showMenu()
+{
     // The tile may be gone by the time the menu closes (a rescan rebuilds the page).
     createMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (this),
                                 [safe = juce::Component::SafePointer<MidiDeviceStatusButton> (this)] (int result)
@@ -402,6 +408,15 @@ void MidiDeviceStatusButton::mouseUp (const juce::MouseEvent& e)
                                     if (safe != nullptr)
                                         safe->handleMenuResult (result);
                                 });
+}
+
+bool MidiDeviceStatusButton::keyPressed (const juce::KeyPress& key)
+{
+    if (! NavigationKeys::opensContextMenu (key))
+        return juce::Button::keyPressed (key);
+
+    showMenu();
+    return true;
 }
 
 void MidiDeviceStatusButton::mouseDoubleClick (const juce::MouseEvent& e)

@@ -69,6 +69,7 @@ public:
     /** The context menu as it would open now; handleMenuResult does what an item asks. */
     juce::PopupMenu createMenu() const;
     void handleMenuResult (int itemId);
+    void showMenu();
 
     bool isOffline() const noexcept                     { return offline; }
     uint32_t getDeviceFlags() const noexcept            { return deviceFlags; }
@@ -88,6 +89,8 @@ public:
     void mouseDown (const juce::MouseEvent& e) override;
     void mouseUp (const juce::MouseEvent& e) override;
     void mouseDoubleClick (const juce::MouseEvent& e) override;
+    /** Shift+F10 or the Menu key opens the tile's menu, beside it. */
+    bool keyPressed (const juce::KeyPress& key) override;
     void resized() override;
     void paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown) override;
     void changeListenerCallback (juce::ChangeBroadcaster* source) override;
