@@ -12,7 +12,7 @@ class ContentManager;
     into the product's record.
 
     A download replaces the cached copy only once it parsed, with the kind's
-    root and within the size limit: a bad answer of the server never costs the
+    root, as this product's and within the size limit: a bad answer of the server never costs the
     copy that works, so the next start without the server still has it. */
 class ProductDocumentCache
 {
@@ -30,8 +30,8 @@ public:
     static juce::String getVersionKey (ContentKind kind);
 
     /** The record's copy of a document (kinds 2 to 4), read from the cache when
-        reload is set or there is none yet; a cached file with the wrong root
-        leaves the copy as it was. */
+        reload is set or there is none yet; a cached file with the wrong root,
+        or another product's, leaves the copy as it was. */
     ProductRecord::Document loadCached (int productId, ContentKind kind, bool reload);
 
     /** The cached copy carries the stamp the master descriptor asks for. */
@@ -51,6 +51,10 @@ public:
     bool downloadConversionScripts (int productId, juce::Thread* thread);
 
 private:
+    /** A document (kinds 2 to 4) names no product: one whose stamp is
+        another product's and not this one's describes that other product. */
+    bool isAnotherProducts (int productId, ContentKind kind, const juce::XmlElement& doc) const;
+
     bool parseCaps (int productId, const ProductRecord::Document& doc);
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);
