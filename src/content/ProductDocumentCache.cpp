@@ -10,9 +10,10 @@ namespace
         return e != nullptr && e->hasTagName (tag);
     }
 
-    bool isNonEmptyFile (const juce::String& path)
+    bool isFileWithin (const juce::String& path, juce::int64 maxBytes)
     {
-        return juce::File::isAbsolutePath (path) && juce::File (path).getSize() > 0;
+        const auto size = juce::File::isAbsolutePath (path) ? juce::File (path).getSize() : 0;
+        return size > 0 && size <= maxBytes;
     }
 
     bool isPrerelease (int status)
@@ -130,8 +131,10 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
     if (! known)
         return false;
 
+    const auto maxBytes = kind == ContentKind::firmwareList ? maxFirmwareBytes : maxScriptBytes;
+
     for (const auto& file : files)
-        if (! isNonEmptyFile (file) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
+        if (! isFileWithin (file, maxBytes) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
             return false;
 
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content/ProductTable.h"
+#include "model/SysEx.h"
 
 #include <atomic>
 
@@ -17,10 +18,10 @@ class ContentManager;
 class ProductDocumentCache
 {
 public:
-    // Largest accepted transfer per kind, in bytes.
+    // Largest file per kind, in bytes: the same when it is fetched and when it is read.
     static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxScriptBytes = 4 * 1024 * 1024;
-    static constexpr juce::int64 maxFirmwareBytes = 64 * 1024 * 1024;
+    static constexpr juce::int64 maxScriptBytes = 256 * 1024;              // conversion scripts are small
+    static constexpr juce::int64 maxFirmwareBytes = SysEx::maxFileBytes;   // an image is read as a SysEx file
 
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
@@ -37,7 +38,8 @@ public:
     /** The cached copy carries the stamp the master descriptor asks for. */
     bool isCurrent (int productId, ContentKind kind);
 
-    /** Every firmware image (kind 3) or script (kind 4) the parsed list names is there. */
+    /** Every firmware image (kind 3) or script (kind 4) the parsed list names
+        is there, within the size it is read with. */
     bool isComplete (int productId, ContentKind kind) const;
 
     /** Parses the cached document of a kind into the record's lists. */
