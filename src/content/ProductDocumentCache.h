@@ -13,8 +13,9 @@ class ContentManager;
     into the product's record.
 
     A download replaces the cached copy only once it parsed, with the kind's
-    root, as this product's and within the size limit: a bad answer of the server never costs the
-    copy that works, so the next start without the server still has it. */
+    root, as this product's and within the size limit: a bad answer of the
+    server never costs the copy that works, so the next start without the
+    server still has it. */
 class ProductDocumentCache
 {
 public:
