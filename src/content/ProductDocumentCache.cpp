@@ -10,9 +10,10 @@ namespace
         return e != nullptr && e->hasTagName (tag);
     }
 
-    bool isNonEmptyFile (const juce::String& path)
+    bool isFileWithin (const juce::String& path, juce::int64 maxBytes)
     {
-        return juce::File::isAbsolutePath (path) && juce::File (path).getSize() > 0;
+        const auto size = juce::File::isAbsolutePath (path) ? juce::File (path).getSize() : 0;
+        return size > 0 && size <= maxBytes;
     }
 
     bool isPrerelease (int status)
@@ -71,7 +72,7 @@ ProductRecord::Document ProductDocumentCache::loadCached (int productId, Content
     const auto path = products.getLocalFile (productId, kind, 0, false);
     ProductRecord::Document parsed (ContentReader::readXmlFromFile (path, nullptr, maxDocumentBytes));
 
-    if (! hasTag (parsed.get(), getDocumentTag (kind)))
+    if (! hasTag (parsed.get(), getDocumentTag (kind)) || isAnotherProducts (productId, kind, *parsed))
         return nullptr;
 
     return products.with (productId, [&] (ProductRecord* r) -> ProductRecord::Document
@@ -130,11 +131,28 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
     if (! known)
         return false;
 
+    const auto maxBytes = kind == ContentKind::firmwareList ? maxFirmwareBytes : maxScriptBytes;
+
     for (const auto& file : files)
-        if (! isNonEmptyFile (file) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
+        if (! isFileWithin (file, maxBytes) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
             return false;
 
     return true;
+}
+
+bool ProductDocumentCache::isAnotherProducts (int productId, ContentKind kind, const juce::XmlElement& doc) const
+{
+    const auto stamp = doc.getChildElementAllSubText (getVersionKey (kind), {});
+    bool ours = false, theirs = false;
+
+    if (stamp.isNotEmpty())
+        products.forEach ([&] (const ProductRecord& r)
+        {
+            if (r.stampOf (kind) == stamp)
+                (r.productId == productId ? ours : theirs) = true;
+        });
+
+    return theirs && ! ours;
 }
 
 bool ProductDocumentCache::parse (int productId, ContentKind kind)
@@ -242,13 +260,15 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
 {
     const auto tag = getDocumentTag (kind);
 
-    auto parsesWithItsRoot = [&tag] (const juce::MemoryBlock& body)
+    // Another product's document at this one's address is refused as a bad answer is.
+    auto isOwnDocument = [&] (const juce::MemoryBlock& body)
     {
-        return hasTag (ContentReader::parseXmlData (body).get(), tag);
+        const auto doc = ContentReader::parseXmlData (body);
+        return hasTag (doc.get(), tag) && ! isAnotherProducts (productId, kind, *doc);
     };
 
     const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
-                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot, totalLimitMs);
+                                                   true, &bytesReceived, thread, maxDocumentBytes, isOwnDocument, totalLimitMs);
 
     if (ok)
         loadCached (productId, kind, true);

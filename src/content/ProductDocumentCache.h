@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content/ProductTable.h"
+#include "model/SysEx.h"
 
 #include <atomic>
 
@@ -12,15 +13,16 @@ class ContentManager;
     into the product's record.
 
     A download replaces the cached copy only once it parsed, with the kind's
-    root and within the size limit: a bad answer of the server never costs the
-    copy that works, so the next start without the server still has it. */
+    root, as this product's and within the size limit: a bad answer of the
+    server never costs the copy that works, so the next start without the
+    server still has it. */
 class ProductDocumentCache
 {
 public:
-    // Largest accepted transfer per kind, in bytes.
+    // Largest file per kind, in bytes: the same when it is fetched and when it is read.
     static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxScriptBytes = 4 * 1024 * 1024;
-    static constexpr juce::int64 maxFirmwareBytes = 64 * 1024 * 1024;
+    static constexpr juce::int64 maxScriptBytes = 256 * 1024;              // conversion scripts are small
+    static constexpr juce::int64 maxFirmwareBytes = SysEx::maxFileBytes;   // an image is read as a SysEx file
 
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
@@ -30,14 +32,15 @@ public:
     static juce::String getVersionKey (ContentKind kind);
 
     /** The record's copy of a document (kinds 2 to 4), read from the cache when
-        reload is set or there is none yet; a cached file with the wrong root
-        leaves the copy as it was. */
+        reload is set or there is none yet; a cached file with the wrong root,
+        or another product's, leaves the copy as it was. */
     ProductRecord::Document loadCached (int productId, ContentKind kind, bool reload);
 
     /** The cached copy carries the stamp the master descriptor asks for. */
     bool isCurrent (int productId, ContentKind kind);
 
-    /** Every firmware image (kind 3) or script (kind 4) the parsed list names is there. */
+    /** Every firmware image (kind 3) or script (kind 4) the parsed list names
+        is there, within the size it is read with. */
     bool isComplete (int productId, ContentKind kind) const;
 
     /** Parses the cached document of a kind into the record's lists. */
@@ -51,6 +54,10 @@ public:
     bool downloadConversionScripts (int productId, juce::Thread* thread);
 
 private:
+    /** A document (kinds 2 to 4) names no product: one whose stamp is
+        another product's and not this one's describes that other product. */
+    bool isAnotherProducts (int productId, ContentKind kind, const juce::XmlElement& doc) const;
+
     bool parseCaps (int productId, const ProductRecord::Document& doc);
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);

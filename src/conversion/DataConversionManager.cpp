@@ -1,6 +1,7 @@
 #include "conversion/DataConversionManager.h"
 
 #include "content/ContentManager.h"
+#include "content/ProductDocumentCache.h"
 #include "conversion/ConversionGraph.h"
 #include "conversion/ConversionPathFinder.h"
 #include "conversion/ScriptSandbox.h"
@@ -299,9 +300,9 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
 {
     const juce::File file (step.scriptFile);
 
-    // Conversion scripts are small; anything this large counts as no script.
+    // Anything larger was never fetched as a script, and counts as none.
     juce::MemoryBlock bytes;
-    if (! FileBytes::readWhole (file, bytes, maxScriptSize))
+    if (! FileBytes::readWhole (file, bytes, ProductDocumentCache::maxScriptBytes))
         return {};
 
     // Text of another encoding announces itself; anything else must be valid

@@ -69,9 +69,6 @@ public:
     static void setScriptTimeLimit (int milliseconds)   { scriptTimeLimitMs = juce::jmax (1, milliseconds); }
     static int getScriptTimeLimit()                     { return scriptTimeLimitMs; }
 
-    /** A script file larger than this is not a conversion script. */
-    static constexpr juce::int64 maxScriptSize = 256 * 1024;
-
 private:
     template <typename DataType>
     std::unique_ptr<DataType> convertAlong (const DataType& data, const juce::Array<ConversionRule>& steps);

@@ -25,12 +25,13 @@
  #include <fcntl.h>
  #include <poll.h>
  #include <spawn.h>
+ #include <string>
+ #include <sys/prctl.h>
  #include <sys/resource.h>
  #include <sys/socket.h>
  #include <sys/wait.h>
  #include <unistd.h>
-
-extern char** environ;
+ #include <vector>
 #endif
 
 namespace
@@ -434,7 +435,18 @@ public:
         }
     }
 
-    bool isAlive() const noexcept   { return pid > 0; }
+    /** Still running, for the calling thread: the host ends when the thread
+        that started it ends, so another thread starts a host of its own. */
+    bool isAlive()
+    {
+        if (pid > 0 && ::waitpid (pid, nullptr, WNOHANG) != 0)
+            pid = -1;   // gone, and reaped
+
+        if (startedBy != ::gettid())
+            end();
+
+        return pid > 0;
+    }
 
     /** Beyond the script's own time limit: the engine looks at its clock only between statements. */
     static constexpr int graceMs = 5000;
@@ -463,7 +475,24 @@ public:
 private:
     Child (pid_t p, int s) : pid (p), socket (s) {}
 
-    /** Execs the host with the socket as its descriptor hostSocket; the process id, or -1. */
+    /** What the host keeps of this program's environment: where the loader
+        finds libraries, and the options of the checking builds. */
+    static const std::vector<std::string>& hostEnvironment()
+    {
+        static const auto kept = []
+        {
+            std::vector<std::string> variables;
+            for (auto* name : { "LD_LIBRARY_PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS" })
+                if (const char* value = std::getenv (name))
+                    variables.push_back (std::string (name) + "=" + value);
+            return variables;
+        }();
+
+        return kept;
+    }
+
+    /** Execs the host with the socket as its descriptor hostSocket and no other
+        descriptor of this program; the process id, or -1. */
     static pid_t spawn (const juce::String& host, int childSocket)
     {
         // Moved out of the way first, should it be hostSocket itself (dup2 onto
@@ -486,11 +515,23 @@ private:
         ::posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         ::posix_spawn_file_actions_adddup2 (&actions, source, hostSocket);
 
-        const juce::String socketArgument (hostSocket);
+        // Other threads' sockets, files and connections stay here: a host holding
+        // another's end would keep that one from seeing its own host end.
+        ::posix_spawn_file_actions_addopen (&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        ::posix_spawn_file_actions_addopen (&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        ::posix_spawn_file_actions_addclosefrom_np (&actions, hostSocket + 1);
+
+        const juce::String socketArgument (hostSocket), parentArgument ((int) ::getpid());
         char* const arguments[] = { const_cast<char*> (host.toRawUTF8()), const_cast<char*> (hostArgument),
-                                    const_cast<char*> (socketArgument.toRawUTF8()), nullptr };
+                                    const_cast<char*> (socketArgument.toRawUTF8()), const_cast<char*> (parentArgument.toRawUTF8()), nullptr };
+
+        std::vector<char*> environment;
+        for (auto& variable : hostEnvironment())
+            environment.push_back (const_cast<char*> (variable.c_str()));
+        environment.push_back (nullptr);
+
         pid_t pid = -1;
-        const int error = ::posix_spawn (&pid, host.toRawUTF8(), &actions, &attributes, arguments, environ);
+        const int error = ::posix_spawn (&pid, host.toRawUTF8(), &actions, &attributes, arguments, environment.data());
 
         ::posix_spawn_file_actions_destroy (&actions);
         ::posix_spawnattr_destroy (&attributes);
@@ -569,17 +610,6 @@ private:
         return receiveAll (fd, payload.getData(), payload.getSize());
     }
 
-    static void keepOnlyDescriptor (int fd)
-    {
-        // Other threads' sockets stay with their own children only: a child
-        // holding another's end would keep it from seeing that child end.
-        const auto kept = (unsigned int) fd;
-        if ((kept > 3 && ::close_range (3, kept - 1, 0) != 0) || ::close_range (kept + 1, ~0u, 0) != 0)
-            for (int other = 3; other < 1024; ++other)
-                if (other != fd)
-                    ::close (other);
-    }
-
     static void limitAddressSpace()
     {
         // A failed allocation then ends the script (or, inside the engine, the copy).
@@ -592,12 +622,10 @@ private:
 
 public:
     /** The host's whole life: reads the reference data, then runs one step
-        per request until the socket closes, which it also does when the
-        program that started it ends. */
+        per request until the socket closes. The end of the thread that
+        started it ends it at once, in the middle of a script too. */
     static int serve (int fd)
     {
-        keepOnlyDescriptor (fd);
-
         juce::MemoryBlock referenceFrame;
         std::unique_ptr<DeviceData> referenceData;
 
@@ -671,6 +699,7 @@ private:
 
     pid_t pid;
     int socket;
+    pid_t startedBy = ::gettid();
     juce::int64 baseResident = 0;
 };
 
@@ -696,8 +725,13 @@ bool ScriptSandbox::runsInChildProcess() noexcept
 int ScriptSandbox::runHost (int argc, char* argv[])
 {
    #if BELVORA_SCRIPTS_IN_CHILD
-    if (argc == 3 && juce::String (argv[1]) == Child::hostArgument && juce::String (argv[2]) == juce::String (Child::hostSocket))
-        return Child::serve (Child::hostSocket);
+    // Ends with the program that started it, however that ends. Asked before
+    // anything else, then checked: a program gone before the asking has left
+    // this one to another parent.
+    ::prctl (PR_SET_PDEATHSIG, SIGKILL);
+
+    if (argc == 4 && juce::String (argv[1]) == Child::hostArgument && juce::String (argv[2]) == juce::String (Child::hostSocket))
+        return juce::String (argv[3]).getIntValue() == (int) ::getppid() ? Child::serve (Child::hostSocket) : 1;
    #else
     juce::ignoreUnused (argv);
    #endif

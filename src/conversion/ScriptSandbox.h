@@ -20,8 +20,11 @@
     from this program: a copy of a program with threads may hang on a lock
     one of them held.
 
-    The host is started with the first step and serves every later step until
-    it is gone; it sees the reference data as it was when it was started. */
+    The host is started with the first step and serves every later step of
+    the same thread until it is gone; it sees the reference data as it was when
+    it was started. It ends with the thread that started it (a killed program
+    too), and gets none of this program's descriptors and little of its
+    environment. */
 class ScriptSandbox
 {
 public:

@@ -134,9 +134,11 @@ TEST_F (ProductDocuments, DownloadThatDoesNotParseOrIsTooLargeKeepsTheCopyForThe
     server.setAnswer (path ("images/vesper.png"), LocalServer::Answer::text ("not a picture"));
 
     const auto tooLarge = "<CAPS>" + juce::String::repeatedString ("<x/>", 2200000) + "</CAPS>";
+    const auto quillFile = [this] (const char* file) { return served.getChildFile ("Belvora2/QuillDuo").getChildFile (file).loadFileAsString(); };
     const std::pair<juce::String, juce::String> answers[] = { { "<CAPS><open></CAPS>", "<FIRMWARE><open></FIRMWARE>" },
                                                               { "<FIRMWARE/>", "<CAPS/>" },
-                                                              { tooLarge, tooLarge } };
+                                                              { tooLarge, tooLarge },
+                                                              { quillFile ("caps.xml"), quillFile ("firmware.xml") } };
 
     for (const auto& [capsAnswer, firmwareAnswer] : answers)
     {

@@ -1,6 +1,7 @@
 #include "ConversionTestData.h"
 
 #include "support/ContentFixture.h"
+#include "content/ProductDocumentCache.h"
 #include "conversion/ConversionJob.h"
 #include "conversion/DataConversionManager.h"
 #include "conversion/ScriptSandbox.h"
@@ -432,6 +433,21 @@ TEST_F (DataConversion, StepsReportMissingEmptyOrUnprofiledScripts)
     EXPECT_FALSE (manager->checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData)) << "bits are not cleared first";
     manager->clearResult();
     EXPECT_TRUE (manager->checkConversion (vesper, 3, vesper, 4, ConversionRule::presetData));
+}
+
+TEST_F (DataConversion, ScriptAsLargeAsADownloadTakesIsReadAndOneByteMoreIsNeitherTakenNorKept)
+{
+    // The served script, grown by a comment to exactly the limit.
+    const auto file = served.getChildFile ("Belvora2/Vesper/js/vesper_preset_3_to_4.js");
+    const auto text = file.loadFileAsString() + "\n//" + juce::String::repeatedString ("x", (int) ProductDocumentCache::maxScriptBytes);
+    ASSERT_TRUE (file.replaceWithData (text.toRawUTF8(), (size_t) ProductDocumentCache::maxScriptBytes) && presetScript().deleteFile());
+    ASSERT_TRUE (catalogue->downloadProductContent (vesper, &worker));
+    EXPECT_NE (manager->convertPreset (*makePreset (capsAt (vesper, vesperOld), 3, "Lead", 2), { vesperPresetStep (presetScript()) }), nullptr);
+
+    ASSERT_TRUE (file.appendText ("x") && presetScript().deleteFile());
+    EXPECT_FALSE (catalogue->downloadProductContent (vesper, &worker));
+    ASSERT_TRUE (file.copyFileTo (presetScript()));
+    EXPECT_FALSE (catalogue->isContentComplete (vesper, ContentManager::conversionRules));
 }
 
 TEST_F (DataConversion, ConvertedPresetKeepsItsWholeHeaderTakesItsSlotNumberAndSeesTheUnit)

@@ -10,9 +10,14 @@
 #include <vector>
 
 #if JUCE_LINUX
+ #include <csignal>
  #include <cstring>
  #include <elf.h>
+ #include <poll.h>
  #include <pthread.h>
+ #include <sys/syscall.h>
+ #include <sys/wait.h>
+ #include <unistd.h>
 #endif
 
 using namespace ConversionTestData;
@@ -232,6 +237,46 @@ TEST (ScriptSandbox, StepsRunInAFreshProcessWhileOtherThreadsLockAndAllocate)
 #endif
 
 #if JUCE_LINUX
+TEST (ScriptSandbox, TheHostEndsWithItsProgramAndHasNoneOfItsEnvironment)
+{
+    if (! ScriptSandbox::runsInChildProcess())
+        GTEST_SKIP() << "no child process here";
+
+    // The program is a process of its own, killed once its endless step has gone to the host.
+    int told[2];
+    ASSERT_EQ (::pipe (told), 0);
+    const auto program = ::fork();
+
+    if (program == 0)
+    {
+        Sandbox s;
+        s.run (copyPreset);
+        s.shouldStop = [&] { static const bool once = ::write (told[1], "x", 1) == 1; return ! once; };
+        ::_exit (s.run ("while (true) {}").stopped ? 0 : 1);
+    }
+
+    ::close (told[1]);
+    char byte = 0;
+    ASSERT_EQ (::read (told[0], &byte, 1), 1);
+    const juce::String id (program);
+    const auto host = juce::File ("/proc/" + id + "/task/" + id + "/children").loadFileAsString().getIntValue();
+
+    juce::MemoryBlock environment;
+    juce::File ("/proc/" + juce::String (host) + "/environ").loadFileAsData (environment);
+    EXPECT_EQ (std::string (static_cast<const char*> (environment.getData()), environment.getSize()).find ("HOME="), std::string::npos);
+
+    const auto watched = (int) ::syscall (SYS_pidfd_open, host, 0);
+    ::kill (program, SIGKILL);
+    ::waitpid (program, nullptr, 0);
+
+    // Gone (a zombie left to whoever adopted it) long before its script's minute is up.
+    pollfd gone { watched, POLLIN, 0 };
+    EXPECT_EQ (::poll (&gone, 1, 10000), 1);
+    ::syscall (SYS_pidfd_send_signal, watched, SIGKILL, nullptr, 0);   // held no longer, should it still run
+    ::close (watched);
+    ::close (told[0]);
+}
+
 namespace
 {
     /** The libraries a 64-bit program asks the loader for (its DT_NEEDED entries). */

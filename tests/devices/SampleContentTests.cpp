@@ -334,7 +334,9 @@ TEST_F (TroubledServer, UnitWhoseCapabilitiesDoNotComeIsToldUnavailableNotInUse)
 
 TEST_F (TroubledServer, ProductFilesThatFailAreToldUnavailableAndFetchedAgainByALaterScan)
 {
-    const LocalServer::Answer failures[] = { LocalServer::Answer::error (404), LocalServer::Answer::error (500) };
+    // Errors, and another product's capabilities where every file of this one belongs.
+    const LocalServer::Answer failures[] = { LocalServer::Answer::error (404), LocalServer::Answer::error (500),
+                                             LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/QuillDuo/caps.xml").loadFileAsString()) };
 
     for (const auto& failure : failures)
     {
