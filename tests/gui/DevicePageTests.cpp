@@ -7,6 +7,7 @@
 #include "content/ContentManager.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/SimulatedUnitSet.h"
+#include "DialogTestSupport.h"
 #include "gui/CommandIDs.h"
 #include "gui/devicepage/DevicePage.h"
 #include "gui/RunningAppFixture.h"
@@ -231,7 +232,7 @@ TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
     EXPECT_TRUE (running.waitFor ([&] { return ! isPlaceholder (pictureCentre()); }));
 }
 
-TEST_F (DevicePageTest, LeftClickOnAUsableTileConnectsItOtherClicksDoNot)
+TEST_F (DevicePageTest, LeftClickOrSpaceOnAUsableTileConnectsItOtherClicksDoNot)
 {
     RunningApp running (optionsFor ("0x12,0x12,0x12"));
     ASSERT_TRUE (running.start());
@@ -256,8 +257,9 @@ TEST_F (DevicePageTest, LeftClickOnAUsableTileConnectsItOtherClicksDoNot)
     EXPECT_EQ (count (performed.ids, CommandIDs::connectSelectedDevice), 1);
     EXPECT_EQ (page.getSelectedDeviceIndex(), 1);
 
-    // Another one moves the connection; the first tile lets go of its selection.
-    leftClick (*tileOf (page, 0));
+    // Space on another, focused, moves the connection as a click does; the first tile lets go of its selection.
+    ASSERT_TRUE (running.waitFor ([&] { tileOf (page, 0)->grabKeyboardFocus(); return tileOf (page, 0)->hasKeyboardFocus (false); }));
+    ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::spaceKey)));
     ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() == 0; }));
     EXPECT_TRUE (running.waitFor ([&] { return ! tileOf (page, 1)->getToggleState(); }));
     EXPECT_EQ (page.getSelectedDeviceIndex(), 0);

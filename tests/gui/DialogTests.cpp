@@ -288,7 +288,7 @@ TEST_F (DialogTest, TileMenuShowsTheUnitsInformation)
 
 // A box with more than one button opens with the focus on the button its text
 // asks for, marked as focused, and Return presses that one, Escape the one
-// that changes nothing.
+// that changes nothing; Space presses the focused one.
 TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
 {
     /** Once a box is up with the system's keyboard focus, notes its focused button and presses the key. */
@@ -346,6 +346,10 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
             EXPECT_TRUE (CommandDialogs::confirmReinstallFirmware (nullptr, "Vesper"));
             EXPECT_EQ (press.focused, "Start Update");
+        }
+        {
+            BoxKey press { juce::KeyPress (juce::KeyPress::spaceKey) };
+            EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::yes);
         }
     }
 }

@@ -306,8 +306,14 @@ void DevicePage::mouseDown (const juce::MouseEvent& e)
 // release of that same press could choose its first item.
 void DevicePage::mouseUp (const juce::MouseEvent& e)
 {
-    if (dynamic_cast<MidiDeviceStatusButton*> (e.eventComponent) != nullptr
-        || ! isEnabled() || currentAppState() != AppState::idle || ! e.mods.isRightButtonDown())
+    // Heard after the tile's own release, which reported its click if it made one.
+    if (dynamic_cast<MidiDeviceStatusButton*> (e.eventComponent) != nullptr)
+    {
+        pressedTile = nullptr;
+        return;
+    }
+
+    if (! isEnabled() || currentAppState() != AppState::idle || ! e.mods.isRightButtonDown())
         return;
 
     // The page may be rebuilt or gone by the time the menu closes.
@@ -360,17 +366,21 @@ void DevicePage::toolbarItemClicked (int itemId)
 
 void DevicePage::tileClicked (MidiDeviceStatusButton& tile)
 {
-    // Only the tile the mouse pressed: the radio group turning the others off
-    // reports them as clicked too.
-    if (pressedTile.getComponent() != &tile)
+    // The radio group turning the others off reports them as clicked too. A
+    // click while no press is under way came from the keys (Space or Return on
+    // the focused tile) and turned its own tile on.
+    const auto byMouse = pressedTile != nullptr;
+
+    if (byMouse ? pressedTile.getComponent() != &tile : ! tile.getToggleState())
         return;
 
     pressedTile = nullptr;
 
     // By the time a click is reported the left button counts as released: the
     // press tells which button made it.
-    const auto leftClick = pressMods.isLeftButtonDown() && ! pressMods.isRightButtonDown()
-                        && ! juce::ModifierKeys::getCurrentModifiers().isRightButtonDown();
+    const auto leftClick = ! byMouse
+                        || (pressMods.isLeftButtonDown() && ! pressMods.isRightButtonDown()
+                            && ! juce::ModifierKeys::getCurrentModifiers().isRightButtonDown());
     const auto index = getDeviceIndex (tile);
     auto* devices = Nexus::getDeviceManager();
 

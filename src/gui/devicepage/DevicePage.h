@@ -76,8 +76,8 @@ private:
     DeviceButtonPanel devicePanel { "MIDI Devices" };
     DeviceButtonPanel offlinePanel { "My Offline Marrowell Devices" };
 
-    // The buttons of the last mouse press on a present unit's tile: a click
-    // connects only when it came from a left press.
+    // The mouse press on a tile under way, and its buttons: a click connects
+    // only when it came from a left press (or from the keys, with none).
     juce::Component::SafePointer<juce::Component> pressedTile;
     juce::ModifierKeys pressMods;
     std::unique_ptr<juce::MouseListener> childMouse;

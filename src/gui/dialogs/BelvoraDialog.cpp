@@ -54,6 +54,14 @@ void BelvoraDialog::closeButtonPressed()
     setVisible (false);
 }
 
+void BelvoraDialog::visibilityChanged()
+{
+    if (isVisible())
+        FocusKeeper::noteFocusLeavingFor (*this);
+
+    juce::DialogWindow::visibilityChanged();
+}
+
 void BelvoraDialog::focusGained (FocusChangeType)
 {
     FocusKeeper::passToContent (*this);

@@ -36,6 +36,8 @@ public:
 
     void closeButtonPressed() override;
 
+    void visibilityChanged() override;
+
     /** The window hands the focus it gets on opening to its first control. */
     void focusGained (FocusChangeType cause) override;
 

@@ -153,8 +153,8 @@ void FirmwareChooserContent::chooseCustomUpdateFile()
         return;
     }
 
-    auto* prompt = new juce::AlertWindow ("Specify Build Number", "Please enter the build number for the selected file.",
-                                          juce::MessageBoxIconType::NoIcon, this);
+    auto* prompt = new Alerts::Window ("Specify Build Number", "Please enter the build number for the selected file.",
+                                       juce::MessageBoxIconType::NoIcon, this);
     prompt->addTextEditor ("Build Number", juce::String (buildNumberInPath (customFile)), "Build Number");
     prompt->addButton ("Ok", 1, juce::KeyPress (juce::KeyPress::returnKey));
     prompt->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));

@@ -4,6 +4,7 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/widgets/FocusKeeper.h"
 #include "gui/widgets/WidgetMetrics.h"
 
 namespace
@@ -79,7 +80,10 @@ UpdateProgressWindow::UpdateProgressWindow (juce::MessageListener* ownerListener
     content->stopButton.addListener (this);
 
     if (onDesktop)
+    {
         centreWithSize (getWidth(), getHeight());
+        FocusKeeper::keepFor (*this);
+    }
 }
 
 UpdateProgressWindow::~UpdateProgressWindow()
@@ -121,6 +125,19 @@ void UpdateProgressWindow::buttonClicked (juce::Button* button)
 void UpdateProgressWindow::closeButtonPressed()
 {
     setVisible (false);
+}
+
+void UpdateProgressWindow::visibilityChanged()
+{
+    if (isVisible() && isOnDesktop())
+        FocusKeeper::noteFocusLeavingFor (*this);
+
+    juce::DocumentWindow::visibilityChanged();
+}
+
+bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
+{
+    return FocusKeeper::pressFocusedButton (*this, key) || juce::DocumentWindow::keyPressed (key);
 }
 
 //==============================================================================

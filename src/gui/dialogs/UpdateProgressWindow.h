@@ -53,6 +53,10 @@ public:
     void buttonClicked (juce::Button* button) override;
     void closeButtonPressed() override;
 
+    /** Space acts on the focused button, as Return does. */
+    bool keyPressed (const juce::KeyPress& key) override;
+    void visibilityChanged() override;
+
     // FirmwareUpdateThread::Host
     void invokeCommand (FirmwareUpdateThread::Command command) override;
     bool askYesNo (const juce::String& title, const juce::String& message) override;

@@ -60,6 +60,19 @@ float Window::getScale() const
     return look != nullptr ? look->getScale() : 1.0f;
 }
 
+bool Window::keyPressed (const juce::KeyPress& key)
+{
+    return FocusKeeper::pressFocusedButton (*this, key) || juce::AlertWindow::keyPressed (key);
+}
+
+void Window::visibilityChanged()
+{
+    if (isVisible())
+        FocusKeeper::noteFocusLeavingFor (*this);
+
+    juce::AlertWindow::visibilityChanged();
+}
+
 bool Window::hasOwnLayout() const
 {
     for (auto* child : getChildren())

@@ -60,6 +60,10 @@ namespace Alerts
         /** The size the box's sizes are multiplied by. */
         float getScale() const;
 
+        /** Space presses the focused button, as Return does. */
+        bool keyPressed (const juce::KeyPress& key) override;
+        void visibilityChanged() override;
+
     protected:
         void paint (juce::Graphics&) override;
         void lookAndFeelChanged() override;

@@ -1,5 +1,7 @@
 #include "gui/widgets/FileChoosers.h"
 
+#include "gui/widgets/FocusKeeper.h"
+
 namespace FileChoosers
 {
 
@@ -10,6 +12,8 @@ juce::Array<juce::File> choose (const Request& request)
     if (auto& responder = ScopedResponder::current())
         return responder (request);
 
+    // The framework's window, which no watch of ours keeps: the focus goes back as after our boxes.
+    const FocusKeeper keeper;
     juce::FileChooser chooser (request.title, request.start, request.patterns);
     bool chosen = false;
 
@@ -21,6 +25,7 @@ juce::Array<juce::File> choose (const Request& request)
         case Mode::chooseFolder:  chosen = chooser.browseForDirectory(); break;
     }
 
+    keeper.restoreLater();
     return chosen ? chooser.getResults() : juce::Array<juce::File>();
 }
 

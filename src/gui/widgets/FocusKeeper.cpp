@@ -11,10 +11,20 @@ namespace
         return nullptr;
     }
 
-    /** A window given the system's focus back hands its focus to the component
-        that had it when the window lost the system's focus, even over one focused
-        since (an editor a menu opened). For a moment after a restore, that stale
-        hand-over is put right, until the user clicks anywhere. */
+    /** Where a window puts its focus when it gets the system's focus back: on
+        the component that had it when the window lost the system's focus, else
+        on the window itself. The latter also when the focus had already gone to
+        a box or dialog as the loss was heard, as it has without a window manager. */
+    juce::Component& focusOnActivation (juce::ComponentPeer& peer)
+    {
+        auto* last = peer.getLastFocusedSubcomponent();
+        return last != nullptr && last->getWantsKeyboardFocus() ? *last : peer.getComponent();
+    }
+
+    /** That hand-over comes even over a component focused since (an editor a
+        menu opened, or the one a restore gave the focus back to before the
+        system's focus came). For a moment after a restore, it is put right,
+        until the user clicks anywhere. */
     class StaleFocusGuard : private juce::FocusChangeListener,
                             private juce::MouseListener,
                             private juce::Timer,
@@ -42,7 +52,7 @@ namespace
             if (now == nullptr || now != stale)
                 return;
 
-            if (target != nullptr && target->isShowing() && ! target->isCurrentlyBlockedByAnotherModalComponent())
+            if (target != nullptr && target->isShowing() && target->isEnabled() && ! target->isCurrentlyBlockedByAnotherModalComponent())
                 target->grabKeyboardFocus();
 
             delete this;
@@ -138,8 +148,8 @@ void FocusKeeper::restore() const
     if (! target->hasKeyboardFocus (false))
         target->grabKeyboardFocus();
 
-    if (auto* stale = peer->getLastFocusedSubcomponent(); stale != nullptr && stale != target && stale != &peer->getComponent())
-        new StaleFocusGuard (*target, *stale);
+    if (auto& stale = focusOnActivation (*peer); &stale != target)
+        new StaleFocusGuard (*target, stale);
 }
 
 void FocusKeeper::restoreLater() const
@@ -150,6 +160,21 @@ void FocusKeeper::restoreLater() const
 void FocusKeeper::keepFor (juce::Component& window)
 {
     new WindowWatch (window);
+}
+
+// A window that opens takes the focus before the window that had it hears that
+// it lost the system's focus (always so without a window manager), too late for
+// that one to note where its focus was: given the system's focus back, it would
+// put it on what it noted long before, or on itself, over the focus given back.
+void FocusKeeper::noteFocusLeavingFor (juce::Component& opening)
+{
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+    if (focused == nullptr || focused == &opening || opening.isParentOf (focused))
+        return;
+
+    if (auto* peer = focused->getPeer(); peer != nullptr && peer != opening.getPeer())
+        peer->handleFocusLoss();
 }
 
 void FocusKeeper::passToContent (juce::ResizableWindow& window)

@@ -26,6 +26,11 @@ public:
         made when it shows again restores when it hides again. */
     static void keepFor (juce::Component& window);
 
+    /** For a window about to show and take the focus (call it before it does):
+        the window that has the focus notes where, so that the system's focus
+        coming back to it, late without a window manager, puts it there again. */
+    static void noteFocusLeavingFor (juce::Component& opening);
+
     /** For a window that took the focus itself (as it does when it opens): its
         content's first control in focus order takes it, so Tab goes on from there. */
     static void passToContent (juce::ResizableWindow& window);
