@@ -99,13 +99,6 @@ namespace
             && deletedFolder.getChildFile (backup->getArchiveFile().getFileName()).existsAsFile()
             && deletedFolder.getChildFile (backup->getDataFile().getFileName()).existsAsFile();
     }
-
-    /** A key through the X server, as the user's: after every event the server sent before it. */
-    bool keyByX (const char* key)
-    {
-        juce::ChildProcess xdotool;
-        return xdotool.start (juce::StringArray { "xdotool", "key", key }) && xdotool.waitForProcessToFinish (10000) && xdotool.getExitCode() == 0;
-    }
 }
 
 //==============================================================================
@@ -417,13 +410,13 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     struct EscapeOptions : juce::Timer
     {
         bool escaped = false;
-        void timerCallback() override   { if (auto* d = currentModal(); d != nullptr && d->getName() == "Options" && d->getPeer()->isFocused()) stopTimer(), escaped = keyByX ("Escape"); }
+        void timerCallback() override   { if (auto* d = currentModal(); d != nullptr && d->getName() == "Options" && d->getPeer()->isFocused()) stopTimer(), escaped = keyOnScreen ("Escape"); }
     } escape;
     auto& options = running->content().getOptionsButton();
     options.grabKeyboardFocus();
     escape.startTimer (10);
-    ASSERT_TRUE (keyByX ("space") && running->waitFor ([&] { return escape.escaped && options.hasKeyboardFocus (false) && options.getPeer()->isFocused(); }));
-    ASSERT_TRUE (keyByX ("Tab") && running->waitFor ([&] { return running->content().getHelpButton().hasKeyboardFocus (false); }));
+    ASSERT_TRUE (keyOnScreen ("space") && running->waitFor ([&] { return escape.escaped && options.hasKeyboardFocus (false) && options.getPeer()->isFocused(); }));
+    ASSERT_TRUE (keyOnScreen ("Tab") && running->waitFor ([&] { return running->content().getHelpButton().hasKeyboardFocus (false); }));
 
     auto& grid = page().getDataViewPanel().getPresetContainer();
     ASSERT_TRUE (grid.isShowing());
@@ -450,8 +443,8 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
 
     const auto keysReach = [] (juce::Component& c)
     {
-        auto* focused = juce::Component::getCurrentlyFocusedComponent();
-        return focused != nullptr && (focused == &c || c.isParentOf (focused)) && focused->getPeer()->isFocused();
+        auto* now = juce::Component::getCurrentlyFocusedComponent();
+        return now != nullptr && (now == &c || c.isParentOf (now)) && now->getPeer()->isFocused();
     };
 
     ASSERT_TRUE (running->waitFor ([&] { return keysReach (page()); }, 5000)) << "keys after the menu reach the page";
