@@ -611,18 +611,21 @@ TEST_F (DataPageTest, AFailedSaveIsToldWhenItFailsAndClosingAsksToTryAgain)
     EXPECT_TRUE (running->boxes.back().message.contains ("the backup \"" + made->getTitle() + "\""));
     EXPECT_FALSE (madeFile.existsAsFile() || madeFile.withFileExtension ("mwd").existsAsFile());
 
-    // At close: the user frees the space and tries again, and all of it is written.
+    // At close: the user frees the space and tries again, and all of it is written. Escape, or
+    // closing the box, is no "Quit Anyway": it tries again, and the box comes back while the disk is full.
     ASSERT_TRUE (block());
     page().renamePresets (page().getDeviceNode(), { slot }, "Last", true, true);
     juce::StringArray buttons;
+    int closes = 0;
     const Alerts::ScopedChoiceResponder freeSpace { [&] (const Alerts::Box& box)
     {
         running->boxes.push_back (box);
         buttons = box.buttons;
-        return unblock() ? 0 : -1;
+        return ++closes == 1 || unblock() ? -1 : 1;
     } };
 
     page().closeSources (true, false, true);
+    EXPECT_EQ (closes, 2);
     EXPECT_EQ (buttons, juce::StringArray ({ "Try Again", "Quit Anyway" }));
     EXPECT_EQ (storedName(), "Last");
     EXPECT_TRUE (madeFile.existsAsFile() && madeFile.withFileExtension ("mwd").existsAsFile());

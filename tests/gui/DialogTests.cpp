@@ -347,6 +347,14 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             EXPECT_TRUE (CommandDialogs::confirmReinstallFirmware (nullptr, "Vesper"));
             EXPECT_EQ (press.focused, "Start Update");
         }
+        {
+            // Where one button throws the user's work away, Escape answers the one that keeps it.
+            BoxKey press { juce::KeyPress (juce::KeyPress::escapeKey) };
+            juce::Array<Alerts::Choice> choices;
+            choices.add ({ "Try Again", 1, juce::KeyPress (juce::KeyPress::returnKey), true });
+            choices.add ({ "Quit Anyway", 2 });
+            EXPECT_EQ (Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, nullptr, "File Error", "Not saved.", choices), 1);
+        }
     }
 }
 

@@ -322,14 +322,16 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
             break;
 
         // The user may free space and try again; what is left otherwise is named.
+        // Only the button itself leaves it unsaved: Escape or a closed box tries again.
         enum { tryAgain = 1, closeAnyway };
         juce::Array<Alerts::Choice> choices;
-        choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey) });
+        choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey), true });
         choices.add ({ UnsavedWork::closeAnywayText (quitting), closeAnyway });
         const auto answer = Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, this, "File Error",
                                                  UnsavedWork::closingMessage (unsaved.getItems(), quitting), choices);
 
-        // A box that could not be shown (the program is ending) answers nothing.
+        // A box that could not be shown (the program is ending) answers nothing:
+        // what could be written has been.
         if (answer != tryAgain)
             break;
     }
