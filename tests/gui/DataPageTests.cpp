@@ -1144,18 +1144,23 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
     EXPECT_EQ (workspace().getNumPresets(), presets);
     EXPECT_FALSE (workspace().isPresetSlotUsed (slot));
 
-    // A folder in place of either is moved aside the same way and named when the unit comes, not at the first edit.
+    // A folder, a path that cannot be looked at (a link loop) or a file that fails to read in place
+    // of either is moved aside the same way and named when the unit comes, not at the first edit.
     for (const auto& odd : { workingFile, syncFile })
     {
-        running->content().connectToDevice (-1);
-        ASSERT_TRUE (OddFiles::put (OddFiles::Kind::folder, odd));
-        running->boxes.clear();
-        running->content().connectToDevice (0);
-        ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("File Error"); })) << odd.getFileName();
-        running->drain();
-        const auto box = running->boxes[(size_t) running->titles().indexOf ("File Error")];
-        EXPECT_TRUE (box.message.contains (odd.getFullPathName()) && box.message.contains (".damaged")) << box.message;
-        EXPECT_FALSE (odd.isDirectory());
+        for (const auto kind : { OddFiles::Kind::folder, OddFiles::Kind::loop, OddFiles::Kind::failing })
+        {
+            const auto what = odd.getFileName() + " as " + OddFiles::nameOf (kind);
+            running->content().connectToDevice (-1);
+            ASSERT_TRUE (OddFiles::put (kind, odd));
+            running->boxes.clear();
+            running->content().connectToDevice (0);
+            ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("File Error"); })) << what;
+            running->drain();
+            const auto box = running->boxes[(size_t) running->titles().indexOf ("File Error")];
+            EXPECT_TRUE (box.message.contains (odd.getFullPathName()) && box.message.contains (".damaged")) << what << ": " << box.message;
+            EXPECT_FALSE (odd.isDirectory() || odd.isSymbolicLink()) << what;
+        }
     }
 }
 

@@ -14,19 +14,31 @@
 #include <unistd.h>
 
 /** Things that stand where the program expects one of its files: a pipe
-    (opening it waits for a writer), a folder, and a file far larger than
-    anything the program writes (sparse, so it takes no disk). */
+    (opening it waits for a writer), a folder, a file far larger than
+    anything the program writes (sparse, so it takes no disk), a link to
+    itself (looking at it fails with ELOOP, as it fails with EACCES below a
+    folder without permission, which root cannot be denied) and a file whose
+    every read fails with EIO (a link to the reader's own memory at address 0). */
 namespace OddFiles
 {
-    enum class Kind { pipe, folder, huge };
-    inline constexpr Kind allKinds[] = { Kind::pipe, Kind::folder, Kind::huge };
+    enum class Kind { pipe, folder, huge, loop, failing };
+    inline constexpr Kind allKinds[] = { Kind::pipe, Kind::folder, Kind::huge, Kind::loop, Kind::failing };
 
     // Beyond every limit the program has for a file of its own.
     inline constexpr off_t hugeBytes = (off_t) 1024 * 1024 * 1024;
 
     inline const char* nameOf (Kind kind)
     {
-        return kind == Kind::pipe ? "a pipe" : kind == Kind::folder ? "a folder" : "a huge file";
+        switch (kind)
+        {
+            case Kind::pipe:    return "a pipe";
+            case Kind::folder:  return "a folder";
+            case Kind::huge:    return "a huge file";
+            case Kind::loop:    return "a link loop";
+            case Kind::failing: return "a file that fails to read";
+        }
+
+        return "?";
     }
 
     /** Whatever stood at the path is replaced by the kind. */
@@ -41,8 +53,10 @@ namespace OddFiles
 
         switch (kind)
         {
-            case Kind::pipe:   return ::mkfifo (path, 0600) == 0;
-            case Kind::folder: return file.createDirectory().wasOk() && file.getChildFile ("inside").replaceWithText ("x");
+            case Kind::pipe:    return ::mkfifo (path, 0600) == 0;
+            case Kind::loop:    return ::symlink (file.getFileName().toRawUTF8(), path) == 0;
+            case Kind::failing: return ::symlink ("/proc/self/mem", path) == 0;
+            case Kind::folder:  return file.createDirectory().wasOk() && file.getChildFile ("inside").replaceWithText ("x");
             case Kind::huge:
             {
                 const auto fd = ::open (path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -19,6 +19,7 @@
 #include "gui/dialogs/BackupConversionDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "model/SourceTree.h"
 #include "platform/Clock.h"
@@ -72,8 +73,9 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         DeviceData::FileInfo info;
 
         // Without the unit's data nothing tells whether the file fits: it stays
-        // as it is. A folder or pipe in its place is no workspace either.
-        if (workingFile.exists() && live != nullptr)
+        // as it is. A folder or pipe in its place is no workspace either, nor
+        // a path that cannot even be looked at (a link loop): that is no missing file.
+        if (! FileBytes::isMissing (workingFile) && live != nullptr)
         {
             if (live->matchesFileHeader (workingFile))
                 working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
@@ -96,7 +98,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         }
 
         // The unit's data as another firmware left it is no damage: the next download replaces it.
-        if (! syncFileLoaded && syncFile.exists()
+        if (! syncFileLoaded && ! FileBytes::isMissing (syncFile)
             && (! DeviceData::readFileInfo (syncFile, info) || (live != nullptr && live->matchesFileHeader (syncFile))))
             setAside (syncFile);
 
