@@ -175,8 +175,12 @@ void Belvora::initialise (const juce::String& commandLine)
     // own boxes on top of this one, and a key meant for one would answer the other.
     if (damagedSettings != juce::File())
     {
-        warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
-                          + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
+        if (damagedSettings == settings.getFile())
+            warn ("Settings", "Belvora could not read its settings file \"" + damagedSettings.getFullPathName()
+                              + "\", nor move it aside. It is left as it is, and the default settings are used.");
+        else
+            warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
+                              + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
 
         // Ended while the box was up: nothing more to start.
         if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())
