@@ -279,8 +279,8 @@ bool BelvoraSettings::areOpen()
 juce::File BelvoraSettings::recoverDamagedFile()
 {
     // A pipe, a folder, a huge file or a path that cannot be looked at (a link
-    // loop) is damaged before the framework opens it: the framework would take
-    // the last for no file, and start from the defaults.
+    // loop) is damaged before the framework opens it, which would take the last
+    // for no file at all and start from the defaults.
     const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
     const auto kind = FileBytes::kindOf (expected, maxSettingsBytes);
     const bool damaged = kind != FileBytes::Kind::missing && kind != FileBytes::Kind::regular;

@@ -218,7 +218,6 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     EXPECT_EQ (describeIndexFile(), "4/3{one,baddata,Vesper_000007}");
     EXPECT_TRUE (SourceTree::getArchive (backups.getTree().getChild (1))->isDataMissing());
 
-    // One that cannot even be looked at (a link loop) is no missing file either.
     juce::StringArray damaged;
     for (const auto& file : backups.takeDamagedFiles())
         damaged.add (file.getFileName());

@@ -1334,7 +1334,6 @@ TEST_F (EndToEnd, ABackupARenamedPresetAndADeleteOutliveAKilledProgram)
 // Pipes where the program keeps its files (the settings, the unit's files, the
 // product's picture and its pack's key): opening one would wait for a writer for
 // ever. The start, the presets and the quit go on, and what was in the way is named.
-// So is a link loop in place of the workspace, which looks like no file at all.
 TEST_F (EndToEnd, PipesInPlaceOfItsFilesHoldNeitherTheStartNorTheQuit)
 {
     storeSettings ({ { "dataSyncMethod", "previous" } });
@@ -1377,7 +1376,5 @@ TEST_F (EndToEnd, PipesInPlaceOfItsFilesHoldNeitherTheStartNorTheQuit)
         EXPECT_TRUE (isPipe (file.getSiblingFile (file.getFileName() + ".damaged"))) << file.getFullPathName();
         EXPECT_FALSE (isPipe (file)) << file.getFullPathName();
     }
-
-    EXPECT_TRUE (pipes[2].getSiblingFile ("working.mwd.damaged").isSymbolicLink());
-    EXPECT_FALSE (pipes[2].isSymbolicLink());
+    EXPECT_TRUE (pipes[2].getSiblingFile ("working.mwd.damaged").isSymbolicLink() && ! pipes[2].isSymbolicLink()) << "a loop";
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -58,67 +56,5 @@ namespace FileSizeLimit
     private:
         rlimit previous {};
         void (*previousHandler) (int) = nullptr;
-    };
-
-    /** While it lives, a disk that hangs: the first write that would make a
-        file of this process grow stops its thread until resume(). The kernel
-        signals the writing thread itself, whose handler waits there. */
-    class Stall
-    {
-    public:
-        Stall()
-        {
-            if (::pipe (wake) != 0)
-                wake[0] = wake[1] = -1;
-
-            resumed = false;
-            stalled = false;
-            struct sigaction action {};
-            action.sa_handler = onTooLarge;
-            sigemptyset (&action.sa_mask);
-            sigaction (SIGXFSZ, &action, &previousAction);
-            getrlimit (RLIMIT_FSIZE, &previous);
-            const rlimit none { 0, previous.rlim_max };
-            setrlimit (RLIMIT_FSIZE, &none);
-        }
-
-        ~Stall()
-        {
-            resume();
-            setrlimit (RLIMIT_FSIZE, &previous);
-            sigaction (SIGXFSZ, &previousAction, nullptr);
-            ::close (wake[0]);
-            ::close (wake[1]);
-        }
-
-        Stall (const Stall&) = delete;
-        Stall& operator= (const Stall&) = delete;
-
-        /** Whether a write has stopped, waiting for the resume. */
-        bool hasStalled() const   { return stalled; }
-
-        /** Lets the stopped write go on (it fails, the file being too large) and every later one fail at once. */
-        void resume()
-        {
-            if (! resumed.exchange (true))
-                (void) ::write (wake[1], "x", 1);
-        }
-
-    private:
-        static void onTooLarge (int)
-        {
-            if (resumed)
-                return;
-
-            stalled = true;
-            char byte = 0;
-
-            while (::read (wake[0], &byte, 1) < 0 && errno == EINTR) {}
-        }
-
-        static inline int wake[2] { -1, -1 };
-        static inline std::atomic<bool> resumed { false }, stalled { false };
-        struct sigaction previousAction {};
-        rlimit previous {};
     };
 }

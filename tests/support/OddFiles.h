@@ -15,10 +15,9 @@
 
 /** Things that stand where the program expects one of its files: a pipe
     (opening it waits for a writer), a folder, a file far larger than
-    anything the program writes (sparse, so it takes no disk), a link to
-    itself (looking at it fails with ELOOP, as it fails with EACCES below a
-    folder without permission, which root cannot be denied) and a file whose
-    every read fails with EIO (a link to the reader's own memory at address 0). */
+    anything the program writes (sparse, so it takes no disk), a link to itself
+    (looking fails with ELOOP, as with EACCES below a folder root may not read)
+    and one whose reads fail with EIO (a link to the reader's memory at 0). */
 namespace OddFiles
 {
     enum class Kind { pipe, folder, huge, loop, failing };
@@ -29,16 +28,8 @@ namespace OddFiles
 
     inline const char* nameOf (Kind kind)
     {
-        switch (kind)
-        {
-            case Kind::pipe:    return "a pipe";
-            case Kind::folder:  return "a folder";
-            case Kind::huge:    return "a huge file";
-            case Kind::loop:    return "a link loop";
-            case Kind::failing: return "a file that fails to read";
-        }
-
-        return "?";
+        return kind == Kind::pipe ? "a pipe" : kind == Kind::folder ? "a folder" : kind == Kind::huge ? "a huge file"
+             : kind == Kind::loop ? "a link loop" : "a file that fails to read";
     }
 
     /** Whatever stood at the path is replaced by the kind. */
@@ -53,10 +44,10 @@ namespace OddFiles
 
         switch (kind)
         {
-            case Kind::pipe:    return ::mkfifo (path, 0600) == 0;
-            case Kind::loop:    return ::symlink (file.getFileName().toRawUTF8(), path) == 0;
+            case Kind::pipe:   return ::mkfifo (path, 0600) == 0;
+            case Kind::loop:   return ::symlink (file.getFileName().toRawUTF8(), path) == 0;
             case Kind::failing: return ::symlink ("/proc/self/mem", path) == 0;
-            case Kind::folder:  return file.createDirectory().wasOk() && file.getChildFile ("inside").replaceWithText ("x");
+            case Kind::folder: return file.createDirectory().wasOk() && file.getChildFile ("inside").replaceWithText ("x");
             case Kind::huge:
             {
                 const auto fd = ::open (path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
