@@ -213,7 +213,7 @@ TEST_F (SettingsTest, NoReadWaitsOnAWriteNorAnExitWithoutShutdownOnAFreedSaver)
         const FileSizeLimit::Scoped full (0);
         std::signal (SIGXFSZ, [] (int) { char c; stuck = true; while (::read (wake[0], &c, 1) < 0 && errno == EINTR) {} });
         std::thread writer ([] { Belvora::saveUserSettings(); });
-        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return stuck.load(); }, 30000));
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return stuck.load(); }, 30000)) << "the write never began";
         auto read = std::async (std::launch::async, [] { return Belvora::getUserSettings().getValue ("dataSyncMethod"); });
         const bool readAtOnce = read.wait_for (std::chrono::seconds (30)) == std::future_status::ready;
         EXPECT_EQ (::write (wake[1], "wake", 4), 4);
