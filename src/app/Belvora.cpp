@@ -18,8 +18,9 @@ namespace
     // JUCE's own handler only asks the message loop to quit, which cannot
     // happen while a transfer holds the message thread or a worker the quit
     // waits for: every transfer ends first. SIGTERM (a log-out, a service
-    // manager) goes through that same handler of Ctrl+C: the framework has
-    // none for it, and its default ends the program before it saves anything.
+    // manager) and SIGHUP (the terminal that started it closing) go through
+    // that same handler of Ctrl+C: the framework has none for them, and their
+    // default ends the program before it saves anything.
     //
     // A second Ctrl+C or SIGTERM is the user insisting: the program ends at
     // once, as it would have without any handler.
@@ -61,12 +62,15 @@ namespace
             sigemptyset (&action.sa_mask);
             sigaction (SIGINT, &action, &previousInterruptAction);
 
-            // A stop the starter chose to ignore stays ignored.
-            struct sigaction terminate {};
-            sigaction (SIGTERM, nullptr, &terminate);
+            // A stop the starter chose to ignore stays ignored (SIGHUP under nohup).
+            for (const auto stop : { SIGTERM, SIGHUP })
+            {
+                struct sigaction current {};
+                sigaction (stop, nullptr, &current);
 
-            if (terminate.sa_handler != SIG_IGN)
-                sigaction (SIGTERM, &action, nullptr);
+                if (current.sa_handler != SIG_IGN)
+                    sigaction (stop, &action, nullptr);
+            }
         });
     }
 
@@ -171,8 +175,12 @@ void Belvora::initialise (const juce::String& commandLine)
     // own boxes on top of this one, and a key meant for one would answer the other.
     if (damagedSettings != juce::File())
     {
-        warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
-                          + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
+        if (damagedSettings == settings.getFile())
+            warn ("Settings", "Belvora could not read its settings file \"" + damagedSettings.getFullPathName()
+                              + "\", nor move it aside. It is left as it is, and the default settings are used.");
+        else
+            warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
+                              + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
 
         // Ended while the box was up: nothing more to start.
         if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())

@@ -4,6 +4,7 @@
 #include "archive/ArchiveFiles.h"
 #include "archive/ConversionThread.h"
 #include "content/ContentManager.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "platform/Clock.h"
 
@@ -269,7 +270,8 @@ bool LocalArchiveManager::loadIndexLocked()
     if (file == juce::File())
         return false;
 
-    if (! file.exists())
+    // Only no file at all is a new index: one that cannot be looked at is kept.
+    if (FileBytes::isMissing (file))
     {
         index = std::make_unique<juce::XmlElement> ("BACKUP");
         return true;
@@ -283,7 +285,7 @@ bool LocalArchiveManager::loadIndexLocked()
     // Whatever else the file holds (or a folder or pipe in its place) is kept
     // on disk as it is, never written over; the backups it listed come back
     // from the folder.
-    if (index == nullptr && file.exists())
+    if (index == nullptr)
     {
         const auto aside = SafeSave::moveAside (file);
 
@@ -305,7 +307,7 @@ juce::Array<juce::File> LocalArchiveManager::takeDamagedFiles()
 
 void LocalArchiveManager::setAside (const juce::File& file)
 {
-    if (file.existsAsFile() && file.isAChildOf (getBackupFolder()))
+    if (! FileBytes::isMissing (file) && file.isAChildOf (getBackupFolder()))
         if (const auto aside = SafeSave::moveAside (file); aside != juce::File())
             damagedFiles.add (aside);
 }
@@ -444,7 +446,7 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
             // Read first and ask after: a stat before every read costs as much as the read.
             auto archive = loadBackup (file);
 
-            if (archive == nullptr && ! file.existsAsFile())
+            if (archive == nullptr && FileBytes::isMissing (file))
                 continue;
 
             // Found under the folder it has now: the index is written with that path.

@@ -10,19 +10,6 @@
 
 namespace
 {
-    std::unique_ptr<juce::ApplicationProperties>& propertiesHolder()
-    {
-        // Deleted at the end of shutdown, or at process exit when shutdown never ran.
-        static std::unique_ptr<juce::ApplicationProperties> holder;
-        return holder;
-    }
-
-    std::mutex& holderLock()
-    {
-        static std::mutex lock;
-        return lock;
-    }
-
     std::atomic<bool> lastSaveFailed { false };
 
     std::function<void()>& saveListener()
@@ -53,11 +40,33 @@ namespace
         juce::PropertiesFile& settings;
     };
 
-    // Made after the settings holder, so it goes before it at process exit.
-    std::unique_ptr<SettingsSaver>& saverHolder()
+    /** The settings holder and the saver that watches its settings. Deleted at
+        the end of shutdown, or at process exit when shutdown never ran: either
+        way the saver goes first, while the settings it watches still exist. */
+    struct Store
     {
-        static std::unique_ptr<SettingsSaver> saver;
-        return saver;
+        std::unique_ptr<juce::ApplicationProperties> properties;
+        std::unique_ptr<SettingsSaver> saver;   // after the holder, so it goes before it
+    };
+
+    Store& store()
+    {
+        static Store kept;
+        return kept;
+    }
+
+    // Guards the holder itself, never for longer than it takes to look it up.
+    std::mutex& holderLock()
+    {
+        static std::mutex lock;
+        return lock;
+    }
+
+    // One write of the settings at a time; the holder is not released during one.
+    std::mutex& writeLock()
+    {
+        static std::mutex lock;
+        return lock;
     }
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
@@ -80,6 +89,26 @@ namespace
             SafeSave::replaceFile (file, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); });
     }
 
+    // The settings as the framework writes and reads them: a value that is
+    // XML is kept as an element.
+    std::unique_ptr<juce::XmlElement> makeDocument (const juce::StringPairArray& values)
+    {
+        auto document = std::make_unique<juce::XmlElement> ("PROPERTIES");
+
+        for (int i = 0; i < values.size(); ++i)
+        {
+            auto* element = document->createNewChildElement ("VALUE");
+            element->setAttribute ("name", values.getAllKeys()[i]);
+
+            if (auto xml = juce::parseXML (values.getAllValues()[i]))
+                element->addChildElement (xml.release());
+            else
+                element->setAttribute ("val", values.getAllValues()[i]);
+        }
+
+        return document;
+    }
+
     // The file on disk holds the settings as they are in memory.
     bool readsBack (const juce::File& file, juce::PropertiesFile& settings)
     {
@@ -100,7 +129,7 @@ namespace
 juce::ApplicationProperties& BelvoraSettings::getAppProperties()
 {
     const std::lock_guard guard (holderLock());
-    auto& holder = propertiesHolder();
+    auto& holder = store().properties;
 
     if (holder == nullptr)
         holder = std::make_unique<juce::ApplicationProperties>();
@@ -115,9 +144,10 @@ juce::PropertiesFile& BelvoraSettings::getUserSettings()
 
 void BelvoraSettings::releaseAppProperties()
 {
-    saverHolder().reset();
+    store().saver.reset();
+    const std::lock_guard writing (writeLock());
     const std::lock_guard guard (holderLock());
-    auto& holder = propertiesHolder();
+    auto& holder = store().properties;
 
     if (holder != nullptr)
         holder->closeFiles();
@@ -143,22 +173,59 @@ void BelvoraSettings::configureAppProperties()
     options.millisecondsBeforeSaving = -1;   // SettingsSaver saves them
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
-    saverHolder().reset();
+    store().saver.reset();
     getAppProperties().setStorageParameters (options);
 }
 
 bool BelvoraSettings::saveUserSettings()
 {
-    // Held throughout: a write from another thread never meets a released holder.
-    const std::lock_guard guard (holderLock());
-    auto& holder = propertiesHolder();
-    auto* settings = holder != nullptr ? holder->getUserSettings() : nullptr;
+    const std::lock_guard writing (writeLock());
+    juce::PropertiesFile* settings = nullptr;
+
+    {
+        const std::lock_guard guard (holderLock());
+        auto& holder = store().properties;
+        settings = holder != nullptr ? holder->getUserSettings() : nullptr;
+    }
 
     if (settings == nullptr)
         return true;
 
-    // A failed write leaves the settings due, so this writes them again.
-    const bool written = settings->saveIfNeeded();
+    // Taken as they are now, and written without holding their lock: a reader
+    // on the message thread never waits on the disk. A failed write leaves
+    // them due, so this writes them again.
+    juce::StringPairArray taken;
+
+    {
+        const juce::ScopedLock hold (settings->getLock());
+
+        if (! settings->needsToBeSaved())
+        {
+            lastSaveFailed = false;
+            return true;
+        }
+
+        taken = settings->getAllProperties();
+    }
+
+    const auto file = settings->getFile();
+    const auto document = makeDocument (taken);
+    const bool written = file != juce::File() && file.getParentDirectory().createDirectory().wasOk()
+                      && SafeSave::replaceFile (file, [&document] (juce::OutputStream& out)
+                         {
+                             document->writeTo (out);
+                             return true;
+                         });
+
+    if (written)
+    {
+        // A change made meanwhile is due still.
+        const juce::ScopedLock hold (settings->getLock());
+
+        if (settings->getAllProperties() == taken)
+            settings->setNeedsToBeSaved (false);
+    }
+
     lastSaveFailed = ! written;
     return written;
 }
@@ -200,20 +267,24 @@ juce::File BelvoraSettings::recoverSettingsFile()
     const auto aside = recoverDamagedFile();
 
     // The file is opened only once checked: from then on changes are saved.
-    saverHolder() = std::make_unique<SettingsSaver> (getUserSettings());
+    store().saver = std::make_unique<SettingsSaver> (getUserSettings());
     return aside;
 }
 
 bool BelvoraSettings::areOpen()
 {
-    return saverHolder() != nullptr;
+    return store().saver != nullptr;
 }
 
 juce::File BelvoraSettings::recoverDamagedFile()
 {
-    // A pipe, a folder or a huge file in its place is damaged before the framework opens it.
+    // A pipe, a folder, a huge file or a path that cannot be looked at (a link
+    // loop) is damaged before the framework opens it, which would take the last
+    // for no file at all and start from the defaults.
     const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
-    auto aside = expected.exists() && ! isReadable (expected) ? SafeSave::moveAside (expected) : juce::File();
+    const auto kind = FileBytes::kindOf (expected, maxSettingsBytes);
+    const bool damaged = kind != FileBytes::Kind::missing && kind != FileBytes::Kind::regular;
+    auto aside = damaged ? SafeSave::moveAside (expected) : juce::File();
 
     auto& settings = getUserSettings();
     const auto file = settings.getFile();
@@ -221,7 +292,7 @@ juce::File BelvoraSettings::recoverDamagedFile()
 
     if (aside == juce::File())
     {
-        if (settings.isValidFile())
+        if (! damaged && settings.isValidFile())
         {
             keepLastGoodSettings();
             return {};
@@ -229,12 +300,12 @@ juce::File BelvoraSettings::recoverDamagedFile()
 
         // Saving would write the defaults over it: it goes aside first, or stays
         // as it is and nothing is saved over it.
-        aside = SafeSave::moveAside (file);
+        aside = damaged ? juce::File() : SafeSave::moveAside (file);
 
         if (aside == juce::File())
         {
             settings.setNeedsToBeSaved (false);
-            return {};
+            return file;
         }
     }
 

@@ -32,7 +32,8 @@ public:
 
     /** When the settings file cannot be read, moves it aside and reads the
         copy kept at the last start or quit in its place (or starts from the defaults);
-        otherwise keeps the file as that copy. The file moved aside, or none.
+        otherwise keeps the file as that copy. The file moved aside, none, or
+        the settings file itself when it could be neither read nor moved.
         From then on the settings are saved a short while after each change. */
     static juce::File recoverSettingsFile();
 

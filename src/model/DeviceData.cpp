@@ -665,10 +665,11 @@ juce::uint32 DeviceData::importSysEx (const juce::File& file, juce::SortedSet<in
 
     switch (FileBytes::kindOf (file, SysEx::maxFileBytes))
     {
-        case FileBytes::Kind::missing:  return SysEx::fileCannotOpen;
-        case FileBytes::Kind::regular:  break;
+        case FileBytes::Kind::missing:
+        case FileBytes::Kind::unreadable: return SysEx::fileCannotOpen;
+        case FileBytes::Kind::regular:    break;
         case FileBytes::Kind::tooLarge:
-        case FileBytes::Kind::other:    return SysEx::fileUnreadable;
+        case FileBytes::Kind::other:      return SysEx::fileUnreadable;
     }
 
     if (! FileBytes::readWhole (file, block, SysEx::maxFileBytes))

@@ -179,13 +179,21 @@ FileBytes::Kind FileBytes::kindOf (const juce::File& file, juce::int64 maxBytes)
 {
     struct stat info {};
 
-    if (file == juce::File() || ::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
+    if (file == juce::File())
         return Kind::missing;
+
+    if (::stat (file.getFullPathName().toRawUTF8(), &info) != 0)
+        return errno == ENOENT ? Kind::missing : Kind::unreadable;
 
     if (! S_ISREG (info.st_mode))
         return Kind::other;
 
     return (juce::int64) info.st_size > maxBytes ? Kind::tooLarge : Kind::regular;
+}
+
+bool FileBytes::isMissing (const juce::File& file)
+{
+    return kindOf (file, 0) == Kind::missing;
 }
 
 std::unique_ptr<juce::InputStream> FileBytes::openStream (const juce::File& file, juce::int64 maxBytes)

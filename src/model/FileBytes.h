@@ -19,9 +19,14 @@ namespace FileBytes
         and when it is not valid UTF-8. */
     bool readText (const juce::File& file, juce::String& text, juce::int64 maxBytes);
 
-    /** What stands at a path, looked at without opening it. */
-    enum class Kind { missing, regular, tooLarge, other };
+    /** What stands at a path, looked at without opening it. Only "no such
+        file" is missing: a path that cannot be looked at (a link loop, a folder
+        without permission, an I/O error) may hide a file, and is unreadable. */
+    enum class Kind { missing, regular, tooLarge, other, unreadable };
     Kind kindOf (const juce::File& file, juce::int64 maxBytes);
+
+    /** Whether nothing at all stands at the path. */
+    bool isMissing (const juce::File& file);
 
     /** A stream over a regular file of at most maxBytes, or none; opened
         without waiting on a pipe. For readers that seek (a zip). */

@@ -1,10 +1,20 @@
 #include "model/SafeSave.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace
 {
     constexpr size_t bufferSize = 16384;
+
+    // Anything at the path itself, a link whatever it points to, or a path
+    // that cannot be looked at: only "no such file" is free.
+    bool standsThere (const juce::File& file)
+    {
+        struct stat info {};
+        return ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0 || errno != ENOENT;
+    }
 
     // The framework's file stream notices only a write that fails outright: a
     // short write on a full disk or at a size limit still reports success, and
@@ -52,12 +62,23 @@ bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, cons
 
 juce::File SafeSave::moveAside (const juce::File& damaged)
 {
-    // A folder or a pipe where a file belongs goes aside the same way.
-    if (! damaged.exists())
+    // A folder or a pipe where a file belongs goes aside the same way, and a
+    // link the framework takes for nothing (a loop) as the link it is.
+    if (! standsThere (damaged))
         return {};
+
+    auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged");
+
+    // A folder that cannot be looked at has no free name either.
+    for (int number = 2; standsThere (aside); ++number)
+    {
+        if (number > 1000)
+            return {};
+
+        aside = damaged.getSiblingFile (damaged.getFileName() + " (" + juce::String (number) + ").damaged");
+    }
 
     // A rename only: the framework's move falls back to copying, which would
     // read a pipe or a huge file whole.
-    const auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged").getNonexistentSibling (true);
     return std::rename (damaged.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0 ? aside : juce::File();
 }

@@ -1,5 +1,6 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProtocol.h"
+#include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
 #include "support/SettingsFixture.h"
 
@@ -197,6 +198,35 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
         Belvora::releaseAppProperties();
         lastGood.deleteRecursively();
     }
+}
+
+// A write of the settings stuck on a disk that hangs (its thread held in the signal of a
+// file grown past the limit) holds no read; an exit without shutdown frees the saver first.
+TEST_F (SettingsTest, NoReadWaitsOnAWriteNorAnExitWithoutShutdownOnAFreedSaver)
+{
+    static int wake[2];
+    static std::atomic<bool> stuck { false };
+    ASSERT_EQ (::pipe (wake), 0);
+    Belvora::recoverSettingsFile();
+    settings().setValue ("dataSyncMethod", "manual");
+    {
+        const FileSizeLimit::Scoped full (0);
+        std::signal (SIGXFSZ, [] (int) { char c; stuck = true; while (::read (wake[0], &c, 1) < 0 && errno == EINTR) {} });
+        std::thread writer ([] { Belvora::saveUserSettings(); });
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return stuck.load(); }, 30000)) << "the write never began";
+        auto read = std::async (std::launch::async, [] { return Belvora::getUserSettings().getValue ("dataSyncMethod"); });
+        const bool readAtOnce = read.wait_for (std::chrono::seconds (30)) == std::future_status::ready;
+        EXPECT_EQ (::write (wake[1], "wake", 4), 4);
+        writer.join();
+        EXPECT_TRUE (readAtOnce) << "the read waited on the write";
+        EXPECT_EQ (read.get(), "manual");
+    }
+
+    const auto child = ::fork();
+    if (child == 0)
+        std::exit (0);
+    int status = 0;
+    EXPECT_TRUE (::waitpid (child, &status, 0) == child && WIFEXITED (status) && WEXITSTATUS (status) == 0) << status;
 }
 
 TEST (BelvoraStart, OneProgramRunsPerDataFolder)

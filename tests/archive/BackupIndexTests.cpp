@@ -202,6 +202,7 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     store ("Vesper_000007", newBuild, "Killed");   // saved by a run killed before the index was
     const auto half = store ("half", newBuild, "Half");
     ASSERT_TRUE (half.withFileExtension ("mwd").deleteFile());
+    ASSERT_TRUE (OddFiles::put (OddFiles::Kind::loop, store ("looped", newBuild, "Looped")));
 
     // Neither a folder named as a backup nor a name that is no text is taken for one.
     const auto asFolder = store ("asfolder", newBuild, "As folder");
@@ -209,7 +210,7 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     const auto unnamed = store ("unnamed", newBuild, "Unnamed");
     ASSERT_EQ (::rename (unnamed.getFullPathName().toRawUTF8(), (folder().getFullPathName() + "/").toStdString().append ("\xff\xfe.xml").c_str()), 0);
 
-    writeIndex (set (4, 3, entry ("one") + entry ("broken") + entry ("baddata")));
+    writeIndex (set (4, 3, entry ("one") + entry ("broken") + entry ("baddata") + entry ("looped")));
 
     auto& backups = makeManager (newBuild);
     backups.reloadTree();
@@ -221,7 +222,7 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     for (const auto& file : backups.takeDamagedFiles())
         damaged.add (file.getFileName());
     damaged.sort (false);
-    EXPECT_EQ (damaged.joinIntoString (","), "broken.xml.damaged") << "a sound archive file stays, whatever its data file";
+    EXPECT_EQ (damaged.joinIntoString (","), "broken.xml.damaged,looped.xml.damaged") << "a sound archive file stays, whatever its data file";
     EXPECT_TRUE (half.existsAsFile()) << "half a backup is not adopted, but not removed either";
 
     auto& again = makeManager (newBuild);

@@ -351,6 +351,11 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             BoxKey press { juce::KeyPress (juce::KeyPress::spaceKey) };
             EXPECT_EQ (CommandDialogs::confirmFirmwareUpdate (nullptr, "Vesper", true), CommandDialogs::yes);
         }
+        {
+            BoxKey press { juce::KeyPress (juce::KeyPress::escapeKey) };   // the button that keeps the user's work
+            EXPECT_EQ (Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, nullptr, "File Error", "Not saved.",
+                                            { Alerts::Choice { "Try Again", 1, {}, true }, Alerts::Choice { "Quit Anyway", 2 } }), 1);
+        }
     }
 }
 

@@ -119,6 +119,15 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000));
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;
     EXPECT_TRUE (settingsFile.loadFileAsString().contains ("appWindowState"));
+
+    // So does the terminal it was started from closing (SIGHUP); once it ended it on the spot too.
+    ASSERT_TRUE (settingsFile.deleteFile());
+    server.clearRequests();
+    ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
+    program.signal (SIGHUP);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000));
+    EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;
+    EXPECT_TRUE (settingsFile.loadFileAsString().contains ("appWindowState"));
 }
 
 // Whichever transfer waits on the server, closing the window ends the
@@ -178,7 +187,7 @@ TEST_F (Interrupt, ClosingTheWindowEndsTheProgramAtOnceWhicheverTransferIsAwaite
 
 // A first start with the server silent: the program says it is offline, then that it cannot
 // go on (code 2, which comes while the first box is still up). It ends once both are
-// answered, and SIGTERM ends it while the second is up. Once, in about half the runs, the quit
+// answered, and SIGTERM (or SIGHUP) ends it while the second is up. Once, in about half the runs, the quit
 // was taken inside a box and the program slept on for good with its window still drawn,
 // deaf to SIGTERM: so several runs of each.
 TEST_F (Interrupt, OfflineFirstStartEndsOnceItsBoxesAreAnsweredOrOnSIGTERM)
@@ -205,7 +214,7 @@ TEST_F (Interrupt, OfflineFirstStartEndsOnceItsBoxesAreAnsweredOrOnSIGTERM)
         ASSERT_TRUE (program.isRunning()) << "status " << status;
 
         if (terminate)
-            program.signal (SIGTERM);
+            program.signal (run == 3 ? SIGHUP : SIGTERM);
         else
             ASSERT_TRUE (closer.close ("Error"));
 

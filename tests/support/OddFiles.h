@@ -14,19 +14,22 @@
 #include <unistd.h>
 
 /** Things that stand where the program expects one of its files: a pipe
-    (opening it waits for a writer), a folder, and a file far larger than
-    anything the program writes (sparse, so it takes no disk). */
+    (opening it waits for a writer), a folder, a file far larger than
+    anything the program writes (sparse, so it takes no disk), a link to itself
+    (looking fails with ELOOP, as with EACCES below a folder root may not read)
+    and one whose reads fail with EIO (a link to the reader's memory at 0). */
 namespace OddFiles
 {
-    enum class Kind { pipe, folder, huge };
-    inline constexpr Kind allKinds[] = { Kind::pipe, Kind::folder, Kind::huge };
+    enum class Kind { pipe, folder, huge, loop, failing };
+    inline constexpr Kind allKinds[] = { Kind::pipe, Kind::folder, Kind::huge, Kind::loop, Kind::failing };
 
     // Beyond every limit the program has for a file of its own.
     inline constexpr off_t hugeBytes = (off_t) 1024 * 1024 * 1024;
 
     inline const char* nameOf (Kind kind)
     {
-        return kind == Kind::pipe ? "a pipe" : kind == Kind::folder ? "a folder" : "a huge file";
+        return kind == Kind::pipe ? "a pipe" : kind == Kind::folder ? "a folder" : kind == Kind::huge ? "a huge file"
+             : kind == Kind::loop ? "a link loop" : "a file that fails to read";
     }
 
     /** Whatever stood at the path is replaced by the kind. */
@@ -42,6 +45,8 @@ namespace OddFiles
         switch (kind)
         {
             case Kind::pipe:   return ::mkfifo (path, 0600) == 0;
+            case Kind::loop:   return ::symlink (file.getFileName().toRawUTF8(), path) == 0;
+            case Kind::failing: return ::symlink ("/proc/self/mem", path) == 0;
             case Kind::folder: return file.createDirectory().wasOk() && file.getChildFile ("inside").replaceWithText ("x");
             case Kind::huge:
             {

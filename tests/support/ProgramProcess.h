@@ -72,7 +72,16 @@ public:
         if (errorFile != juce::File())
             ::posix_spawn_file_actions_addopen (&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
-        const bool started = ::posix_spawn (&child, path.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+        // As from a terminal, even when the tests run under nohup.
+        posix_spawnattr_t attributes;
+        sigset_t hangUp;
+        ::posix_spawnattr_init (&attributes);
+        sigemptyset (&hangUp);
+        sigaddset (&hangUp, SIGHUP);
+        ::posix_spawnattr_setsigdefault (&attributes, &hangUp);
+        ::posix_spawnattr_setflags (&attributes, POSIX_SPAWN_SETSIGDEF);
+        const bool started = ::posix_spawn (&child, path.c_str(), &actions, &attributes, argv, envp.data()) == 0;
+        ::posix_spawnattr_destroy (&attributes);
         ::posix_spawn_file_actions_destroy (&actions);
         return started;
     }

@@ -19,6 +19,7 @@
 #include "gui/dialogs/BackupConversionDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "model/SourceTree.h"
 #include "platform/Clock.h"
@@ -72,8 +73,9 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         DeviceData::FileInfo info;
 
         // Without the unit's data nothing tells whether the file fits: it stays
-        // as it is. A folder or pipe in its place is no workspace either.
-        if (workingFile.exists() && live != nullptr)
+        // as it is. A folder or pipe in its place is no workspace either, nor
+        // a path that cannot even be looked at (a link loop): that is no missing file.
+        if (! FileBytes::isMissing (workingFile) && live != nullptr)
         {
             if (live->matchesFileHeader (workingFile))
                 working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
@@ -96,7 +98,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         }
 
         // The unit's data as another firmware left it is no damage: the next download replaces it.
-        if (! syncFileLoaded && syncFile.exists()
+        if (! syncFileLoaded && ! FileBytes::isMissing (syncFile)
             && (! DeviceData::readFileInfo (syncFile, info) || (live != nullptr && live->matchesFileHeader (syncFile))))
             setAside (syncFile);
 
@@ -322,14 +324,16 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
             break;
 
         // The user may free space and try again; what is left otherwise is named.
+        // Only the button itself leaves it unsaved: Escape or a closed box tries again.
         enum { tryAgain = 1, closeAnyway };
         juce::Array<Alerts::Choice> choices;
-        choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey) });
+        choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey), true });
         choices.add ({ UnsavedWork::closeAnywayText (quitting), closeAnyway });
         const auto answer = Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, this, "File Error",
                                                  UnsavedWork::closingMessage (unsaved.getItems(), quitting), choices);
 
-        // A box that could not be shown (the program is ending) answers nothing.
+        // A box that could not be shown (the program is ending) answers nothing:
+        // what could be written has been.
         if (answer != tryAgain)
             break;
     }

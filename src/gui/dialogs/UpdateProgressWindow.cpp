@@ -158,8 +158,12 @@ bool UpdateProgressWindow::askYesNo (const juce::String& title, const juce::Stri
 
 bool UpdateProgressWindow::askToContinueScanning (const juce::String& title, const juce::String& message)
 {
-    return Alerts::showOkCancel (juce::MessageBoxIconType::QuestionIcon, alertParent, title, message,
-                                 false, "Continue Scanning", "Stop");
+    // Stopping may lose the data still to be written back: only the button itself stops.
+    enum { goOn = 1, stop };
+    juce::Array<Alerts::Choice> choices;
+    choices.add ({ "Continue Scanning", goOn, juce::KeyPress (juce::KeyPress::returnKey), true });
+    choices.add ({ "Stop", stop });
+    return Alerts::showChoices (juce::MessageBoxIconType::QuestionIcon, alertParent, title, message, choices) == goOn;
 }
 
 void UpdateProgressWindow::showProgress (const FirmwareUpdateThread::Progress& progress)

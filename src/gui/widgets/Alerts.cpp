@@ -353,13 +353,23 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
     for (auto& choice : choices)
         box.buttons.add (choice.text);
 
-    const auto resultOf = [&] (int index) { return juce::isPositiveAndBelow (index, choices.size()) ? choices[index].result : 0; };
+    int closedResult = 0;
+
+    for (auto& choice : choices)
+        if (choice.onClose)
+            closedResult = choice.result;
+
+    const auto resultOf = [&] (int index) { return juce::isPositiveAndBelow (index, choices.size()) ? choices[index].result : closedResult; };
 
     if (auto& responder = ScopedChoiceResponder::current())
         return resultOf (responder (box));
 
     if (auto& responder = ScopedResponder::current())
         return resultOf (responder (box) ? 0 : -1);
+
+    // The message loop has been told to end: the box would close unanswered at once.
+    if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())
+        return 0;
 
     Window window (title, message, icon, component);
     juce::String recommended;
@@ -380,7 +390,13 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
         if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && recommended.isNotEmpty() && button->getButtonText() == recommended)
             button->grabKeyboardFocus();
 
-    return window.runModalLoop();
+    const auto result = window.runModalLoop();
+
+    // Escape and a closed box end it with 0, as does the end of the program under it.
+    if (result == 0 && ! juce::MessageManager::getInstance()->hasStopMessageBeenSent())
+        return closedResult;
+
+    return result;
 }
 
 }

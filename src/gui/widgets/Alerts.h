@@ -19,17 +19,22 @@ namespace Alerts
                        const juce::String& title, const juce::String& message,
                        bool defaultSecond, const juce::String& firstText, const juce::String& secondText);
 
-    /** A button of a box with free buttons: its text, the result it gives and
-        its key (Return or Escape; none by default). */
+    /** A button of a box with free buttons: its text, the result it gives,
+        its key (Return or Escape; none by default), and whether Escape and
+        closing the box answer it too (the button that keeps the user's work,
+        where another would throw it away; no button of such a box gives 0). */
     struct Choice
     {
         juce::String text;
         int result = 0;
         juce::KeyPress key {};
+        bool onClose = false;
     };
 
     /** A box with the given buttons, first given leftmost; the result of the
-        button pressed, 0 when the box was closed otherwise. */
+        button pressed. Escape or closing the box gives the result of the
+        button answered on close, 0 when there is none; a box that cannot be
+        shown (the program is ending) gives 0. */
     int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                      const juce::String& message, const juce::Array<Choice>& choices);
 
@@ -100,8 +105,8 @@ namespace Alerts
         with free buttons counts false as closing it. */
     using Responder = std::function<bool (const Box&)>;
 
-    /** Answers with the index of the button pressed (-1 closes the box); for
-        boxes with any number of buttons. */
+    /** Answers with the index of the button pressed (-1 closes the box, as
+        Escape does); for boxes with any number of buttons. */
     using ChoiceResponder = std::function<int (const Box&)>;
 
     /** While one lives, every box goes to its responder instead of the screen,
