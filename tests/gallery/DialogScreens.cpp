@@ -1,11 +1,12 @@
-// The file-replace prompt, import, MIDI device list, firmware chooser, export
-// and options dialogs in their notable states: the whole window with a
+// The file-replace prompt, import, MIDI device list, firmware chooser, export,
+// options and file chooser dialogs in their notable states: the whole window with a
 // display, its content without one.
 
 #include "base/BelvoraSettings.h"
 #include "gallery/Gallery.h"
 #include "gui/DialogFixtures.h"
 #include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/FileChooserDialog.h"
 #include "gui/dialogs/FirmwareChooserDialog.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/MidiDevicesDialog.h"
@@ -153,6 +154,43 @@ namespace
             [] { return std::make_unique<OptionsContent>(); },
             [=] (OptionsContent& content) { content.getTabs().setCurrentTabIndex (tab); });
     }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> fileChooser (FileChoosers::Mode mode, const juce::String& title, bool focusOnList = false)
+    {
+        const auto folder = freshFolder ("gallery chooser");
+        const juce::StringArray folders { "Live Set", "Rehearsals" }, files { "AllPresets_6_12_2026.syx", "Setup.syx", "Vocal_Presets.syx" };
+
+        for (auto& name : folders)
+            folder.getChildFile (name).createDirectory();
+
+        for (auto& name : files)
+        {
+            folder.getChildFile (name).replaceWithText (juce::String::repeatedString ("F0 00 F7 ", 400));
+            folder.getChildFile (name).setLastModificationTime (juce::Time (2026, 5, 12, 10, 30));
+        }
+
+        const FileChoosers::Request request { mode, title, mode == FileChoosers::Mode::chooseFolder ? folder : folder.getChildFile (files[2]), "*.syx" };
+        const auto rows = folders.size() + (mode == FileChoosers::Mode::chooseFolder ? 0 : files.size());
+
+        return screen<FileChooserDialog, FileChooserContent> (
+            [=] { return std::make_unique<FileChooserDialog> (request); },
+            [=] { return std::make_unique<FileChooserContent> (request); },
+            [=] (FileChooserContent& content)
+            {
+                auto& list = *dynamic_cast<juce::ListBox*> (content.getBrowser().getDisplayComponent());
+
+                // The folder is read on the browser's thread.
+                TestEnvironment::runMessageLoopUntil ([&] { return list.getModel()->getNumRows() == rows; });
+
+                // The focus as on opening, or on the list; it needs the window on the screen.
+                if (auto* dialog = content.findParentComponentOfClass<FileChooserDialog>())
+                {
+                    dialog->setVisible (true);
+                    focusOnList ? list.grabKeyboardFocus() : content.grabKeyboardFocus();
+                }
+            });
+    }
 }
 
 BELVORA_SCREEN ("Dialogs/Replace file", [] (BVLookAndFeel&) { return replacePrompt (false); });
@@ -188,3 +226,20 @@ BELVORA_SCREEN ("Dialogs/Export: keyboard focus on a choice", [] (BVLookAndFeel&
 BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel& laf) { return options (laf, 0); });
 BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel& laf) { return options (laf, 1); });
 BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel& laf) { return options (laf, 2); });
+
+BELVORA_SCREEN ("Dialogs/File chooser: files to import", [] (BVLookAndFeel&)
+{
+    return fileChooser (FileChoosers::Mode::openFiles, "Select the import file(s)");
+});
+BELVORA_SCREEN ("Dialogs/File chooser: keyboard focus on the list", [] (BVLookAndFeel&)
+{
+    return fileChooser (FileChoosers::Mode::openFile, "Select update file...", true);
+});
+BELVORA_SCREEN ("Dialogs/File chooser: a folder", [] (BVLookAndFeel&)
+{
+    return fileChooser (FileChoosers::Mode::chooseFolder, "Select the export folder");
+});
+BELVORA_SCREEN ("Dialogs/File chooser: a file to save", [] (BVLookAndFeel&)
+{
+    return fileChooser (FileChoosers::Mode::saveFile, "Export Preset Signatures");
+});

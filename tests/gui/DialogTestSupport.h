@@ -221,6 +221,43 @@ namespace DialogTests
         return dialog.runModal();
     }
 
+    /** The user at the real file chooser, once it is up with the focus in it:
+        the action, by default the text typed, then Return. A chooser still open
+        afterwards is closed with nothing chosen. */
+    struct ChooserKeys : juce::Timer
+    {
+        explicit ChooserKeys (std::function<void (juce::Component& chooser)> userAction) : action (std::move (userAction))   { startTimer (10); }
+
+        explicit ChooserKeys (const juce::String& typed)
+            : ChooserKeys ([typed] (juce::Component&) { EXPECT_TRUE (typeText (typed) && pressKey (juce::KeyPress (juce::KeyPress::returnKey))); })
+        {
+        }
+
+        void timerCallback() override
+        {
+            juce::Component::SafePointer<juce::Component> chooser (currentModal());
+
+            if (chooser == nullptr || dynamic_cast<juce::AlertWindow*> (chooser.getComponent()) != nullptr)
+                return;
+
+            stopTimer();
+            const auto focusIn = [&] { return chooser->getPeer()->isFocused() && chooser->isParentOf (juce::Component::getCurrentlyFocusedComponent()); };
+            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (focusIn)) << "no focus in the chooser";
+
+            if (focusIn())
+            {
+                focused = juce::Component::getCurrentlyFocusedComponent()->getName();
+                action (*chooser);
+            }
+
+            if (chooser != nullptr && chooser->isCurrentlyModal())
+                chooser->exitModalState (0);
+        }
+
+        std::function<void (juce::Component&)> action;
+        juce::String focused;
+    };
+
     /** Settings on a fresh private home, and skipped without a display. */
     class DisplayTest : public SettingsFixture
     {

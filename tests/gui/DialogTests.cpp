@@ -10,6 +10,7 @@
 #include "gui/widgets/MidiDeviceStatusButton.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/SettingsFixture.h"
+#include "support/TestEnvironment.h"
 
 #include <sys/resource.h>
 
@@ -444,5 +445,75 @@ TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialog)
         Answer escape;
         box.runModal();
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
+    }
+}
+
+// A file chooser by keys alone, at both scales: each control is one marked Tab
+// stop in reading order, round to the name box it opens with; in the list the
+// arrows move, Return opens a folder, then picks a file.
+TEST_F (DialogTest, FileChooserGoesByKeysAlone)
+{
+    const auto folder = TestEnvironment::getHome().getChildFile ("chooser");
+    const auto inner = folder.getChildFile ("Live Set").getChildFile ("inner.syx");
+    inner.getParentDirectory().createDirectory();
+    inner.replaceWithText ("F0 F7");
+    folder.getChildFile ("Vocal.syx").replaceWithText ("F0 F7");
+
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        juce::StringArray order;
+
+        const auto focusedControl = [&]() -> juce::Component*
+        {
+            auto* c = juce::Component::getCurrentlyFocusedComponent();
+
+            while (c != nullptr && c->getName().isEmpty())   // the folder box's field is its label's
+                c = c->getParentComponent();
+
+            return c;
+        };
+
+        DialogTests::ChooserKeys keys ([&] (juce::Component& chooser)
+        {
+            auto* list = DialogTests::find<juce::ListBox> (chooser, "files");
+            ASSERT_NE (list, nullptr);
+            const auto rows = [list] { return list->getModel()->getNumRows(); };
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 2; }));
+
+            // The focus ring, or a text field's focused outline, on the focused control.
+            const auto marks = [&] (juce::Component& c)
+            {
+                chooser.repaint();
+                const auto image = snapshot (chooser);
+                return countPixels (image, chooser.getLocalArea (&c, c.getLocalBounds()),
+                                    [] (juce::Colour p) { return hue (Palette::focusRingColour, 10) (p) || hue (Palette::focusedOutlineColour, 4) (p); });
+            };
+
+            order.add (focusedControl()->getName());
+
+            for (int i = 0; i < 6; ++i)
+            {
+                ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+                order.add (focusedControl()->getName());
+                EXPECT_GE (marks (*focusedControl()), focusedControl()->getHeight()) << order.joinIntoString (", ");
+            }
+
+            const auto press = [] (int code, juce::ModifierKeys mods = {}) { return DialogTests::pressKey (juce::KeyPress (code, mods, 0)); };
+            ASSERT_TRUE (press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier));
+            ASSERT_TRUE (list->hasKeyboardFocus (false));
+            ASSERT_TRUE (press (juce::KeyPress::upKey));
+            EXPECT_EQ (list->getSelectedRow(), 0);
+            ASSERT_TRUE (press (juce::KeyPress::returnKey));
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 1; })) << "the folder opened";
+            ASSERT_TRUE (press (juce::KeyPress::downKey));
+            ASSERT_TRUE (press (juce::KeyPress::returnKey));
+        });
+
+        const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
+        EXPECT_EQ (keys.focused, "filename");
+        EXPECT_EQ (order, juce::StringArray ({ "filename", "Open", "Cancel", "path", "up", "files", "filename" }));
+        EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
     }
 }
