@@ -76,6 +76,8 @@ FileChooserContent::FileChooserContent (const FileChoosers::Request& request)
     nameBox->onReturnKey = [this] { confirm(); };
     // The framework puts the list's selection back over a typed name when the box loses the focus.
     nameBox->onFocusLost = nullptr;
+    // Marked as the list is: a text field's own outline is hard to see.
+    nameRing = std::make_unique<ListFocusRing> (*nameBox);
 
     if (auto* label = childOf<juce::Label> (browser))
     {

@@ -46,7 +46,7 @@ private:
     juce::WildcardFileFilter filter;
     juce::FileBrowserComponent browser;
     juce::TextEditor* nameBox = nullptr;
-    std::unique_ptr<ListFocusRing> listRing;
+    std::unique_ptr<ListFocusRing> listRing, nameRing;
     juce::TextButton openButton, cancelButton;
     juce::Array<juce::File> results;
 
