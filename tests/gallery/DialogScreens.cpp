@@ -1,6 +1,6 @@
 // The file-replace prompt, import, MIDI device list, firmware chooser, export,
-// options and file chooser dialogs in their notable states: the whole window with a
-// display, its content without one.
+// options and file chooser dialogs in their notable states: the whole window
+// with a display, its content without one.
 
 #include "base/BelvoraSettings.h"
 #include "gallery/Gallery.h"
@@ -156,34 +156,28 @@ namespace
     }
 
     //==============================================================================
-    std::unique_ptr<juce::Component> fileChooser (FileChoosers::Mode mode, const juce::String& title, bool focusOnList = false)
+    std::unique_ptr<juce::Component> fileChooser (FileChoosers::Mode mode, const char* title, bool focusOnList = false)
     {
         const auto folder = freshFolder ("gallery chooser");
-        const juce::StringArray folders { "Live Set", "Rehearsals" }, files { "AllPresets_6_12_2026.syx", "Setup.syx", "Vocal_Presets.syx" };
+        const auto folders = mode == FileChoosers::Mode::chooseFolder;
+        folder.getChildFile ("Live Set").createDirectory();
+        folder.getChildFile ("Rehearsals").createDirectory();
 
-        for (auto& name : folders)
-            folder.getChildFile (name).createDirectory();
+        for (auto* name : { "AllPresets_6_12_2026.syx", "Setup.syx", "Vocal_Presets.syx" })
+            if (folder.getChildFile (name).replaceWithText ("F0 00 F7"))   // one date at both scales
+                folder.getChildFile (name).setLastModificationTime (juce::Time (2026, 5, 12, 10, 30));
 
-        for (auto& name : files)
-        {
-            folder.getChildFile (name).replaceWithText (juce::String::repeatedString ("F0 00 F7 ", 400));
-            folder.getChildFile (name).setLastModificationTime (juce::Time (2026, 5, 12, 10, 30));
-        }
-
-        const FileChoosers::Request request { mode, title, mode == FileChoosers::Mode::chooseFolder ? folder : folder.getChildFile (files[2]), "*.syx" };
-        const auto rows = folders.size() + (mode == FileChoosers::Mode::chooseFolder ? 0 : files.size());
+        const FileChoosers::Request request { mode, title, folders ? folder : folder.getChildFile ("Vocal_Presets.syx"), "*.syx" };
 
         return screen<FileChooserDialog, FileChooserContent> (
             [=] { return std::make_unique<FileChooserDialog> (request); },
             [=] { return std::make_unique<FileChooserContent> (request); },
             [=] (FileChooserContent& content)
             {
+                // Listed on the browser's thread; the focus needs the window on the screen.
                 auto& list = *dynamic_cast<juce::ListBox*> (content.getBrowser().getDisplayComponent());
+                TestEnvironment::runMessageLoopUntil ([&] { return list.getModel()->getNumRows() == (folders ? 2 : 5); });
 
-                // The folder is read on the browser's thread.
-                TestEnvironment::runMessageLoopUntil ([&] { return list.getModel()->getNumRows() == rows; });
-
-                // The focus as on opening, or on the list; it needs the window on the screen.
                 if (auto* dialog = content.findParentComponentOfClass<FileChooserDialog>())
                 {
                     dialog->setVisible (true);
@@ -227,19 +221,6 @@ BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel& laf) { return opt
 BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel& laf) { return options (laf, 1); });
 BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel& laf) { return options (laf, 2); });
 
-BELVORA_SCREEN ("Dialogs/File chooser: files to import", [] (BVLookAndFeel&)
-{
-    return fileChooser (FileChoosers::Mode::openFiles, "Select the import file(s)");
-});
-BELVORA_SCREEN ("Dialogs/File chooser: keyboard focus on the list", [] (BVLookAndFeel&)
-{
-    return fileChooser (FileChoosers::Mode::openFile, "Select update file...", true);
-});
-BELVORA_SCREEN ("Dialogs/File chooser: a folder", [] (BVLookAndFeel&)
-{
-    return fileChooser (FileChoosers::Mode::chooseFolder, "Select the export folder");
-});
-BELVORA_SCREEN ("Dialogs/File chooser: a file to save", [] (BVLookAndFeel&)
-{
-    return fileChooser (FileChoosers::Mode::saveFile, "Export Preset Signatures");
-});
+BELVORA_SCREEN ("Dialogs/File chooser: files to import", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::openFiles, "Select the import file(s)"); });
+BELVORA_SCREEN ("Dialogs/File chooser: keyboard focus on the list", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::openFile, "Select update file...", true); });
+BELVORA_SCREEN ("Dialogs/File chooser: a folder", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::chooseFolder, "Select the export folder"); });

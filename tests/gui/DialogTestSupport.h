@@ -221,17 +221,13 @@ namespace DialogTests
         return dialog.runModal();
     }
 
-    /** The user at the real file chooser, once it is up with the focus in it:
-        the action, by default the text typed, then Return. A chooser still open
-        afterwards is closed with nothing chosen. */
+    /** The user at the real file chooser once it is up with the focus in it: the
+        action, or the text typed and Return. One left open is then cancelled. */
     struct ChooserKeys : juce::Timer
     {
-        explicit ChooserKeys (std::function<void (juce::Component& chooser)> userAction) : action (std::move (userAction))   { startTimer (10); }
-
+        explicit ChooserKeys (std::function<void (juce::Component&)> f) : action (std::move (f))   { startTimer (10); }
         explicit ChooserKeys (const juce::String& typed)
-            : ChooserKeys ([typed] (juce::Component&) { EXPECT_TRUE (typeText (typed) && pressKey (juce::KeyPress (juce::KeyPress::returnKey))); })
-        {
-        }
+            : ChooserKeys ([typed] (juce::Component&) { EXPECT_TRUE (typeText (typed) && pressKey (juce::KeyPress (juce::KeyPress::returnKey))); }) {}
 
         void timerCallback() override
         {
@@ -241,14 +237,12 @@ namespace DialogTests
                 return;
 
             stopTimer();
-            const auto focusIn = [&] { return chooser->getPeer()->isFocused() && chooser->isParentOf (juce::Component::getCurrentlyFocusedComponent()); };
-            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (focusIn)) << "no focus in the chooser";
+            const auto in = [&] { return chooser->getPeer()->isFocused() && chooser->isParentOf (juce::Component::getCurrentlyFocusedComponent()); };
+            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (in)) << "no focus in the chooser";
+            focused = in() ? juce::Component::getCurrentlyFocusedComponent()->getName() : juce::String();
 
-            if (focusIn())
-            {
-                focused = juce::Component::getCurrentlyFocusedComponent()->getName();
+            if (in())
                 action (*chooser);
-            }
 
             if (chooser != nullptr && chooser->isCurrentlyModal())
                 chooser->exitModalState (0);

@@ -259,15 +259,3 @@ TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
     EXPECT_TRUE (singleFileBefore);
     EXPECT_FALSE (singleFileAfter) << "Space on \"One File Per Preset\" chose it";
 }
-
-// Through the real chooser, by keys: a folder's name typed, then Return.
-TEST_F (ExportDialogTest, AFolderNameTypedInTheChooserIsChosen)
-{
-    const auto folder = freshFolder ("typed export");
-    folder.getChildFile ("Live Set").createDirectory();
-    ExportContent content (folder.getFullPathName(), { "Workspace" }, { 1 }, 0, true);
-
-    ChooserKeys keys ("Live Set");
-    click (get<juce::Button> (content, "chooseFolderButton"));
-    EXPECT_EQ (content.getExportFolder(), folder.getChildFile ("Live Set").getFullPathName());
-}

@@ -333,27 +333,6 @@ TEST_F (FirmwareChooserDialogTest, TabReachesTheListWhichShowsTheFocusAndTakesTh
     }
 }
 
-// Through the real chooser, which opens at the last file: another's name typed, then Return.
-TEST_F (FirmwareChooserDialogTest, AFileNameTypedInTheChooserIsOffered)
-{
-    const auto folder = freshFolder ("typed");
-    folder.getChildFile ("update_build300.syx").replaceWithText ("image");
-    folder.getChildFile ("update_build321.syx").replaceWithText ("image");
-    settings().setValue ("lastFirmwareFile", folder.getChildFile ("update_build300.syx").getFullPathName());
-
-    FirmwareChooserContent content (true, vesperContext (false));
-    {
-        ChooserKeys keys ("update_build321.syx");
-        content.chooseCustomUpdateFile();
-    }
-
-    ASSERT_NE (content.getBuildNumberPrompt(), nullptr);
-    click (*buttonWithText (*content.getBuildNumberPrompt(), "Ok"));
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.getCustomUpdate() != nullptr; }));
-    EXPECT_EQ (content.getCustomUpdate()->file, folder.getChildFile ("update_build321.syx").getFullPathName());
-    EXPECT_EQ (content.getCustomUpdate()->version.build, 321);
-}
-
 TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
 {
     const auto file = freshFolder ("prompt").getChildFile ("update_build321.syx");

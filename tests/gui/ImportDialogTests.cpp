@@ -143,19 +143,6 @@ TEST_F (ImportTest, BrowsedFilesSetWhatMayStartAndWhatIsShown)
     }
 }
 
-// Through the real chooser, by keys: a path typed in its name box, then Return.
-TEST_F (ImportTest, APathTypedInTheChooserIsChosen)
-{
-    if (! TestEnvironment::hasDisplay())
-        GTEST_SKIP() << "needs a display";
-
-    auto content = make();
-    ChooserKeys keys (files.presets.getFullPathName());
-    click (get<juce::Button> (content, "chooseFolderButton"));
-    EXPECT_EQ (keys.focused, "filename");
-    EXPECT_EQ (content.getChosenFiles(), juce::Array<juce::File> { files.presets });
-}
-
 TEST_F (ImportTest, RefusedFilesAreExplainedAndLeaveNothingToStart)
 {
     const std::pair<juce::File, juce::String> refused[] =

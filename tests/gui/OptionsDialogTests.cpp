@@ -186,22 +186,6 @@ TEST_F (OptionsTest, MoreInfoAndBrowse)
     EXPECT_EQ (settings().getValue ("exportFolder"), chosen.getFullPathName());
 }
 
-// Through the real chooser, by keys: a folder's name typed, then Return.
-TEST_F (OptionsTest, AFolderNameTypedInTheChooserIsChosen)
-{
-    if (! TestEnvironment::hasDisplay())
-        GTEST_SKIP() << "needs a display";
-
-    const auto folder = freshFolder ("typed options");
-    folder.getChildFile ("Live Set").createDirectory();
-    settings().setValue ("exportFolder", folder.getFullPathName());
-    OptionsContent content;
-
-    ChooserKeys keys ("Live Set");
-    click (*buttonWithText (content.getDataPage(), "Browse..."));
-    EXPECT_EQ (textOf (content.getDataPage(), "folderLabel"), folder.getChildFile ("Live Set").getFullPathName());
-}
-
 TEST_F (OptionsTest, TabsButtonsAndSizeFollowTheScale)
 {
     for (auto scale : WidgetTests::scales)
