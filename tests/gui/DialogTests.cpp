@@ -13,6 +13,7 @@
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/OptionsDialog.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
+#include "gui/WindowCloser.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/SettingsFixture.h"
 #include "support/TestEnvironment.h"
@@ -451,6 +452,31 @@ TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialog)
         box.runModal();
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
     }
+}
+
+// A box over a dialog stays above it when the modal windows are put back in
+// order (as the end of an edit in a text field does): without a window manager
+// the dialog came up over it.
+TEST_F (DialogTest, ABoxOverADialogStaysAboveIt)
+{
+    WindowCloser x;
+    AboutBox lower (nullptr);
+    DeviceInfoDialog upper ("Vesper", firmware, {}, 1);
+    bool above = false;
+
+    DialogTests::runModally (lower, [&] (BelvoraDialog&)
+    {
+        DialogTests::runModally (upper, [&] (BelvoraDialog& d)
+        {
+            juce::ModalComponentManager::getInstance()->bringModalComponentsToFront();
+            d.getPeer()->isFocused();   // a round trip to the server, which has restacked them by then
+            above = x.isAbove ("Device Information", "About Belvora");
+            d.closeWith (0);
+        });
+        lower.closeWith (0);
+    });
+
+    EXPECT_TRUE (above);
 }
 
 // A file chooser by keys alone, at both scales: each control is one marked Tab

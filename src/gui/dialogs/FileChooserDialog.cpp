@@ -218,6 +218,14 @@ void FileChooserContent::fileDoubleClicked (const juce::File&)
 
 void FileChooserContent::browserRootChanged (const juce::File&)
 {
+    // A folder typed in the folder box: its field went with the focus, which the list takes.
+    if (isShowing() && ! hasKeyboardFocus (true))
+        dynamic_cast<juce::Component*> (browser.getDisplayComponent())->grabKeyboardFocus();
+
+    // A name left from the folder before would name no folder here.
+    if (mode == Mode::chooseFolder)
+        nameBox->clear();
+
     selectionChanged();
 }
 
