@@ -1058,6 +1058,73 @@ int BVLookAndFeel::getDefaultScrollbarWidth()
 }
 
 //==============================================================================
+void BVLookAndFeel::layoutFileBrowserComponent (juce::FileBrowserComponent& browser, juce::DirectoryContentsDisplayComponent* list,
+                                                juce::FilePreviewComponent* preview, juce::ComboBox* pathBox,
+                                                juce::TextEditor* nameBox, juce::Button* upButton)
+{
+    if (preview != nullptr)
+    {
+        LookAndFeel_V3::layoutFileBrowserComponent (browser, list, preview, pathBox, nameBox, upButton);
+        return;
+    }
+
+    const auto px = pixels();
+    const auto controlHeight = px (24), space = px (6);
+    auto area = browser.getLocalBounds().reduced (getMargin(), 0).withTrimmedTop (getMargin());
+
+    auto top = area.removeFromTop (controlHeight);
+    upButton->setBounds (top.removeFromRight (px (50)));
+    top.removeFromRight (space);
+    pathBox->setBounds (top);
+
+    // The box's caption is attached to its left.
+    nameBox->setBounds (area.removeFromBottom (controlHeight).withTrimmedLeft (px (56)));
+    area.removeFromBottom (space);
+    area.removeFromTop (space);
+
+    if (auto* listComponent = dynamic_cast<juce::Component*> (list))
+        listComponent->setBounds (area);
+}
+
+void BVLookAndFeel::drawFileBrowserRow (juce::Graphics& g, int width, int height, const juce::File&, const juce::String& filename,
+                                        juce::Image* icon, const juce::String& fileSizeDescription, const juce::String& fileTimeDescription,
+                                        bool isDirectory, bool isItemSelected, int, juce::DirectoryContentsDisplayComponent& list)
+{
+    using Display = juce::DirectoryContentsDisplayComponent;
+    auto* listComponent = dynamic_cast<juce::Component*> (&list);
+    const auto colour = [&] (int id) { return listComponent != nullptr ? listComponent->findColour (id) : findColour (id); };
+    const auto px = pixels();
+
+    if (isItemSelected)
+        g.fillAll (colour (Display::highlightColourId));
+
+    const auto iconWidth = px (32), inset = px (2);
+    const juce::Rectangle<int> iconArea (inset, inset, iconWidth - 2 * inset, height - 2 * inset);
+
+    if (icon != nullptr && icon->isValid())
+        g.drawImage (*icon, iconArea.toFloat(), juce::RectanglePlacement::centred | juce::RectanglePlacement::onlyReduceInSize);
+    else if (auto* drawable = isDirectory ? getDefaultFolderImage() : getDefaultDocumentFileImage())
+        drawable->drawWithin (g, iconArea.toFloat(), juce::RectanglePlacement::centred, 1.0f);
+
+    g.setColour (colour (isItemSelected ? Display::highlightedTextColourId : Display::textColourId));
+    g.setFont (makeFont ((float) height * 0.7f));
+
+    // Size and date only where the name keeps most of the row.
+    if (width <= px (450) || isDirectory)
+    {
+        g.drawFittedText (filename, iconWidth, 0, width - iconWidth, height, juce::Justification::centredLeft, 1);
+        return;
+    }
+
+    const auto sizeX = juce::roundToInt ((float) width * 0.7f), dateX = juce::roundToInt ((float) width * 0.8f), end = px (8);
+    g.drawFittedText (filename, iconWidth, 0, sizeX - iconWidth, height, juce::Justification::centredLeft, 1);
+    g.setFont (makeFont ((float) height * 0.5f));
+    g.setColour (juce::Colours::darkgrey);
+    g.drawFittedText (fileSizeDescription, sizeX, 0, dateX - sizeX - end, height, juce::Justification::centredRight, 1);
+    g.drawFittedText (fileTimeDescription, dateX, 0, width - end - dateX, height, juce::Justification::centredRight, 1);
+}
+
+//==============================================================================
 void BVLookAndFeel::drawStretchableLayoutResizerBar (juce::Graphics& g, int w, int h, bool, bool isMouseOver, bool isMouseDragging)
 {
     const auto active = isMouseOver || isMouseDragging;

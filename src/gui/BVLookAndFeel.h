@@ -172,6 +172,14 @@ public:
     // ScrollBar: as wide as the scale makes everything else
     int getDefaultScrollbarWidth() override;
 
+    // FileBrowserComponent: laid out and its rows drawn at the scale
+    void layoutFileBrowserComponent (juce::FileBrowserComponent&, juce::DirectoryContentsDisplayComponent*,
+                                     juce::FilePreviewComponent*, juce::ComboBox* currentPathBox,
+                                     juce::TextEditor* filenameBox, juce::Button* goUpButton) override;
+    void drawFileBrowserRow (juce::Graphics&, int width, int height, const juce::File&, const juce::String& filename,
+                             juce::Image* icon, const juce::String& fileSizeDescription, const juce::String& fileTimeDescription,
+                             bool isDirectory, bool isItemSelected, int itemIndex, juce::DirectoryContentsDisplayComponent&) override;
+
     // StretchableLayoutResizerBar
     void drawStretchableLayoutResizerBar (juce::Graphics&, int w, int h, bool isVerticalBar,
                                           bool isMouseOver, bool isMouseDragging) override;

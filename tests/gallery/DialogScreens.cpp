@@ -1,11 +1,12 @@
-// The file-replace prompt, import, MIDI device list, firmware chooser, export
-// and options dialogs in their notable states: the whole window with a
-// display, its content without one.
+// The file-replace prompt, import, MIDI device list, firmware chooser, export,
+// options and file chooser dialogs in their notable states: the whole window
+// with a display, its content without one.
 
 #include "base/BelvoraSettings.h"
 #include "gallery/Gallery.h"
 #include "gui/DialogFixtures.h"
 #include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/FileChooserDialog.h"
 #include "gui/dialogs/FirmwareChooserDialog.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/MidiDevicesDialog.h"
@@ -153,6 +154,37 @@ namespace
             [] { return std::make_unique<OptionsContent>(); },
             [=] (OptionsContent& content) { content.getTabs().setCurrentTabIndex (tab); });
     }
+
+    //==============================================================================
+    std::unique_ptr<juce::Component> fileChooser (FileChoosers::Mode mode, const char* title, bool focusOnList = false)
+    {
+        const auto folder = freshFolder ("gallery chooser");
+        const auto folders = mode == FileChoosers::Mode::chooseFolder;
+        folder.getChildFile ("Live Set").createDirectory();
+        folder.getChildFile ("Rehearsals").createDirectory();
+
+        for (auto* name : { "AllPresets_6_12_2026.syx", "Setup.syx", "Vocal_Presets.syx" })
+            if (folder.getChildFile (name).replaceWithText ("F0 00 F7"))   // one date at both scales
+                folder.getChildFile (name).setLastModificationTime (juce::Time (2026, 5, 12, 10, 30));
+
+        const FileChoosers::Request request { mode, title, folders ? folder : folder.getChildFile ("Vocal_Presets.syx"), "*.syx" };
+
+        return screen<FileChooserDialog, FileChooserContent> (
+            [=] { return std::make_unique<FileChooserDialog> (request); },
+            [=] { return std::make_unique<FileChooserContent> (request); },
+            [=] (FileChooserContent& content)
+            {
+                // Listed on the browser's thread; the focus needs the window on the screen.
+                auto& list = *dynamic_cast<juce::ListBox*> (content.getBrowser().getDisplayComponent());
+                TestEnvironment::runMessageLoopUntil ([&] { return list.getModel()->getNumRows() == (folders ? 2 : 5); });
+
+                if (auto* dialog = content.findParentComponentOfClass<FileChooserDialog>())
+                {
+                    dialog->setVisible (true);
+                    focusOnList ? list.grabKeyboardFocus() : content.grabKeyboardFocus();
+                }
+            });
+    }
 }
 
 BELVORA_SCREEN ("Dialogs/Replace file", [] (BVLookAndFeel&) { return replacePrompt (false); });
@@ -188,3 +220,7 @@ BELVORA_SCREEN ("Dialogs/Export: keyboard focus on a choice", [] (BVLookAndFeel&
 BELVORA_SCREEN ("Dialogs/Options: General", [] (BVLookAndFeel& laf) { return options (laf, 0); });
 BELVORA_SCREEN ("Dialogs/Options: Devices", [] (BVLookAndFeel& laf) { return options (laf, 1); });
 BELVORA_SCREEN ("Dialogs/Options: Data", [] (BVLookAndFeel& laf) { return options (laf, 2); });
+
+BELVORA_SCREEN ("Dialogs/File chooser: files to import", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::openFiles, "Select the import file(s)"); });
+BELVORA_SCREEN ("Dialogs/File chooser: keyboard focus on the list", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::openFile, "Select update file...", true); });
+BELVORA_SCREEN ("Dialogs/File chooser: a folder", [] (BVLookAndFeel&) { return fileChooser (FileChoosers::Mode::chooseFolder, "Select the export folder"); });

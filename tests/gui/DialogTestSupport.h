@@ -244,6 +244,37 @@ namespace DialogTests
         return dialog.runModal();
     }
 
+    /** The user at the real file chooser once it is up with the focus in it: the
+        action, or the text typed and Return. One left open is then cancelled. */
+    struct ChooserKeys : juce::Timer
+    {
+        explicit ChooserKeys (std::function<void (juce::Component&)> f) : action (std::move (f))   { startTimer (10); }
+        explicit ChooserKeys (const juce::String& typed)
+            : ChooserKeys ([typed] (juce::Component&) { EXPECT_TRUE (typeText (typed) && pressKey (juce::KeyPress (juce::KeyPress::returnKey))); }) {}
+
+        void timerCallback() override
+        {
+            juce::Component::SafePointer<juce::Component> chooser (currentModal());
+
+            if (chooser == nullptr || dynamic_cast<juce::AlertWindow*> (chooser.getComponent()) != nullptr)
+                return;
+
+            stopTimer();
+            const auto in = [&] { return chooser->getPeer()->isFocused() && chooser->isParentOf (juce::Component::getCurrentlyFocusedComponent()); };
+            EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (in)) << "no focus in the chooser";
+            focused = in() ? juce::Component::getCurrentlyFocusedComponent()->getName() : juce::String();
+
+            if (in())
+                action (*chooser);
+
+            if (chooser != nullptr && chooser->isCurrentlyModal())
+                chooser->exitModalState (0);
+        }
+
+        std::function<void (juce::Component&)> action;
+        juce::String focused;
+    };
+
     /** Settings on a fresh private home, and skipped without a display. */
     class DisplayTest : public SettingsFixture
     {

@@ -3,13 +3,20 @@
 
 #include "app/Belvora.h"
 #include "DialogTestSupport.h"
+#include "gui/DialogFixtures.h"
 #include "gui/CommandDialogs.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
+#include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/FirmwareChooserDialog.h"
+#include "gui/dialogs/ImportDialog.h"
+#include "gui/dialogs/OptionsDialog.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
+#include "gui/WindowCloser.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/SettingsFixture.h"
+#include "support/TestEnvironment.h"
 
 #include <sys/resource.h>
 
@@ -454,4 +461,109 @@ TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialog)
         box.runModal();
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
     }
+}
+
+// A box over a dialog stays above it when the modal windows are put back in
+// order (as the end of an edit in a text field does): without a window manager
+// the dialog came up over it.
+TEST_F (DialogTest, ABoxOverADialogStaysAboveIt)
+{
+    WindowCloser x;
+    AboutBox lower (nullptr);
+    DeviceInfoDialog upper ("Vesper", firmware, {}, 1);
+    bool above = false;
+
+    DialogTests::runModally (lower, [&] (BelvoraDialog&)
+    {
+        DialogTests::runModally (upper, [&] (BelvoraDialog& d)
+        {
+            juce::ModalComponentManager::getInstance()->bringModalComponentsToFront();
+            d.getPeer()->isFocused();   // a round trip to the server, which has restacked them by then
+            above = x.isAbove ("Device Information", "About Belvora");
+            d.closeWith (0);
+        });
+        lower.closeWith (0);
+    });
+
+    EXPECT_TRUE (above);
+}
+
+// A file chooser by keys alone, at both scales: each control is one marked Tab
+// stop in reading order, round to the name box it opens with; in the list the
+// arrows move, Return opens a folder, then picks a file.
+TEST_F (DialogTest, FileChooserGoesByKeysAlone)
+{
+    const auto folder = DialogFixtures::freshFolder ("chooser"), inner = folder.getChildFile ("Live Set/inner.syx");
+    EXPECT_TRUE (inner.getParentDirectory().createDirectory() && inner.replaceWithText ("F0 F7") && folder.getChildFile ("Vocal.syx").replaceWithText ("F0 F7"));
+
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        juce::StringArray order;
+
+        DialogTests::ChooserKeys keys ([&] (juce::Component& chooser)
+        {
+            auto* list = DialogTests::find<juce::ListBox> (chooser, "files");
+            ASSERT_NE (list, nullptr);
+            const auto rows = [list] { return list->getModel()->getNumRows(); };
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 2; }));
+
+            for (int i = 0; i < 6; ++i)
+            {
+                ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+                auto* focused = juce::Component::getCurrentlyFocusedComponent();
+
+                while (focused->getName().isEmpty())   // the folder box's field is its label's
+                    focused = focused->getParentComponent();
+
+                order.add (focused->getName());
+                chooser.repaint();
+                EXPECT_GE (countPixels (snapshot (chooser), chooser.getLocalArea (focused, focused->getLocalBounds()), hue (Palette::focusRingColour, 10)),
+                           focused->getHeight()) << order.joinIntoString (", ") << " marked";
+            }
+
+            const auto press = [] (int code, juce::ModifierKeys mods = {}) { return DialogTests::pressKey (juce::KeyPress (code, mods, 0)); };
+            ASSERT_TRUE (press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier) && press (juce::KeyPress::upKey) && press (juce::KeyPress::returnKey));
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 1; })) << "the folder opened";
+            ASSERT_TRUE (press (juce::KeyPress::downKey) && press (juce::KeyPress::returnKey));
+        });
+
+        const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
+        EXPECT_EQ (keys.focused, "filename");
+        EXPECT_EQ (order, juce::StringArray ({ "Open", "Cancel", "path", "up", "files", "filename" }));
+        EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
+    }
+}
+
+// Each dialog's real chooser: a name or a path typed in its name box, then Return, is chosen.
+TEST_F (DialogTest, EveryChooserTakesANameTyped)
+{
+    using namespace DialogTests;
+    const auto folder = DialogFixtures::freshFolder ("typed"), liveSet = folder.getChildFile ("Live Set");
+    const auto file = DialogFixtures::writeSysExFile (folder.getChildFile ("update_build321.syx"), DialogFixtures::vesper, { 3 });
+    liveSet.createDirectory();
+    settings().setValue ("exportFolder", folder.getFullPathName());
+    settings().setValue ("lastFirmwareFile", folder.getChildFile ("gone.syx").getFullPathName());
+    AlertLog alerts;
+    const auto typed = [] (const juce::String& text, std::function<void()> openChooser) { ChooserKeys keys (text); openChooser(); };
+
+    ImportContent import (DialogFixtures::capsOf (DialogFixtures::vesper), { nullptr }, {}, { "Vesper (device)" }, {});
+    typed (file.getFullPathName(), [&] { click (get<juce::Button> (import, "chooseFolderButton")); });
+    EXPECT_EQ (import.getChosenFiles(), juce::Array<juce::File> { file });
+
+    FirmwareChooserContent firmware (true, {});
+    typed ("update_build321.syx", [&] { firmware.chooseCustomUpdateFile(); });
+    ASSERT_NE (firmware.getBuildNumberPrompt(), nullptr);
+    click (*buttonWithText (*firmware.getBuildNumberPrompt(), "Ok"));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return firmware.getCustomUpdate() != nullptr; }));
+    EXPECT_EQ (firmware.getCustomUpdate()->file, file.getFullPathName());
+
+    ExportContent exporter (folder.getFullPathName(), { "Workspace" }, { 1 }, 0, true);
+    typed ("Live Set", [&] { click (get<juce::Button> (exporter, "chooseFolderButton")); });
+    EXPECT_EQ (exporter.getExportFolder(), liveSet.getFullPathName());
+
+    OptionsContent options;
+    typed ("Live Set", [&] { click (*buttonWithText (options.getDataPage(), "Browse...")); });
+    EXPECT_EQ (textOf (options.getDataPage(), "folderLabel"), liveSet.getFullPathName());
 }

@@ -4,6 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace
 {
     Display* xDisplay (void* d)  { return static_cast<Display*> (d); }
@@ -93,6 +96,22 @@ unsigned long WindowCloser::find (const std::string& title) const
 bool WindowCloser::isShown (const std::string& title) const
 {
     return find (title) != 0;
+}
+
+// The root's children are listed from the bottom up.
+bool WindowCloser::isAbove (const std::string& upper, const std::string& lower) const
+{
+    const auto above = find (upper), below = find (lower);
+    auto* d = xDisplay (display);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+
+    if (above == 0 || below == 0 || XQueryTree (d, DefaultRootWindow (d), &root, &parent, &children, &count) == 0)
+        return false;
+
+    const std::vector<Window> order (children, children + count);
+    XFree (children);
+    return std::find (order.begin(), order.end(), above) > std::find (order.begin(), order.end(), below);
 }
 
 bool WindowCloser::close (const std::string& title)

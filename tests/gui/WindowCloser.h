@@ -22,6 +22,9 @@ public:
     /** Whether a top-level window of that title is mapped. */
     bool isShown (const std::string& title) const;
 
+    /** Whether the X server shows the first window of that title above the second. */
+    bool isAbove (const std::string& upper, const std::string& lower) const;
+
 private:
     std::string nameOf (unsigned long window) const;
     unsigned long find (const std::string& title) const;   // 0 when there is none
