@@ -238,7 +238,7 @@ bool ProductDocumentCache::parseRules (int productId, const juce::XmlElement& do
     return ok;
 }
 
-bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread, int totalLimitMs)
+bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto tag = getDocumentTag (kind);
 
@@ -248,7 +248,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     };
 
     const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
-                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot, totalLimitMs);
+                                                   true, &bytesReceived, thread, maxDocumentBytes, parsesWithItsRoot, turn);
 
     if (ok)
         loadCached (productId, kind, true);
@@ -256,7 +256,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     return ok;
 }
 
-bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* thread)
+bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto updates = products.with (productId, [] (const ProductRecord* r)
     {
@@ -288,10 +288,16 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusExpired || (isPrerelease (status) && ! developerMode))
             continue;
 
+        ContentReader::Turn tried { turn != nullptr ? turn->limitMs : 0 };
+
         if (! ContentReader::writeUrlToFile (update.link, update.file, ! BelvoraPaths::isSysExFile (update.file), &bytesReceived, thread,
-                                             maxFirmwareBytes, isSysEx))
+                                             maxFirmwareBytes, isSysEx, &tried))
         {
-            failedFiles.add (update.file);
+            if (tried.gaveWay)
+                turn->gaveWay = true;
+            else
+                failedFiles.add (update.file);
+
             ok = false;
         }
     }
@@ -308,7 +314,7 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     return ok;
 }
 
-bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Thread* thread)
+bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto doc = loadCached (productId, ContentKind::conversionRules, false);
     const auto folder = products.getScriptFolder (productId);
@@ -331,7 +337,7 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         const auto name = ProductTable::getFileNameOfAddress (address);
         ok &= name.isNotEmpty()
               && ContentReader::writeUrlToFile (address, folder + juce::File::getSeparatorString() + name, true, &bytesReceived,
-                                                thread, maxScriptBytes);
+                                                thread, maxScriptBytes, nullptr, turn);
     }
 
     return ok;
