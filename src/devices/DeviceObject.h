@@ -12,6 +12,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -80,6 +81,10 @@ public:
     /** Clears the queue and every transaction field, so a failed unit runs commands again. */
     void resetQueue();
 
+    /** Asks an idle unit to identify itself again (its product's capabilities
+        came since); busy from now until that ends. False when it is not idle. */
+    bool identifyAgain();
+
     /** Waits on the calling worker until `done` holds, looking again whenever the unit
         finishes a command; false when `giveUp` holds first or after limitMs (scaled).
         Never for the message thread. */
@@ -88,6 +93,7 @@ public:
     void run() override;
 
 private:
+    void runIdentification();
     bool handleCommand();
     bool runCommand (const DeviceCommandMessage& command);
     void runCheckConnection();
@@ -109,6 +115,7 @@ private:
     std::shared_ptr<const DeviceData> data;
 
     platform::Event stateChanged;         // a command or the identification ended, or an abort came
+    std::atomic<bool> identificationAsked { false };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };
