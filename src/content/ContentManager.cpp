@@ -486,7 +486,8 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
             if (turn.gaveWay)
                 continue;
 
-            ok &= done;
+            // A picture that does not come leaves the stand-in and fails nothing else.
+            ok &= done || kind == variantPicture;
             pending.removeFirstMatchingValue (kind);
         }
     }
