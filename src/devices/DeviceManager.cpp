@@ -537,12 +537,15 @@ bool DeviceManager::checkActiveConnection()
     if (! idle)
         return false;
 
+    const auto passedBefore = device->getConnectionChecksPassed();
     unitQueue.post (DeviceCommandMessage (DeviceCommandMessage::checkConnection));
 
     if (! device->waitForState ([&] { return device->isIdle(); }, stopping, ProtocolTiming::checkRunLimitMs))
         return false;
 
-    return unitQueue.getState() != State::error;
+    // Not the queue's state: the failure's notification resets the queue on
+    // the message thread, which may come first and would read as a pass.
+    return device->getConnectionChecksPassed() != passedBefore;
 }
 
 void DeviceManager::runConnectionCheckCommand()

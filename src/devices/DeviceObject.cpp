@@ -251,7 +251,10 @@ void DeviceObject::runCheckConnection()
         return exchange.fail (DeviceError::connectionLost);
 
     if (identification.checkConnection (getCaps() != nullptr))
+    {
+        ++connectionChecksPassed;
         queue.setState (State::idle);
+    }
     else
         exchange.fail (DeviceError::connectionLost);
 

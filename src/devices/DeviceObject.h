@@ -81,6 +81,10 @@ public:
     /** Clears the queue and every transaction field, so a failed unit runs commands again. */
     void resetQueue();
 
+    /** How many connection checks the unit passed: a check's own outcome, which
+        a later reset of the queue (the failure's handling) does not hide. */
+    uint32_t getConnectionChecksPassed() const noexcept   { return connectionChecksPassed.load(); }
+
     /** Asks an idle unit to identify itself again (its product's capabilities
         came since); busy from now until that ends. False when it is not idle. */
     bool identifyAgain();
@@ -116,6 +120,7 @@ private:
 
     platform::Event stateChanged;         // a command or the identification ended, or an abort came
     std::atomic<bool> identificationAsked { false };
+    std::atomic<uint32_t> connectionChecksPassed { 0 };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };
