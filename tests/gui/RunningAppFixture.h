@@ -116,10 +116,9 @@ public:
 
     static bool downloading()
     {
-        auto* content = Nexus::getContentManager();
-        auto* downloads = content != nullptr ? content->getDownloadThread() : nullptr;
-        const auto ids = downloads != nullptr ? content->getProductIds() : juce::Array<uint8_t>();
-        return std::any_of (ids.begin(), ids.end(), [downloads] (auto id) { return downloads->isQueued (id); });
+        auto* downloads = Nexus::getContentManager()->getDownloadThread();
+        const auto ids = Nexus::getContentManager()->getProductIds();
+        return downloads != nullptr && std::any_of (ids.begin(), ids.end(), [downloads] (auto id) { return downloads->isQueued (id); });
     }
 
     Belvora& application()                   { return *app; }

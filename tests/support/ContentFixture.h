@@ -130,11 +130,7 @@ protected:
         return n;
     }
 
-    struct Downloader : juce::Thread
-    {
-        Downloader() : juce::Thread ("test downloader") {}
-        void run() override {}
-    } testDownloader;
+    struct Downloader : juce::Thread { Downloader() : juce::Thread ("test downloader") {} void run() override {} } testDownloader;
 
     LocalServer server { contentRoot() };
     MessageRecorder recorder;
