@@ -10,9 +10,9 @@
 class ContentManager;
 
 /** The worker "Content Downloader": prepares the products asked for without
-    waiting (their capability document and pictures), and fetches one queued
-    product's firmware list, conversion rules and preset pack at a time,
-    reporting progress to the listener it was given (the hub). */
+    waiting (their capability document), and fetches one queued product's
+    content at a time (capabilities, firmware list, conversion rules, pictures
+    and preset pack), reporting progress to the listener it was given (the hub). */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {

@@ -1,9 +1,12 @@
 #include "content/ContentManager.h"
 
+#include "base/BelvoraSettings.h"
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentReader.h"
 #include "platform/Clock.h"
+
+#include <algorithm>
 
 namespace
 {
@@ -274,10 +277,10 @@ bool ContentManager::canPrepare (int productId)
 }
 
 // The pictures shown are those of the cache until fetchPictures brings the rest.
-bool ContentManager::prepareCaps (int productId, int totalLimitMs)
+bool ContentManager::prepareCaps (int productId, ContentReader::Turn& turn)
 {
     const auto capsCurrent = isContentCurrent (productId, capsDocument);
-    auto ok = capsCurrent || documents.fetch (productId, capsDocument, nullptr, totalLimitMs);
+    auto ok = capsCurrent || documents.fetch (productId, capsDocument, nullptr, &turn);
 
     if (! capsCurrent)
         products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->picturesStale = true; });
@@ -294,24 +297,14 @@ bool ContentManager::prepareCaps (int productId, int totalLimitMs)
     return ok;
 }
 
-bool ContentManager::fetchPictures (int productId)
+bool ContentManager::fetchPictures (int productId, ContentReader::Turn& turn)
 {
     const auto stale = products.with (productId, [] (const ProductRecord* r) { return r != nullptr && r->picturesStale; });
-    const auto ok = pictures.load (productId, true, stale);
+    const auto ok = pictures.load (productId, true, stale, &turn);
 
     if (ok)
         products.with (productId, [] (ProductRecord* r) { if (r != nullptr) r->picturesStale = false; });
 
-    return ok;
-}
-
-bool ContentManager::prepareProductContent (int productId)
-{
-    if (! canPrepare (productId))
-        return false;
-
-    auto ok = prepareCaps (productId, 0);
-    ok &= fetchPictures (productId);
     return ok;
 }
 
@@ -361,7 +354,8 @@ bool ContentManager::requestProductContent (int productId)
     {
         // What did not come in time is the download's to fetch, with all the
         // patience of the settings; the unit does not wait for it.
-        prepareCaps (productId, getPreparationLimitMs());
+        ContentReader::Turn turn { getPreparationLimitMs() };
+        prepareCaps (productId, turn);
 
         if (downloadThread != nullptr)
         {
@@ -390,24 +384,56 @@ void ContentManager::requestProductContentAsync (int productId)
     offlineWorker->addJob ([this, productId] { requestProductContent (productId); });
 }
 
-bool ContentManager::downloadKind (int productId, ContentKind kind, juce::Thread* thread, bool& stopped)
+bool ContentManager::downloadKind (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn& turn)
 {
     const auto current = isContentCurrent (productId, kind);
-    auto ok = current || documents.fetch (productId, kind, thread);
+    auto ok = current || documents.fetch (productId, kind, thread, &turn);
 
-    // Stopped while the list came in: the whole download ends here, before
-    // anything of the next kind is announced.
-    stopped = ContentReader::isStopRequested (thread);
-    if (stopped)
+    // Stopped, or given way, while the list came in: nothing of it is looked at now.
+    if (ContentReader::isStopRequested (thread) || turn.gaveWay)
         return false;
 
     ok &= parseContent (productId, kind);
 
     if (! current || ! isContentComplete (productId, kind))
-        ok &= kind == firmwareList ? downloadFirmwareImages (productId, thread)
-                                   : downloadConversionScripts (productId, thread);
+        ok &= kind == firmwareList ? documents.downloadFirmwareImages (productId, thread, &turn)
+                                   : documents.downloadConversionScripts (productId, thread, &turn);
 
     return ok;
+}
+
+bool ContentManager::downloadStep (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn& turn)
+{
+    const auto name = getProductName (productId);
+
+    switch (kind)
+    {
+        case capsDocument:
+            return prepareCaps (productId, turn);
+
+        case firmwareList:
+            postStatus (name + ": firmware update files");
+            return downloadKind (productId, kind, thread, turn);
+
+        case conversionRules:
+            postStatus (name + ": conversion rules");
+            return ! ContentReader::isStopRequested (thread) && downloadKind (productId, kind, thread, turn);
+
+        case variantPicture:
+            return fetchPictures (productId, turn);
+
+        case presetPack:
+            postStatus (name + ": preset packs");
+
+            if (ContentReader::isStopRequested (thread))
+                return false;
+
+            return (isPresetPackCurrent (productId) && isContentComplete (productId, presetPack)) || packs.download (productId, thread, &turn);
+
+        case masterDescriptor:
+        default:
+            return false;
+    }
 }
 
 bool ContentManager::downloadProductContent (int productId, juce::Thread* thread)
@@ -426,43 +452,44 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     if (! known || ! online.load())
         return false;
 
-    const auto name = getProductName (productId);
-    const auto packUrl = getContentUrl (productId, presetPack, 0);
-    bool stopped = false;
+    // What work needs comes first: the capabilities (a unit's identification),
+    // the firmware list with its images and the rules with their scripts (the
+    // updates and conversions); then what is shown or offered: pictures, packs.
+    juce::Array<ContentKind> pending { capsDocument, firmwareList, conversionRules, variantPicture };
 
-    // Fetched here, where no unit waits for them: capabilities that did not
-    // come in time, then the pictures they name. The status that follows is
-    // the pages' cue to show them; a picture that does not come leaves the
-    // stand-in and fails nothing else.
-    auto ok = prepareCaps (productId, 0);
-    fetchPictures (productId);
+    if (getContentUrl (productId, presetPack, 0).isNotEmpty())
+        pending.add (presetPack);
 
-    if (ContentReader::isStopRequested (thread))
-        return false;
+    // Pictures are named by the capabilities: they wait for them.
+    auto canRun = [&pending] (ContentKind kind) { return kind != variantPicture || ! pending.contains (capsDocument); };
+    const auto patience = BelvoraSettings::getDownloadTimeoutMs();
+    auto ok = true;
 
-    postStatus (name + ": firmware update files");
-    ok &= downloadKind (productId, firmwareList, thread, stopped);
-
-    if (stopped)
-        return false;
-
-    postStatus (name + ": conversion rules");
-    if (ContentReader::isStopRequested (thread))
-        return false;
-
-    ok &= downloadKind (productId, conversionRules, thread, stopped);
-
-    if (stopped)
-        return false;
-
-    if (packUrl.isNotEmpty())
+    // A file that does not come within its turn gives way to the others and is
+    // tried again after them with twice the turn; the last one left, or one
+    // whose turn reached the download time-out, has all the patience of the
+    // settings. So whatever one file does, the others come when served.
+    for (auto turnMs = getPreparationLimitMs(); ! pending.isEmpty(); turnMs *= 2)
     {
-        postStatus (name + ": preset packs");
-        if (ContentReader::isStopRequested (thread))
-            return false;
+        for (const auto kind : juce::Array<ContentKind> (pending))
+        {
+            if (! canRun (kind))
+                continue;
 
-        if (! isPresetPackCurrent (productId) || ! isContentComplete (productId, presetPack))
-            ok &= downloadPresetPack (productId, thread);
+            const auto othersWaiting = std::any_of (pending.begin(), pending.end(), [&] (ContentKind k) { return k != kind && canRun (k); });
+            ContentReader::Turn turn { othersWaiting && turnMs < patience ? turnMs : 0 };
+            const auto done = downloadStep (productId, kind, thread, turn);
+
+            if (ContentReader::isStopRequested (thread))
+                return false;
+
+            if (turn.gaveWay)
+                continue;
+
+            // A picture that does not come leaves the stand-in and fails nothing else.
+            ok &= done || kind == variantPicture;
+            pending.removeFirstMatchingValue (kind);
+        }
     }
 
     products.with (productId, [ok] (ProductRecord* r)

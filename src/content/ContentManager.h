@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/ContentReader.h"
 #include "content/MasterDescriptor.h"
 #include "content/PresetPacks.h"
 #include "content/ProductDocumentCache.h"
@@ -86,14 +87,10 @@ public:
     bool isContentComplete (int productId, ContentKind kind) const;
     bool parseContent (int productId, ContentKind kind);
 
-    /** The capability document and the pictures, fetched on the caller's thread. */
-    bool prepareProductContent (int productId);
-
     /** Prepares a product's content on the caller's thread, one request at a
         time: offline, parses the cache; online, fetches the capability document
         unless the product is ready, waiting for it at most
-        getPreparationLimitMs(), then queues the rest, pictures first, with the
-        download thread. A product is fetched once per start: a later request
+        getPreparationLimitMs(), then queues the rest with the download thread. A product is fetched once per start: a later request
         only tells whether it is still queued (online) or what the cache held
         (offline); only capabilities that could not be had are asked for
         again, once the download thread's minimumCheckInterval passed. True
@@ -101,9 +98,9 @@ public:
         product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
 
-    /** How long a content request waits for a capability document: a few
-        seconds of the workers' clock, never so short that a sound server
-        could not answer. */
+    /** How long a content request waits for a capability document, and the
+        first turn of each file of a download: a few seconds of the workers'
+        clock, never so short that a sound server could not answer. */
     static int getPreparationLimitMs();
     static constexpr int preparationMs = 4000, shortestPreparationMs = 2000;
 
@@ -116,8 +113,10 @@ public:
         ends, and so does a content request waiting for its turn. */
     void askWorkersToStop();
 
-    /** Capabilities that are not current yet, pictures, firmware list and
-        images, rules and scripts, preset pack; on the download thread. */
+    /** Capabilities that are not current yet, firmware list and images, rules
+        and scripts, pictures, preset pack, in that order; a file that does not
+        come within its turn is tried again after the others. On the download
+        thread. */
     bool downloadProductContent (int productId, juce::Thread* thread);
 
     /** Parses what the cache holds, without any transfer. */
@@ -175,9 +174,10 @@ public:
 private:
     void stopWorkers();
     bool canPrepare (int productId);
-    bool prepareCaps (int productId, int totalLimitMs);
-    bool fetchPictures (int productId);
-    bool downloadKind (int productId, ContentKind kind, juce::Thread* thread, bool& stopped);
+    bool prepareCaps (int productId, ContentReader::Turn& turn);
+    bool fetchPictures (int productId, ContentReader::Turn& turn);
+    bool downloadKind (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn& turn);
+    bool downloadStep (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn& turn);
     void postStatus (const juce::String& text);
     bool isKnown (int productId) const   { return products.indexOf (productId) >= 0; }
 

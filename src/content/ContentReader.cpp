@@ -218,19 +218,25 @@ bool ContentReader::isWebAddress (const juce::String& location)
 }
 
 ContentReader::WebResult ContentReader::fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                              juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs)
+                                              juce::Thread* thread, juce::int64 maxBytes, Turn* turn)
 {
     if (! isWebAddress (location))
         return WebResult::noAnswer;
 
     platform::WebRequest::Options options;
     options.timeoutMs = BelvoraSettings::getDownloadTimeoutMs();
-    options.totalLimitMs = totalLimitMs;
+    options.totalLimitMs = turn != nullptr ? turn->limitMs : 0;
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;
 
     auto response = platform::WebRequest::get (escapeBlanks (location), options);
+
+    if (response.overTime && turn != nullptr)
+    {
+        turn->gaveWay = true;
+        return WebResult::failed;
+    }
 
     if (response.status == 0 && ! response.stopped)
         return WebResult::noAnswer;
@@ -249,7 +255,7 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 
     juce::MemoryBlock body;
 
-    switch (fetch (location, body, nullptr, nullptr, maxStreamBytes))
+    switch (fetch (location, body, nullptr, nullptr, maxStreamBytes, nullptr))
     {
         case WebResult::complete: return std::make_unique<juce::MemoryInputStream> (std::move (body));
         case WebResult::failed:   return nullptr;
@@ -263,12 +269,12 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 }
 
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                    juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs)
+                                    juce::Thread* thread, juce::int64 maxBytes, Turn* turn)
 {
     if (location.isEmpty())
         return false;
 
-    switch (fetch (location, into, counter, thread, maxBytes, totalLimitMs))
+    switch (fetch (location, into, counter, thread, maxBytes, turn))
     {
         case WebResult::complete: return true;
         case WebResult::failed:   return false;
@@ -290,7 +296,7 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                     std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                    const std::function<bool (const juce::MemoryBlock&)>& accept, int totalLimitMs)
+                                    const std::function<bool (const juce::MemoryBlock&)>& accept, Turn* turn)
 {
     if (address.isEmpty() || ! juce::File::isAbsolutePath (path))
         return false;
@@ -302,7 +308,7 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
 
     juce::MemoryBlock body;
 
-    if (! readIntoMemory (address, body, counter, thread, maxBytes, totalLimitMs))
+    if (! readIntoMemory (address, body, counter, thread, maxBytes, turn))
         return false;
 
     if (body.isEmpty())
@@ -346,8 +352,9 @@ std::unique_ptr<juce::XmlElement> ContentReader::readXmlFromUrl (const juce::Str
                                                                  int totalLimitMs)
 {
     juce::MemoryBlock data;
+    Turn turn { totalLimitMs };
 
-    if (fetch (address, data, counter, nullptr, maxBytes, totalLimitMs) != WebResult::complete)
+    if (fetch (address, data, counter, nullptr, maxBytes, &turn) != WebResult::complete)
         return nullptr;
 
     return parseXmlData (data);

@@ -19,6 +19,15 @@ struct ContentReader
     // What openStream takes from a web address at most.
     static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;
 
+    /** How long one transfer may hold its worker, name lookup to last byte
+        (0: for as long as it keeps receiving), and whether it ended there:
+        a transfer that gave way is worth trying again once others had theirs. */
+    struct Turn
+    {
+        int limitMs = 0;
+        bool gaveWay = false;
+    };
+
     /** The worker (null: the calling thread) was asked to stop. */
     static bool isStopRequested (juce::Thread* thread);
 
@@ -33,18 +42,18 @@ struct ContentReader
     /** Appends the whole location to into; false unless every byte arrived,
         within maxBytes, without the thread (null: the calling thread) being
         asked to stop. Counts the received bytes. A web address that no
-        server answers is tried as a local file path. totalLimitMs bounds a
-        transfer from a web address whole (0: no bound). */
+        server answers is tried as a local file path. A turn bounds a transfer
+        from a web address whole. */
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs = 0);
+                                juce::Thread* thread, juce::int64 maxBytes, Turn* turn = nullptr);
 
     /** Fetches a location into a file. Only a complete, non-empty body that
         accept (when given) takes replaces the file, through a temporary file;
         an empty body leaves it as it was. An existing non-empty file is kept
-        unless overwrite is set. totalLimitMs as for readIntoMemory. */
+        unless overwrite is set. turn as for readIntoMemory. */
     static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                 std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr, int totalLimitMs = 0);
+                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr, Turn* turn = nullptr);
 
     /** Parses a document; null for a parse error, a document type declaration
         (entities could expand without bound) or elements nested too deep. */
@@ -92,7 +101,7 @@ private:
 
     /** Reads a web address whole; noAnswer also for a location that is not one.
         The wait for the first byte and between bytes is the user's download
-        time-out; a stop of the thread or the total limit end it earlier. */
+        time-out; a stop of the thread or the end of the turn end it earlier. */
     static WebResult fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                            juce::Thread* thread, juce::int64 maxBytes, int totalLimitMs = 0);
+                            juce::Thread* thread, juce::int64 maxBytes, Turn* turn);
 };

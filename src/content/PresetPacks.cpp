@@ -46,7 +46,7 @@ bool PresetPacks::isComplete (int productId) const
     return in != nullptr && in->getTotalLength() > 0 && juce::ZipFile (in.release(), true).getNumEntries() > 0;
 }
 
-bool PresetPacks::download (int productId, juce::Thread* thread)
+bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto address = products.getAddress (productId, ContentKind::presetPack, 0);
     const auto zipName = ProductTable::getFileNameOfAddress (address);
@@ -67,7 +67,7 @@ bool PresetPacks::download (int productId, juce::Thread* thread)
         return false;
 
     const auto zip = staging.getChildFile (zipName);
-    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes)
+    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes, nullptr, turn)
               && ContentReader::unpackZip (zip, staging, maxUnpackedBytes, maxEntries, maxUnpackRatio, thread)
               && (stamp.isEmpty() || staging.getChildFile (stampName).replaceWithText (stamp, false, false, nullptr));
 

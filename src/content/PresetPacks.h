@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/ContentReader.h"
 #include "content/ProductTable.h"
 
 #include <atomic>
@@ -30,7 +31,7 @@ public:
 
     /** Fetches and unpacks the pack beside the one in use, and swaps it in
         only when complete; the pack in use stays until then. */
-    bool download (int productId, juce::Thread* thread);
+    bool download (int productId, juce::Thread* thread, ContentReader::Turn* turn = nullptr);
 
     /** Held by whoever reads or rewrites an unpacked pack, and by the download
         while it swaps a new one in, so that the two never overlap. Waits

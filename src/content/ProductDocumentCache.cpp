@@ -256,7 +256,7 @@ bool ProductDocumentCache::parseRules (int productId, const juce::XmlElement& do
     return ok;
 }
 
-bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread, int totalLimitMs)
+bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto tag = getDocumentTag (kind);
 
@@ -268,7 +268,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     };
 
     const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
-                                                   true, &bytesReceived, thread, maxDocumentBytes, isOwnDocument, totalLimitMs);
+                                                   true, &bytesReceived, thread, maxDocumentBytes, isOwnDocument, turn);
 
     if (ok)
         loadCached (productId, kind, true);
@@ -276,7 +276,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     return ok;
 }
 
-bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* thread)
+bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto updates = products.with (productId, [] (const ProductRecord* r)
     {
@@ -308,10 +308,16 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusExpired || (isPrerelease (status) && ! developerMode))
             continue;
 
+        ContentReader::Turn tried { turn != nullptr ? turn->limitMs : 0 };
+
         if (! ContentReader::writeUrlToFile (update.link, update.file, ! BelvoraPaths::isSysExFile (update.file), &bytesReceived, thread,
-                                             maxFirmwareBytes, isSysEx))
+                                             maxFirmwareBytes, isSysEx, &tried))
         {
-            failedFiles.add (update.file);
+            if (tried.gaveWay)
+                turn->gaveWay = true;
+            else
+                failedFiles.add (update.file);
+
             ok = false;
         }
     }
@@ -328,7 +334,7 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     return ok;
 }
 
-bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Thread* thread)
+bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Thread* thread, ContentReader::Turn* turn)
 {
     const auto doc = loadCached (productId, ContentKind::conversionRules, false);
     const auto folder = products.getScriptFolder (productId);
@@ -351,7 +357,7 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         const auto name = ProductTable::getFileNameOfAddress (address);
         ok &= name.isNotEmpty()
               && ContentReader::writeUrlToFile (address, folder + juce::File::getSeparatorString() + name, true, &bytesReceived,
-                                                thread, maxScriptBytes);
+                                                thread, maxScriptBytes, nullptr, turn);
     }
 
     return ok;

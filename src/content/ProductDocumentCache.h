@@ -1,5 +1,6 @@
 #pragma once
 
+#include "content/ContentReader.h"
 #include "content/ProductTable.h"
 #include "model/SysEx.h"
 
@@ -46,12 +47,14 @@ public:
     /** Parses the cached document of a kind into the record's lists. */
     bool parse (int productId, ContentKind kind);
 
-    /** Downloads a kind's document into the cache and loads it; totalLimitMs
-        bounds the transfer whole (0: only the download time-out). */
-    bool fetch (int productId, ContentKind kind, juce::Thread* thread, int totalLimitMs = 0);
+    /** Downloads a kind's document into the cache and loads it; a turn bounds
+        the transfer whole (none: only the download time-out). */
+    bool fetch (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn* turn = nullptr);
 
-    bool downloadFirmwareImages (int productId, juce::Thread* thread);
-    bool downloadConversionScripts (int productId, juce::Thread* thread);
+    /** An image or script that gives way at the end of its turn is left for
+        the next try; it fails nothing. */
+    bool downloadFirmwareImages (int productId, juce::Thread* thread, ContentReader::Turn* turn = nullptr);
+    bool downloadConversionScripts (int productId, juce::Thread* thread, ContentReader::Turn* turn = nullptr);
 
 private:
     /** A document (kinds 2 to 4) names no product: one whose stamp is

@@ -56,39 +56,46 @@ juce::Image ProductPictures::get (int productId, const juce::String& displayName
     return picture.isValid() ? picture : defaultPicture;
 }
 
-bool ProductPictures::load (int productId, bool download, bool refetch)
+bool ProductPictures::load (int productId, bool download, bool refetch, ContentReader::Turn* turn)
 {
-    juce::StringArray urls;
-    int held = 0;
-
-    products.with (productId, [&] (const ProductRecord* r)
+    auto addresses = [this, productId] (int* held)
     {
-        if (r != nullptr)
+        return products.with (productId, [held] (const ProductRecord* r)
         {
-            urls = r->pictureUrls;
-            held = r->pictures.size();
-        }
-    });
+            if (held != nullptr)
+                *held = r != nullptr ? r->pictures.size() : 0;
+
+            return r != nullptr ? r->pictureUrls : juce::StringArray();
+        });
+    };
 
     auto decodes = [] (const juce::MemoryBlock& body) { return decode (body).isValid(); };
-    juce::StringArray paths;
     bool ok = true, fetched = false;
 
-    for (int i = 0; i < urls.size(); ++i)
+    if (download)
     {
-        const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, download);
-        // A pipe or an outsized file in its place is fetched again too.
-        const auto missing = ! juce::File::isAbsolutePath (path)
-                          || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular;
+        const auto urls = addresses (nullptr);
 
-        if (download && (missing || refetch))
+        for (int i = 0; i < urls.size(); ++i)
         {
-            ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, maxPictureBytes, decodes);
-            fetched = true;
-        }
+            const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, true);
+            // A pipe or an outsized file in its place is fetched again too.
+            const auto missing = ! juce::File::isAbsolutePath (path)
+                              || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular;
 
-        paths.add (path);
+            if (missing || refetch)
+            {
+                ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, maxPictureBytes, decodes, turn);
+                fetched = true;
+            }
+        }
     }
+
+    // Whoever stores last has read the files last: a unit's request that read
+    // the cache before a download replaced a picture cannot put the old one back.
+    const std::lock_guard<std::mutex> reading (readLock);
+    int held = 0;
+    const auto urls = addresses (&held);
 
     // Every address's picture was read from the cache already: with nothing
     // fetched since, reading them again would bring the same.
@@ -97,9 +104,9 @@ bool ProductPictures::load (int productId, bool download, bool refetch)
 
     juce::Array<juce::Image> pictures;
 
-    for (const auto& path : paths)
+    for (int i = 0; i < urls.size(); ++i)
     {
-        const auto picture = loadFile (path);
+        const auto picture = loadFile (products.getLocalFile (productId, ContentKind::variantPicture, i, false));
         pictures.add (picture.isValid() ? picture : defaultPicture);
     }
 

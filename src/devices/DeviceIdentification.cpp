@@ -1,13 +1,11 @@
 #include "devices/DeviceIdentification.h"
 
-#include "content/ContentManager.h"
 #include "devices/CommandQueue.h"
 #include "devices/DeviceExchange.h"
 #include "devices/DeviceFlags.h"
 #include "devices/DevicePorts.h"
 #include "devices/ProductCatalogue.h"
 #include "model/DeviceData.h"
-#include "platform/Clock.h"
 
 DeviceIdentification::DeviceIdentification (const Parts& p, const juce::String& name, bool askEveryProduct)
     : parts (p), portName (name), scanAll (askEveryProduct)
@@ -123,24 +121,14 @@ bool DeviceIdentification::fetchProductContent()
 {
     auto& catalogue = parts.catalogue;
     const auto id = parts.exchange.getProductId();
-    bool waitForDownload = false;
-
-    // A product fetched already this run has nothing left for the unit to
-    // wait for, whatever else the download thread has queued for it.
-    if (! catalogue.isProductReady (id))
-        waitForDownload = catalogue.requestProductContent (id) && catalogue.isOnline();
 
     // With its capabilities the unit is usable: the rest of the product's
-    // content (pictures, firmware, packs) comes while it is, and a quick
-    // server is given only a moment to finish first. Without them there is
-    // nothing to wait for here: the download or the next scan brings them.
-    if (waitForDownload && catalogue.hasCapsDocument (id))
-    {
-        const auto deadline = platform::Clock::now() + (uint32_t) ContentManager::getPreparationLimitMs();
-
-        while (catalogue.isDownloadQueued (id) && ! parts.worker.threadShouldExit() && ! platform::Clock::hasPassed (deadline))
-            parts.worker.wait (platform::Clock::scaled (ProtocolTiming::contentCycleMs));
-    }
+    // content (lists, pictures, packs) comes while it is. Without them it is
+    // identified again once the download brings them (the device manager
+    // watches for that). A product fetched already this run has nothing left
+    // to ask for.
+    if (! catalogue.isProductReady (id))
+        catalogue.requestProductContent (id);
 
     const auto hasCaps = catalogue.hasCapsDocument (id);
 

@@ -283,7 +283,10 @@ void DeviceManager::run()
             wait (Clock::scaled (ProtocolTiming::portWatchMs));
 
             if (scanComplete.load() && queue.isEmpty())
+            {
+                identifyUnitsWhoseContentCame();
                 watchPorts();
+            }
         }
 
         if (threadShouldExit())
@@ -429,25 +432,32 @@ int DeviceManager::getScanCycleLimit (bool downloadsQueued)
     return juce::jmax (ProtocolTiming::scanCycles, downloadCycles);
 }
 
-bool DeviceManager::scan()
+bool DeviceManager::waitForIdentification (const std::vector<DeviceObject*>& units)
 {
-    rebuild();
-
     const auto limit = getScanCycleLimit (catalogue->hasQueuedDownloads());
-    auto list = currentEntries();
-    bool allFinished = false;
 
     for (int cycle = 0; cycle < limit - 1 && ! threadShouldExit(); ++cycle)
     {
         wait (Clock::scaled (ProtocolTiming::scanCycleMs));
 
-        allFinished = std::all_of (list->begin(), list->end(),
-                                   [] (auto& e) { return e->device->getQueue().getState() == State::idle; });
-
-        if (allFinished)
-            break;
+        if (std::all_of (units.begin(), units.end(), [] (auto* unit) { return unit->getQueue().getState() == State::idle; }))
+            return true;
     }
 
+    return false;
+}
+
+bool DeviceManager::scan()
+{
+    rebuild();
+
+    auto list = currentEntries();
+    std::vector<DeviceObject*> units;
+
+    for (auto& entry : *list)
+        units.push_back (entry->device.get());
+
+    const auto allFinished = waitForIdentification (units);
     list.reset();
 
     if (threadShouldExit())
@@ -460,6 +470,37 @@ bool DeviceManager::scan()
     rescanNeeded = false;
     post (DeviceInfoMessage::scanFinished, allFinished ? 1 : 0);
     return allFinished;
+}
+
+// A unit whose product's capabilities could not be had when it was scanned
+// becomes usable when the download brings them, without another scan; the
+// pages hear of it as of a scan's end.
+void DeviceManager::identifyUnitsWhoseContentCame()
+{
+    // A scan is due anyway when the ports changed.
+    if (rescanNeeded.load() || (options.isFirmwareUpdateRunning != nullptr && options.isFirmwareUpdateRunning()))
+        return;
+
+    auto list = currentEntries();
+    std::vector<DeviceObject*> units;
+
+    for (size_t i = 0; i < list->size(); ++i)
+    {
+        auto& device = *(*list)[i]->device;
+
+        if ((device.getFlags() & DeviceFlags::contentNotReady) != 0 && (int) i != activeIndex.load()
+            && catalogue->hasCapsDocument (device.getProductId()) && device.identifyAgain())
+            units.push_back (&device);
+    }
+
+    if (units.empty() || ! waitForIdentification (units) || threadShouldExit())
+        return;
+
+    if (std::none_of (units.begin(), units.end(), [] (auto* unit) { return unit->isUsable(); }))
+        return;
+
+    rememberIdentifiedUnits();
+    post (DeviceInfoMessage::scanFinished, 1);
 }
 
 void DeviceManager::rememberIdentifiedUnits()
@@ -496,12 +537,15 @@ bool DeviceManager::checkActiveConnection()
     if (! idle)
         return false;
 
+    const auto passedBefore = device->getConnectionChecksPassed();
     unitQueue.post (DeviceCommandMessage (DeviceCommandMessage::checkConnection));
 
     if (! device->waitForState ([&] { return device->isIdle(); }, stopping, ProtocolTiming::checkRunLimitMs))
         return false;
 
-    return unitQueue.getState() != State::error;
+    // Not the queue's state: the failure's notification resets the queue on
+    // the message thread, which may come first and would read as a pass.
+    return device->getConnectionChecksPassed() != passedBefore;
 }
 
 void DeviceManager::runConnectionCheckCommand()

@@ -134,6 +134,8 @@ private:
     void closeDevices();
     void rebuild();
     bool scan();
+    bool waitForIdentification (const std::vector<DeviceObject*>& units);
+    void identifyUnitsWhoseContentCame();
     bool checkActiveConnection();
     void runConnectionCheckCommand();
     void watchPorts();

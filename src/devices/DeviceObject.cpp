@@ -141,8 +141,18 @@ bool DeviceObject::waitForState (const std::function<bool()>& done, const std::f
     return true;
 }
 
+bool DeviceObject::identifyAgain()
+{
+    if (! queue.isEmpty() || ! queue.compareAndSetState (State::idle, State::running))
+        return false;
+
+    identificationAsked = true;
+    notify();
+    return true;
+}
+
 //==============================================================================
-void DeviceObject::run()
+void DeviceObject::runIdentification()
 {
     {
         auto identified = identification.identify();
@@ -160,17 +170,28 @@ void DeviceObject::run()
     exchange.clearReply();
     sendChangeMessage();
     stateChanged.set();
+}
+
+void DeviceObject::run()
+{
+    runIdentification();
 
     while (! threadShouldExit())
     {
         ports.closeIfAsked();
 
         // A failed unit runs nothing until its queue is reset.
-        if ((queue.isEmpty() || exchange.hasFailed()) && ! ports.hasPending())
+        if ((queue.isEmpty() || exchange.hasFailed()) && ! ports.hasPending() && ! identificationAsked.load())
             wait (-1);
 
         if (threadShouldExit())
             break;
+
+        if (identificationAsked.exchange (false))
+        {
+            runIdentification();
+            continue;
+        }
 
         exchange.processInput();
         handleCommand();
@@ -230,7 +251,10 @@ void DeviceObject::runCheckConnection()
         return exchange.fail (DeviceError::connectionLost);
 
     if (identification.checkConnection (getCaps() != nullptr))
+    {
+        ++connectionChecksPassed;
         queue.setState (State::idle);
+    }
     else
         exchange.fail (DeviceError::connectionLost);
 

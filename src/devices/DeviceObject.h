@@ -12,6 +12,7 @@
 
 #include <juce_events/juce_events.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -80,6 +81,14 @@ public:
     /** Clears the queue and every transaction field, so a failed unit runs commands again. */
     void resetQueue();
 
+    /** How many connection checks the unit passed: a check's own outcome, which
+        a later reset of the queue (the failure's handling) does not hide. */
+    uint32_t getConnectionChecksPassed() const noexcept   { return connectionChecksPassed.load(); }
+
+    /** Asks an idle unit to identify itself again (its product's capabilities
+        came since); busy from now until that ends. False when it is not idle. */
+    bool identifyAgain();
+
     /** Waits on the calling worker until `done` holds, looking again whenever the unit
         finishes a command; false when `giveUp` holds first or after limitMs (scaled).
         Never for the message thread. */
@@ -88,6 +97,7 @@ public:
     void run() override;
 
 private:
+    void runIdentification();
     bool handleCommand();
     bool runCommand (const DeviceCommandMessage& command);
     void runCheckConnection();
@@ -109,6 +119,8 @@ private:
     std::shared_ptr<const DeviceData> data;
 
     platform::Event stateChanged;         // a command or the identification ended, or an abort came
+    std::atomic<bool> identificationAsked { false };
+    std::atomic<uint32_t> connectionChecksPassed { 0 };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };

@@ -50,7 +50,6 @@ struct ProtocolTiming
 
     static constexpr int scanCycleMs            = 100;     // the scan looks at the units this often
     static constexpr int scanCycles             = 300;
-    static constexpr int contentCycleMs         = 100;     // identification looks at a product's download this often
     static constexpr int portWatchMs            = 3000;    // an idle manager looks at the port lists this often
     static constexpr int stateCheckMs           = 100;     // a worker waiting for a unit's state looks again at least this often
     static constexpr int checkBusyLimitMs       = 60000;   // a connection check waits this long for a busy unit

@@ -158,7 +158,13 @@ namespace
 
             // Besides a stop, only silence or the total limit ends a transfer:
             // a slow server that keeps sending is waited for.
-            if (transfer.hasBeenSilentTooLong() || transfer.hasRunOutOfTime())
+            if (transfer.hasRunOutOfTime())
+            {
+                transfer.response.overTime = true;
+                break;
+            }
+
+            if (transfer.hasBeenSilentTooLong())
                 break;
 
             state = curl_multi_poll (multi.get(), nullptr, 0, pollMs, nullptr);

@@ -38,6 +38,7 @@ public:
         int status = 0;            // the final HTTP status; 0 when the server never answered
         bool complete = false;     // a status below 400 and every byte of the body, within maxBytes
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
+        bool overTime = false;     // ended by totalLimitMs
         juce::MemoryBlock body;
 
         bool isErrorStatus() const noexcept { return status >= 400 && status <= 599; }

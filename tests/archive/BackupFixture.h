@@ -31,7 +31,6 @@ protected:
         copyContentTree();
 
         auto& content = startCatalogueQuietly();
-        ASSERT_TRUE (content.prepareProductContent (vesper));
         ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
 
         ASSERT_TRUE (folder().createDirectory());

@@ -22,7 +22,7 @@ namespace
 TEST_F (Capabilities, SampleProductsResolvePerBuild)
 {
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.requestProductContent (vesper));
 
     const auto old = DeviceProfiler::createCaps (content, vesper, 120);
     EXPECT_TRUE (old->isBuildValid);
@@ -59,7 +59,7 @@ TEST_F (Capabilities, SampleProductsResolvePerBuild)
 TEST_F (Capabilities, DataVersionsFindTheirProfile)
 {
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.requestProductContent (vesper));
 
     const auto four = DeviceProfiler::createCapsForDataVersions (content, vesper, 1, 4);
     EXPECT_EQ (four->buildStart, 130);
@@ -130,7 +130,7 @@ TEST (CapabilityFeatures, ListsAndLabels)
 TEST_F (Capabilities, VariantNamesBySerial)
 {
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.requestProductContent (vesper));
 
     EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 15000000), "Vesper");
     EXPECT_EQ (DeviceProfiler::getProductDisplayName (content, vesper, 20000001), "Vesper Black");
@@ -140,7 +140,7 @@ TEST_F (Capabilities, VariantNamesBySerial)
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::text (
         "<CAPS><productVariants><range start='5' end='-1' displayName='Open'/></productVariants></CAPS>"));
     productFolder ("Vesper").deleteRecursively();
-    EXPECT_FALSE (startCatalogue().prepareProductContent (vesper));   // the variant has no picture to fetch
+    EXPECT_TRUE (downloadContent (startCatalogue(), vesper));   // a variant without a picture fails nothing
     EXPECT_EQ (DeviceProfiler::getProductDisplayName (*catalogue, vesper, 0xFFFFFFFFu), "Open");
     EXPECT_EQ (DeviceProfiler::getProductDisplayName (*catalogue, vesper, 4), "Vesper");
 }
@@ -165,7 +165,7 @@ TEST_F (Capabilities, FactoryBankStaysWithinItsPresets)
         "<preset number='5' md5='" + md5 ("five").toHexString() + "'/>"
         "<preset number='2' md5='" + md5 ("two").toHexString().substring (1) + "'/>"
         "</factoryBank></CAPS>"));
-    ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
+    ASSERT_TRUE (startCatalogue().requestProductContent (vesper));
 
     const auto bank = DeviceProfiler::createFactoryBank (*catalogue, vesper, 7);
     ASSERT_EQ (bank->getNumPresets(), 4);

@@ -197,6 +197,6 @@ TEST_F (ContentCatalogue, UnknownProductsAnswerEmpty)
     EXPECT_EQ (content.getLatestFirmwareUpdate (0x55).status, FirmwareUpdateElement::statusNone);
     EXPECT_TRUE (content.getProductImage (0x55, "x") == content.getDefaultPicture());
     EXPECT_TRUE (content.getLocalContentFile (0x55, ContentManager::capsDocument, 0, false).isEmpty());
-    EXPECT_FALSE (content.prepareProductContent (0x55));
+    EXPECT_FALSE (content.requestProductContent (0x55));
     EXPECT_FALSE (content.loadCachedProductContent (0x55));
 }

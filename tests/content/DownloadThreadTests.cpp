@@ -17,7 +17,6 @@ namespace
 TEST_F (DownloadThread, ReportsEachKindThenTheResultAfterLeavingTheQueue)
 {
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
     auto* downloader = content.getDownloadThread();
     ASSERT_NE (downloader, nullptr);
 
@@ -51,7 +50,6 @@ TEST_F (DownloadThread, ReportsEachKindThenTheResultAfterLeavingTheQueue)
 TEST_F (DownloadThread, RecentlyCheckedProductIsNotQueuedAgain)
 {
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (quill));
     auto* downloader = content.getDownloadThread();
 
     downloader->requestDownload (quill);
@@ -70,7 +68,6 @@ TEST_F (DownloadThread, FailedDownloadIsReportedAndCanBeRequestedAgainAtOnce)
 {
     server.setAnswer ("/Belvora2/QuillDuo/rules.xml", LocalServer::Answer::error (500));
     auto& content = startCatalogue();
-    ASSERT_TRUE (content.prepareProductContent (quill));
     auto* downloader = content.getDownloadThread();
 
     downloader->requestDownload (quill);
@@ -86,7 +83,6 @@ TEST_F (DownloadThread, StopsWhileWaitingAndWhileTheServerStaysSilent)
 
     // A download that hangs on the server ends when the catalogue goes.
     auto& next = startCatalogue();
-    ASSERT_TRUE (next.prepareProductContent (vesper));
     server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());
     next.getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return server.countRequests ("/Belvora2/Vesper/firmware.xml") > 0; }));
@@ -225,7 +221,7 @@ TEST_F (DownloadThread, RequestThatMustNotWaitRunsThereInOrder)
 
 TEST_F (DownloadThread, OfflineRequestThatMustNotWaitParsesTheCacheOnAWorker)
 {
-    ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
+    ASSERT_TRUE (downloadContent (startCatalogue(), vesper));
     server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
 
     auto& content = startCatalogue();
@@ -238,9 +234,30 @@ TEST_F (DownloadThread, OfflineRequestThatMustNotWaitParsesTheCacheOnAWorker)
     }));
 }
 
-// A unit's request does not wait for pictures: the download brings them, and
-// they are in place before its first status, which tells the pages to look again.
-TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeItsFirstStatus)
+// A file that comes too slowly gives way: the product's other files come
+// meanwhile, and it is tried again after them.
+TEST_F (DownloadThread, FileThatDoesNotComeInItsTurnGivesWayToTheOthers)
+{
+    auto trickle = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/Vesper/firmware.xml").loadFileAsString());
+    trickle.trickleMs = 500;
+    server.setAnswer ("/Belvora2/Vesper/firmware.xml", trickle);
+
+    auto& content = startCatalogue();
+    EXPECT_TRUE (content.requestProductContent (vesper));
+    const auto folder = productFolder ("Vesper");
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        return folder.getChildFile ("js/vesper_preset_3_to_4.js").existsAsFile() && folder.getChildFile ("vesper.png").existsAsFile()
+            && folder.getChildFile ("packs/vesper_presets.zip").existsAsFile();
+    }, 30000));
+    EXPECT_FALSE (folder.getChildFile ("firmware.xml").exists());
+    EXPECT_TRUE (content.getDownloadThread()->isQueued (vesper));
+}
+
+// A unit's request does not wait for pictures: the download brings them after
+// what work needs, and they are in place by the status that follows them,
+// which tells the pages to look again.
+TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeThePacksStatus)
 {
     juce::MemoryBlock png;
     ASSERT_TRUE (contentRoot().getChildFile ("Belvora2/Vesper/images/vesper_black.png").loadFileAsData (png));
@@ -254,6 +271,7 @@ TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeI
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
     EXPECT_TRUE (content.getProductImage (vesper, "Vesper Black") == content.getDefaultPicture());
 
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadStatus); }, 60000));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.get().size() > 3; }, 60000));
+    EXPECT_EQ (recorder.get()[3].text, "Vesper: preset packs");
     EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
 }

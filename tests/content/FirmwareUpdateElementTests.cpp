@@ -118,7 +118,6 @@ TEST_F (CatalogueRules, TargetNamesAreLookedUpAndUnusableRulesFiltered)
     server.setAnswer ("/s/missing.js", LocalServer::Answer::error (404));
 
     auto& next = startCatalogue();
-    ASSERT_TRUE (next.prepareProductContent (vesper));
 
     struct Idle : juce::Thread { Idle() : Thread ("t") {} void run() override {} } worker;
     server.setAnswer ("/Belvora2/Vesper/rules.xml", LocalServer::Answer::text (

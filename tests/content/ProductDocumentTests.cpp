@@ -36,7 +36,7 @@ protected:
     ContentManager& prepareVesper()
     {
         auto& content = startCatalogue();
-        EXPECT_TRUE (content.prepareProductContent (vesper));
+        downloadContent (content, vesper);
         return content;
     }
 
@@ -111,12 +111,12 @@ TEST_F (ProductDocuments, FailedCapsDownloadKeepsTheCachedCopy)
     server.setAnswer (path ("caps.xml"), cut);
 
     auto& content = startCatalogue();
-    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_FALSE (downloadContent (content, vesper));
     EXPECT_EQ (productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString(), before);
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
 
     server.setAnswer (path ("caps.xml"), LocalServer::Answer::error (404));
-    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_FALSE (downloadContent (content, vesper));
     EXPECT_EQ (productFolder ("Vesper").getChildFile ("caps.xml").loadFileAsString(), before);
 }
 
@@ -146,7 +146,6 @@ TEST_F (ProductDocuments, DownloadThatDoesNotParseOrIsTooLargeKeepsTheCopyForThe
         server.setAnswer (path ("firmware.xml"), LocalServer::Answer::text (firmwareAnswer));
 
         auto& content = startCatalogue();
-        EXPECT_FALSE (content.prepareProductContent (vesper));
         EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
         EXPECT_EQ (folder.getChildFile ("caps.xml").loadFileAsString(), caps);
         EXPECT_EQ (folder.getChildFile ("firmware.xml").loadFileAsString(), firmware);
@@ -328,7 +327,7 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
 
     auto& content = startCatalogue();
     ASSERT_FALSE (content.isOnline());
-    EXPECT_FALSE (content.prepareProductContent (vesper));
+    EXPECT_FALSE (downloadContent (content, vesper));
     EXPECT_TRUE (content.loadCachedProductContent (vesper));
     EXPECT_EQ (countGets(), 1);
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
@@ -412,7 +411,7 @@ TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingO
                     auto& content = startCatalogue();
 
                     if (content.isOnline())
-                        ready = content.prepareProductContent (vesper) && content.downloadProductContent (vesper, &worker);
+                        ready = downloadContent (content, vesper);
                     else
                         ready = content.loadCachedProductContent (vesper);
 

@@ -96,7 +96,6 @@ protected:
         auto& content = startCatalogueQuietly();
         for (auto product : { vesper, quill })
         {
-            ASSERT_TRUE (content.prepareProductContent (product));
             ASSERT_TRUE (content.downloadProductContent (product, &worker));
         }
 
@@ -197,7 +196,6 @@ TEST_F (DataConversion, RuleDocumentsWithNegativeOrHugeCostsCannotHangTheSearch)
 
     manager.reset();
     auto& content = startCatalogueQuietly();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
     manager = std::make_unique<DataConversionManager> (content);
     ASSERT_TRUE (productFolder ("Vesper").getChildFile ("rules.xml").loadFileAsString().contains ("cost=\"-5\""));

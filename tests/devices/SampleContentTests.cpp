@@ -29,8 +29,9 @@ namespace
             ASSERT_TRUE (server.start());
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
             content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
-            ASSERT_TRUE (content->prepareProductContent (0x12));
-            ASSERT_TRUE (content->prepareProductContent (0x1A));
+            content->getDownloadThread()->stopThread (-1);   // no download reads the settings while a rig opens them
+            ASSERT_TRUE (content->requestProductContent (0x12));
+            ASSERT_TRUE (content->requestProductContent (0x1A));
         }
 
         void TearDown() override
@@ -249,7 +250,7 @@ namespace
         /** The product's files as an earlier start left them. */
         void storeCopies()
         {
-            ASSERT_TRUE (startCatalogue().prepareProductContent (vesper));
+            ASSERT_TRUE (downloadContent (startCatalogue(), vesper));
             catalogue.reset();
         }
 
@@ -295,6 +296,13 @@ TEST_F (TroubledServer, PicturesThatDoNotComeHoldNoUnit)
     EXPECT_TRUE (catalogue->getDownloadThread()->isQueued (vesper));
     EXPECT_TRUE (catalogue->getProductImage (vesper, "Vesper") == catalogue->getDefaultPicture());
     EXPECT_EQ (fresh.run (DeviceCommandMessage (DeviceCommandMessage::readPresets, { 1 })), DeviceInfoMessage::commandDone);
+
+    // Nor what the work needs: the firmware list and the scripts come meanwhile.
+    const auto folder = productFolder ("Vesper");
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+    {
+        return folder.getChildFile ("firmware.xml").existsAsFile() && folder.getChildFile ("js/vesper_preset_3_to_4.js").existsAsFile();
+    }, 20000));
 
     rig.reset();
     server.clearAnswers();

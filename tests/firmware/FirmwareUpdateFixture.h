@@ -187,7 +187,6 @@ protected:
 
         for (auto product : { vesper, quill })
         {
-            ASSERT_TRUE (content.prepareProductContent (product));
             ASSERT_TRUE (content.downloadProductContent (product, &worker));
         }
 

@@ -42,8 +42,7 @@ namespace
             struct Idle : juce::Thread { Idle() : juce::Thread ("gallery downloader") {} void run() override {} } worker;
 
             for (auto product : { 0x12, 0x1A })
-                if (made->prepareProductContent (product))
-                    made->downloadProductContent (product, &worker);
+                made->downloadProductContent (product, &worker);
 
             return made;
         }();

@@ -308,6 +308,30 @@ TEST_F (ApplicationTest, TheWindowStaysFreeWhileTheUnitNeverAnswers)
     app.shutdown();
 }
 
+// Capabilities answered past the unit's wait make it usable when they come:
+// it is connected without another scan.
+TEST_F (ApplicationTest, UnitWhoseCapabilitiesComeLateIsConnectedWhenTheyCome)
+{
+    const auto caps = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/caps.xml").loadFileAsString();
+    auto late = LocalServer::Answer::text (caps.replace ("${SERVER}", server.getBaseUrl()));
+    late.delayMs = ContentManager::preparationMs + 1000;
+    server.setAnswer ("/Belvora2/Vesper/caps.xml", late);
+    juce::StringArray boxes;
+    const Alerts::ScopedResponder ok ([&] (const Alerts::Box& box) { boxes.add (box.title); return true; });
+
+    Belvora app (MainAppWindow::getUserInterfaceFactory());
+    app.initialise ("");
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app.getAppState() == AppState::idle; }, 30000));
+    auto* devices = Nexus::getDeviceManager();
+    EXPECT_FALSE (devices->isDeviceUsable (0));
+    const auto unit = devices->getDevice (0);   // a scan would make another
+
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return devices->getActiveIndex() == 0; }, 60000));
+    EXPECT_EQ (devices->getDevice (0), unit);
+    EXPECT_EQ (boxes, juce::StringArray ("Product Information Unavailable"));
+    app.shutdown();
+}
+
 TEST_F (ApplicationTest, MissingStartupObjectReportsFatalErrorAndMakesNothingAfterIt)
 {
     Nexus::simulateStartupFailureAt (Nexus::StartupStep::eventTracker);

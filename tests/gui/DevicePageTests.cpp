@@ -190,7 +190,9 @@ TEST_F (DevicePageTest, TilesFollowUnitsPluggedInAndPulledOutWhileShown)
 
 TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
 {
-    RunningApp running (optionsFor ("0x12"));
+    auto options = optionsFor ("0x12");
+    options.contentSettles = false;
+    RunningApp running (options);
 
     // A picture comes late (the product's pictures are shown together) and
     // the product's other files never: the unit is listed without them, and

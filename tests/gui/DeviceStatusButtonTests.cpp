@@ -300,7 +300,6 @@ protected:
     {
         ContentFixture::SetUp();
         auto& content = startCatalogueQuietly();
-        ASSERT_TRUE (content.prepareProductContent (vesper));
         ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
     }
 

@@ -206,7 +206,6 @@ TEST_F (FirmwareContextTest, ReadsTheCataloguesUpdatesAndTheActiveUnit)
 {
     auto& content = startCatalogueQuietly();
     struct Idle : juce::Thread { Idle() : juce::Thread ("test downloader") {} void run() override {} } worker;
-    ASSERT_TRUE (content.prepareProductContent (vesper));
     ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
 
     DeviceRig rig;

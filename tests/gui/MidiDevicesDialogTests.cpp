@@ -108,7 +108,7 @@ class MidiDeviceTableTest : public ContentFixture {};
 TEST_F (MidiDeviceTableTest, PortPairsThenRememberedUnitsNotConnected)
 {
     auto& content = startCatalogueQuietly();
-    ASSERT_TRUE (content.prepareProductContent (vesper));
+    ASSERT_TRUE (content.requestProductContent (vesper));
 
     // Remembered: the unit that is plugged in, one that is not, and an entry without a product.
     juce::File (Belvora::getDeviceListFile()).replaceWithText (

@@ -2,6 +2,8 @@
 
 #include "app/Belvora.h"
 #include "app/Nexus.h"
+#include "content/ContentDownloadThread.h"
+#include "content/ContentManager.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
 #include "devices/SimulatedUnitSet.h"
@@ -14,6 +16,7 @@
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -48,6 +51,7 @@ public:
         juce::StringPairArray settings;    // stored before start-up
         bool online = true;                // the content server answers
         bool keepHome = false;             // start on what an earlier run left there
+        bool contentSettles = true;        // start() waits for the start's content downloads too
     };
 
     RunningApp() : RunningApp (Options()) {}
@@ -98,13 +102,23 @@ public:
         server.stop();
     }
 
-    /** Starts the program and waits until its first scan has ended. */
+    /** Starts the program and waits until its first scan, and (unless the
+        server is told to hold them back) the content downloads it started,
+        which a unit does not wait for, have ended. */
     bool start()
     {
         app = std::make_unique<Belvora> (MainAppWindow::getUserInterfaceFactory());
         app->initialise (options.commandLine);
         return MainAppWindow::of (app->getNexus()) != nullptr
-            && waitFor ([this] { return app->getAppState() == AppState::idle; });
+            && waitFor ([this] { return app->getAppState() == AppState::idle; })
+            && (! options.contentSettles || waitFor ([this] { return ! downloading() && ! statusBar().isProgressShown(); }));
+    }
+
+    static bool downloading()
+    {
+        auto* downloads = Nexus::getContentManager()->getDownloadThread();
+        const auto ids = Nexus::getContentManager()->getProductIds();
+        return downloads != nullptr && std::any_of (ids.begin(), ids.end(), [downloads] (auto id) { return downloads->isQueued (id); });
     }
 
     Belvora& application()                   { return *app; }

@@ -223,6 +223,7 @@ namespace
             app->initialise ("");
             content = MainAppWindow::of (app->getNexus())->getBelvoraContentComponent();
             ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() == AppState::idle; }, 30000));
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return Nexus::getContentManager()->isProductReady (0x12); }));   // the rules too
             ASSERT_TRUE (Nexus::getDeviceManager()->setActiveDevice (0));
         }
 

@@ -92,6 +92,13 @@ protected:
         return content;
     }
 
+    /** The product's content as the download thread fetches it, capabilities
+        and pictures first, here on the test's thread. */
+    bool downloadContent (ContentManager& content, int productId)
+    {
+        return content.downloadProductContent (productId, &testDownloader);
+    }
+
     static juce::File dataFolder()                 { return juce::File (Belvora::getUserDataFolder()); }
     static juce::File productFolder (const char* name) { return dataFolder().getChildFile (name); }
 
@@ -122,6 +129,8 @@ protected:
             n += r.method == "GET" ? 1 : 0;
         return n;
     }
+
+    struct Downloader : juce::Thread { Downloader() : juce::Thread ("test downloader") {} void run() override {} } testDownloader;
 
     LocalServer server { contentRoot() };
     MessageRecorder recorder;

@@ -500,7 +500,7 @@ void DevicePage::changeNotify (const ChangeInfo& info)
             break;
 
         case DeviceInfoMessage::downloadStarted:
-        case DeviceInfoMessage::downloadStatus:   // the pictures came before the first
+        case DeviceInfoMessage::downloadStatus:   // the pictures may have come before it
         case DeviceInfoMessage::downloadFinished:
         case DeviceInfoMessage::downloadFailed:
             devicePanel.refreshButtons();
