@@ -612,6 +612,19 @@ void BVLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y, int 
     juce::Path thumb;
     thumb.addEllipse (centre.x - r, centre.y - r, 2.0f * r, 2.0f * r);
     drawButtonShape (g, thumb, colour, 2.0f * r, focused);
+
+    if (! focused)
+        return;
+
+    // Round the track and its thumb, beside the value box.
+    auto area = slider.getLocalBounds();
+
+    if (slider.getTextBoxPosition() == juce::Slider::TextBoxRight)
+        area.removeFromRight (slider.getTextBoxWidth());
+    else if (slider.getTextBoxPosition() == juce::Slider::TextBoxLeft)
+        area.removeFromLeft (slider.getTextBoxWidth());
+
+    drawFocusRing (g, area.toFloat());
 }
 
 int BVLookAndFeel::getSliderThumbRadius (juce::Slider& slider)

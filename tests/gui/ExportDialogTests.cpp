@@ -200,7 +200,8 @@ TEST_F (ExportDialogTest, StartGivesOneAndEverythingElseZero)
 }
 
 // By keys alone: the dialog opens with the focus on its first control, Tab and
-// Shift+Tab go through the controls in their order, Space acts on the focused one.
+// Shift+Tab go through the controls in the order they are read, Space acts on
+// the focused one, and Return in a text field starts the export.
 TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
 {
     ExportDialog dialog (nullptr, {}, { "Workspace", "Backup" }, { 1, 1 }, 0, true);
@@ -231,31 +232,35 @@ TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
             back.add (focusedName());
         }
 
-        // On to "One File Per Preset" (Shift+Tab from the first wrapped to the last), then Space.
+        // On to "One File Per Preset", then Space.
         for (int i = 0; i < 12 && focusedName() != "toggleButtonOneFilePer"; ++i)
             ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
 
         singleFileBefore = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
         ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::spaceKey)));
         singleFileAfter = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
-        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+
+        // The suffix field comes next; Return there presses "Start Export".
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+        EXPECT_EQ (focusedName(), "new text editor");
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     };
 
     const auto result = runModally (dialog, [&] (BelvoraDialog& d)
     {
         keys (d);
 
-        if (d.isCurrentlyModal())   // a check failed before Escape ended it
+        if (d.isCurrentlyModal())   // a check failed, or Return did nothing
             d.closeWith (-1);
     });
 
-    EXPECT_EQ (result, 0);
-    EXPECT_EQ (order, juce::StringArray ({ "chooseFolderButton", "toggleButtonSingleFile", "toggleButtonOneFilePer", "textEditorFilename",
-                                           "toggleButtonSelectedPresets", "toggleButtonAllPresets", "toggleButtonSetupData",
-                                           "comboBoxDataSource", "textButtonStartExport", "textButtonCancel", "chooseFolderButton",
-                                           "toggleButtonSingleFile" }))
+    EXPECT_EQ (result, 1) << "Return in the suffix field started the export";
+    EXPECT_EQ (order, juce::StringArray ({ "comboBoxDataSource", "toggleButtonSelectedPresets", "toggleButtonAllPresets",
+                                           "toggleButtonSetupData", "toggleButtonSingleFile", "toggleButtonOneFilePer",
+                                           "textEditorFilename", "chooseFolderButton", "textButtonStartExport", "textButtonCancel",
+                                           "comboBoxDataSource", "toggleButtonSelectedPresets" }))
         << "the suffix is hidden while one file is written";
-    EXPECT_EQ (back, juce::StringArray ({ "chooseFolderButton", "textButtonCancel" }));
+    EXPECT_EQ (back, juce::StringArray ({ "comboBoxDataSource", "textButtonCancel" }));
     EXPECT_TRUE (singleFileBefore);
     EXPECT_FALSE (singleFileAfter) << "Space on \"One File Per Preset\" chose it";
 }

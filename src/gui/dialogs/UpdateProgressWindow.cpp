@@ -4,6 +4,7 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
+#include "gui/widgets/FocusKeeper.h"
 #include "gui/widgets/WidgetMetrics.h"
 
 namespace
@@ -121,6 +122,12 @@ void UpdateProgressWindow::buttonClicked (juce::Button* button)
 void UpdateProgressWindow::closeButtonPressed()
 {
     setVisible (false);
+}
+
+bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
+{
+    return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || juce::DocumentWindow::keyPressed (key);
 }
 
 //==============================================================================

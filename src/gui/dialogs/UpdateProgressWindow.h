@@ -53,6 +53,10 @@ public:
     void buttonClicked (juce::Button* button) override;
     void closeButtonPressed() override;
 
+    /** By keys: Tab brings the focus to "Stop" (it has none at first, so no stray key
+        stops the update) and Space presses it. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
     // FirmwareUpdateThread::Host
     void invokeCommand (FirmwareUpdateThread::Command command) override;
     bool askYesNo (const juce::String& title, const juce::String& message) override;
