@@ -397,6 +397,23 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
     ASSERT_TRUE (running->waitFor ([&] { return page().isShowing(); }));
 
+    // Once round the presets page: no stop lies inside another, which would show the same ring twice.
+    juce::Array<juce::Component*> stops;
+
+    for (int i = 0; i < 40; ++i)
+    {
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+        auto* stop = juce::Component::getCurrentlyFocusedComponent();
+        ASSERT_NE (stop, nullptr);
+
+        if (! stops.addIfNotAlreadyThere (stop))
+            break;
+    }
+
+    for (auto* outer : stops)
+        for (auto* inner : stops)
+            EXPECT_FALSE (outer->isParentOf (inner)) << typeid (*inner).name() << " is a stop inside " << typeid (*outer).name();
+
     auto& grid = page().getDataViewPanel().getPresetContainer();
     ASSERT_TRUE (grid.isShowing());
     ASSERT_TRUE (workspace().isPresetSlotUsed (5) && workspace().isPresetSlotUsed (6));
