@@ -31,6 +31,10 @@ ExportContent::ExportContent (const juce::String& exportFolder, const juce::Stri
     for (auto* label : { &labelFilename, &labelSuffix, &labelFilenameExample, &labelPath })
         label->setFont (BVLookAndFeel::makeFont (f));
 
+    for (auto* label : { &labelSource, &labelData, &labelFileHandling, &labelFileNaming, &labelLocation,
+                         &labelFilename, &labelSuffix, &labelFilenameExample, &labelPath })
+        label->setBorderSize (WidgetMetrics::labelBorder (*this));
+
     labelSuffix.setJustificationType (juce::Justification::centredRight);
 
     for (auto* editor : { &textEditorFilename, &suffixEditor })

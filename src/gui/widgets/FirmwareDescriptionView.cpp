@@ -132,7 +132,8 @@ std::unique_ptr<juce::Component> FirmwareUpdateElement::createDescriptionView (c
     auto view = std::make_unique<DescriptionView>();
     view->setName ("Firmware Update Description");
 
-    const auto rowHeight = (int) font.getHeight() + 4;
+    // The rows' spacing grows with the font: 18 for 14 at scale 1.
+    const auto rowHeight = (int) (font.getHeight() * 18.0f / 14.0f);
     int y = 0, width = 0, rows = 0;
 
     for (auto* row = description.getFirstChildElement(); row != nullptr; row = row->getNextElementWithTagName ("line"))
