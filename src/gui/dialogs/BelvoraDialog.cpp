@@ -56,18 +56,7 @@ void BelvoraDialog::closeButtonPressed()
 
 void BelvoraDialog::focusGained (FocusChangeType)
 {
-    // The system's word that the window has the focus can come after the user has
-    // tabbed on (the framework then gives the window itself the focus): not back to the first control.
-    if (auto* last = lastFocusedInside.getComponent(); last != nullptr && last->isShowing() && last->getWantsKeyboardFocus())
-        last->grabKeyboardFocus();
-    else
-        FocusKeeper::passToContent (*this);
-}
-
-void BelvoraDialog::focusOfChildComponentChanged (FocusChangeType)
-{
-    if (auto* now = juce::Component::getCurrentlyFocusedComponent(); now != nullptr && now != this && isParentOf (now))
-        lastFocusedInside = now;
+    FocusKeeper::passToContent (*this);
 }
 
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)

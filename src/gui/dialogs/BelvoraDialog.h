@@ -36,16 +36,11 @@ public:
 
     void closeButtonPressed() override;
 
-    /** The window hands the focus it gets on opening to its first control, and
-        the focus it gets back later to the control that had it. */
+    /** The window hands the focus it gets on opening to its first control. */
     void focusGained (FocusChangeType cause) override;
-    void focusOfChildComponentChanged (FocusChangeType cause) override;
 
     /** Space acts on the focused button, as Return does. */
     bool keyPressed (const juce::KeyPress& key) override;
-
-private:
-    juce::Component::SafePointer<juce::Component> lastFocusedInside;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };
