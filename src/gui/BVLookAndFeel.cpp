@@ -612,6 +612,19 @@ void BVLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y, int 
     juce::Path thumb;
     thumb.addEllipse (centre.x - r, centre.y - r, 2.0f * r, 2.0f * r);
     drawButtonShape (g, thumb, colour, 2.0f * r, focused);
+
+    if (! focused)
+        return;
+
+    // Round the track and its thumb, beside the value box.
+    auto area = slider.getLocalBounds();
+
+    if (slider.getTextBoxPosition() == juce::Slider::TextBoxRight)
+        area.removeFromRight (slider.getTextBoxWidth());
+    else if (slider.getTextBoxPosition() == juce::Slider::TextBoxLeft)
+        area.removeFromLeft (slider.getTextBoxWidth());
+
+    drawFocusRing (g, area.toFloat());
 }
 
 int BVLookAndFeel::getSliderThumbRadius (juce::Slider& slider)
@@ -969,18 +982,23 @@ void BVLookAndFeel::drawPanelBackground (juce::Graphics& g, const juce::Rectangl
                                              Palette::panelShadeBottomColour, 0.0f, (float) area.getBottom(), false));
     g.fillRect (area);
 
+    // Everything in proportion to the band's height (20 at scale 1), as its font is, so a scaled band is the same band larger.
+    const auto line = juce::jmax (1, juce::roundToInt ((float) area.getHeight() / 20.0f));
+    const auto indent = juce::roundToInt ((float) area.getHeight() / 5.0f);
+
     g.setColour (juce::Colours::black.withAlpha (0.1f));
 
     if (! isFirst)
-        g.fillRect (area.getX(), area.getY(), area.getWidth(), 1);
+        g.fillRect (area.getX(), area.getY(), area.getWidth(), line);
 
-    g.fillRect (area.getX(), area.getBottom() - 1, area.getWidth(), 1);
+    g.fillRect (area.getX(), area.getBottom() - line, area.getWidth(), line);
 
     g.setColour (juce::Colours::black);
     g.setFont (makeFont ((float) area.getHeight() * 0.6f, juce::Font::bold));
 
-    if (area.getWidth() > 6)
-        g.drawFittedText (text, 4, 0, area.getWidth() - 6, area.getHeight(), juce::Justification::centredLeft, 1);
+    if (area.getWidth() > indent + indent / 2)
+        g.drawFittedText (text, area.getX() + indent, area.getY(), area.getWidth() - indent - indent / 2, area.getHeight(),
+                          juce::Justification::centredLeft, 1);
 }
 
 void BVLookAndFeel::drawConcertinaPanelHeader (juce::Graphics& g, const juce::Rectangle<int>& area, bool isMouseOver, bool,

@@ -6,5 +6,5 @@ void SearchDialogLaf::drawPopupMenuBackground (juce::Graphics& g, int width, int
 {
     g.fillAll (Palette::searchBackgroundColour);
     g.setColour (Palette::searchTextColour);
-    g.drawRect (0, 0, width, height, 1);
+    g.drawRect (0, 0, width, height, pixels() (1.0f));
 }

@@ -6,7 +6,7 @@
 namespace
 {
     // Set on the states drawn right: their worst tiles (dense small text) stay well below it.
-    constexpr float tolerance = 12.0f;
+    constexpr float tolerance = 11.0f;
 
     // Widths fitted to a text measured at each size may round a few pixels apart.
     bool aboutTwice (int one, int two)

@@ -418,6 +418,16 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (keyOnScreen ("space") && running->waitFor ([&] { return escape.escaped && options.hasKeyboardFocus (false) && options.getPeer()->isFocused(); }));
     ASSERT_TRUE (keyOnScreen ("Tab") && running->waitFor ([&] { return running->content().getHelpButton().hasKeyboardFocus (false); }));
 
+    // Once round the presets page: no stop lies inside another, which would show the same ring twice.
+    juce::Array<juce::Component*> stops;
+
+    while (pressKey (juce::KeyPress (juce::KeyPress::tabKey)) && stops.size() < 40
+           && stops.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent())) {}
+
+    for (auto* outer : stops)
+        for (auto* inner : stops)
+            EXPECT_FALSE (outer != nullptr && outer->isParentOf (inner)) << typeid (*inner).name() << " is a stop inside another";
+
     auto& grid = page().getDataViewPanel().getPresetContainer();
     ASSERT_TRUE (grid.isShowing());
     ASSERT_TRUE (workspace().isPresetSlotUsed (5) && workspace().isPresetSlotUsed (6));

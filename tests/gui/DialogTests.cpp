@@ -3,8 +3,8 @@
 
 #include "app/Belvora.h"
 #include "DialogTestSupport.h"
-#include "gui/DialogFixtures.h"
 #include "gui/CommandDialogs.h"
+#include "gui/DialogFixtures.h"
 #include "gui/Palette.h"
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
@@ -12,6 +12,8 @@
 #include "gui/dialogs/FirmwareChooserDialog.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/OptionsDialog.h"
+#include "gui/dialogs/UpdateProgressWindow.h"
+#include "gui/dialogs/WarnFileReplaceDialog.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
 #include "gui/WindowCloser.h"
 #include "gui/WidgetTestSupport.h"
@@ -566,4 +568,95 @@ TEST_F (DialogTest, EveryChooserTakesANameTyped)
     OptionsContent options;
     typed ("Live Set", [&] { click (*buttonWithText (options.getDataPage(), "Browse...")); });
     EXPECT_EQ (textOf (options.getDataPage(), "folderLabel"), liveSet.getFullPathName());
+}
+
+// By keys: Tab goes once round each dialog in reading order (each column top to
+// bottom, then the buttons left to right), one stop per control, each marked:
+// it looks otherwise than once the focus has gone on.
+TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
+{
+    using namespace DialogFixtures;
+    const auto data = makeData (vesper, { 0, 1 });
+    const auto tab = juce::KeyPress (juce::KeyPress::tabKey);
+    using Make = std::function<std::unique_ptr<juce::ResizableWindow>()>;
+
+    const std::pair<Make, const char*> cases[] = {
+        { [] { return std::make_unique<AboutBox> (nullptr); }, "" },
+        { [] { return std::make_unique<DeviceInfoDialog> ("Vesper", firmware, ManufactureDate { 2015, 6, 3 }, 1); }, "" },
+        { [] { return std::make_unique<MidiDevicesDialog> (sampleDeviceTable()); }, "" },
+        { [] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", "'/a.syx' exists.", true); },
+          "toggleButtonApplyToAll, textButtonYes, textButtonNo" },
+        { [] { return std::make_unique<ExportDialog> (nullptr, "", juce::StringArray { "Workspace", "Backup" }, juce::Array<uint8_t> { 1, 1 }, 0, true); },
+          "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonAllPresets, toggleButtonSetupData, toggleButtonSingleFile, "
+          "toggleButtonOneFilePer, textEditorFilename, chooseFolderButton, textButtonStartExport, textButtonCancel" },
+        { [&] { return std::make_unique<ImportDialog> (nullptr, capsOf (vesper), juce::Array<const DeviceData*> { data.get() }, "",
+                                                       juce::StringArray { "Workspace" }, ImportContent::ConversionCheck()); },
+          "chooseFolderButton, comboBoxDataDestination, comboBoxPresetOrder, textButtonCancel" },
+        { []
+          {
+              FirmwareChooserContext context;
+              context.productId = context.activeProductId = vesper;
+              context.updates = sampleUpdates();
+              auto dialog = std::make_unique<FirmwareChooserDialog> (nullptr, true, context);
+              DialogTests::get<juce::ListBox> (*dialog->getContentComponent(), "list").selectRow (1);   // its notes hold a link
+              return dialog;
+          }, "list, release notes, Custom Update..., Start Update, Cancel" },
+        { [] { return std::make_unique<UpdateProgressWindow> (nullptr); }, "Stop" },
+        { [] { return std::make_unique<OptionsDialog> (nullptr); },
+          "scaleSlider, Send Anonymous Usage Data to Marrowell, More Info..., Restore Defaults, Ok, Cancel" },
+    };
+
+    for (auto scale : scales)
+    {
+        for (auto& [make, expected] : cases)
+        {
+            ScopedLookAndFeel look (scale);
+            auto window = make();
+            SCOPED_TRACE (window->getName() + " at scale " + juce::String (scale));
+            window->setVisible (true);
+            window->enterModalState (true);
+            const auto focused = [] { return juce::Component::getCurrentlyFocusedComponent(); };
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window->getPeer()->isFocused() && focused() != nullptr
+                                                                                && (focused() == window.get() || window->isParentOf (focused())); }));
+
+            // Without a control to take the focus at first (no stray key may stop an update), Tab gives it.
+            if (focused() == window.get())
+            {
+                ASSERT_TRUE (DialogTests::pressKey (tab));
+            }
+
+            juce::StringArray stops, unmarked;
+
+            while (focused() != nullptr && window->isParentOf (focused()) && ! stops.contains (focused()->getName()) && stops.size() < 20)
+            {
+                juce::Component::SafePointer<juce::Component> stop (focused());
+                const auto name = stop->getName();
+                const auto area = window->getLocalArea (stop, stop->getLocalBounds());
+                const auto marked = window->createComponentSnapshot (area);
+
+                if (dynamic_cast<juce::TabBarButton*> (focused()) == nullptr)   // the tab bar's keys are its own matter
+                    stops.add (name);
+
+                // Keys only while the stop shows the focus: the system may take the window's focus away for a moment.
+                ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return focused() == stop && window->getPeer()->isFocused(); }));
+                ASSERT_TRUE (DialogTests::pressKey (tab));
+                const auto plain = window->createComponentSnapshot (area);
+                int changed = 0;
+
+                for (int y = 0; y < plain.getHeight(); ++y)
+                    for (int x = 0; x < plain.getWidth(); ++x)
+                        changed += plain.getPixelAt (x, y) != marked.getPixelAt (x, y) ? 1 : 0;
+
+                if (focused() != stop && changed < 20)
+                    unmarked.add (name);
+            }
+
+            EXPECT_EQ (stops.joinIntoString (", "), expected);
+            EXPECT_TRUE (stops.isEmpty() || focused()->getName() == stops[0]) << "Tab goes round";
+            EXPECT_TRUE (unmarked.isEmpty()) << unmarked.joinIntoString (", ");
+            window->exitModalState (0);
+            window.reset();
+            DialogTests::deliverPosted();   // the focus given back as the window goes
+        }
+    }
 }

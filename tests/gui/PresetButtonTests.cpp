@@ -238,9 +238,11 @@ TEST (PresetButton, CellViewPixels)
         EXPECT_TRUE (near (image, w - 30, h - 3, painted.getPixelAt (w - 30, h - 3)));
         EXPECT_GT (countPixels (image, { 6, 4, w / 2, h - 8 }, hue (Palette::presetGridWhite, 30)), 5);
 
-        // Three steps: a shaded mark with the count in the top-right corner.
-        EXPECT_TRUE (near (image, w - 10, 1, shaded (painted.getPixelAt (w - 10, 1), juce::Colours::black.withAlpha (0.15f))));
-        EXPECT_GT (countPixels (image, { w - 11, 1, 10, 9 }, hue (Palette::presetGridWhite, 60)), 2);
+        // Three steps: a shaded mark with the count in the top-right corner, as large as the cell is.
+        const auto px = [scale] (int v) { return juce::roundToInt ((float) v * scale); };
+        const juce::Point<int> inMark (w - px (10), px (2));
+        EXPECT_TRUE (near (image, inMark.x, inMark.y, shaded (painted.getPixelAt (inMark.x, inMark.y), juce::Colours::black.withAlpha (0.15f))));
+        EXPECT_GT (countPixels (image, { w - px (11), px (1), px (10), px (9) }, hue (Palette::presetGridWhite, 60)), 2 * px (1));
 
         // Selected: the brighter image and black text.
         three->setToggleState (true, juce::dontSendNotification);

@@ -496,10 +496,11 @@ TEST_F (SearchDialogTest, DoubleClickOnAHitSelectsItsPresetAndCloses)
                                                 "item Vesper", "select 5", "scroll 5" })); // the double-click, then closed
 }
 
-TEST_F (SearchDialogTest, TabReachesTheTableWhichShowsTheFocusAndReturnThereCloses)
+TEST_F (SearchDialogTest, TabGoesAlongTheSearchRowToTheTableWhichShowsTheFocusAndReturnThereCloses)
 {
     auto dialog = makeDialog();
     int ringBefore = -1, ringAfter = -1, ringFull = 0;
+    juce::StringArray order;
 
     runModally (*dialog, [&] (BelvoraDialog& d)
     {
@@ -520,8 +521,12 @@ TEST_F (SearchDialogTest, TabReachesTheTableWhichShowsTheFocusAndReturnThereClos
         content.getSearchField().grabKeyboardFocus();
         ringBefore = ringPixels();
 
+        // The search row left to right first, then the hits.
         for (int i = 0; i < 6 && ! list.hasKeyboardFocus (true); ++i)
+        {
             ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+            order.add (juce::Component::getCurrentlyFocusedComponent()->getName());
+        }
 
         ASSERT_TRUE (list.hasKeyboardFocus (true));
         ringAfter = ringPixels();
@@ -532,6 +537,7 @@ TEST_F (SearchDialogTest, TabReachesTheTableWhichShowsTheFocusAndReturnThereClos
     });
 
     EXPECT_FALSE (dialog->isVisible());
+    EXPECT_EQ (order.joinIntoString (", "), "btnTags, btnLocation, " + dialog->getSearchContent().getTable().getListBox().getName());
     EXPECT_EQ (ringBefore, 0);
     EXPECT_EQ (ringAfter, ringFull);
     EXPECT_EQ (page.calls, juce::StringArray ({ "item Reverb Set", "select 2", "scroll 2" }));

@@ -3,7 +3,11 @@
 #include "gui/datapage/SourceDataBrowser.h"
 #include "gui/datapage/SourceTreeItem.h"
 
-DataSetTreeView::DataSetTreeView() = default;
+DataSetTreeView::DataSetTreeView()
+{
+    // One Tab stop, the tree, which takes the arrows: its viewport would be a second one under the same ring.
+    getViewport()->setWantsKeyboardFocus (false);
+}
 
 DataSetTreeView::~DataSetTreeView()
 {

@@ -567,7 +567,9 @@ void PresetDetailsContainer::layoutContent (int width, int height)
         tagsLabel.setBounds (mx, y + h2, areaWidth, h1);
 
         const auto cols = juce::jmax (1, areaWidth / colW);
-        const auto gap = cols >= 2 ? (areaWidth % colW) / (cols - 1) : 0;
+        // The spare width spread between the columns, the last one ending at the right edge: a gap
+        // cut to whole pixels would add up column by column, differently at each scale.
+        const auto step = cols >= 2 ? (float) (areaWidth - colW) / (float) (cols - 1) : 0.0f;
         auto rowY = tagsLabel.getBottom();
 
         for (int i = 0; i < tagButtons.size(); ++i)
@@ -575,7 +577,7 @@ void PresetDetailsContainer::layoutContent (int width, int height)
             if (i > 0 && i % cols == 0)
                 rowY += th + px (4.0f);
 
-            tagButtons.getUnchecked (i)->setBounds ((i % cols) * (colW + gap) + indent, rowY, colW, th);
+            tagButtons.getUnchecked (i)->setBounds (juce::roundToInt ((float) (i % cols) * step) + indent, rowY, colW, th);
             bottom = rowY + th;
         }
     }

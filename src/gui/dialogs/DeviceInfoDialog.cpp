@@ -55,7 +55,7 @@ juce::Label& DeviceInfoComp::value (const char* labelName, const juce::String& i
     label->setFont (BVLookAndFeel::makeFont (fontSize, juce::Font::bold));
     label->setJustificationType (juce::Justification::centredLeft);
     label->setEditable (false, false, false);
-    label->setBorderSize ({ 0, 4, 0, 0 });
+    label->setBorderSize ({ 0, WidgetMetrics::pixels (*this) (4.0f), 0, 0 });
     addAndMakeVisible (label);
     return *label;
 }

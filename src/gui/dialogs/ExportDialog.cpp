@@ -31,6 +31,10 @@ ExportContent::ExportContent (const juce::String& exportFolder, const juce::Stri
     for (auto* label : { &labelFilename, &labelSuffix, &labelFilenameExample, &labelPath })
         label->setFont (BVLookAndFeel::makeFont (f));
 
+    for (auto* label : { &labelSource, &labelData, &labelFileHandling, &labelFileNaming, &labelLocation,
+                         &labelFilename, &labelSuffix, &labelFilenameExample, &labelPath })
+        label->setBorderSize (WidgetMetrics::labelBorder (*this));
+
     labelSuffix.setJustificationType (juce::Justification::centredRight);
 
     for (auto* editor : { &textEditorFilename, &suffixEditor })
@@ -72,9 +76,11 @@ ExportContent::ExportContent (const juce::String& exportFolder, const juce::Stri
     for (auto& [button, name] : buttonNames)
         button->setName (name);
 
-    juce::Component* focusOrder[] = { &chooseFolderButton, &toggleButtonSingleFile, &toggleButtonOneFilePer, &textEditorFilename,
-                                      &suffixEditor, &toggleButtonSelectedPresets, &toggleButtonAllPresets,
-                                      &toggleButtonSetupData, &comboBoxDataSource, &textButtonStartExport, &textButtonCancel };
+    // As they are read: the left column, the right one, then the folder and the buttons below.
+    juce::Component* focusOrder[] = { &comboBoxDataSource, &toggleButtonSelectedPresets, &toggleButtonAllPresets,
+                                      &toggleButtonSetupData, &toggleButtonSingleFile, &toggleButtonOneFilePer,
+                                      &textEditorFilename, &suffixEditor, &chooseFolderButton, &textButtonStartExport,
+                                      &textButtonCancel };
     for (int i = 0; i < (int) std::size (focusOrder); ++i)
         focusOrder[i]->setExplicitFocusOrder (i + 1);
 
@@ -244,6 +250,13 @@ void ExportContent::textEditorTextChanged (juce::TextEditor& editor)
     updateStartButton();
 }
 
+void ExportContent::textEditorReturnKeyPressed (juce::TextEditor&)
+{
+    // Return in a field starts the export, as in any dialog with a default button.
+    if (textButtonStartExport.isEnabled())
+        textButtonStartExport.triggerClick();
+}
+
 void ExportContent::textEditorFocusLost (juce::TextEditor& editor)
 {
     if (&editor != &textEditorFilename || editor.getText().isNotEmpty())
@@ -257,6 +270,7 @@ void ExportContent::textEditorFocusLost (juce::TextEditor& editor)
 void ExportContent::resized()
 {
     const auto [f, s, g] = WidgetMetrics::sizes (*this);
+    const auto px = WidgetMetrics::pixels (*this);
     const auto w = getWidth(), h = getHeight();
 
     const auto row = (int) (2.0f * f);
@@ -269,25 +283,25 @@ void ExportContent::resized()
 
     // Left: the source and what to export.
     auto y = stack (labelSource, left, g, column, caption);
-    y = stack (comboBoxDataSource, left + g, y + 4, column - g, caption);
+    y = stack (comboBoxDataSource, left + g, y + px (4.0f), column - g, caption);
     y = stack (labelData, left, y + g, column, caption);
 
     for (auto* t : { &toggleButtonSelectedPresets, &toggleButtonAllPresets, &toggleButtonSetupData })
-        y = stack (*t, left + g, y + 2, column - g, toggle);
+        y = stack (*t, left + g, y + px (2.0f), column - g, toggle);
 
     // Right: one file or many, and their names.
     y = stack (labelFileHandling, right, g, column, caption);
-    y = stack (toggleButtonSingleFile, right + g, y + 2, column - g, toggle);
-    y = stack (toggleButtonOneFilePer, right + g, y + 2, column - g, toggle);
+    y = stack (toggleButtonSingleFile, right + g, y + px (2.0f), column - g, toggle);
+    y = stack (toggleButtonOneFilePer, right + g, y + px (2.0f), column - g, toggle);
 
     y = stack (labelFileNaming, right, juce::jmax (labelData.getY(), y + g), column, caption);
     const auto nameWidth = juce::roundToInt (60.0f * s);
     const auto editorX = right + g + nameWidth;
-    labelFilename.setBounds (right + g, y + 4, nameWidth, caption);
+    labelFilename.setBounds (right + g, y + px (4.0f), nameWidth, caption);
     labelSuffix.setBounds (labelFilename.getBounds());
-    y = stack (textEditorFilename, editorX, y + 4, right + column - editorX, caption);
+    y = stack (textEditorFilename, editorX, y + px (4.0f), right + column - editorX, caption);
     suffixEditor.setBounds (textEditorFilename.getBounds());
-    labelFilenameExample.setBounds (editorX, y + 2, right + column - editorX, caption);
+    labelFilenameExample.setBounds (editorX, y + px (2.0f), right + column - editorX, caption);
 
     // Bottom: the folder, then the two buttons.
     const auto buttonWidth = WidgetMetrics::textButtonWidth (juce::roundToInt (80.0f * s), row,

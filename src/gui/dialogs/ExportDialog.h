@@ -35,6 +35,7 @@ public:
     void buttonClicked (juce::Button* button) override;
     void comboBoxChanged (juce::ComboBox* combo) override;
     void textEditorTextChanged (juce::TextEditor& editor) override;
+    void textEditorReturnKeyPressed (juce::TextEditor& editor) override;
     void textEditorFocusLost (juce::TextEditor& editor) override;
     void resized() override;
 

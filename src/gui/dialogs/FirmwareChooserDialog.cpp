@@ -303,6 +303,9 @@ void FirmwareChooserContent::layOutDescription()
     if (descriptionView != nullptr)
         descriptionView->setSize (juce::jmax (0, viewport.getWidth() - viewport.getScrollBarThickness()),
                                   descriptionView->getHeight());
+
+    // The notes are a Tab stop of their own (the arrows scroll them) only when there is more of them than shows.
+    viewport.setWantsKeyboardFocus (descriptionView != nullptr && descriptionView->getHeight() > viewport.getMaximumVisibleHeight());
 }
 
 //==============================================================================

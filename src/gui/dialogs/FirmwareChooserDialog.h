@@ -98,6 +98,7 @@ private:
     juce::TextButton buttonStart { "Start Update" }, buttonCancel { "Cancel" }, buttonCustom { "Custom Update..." };
     juce::Rectangle<int> detailsArea;
     juce::Viewport viewport { "viewport" };
+    ListFocusRing viewportRing { viewport, false };
     std::unique_ptr<juce::Component> descriptionView;
     juce::Component::SafePointer<juce::AlertWindow> buildPrompt;
 

@@ -17,6 +17,7 @@ namespace
     {
         label.setName (name);
         label.setFont (BVLookAndFeel::makeFont (WidgetMetrics::fontSize (parent)));
+        label.setBorderSize (WidgetMetrics::labelBorder (parent));
         label.setText (text, juce::dontSendNotification);
         parent.addAndMakeVisible (label);
     }
@@ -275,6 +276,7 @@ void ImportContent::comboBoxChanged (juce::ComboBox* combo)
 void ImportContent::resized()
 {
     const auto [f, s, g] = WidgetMetrics::sizes (*this);
+    const auto px = WidgetMetrics::pixels (*this);
     const auto w = getWidth(), h = getHeight();
 
     const auto row = (int) (2.0f * f);
@@ -284,13 +286,13 @@ void ImportContent::resized()
                                                              { &textButtonCancel, &chooseFolderButton, &textButtonStartImport });
 
     labelFile.setBounds (g, g, captionWidth, caption);
-    labelPath.setBounds (2 * g, labelFile.getBottom() + 6, w - 3 * g - buttonWidth, row);
+    labelPath.setBounds (2 * g, labelFile.getBottom() + px (6.0f), w - 3 * g - buttonWidth, row);
     textButtonCancel.setBounds (w - buttonWidth - g, h - row - g, buttonWidth, row);
     textButtonStartImport.setBounds (textButtonCancel.getX() - buttonWidth - g, textButtonCancel.getY(), buttonWidth, row);
     chooseFolderButton.setBounds (textButtonCancel.getX(), labelPath.getY(), buttonWidth, row);
     labelDestination.setBounds (g, chooseFolderButton.getBottom() + 2 * g, captionWidth, caption);
     labelStartingPosition.setBounds (w / 2, labelDestination.getY(), captionWidth, caption);
-    comboBoxDataDestination.setBounds (16, labelDestination.getBottom() + 6, w / 2 - 32, caption);
+    comboBoxDataDestination.setBounds (px (16.0f), labelDestination.getBottom() + px (6.0f), w / 2 - px (32.0f), caption);
 
     const auto orderX = labelStartingPosition.getX() + g;
     comboBoxPresetOrder.setBounds (orderX, comboBoxDataDestination.getY(), chooseFolderButton.getRight() - orderX, caption);

@@ -52,6 +52,28 @@ void OptionsComponentPage::addHeader (juce::Label& label, const juce::String& te
 }
 
 //==============================================================================
+void OneStopSlider::lookAndFeelChanged()
+{
+    juce::Slider::lookAndFeelChanged();
+    keepOneStop();
+}
+
+void OneStopSlider::enablementChanged()
+{
+    juce::Slider::enablementChanged();
+    keepOneStop();
+}
+
+void OneStopSlider::keepOneStop()
+{
+    // The value box is made afresh with each look-and-feel and made a stop again with each enablement.
+    setWantsKeyboardFocus (true);
+
+    for (auto* child : getChildren())
+        child->setWantsKeyboardFocus (false);
+}
+
+//==============================================================================
 const char* const GeneralOptionsComp::homePage = "https://www.marrowell.com/";
 
 GeneralOptionsComp::GeneralOptionsComp (BVLookAndFeel& pageLaf)

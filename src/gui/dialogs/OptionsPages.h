@@ -33,6 +33,23 @@ protected:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OptionsComponentPage)
 };
 
+/** A slider that is one Tab stop, itself, marked as the other controls and
+    moved by the arrows: the value box the framework makes a stop of its own
+    takes typing from a click only. */
+class OneStopSlider : public juce::Slider
+{
+public:
+    using juce::Slider::Slider;
+
+    void lookAndFeelChanged() override;
+    void enablementChanged() override;
+    void focusGained (FocusChangeType) override   { repaint(); }
+    void focusLost (FocusChangeType) override     { repaint(); }
+
+private:
+    void keepOneStop();
+};
+
 /** "General": the text size and the usage data. */
 class GeneralOptionsComp : public OptionsComponentPage,
                            public juce::Slider::Listener,
@@ -60,7 +77,7 @@ public:
 
 private:
     juce::Label resolutionHeader, previewLabel { "previewLabel", "Text Size" }, usageHeader;
-    juce::Slider scaleSlider { juce::Slider::LinearHorizontal, juce::Slider::TextBoxRight };
+    OneStopSlider scaleSlider { juce::Slider::LinearHorizontal, juce::Slider::TextBoxRight };
     juce::ToggleButton usageToggle { "Send Anonymous Usage Data to Marrowell" };
     juce::TextButton moreInfoButton { "More Info..." };
     int shownPercent = 100;   // the stored scale as the slider's steps show it

@@ -313,8 +313,11 @@ SearchContent::SearchContent (SearchTarget& target, const juce::Array<juce::Valu
     noResults.setAlwaysOnTop (true);
     addAndMakeVisible (noResults);
     table.setWantsKeyboardFocus (true);
-    searchField.setExplicitFocusOrder (1);
-    table.setExplicitFocusOrder (2);
+    // As read: the search row left to right, then the hits below it.
+    juce::Component* focusOrder[] = { &searchField, &tagButton, &locationButton, &table };
+
+    for (int i = 0; i < (int) std::size (focusOrder); ++i)
+        focusOrder[i]->setExplicitFocusOrder (i + 1);
 
     setSize (px (350.0f * m.scale), px (45.0f * m.scale));
 }

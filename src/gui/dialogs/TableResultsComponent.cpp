@@ -9,11 +9,11 @@ TableResultsComponent::TableResultsComponent (PresetSearch::Results& resultArray
     listBox.setModel (this);
     addAndMakeVisible (listBox);
     listBox.setWantsKeyboardFocus (true);
-    listBox.setOutlineThickness (1);
+    const auto px = WidgetMetrics::pixels (*this);
+    listBox.setOutlineThickness (px (1.0f));
     listBox.setColour (juce::ListBox::outlineColourId, Palette::searchTextColour);
 
     using Flags = juce::TableHeaderComponent::ColumnPropertyFlags;
-    const auto px = WidgetMetrics::pixels (*this);
     auto& header = listBox.getHeader();
     header.addColumn ("Rank", rankColumn, 5, 2, 10, 0);
     header.addColumn ("Preset #", numberColumn, px (60.0f), px (30.0f), -1, Flags::visible | Flags::resizable | Flags::sortable);

@@ -137,7 +137,8 @@ void UpdateProgressWindow::visibilityChanged()
 
 bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
 {
-    return FocusKeeper::pressFocusedButton (*this, key) || juce::DocumentWindow::keyPressed (key);
+    return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || juce::DocumentWindow::keyPressed (key);
 }
 
 //==============================================================================

@@ -53,7 +53,8 @@ public:
     void buttonClicked (juce::Button* button) override;
     void closeButtonPressed() override;
 
-    /** Space acts on the focused button, as Return does. */
+    /** By keys: Tab brings the focus to "Stop" (it has none at first, so no stray key
+        stops the update) and Space presses it. */
     bool keyPressed (const juce::KeyPress& key) override;
     void visibilityChanged() override;
 

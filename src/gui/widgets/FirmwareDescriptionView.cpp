@@ -3,6 +3,7 @@
 
 #include "content/FirmwareUpdateElement.h"
 
+#include "gui/BVLookAndFeel.h"
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
 
@@ -18,6 +19,30 @@ namespace
     {
         using juce::HyperlinkButton::HyperlinkButton;
         void clicked() override     { Alerts::openWebAddress (this, getURL()); }
+
+        // Marked as any control with the keyboard focus, and brought into view when Tab reaches it.
+        void paintButton (juce::Graphics& g, bool over, bool down) override
+        {
+            juce::HyperlinkButton::paintButton (g, over, down);
+
+            if (auto* laf = BVLookAndFeel::of (*this); laf != nullptr && hasKeyboardFocus (false))
+                laf->drawFocusRing (g, getLocalBounds().toFloat());
+        }
+
+        void focusGained (FocusChangeType) override
+        {
+            if (auto* viewport = findParentComponentOfClass<juce::Viewport>())
+            {
+                const auto shown = viewport->getViewArea();
+                const auto area = viewport->getViewedComponent()->getLocalArea (this, getLocalBounds());
+                viewport->setViewPosition (juce::jmin (area.getX(), juce::jmax (shown.getX(), area.getRight() - shown.getWidth())),
+                                           juce::jmin (area.getY(), juce::jmax (shown.getY(), area.getBottom() - shown.getHeight())));
+            }
+
+            repaint();
+        }
+
+        void focusLost (FocusChangeType) override   { repaint(); }
     };
 
     struct Link
@@ -107,7 +132,8 @@ std::unique_ptr<juce::Component> FirmwareUpdateElement::createDescriptionView (c
     auto view = std::make_unique<DescriptionView>();
     view->setName ("Firmware Update Description");
 
-    const auto rowHeight = (int) font.getHeight() + 4;
+    // The rows' spacing grows with the font: 18 for 14 at scale 1.
+    const auto rowHeight = (int) (font.getHeight() * 18.0f / 14.0f);
     int y = 0, width = 0, rows = 0;
 
     for (auto* row = description.getFirstChildElement(); row != nullptr; row = row->getNextElementWithTagName ("line"))

@@ -2,8 +2,8 @@
 
 #include "gui/BVLookAndFeel.h"
 
-ListFocusRing::ListFocusRing (juce::Component& listToRing)
-    : juce::Component ("focusRing"), list (&listToRing)
+ListFocusRing::ListFocusRing (juce::Component& listToRing, bool ringWhileChildFocused)
+    : juce::Component ("focusRing"), list (&listToRing), whileChildFocused (ringWhileChildFocused)
 {
     setInterceptsMouseClicks (false, false);
     setWantsKeyboardFocus (false);
@@ -52,9 +52,14 @@ void ListFocusRing::componentBeingDeleted (juce::Component&)
     setVisible (false);
 }
 
+bool ListFocusRing::isRinged() const
+{
+    return list != nullptr && list->hasKeyboardFocus (whileChildFocused);
+}
+
 void ListFocusRing::globalFocusChanged (juce::Component*)
 {
-    const auto now = list != nullptr && list->hasKeyboardFocus (true);
+    const auto now = isRinged();
 
     if (now != shown)
     {
@@ -66,7 +71,7 @@ void ListFocusRing::globalFocusChanged (juce::Component*)
 void ListFocusRing::paint (juce::Graphics& g)
 {
     // Asked afresh: the focus listener hears of a change only later.
-    if (list == nullptr || ! list->hasKeyboardFocus (true))
+    if (! isRinged())
         return;
 
     if (auto* laf = dynamic_cast<BVLookAndFeel*> (&getLookAndFeel()))

@@ -150,15 +150,17 @@ void PresetButton::layoutIconView()
     // The height carries the UI scale already (and the user's zoom): the font grows with it alone.
     font = font.withHeight (fs / WidgetMetrics::scale (*this) * h / 95.0f);
 
-    shadowBox = { 5.0f, 5.0f, w - 10.0f, h - 10.0f };
-    bodyBox = { 0.0f, 0.0f, w - 5.0f, h - 5.0f };
-    faceBox = { 1.0f, 1.0f, w - 7.0f, h - 7.0f };
+    // The tile's pixels grow with it, as its font does: 95 high at scale 1 without zoom.
+    const auto s = h / 95.0f;
+    shadowBox = { 5.0f * s, 5.0f * s, w - 10.0f * s, h - 10.0f * s };
+    bodyBox = { 0.0f, 0.0f, w - 5.0f * s, h - 5.0f * s };
+    faceBox = { 1.0f * s, 1.0f * s, w - 7.0f * s, h - 7.0f * s };
 
     iconPosition.x = (int) faceBox.getCentreX() - iw / 2;
-    iconPosition.y = juce::jmax (4, (int) ((h - 7.0f) * 0.5f + 1.0f - ((float) (ih / 2) + fs)));
+    iconPosition.y = juce::jmax (juce::roundToInt (4.0f * s), (int) ((h - 7.0f * s) * 0.5f + s - ((float) (ih / 2) + fs)));
 
     const auto iconBottom = (float) (iconPosition.y + ih);
-    nameBox = { fs * 0.5f + 1.0f, iconBottom + 1.0f, w - 7.0f - fs, h - 6.0f - iconBottom };
+    nameBox = { fs * 0.5f + s, iconBottom + s, w - 7.0f * s - fs, h - 6.0f * s - iconBottom };
 
     // The number goes in the tile's dark strip below its pale bars (from 72 % of its
     // height down), where it and the step count stay clear of them at every scale.
@@ -184,23 +186,27 @@ void PresetButton::paintCell (juce::Graphics& g)
     if (! drawBackground (g, *cellHelper, chooseImage(), getLocalBounds()))
         g.fillAll (Palette::backgroundColour);
 
+    // The cell's pixels grow with it, as its font does: 25 high at scale 1 without zoom.
+    const BVLookAndFeel::Pixels px { (float) h / 25.0f };
+
     g.setColour (getToggleState() ? Palette::presetCellBlack : Palette::presetGridWhite);
     g.setFont (font);
-    g.drawFittedText (getButtonText(), 6, 4, w - 12, h - 8, juce::Justification::left, 2);
+    g.drawFittedText (getButtonText(), px (6.0f), px (4.0f), w - px (12.0f), h - px (8.0f), juce::Justification::left, 2);
 
+    const auto line = juce::jmax (1, px (1.0f));
     g.setColour (Palette::presetGridSlate);
-    g.fillRect (0, 0, w, 1);
-    g.fillRect (0, h - 1, w, 1);
-    g.fillRect (0, 0, 1, h);
-    g.fillRect (w - 1, 0, 1, h);
+    g.fillRect (0, 0, w, line);
+    g.fillRect (0, h - line, w, line);
+    g.fillRect (0, 0, line, h);
+    g.fillRect (w - line, 0, line, h);
 
     if (const auto steps = getNumSteps(); steps > 1)
     {
-        const juce::Rectangle<int> mark (w - 11, 1, 10, 9);
+        const juce::Rectangle<int> mark (w - px (11.0f), line, px (10.0f), px (9.0f));
         g.setColour (juce::Colours::black.withAlpha (0.15f));
         g.fillRect (mark);
         g.setColour (Palette::presetGridWhite);
-        g.setFont (font.withHeight (8.5f));
+        g.setFont (font.withHeight (8.5f * px.scale));
         g.drawText (juce::String (steps), mark, juce::Justification::centred, true);
     }
 
@@ -216,7 +222,8 @@ void PresetButton::paintIcon (juce::Graphics& g, bool isMouseOver, bool isButton
     if (isButtonDown || getToggleState() || isMouseOver)
     {
         const auto framed = isButtonDown || getToggleState();
-        const TileCard card { shadowBox, bodyBox, faceBox };
+        const auto s = (float) getHeight() / 95.0f;
+        const TileCard card { shadowBox, bodyBox, faceBox, 2.0f * s, 2.0f * s, 1.0f * s, s };
         card.draw (g, framed ? Palette::accentBlueColour : Palette::steelBlueColour,
                    framed ? Palette::backgroundColour.brighter (0.4f) : Palette::archiveTilePale, isButtonDown, enabled);
     }
@@ -241,6 +248,6 @@ void PresetButton::paintIcon (juce::Graphics& g, bool isMouseOver, bool isButton
     {
         const auto shift = (float) juce::roundToInt (numberFont.getStringWidthFloat (number + ":"));
         g.setFont (numberFont.withHeight (numberFont.getHeight() * 0.85f));
-        g.drawText ("(x" + juce::String (steps) + ")", numberBox.translated (shift, 1.0f), juce::Justification::topLeft, true);
+        g.drawText ("(x" + juce::String (steps) + ")", numberBox.translated (shift, (float) getHeight() / 95.0f), juce::Justification::topLeft, true);
     }
 }

@@ -28,6 +28,13 @@ namespace WidgetMetrics
         return laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
     }
 
+    /** The framework's label border (1 above and below, 5 at the sides) at the component's scale. */
+    inline juce::BorderSize<int> labelBorder (juce::Component& c)
+    {
+        const auto px = pixels (c);
+        return { px (1.0f), px (5.0f), px (1.0f), px (5.0f) };
+    }
+
     /** The gap between a dialog's elements. */
     inline int gap (juce::Component& c)
     {
