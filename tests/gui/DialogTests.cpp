@@ -9,6 +9,7 @@
 #include "gui/dialogs/AboutBox.h"
 #include "gui/dialogs/DeviceInfoDialog.h"
 #include "gui/dialogs/ExportDialog.h"
+#include "gui/dialogs/FileChooserDialog.h"
 #include "gui/dialogs/FirmwareChooserDialog.h"
 #include "gui/dialogs/ImportDialog.h"
 #include "gui/dialogs/OptionsDialog.h"
@@ -490,52 +491,27 @@ TEST_F (DialogTest, ABoxOverADialogStaysAboveIt)
     EXPECT_TRUE (above);
 }
 
-// A file chooser by keys alone, at both scales: each control is one marked Tab
-// stop in reading order, round to the name box it opens with; in the list the
-// arrows move, Return opens a folder, then picks a file.
-TEST_F (DialogTest, FileChooserGoesByKeysAlone)
+// In a file chooser's list the arrows move, Return opens a folder, then picks a file.
+TEST_F (DialogTest, FileChooserListGoesByKeys)
 {
     const auto folder = DialogFixtures::freshFolder ("chooser"), inner = folder.getChildFile ("Live Set/inner.syx");
     EXPECT_TRUE (inner.getParentDirectory().createDirectory() && inner.replaceWithText ("F0 F7") && folder.getChildFile ("Vocal.syx").replaceWithText ("F0 F7"));
 
-    for (auto scale : scales)
+    DialogTests::ChooserKeys keys ([&] (juce::Component& chooser)
     {
-        SCOPED_TRACE (scale);
-        ScopedLookAndFeel look (scale);
-        juce::StringArray order;
+        auto* list = DialogTests::find<juce::ListBox> (chooser, "files");
+        ASSERT_NE (list, nullptr);
+        const auto rows = [list] { return list->getModel()->getNumRows(); };
+        const auto press = [] (int code, juce::ModifierKeys mods = {}) { return DialogTests::pressKey (juce::KeyPress (code, mods, 0)); };
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 2; }));
+        ASSERT_TRUE (press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier) && press (juce::KeyPress::upKey) && press (juce::KeyPress::returnKey));
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 1; })) << "the folder opened";
+        ASSERT_TRUE (press (juce::KeyPress::downKey) && press (juce::KeyPress::returnKey));
+    });
 
-        DialogTests::ChooserKeys keys ([&] (juce::Component& chooser)
-        {
-            auto* list = DialogTests::find<juce::ListBox> (chooser, "files");
-            ASSERT_NE (list, nullptr);
-            const auto rows = [list] { return list->getModel()->getNumRows(); };
-            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 2; }));
-
-            for (int i = 0; i < 6; ++i)
-            {
-                ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
-                auto* focused = juce::Component::getCurrentlyFocusedComponent();
-
-                while (focused->getName().isEmpty())   // the folder box's field is its label's
-                    focused = focused->getParentComponent();
-
-                order.add (focused->getName());
-                chooser.repaint();
-                EXPECT_GE (countPixels (snapshot (chooser), chooser.getLocalArea (focused, focused->getLocalBounds()), hue (Palette::focusRingColour, 10)),
-                           focused->getHeight()) << order.joinIntoString (", ") << " marked";
-            }
-
-            const auto press = [] (int code, juce::ModifierKeys mods = {}) { return DialogTests::pressKey (juce::KeyPress (code, mods, 0)); };
-            ASSERT_TRUE (press (juce::KeyPress::tabKey, juce::ModifierKeys::shiftModifier) && press (juce::KeyPress::upKey) && press (juce::KeyPress::returnKey));
-            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rows() == 1; })) << "the folder opened";
-            ASSERT_TRUE (press (juce::KeyPress::downKey) && press (juce::KeyPress::returnKey));
-        });
-
-        const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
-        EXPECT_EQ (keys.focused, "filename");
-        EXPECT_EQ (order, juce::StringArray ({ "Open", "Cancel", "path", "up", "files", "filename" }));
-        EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
-    }
+    const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
+    EXPECT_EQ (keys.focused, "filename");
+    EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
 }
 
 // Each dialog's real chooser: a name or a path typed in its name box, then Return, is chosen.
@@ -577,6 +553,7 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
 {
     using namespace DialogFixtures;
     const auto data = makeData (vesper, { 0, 1 });
+    const auto syx = writeSysExFile (freshFolder ("tab").getChildFile ("a.syx"), vesper, { 1 });
     const auto tab = juce::KeyPress (juce::KeyPress::tabKey);
     using Make = std::function<std::unique_ptr<juce::ResizableWindow>()>;
 
@@ -602,6 +579,8 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
               return dialog;
           }, "list, release notes, Custom Update..., Start Update, Cancel" },
         { [] { return std::make_unique<UpdateProgressWindow> (nullptr); }, "Stop" },
+        { [&] { return std::make_unique<FileChooserDialog> (FileChoosers::Request { FileChoosers::Mode::openFile, "Import", syx, "*.syx" }); },
+          "filename, Open, Cancel, path, up, files" },
         { [] { return std::make_unique<OptionsDialog> (nullptr); },
           "scaleSlider, Send Anonymous Usage Data to Marrowell, More Info..., Restore Defaults, Ok, Cancel" },
     };
@@ -626,19 +605,27 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
             }
 
             juce::StringArray stops, unmarked;
-
-            while (focused() != nullptr && window->isParentOf (focused()) && ! stops.contains (focused()->getName()) && stops.size() < 20)
+            // A stop is the named control the focus is in (a combo box's text field is its box's).
+            const auto stopNow = [&]
             {
-                juce::Component::SafePointer<juce::Component> stop (focused());
+                auto* c = focused();
+                while (c != nullptr && c != window.get() && c->getName().isEmpty())
+                    c = c->getParentComponent();
+                return c;
+            };
+
+            while (focused() != nullptr && window->isParentOf (focused()) && ! stops.contains (stopNow()->getName()) && stops.size() < 20)
+            {
+                juce::Component::SafePointer<juce::Component> stop (stopNow());
                 const auto name = stop->getName();
                 const auto area = window->getLocalArea (stop, stop->getLocalBounds());
                 const auto marked = window->createComponentSnapshot (area);
 
-                if (dynamic_cast<juce::TabBarButton*> (focused()) == nullptr)   // the tab bar's keys are its own matter
+                if (dynamic_cast<juce::TabBarButton*> (stop.getComponent()) == nullptr)   // the tab bar's keys are its own matter
                     stops.add (name);
 
                 // Keys only while the stop shows the focus: the system may take the window's focus away for a moment.
-                ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return focused() == stop && window->getPeer()->isFocused(); }));
+                ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return stopNow() == stop && window->getPeer()->isFocused(); }));
                 ASSERT_TRUE (DialogTests::pressKey (tab));
                 const auto plain = window->createComponentSnapshot (area);
                 int changed = 0;
@@ -647,12 +634,12 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
                     for (int x = 0; x < plain.getWidth(); ++x)
                         changed += plain.getPixelAt (x, y) != marked.getPixelAt (x, y) ? 1 : 0;
 
-                if (focused() != stop && changed < 20)
+                if (stopNow() != stop && changed < 20)
                     unmarked.add (name);
             }
 
             EXPECT_EQ (stops.joinIntoString (", "), expected);
-            EXPECT_TRUE (stops.isEmpty() || focused()->getName() == stops[0]) << "Tab goes round";
+            EXPECT_TRUE (stops.isEmpty() || stopNow()->getName() == stops[0]) << "Tab goes round";
             EXPECT_TRUE (unmarked.isEmpty()) << unmarked.joinIntoString (", ");
             window->exitModalState (0);
             window.reset();
