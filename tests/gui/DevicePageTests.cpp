@@ -4,11 +4,13 @@
 // input, the page's menu and filter, the toolbar, and the concertina's sizes.
 // Needs a display.
 
+#include "archive/CloudArchiveManager.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/SimulatedUnitSet.h"
 #include "DialogTestSupport.h"
 #include "gui/CommandIDs.h"
+#include "gui/datapage/DataPage.h"
 #include "gui/devicepage/DevicePage.h"
 #include "gui/RunningAppFixture.h"
 #include "gui/ToolbarItemFactories.h"
@@ -190,7 +192,7 @@ TEST_F (DevicePageTest, TilesFollowUnitsPluggedInAndPulledOutWhileShown)
 
 TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
 {
-    auto options = optionsFor ("0x12");
+    auto options = optionsFor ("0x12", true);   // connected: the presets page is open too
     options.contentSettles = false;
     RunningApp running (options);
 
@@ -232,6 +234,11 @@ TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
 
     ASSERT_TRUE (running.waitFor ([&] { return ! (content->getProductImage (0x12, "Vesper") == content->getDefaultPicture()); }, 60000));
     EXPECT_TRUE (running.waitFor ([&] { return ! isPlaceholder (pictureCentre()); }));
+
+    // The presets page, opened before, shows the picture and the packs that came meanwhile.
+    auto& data = running.content().getDataPage();
+    EXPECT_TRUE (running.waitFor ([&] { return data.getUnitPicture() == content->getProductImage (0x12, "Vesper"); }));
+    EXPECT_TRUE (running.waitFor ([&] { auto* cloud = data.getCloudManager(); return cloud != nullptr && cloud->getTree().getNumChildren() > 0; }));
 }
 
 TEST_F (DevicePageTest, LeftClickOrSpaceOnAUsableTileConnectsItOtherClicksDoNot)

@@ -110,6 +110,8 @@ public:
     /** Opens the unit's sources; the files given were moved aside and are named to the user with those of the backups. */
     void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {});
     void showDamagedFiles (const juce::Array<juce::File>& files);
+    /** The product's picture as the content has it now: pictures come after what work needs. */
+    void refreshUnitPicture();
     /** Saves and closes. When something cannot be written, a quit (or, with
         saveDeviceData, a disconnection) asks first: try again, or go on without it. */
     void closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting = false);

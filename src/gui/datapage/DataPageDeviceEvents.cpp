@@ -113,6 +113,17 @@ void DataPage::changeNotify (const ChangeInfo& info)
             buildSourceTree (archiveCategory);
             break;
 
+        // A unit is usable before its product's pictures and packs come: what
+        // was shown without them is read again as the download goes on.
+        case DeviceInfoMessage::downloadStatus:
+        case DeviceInfoMessage::downloadFinished:
+        case DeviceInfoMessage::downloadFailed:
+            refreshUnitPicture();
+
+            if (cloudManager != nullptr && ! cloudManager->isLoading() && cloudManager->getTree().getNumChildren() == 0)
+                cloudManager->loadPacksFolder();
+            break;
+
         case DeviceInfoMessage::presetRead:
         case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true, m.preset); break;
         case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;

@@ -211,6 +211,17 @@ void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
                                              "and nothing was written over them:\n\n" + names.joinIntoString ("\n"));
 }
 
+void DataPage::refreshUnitPicture()
+{
+    auto* content = Nexus::getContentManager();
+
+    if (content == nullptr || caps == nullptr)
+        return;
+
+    if (const auto picture = content->getProductImage (caps->caps.productId, deviceName); picture != browser.getUnitPicture())
+        browser.setUnitPicture (picture);
+}
+
 void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged)
 {
     auto* devices = Nexus::getDeviceManager();
@@ -246,7 +257,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
         if (archiveManager->checkBackupFormats (question))
             hub()->postMessage (new DeviceInfoMessage (DeviceInfoMessage::askConvertBackups, 0, 0, question));
 
-        browser.setUnitPicture (content->getProductImage (caps->caps.productId, deviceName));
+        refreshUnitPicture();
     }
 
     cloudManager.reset();

@@ -215,6 +215,15 @@ void SourceDataBrowser::mouseUp (const juce::MouseEvent& e)
         showTreeMenu (e);
 }
 
+// A picture that comes after the rows were made (pictures come late) is drawn in them too.
+void SourceDataBrowser::setUnitPicture (const juce::Image& picture)
+{
+    unitPicture = picture;
+
+    if (rootItem != nullptr)
+        rootItem->refreshDeviceIcons();
+}
+
 bool SourceDataBrowser::keyPressed (const juce::KeyPress& key)
 {
     if (rootItem == nullptr || key == juce::KeyPress::escapeKey)

@@ -35,7 +35,7 @@ public:
     const juce::ValueTree& getRenameTarget() const noexcept   { return renameTarget; }
 
     /** The connected unit's product picture, shown by the unit's rows. */
-    void setUnitPicture (const juce::Image& picture)       { unitPicture = picture; }
+    void setUnitPicture (const juce::Image& picture);
     const juce::Image& getUnitPicture() const noexcept     { return unitPicture; }
 
     void addListener (SourceBrowserListener* listener);

@@ -55,6 +55,19 @@ SourceTreeItem::~SourceTreeItem()
     node.removeListener (this);
 }
 
+void SourceTreeItem::refreshDeviceIcons()
+{
+    for (int i = 0; i < getNumSubItems(); ++i)
+    {
+        if (auto* row = dynamic_cast<SourceTreeItem*> (getSubItem (i)); row != nullptr && row->isDeviceRow())
+        {
+            row->icon = SourceTreeIcons::createNodeIcon (row->node, browser.getUnitPicture());
+            row->refreshDeviceIcons();
+            row->repaintItem();
+        }
+    }
+}
+
 bool SourceTreeItem::isDeviceRow() const
 {
     return node[categoryProp] == device || node.getParent()[categoryProp] == device;

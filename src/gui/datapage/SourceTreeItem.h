@@ -28,6 +28,9 @@ public:
     /** A device row: the unit's category node or its child. */
     bool isDeviceRow() const;
 
+    /** The device rows below this one draw the browser's unit picture as it is now. */
+    void refreshDeviceIcons();
+
     //==============================================================================
     bool mightContainSubItems() override;
     juce::String getUniqueName() const override;
