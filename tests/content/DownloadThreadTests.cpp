@@ -263,7 +263,7 @@ TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeT
     ASSERT_TRUE (contentRoot().getChildFile ("Belvora2/Vesper/images/vesper_black.png").loadFileAsData (png));
     auto slowPicture = LocalServer::Answer();
     slowPicture.body.assign (static_cast<const char*> (png.getData()), png.getSize());
-    slowPicture.delayMs = 4000;
+    slowPicture.delayMs = 1500;   // slow, but within its turn
     server.setAnswer ("/Belvora2/Vesper/images/vesper_black.png", slowPicture);
 
     auto& content = startCatalogue();
