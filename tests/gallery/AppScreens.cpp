@@ -142,7 +142,9 @@ namespace
                 break;
         }
 
-        unit.waitForStalledSender (30000);
+        // The download reaches the held request only with the message loop running:
+        // a wait on the unit alone would hold both until its time-out.
+        running.waitFor ([&] { return unit.waitForStalledSender (0); });
         running.drain();
 
         // The bar slides to its value at its own pace (slower than a busy machine
