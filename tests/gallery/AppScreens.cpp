@@ -293,6 +293,7 @@ namespace
             return needsADisplay();
 
         running.drain();
+        running.statusBar().resetCounters();   // the activity lights idle at both scales, as in the other photos
         auto& window = running.window();
         Gallery::checkText (window);
         auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
