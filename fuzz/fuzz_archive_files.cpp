@@ -61,11 +61,23 @@ namespace
             catalogue = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
 
             backups = juce::File (BelvoraPaths::getBackupDataFolder ("Vesper"));
+            archives = home.getChildFile ("archives");
+        }
+
+        // Each input starts from folders holding only what the scene put there: what an
+        // earlier input left (a damaged index moved aside under the next free number)
+        // would make every later input slower, and its outcome depend on the order.
+        void freshBackups()
+        {
+            backups.deleteRecursively();
             backups.createDirectory();
             DeviceDataArchive stored (*unitData(), "Stored", "");
             stored.save (backups.getChildFile ("a.xml"));
+        }
 
-            archives = home.getChildFile ("archives");
+        void freshArchives()
+        {
+            archives.deleteRecursively();
             archives.createDirectory();
             unitData()->saveToFile (archives.getChildFile ("data.mwd"));
         }
@@ -90,6 +102,7 @@ namespace
     void readArchive (const uint8_t* data, size_t size)
     {
         auto& s = scene();
+        s.freshArchives();
         const auto file = s.archives.getChildFile ("input.xml");
         file.replaceWithData (data, size);
 
@@ -106,7 +119,6 @@ namespace
 
         // Saved elsewhere, whatever its links say, the files stay in that folder.
         const auto out = s.archives.getChildFile ("out");
-        out.deleteRecursively();
         out.createDirectory();
 
         if (archive->save (out.getChildFile ("saved.xml")))
@@ -120,6 +132,7 @@ namespace
     void readIndex (const uint8_t* data, size_t size)
     {
         auto& s = scene();
+        s.freshBackups();
         const auto indexFile = juce::File (BelvoraPaths::getBackupIndexFile ("Vesper"));
         indexFile.replaceWithData (data, size);
 

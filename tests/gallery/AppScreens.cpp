@@ -142,7 +142,9 @@ namespace
                 break;
         }
 
-        unit.waitForStalledSender (30000);
+        // The download reaches the held request only with the message loop running:
+        // a wait on the unit alone would hold both until its time-out.
+        running.waitFor ([&] { return unit.waitForStalledSender (0); });
         running.drain();
 
         // The bar slides to its value at its own pace (slower than a busy machine
@@ -291,6 +293,7 @@ namespace
             return needsADisplay();
 
         running.drain();
+        running.statusBar().resetCounters();   // the activity lights idle at both scales, as in the other photos
         auto& window = running.window();
         Gallery::checkText (window);
         auto photo = window.createComponentSnapshot (window.getLocalBounds(), true, 1.0f);
