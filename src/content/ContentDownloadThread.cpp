@@ -4,6 +4,8 @@
 #include "content/ContentManager.h"
 #include "platform/Clock.h"
 
+#include <algorithm>
+
 ContentDownloadThread::ContentDownloadThread (ContentManager& owner, juce::MessageListener& target)
     : juce::Thread ("Content Downloader"), catalogue (owner), notifications (target)
 {
@@ -133,12 +135,28 @@ void ContentDownloadThread::downloadNext()
     const auto name = catalogue.getProductName (id);
     post (DeviceInfoMessage::downloadStarted, id, name);
 
-    const auto ok = catalogue.downloadProductContent (id, this);
+    auto& download = unfinished[id];
+    download.othersWaiting = [this, id]
+    {
+        const platform::ScopedLock sl (queueLock);
+        return std::any_of (queue.begin(), queue.end(), [id] (uint8_t other) { return other != id; });
+    };
+
+    const auto ok = catalogue.downloadProductContent (id, this, &download);
+    const auto yielded = download.yielded;
 
     {
         const platform::ScopedLock sl (queueLock);
         queue.remove (0);
+
+        // Moved within one hold of the lock, so it never looks unqueued.
+        if (yielded)
+            queue.add (id);
     }
 
+    if (yielded)
+        return;
+
+    unfinished.erase (id);
     post (ok ? DeviceInfoMessage::downloadFinished : DeviceInfoMessage::downloadFailed, id, name);
 }

@@ -1,18 +1,20 @@
 #pragma once
 
+#include "content/ContentManager.h"
 #include "platform/CriticalSection.h"
 #include "platform/Event.h"
 
 #include <juce_events/juce_events.h>
 
 #include <atomic>
-
-class ContentManager;
+#include <map>
 
 /** The worker "Content Downloader": prepares the products asked for without
     waiting (their capability document), and fetches one queued product's
     content at a time (capabilities, firmware list, conversion rules, pictures
-    and preset pack), reporting progress to the listener it was given (the hub). */
+    and preset pack), reporting progress to the listener it was given (the hub).
+    A product whose files keep the others waiting goes to the back of the queue
+    and goes on from there in its next turn. */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {
@@ -51,6 +53,7 @@ private:
     juce::MessageListener& notifications;
     platform::CriticalSection queueLock;
     juce::Array<uint8_t> queue, preparations;
+    std::map<uint8_t, ContentManager::ProductDownload> unfinished;   // the products that made way; this thread's alone
     platform::Event wake;
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)

@@ -436,8 +436,12 @@ bool ContentManager::downloadStep (int productId, ContentKind kind, juce::Thread
     }
 }
 
-bool ContentManager::downloadProductContent (int productId, juce::Thread* thread)
+bool ContentManager::downloadProductContent (int productId, juce::Thread* thread, ProductDownload* download)
 {
+    ProductDownload own;
+    auto& d = download != nullptr ? *download : own;
+    d.yielded = false;
+
     if (thread == nullptr || ! master.isLoaded())
         return false;
 
@@ -452,32 +456,43 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     if (! known || ! online.load())
         return false;
 
+    auto& pending = d.pending;
+
     // What work needs comes first: the capabilities (a unit's identification),
     // the firmware list with its images and the rules with their scripts (the
     // updates and conversions); then what is shown or offered: pictures, packs.
-    juce::Array<ContentKind> pending { capsDocument, firmwareList, conversionRules, variantPicture };
+    if (pending.isEmpty())
+    {
+        pending = { capsDocument, firmwareList, conversionRules, variantPicture };
 
-    if (getContentUrl (productId, presetPack, 0).isNotEmpty())
-        pending.add (presetPack);
+        if (getContentUrl (productId, presetPack, 0).isNotEmpty())
+            pending.add (presetPack);
+
+        d.turnMs = getPreparationLimitMs();
+        d.ok = true;
+    }
 
     // Pictures are named by the capabilities: they wait for them.
     auto canRun = [&pending] (ContentKind kind) { return kind != variantPicture || ! pending.contains (capsDocument); };
+    auto othersQueued = [&d] { return d.othersWaiting != nullptr && d.othersWaiting(); };
     const auto patience = BelvoraSettings::getDownloadTimeoutMs();
-    auto ok = true;
 
     // A file that does not come within its turn gives way to the others and is
     // tried again after them with twice the turn; the last one left, or one
     // whose turn reached the download time-out, has all the patience of the
-    // settings. So whatever one file does, the others come when served.
-    for (auto turnMs = getPreparationLimitMs(); ! pending.isEmpty(); turnMs *= 2)
+    // settings. So whatever one file does, the others come when served. Other
+    // products waiting count as others: their files come before this one's
+    // next round, whose turn stays doubled, so two stalled products do not
+    // trade short turns for ever.
+    for (; ! pending.isEmpty(); d.turnMs *= 2)
     {
         for (const auto kind : juce::Array<ContentKind> (pending))
         {
             if (! canRun (kind))
                 continue;
 
-            const auto othersWaiting = std::any_of (pending.begin(), pending.end(), [&] (ContentKind k) { return k != kind && canRun (k); });
-            ContentReader::Turn turn { othersWaiting && turnMs < patience ? turnMs : 0 };
+            const auto othersWaiting = othersQueued() || std::any_of (pending.begin(), pending.end(), [&] (ContentKind k) { return k != kind && canRun (k); });
+            ContentReader::Turn turn { othersWaiting && d.turnMs < patience ? d.turnMs : 0 };
             const auto done = downloadStep (productId, kind, thread, turn);
 
             if (ContentReader::isStopRequested (thread))
@@ -487,12 +502,19 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
                 continue;
 
             // A picture that does not come leaves the stand-in and fails nothing else.
-            ok &= done || kind == variantPicture;
+            d.ok &= done || kind == variantPicture;
             pending.removeFirstMatchingValue (kind);
+        }
+
+        if (! pending.isEmpty() && othersQueued())
+        {
+            d.turnMs *= 2;
+            d.yielded = true;
+            return false;
         }
     }
 
-    products.with (productId, [ok] (ProductRecord* r)
+    products.with (productId, [ok = d.ok] (ProductRecord* r)
     {
         if (r != nullptr)
         {
@@ -501,7 +523,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         }
     });
 
-    return ok;
+    return d.ok;
 }
 
 bool ContentManager::loadCachedProductContent (int productId)

@@ -113,11 +113,23 @@ public:
         ends, and so does a content request waiting for its turn. */
     void askWorkersToStop();
 
+    /** Where a product's download stands between the calls that fetch it. */
+    struct ProductDownload
+    {
+        std::function<bool()> othersWaiting;   // another product waits for the download thread
+        juce::Array<ContentKind> pending;      // what is still to come; empty: everything, from the start
+        int turnMs = 0;                        // the next round's turn
+        bool ok = true;
+        bool yielded = false;                  // the call ended to let the others go first
+    };
+
     /** Capabilities that are not current yet, firmware list and images, rules
         and scripts, pictures, preset pack, in that order; a file that does not
-        come within its turn is tried again after the others. On the download
-        thread. */
-    bool downloadProductContent (int productId, juce::Thread* thread);
+        come within its turn is tried again after the others. With a download
+        whose othersWaiting says so, a round whose files all gave way ends the
+        call instead: it returns false with yielded set, and a later call with
+        the same download goes on where it stopped. On the download thread. */
+    bool downloadProductContent (int productId, juce::Thread* thread, ProductDownload* download = nullptr);
 
     /** Parses what the cache holds, without any transfer. */
     bool loadCachedProductContent (int productId);

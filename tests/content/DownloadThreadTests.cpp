@@ -1,5 +1,8 @@
+#include "platform/Clock.h"
 #include "platform/WebRequest.h"
 #include "support/ContentFixture.h"
+
+#include <algorithm>
 
 using DownloadThread = ContentFixture;
 
@@ -252,6 +255,27 @@ TEST_F (DownloadThread, FileThatDoesNotComeInItsTurnGivesWayToTheOthers)
     }, 30000));
     EXPECT_FALSE (folder.getChildFile ("firmware.xml").exists());
     EXPECT_TRUE (content.getDownloadThread()->isQueued (vesper));
+}
+
+// Nor does it hold another product's: the product queued next comes meanwhile,
+// and the first goes on after it with what it still lacks.
+TEST_F (DownloadThread, FileThatDoesNotComeInItsTurnGivesWayToTheNextProduct)
+{
+    struct ShortTurns { ShortTurns() { platform::Clock::setScale (0.05); } ~ShortTurns() { platform::Clock::setScale (1.0); } } quickly;
+
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    server.setAnswer (pack, LocalServer::Answer::silence());
+    auto* downloader = startCatalogue().getDownloadThread();
+    downloader->requestDownload (vesper);
+    downloader->requestDownload (quill);
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_TRUE (catalogue->isProductReady (quill));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (pack) >= 2; }));
+    EXPECT_TRUE (downloader->isQueued (vesper));
+    const auto codes = codesOf (recorder.get());
+    EXPECT_EQ (std::count (codes.begin(), codes.end(), DeviceInfoMessage::downloadFinished), 1);
+    EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
 }
 
 // A unit's request does not wait for pictures: the download brings them after
