@@ -342,9 +342,13 @@ TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
     });
 
     EXPECT_TRUE (clicked);
-    ASSERT_EQ (boxes.size(), 1u);
+    ASSERT_FALSE (boxes.empty());
     EXPECT_EQ (boxes[0].title, "Firmware Update Interrupted");
     EXPECT_EQ (boxes[0].message, "You should power cycle Vesper and you may have to restart Belvora before trying the update again.");
+
+    // The rescan that follows may end within the same turn of the loop: the unit, interrupted, is not found.
+    for (size_t i = 1; i < boxes.size(); ++i)
+        EXPECT_EQ (boxes[i].title, "Device Scan");
 }
 
 // A quit (the window closed, an interrupt) while the update looks for its unit
