@@ -3,6 +3,7 @@
 // to the unit, and the SysEx files written and read.
 
 #include "DialogTestSupport.h"
+#include "GridTestPage.h"
 #include "RunningAppFixture.h"
 #include "WidgetTestSupport.h"
 
@@ -1376,17 +1377,8 @@ TEST_F (DataPageTest, ThePresetGridWorksByKeysWhereverThePointerIs)
     const auto ctrl = juce::ModifierKeys::ctrlModifier;
     auto& grid = page().getDataViewPanel().getPresetContainer();
     auto& view = page().getDataViewPanel().getViewport();
-    const auto md5s = [&]
-    {
-        juce::StringArray all;
-        for (int slot = 1; slot < workspace().getNumSlots(); ++slot)
-            all.add (workspace().isPresetSlotUsed (slot) ? workspace().getPreset (slot)->getMD5String() : juce::String());
-        return all;
-    };
-    const auto ringOn = [] (juce::Component& c)
-    {
-        return WidgetTests::countPixels (WidgetTests::snapshot (c), c.getLocalBounds(), WidgetTests::hue (Palette::focusRingColour, 3)) > 0;
-    };
+    const auto md5s = [&] { return GridTests::md5s (page().getDeviceNode()); };
+    const auto ringOn = [] (juce::Component& c) { return WidgetTests::countPixels (WidgetTests::snapshot (c), c.getLocalBounds(), WidgetTests::hue (Palette::focusRingColour, 3)) > 0; };
 
     running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
     ASSERT_TRUE (running->waitFor ([&] { return running->window().getPeer()->isFocused() && grid.isShowing(); }));
@@ -1400,8 +1392,7 @@ TEST_F (DataPageTest, ThePresetGridWorksByKeysWhereverThePointerIs)
     ASSERT_TRUE (grid.copySelected());
     grid.setSelectedPresets ({});
     view.setViewPosition (0, grid.getHeight());
-    const auto last = grid.getButton (grid.getNumButtons() - 1);
-    juce::Desktop::setMousePosition (last->getScreenBounds().getCentre());
+    juce::Desktop::setMousePosition (grid.getButton (grid.getNumButtons() - 1)->getScreenBounds().getCentre());
     const auto before = md5s();
 
     pressKey (juce::KeyPress ('v', ctrl, 0));

@@ -136,6 +136,7 @@ void PresetButtonContainer::setItem (const juce::ValueTree& newItem)
 
     updateForItem();
     restoreSelection();
+    updateFocusRing();
 }
 
 void PresetButtonContainer::clearItem()
