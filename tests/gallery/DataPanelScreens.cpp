@@ -51,7 +51,8 @@ namespace
 
     struct GridScreen : juce::Component
     {
-        GridScreen (BVLookAndFeel& laf, int view)
+        /** With a focused slot, the grid as the keys left it: the ring needs the keyboard focus, which needs the screen shown. */
+        GridScreen (BVLookAndFeel& laf, int view, int focusedSlot = 0)
         {
             BelvoraSettings::setPresetButtonViewType (view);
             host = std::make_unique<Host> (sources.page, screenCaps(), px (laf, view == 0 ? 640.0f : 660.0f), px (laf, view == 0 ? 250.0f : 330.0f));
@@ -59,6 +60,15 @@ namespace
             host->grid.setSelectedPresets ({ 3, 4, 5 });
             addAndMakeVisible (*host);
             setSize (host->getWidth(), host->getHeight());
+
+            if (focusedSlot > 0)
+            {
+                addToDesktop (juce::ComponentPeer::windowIsTemporary);
+                setVisible (true);
+                host->viewport.setWantsKeyboardFocus (true);
+                host->viewport.grabKeyboardFocus();
+                host->grid.setFocusedSlot (focusedSlot);
+            }
         }
 
         Sources sources;
@@ -141,6 +151,8 @@ namespace
 
 BELVORA_SCREEN ("Data page/Preset grid, cell view", [] (BVLookAndFeel& laf) { return std::make_unique<GridScreen> (laf, 0); });
 BELVORA_SCREEN ("Data page/Preset grid, icon view", [] (BVLookAndFeel& laf) { return std::make_unique<GridScreen> (laf, 1); });
+BELVORA_SCREEN ("Data page/Preset grid by keys, cell view", [] (BVLookAndFeel& laf) { return std::make_unique<GridScreen> (laf, 0, 8); });
+BELVORA_SCREEN ("Data page/Preset grid by keys, icon view", [] (BVLookAndFeel& laf) { return std::make_unique<GridScreen> (laf, 1, 4); });
 BELVORA_SCREEN ("Data page/Preset drag image", [] (BVLookAndFeel& laf) { return std::make_unique<DragImageScreen> (laf); });
 BELVORA_SCREEN ("Data page/Preset details, one preset", [] (BVLookAndFeel& laf) { return std::make_unique<DetailsScreen> (laf, juce::Array<int> { 4 }); });
 BELVORA_SCREEN ("Data page/Preset details, several presets", [] (BVLookAndFeel& laf) { return std::make_unique<DetailsScreen> (laf, juce::Array<int> { 1, 3 }); });

@@ -3,6 +3,7 @@
 // to the unit, and the SysEx files written and read.
 
 #include "DialogTestSupport.h"
+#include "GridTestPage.h"
 #include "RunningAppFixture.h"
 #include "WidgetTestSupport.h"
 
@@ -1368,6 +1369,81 @@ TEST_F (DataPageTest, ToolbarFollowsWhatTheGridShows)
     page().handleToolbarItem (DataPage::optimizeSpace);
     EXPECT_TRUE (SourceTree::getDeviceData (pack)->hasGaps());
     EXPECT_FALSE (page().isToolbarItemEnabled (DataPage::backupSelected));
+}
+
+TEST_F (DataPageTest, ThePresetGridWorksByKeysWhereverThePointerIs)
+{
+    using namespace DialogTests;
+    const auto ctrl = juce::ModifierKeys::ctrlModifier;
+    auto& grid = page().getDataViewPanel().getPresetContainer();
+    auto& view = page().getDataViewPanel().getViewport();
+    const auto md5s = [&] { return GridTests::md5s (page().getDeviceNode()); };
+    const auto ringOn = [] (juce::Component& c) { return WidgetTests::countPixels (WidgetTests::snapshot (c), c.getLocalBounds(), WidgetTests::hue (Palette::focusRingColour, 3)) > 0; };
+
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    ASSERT_TRUE (running->waitFor ([&] { return running->window().getPeer()->isFocused() && grid.isShowing(); }));
+    page().focusWorkspace();
+    ASSERT_TRUE (view.hasKeyboardFocus (true));
+    ASSERT_TRUE (workspace().isPresetSlotUsed (2) && workspace().isPresetSlotUsed (4));
+
+    // A clipboard, then nothing chosen, the grid scrolled to its end and the pointer on its last slot:
+    // neither Ctrl+V, the toolbar's Paste nor the Paste of the menu opened by keys overwrites a slot.
+    grid.setSelectedPresets ({ 3 });
+    ASSERT_TRUE (grid.copySelected());
+    grid.setSelectedPresets ({});
+    view.setViewPosition (0, grid.getHeight());
+    juce::Desktop::setMousePosition (grid.getButton (grid.getNumButtons() - 1)->getScreenBounds().getCentre());
+    const auto before = md5s();
+
+    pressKey (juce::KeyPress ('v', ctrl, 0));
+    page().handleToolbarItem (DataPage::pasteItem);
+    {
+        const GridMenus::ScopedResponder paste ([] (const juce::PopupMenu& menu)
+        {
+            bool enabled = false;
+            return GridMenus::findItem (menu, 105, nullptr, &enabled) && enabled ? 105 : 0;
+        });
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::F10Key, juce::ModifierKeys::shiftModifier, 0)));
+    }
+    EXPECT_EQ (md5s(), before);
+
+    // Home, Right and Space select preset 2; Ctrl+X, Right, Right and Ctrl+V move it to 4, ringed there.
+    const auto moved = workspace().getPresetNames ({ 2 });
+    for (auto code : { juce::KeyPress::homeKey, juce::KeyPress::homeKey, juce::KeyPress::rightKey, juce::KeyPress::spaceKey })
+        ASSERT_TRUE (pressKey (juce::KeyPress (code)));
+    EXPECT_EQ (grid.getSelectedPresets(), juce::Array<int> ({ 2 }));
+    ASSERT_TRUE (pressKey (juce::KeyPress ('x', ctrl, 0)));
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::rightKey)) && pressKey (juce::KeyPress (juce::KeyPress::rightKey)));
+    ASSERT_TRUE (pressKey (juce::KeyPress ('v', ctrl, 0)));
+    EXPECT_FALSE (workspace().isPresetSlotUsed (2));
+    EXPECT_EQ (workspace().getPresetNames ({ 4 }), moved);
+    EXPECT_TRUE (ringOn (*grid.getButton (4)));
+    EXPECT_FALSE (ringOn (*grid.getButton (2)));
+    EXPECT_TRUE (view.getViewArea().contains (grid.getButton (4)->getBounds()));
+
+    ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)));
+    EXPECT_EQ (md5s(), before) << "one undo takes the whole move back";
+
+    // "Copy ... To Workspace" asks where: dismissed, the workspace is as it was; replacing is a choice.
+    auto backupData = workspace().createCopy ({ 1 }, true, false);
+    backupData->getPreset (1)->setName ("From The Backup");
+    const auto backup = addBackup (backups(), *backupData, "One Preset");
+    select ({ backup });
+    juce::StringArray asked;
+    int choice = 0;
+    const GridMenus::ScopedResponder where ([&] (const juce::PopupMenu& menu)
+    {
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            asked.add (it.getItem().text);
+        return choice;
+    });
+
+    browser().performTreeMenuItem (13);
+    EXPECT_TRUE (asked.contains ("Replace 1: " + workspace().getPreset (1)->getName())) << asked.joinIntoString (", ");
+    EXPECT_EQ (md5s(), before);
+    choice = 1;
+    browser().performTreeMenuItem (13);
+    EXPECT_EQ (workspace().getPreset (1)->getName(), "From The Backup");
 }
 
 TEST_F (DataPageTest, SearchHitsAreShownInTheBrowserAndTheGrid)

@@ -532,7 +532,13 @@ TEST_F (SearchDialogTest, TabGoesAlongTheSearchRowToTheTableWhichShowsTheFocusAn
         ringAfter = ringPixels();
         ringFull = 2 * (list.getHeight() / 2);
 
-        list.selectRow (0);
+        // Back in the field, the first Down goes to the hits and lands on the best of them.
+        content.getSearchField().grabKeyboardFocus();
+        list.deselectAllRows();
+        page.calls.clear();
+        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::downKey)));
+        EXPECT_TRUE (list.hasKeyboardFocus (false));
+        EXPECT_TRUE (list.getNumSelectedRows() == 1 && list.isRowSelected (0));
         ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     });
 

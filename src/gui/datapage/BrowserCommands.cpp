@@ -51,6 +51,24 @@ namespace
 
         return -1;
     }
+
+    /** The target's slots that a drop menu's choice fills with presets from these slots; empty when it fills none. */
+    juce::Array<int> chooseSlots (int itemId, const DeviceData& target, const juce::Array<int>& indices)
+    {
+        const auto n = indices.size();
+        const auto empty = target.getEmptyPresetIndices();
+        juce::Array<int> slots;
+
+        if (itemId == replacePresets)
+            slots = indices;
+        else if (itemId == pasteToEmptySlots && empty.size() >= n)
+            slots.addArray (empty, 0, n);
+        else if (const auto run = findEmptyRun (empty, n); itemId == pasteToEmptyRange && run >= 0)
+            for (int i = 0; i < n; ++i)
+                slots.add (run + i);
+
+        return slots;
+    }
 }
 
 //==============================================================================
@@ -244,7 +262,7 @@ void SourceDataBrowser::performTreeMenuItem (int itemId)
         case copyToWorkspace:
             if (dataPage != nullptr && SourceTree::getDeviceData (node) != nullptr && dataPage->getDeviceDataSet() != nullptr)
                 if (auto merged = mergeSelectedDeviceData())
-                    dataPage->mergeData (getDeviceNode(), *merged, true, true);
+                    askWhereToCopy (*merged);
             break;
 
         case importMwd:
@@ -274,27 +292,33 @@ void SourceDataBrowser::performTreeMenuItem (int itemId)
 juce::PopupMenu SourceDataBrowser::createPresetDropMenu (const juce::ValueTree& target, const juce::ValueTree& source,
                                                          const juce::Array<int>& indices, bool wholeDataSet, bool fromArchive)
 {
-    juce::PopupMenu menu;
     const auto* targetData = SourceTree::getDeviceData (target);
     const auto* sourceData = SourceTree::getDeviceData (source);
 
     if (! target.isValid() || ! source.isValid() || indices.isEmpty() || targetData == nullptr || sourceData == nullptr)
-        return menu;
+        return {};
 
+    return createPresetDropMenu (*targetData, *sourceData, indices, source == target, wholeDataSet, fromArchive);
+}
+
+juce::PopupMenu SourceDataBrowser::createPresetDropMenu (const DeviceData& targetData, const DeviceData& sourceData,
+                                                         const juce::Array<int>& indices, bool sameSet, bool wholeDataSet, bool fromArchive)
+{
+    juce::PopupMenu menu;
     const auto n = indices.size();
     const juce::String noun = n > 1 ? "Presets" : "Preset";
     const juce::String plural = n > 1 ? "s" : "";
-    const auto empty = targetData->getEmptyPresetIndices();
+    const auto empty = targetData.getEmptyPresetIndices();
     const auto run = findEmptyRun (empty, n);
 
     if (wholeDataSet || fromArchive)
         menu.addSectionHeader ("To Workspace");
 
-    if (source != target)
+    if (! sameSet)
     {
         if (n == 1)
         {
-            const auto* preset = targetData->getPreset (indices.getFirst());
+            const auto* preset = targetData.getPreset (indices.getFirst());
             menu.addItem (replacePresets, "Replace " + juce::String (indices.getFirst()) + ": "
                                               + (preset != nullptr ? preset->getName() : juce::String ("<empty>")));
         }
@@ -323,7 +347,7 @@ juce::PopupMenu SourceDataBrowser::createPresetDropMenu (const juce::ValueTree& 
             menu.addItem (restoreData, "Restore Data");
 
         menu.addItem (sendPresets, "Send Presets");
-        menu.addItem (sendSetup, "Send Setup", sourceData->getSetup().isComplete());
+        menu.addItem (sendSetup, "Send Setup", sourceData.getSetup().isComplete());
     }
 
     menu.addSeparator();
@@ -355,36 +379,8 @@ void SourceDataBrowser::performPresetDropItem (int itemId, const juce::ValueTree
     if (dataPage == nullptr || targetData == nullptr || sourceData == nullptr || indices.isEmpty())
         return;
 
-    const auto n = indices.size();
-    juce::Array<int> targetIndices;
-
     switch (itemId)
     {
-        case replacePresets:
-            targetIndices = indices;
-            break;
-
-        case pasteToEmptySlots:
-            for (auto slot : targetData->getEmptyPresetIndices())
-                if (targetIndices.size() < n)
-                    targetIndices.add (slot);
-
-            if (targetIndices.size() < n)
-                return;
-            break;
-
-        case pasteToEmptyRange:
-        {
-            const auto run = findEmptyRun (targetData->getEmptyPresetIndices(), n);
-
-            if (run < 0)
-                return;
-
-            for (int i = 0; i < n; ++i)
-                targetIndices.add (run + i);
-            break;
-        }
-
         case restoreData:
         case sendPresets:
             dataPage->sendDataToDevice (sourceData->createCopy (indices, true, false), itemId == restoreData);
@@ -395,11 +391,44 @@ void SourceDataBrowser::performPresetDropItem (int itemId, const juce::ValueTree
             return;
 
         default:
-            return;
+            break;
     }
 
-    dataPage->copyPresets (target, targetIndices, source, indices, true, true);
-    dataPage->setSelection (target, targetIndices);
+    if (const auto targetIndices = chooseSlots (itemId, *targetData, indices); ! targetIndices.isEmpty())
+    {
+        dataPage->copyPresets (target, targetIndices, source, indices, true, true);
+        dataPage->setSelection (target, targetIndices);
+    }
+}
+
+// Into the workspace where the user says, as when the presets are dropped on it:
+// its own presets are replaced only when that is the choice.
+void SourceDataBrowser::askWhereToCopy (const DeviceData& merged)
+{
+    const auto target = getDeviceNode();
+    const auto* targetData = SourceTree::getDeviceData (target);
+    const auto indices = merged.getUsedPresetIndicesInRange (1, merged.getNumSlots() - 1);
+
+    if (targetData == nullptr || indices.isEmpty())
+        return;
+
+    std::shared_ptr<const DeviceData> presets (merged.createCopy (indices, false, false));
+    auto* row = treeView.getSelectedItem (0);
+    const auto where = row != nullptr ? NavigationKeys::besideArea (treeView, row->getItemPosition (true))
+                                      : juce::PopupMenu::Options().withMousePosition();
+
+    GridMenus::show (createPresetDropMenu (*targetData, *presets, indices, false, false, false), *this, where,
+                     [this, target, presets, indices] (int chosen)
+    {
+        const auto* data = SourceTree::getDeviceData (target);
+        const auto slots = data != nullptr ? chooseSlots (chosen, *data, indices) : juce::Array<int>();
+
+        if (dataPage != nullptr && ! slots.isEmpty())
+        {
+            dataPage->pastePresets (target, slots, *presets, true, true);
+            dataPage->setSelection (target, slots);
+        }
+    });
 }
 
 //==============================================================================

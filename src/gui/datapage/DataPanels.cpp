@@ -154,6 +154,7 @@ void DataViewPanel::scrollToPreset (int index)
     if (! juce::isPositiveAndBelow (index, presetContainer.getNumButtons()))
         return;
 
+    presetContainer.setFocusedSlot (index, false);   // the keys go on from the hit shown
     const auto y = presetContainer.getButton (index)->getY();
     const auto top = viewport.getViewPositionY();
 

@@ -73,10 +73,21 @@ PresetButtonContainer::PresetButtonContainer (DataPageEdits& pageToUse, juce::Vi
       viewMode (BelvoraSettings::getPresetButtonViewType() == 0 ? 0 : 1)
 {
     setWantsKeyboardFocus (true);
+
+    // The workspace's viewport holds the focus: the arrows reach the grid before they scroll it.
+    if (viewport != nullptr)
+        viewport->addKeyListener (this);
+
+    juce::Desktop::getInstance().addFocusChangeListener (this);
 }
 
 PresetButtonContainer::~PresetButtonContainer()
 {
+    juce::Desktop::getInstance().removeFocusChangeListener (this);
+
+    if (viewport != nullptr)
+        viewport->removeKeyListener (this);
+
     dataHandle.reset();
     buttons.clear();
 }
@@ -114,6 +125,9 @@ float PresetButtonContainer::baseFontHeight()
 //==============================================================================
 void PresetButtonContainer::setItem (const juce::ValueTree& newItem)
 {
+    if (newItem != item)
+        focusedSlot = anchorSlot = 0;
+
     item = newItem;
     selectedSlots.clear();
 
@@ -122,6 +136,7 @@ void PresetButtonContainer::setItem (const juce::ValueTree& newItem)
 
     updateForItem();
     restoreSelection();
+    updateFocusRing();
 }
 
 void PresetButtonContainer::clearItem()
@@ -218,6 +233,7 @@ void PresetButtonContainer::rebuildButtons()
     buttons.clear();
     selectedSlots.clear();
     pendingSelectOnly = false;
+    focusedSlot = ringedSlot = anchorSlot = 0;
 
     const auto n = caps.caps.numPresets;
 
@@ -397,14 +413,18 @@ void PresetButtonContainer::selectPresets (bool userOnly)
 
 bool PresetButtonContainer::deleteSelectedPresets()
 {
-    if (selectedSlots.isEmpty() || getWorkingData() == nullptr)
+    return deleteSlots (selectedSlots);
+}
+
+bool PresetButtonContainer::deleteSlots (juce::Array<int> slots)
+{
+    if (slots.isEmpty() || getWorkingData() == nullptr)
         return false;
 
     for (auto slot : selectedSlots)
         if (auto* button = buttons[slot])
             button->setToggleState (false, juce::dontSendNotification);
 
-    const auto slots = selectedSlots;
     selectedSlots.clear();
     owner.deletePresets (item, slots, true, true);
     sendChangeMessage();
@@ -440,6 +460,11 @@ void PresetButtonContainer::buttonClicked (juce::Button* b)
         return;
 
     const auto slot = button->getSlotNumber();
+    setFocusedSlot (slot, false);   // not scrolled: the content would move under the pointer
+
+    if (! mods.isShiftDown())
+        anchorSlot = slot;
+
     const auto wasSelected = selectedSlots.contains (slot);
     button->setToggleState (! button->getToggleState(), juce::dontSendNotification);
 
@@ -680,6 +705,10 @@ void PresetButtonContainer::findLassoItemsInArea (juce::Array<PresetButton*>& re
 //==============================================================================
 bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Component* origin)
 {
+    // From the workspace's viewport, the keys that move in the grid; the rest go the page's way.
+    if (origin != nullptr && origin == viewport)
+        return viewport->getViewedComponent() == this && getWorkingData() != nullptr && moveFocusByKey (key);
+
     // The page hands on what its other parts left: a Delete meant for the browser must not delete presets too.
     const auto fromElsewhere = origin != nullptr && origin != this && ! isParentOf (origin) && origin != owner.getPageComponent();
 
@@ -733,13 +762,11 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key)
     if (letter == 'c')  return copySelected();
     if (letter == 'x')  return canEdit() && cutSelected();
 
+    // At the slot the user chose by keys or by a click, never where the pointer happens to be.
     if (letter == 'v')
     {
-        if (! canPaste())
-            return false;
-
-        auto* button = getButtonAt (getMouseXYRelative());
-        return button != nullptr && pasteClipboardTo (getPasteSlotsFrom (button->getSlotNumber()));
+        const auto slot = getKeyTargetSlot();
+        return canPaste() && slot > 0 && pasteClipboardTo (getPasteSlotsFrom (slot));
     }
 
     if (code == '+' || code == '=' || code == juce::KeyPress::numberPadAdd)
@@ -764,6 +791,218 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key)
 }
 
 //==============================================================================
+bool PresetButtonContainer::isShownSlot (int slot) const
+{
+    auto* button = buttons[slot];
+    return slot > 0 && button != nullptr && button->isVisible();
+}
+
+void PresetButtonContainer::setFocusedSlot (int slot, bool bringIntoView)
+{
+    if (! isShownSlot (slot))
+        return;
+
+    focusedSlot = slot;
+    updateFocusRing();
+
+    if (! bringIntoView || viewport == nullptr)
+        return;
+
+    const auto view = viewport->getViewArea();
+    const auto bounds = buttons.getUnchecked (slot)->getBounds();
+
+    if (bounds.getY() < view.getY() || bounds.getHeight() > view.getHeight())
+        viewport->setViewPosition (view.getX(), bounds.getY());
+    else if (bounds.getBottom() > view.getBottom())
+        viewport->setViewPosition (view.getX(), bounds.getBottom() - view.getHeight());
+}
+
+void PresetButtonContainer::updateFocusRing()
+{
+    const auto keysHere = viewport != nullptr && viewport->getViewedComponent() == this && viewport->hasKeyboardFocus (true);
+    const auto slot = keysHere && isShownSlot (focusedSlot) ? focusedSlot : 0;
+
+    if (slot == ringedSlot)
+        return;
+
+    if (auto* old = buttons[ringedSlot])
+        old->setFocusRing (false);
+
+    ringedSlot = slot;
+
+    // In front of its neighbours, which overlap its edges by a pixel.
+    if (auto* ringed = slot > 0 ? buttons[slot] : nullptr)
+    {
+        ringed->toFront (false);
+        ringed->setFocusRing (true);
+    }
+}
+
+int PresetButtonContainer::firstSlotInView() const
+{
+    const auto view = viewport != nullptr ? viewport->getViewArea() : getLocalBounds();
+
+    if (! selectedSlots.isEmpty() && isShownSlot (selectedSlots.getFirst())
+        && view.contains (buttons.getUnchecked (selectedSlots.getFirst())->getBounds()))
+        return selectedSlots.getFirst();
+
+    int first = 0;
+
+    for (int slot = 1; slot < buttons.size(); ++slot)
+    {
+        if (! isShownSlot (slot))
+            continue;
+
+        if (view.intersects (buttons.getUnchecked (slot)->getBounds()))
+            return slot;
+
+        if (first == 0)
+            first = slot;
+    }
+
+    return first;
+}
+
+// Left and Right go by slot, Up and Down to the nearest button a row away, the
+// page keys a view's height away, Home and End to the first and last slot.
+int PresetButtonContainer::findSlotFrom (int from, int keyCode) const
+{
+    juce::Array<int> shown;
+
+    for (int slot = 1; slot < buttons.size(); ++slot)
+        if (isShownSlot (slot))
+            shown.add (slot);
+
+    const auto index = shown.indexOf (from);
+
+    if (shown.isEmpty() || index < 0)
+        return 0;
+
+    if (keyCode == juce::KeyPress::homeKey)    return shown.getFirst();
+    if (keyCode == juce::KeyPress::endKey)     return shown.getLast();
+    if (keyCode == juce::KeyPress::leftKey)    return shown[juce::jmax (0, index - 1)];
+    if (keyCode == juce::KeyPress::rightKey)   return shown[juce::jmin (shown.size() - 1, index + 1)];
+
+    const auto bounds = buttons.getUnchecked (from)->getBounds();
+    const auto page = viewport != nullptr ? juce::jmax (bounds.getHeight(), viewport->getViewHeight() - bounds.getHeight()) : bounds.getHeight();
+    const auto step = keyCode == juce::KeyPress::upKey || keyCode == juce::KeyPress::downKey ? bounds.getHeight() : page;
+    const auto up = keyCode == juce::KeyPress::upKey || keyCode == juce::KeyPress::pageUpKey;
+    const auto aim = bounds.getCentre().translated (0, up ? -step : step);
+
+    auto nearest = from;
+    auto best = std::numeric_limits<int>::max();
+
+    for (auto slot : shown)
+    {
+        const auto d = buttons.getUnchecked (slot)->getBounds().getCentre() - aim;
+
+        if (const auto distance = d.x * d.x + d.y * d.y; distance < best)
+        {
+            best = distance;
+            nearest = slot;
+        }
+    }
+
+    return nearest;
+}
+
+void PresetButtonContainer::selectRange (int from, int to)
+{
+    juce::Array<int> range;
+
+    for (int slot = juce::jmin (from, to); slot <= juce::jmax (from, to); ++slot)
+        if (auto* button = buttons[slot]; slot > 0 && button != nullptr && ! button->isUnselectable())
+            range.add (slot);
+
+    setSelectedPresets (range);
+}
+
+bool PresetButtonContainer::moveFocusByKey (const juce::KeyPress& key)
+{
+    const auto mods = key.getModifiers();
+    const auto code = key.getKeyCode();
+
+    if (mods.isAltDown())
+        return false;
+
+    // Space or Return selects the focused slot (Ctrl+Space adds it or takes it out).
+    if (code == juce::KeyPress::spaceKey || code == juce::KeyPress::returnKey)
+    {
+        if (mods.isShiftDown() || (mods.isCommandDown() && code == juce::KeyPress::returnKey))
+            return false;
+
+        if (! isShownSlot (focusedSlot))
+        {
+            setFocusedSlot (firstSlotInView(), true);
+            return focusedSlot > 0;
+        }
+
+        setFocusedSlot (focusedSlot, true);
+        anchorSlot = focusedSlot;
+
+        if (buttons.getUnchecked (focusedSlot)->isUnselectable())
+            return true;
+
+        auto slots = mods.isCommandDown() ? selectedSlots : juce::Array<int>();
+
+        if (slots.contains (focusedSlot))
+            slots.removeAllInstancesOf (focusedSlot);
+        else
+            slots.add (focusedSlot);
+
+        setSelectedPresets (slots);
+        return true;
+    }
+
+    const int moves[] = { juce::KeyPress::leftKey, juce::KeyPress::rightKey, juce::KeyPress::upKey, juce::KeyPress::downKey,
+                          juce::KeyPress::homeKey, juce::KeyPress::endKey, juce::KeyPress::pageUpKey, juce::KeyPress::pageDownKey };
+
+    if (mods.isCommandDown() || std::find (std::begin (moves), std::end (moves), code) == std::end (moves))
+        return false;
+
+    // The first key shows where the keys are (the selection, or the first slot in view) before it moves them.
+    const auto from = focusedSlot;
+    const auto to = isShownSlot (from) ? findSlotFrom (from, code) : firstSlotInView();
+
+    if (to == 0)
+        return false;
+
+    if (mods.isShiftDown())
+    {
+        if (! isShownSlot (anchorSlot) || selectedSlots.isEmpty())
+            anchorSlot = isShownSlot (from) ? from : to;
+
+        selectRange (anchorSlot, to);
+    }
+
+    setFocusedSlot (to, true);
+    return true;
+}
+
+/** Where a paste by keys or from the toolbar goes: the focused slot, else the first selected one; 0 for none. */
+int PresetButtonContainer::getKeyTargetSlot() const
+{
+    if (isShownSlot (focusedSlot))
+        return focusedSlot;
+
+    return selectedSlots.isEmpty() ? 0 : selectedSlots.getFirst();
+}
+
+/** What a cut or a copy takes: the selection, else the preset of the focused slot. */
+juce::Array<int> PresetButtonContainer::getChosenSlots() const
+{
+    if (! selectedSlots.isEmpty())
+        return selectedSlots;
+
+    const auto* data = getWorkingData();
+
+    if (data != nullptr && isShownSlot (focusedSlot) && data->isPresetSlotUsed (focusedSlot))
+        return { focusedSlot };
+
+    return {};
+}
+
+//==============================================================================
 int PresetButtonContainer::slotOfEvent (const juce::MouseEvent* e) const
 {
     if (e != nullptr)
@@ -773,9 +1012,10 @@ int PresetButtonContainer::slotOfEvent (const juce::MouseEvent* e) const
     return 1;
 }
 
-juce::PopupMenu PresetButtonContainer::createMenu()
+juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
 {
     const auto sel = selectedSlots.size();
+    const auto chosen = getChosenSlots().size();
     const auto canEdit = this->canEdit();
     const auto canPaste = this->canPaste();
     const auto clip = clipboard != nullptr ? clipboard->getUsedPresetIndices().size() : 0;
@@ -785,10 +1025,10 @@ juce::PopupMenu PresetButtonContainer::createMenu()
     menu.addItem (100, "Select All Presets");
     menu.addItem (101, "Select User Presets");
     menu.addSeparator();
-    menu.addItem (102, "Cut", sel > 0 && canEdit);
-    menu.addItem (103, "Copy", sel > 0);
-    menu.addItem (104, "Insert", canPaste);
-    menu.addItem (105, "Paste", canPaste);
+    menu.addItem (102, "Cut", chosen > 0 && canEdit);
+    menu.addItem (103, "Copy", chosen > 0);
+    menu.addItem (104, "Insert", canPaste && hasPasteSlot);
+    menu.addItem (105, "Paste", canPaste && hasPasteSlot);
 
     juce::PopupMenu special;
     special.addItem (106, "Paste to Selected", sel > 0);
@@ -841,25 +1081,23 @@ void PresetButtonContainer::showMenu (const juce::MouseEvent& e)
         showMenu (slotOfEvent (&e), juce::PopupMenu::Options().withMousePosition());
 }
 
-// By keys the menu is the selection's, beside its first preset (brought into
-// view), or at the workspace's corner when nothing is selected.
+// By keys the menu is the focused slot's (else the selection's), beside it, brought
+// into view; with neither, at the workspace's corner, with nowhere to paste.
 bool PresetButtonContainer::showMenuByKeys()
 {
     if (! isEnabled() || viewport == nullptr || ! viewport->hasKeyboardFocus (true))
         return false;
 
-    auto* button = selectedSlots.isEmpty() ? nullptr : buttons[selectedSlots.getFirst()];
+    const auto slot = getKeyTargetSlot();
 
-    if (button == nullptr || ! button->isVisible())
+    if (! isShownSlot (slot))
     {
-        showMenu (1, NavigationKeys::besideArea (*viewport, { 0, 0, 1, 1 }));
+        showMenu (0, NavigationKeys::besideArea (*viewport, { 0, 0, 1, 1 }));
         return true;
     }
 
-    if (const auto view = viewport->getViewArea(); ! view.contains (button->getBounds()))
-        viewport->setViewPosition (view.getX(), button->getY());
-
-    showMenu (button->getSlotNumber(), NavigationKeys::besideArea (*this, button->getBounds()));
+    setFocusedSlot (slot, true);
+    showMenu (slot, NavigationKeys::besideArea (*this, buttons.getUnchecked (slot)->getBounds()));
     return true;
 }
 
@@ -867,15 +1105,18 @@ void PresetButtonContainer::showMenu (int slot, const juce::PopupMenu::Options& 
 {
     juce::WeakReference<PresetButtonContainer> self (this);
 
-    GridMenus::show (createMenu(), *this, where, [self, slot] (int id)
+    GridMenus::show (createMenu (slot > 0), *this, where, [self, slot] (int id)
     {
         if (self == nullptr || id == 0)
             return;
 
-        // The command acts on the slot the menu was opened over.
+        // The command acts on the slot the menu was opened over; opened by keys over none, on none.
+        if (slot == 0)
+            return self->performMenuCommand (id, nullptr);
+
         juce::Component* clicked = self.get();
 
-        if (auto* button = self->buttons[slot]; button != nullptr && slot > 0)
+        if (auto* button = self->buttons[slot])
             clicked = button;
 
         const auto now = juce::Time::getCurrentTime();
@@ -918,9 +1159,9 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
         case 103:   copySelected(); break;
         case 104:   if (clipboard != nullptr && e != nullptr) insertClipboardAt (slotOfEvent (e)); break;
         case 105:
-            // The toolbar's Paste has no click: it pastes from the first selected slot (slot 1 without one).
-            if (clipboard != nullptr)
-                pasteClipboardTo (getPasteSlotsFrom (e != nullptr ? slotOfEvent (e) : (selectedSlots.isEmpty() ? 1 : selectedSlots.getFirst())));
+            // Without a click (the toolbar, a menu opened by keys) at the focused or first selected slot, never at one not chosen.
+            if (const auto slot = e != nullptr ? slotOfEvent (e) : getKeyTargetSlot(); clipboard != nullptr && slot > 0)
+                pasteClipboardTo (getPasteSlotsFrom (slot));
             break;
         case 106:   pasteClipboardTo (selectedSlots); break;
         case 108:   if (clipboard != nullptr) pasteClipboardTo (clipboard->getUsedPresetIndices()); break;
@@ -947,20 +1188,43 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
 bool PresetButtonContainer::copySelected()
 {
     const auto* data = getWorkingData();
+    const auto slots = getChosenSlots();
 
-    if (data == nullptr || selectedSlots.isEmpty())
+    if (data == nullptr || slots.isEmpty())
         return false;
 
-    clipboard = data->createCopy (selectedSlots, false, false);
+    clipboard = data->createCopy (slots, false, false);
+    cutAction = nullptr;
     return clipboard != nullptr;
 }
 
 bool PresetButtonContainer::cutSelected()
 {
-    if (! copySelected())
+    const auto slots = getChosenSlots();
+
+    if (! copySelected() || ! deleteSlots (slots))
         return false;
 
-    return deleteSelectedPresets();
+    juce::Array<const juce::UndoableAction*> actions;
+    owner.getUndoManager().getActionsInCurrentTransaction (actions);
+    cutAction = actions.getLast();
+    cutItem = item;
+    cutSlots = slots;
+    return true;
+}
+
+// The cut is still the newest step, its slots still empty: nothing came between it and the paste.
+bool PresetButtonContainer::isCutStillTheLastEdit() const
+{
+    auto& undo = owner.getUndoManager();
+    juce::Array<const juce::UndoableAction*> actions;
+    undo.getActionsInCurrentTransaction (actions);
+
+    if (cutAction == nullptr || undo.canRedo() || actions.size() != 1 || actions.getFirst() != cutAction)
+        return false;
+
+    const auto* data = SourceTree::getDeviceData (cutItem);
+    return data != nullptr && std::none_of (cutSlots.begin(), cutSlots.end(), [data] (int slot) { return data->isPresetSlotUsed (slot); });
 }
 
 bool PresetButtonContainer::insertClipboardAt (int slot)
@@ -995,7 +1259,9 @@ bool PresetButtonContainer::pasteClipboardTo (juce::Array<int> slots)
     if (slots.isEmpty())
         return false;
 
-    owner.pastePresets (item, slots, *clipboard, true, true);
+    const auto joinsCut = isCutStillTheLastEdit();
+    cutAction = nullptr;
+    owner.pastePresets (item, slots, *clipboard, true, ! joinsCut);
     setSelectedPresets (slots);
     return true;
 }

@@ -20,7 +20,8 @@ class PresetButtonContainer : public PanelContainerBase,
                               public juce::Button::Listener,
                               public juce::Slider::Listener,
                               public juce::DragAndDropTarget,
-                              public juce::ChangeBroadcaster
+                              public juce::ChangeBroadcaster,
+                              private juce::FocusChangeListener
 {
 public:
     PresetButtonContainer (DataPageEdits& owner, juce::Viewport* viewport);
@@ -40,6 +41,13 @@ public:
     const juce::Array<int>& getSelectedPresets() const noexcept { return selectedSlots; }
     void selectPresets (bool userOnly);
 
+    /** The slot the keys act on, ringed while the workspace has the keyboard focus: moved by the
+        arrows, Home, End and the page keys, and by a click; 0 until the user placed it. */
+    int getFocusedSlot() const noexcept                         { return focusedSlot; }
+
+    /** Moves the focused slot there (brought into view when asked); nothing for a slot without a shown button. */
+    void setFocusedSlot (int slot, bool bringIntoView = true);
+
     /** The user's presets of the data: used slots whose preset is not the factory's or was edited. */
     static juce::Array<int> getUserPresetSlots (const DeviceData& data);
     bool deleteSelectedPresets();
@@ -50,8 +58,8 @@ public:
     /** A grid command (100 .. 119); e is the click that opened the menu, null from the toolbar. */
     void performMenuCommand (int id, const juce::MouseEvent* e);
 
-    /** The right-click menu as it would be shown now. */
-    juce::PopupMenu createMenu();
+    /** The right-click menu as it would be shown now; without a slot to paste at, Insert and Paste are off. */
+    juce::PopupMenu createMenu (bool hasPasteSlot = true);
 
     //==============================================================================
     bool copySelected();
@@ -120,6 +128,17 @@ private:
     void showMenu (const juce::MouseEvent& e);
     bool showMenuByKeys();
     void showMenu (int slot, const juce::PopupMenu::Options& where);
+    bool moveFocusByKey (const juce::KeyPress& key);
+    int findSlotFrom (int from, int keyCode) const;
+    int firstSlotInView() const;
+    bool isShownSlot (int slot) const;
+    void selectRange (int from, int to);
+    void updateFocusRing();
+    void globalFocusChanged (juce::Component*) override     { updateFocusRing(); }
+    int getKeyTargetSlot() const;
+    juce::Array<int> getChosenSlots() const;
+    bool deleteSlots (juce::Array<int> slots);
+    bool isCutStillTheLastEdit() const;
     void selectOnly (PresetButton* button);
     void storeSelection();
     void restoreSelection();
@@ -155,7 +174,14 @@ private:
     bool showsActiveDevice = false;
     juce::Array<int> selectedSlots;
     bool pendingSelectOnly = false;
+    int focusedSlot = 0, ringedSlot = 0, anchorSlot = 0;
     std::unique_ptr<DeviceData> clipboard;
+
+    // The cut whose presets the clipboard holds, until they are pasted: that paste joins
+    // its undo step, so that a cut and a paste undo as the one move they are.
+    const juce::UndoableAction* cutAction = nullptr;
+    juce::ValueTree cutItem;
+    juce::Array<int> cutSlots;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (PresetButtonContainer)
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetButtonContainer)

@@ -81,8 +81,13 @@ public:
                              const juce::Array<int>& indices, bool wholeDataSet, bool fromArchive);
     juce::PopupMenu createPresetDropMenu (const juce::ValueTree& target, const juce::ValueTree& source,
                                           const juce::Array<int>& indices, bool wholeDataSet, bool fromArchive);
+    juce::PopupMenu createPresetDropMenu (const DeviceData& targetData, const DeviceData& sourceData, const juce::Array<int>& indices,
+                                          bool sameSet, bool wholeDataSet, bool fromArchive);
     void performPresetDropItem (int itemId, const juce::ValueTree& target, const juce::ValueTree& source,
                                 const juce::Array<int>& indices);
+
+    /** "Copy ... To Workspace": the drop menu's choice of slots for these presets, beside the row. */
+    void askWhereToCopy (const DeviceData& merged);
 
     void backupDeviceData (bool all, bool selected, bool user);
     void createEmptyGroup();

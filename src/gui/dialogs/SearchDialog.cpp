@@ -245,6 +245,14 @@ void SearchBar::focusLost (FocusChangeType cause)
     updatePrompt();
 }
 
+bool SearchBar::keyPressed (const juce::KeyPress& key)
+{
+    if (key == juce::KeyPress::downKey && onDown != nullptr && onDown())
+        return true;
+
+    return juce::TextEditor::keyPressed (key);
+}
+
 void SearchBar::textEditorTextChanged (juce::TextEditor&)
 {
     updatePrompt();
@@ -268,6 +276,7 @@ SearchContent::SearchContent (SearchTarget& target, const juce::Array<juce::Valu
     searchField.setEscapeAndReturnKeysConsumed (false);   // Escape typed in the field closes the dialog
     searchField.setInputRestrictions (SearchBar::maxQueryLength);
     searchField.addListener (this);
+    searchField.onDown = [this] { return focusOnBestMatch(); };
     addAndMakeVisible (searchField);
 
     setFilterImages (tagButton, "search_tag_svg", 150, "Filter results by tags");
@@ -536,6 +545,18 @@ void SearchContent::textEditorTextChanged (juce::TextEditor&)
 void SearchContent::focusOnSearchField()
 {
     searchField.grabKeyboardFocus();
+}
+
+// Straight to the list, not to the table, whose own focus would select the first row once more.
+bool SearchContent::focusOnBestMatch()
+{
+    if (results.isEmpty())
+        return false;
+
+    auto& list = table.getListBox();
+    list.grabKeyboardFocus();
+    list.selectRow (0);
+    return true;
 }
 
 //==============================================================================

@@ -27,6 +27,10 @@ public:
     void resized() override;
     void focusGained (FocusChangeType) override;
     void focusLost (FocusChangeType) override;
+    bool keyPressed (const juce::KeyPress&) override;
+
+    /** Down in the field: true when it went on to the hits. */
+    std::function<bool()> onDown;
 
 private:
     void textEditorTextChanged (juce::TextEditor&) override;
@@ -80,6 +84,9 @@ public:
     void showNormalCursor();
 
     void focusOnSearchField();
+
+    /** The keys go on from the field to the hits, the best selected (and shown); false without hits. */
+    bool focusOnBestMatch();
 
     SearchBar& getSearchField() noexcept                                   { return searchField; }
     TableResultsComponent& getTable() noexcept                             { return table; }

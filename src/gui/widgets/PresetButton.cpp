@@ -170,12 +170,46 @@ void PresetButton::layoutIconView()
                   (float) iw - 2.0f * margin, juce::jmin (fs, strip) };
 }
 
+void PresetButton::setFocusRing (bool shouldShow)
+{
+    if (focusRing != shouldShow)
+    {
+        focusRing = shouldShow;
+        repaint();
+    }
+}
+
 void PresetButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
 {
     if (viewMode == cellView)
         paintCell (g);
     else
         paintIcon (g, isMouseOver, isButtonDown);
+
+    if (focusRing)
+        paintFocusRing (g);
+}
+
+// The ring of the other controls, lined inside with white so that it stands out
+// from the blue of a changed cell; on a tile inside the frame a selected tile wears.
+void PresetButton::paintFocusRing (juce::Graphics& g)
+{
+    auto* laf = BVLookAndFeel::of (*this);
+    const auto s = laf != nullptr ? laf->getScale() : BVLookAndFeel::Defaults::scale;
+    const auto area = viewMode == cellView ? getLocalBounds().toFloat() : bodyBox.reduced (3.0f * s);
+
+    if (laf != nullptr)
+    {
+        laf->drawFocusRing (g, area);
+    }
+    else
+    {
+        g.setColour (Palette::focusRingColour);
+        g.drawRect (area, 2.0f * s);
+    }
+
+    g.setColour (Palette::presetGridWhite);
+    g.drawRoundedRectangle (area.reduced (2.5f * s), 1.5f * s, s);
 }
 
 void PresetButton::paintCell (juce::Graphics& g)

@@ -29,6 +29,10 @@ public:
     virtual void setHighlighted (bool shouldBeHighlighted)     { highlighted = shouldBeHighlighted; }
 
     bool isHighlighted() const noexcept              { return highlighted; }
+
+    /** The ring of the slot the keys act on, drawn while the grid has the keyboard focus. */
+    void setFocusRing (bool shouldShow);
+    bool hasFocusRing() const noexcept               { return focusRing; }
     int getViewMode() const noexcept                 { return viewMode; }
 
     /** The background this button draws now (one of PresetButtonHelper::Image). */
@@ -61,6 +65,7 @@ private:
     void paintCell (juce::Graphics& g);
     void paintIcon (juce::Graphics& g, bool isMouseOver, bool isButtonDown);
     void layoutIconView();
+    void paintFocusRing (juce::Graphics& g);
 
     const std::shared_ptr<CellButtonHelper> cellHelper;
     const std::shared_ptr<IconButtonHelper> iconHelper;
@@ -68,6 +73,7 @@ private:
     bool dataFlag = false;
     bool unselectable = true;
     bool highlighted = false;
+    bool focusRing = false;
     int slotNumber;
     int viewMode = cellView;
     juce::Font font;
