@@ -5,10 +5,32 @@
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
 
+namespace
+{
+    // The buttons' drawings are 10 pixels square at scale 1: drawn at the scale
+    // rather than enlarged, they stay as sharp at scale 2.
+    juce::Image windowButtonImage (const char* data, int size, float scale)
+    {
+        const auto side = juce::roundToInt (10.0f * scale);
+        juce::Image image (juce::Image::ARGB, side, side, true);
+
+        if (auto drawing = juce::Drawable::createFromImageData (data, (size_t) size))
+        {
+            juce::Graphics g (image);
+            drawing->drawWithin (g, image.getBounds().toFloat(), juce::RectanglePlacement::centred, 1.0f);
+        }
+
+        return image;
+    }
+}
+
 void BVLookAndFeel::drawCornerResizer (juce::Graphics& g, int w, int h, bool, bool)
 {
     if (auto grip = juce::Drawable::createFromImageData (BinaryResources::resize_grip_svg, (size_t) BinaryResources::resize_grip_svgSize))
-        grip->drawWithin (g, { 0.0f, 0.0f, (float) (w - 3), (float) (h - 3) }, juce::RectanglePlacement::centred, 1.0f);
+    {
+        const auto inset = pixels() (3.0f);
+        grip->drawWithin (g, { 0.0f, 0.0f, (float) (w - inset), (float) (h - inset) }, juce::RectanglePlacement::centred, 1.0f);
+    }
 }
 
 BVLookAndFeel::TitlePlace BVLookAndFeel::placeTitle (juce::Graphics& g, int w, int h, int titleSpaceX, int titleSpaceW,
@@ -84,17 +106,16 @@ juce::Button* BVLookAndFeel::createDocumentWindowButton (int buttonType)
     switch (buttonType)
     {
         case juce::DocumentWindow::minimiseButton:
-            name = "minimize"; data = BinaryResources::window_minimise_png; size = BinaryResources::window_minimise_pngSize; break;
+            name = "minimize"; data = BinaryResources::window_minimise_svg; size = BinaryResources::window_minimise_svgSize; break;
         case juce::DocumentWindow::maximiseButton:
-            name = "maximize"; data = BinaryResources::window_maximise_png; size = BinaryResources::window_maximise_pngSize; break;
+            name = "maximize"; data = BinaryResources::window_maximise_svg; size = BinaryResources::window_maximise_svgSize; break;
         case juce::DocumentWindow::closeButton:
-            name = "close"; data = BinaryResources::window_close_png; size = BinaryResources::window_close_pngSize; break;
+            name = "close"; data = BinaryResources::window_close_svg; size = BinaryResources::window_close_svgSize; break;
         default:
             return LookAndFeel_V3::createDocumentWindowButton (buttonType);
     }
 
-    // Not through the image cache: a picture kept for good keeps the cache's timer running.
-    const auto image = juce::ImageFileFormat::loadFrom (data, (size_t) size);
+    const auto image = windowButtonImage (data, size, getScale());
     auto* button = new juce::ImageButton (name);
     button->setImages (false, false, true,
                        image, 1.0f, juce::Colours::transparentBlack,

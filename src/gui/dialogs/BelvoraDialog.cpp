@@ -62,6 +62,20 @@ void BelvoraDialog::visibilityChanged()
     juce::DialogWindow::visibilityChanged();
 }
 
+void BelvoraDialog::resized()
+{
+    juce::DialogWindow::resized();
+
+    // The framework's grip is 18 pixels at every scale.
+    if (auto* laf = BVLookAndFeel::of (*this))
+        for (auto* child : getChildren())
+            if (auto* grip = dynamic_cast<juce::ResizableCornerComponent*> (child))
+            {
+                const auto side = laf->pixels() (18.0f);
+                grip->setBounds (getWidth() - side, getHeight() - side, side, side);
+            }
+}
+
 void BelvoraDialog::focusGained (FocusChangeType)
 {
     FocusKeeper::passToContent (*this);

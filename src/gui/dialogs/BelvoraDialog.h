@@ -38,6 +38,9 @@ public:
 
     void visibilityChanged() override;
 
+    /** The resize grip, when there is one, as large as the scale makes the rest. */
+    void resized() override;
+
     /** The window hands the focus it gets on opening to its first control. */
     void focusGained (FocusChangeType cause) override;
 
