@@ -587,8 +587,8 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
         { [] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", "'/a.syx' exists.", true); },
           "toggleButtonApplyToAll, textButtonYes, textButtonNo" },
         { [] { return std::make_unique<ExportDialog> (nullptr, "", juce::StringArray { "Workspace", "Backup" }, juce::Array<uint8_t> { 1, 1 }, 0, true); },
-          "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonAllPresets, toggleButtonSetupData, toggleButtonSingleFile, "
-          "toggleButtonOneFilePer, textEditorFilename, chooseFolderButton, textButtonStartExport, textButtonCancel" },
+          "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonSingleFile, textEditorFilename, chooseFolderButton, "
+          "textButtonStartExport, textButtonCancel" },
         { [&] { return std::make_unique<ImportDialog> (nullptr, capsOf (vesper), juce::Array<const DeviceData*> { data.get() }, "",
                                                        juce::StringArray { "Workspace" }, ImportContent::ConversionCheck()); },
           "chooseFolderButton, comboBoxDataDestination, comboBoxPresetOrder, textButtonCancel" },

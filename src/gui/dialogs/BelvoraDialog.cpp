@@ -2,6 +2,7 @@
 
 #include "gui/BVLookAndFeel.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/RadioGroupTraverser.h"
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
@@ -84,5 +85,11 @@ void BelvoraDialog::focusGained (FocusChangeType)
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || RadioGroupTraverser::moveWithin (key)
         || juce::DialogWindow::keyPressed (key);
+}
+
+std::unique_ptr<juce::ComponentTraverser> BelvoraDialog::createKeyboardFocusTraverser()
+{
+    return std::make_unique<RadioGroupTraverser>();
 }
