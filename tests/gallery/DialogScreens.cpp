@@ -212,6 +212,13 @@ BELVORA_SCREEN ("Dialogs/Firmware chooser: the newest build installed", [] (BVLo
 BELVORA_SCREEN ("Dialogs/Firmware chooser: keyboard focus on the list", [] (BVLookAndFeel&) { return firmwareChooser (true, 140, true); });
 BELVORA_SCREEN ("Dialogs/Firmware chooser: no updates, custom file offered", [] (BVLookAndFeel&) { return firmwareChooser (false); });
 
+BELVORA_SCREEN ("Dialogs/Firmware chooser: build number of a custom file", [] (BVLookAndFeel& laf)
+{
+    auto prompt = FirmwareChooserContent::makeBuildNumberPrompt (150, nullptr);
+    prompt->setLookAndFeel (&laf);
+    return std::unique_ptr<juce::Component> (std::move (prompt));
+});
+
 BELVORA_SCREEN ("Dialogs/Export", [] (BVLookAndFeel&) { return exportScreen ({}); });
 BELVORA_SCREEN ("Dialogs/Export: one file per preset", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonOneFilePer"); });
 BELVORA_SCREEN ("Dialogs/Export: setup data", [] (BVLookAndFeel&) { return exportScreen ("toggleButtonSetupData"); });

@@ -173,6 +173,8 @@ namespace
 
 TEST_F (DialogTest, AboutBoxIsBuiltTheDialogWayAndEscapeEndsItWithZero)
 {
+    std::map<float, int> gripInk;   // by scale, the width of what the resize grip draws
+
     for (auto scale : scales)
     {
         SCOPED_TRACE (scale);
@@ -192,11 +194,32 @@ TEST_F (DialogTest, AboutBoxIsBuiltTheDialogWayAndEscapeEndsItWithZero)
         ASSERT_NE (content, nullptr);
         EXPECT_EQ (box.getContentComponentBorder().subtractedFrom (box.getLocalBounds()).getWidth(), content->getWidth());
 
+        // The frame follows the scale too: the close button's cross, and the resize grip (made resizable for it).
+        auto* close = dynamic_cast<juce::ImageButton*> (box.getCloseButton());
+        ASSERT_NE (close, nullptr);
+        EXPECT_EQ (close->getNormalImage().getWidth(), (int) (10 * scale));
+        box.setResizable (true, true);
+        juce::Component* grip = nullptr;
+        for (auto* child : box.getChildren())
+            if (dynamic_cast<juce::ResizableCornerComponent*> (child) != nullptr)
+                grip = child;
+        ASSERT_NE (grip, nullptr);
+        EXPECT_EQ (grip->getBounds(), box.getLocalBounds().removeFromBottom ((int) (18 * scale)).removeFromRight ((int) (18 * scale)));
+        const auto drawn = box.createComponentSnapshot (grip->getBounds());
+        auto& ink = gripInk[scale];
+        for (int x = 0; x < drawn.getWidth(); ++x)
+            for (int y = 0; y < drawn.getHeight(); ++y)
+                if (std::abs (drawn.getPixelAt (x, y).getBrightness() - drawn.getPixelAt (0, 0).getBrightness()) > 0.2f)
+                    ink = juce::jmax (ink, drawn.getWidth() - x);
+
         Closer escape ([] (BelvoraDialog& d) { pressEscape (d); });
         EXPECT_EQ (box.runModal(), 0);
         EXPECT_EQ (escape.seen, "About Belvora");
         EXPECT_FALSE (box.isVisible());
     }
+
+    EXPECT_GT (gripInk[1.0f], 10);
+    EXPECT_NEAR (gripInk[2.0f], 2 * gripInk[1.0f], 2);
 }
 
 // An open box with nothing happening sleeps until a message comes, as the main loop does:
@@ -564,8 +587,8 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
         { [] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", "'/a.syx' exists.", true); },
           "toggleButtonApplyToAll, textButtonYes, textButtonNo" },
         { [] { return std::make_unique<ExportDialog> (nullptr, "", juce::StringArray { "Workspace", "Backup" }, juce::Array<uint8_t> { 1, 1 }, 0, true); },
-          "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonAllPresets, toggleButtonSetupData, toggleButtonSingleFile, "
-          "toggleButtonOneFilePer, textEditorFilename, chooseFolderButton, textButtonStartExport, textButtonCancel" },
+          "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonSingleFile, textEditorFilename, chooseFolderButton, "
+          "textButtonStartExport, textButtonCancel" },
         { [&] { return std::make_unique<ImportDialog> (nullptr, capsOf (vesper), juce::Array<const DeviceData*> { data.get() }, "",
                                                        juce::StringArray { "Workspace" }, ImportContent::ConversionCheck()); },
           "chooseFolderButton, comboBoxDataDestination, comboBoxPresetOrder, textButtonCancel" },

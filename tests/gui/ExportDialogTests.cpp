@@ -200,13 +200,12 @@ TEST_F (ExportDialogTest, StartGivesOneAndEverythingElseZero)
 }
 
 // By keys alone: the dialog opens with the focus on its first control, Shift+Tab
-// goes back from it to the last, Space acts on the focused control, and Return
-// in a text field starts the export.
+// goes back from it to the last, each group of choices is one stop whose arrows
+// choose, round from end to end, and Return in a text field starts the export.
 TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
 {
     ExportDialog dialog (nullptr, {}, { "Workspace", "Backup" }, { 1, 1 }, 0, true);
-    juce::StringArray back;
-    bool singleFileBefore = false, singleFileAfter = false;
+    juce::StringArray back, arrows;
 
     const auto focusedName = []
     {
@@ -225,13 +224,23 @@ TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
             back.add (focusedName());
         }
 
-        // On to "One File Per Preset", then Space.
-        for (int i = 0; i < 12 && focusedName() != "toggleButtonOneFilePer"; ++i)
+        // Each key, then where the focus is and whether that choice is on.
+        const auto press = [&] (int key)
+        {
+            ASSERT_TRUE (pressKey (juce::KeyPress (key)));
+            auto* focused = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent());
+            arrows.add (focusedName().fromFirstOccurrenceOf ("toggleButton", false, false)
+                        + (focused != nullptr && focused->getToggleState() ? " on" : ""));
+        };
+
+        for (int i = 0; i < 3; ++i)   // "Cancel", the source, then what to export
             ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
 
-        singleFileBefore = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
-        ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::spaceKey)));
-        singleFileAfter = get<juce::Button> (content, "toggleButtonSingleFile").getToggleState();
+        for (auto key : { juce::KeyPress::downKey, juce::KeyPress::downKey, juce::KeyPress::downKey, juce::KeyPress::upKey,
+                          juce::KeyPress::upKey, juce::KeyPress::tabKey, juce::KeyPress::rightKey, juce::KeyPress::spaceKey })
+            press (key);
+
+        EXPECT_FALSE (get<juce::Button> (content, "toggleButtonSingleFile").getToggleState());
 
         // The suffix field comes next; Return there presses "Start Export".
         ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
@@ -249,6 +258,6 @@ TEST_F (ExportDialogTest, KeysAloneGoThroughTheControlsAndActOnThem)
 
     EXPECT_EQ (result, 1) << "Return in the suffix field started the export";
     EXPECT_EQ (back, juce::StringArray ({ "textButtonCancel", "textButtonStartExport" })) << "Shift+Tab from the first control";
-    EXPECT_TRUE (singleFileBefore);
-    EXPECT_FALSE (singleFileAfter) << "Space on \"One File Per Preset\" chose it";
+    EXPECT_EQ (arrows.joinIntoString (", "), "AllPresets on, SetupData on, SelectedPresets on, SetupData on, AllPresets on, "
+                                             "SingleFile on, OneFilePer on, OneFilePer on");
 }

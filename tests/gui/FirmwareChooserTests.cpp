@@ -340,10 +340,10 @@ TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
     struct Case { const char* typed; const char* press; bool started; int build; int warnings; };
     const Case cases[] =
     {
-        { "322", "Ok", true, 322, 0 },
+        { "150", "Ok", true, 150, 0 },
         { "0", "Ok", true, 120, 0 },          // keeps the unit's build
         { "40000", "Ok", false, 0, 1 },      // would wrap in the version's 16 bits
-        { "322", "Cancel", false, 0, 0 },
+        { "150", "Cancel", false, 0, 0 },
     };
 
     for (auto& c : cases)
@@ -353,23 +353,42 @@ TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
         ChooserAnswers chooser (file);
         AlertLog alerts;
         juce::String proposed, promptTitle;
+        juce::StringArray tabOrder;
 
         FirmwareChooserDialog dialog (nullptr, true, vesperContext (false));
         const auto result = runModally (dialog, [&] (BelvoraDialog& d)
         {
             get<juce::Button> (*d.getContentComponent(), "Custom Update...").triggerClick();
 
-            // The prompt opens over the dialog without blocking it.
+            // The prompt opens over the dialog without blocking it, the focus in its field.
             ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return dynamic_cast<juce::AlertWindow*> (currentModal()) != nullptr; }));
-            auto& prompt = *dynamic_cast<juce::AlertWindow*> (currentModal());
-            promptTitle = prompt.getName();
-            proposed = prompt.getTextEditorContents ("Build Number");
-            prompt.getTextEditor ("Build Number")->setText (c.typed);
-            ASSERT_NE (buttonWithText (prompt, c.press), nullptr);
-            buttonWithText (prompt, c.press)->triggerClick();
+            juce::Component::SafePointer<juce::AlertWindow> prompt (dynamic_cast<juce::AlertWindow*> (currentModal()));
+            promptTitle = prompt->getName();
+            proposed = prompt->getTextEditorContents ("Build Number");
+            const auto focused = [] { auto* f = juce::Component::getCurrentlyFocusedComponent(); return f != nullptr ? f->getName() : juce::String ("<none>"); };
 
-            // Refused or cancelled, the chooser stays open for another try.
-            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return currentModal() != &prompt; }));
+            const auto keys = [&]
+            {
+                ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return prompt->getPeer()->isFocused() && focused() == "Build Number"; })) << focused();
+
+                // Round in reading order, then what the user types replaces the proposal.
+                for (int i = 0; i < 3; ++i)
+                {
+                    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+                    tabOrder.add (focused());
+                }
+
+                ASSERT_TRUE (typeText (c.typed));
+                ASSERT_TRUE (pressKey (juce::KeyPress (juce::String (c.press) == "Ok" ? juce::KeyPress::returnKey : juce::KeyPress::escapeKey)));
+
+                // Refused or cancelled, the chooser stays open for another try.
+                ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return prompt == nullptr || ! prompt->isCurrentlyModal(); }));
+            };
+
+            keys();
+
+            if (prompt != nullptr && prompt->isCurrentlyModal())   // a check failed
+                prompt->exitModalState (-1);
 
             if (d.isVisible())
                 d.closeWith (0);
@@ -378,10 +397,11 @@ TEST_F (FirmwareChooserDialogTest, UsersFileWithTheBuildNumberPrompt)
         EXPECT_EQ (result, 0);
         EXPECT_EQ (promptTitle, "Specify Build Number");
         EXPECT_EQ (proposed, "321");
+        EXPECT_EQ (tabOrder.joinIntoString (", "), "Ok, Cancel, Build Number");
         EXPECT_EQ (dialog.isStartRequested(), c.started);
         EXPECT_EQ ((int) alerts.boxes.size(), c.warnings);
 
-        if (c.warnings > 0)
+        if (! alerts.boxes.empty())
         {
             EXPECT_EQ (alerts.boxes[0].title, "Invalid Build Number");
         }

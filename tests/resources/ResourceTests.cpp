@@ -106,8 +106,7 @@ TEST (BinaryResources, PicturesHaveTheSizesTheInterfaceUses)
 {
     const std::tuple<const char*, int, int> pngs[] =
     {
-        { "app_icon_png", 32, 32 }, { "window_close_png", 10, 10 }, { "window_minimise_png", 10, 10 },
-        { "window_maximise_png", 10, 10 }, { "sync_button_png", 218, 218 }, { "state_connected_png", 41, 21 },
+        { "app_icon_png", 32, 32 }, { "sync_button_png", 218, 218 }, { "state_connected_png", 41, 21 },
         { "device_generic_png", 183, 132 }, { "preset_tile_normal_png", 256, 160 }, { "about_logo_png", 335, 282 },
         { "replace_prompt_png", 199, 297 }, { "user_picture_default_png", 256, 256 }, { "archive_icon_Live_Vox_2_0", 256, 256 },
     };
@@ -124,6 +123,7 @@ TEST (BinaryResources, PicturesHaveTheSizesTheInterfaceUses)
         { "wordmark_svg", 173.2f, 11.0f }, { "tick_svg", 10.0f, 10.0f }, { "alert_question_svg", 207.0f, 300.0f },
         { "alert_warning_svg", 88.0f, 300.0f }, { "alert_info_svg", 94.0f, 300.0f }, { "toolbar_send_setup_svg", 34.0f, 25.0f },
         { "archive_default_svg", 100.0f, 100.0f }, { "resize_grip_svg", 512.0f, 512.0f }, { "update_badge_svg", 102.0f, 80.0f },
+        { "window_close_svg", 10.0f, 10.0f }, { "window_minimise_svg", 10.0f, 10.0f }, { "window_maximise_svg", 10.0f, 10.0f },
     };
 
     for (auto& [name, w, h] : svgs)

@@ -2,6 +2,7 @@
 
 #include "gui/BVLookAndFeel.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/RadioGroupTraverser.h"
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
@@ -62,6 +63,20 @@ void BelvoraDialog::visibilityChanged()
     juce::DialogWindow::visibilityChanged();
 }
 
+void BelvoraDialog::resized()
+{
+    juce::DialogWindow::resized();
+
+    // The framework's grip is 18 pixels at every scale.
+    if (auto* laf = BVLookAndFeel::of (*this))
+        for (auto* child : getChildren())
+            if (auto* grip = dynamic_cast<juce::ResizableCornerComponent*> (child))
+            {
+                const auto side = laf->pixels() (18.0f);
+                grip->setBounds (getWidth() - side, getHeight() - side, side, side);
+            }
+}
+
 void BelvoraDialog::focusGained (FocusChangeType)
 {
     FocusKeeper::passToContent (*this);
@@ -70,5 +85,11 @@ void BelvoraDialog::focusGained (FocusChangeType)
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
+        || RadioGroupTraverser::moveWithin (key)
         || juce::DialogWindow::keyPressed (key);
+}
+
+std::unique_ptr<juce::ComponentTraverser> BelvoraDialog::createKeyboardFocusTraverser()
+{
+    return std::make_unique<RadioGroupTraverser>();
 }

@@ -38,11 +38,17 @@ public:
 
     void visibilityChanged() override;
 
+    /** The resize grip, when there is one, as large as the scale makes the rest. */
+    void resized() override;
+
     /** The window hands the focus it gets on opening to its first control. */
     void focusGained (FocusChangeType cause) override;
 
-    /** Space acts on the focused button, as Return does. */
+    /** Space acts on the focused button, as Return does; the arrows move within a group of radio buttons. */
     bool keyPressed (const juce::KeyPress& key) override;
+
+    /** Each group of radio buttons is one Tab stop. */
+    std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };

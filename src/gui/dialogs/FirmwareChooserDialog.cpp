@@ -137,6 +137,16 @@ int FirmwareChooserContent::parseBuildNumber (const juce::String& text)
     return value <= 32767 ? value : -1;
 }
 
+std::unique_ptr<juce::AlertWindow> FirmwareChooserContent::makeBuildNumberPrompt (juce::int64 proposed, juce::Component* over)
+{
+    auto prompt = std::make_unique<Alerts::Window> ("Specify Build Number", "Please enter the build number for the selected file.",
+                                                    juce::MessageBoxIconType::NoIcon, over);
+    prompt->addTextField ("Build Number", juce::String (proposed), "Build Number");
+    prompt->addButton ("Ok", 1, juce::KeyPress (juce::KeyPress::returnKey));
+    prompt->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+    return prompt;
+}
+
 void FirmwareChooserContent::chooseCustomUpdateFile()
 {
     const auto start = startForCustomFile (BelvoraSettings::getUserSettings().getValue ("lastFirmwareFile"));
@@ -153,11 +163,7 @@ void FirmwareChooserContent::chooseCustomUpdateFile()
         return;
     }
 
-    auto* prompt = new Alerts::Window ("Specify Build Number", "Please enter the build number for the selected file.",
-                                       juce::MessageBoxIconType::NoIcon, this);
-    prompt->addTextEditor ("Build Number", juce::String (buildNumberInPath (customFile)), "Build Number");
-    prompt->addButton ("Ok", 1, juce::KeyPress (juce::KeyPress::returnKey));
-    prompt->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+    auto* prompt = makeBuildNumberPrompt (buildNumberInPath (customFile), this).release();
     buildPrompt = prompt;
 
     juce::Component::SafePointer<FirmwareChooserContent> self (this);

@@ -61,6 +61,9 @@ public:
         1 .. 32767 replaces it, -1 for anything else (the version holds 16 bits). */
     static int parseBuildNumber (const juce::String& text);
 
+    /** The prompt for a custom file's build number, proposing one, centred over a component. */
+    static std::unique_ptr<juce::AlertWindow> makeBuildNumberPrompt (juce::int64 proposed, juce::Component* over);
+
     /** Chooses a file and asks for its build number (the answer arrives in customBuildNumberEntered). */
     void chooseCustomUpdateFile();
 

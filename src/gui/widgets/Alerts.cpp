@@ -60,6 +60,16 @@ float Window::getScale() const
     return look != nullptr ? look->getScale() : 1.0f;
 }
 
+void Window::addTextField (const juce::String& name, const juce::String& initialText, const juce::String& label)
+{
+    // Named first: adding the editor lays the box out, which must know it as a field.
+    fieldNames.add (name);
+    fieldLabels.add (label);
+    addTextEditor (name, initialText, {});
+
+    getTextEditor (name)->setExplicitFocusOrder (1);   // the buttons' order: the one above comes first
+}
+
 bool Window::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || juce::AlertWindow::keyPressed (key);
@@ -77,7 +87,8 @@ bool Window::hasOwnLayout() const
 {
     for (auto* child : getChildren())
         if (dynamic_cast<juce::TextButton*> (child) == nullptr && dynamic_cast<juce::Label*> (child) == nullptr
-            && dynamic_cast<juce::ProgressBar*> (child) == nullptr)
+            && dynamic_cast<juce::ProgressBar*> (child) == nullptr
+            && ! (dynamic_cast<juce::TextEditor*> (child) != nullptr && fieldNames.contains (child->getName())))
             return false;
 
     return true;
@@ -188,7 +199,7 @@ void Window::measure()
     w = juce::jmin (w, widest);
 
     const auto textTop = px (16) + titleHeight + fitted (textLayout.getHeight(), scale);
-    auto h = textTop + bars.size() * px (50);
+    auto h = textTop + (fieldNames.size() + bars.size()) * px (50);
     auto buttonsWidth = px (40);
 
     for (auto* b : buttons)
@@ -239,6 +250,18 @@ void Window::place()
     }
 
     auto y = textBottom;
+    const auto fieldX = px (std::round ((float) w / scale * 0.1f)), fieldWidth = px (std::round ((float) w / scale * 0.8f));
+
+    for (auto& name : fieldNames)
+    {
+        if (auto* field = getTextEditor (name))
+        {
+            field->setBounds (fieldX, y + px (18), fieldWidth, px (22));
+            field->setIndents (px (4), px (4));
+        }
+
+        y += px (50);
+    }
 
     for (auto* bar : bars)
     {
@@ -251,10 +274,24 @@ void Window::place()
 
 void Window::paint (juce::Graphics& g)
 {
-    if (hasOwnLayout())
-        getLookAndFeel().drawAlertBox (g, *this, textArea, textLayout);
-    else
+    if (! hasOwnLayout())
+    {
         juce::AlertWindow::paint (g);
+        return;
+    }
+
+    auto& look = getLookAndFeel();
+    look.drawAlertBox (g, *this, textArea, textLayout);
+
+    // Each field's label just above it, as the framework draws its text boxes'.
+    const BVLookAndFeel::Pixels px { getScale() };
+    g.setColour (findColour (textColourId));
+    g.setFont (look.getAlertWindowFont());
+
+    for (int i = 0; i < fieldNames.size(); ++i)
+        if (auto* field = getTextEditor (fieldNames[i]))
+            g.drawFittedText (fieldLabels[i], field->getX(), field->getY() - px (14), field->getWidth(), px (14),
+                              juce::Justification::centredLeft, 1);
 }
 
 void showInfo (juce::Component* component, const juce::String& title, const juce::String& message)

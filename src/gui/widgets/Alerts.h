@@ -53,9 +53,10 @@ namespace Alerts
     bool canOpenWebAddresses (juce::StringArray folders = {});
 
     /** A box laid out at the scale of its look-and-feel: margins, icon and the
-        room between buttons and progress bars grow with the fonts, so a box at
-        scale 2 is the scale-1 box twice as large. A box given text boxes, lists
-        or other components keeps the framework's layout. */
+        room between buttons, text fields and progress bars grow with the fonts,
+        so a box at scale 2 is the scale-1 box twice as large. A box given other
+        components (the framework's own text boxes among them) keeps the
+        framework's layout. */
     class Window : public juce::AlertWindow
     {
     public:
@@ -64,6 +65,11 @@ namespace Alerts
 
         /** The size the box's sizes are multiplied by. */
         float getScale() const;
+
+        /** A text field under the message, its label above it, first in the Tab
+            order (before the buttons, which follow left to right), so the focus
+            opens in it. Read it back with getTextEditorContents (name). */
+        void addTextField (const juce::String& name, const juce::String& initialText, const juce::String& label);
 
         /** Space presses the focused button, as Return does. */
         bool keyPressed (const juce::KeyPress& key) override;
@@ -86,6 +92,7 @@ namespace Alerts
         juce::Component* associated = nullptr;
         juce::Array<juce::Component*> buttons;   // first added first
         juce::Array<juce::Component*> bars;
+        juce::StringArray fieldNames, fieldLabels;
         juce::TextLayout textLayout;
         juce::Rectangle<int> textArea;
         juce::Point<int> boxSize, measuredParentSize;
