@@ -191,6 +191,22 @@ FileBytes::Kind FileBytes::kindOf (const juce::File& file, juce::int64 maxBytes)
     return (juce::int64) info.st_size > maxBytes ? Kind::tooLarge : Kind::regular;
 }
 
+bool FileBytes::haveSameContent (const juce::File& a, const juce::File& b, juce::int64 maxBytes)
+{
+    {
+        const RegularFile first (a), second (b);
+
+        if (! first.isOpen() || ! second.isOpen() || first.info.st_size != second.info.st_size)
+            return false;
+
+        if (first.info.st_dev == second.info.st_dev && first.info.st_ino == second.info.st_ino)
+            return true;
+    }
+
+    juce::MemoryBlock first, second;
+    return readWhole (a, first, maxBytes) && readWhole (b, second, maxBytes) && first == second;
+}
+
 bool FileBytes::isMissing (const juce::File& file)
 {
     return kindOf (file, 0) == Kind::missing;

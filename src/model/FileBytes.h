@@ -25,6 +25,10 @@ namespace FileBytes
     enum class Kind { missing, regular, tooLarge, other, unreadable };
     Kind kindOf (const juce::File& file, juce::int64 maxBytes);
 
+    /** Whether two regular files of at most maxBytes hold the same bytes (one
+        file under two names does); false when either cannot be read. */
+    bool haveSameContent (const juce::File& a, const juce::File& b, juce::int64 maxBytes);
+
     /** Whether nothing at all stands at the path. */
     bool isMissing (const juce::File& file);
 

@@ -1,8 +1,12 @@
 #include "model/SafeSave.h"
 
+#include "model/FileBytes.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -81,4 +85,34 @@ juce::File SafeSave::moveAside (const juce::File& damaged)
     // A rename only: the framework's move falls back to copying, which would
     // read a pipe or a huge file whole.
     return std::rename (damaged.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0 ? aside : juce::File();
+}
+
+juce::File SafeSave::keepCopy (const juce::File& file, const juce::File& name, juce::int64 maxBytes)
+{
+    for (int number = 1; number <= 1000; ++number)
+    {
+        const auto kept = number == 1 ? name : name.getSiblingFile (name.getFileNameWithoutExtension() + " (" + juce::String (number) + ")"
+                                                                    + name.getFileExtension());
+
+        if (standsThere (kept))
+        {
+            if (FileBytes::haveSameContent (file, kept, maxBytes))
+                return kept;
+
+            continue;
+        }
+
+        // A link costs no room, and is whole or absent.
+        if (::linkat (AT_FDCWD, file.getFullPathName().toRawUTF8(), AT_FDCWD, kept.getFullPathName().toRawUTF8(), AT_SYMLINK_FOLLOW) == 0)
+            return kept;
+
+        juce::MemoryBlock bytes;
+
+        if (! FileBytes::readWhole (file, bytes, maxBytes))
+            return {};
+
+        return replaceFile (kept, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); }) ? kept : juce::File();
+    }
+
+    return {};
 }

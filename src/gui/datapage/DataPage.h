@@ -267,6 +267,8 @@ public:
     void firmwareUpdateEnded (bool unitUntouched);
 
     bool isBusy() const noexcept                                { return busy; }
+    /** A stored workspace of another firmware is being converted. */
+    bool isConvertingWorkspace() const noexcept                 { return workspaceConversion != nullptr; }
     juce::String getWorkspaceLabel() const;
 
     SourceDataBrowser& getBrowser() noexcept                    { return browser; }
@@ -316,7 +318,9 @@ private:
 
     void loadStoredWorkspace (bool syncFileLoaded);
     void readUnitDataUnderWorkspace();
+    void keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
+    void dropStoredWorkspace (const juce::File& kept);
     void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);

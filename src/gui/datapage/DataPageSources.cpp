@@ -25,6 +25,8 @@
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
 
+#include <cstdio>
+
 using namespace SourceTreeIds;
 
 namespace
@@ -52,7 +54,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     awaitingSyncFile = false;
     unitDataUnread = false;
     std::unique_ptr<DeviceData> working, otherFirmware;
-    juce::File kept;
+    juce::File stored;
     juce::Array<juce::File> damaged;
 
     const auto setAside = [&damaged] (const juce::File& unread)
@@ -83,18 +85,9 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
                 otherFirmware = DeviceData::loadFromFile (workingFile);
 
             if (otherFirmware != nullptr)
-            {
-                // Out of the way of the workspace's saves until it is converted.
-                kept = workingFile.getSiblingFile ("working for firmware build " + juce::String (otherFirmware->getFirmwareVersion().build) + ".mwd")
-                                  .getNonexistentSibling();
-
-                if (! workingFile.moveFileTo (kept))
-                    otherFirmware.reset();
-            }
+                stored = workingFile;
             else if (working == nullptr)
-            {
                 setAside (workingFile);
-            }
         }
 
         // The unit's data as another firmware left it is no damage: the next download replaces it.
@@ -112,7 +105,34 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     if (unitDataUnread)
         readUnitDataUnderWorkspace();
     else if (otherFirmware != nullptr)
-        convertStoredWorkspace (std::move (otherFirmware), kept);
+        keepStoredWorkspace (std::move (otherFirmware), stored);
+}
+
+// The stored file stays where a start finds it until its converted form
+// replaces it: a stop at any moment leaves it to be converted again. A copy
+// of it is kept first, out of the way of the workspace's saves, under a name
+// that a second try takes over as it is.
+void DataPage::keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file)
+{
+    const auto name = file.getSiblingFile ("working for firmware build " + juce::String (stored->getFirmwareVersion().build) + ".mwd");
+    auto data = std::make_shared<std::unique_ptr<DeviceData>> (std::move (stored));
+
+    autosave->writes.post ([file, name, data, folder = deviceFolder, page = juce::Component::SafePointer<DataPage> (this)]
+    {
+        auto kept = SafeSave::keepCopy (file, name, DeviceData::maxFileBytes);
+
+        // Without room for a copy the file itself goes aside (a rename needs
+        // none); where even that fails it stays as it is, named where it is.
+        if (kept == juce::File())
+            if (const auto aside = name.getNonexistentSibling(); std::rename (file.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0)
+                kept = aside;
+
+        juce::MessageManager::callAsync ([data, folder, file, kept, page]
+        {
+            if (page != nullptr && page->deviceDataSet != nullptr && page->deviceFolder == folder)
+                page->convertStoredWorkspace (std::move (*data), kept != juce::File() ? kept : file);
+        });
+    });
 }
 
 // The stored workspace stays as it is while the unit's own data is read
@@ -140,7 +160,10 @@ void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const
     // A unit taken back to an earlier firmware finds a workspace of a later one.
     const auto fromEarlier = live == nullptr || stored->getFirmwareVersion().build < live->getFirmwareVersion().build;
 
-    if (live != nullptr && startConversion (workspaceConversion, std::move (stored), *live,
+    // Converted, it replaces the stored file: only once a copy of that is kept.
+    const bool keptAside = kept != juce::File (Belvora::getWorkingFile (deviceFolder, false));
+
+    if (live != nullptr && keptAside && startConversion (workspaceConversion, std::move (stored), *live,
                                             [kept, from, fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
                                             {
                                                 page.takeConvertedWorkspace (std::move (converted), kept, from, fromEarlier);
@@ -160,6 +183,7 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
     if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
     {
+        dropStoredWorkspace (kept);
         Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, fromEarlier, unitFirmware, kept));
         return;
     }
@@ -176,10 +200,28 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     updateSyncButtonText (needSync);
     sourceSelectionChanged();
     notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());
-    autosave->workspaceChanged();
+
+    // Written at once: until then a start converts the stored file again.
+    handOverWorkspace();
 
     Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, fromEarlier, unitFirmware, kept));
     readUnitDataUnderWorkspace();
+}
+
+// The stored file is kept aside whole: a start no longer finds it to convert.
+// (What a save wrote there meanwhile stays.)
+void DataPage::dropStoredWorkspace (const juce::File& kept)
+{
+    const juce::File stored (Belvora::getWorkingFile (deviceFolder, false));
+
+    if (deviceFolder.isEmpty() || kept == stored)
+        return;
+
+    autosave->writes.post ([stored, kept]
+    {
+        if (FileBytes::haveSameContent (stored, kept, DeviceData::maxFileBytes))
+            stored.deleteFile();
+    });
 }
 
 juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
