@@ -67,13 +67,14 @@ bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, cons
 juce::File SafeSave::moveAside (const juce::File& damaged)
 {
     // A folder or a pipe where a file belongs goes aside the same way, and a
-    // link the framework takes for nothing (a loop) as the link it is.
-    if (! standsThere (damaged))
+    // link the framework takes for nothing (a loop) as the link it is. A path
+    // that cannot be looked at lies in a folder that cannot be looked into,
+    // where no free name can be found either.
+    if (struct stat info {}; ::lstat (damaged.getFullPathName().toRawUTF8(), &info) != 0)
         return {};
 
     auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged");
 
-    // A folder that cannot be looked at has no free name either.
     for (int number = 2; standsThere (aside); ++number)
     {
         if (number > 1000)

@@ -1214,6 +1214,32 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
         EXPECT_TRUE (box.message.contains (odd.getFullPathName()) && box.message.contains (".damaged")) << box.message;
         EXPECT_FALSE (odd.isDirectory() || odd.isSymbolicLink());
     }
+
+    // A folder that cannot be looked into (failing, or without permission), the unit's or the backups'
+    // (with the unit's in it), is named once: the sync offered then is no fresh start in silence. Once
+    // nothing was said.
+    const juce::Array<juce::File> folders { folder, page().getArchiveManager()->getBackupFolder() };
+
+    for (const bool failing : { true, false })
+    for (const auto& hidden : folders)
+    {
+        running->content().connectToDevice (-1);
+        const OddFiles::WithoutPrivilege unprivileged (TestEnvironment::getHome(), ! failing);
+
+        if (! unprivileged.active)
+            GTEST_SKIP() << "the user cannot be changed here: a folder without permission is not tried";
+
+        ASSERT_TRUE (OddFiles::hide (hidden, failing));
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr && ! running->boxes.empty(); }));
+        running->drain();
+        ASSERT_EQ (running->titles(), juce::StringArray ("File Error"));
+        EXPECT_TRUE (running->boxes[0].message.endsWith (":\n\n" + hidden.getFullPathName())) << running->boxes[0].message;
+        EXPECT_TRUE (page().isSyncNeeded() && page().getSyncButton().isVisible());
+        running->content().connectToDevice (-1);
+        ASSERT_TRUE (OddFiles::show (hidden, failing));
+    }
 }
 
 TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)

@@ -107,9 +107,10 @@ public:
 
     //==============================================================================
     // Sources
-    /** Opens the unit's sources; the files given were moved aside and are named to the user with those of the backups. */
-    void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {});
-    void showDamagedFiles (const juce::Array<juce::File>& files);
+    /** Opens the unit's sources; the files given were moved aside, or could be neither read nor
+        moved, and are named to the user with those of the backups and the folders that cannot be looked into. */
+    void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {}, juce::Array<juce::File> unreadable = {});
+    void showDamagedFiles (const juce::Array<juce::File>& files, const juce::Array<juce::File>& unreadable = {});
     /** The product's picture as the content has it now: pictures come after what work needs. */
     void refreshUnitPicture();
     /** Saves and closes. When something cannot be written, a quit (or, with

@@ -55,12 +55,15 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     unitDataUnread = false;
     std::unique_ptr<DeviceData> working, otherFirmware;
     juce::File stored;
-    juce::Array<juce::File> damaged;
+    juce::Array<juce::File> damaged, unreadable;
 
-    const auto setAside = [&damaged] (const juce::File& unread)
+    // One that cannot move because its folder cannot be looked into is named by the folder.
+    const auto setAside = [&damaged, &unreadable] (const juce::File& unread)
     {
         if (const auto aside = SafeSave::moveAside (unread); aside != juce::File())
             damaged.add (aside);
+        else if (FileBytes::findUnreadableFolder (unread.getParentDirectory()) == juce::File())
+            unreadable.add (unread);
     };
 
     // The working file holds the user's edits: whatever became of the sync
@@ -99,7 +102,7 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         unitDataUnread = working != nullptr && ! syncFileLoaded;
     }
 
-    openSources (std::move (working), damaged);
+    openSources (std::move (working), damaged, unreadable);
     updateSyncButtonText (needSync);
 
     if (unitDataUnread)
@@ -239,18 +242,30 @@ juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const
          + kept.getFullPathName() + "\".";
 }
 
-void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
+void DataPage::showDamagedFiles (const juce::Array<juce::File>& files, const juce::Array<juce::File>& unreadable)
 {
-    if (files.isEmpty())
-        return;
+    const auto namesOf = [] (const juce::Array<juce::File>& list)
+    {
+        juce::StringArray names;
 
-    juce::StringArray names;
+        for (const auto& file : list)
+            names.add (file.getFullPathName());
 
-    for (const auto& file : files)
-        names.add (file.getFullPathName());
+        return names.joinIntoString ("\n");
+    };
 
-    Alerts::showWarning (this, "File Error", "Belvora could not read the following files. They were moved aside as they are, "
-                                             "and nothing was written over them:\n\n" + names.joinIntoString ("\n"));
+    juce::StringArray parts;
+
+    if (! files.isEmpty())
+        parts.add ("Belvora could not read the following files. They were moved aside as they are, "
+                   "and nothing was written over them:\n\n" + namesOf (files));
+
+    if (! unreadable.isEmpty())
+        parts.add ("Belvora cannot read the following (no permission, or the drive fails to read them). They are left as they are: "
+                   "what they hold is not shown, and nothing can be saved there until they can be read:\n\n" + namesOf (unreadable));
+
+    if (! parts.isEmpty())
+        Alerts::showWarning (this, "File Error", parts.joinIntoString ("\n\n"));
 }
 
 void DataPage::refreshUnitPicture()
@@ -264,7 +279,7 @@ void DataPage::refreshUnitPicture()
         browser.setUnitPicture (picture);
 }
 
-void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged)
+void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged, juce::Array<juce::File> unreadable)
 {
     auto* devices = Nexus::getDeviceManager();
     auto* content = Nexus::getContentManager();
@@ -278,6 +293,10 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     deviceDataSet = new DataSet (devices->getActiveDeviceData(), std::move (working));
     deviceFolder = devices->getActiveDeviceDataFolder();
     deviceName = devices->getActiveDeviceDisplayName();
+
+    // Whatever the unit's folder holds is out of reach, and a sync could save nothing there: said, not offered in silence.
+    if (const auto hidden = FileBytes::findUnreadableFolder (juce::File (deviceFolder)); hidden != juce::File())
+        unreadable.addIfNotAlreadyThere (hidden);
     downloadedSlots.clear();
     unsaved.clear();
 
@@ -293,6 +312,9 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
         });
         archiveManager->reloadTree();
         damaged.addArray (archiveManager->takeDamagedFiles());
+
+        for (const auto& file : archiveManager->takeUnreadableFiles())
+            unreadable.addIfNotAlreadyThere (file);
 
         juce::String question;
 
@@ -330,7 +352,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     browser.setSourceTree (this, rootTree);
     ensureSelection (true);
     resized();
-    showDamagedFiles (damaged);
+    showDamagedFiles (damaged, unreadable);
 }
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting)
