@@ -23,18 +23,25 @@ namespace
     // default ends the program before it saves anything.
     //
     // A second Ctrl+C or SIGTERM is the user insisting: the program ends at
-    // once, as it would have without any handler.
-    std::atomic<bool> interrupted { false };
+    // once, as it would have without any handler. A hang-up never insists: a
+    // closing terminal sends more than one (its shell's and the kernel's,
+    // within a millisecond), and the first has already asked for the end.
+    std::atomic<bool> ending { false }, stopAsked { false };
     static_assert (std::atomic<bool>::is_always_lock_free, "onInterrupt runs in a signal handler");
 
     void onInterrupt (int signal)
     {
-        if (interrupted.exchange (true))
+        const bool insisting = signal != SIGHUP && stopAsked.exchange (true);
+
+        if (insisting)
         {
             std::signal (signal, SIG_DFL);
             std::raise (signal);
             return;
         }
+
+        if (ending.exchange (true))
+            return;
 
         platform::WebRequest::abortAll();
 

@@ -294,9 +294,33 @@ bool LocalArchiveManager::loadIndexLocked()
             damagedFiles.add (aside);
             index = std::make_unique<juce::XmlElement> ("BACKUP");
         }
+        else
+        {
+            noteUnreadable (file);
+        }
     }
 
     return index != nullptr;
+}
+
+// The index could not be read when the tree was built: once it can, the
+// backups it lists join those the tree got meanwhile (after them: the
+// page's undo steps know the tree's children by their places).
+bool LocalArchiveManager::reopenIndexLocked()
+{
+    if (! loadIndexLocked())
+        return false;
+
+    auto shown = getTree();
+
+    for (auto stored = buildTreeLocked(); stored.getNumChildren() > 0;)
+    {
+        auto child = stored.getChild (0);
+        stored.removeChild (0, nullptr);
+        shown.appendChild (child, nullptr);
+    }
+
+    return true;
 }
 
 juce::Array<juce::File> LocalArchiveManager::takeDamagedFiles()
@@ -305,11 +329,27 @@ juce::Array<juce::File> LocalArchiveManager::takeDamagedFiles()
     return std::exchange (damagedFiles, {});
 }
 
+juce::Array<juce::File> LocalArchiveManager::takeUnreadableFiles()
+{
+    const platform::ScopedLock hold (lock);
+    return std::exchange (unreadableFiles, {});
+}
+
+void LocalArchiveManager::noteUnreadable (const juce::File& file)
+{
+    const auto folder = FileBytes::findUnreadableFolder (file.getParentDirectory());
+    unreadableFiles.addIfNotAlreadyThere (folder != juce::File() ? folder : file);
+}
+
 void LocalArchiveManager::setAside (const juce::File& file)
 {
-    if (! FileBytes::isMissing (file) && file.isAChildOf (getBackupFolder()))
-        if (const auto aside = SafeSave::moveAside (file); aside != juce::File())
-            damagedFiles.add (aside);
+    if (FileBytes::isMissing (file) || ! file.isAChildOf (getBackupFolder()))
+        return;
+
+    if (const auto aside = SafeSave::moveAside (file); aside != juce::File())
+        damagedFiles.add (aside);
+    else
+        noteUnreadable (file);
 }
 
 void LocalArchiveManager::reloadTree()
@@ -520,6 +560,19 @@ struct LocalArchiveManager::FailedSaves
         deletedListed = deletedListed && ! written;
     }
 
+    // Without an index nothing is written: what the tree holds is not on disk.
+    void recordNothingWritten (const juce::ValueTree& tree)
+    {
+        juce::Array<juce::ValueTree> nodes;
+        SourceTree::collectNodes (tree, nodes);
+        const std::lock_guard<std::mutex> hold (lock);
+        indexUnsaved = tree.getNumChildren() > 0;
+
+        for (const auto& node : nodes)
+            if (const auto* archive = SourceTree::getArchive (node))
+                unsaved.insert (archive->getUuid().toString());
+    }
+
     void recordMovedAside()
     {
         const std::lock_guard<std::mutex> hold (lock);
@@ -562,8 +615,11 @@ bool LocalArchiveManager::saveBackupIndex()
 
     const platform::ScopedLock hold (lock);
 
-    if (index == nullptr)
+    if (index == nullptr && ! reopenIndexLocked())
+    {
+        failedSaves->recordNothingWritten (getTree());
         return false;
+    }
 
     // A tree that never showed the stored set would replace it with nothing.
     if (! treeBuilt)
@@ -585,7 +641,19 @@ void LocalArchiveManager::saveBackupIndexInBackground()
     const platform::ScopedLock hold (lock);
     const auto file = getIndexFile();
 
-    if (index == nullptr || ! treeBuilt || file == juce::File())
+    if (index == nullptr && ! reopenIndexLocked())
+    {
+        failedSaves->recordNothingWritten (getTree());
+
+        juce::MessageManager::callAsync ([failed = failedSaves]
+        {
+            if (failed->listener != nullptr)
+                failed->listener();
+        });
+        return;
+    }
+
+    if (! treeBuilt || file == juce::File())
         return;
 
     auto pending = std::make_shared<std::vector<PendingSave>>();

@@ -62,6 +62,12 @@ public:
     /** The files moved aside since the last call, to be named to the user. */
     juce::Array<juce::File> takeDamagedFiles();
 
+    /** What could be neither read nor moved aside since the last call, to be
+        named to the user: the folder that cannot be looked into (no
+        permission, an I/O error), or else the file. Nothing is written over
+        it; without an index, every save says that what the tree holds is unsaved. */
+    juce::Array<juce::File> takeUnreadableFiles();
+
     /** Writes the tree back as the set of the unit's versions (placed first),
         saving every backup that changed and numbering the new ones. False when
         a backup or the index could not be written: such backups stay
@@ -160,6 +166,8 @@ private:
     void storeShownBackups();
 
     bool loadIndexLocked();
+    bool reopenIndexLocked();
+    void noteUnreadable (const juce::File& file);
     void reloadTreeLocked();
     juce::ValueTree buildTreeLocked();
     juce::XmlElement* findSetLocked (int presetVersion, int setupVersion);
@@ -195,6 +203,7 @@ private:
     std::unique_ptr<juce::XmlElement> index;
     bool treeBuilt = false;
     juce::Array<juce::File> damagedFiles;
+    juce::Array<juce::File> unreadableFiles;
     int adopted = 0;                                // backups in the tree that no index holds yet, or under an old path
 
     juce::Array<juce::ValueTree> removedBackups;    // message thread: deleted from the tree, maybe back by an undo

@@ -576,10 +576,9 @@ std::unique_ptr<DeviceData> DeviceData::loadFromFile (const juce::File& file, st
 {
     // Read whole first: the reader checks every count against the bytes left,
     // which a file stream would answer with a system call each time.
-    constexpr juce::int64 maxFileSize = 256 * 1024 * 1024;
     juce::MemoryBlock content;
 
-    if (! FileBytes::readWhole (file, content, maxFileSize))
+    if (! FileBytes::readWhole (file, content, maxFileBytes))
         return nullptr;
 
     juce::MemoryInputStream in (content, false);

@@ -95,6 +95,9 @@ public:
     /** Replaces the file only once the whole new content is on disk. */
     SaveResult saveToFile (const juce::File& file) const;
 
+    /** The largest data file read. */
+    static constexpr juce::int64 maxFileBytes = 256 * 1024 * 1024;
+
     /** The product name is the file's; the reference is the factory bank of the
         file's product and build, when the caller has one. */
     static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file,

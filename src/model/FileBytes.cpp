@@ -3,6 +3,7 @@
 #include "model/Utf8.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,6 +190,65 @@ FileBytes::Kind FileBytes::kindOf (const juce::File& file, juce::int64 maxBytes)
         return Kind::other;
 
     return (juce::int64) info.st_size > maxBytes ? Kind::tooLarge : Kind::regular;
+}
+
+namespace
+{
+    enum class Look { fine, missing, hidden };
+
+    // The effective user's rights, as every open and lookup is checked.
+    Look lookInto (const juce::File& folder)
+    {
+        const auto* path = folder.getFullPathName().toRawUTF8();
+        struct stat info {};
+
+        if (::stat (path, &info) != 0)
+            return errno == ENOENT ? Look::missing : Look::hidden;
+
+        if (! S_ISDIR (info.st_mode) || ::faccessat (AT_FDCWD, path, R_OK | X_OK, AT_EACCESS) != 0)
+            return Look::hidden;
+
+        auto* listing = ::opendir (path);
+
+        if (listing == nullptr)
+            return Look::hidden;
+
+        errno = 0;
+        const bool listed = ::readdir (listing) != nullptr || errno == 0;
+        ::closedir (listing);
+        return listed ? Look::fine : Look::hidden;
+    }
+}
+
+juce::File FileBytes::findUnreadableFolder (const juce::File& folder)
+{
+    juce::File hidden;
+
+    for (auto f = folder; f != juce::File() && lookInto (f) == Look::hidden; f = f.getParentDirectory())
+    {
+        hidden = f;
+
+        if (f.isRoot())
+            break;
+    }
+
+    return hidden;
+}
+
+bool FileBytes::haveSameContent (const juce::File& a, const juce::File& b, juce::int64 maxBytes)
+{
+    {
+        const RegularFile first (a), second (b);
+
+        if (! first.isOpen() || ! second.isOpen() || first.info.st_size != second.info.st_size)
+            return false;
+
+        if (first.info.st_dev == second.info.st_dev && first.info.st_ino == second.info.st_ino)
+            return true;
+    }
+
+    juce::MemoryBlock first, second;
+    return readWhole (a, first, maxBytes) && readWhole (b, second, maxBytes) && first == second;
 }
 
 bool FileBytes::isMissing (const juce::File& file)

@@ -25,6 +25,16 @@ namespace FileBytes
     enum class Kind { missing, regular, tooLarge, other, unreadable };
     Kind kindOf (const juce::File& file, juce::int64 maxBytes);
 
+    /** What keeps a folder from being looked into (no permission, an I/O
+        error, no folder in its place): the highest of it and the folders above
+        it that all cannot be listed or searched. None when the folder can be,
+        or is missing (it is made when written). */
+    juce::File findUnreadableFolder (const juce::File& folder);
+
+    /** Whether two regular files of at most maxBytes hold the same bytes (one
+        file under two names does); false when either cannot be read. */
+    bool haveSameContent (const juce::File& a, const juce::File& b, juce::int64 maxBytes);
+
     /** Whether nothing at all stands at the path. */
     bool isMissing (const juce::File& file);
 

@@ -1,8 +1,12 @@
 #include "model/SafeSave.h"
 
+#include "model/FileBytes.h"
+
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -63,13 +67,14 @@ bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, cons
 juce::File SafeSave::moveAside (const juce::File& damaged)
 {
     // A folder or a pipe where a file belongs goes aside the same way, and a
-    // link the framework takes for nothing (a loop) as the link it is.
-    if (! standsThere (damaged))
+    // link the framework takes for nothing (a loop) as the link it is. A path
+    // that cannot be looked at lies in a folder that cannot be looked into,
+    // where no free name can be found either.
+    if (struct stat info {}; ::lstat (damaged.getFullPathName().toRawUTF8(), &info) != 0)
         return {};
 
     auto aside = damaged.getSiblingFile (damaged.getFileName() + ".damaged");
 
-    // A folder that cannot be looked at has no free name either.
     for (int number = 2; standsThere (aside); ++number)
     {
         if (number > 1000)
@@ -81,4 +86,34 @@ juce::File SafeSave::moveAside (const juce::File& damaged)
     // A rename only: the framework's move falls back to copying, which would
     // read a pipe or a huge file whole.
     return std::rename (damaged.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0 ? aside : juce::File();
+}
+
+juce::File SafeSave::keepCopy (const juce::File& file, const juce::File& name, juce::int64 maxBytes)
+{
+    for (int number = 1; number <= 1000; ++number)
+    {
+        const auto kept = number == 1 ? name : name.getSiblingFile (name.getFileNameWithoutExtension() + " (" + juce::String (number) + ")"
+                                                                    + name.getFileExtension());
+
+        if (standsThere (kept))
+        {
+            if (FileBytes::haveSameContent (file, kept, maxBytes))
+                return kept;
+
+            continue;
+        }
+
+        // A link costs no room, and is whole or absent.
+        if (::linkat (AT_FDCWD, file.getFullPathName().toRawUTF8(), AT_FDCWD, kept.getFullPathName().toRawUTF8(), AT_SYMLINK_FOLLOW) == 0)
+            return kept;
+
+        juce::MemoryBlock bytes;
+
+        if (! FileBytes::readWhole (file, bytes, maxBytes))
+            return {};
+
+        return replaceFile (kept, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); }) ? kept : juce::File();
+    }
+
+    return {};
 }

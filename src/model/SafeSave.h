@@ -23,4 +23,12 @@ namespace SafeSave
         file is there already), so that nothing writes over it. The new file,
         or none when it could not move. */
     juce::File moveAside (const juce::File& damaged);
+
+    /** Keeps a copy of a file of at most maxBytes beside it under name, or the
+        first free numbered form of it ("name (2).ext"); one of those names that
+        holds the same bytes already is taken as it is, so that doing it again
+        makes no second copy. A hard link where the disk has them (through a
+        symbolic link, to its target), else a copy written as replaceFile
+        writes. The file itself stays. The copy, or none when none could be made. */
+    juce::File keepCopy (const juce::File& file, const juce::File& name, juce::int64 maxBytes);
 }

@@ -1215,6 +1215,32 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
         EXPECT_TRUE (box.message.contains (odd.getFullPathName()) && box.message.contains (".damaged")) << box.message;
         EXPECT_FALSE (odd.isDirectory() || odd.isSymbolicLink());
     }
+
+    // A folder that cannot be looked into (failing, or without permission), the unit's or the backups'
+    // (with the unit's in it), is named once: the sync offered then is no fresh start in silence. Once
+    // nothing was said.
+    const juce::Array<juce::File> folders { folder, page().getArchiveManager()->getBackupFolder() };
+
+    for (const bool failing : { true, false })
+    for (const auto& hidden : folders)
+    {
+        running->content().connectToDevice (-1);
+        const OddFiles::WithoutPrivilege unprivileged (TestEnvironment::getHome(), ! failing);
+
+        if (! unprivileged.active)
+            GTEST_SKIP() << "the user cannot be changed here: a folder without permission is not tried";
+
+        ASSERT_TRUE (OddFiles::hide (hidden, failing));
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return page().getDeviceDataSet() != nullptr && ! running->boxes.empty(); }));
+        running->drain();
+        ASSERT_EQ (running->titles(), juce::StringArray ("File Error"));
+        EXPECT_TRUE (running->boxes[0].message.endsWith (":\n\n" + hidden.getFullPathName())) << running->boxes[0].message;
+        EXPECT_TRUE (page().isSyncNeeded() && page().getSyncButton().isVisible());
+        running->content().connectToDevice (-1);
+        ASSERT_TRUE (OddFiles::show (hidden, failing));
+    }
 }
 
 TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)
@@ -1305,6 +1331,43 @@ TEST_F (DataPageTest, AStoredWorkspaceOfAnotherFirmwareIsNoDamagedFile)
     EXPECT_EQ (unconverted.loadFileAsString(), unconvertedText);
     EXPECT_TRUE (boxTitled ("Workspace Kept").message.contains (unconverted.getFullPathName()));
     EXPECT_TRUE (page().isSyncNeeded()) << "the unit's data is offered, not a workspace made of nothing";
+}
+
+// A stop at any moment of a stored workspace's conversion (a kill, or a quit in order)
+// leaves the stored file where the next start converts it again. Once it was moved
+// aside first, and a stop before the end left nothing that a start looked at.
+TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
+{
+    running->settings().setValue ("dataSyncMethod", "previous");
+    const juce::File folder (running->devices().getActiveDeviceDataFolder());
+    const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
+    const auto scriptText = script.loadFileAsString();
+    const auto workingFile = folder.getChildFile ("working.mwd"), kept = folder.getChildFile ("working for firmware build 120.mwd");
+    running->content().connectToDevice (-1);
+
+    const auto oldCaps = DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps;
+    ASSERT_EQ (ConversionTestData::makeDeviceData (oldCaps, 120, { 1, 2, 3 })->saveWorkingFile (folder, true), DeviceData::saved);
+    const auto stored = workingFile.loadFileAsString();
+    ASSERT_TRUE (script.replaceWithText ("var i = 0; while (true) { ++i; }\n" + scriptText));   // until stopped
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return page().isConvertingWorkspace(); }));
+    EXPECT_TRUE (workingFile.loadFileAsString() == stored && kept.loadFileAsString() == stored);
+
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, 0, 0, {}));
+    EXPECT_EQ (workingFile.loadFileAsString(), stored) << "nothing written over it, no workspace made of nothing";
+
+    // The next start converts it, keeping the copy made before, and writes the converted form at once.
+    ASSERT_TRUE (script.replaceWithText (scriptText));
+    running->content().connectToDevice (-1);
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted"); })) << running->titles().joinIntoString (", ");
+    EXPECT_TRUE (running->boxes.back().message.contains (kept.getFullPathName()) && kept.loadFileAsString() == stored);
+    EXPECT_EQ (folder.findChildFiles (juce::File::findFiles, false, "working for*").size(), 1);
+    ASSERT_TRUE (running->waitFor ([&]
+    {
+        const auto converted = DeviceData::loadFromFile (workingFile);
+        return converted != nullptr && converted->getFirmwareVersion().build != 120 && converted->isPresetSlotUsed (2);
+    }));
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

@@ -121,13 +121,23 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
     EXPECT_TRUE (settingsFile.loadFileAsString().contains ("appWindowState"));
 
     // So does the terminal it was started from closing (SIGHUP); once it ended it on the spot too.
+    // A closing terminal sends two (its shell's and the kernel's): once half of such closes ended
+    // it by the second, as if insisting, with nothing saved.
     ASSERT_TRUE (settingsFile.deleteFile());
     server.clearRequests();
     ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
-    program.signal (SIGHUP);
+    program.signalTwice (SIGHUP);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000));
     EXPECT_TRUE (WIFEXITED (status) && WEXITSTATUS (status) == 0) << "status " << status;
     EXPECT_TRUE (settingsFile.loadFileAsString().contains ("appWindowState"));
+
+    // A second SIGTERM insists: it ends the program there and then (a fresh server: each silent answer holds one of its threads).
+    server.stop();
+    ASSERT_TRUE (server.start());
+    ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
+    program.signalTwice (SIGTERM);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return program.hasEnded (status); }, 120000));
+    EXPECT_TRUE (WIFSIGNALED (status) && WTERMSIG (status) == SIGTERM) << "status " << status;
 }
 
 // Whichever transfer waits on the server, closing the window ends the

@@ -63,6 +63,41 @@ namespace OddFiles
         return false;
     }
 
+    /** A folder that cannot be looked into: without permission (mode 000: see
+        WithoutPrivilege), or failing (the link of Kind::failing in its place,
+        what it held waiting beside it); show() brings it back. */
+    inline bool hide (const juce::File& folder, bool failing)
+    {
+        return failing ? folder.moveFileTo (folder.withFileExtension ("held")) && put (Kind::failing, folder)
+                       : ::chmod (folder.getFullPathName().toRawUTF8(), 0) == 0;
+    }
+
+    inline bool show (const juce::File& folder, bool failing)
+    {
+        return failing ? folder.deleteFile() && folder.withFileExtension ("held").moveFileTo (folder)
+                       : ::chmod (folder.getFullPathName().toRawUTF8(), 0755) == 0;
+    }
+
+    /** When engaged, files are looked at as by a user without privilege (root's
+        looks pass any folder), by every thread while it lives; the home becomes
+        that user's. Inactive where the user cannot be changed. */
+    struct WithoutPrivilege
+    {
+        WithoutPrivilege (const juce::File& home, bool engaged) : root (engaged && ::geteuid() == 0)
+        {
+            for (const auto& entry : juce::RangedDirectoryIterator (root ? home : juce::File(), true, "*", juce::File::findFilesAndDirectories,
+                                                                    juce::File::FollowSymlinks::no))
+                ::lchown (entry.getFile().getFullPathName().toRawUTF8(), 65534, 65534);
+
+            active = ! root || (::lchown (home.getFullPathName().toRawUTF8(), 65534, 65534) == 0 && ::setegid (65534) == 0 && ::seteuid (65534) == 0);
+        }
+
+        ~WithoutPrivilege()   { if (root && ::seteuid (0) == 0) ::setegid (0); }
+
+        const bool root;
+        bool active = false;
+    };
+
     /** The largest resident size of this process so far, in MB. */
     inline long peakResidentMB()
     {

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -103,6 +104,20 @@ public:
     {
         if (child > 0)
             ::kill (child, number);
+    }
+
+    /** The signal twice, the second once the first is taken (sent at once, they
+        would merge), as a closing terminal's shell and kernel send it. */
+    void signalTwice (int number)
+    {
+        signal (number);
+        const juce::File status ("/proc/" + juce::String (child) + "/status");
+
+        for (int look = 0; look < 100000 && (status.loadFileAsString().fromFirstOccurrenceOf ("ShdPnd:", false, false)
+                                                  .upToFirstOccurrenceOf ("\n", false, false).getHexValue64() & (1LL << (number - 1))) != 0; ++look)
+            std::this_thread::yield();
+
+        signal (number);
     }
 
     void kill()

@@ -107,9 +107,10 @@ public:
 
     //==============================================================================
     // Sources
-    /** Opens the unit's sources; the files given were moved aside and are named to the user with those of the backups. */
-    void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {});
-    void showDamagedFiles (const juce::Array<juce::File>& files);
+    /** Opens the unit's sources; the files given were moved aside, or could be neither read nor
+        moved, and are named to the user with those of the backups and the folders that cannot be looked into. */
+    void openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged = {}, juce::Array<juce::File> unreadable = {});
+    void showDamagedFiles (const juce::Array<juce::File>& files, const juce::Array<juce::File>& unreadable = {});
     /** The product's picture as the content has it now: pictures come after what work needs. */
     void refreshUnitPicture();
     /** Saves and closes. When something cannot be written, a quit (or, with
@@ -267,6 +268,8 @@ public:
     void firmwareUpdateEnded (bool unitUntouched);
 
     bool isBusy() const noexcept                                { return busy; }
+    /** A stored workspace of another firmware is being converted. */
+    bool isConvertingWorkspace() const noexcept                 { return workspaceConversion != nullptr; }
     juce::String getWorkspaceLabel() const;
 
     SourceDataBrowser& getBrowser() noexcept                    { return browser; }
@@ -316,7 +319,9 @@ private:
 
     void loadStoredWorkspace (bool syncFileLoaded);
     void readUnitDataUnderWorkspace();
+    void keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
+    void dropStoredWorkspace (const juce::File& kept);
     void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
     void commandDone (const DeviceCommandMessage& command);
     void commandFailed (const DeviceCommandMessage& command);

@@ -25,6 +25,8 @@
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
 
+#include <cstdio>
+
 using namespace SourceTreeIds;
 
 namespace
@@ -52,13 +54,16 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     awaitingSyncFile = false;
     unitDataUnread = false;
     std::unique_ptr<DeviceData> working, otherFirmware;
-    juce::File kept;
-    juce::Array<juce::File> damaged;
+    juce::File stored;
+    juce::Array<juce::File> damaged, unreadable;
 
-    const auto setAside = [&damaged] (const juce::File& unread)
+    // One that cannot move because its folder cannot be looked into is named by the folder.
+    const auto setAside = [&damaged, &unreadable] (const juce::File& unread)
     {
         if (const auto aside = SafeSave::moveAside (unread); aside != juce::File())
             damaged.add (aside);
+        else if (FileBytes::findUnreadableFolder (unread.getParentDirectory()) == juce::File())
+            unreadable.add (unread);
     };
 
     // The working file holds the user's edits: whatever became of the sync
@@ -83,18 +88,9 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
                 otherFirmware = DeviceData::loadFromFile (workingFile);
 
             if (otherFirmware != nullptr)
-            {
-                // Out of the way of the workspace's saves until it is converted.
-                kept = workingFile.getSiblingFile ("working for firmware build " + juce::String (otherFirmware->getFirmwareVersion().build) + ".mwd")
-                                  .getNonexistentSibling();
-
-                if (! workingFile.moveFileTo (kept))
-                    otherFirmware.reset();
-            }
+                stored = workingFile;
             else if (working == nullptr)
-            {
                 setAside (workingFile);
-            }
         }
 
         // The unit's data as another firmware left it is no damage: the next download replaces it.
@@ -106,13 +102,40 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         unitDataUnread = working != nullptr && ! syncFileLoaded;
     }
 
-    openSources (std::move (working), damaged);
+    openSources (std::move (working), damaged, unreadable);
     updateSyncButtonText (needSync);
 
     if (unitDataUnread)
         readUnitDataUnderWorkspace();
     else if (otherFirmware != nullptr)
-        convertStoredWorkspace (std::move (otherFirmware), kept);
+        keepStoredWorkspace (std::move (otherFirmware), stored);
+}
+
+// The stored file stays where a start finds it until its converted form
+// replaces it: a stop at any moment leaves it to be converted again. A copy
+// of it is kept first, out of the way of the workspace's saves, under a name
+// that a second try takes over as it is.
+void DataPage::keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file)
+{
+    const auto name = file.getSiblingFile ("working for firmware build " + juce::String (stored->getFirmwareVersion().build) + ".mwd");
+    auto data = std::make_shared<std::unique_ptr<DeviceData>> (std::move (stored));
+
+    autosave->writes.post ([file, name, data, folder = deviceFolder, page = juce::Component::SafePointer<DataPage> (this)]
+    {
+        auto kept = SafeSave::keepCopy (file, name, DeviceData::maxFileBytes);
+
+        // Without room for a copy the file itself goes aside (a rename needs
+        // none); where even that fails it stays as it is, named where it is.
+        if (kept == juce::File())
+            if (const auto aside = name.getNonexistentSibling(); std::rename (file.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0)
+                kept = aside;
+
+        juce::MessageManager::callAsync ([data, folder, file, kept, page]
+        {
+            if (page != nullptr && page->deviceDataSet != nullptr && page->deviceFolder == folder)
+                page->convertStoredWorkspace (std::move (*data), kept != juce::File() ? kept : file);
+        });
+    });
 }
 
 // The stored workspace stays as it is while the unit's own data is read
@@ -140,7 +163,10 @@ void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const
     // A unit taken back to an earlier firmware finds a workspace of a later one.
     const auto fromEarlier = live == nullptr || stored->getFirmwareVersion().build < live->getFirmwareVersion().build;
 
-    if (live != nullptr && startConversion (workspaceConversion, std::move (stored), *live,
+    // Converted, it replaces the stored file: only once a copy of that is kept.
+    const bool keptAside = kept != juce::File (Belvora::getWorkingFile (deviceFolder, false));
+
+    if (live != nullptr && keptAside && startConversion (workspaceConversion, std::move (stored), *live,
                                             [kept, from, fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
                                             {
                                                 page.takeConvertedWorkspace (std::move (converted), kept, from, fromEarlier);
@@ -160,6 +186,7 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
     if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
     {
+        dropStoredWorkspace (kept);
         Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, fromEarlier, unitFirmware, kept));
         return;
     }
@@ -176,10 +203,28 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     updateSyncButtonText (needSync);
     sourceSelectionChanged();
     notifyPresetDataChanged (getDeviceNode(), juce::Array<int>());
-    autosave->workspaceChanged();
+
+    // Written at once: until then a start converts the stored file again.
+    handOverWorkspace();
 
     Alerts::showInfo (this, "Workspace Converted", getWorkspaceConvertedText (deviceName, from, fromEarlier, unitFirmware, kept));
     readUnitDataUnderWorkspace();
+}
+
+// The stored file is kept aside whole: a start no longer finds it to convert.
+// (What a save wrote there meanwhile stays.)
+void DataPage::dropStoredWorkspace (const juce::File& kept)
+{
+    const juce::File stored (Belvora::getWorkingFile (deviceFolder, false));
+
+    if (deviceFolder.isEmpty() || kept == stored)
+        return;
+
+    autosave->writes.post ([stored, kept]
+    {
+        if (FileBytes::haveSameContent (stored, kept, DeviceData::maxFileBytes))
+            stored.deleteFile();
+    });
 }
 
 juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
@@ -197,18 +242,30 @@ juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const
          + kept.getFullPathName() + "\".";
 }
 
-void DataPage::showDamagedFiles (const juce::Array<juce::File>& files)
+void DataPage::showDamagedFiles (const juce::Array<juce::File>& files, const juce::Array<juce::File>& unreadable)
 {
-    if (files.isEmpty())
-        return;
+    const auto namesOf = [] (const juce::Array<juce::File>& list)
+    {
+        juce::StringArray names;
 
-    juce::StringArray names;
+        for (const auto& file : list)
+            names.add (file.getFullPathName());
 
-    for (const auto& file : files)
-        names.add (file.getFullPathName());
+        return names.joinIntoString ("\n");
+    };
 
-    Alerts::showWarning (this, "File Error", "Belvora could not read the following files. They were moved aside as they are, "
-                                             "and nothing was written over them:\n\n" + names.joinIntoString ("\n"));
+    juce::StringArray parts;
+
+    if (! files.isEmpty())
+        parts.add ("Belvora could not read the following files. They were moved aside as they are, "
+                   "and nothing was written over them:\n\n" + namesOf (files));
+
+    if (! unreadable.isEmpty())
+        parts.add ("Belvora cannot read the following (no permission, or the drive fails to read them). They are left as they are: "
+                   "what they hold is not shown, and nothing can be saved there until they can be read:\n\n" + namesOf (unreadable));
+
+    if (! parts.isEmpty())
+        Alerts::showWarning (this, "File Error", parts.joinIntoString ("\n\n"));
 }
 
 void DataPage::refreshUnitPicture()
@@ -222,7 +279,7 @@ void DataPage::refreshUnitPicture()
         browser.setUnitPicture (picture);
 }
 
-void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged)
+void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged, juce::Array<juce::File> unreadable)
 {
     auto* devices = Nexus::getDeviceManager();
     auto* content = Nexus::getContentManager();
@@ -236,6 +293,10 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     deviceDataSet = new DataSet (devices->getActiveDeviceData(), std::move (working));
     deviceFolder = devices->getActiveDeviceDataFolder();
     deviceName = devices->getActiveDeviceDisplayName();
+
+    // Whatever the unit's folder holds is out of reach, and a sync could save nothing there: said, not offered in silence.
+    if (const auto hidden = FileBytes::findUnreadableFolder (juce::File (deviceFolder)); hidden != juce::File())
+        unreadable.addIfNotAlreadyThere (hidden);
     downloadedSlots.clear();
     unsaved.clear();
 
@@ -251,6 +312,9 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
         });
         archiveManager->reloadTree();
         damaged.addArray (archiveManager->takeDamagedFiles());
+
+        for (const auto& file : archiveManager->takeUnreadableFiles())
+            unreadable.addIfNotAlreadyThere (file);
 
         juce::String question;
 
@@ -288,7 +352,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     browser.setSourceTree (this, rootTree);
     ensureSelection (true);
     resized();
-    showDamagedFiles (damaged);
+    showDamagedFiles (damaged, unreadable);
 }
 
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting)
