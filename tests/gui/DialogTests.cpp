@@ -366,6 +366,20 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             EXPECT_EQ (Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, nullptr, "File Error", "Not saved.",
                                             { Alerts::Choice { "Try Again", 1, {}, true }, Alerts::Choice { "Quit Anyway", 2 } }), 1);
         }
+
+        // Where one answer throws work away, the box opens on the one that keeps it: Return and Escape keep it.
+        for (auto key : { juce::KeyPress::returnKey, juce::KeyPress::escapeKey })
+        {
+            BoxKey press { juce::KeyPress (key) };
+            EXPECT_FALSE (CommandDialogs::askDiscardChanges (nullptr, "Vesper", CommandDialogs::Discard::restore)) << "the edits are kept";
+            EXPECT_EQ (press.focused, "Cancel");
+        }
+        {
+            BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
+            UpdateProgressWindow update (nullptr);
+            EXPECT_FALSE (update.askYesNo ("Firmware Update", "Your presets will be erased. Continue anyway?"));
+            EXPECT_EQ (press.focused, "No");
+        }
     }
 }
 

@@ -154,7 +154,8 @@ void UpdateProgressWindow::invokeCommand (FirmwareUpdateThread::Command command)
 
 bool UpdateProgressWindow::askYesNo (const juce::String& title, const juce::String& message)
 {
-    return Alerts::askYesNo (alertParent, title, message);
+    // Going on may erase the unit's presets or setup: only the button itself goes on.
+    return Alerts::askBeforeDiscarding (juce::MessageBoxIconType::QuestionIcon, alertParent, title, message, "Yes", "No");
 }
 
 bool UpdateProgressWindow::askToContinueScanning (const juce::String& title, const juce::String& message)

@@ -343,6 +343,14 @@ bool showOkCancel (juce::MessageBoxIconType icon, juce::Component* component,
     return show (icon, component, title, message, firstText, defaultSecond ? juce::String() : secondText, true);
 }
 
+bool askBeforeDiscarding (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                          const juce::String& message, const juce::String& discardText, const juce::String& keepText)
+{
+    enum { discard = 1, keep };
+    return showChoices (icon, component, title, message,
+                        { Choice { discardText, discard }, Choice { keepText, keep, juce::KeyPress (juce::KeyPress::returnKey), true } }) == discard;
+}
+
 int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                  const juce::String& message, const juce::Array<Choice>& choices)
 {
