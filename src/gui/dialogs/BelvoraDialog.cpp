@@ -2,6 +2,7 @@
 
 #include "gui/BVLookAndFeel.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/WindowStacking.h"
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
@@ -57,7 +58,10 @@ void BelvoraDialog::closeButtonPressed()
 void BelvoraDialog::visibilityChanged()
 {
     if (isVisible())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::DialogWindow::visibilityChanged();
 }

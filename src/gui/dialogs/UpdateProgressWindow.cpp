@@ -5,6 +5,7 @@
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/WindowStacking.h"
 #include "gui/widgets/WidgetMetrics.h"
 
 namespace
@@ -130,7 +131,10 @@ void UpdateProgressWindow::closeButtonPressed()
 void UpdateProgressWindow::visibilityChanged()
 {
     if (isVisible() && isOnDesktop())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::DocumentWindow::visibilityChanged();
 }

@@ -1,6 +1,7 @@
 #include "gui/widgets/Alerts.h"
 
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/WindowStacking.h"
 #include "gui/BVLookAndFeel.h"
 
 namespace Alerts
@@ -68,7 +69,10 @@ bool Window::keyPressed (const juce::KeyPress& key)
 void Window::visibilityChanged()
 {
     if (isVisible())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::AlertWindow::visibilityChanged();
 }
