@@ -526,6 +526,24 @@ TEST_F (DialogTest, FileChooserListGoesByKeys)
     const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
     EXPECT_EQ (keys.focused, "filename");
     EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
+
+    // Escape in the name box, or in Export's file name, closes the dialog as from its other controls.
+    DialogTests::ChooserKeys escape ([] (juce::Component& chooser)
+    {
+        EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+        EXPECT_FALSE (chooser.isCurrentlyModal()) << "Escape in the name box";
+    });
+    EXPECT_TRUE (FileChoosers::choose ({ FileChoosers::Mode::saveFile, "Export", folder.getChildFile ("Vocal.syx"), "*.syx" }).isEmpty());
+
+    ExportDialog exporter (nullptr, {}, { "Workspace" }, { 1 }, 0, true);
+    EXPECT_EQ (DialogTests::runModally (exporter, [] (BelvoraDialog& d)
+    {
+        DialogTests::get<juce::TextEditor> (d, "textEditorFilename").grabKeyboardFocus();
+        EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+
+        if (d.isCurrentlyModal())
+            d.closeWith (-1);
+    }), 0) << "Escape in Export's file name";
 }
 
 // Each dialog's real chooser: a name or a path typed in its name box, then Return, is chosen.

@@ -4,6 +4,35 @@
 #include "gui/widgets/FocusKeeper.h"
 #include "gui/widgets/WindowStacking.h"
 
+namespace
+{
+    /** Escape in a one-line text field closes the dialog, as it does from its
+        other controls. A field of a label (one being renamed, a combo box's
+        text) has its own use of it: it ends the edit first. */
+    struct EscapeFromFields : juce::KeyListener
+    {
+        bool keyPressed (const juce::KeyPress& key, juce::Component* origin) override
+        {
+            auto* dialog = origin != nullptr ? origin->findParentComponentOfClass<BelvoraDialog>() : nullptr;
+            return key == juce::KeyPress (juce::KeyPress::escapeKey) && dialog != nullptr && dialog->escapeKeyPressed();
+        }
+
+        static void addTo (juce::Component& parent)
+        {
+            static EscapeFromFields listener;
+
+            for (auto* child : parent.getChildren())
+            {
+                if (auto* field = dynamic_cast<juce::TextEditor*> (child); field != nullptr && ! field->isMultiLine()
+                                                                            && dynamic_cast<juce::Label*> (&parent) == nullptr)
+                    field->addKeyListener (&listener);
+
+                addTo (*child);
+            }
+        }
+    };
+}
+
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
     : juce::DialogWindow (title, background, true, true)
@@ -15,6 +44,7 @@ BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background
     centreAroundComponent (parent, getWidth(), getHeight());
     setResizable (false, false);
     FocusKeeper::keepFor (*this);
+    EscapeFromFields::addTo (*getContentComponent());
 }
 
 BelvoraDialog::~BelvoraDialog() = default;

@@ -13,7 +13,8 @@
     is none), not resizable.
 
     Closed: the close button and Escape hide the window, which ends a modal
-    loop with result 0. A dialog that ends with a choice calls closeWith. */
+    loop with result 0; Escape in a one-line text field too. A dialog that ends
+    with a choice calls closeWith. */
 class BelvoraDialog : public juce::DialogWindow
 {
 public:
