@@ -407,29 +407,10 @@ void BelvoraContentComponent::popUpMenu (int index)
 //==============================================================================
 void BelvoraContentComponent::setPagesEnabled (bool enabled)
 {
-    // Disabled pages drop the keyboard focus: it comes back with them, to the
-    // control that had it, or to the workspace when that one went (the sync button).
-    const auto inPages = [this] (juce::Component* c) { return c != nullptr && (dataPage->isParentOf (c) || devicePage->isParentOf (c)); };
-
-    if (! enabled && focusBeforeWork == nullptr && inPages (juce::Component::getCurrentlyFocusedComponent()))
-        focusBeforeWork = juce::Component::getCurrentlyFocusedComponent();
-
+    // Disabled pages drop the keyboard focus: the window's focus keeping parks it
+    // meanwhile and brings it back with them.
     dataPage->setEnabled (enabled);
     devicePage->setEnabled (enabled);
-
-    if (! enabled || focusBeforeWork == nullptr)
-        return;
-
-    auto* before = focusBeforeWork.getComponent();
-    focusBeforeWork = nullptr;
-
-    if (juce::Component::getCurrentlyFocusedComponent() != nullptr)
-        return;
-
-    if (before->isShowing() && inPages (before))
-        before->grabKeyboardFocus();
-    else if (dataPage->isShowing() && dataPage->isParentOf (before))
-        dataPage->focusWorkspace();
 }
 
 void BelvoraContentComponent::setPresetsTabEnabled (bool enabled)

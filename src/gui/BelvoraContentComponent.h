@@ -184,7 +184,6 @@ private:
 
     bool downloading = false;
     bool deletePending = false;
-    juce::Component::SafePointer<juce::Component> focusBeforeWork;   // while the pages are disabled
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;

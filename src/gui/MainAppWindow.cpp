@@ -72,6 +72,7 @@ MainAppWindow::MainAppWindow()
     setContentNonOwned (contentComponent.get(), false);
 
     setVisible (true);
+    FocusKeeper::keepFocusInWindows();
     addKeyListener (getApplicationCommandManager()->getKeyMappings());
     triggerAsyncUpdate();
 }
