@@ -233,6 +233,17 @@ void BelvoraContentComponent::resized()
     tabs.setBounds (bounds);
 }
 
+// The page's own keys reach it from its controls; from the window's others, Find only.
+bool BelvoraContentComponent::keyPressed (const juce::KeyPress& key)
+{
+    if (key != juce::KeyPress ('f', juce::ModifierKeys::ctrlModifier, 0) || tabs.getCurrentContentComponent() != dataPage.get()
+        || ! dataPage->isShowing() || ! dataPage->isEnabled())
+        return false;
+
+    dataPage->showFindDialog();
+    return true;
+}
+
 //==============================================================================
 juce::ApplicationCommandTarget* BelvoraContentComponent::getNextCommandTarget()
 {

@@ -65,6 +65,9 @@ public:
 
     void resized() override;
 
+    /** Ctrl+F finds presets wherever the focus is in the window while the presets page shows. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
     // Commands
     juce::ApplicationCommandTarget* getNextCommandTarget() override;
     void getAllCommands (juce::Array<juce::CommandID>& commands) override;

@@ -489,6 +489,16 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
     EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[1]));
 
+    // Ctrl+F finds presets from the window's other controls too.
+    struct EscapeFind : juce::Timer
+    {
+        EscapeFind()   { startTimer (10); }
+        void timerCallback() override   { if (auto* d = currentModal(); d != nullptr && d->getName() == "Find Preset" && d->getPeer()->isFocused()) stopTimer(), found = pressKey (juce::KeyPress (juce::KeyPress::escapeKey)); }
+        bool found = false;
+    } escapeFind;
+    options.grabKeyboardFocus();
+    ASSERT_TRUE (pressKey (juce::KeyPress ('f', ctrl, 0)) && running->waitFor ([&] { return escapeFind.found; }, 5000)) << "Find from the options button";
+
 
     // A backup renamed from its menu by keys alone.
     browser().backupDeviceData (true, true, true);

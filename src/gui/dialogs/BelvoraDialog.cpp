@@ -31,6 +31,15 @@ namespace
             }
         }
     };
+
+    bool hasFocusStop (juce::Component& parent)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->isVisible() && ((child->getWantsKeyboardFocus() && child->isEnabled()) || hasFocusStop (*child)))
+                return true;
+
+        return false;
+    }
 }
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
@@ -98,7 +107,52 @@ void BelvoraDialog::visibilityChanged()
 
 void BelvoraDialog::focusGained (FocusChangeType)
 {
-    FocusKeeper::passToContent (*this);
+    if (closeTakesKeys())
+        focusCloseButtonSoon();
+    else
+        FocusKeeper::passToContent (*this);
+}
+
+void BelvoraDialog::activeWindowStatusChanged()
+{
+    juce::DialogWindow::activeWindowStatusChanged();
+
+    if (isActiveWindow() && closeTakesKeys())
+        focusCloseButtonSoon();
+}
+
+// The title bar's buttons are greyed out until the window is active, and made
+// anew as it shows: the close button takes the focus once that is done.
+void BelvoraDialog::focusCloseButtonSoon()
+{
+    juce::MessageManager::callAsync ([dialog = juce::Component::SafePointer<BelvoraDialog> (this)]
+    {
+        auto* close = dialog != nullptr ? dialog->getCloseButton() : nullptr;
+
+        if (close != nullptr && dialog->hasKeyboardFocus (false) && dialog->isActiveWindow() && close->isEnabled() && dialog->closeTakesKeys())
+            close->grabKeyboardFocus();
+    });
+}
+
+// A dialog that only shows things has its close button to take the keys.
+bool BelvoraDialog::closeTakesKeys()
+{
+    auto* close = getCloseButton();
+
+    if (close == nullptr || getContentComponent() == nullptr || hasFocusStop (*getContentComponent()))
+        return false;
+
+    close->setWantsKeyboardFocus (true);
+    return true;
+}
+
+void BelvoraDialog::paintOverChildren (juce::Graphics& g)
+{
+    auto* close = getCloseButton();
+    auto* look = BVLookAndFeel::of (*this);
+
+    if (close != nullptr && look != nullptr && close->hasKeyboardFocus (false))
+        look->drawFocusRing (g, close->getBounds().toFloat());
 }
 
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)

@@ -39,11 +39,21 @@ public:
 
     void visibilityChanged() override;
 
-    /** The window hands the focus it gets on opening to its first control. */
+    /** The window hands the focus it gets on opening to its first control, or
+        to its close button when it has none. */
     void focusGained (FocusChangeType cause) override;
+
+    /** The close button, when it has the focus, is marked as a control is. */
+    void paintOverChildren (juce::Graphics& g) override;
+
+    void activeWindowStatusChanged() override;
 
     /** Space acts on the focused button, as Return does. */
     bool keyPressed (const juce::KeyPress& key) override;
+
+private:
+    bool closeTakesKeys();
+    void focusCloseButtonSoon();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };

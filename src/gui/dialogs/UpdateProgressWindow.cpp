@@ -139,6 +139,11 @@ void UpdateProgressWindow::visibilityChanged()
     juce::DocumentWindow::visibilityChanged();
 }
 
+void UpdateProgressWindow::focusGained (FocusChangeType)
+{
+    FocusKeeper::passToContent (*this);
+}
+
 bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)

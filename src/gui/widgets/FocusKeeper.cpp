@@ -474,6 +474,9 @@ void FocusKeeper::passToContent (juce::ResizableWindow& window)
     if (auto* content = window.getContentComponent(); content != nullptr && content->isShowing())
         content->grabKeyboardFocus();
 
+    if (window.hasKeyboardFocus (false))
+        if (auto* first = window.createKeyboardFocusTraverser()->getDefaultComponent (&window))
+            first->grabKeyboardFocus();
 }
 
 bool FocusKeeper::tabIntoContent (juce::ResizableWindow& window, const juce::KeyPress& key)
