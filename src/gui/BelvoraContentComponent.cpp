@@ -233,6 +233,17 @@ void BelvoraContentComponent::resized()
     tabs.setBounds (bounds);
 }
 
+// The page's own keys reach it from its controls; from the window's others, Find only.
+bool BelvoraContentComponent::keyPressed (const juce::KeyPress& key)
+{
+    if (key != juce::KeyPress ('f', juce::ModifierKeys::ctrlModifier, 0) || tabs.getCurrentContentComponent() != dataPage.get()
+        || ! dataPage->isShowing() || ! dataPage->isEnabled())
+        return false;
+
+    dataPage->showFindDialog();
+    return true;
+}
+
 //==============================================================================
 juce::ApplicationCommandTarget* BelvoraContentComponent::getNextCommandTarget()
 {
@@ -407,29 +418,10 @@ void BelvoraContentComponent::popUpMenu (int index)
 //==============================================================================
 void BelvoraContentComponent::setPagesEnabled (bool enabled)
 {
-    // Disabled pages drop the keyboard focus: it comes back with them, to the
-    // control that had it, or to the workspace when that one went (the sync button).
-    const auto inPages = [this] (juce::Component* c) { return c != nullptr && (dataPage->isParentOf (c) || devicePage->isParentOf (c)); };
-
-    if (! enabled && focusBeforeWork == nullptr && inPages (juce::Component::getCurrentlyFocusedComponent()))
-        focusBeforeWork = juce::Component::getCurrentlyFocusedComponent();
-
+    // Disabled pages drop the keyboard focus: the window's focus keeping parks it
+    // meanwhile and brings it back with them.
     dataPage->setEnabled (enabled);
     devicePage->setEnabled (enabled);
-
-    if (! enabled || focusBeforeWork == nullptr)
-        return;
-
-    auto* before = focusBeforeWork.getComponent();
-    focusBeforeWork = nullptr;
-
-    if (juce::Component::getCurrentlyFocusedComponent() != nullptr)
-        return;
-
-    if (before->isShowing() && inPages (before))
-        before->grabKeyboardFocus();
-    else if (dataPage->isShowing() && dataPage->isParentOf (before))
-        dataPage->focusWorkspace();
 }
 
 void BelvoraContentComponent::setPresetsTabEnabled (bool enabled)

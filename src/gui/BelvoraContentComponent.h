@@ -65,6 +65,9 @@ public:
 
     void resized() override;
 
+    /** Ctrl+F finds presets wherever the focus is in the window while the presets page shows. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
     // Commands
     juce::ApplicationCommandTarget* getNextCommandTarget() override;
     void getAllCommands (juce::Array<juce::CommandID>& commands) override;
@@ -184,7 +187,6 @@ private:
 
     bool downloading = false;
     bool deletePending = false;
-    juce::Component::SafePointer<juce::Component> focusBeforeWork;   // while the pages are disabled
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;

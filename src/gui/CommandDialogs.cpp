@@ -48,8 +48,8 @@ bool askDiscardChanges (juce::Component* parent, const juce::String& name, Disca
     const auto message = "Your preset edits have not been transferred to " + name + " yet. If you " + juce::String (wording.verb)
                        + " now, these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.";
 
-    return Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, parent, "Changes Will Be Lost", message, false,
-                                 wording.goAhead, "Cancel");
+    return Alerts::askBeforeDiscarding (juce::MessageBoxIconType::WarningIcon, parent, "Changes Will Be Lost", message,
+                                        wording.goAhead, "Cancel");
 }
 
 bool confirmSendSetup (juce::Component* parent, const juce::String& name, bool fromOtherSource, const juce::String& sourceName)

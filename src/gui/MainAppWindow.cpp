@@ -72,6 +72,7 @@ MainAppWindow::MainAppWindow()
     setContentNonOwned (contentComponent.get(), false);
 
     setVisible (true);
+    FocusKeeper::keepFocusInWindows();
     addKeyListener (getApplicationCommandManager()->getKeyMappings());
     triggerAsyncUpdate();
 }
@@ -152,11 +153,12 @@ void MainAppWindow::closeButtonPressed()
 
 // No control is ringed before the user reaches for Tab: the first Tab, with
 // nothing focused, brings the focus into the content. The keys that turn the
-// pages work from anywhere in the window, with nothing focused too.
+// pages, and Find, work from anywhere in the window, with nothing focused too.
 bool MainAppWindow::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
-        || NavigationKeys::turnPage (contentComponent->getTabs(), key) || juce::DocumentWindow::keyPressed (key);
+        || NavigationKeys::turnPage (contentComponent->getTabs(), key)
+        || (! contentComponent->hasKeyboardFocus (true) && contentComponent->keyPressed (key)) || juce::DocumentWindow::keyPressed (key);
 }
 
 bool MainAppWindow::keyStateChanged (bool isKeyDown)

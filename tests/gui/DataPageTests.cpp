@@ -471,6 +471,35 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (pickFromMenuByKeys ("Paste Special", juce::KeyPress::rightKey) && pickFromMenuByKeys ("Paste to Selected"));
     EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[0]));
 
+    // Return on Redo greys it out: the focus goes on to Undo beside it, where the next Return undoes again.
+    const auto toolbarButton = [&] (const juce::String& text)
+    {
+        auto& toolbar = page().getToolbar();
+        for (int i = 0; i < toolbar.getNumItems(); ++i)
+            if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getButtonText() == text)
+                return item;
+        return (juce::ToolbarItemComponent*) nullptr;
+    };
+    ASSERT_TRUE (pressKey (juce::KeyPress ('z', ctrl, 0)) && workspace().getPresetNames ({ 6 }) == juce::StringArray (names[1]));
+    auto* redo = toolbarButton ("Redo");
+    ASSERT_TRUE (redo != nullptr && running->waitFor ([&] { return redo->isEnabled(); }));
+    redo->grabKeyboardFocus();
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
+    EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[0]));
+    ASSERT_TRUE (running->waitFor ([&] { return toolbarButton ("Undo")->hasKeyboardFocus (false); }, 5000)) << "the focus went on to Undo";
+    ASSERT_TRUE (pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
+    EXPECT_EQ (workspace().getPresetNames ({ 6 }), juce::StringArray (names[1]));
+
+    // Ctrl+F finds presets from the window's other controls too.
+    struct EscapeFind : juce::Timer
+    {
+        EscapeFind()   { startTimer (10); }
+        void timerCallback() override   { if (auto* d = currentModal(); d != nullptr && d->getName() == "Find Preset" && d->getPeer()->isFocused()) stopTimer(), found = pressKey (juce::KeyPress (juce::KeyPress::escapeKey)); }
+        bool found = false;
+    } escapeFind;
+    options.grabKeyboardFocus();
+    ASSERT_TRUE (pressKey (juce::KeyPress ('f', ctrl, 0)) && running->waitFor ([&] { return escapeFind.found; }, 5000)) << "Find from the options button";
+
 
     // A backup renamed from its menu by keys alone.
     browser().backupDeviceData (true, true, true);
@@ -507,6 +536,13 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
         ASSERT_TRUE (typeText (name) && pressKey (juce::KeyPress (juce::KeyPress::returnKey)));
         EXPECT_EQ (made[label].toString(), name);
     }
+
+    // A transfer from the unit's menu greys the page out: the focus comes back to the tree after it.
+    select ({ page().getDeviceNode() });
+    ASSERT_TRUE (running->waitFor ([&] { return keysReach (tree); }));
+    ASSERT_TRUE (pressKey (shiftF10) && pickFromMenuByKeys ("Get Preset and Setup Data From Vesper"));
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy() && page().isEnabled(); }));
+    EXPECT_TRUE (running->waitFor ([&] { return keysReach (tree); }, 5000)) << "the focus is back on the tree";
 }
 
 TEST_F (DataPageTest, BackupsConvertBehindTheirWindowAndNothingMadeMeanwhileIsLost)

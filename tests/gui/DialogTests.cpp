@@ -238,7 +238,8 @@ TEST_F (DialogTest, AnOpenDialogSleepsUntilAMessageComes)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
     EXPECT_LT (switches() - before, 50);
 
-    // A dialog's modal loop, ended by a timer's message.
+    // A dialog's modal loop, counted once the dialog is up (its opening asks the
+    // system a few dozen things), ended by a timer's message.
     ScopedLookAndFeel look (1.0f);
     juce::Component parent;
     parent.setBounds (100, 100, 800, 600);
@@ -246,19 +247,31 @@ TEST_F (DialogTest, AnOpenDialogSleepsUntilAMessageComes)
 
     struct Later : juce::Timer
     {
+        explicit Later (std::function<long()> f) : count (std::move (f))   { startTimer (50); }
+
         void timerCallback() override
         {
+            auto* dialog = dynamic_cast<BelvoraDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0));
+
+            if (dialog != nullptr && opened < 0)
+            {
+                opened = count();
+                startTimer (300);
+                return;
+            }
+
             stopTimer();
 
-            if (auto* dialog = dynamic_cast<BelvoraDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0)))
+            if (dialog != nullptr)
                 pressEscape (*dialog);
         }
-    } later;
 
-    later.startTimer (300);
-    before = switches();
+        std::function<long()> count;
+        long opened = -1;
+    } later ([&] { return (long) switches(); });
+
     EXPECT_EQ (box.runModal(), 0);
-    EXPECT_LT (switches() - before, 50);
+    EXPECT_LT ((long) switches() - later.opened, 50);
 }
 
 TEST_F (DialogTest, DeviceInformationOpensWithItsTextsAndTheCloseButtonEndsIt)
@@ -388,6 +401,20 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             BoxKey press { juce::KeyPress (juce::KeyPress::escapeKey) };   // the button that keeps the user's work
             EXPECT_EQ (Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, nullptr, "File Error", "Not saved.",
                                             { Alerts::Choice { "Try Again", 1, {}, true }, Alerts::Choice { "Quit Anyway", 2 } }), 1);
+        }
+
+        // Where one answer throws work away, the box opens on the one that keeps it: Return and Escape keep it.
+        for (auto key : { juce::KeyPress::returnKey, juce::KeyPress::escapeKey })
+        {
+            BoxKey press { juce::KeyPress (key) };
+            EXPECT_FALSE (CommandDialogs::askDiscardChanges (nullptr, "Vesper", CommandDialogs::Discard::restore)) << "the edits are kept";
+            EXPECT_EQ (press.focused, "Cancel");
+        }
+        {
+            BoxKey press { juce::KeyPress (juce::KeyPress::returnKey) };
+            UpdateProgressWindow update (nullptr);
+            EXPECT_FALSE (update.askYesNo ("Firmware Update", "Your presets will be erased. Continue anyway?"));
+            EXPECT_EQ (press.focused, "No");
         }
     }
 }
@@ -535,6 +562,24 @@ TEST_F (DialogTest, FileChooserListGoesByKeys)
     const auto chosen = FileChoosers::choose ({ FileChoosers::Mode::openFiles, "Select the import file(s)", folder.getChildFile ("Vocal.syx"), "*.syx" });
     EXPECT_EQ (keys.focused, "filename");
     EXPECT_EQ (chosen, juce::Array<juce::File> { inner });
+
+    // Escape in the name box, or in Export's file name, closes the dialog as from its other controls.
+    DialogTests::ChooserKeys escape ([] (juce::Component& chooser)
+    {
+        EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+        EXPECT_FALSE (chooser.isCurrentlyModal()) << "Escape in the name box";
+    });
+    EXPECT_TRUE (FileChoosers::choose ({ FileChoosers::Mode::saveFile, "Export", folder.getChildFile ("Vocal.syx"), "*.syx" }).isEmpty());
+
+    ExportDialog exporter (nullptr, {}, { "Workspace" }, { 1 }, 0, true);
+    EXPECT_EQ (DialogTests::runModally (exporter, [] (BelvoraDialog& d)
+    {
+        DialogTests::get<juce::TextEditor> (d, "textEditorFilename").grabKeyboardFocus();
+        EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
+
+        if (d.isCurrentlyModal())
+            d.closeWith (-1);
+    }), 0) << "Escape in Export's file name";
 }
 
 // Each dialog's real chooser: a name or a path typed in its name box, then Return, is chosen.
@@ -569,9 +614,9 @@ TEST_F (DialogTest, EveryChooserTakesANameTyped)
     EXPECT_EQ (textOf (options.getDataPage(), "folderLabel"), liveSet.getFullPathName());
 }
 
-// By keys: Tab goes once round each dialog in reading order (each column top to
-// bottom, then the buttons left to right), one stop per control, each marked:
-// it looks otherwise than once the focus has gone on.
+// By keys: each dialog opens on a control, and Tab goes once round it in reading
+// order (each column top to bottom, then the buttons left to right), one stop per
+// control, each marked: it looks otherwise than once the focus has gone on.
 TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
 {
     using namespace DialogFixtures;
@@ -581,9 +626,9 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
     using Make = std::function<std::unique_ptr<juce::ResizableWindow>()>;
 
     const std::pair<Make, const char*> cases[] = {
-        { [] { return std::make_unique<AboutBox> (nullptr); }, "" },
-        { [] { return std::make_unique<DeviceInfoDialog> ("Vesper", firmware, ManufactureDate { 2015, 6, 3 }, 1); }, "" },
-        { [] { return std::make_unique<MidiDevicesDialog> (sampleDeviceTable()); }, "" },
+        { [] { return std::make_unique<AboutBox> (nullptr); }, "close" },
+        { [] { return std::make_unique<DeviceInfoDialog> ("Vesper", firmware, ManufactureDate { 2015, 6, 3 }, 1); }, "close" },
+        { [] { return std::make_unique<MidiDevicesDialog> (sampleDeviceTable()); }, "close" },
         { [] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", "'/a.syx' exists.", true); },
           "toggleButtonApplyToAll, textButtonYes, textButtonNo" },
         { [] { return std::make_unique<ExportDialog> (nullptr, "", juce::StringArray { "Workspace", "Backup" }, juce::Array<uint8_t> { 1, 1 }, 0, true); },
@@ -617,15 +662,9 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
             SCOPED_TRACE (window->getName() + " at scale " + juce::String (scale));
             window->setVisible (true);
             window->enterModalState (true);
+            // Each opens with a control focused (one that only shows things, on its close button).
             const auto focused = [] { return juce::Component::getCurrentlyFocusedComponent(); };
-            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window->getPeer()->isFocused() && focused() != nullptr
-                                                                                && (focused() == window.get() || window->isParentOf (focused())); }));
-
-            // Without a control to take the focus at first (no stray key may stop an update), Tab gives it.
-            if (focused() == window.get())
-            {
-                ASSERT_TRUE (DialogTests::pressKey (tab));
-            }
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window->getPeer()->isFocused() && window->isParentOf (focused()); }));
 
             juce::StringArray stops, unmarked;
             // A stop is the named control the focus is in (a combo box's text field is its box's).

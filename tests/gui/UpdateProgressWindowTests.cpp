@@ -12,6 +12,7 @@
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
 #include "gui/Palette.h"
+#include "gui/DialogTestSupport.h"
 #include "gui/dialogs/UpdateProgressWindow.h"
 #include "gui/widgets/Alerts.h"
 #include "platform/Clock.h"
@@ -322,33 +323,71 @@ TEST_F (ApplicationUpdateTest, ImageThatFailsItsChecksEndsInTheErrorReport)
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() != AppState::firmwareUpdate; }));
 }
 
+// Stopped by keys (the window opens on "Stop"), its boxes shown and answered by
+// Return, without a window manager: the keys act in the main window afterwards.
 TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
 {
-    bool clicked = false;
+    /** Return on each box once it has the system's focus; the titles answered. */
+    struct Answers : juce::Timer
+    {
+        Answers()   { startTimer (10); }
 
-    const auto boxes = runUpdate (imageAt (betaImage()), [&]
+        void timerCallback() override
+        {
+            auto* box = dynamic_cast<juce::AlertWindow*> (DialogTests::currentModal());
+
+            if (box == nullptr || ! box->getPeer()->isFocused() || ! box->isParentOf (juce::Component::getCurrentlyFocusedComponent()))
+                return;
+
+            titles.add (box->getName());
+            const auto key = box->getName() == "New Firmware Available" ? juce::KeyPress::escapeKey : juce::KeyPress::returnKey;
+
+            if (! DialogTests::pressKey (juce::KeyPress (key)))
+                box->exitModalState (0);
+        }
+
+        juce::StringArray titles;
+    };
+
+    const Alerts::ScopedChoiceResponder shown ({});
+    auto& window = *MainAppWindow::of (app->getNexus());
+    window.toFront (true);
+    content->getOptionsButton().grabKeyboardFocus();
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window.getPeer()->isFocused(); }));
+
+    // Started as the user starts it: a version chosen, then "Start Update" in the box that asks.
+    BelvoraContentComponent::Openers openers;
+    openers.firmwareChooser = [&] (juce::Component*, int, bool) { return BelvoraContentComponent::FirmwareChoice { true, imageAt (betaImage()) }; };
+    content->setOpeners (openers);
+    Answers answers;
+    content->invokeDirectly (CommandIDs::showFirmwareUpdates, false);
+    ASSERT_NE (content->getFirmwareUpdate(), nullptr);
+    bool stopped = false;
+
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
     {
         auto* update = content->getFirmwareUpdate();
+        auto* stop = dynamic_cast<juce::Button*> (juce::Component::getCurrentlyFocusedComponent());
 
-        if (! clicked && update != nullptr && update->getState() == FirmwareUpdateThread::State::applyingImage)
-        {
-            clicked = true;
+        if (! stopped && update != nullptr && update->getState() == FirmwareUpdateThread::State::applyingImage
+            && stop != nullptr && stop->getButtonText() == "Stop" && stop->getPeer()->isFocused())
+            stopped = DialogTests::pressKey (juce::KeyPress (juce::KeyPress::spaceKey));
 
-            // The window in front of the main window is the update's.
-            for (int i = juce::Desktop::getInstance().getNumComponents(); --i >= 0;)
-                if (auto* window = dynamic_cast<UpdateProgressWindow*> (juce::Desktop::getInstance().getComponent (i)))
-                    window->getContent().stopButton.triggerClick();
-        }
-    });
+        return update == nullptr;
+    }, 60000));
 
-    EXPECT_TRUE (clicked);
-    ASSERT_FALSE (boxes.empty());
-    EXPECT_EQ (boxes[0].title, "Firmware Update Interrupted");
-    EXPECT_EQ (boxes[0].message, "You should power cycle Vesper and you may have to restart Belvora before trying the update again.");
+    EXPECT_TRUE (stopped);
+    ASSERT_FALSE (answers.titles.isEmpty());
+    EXPECT_EQ (answers.titles[0], "Firmware Update!");
+    EXPECT_EQ (answers.titles[1], "Firmware Update Interrupted");
 
-    // The rescan that follows may end within the same turn of the loop: the unit, interrupted, is not found.
-    for (size_t i = 1; i < boxes.size(); ++i)
-        EXPECT_EQ (boxes[i].title, "Device Scan");
+    const auto keysAct = [&] { auto* focused = juce::Component::getCurrentlyFocusedComponent();
+                               return DialogTests::currentModal() == nullptr && window.getPeer()->isFocused()
+                                   && focused != nullptr && window.isParentOf (focused); };
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (keysAct, 5000));
+    auto* before = juce::Component::getCurrentlyFocusedComponent();
+    EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
+    EXPECT_NE (juce::Component::getCurrentlyFocusedComponent(), before) << "Tab moves on";
 }
 
 // A quit (the window closed, an interrupt) while the update looks for its unit

@@ -513,10 +513,10 @@ void DataPage::perform (int commandId)
 void DataPage::syncWithDevice()
 {
     if (deviceDataSet != nullptr && deviceDataSet->isModified()
-        && ! Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
-                                   "Your preset edits have not been transferred to " + deviceName + " yet. If you synchronize now, "
-                                   "these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
-                                   false, "Continue", "Cancel"))
+        && ! Alerts::askBeforeDiscarding (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
+                                          "Your preset edits have not been transferred to " + deviceName + " yet. If you synchronize now, "
+                                          "these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
+                                          "Continue", "Cancel"))
         return;
 
     perform (CommandIDs::downloadDeviceData);

@@ -3,6 +3,45 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/widgets/FocusKeeper.h"
 #include "gui/widgets/RadioGroupTraverser.h"
+#include "gui/widgets/WindowStacking.h"
+
+namespace
+{
+    /** Escape in a one-line text field closes the dialog, as it does from its
+        other controls. A field of a label (one being renamed, a combo box's
+        text) has its own use of it: it ends the edit first. */
+    struct EscapeFromFields : juce::KeyListener
+    {
+        bool keyPressed (const juce::KeyPress& key, juce::Component* origin) override
+        {
+            auto* dialog = origin != nullptr ? origin->findParentComponentOfClass<BelvoraDialog>() : nullptr;
+            return key == juce::KeyPress (juce::KeyPress::escapeKey) && dialog != nullptr && dialog->escapeKeyPressed();
+        }
+
+        static void addTo (juce::Component& parent)
+        {
+            static EscapeFromFields listener;
+
+            for (auto* child : parent.getChildren())
+            {
+                if (auto* field = dynamic_cast<juce::TextEditor*> (child); field != nullptr && ! field->isMultiLine()
+                                                                            && dynamic_cast<juce::Label*> (&parent) == nullptr)
+                    field->addKeyListener (&listener);
+
+                addTo (*child);
+            }
+        }
+    };
+
+    bool hasFocusStop (juce::Component& parent)
+    {
+        for (auto* child : parent.getChildren())
+            if (child->isVisible() && ((child->getWantsKeyboardFocus() && child->isEnabled()) || hasFocusStop (*child)))
+                return true;
+
+        return false;
+    }
+}
 
 BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background,
                               std::unique_ptr<juce::Component> content, juce::Component* parent)
@@ -15,6 +54,7 @@ BelvoraDialog::BelvoraDialog (const juce::String& title, juce::Colour background
     centreAroundComponent (parent, getWidth(), getHeight());
     setResizable (false, false);
     FocusKeeper::keepFor (*this);
+    EscapeFromFields::addTo (*getContentComponent());
 }
 
 BelvoraDialog::~BelvoraDialog() = default;
@@ -58,7 +98,10 @@ void BelvoraDialog::closeButtonPressed()
 void BelvoraDialog::visibilityChanged()
 {
     if (isVisible())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::DialogWindow::visibilityChanged();
 }
@@ -79,7 +122,52 @@ void BelvoraDialog::resized()
 
 void BelvoraDialog::focusGained (FocusChangeType)
 {
-    FocusKeeper::passToContent (*this);
+    if (closeTakesKeys())
+        focusCloseButtonSoon();
+    else
+        FocusKeeper::passToContent (*this);
+}
+
+void BelvoraDialog::activeWindowStatusChanged()
+{
+    juce::DialogWindow::activeWindowStatusChanged();
+
+    if (isActiveWindow() && closeTakesKeys())
+        focusCloseButtonSoon();
+}
+
+// The title bar's buttons are greyed out until the window is active, and made
+// anew as it shows: the close button takes the focus once that is done.
+void BelvoraDialog::focusCloseButtonSoon()
+{
+    juce::MessageManager::callAsync ([dialog = juce::Component::SafePointer<BelvoraDialog> (this)]
+    {
+        auto* close = dialog != nullptr ? dialog->getCloseButton() : nullptr;
+
+        if (close != nullptr && dialog->hasKeyboardFocus (false) && dialog->isActiveWindow() && close->isEnabled() && dialog->closeTakesKeys())
+            close->grabKeyboardFocus();
+    });
+}
+
+// A dialog that only shows things has its close button to take the keys.
+bool BelvoraDialog::closeTakesKeys()
+{
+    auto* close = getCloseButton();
+
+    if (close == nullptr || getContentComponent() == nullptr || hasFocusStop (*getContentComponent()))
+        return false;
+
+    close->setWantsKeyboardFocus (true);
+    return true;
+}
+
+void BelvoraDialog::paintOverChildren (juce::Graphics& g)
+{
+    auto* close = getCloseButton();
+    auto* look = BVLookAndFeel::of (*this);
+
+    if (close != nullptr && look != nullptr && close->hasKeyboardFocus (false))
+        look->drawFocusRing (g, close->getBounds().toFloat());
 }
 
 bool BelvoraDialog::keyPressed (const juce::KeyPress& key)

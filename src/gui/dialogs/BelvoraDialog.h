@@ -13,7 +13,8 @@
     is none), not resizable.
 
     Closed: the close button and Escape hide the window, which ends a modal
-    loop with result 0. A dialog that ends with a choice calls closeWith. */
+    loop with result 0; Escape in a one-line text field too. A dialog that ends
+    with a choice calls closeWith. */
 class BelvoraDialog : public juce::DialogWindow
 {
 public:
@@ -41,14 +42,24 @@ public:
     /** The resize grip, when there is one, as large as the scale makes the rest. */
     void resized() override;
 
-    /** The window hands the focus it gets on opening to its first control. */
+    /** The window hands the focus it gets on opening to its first control, or
+        to its close button when it has none. */
     void focusGained (FocusChangeType cause) override;
+
+    /** The close button, when it has the focus, is marked as a control is. */
+    void paintOverChildren (juce::Graphics& g) override;
+
+    void activeWindowStatusChanged() override;
 
     /** Space acts on the focused button, as Return does; the arrows move within a group of radio buttons. */
     bool keyPressed (const juce::KeyPress& key) override;
 
     /** Each group of radio buttons is one Tab stop. */
     std::unique_ptr<juce::ComponentTraverser> createKeyboardFocusTraverser() override;
+
+private:
+    bool closeTakesKeys();
+    void focusCloseButtonSoon();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };

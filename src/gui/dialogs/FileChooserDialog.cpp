@@ -187,9 +187,9 @@ void FileChooserContent::confirm()
     }
 
     if (mode == Mode::saveFile && warnAboutOverwriting && first.exists()
-        && ! Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, this, "File already exists",
-                                   "There's already a file called: " + first.getFullPathName() + "\n\nAre you sure you want to overwrite it?",
-                                   false, "Overwrite", "Cancel"))
+        && ! Alerts::askBeforeDiscarding (juce::MessageBoxIconType::WarningIcon, this, "File already exists",
+                                          "There's already a file called: " + first.getFullPathName() + "\n\nAre you sure you want to overwrite it?",
+                                          "Overwrite", "Cancel"))
         return;
 
     finish (files);

@@ -5,6 +5,7 @@
 #include "gui/Palette.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/WindowStacking.h"
 #include "gui/widgets/WidgetMetrics.h"
 
 namespace
@@ -130,9 +131,17 @@ void UpdateProgressWindow::closeButtonPressed()
 void UpdateProgressWindow::visibilityChanged()
 {
     if (isVisible() && isOnDesktop())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::DocumentWindow::visibilityChanged();
+}
+
+void UpdateProgressWindow::focusGained (FocusChangeType)
+{
+    FocusKeeper::passToContent (*this);
 }
 
 bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
@@ -154,7 +163,8 @@ void UpdateProgressWindow::invokeCommand (FirmwareUpdateThread::Command command)
 
 bool UpdateProgressWindow::askYesNo (const juce::String& title, const juce::String& message)
 {
-    return Alerts::askYesNo (alertParent, title, message);
+    // Going on may erase the unit's presets or setup: only the button itself goes on.
+    return Alerts::askBeforeDiscarding (juce::MessageBoxIconType::QuestionIcon, alertParent, title, message, "Yes", "No");
 }
 
 bool UpdateProgressWindow::askToContinueScanning (const juce::String& title, const juce::String& message)

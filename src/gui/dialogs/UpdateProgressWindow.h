@@ -53,10 +53,10 @@ public:
     void buttonClicked (juce::Button* button) override;
     void closeButtonPressed() override;
 
-    /** By keys: Tab brings the focus to "Stop" (it has none at first, so no stray key
-        stops the update) and Space presses it. */
+    /** By keys: Space or Return presses "Stop", where the focus is when the window opens. */
     bool keyPressed (const juce::KeyPress& key) override;
     void visibilityChanged() override;
+    void focusGained (FocusChangeType cause) override;
 
     // FirmwareUpdateThread::Host
     void invokeCommand (FirmwareUpdateThread::Command command) override;

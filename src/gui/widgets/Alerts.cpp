@@ -1,6 +1,7 @@
 #include "gui/widgets/Alerts.h"
 
 #include "gui/widgets/FocusKeeper.h"
+#include "gui/widgets/WindowStacking.h"
 #include "gui/BVLookAndFeel.h"
 
 namespace Alerts
@@ -78,7 +79,10 @@ bool Window::keyPressed (const juce::KeyPress& key)
 void Window::visibilityChanged()
 {
     if (isVisible())
+    {
+        WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+    }
 
     juce::AlertWindow::visibilityChanged();
 }
@@ -378,6 +382,14 @@ bool showOkCancel (juce::MessageBoxIconType icon, juce::Component* component,
                    bool defaultSecond, const juce::String& firstText, const juce::String& secondText)
 {
     return show (icon, component, title, message, firstText, defaultSecond ? juce::String() : secondText, true);
+}
+
+bool askBeforeDiscarding (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                          const juce::String& message, const juce::String& discardText, const juce::String& keepText)
+{
+    enum { discard = 1, keep };
+    return showChoices (icon, component, title, message,
+                        { Choice { discardText, discard }, Choice { keepText, keep, juce::KeyPress (juce::KeyPress::returnKey), true } }) == discard;
 }
 
 int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,

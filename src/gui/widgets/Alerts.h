@@ -19,6 +19,12 @@ namespace Alerts
                        const juce::String& title, const juce::String& message,
                        bool defaultSecond, const juce::String& firstText, const juce::String& secondText);
 
+    /** A box whose first button throws away the user's unsaved work or data
+        and whose second keeps it: it opens on the second, which Return, Escape
+        and closing the box all answer. True when the first was pressed. */
+    bool askBeforeDiscarding (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                              const juce::String& message, const juce::String& discardText, const juce::String& keepText);
+
     /** A button of a box with free buttons: its text, the result it gives,
         its key (Return or Escape; none by default), and whether Escape and
         closing the box answer it too (the button that keeps the user's work,

@@ -16,7 +16,10 @@ public:
 
     /** A component focused meanwhile (an editor the menu opened) keeps the
         focus, its window taking the system's focus; else the remembered one
-        gets it back. Nothing while another modal window is up. */
+        gets it back, or, when it went or greyed out, the nearest control of its
+        window (of the window in front, when its window went too). Nothing while
+        another modal window is up; once one that is up but hidden (a window that
+        ends later than it hides) ends. */
     void restore() const;
 
     /** restore() once what is already posted (the closing window's own clean-up) has run. */
@@ -32,7 +35,8 @@ public:
     static void noteFocusLeavingFor (juce::Component& opening);
 
     /** For a window that took the focus itself (as it does when it opens): its
-        content's first control in focus order takes it, so Tab goes on from there. */
+        content's first control in focus order takes it, so Tab goes on from there;
+        the window's own first (its close button) when the content has none. */
     static void passToContent (juce::ResizableWindow& window);
 
     /** Space acts on the window's focused button, as Return does; false for
@@ -44,6 +48,24 @@ public:
         other keys, or when something has the focus (Tab then moves on from it). */
     static bool tabIntoContent (juce::ResizableWindow& window, const juce::KeyPress& key);
 
+    /** From now on, in every window: a focused control that goes, hides or greys
+        out hands the focus to the nearest control of its window that can take it
+        (with or without a window manager, the keys always act); one greyed out or
+        blocked takes it back once it can, unless the user acted meanwhile. */
+    static void keepFocusInWindows();
+
+    /** Where a component is: its window, its parents nearest first, its area in the window. */
+    struct Place
+    {
+        Place() = default;
+        explicit Place (juce::Component& component);
+
+        juce::Component::SafePointer<juce::Component> window;
+        juce::Array<juce::Component::SafePointer<juce::Component>> parents;
+        juce::Rectangle<int> area;
+    };
+
 private:
     juce::Component::SafePointer<juce::Component> focused, underMouse;
+    Place place;
 };
