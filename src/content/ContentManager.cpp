@@ -336,11 +336,11 @@ bool ContentManager::requestProductContent (int productId)
         if (downloadThread == nullptr || downloadThread->isDownloading (productId))
             return downloadThread != nullptr;
 
-        // Capabilities the server did not give are asked for again, by a
-        // later scan rather than by every unit of this one.
+        // Capabilities the server did not give are asked for here again, by
+        // a later scan rather than by every unit of this one; the rest of
+        // what failed, by the download, at once.
         const auto sinceLastTry = (juce::Time::getCurrentTime() - getLastCheckTime (productId)).inSeconds();
 
-        // What failed is asked for again at once.
         if (getCapsXml (productId) != nullptr || sinceLastTry <= downloadThread->minimumCheckInterval.load())
             return downloadThread->retryNow (productId);
     }

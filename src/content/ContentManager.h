@@ -92,8 +92,9 @@ public:
         unless the product is ready, waiting for it at most
         getPreparationLimitMs(), then queues the rest with the download thread. A product is fetched once per start: a later request
         only tells whether it is still queued (online) or what the cache held
-        (offline); only capabilities that could not be had are asked for
-        again, once the download thread's minimumCheckInterval passed. True
+        (offline), and asks at once for what failed; capabilities that could
+        not be had it fetches again itself, once the download thread's
+        minimumCheckInterval passed. True
         when the rest is queued (or, offline, when the cache held the
         product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
