@@ -21,10 +21,10 @@ public:
         downloadStatus         = 0x70000,
         downloadStarted        = 0x70002,
         downloadFinished       = 0x70003,
-        downloadFailed         = 0x70004,
+        downloadFailed         = 0x70004,   // value2 1: the same failure was told before
 
         devicesMade            = 0x80000,
-        scanFinished           = 0x80001,
+        scanFinished           = 0x80001,   // value2 1: units identified after the scan, once their capabilities came
         activeDeviceLost       = 0x80002,
         portsChanged           = 0x80003,
         presetRead             = 0x80004,

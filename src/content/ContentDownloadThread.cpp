@@ -20,9 +20,9 @@ ContentDownloadThread::~ContentDownloadThread()
     removeListener (this);
 }
 
-void ContentDownloadThread::post (int code, int value1, const juce::String& text)
+void ContentDownloadThread::post (int code, int value1, const juce::String& text, int value2)
 {
-    notifications.postMessage (new DeviceInfoMessage (code, value1, 0, text));
+    notifications.postMessage (new DeviceInfoMessage (code, value1, value2, text));
 }
 
 void ContentDownloadThread::requestDownload (int productId)
@@ -32,14 +32,93 @@ void ContentDownloadThread::requestDownload (int productId)
 
     {
         const platform::ScopedLock sl (queueLock);
+        auto retry = retries.find (id);
+        const auto retryWaiting = retry != retries.end() && retry->second.waiting;
 
-        if (queue.contains (id) || sinceLastCheck <= minimumCheckInterval.load())
+        if (queue.contains (id) || (sinceLastCheck <= minimumCheckInterval.load() && ! retryWaiting))
             return;
 
-        queue.add (id);
+        if (retryWaiting)
+            retry->second.waiting = false;
+
+        queueLocked (id);
     }
 
     wake.set();
+}
+
+void ContentDownloadThread::queueLocked (uint8_t id)
+{
+    queue.addIfNotAlreadyThere (id);
+    ++arrivals;
+}
+
+bool ContentDownloadThread::retryNow (int productId)
+{
+    {
+        const platform::ScopedLock sl (queueLock);
+        auto retry = retries.find ((uint8_t) productId);
+
+        if (retry == retries.end() || ! retry->second.waiting)
+            return false;
+
+        retry->second.waiting = false;
+        queueLocked ((uint8_t) productId);
+    }
+
+    wake.set();
+    return true;
+}
+
+void ContentDownloadThread::scheduleRetry (uint8_t id, bool again)
+{
+    const platform::ScopedLock sl (queueLock);
+
+    if (! again)
+    {
+        retries.erase (id);
+        return;
+    }
+
+    auto& retry = retries[id];
+    retry.pauseMs = retry.pauseMs == 0 ? firstRetryMs : juce::jmin (retry.pauseMs * 2, longestRetryMs);
+    retry.dueAt = platform::Clock::deadlineAfter (retry.pauseMs);
+    retry.waiting = true;
+}
+
+int ContentDownloadThread::queueDueRetries()
+{
+    const platform::ScopedLock sl (queueLock);
+    int wait = -1;
+
+    for (auto& [id, retry] : retries)
+    {
+        if (! retry.waiting)
+            continue;
+
+        if (platform::Clock::hasPassed (retry.dueAt))
+        {
+            retry.waiting = false;
+            queueLocked (id);
+            continue;
+        }
+
+        const auto left = juce::jmax (1, (int) (retry.dueAt - platform::Clock::now()));
+        wait = wait < 0 ? left : juce::jmin (wait, left);
+    }
+
+    return wait;
+}
+
+bool ContentDownloadThread::toldBefore (uint8_t id, const juce::Array<ContentKind>& failed)
+{
+    auto& kinds = told[id];
+    const auto before = ! failed.isEmpty() && std::all_of (failed.begin(), failed.end(), [&kinds] (ContentKind k) { return kinds.contains (k); });
+
+    for (auto kind : failed)
+        kinds.addIfNotAlreadyThere (kind);
+
+    return before;
 }
 
 void ContentDownloadThread::requestPreparation (int productId)
@@ -66,8 +145,12 @@ bool ContentDownloadThread::isDownloading (int productId) const
 
 void ContentDownloadThread::enqueue (int productId)
 {
-    const platform::ScopedLock sl (queueLock);
-    queue.add ((uint8_t) productId);
+    {
+        const platform::ScopedLock sl (queueLock);
+        queue.add ((uint8_t) productId);
+    }
+
+    ++arrivals;
 }
 
 void ContentDownloadThread::exitSignalSent()
@@ -85,11 +168,15 @@ void ContentDownloadThread::run()
 {
     while (! threadShouldExit())
     {
+        const auto untilRetry = queueDueRetries();
+
         if (isIdle())
-            wake.wait (-1);
+            wake.wait (untilRetry);
 
         if (threadShouldExit())
             break;
+
+        queueDueRetries();
 
         if (! prepareNext())
             downloadNext();
@@ -141,6 +228,7 @@ void ContentDownloadThread::downloadNext()
         const platform::ScopedLock sl (queueLock);
         return std::any_of (queue.begin(), queue.end(), [id] (uint8_t other) { return other != id; });
     };
+    download.arrivals = [this] { return arrivals.load(); };
 
     const auto ok = catalogue.downloadProductContent (id, this, &download);
     const auto yielded = download.yielded;
@@ -157,6 +245,17 @@ void ContentDownloadThread::downloadNext()
     if (yielded)
         return;
 
+    const auto failed = download.failed;
+    const auto incomplete = ! ok || download.picturesMissing;
     unfinished.erase (id);
-    post (ok ? DeviceInfoMessage::downloadFinished : DeviceInfoMessage::downloadFailed, id, name);
+
+    if (threadShouldExit())
+        return post (DeviceInfoMessage::downloadFailed, id, name);
+
+    scheduleRetry (id, incomplete);
+
+    if (ok)
+        post (DeviceInfoMessage::downloadFinished, id, name);
+    else
+        post (DeviceInfoMessage::downloadFailed, id, name, toldBefore (id, failed) ? 1 : 0);
 }

@@ -14,7 +14,12 @@
     content at a time (capabilities, firmware list, conversion rules, pictures
     and preset pack), reporting progress to the listener it was given (the hub).
     A product whose files keep the others waiting goes to the back of the queue
-    and goes on from there in its next turn. */
+    and goes on from there in its next turn.
+
+    A product whose download failed, or left a picture out, is fetched again
+    after a pause that grows from a few seconds to under a minute, for as long
+    as the thread runs; a new request for it asks at once. A failure is told
+    as new only once for the same kinds of content. */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {
@@ -23,8 +28,15 @@ public:
     ~ContentDownloadThread() override;
 
     /** Queues a product unless it is queued or its last download ended less
-        than minimumCheckInterval ago. */
+        than minimumCheckInterval ago; one waiting to be fetched again is
+        queued at once. */
     void requestDownload (int productId);
+
+    /** Queues at once a product waiting to be fetched again; false when it is not. */
+    bool retryNow (int productId);
+
+    /** The pause before the first try again and the longest, on the workers' clock. */
+    static constexpr int firstRetryMs = 5000, longestRetryMs = 40000;
 
     /** Runs the catalogue's content request for a product here, in the order
         asked, before the next download starts. */
@@ -47,13 +59,27 @@ private:
     bool isIdle() const;
     bool prepareNext();
     void downloadNext();
-    void post (int code, int value1, const juce::String& text);
+    void queueLocked (uint8_t id);   // under queueLock
+    void scheduleRetry (uint8_t id, bool again);
+    int queueDueRetries();   // the wait until the next one is due; -1 when none is waiting
+    bool toldBefore (uint8_t id, const juce::Array<ContentKind>& failed);
+    void post (int code, int value1, const juce::String& text, int value2 = 0);
+
+    struct Retry
+    {
+        juce::uint32 dueAt = 0;
+        int pauseMs = 0;
+        bool waiting = false;   // not queued yet
+    };
 
     ContentManager& catalogue;
     juce::MessageListener& notifications;
     platform::CriticalSection queueLock;
     juce::Array<uint8_t> queue, preparations;
+    std::map<uint8_t, Retry> retries;                                 // under queueLock
+    std::atomic<int> arrivals { 0 };                                  // products queued so far
     std::map<uint8_t, ContentManager::ProductDownload> unfinished;   // the products that made way; this thread's alone
+    std::map<uint8_t, juce::Array<ContentKind>> told;                 // the failures told; this thread's alone
     platform::Event wake;
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)

@@ -336,12 +336,13 @@ bool ContentManager::requestProductContent (int productId)
         if (downloadThread == nullptr || downloadThread->isDownloading (productId))
             return downloadThread != nullptr;
 
-        // Capabilities the server did not give are asked for again, by a
-        // later scan rather than by every unit of this one.
+        // Capabilities the server did not give are asked for here again, by
+        // a later scan rather than by every unit of this one; the rest of
+        // what failed, by the download, at once.
         const auto sinceLastTry = (juce::Time::getCurrentTime() - getLastCheckTime (productId)).inSeconds();
 
         if (getCapsXml (productId) != nullptr || sinceLastTry <= downloadThread->minimumCheckInterval.load())
-            return false;
+            return downloadThread->retryNow (productId);
     }
 
     bool queued = false;
@@ -354,7 +355,7 @@ bool ContentManager::requestProductContent (int productId)
     {
         // What did not come in time is the download's to fetch, with all the
         // patience of the settings; the unit does not wait for it.
-        ContentReader::Turn turn { getPreparationLimitMs() };
+        ContentReader::Turn turn { getPreparationLimitMs(), false, &keptParts };
         prepareCaps (productId, turn);
 
         if (downloadThread != nullptr)
@@ -470,21 +471,24 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
 
         d.turnMs = getPreparationLimitMs();
         d.ok = true;
+        d.picturesMissing = false;
+        d.failed.clearQuick();
+        d.lastProgressAt = platform::Clock::now();
     }
 
     // Pictures are named by the capabilities: they wait for them.
     auto canRun = [&pending] (ContentKind kind) { return kind != variantPicture || ! pending.contains (capsDocument); };
     auto othersQueued = [&d] { return d.othersWaiting != nullptr && d.othersWaiting(); };
     const auto patience = BelvoraSettings::getDownloadTimeoutMs();
+    const auto longestTurn = juce::jmax (d.turnMs, platform::Clock::scaled (longestTurnMs));
+    auto nextTurn = [&d, longestTurn] { d.turnMs = juce::jmin (d.turnMs * 2, longestTurn); };
 
     // A file that does not come within its turn gives way to the others and is
-    // tried again after them with twice the turn; the last one left, or one
-    // whose turn reached the download time-out, has all the patience of the
-    // settings. So whatever one file does, the others come when served. Other
-    // products waiting count as others: their files come before this one's
-    // next round, whose turn stays doubled, so two stalled products do not
-    // trade short turns for ever.
-    for (; ! pending.isEmpty(); d.turnMs *= 2)
+    // tried again after them with twice the turn, up to the longest: so
+    // whatever one file does, the others come when served, and a slow file
+    // goes on from what it brought at each turn. Other products waiting count
+    // as others: a file that gives way lets them go first.
+    for (; ! pending.isEmpty(); nextTurn())
     {
         for (const auto kind : juce::Array<ContentKind> (pending))
         {
@@ -492,25 +496,40 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
                 continue;
 
             const auto othersWaiting = othersQueued() || std::any_of (pending.begin(), pending.end(), [&] (ContentKind k) { return k != kind && canRun (k); });
-            ContentReader::Turn turn { othersWaiting && d.turnMs < patience ? d.turnMs : 0 };
+            ContentReader::Turn turn { othersWaiting ? d.turnMs : 0, false, &keptParts };
+
+            if (! othersWaiting && d.arrivals != nullptr)
+                turn.giveWay = [&d, before = d.arrivals()] { return d.arrivals() != before; };
+
+            const auto receivedBefore = bytesReceived.load();
             const auto done = downloadStep (productId, kind, thread, turn);
 
             if (ContentReader::isStopRequested (thread))
                 return false;
 
-            if (turn.gaveWay)
+            if (bytesReceived.load() != receivedBefore)
+                d.lastProgressAt = platform::Clock::now();
+
+            if (turn.gaveWay && (int) (platform::Clock::now() - d.lastProgressAt) < patience)
+            {
+                if (othersQueued())
+                {
+                    nextTurn();
+                    d.yielded = true;
+                    return false;
+                }
+
                 continue;
+            }
 
             // A picture that does not come leaves the stand-in and fails nothing else.
+            if (kind == variantPicture)
+                d.picturesMissing = ! done;
+            else if (! done)
+                d.failed.addIfNotAlreadyThere (kind);
+
             d.ok &= done || kind == variantPicture;
             pending.removeFirstMatchingValue (kind);
-        }
-
-        if (! pending.isEmpty() && othersQueued())
-        {
-            d.turnMs *= 2;
-            d.yielded = true;
-            return false;
         }
     }
 

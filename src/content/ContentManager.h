@@ -92,8 +92,9 @@ public:
         unless the product is ready, waiting for it at most
         getPreparationLimitMs(), then queues the rest with the download thread. A product is fetched once per start: a later request
         only tells whether it is still queued (online) or what the cache held
-        (offline); only capabilities that could not be had are asked for
-        again, once the download thread's minimumCheckInterval passed. True
+        (offline), and asks at once for what failed; capabilities that could
+        not be had it fetches again itself, once the download thread's
+        minimumCheckInterval passed. True
         when the rest is queued (or, offline, when the cache held the
         product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
@@ -117,18 +118,29 @@ public:
     struct ProductDownload
     {
         std::function<bool()> othersWaiting;   // another product waits for the download thread
+        std::function<int()> arrivals;         // how many products were queued so far
         juce::Array<ContentKind> pending;      // what is still to come; empty: everything, from the start
+        juce::Array<ContentKind> failed;       // what failed in this download
+        juce::uint32 lastProgressAt = 0;       // when a byte last came, on the workers' clock
         int turnMs = 0;                        // the next round's turn
         bool ok = true;
+        bool picturesMissing = false;          // a picture did not come: the stand-in shows
         bool yielded = false;                  // the call ended to let the others go first
     };
 
+    /** The longest turn of a file while others wait: what another product
+        needs work with comes within about twice this of being served. */
+    static constexpr int longestTurnMs = 12000;
+
     /** Capabilities that are not current yet, firmware list and images, rules
-        and scripts, pictures, preset pack, in that order; a file that does not
-        come within its turn is tried again after the others. With a download
-        whose othersWaiting says so, a round whose files all gave way ends the
-        call instead: it returns false with yielded set, and a later call with
-        the same download goes on where it stopped. On the download thread. */
+        and scripts, pictures, preset pack, in that order. A file that does not
+        come within its turn, or whose server falls silent, is tried again
+        after the others, from the bytes it brought; alone, it keeps its
+        transfer until another product is queued. A file that has not come
+        when no byte came for the settings' download time-out fails.
+        With a download whose othersWaiting says so, a file that gave way ends
+        the call instead: it returns false with yielded set, and a later call
+        with the same download goes on where it stopped. On the download thread. */
     bool downloadProductContent (int productId, juce::Thread* thread, ProductDownload* download = nullptr);
 
     /** Parses what the cache holds, without any transfer. */
@@ -209,6 +221,8 @@ private:
 
     std::recursive_mutex requestLock;                  // one content request at a time
     juce::HashMap<int, bool> requested;                // this start's requests and their result, under requestLock
+
+    ContentReader::KeptParts keptParts;                // what transfers that gave way brought
 
     juce::CriticalSection workerLock;
     std::unique_ptr<juce::ThreadPool> offlineWorker;   // made by the first request that must not wait, offline only

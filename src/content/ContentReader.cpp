@@ -1,6 +1,7 @@
 #include "content/ContentReader.h"
 
 #include "base/BelvoraSettings.h"
+#include "platform/Clock.h"
 #include "platform/WebRequest.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
@@ -217,24 +218,82 @@ bool ContentReader::isWebAddress (const juce::String& location)
     return juce::URL::isProbablyAWebsiteURL (escapeBlanks (location));
 }
 
+int ContentReader::getSilenceLimitMs()
+{
+    return juce::jmin (platform::Clock::scaled (silenceLimitMs), BelvoraSettings::getDownloadTimeoutMs());
+}
+
+ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::String& address)
+{
+    const std::lock_guard guard (lock);
+    const auto found = parts.find (address);
+
+    if (found == parts.end())
+        return {};
+
+    auto part = std::move (found->second);
+    parts.erase (found);
+    keptBytes -= (juce::int64) part.bytes.getSize();
+    return part;
+}
+
+void ContentReader::KeptParts::keep (const juce::String& address, Part part)
+{
+    const std::lock_guard guard (lock);
+    const auto size = (juce::int64) part.bytes.getSize();
+
+    if (size == 0 || part.validator.isEmpty() || keptBytes + size > maxKeptBytes)
+        return;
+
+    keptBytes += size;
+    parts[address] = std::move (part);
+}
+
 ContentReader::WebResult ContentReader::fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                               juce::Thread* thread, juce::int64 maxBytes, Turn* turn)
 {
     if (! isWebAddress (location))
         return WebResult::noAnswer;
 
+    const auto address = escapeBlanks (location);
+    auto kept = turn != nullptr && turn->kept != nullptr ? turn->kept->take (address) : KeptParts::Part();
+    const auto keptSize = (juce::int64) kept.bytes.getSize();
+
     platform::WebRequest::Options options;
-    options.timeoutMs = BelvoraSettings::getDownloadTimeoutMs();
+    options.timeoutMs = getSilenceLimitMs();
     options.totalLimitMs = turn != nullptr ? turn->limitMs : 0;
+    options.giveWay = turn != nullptr ? turn->giveWay : nullptr;
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;
+    options.rangeFrom = keptSize;
+    options.ifRange = kept.validator;
 
-    auto response = platform::WebRequest::get (escapeBlanks (location), options);
+    auto response = platform::WebRequest::get (address, options);
 
-    if (response.overTime && turn != nullptr)
+    // The rest of the body kept, or the whole body when the server gives no
+    // range or the body changed; a rest that does not fit the part kept
+    // (another start or length) is no body at all.
+    const auto isRest = keptSize > 0 && response.status == 206;
+    const auto validator = response.getValidator().isNotEmpty() || ! isRest ? response.getValidator() : kept.validator;
+    const auto fits = ! isRest || (response.rangeStart == keptSize && validator == kept.validator
+                                   && (kept.totalLength < 0 || response.totalLength < 0 || kept.totalLength == response.totalLength));
+
+    if (! fits || (response.status == 206 && ! isRest))
+        return WebResult::failed;
+
+    auto body = isRest ? std::move (kept.bytes) : juce::MemoryBlock();
+    body.append (response.body.getData(), response.body.getSize());
+
+    // Silence drops a transfer as the end of its turn does: it is asked for
+    // again, from what came.
+    if ((response.overTime || response.silent) && turn != nullptr)
     {
         turn->gaveWay = true;
+
+        if (turn->kept != nullptr && (response.status == 200 || isRest))
+            turn->kept->keep (address, { std::move (body), validator, response.totalLength });
+
         return WebResult::failed;
     }
 
@@ -244,7 +303,7 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
     if (! response.complete)
         return WebResult::failed;
 
-    into.append (response.body.getData(), response.body.getSize());
+    into.append (body.getData(), body.getSize());
     return WebResult::complete;
 }
 

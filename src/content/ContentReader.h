@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 
 /** Reading content from web addresses and local files alike, with the limits
     that outside input needs: bounded sizes, complete transfers only, files
@@ -19,14 +21,53 @@ struct ContentReader
     // What openStream takes from a web address at most.
     static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;
 
+    /** The beginnings of bodies whose transfer gave way, by address, with
+        what identifies the body they belong to: the next transfer asks only
+        for the rest. A part is only ever joined to the rest of the same body,
+        never taken for a whole one. */
+    class KeptParts
+    {
+    public:
+        struct Part
+        {
+            juce::MemoryBlock bytes;
+            juce::String validator;        // the server's entity tag or time of last change
+            juce::int64 totalLength = -1;  // the whole body's, when the server said
+        };
+
+        /** Takes the part kept for an address out; empty when there is none. */
+        Part take (const juce::String& address);
+        void keep (const juce::String& address, Part part);
+
+        static constexpr juce::int64 maxKeptBytes = 64 * 1024 * 1024;   // all parts together
+
+    private:
+        std::mutex lock;
+        std::map<juce::String, Part> parts;
+        juce::int64 keptBytes = 0;
+    };
+
     /** How long one transfer may hold its worker, name lookup to last byte
-        (0: for as long as it keeps receiving), and whether it ended there:
-        a transfer that gave way is worth trying again once others had theirs. */
+        (0: for as long as it keeps receiving, or until giveWay says so), and
+        whether it ended there, or ended by the server's silence: a transfer
+        that gave way is worth trying again once others had theirs, and goes
+        on from what it kept (when kept is given). */
     struct Turn
     {
         int limitMs = 0;
         bool gaveWay = false;
+        KeptParts* kept = nullptr;
+        std::function<bool()> giveWay;
+
+        /** The same limits for another file. */
+        Turn another() const   { return { limitMs, false, kept, giveWay }; }
     };
+
+    /** How long a transfer waits for a byte before it is dropped and asked
+        for again: half a minute of the workers' clock, at most the user's
+        download time-out. */
+    static int getSilenceLimitMs();
+    static constexpr int silenceLimitMs = 30000;
 
     /** The worker (null: the calling thread) was asked to stop. */
     static bool isStopRequested (juce::Thread* thread);
@@ -100,8 +141,8 @@ private:
     enum class WebResult { complete, failed, noAnswer };
 
     /** Reads a web address whole; noAnswer also for a location that is not one.
-        The wait for the first byte and between bytes is the user's download
-        time-out; a stop of the thread or the end of the turn end it earlier. */
+        The wait for the first byte and between bytes is getSilenceLimitMs();
+        a stop of the thread or the end of the turn end it earlier. */
     static WebResult fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                             juce::Thread* thread, juce::int64 maxBytes, Turn* turn);
 };

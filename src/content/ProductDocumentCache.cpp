@@ -308,7 +308,7 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusExpired || (isPrerelease (status) && ! developerMode))
             continue;
 
-        ContentReader::Turn tried { turn != nullptr ? turn->limitMs : 0 };
+        auto tried = turn != nullptr ? turn->another() : ContentReader::Turn();
 
         if (! ContentReader::writeUrlToFile (update.link, update.file, ! BelvoraPaths::isSysExFile (update.file), &bytesReceived, thread,
                                              maxFirmwareBytes, isSysEx, &tried))

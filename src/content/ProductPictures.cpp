@@ -76,8 +76,12 @@ bool ProductPictures::load (int productId, bool download, bool refetch, ContentR
     {
         const auto urls = addresses (nullptr);
 
+        // A variant without a picture of its own has the stand-in: nothing to fetch.
         for (int i = 0; i < urls.size(); ++i)
         {
+            if (urls[i].trim().isEmpty())
+                continue;
+
             const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, true);
             // A pipe or an outsized file in its place is fetched again too.
             const auto missing = ! juce::File::isAbsolutePath (path)

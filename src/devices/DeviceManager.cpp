@@ -269,9 +269,9 @@ void DeviceManager::handleMessage (const juce::Message& message)
     }
 }
 
-void DeviceManager::post (int code, int value1)
+void DeviceManager::post (int code, int value1, int value2)
 {
-    listener.postMessage (new DeviceInfoMessage (code, value1, 0, {}));
+    listener.postMessage (new DeviceInfoMessage (code, value1, value2, {}));
 }
 
 void DeviceManager::run()
@@ -474,7 +474,7 @@ bool DeviceManager::scan()
 
 // A unit whose product's capabilities could not be had when it was scanned
 // becomes usable when the download brings them, without another scan; the
-// pages hear of it as of a scan's end.
+// pages hear of it as of a scan's end, marked as coming after it.
 void DeviceManager::identifyUnitsWhoseContentCame()
 {
     // A scan is due anyway when the ports changed.
@@ -500,7 +500,7 @@ void DeviceManager::identifyUnitsWhoseContentCame()
         return;
 
     rememberIdentifiedUnits();
-    post (DeviceInfoMessage::scanFinished, 1);
+    post (DeviceInfoMessage::scanFinished, 1, 1);
 }
 
 void DeviceManager::rememberIdentifiedUnits()

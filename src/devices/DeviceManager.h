@@ -140,7 +140,7 @@ private:
     void runConnectionCheckCommand();
     void watchPorts();
     bool portListsChanged();
-    void post (int code, int value1 = 0);
+    void post (int code, int value1 = 0, int value2 = 0);
     void rememberIdentifiedUnits();
 
     juce::MessageListener& listener;

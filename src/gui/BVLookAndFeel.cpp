@@ -912,6 +912,12 @@ void BVLookAndFeel::drawConcertinaPanelHeader (juce::Graphics& g, const juce::Re
 void BVLookAndFeel::drawProgressBar (juce::Graphics& g, juce::ProgressBar& bar, int width, int height,
                                      double progress, const juce::String& textToShow)
 {
+    drawProgress (g, bar, width, height, progress, textToShow);
+}
+
+void BVLookAndFeel::drawProgress (juce::Graphics& g, const juce::Component& bar, int width, int height,
+                                  double progress, const juce::String& textToShow)
+{
     // The stripes step by twice the height: with no height they would never end.
     if (width <= 0 || height <= 0)
         return;

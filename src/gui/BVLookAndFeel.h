@@ -166,6 +166,11 @@ public:
     void drawProgressBar (juce::Graphics&, juce::ProgressBar&, int width, int height,
                           double progress, const juce::String& textToShow) override;
 
+    /** A progress bar of any component taking ProgressBar's colour ids: filled
+        to progress, or stripes when it is outside 0..1. */
+    static void drawProgress (juce::Graphics&, const juce::Component& bar, int width, int height,
+                              double progress, const juce::String& textToShow);
+
     // TreeView: the indent grows with the rows
     int getTreeViewIndentSize (juce::TreeView&) override;
 

@@ -335,7 +335,10 @@ bool BelvoraContentComponent::perform (const InvocationInfo& info)
         case CommandIDs::disconnectDevice:
             // Once the unit is gone there is nothing left to ask about.
             if (activeUnitLost || askDiscardChanges (CommandDialogs::Discard::disconnect))
+            {
+                disconnectedSinceStart = true;
                 connectToDevice (-1);
+            }
             break;
 
         case CommandIDs::updateFirmware:

@@ -161,8 +161,9 @@ private:
     void handleDeviceMessage (const DeviceInfoMessage& message, AppState state);
     void startupFinished();
     void askToConvertBackups (const juce::String& question);
-    void downloadIncomplete (const juce::String& productName);
-    void scanEnded (int scanResult, AppState state);
+    void downloadIncomplete (const juce::String& productName, bool toldBefore);
+    /** afterScan: units identified once their capabilities came, after the scan ended. */
+    void scanEnded (int scanResult, bool afterScan, AppState state);
     void connectionLost (AppState state);
     void portsChanged (AppState state);
     void commandDone (const DeviceCommandMessage& command);
@@ -188,6 +189,7 @@ private:
     bool downloading = false;
     bool deletePending = false;
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
+    bool disconnectedSinceStart = false;   // a unit was disconnected: only the user connects one again
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;
     bool mismatchQuestionOpen = false;

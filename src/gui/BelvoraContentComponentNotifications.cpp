@@ -96,9 +96,9 @@ void BelvoraContentComponent::handleDeviceMessage (const DeviceInfoMessage& m, A
             bar.hideProgress();
             break;
 
-        case Info::downloadFailed:         downloadIncomplete (m.text); break;
+        case Info::downloadFailed:         downloadIncomplete (m.text, m.value2 != 0); break;
         case Info::devicesMade:            bar.resetCounters(); break;
-        case Info::scanFinished:           scanEnded (m.value1, state); break;
+        case Info::scanFinished:           scanEnded (m.value1, m.value2 != 0, state); break;
         case Info::activeDeviceLost:       connectionLost (state); break;
         case Info::portsChanged:           portsChanged (state); break;
 
@@ -190,12 +190,13 @@ void BelvoraContentComponent::askToConvertBackups (const juce::String& question)
     mismatchQuestionOpen = false;
 }
 
-void BelvoraContentComponent::downloadIncomplete (const juce::String& productName)
+void BelvoraContentComponent::downloadIncomplete (const juce::String& productName, bool toldBefore)
 {
     downloading = false;
     statusBar->hideProgress();
 
-    if (downloadFailedBoxOpen)
+    // The download tries again by itself: the same failure is told once.
+    if (downloadFailedBoxOpen || toldBefore)
         return;
 
     downloadFailedBoxOpen = true;
@@ -204,7 +205,7 @@ void BelvoraContentComponent::downloadIncomplete (const juce::String& productNam
     downloadFailedBoxOpen = false;
 }
 
-void BelvoraContentComponent::scanEnded (int scanResult, AppState state)
+void BelvoraContentComponent::scanEnded (int scanResult, bool afterScan, AppState state)
 {
     if (! downloading)
         statusBar->hideProgress();
@@ -216,7 +217,10 @@ void BelvoraContentComponent::scanEnded (int scanResult, AppState state)
     auto* d = devices();
     const int identified = d != nullptr ? d->getNumIdentifiedDevices() : 0;
 
-    if (identified > 0 && d->getActiveIndex() < 0 && settings().getBoolValue ("autoConnectAtStartup", true))
+    // Units identified after the scan connect as at start only while the user has not disconnected one.
+    const auto mayConnect = ! (afterScan && disconnectedSinceStart);
+
+    if (identified > 0 && mayConnect && d->getActiveIndex() < 0 && settings().getBoolValue ("autoConnectAtStartup", true))
     {
         auto index = d->indexOfDeviceWithSerial (settings().getIntValue ("lastConnectedDevice", 0));
 

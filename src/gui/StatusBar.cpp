@@ -177,6 +177,7 @@ void StatusBar::setStatus (bool show, const juce::String& labelText, const juce:
 
     setStatusText (barText, false);
     progress = value;
+    progressBar.valueChanged();
     statusLabel.setText (labelText, juce::dontSendNotification);
     statusLabel.setVisible (labelText.isNotEmpty());
     progressBar.setVisible (true);
@@ -194,6 +195,7 @@ void StatusBar::advanceProgress()
 {
     ++doneSteps;
     progress = totalSteps != 0 ? (double) doneSteps / (double) totalSteps : 1.0;
+    progressBar.valueChanged();
 
     if (doneSteps >= totalSteps)
         hideProgress();
@@ -319,6 +321,10 @@ bool StatusBar::updateLights()
 void StatusBar::timerCallback()
 {
     const auto moving = updateLights();
+
+    // The stripes of a download move while its bytes come, not while it waits.
+    if (moving)
+        progressBar.step();
     quietTicks = moving ? 0 : quietTicks + 1;
 
     if (quietTicks >= ticksBeforeRest && isTimerRunning())

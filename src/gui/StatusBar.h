@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/BelvoraChangeListener.h"
+#include "gui/widgets/StatusProgressBar.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -61,7 +62,8 @@ public:
     bool isProgressShown() const noexcept                 { return progressBar.isVisible(); }
     juce::Rectangle<int> getProgressBarBounds() const     { return progressBar.getBounds(); }
     double getProgress() const noexcept                   { return progress; }
-    void setProgress (double value) noexcept              { progress = value; }
+    void setProgress (double value)                       { progress = value; progressBar.valueChanged(); }
+    const StatusProgressBar& getProgressBar() const noexcept   { return progressBar; }
     juce::String getConnectionText() const                { return connectionLabel.getText(); }
     juce::String getFirmwareText() const                  { return firmwareLabel.getText(); }
     juce::String getStatusLabelText() const               { return statusLabel.getText(); }
@@ -102,7 +104,7 @@ private:
     juce::Label firmwareLabel;
     juce::Label statusLabel;
     double progress = 0.0;
-    juce::ProgressBar progressBar { progress };
+    StatusProgressBar progressBar { progress };
 
     juce::Array<int> separatorXs;
     std::array<StatusBarIndicator, 4> indicators;

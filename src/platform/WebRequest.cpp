@@ -2,7 +2,12 @@
 
 #include <curl/curl.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <memory>
+#include <mutex>
+#include <set>
 
 // JUCE's own curl stream cannot be used here: its connect loop treats a
 // signal that interrupts its select() as an error it never leaves, and spins
@@ -19,13 +24,82 @@ namespace
     std::atomic<int> pendingGeneration { 0 };
     std::atomic<int> silenceLimitMs { WebRequest::defaultSilenceLimitMs };
 
-    // How long one wait for the server lasts before the stop conditions are looked at again.
-    constexpr int pollMs = 20;
+    // The longest sleep of a transfer between looks at what only polling can
+    // tell (giveWay); the stops wake it at once.
+    constexpr int longestPollMs = 1000;
+
+    // Written to by abortAll, never read: once it holds a byte, every wait of
+    // every transfer ends at once. A pipe is what a signal handler may use.
+    int abortPipeRead = -1;
+    std::atomic<int> abortPipeWrite { -1 };
 
     void initialiseCurlOnce()
     {
-        static const auto result = curl_global_init (CURL_GLOBAL_DEFAULT);
+        static const auto result = []
+        {
+            int fds[2] = { -1, -1 };
+
+            if (::pipe2 (fds, O_NONBLOCK | O_CLOEXEC) == 0)
+            {
+                abortPipeRead = fds[0];
+                abortPipeWrite.store (fds[1]);
+            }
+
+            return curl_global_init (CURL_GLOBAL_DEFAULT);
+        }();
+
         juce::ignoreUnused (result);
+
+        if (aborted.load())
+            WebRequest::abortAll();
+    }
+
+    // The transfers under way, so that the quit can wake each one.
+    std::mutex activeLock;
+    std::set<CURLM*> active;
+
+    /** While it lives, a stop of the transfer's worker, or the quit, wakes the transfer's wait. */
+    struct Wakeable : private juce::Thread::Listener
+    {
+        Wakeable (CURLM* m, juce::Thread* w) : multi (m), worker (w)
+        {
+            {
+                const std::lock_guard guard (activeLock);
+                active.insert (multi);
+            }
+
+            if (worker != nullptr)
+                worker->addListener (this);
+        }
+
+        ~Wakeable() override
+        {
+            // Once removed, no call of exitSignalSent runs or starts.
+            if (worker != nullptr)
+                worker->removeListener (this);
+
+            const std::lock_guard guard (activeLock);
+            active.erase (multi);
+        }
+
+        static void wakeAll()
+        {
+            const std::lock_guard guard (activeLock);
+
+            for (auto* m : active)
+                curl_multi_wakeup (m);
+        }
+
+    private:
+        void exitSignalSent() override   { curl_multi_wakeup (multi); }
+
+        CURLM* const multi;
+        juce::Thread* const worker;
+    };
+
+    juce::int64 parseNumber (const juce::String& text)
+    {
+        return text.containsOnly ("0123456789") && text.isNotEmpty() && text.length() < 19 ? text.getLargeIntValue() : -1;
     }
 
     struct Transfer
@@ -57,10 +131,70 @@ namespace
             lastArrival = juce::Time::getMillisecondCounter();
         }
 
-        static size_t receiveHeader (char*, size_t size, size_t count, void* user)
+        static size_t receiveHeader (char* data, size_t size, size_t count, void* user)
         {
-            static_cast<Transfer*> (user)->arrived();
+            auto& transfer = *static_cast<Transfer*> (user);
+            transfer.arrived();
+            transfer.readHeader (juce::String::fromUTF8 (data, (int) (size * count)).trim());
             return size * count;
+        }
+
+        // Each answer's headers replace the last one's: a redirect's say nothing of the body.
+        void readHeader (const juce::String& line)
+        {
+            auto& r = response;
+
+            if (line.startsWithIgnoreCase ("HTTP/"))
+            {
+                r.rangeStart = r.totalLength = -1;
+                r.etag = r.lastModified = {};
+                return;
+            }
+
+            const auto name = line.upToFirstOccurrenceOf (":", false, false).trim().toLowerCase();
+            const auto value = line.fromFirstOccurrenceOf (":", false, false).trim();
+
+            if (name == "etag")
+                r.etag = value;
+            else if (name == "last-modified")
+                r.lastModified = value;
+            else if (name == "content-length" && r.rangeStart < 0)
+                r.totalLength = parseNumber (value);
+            else if (name == "content-range" && value.startsWithIgnoreCase ("bytes "))
+            {
+                // "bytes first-last/total", the total "*" when unknown.
+                const auto range = value.substring (6);
+                r.rangeStart = parseNumber (range.upToFirstOccurrenceOf ("-", false, false).trim());
+                r.totalLength = parseNumber (range.fromFirstOccurrenceOf ("/", false, false).trim());
+            }
+        }
+
+        // The whole body's limit, less what a range answer leaves out.
+        juce::int64 bodyLimit() const
+        {
+            return options.maxBytes - juce::jmax ((juce::int64) 0, response.rangeStart);
+        }
+
+        int nextWaitMs() const
+        {
+            const auto now = juce::Time::getMillisecondCounter();
+            auto wait = juce::jmin (longestPollMs, silenceMs - (int) (now - lastArrival.load()));
+
+            if (options.totalLimitMs > 0)
+                wait = juce::jmin (wait, options.totalLimitMs - (int) (now - startedAt));
+
+            return juce::jmax (1, wait);
+        }
+
+        bool shouldGiveWay()
+        {
+            const auto now = juce::Time::getMillisecondCounter();
+
+            if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) longestPollMs / 2)
+                return false;
+
+            lastGiveWayCheck = now;
+            return options.giveWay();
         }
 
         static size_t receive (char* data, size_t size, size_t count, void* user)
@@ -70,7 +204,7 @@ namespace
             auto& body = transfer.response.body;
             transfer.arrived();
 
-            if ((juce::int64) (body.getSize() + bytes) > transfer.options.maxBytes)
+            if ((juce::int64) (body.getSize() + bytes) > transfer.bodyLimit())
                 return 0;   // breaks the transfer off
 
             body.append (data, bytes);
@@ -87,13 +221,16 @@ namespace
         const int silenceMs;
         const juce::uint32 startedAt = juce::Time::getMillisecondCounter();
         std::atomic<juce::uint32> lastArrival { startedAt };
+        juce::uint32 lastGiveWayCheck = startedAt;
         WebRequest::Response response;
     };
 
     struct EasyDeleter  { void operator() (CURL* c) const  { curl_easy_cleanup (c); } };
     struct MultiDeleter { void operator() (CURLM* m) const { curl_multi_cleanup (m); } };
+    struct ListDeleter  { void operator() (curl_slist* l) const { curl_slist_free_all (l); } };
 
-    bool configure (CURL* easy, const juce::String& address, const juce::String* form, Transfer& transfer)
+    bool configure (CURL* easy, const juce::String& address, const juce::String* form, Transfer& transfer,
+                    std::unique_ptr<curl_slist, ListDeleter>& headers)
     {
         const auto& options = transfer.options;
         const auto* version = curl_version_info (CURLVERSION_NOW);
@@ -124,6 +261,19 @@ namespace
             ok = curl_easy_setopt (easy, CURLOPT_POSTFIELDSIZE_LARGE, (curl_off_t) form->getNumBytesAsUTF8()) == CURLE_OK
               && curl_easy_setopt (easy, CURLOPT_COPYPOSTFIELDS, form->toRawUTF8()) == CURLE_OK;
 
+        // A plain range, not libcurl's resume: that fails an answer of the
+        // whole body, which is what a changed file or a server without ranges gives.
+        if (ok && form == nullptr && options.rangeFrom > 0)
+        {
+            ok = curl_easy_setopt (easy, CURLOPT_RANGE, (juce::String (options.rangeFrom) + "-").toRawUTF8()) == CURLE_OK;
+
+            if (ok && options.ifRange.isNotEmpty())
+            {
+                headers.reset (curl_slist_append (nullptr, ("If-Range: " + options.ifRange).toRawUTF8()));
+                ok = headers != nullptr && curl_easy_setopt (easy, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK;
+            }
+        }
+
         return ok;
     }
 
@@ -140,10 +290,15 @@ namespace
         initialiseCurlOnce();
         std::unique_ptr<CURL, EasyDeleter> easy (curl_easy_init());
         std::unique_ptr<CURLM, MultiDeleter> multi (curl_multi_init());
+        std::unique_ptr<curl_slist, ListDeleter> headers;
 
-        if (easy == nullptr || multi == nullptr || ! configure (easy.get(), address, form, transfer)
+        if (easy == nullptr || multi == nullptr || ! configure (easy.get(), address, form, transfer, headers)
             || curl_multi_add_handle (multi.get(), easy.get()) != CURLM_OK)
             return transfer.response;
+
+        const Wakeable wakeable (multi.get(), transfer.worker);
+        curl_waitfd abortPipe { abortPipeRead, CURL_WAIT_POLLIN, 0 };
+        const auto numExtraFds = abortPipeRead >= 0 ? 1u : 0u;
 
         int running = 0;
         auto state = curl_multi_perform (multi.get(), &running);
@@ -156,18 +311,21 @@ namespace
                 break;
             }
 
-            // Besides a stop, only silence or the total limit ends a transfer:
-            // a slow server that keeps sending is waited for.
-            if (transfer.hasRunOutOfTime())
+            // Besides a stop, only silence or the turn ends a transfer: a
+            // slow server that keeps sending is waited for.
+            if (transfer.hasRunOutOfTime() || transfer.shouldGiveWay())
             {
                 transfer.response.overTime = true;
                 break;
             }
 
             if (transfer.hasBeenSilentTooLong())
+            {
+                transfer.response.silent = true;
                 break;
+            }
 
-            state = curl_multi_poll (multi.get(), nullptr, 0, pollMs, nullptr);
+            state = curl_multi_poll (multi.get(), &abortPipe, numExtraFds, transfer.nextWaitMs(), nullptr);
 
             if (state == CURLM_OK)
                 state = curl_multi_perform (multi.get(), &running);
@@ -202,9 +360,20 @@ WebRequest::Response WebRequest::post (const juce::URL& url, const Options& opti
     return perform (url.toString (false), &form, options);
 }
 
+juce::String WebRequest::Response::getValidator() const
+{
+    if (etag.isNotEmpty() && ! etag.startsWith ("W/"))
+        return etag;
+
+    return lastModified;
+}
+
 void WebRequest::abortAll() noexcept
 {
     aborted.store (true);
+
+    if (const auto fd = abortPipeWrite.load(); fd >= 0)
+        juce::ignoreUnused (::write (fd, "x", 1));
 }
 
 bool WebRequest::isAborted() noexcept
@@ -215,6 +384,7 @@ bool WebRequest::isAborted() noexcept
 void WebRequest::abortPending() noexcept
 {
     pendingGeneration.fetch_add (1);
+    Wakeable::wakeAll();
 }
 
 int WebRequest::getSilenceLimitMs() noexcept

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <functional>
 
 namespace platform
 {
@@ -19,7 +20,10 @@ namespace platform
 
     Without a stop, a transfer waits for its first byte, and then between
     bytes, as long as its patience: one that keeps receiving, however slowly,
-    goes on. The body is collected in memory and never grows past maxBytes. */
+    goes on. The body is collected in memory and never grows past maxBytes.
+
+    A transfer sleeps until the server sends, a stop wakes it or one of its
+    limits is due: a transfer that waits costs about one wake-up a second. */
 class WebRequest
 {
 public:
@@ -31,6 +35,9 @@ public:
         juce::int64 maxBytes = 8 * 1024 * 1024;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
         std::atomic<juce::int64>* counter = nullptr;    // received body bytes are added as they arrive
+        juce::int64 rangeFrom = 0;                      // asks for the body from this byte on (a GET only)
+        juce::String ifRange;                           // with rangeFrom: the validator of the part kept; a changed body comes whole
+        std::function<bool()> giveWay;                  // asked about once a second; true ends the transfer as its total limit does
     };
 
     struct Response
@@ -38,8 +45,16 @@ public:
         int status = 0;            // the final HTTP status; 0 when the server never answered
         bool complete = false;     // a status below 400 and every byte of the body, within maxBytes
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
-        bool overTime = false;     // ended by totalLimitMs
+        bool overTime = false;     // ended by totalLimitMs or giveWay
+        bool silent = false;       // ended by the wait for a byte (timeoutMs)
         juce::MemoryBlock body;
+        juce::int64 rangeStart = -1;    // where a 206 answer's body starts; -1 when it is the whole body
+        juce::int64 totalLength = -1;   // the whole body's length as announced; -1 when unknown
+        juce::String etag, lastModified;
+
+        /** What tells this body from a changed one in a later range request:
+            a strong entity tag, else the time of its last change; empty when none. */
+        juce::String getValidator() const;
 
         bool isErrorStatus() const noexcept { return status >= 400 && status <= 599; }
     };

@@ -266,3 +266,51 @@ TEST (ContentReader, ZipThatInflatesFarBeyondItsOwnSizeIsRefused)
     EXPECT_FALSE (folder.exists());
     EXPECT_TRUE (ContentReader::unpackZip (zip, folder, 4 << 20, 10, 10000, nullptr));
 }
+
+// A transfer that gave way goes on from the part it kept, which never becomes
+// the file by itself; a body changed meanwhile, or a server that gives no
+// ranges, comes whole.
+TEST (ContentReader, TransferThatGaveWayGoesOnFromThePartItKept)
+{
+    LocalServer server;
+    ASSERT_TRUE (server.start());
+    const auto target = scratch ("kept.txt");
+    target.deleteFile();
+    const auto url = server.getBaseUrl() + "/kept.txt";
+    ContentReader::KeptParts kept;
+
+    auto serve = [&] (const juce::String& text, bool ranges)
+    {
+        auto answer = LocalServer::Answer::text (text);
+        answer.trickleMs = 20;
+        answer.ranges = ranges;
+        server.setAnswer ("/kept.txt", answer);
+    };
+
+    auto fetch = [&] (int limitMs)
+    {
+        ContentReader::Turn turn { limitMs, false, &kept };
+        const auto done = ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000, nullptr, &turn);
+        EXPECT_TRUE (done || turn.gaveWay);
+        return done;
+    };
+
+    serve ("the first body, one byte at a time", true);
+    EXPECT_FALSE (fetch (200));
+    EXPECT_FALSE (target.exists());
+
+    for (int i = 0; i < 100 && ! fetch (200); ++i) {}
+    EXPECT_EQ (target.loadFileAsString(), "the first body, one byte at a time");
+    EXPECT_TRUE (server.getRequests().back().range.startsWith ("bytes="));
+
+    EXPECT_FALSE (fetch (200));
+    serve ("a second body, changed meanwhile", true);
+    EXPECT_TRUE (fetch (0));
+    EXPECT_EQ (target.loadFileAsString(), "a second body, changed meanwhile");
+
+    EXPECT_FALSE (fetch (200));
+    serve ("a second body, changed meanwhile", false);
+    EXPECT_TRUE (fetch (0));
+    EXPECT_EQ (target.loadFileAsString(), "a second body, changed meanwhile");
+    EXPECT_TRUE (server.getRequests().back().range.isNotEmpty());
+}

@@ -97,38 +97,42 @@ TEST_F (DownloadThread, StopsWhileWaitingAndWhileTheServerStaysSilent)
     EXPECT_EQ (codesOf (recorder.get()), (std::vector<int> { 0x70002, 0x70000, 0x70004 }));
 }
 
-TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
+TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsAskedForAgainAtTheNextRequest)
 {
     server.setAnswer ("/Belvora2/QuillDuo/rules.xml", LocalServer::Answer::error (500));
     server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());
     auto& content = startCatalogue();
+    auto* downloader = content.getDownloadThread();
 
     EXPECT_TRUE (content.requestProductContent (quill));
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }));
     EXPECT_FALSE (content.isProductReady (quill));
 
-    // Every device thread and scan asks again: nothing more is fetched in this start.
-    EXPECT_FALSE (content.requestProductContent (quill));
-    EXPECT_FALSE (content.requestProductContent (quill));
+    // A scan's requests ask at once for what failed, once for all its units;
+    // the capabilities the product has are not fetched again.
+    EXPECT_TRUE (content.requestProductContent (quill));
+    EXPECT_TRUE (content.requestProductContent (quill));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets ("/Belvora2/QuillDuo/rules.xml") >= 2; }));
     EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 1);
-    EXPECT_EQ (gets ("/Belvora2/QuillDuo/rules.xml"), 1);
 
     // While the download is under way, a repeated request says it is queued.
     EXPECT_TRUE (content.requestProductContent (vesper));
     EXPECT_TRUE (content.requestProductContent (vesper));
     EXPECT_EQ (gets ("/Belvora2/Vesper/caps.xml"), 1);
 
-    // Capabilities that do not come are tried once more by the download,
-    // then not by every unit of the scan, but by one after the interval.
+    // Capabilities that do not come are tried by the request and the
+    // download, and by the next request's download, not by each unit's.
     server.setAnswer ("/Belvora2/QuillDuo/caps.xml", LocalServer::Answer::error (404));
     productFolder ("Quill Duo").deleteRecursively();
     auto& next = startCatalogue();
-    auto* downloader = next.getDownloadThread();
+    downloader = next.getDownloadThread();
     EXPECT_TRUE (next.requestProductContent (quill));
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! downloader->isQueued (quill); }));
-    EXPECT_FALSE (next.requestProductContent (quill));
-    EXPECT_FALSE (next.requestProductContent (quill));
     EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 3);
+    EXPECT_TRUE (next.requestProductContent (quill));
+    EXPECT_TRUE (next.requestProductContent (quill));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! downloader->isQueued (quill); }));
+    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 4);
     EXPECT_EQ (next.getCapsXml (quill), nullptr);
 
     // A rescan's own preparation, still waiting for the download thread,
@@ -139,7 +143,7 @@ TEST_F (DownloadThread, ProductThatDoesNotBecomeReadyIsFetchedOncePerStart)
     next.requestProductContentAsync (quill);
     ASSERT_TRUE (downloader->isQueued (quill));
     EXPECT_TRUE (next.requestProductContent (quill));
-    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 4);
+    EXPECT_EQ (gets ("/Belvora2/QuillDuo/caps.xml"), 5);
     EXPECT_NE (next.getCapsXml (quill), nullptr);
 }
 
@@ -298,4 +302,65 @@ TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeT
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.get().size() > 3; }, 60000));
     EXPECT_EQ (recorder.get()[3].text, "Vesper: preset packs");
     EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
+}
+
+namespace
+{
+    struct ShortPauses
+    {
+        ShortPauses()  { platform::Clock::setScale (0.05); }
+        ~ShortPauses() { platform::Clock::setScale (1.0); }
+    };
+}
+
+// A connection the server accepted and never answers is dropped after a
+// short silence and asked again: the file comes once the server answers.
+TEST_F (DownloadThread, SilentConnectionIsDroppedAndAskedForAgain)
+{
+    ShortPauses quickly;
+    const juce::String list ("/Belvora2/Vesper/firmware.xml");
+    server.setAnswer (list, LocalServer::Answer::silence());
+    auto& content = startCatalogue();
+    content.getDownloadThread()->requestDownload (vesper);
+
+    const auto pack = productFolder ("Vesper").getChildFile ("packs/vesper_presets.zip");
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return pack.existsAsFile() && gets (list) >= 3; }, 60000));
+    server.clearAnswer (list);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_TRUE (content.isProductReady (vesper));
+}
+
+// One product's file trickling in holds no other product past the time-out,
+// and once the other had its turn, goes on from the bytes it brought.
+TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
+{
+    ShortPauses quickly;
+    Belvora::getUserSettings().setValue ("downloadTimeout", 3);
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    juce::MemoryBlock zip;
+    contentRoot().getChildFile (pack.substring (1)).loadFileAsData (zip);
+    LocalServer::Answer trickle;
+    trickle.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
+    trickle.trickleMs = 50;
+    server.setAnswer (pack, trickle);
+
+    auto& content = startCatalogue();
+    auto* downloader = content.getDownloadThread();
+    downloader->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (pack) > 0; }, 60000));
+
+    downloader->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.isProductReady (quill); }, 60000));
+    EXPECT_NE (content.getCapsXml (quill), nullptr);
+
+    auto resumed = [&]
+    {
+        const auto requests = server.getRequests ("GET", pack);
+        return std::any_of (requests.begin(), requests.end(), [] (const auto& r)
+        {
+            return r.range.startsWith ("bytes=") && r.range.fromFirstOccurrenceOf ("=", false, false).getIntValue() > 0;
+        });
+    };
+
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (resumed, 60000));
 }

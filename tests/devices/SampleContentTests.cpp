@@ -397,3 +397,25 @@ TEST_F (TroubledServer, DownloadTimeoutThatMakesNoSenseActsAsTheDefault)
 
     settings.removeValue ("downloadTimeout");
 }
+
+// Capabilities refused for a while are asked for again without a scan, the
+// failure told once, and the unit becomes usable once they come.
+TEST_F (TroubledServer, CapabilitiesThatFailForAWhileMakeTheUnitUsableWhenTheyCome)
+{
+    const juce::String caps ("/Belvora2/Vesper/caps.xml");
+    server.setAnswer (caps, LocalServer::Answer::error (500));
+
+    auto& units = startUnit();
+    ASSERT_TRUE (units.scan());
+    EXPECT_FALSE (units.manager->isDeviceUsable (0));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (caps) >= 5; }, 60000));
+
+    server.clearAnswers();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return units.manager->isDeviceUsable (0); }, 60000));
+
+    int told = 0;
+    for (const auto& m : recorder.get())
+        told += m.code == DeviceInfoMessage::downloadFailed && m.value2 == 0 ? 1 : 0;
+
+    EXPECT_EQ (told, 1);
+}

@@ -622,6 +622,28 @@ TEST_F (ContentTest, ScanEndConnectsTheRememberedUnitElseTheFirstUsableOne)
     EXPECT_TRUE (running.boxes.empty());
 }
 
+// Only the user connects and disconnects: a unit identified once its
+// capabilities came late does not bring back a connection the user closed.
+TEST_F (ContentTest, UnitIdentifiedLateDoesNotUndoADisconnect)
+{
+    RunningApp::Options options;
+    options.units = "0x12,0x1A";
+    options.settings.set ("dataSyncMethod", "manual");
+    options.contentSettles = false;
+    RunningApp running (options);
+    running.server.setAnswer ("/Belvora2/QuillDuo/caps.xml", LocalServer::Answer::silence());
+    ASSERT_TRUE (running.start());
+    ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() == 0; }));
+
+    running.perform (CommandIDs::disconnectDevice);
+    ASSERT_EQ (running.devices().getActiveIndex(), -1);
+    Recorder recorder (running.content());
+    running.server.clearAnswers();
+    ASSERT_TRUE (running.waitFor ([&] { return recorder.count (DeviceInfoMessage::scanFinished) > 0; }, 120000));
+    EXPECT_TRUE (running.devices().isDeviceUsable (1));
+    EXPECT_EQ (running.devices().getActiveIndex(), -1);
+}
+
 TEST_F (ContentTest, UnitWhoseProductFilesFailIsToldUnavailableNotInUse)
 {
     RunningApp::Options options;

@@ -204,7 +204,7 @@ TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)
     ASSERT_TRUE (images.getChildFile ("vesper.png").loadFileAsData (png));
     auto late = LocalServer::Answer();
     late.body.assign (static_cast<const char*> (png.getData()), png.getSize());
-    late.delayMs = 10000;
+    late.trickleMs = 10000 / (int) png.getSize();   // never silent for long: it is not dropped
     running.server.setAnswer ("/Belvora2/Vesper/images/vesper.png", late);
 
     running.server.setAnswer ("/Belvora2/Vesper/firmware.xml", LocalServer::Answer::silence());

@@ -65,6 +65,17 @@ TEST (StatusBar, ProgressCountsStepsAndHidesWhenDone)
     EXPECT_DOUBLE_EQ (bar.getProgress(), 1.0);
     EXPECT_FALSE (bar.isProgressShown());
     EXPECT_FALSE (bar.isStatusLabelShown());
+
+    // A step glides the fill to its value, then the bar rests; a download's
+    // bar, without a known end, rests at once however long it waits.
+    bar.setStatus (true, "Reading", {}, 0.0);
+    bar.setProgress (0.5);
+    EXPECT_TRUE (bar.getProgressBar().isGliding());
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! bar.getProgressBar().isGliding(); }));
+    bar.setStatus (true, "Downloading", "Vesper", 1.0);
+    EXPECT_TRUE (bar.getProgressBar().isOpenEnded());
+    EXPECT_FALSE (bar.getProgressBar().isGliding());
+    EXPECT_EQ (bar.getProgressBar().getText(), "Vesper");
 }
 
 TEST (StatusBar, ConnectionFollowsTheActiveUnit)

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -78,6 +79,7 @@ namespace
         record.method = juce::String (req.method);
         record.path = juce::String::fromUTF8 (req.path.data(), (int) req.path.size());
         record.body = req.body;
+        record.range = juce::String (req.get_header_value ("Range"));
 
         const auto question = req.target.find ('?');
         if (question != std::string::npos)
@@ -179,10 +181,10 @@ struct LocalServer::Impl
         }
 
         if (hasScript)
-            return answerScripted (scripted, res);
+            return answerScripted (req, scripted, res);
 
         if (req.method == "GET" || req.method == "HEAD")
-            return answerFile (folder, req.path, "http://127.0.0.1:" + juce::String (port), res);
+            return answerFile (req, folder, "http://127.0.0.1:" + juce::String (port), res);
 
         res.status = 200;
     }
@@ -201,7 +203,7 @@ struct LocalServer::Impl
         wake.wait (guard, [this] { return stopping; });
     }
 
-    void answerScripted (const Answer& answer, httplib::Response& res)
+    void answerScripted (const httplib::Request& req, const Answer& answer, httplib::Response& res)
     {
         if (answer.noAnswer)
         {
@@ -216,33 +218,57 @@ struct LocalServer::Impl
             return;
         }
 
-        res.status = answer.status;
-
-        if (answer.truncateAfter < 0 && answer.trickleMs <= 0)
-        {
-            res.set_content (answer.body, answer.contentType.toStdString());
-            return;
-        }
-
-        auto body = std::make_shared<std::string> (answer.body);
-        const auto limit = answer.truncateAfter < 0 ? body->size() : (size_t) answer.truncateAfter;
-        const auto pause = answer.trickleMs;
-
-        res.set_content_provider (body->size(), answer.contentType.toStdString(),
-            [this, body, limit, pause] (size_t offset, size_t length, httplib::DataSink& sink)
-            {
-                if (offset >= limit || (pause > 0 && ! waitFor (pause)))
-                    return false;   // closes the connection mid-body
-
-                const auto count = std::min (pause > 0 ? (size_t) 1 : length, limit - offset);
-                sink.write (body->data() + offset, count);
-                return true;
-            });
+        respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
+                 answer.truncateAfter, answer.trickleMs, answer.ranges);
     }
 
-    static void answerFile (const juce::File& folder, const std::string& path, const juce::String& baseUrl, httplib::Response& res)
+    // The library cuts a known-length body to the range asked for whatever the
+    // status: a body given whole to a range request goes in chunks instead.
+    void respond (const httplib::Request& req, httplib::Response& res, int status, std::shared_ptr<std::string> body,
+                  const std::string& type, int truncateAfter, int pause, bool ranges)
     {
-        const auto relative = juce::String::fromUTF8 (path.data(), (int) path.size()).trimCharactersAtStart ("/");
+        const auto tag = "\"" + std::to_string (std::hash<std::string>() (*body)) + "\"";
+        const auto askedRange = ! req.ranges.empty();
+        const auto ifRange = req.get_header_value ("If-Range");
+        const auto partial = askedRange && status == 200 && ranges && req.ranges.size() == 1 && (ifRange.empty() || ifRange == tag);
+
+        res.status = partial ? 206 : status;
+
+        if (status == 200)
+            res.set_header ("ETag", tag);
+
+        const auto limit = truncateAfter < 0 ? body->size() : juce::jmin (body->size(), (size_t) truncateAfter);
+
+        if (! askedRange && limit == body->size() && pause <= 0)
+            return res.set_content (*body, type);
+
+        // One call sends what comes next from offset: one byte after a pause
+        // when trickling; false closes the connection mid-body.
+        auto send = [this, body, limit, pause] (size_t offset, size_t length, httplib::DataSink& sink)
+        {
+            if (offset >= limit || (pause > 0 && ! waitFor (pause)))
+                return false;
+
+            sink.write (body->data() + offset, std::min (pause > 0 ? (size_t) 1 : length, limit - offset));
+            return true;
+        };
+
+        if (partial || ! askedRange)
+            return res.set_content_provider (body->size(), type, send);
+
+        res.set_chunked_content_provider (type, [body, send] (size_t offset, httplib::DataSink& sink)
+        {
+            if (offset < body->size())
+                return send (offset, body->size() - offset, sink);
+
+            sink.done();
+            return true;
+        });
+    }
+
+    void answerFile (const httplib::Request& req, const juce::File& folder, const juce::String& baseUrl, httplib::Response& res)
+    {
+        const auto relative = juce::String::fromUTF8 (req.path.data(), (int) req.path.size()).trimCharactersAtStart ("/");
         const auto file = folder.getChildFile (relative);
 
         if (folder == juce::File() || relative.contains ("..") || ! file.isAChildOf (folder) || ! file.existsAsFile())
@@ -252,18 +278,16 @@ struct LocalServer::Impl
             return;
         }
 
-        res.status = 200;
-
         if (file.hasFileExtension ("xml"))
         {
             const auto text = file.loadFileAsString().replace (serverToken, baseUrl);
-            res.set_content (text.toStdString(), "text/xml");
-            return;
+            return respond (req, res, 200, std::make_shared<std::string> (text.toStdString()), "text/xml", -1, 0, true);
         }
 
         juce::MemoryBlock data;
         file.loadFileAsData (data);
-        res.set_content (static_cast<const char*> (data.getData()), data.getSize(), contentTypeFor (file).toStdString());
+        respond (req, res, 200, std::make_shared<std::string> (static_cast<const char*> (data.getData()), data.getSize()),
+                 contentTypeFor (file).toStdString(), -1, 0, true);
     }
 };
 

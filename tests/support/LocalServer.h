@@ -12,7 +12,9 @@
     with an empty 200, records every request in order, and lets a test script
     the answer of any path (a fixed body, an error status, a delay, a body cut
     short or trickling in, or no answer at all). In served ".xml" files the text "${SERVER}"
-    is replaced by the server's address, so documents can name other files. */
+    is replaced by the server's address, so documents can name other files.
+    A body of status 200 carries an entity tag (of its bytes) and is given in
+    part to a range request, unless the tag of an If-Range differs. */
 class LocalServer
 {
 public:
@@ -22,6 +24,7 @@ public:
         juce::String path;     // decoded, without the query
         std::vector<std::pair<juce::String, juce::String>> parameters;   // query first, then form, in order
         std::string body;
+        juce::String range;    // the Range header; empty when none
 
         /** The first parameter of that name; empty when there is none. */
         juce::String getParameter (const juce::String& name) const;
@@ -37,6 +40,7 @@ public:
         int truncateAfter = -1;   // announce the whole body, send only this many bytes, then close
         int trickleMs = 0;        // send the body one byte at a time, this long apart
         bool noAnswer = false;    // hold the connection until the server stops
+        bool ranges = true;       // a range request gets its range; false: the whole body
 
         static Answer text (const juce::String& body, int status = 200);
         static Answer error (int status);
