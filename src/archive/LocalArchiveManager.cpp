@@ -575,10 +575,10 @@ bool LocalArchiveManager::saveBackupIndex()
     return indexWritten && stored;
 }
 
-void LocalArchiveManager::saveBackupIndexInBackground()
+bool LocalArchiveManager::saveBackupIndexInBackground()
 {
     if (conversionBusy())
-        return;
+        return true;
 
     followRemovedBackups();
 
@@ -586,7 +586,7 @@ void LocalArchiveManager::saveBackupIndexInBackground()
     const auto file = getIndexFile();
 
     if (index == nullptr || ! treeBuilt || file == juce::File())
-        return;
+        return index != nullptr;
 
     auto pending = std::make_shared<std::vector<PendingSave>>();
     replaceSetLocked (pending.get());
@@ -622,6 +622,8 @@ void LocalArchiveManager::saveBackupIndexInBackground()
                 failed->listener();
         });
     });
+
+    return true;
 }
 
 LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const

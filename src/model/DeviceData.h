@@ -95,6 +95,10 @@ public:
     /** Replaces the file only once the whole new content is on disk. */
     SaveResult saveToFile (const juce::File& file) const;
 
+    /** What a save would give before it writes anything: presetIncomplete or
+        writeFailed when it cannot be saved, else saved. */
+    SaveResult checkSavable() const;
+
     /** The product name is the file's; the reference is the factory bank of the
         file's product and build, when the caller has one. */
     static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file,
