@@ -62,6 +62,7 @@ public:
     }
 
     bool isWorkspaceSaveDue() const                  { return isTimerRunning(); }
+    bool isSaveDue() const                           { return isTimerRunning() || isUpdatePending(); }
 
     /** Whatever is pending is handed over by the caller now, after what was handed over before. */
     void cancel()

@@ -293,21 +293,11 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
 
 namespace
 {
-    /** Stands for the page while its last writes end: input waits behind it,
-        so that nothing starts on sources that are going. */
-    struct InputHold final : juce::Component
-    {
-        InputHold()             { enterModalState (false); }
-        ~InputHold() override   { exitModalState (0); }
-        void inputAttemptWhenModal() override {}
-    };
-
     /** Runs the message loop until written() says so: the window draws and
         takes keys while the disk is slow. A program already ending runs no
         loop and shows no window: then it waits. */
     void runLoopUntil (const std::function<bool()>& written, const std::function<void()>& waitInstead)
     {
-        const InputHold hold;
         auto* messages = juce::MessageManager::getInstance();
 
         while (! written())
@@ -409,6 +399,13 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
     for (;;)
     {
         const auto outcome = writeBeforeClose (saveDeviceData, skipBackupIndex, quitting);
+
+        // An edit made while they were written is written too.
+        if (autosave->isSaveDue())
+        {
+            autosave->cancel();
+            continue;
+        }
 
         if (! skipBackupIndex && archiveManager != nullptr)
         {
