@@ -30,9 +30,6 @@ public:
         changed.wait (lock, [this] { return holding == 0; });
     }
 
-    SlowDisk (const SlowDisk&) = delete;
-    SlowDisk& operator= (const SlowDisk&) = delete;
-
     /** Whether a save is held right now. */
     bool isHolding()    { const std::lock_guard lock (mutex); return holding > 0; }
 
@@ -44,12 +41,7 @@ public:
         frame of the hold unless the message thread waits on the disk. */
     using Answer = std::shared_ptr<std::optional<bool>>;
 
-    Answer postAnswer()
-    {
-        auto answer = std::make_shared<std::optional<bool>>();
-        answerWhenHeld (answer);
-        return answer;
-    }
+    Answer postAnswer()     { auto answer = std::make_shared<std::optional<bool>>(); answerWhenHeld (answer); return answer; }
 
     /** Runs the message loop until the answer came: whether the save was still held then. */
     static bool answeredWhileHeld (const Answer& answer)
@@ -59,15 +51,7 @@ public:
     }
 
     /** Lets every held save go, and those to come. */
-    void release()
-    {
-        {
-            const std::lock_guard lock (mutex);
-            released = true;
-        }
-
-        changed.notify_all();
-    }
+    void release()          { { const std::lock_guard lock (mutex); released = true; } changed.notify_all(); }
 
 private:
     void answerWhenHeld (Answer answer)
