@@ -155,7 +155,7 @@ void Belvora::initialise (const juce::String& commandLine)
     startTime = juce::Time::getCurrentTime();
     removeLeftovers();
     configureAppProperties();
-    const auto damagedSettings = recoverSettingsFile();
+    const auto settingsFound = recoverSettingsFile();
 
     auto& settings = userSettings();
     const auto storedId = settings.getValue ("internal4");
@@ -180,14 +180,9 @@ void Belvora::initialise (const juce::String& commandLine)
 
     // Told before anything else starts: a unit found meanwhile would bring its
     // own boxes on top of this one, and a key meant for one would answer the other.
-    if (damagedSettings != juce::File())
+    if (! settingsFound.isEmpty())
     {
-        if (damagedSettings == settings.getFile())
-            warn ("Settings", "Belvora could not read its settings file \"" + damagedSettings.getFullPathName()
-                              + "\", nor move it aside. It is left as it is, and the default settings are used.");
-        else
-            warn ("Settings", "Belvora could not read its settings file. It was moved aside as \"" + damagedSettings.getFullPathName() + "\"; "
-                              + (newInstallation ? "the default settings are used." : "the last good copy of the settings is used."));
+        warn ("Settings", getSettingsRecoveryText (settingsFound, settings.getFile()));
 
         // Ended while the box was up: nothing more to start.
         if (juce::MessageManager::getInstance()->hasStopMessageBeenSent())
@@ -239,7 +234,7 @@ void Belvora::shutdown()
     settings.setValue ("internal3", settings.getDoubleValue ("internal3", 0.0) + runSeconds);
 
     // Saved, but kept open: worker threads still read settings until the hub stops them.
-    saveUserSettings();
+    saveInBackground();
 
     if (nexus != nullptr)
     {
@@ -262,6 +257,7 @@ void Belvora::shutdown()
     // only after it has closed the display: a crash on the way out.
     juce::Desktop::getInstance().getAnimator().cancelAllAnimations (false);
 
+    // The window has gone: the writes handed over end here, never cut short.
     saveUserSettings();
     keepLastGoodSettings();
     releaseAppProperties();
@@ -347,6 +343,28 @@ juce::Array<juce::File> Belvora::removeLeftovers()
         }
 
     return removed;
+}
+
+juce::String Belvora::getSettingsRecoveryText (const Recovery& found, const juce::File& file)
+{
+    const auto quoted = [] (const juce::File& f) { return "\"" + f.getFullPathName() + "\""; };
+    const auto used = found.fromLastGood ? juce::String ("the last good copy of the settings is used.")
+                                         : juce::String ("the default settings are used.");
+    juce::StringArray told;
+
+    if (found.aside == file)
+        told.add ("Belvora could not read its settings file " + quoted (file) + ", nor move it aside. It is left as it is, and the default settings are used.");
+    else if (found.aside != juce::File())
+        told.add ("Belvora could not read its settings file. It was moved aside as " + quoted (found.aside) + "; " + used);
+    else if (found.missing)
+        told.add ("Belvora could not find its settings file " + quoted (file) + "; " + used);
+
+    if (found.lastGoodAside == getLastGoodSettingsFile())
+        told.add ("The last good copy of the settings " + quoted (found.lastGoodAside) + " could not be read nor moved aside; it is left as it is.");
+    else if (found.lastGoodAside != juce::File())
+        told.add ("The last good copy of the settings could not be read; it was moved aside as " + quoted (found.lastGoodAside) + ".");
+
+    return told.joinIntoString (" ");
 }
 
 juce::String Belvora::getFatalErrorText (int code)

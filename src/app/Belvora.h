@@ -69,6 +69,9 @@ public:
     static juce::String getBackupDataFolder (int productId);
     static juce::String getBackupIndexFile (int productId);
 
+    /** What the start's box says of the settings found wrong (file: the settings file). */
+    static juce::String getSettingsRecoveryText (const Recovery& found, const juce::File& file);
+
     /** The file whose lock keeps one program per user data folder. */
     static juce::File getInstanceLockFile();
 

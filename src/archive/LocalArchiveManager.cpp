@@ -631,10 +631,10 @@ bool LocalArchiveManager::saveBackupIndex()
     return indexWritten && stored;
 }
 
-void LocalArchiveManager::saveBackupIndexInBackground()
+bool LocalArchiveManager::saveBackupIndexInBackground()
 {
     if (conversionBusy())
-        return;
+        return true;
 
     followRemovedBackups();
 
@@ -650,11 +650,11 @@ void LocalArchiveManager::saveBackupIndexInBackground()
             if (failed->listener != nullptr)
                 failed->listener();
         });
-        return;
+        return false;
     }
 
     if (! treeBuilt || file == juce::File())
-        return;
+        return true;
 
     auto pending = std::make_shared<std::vector<PendingSave>>();
     replaceSetLocked (pending.get());
@@ -690,6 +690,8 @@ void LocalArchiveManager::saveBackupIndexInBackground()
                 failed->listener();
         });
     });
+
+    return true;
 }
 
 LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const

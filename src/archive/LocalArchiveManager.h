@@ -79,11 +79,16 @@ public:
         and snapshots of the changed backups are made here, written in order
         on a thread of the manager's. A backup whose snapshot could not be
         written is marked modified again (on the message thread), so that a
-        later save tries again. saveBackupIndex waits for these writes first. */
-    void saveBackupIndexInBackground();
+        later save tries again. saveBackupIndex waits for these writes first.
+        False when there is no index to write (one that could not be read
+        stays as it is). */
+    bool saveBackupIndexInBackground();
 
     /** Returns once the background saves handed over so far are written. */
     void waitForBackgroundSaves()                            { writes.waitUntilIdle(); }
+
+    /** Runs the job on the saves' thread once those handed over so far are written. */
+    void afterBackgroundSaves (std::function<void()> job)    { writes.post (std::move (job)); }
 
     /** What the last saves could not write: the titles of the backups in the
         tree whose last write failed, and whether the index's did. A backup

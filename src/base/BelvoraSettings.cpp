@@ -3,6 +3,7 @@
 #include "base/BelvoraPaths.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
+#include "platform/WriteQueue.h"
 
 #include <atomic>
 #include <cmath>
@@ -30,23 +31,24 @@ namespace
         void timerCallback() override
         {
             stopTimer();
-            BelvoraSettings::saveUserSettings();
-
-            if (auto listener = saveListener())
-                listener();
+            BelvoraSettings::saveInBackground (saveListener());
         }
 
         static constexpr int delayMs = 3000;
         juce::PropertiesFile& settings;
     };
 
-    /** The settings holder and the saver that watches its settings. Deleted at
-        the end of shutdown, or at process exit when shutdown never ran: either
-        way the saver goes first, while the settings it watches still exist. */
+    /** The settings holder, the thread that writes its file and the saver that
+        watches its settings. Deleted at the end of shutdown, or at process exit
+        when shutdown never ran: either way the saver goes first, then the
+        writes end, while the settings they take still exist. */
     struct Store
     {
+        std::mutex holderLock;   // guards the holder itself, never for longer than it takes to look it up
+        std::mutex writeLock;    // one write of the settings at a time; the holder is not released during one
         std::unique_ptr<juce::ApplicationProperties> properties;
-        std::unique_ptr<SettingsSaver> saver;   // after the holder, so it goes before it
+        std::unique_ptr<platform::WriteQueue> writes;   // made with the first write handed over
+        std::unique_ptr<SettingsSaver> saver;
     };
 
     Store& store()
@@ -55,18 +57,29 @@ namespace
         return kept;
     }
 
-    // Guards the holder itself, never for longer than it takes to look it up.
-    std::mutex& holderLock()
+    std::mutex& holderLock()   { return store().holderLock; }
+    std::mutex& writeLock()    { return store().writeLock; }
+
+    void postWrite (std::function<void()> job)
     {
-        static std::mutex lock;
-        return lock;
+        const std::lock_guard guard (holderLock());
+        auto& writes = store().writes;
+
+        if (writes == nullptr)
+            writes = std::make_unique<platform::WriteQueue>();
+
+        writes->post (std::move (job));
     }
 
-    // One write of the settings at a time; the holder is not released during one.
-    std::mutex& writeLock()
+    // Joins the writes thread once everything handed over is written.
+    void endWrites()
     {
-        static std::mutex lock;
-        return lock;
+        std::unique_ptr<platform::WriteQueue> ending;
+
+        {
+            const std::lock_guard guard (holderLock());
+            ending = std::move (store().writes);
+        }
     }
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
@@ -81,12 +94,36 @@ namespace
         return FileBytes::kindOf (file, maxSettingsBytes) == FileBytes::Kind::regular;
     }
 
-    void restoreLastGood (const juce::File& lastGood, const juce::File& file)
+    // Settings as stored in a file, read without ever writing it; none when
+    // the file is missing or cannot be read as settings.
+    std::unique_ptr<juce::PropertiesFile> readStored (const juce::File& file)
+    {
+        if (! isReadable (file))
+            return nullptr;
+
+        juce::PropertiesFile::Options options;
+        options.storageFormat = juce::PropertiesFile::storeAsXML;
+        options.ignoreCaseOfKeyNames = false;
+        options.doNotSave = true;
+        auto stored = std::make_unique<juce::PropertiesFile> (file, options);
+        return stored->isValidFile() ? std::move (stored) : nullptr;
+    }
+
+    // The kept copy is what comes back when the file is damaged: a save that
+    // went wrong must not become it, and a copy that could not be read (named
+    // at the start) is never written over.
+    void keepLastGood (const juce::File& file, const juce::File& lastGood, const juce::StringPairArray& expected)
     {
         juce::MemoryBlock bytes;
+        const auto stored = readStored (file);
 
-        if (FileBytes::readWhole (lastGood, bytes, maxSettingsBytes))
-            SafeSave::replaceFile (file, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); });
+        if (stored == nullptr || stored->getAllProperties() != expected || ! FileBytes::readWhole (file, bytes, maxSettingsBytes))
+            return;
+
+        if (! FileBytes::isMissing (lastGood) && readStored (lastGood) == nullptr)
+            return;
+
+        SafeSave::replaceFile (lastGood, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); });
     }
 
     // The settings as the framework writes and reads them: a value that is
@@ -109,20 +146,10 @@ namespace
         return document;
     }
 
-    // The file on disk holds the settings as they are in memory.
-    bool readsBack (const juce::File& file, juce::PropertiesFile& settings)
+    juce::StringPairArray takeValues (juce::PropertiesFile& settings)
     {
-        if (! isReadable (file))
-            return false;
-
-        juce::PropertiesFile::Options options;
-        options.storageFormat = juce::PropertiesFile::storeAsXML;
-        options.ignoreCaseOfKeyNames = false;
-        options.doNotSave = true;
-        juce::PropertiesFile stored (file, options);
         const juce::ScopedLock hold (settings.getLock());
-
-        return stored.isValidFile() && stored.getAllProperties() == settings.getAllProperties();
+        return settings.getAllProperties();
     }
 }
 
@@ -145,6 +172,14 @@ juce::PropertiesFile& BelvoraSettings::getUserSettings()
 void BelvoraSettings::releaseAppProperties()
 {
     store().saver.reset();
+
+    // What was handed over is written first, and what changed since with it:
+    // the framework's own save would put a plain file in place of a link.
+    endWrites();
+
+    if (areConfigured())
+        saveUserSettings();
+
     const std::lock_guard writing (writeLock());
     const std::lock_guard guard (holderLock());
     auto& holder = store().properties;
@@ -230,6 +265,19 @@ bool BelvoraSettings::saveUserSettings()
     return written;
 }
 
+void BelvoraSettings::saveInBackground (std::function<void()> whenWritten)
+{
+    // The writes thread takes the settings when their turn comes, under their
+    // lock for the copy only: the message thread never waits on the disk.
+    postWrite ([whenWritten = std::move (whenWritten)]
+    {
+        saveUserSettings();
+
+        if (whenWritten != nullptr)
+            juce::MessageManager::callAsync (whenWritten);
+    });
+}
+
 bool BelvoraSettings::hasUnsavedSettings()
 {
     return lastSaveFailed;
@@ -249,26 +297,30 @@ juce::File BelvoraSettings::getLastGoodSettingsFile()
 void BelvoraSettings::keepLastGoodSettings()
 {
     auto& settings = getUserSettings();
-    const auto file = settings.getFile();
 
-    // The kept copy is what comes back when the file is damaged: a save that
-    // went wrong must not become it too.
-    juce::MemoryBlock bytes;
-
-    if (settings.isValidFile() && FileBytes::readWhole (file, bytes, maxSettingsBytes) && readsBack (file, settings))
-        SafeSave::replaceFile (getLastGoodSettingsFile(), [&bytes] (juce::OutputStream& out)
-        {
-            return out.write (bytes.getData(), bytes.getSize());
-        });
+    if (settings.isValidFile())
+        keepLastGood (settings.getFile(), getLastGoodSettingsFile(), takeValues (settings));
 }
 
-juce::File BelvoraSettings::recoverSettingsFile()
+BelvoraSettings::Recovery BelvoraSettings::recoverSettingsFile()
 {
-    const auto aside = recoverDamagedFile();
+    const auto found = recoverDamagedFile();
 
-    // The file is opened only once checked: from then on changes are saved.
-    store().saver = std::make_unique<SettingsSaver> (getUserSettings());
-    return aside;
+    // The file is opened only once checked: from then on changes are saved,
+    // and the last good copy's settings at once.
+    auto& settings = getUserSettings();
+    store().saver = std::make_unique<SettingsSaver> (settings);
+
+    if (found.fromLastGood)
+        saveInBackground();
+
+    return found;
+}
+
+bool BelvoraSettings::areConfigured()
+{
+    const std::lock_guard guard (holderLock());
+    return store().properties != nullptr && store().properties->getStorageParameters().applicationName.isNotEmpty();
 }
 
 bool BelvoraSettings::areOpen()
@@ -276,50 +328,67 @@ bool BelvoraSettings::areOpen()
     return store().saver != nullptr;
 }
 
-juce::File BelvoraSettings::recoverDamagedFile()
+BelvoraSettings::Recovery BelvoraSettings::recoverDamagedFile()
 {
+    Recovery found;
+    const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
+    const auto lastGoodFile = expected.getSiblingFile (expected.getFileName() + ".last");
+
+    // A kept copy that cannot be read is no copy: it goes aside and is named,
+    // and one that cannot move is left as it is, never written over.
+    auto lastGood = readStored (lastGoodFile);
+
+    if (lastGood == nullptr && ! FileBytes::isMissing (lastGoodFile))
+    {
+        found.lastGoodAside = SafeSave::moveAside (lastGoodFile);
+
+        if (found.lastGoodAside == juce::File())
+            found.lastGoodAside = lastGoodFile;
+    }
+
     // A pipe, a folder, a huge file or a path that cannot be looked at (a link
     // loop) is damaged before the framework opens it, which would take the last
     // for no file at all and start from the defaults.
-    const auto expected = getAppProperties().getStorageParameters().getDefaultFile();
     const auto kind = FileBytes::kindOf (expected, maxSettingsBytes);
-    const bool damaged = kind != FileBytes::Kind::missing && kind != FileBytes::Kind::regular;
-    auto aside = damaged ? SafeSave::moveAside (expected) : juce::File();
+    const bool odd = kind != FileBytes::Kind::missing && kind != FileBytes::Kind::regular;
+
+    if (odd)
+        found.aside = SafeSave::moveAside (expected);
 
     auto& settings = getUserSettings();
     const auto file = settings.getFile();
-    const auto lastGood = getLastGoodSettingsFile();
 
-    if (aside == juce::File())
+    if (kind == FileBytes::Kind::regular && settings.isValidFile())
     {
-        if (! damaged && settings.isValidFile())
-        {
-            keepLastGoodSettings();
-            return {};
-        }
-
-        // Saving would write the defaults over it: it goes aside first, or stays
-        // as it is and nothing is saved over it.
-        aside = damaged ? juce::File() : SafeSave::moveAside (file);
-
-        if (aside == juce::File())
-        {
-            settings.setNeedsToBeSaved (false);
-            return file;
-        }
+        // Kept as the settings are now, before this start changes them.
+        postWrite ([file, lastGoodFile, values = takeValues (settings)] { keepLastGood (file, lastGoodFile, values); });
+        return found;
     }
 
-    restoreLastGood (lastGood, file);
-    settings.reload();
+    // Deleted, or a link to nothing: the kept copy is what the user had.
+    if (kind == FileBytes::Kind::missing)
+        found.missing = lastGood != nullptr;
 
-    // The kept copy was no better: the defaults it is.
-    if (! settings.isValidFile())
+    // Saving would write the defaults over it: it goes aside first, or stays
+    // as it is and nothing is saved over it.
+    if (kind == FileBytes::Kind::regular)
+        found.aside = SafeSave::moveAside (file);
+
+    if (kind != FileBytes::Kind::missing && found.aside == juce::File())
     {
-        SafeSave::moveAside (file);
-        settings.reload();
+        settings.setNeedsToBeSaved (false);
+        found.aside = file;
+        return found;
     }
 
-    return aside;
+    // Read in place of the file, which the next save writes: nothing is written here.
+    if (lastGood != nullptr)
+    {
+        settings.addAllPropertiesFrom (*lastGood);
+        found.fromLastGood = true;
+    }
+
+    return found;
 }
 
 int BelvoraSettings::getDataSyncMethod()

@@ -13,15 +13,22 @@ public:
     /** The user settings file of the store. */
     static juce::PropertiesFile& getUserSettings();
 
-    /** Saves and deletes the process-wide settings holder (also done at process exit). */
+    /** Lets the writes handed over end, saves and deletes the process-wide
+        settings holder (also done at process exit). */
     static void releaseAppProperties();
 
     /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
     static void configureAppProperties();
 
     /** Writes the settings if they changed since the last write, or if that
-        failed; keeps whether this one failed. True when they are on disk. Any thread. */
+        failed; keeps whether this one failed. True when they are on disk. Any
+        thread; the message thread hands them over instead while its window is up. */
     static bool saveUserSettings();
+
+    /** Hands the settings to the settings' writes thread and returns: written
+        in order, as they are when their turn comes (so the last state wins).
+        whenWritten, if any, is called on the message thread once they were. */
+    static void saveInBackground (std::function<void()> whenWritten = {});
 
     /** Whether the last write of the settings failed (they are not on disk). */
     static bool hasUnsavedSettings();
@@ -30,12 +37,23 @@ public:
         brought (none to stop). */
     static void setSaveListener (std::function<void()> listener);
 
-    /** When the settings file cannot be read, moves it aside and reads the
-        copy kept at the last start or quit in its place (or starts from the defaults);
-        otherwise keeps the file as that copy. The file moved aside, none, or
-        the settings file itself when it could be neither read nor moved.
-        From then on the settings are saved a short while after each change. */
-    static juce::File recoverSettingsFile();
+    /** What a start found wrong with the settings, to be told. */
+    struct Recovery
+    {
+        juce::File aside;           // the settings file moved aside, or the file itself when it could be neither read nor moved
+        juce::File lastGoodAside;   // the last good copy, moved aside as it could not be read
+        bool missing = false;       // no settings file (or a link to nothing) beside a last good copy
+        bool fromLastGood = false;  // the settings are those of the last good copy
+
+        bool isEmpty() const        { return aside == juce::File() && lastGoodAside == juce::File() && ! missing; }
+    };
+
+    /** When the settings file cannot be read, or is missing, moves it aside and
+        takes the copy kept at the last start or quit in its place (or starts
+        from the defaults); otherwise keeps the file as that copy, on the writes
+        thread. A kept copy that cannot be read is moved aside. From then on the
+        settings are saved a short while after each change. */
+    static Recovery recoverSettingsFile();
 
     /** Whether the settings were checked and opened by recoverSettingsFile (message thread). */
     static bool areOpen();
@@ -43,7 +61,8 @@ public:
     /** The copy of the settings file as it was last known to be readable. */
     static juce::File getLastGoodSettingsFile();
 
-    /** Copies a readable settings file to that copy. */
+    /** Copies a readable settings file to that copy; a copy that cannot be
+        read is never written over (it was moved aside, or named). */
     static void keepLastGoodSettings();
 
     static int getDataSyncMethod();
@@ -60,5 +79,6 @@ public:
     static int getDownloadTimeoutMs();
 
 private:
-    static juce::File recoverDamagedFile();
+    static Recovery recoverDamagedFile();
+    static bool areConfigured();
 };

@@ -517,7 +517,7 @@ bool DeviceData::writeBody (juce::OutputStream& out) const
     return setup.writeToStream (out);
 }
 
-DeviceData::SaveResult DeviceData::save (const juce::File& file, const juce::File& temporary) const
+DeviceData::SaveResult DeviceData::checkSavable() const
 {
     if (! canBeReadBack (productName, firmware, caps))
         return writeFailed;
@@ -525,6 +525,14 @@ DeviceData::SaveResult DeviceData::save (const juce::File& file, const juce::Fil
     for (const auto& preset : slots)
         if (preset != nullptr && ! preset->isComplete())
             return presetIncomplete;
+
+    return saved;
+}
+
+DeviceData::SaveResult DeviceData::save (const juce::File& file, const juce::File& temporary) const
+{
+    if (const auto check = checkSavable(); check != saved)
+        return check;
 
     const auto written = SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { return writeBody (out); }, temporary);
     return written ? saved : writeFailed;

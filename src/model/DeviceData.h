@@ -98,6 +98,10 @@ public:
     /** The largest data file read. */
     static constexpr juce::int64 maxFileBytes = 256 * 1024 * 1024;
 
+    /** What a save would give before it writes anything: presetIncomplete or
+        writeFailed when it cannot be saved, else saved. */
+    SaveResult checkSavable() const;
+
     /** The product name is the file's; the reference is the factory bank of the
         file's product and build, when the caller has one. */
     static std::unique_ptr<DeviceData> loadFromFile (const juce::File& file,

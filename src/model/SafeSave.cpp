@@ -3,8 +3,11 @@
 #include "model/FileBytes.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,44 +27,127 @@ namespace
     // short write on a full disk or at a size limit still reports success, and
     // flush() drops the result of the last buffer. So the stream's own status
     // is not enough; the size on disk after closing must be what was written.
-    bool writeAndCheck (const juce::File& file, const SafeSave::Writer& writer)
+    enum class Written { whole, notOpened, failed };
+
+    Written writeAndCheck (const juce::File& file, const SafeSave::Writer& writer)
     {
         juce::int64 written = 0;
 
         {
             juce::FileOutputStream out (file, bufferSize);
 
-            if (! out.openedOk() || ! writer (out))
-                return false;
+            if (! out.openedOk())
+                return Written::notOpened;
+
+            if (! writer (out))
+                return Written::failed;
 
             out.flush();
 
             if (out.getStatus().failed())
-                return false;
+                return Written::failed;
 
             written = out.getPosition();
         }
 
-        return file.getSize() == written;
+        return file.getSize() == written ? Written::whole : Written::failed;
+    }
+
+    std::mutex hookLock;
+    SafeSave::BeforeReplace beforeReplace;
+
+    void runBeforeReplace (const juce::File& target);
+
+    // Nothing is written (nor the writer called) when the temporary file cannot be opened.
+    Written replaceAt (const juce::File& target, const SafeSave::Writer& writer, const juce::File& fixedTemporary)
+    {
+        if (target.isDirectory() || ! target.getParentDirectory().isDirectory())
+            return Written::notOpened;
+
+        // A file stream appends to what is there: a leftover of an earlier
+        // attempt must go first.
+        if (fixedTemporary != juce::File() && ! fixedTemporary.deleteFile())
+            return Written::notOpened;
+
+        // Removes its file when it goes, so nothing is left behind on failure.
+        const auto temporary = fixedTemporary != juce::File() ? juce::TemporaryFile (target, fixedTemporary)
+                                                              : juce::TemporaryFile (target);
+        const auto written = writeAndCheck (temporary.getFile(), writer);
+
+        if (written != Written::whole)
+            return written;
+
+        runBeforeReplace (target);
+        return temporary.getFile().replaceFileIn (target) ? Written::whole : Written::failed;
+    }
+
+    void runBeforeReplace (const juce::File& target)
+    {
+        SafeSave::BeforeReplace hook;
+
+        {
+            const std::lock_guard hold (hookLock);
+            hook = beforeReplace;
+        }
+
+        if (hook != nullptr)
+            hook (target);
+    }
+
+    // The folder a link lies in as the system sees it: a relative link's ".."
+    // is taken from there, not from the path's text.
+    juce::File realFolderOf (const juce::File& file)
+    {
+        char resolved[PATH_MAX];
+        const auto folder = file.getParentDirectory();
+        return ::realpath (folder.getFullPathName().toRawUTF8(), resolved) != nullptr ? juce::File (juce::String::fromUTF8 (resolved))
+                                                                                         : folder;
     }
 }
 
-bool SafeSave::replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary)
+juce::File SafeSave::followLinks (const juce::File& file)
 {
-    if (target.isDirectory() || ! target.getParentDirectory().isDirectory())
-        return false;
+    // As many as the system itself follows before it calls it a loop.
+    constexpr int maxLinks = 40;
+    auto path = file;
 
-    // A file stream appends to what is there: a leftover of an earlier
-    // attempt must go first.
-    if (fixedTemporary != juce::File() && ! fixedTemporary.deleteFile())
-        return false;
+    for (int followed = 0; followed <= maxLinks; ++followed)
+    {
+        struct stat info {};
 
-    // Removes its file when it goes, so nothing is left behind on failure.
-    const auto temporary = fixedTemporary != juce::File() ? juce::TemporaryFile (target, fixedTemporary)
-                                                          : juce::TemporaryFile (target);
+        if (::lstat (path.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISLNK (info.st_mode))
+            return path;
 
-    return writeAndCheck (temporary.getFile(), writer)
-        && temporary.getFile().replaceFileIn (target);
+        char linked[PATH_MAX];
+        const auto length = ::readlink (path.getFullPathName().toRawUTF8(), linked, sizeof (linked));
+
+        if (length <= 0 || (size_t) length >= sizeof (linked))
+            return file;
+
+        path = realFolderOf (path).getChildFile (juce::String::fromUTF8 (linked, (int) length));
+    }
+
+    return file;
+}
+
+void SafeSave::setBeforeReplace (BeforeReplace hook)
+{
+    const std::lock_guard hold (hookLock);
+    beforeReplace = std::move (hook);
+}
+
+bool SafeSave::replaceFile (const juce::File& path, const Writer& writer, const juce::File& fixedTemporary)
+{
+    // A rename over a link would put a plain file in its place and leave what
+    // it leads to as it was: the file it leads to is replaced, from beside it
+    // (a rename does not cross file systems). Only where nothing can be
+    // written (a link into /proc, or to a folder that is gone) does the file
+    // take the link's place, as the framework's save would.
+    if (const auto target = followLinks (path); target != path)
+        if (const auto written = replaceAt (target, writer, {}); written != Written::notOpened)
+            return written == Written::whole;
+
+    return replaceAt (path, writer, fixedTemporary) == Written::whole;
 }
 
 juce::File SafeSave::moveAside (const juce::File& damaged)

@@ -15,8 +15,20 @@ namespace SafeSave
         it, checks that every byte reached the disk and renames it over the target.
         On any failure the target keeps what it held, the temporary file is gone
         and the result is false. The target's folder must exist. A temporary file
-        of a fixed name may be given; whatever it holds is replaced. */
+        of a fixed name may be given; whatever it holds is replaced. A target
+        reached through a symbolic link is the file the link leads to (made
+        there when it is missing), written in its own folder: the link stays. */
     bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary = {});
+
+    /** The file a symbolic link leads to in the end, relative links taken from
+        their own folder; a link to nothing gives the path it names. A path that
+        is no link, or whose links go round in a loop, is itself. */
+    juce::File followLinks (const juce::File& file);
+
+    /** Called on the writing thread once a temporary file is whole, just before
+        it replaces its target: tests stand in a disk that stalls there. */
+    using BeforeReplace = std::function<void (const juce::File& target)>;
+    void setBeforeReplace (BeforeReplace hook);
 
     /** Moves a file that cannot be read (or a folder or pipe in its place) out
         of the way, beside itself with ".damaged" added (numbered when such a

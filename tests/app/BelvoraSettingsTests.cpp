@@ -3,6 +3,7 @@
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
 #include "support/SettingsFixture.h"
+#include "support/SlowDisk.h"
 
 using SettingsTest = SettingsFixture;
 
@@ -139,7 +140,7 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
     ASSERT_TRUE (file.getParentDirectory().createDirectory().wasOk() && file.replaceWithText (garbage));
     Belvora::releaseAppProperties();
     Belvora::configureAppProperties();
-    auto aside = Belvora::recoverSettingsFile();
+    auto aside = Belvora::recoverSettingsFile().aside;
     EXPECT_EQ (aside, file.getSiblingFile ("Belvora 2.settings.damaged"));
     EXPECT_EQ (aside.loadFileAsString(), garbage);
     EXPECT_EQ (Belvora::getDataSyncMethod(), 0);
@@ -149,15 +150,16 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
     settings().setValue ("internal4", "0123456789abcdef0123456789abcdef");
     Belvora::releaseAppProperties();
     Belvora::configureAppProperties();
-    EXPECT_EQ (Belvora::recoverSettingsFile(), juce::File());
-    EXPECT_TRUE (Belvora::getLastGoodSettingsFile().existsAsFile());
+    EXPECT_TRUE (Belvora::recoverSettingsFile().isEmpty());
+    Belvora::releaseAppProperties();
+    EXPECT_TRUE (file.getSiblingFile ("Belvora 2.settings.last").existsAsFile());
 
     for (const auto& damage : { juce::String(), garbage, juce::String ("<OTHER/>") })
     {
         Belvora::releaseAppProperties();
         ASSERT_TRUE (file.deleteFile() && file.create().wasOk() && file.appendText (damage));
         Belvora::configureAppProperties();
-        aside = Belvora::recoverSettingsFile();
+        aside = Belvora::recoverSettingsFile().aside;
         EXPECT_TRUE (aside.existsAsFile()) << damage;
         EXPECT_EQ (aside.loadFileAsString(), damage);
         EXPECT_EQ (Belvora::getDataSyncMethod(), 1) << damage;
@@ -166,11 +168,33 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
 
     EXPECT_EQ (file.getParentDirectory().findChildFiles (juce::File::findFiles, false, "*.damaged").size(), 4);
 
-    // A pipe, a folder or a huge file in its place is damaged before the framework opens it;
-    // one in place of the kept copy is never copied, and the defaults are used.
-    const auto lastGood = Belvora::getLastGoodSettingsFile();
+    // No file at all, or a link to nothing: the kept copy is what the user had, told
+    // and read in its place; the link leads to it once saved. The copy stays as it was.
+    const auto lastGood = file.getSiblingFile ("Belvora 2.settings.last");
     const auto keptCopy = lastGood.getSiblingFile ("kept copy");
     ASSERT_TRUE (lastGood.copyFileTo (keptCopy));
+    const auto linkedTo = TestEnvironment::getHome().getChildFile ("dotfiles/settings");
+
+    for (const bool linked : { false, true })
+    {
+        Belvora::releaseAppProperties();
+        ASSERT_TRUE (file.deleteFile() && linkedTo.getParentDirectory().createDirectory());
+        ASSERT_TRUE (! linked || ::symlink (linkedTo.getRelativePathFrom (file.getParentDirectory()).toRawUTF8(), file.getFullPathName().toRawUTF8()) == 0);
+        Belvora::configureAppProperties();
+        const auto found = Belvora::recoverSettingsFile();
+        EXPECT_TRUE (found.missing && found.fromLastGood && found.aside == juce::File()) << linked;
+        EXPECT_EQ (Belvora::getDataSyncMethod(), 1) << linked;
+        EXPECT_EQ (settings().getValue ("internal4"), "0123456789abcdef0123456789abcdef") << linked;
+        Belvora::releaseAppProperties();
+        EXPECT_EQ (file.isSymbolicLink(), linked);
+        EXPECT_TRUE ((linked ? linkedTo : file).loadFileAsString().contains ("manual")) << linked;
+        EXPECT_EQ (lastGood.loadFileAsString(), keptCopy.loadFileAsString()) << linked;
+        file.deleteFile();
+        ASSERT_TRUE (lastGood.copyFileTo (file));
+    }
+
+    // A pipe, a folder or a huge file in its place is damaged before the framework opens it;
+    // one in place of the kept copy is never copied but named as it goes aside, and the defaults are used.
 
     for (const auto& odd : { file, lastGood })
     {
@@ -180,19 +204,23 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
             ASSERT_TRUE (lastGood.deleteRecursively() && keptCopy.copyFileTo (lastGood));
             ASSERT_TRUE (odd == file ? OddFiles::put (kind, file) : (OddFiles::put (kind, lastGood) && file.replaceWithText (garbage)));
 
+            BelvoraSettings::Recovery found;
             OddFiles::expectEndsBounded (kind, odd, [&]
             {
                 Belvora::configureAppProperties();
-                aside = Belvora::recoverSettingsFile();
+                found = Belvora::recoverSettingsFile();
             }, odd.getFileName());
 
             const auto what = odd.getFileName() + " as " + OddFiles::nameOf (kind);
-            EXPECT_TRUE (aside.getFileName().startsWith ("Belvora 2.settings") && aside.getFileName().endsWith (".damaged")) << what;
-            EXPECT_EQ (aside.isDirectory(), odd == file && kind == OddFiles::Kind::folder) << what;
+            EXPECT_TRUE (found.aside.getFileName().startsWith ("Belvora 2.settings") && found.aside.getFileName().endsWith (".damaged")) << what;
+            EXPECT_EQ (found.aside.isDirectory(), odd == file && kind == OddFiles::Kind::folder) << what;
+            EXPECT_EQ (found.lastGoodAside.getFileName(), odd == lastGood ? "Belvora 2.settings.last.damaged" : "") << what;
+            EXPECT_EQ (found.lastGoodAside.isDirectory(), odd == lastGood && kind == OddFiles::Kind::folder) << what;
             EXPECT_EQ (Belvora::getDataSyncMethod(), odd == file ? 1 : 0) << what;
             EXPECT_TRUE (! file.exists() || file.getSize() < 4096) << what;
             EXPECT_TRUE (settings().save() && file.existsAsFile()) << what;
-            aside.deleteRecursively();
+            found.aside.deleteRecursively();
+            found.lastGoodAside.deleteRecursively();
         }
 
         Belvora::releaseAppProperties();
@@ -200,33 +228,61 @@ TEST_F (SettingsTest, ADamagedSettingsFileGoesAsideAndTheLastGoodOneComesBack)
     }
 }
 
-// A write of the settings stuck on a disk that hangs (its thread held in the signal of a
-// file grown past the limit) holds no read; an exit without shutdown frees the saver first.
-TEST_F (SettingsTest, NoReadWaitsOnAWriteNorAnExitWithoutShutdownOnAFreedSaver)
+// A write of the settings held by a disk that stalls: the message thread goes on (reads,
+// timers, messages), and a save asked meanwhile is written after it, the last state
+// winning. An exit without shutdown frees the saver first.
+TEST_F (SettingsTest, TheMessageThreadNeverWaitsOnAWriteNorAnExitWithoutShutdownOnAFreedSaver)
 {
-    static int wake[2];
-    static std::atomic<bool> stuck { false };
-    ASSERT_EQ (::pipe (wake), 0);
     Belvora::recoverSettingsFile();
-    settings().setValue ("dataSyncMethod", "manual");
-    {
-        const FileSizeLimit::Scoped full (0);
-        std::signal (SIGXFSZ, [] (int) { char c; stuck = true; while (::read (wake[0], &c, 1) < 0 && errno == EINTR) {} });
-        std::thread writer ([] { Belvora::saveUserSettings(); });
-        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([] { return stuck.load(); }, 30000)) << "the write never began";
-        auto read = std::async (std::launch::async, [] { return Belvora::getUserSettings().getValue ("dataSyncMethod"); });
-        const bool readAtOnce = read.wait_for (std::chrono::seconds (30)) == std::future_status::ready;
-        EXPECT_EQ (::write (wake[1], "wake", 4), 4);
-        writer.join();
-        EXPECT_TRUE (readAtOnce) << "the read waited on the write";
-        EXPECT_EQ (read.get(), "manual");
-    }
 
     const auto child = ::fork();
     if (child == 0)
         std::exit (0);
     int status = 0;
     EXPECT_TRUE (::waitpid (child, &status, 0) == child && WIFEXITED (status) && WEXITSTATUS (status) == 0) << status;
+
+    const auto stored = [] { return settings().getFile().loadFileAsString(); };
+    {
+        SlowDisk disk ({ "Belvora 2.settings" });
+        settings().setValue ("dataSyncMethod", "manual");
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return disk.heldCount() > 0; }, 30000)) << "the timed save never began";
+
+        // Asked while the first is held: written after it.
+        settings().setValue ("dataSyncMethod", "previous");
+        Belvora::saveInBackground();
+        EXPECT_TRUE (SlowDisk::answeredWhileHeld (disk.postAnswer())) << "the message thread waited for the write";
+    }
+
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return stored().contains ("previous"); }));
+    EXPECT_FALSE (Belvora::hasUnsavedSettings());
+}
+
+// Kept elsewhere through links (as dotfile managers do): the links stay, what they lead to is written.
+TEST_F (SettingsTest, ASettingsFileAndItsKeptCopyReachedThroughLinksStayLinks)
+{
+    const auto file = settings().getFile();
+    const auto lastGood = Belvora::getLastGoodSettingsFile();
+    const auto dotfiles = TestEnvironment::getHome().getChildFile ("dotfiles");
+    settings().setValue ("dataSyncMethod", "manual");
+    Belvora::releaseAppProperties();
+    ASSERT_TRUE (dotfiles.createDirectory() && file.moveFileTo (dotfiles.getChildFile ("settings")));
+    ASSERT_TRUE (dotfiles.getChildFile ("settings").copyFileTo (dotfiles.getChildFile ("last")));
+    ASSERT_EQ (::symlink (dotfiles.getChildFile ("settings").getFullPathName().toRawUTF8(), file.getFullPathName().toRawUTF8()), 0);
+    ASSERT_EQ (::symlink (dotfiles.getChildFile ("last").getRelativePathFrom (file.getParentDirectory()).toRawUTF8(), lastGood.getFullPathName().toRawUTF8()), 0);
+
+    Belvora::configureAppProperties();
+    EXPECT_TRUE (Belvora::recoverSettingsFile().isEmpty());
+    EXPECT_EQ (Belvora::getDataSyncMethod(), 1);
+    settings().setValue ("dataSyncMethod", "previous");
+    Belvora::saveInBackground();
+    Belvora::releaseAppProperties();
+    Belvora::configureAppProperties();
+    Belvora::keepLastGoodSettings();
+
+    EXPECT_TRUE (file.isSymbolicLink() && lastGood.isSymbolicLink());
+    EXPECT_TRUE (dotfiles.getChildFile ("settings").loadFileAsString().contains ("previous"));
+    EXPECT_TRUE (dotfiles.getChildFile ("last").loadFileAsString().contains ("previous"));
+    EXPECT_EQ (dotfiles.findChildFiles (juce::File::findFiles, false).size(), 2) << "no temporary file left";
 }
 
 TEST (BelvoraStart, OneProgramRunsPerDataFolder)

@@ -12,6 +12,7 @@
 #include "gui/MainAppWindow.h"
 #include "gui/widgets/Alerts.h"
 #include "support/LocalServer.h"
+#include "support/SlowDisk.h"
 #include "support/TestEnvironment.h"
 
 #include <cstdlib>
@@ -181,7 +182,45 @@ TEST_F (ApplicationTest, AStartHoldsItsDataFolderCleansLeftoversAndNamesADamaged
         app.shutdown();
     }
 
+    // No settings file at all: the last good copy is taken, and told.
+    ASSERT_TRUE (file.deleteFile());
+    boxes.clear();
+
+    {
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        EXPECT_FALSE (app.isNewInstallation());
+        EXPECT_EQ (settings().getValue ("internal4"), firstId);
+        ASSERT_TRUE (! boxes.empty() && boxes[0].title == "Settings");
+        EXPECT_EQ (boxes[0].message, "Belvora could not find its settings file \"" + file.getFullPathName() + "\"; the last good copy of the settings is used.");
+        app.shutdown();
+    }
+
     EXPECT_TRUE (platform::InstanceLock (Belvora::getInstanceLockFile()).isHeld()) << "free once the program ended";
+}
+
+// A disk that stalls on the settings from the start on: the window comes and answers
+// while the writes are held, and what they were asked to write is on disk in the end.
+TEST_F (ApplicationTest, TheWindowAnswersWhileTheSettingsWritesAreHeld)
+{
+    {
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        app.shutdown();
+    }
+
+    {
+        SlowDisk disk ({ "Belvora 2.settings", "Belvora 2.settings.last" });
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        EXPECT_TRUE (MainAppWindow::of (app.getNexus())->isShowing());
+        EXPECT_TRUE (SlowDisk::answeredWhileHeld (disk.postAnswer())) << "the message thread waited for the write";
+        app.shutdown();
+    }
+
+    Belvora::configureAppProperties();
+    EXPECT_EQ (settings().getIntValue ("internal1"), 2);
+    EXPECT_TRUE (Belvora::getLastGoodSettingsFile().loadFileAsString().contains ("internal1"));
 }
 
 TEST_F (ApplicationTest, AllZeroInstallIdIsReplaced)

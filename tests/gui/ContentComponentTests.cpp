@@ -844,9 +844,9 @@ TEST_F (ContentTest, RestoreSetupCountsOneStepAndAFailedOneLeavesTheUnitUsable)
     auto& bar = running->statusBar();
     Recorder recorder (content);
 
-    // A download leaves its own count behind.
+    // A download leaves its own count behind (the page takes its data once it is on disk).
     running->perform (CommandIDs::downloadDeviceData);
-    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 1; }));
+    ASSERT_TRUE (running->waitFor ([&] { return recorder.count (DeviceInfoMessage::commandDone) == 1 && ! content.getDataPage().isBusy(); }));
     ASSERT_NE (bar.totalSteps, 1);
 
     running->perform (CommandIDs::restoreSetup);

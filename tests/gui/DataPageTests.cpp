@@ -25,6 +25,7 @@
 #include "model/SysEx.h"
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
+#include "support/SlowDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -296,6 +297,53 @@ TEST_F (DataPageTest, EveryChangeOfTheBackupsAndTheWorkspaceReachesTheDiskWithou
     const auto stored = DeviceData::loadFromFile (workingFile);
     ASSERT_NE (stored, nullptr);
     EXPECT_EQ (stored->getPreset (slot)->getName(), "Last");
+}
+
+// A disk that stalls on the unit's files and the settings: the window answers while a save is
+// held, at a download's end and at a close too, and what was asked is written in order.
+TEST_F (DataPageTest, TheWindowAnswersWhileTheDiskHoldsASave)
+{
+    const juce::File folder (running->devices().getActiveDeviceDataFolder());
+    const auto slot = userSlots().getFirst();
+    const auto unitsName = workspace().getPreset (slot)->getName();
+    const auto storedName = [&] (const char* name)
+    {
+        const auto stored = DeviceData::loadFromFile (folder.getChildFile (name));
+        return stored != nullptr && stored->isPresetSlotUsed (slot) ? stored->getPreset (slot)->getName() : juce::String();
+    };
+
+    {
+        // An edit's save is held, then a download ends: its data is written after that save,
+        // and the page takes it once it is on disk.
+        SlowDisk disk ({ "working.mwd", "sync.mwd" });
+        page().renamePresets (page().getDeviceNode(), { slot }, "Held", true, true);
+        page().saveWorkspace();
+        ASSERT_TRUE (running->waitFor ([&] { return disk.heldCount() > 0; }));
+        const auto before = page().getDeviceDataSet()->getLiveData();
+        running->perform (CommandIDs::downloadDeviceData);
+        ASSERT_TRUE (running->waitFor ([&]
+        {
+            const auto live = page().getDeviceDataSet()->getLiveData();
+            return live != before && live == running->devices().getActiveDeviceData();
+        }));
+        EXPECT_TRUE (page().isBusy());
+        EXPECT_TRUE (SlowDisk::answeredWhileHeld (disk.postAnswer())) << "the message thread waited for the disk";
+    }
+
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy() && ! page().isSyncNeeded(); }));
+    EXPECT_EQ (storedName ("sync.mwd"), unitsName);
+    EXPECT_EQ (workspace().getPreset (slot)->getName(), unitsName);
+    EXPECT_TRUE (running->waitFor ([&] { return storedName ("working.mwd") == unitsName; })) << "the last state wins";
+
+    // A close while the workspace and the settings are held.
+    SlowDisk disk ({ "working.mwd", "Belvora 2.settings" });
+    page().renamePresets (page().getDeviceNode(), { slot }, "Closed", true, true);
+    running->settings().setValue ("exportFolder", "/closed");
+    const auto answer = disk.postAnswer();
+    page().closeSources (true, false);
+    EXPECT_TRUE (SlowDisk::answeredWhileHeld (answer)) << "the close waited for the disk";
+    EXPECT_EQ (storedName ("working.mwd"), "Closed");
+    EXPECT_TRUE (running->settings().getFile().loadFileAsString().contains ("/closed"));
 }
 
 // Ended as Ctrl+C ends it while a backup is dragged, a title typed, a menu and

@@ -109,8 +109,10 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
 
     // Stopped by the system (SIGTERM: a log-out, a service manager), it quits as
     // on Ctrl+C and writes what it keeps at its end; once it died on the spot.
+    // (No settings and no last good copy of them: a start with only the copy would tell it.)
     const auto settingsFile = dataFolder().getChildFile ("Belvora 2.settings");
-    ASSERT_TRUE (settingsFile.deleteFile());
+    const auto gone = [&] { return settingsFile.deleteFile() && settingsFile.getSiblingFile ("Belvora 2.settings.last").deleteFile(); };
+    ASSERT_TRUE (gone());
     server.clearRequests();
 
     ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
@@ -123,7 +125,7 @@ TEST_F (Interrupt, EndsTheProgramWhileATransferIsAwaited)
     // So does the terminal it was started from closing (SIGHUP); once it ended it on the spot too.
     // A closing terminal sends two (its shell's and the kernel's): once half of such closes ended
     // it by the second, as if insisting, with nothing saved.
-    ASSERT_TRUE (settingsFile.deleteFile());
+    ASSERT_TRUE (gone());
     server.clearRequests();
     ASSERT_TRUE (startAndWaitForRequestTo ("/Belvora2/Vesper/caps.xml"));
     program.signalTwice (SIGHUP);

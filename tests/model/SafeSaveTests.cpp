@@ -131,3 +131,37 @@ TEST (SysExFile, AppendedExportThatRunsOutOfRoomLeavesTheFileAsItWas)
     EXPECT_EQ (file.getSize(), before);
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("out.syx"));
 }
+
+// Files kept elsewhere through links (as dotfile managers do): each save replaces what the
+// link leads to, from beside it, and the link stays; relative links, chains and links to
+// nothing alike. The workspace's fixed temporary name is not used away from its folder.
+TEST (SafeSave, ALinkStaysALinkAndWhatItLeadsToIsReplaced)
+{
+    const auto here = freshFolder ("safesave-links"), elsewhere = freshFolder ("safesave-targets");
+    const auto link = [&] (const juce::String& name, const juce::String& to)
+    {
+        return ::symlink (to.toRawUTF8(), here.getChildFile (name).getFullPathName().toRawUTF8()) == 0;
+    };
+    ASSERT_TRUE (elsewhere.getChildFile ("index.xml").replaceWithText ("old") && elsewhere.getChildFile ("settings").replaceWithText ("old"));
+    ASSERT_TRUE (link ("index.xml", "../safesave-targets/index.xml") && link ("settings", elsewhere.getChildFile ("settings").getFullPathName())
+                 && link ("chain", "settings") && link ("dangling", "../safesave-targets/new"));
+
+    for (const auto& name : { "index.xml", "settings", "chain", "dangling" })
+        EXPECT_TRUE (SafeSave::replaceFile (here.getChildFile (name), bytesOfValue (3, name[0]))) << name;
+
+    EXPECT_EQ (elsewhere.getChildFile ("index.xml").loadFileAsString(), "iii");
+    EXPECT_EQ (elsewhere.getChildFile ("settings").loadFileAsString(), "ccc") << "the chain's save came last";
+    EXPECT_EQ (elsewhere.getChildFile ("new").loadFileAsString(), "ddd");
+    EXPECT_EQ (fileNamesIn (elsewhere), juce::StringArray ({ "index.xml", "new", "settings" }));
+
+    const auto unit = here.getChildFile ("unit");
+    ASSERT_TRUE (unit.createDirectory() && ::symlink ("../../safesave-targets/work.mwd", unit.getChildFile ("working.mwd").getFullPathName().toRawUTF8()) == 0);
+    ASSERT_EQ (makeData (smallCaps(), { 1, 2 })->saveWorkingFile (unit, true), DeviceData::saved);
+    EXPECT_EQ (DeviceData::loadFromFile (elsewhere.getChildFile ("work.mwd"))->getUsedPresetIndices(), (juce::Array<int> { 1, 2 }));
+
+    for (const auto& name : { "index.xml", "settings", "chain", "dangling", "unit/working.mwd" })
+        EXPECT_TRUE (here.getChildFile (name).isSymbolicLink()) << name;
+
+    EXPECT_EQ (fileNamesIn (unit), juce::StringArray ("working.mwd"));
+    EXPECT_EQ (fileNamesIn (elsewhere), juce::StringArray ({ "index.xml", "new", "settings", "work.mwd" }));
+}

@@ -335,6 +335,10 @@ private:
     void handOverSettings();
     void settingsSaveEnded();
     void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
+    void downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, bool underWorkspace);
+    void showDownloadedData();
+    struct WritesBeforeClose;
+    WritesBeforeClose writeBeforeClose (bool saveDeviceData, bool skipBackupIndex, bool quitting);
     void backupSaveEnded();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;
     juce::StringArray unsavedBackups() const;
@@ -383,6 +387,7 @@ private:
     bool readingUnitOnly = false;      // the running download leaves the workspace as it is
     std::unique_ptr<ConversionJob> workspaceConversion;   // a stored workspace of the unit's old firmware
     std::shared_ptr<const DeviceData> savedLiveData;   // the unit's data last written as its sync file
+    std::shared_ptr<const DeviceData> liveBeingWritten;   // a download's data, taken by the page once on disk
 
     std::unique_ptr<DataToolbarItemFactory> toolbarFactory;
     /** A new look-and-feel brings a new overflow button, which only a layout shows. */

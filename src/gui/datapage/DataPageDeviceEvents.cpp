@@ -289,49 +289,76 @@ void DataPage::storeDownloadedDeviceData()
     if (live == nullptr)
         return;
 
-    busy = false;
     deviceDataSet->setLiveData (live);
 
-    // An autosave handed over before the download may still be writing the
-    // same file through the same temporary one.
-    autosave->writes.waitUntilIdle();
-
-    switch (live->saveWorkingFile (juce::File (deviceFolder), false))
+    // The page takes the data once it is on disk, and stays busy until then;
+    // the write waits behind the saves handed over before it, not the page.
+    if (live->checkSavable() != DeviceData::presetIncomplete)
     {
-        case DeviceData::saved:
-            if (auto* work = underWorkspace ? nullptr : deviceDataSet->getWorkingData())
+        liveBeingWritten = live;
+
+        autosave->writes.post ([live, folder = juce::File (deviceFolder), underWorkspace, page = juce::Component::SafePointer<DataPage> (this)]
+        {
+            const bool onDisk = live->saveWorkingFile (folder, false) == DeviceData::saved;
+
+            juce::MessageManager::callAsync ([page, live, onDisk, underWorkspace]
             {
-                work->copyPresetsFrom (*live);
-                work->setSetup (live->getSetup(), false);
-                work->setModified (true);
-                work->clearModified (false);
-            }
+                if (page != nullptr)
+                    page->downloadedDataWritten (live, onDisk, underWorkspace);
+            });
+        });
 
-            savedLiveData = live;
-            unitDataUnread = false;
-            needSync = false;
-            buildSourceTree (deviceCategory);
-            autosave->workspaceChanged();
-            break;
-
-        case DeviceData::writeFailed:
-            unitDataUnread = false;
-            Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
-            break;
-
-        default:
-            Alerts::showWarning (this, "Data Integrity Failure",
-                                 "Belvora has detected data corruption in the data downloaded from your device. This could be caused by a MIDI "
-                                 "transmission error. Please try downloading again. If the error persists, please contact Marrowell Support.");
-
-            if (! underWorkspace)
-            {
-                removeSourceNode (deviceCategory);
-                needSync = true;
-            }
-            break;
+        return;
     }
 
+    busy = false;
+    Alerts::showWarning (this, "Data Integrity Failure",
+                         "Belvora has detected data corruption in the data downloaded from your device. This could be caused by a MIDI "
+                         "transmission error. Please try downloading again. If the error persists, please contact Marrowell Support.");
+
+    if (! underWorkspace)
+    {
+        removeSourceNode (deviceCategory);
+        needSync = true;
+    }
+
+    showDownloadedData();
+}
+
+void DataPage::downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, bool underWorkspace)
+{
+    // The sources closed meanwhile, or a later download is being written.
+    if (closingSources || live != liveBeingWritten)
+        return;
+
+    liveBeingWritten = nullptr;
+    busy = false;
+    unitDataUnread = false;
+
+    if (! onDisk)
+    {
+        Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
+        showDownloadedData();
+        return;
+    }
+
+    if (auto* work = underWorkspace ? nullptr : deviceDataSet->getWorkingData())
+    {
+        work->copyPresetsFrom (*live);
+        work->setSetup (live->getSetup(), false);
+        work->setModified (true);
+        work->clearModified (false);
+    }
+
+    savedLiveData = live;
+    needSync = false;
+    buildSourceTree (deviceCategory);
+    autosave->workspaceChanged();
+    showDownloadedData();
+}
+
+void DataPage::showDownloadedData()
+{
     refreshWorkspaceLabel();
     updateSyncButtonText (needSync);
     sourceSelectionChanged();

@@ -62,13 +62,13 @@ public:
     }
 
     bool isWorkspaceSaveDue() const                  { return isTimerRunning(); }
+    bool isSaveDue() const                           { return isTimerRunning() || isUpdatePending(); }
 
-    /** Whatever is pending is written by the caller now, after what was handed over. */
+    /** Whatever is pending is handed over by the caller now, after what was handed over before. */
     void cancel()
     {
         cancelPendingUpdate();
         stopTimer();
-        writes.waitUntilIdle();
     }
 
     platform::WriteQueue writes;    // the workspace's files, in the order of the saves

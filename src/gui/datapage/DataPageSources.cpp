@@ -355,6 +355,98 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
     showDamagedFiles (damaged, unreadable);
 }
 
+namespace
+{
+    /** Runs the message loop until written() says so: the window draws and
+        takes keys while the disk is slow. A program already ending runs no
+        loop and shows no window: then it waits. */
+    void runLoopUntil (const std::function<bool()>& written, const std::function<void()>& waitInstead)
+    {
+        auto* messages = juce::MessageManager::getInstance();
+
+        while (! written())
+        {
+            if (! messages->runDispatchLoopUntil (5))
+            {
+                waitInstead();
+                return;
+            }
+        }
+
+        // What the writes threads posted before they ended arrives first.
+        bool told = false;
+        juce::MessageManager::callAsync ([&told] { told = true; });
+
+        while (! told && messages->runDispatchLoopUntil (5)) {}
+    }
+}
+
+struct DataPage::WritesBeforeClose
+{
+    bool index = true, work = true, live = true, settings = true;
+};
+
+DataPage::WritesBeforeClose DataPage::writeBeforeClose (bool saveDeviceData, bool skipBackupIndex, bool quitting)
+{
+    struct Results
+    {
+        std::atomic<int> queuesBusy { 0 };
+        std::atomic<bool> work { true }, live { true }, settings { true };
+    };
+
+    auto results = std::make_shared<Results>();
+    WritesBeforeClose outcome;
+
+    // Each written by the thread that writes its kind, after what it was handed before.
+    if (! skipBackupIndex && archiveManager != nullptr)
+    {
+        outcome.index = archiveManager->saveBackupIndexInBackground();
+        ++results->queuesBusy;
+        archiveManager->afterBackgroundSaves ([results] { --results->queuesBusy; });
+    }
+
+    // With nothing open, only a quit has the settings to answer for.
+    if (saveDeviceData && deviceDataSet == nullptr && ! quitting)
+        BelvoraSettings::saveInBackground();
+    else if (saveDeviceData)
+    {
+        std::shared_ptr<const DeviceData> work, live;
+
+        if (deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
+        {
+            if (auto* data = deviceDataSet->getWorkingData())
+                work = data->clone (false);
+
+            // Until the unit's data is read, the live copy is not what the unit holds.
+            live = unitDataUnread ? nullptr : deviceDataSet->getLiveData();
+        }
+
+        ++results->queuesBusy;
+        autosave->writes.post ([results, work, live, folder = juce::File (deviceFolder)]
+        {
+            results->work = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
+            results->live = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
+            results->settings = BelvoraSettings::saveUserSettings();
+            --results->queuesBusy;
+        });
+    }
+
+    if (results->queuesBusy > 0)
+        runLoopUntil ([results] { return results->queuesBusy == 0; }, [this]
+        {
+            autosave->writes.waitUntilIdle();
+
+            if (archiveManager != nullptr)
+                archiveManager->waitForBackgroundSaves();
+        });
+
+    outcome.index = outcome.index && (archiveManager == nullptr || ! archiveManager->getUnsaved().index);
+    outcome.work = results->work;
+    outcome.live = results->live;
+    outcome.settings = results->settings;
+    return outcome;
+}
+
 void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting)
 {
     // Its question runs the message loop, which may bring another close.
@@ -370,30 +462,27 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
 
     for (;;)
     {
+        const auto outcome = writeBeforeClose (saveDeviceData, skipBackupIndex, quitting);
+
+        // An edit made while they were written is written too.
+        if (autosave->isSaveDue())
+        {
+            autosave->cancel();
+            continue;
+        }
+
         if (! skipBackupIndex && archiveManager != nullptr)
         {
-            indexSaved = archiveManager->saveBackupIndex();
+            indexSaved = outcome.index;
             unsaved.update (UnsavedWork::Part::backups, unsavedBackups());
         }
 
         if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
-        {
-            const juce::File folder (deviceFolder);
-            bool workWritten = true, liveWritten = true;
-
-            if (auto* work = deviceDataSet->getWorkingData())
-                workWritten = work->saveWorkingFile (folder, true) == DeviceData::saved;
-
-            // Until the unit's data is read, the live copy is not what the unit holds.
-            if (auto live = unitDataUnread ? nullptr : deviceDataSet->getLiveData())
-                liveWritten = live->saveWorkingFile (folder, false) == DeviceData::saved;
-
-            unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten));
-        }
+            unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (outcome.work, outcome.live));
 
         if (saveDeviceData)
-            unsaved.update (UnsavedWork::Part::settings, BelvoraSettings::saveUserSettings() ? juce::StringArray()
-                                                                                              : juce::StringArray (UnsavedWork::settingsItem()));
+            unsaved.update (UnsavedWork::Part::settings, outcome.settings ? juce::StringArray()
+                                                                          : juce::StringArray (UnsavedWork::settingsItem()));
 
         if (unsaved.isEmpty() || ! saveDeviceData)
             break;
@@ -436,6 +525,7 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
     LocalArchiveManager::close (std::move (archiveManager));
     cloudManager.reset();
     savedLiveData.reset();
+    liveBeingWritten.reset();
     caps.reset();
     workspaceConversion.reset();
     needSync = true;
@@ -660,15 +750,19 @@ void DataPage::purgeDeletedBackups()
 
 void DataPage::deleteDeviceWorkingFiles()
 {
-    autosave->cancel();   // a save still on its way would bring them back
+    autosave->cancel();
     auto* devices = Nexus::getDeviceManager();
     const auto folder = devices != nullptr ? devices->getActiveDeviceDataFolder() : juce::String();
 
     if (folder.isEmpty())
         return;
 
-    juce::File (Belvora::getSyncFile (folder, false)).deleteFile();
-    juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
+    // After the saves still on their way, which would bring them back.
+    autosave->writes.post ([folder]
+    {
+        juce::File (Belvora::getSyncFile (folder, false)).deleteFile();
+        juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
+    });
 }
 
 void DataPage::removeSourceNode (const juce::String& category)
