@@ -69,8 +69,9 @@ TEST (DeviceRead, EmptySlotsAreReportedAsEmpty)
     auto data = rig.manager->getActiveDeviceData();
     EXPECT_FALSE (data->isPresetSlotUsed (2));
     EXPECT_EQ (data->getPreset (3)->getMD5String(), rig.unit (0).getPreset (3)->getMD5String());
-    EXPECT_FALSE (rig.unit (0).isSuspended());   // suspended for the read, resumed after it
-    EXPECT_EQ (rig.unit (0).countReceived (SysEx::cmdSuspend), 2);
+    // Suspended for the read, resumed after it: the unit's thread may take the resume after the end is told.
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return rig.unit (0).countReceived (SysEx::cmdSuspend) == 2; }));
+    EXPECT_FALSE (rig.unit (0).isSuspended());
 }
 
 TEST (DeviceRead, ReadAllFetchesEveryPresetAndTheSetup)
