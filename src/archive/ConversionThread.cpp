@@ -5,11 +5,12 @@
 #include "archive/ArchiveFiles.h"
 
 LocalArchiveManager::ConversionThread::ConversionThread (LocalArchiveManager& manager, const FirmwareVersion& version,
-                                                         std::shared_ptr<ConversionProgress> shared)
+                                                         std::shared_ptr<ConversionProgress> shared, std::shared_ptr<SavedFirst> saved)
     : juce::Thread ("BackupConversionThread"),
       owner (manager),
       unitVersion (version),
       progress (std::move (shared)),
+      savedFirst (std::move (saved)),
       converter (manager.content)
 {
     converter.addListener (this);
@@ -28,6 +29,7 @@ void LocalArchiveManager::ConversionThread::requestStop()
     stopRequested.store (true);
     converter.stop();
     signalThreadShouldExit();
+    savedFirst->ended.set();
 }
 
 void LocalArchiveManager::ConversionThread::setOwnerGone()
@@ -44,12 +46,18 @@ bool LocalArchiveManager::ConversionThread::shouldStop() const
 //==============================================================================
 void LocalArchiveManager::ConversionThread::run()
 {
+    progress->setProgress (-1.0);
+    progress->setStatus ("Starting conversion...");
+
+    // A stop or a failure reads the index back from disk: what the tree held must be there first.
+    savedFirst->ended.wait();
+
+    if (! shouldStop() && ! savedFirst->written.load())
+        addError (juce::BigInteger (1 << fileWriteFailed), "The backups could not be saved, so none was converted.");
+
+    if (! shouldStop() && result.isZero())
     {
         const platform::ScopedLock hold (owner.lock);
-
-        progress->setProgress (-1.0);
-        progress->setStatus ("Starting conversion...");
-
         const auto& caps = owner.caps;
         auto* target = owner.findSetLocked (caps.presetVersion, caps.setupVersion);
 

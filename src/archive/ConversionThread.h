@@ -4,12 +4,13 @@
 #include "conversion/DataConversionManager.h"
 #include "platform/Event.h"
 
-/** One backup conversion: walks every set of the index but the unit's,
-    converts each backup to the unit's firmware, moves the converted ones into
-    the unit's set with their groups, drops entries whose files are gone,
-    writes the index and posts 0x85001.
+/** One backup conversion: once the tree's last save is on disk, walks every
+    set of the index but the unit's, converts each backup to the unit's
+    firmware, moves the converted ones into the unit's set with their groups,
+    drops entries whose files are gone, writes the index and posts 0x85001.
+    When that save failed it converts nothing and posts an error.
 
-    It holds the manager's lock for its whole run; the manager's other
+    It holds the manager's lock while it converts; the manager's other
     operations do not wait for it. It stops only cooperatively: between
     backups, and a running script at once; never by force, so no archive is
     left half written and the lock is always released. */
@@ -20,7 +21,16 @@ public:
     /** A converted backup, or the index, could not be written. */
     static constexpr int fileWriteFailed = 20;
 
-    ConversionThread (LocalArchiveManager& owner, const FirmwareVersion& unitVersion, std::shared_ptr<ConversionProgress> progress);
+    /** Told by the manager's saves thread once the saves handed over before
+        the start are written; a stop ends the wait too. */
+    struct SavedFirst
+    {
+        platform::Event ended { true };
+        std::atomic<bool> written { false };
+    };
+
+    ConversionThread (LocalArchiveManager& owner, const FirmwareVersion& unitVersion, std::shared_ptr<ConversionProgress> progress,
+                      std::shared_ptr<SavedFirst> savedFirst);
     ~ConversionThread() override;
 
     /** Any thread; returns at once. */
@@ -55,6 +65,7 @@ private:
     LocalArchiveManager& owner;
     const FirmwareVersion unitVersion;
     const std::shared_ptr<ConversionProgress> progress;
+    const std::shared_ptr<SavedFirst> savedFirst;
     DataConversionManager converter;
 
     std::atomic<bool> ownerGone { false };

@@ -8,6 +8,7 @@
 #include "model/SafeSave.h"
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -206,15 +207,23 @@ void LocalArchiveManager::endConversion()
         std::swap (converted, convertedTree);
     }
 
-    storeShownBackups();
+    showAfterConversion (converted);
+}
 
+// Nothing converted (its save failed, or it was stopped first): the tree it emptied comes back.
+void LocalArchiveManager::showAfterConversion (juce::ValueTree converted)
+{
     const platform::ScopedLock hold (lock);
+    const auto before = std::exchange (treeBeforeConversion, {});
 
     if (! converted.isValid())
-        return reloadTreeLocked();
+        converted = before.isValid() ? before : buildTreeLocked();
 
-    // Those made during the conversion follow the converted ones, as in the index.
-    for (auto shown = getTree(); shown.getNumChildren() > 0;)
+    // Those made during the conversion follow, as in the index.
+    auto shown = getTree();
+    const bool madeMeanwhile = shown.getNumChildren() > 0;
+
+    while (shown.getNumChildren() > 0)
     {
         auto child = shown.getChild (0);
         shown.removeChild (0, nullptr);
@@ -223,6 +232,9 @@ void LocalArchiveManager::endConversion()
 
     setTree (converted);
     treeBuilt = true;
+
+    if (madeMeanwhile)
+        saveBackupIndexInBackground();
 }
 
 void LocalArchiveManager::storeShownBackups()
@@ -243,8 +255,9 @@ void LocalArchiveManager::storeShownBackups()
     if (group == nullptr)
         group = set->createNewChildElement ("group");
 
-    storeGroup (*group, shown);
-    writeIndexLocked();
+    std::vector<PendingSave> pending;
+    storeGroup (*group, shown, &pending);
+    handOverLocked (std::move (pending));
 }
 
 void LocalArchiveManager::stopConversion()
@@ -360,8 +373,8 @@ void LocalArchiveManager::reloadTree()
     const platform::ScopedLock hold (lock);
     reloadTreeLocked();
 
-    if (adopted > 0 && saveBackupIndex())
-        adopted = 0;
+    if (adopted > 0)
+        saveBackupIndexInBackground();
 }
 
 void LocalArchiveManager::reloadTreeLocked()
@@ -585,6 +598,13 @@ struct LocalArchiveManager::FailedSaves
         return ! deletedListed;
     }
 
+    /** Whether the index and these backups (their uuids) were written by their last saves. */
+    bool allWritten (const std::set<juce::String>& backups)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        return ! indexUnsaved && std::none_of (backups.begin(), backups.end(), [this] (const auto& b) { return unsaved.count (b) > 0; });
+    }
+
     void markModified()
     {
         juce::Array<juce::WeakReference<DeviceDataArchive>> taken;
@@ -600,43 +620,15 @@ struct LocalArchiveManager::FailedSaves
     }
 };
 
-bool LocalArchiveManager::saveBackupIndex()
-{
-    // A conversion owns the index and writes it itself; the tree is empty meanwhile.
-    if (conversionBusy())
-        return true;
-
-    followRemovedBackups();
-
-    // What was handed over earlier must not land on top of this; a backup
-    // whose write failed there is saved here, not taken as written.
-    writes.waitUntilIdle();
-    failedSaves->markModified();
-
-    const platform::ScopedLock hold (lock);
-
-    if (index == nullptr && ! reopenIndexLocked())
-    {
-        failedSaves->recordNothingWritten (getTree());
-        return false;
-    }
-
-    // A tree that never showed the stored set would replace it with nothing.
-    if (! treeBuilt)
-        return true;
-
-    const auto stored = replaceSetLocked (nullptr);
-    const auto indexWritten = writeIndexLocked();
-    failedSaves->recordIndex (indexWritten);
-    return indexWritten && stored;
-}
-
 bool LocalArchiveManager::saveBackupIndexInBackground()
 {
     if (conversionBusy())
         return true;
 
     followRemovedBackups();
+
+    // Those whose write has failed already go again with this one.
+    failedSaves->markModified();
 
     const platform::ScopedLock hold (lock);
     const auto file = getIndexFile();
@@ -656,11 +648,18 @@ bool LocalArchiveManager::saveBackupIndexInBackground()
     if (! treeBuilt || file == juce::File())
         return true;
 
-    auto pending = std::make_shared<std::vector<PendingSave>>();
-    replaceSetLocked (pending.get());
+    std::vector<PendingSave> pending;
+    replaceSetLocked (&pending);
+    handOverLocked (std::move (pending));
+    return true;
+}
+
+void LocalArchiveManager::handOverLocked (std::vector<PendingSave> saves)
+{
+    auto pending = std::make_shared<std::vector<PendingSave>> (std::move (saves));
     auto document = std::make_shared<juce::XmlElement> (*index);
 
-    writes.post ([pending, document, file, failed = failedSaves]
+    writes.post ([pending, document, file = getIndexFile(), failed = failedSaves]
     {
         // The backups first: the index names only files that are whole.
         for (auto& save : *pending)
@@ -690,8 +689,6 @@ bool LocalArchiveManager::saveBackupIndexInBackground()
                 failed->listener();
         });
     });
-
-    return true;
 }
 
 LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const
@@ -699,6 +696,7 @@ LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const
     Unsaved result;
     juce::Array<juce::ValueTree> nodes;
     SourceTree::collectNodes (getTree(), nodes);
+    SourceTree::collectNodes (treeBeforeConversion, nodes);
 
     const std::lock_guard<std::mutex> hold (failedSaves->lock);
     result.index = failedSaves->indexUnsaved;
@@ -1125,24 +1123,42 @@ bool LocalArchiveManager::startConversion (const FirmwareVersion& unitVersion)
             return false;
     }
 
-    // Backups made or edited since the last save are in the tree only: store
-    // them before the tree goes, or the conversion's new tree would lose them.
-    if (! saveBackupIndex())
+    // Backups made or edited since the last save are in the tree only: they
+    // are handed over before the tree goes, and the conversion (which reads
+    // the index back from disk when it stops) starts once they are written.
+    if (! saveBackupIndexInBackground())
         return false;
+
+    std::set<juce::String> shownBackups;
+    juce::Array<juce::ValueTree> nodes;
+    SourceTree::collectNodes (getTree(), nodes);
+
+    for (const auto& node : nodes)
+        if (const auto* archive = SourceTree::getArchive (node))
+            shownBackups.insert (archive->getUuid().toString());
+
+    auto savedFirst = std::make_shared<ConversionThread::SavedFirst>();
+
+    writes.post ([savedFirst, shownBackups, failed = failedSaves]
+    {
+        savedFirst->written = failed->allWritten (shownBackups);
+        savedFirst->ended.set();
+    });
 
     {
         const platform::ScopedLock hold (lock);
+        treeBeforeConversion = treeBuilt ? getTree() : juce::ValueTree();
         treeBuilt = false;
         setTree (SourceTree::createBackupsCategory());
     }
 
     progress = std::make_shared<ConversionProgress>();
-    conversionThread = std::make_unique<ConversionThread> (*this, unitVersion, progress);
+    conversionThread = std::make_unique<ConversionThread> (*this, unitVersion, progress, savedFirst);
 
     if (! conversionThread->startThread())
     {
         conversionThread.reset();
-        reloadTree();
+        showAfterConversion ({});
         return false;
     }
 

@@ -56,7 +56,7 @@ public:
     /** Builds the "Backups" category from the set of the unit's versions. A
         listed backup that cannot be read is moved aside; a backup of the unit's
         type whose two files are in the folder but in no set (a killed save, an
-        index moved aside) joins the unit's set, which is saved at once. */
+        index moved aside) joins the unit's set, whose save is handed over at once. */
     void reloadTree();
 
     /** The files moved aside since the last call, to be named to the user. */
@@ -69,19 +69,13 @@ public:
     juce::Array<juce::File> takeUnreadableFiles();
 
     /** Writes the tree back as the set of the unit's versions (placed first),
-        saving every backup that changed and numbering the new ones. False when
-        a backup or the index could not be written: such backups stay
-        modified, so a later save tries again. Before the tree was built from
-        the index there is nothing to write back, and the stored set stays. */
-    bool saveBackupIndex();
-
-    /** saveBackupIndex for the message thread right after a change: the index
-        and snapshots of the changed backups are made here, written in order
-        on a thread of the manager's. A backup whose snapshot could not be
-        written is marked modified again (on the message thread), so that a
-        later save tries again. saveBackupIndex waits for these writes first.
-        False when there is no index to write (one that could not be read
-        stays as it is). */
+        saving every backup that changed and numbering the new ones: the index
+        and snapshots of the changed backups are made here, written in order on
+        a thread of the manager's. A backup whose snapshot could not be written
+        is marked modified again (on the message thread), so that a later save
+        tries again. Before the tree was built from the index there is nothing
+        to write back, and the stored set stays. False when there is no index
+        to write (one that could not be read stays as it is). */
     bool saveBackupIndexInBackground();
 
     /** Returns once the background saves handed over so far are written. */
@@ -130,9 +124,10 @@ public:
     /** Whether stored backups exist in other data versions; the question to ask. */
     bool checkBackupFormats (juce::String& question);
 
-    /** Saves the tree, empties it and starts converting every stored backup to
-        the unit's versions. False when there is no index, a conversion runs
-        already or the tree could not be saved. */
+    /** Hands over a save of the tree, empties it and starts converting every
+        stored backup to the unit's versions once that save is on disk. When it
+        could not be written, nothing is converted and the tree comes back as
+        it was. False when there is no index or a conversion runs already. */
     bool startConversion (const FirmwareVersion& unitVersion);
 
     juce::XmlElement* findSet (int presetVersion, int setupVersion);
@@ -168,6 +163,7 @@ public:
 private:
     bool conversionBusy();
     void endConversion();
+    void showAfterConversion (juce::ValueTree converted);
     void storeShownBackups();
 
     bool loadIndexLocked();
@@ -194,6 +190,7 @@ private:
     struct PendingSave;
     bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred = nullptr);
     bool replaceSetLocked (std::vector<PendingSave>* deferred);
+    void handOverLocked (std::vector<PendingSave> pending);
     bool isOwnDeviceType (const CapsBlock& other) const;
     void setTree (const juce::ValueTree& newTree);
 
@@ -217,6 +214,7 @@ private:
     mutable std::mutex treeLock;                    // the tree handles, swapped by the conversion's end
     juce::ValueTree tree;
     juce::ValueTree convertedTree;                  // built by the conversion, shown once it has ended
+    juce::ValueTree treeBeforeConversion;           // message thread: the built tree a conversion emptied, back if nothing converts
 
     std::unique_ptr<ConversionThread> conversionThread;   // message thread only
     std::shared_ptr<ConversionProgress> progress;

@@ -5,6 +5,7 @@
 
 #include "platform/Clock.h"
 #include "support/FileSizeLimit.h"
+#include "support/SlowDisk.h"
 
 #include <thread>
 
@@ -168,9 +169,28 @@ TEST_F (BackupConversion, BackupsMadeBeforeTheConversionAreStoredFirst)
     backups.reloadTree();
     backups.getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 4 }), "Fresh", "")), nullptr);
 
-    ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
-    expectOutcome (1, 0, {});
+    // A disk without room for them: nothing converts, and the tree comes back with the backup still to save.
+    {
+        const FileSizeLimit::Scoped full (16);
+        ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
+        ASSERT_TRUE (waitForConversionEnd());
+    }
 
+    expectOutcome (0, 1, "\nThe backups could not be saved, so none was converted.");
+    EXPECT_EQ (describeIndexFile(), "3/2{a1}");
+    EXPECT_EQ (describe (backups.getTree()), "Fresh");
+    EXPECT_EQ (backups.getUnsaved().backups, juce::StringArray ("Fresh"));
+
+    // Their save held by a slow disk: the start does not wait for it, the conversion does.
+    notes.clear();
+    {
+        SlowDisk disk (juce::StringArray (indexFile().getFileName()));
+        const auto answer = disk.postAnswer();
+        ASSERT_TRUE (backups.startConversion (versionOf (newBuild)));
+        EXPECT_TRUE (SlowDisk::answeredWhileHeld (answer)) << "the start waited for the disk";
+    }
+
+    expectOutcome (1, 0, {});
     EXPECT_EQ (describeIndexFile(), "4/3{Vesper_000007,a1}");
     EXPECT_EQ (describe (backups.getTree()), "Fresh,A1");
 }
@@ -196,7 +216,7 @@ TEST_F (BackupConversion, StopEndsItBetweenBackupsWithEverythingInOnePlace)
     EXPECT_TRUE (backups.getNextArchiveFile().isEmpty());
     juce::String question;
     EXPECT_FALSE (backups.checkBackupFormats (question));
-    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_TRUE (backups.saveBackupIndexInBackground());
     EXPECT_EQ (backups.copyIndex(), nullptr);
 
     backups.stopConversion();
@@ -231,11 +251,12 @@ TEST_F (BackupConversion, BackupsMadeWhileItRunsAreStoredWithTheConvertedOnes)
 
     // The empty category the page shows meanwhile takes a new backup; its save waits for the end.
     backups.getTree().appendChild (SourceTree::addArchiveNode (std::make_unique<DeviceDataArchive> (*unitData (newBuild, { 4 }), "Fresh", "")), nullptr);
-    EXPECT_TRUE (backups.saveBackupIndex());
+    EXPECT_TRUE (backups.saveBackupIndexInBackground());
 
     backups.stopConversion();
     expectOutcome (0, 0, {});
 
+    backups.waitForBackgroundSaves();
     EXPECT_EQ (describeIndexFile(), "4/3{a1,Vesper_000003} 3/2{h}");
     EXPECT_EQ (describe (backups.getTree()), "A1,Fresh");
     EXPECT_EQ (storedPresetVersion ("Vesper_000003"), 4);

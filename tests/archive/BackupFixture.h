@@ -158,6 +158,14 @@ protected:
         return data != nullptr ? data->getCapsBlock().presetVersion : -1;
     }
 
+    /** A save handed over as the program does, waited for: whether all the tree holds is on disk. */
+    static bool saveAndWait (LocalArchiveManager& backups)
+    {
+        const bool handedOver = backups.saveBackupIndexInBackground();
+        backups.waitForBackgroundSaves();
+        return handedOver && backups.getUnsaved().isEmpty();
+    }
+
     bool waitForConversionEnd (int timeoutMs = 60000)
     {
         return TestEnvironment::runMessageLoopUntil ([this] { return notes.hasCode (DeviceInfoMessage::backupConversionDone); }, timeoutMs);

@@ -206,7 +206,8 @@ TEST_F (DataPageTest, DeletedBackupsKeepTheirFilesWhileAnUndoCanBringThemBack)
     browser().createGroupFromSelected();
     const auto group = user.getParent();
     ASSERT_TRUE (group.hasType (SourceTreeIds::group));
-    ASSERT_TRUE (page().getArchiveManager()->saveBackupIndex());
+    ASSERT_TRUE (page().getArchiveManager()->saveBackupIndexInBackground());
+    page().getArchiveManager()->waitForBackgroundSaves();
     ASSERT_TRUE (filesExist (all));
     ASSERT_TRUE (filesExist (user));
 

@@ -31,6 +31,8 @@ struct MessageRecorder : public juce::MessageListener
         return received;
     }
 
+    void clear()    { const std::lock_guard<std::mutex> guard (lock); received.clear(); }
+
     bool hasCode (int code) const
     {
         for (const auto& m : get())

@@ -13,7 +13,7 @@
 
 /** A disk that stalls, for tests: each save of a file of the names given
     waits, whole in its temporary file, just before it replaces its target,
-    until released (or until long enough that a failing test still ends). */
+    until an answer lets it go (or long enough that a failing test still ends). */
 class SlowDisk
 {
 public:
@@ -30,15 +30,12 @@ public:
         changed.wait (lock, [this] { return holding == 0; });
     }
 
-    /** Whether a save is held right now. */
-    bool isHolding()    { const std::lock_guard lock (mutex); return holding > 0; }
-
     /** How many saves have been held so far. */
     int heldCount()     { const std::lock_guard lock (mutex); return held; }
 
     /** A message posted now that, once a save is held, notes whether it still is
-        when the message is handled, and lets the saves go. Handled within a
-        frame of the hold unless the message thread waits on the disk. */
+        and lets the saves go: handled within a frame of the hold unless the
+        message thread waits on the disk. */
     using Answer = std::shared_ptr<std::optional<bool>>;
 
     Answer postAnswer()     { auto answer = std::make_shared<std::optional<bool>>(); answerWhenHeld (answer); return answer; }
@@ -50,10 +47,9 @@ public:
         return answer->value_or (false);
     }
 
-    /** Lets every held save go, and those to come. */
+private:
     void release()          { { const std::lock_guard lock (mutex); released = true; } changed.notify_all(); }
 
-private:
     void answerWhenHeld (Answer answer)
     {
         juce::MessageManager::callAsync ([this, answer]
@@ -61,7 +57,7 @@ private:
             if (heldCount() == 0)
                 return answerWhenHeld (answer);
 
-            *answer = isHolding();
+            { const std::lock_guard lock (mutex); *answer = holding > 0; }
             release();
         });
     }
