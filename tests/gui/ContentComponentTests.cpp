@@ -622,8 +622,7 @@ TEST_F (ContentTest, ScanEndConnectsTheRememberedUnitElseTheFirstUsableOne)
     EXPECT_TRUE (running.boxes.empty());
 }
 
-// Only the user connects and disconnects: a unit identified once its
-// capabilities came late does not bring back a connection the user closed.
+// A unit identified once its capabilities came late does not bring back a connection the user closed.
 TEST_F (ContentTest, UnitIdentifiedLateDoesNotUndoADisconnect)
 {
     RunningApp::Options options;

@@ -60,16 +60,7 @@ namespace
             return names;
         }
 
-        static juce::ToolbarItemComponent* item (DevicePage& page, int id)
-        {
-            auto& toolbar = page.getToolbar();
-
-            for (int i = 0; i < toolbar.getNumItems(); ++i)
-                if (auto* it = toolbar.getItemComponent (i); it != nullptr && it->getItemId() == id)
-                    return it;
-
-            return nullptr;
-        }
+        static juce::ToolbarItemComponent* item (DevicePage& page, int id)   { return DialogTests::toolbarItem (page.getToolbar(), id); }
 
         /** The tile of the device-manager entry at that index. */
         static MidiDeviceStatusButton* tileOf (DevicePage& page, int deviceIndex)

@@ -62,6 +62,16 @@ namespace DialogTests
         deliverPosted();
     }
 
+    /** The item of a toolbar by its id; null when there is none. */
+    inline juce::ToolbarItemComponent* toolbarItem (juce::Toolbar& toolbar, int id)
+    {
+        for (int i = 0; i < toolbar.getNumItems(); ++i)
+            if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == id)
+                return item;
+
+        return nullptr;
+    }
+
     /** The buttons of a box or prompt, by their text. */
     inline juce::Button* buttonWithText (juce::Component& root, const juce::String& text)
     {
@@ -219,6 +229,23 @@ namespace DialogTests
     {
         return juce::ModalComponentManager::getInstance()->getModalComponent (0);
     }
+
+    /** Once a modal window (of that name, when one is given) is up with the system's keyboard focus, does
+        `action` to it as the user would; `done` holds what the action returned. */
+    struct WhenUp : juce::Timer
+    {
+        WhenUp (const juce::String& n, std::function<bool (juce::Component&)> f) : name (n), action (std::move (f))   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            if (auto* m = currentModal(); m != nullptr && (name.isEmpty() || m->getName() == name) && m->getPeer() != nullptr && m->getPeer()->isFocused())
+                stopTimer(), done = action (*m);
+        }
+
+        juce::String name;
+        std::function<bool (juce::Component&)> action;
+        bool done = false;
+    };
 
     /** Runs the dialog modally and, once it is up, does `whileOpen` to it; the modal result. */
     inline int runModally (BelvoraDialog& dialog, std::function<void (BelvoraDialog&)> whileOpen)

@@ -238,40 +238,20 @@ TEST_F (DialogTest, AnOpenDialogSleepsUntilAMessageComes)
     juce::MessageManager::getInstance()->runDispatchLoopUntil (300);
     EXPECT_LT (switches() - before, 50);
 
-    // A dialog's modal loop, counted once the dialog is up (its opening asks the
-    // system a few dozen things), ended by a timer's message.
+    // A dialog's modal loop, counted once the dialog is up (its opening asks the system a few dozen things),
+    // ended by a timer's message.
     ScopedLookAndFeel look (1.0f);
     juce::Component parent;
     parent.setBounds (100, 100, 800, 600);
     AboutBox box (&parent);
+    long opened = -1;
 
-    struct Later : juce::Timer
+    EXPECT_EQ (DialogTests::runModally (box, [&] (BelvoraDialog& dialog)
     {
-        explicit Later (std::function<long()> f) : count (std::move (f))   { startTimer (50); }
-
-        void timerCallback() override
-        {
-            auto* dialog = dynamic_cast<BelvoraDialog*> (juce::ModalComponentManager::getInstance()->getModalComponent (0));
-
-            if (dialog != nullptr && opened < 0)
-            {
-                opened = count();
-                startTimer (300);
-                return;
-            }
-
-            stopTimer();
-
-            if (dialog != nullptr)
-                pressEscape (*dialog);
-        }
-
-        std::function<long()> count;
-        long opened = -1;
-    } later ([&] { return (long) switches(); });
-
-    EXPECT_EQ (box.runModal(), 0);
-    EXPECT_LT ((long) switches() - later.opened, 50);
+        opened = (long) switches();
+        juce::Timer::callAfterDelay (300, [&dialog] { pressEscape (dialog); });
+    }), 0);
+    EXPECT_LT ((long) switches() - opened, 50);
 }
 
 TEST_F (DialogTest, DeviceInformationOpensWithItsTextsAndTheCloseButtonEndsIt)
@@ -489,28 +469,11 @@ TEST_F (DialogTest, FocusComesBackAfterEveryCloseOfTheSameDialog)
     editor.grabKeyboardFocus();
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor));
 
-    /** Escape to the modal dialog once it has the system's focus, as a user presses it. */
-    struct Answer : juce::Timer
-    {
-        Answer()   { startTimer (10); }
-
-        void timerCallback() override
-        {
-            auto* window = modal();
-
-            if (window == nullptr || window->getPeer() == nullptr || ! window->getPeer()->isFocused())
-                return;
-
-            stopTimer();
-            pressEscape (*window);
-        }
-    };
-
     AboutBox box (&window);
 
     for (int showing = 1; showing <= 2; ++showing)
     {
-        Answer escape;
+        DialogTests::WhenUp escape ({}, [] (juce::Component& dialog) { pressEscape (dialog); return true; });
         box.runModal();
         EXPECT_TRUE (TestEnvironment::runMessageLoopUntil (keysReachTheEditor)) << "showing " << showing;
     }
@@ -575,9 +538,8 @@ TEST_F (DialogTest, FileChooserListGoesByKeys)
     EXPECT_EQ (DialogTests::runModally (exporter, [] (BelvoraDialog& d)
     {
         DialogTests::get<juce::TextEditor> (d, "textEditorFilename").grabKeyboardFocus();
-        EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)));
 
-        if (d.isCurrentlyModal())
+        if (! DialogTests::pressKey (juce::KeyPress (juce::KeyPress::escapeKey)) || d.isCurrentlyModal())
             d.closeWith (-1);
     }), 0) << "Escape in Export's file name";
 }
