@@ -64,6 +64,14 @@ namespace
     }
 }
 
+/** A changed backup as it was when the index was stored, written later on the manager's thread. */
+struct LocalArchiveManager::PendingSave
+{
+    std::unique_ptr<DeviceDataArchive> snapshot;
+    juce::File entry;
+    juce::WeakReference<DeviceDataArchive> original;
+};
+
 //==============================================================================
 LocalArchiveManager::LocalArchiveManager (const ContentManager& catalogue, const CapsBlock& unitCaps, const juce::String& unitName,
                                           juce::MessageListener& listener, std::function<void (int)> fatalErrorHandler)
@@ -534,14 +542,6 @@ void LocalArchiveManager::loadGroup (const juce::XmlElement& group, juce::ValueT
 }
 
 //==============================================================================
-/** A changed backup as it was when the index was stored, written later on the manager's thread. */
-struct LocalArchiveManager::PendingSave
-{
-    std::unique_ptr<DeviceDataArchive> snapshot;
-    juce::File entry;
-    juce::WeakReference<DeviceDataArchive> original;
-};
-
 /** The backups whose background write failed, until the message thread marks
     them modified again; what is not on disk after the last saves; who is told
     when a background save has ended. */
