@@ -58,11 +58,11 @@ void LocalArchiveManager::ConversionThread::run()
     if (! shouldStop() && result.isZero())
     {
         const platform::ScopedLock hold (owner.lock);
-        const auto& caps = owner.caps;
-        auto* target = owner.findSetLocked (caps.presetVersion, caps.setupVersion);
+        const auto& unitCaps = owner.caps;
+        auto* target = owner.findSetLocked (unitCaps.presetVersion, unitCaps.setupVersion);
 
         if (target == nullptr)
-            target = owner.createSetLocked (caps.presetVersion, caps.setupVersion);
+            target = owner.createSetLocked (unitCaps.presetVersion, unitCaps.setupVersion);
 
         auto* targetGroup = target != nullptr ? target->getChildByName ("group") : nullptr;
 
@@ -125,11 +125,11 @@ void LocalArchiveManager::ConversionThread::deleteOwnerWhenDone (LocalArchiveMan
 
 void LocalArchiveManager::ConversionThread::convertSets (juce::XmlElement& targetGroup, const juce::XmlElement* target)
 {
-    auto& index = *owner.index;
+    auto& backupIndex = *owner.index;
 
-    for (int i = 0; i < index.getNumChildElements() && ! shouldStop();)
+    for (int i = 0; i < backupIndex.getNumChildElements() && ! shouldStop();)
     {
-        auto* set = index.getChildElement (i);
+        auto* set = backupIndex.getChildElement (i);
 
         if (set == target || ! set->hasTagName ("set"))
         {
@@ -150,7 +150,7 @@ void LocalArchiveManager::ConversionThread::convertSets (juce::XmlElement& targe
         convertGroup (targetGroup, *root);
 
         if (root->getNumChildElements() == 0)
-            index.removeChildElement (set, true);
+            backupIndex.removeChildElement (set, true);
         else
             ++i;
     }

@@ -370,7 +370,7 @@ public:
 
     /** Sends a request and waits for one reply, watching the child
         meanwhile. Anything but a reply leaves the child ended. */
-    Status exchange (const juce::MemoryBlock& request, juce::MemoryBlock& reply, int waitLimitMs, const std::function<bool()>& shouldStop)
+    Status exchange (const juce::MemoryBlock& request, juce::MemoryBlock& reply, int waitLimitMs, const std::function<bool()>& stopRequested)
     {
         juce::MemoryOutputStream outgoing;
         outgoing.writeInt ((int) request.getSize());
@@ -424,7 +424,7 @@ public:
 
             nextLook = now + watchIntervalMs;
 
-            if (shouldStop != nullptr && shouldStop())
+            if (stopRequested != nullptr && stopRequested())
                 return end (Status::stopped);
 
             if (ScriptRunner::getProcessSize (pid).resident - baseResident > memoryLimit)
