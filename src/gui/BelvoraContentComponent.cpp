@@ -26,6 +26,7 @@
 #include "gui/dialogs/UpdateProgressWindow.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
+#include "gui/widgets/NavigationKeys.h"
 #include "model/DataSet.h"
 #include "model/DeviceData.h"
 #include "model/SourceTree.h"
@@ -415,7 +416,14 @@ void BelvoraContentComponent::menuItemSelected (int, int)
 
 void BelvoraContentComponent::popUpMenu (int index)
 {
-    getMenuForIndex (index, {}).showMenu (juce::PopupMenu::Options().withMousePosition());
+    auto options = juce::PopupMenu::Options().withMousePosition();
+    auto* button = index == helpMenu ? &helpButton : index == developerMenu ? &developerButton : nullptr;
+
+    // Pressed by keys, the pointer may be anywhere on the screen: the menu opens beside its button.
+    if (button != nullptr && button->isShowing() && ! button->isMouseOver (true))
+        options = NavigationKeys::besideArea (*button, button->getLocalBounds());
+
+    getMenuForIndex (index, {}).showMenu (options);
 }
 
 //==============================================================================

@@ -339,17 +339,21 @@ TEST_F (ContentTest, MenusHoldTheirCommandItemsWithLiveTexts)
     // The developer icon is there with the switch.
     EXPECT_TRUE (content.getDeveloperButton().isVisible());
 
-    // The help icon pops its menu up where the mouse is; choosing nothing closes it.
-    bool fired = false, menuShown = false;
+    // The help icon pops its menu up beside it when pressed by keys with the
+    // pointer far away; choosing nothing closes it.
+    juce::Desktop::setMousePosition (juce::Desktop::getInstance().getDisplays().getPrimaryDisplay()->totalArea.getBottomLeft() - juce::Point<int> (0, 1));
+    bool fired = false;
+    juce::Rectangle<int> menu;
     juce::MessageManager::callAsync ([&]
     {
         fired = true;
-        menuShown = juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0;
+        if (auto* shown = juce::ModalComponentManager::getInstance()->getModalComponent (0))
+            menu = shown->getScreenBounds();
         juce::PopupMenu::dismissAllActiveMenus();
     });
     running.perform (CommandIDs::showHelpMenu);
     ASSERT_TRUE (running.waitFor ([&] { return fired; }));
-    EXPECT_TRUE (menuShown);
+    EXPECT_TRUE (menu.expanded (2).intersects (content.getHelpButton().getScreenBounds())) << menu.toString();
 }
 
 TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
