@@ -33,13 +33,16 @@ juce::ApplicationCommandManager* MainAppWindow::getApplicationCommandManager()
 }
 
 MainAppWindow::MainAppWindow()
-    : juce::DocumentWindow ("Belvora 2", juce::Colour (0xffd3d3d3), juce::DocumentWindow::allButtons, true)
+    : juce::DocumentWindow ("Belvora 2", juce::Colour (0xffd3d3d3), juce::DocumentWindow::allButtons, false)
 {
     frameLookAndFeel = std::make_unique<BVApplicationFrameLaf>();
     setLookAndFeel (frameLookAndFeel.get());
 
+    // Its kind set before it goes on the desktop: each change after would make a new
+    // native window and map it at once, before the window is ready to be seen.
     setUsingNativeTitleBar (true);
     setResizable (true, false);
+    addToDesktop();
     setIcon (juce::ImageFileFormat::loadFrom (BinaryResources::app_icon_png, (size_t) BinaryResources::app_icon_pngSize));
     setTitleBarTextCentred (false);
     // The design sizes grow with the UI scale (the content's look-and-feel is made

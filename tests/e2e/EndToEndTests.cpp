@@ -107,9 +107,15 @@ namespace
 
         void start (const juce::StringArray& environment = {})
         {
+            // The windows of a program that ended stay until the X server reads its hang-up:
+            // found by title meanwhile, they would be taken for the new one's and soon be gone.
+            if (lastPid > 0 && ! program.isRunning())
+                waitFor ([&] { return run ({ "xdotool", "search", "--pid", juce::String (lastPid) }).isEmpty(); }, 10000);
+
             juce::StringArray variables { "BELVORA_SIMULATED_UNITS=2", "BELVORA_SIMULATED_UNITS_LOG=" + unitLogs().getFullPathName() };
             variables.addArray (environment);
             ASSERT_TRUE (program.start (BELVORA_PROGRAM, server.getBaseUrl(), variables));
+            lastPid = program.getPid();
         }
 
         /** Starts the program and returns its main window once it is drawn (a window is
@@ -780,6 +786,7 @@ namespace
         juce::File home;
         ProgramProcess program { TestEnvironment::getHome().getChildFile ("e2e") };
         bool exitedNormally = false;
+        pid_t lastPid = 0;
         juce::StringArray windowsBeforeDrag;
         juce::Image photoBeforeDrag;
         juce::Rectangle<int> pressedCell;

@@ -72,7 +72,14 @@ namespace
 TEST_F (WindowTest, EmptyOrBadWindowStateGivesTheDefaultSizeAndLimitsHold)
 {
     settings().setValue ("appWindowState", "garbage");
+
+    // One native window: each one made after the first is shown at once, before it is ready.
+    juce::Component probe;
+    probe.addToDesktop (0);
+    const auto lastPeer = probe.getPeer()->getUniqueID();
+    probe.removeFromDesktop();
     MainAppWindow window;
+    EXPECT_EQ (window.getPeer()->getUniqueID(), lastPeer + 2);
 
     EXPECT_EQ (window.getWidth(), 1020);
     EXPECT_EQ (window.getHeight(), 734);
