@@ -142,7 +142,9 @@ namespace
         juce::String question;
         (void) manager.checkBackupFormats (question);
         (void) manager.getNextArchiveFile();
-        const auto saved = manager.saveBackupIndex();
+        const auto handedOver = manager.saveBackupIndexInBackground();
+        manager.waitForBackgroundSaves();
+        const auto saved = handedOver && ! manager.getUnsaved().index;
 
         // What was written must read back.
         LocalArchiveManager again (*s.catalogue, unitCaps(), "Fuzz Unit", s.notifications);
