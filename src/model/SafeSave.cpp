@@ -2,6 +2,7 @@
 
 #include "model/FileBytes.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -53,6 +54,35 @@ namespace
         return file.getSize() == written ? Written::whole : Written::failed;
     }
 
+    // A name of its own for each temporary file, taken exclusively: two saves
+    // of one target at once (two threads, or two programs) never share one,
+    // where the framework's names come from a generator that threads share
+    // unguarded and so can give both the same number.
+    juce::File makeTemporaryBeside (const juce::File& target)
+    {
+        static std::atomic<juce::uint32> made { 0 };
+        const auto process = (juce::uint32) ::getpid() * 0x9e3779b1u;
+
+        for (int tries = 0; tries < 100; ++tries)
+        {
+            const auto number = process ^ (made.fetch_add (1) * 0x85ebca6bu) ^ (juce::uint32) juce::Time::getHighResolutionTicks();
+            const auto file = target.getSiblingFile (target.getFileNameWithoutExtension() + "_temp"
+                                                     + juce::String::toHexString ((int) number) + target.getFileExtension());
+            const auto opened = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+
+            if (opened >= 0)
+            {
+                ::close (opened);
+                return file;
+            }
+
+            if (errno != EEXIST)
+                return {};
+        }
+
+        return {};
+    }
+
     std::mutex hookLock;
     SafeSave::BeforeReplace beforeReplace;
 
@@ -69,16 +99,25 @@ namespace
         if (fixedTemporary != juce::File() && ! fixedTemporary.deleteFile())
             return Written::notOpened;
 
+        const auto name = fixedTemporary != juce::File() ? fixedTemporary : makeTemporaryBeside (target);
+
+        if (name == juce::File())
+            return Written::notOpened;
+
         // Removes its file when it goes, so nothing is left behind on failure.
-        const auto temporary = fixedTemporary != juce::File() ? juce::TemporaryFile (target, fixedTemporary)
-                                                              : juce::TemporaryFile (target);
+        const juce::TemporaryFile temporary (target, name);
         const auto written = writeAndCheck (temporary.getFile(), writer);
 
         if (written != Written::whole)
             return written;
 
+        // A rename only, beside the target: the file is there whole, old or new, at
+        // every moment. The framework's replace deletes a target it found missing
+        // just before its rename (another save's, meanwhile), and falls back to a
+        // copy over it when the rename fails.
         runBeforeReplace (target);
-        return temporary.getFile().replaceFileIn (target) ? Written::whole : Written::failed;
+        return std::rename (temporary.getFile().getFullPathName().toRawUTF8(), target.getFullPathName().toRawUTF8()) == 0
+                   ? Written::whole : Written::failed;
     }
 
     void runBeforeReplace (const juce::File& target)

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
+#include <vector>
 
 using namespace ModelFixtures;
 
@@ -43,6 +46,35 @@ TEST (SafeSave, ReplacesTheFileAndLeavesNothingElse)
     temporary.replaceWithText (juce::String::repeatedString ("junk", 5000));
     EXPECT_TRUE (SafeSave::replaceFile (target, bytesOfValue (10, 'm'), temporary));
     EXPECT_EQ (target.loadFileAsString(), "mmmmmmmmmm");
+    EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+
+    // Saves of one file from several threads at once each succeed, and from
+    // the first on the file is always there and whole: a rename, never a
+    // delete before it, and never a temporary file shared by two saves.
+    for (int round = 0; round < 50; ++round)
+    {
+        ASSERT_TRUE (target.deleteFile());
+        std::atomic<int> faults { 0 };
+        std::atomic<bool> saving { true };
+        std::thread reader ([&]
+        {
+            for (bool seen = false; saving; seen = seen || target.exists())
+                faults += seen && target.getSize() != 3000 ? 1 : 0;
+        });
+        std::vector<std::thread> savers;
+
+        for (char value = 'a'; value < 'i'; ++value)
+            savers.emplace_back ([&, value] { for (int i = 0; i < 10; ++i) faults += SafeSave::replaceFile (target, bytesOfValue (3000, value)) ? 0 : 1; });
+
+        for (auto& saver : savers)
+            saver.join();
+
+        saving = false;
+        reader.join();
+        EXPECT_EQ (faults.load(), 0);
+        EXPECT_TRUE (target.loadFileAsString().containsOnly (target.loadFileAsString().substring (0, 1)));
+    }
+
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
 }
 
