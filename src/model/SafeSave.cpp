@@ -65,7 +65,7 @@ namespace
 
         for (int tries = 0; tries < 100; ++tries)
         {
-            const auto number = process ^ (made.fetch_add (1) * 0x85ebca6bu) ^ (juce::uint32) juce::Time::getHighResolutionTicks();
+            const auto number = process ^ (made.fetch_add (1) * 0x85ebca6bu);
             const auto file = target.getSiblingFile (target.getFileNameWithoutExtension() + "_temp"
                                                      + juce::String::toHexString ((int) number) + target.getFileExtension());
             const auto opened = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
