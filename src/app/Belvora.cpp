@@ -316,10 +316,8 @@ Belvora::StartRefusal Belvora::getStartRefusal (const platform::InstanceLock& lo
 
 juce::Array<juce::File> Belvora::removeLeftovers()
 {
-    // The framework's temporary files are named "<name>_temp<hex>[ (n)]<.ext>";
-    // the unit files have fixed ones of their own.
+    // Temporary files (the framework's and the program's own) are named "<name>_temp<hex>[ (n)]<.ext>".
     static const std::regex temporaryName (R"(.+_temp[0-9a-fA-F]+( \([0-9]+\))?(\.[^.]*)?)");
-    const juce::StringArray fixedNames { DeviceData::getWorkingFileName (true), DeviceData::getSyncFileName (true) };
 
     juce::Array<juce::File> folders { juce::File (getUserDataFolder()) };
 
@@ -338,7 +336,7 @@ juce::Array<juce::File> Belvora::removeLeftovers()
         {
             const auto name = file.getFileName();
 
-            if ((fixedNames.contains (name) || std::regex_match (name.toStdString(), temporaryName)) && file.deleteFile())
+            if (std::regex_match (name.toStdString(), temporaryName) && file.deleteFile())
                 removed.add (file);
         }
 

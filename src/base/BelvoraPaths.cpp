@@ -123,14 +123,14 @@ juce::String BelvoraPaths::getBackupIndexFile (const juce::String& productName)
     return join (getBackupDataFolder (productName), productFolderName (productName) + "_backup.xml");
 }
 
-juce::String BelvoraPaths::getWorkingFile (const juce::String& folder, bool temporary)
+juce::String BelvoraPaths::getWorkingFile (const juce::String& folder)
 {
-    return join (folder, DeviceData::getWorkingFileName (temporary));
+    return join (folder, DeviceData::getWorkingFileName());
 }
 
-juce::String BelvoraPaths::getSyncFile (const juce::String& folder, bool temporary)
+juce::String BelvoraPaths::getSyncFile (const juce::String& folder)
 {
-    return join (folder, DeviceData::getSyncFileName (temporary));
+    return join (folder, DeviceData::getSyncFileName());
 }
 
 juce::String BelvoraPaths::getUserGuideFile()

@@ -28,8 +28,8 @@ public:
     static juce::String getBackupDataFolder (const juce::String& productName);
     static juce::String getBackupIndexFile (const juce::String& productName);
 
-    static juce::String getWorkingFile (const juce::String& folder, bool temporary);
-    static juce::String getSyncFile (const juce::String& folder, bool temporary);
+    static juce::String getWorkingFile (const juce::String& folder);
+    static juce::String getSyncFile (const juce::String& folder);
     static bool isSysExFile (const juce::String& path);
 
     /** A product name that may be used as one folder name: no separators, no "..",

@@ -536,7 +536,7 @@ void DeviceTransactions::sendFirmware (const juce::OwnedArray<juce::MidiMessage>
 //==============================================================================
 bool DeviceTransactions::loadSyncFile (const juce::String& dataFolder)
 {
-    const juce::File file (BelvoraPaths::getSyncFile (dataFolder, false));
+    const juce::File file (BelvoraPaths::getSyncFile (dataFolder));
 
     if (! file.existsAsFile())
         return false;

@@ -529,28 +529,22 @@ DeviceData::SaveResult DeviceData::checkSavable() const
     return saved;
 }
 
-DeviceData::SaveResult DeviceData::save (const juce::File& file, const juce::File& temporary) const
+DeviceData::SaveResult DeviceData::saveToFile (const juce::File& file) const
 {
     if (const auto check = checkSavable(); check != saved)
         return check;
 
-    const auto written = SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { return writeBody (out); }, temporary);
-    return written ? saved : writeFailed;
+    return SafeSave::replaceFile (file, [this] (juce::OutputStream& out) { return writeBody (out); }) ? saved : writeFailed;
 }
 
-DeviceData::SaveResult DeviceData::saveToFile (const juce::File& file) const
+juce::String DeviceData::getWorkingFileName()
 {
-    return save (file, {});
+    return "working.mwd";
 }
 
-juce::String DeviceData::getWorkingFileName (bool temporary)
+juce::String DeviceData::getSyncFileName()
 {
-    return temporary ? "working_.mwd" : "working.mwd";
-}
-
-juce::String DeviceData::getSyncFileName (bool temporary)
-{
-    return temporary ? "sync_.mwd" : "sync.mwd";
+    return "sync.mwd";
 }
 
 DeviceData::SaveResult DeviceData::saveWorkingFile (const juce::File& folder, bool working) const
@@ -558,8 +552,7 @@ DeviceData::SaveResult DeviceData::saveWorkingFile (const juce::File& folder, bo
     if (! folder.isDirectory() && folder.createDirectory().failed())
         return writeFailed;
 
-    const auto fileName = working ? getWorkingFileName : getSyncFileName;
-    return save (folder.getChildFile (fileName (false)), folder.getChildFile (fileName (true)));
+    return saveToFile (folder.getChildFile (working ? getWorkingFileName() : getSyncFileName()));
 }
 
 bool DeviceData::readFileHeader (juce::InputStream& in, FileHeader& header)

@@ -121,10 +121,9 @@ public:
     static bool readFileInfo (const juce::File& file, FileInfo& info);
 
     /** The two workspace files of a unit's data folder, "working.mwd" (the copy
-        being edited) and "sync.mwd" (the copy last exchanged with the unit), and
-        the temporary names they are written under. */
-    static juce::String getWorkingFileName (bool temporary);
-    static juce::String getSyncFileName (bool temporary);
+        being edited) and "sync.mwd" (the copy last exchanged with the unit). */
+    static juce::String getWorkingFileName();
+    static juce::String getSyncFileName();
 
     /** Saves as the working file (or the sync file) in the folder, making the folder when needed. */
     SaveResult saveWorkingFile (const juce::File& folder, bool working) const;
@@ -150,7 +149,6 @@ private:
     static bool readFileHeader (juce::InputStream& in, FileHeader& header);
     bool writeHead (juce::OutputStream& out) const;
     bool writeBody (juce::OutputStream& out) const;
-    SaveResult save (const juce::File& file, const juce::File& temporary) const;
 
     /** A copy of the other's preset for this data: caps of this data, number of the slot. */
     std::unique_ptr<Preset> copyForSlot (const Preset& preset, int slot) const;

@@ -7,10 +7,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -24,113 +27,191 @@ namespace
         return ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0 || errno != ENOENT;
     }
 
-    // The framework's file stream notices only a write that fails outright: a
-    // short write on a full disk or at a size limit still reports success, and
-    // flush() drops the result of the last buffer. So the stream's own status
-    // is not enough; the size on disk after closing must be what was written.
-    enum class Written { whole, notOpened, failed };
+    // Why the last save of this thread failed.
+    thread_local int lastFailure = 0;
 
-    Written writeAndCheck (const juce::File& file, const SafeSave::Writer& writer)
+    /** Writes into an open file: every byte or the system's error. The
+        framework's file stream notices only a write that fails outright (a
+        short write on a full disk or at a size limit passes) and drops the
+        result of its last buffer, so the program writes through its own. */
+    class FileWriter final : public juce::OutputStream
     {
-        juce::int64 written = 0;
+    public:
+        explicit FileWriter (int opened) : fd (opened)   { buffer.reserve (bufferSize); }
+        ~FileWriter() override                           { if (fd >= 0) ::close (fd); }
 
+        bool write (const void* data, size_t bytes) override
         {
-            juce::FileOutputStream out (file, bufferSize);
+            if (error != 0 || (buffer.size() + bytes > bufferSize && ! drain()))
+                return false;
 
-            if (! out.openedOk())
-                return Written::notOpened;
+            if (bytes > bufferSize && ! writeAll (static_cast<const char*> (data), bytes))
+                return false;
 
-            if (! writer (out))
-                return Written::failed;
+            if (bytes <= bufferSize)
+                buffer.insert (buffer.end(), static_cast<const char*> (data), static_cast<const char*> (data) + bytes);
 
-            out.flush();
-
-            if (out.getStatus().failed())
-                return Written::failed;
-
-            written = out.getPosition();
+            position += (juce::int64) bytes;
+            return true;
         }
 
-        return file.getSize() == written ? Written::whole : Written::failed;
-    }
+        void flush() override                            { drain(); }
+        int getError() const noexcept                    { return error; }
+        juce::int64 getPosition() override               { return position; }
+        bool setPosition (juce::int64 wanted) override   { return wanted == position; }
+
+        /** Everything on the disk (synced), the size as written, and the file
+            closed: 0, or the system's error. */
+        int finish()
+        {
+            if (drain() && ::fsync (fd) != 0)
+                error = errno;
+
+            if (struct stat info {}; error == 0 && (::fstat (fd, &info) != 0 || (juce::int64) info.st_size != position))
+                error = EIO;
+
+            if (::close (std::exchange (fd, -1)) != 0 && error == 0)
+                error = errno;
+
+            return error;
+        }
+
+    private:
+        bool drain()
+        {
+            const bool drained = error == 0 && writeAll (buffer.data(), buffer.size());
+            buffer.clear();
+            return drained;
+        }
+
+        bool writeAll (const char* data, size_t bytes)
+        {
+            for (size_t done = 0; done < bytes;)
+            {
+                const auto wrote = ::write (fd, data + done, bytes - done);
+
+                if (wrote < 0 && errno == EINTR)
+                    continue;
+
+                // A write that takes nothing has run out of room.
+                if (wrote <= 0)
+                {
+                    error = wrote < 0 ? errno : ENOSPC;
+                    return false;
+                }
+
+                done += (size_t) wrote;
+            }
+
+            return true;
+        }
+
+        int fd;
+        int error = 0;
+        juce::int64 position = 0;   // of everything handed over, the buffer's included
+        std::vector<char> buffer;
+    };
 
     // A name of its own for each temporary file, taken exclusively: two saves
     // of one target at once (two threads, or two programs) never share one,
     // where the framework's names come from a generator that threads share
-    // unguarded and so can give both the same number.
-    juce::File makeTemporaryBeside (const juce::File& target)
+    // unguarded and so can give both the same number. The file opened, or -1
+    // and the system's error.
+    int makeTemporaryBeside (const juce::File& target, juce::File& made)
     {
-        static std::atomic<juce::uint32> made { 0 };
+        static std::atomic<juce::uint32> count { 0 };
         const auto process = (juce::uint32) ::getpid() * 0x9e3779b1u;
 
         for (int tries = 0; tries < 100; ++tries)
         {
-            const auto number = process ^ (made.fetch_add (1) * 0x85ebca6bu);
-            const auto file = target.getSiblingFile (target.getFileNameWithoutExtension() + "_temp"
-                                                     + juce::String::toHexString ((int) number) + target.getFileExtension());
-            const auto opened = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            const auto number = process ^ (count.fetch_add (1) * 0x85ebca6bu);
+            made = target.getSiblingFile (target.getFileNameWithoutExtension() + "_temp"
+                                          + juce::String::toHexString ((int) number) + target.getFileExtension());
 
-            if (opened >= 0)
-            {
-                ::close (opened);
-                return file;
-            }
+            if (const auto opened = ::open (made.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); opened >= 0)
+                return opened;
 
             if (errno != EEXIST)
-                return {};
+                break;
         }
 
-        return {};
+        const auto error = errno;
+        made = juce::File();
+        errno = error;
+        return -1;
     }
 
     std::mutex hookLock;
     SafeSave::BeforeReplace beforeReplace;
+    SafeSave::FolderSync folderSync;
 
-    void runBeforeReplace (const juce::File& target);
-
-    // Nothing is written (nor the writer called) when the temporary file cannot be opened.
-    Written replaceAt (const juce::File& target, const SafeSave::Writer& writer, const juce::File& fixedTemporary)
+    template <typename Hook>
+    Hook takeHook (const Hook& hook)
     {
-        if (target.isDirectory() || ! target.getParentDirectory().isDirectory())
-            return Written::notOpened;
+        const std::lock_guard hold (hookLock);
+        return hook;
+    }
 
-        // A file stream appends to what is there: a leftover of an earlier
-        // attempt must go first.
-        if (fixedTemporary != juce::File() && ! fixedTemporary.deleteFile())
-            return Written::notOpened;
+    int syncFolder (const juce::File& folder)
+    {
+        if (const auto standIn = takeHook (folderSync); standIn != nullptr)
+            return standIn (folder);
 
-        const auto name = fixedTemporary != juce::File() ? fixedTemporary : makeTemporaryBeside (target);
+        // A folder that cannot be opened for it (no read permission) cannot
+        // be synced by this program at all: the rename stands as it is.
+        const auto opened = ::open (folder.getFullPathName().toRawUTF8(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 
-        if (name == juce::File())
-            return Written::notOpened;
+        if (opened < 0)
+            return 0;
+
+        auto error = ::fsync (opened) == 0 ? 0 : errno;
+        ::close (opened);
+
+        // Some file systems sync no folders (and need none).
+        return error == EINVAL || error == ENOTSUP ? 0 : error;
+    }
+
+    // What became of a save: written, or the system's error (0 for none: the writer gave up).
+    struct Outcome
+    {
+        bool written = false;
+        int error = 0;
+    };
+
+    // Nothing is written (nor the writer called) when the temporary file cannot be made.
+    Outcome replaceAt (const juce::File& target, const SafeSave::Writer& writer)
+    {
+        if (target.isDirectory())
+            return { false, EISDIR };
+
+        juce::File name;
+        const auto opened = makeTemporaryBeside (target, name);
+
+        if (opened < 0)
+            return { false, errno };
 
         // Removes its file when it goes, so nothing is left behind on failure.
         const juce::TemporaryFile temporary (target, name);
-        const auto written = writeAndCheck (temporary.getFile(), writer);
+        FileWriter out (opened);
 
-        if (written != Written::whole)
-            return written;
+        if (! writer (out))
+            return { false, out.getError() };
+
+        if (const auto error = out.finish(); error != 0)
+            return { false, error };
 
         // A rename only, beside the target: the file is there whole, old or new, at
         // every moment. The framework's replace deletes a target it found missing
         // just before its rename (another save's, meanwhile), and falls back to a
         // copy over it when the rename fails.
-        runBeforeReplace (target);
-        return std::rename (temporary.getFile().getFullPathName().toRawUTF8(), target.getFullPathName().toRawUTF8()) == 0
-                   ? Written::whole : Written::failed;
-    }
-
-    void runBeforeReplace (const juce::File& target)
-    {
-        SafeSave::BeforeReplace hook;
-
-        {
-            const std::lock_guard hold (hookLock);
-            hook = beforeReplace;
-        }
-
-        if (hook != nullptr)
+        if (const auto hook = takeHook (beforeReplace); hook != nullptr)
             hook (target);
+
+        if (std::rename (name.getFullPathName().toRawUTF8(), target.getFullPathName().toRawUTF8()) != 0)
+            return { false, errno };
+
+        const auto synced = syncFolder (target.getParentDirectory());
+        return { synced == 0, synced };
     }
 
     // The folder a link lies in as the system sees it: a relative link's ".."
@@ -175,18 +256,63 @@ void SafeSave::setBeforeReplace (BeforeReplace hook)
     beforeReplace = std::move (hook);
 }
 
-bool SafeSave::replaceFile (const juce::File& path, const Writer& writer, const juce::File& fixedTemporary)
+void SafeSave::setFolderSync (FolderSync standIn)
+{
+    const std::lock_guard hold (hookLock);
+    folderSync = std::move (standIn);
+}
+
+bool SafeSave::replaceFile (const juce::File& path, const Writer& writer)
 {
     // A rename over a link would put a plain file in its place and leave what
     // it leads to as it was: the file it leads to is replaced, from beside it
-    // (a rename does not cross file systems). Only where nothing can be
-    // written (a link into /proc, or to a folder that is gone) does the file
-    // take the link's place, as the framework's save would.
-    if (const auto target = followLinks (path); target != path)
-        if (const auto written = replaceAt (target, writer, {}); written != Written::notOpened)
-            return written == Written::whole;
+    // (a rename does not cross file systems). Only where no file can be (a
+    // link into /proc, or to a folder that is gone) does the file take the
+    // link's place, as the framework's save would; a folder that refuses the
+    // file refuses the save.
+    auto outcome = Outcome { false, ENOENT };
 
-    return replaceAt (path, writer, fixedTemporary) == Written::whole;
+    if (const auto target = followLinks (path); target != path)
+        outcome = replaceAt (target, writer);
+
+    if (! outcome.written && (outcome.error == ENOENT || outcome.error == ENOTDIR))
+        outcome = replaceAt (path, writer);
+
+    lastFailure = outcome.written ? 0 : outcome.error;
+    return outcome.written;
+}
+
+int SafeSave::lastError()
+{
+    return lastFailure;
+}
+
+bool SafeSave::isOutOfRoom (int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+juce::String SafeSave::describeError (int error)
+{
+    if (error == 0)
+        return {};
+
+    if (error == EACCES || error == EPERM)
+        return "no permission";
+
+    if (error == EROFS)
+        return "the drive is read-only";
+
+    if (isOutOfRoom (error))
+        return "no room on the drive";
+
+    if (error == EIO)
+        return "an I/O error";
+
+    if (error == ENAMETOOLONG)
+        return "a name too long for the drive";
+
+    return juce::String::fromUTF8 (std::strerror (error)).toLowerCase();
 }
 
 juce::File SafeSave::moveAside (const juce::File& damaged)

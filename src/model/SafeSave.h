@@ -11,14 +11,32 @@ namespace SafeSave
     /** Fills the stream; false stops the save. */
     using Writer = std::function<bool (juce::OutputStream&)>;
 
-    /** Writes through the writer into a temporary file beside the target, closes
-        it, checks that every byte reached the disk and renames it over the target.
-        On any failure the target keeps what it held, the temporary file is gone
-        and the result is false. The target's folder must exist. A temporary file
-        of a fixed name may be given; whatever it holds is replaced. A target
-        reached through a symbolic link is the file the link leads to (made
-        there when it is missing), written in its own folder: the link stays. */
-    bool replaceFile (const juce::File& target, const Writer& writer, const juce::File& fixedTemporary = {});
+    /** Writes through the writer into a temporary file made beside the target
+        (taken exclusively, a name of its own), flushes it to the disk, checks
+        that every byte is there, renames it over the target and syncs the
+        folder, so that the rename outlives a power cut. On any failure the
+        target keeps what it held, the temporary file is gone and the result is
+        false. The target's folder must exist. A target reached through a
+        symbolic link is the file the link leads to (made there when it is
+        missing), written in its own folder: the link stays. Where that folder
+        cannot take the file (no permission, a name too long for it, ...) the
+        save fails like any other; only a link that leads where no file can be
+        (its folder gone) is replaced by the file, as the framework's save would. */
+    bool replaceFile (const juce::File& target, const Writer& writer);
+
+    /** Why the last replaceFile of this thread failed, as the system said it
+        (an errno value); 0 after one that succeeded, or failed with no word of
+        the system (the writer gave up). */
+    int lastError();
+
+    /** What the system said, in a few words for a message ("no permission",
+        "no room on the drive", "an I/O error", or the system's own text);
+        empty for 0. */
+    juce::String describeError (int error);
+
+    /** Whether the error means the drive has no room left (rather than no
+        permission or a failing drive). */
+    bool isOutOfRoom (int error);
 
     /** The file a symbolic link leads to in the end, relative links taken from
         their own folder; a link to nothing gives the path it names. A path that
@@ -29,6 +47,12 @@ namespace SafeSave
         it replaces its target: tests stand in a disk that stalls there. */
     using BeforeReplace = std::function<void (const juce::File& target)>;
     void setBeforeReplace (BeforeReplace hook);
+
+    /** Makes the renames in a folder durable: syncs it; 0 or the system's error.
+        Tests stand in their own (to count the syncs or fail them); none gives
+        the system's back. */
+    using FolderSync = std::function<int (const juce::File& folder)>;
+    void setFolderSync (FolderSync standIn);
 
     /** Moves a file that cannot be read (or a folder or pipe in its place) out
         of the way, beside itself with ".damaged" added (numbered when such a

@@ -394,8 +394,7 @@ TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
                                               data.getChildFile ("deviceList_temp12ab (2).xml"),
                                               data.getChildFile ("Vesper/data/Vesper_000003_tempdeadbeef.mwd"),
                                               data.getChildFile ("Vesper/data/Vesper_backup_temp0a.xml"),
-                                              unit.getChildFile ("working_.mwd"), unit.getChildFile ("sync_.mwd"),
-                                              unit.getChildFile ("working_temp12.mwd") };
+                                              unit.getChildFile ("working_temp12.mwd"), unit.getChildFile ("sync_temp3f.mwd") };
     const juce::Array<juce::File> kept { data.getChildFile ("Belvora 2.settings"), data.getChildFile ("Belvora 2.settings.damaged"),
                                          data.getChildFile ("Vesper/data/Vesper_000003.mwd"), data.getChildFile ("Vesper/data/Vesper_backup.xml"),
                                          data.getChildFile ("Vesper/data/template.xml"), unit.getChildFile ("working.mwd"),

@@ -55,10 +55,8 @@ TEST (Paths, UnknownProductFoldersLieInTheDataFolder)
 
 TEST (Paths, WorkingAndSyncFileNames)
 {
-    EXPECT_EQ (Belvora::getWorkingFile ("/x/y", false), "/x/y/working.mwd");
-    EXPECT_EQ (Belvora::getWorkingFile ("/x/y", true), "/x/y/working_.mwd");
-    EXPECT_EQ (Belvora::getSyncFile ("/x/y", false), "/x/y/sync.mwd");
-    EXPECT_EQ (Belvora::getSyncFile ("/x/y", true), "/x/y/sync_.mwd");
+    EXPECT_EQ (Belvora::getWorkingFile ("/x/y"), "/x/y/working.mwd");
+    EXPECT_EQ (Belvora::getSyncFile ("/x/y"), "/x/y/sync.mwd");
 }
 
 TEST (Paths, ProductNamesThatCouldLeaveTheDataFolderAreRefused)

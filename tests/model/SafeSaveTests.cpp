@@ -2,6 +2,8 @@
 
 #include "model/SafeSave.h"
 #include "support/FileSizeLimit.h"
+#include "support/OddFiles.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -41,11 +43,17 @@ TEST (SafeSave, ReplacesTheFileAndLeavesNothingElse)
     EXPECT_EQ (target.getSize(), 5000);
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
 
-    // A leftover under the fixed temporary name is not appended to.
-    const auto temporary = folder.getChildFile ("list_.xml");
-    temporary.replaceWithText (juce::String::repeatedString ("junk", 5000));
-    EXPECT_TRUE (SafeSave::replaceFile (target, bytesOfValue (10, 'm'), temporary));
-    EXPECT_EQ (target.loadFileAsString(), "mmmmmmmmmm");
+    // The folder is synced once the file is renamed into it (so that the
+    // rename lasts); a sync that fails is a failed save, said as the system said it.
+    juce::StringArray synced;
+    int syncError = 0;
+    SafeSave::setFolderSync ([&] (const juce::File& f) { synced.add (f.getFileName() + ":" + target.loadFileAsString()); return syncError; });
+    EXPECT_TRUE (SafeSave::replaceFile (target, bytesOfValue (3, 'm')));
+    syncError = EIO;
+    EXPECT_FALSE (SafeSave::replaceFile (target, bytesOfValue (2, 's')));
+    SafeSave::setFolderSync ({});
+    EXPECT_EQ (synced, juce::StringArray ({ "safesave-ok:mmm", "safesave-ok:ss" }));
+    EXPECT_EQ (SafeSave::describeError (SafeSave::lastError()), "an I/O error");
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
 
     // Saves of one file from several threads at once each succeed, and from
@@ -104,7 +112,7 @@ TEST (SafeSave, ShortWritesAtAFileSizeLimitAreFailures)
     // One buffer's worth, written short at close, and a stream written past the limit.
     for (auto size : { 328, 100000 })
     {
-        EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (size, 'n')) ? 0 : 1; }), 1) << size;
+        EXPECT_EQ (FileSizeLimit::inChild (100, [&] { return SafeSave::replaceFile (target, bytesOfValue (size, 'n')) ? 0 : SafeSave::lastError(); }), EFBIG) << size;
         EXPECT_EQ (target.loadFileAsString(), "old") << size;
         EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml")) << size;
     }
@@ -166,7 +174,7 @@ TEST (SysExFile, AppendedExportThatRunsOutOfRoomLeavesTheFileAsItWas)
 
 // Files kept elsewhere through links (as dotfile managers do): each save replaces what the
 // link leads to, from beside it, and the link stays; relative links, chains and links to
-// nothing alike. The workspace's fixed temporary name is not used away from its folder.
+// nothing alike. A folder that refuses the file refuses the save.
 TEST (SafeSave, ALinkStaysALinkAndWhatItLeadsToIsReplaced)
 {
     const auto here = freshFolder ("safesave-links"), elsewhere = freshFolder ("safesave-targets");
@@ -196,4 +204,25 @@ TEST (SafeSave, ALinkStaysALinkAndWhatItLeadsToIsReplaced)
 
     EXPECT_EQ (fileNamesIn (unit), juce::StringArray ("working.mwd"));
     EXPECT_EQ (fileNamesIn (elsewhere), juce::StringArray ({ "index.xml", "new", "settings", "work.mwd" }));
+
+    // Where the target's folder cannot take a new file (no permission, or no
+    // room in a name for the temporary file's), the save fails and the link stays.
+    const auto longName = juce::String::repeatedString ("n", 250);
+    ASSERT_TRUE (elsewhere.getChildFile (longName).create() && link ("long", "../safesave-targets/" + longName));
+    EXPECT_FALSE (SafeSave::replaceFile (here.getChildFile ("long"), bytesOfValue (3, 'x')));
+    EXPECT_EQ (SafeSave::lastError(), ENAMETOOLONG);
+
+    OddFiles::WithoutPrivilege user (TestEnvironment::getHome(), true);
+
+    if (user.active && ::chmod (elsewhere.getFullPathName().toRawUTF8(), 0555) == 0)
+    {
+        EXPECT_FALSE (SafeSave::replaceFile (here.getChildFile ("settings"), bytesOfValue (3, 'x')));
+        EXPECT_EQ (SafeSave::describeError (SafeSave::lastError()), "no permission");
+        ::chmod (elsewhere.getFullPathName().toRawUTF8(), 0755);
+    }
+
+    for (const auto& name : { "long", "settings" })
+        EXPECT_TRUE (here.getChildFile (name).isSymbolicLink()) << name;
+
+    EXPECT_EQ (elsewhere.getChildFile ("settings").loadFileAsString(), "ccc");
 }

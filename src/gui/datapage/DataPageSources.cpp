@@ -73,8 +73,8 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
     {
         const auto folder = devices->getActiveDeviceDataFolder();
         const auto live = devices->getActiveDeviceData();
-        const juce::File workingFile (Belvora::getWorkingFile (folder, false));
-        const juce::File syncFile (Belvora::getSyncFile (folder, false));
+        const juce::File workingFile (Belvora::getWorkingFile (folder));
+        const juce::File syncFile (Belvora::getSyncFile (folder));
         DeviceData::FileInfo info;
 
         // Without the unit's data nothing tells whether the file fits: it stays
@@ -164,7 +164,7 @@ void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const
     const auto fromEarlier = live == nullptr || stored->getFirmwareVersion().build < live->getFirmwareVersion().build;
 
     // Converted, it replaces the stored file: only once a copy of that is kept.
-    const bool keptAside = kept != juce::File (Belvora::getWorkingFile (deviceFolder, false));
+    const bool keptAside = kept != juce::File (Belvora::getWorkingFile (deviceFolder));
 
     if (live != nullptr && keptAside && startConversion (workspaceConversion, std::move (stored), *live,
                                             [kept, from, fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
@@ -215,7 +215,7 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
 // (What a save wrote there meanwhile stays.)
 void DataPage::dropStoredWorkspace (const juce::File& kept)
 {
-    const juce::File stored (Belvora::getWorkingFile (deviceFolder, false));
+    const juce::File stored (Belvora::getWorkingFile (deviceFolder));
 
     if (deviceFolder.isEmpty() || kept == stored)
         return;
@@ -760,8 +760,8 @@ void DataPage::deleteDeviceWorkingFiles()
     // After the saves still on their way, which would bring them back.
     autosave->writes.post ([folder]
     {
-        juce::File (Belvora::getSyncFile (folder, false)).deleteFile();
-        juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
+        juce::File (Belvora::getSyncFile (folder)).deleteFile();
+        juce::File (Belvora::getWorkingFile (folder)).deleteFile();
     });
 }
 
