@@ -258,7 +258,7 @@ void Belvora::shutdown()
     juce::Desktop::getInstance().getAnimator().cancelAllAnimations (false);
 
     // The window has gone: the writes handed over end here, never cut short.
-    saveUserSettings();
+    saveInBackground();
     keepLastGoodSettings();
     releaseAppProperties();
     instanceLock.reset();

@@ -81,8 +81,12 @@ public:
     /** Returns once the background saves handed over so far are written. */
     void waitForBackgroundSaves()                            { writes.waitUntilIdle(); }
 
-    /** Runs the job on the saves' thread once those handed over so far are written. */
-    void afterBackgroundSaves (std::function<void()> job)    { writes.post (std::move (job)); }
+    /** Runs the job on the writes thread once the saves handed over so far are
+        written; whenWritten, if any, is then posted to the message thread. */
+    void afterBackgroundSaves (std::function<void()> job, std::function<void()> whenWritten = {})
+    {
+        writes.post (std::move (job), std::move (whenWritten));
+    }
 
     /** What the last saves could not write: the titles of the backups in the
         tree whose last write failed, and whether the index's did. A backup
@@ -91,6 +95,7 @@ public:
     {
         juce::StringArray backups;
         bool index = false;
+        int error = 0;      // what the system said of the last write that failed (SafeSave::describeError)
 
         bool isEmpty() const noexcept                        { return backups.isEmpty() && ! index; }
     };
@@ -222,7 +227,7 @@ private:
     struct FailedSaves;
     std::shared_ptr<FailedSaves> failedSaves;       // backups whose background write failed; shared with the writes
 
-    platform::WriteQueue writes;                    // owns what it writes; finishes before the rest goes
+    platform::WriteQueue writes;                    // the backups' lane; owns what it writes; finishes before the rest goes
 
     JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)
 };

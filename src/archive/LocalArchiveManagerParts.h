@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/LocalArchiveManager.h"
+#include "model/SafeSave.h"
 
 #include <algorithm>
 #include <mutex>
@@ -25,12 +26,14 @@ struct LocalArchiveManager::FailedSaves
     juce::Array<juce::WeakReference<DeviceDataArchive>> archives;
     std::set<juce::String> unsaved;      // the uuids of backups whose last write failed
     bool indexUnsaved = false;
+    int error = 0;                       // what the system said of the last write that failed
     bool deletedListed = false;          // the index on disk may still name backups in the deleted folder
     std::function<void()> listener;      // message thread only
 
     void record (const juce::Uuid& backup, bool written)
     {
         const std::lock_guard<std::mutex> hold (lock);
+        noteError (written);
 
         if (written)
             unsaved.erase (backup.toString());
@@ -43,6 +46,7 @@ struct LocalArchiveManager::FailedSaves
     void recordIndex (bool written)
     {
         const std::lock_guard<std::mutex> hold (lock);
+        noteError (written);
         indexUnsaved = ! written;
         deletedListed = deletedListed && ! written;
     }
@@ -77,6 +81,13 @@ struct LocalArchiveManager::FailedSaves
     {
         const std::lock_guard<std::mutex> hold (lock);
         return ! indexUnsaved && std::none_of (backups.begin(), backups.end(), [this] (const auto& b) { return unsaved.count (b) > 0; });
+    }
+
+    // On the thread that wrote, under the lock.
+    void noteError (bool written)
+    {
+        if (! written)
+            error = SafeSave::lastError();
     }
 
     void markModified()

@@ -134,6 +134,7 @@ LocalArchiveManager::Unsaved LocalArchiveManager::getUnsaved() const
 
     const std::lock_guard<std::mutex> hold (failedSaves->lock);
     result.index = failedSaves->indexUnsaved;
+    result.error = failedSaves->error;
 
     // Only what the tree still holds: a deleted backup needs no writing.
     for (const auto& node : nodes)

@@ -11,7 +11,9 @@
 
 namespace
 {
-    std::atomic<bool> lastSaveFailed { false };
+    // The system's error of the last failed write of the settings; 0 after one that succeeded.
+    constexpr int unknownError = -1;
+    std::atomic<int> lastSaveError { 0 };
 
     std::function<void()>& saveListener()
     {
@@ -38,16 +40,16 @@ namespace
         juce::PropertiesFile& settings;
     };
 
-    /** The settings holder, the thread that writes its file and the saver that
-        watches its settings. Deleted at the end of shutdown, or at process exit
-        when shutdown never ran: either way the saver goes first, then the
-        writes end, while the settings they take still exist. */
+    /** The settings holder, the lane of the writes thread that alone writes
+        its files, and the saver that watches its settings. Deleted at the end
+        of shutdown, or at process exit when shutdown never ran: either way the
+        saver goes first, then the writes end, while the settings they take
+        still exist. */
     struct Store
     {
         std::mutex holderLock;   // guards the holder itself, never for longer than it takes to look it up
-        std::mutex writeLock;    // one write of the settings at a time; the holder is not released during one
         std::unique_ptr<juce::ApplicationProperties> properties;
-        std::unique_ptr<platform::WriteQueue> writes;   // made with the first write handed over
+        platform::WriteQueue writes;
         std::unique_ptr<SettingsSaver> saver;
     };
 
@@ -58,28 +60,10 @@ namespace
     }
 
     std::mutex& holderLock()   { return store().holderLock; }
-    std::mutex& writeLock()    { return store().writeLock; }
 
-    void postWrite (std::function<void()> job)
+    void postWrite (std::function<void()> job, std::function<void()> whenWritten = {})
     {
-        const std::lock_guard guard (holderLock());
-        auto& writes = store().writes;
-
-        if (writes == nullptr)
-            writes = std::make_unique<platform::WriteQueue>();
-
-        writes->post (std::move (job));
-    }
-
-    // Joins the writes thread once everything handed over is written.
-    void endWrites()
-    {
-        std::unique_ptr<platform::WriteQueue> ending;
-
-        {
-            const std::lock_guard guard (holderLock());
-            ending = std::move (store().writes);
-        }
+        store().writes.post (std::move (job), std::move (whenWritten));
     }
 
     const char* const syncMethodNames[] = { "auto", "manual", "previous" };
@@ -173,19 +157,25 @@ void BelvoraSettings::releaseAppProperties()
 {
     store().saver.reset();
 
-    // What was handed over is written first, and what changed since with it:
-    // the framework's own save would put a plain file in place of a link.
-    endWrites();
-
+    // What was handed over is written first, and what changed since with it,
+    // by the settings' lane as ever.
     if (areConfigured())
-        saveUserSettings();
+        saveInBackground();
 
-    const std::lock_guard writing (writeLock());
+    waitForWrites();
+
     const std::lock_guard guard (holderLock());
     auto& holder = store().properties;
 
+    // The framework's own save would put a plain file in place of a link, or
+    // try again what has just failed: the settings are never its to write.
     if (holder != nullptr)
+    {
+        if (auto* settings = holder->getUserSettings())
+            settings->setNeedsToBeSaved (false);
+
         holder->closeFiles();
+    }
 
     holder.reset();
 }
@@ -212,9 +202,8 @@ void BelvoraSettings::configureAppProperties()
     getAppProperties().setStorageParameters (options);
 }
 
-bool BelvoraSettings::saveUserSettings()
+bool BelvoraSettings::writeUserSettings()
 {
-    const std::lock_guard writing (writeLock());
     juce::PropertiesFile* settings = nullptr;
 
     {
@@ -236,7 +225,7 @@ bool BelvoraSettings::saveUserSettings()
 
         if (! settings->needsToBeSaved())
         {
-            lastSaveFailed = false;
+            lastSaveError = 0;
             return true;
         }
 
@@ -245,12 +234,12 @@ bool BelvoraSettings::saveUserSettings()
 
     const auto file = settings->getFile();
     const auto document = makeDocument (taken);
-    const bool written = file != juce::File() && file.getParentDirectory().createDirectory().wasOk()
-                      && SafeSave::replaceFile (file, [&document] (juce::OutputStream& out)
-                         {
-                             document->writeTo (out);
-                             return true;
-                         });
+    const bool folderMade = file != juce::File() && SafeSave::makeFolder (file.getParentDirectory());
+    const bool written = folderMade && SafeSave::replaceFile (file, [&document] (juce::OutputStream& out)
+                                       {
+                                           document->writeTo (out);
+                                           return true;
+                                       });
 
     if (written)
     {
@@ -261,7 +250,7 @@ bool BelvoraSettings::saveUserSettings()
             settings->setNeedsToBeSaved (false);
     }
 
-    lastSaveFailed = ! written;
+    lastSaveError = written ? 0 : file != juce::File() && SafeSave::lastError() != 0 ? SafeSave::lastError() : unknownError;
     return written;
 }
 
@@ -269,18 +258,22 @@ void BelvoraSettings::saveInBackground (std::function<void()> whenWritten)
 {
     // The writes thread takes the settings when their turn comes, under their
     // lock for the copy only: the message thread never waits on the disk.
-    postWrite ([whenWritten = std::move (whenWritten)]
-    {
-        saveUserSettings();
-
-        if (whenWritten != nullptr)
-            juce::MessageManager::callAsync (whenWritten);
-    });
+    postWrite ([] { writeUserSettings(); }, std::move (whenWritten));
 }
 
 bool BelvoraSettings::hasUnsavedSettings()
 {
-    return lastSaveFailed;
+    return lastSaveError != 0;
+}
+
+int BelvoraSettings::getLastSaveError()
+{
+    return juce::jmax (0, lastSaveError.load());
+}
+
+void BelvoraSettings::waitForWrites()
+{
+    store().writes.waitUntilIdle();
 }
 
 void BelvoraSettings::setSaveListener (std::function<void()> listener)
@@ -299,7 +292,8 @@ void BelvoraSettings::keepLastGoodSettings()
     auto& settings = getUserSettings();
 
     if (settings.isValidFile())
-        keepLastGood (settings.getFile(), getLastGoodSettingsFile(), takeValues (settings));
+        postWrite ([file = settings.getFile(), lastGood = getLastGoodSettingsFile(), values = takeValues (settings)]
+                   { keepLastGood (file, lastGood, values); });
 }
 
 BelvoraSettings::Recovery BelvoraSettings::recoverSettingsFile()

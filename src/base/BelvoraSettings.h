@@ -13,25 +13,29 @@ public:
     /** The user settings file of the store. */
     static juce::PropertiesFile& getUserSettings();
 
-    /** Lets the writes handed over end, saves and deletes the process-wide
-        settings holder (also done at process exit). */
+    /** Writes what changed, lets the writes handed over end, and deletes the
+        process-wide settings holder (also done at process exit); the framework
+        never writes the settings itself. */
     static void releaseAppProperties();
 
     /** Gives the settings holder its storage parameters (file "Belvora 2.settings"). */
     static void configureAppProperties();
 
-    /** Writes the settings if they changed since the last write, or if that
-        failed; keeps whether this one failed. True when they are on disk. Any
-        thread; the message thread hands them over instead while its window is up. */
-    static bool saveUserSettings();
-
-    /** Hands the settings to the settings' writes thread and returns: written
-        in order, as they are when their turn comes (so the last state wins).
+    /** Hands the settings to their lane of the writes thread and returns: written
+        there alone, in order, as they are when their turn comes (so the last
+        state wins), if they changed since the last write or that failed.
         whenWritten, if any, is called on the message thread once they were. */
     static void saveInBackground (std::function<void()> whenWritten = {});
 
+    /** Returns once the writes of the settings handed over so far are done.
+        Not for the message thread while its loop runs. */
+    static void waitForWrites();
+
     /** Whether the last write of the settings failed (they are not on disk). */
     static bool hasUnsavedSettings();
+
+    /** What the system said of that failure (an errno value, see SafeSave::describeError); 0 when it said nothing. */
+    static int getLastSaveError();
 
     /** Called on the message thread after each save of the settings a change
         brought (none to stop). */
@@ -61,8 +65,8 @@ public:
     /** The copy of the settings file as it was last known to be readable. */
     static juce::File getLastGoodSettingsFile();
 
-    /** Copies a readable settings file to that copy; a copy that cannot be
-        read is never written over (it was moved aside, or named). */
+    /** Copies a readable settings file to that copy, on the settings' lane; a
+        copy that cannot be read is never written over (it was moved aside, or named). */
     static void keepLastGoodSettings();
 
     static int getDataSyncMethod();
@@ -79,6 +83,7 @@ public:
     static int getDownloadTimeoutMs();
 
 private:
+    static bool writeUserSettings();
     static Recovery recoverDamagedFile();
     static bool areConfigured();
 };

@@ -35,6 +35,7 @@ ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, F
         return;
     }
 
+    master.keepLocalCopy (descriptorWrites);
     auto records = master.makeRecords();
 
     for (auto* record : records)

@@ -212,6 +212,7 @@ private:
     std::atomic<juce::int64> bytesReceived { 0 };
     std::atomic<bool> online { false };
     MasterDescriptor master;
+    platform::WriteQueue descriptorWrites;   // the master descriptor's local copy
     juce::StringArray productNames;
 
     ProductTable products;

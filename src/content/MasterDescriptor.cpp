@@ -47,7 +47,7 @@ MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::i
 
     if (chosen == nullptr && fresh != nullptr)
     {
-        ContentReader::saveXml (*fresh, BelvoraPaths::getMasterDescriptorFile());
+        result.fresh = true;
         chosen = std::move (fresh);
     }
 
@@ -62,6 +62,18 @@ MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::i
 
     result.document = std::move (chosen);
     return result;
+}
+
+void MasterDescriptor::keepLocalCopy (platform::WriteQueue& writes) const
+{
+    if (! fresh || document == nullptr)
+        return;
+
+    // The data folder is there already (it holds the start's lock): made here
+    // only when missing, as the writes made beside it at once by others expect it.
+    const juce::File file (BelvoraPaths::getMasterDescriptorFile());
+    file.getParentDirectory().createDirectory();
+    writes.post ([copy = document, file] { ContentReader::saveXml (*copy, file.getFullPathName()); });
 }
 
 void MasterDescriptor::readGeneralSettings (const juce::XmlElement& settings)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "content/ProductRecord.h"
+#include "platform/WriteQueue.h"
 
 #include <atomic>
 
@@ -23,6 +24,10 @@ public:
     /** The server's copy arrived, whether or not it is the one in use. */
     bool isOnline() const noexcept   { return online; }
 
+    /** Hands the server's copy, when it is the one in use, to the writes to
+        replace the local copy: a disk that stalls never holds the start. */
+    void keepLocalCopy (platform::WriteQueue& writes) const;
+
     /** One record per usable product element, in document order. */
     juce::OwnedArray<ProductRecord> makeRecords() const;
 
@@ -34,4 +39,5 @@ private:
 
     std::shared_ptr<const juce::XmlElement> document;
     bool online = false;
+    bool fresh = false;     // the document is the server's copy
 };

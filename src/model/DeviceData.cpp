@@ -549,7 +549,7 @@ juce::String DeviceData::getSyncFileName()
 
 DeviceData::SaveResult DeviceData::saveWorkingFile (const juce::File& folder, bool working) const
 {
-    if (! folder.isDirectory() && folder.createDirectory().failed())
+    if (! SafeSave::makeFolder (folder))
         return writeFailed;
 
     return saveToFile (folder.getChildFile (working ? getWorkingFileName() : getSyncFileName()));

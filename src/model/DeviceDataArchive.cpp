@@ -247,7 +247,7 @@ bool DeviceDataArchive::save (const juce::File& archiveFile)
 
     const auto targetFolder = archiveFile.getParentDirectory();
 
-    if (! targetFolder.isDirectory() && targetFolder.createDirectory().failed())
+    if (! SafeSave::makeFolder (targetFolder))
         return false;
 
     // A data file this save makes goes again when its archive file cannot
@@ -266,7 +266,7 @@ bool DeviceDataArchive::save (const juce::File& archiveFile)
 
         dataFile = dataFile.withFileExtension (".mwd");
 
-        if (! dataFile.getParentDirectory().isDirectory() && dataFile.getParentDirectory().createDirectory().failed())
+        if (! SafeSave::makeFolder (dataFile.getParentDirectory()))
             return false;
 
         data->clearModified (false);

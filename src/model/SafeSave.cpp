@@ -282,6 +282,23 @@ bool SafeSave::replaceFile (const juce::File& path, const Writer& writer)
     return outcome.written;
 }
 
+bool SafeSave::makeFolder (const juce::File& folder)
+{
+    lastFailure = 0;
+
+    if (folder.isDirectory())
+        return true;
+
+    // Made meanwhile by another is made.
+    if (const auto above = folder.getParentDirectory(); above != folder && ! makeFolder (above))
+        return false;
+
+    if (::mkdir (folder.getFullPathName().toRawUTF8(), 0777) != 0 && (errno != EEXIST || ! folder.isDirectory()))
+        lastFailure = errno == EEXIST ? ENOTDIR : errno;
+
+    return lastFailure == 0;
+}
+
 int SafeSave::lastError()
 {
     return lastFailure;
@@ -290,6 +307,11 @@ int SafeSave::lastError()
 bool SafeSave::isOutOfRoom (int error)
 {
     return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+bool SafeSave::isRefused (int error)
+{
+    return error == EACCES || error == EPERM || error == EROFS;
 }
 
 juce::String SafeSave::describeError (int error)

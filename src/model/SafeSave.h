@@ -24,9 +24,13 @@ namespace SafeSave
         (its folder gone) is replaced by the file, as the framework's save would. */
     bool replaceFile (const juce::File& target, const Writer& writer);
 
-    /** Why the last replaceFile of this thread failed, as the system said it
-        (an errno value); 0 after one that succeeded, or failed with no word of
-        the system (the writer gave up). */
+    /** Makes a folder and those above it that are missing; false when it
+        cannot, which lastError then tells. */
+    bool makeFolder (const juce::File& folder);
+
+    /** Why the last replaceFile or makeFolder of this thread failed, as the
+        system said it (an errno value); 0 after one that succeeded, or failed
+        with no word of the system (the writer gave up). */
     int lastError();
 
     /** What the system said, in a few words for a message ("no permission",
@@ -34,9 +38,11 @@ namespace SafeSave
         empty for 0. */
     juce::String describeError (int error);
 
-    /** Whether the error means the drive has no room left (rather than no
-        permission or a failing drive). */
+    /** Whether the error means the drive has no room left, or that the
+        folder or drive may not be written (no permission, read-only): what a
+        user can mend, each in its own way. */
     bool isOutOfRoom (int error);
+    bool isRefused (int error);
 
     /** The file a symbolic link leads to in the end, relative links taken from
         their own folder; a link to nothing gives the path it names. A path that

@@ -1,9 +1,15 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProtocol.h"
+#include "model/SafeSave.h"
+#include "platform/WriteQueue.h"
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
 #include "support/SettingsFixture.h"
 #include "support/SlowDisk.h"
+
+#include <mutex>
+#include <set>
+#include <thread>
 
 using SettingsTest = SettingsFixture;
 
@@ -278,11 +284,57 @@ TEST_F (SettingsTest, ASettingsFileAndItsKeptCopyReachedThroughLinksStayLinks)
     Belvora::releaseAppProperties();
     Belvora::configureAppProperties();
     Belvora::keepLastGoodSettings();
+    Belvora::waitForWrites();
 
     EXPECT_TRUE (file.isSymbolicLink() && lastGood.isSymbolicLink());
     EXPECT_TRUE (dotfiles.getChildFile ("settings").loadFileAsString().contains ("previous"));
     EXPECT_TRUE (dotfiles.getChildFile ("last").loadFileAsString().contains ("previous"));
     EXPECT_EQ (dotfiles.findChildFiles (juce::File::findFiles, false).size(), 2) << "no temporary file left";
+
+    // Where they lead cannot be written (a folder without permission): the save fails, said as
+    // the system said it, and the links stay, also when the settings are let go with it unsaved.
+    OddFiles::WithoutPrivilege user (TestEnvironment::getHome(), true);
+
+    if (! user.active || ::chmod (dotfiles.getFullPathName().toRawUTF8(), 0555) != 0)
+        GTEST_SKIP() << "the user cannot be changed here: a folder without permission is not tried";
+
+    settings().setValue ("dataSyncMethod", "auto");
+    Belvora::saveInBackground();
+    Belvora::waitForWrites();
+    EXPECT_EQ (SafeSave::describeError (Belvora::getLastSaveError()), "no permission");
+    Belvora::releaseAppProperties();
+    ::chmod (dotfiles.getFullPathName().toRawUTF8(), 0755);
+    EXPECT_TRUE (file.isSymbolicLink());
+    EXPECT_TRUE (dotfiles.getChildFile ("settings").loadFileAsString().contains ("previous"));
+}
+
+// Every write of the settings and of their kept copy, whoever asks for it, is the writes thread's.
+TEST_F (SettingsTest, TheSettingsAreWrittenByTheWritesThreadAlone)
+{
+    std::mutex lock;
+    std::set<std::thread::id> writers;
+    SafeSave::setBeforeReplace ([&] (const juce::File& target)
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+
+        if (target.getFileName().startsWith ("Belvora 2.settings"))
+            writers.insert (std::this_thread::get_id());
+    });
+
+    Belvora::recoverSettingsFile();
+    const auto lastGood = Belvora::getLastGoodSettingsFile();
+    settings().setValue ("dataSyncMethod", "manual");
+    Belvora::saveInBackground();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return settings().getFile().loadFileAsString().contains ("manual"); }));
+    Belvora::keepLastGoodSettings();
+    settings().setValue ("dataSyncMethod", "previous");
+    Belvora::releaseAppProperties();
+    SafeSave::setBeforeReplace ({});
+
+    EXPECT_EQ (writers, std::set<std::thread::id> { platform::WriteQueue::getThreadId() });
+    EXPECT_TRUE (lastGood.loadFileAsString().contains ("manual"));
+    Belvora::configureAppProperties();
+    EXPECT_EQ (Belvora::getDataSyncMethod(), 2);
 }
 
 TEST (BelvoraStart, OneProgramRunsPerDataFolder)
@@ -358,6 +410,7 @@ TEST_F (SettingsTest, OnlyASettingsFileThatReadsBackBecomesTheKeptCopy)
     settings().setValue ("dataSyncMethod", "manual");
     ASSERT_TRUE (settings().save());
     Belvora::keepLastGoodSettings();
+    Belvora::waitForWrites();
     ASSERT_EQ (lastGood.loadFileAsString(), file.loadFileAsString());
     const auto good = lastGood.loadFileAsString();
 
@@ -370,15 +423,18 @@ TEST_F (SettingsTest, OnlyASettingsFileThatReadsBackBecomesTheKeptCopy)
     {
         ASSERT_TRUE (file.replaceWithText (bad));
         Belvora::keepLastGoodSettings();
+        Belvora::waitForWrites();
         EXPECT_EQ (lastGood.loadFileAsString(), good) << bad;
     }
 
     ASSERT_TRUE (file.deleteFile());
     Belvora::keepLastGoodSettings();
+    Belvora::waitForWrites();
     EXPECT_EQ (lastGood.loadFileAsString(), good) << "no file at all";
 
     ASSERT_TRUE (settings().save());
     Belvora::keepLastGoodSettings();
+    Belvora::waitForWrites();
     EXPECT_TRUE (lastGood.loadFileAsString().contains ("previous")) << "a good save is kept";
 }
 

@@ -47,6 +47,7 @@ TEST_F (ContentCatalogue, OnlineDescriptorIsParsedSavedAndStartsTheDownloader)
     EXPECT_TRUE (content.getLatestBuildInfo().isEmpty());
 
     const auto saved = juce::File (Belvora::getMasterDescriptorFile());
+    platform::WriteQueue::waitUntilAllIdle();
     ASSERT_TRUE (saved.existsAsFile());
     EXPECT_TRUE (saved.loadFileAsString().contains ("Quill Duo"));
 }

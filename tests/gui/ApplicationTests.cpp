@@ -147,6 +147,17 @@ TEST_F (ApplicationTest, StartWritesInstallIdAndCounterShutdownWritesRunTimeAndW
     Belvora::configureAppProperties();
     EXPECT_EQ (settings().getIntValue ("internal1"), 2) << "what was asked is written in the end";
     EXPECT_TRUE (Belvora::getLastGoodSettingsFile().loadFileAsString().contains ("internal1"));
+    Belvora::releaseAppProperties();
+
+    {
+        // ... and on the master descriptor's local copy.
+        SlowDisk disk ({ "masterDescriptor.xml" });
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        EXPECT_TRUE (MainAppWindow::of (app.getNexus())->isShowing());
+        EXPECT_TRUE (SlowDisk::answeredWhileHeld (disk.postAnswer())) << "the start waited for the write";
+        app.shutdown();
+    }
 }
 
 TEST_F (ApplicationTest, AStartHoldsItsDataFolderCleansLeftoversAndNamesADamagedSettingsFile)

@@ -30,7 +30,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <thread>
 
 using namespace SourceTreeIds;
 
@@ -336,13 +338,34 @@ TEST_F (DataPageTest, TheWindowAnswersWhileTheDiskHoldsASave)
     EXPECT_EQ (workspace().getPreset (slot)->getName(), unitsName);
     EXPECT_TRUE (running->waitFor ([&] { return storedName ("working.mwd") == unitsName; })) << "the last state wins";
 
-    // A close while the workspace and the settings are held.
+    // A close while the workspace and the settings are held a second: the window answers, and the
+    // close sleeps until the writes tell it they ended, waking at most 50 times a second on its own
+    // (beyond what the running program wakes for, measured first).
+    const auto wakeUps = []
+    {
+        std::ifstream status ("/proc/thread-self/status");
+        std::string line;
+        while (std::getline (status, line) && line.rfind ("voluntary_ctxt_switches:", 0) != 0) {}
+        return line.empty() ? 0L : std::stol (line.substr (24));
+    };
+    const auto perSecond = [&] (const std::function<void()>& run)
+    {
+        const auto start = juce::Time::getMillisecondCounterHiRes();
+        const auto before = wakeUps();
+        run();
+        return (double) (wakeUps() - before) * 1000.0 / (juce::Time::getMillisecondCounterHiRes() - start);
+    };
+    const auto idle = perSecond ([] { juce::MessageManager::getInstance()->runDispatchLoopUntil (1000); });
     SlowDisk disk ({ "working.mwd", "Belvora 2.settings" });
     page().renamePresets (page().getDeviceNode(), { slot }, "Closed", true, true);
     running->settings().setValue ("exportFolder", "/closed");
-    const auto answer = disk.postAnswer();
-    page().closeSources (true, false);
+    const auto answer = disk.postAnswer (false);
+    std::thread letGo ([&disk] { while (disk.heldCount() == 0) std::this_thread::sleep_for (std::chrono::milliseconds (5));
+                                 std::this_thread::sleep_for (std::chrono::seconds (1)); disk.letGo(); });
+    const auto closing = perSecond ([&] { page().closeSources (true, false); });
+    letGo.join();
     EXPECT_TRUE (SlowDisk::answeredWhileHeld (answer)) << "the close waited for the disk";
+    EXPECT_LE (closing, idle + 60.0) << "wake-ups a second while the close waited";
     EXPECT_EQ (storedName ("working.mwd"), "Closed");
     EXPECT_TRUE (running->settings().getFile().loadFileAsString().contains ("/closed"));
 }
@@ -1304,6 +1327,17 @@ TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDrops
         ASSERT_EQ (running->titles(), juce::StringArray ("File Error"));
         EXPECT_TRUE (running->boxes[0].message.endsWith (":\n\n" + hidden.getFullPathName())) << running->boxes[0].message;
         EXPECT_TRUE (page().isSyncNeeded() && page().getSyncButton().isVisible());
+
+        // A sync then cannot save the unit's data: told as the system said it, no permission not as a full drive.
+        if (hidden == folder)
+        {
+            running->perform (CommandIDs::downloadDeviceData);
+            ASSERT_TRUE (running->waitFor ([&] { return running->titles().size() == 2; }));
+            const auto told = running->boxes.back().message;
+            EXPECT_TRUE (told.contains (failing ? "(the system said: not a directory)" : "(the system said: no permission)")) << told;
+            EXPECT_EQ (told.contains ("not full"), failing) << told;
+        }
+
         running->content().connectToDevice (-1);
         ASSERT_TRUE (OddFiles::show (hidden, failing));
     }

@@ -24,7 +24,7 @@ public:
 
     ~SlowDisk()
     {
-        release();
+        letGo();
         SafeSave::setBeforeReplace ({});
         std::unique_lock lock (mutex);
         changed.wait (lock, [this] { return holding == 0; });
@@ -34,11 +34,13 @@ public:
     int heldCount()     { const std::lock_guard lock (mutex); return held; }
 
     /** A message posted now that, once a save is held, notes whether it still is
-        and lets the saves go: handled within a frame of the hold unless the
-        message thread waits on the disk. */
+        and lets the saves go (unless told not to: then letGo does): handled
+        within a frame of the hold unless the message thread waits on the disk. */
     using Answer = std::shared_ptr<std::optional<bool>>;
 
-    Answer postAnswer()     { auto answer = std::make_shared<std::optional<bool>>(); answerWhenHeld (answer); return answer; }
+    Answer postAnswer (bool andLetGo = true)   { auto answer = std::make_shared<std::optional<bool>>(); answerWhenHeld (answer, andLetGo); return answer; }
+
+    void letGo()            { { const std::lock_guard lock (mutex); released = true; } changed.notify_all(); }
 
     /** Runs the message loop until the answer came: whether the save was still held then. */
     static bool answeredWhileHeld (const Answer& answer)
@@ -48,17 +50,17 @@ public:
     }
 
 private:
-    void release()          { { const std::lock_guard lock (mutex); released = true; } changed.notify_all(); }
-
-    void answerWhenHeld (Answer answer)
+    void answerWhenHeld (Answer answer, bool andLetGo)
     {
-        juce::MessageManager::callAsync ([this, answer]
+        juce::MessageManager::callAsync ([this, answer, andLetGo]
         {
             if (heldCount() == 0)
-                return answerWhenHeld (answer);
+                return answerWhenHeld (answer, andLetGo);
 
             { const std::lock_guard lock (mutex); *answer = holding > 0; }
-            release();
+
+            if (andLetGo)
+                letGo();
         });
     }
 

@@ -334,8 +334,9 @@ private:
     void handOverWorkspace();
     void handOverSettings();
     void settingsSaveEnded();
-    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried);
-    void downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, bool underWorkspace);
+    void workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried, int error);
+    void downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, int error, bool underWorkspace);
+    static juce::String getDeviceDataNotSavedText (int error);
     void showDownloadedData();
     struct WritesBeforeClose;
     WritesBeforeClose writeBeforeClose (bool saveDeviceData, bool skipBackupIndex, bool quitting);

@@ -299,12 +299,13 @@ void DataPage::storeDownloadedDeviceData()
 
         autosave->writes.post ([live, folder = juce::File (deviceFolder), underWorkspace, page = juce::Component::SafePointer<DataPage> (this)]
         {
-            const bool onDisk = live->saveWorkingFile (folder, false) == DeviceData::saved;
+            int error = 0;
+            const bool onDisk = writeUnitFile (live.get(), folder, false, error);
 
-            juce::MessageManager::callAsync ([page, live, onDisk, underWorkspace]
+            juce::MessageManager::callAsync ([page, live, onDisk, error, underWorkspace]
             {
                 if (page != nullptr)
-                    page->downloadedDataWritten (live, onDisk, underWorkspace);
+                    page->downloadedDataWritten (live, onDisk, error, underWorkspace);
             });
         });
 
@@ -325,7 +326,14 @@ void DataPage::storeDownloadedDeviceData()
     showDownloadedData();
 }
 
-void DataPage::downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, bool underWorkspace)
+// The system's word, and no full drive where it says the folder refused the file.
+juce::String DataPage::getDeviceDataNotSavedText (int error)
+{
+    return "Belvora was unable to save the device's data to disk" + UnsavedWork::saidText ({ error }) + ". "
+         + UnsavedWork::adviceText ({ error }, "Please make sure the drive is not full.");
+}
+
+void DataPage::downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, int error, bool underWorkspace)
 {
     // The sources closed meanwhile, or a later download is being written.
     if (closingSources || live != liveBeingWritten)
@@ -337,7 +345,7 @@ void DataPage::downloadedDataWritten (const std::shared_ptr<const DeviceData>& l
 
     if (! onDisk)
     {
-        Alerts::showWarning (this, "File Error", "Belvora was unable to save the device's data to disk. Please make sure the drive is not full.");
+        Alerts::showWarning (this, "File Error", getDeviceDataNotSavedText (error));
         showDownloadedData();
         return;
     }

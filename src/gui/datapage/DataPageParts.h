@@ -4,11 +4,27 @@
 #include "gui/datapage/DataPagePanels.h"
 #include "gui/datapage/PresetButtonContainer.h"
 #include "gui/datapage/PresetDetailsContainer.h"
+#include "model/DeviceData.h"
+#include "model/SafeSave.h"
 #include "model/SourceTreeIds.h"
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
 
 // The page's own parts, shared by its source files.
+
+/** Writes the unit's data as the folder's working or sync file on the writes
+    thread (none is nothing to write): true when written, else what the
+    system said is kept in error, unless an earlier save kept its own there. */
+inline bool writeUnitFile (const DeviceData* data, const juce::File& folder, bool working, int& error)
+{
+    if (data == nullptr || data->saveWorkingFile (folder, working) == DeviceData::saved)
+        return true;
+
+    if (error == 0)
+        error = SafeSave::lastError();
+
+    return false;
+}
 
 /** The panel area: the workspace over the details (the grid's, containers' and panels' own code). */
 class DataPage::Panels : public DataPagePanels

@@ -357,93 +357,99 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
 
 namespace
 {
-    /** Runs the message loop until written() says so: the window draws and
-        takes keys while the disk is slow. A program already ending runs no
-        loop and shows no window: then it waits. */
-    void runLoopUntil (const std::function<bool()>& written, const std::function<void()>& waitInstead)
+    /** Runs the message loop until the writes handed over have told that they
+        ended (each by a message, which comes after whatever its writes posted):
+        the window draws and takes keys while the disk is slow, and without
+        messages the loop wakes 25 times a second. A program already ending
+        runs no loop and shows no window: then it waits. */
+    void runLoopUntilTold (const std::shared_ptr<int>& untold, const std::function<void()>& waitInstead)
     {
+        constexpr int sliceMs = 40;
         auto* messages = juce::MessageManager::getInstance();
 
-        while (! written())
+        while (*untold > 0)
         {
-            if (! messages->runDispatchLoopUntil (5))
+            if (! messages->runDispatchLoopUntil (sliceMs))
             {
                 waitInstead();
                 return;
             }
         }
-
-        // What the writes threads posted before they ended arrives first.
-        bool told = false;
-        juce::MessageManager::callAsync ([&told] { told = true; });
-
-        while (! told && messages->runDispatchLoopUntil (5)) {}
     }
 }
 
 struct DataPage::WritesBeforeClose
 {
     bool index = true, work = true, live = true, settings = true;
+    int error = 0;   // what the system said of the workspace's
 };
 
 DataPage::WritesBeforeClose DataPage::writeBeforeClose (bool saveDeviceData, bool skipBackupIndex, bool quitting)
 {
     struct Results
     {
-        std::atomic<int> queuesBusy { 0 };
-        std::atomic<bool> work { true }, live { true }, settings { true };
+        bool work = true, live = true;   // written on the writes thread, read once it has told
+        int error = 0;
     };
 
     auto results = std::make_shared<Results>();
+    auto untold = std::make_shared<int> (0);   // message thread only
+    const auto told = [untold] { --*untold; };
     WritesBeforeClose outcome;
 
-    // Each written by the thread that writes its kind, after what it was handed before.
+    // Each written by its own lane of the writes thread, after what it was handed before.
     if (! skipBackupIndex && archiveManager != nullptr)
     {
         outcome.index = archiveManager->saveBackupIndexInBackground();
-        ++results->queuesBusy;
-        archiveManager->afterBackgroundSaves ([results] { --results->queuesBusy; });
+        ++*untold;
+        archiveManager->afterBackgroundSaves ([] {}, told);
     }
 
-    // With nothing open, only a quit has the settings to answer for.
-    if (saveDeviceData && deviceDataSet == nullptr && ! quitting)
-        BelvoraSettings::saveInBackground();
-    else if (saveDeviceData)
+    if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
     {
         std::shared_ptr<const DeviceData> work, live;
 
-        if (deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
-        {
-            if (auto* data = deviceDataSet->getWorkingData())
-                work = data->clone (false);
+        if (auto* data = deviceDataSet->getWorkingData())
+            work = data->clone (false);
 
-            // Until the unit's data is read, the live copy is not what the unit holds.
-            live = unitDataUnread ? nullptr : deviceDataSet->getLiveData();
-        }
+        // Until the unit's data is read, the live copy is not what the unit holds.
+        live = unitDataUnread ? nullptr : deviceDataSet->getLiveData();
 
-        ++results->queuesBusy;
+        ++*untold;
         autosave->writes.post ([results, work, live, folder = juce::File (deviceFolder)]
         {
-            results->work = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
-            results->live = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
-            results->settings = BelvoraSettings::saveUserSettings();
-            --results->queuesBusy;
-        });
+            results->work = writeUnitFile (work.get(), folder, true, results->error);
+            results->live = writeUnitFile (live.get(), folder, false, results->error);
+        }, told);
     }
 
-    if (results->queuesBusy > 0)
-        runLoopUntil ([results] { return results->queuesBusy == 0; }, [this]
-        {
-            autosave->writes.waitUntilIdle();
+    // With nothing open, only a quit has the settings to answer for.
+    const bool settingsAnswered = saveDeviceData && (deviceDataSet != nullptr || quitting);
 
-            if (archiveManager != nullptr)
-                archiveManager->waitForBackgroundSaves();
-        });
+    if (settingsAnswered)
+    {
+        ++*untold;
+        BelvoraSettings::saveInBackground (told);
+    }
+    else if (saveDeviceData)
+    {
+        BelvoraSettings::saveInBackground();
+    }
+
+    runLoopUntilTold (untold, [this]
+    {
+        autosave->writes.waitUntilIdle();
+        BelvoraSettings::waitForWrites();
+
+        if (archiveManager != nullptr)
+            archiveManager->waitForBackgroundSaves();
+    });
 
     outcome.index = outcome.index && (archiveManager == nullptr || ! archiveManager->getUnsaved().index);
     outcome.work = results->work;
     outcome.live = results->live;
-    outcome.settings = results->settings;
+    outcome.error = results->error;
+    outcome.settings = ! settingsAnswered || ! BelvoraSettings::hasUnsavedSettings();
     return outcome;
 }
 
@@ -474,15 +480,16 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
         if (! skipBackupIndex && archiveManager != nullptr)
         {
             indexSaved = outcome.index;
-            unsaved.update (UnsavedWork::Part::backups, unsavedBackups());
+            unsaved.update (UnsavedWork::Part::backups, unsavedBackups(), archiveManager->getUnsaved().error);
         }
 
         if (saveDeviceData && deviceDataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
-            unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (outcome.work, outcome.live));
+            unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (outcome.work, outcome.live), outcome.error);
 
         if (saveDeviceData)
             unsaved.update (UnsavedWork::Part::settings, outcome.settings ? juce::StringArray()
-                                                                          : juce::StringArray (UnsavedWork::settingsItem()));
+                                                                          : juce::StringArray (UnsavedWork::settingsItem()),
+                            BelvoraSettings::getLastSaveError());
 
         if (unsaved.isEmpty() || ! saveDeviceData)
             break;
@@ -494,7 +501,7 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
         choices.add ({ "Try Again", tryAgain, juce::KeyPress (juce::KeyPress::returnKey), true });
         choices.add ({ UnsavedWork::closeAnywayText (quitting), closeAnyway });
         const auto answer = Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, this, "File Error",
-                                                 UnsavedWork::closingMessage (unsaved.getItems(), quitting), choices);
+                                                 UnsavedWork::closingMessage (unsaved.getItems(), quitting, unsaved.getErrors()), choices);
 
         // A box that could not be shown (the program is ending) answers nothing:
         // what could be written has been.
@@ -568,16 +575,10 @@ void DataPage::save (UnsavedWork::Part part)
 
 void DataPage::handOverSettings()
 {
-    // Written with the workspace's saves, off the message thread, in order with them.
-    autosave->writes.post ([page = juce::Component::SafePointer<DataPage> (this)]
+    BelvoraSettings::saveInBackground ([page = juce::Component::SafePointer<DataPage> (this)]
     {
-        BelvoraSettings::saveUserSettings();
-
-        juce::MessageManager::callAsync ([page]
-        {
-            if (page != nullptr)
-                page->settingsSaveEnded();
-        });
+        if (page != nullptr)
+            page->settingsSaveEnded();
     });
 }
 
@@ -589,7 +590,8 @@ void DataPage::settingsSaveEnded()
         return;
 
     tellUnsaved (unsaved.update (UnsavedWork::Part::settings, ! BelvoraSettings::hasUnsavedSettings() ? juce::StringArray()
-                                                                      : juce::StringArray (UnsavedWork::settingsItem())));
+                                                                      : juce::StringArray (UnsavedWork::settingsItem()),
+                                 BelvoraSettings::getLastSaveError()));
 }
 
 void DataPage::handOverBackups()
@@ -620,14 +622,15 @@ void DataPage::handOverWorkspace()
 
     autosave->writes.post ([folder, work, live, page = juce::Component::SafePointer<DataPage> (this)]
     {
-        const bool workWritten = work == nullptr || work->saveWorkingFile (folder, true) == DeviceData::saved;
-        const bool liveWritten = live == nullptr || live->saveWorkingFile (folder, false) == DeviceData::saved;
+        int error = 0;
+        const bool workWritten = writeUnitFile (work.get(), folder, true, error);
+        const bool liveWritten = writeUnitFile (live.get(), folder, false, error);
         const bool liveTried = live != nullptr;
 
-        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten, liveTried]
+        juce::MessageManager::callAsync ([page, folder, workWritten, liveWritten, liveTried, error]
         {
             if (page != nullptr)
-                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten, liveTried);
+                page->workspaceSaveEnded (folder.getFullPathName(), workWritten, liveWritten, liveTried, error);
         });
     });
 }
@@ -642,7 +645,7 @@ bool DataPage::isWorkspaceSaveDue() const
     return autosave->isWorkspaceSaveDue();
 }
 
-void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried)
+void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten, bool liveWritten, bool liveTried, int error)
 {
     // The sources it was for are closed: their close saved them.
     if (closingSources || folder != deviceFolder)
@@ -658,7 +661,7 @@ void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten,
     if (! liveTried && savedLiveData == nullptr && unsaved.getItems().contains (UnsavedWork::unitDataItem (deviceName)))
         liveWritten = false;
 
-    tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten)));
+    tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten), error));
 }
 
 void DataPage::backupSaveEnded()
@@ -666,7 +669,7 @@ void DataPage::backupSaveEnded()
     if (closingSources || archiveManager == nullptr)
         return;
 
-    tellUnsaved (unsaved.update (UnsavedWork::Part::backups, unsavedBackups()));
+    tellUnsaved (unsaved.update (UnsavedWork::Part::backups, unsavedBackups(), archiveManager->getUnsaved().error));
 }
 
 juce::StringArray DataPage::unsavedWorkspace (bool workWritten, bool liveWritten) const
@@ -703,7 +706,7 @@ juce::StringArray DataPage::unsavedBackups() const
 void DataPage::tellUnsaved (UnsavedWork::Change change)
 {
     if (change == UnsavedWork::Change::started)
-        Alerts::showWarning (this, "File Error", UnsavedWork::failedMessage (unsaved.getItems()));
+        Alerts::showWarning (this, "File Error", UnsavedWork::failedMessage (unsaved.getItems(), unsaved.getErrors()));
     else if (change == UnsavedWork::Change::ended)
         Alerts::showInfo (this, "Saved", UnsavedWork::savedMessage());
 }

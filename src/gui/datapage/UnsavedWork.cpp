@@ -1,5 +1,9 @@
 #include "gui/datapage/UnsavedWork.h"
 
+#include "model/SafeSave.h"
+
+#include <algorithm>
+
 namespace
 {
     juce::String listOf (const juce::StringArray& items)
@@ -11,12 +15,18 @@ namespace
 
         return list.trimEnd();
     }
+
+    bool allAre (const juce::Array<int>& errors, bool (*kind) (int))
+    {
+        return ! errors.isEmpty() && std::all_of (errors.begin(), errors.end(), kind);
+    }
 }
 
-UnsavedWork::Change UnsavedWork::update (Part part, const juce::StringArray& items)
+UnsavedWork::Change UnsavedWork::update (Part part, const juce::StringArray& items, int error)
 {
     const bool wasEmpty = isEmpty();
     (part == Part::workspace ? workspace : part == Part::backups ? backups : settings) = items;
+    errors[(int) part] = items.isEmpty() ? 0 : error;
 
     if (wasEmpty == isEmpty())
         return Change::none;
@@ -32,9 +42,43 @@ juce::StringArray UnsavedWork::getItems() const
     return items;
 }
 
-juce::String UnsavedWork::failedMessage (const juce::StringArray& items)
+juce::Array<int> UnsavedWork::getErrors() const
 {
-    return "Belvora could not save the following to disk. Please make sure the drive is not full and can be written to.\n\n"
+    juce::Array<int> said;
+
+    for (auto error : errors)
+        if (error != 0)
+            said.addIfNotAlreadyThere (error);
+
+    return said;
+}
+
+juce::String UnsavedWork::saidText (const juce::Array<int>& errors)
+{
+    juce::StringArray said;
+
+    for (auto error : errors)
+        said.addIfNotAlreadyThere (SafeSave::describeError (error));
+
+    said.removeEmptyStrings();
+    return said.isEmpty() ? juce::String() : " (the system said: " + said.joinIntoString ("; ") + ")";
+}
+
+juce::String UnsavedWork::adviceText (const juce::Array<int>& errors, const juce::String& whenUnknown)
+{
+    if (allAre (errors, SafeSave::isOutOfRoom))
+        return "Please make sure the drive is not full.";
+
+    if (allAre (errors, SafeSave::isRefused))
+        return "Please make sure the folder can be written to.";
+
+    return whenUnknown;
+}
+
+juce::String UnsavedWork::failedMessage (const juce::StringArray& items, const juce::Array<int>& errors)
+{
+    return "Belvora could not save the following to disk" + saidText (errors) + ". "
+           + adviceText (errors, "Please make sure the drive is not full and can be written to.") + "\n\n"
            + listOf (items)
            + "\n\nBelvora keeps them and tries again at your next change and when it closes.";
 }
@@ -44,9 +88,12 @@ juce::String UnsavedWork::savedMessage()
     return "Belvora could save again: everything that was not on disk is saved now.";
 }
 
-juce::String UnsavedWork::closingMessage (const juce::StringArray& items, bool quitting)
+juce::String UnsavedWork::closingMessage (const juce::StringArray& items, bool quitting, const juce::Array<int>& errors)
 {
-    return "Belvora could not save the following to disk:\n\n" + listOf (items)
-           + "\n\nFree some space on the drive (or make it writable), then choose \"Try Again\". \""
+    const auto room = allAre (errors, SafeSave::isOutOfRoom), refused = allAre (errors, SafeSave::isRefused);
+
+    return "Belvora could not save the following to disk" + saidText (errors) + ":\n\n" + listOf (items) + "\n\n"
+           + (room ? "Free some space on the drive" : refused ? "Make the folder writable" : "Free some space on the drive (or make it writable)")
+           + ", then choose \"Try Again\". \""
            + closeAnywayText (quitting) + "\" " + (quitting ? "ends Belvora" : "closes the unit's data") + " without them.";
 }

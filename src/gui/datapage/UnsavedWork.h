@@ -12,15 +12,19 @@ public:
     enum class Part { workspace, backups, settings };
     enum class Change { none, started, ended };
 
-    /** The part's items that are not on disk now (empty: all written). */
-    Change update (Part part, const juce::StringArray& items);
+    /** The part's items that are not on disk now (empty: all written), and
+        what the system said of the failure (an errno value, 0 for nothing). */
+    Change update (Part part, const juce::StringArray& items, int error = 0);
 
     /** Every item not on disk, the workspace's first. */
     juce::StringArray getItems() const;
+
+    /** What the system said of the parts not on disk, each once. */
+    juce::Array<int> getErrors() const;
     bool isEmpty() const noexcept                    { return workspace.isEmpty() && backups.isEmpty() && settings.isEmpty(); }
     bool isEmpty (Part part) const noexcept          { return itemsOf (part).isEmpty(); }
     /** Forgets the unit's parts; the settings are the program's, and stay until written. */
-    void clear()                                     { workspace.clear(); backups.clear(); }
+    void clear()                                     { workspace.clear(); backups.clear(); errors[0] = errors[1] = 0; }
 
     // What the boxes say.
     static juce::String workspaceItem (const juce::String& deviceName)     { return "the workspace of " + deviceName; }
@@ -29,13 +33,21 @@ public:
     static juce::String indexItem()                                        { return "the list of backups"; }
     static juce::String settingsItem()                                     { return "the settings"; }
 
-    static juce::String failedMessage (const juce::StringArray& items);
+    static juce::String failedMessage (const juce::StringArray& items, const juce::Array<int>& errors = {});
     static juce::String savedMessage();
-    static juce::String closingMessage (const juce::StringArray& items, bool quitting);
+    static juce::String closingMessage (const juce::StringArray& items, bool quitting, const juce::Array<int>& errors = {});
+
+    /** What the system said, as " (the system said: no permission)"; empty for nothing. */
+    static juce::String saidText (const juce::Array<int>& errors);
+
+    /** What to do about it: make room, or make the folder writable, as the
+        errors say; whenUnknown when they say neither alone. */
+    static juce::String adviceText (const juce::Array<int>& errors, const juce::String& whenUnknown);
     static juce::String closeAnywayText (bool quitting)                    { return quitting ? "Quit Anyway" : "Close Anyway"; }
 
 private:
     juce::StringArray workspace, backups, settings;
+    int errors[3] {};   // by part
 
     const juce::StringArray& itemsOf (Part part) const noexcept
     {
