@@ -42,6 +42,14 @@ TEST (WriteQueue, JobsRunOneAtATimeInTheOrderTheyWereHandedOver)
     queue.waitUntilIdle();
     ASSERT_EQ (done.size(), 301u);
     EXPECT_EQ (done.back(), 300);
+
+    // Every lane is written by the one thread.
+    platform::WriteQueue other;
+    std::thread::id ranOn;
+    other.post ([&ranOn] { ranOn = std::this_thread::get_id(); });
+    other.waitUntilIdle();
+    EXPECT_EQ (ranOn, platform::WriteQueue::getThreadId());
+    EXPECT_NE (ranOn, std::this_thread::get_id());
 }
 
 TEST (WriteQueue, GoingAwayRunsEveryJobHandedOverBeforeItReturns)
