@@ -234,12 +234,12 @@ bool BelvoraSettings::writeUserSettings()
 
     const auto file = settings->getFile();
     const auto document = makeDocument (taken);
-    const bool folderMade = file != juce::File() && SafeSave::makeFolder (file.getParentDirectory());
-    const bool written = folderMade && SafeSave::replaceFile (file, [&document] (juce::OutputStream& out)
-                                       {
-                                           document->writeTo (out);
-                                           return true;
-                                       });
+    const bool written = file != juce::File() && SafeSave::makeFolder (file.getParentDirectory())
+                      && SafeSave::replaceFile (file, [&document] (juce::OutputStream& out)
+                         {
+                             document->writeTo (out);
+                             return true;
+                         });
 
     if (written)
     {
@@ -250,7 +250,9 @@ bool BelvoraSettings::writeUserSettings()
             settings->setNeedsToBeSaved (false);
     }
 
-    lastSaveError = written ? 0 : file != juce::File() && SafeSave::lastError() != 0 ? SafeSave::lastError() : unknownError;
+    // What the system said of a failure, when it said anything.
+    const auto error = file != juce::File() ? SafeSave::lastError() : 0;
+    lastSaveError = written ? 0 : (error != 0 ? error : unknownError);
     return written;
 }
 

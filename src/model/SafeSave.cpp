@@ -293,8 +293,11 @@ bool SafeSave::makeFolder (const juce::File& folder)
     if (const auto above = folder.getParentDirectory(); above != folder && ! makeFolder (above))
         return false;
 
-    if (::mkdir (folder.getFullPathName().toRawUTF8(), 0777) != 0 && (errno != EEXIST || ! folder.isDirectory()))
-        lastFailure = errno == EEXIST ? ENOTDIR : errno;
+    if (::mkdir (folder.getFullPathName().toRawUTF8(), 0777) == 0)
+        return true;
+
+    if (const auto error = errno; error != EEXIST || ! folder.isDirectory())
+        lastFailure = error == EEXIST ? ENOTDIR : error;
 
     return lastFailure == 0;
 }
