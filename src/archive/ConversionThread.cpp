@@ -4,6 +4,9 @@
 #include "archive/ArchiveConversion.h"
 #include "archive/ArchiveFiles.h"
 
+#include <atomic>
+#include <memory>
+
 LocalArchiveManager::ConversionThread::ConversionThread (LocalArchiveManager& manager, const FirmwareVersion& version,
                                                          std::shared_ptr<ConversionProgress> shared, std::shared_ptr<SavedFirst> saved)
     : juce::Thread ("BackupConversionThread"),
@@ -79,7 +82,7 @@ void LocalArchiveManager::ConversionThread::run()
 
             // Written in any case: backups already converted are stored in
             // their new form and must be found in the unit's set.
-            if (! owner.writeIndexLocked())
+            if (! writeInTurn ([this] { return owner.writeIndexLocked(); }))
                 addError (juce::BigInteger (1 << fileWriteFailed), "The backup index could not be saved.");
         }
 
@@ -232,7 +235,7 @@ bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& fi
     {
         // The old files stay until the new ones are whole; a backup that could
         // not be written keeps its old form and its place.
-        if (archive->save (file))
+        if (writeInTurn ([&archive, &file] { return archive->save (file); }))
             return true;
 
         bits.setBit (fileWriteFailed);
@@ -244,6 +247,16 @@ bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& fi
 
     addError (bits, text);
     return false;
+}
+
+// Written by the writes thread, in turn with the manager's saves; this thread
+// (which holds the index meanwhile) waits for it.
+bool LocalArchiveManager::ConversionThread::writeInTurn (std::function<bool()> write)
+{
+    auto written = std::make_shared<std::atomic<bool>> (false);
+    owner.writes.post ([written, write = std::move (write)] { *written = write(); });
+    owner.writes.waitUntilIdle();
+    return *written;
 }
 
 void LocalArchiveManager::ConversionThread::addError (const juce::BigInteger& bits, const juce::String& text)

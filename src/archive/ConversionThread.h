@@ -55,6 +55,7 @@ private:
     /** False when the entry stays where it is. */
     bool convertArchive (const juce::File& file);
     void addError (const juce::BigInteger& bits, const juce::String& text);
+    bool writeInTurn (std::function<bool()> write);
     void postOutcome();
 
     bool shouldStop() const;
