@@ -75,6 +75,9 @@ LocalArchiveManager::~LocalArchiveManager()
     }
 
     purgeDeletedBackups();
+
+    // The news of saves still on their way finds nobody to tell.
+    setSaveListener ({});
 }
 
 void LocalArchiveManager::close (std::unique_ptr<LocalArchiveManager> manager)

@@ -52,12 +52,12 @@ struct LocalArchiveManager::FailedSaves
     }
 
     // Without an index nothing is written: what the tree holds is not on disk.
-    void recordNothingWritten (const juce::ValueTree& tree)
+    void recordNothingWritten (const juce::ValueTree& shown)
     {
         juce::Array<juce::ValueTree> nodes;
-        SourceTree::collectNodes (tree, nodes);
+        SourceTree::collectNodes (shown, nodes);
         const std::lock_guard<std::mutex> hold (lock);
-        indexUnsaved = tree.getNumChildren() > 0;
+        indexUnsaved = shown.getNumChildren() > 0;
 
         for (const auto& node : nodes)
             if (const auto* archive = SourceTree::getArchive (node))
