@@ -3,7 +3,6 @@
 #include "app/Nexus.h"
 #include "content/ContentManager.h"
 #include "platform/WebRequest.h"
-#include "model/DeviceData.h"
 #include "model/FirmwareVersion.h"
 
 #include <csignal>

@@ -235,7 +235,7 @@ bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& fi
     {
         // The old files stay until the new ones are whole; a backup that could
         // not be written keeps its old form and its place.
-        if (writeInTurn ([&archive, &file] { return archive->save (file); }))
+        if (writeInTurn ([converted = archive.get(), file] { return converted->save (file); }))
             return true;
 
         bits.setBit (fileWriteFailed);
