@@ -1416,8 +1416,13 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
     const auto stored = workingFile.loadFileAsString();
     ASSERT_TRUE (script.replaceWithText ("var i = 0; while (true) { ++i; }\n" + scriptText));   // until stopped
     running->content().connectToDevice (0);
-    ASSERT_TRUE (running->waitFor ([&] { return page().isConvertingWorkspace(); }));
+    ASSERT_TRUE (running->waitFor ([&] { return page().isConvertingWorkspace() && kept.existsAsFile(); }));
     EXPECT_TRUE (workingFile.loadFileAsString() == stored && kept.loadFileAsString() == stored);
+
+    // Said on the page, and no sync offered that would replace it.
+    EXPECT_TRUE (page().getConversionNote().isVisible() && ! page().getSyncButton().isVisible());
+    running->perform (CommandIDs::downloadDeviceData);
+    EXPECT_FALSE (page().isBusy());
 
     running->notify (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, 0, 0, {}));
     EXPECT_EQ (workingFile.loadFileAsString(), stored) << "nothing written over it, no workspace made of nothing";
@@ -1434,6 +1439,43 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
         const auto converted = DeviceData::loadFromFile (workingFile);
         return converted != nullptr && converted->getFirmwareVersion().build != 120 && converted->isPresetSlotUsed (2);
     }));
+
+    // A disk that takes no link to the stored file (it lies on another disk) and has no room for
+    // a copy: it is not converted but stays as it is, told, and a sync tries again first.
+    running->content().connectToDevice (-1);
+    const juce::TemporaryFile elsewhere (juce::File ("/dev/shm/belvora.mwd"));
+    const auto away = elsewhere.getFile();
+    ASSERT_TRUE (kept.moveFileTo (away) && workingFile.deleteFile() && away.createSymbolicLink (workingFile, false));
+    if (struct stat a {}, b {}; ::stat (away.getFullPathName().toRawUTF8(), &a) != 0 || ::stat (folder.getFullPathName().toRawUTF8(), &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "the link refused needs /dev/shm on a disk of its own";
+    {
+        const FileSizeLimit::Scoped full (512);
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Not Converted"); }));
+        running->perform (CommandIDs::downloadDeviceData);
+        ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 2; }));
+    }
+    EXPECT_EQ (running->titles(), juce::StringArray ("Workspace Not Converted", "Workspace Not Converted"));
+    EXPECT_TRUE (running->boxes[0].message.contains ("no room") && running->boxes[0].message.contains (workingFile.getFullPathName()));
+    EXPECT_TRUE (workingFile.isSymbolicLink() && workingFile.loadFileAsString() == stored && ! page().isBusy());
+    EXPECT_TRUE (folder.findChildFiles (juce::File::findFiles, false, "working for*").isEmpty() && page().getSyncButton().isVisible());
+
+    // A stop leaves it where the next start, with room, converts it.
+    running->notify (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, 0, 0, {}));
+    running->content().connectToDevice (-1);
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted"); })) << running->titles().joinIntoString (", ");
+    ASSERT_TRUE (running->waitFor ([&] { return DeviceData::loadFromFile (away) != nullptr && DeviceData::loadFromFile (away)->getFirmwareVersion().build != 120; }));
+
+    // A kept copy without its stored file (an earlier version moved the file itself aside) is converted.
+    running->content().connectToDevice (-1);
+    ASSERT_TRUE (workingFile.deleteFile());
+    running->boxes.clear();
+    running->content().connectToDevice (0);
+    ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted"); })) << running->titles().joinIntoString (", ");
+    EXPECT_TRUE (running->boxes.back().message.contains (kept.getFullPathName()));
+    EXPECT_TRUE (running->waitFor ([&] { return DeviceData::loadFromFile (workingFile) != nullptr; }));
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)
