@@ -1,8 +1,13 @@
 // The application as the user sees it: started with the sample content and
 // simulated units, brought into a state, then photographed.
 
+#include "app/Belvora.h"
+#include "app/Nexus.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/CloudArchiveManager.h"
+#include "conversion/ConversionTestData.h"
+#include "devices/DeviceCaps.h"
+#include "devices/DeviceProfiler.h"
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
@@ -223,6 +228,24 @@ namespace
         running.drain();
     }
 
+    // The unit's workspace as its earlier firmware stored it, converted as the unit comes:
+    // the script runs until the photo is taken, so both scales show the conversion.
+    void convertingStoredWorkspace (RunningApp& running)
+    {
+        download (running);
+        const juce::File folder (running.devices().getActiveDeviceDataFolder());
+        const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
+        running.content().connectToDevice (-1);
+
+        const auto caps = DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps;
+        ConversionTestData::makeDeviceData (caps, 120, { 1, 2, 3 })->saveWorkingFile (folder, true);
+        script.replaceWithText ("while (true) {}\n" + script.loadFileAsString());
+        running.settings().setValue ("dataSyncMethod", "previous");
+        running.content().connectToDevice (0);
+        running.waitFor ([&] { return running.content().getDataPage().isConvertingWorkspace(); });
+        presetsTab (running);
+    }
+
     // A backup selected: the panels show it.
     void backupSelected (RunningApp& running)
     {
@@ -352,6 +375,7 @@ BELVORA_SCREEN ("Data page/Waiting for the first download", photograph ("0x12", 
 BELVORA_SCREEN ("Data page/Backups and a group being named", photograph ("0x12", backupsAndAGroup));
 BELVORA_SCREEN ("Data page/A backup selected", photograph ("0x12", backupSelected));
 BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x12", backupDataMissing));
+BELVORA_SCREEN ("Data page/Converting a stored workspace", photograph ("0x12", convertingStoredWorkspace));
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
