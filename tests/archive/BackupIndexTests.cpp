@@ -249,8 +249,7 @@ TEST_F (BackupIndex, AnUnreadableBackupGoesAsideAndOneNoIndexListsJoinsTheSet)
     const auto shown = [] (const juce::ValueTree& tree)
     {
         juce::StringArray titles;
-        for (const auto& child : tree)
-            titles.add (child[label].toString().endsWith (" (Recovered)") ? "(Recovered)" : child[label].toString());
+        for (const auto& child : tree) titles.add (child[label].toString().endsWith (" (Recovered)") ? "(Recovered)" : child[label].toString());
         return titles.joinIntoString (",");
     };
     EXPECT_EQ (shown (backups.getTree()), "One,Bad data,Killed,(Recovered),(Recovered),(Recovered),(Recovered)");

@@ -1,12 +1,9 @@
 // The application as the user sees it: started with the sample content and
 // simulated units, brought into a state, then photographed.
 
-#include "app/Belvora.h"
-#include "app/Nexus.h"
 #include "archive/ArchiveFiles.h"
 #include "archive/CloudArchiveManager.h"
 #include "conversion/ConversionTestData.h"
-#include "devices/DeviceCaps.h"
 #include "devices/DeviceProfiler.h"
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
@@ -228,17 +225,14 @@ namespace
         running.drain();
     }
 
-    // The unit's workspace as its earlier firmware stored it, converted as the unit comes:
-    // the script runs until the photo is taken, so both scales show the conversion.
+    // The unit's workspace as its earlier firmware stored it, being converted: the script runs until the photo is taken.
     void convertingStoredWorkspace (RunningApp& running)
     {
         download (running);
-        const juce::File folder (running.devices().getActiveDeviceDataFolder());
         const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
         running.content().connectToDevice (-1);
-
-        const auto caps = DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps;
-        ConversionTestData::makeDeviceData (caps, 120, { 1, 2, 3 })->saveWorkingFile (folder, true);
+        ConversionTestData::makeDeviceData (DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps, 120, { 1 })
+            ->saveWorkingFile (running.devices().getActiveDeviceDataFolder(), true);
         script.replaceWithText ("while (true) {}\n" + script.loadFileAsString());
         running.settings().setValue ("dataSyncMethod", "previous");
         running.content().connectToDevice (0);

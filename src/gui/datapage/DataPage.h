@@ -273,9 +273,10 @@ public:
         so, and no sync replaces it meanwhile. */
     bool isConvertingWorkspace() const noexcept                 { return storedWorkspace == StoredWorkspace::converting; }
 
-    /** A stored workspace that the disk had no room to convert is converted
-        before a sync, which would replace it: true when that began (the sync
-        comes once the converted workspace is shown). */
+    /** A sync would replace a stored workspace not converted yet: true when
+        the page takes it over. One that the disk had no room to convert is
+        converted first (the sync comes once the converted workspace is
+        shown); one being converted refuses it. */
     bool convertBeforeSync();
     const juce::Label& getConversionNote() const noexcept      { return conversionNote; }
     juce::String getWorkspaceLabel() const;

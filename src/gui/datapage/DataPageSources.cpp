@@ -25,7 +25,6 @@
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
 
-
 using namespace SourceTreeIds;
 
 namespace
@@ -823,11 +822,14 @@ void DataPage::deleteDeviceWorkingFiles()
     if (folder.isEmpty())
         return;
 
-    // After the saves still on their way, which would bring them back.
-    autosave->writes.post ([folder]
+    // After the saves still on their way, which would bring them back. A
+    // stored workspace that had no room to be converted is its edits' only copy.
+    autosave->writes.post ([folder, keepWorking = storedWorkspace == StoredWorkspace::notConverted]
     {
         juce::File (Belvora::getSyncFile (folder, false)).deleteFile();
-        juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
+
+        if (! keepWorking)
+            juce::File (Belvora::getWorkingFile (folder, false)).deleteFile();
     });
 }
 
