@@ -1445,6 +1445,7 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
     running->content().connectToDevice (-1);
     const juce::TemporaryFile elsewhere (juce::File ("/dev/shm/belvora.mwd"));
     const auto away = elsewhere.getFile();
+    struct Unlink { juce::File link; ~Unlink() { if (link.isSymbolicLink()) link.deleteFile(); } } const unlinkFirst { workingFile };   // before the close writes through it
     ASSERT_TRUE (kept.moveFileTo (away) && workingFile.deleteFile() && away.createSymbolicLink (workingFile, false));
     if (struct stat a {}, b {}; ::stat (away.getFullPathName().toRawUTF8(), &a) != 0 || ::stat (folder.getFullPathName().toRawUTF8(), &b) != 0 || a.st_dev == b.st_dev)
         GTEST_SKIP() << "the link refused needs /dev/shm on a disk of its own";
@@ -1455,8 +1456,14 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
         ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 1; }));
         running->perform (CommandIDs::downloadDeviceData);   // tries again first
         ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 2; }));
+
+        // A firmware update that ends before it touches the unit leaves it as it is too.
+        running->content().setAppState (AppState::firmwareUpdate);
+        running->content().setAppState (AppState::idle);
+        page().firmwareUpdateEnded (true);
+        ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 3; }));
     }
-    EXPECT_EQ (running->titles(), juce::StringArray ("Workspace Not Converted", "Workspace Not Converted"));
+    EXPECT_EQ (running->titles(), juce::StringArray ("Workspace Not Converted", "Workspace Not Converted", "Workspace Not Converted"));
     EXPECT_TRUE (running->boxes[0].message.contains ("no room") && running->boxes[0].message.contains (workingFile.getFullPathName()));
     EXPECT_TRUE (workingFile.isSymbolicLink() && workingFile.loadFileAsString() == stored && ! kept.exists() && ! page().isBusy());
 

@@ -823,8 +823,8 @@ void DataPage::deleteDeviceWorkingFiles()
         return;
 
     // After the saves still on their way, which would bring them back. A
-    // stored workspace that had no room to be converted is its edits' only copy.
-    autosave->writes.post ([folder, keepWorking = storedWorkspace == StoredWorkspace::notConverted]
+    // stored workspace not converted yet stays, to be converted for the new firmware.
+    autosave->writes.post ([folder, keepWorking = storedWorkspace != StoredWorkspace::none]
     {
         juce::File (Belvora::getSyncFile (folder, false)).deleteFile();
 
