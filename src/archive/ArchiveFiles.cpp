@@ -71,7 +71,7 @@ bool ArchiveFiles::inSameFolder (const juce::File& a, const juce::File& b)
     return folderPart (a) == folderPart (b);
 }
 
-juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder)
+juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder, const char* extension)
 {
     // The entries' types come with the listing: no stat per file, which was
     // most of a scan of thousands of backups.
@@ -82,13 +82,15 @@ juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder)
         return found;
 
     const auto prefix = juce::File::addTrailingSeparator (folder.getFullPathName());
+    const auto extensionLength = std::strlen (extension);
 
     while (const auto* entry = ::readdir (listing))
     {
         const auto length = std::strlen (entry->d_name);
 
         // A name that is not UTF-8 is no file we wrote, and text operations would read past its end.
-        if (length < 4 || std::strcmp (entry->d_name + length - 4, ".xml") != 0 || ! Utf8::isValid (entry->d_name, length))
+        if (length < extensionLength || std::strcmp (entry->d_name + length - extensionLength, extension) != 0
+            || ! Utf8::isValid (entry->d_name, length))
             continue;
 
         const auto file = juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (entry->d_name, (int) length));

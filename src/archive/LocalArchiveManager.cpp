@@ -377,9 +377,10 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     collect (*index);
 
     const auto indexFile = getIndexFile();
+    const auto archiveFiles = ArchiveFiles::findDocuments (folder);
     juce::Array<juce::File> unlisted;
 
-    for (const auto& file : ArchiveFiles::findDocuments (folder))
+    for (const auto& file : archiveFiles)
         if (listed.count (file.getFullPathName()) == 0 && file != indexFile)
             unlisted.add (file);
 
@@ -397,6 +398,57 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
             || archive->getDataFile() != file.withFileExtension ("mwd"))
             continue;
 
+        parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
+        ++count;
+    }
+
+    return count + adoptLoneDataFiles (parent, archiveFiles);
+}
+
+// A backup's data file is written before its archive file: a stop between
+// the two leaves the data alone, which comes back under a title of its own,
+// its archive file written with the next save. Its names come from the
+// listing, as the archive files' do: no look at each file.
+int LocalArchiveManager::adoptLoneDataFiles (juce::ValueTree parent, const juce::Array<juce::File>& archiveFiles)
+{
+    std::unordered_set<juce::String, PathHash, PathEqual> described;
+
+    for (const auto& file : archiveFiles)
+        described.insert (file.withFileExtension ("mwd").getFullPathName());
+
+    juce::Array<juce::File> alone;
+
+    for (const auto& file : ArchiveFiles::findDocuments (getBackupFolder(), ".mwd"))
+        if (described.count (file.getFullPathName()) == 0)
+            alone.add (file);
+
+    if (alone.isEmpty())
+        return 0;
+
+    juce::Array<juce::ValueTree> nodes;
+    SourceTree::collectNodes (parent, nodes);
+
+    for (const auto& node : nodes)
+        if (const auto* archive = SourceTree::getArchive (node))
+            alone.removeAllInstancesOf (archive->getDataFile());
+
+    // Something else standing at the archive file's name (a folder) would fail every save of it.
+    alone.removeIf ([] (const juce::File& file) { return ! FileBytes::isMissing (file.withFileExtension ("xml")); });
+    alone.sort();
+    int count = 0;
+
+    for (const auto& file : alone)
+    {
+        const auto data = DeviceDataArchive::readDataFile (file);
+
+        if (data == nullptr || ! isOwnDeviceType (data->getCapsBlock()))
+            continue;
+
+        auto archive = std::make_unique<DeviceDataArchive> (*data, juce::String(), "Found without its description as \""
+                                                            + file.getFullPathName() + "\".");
+        archive->setPubDate (file.getLastModificationTime().toMilliseconds());
+        archive->setTitle (archive->getPubDateString() + " (Recovered)");
+        archive->setLinkData (file.getFullPathName());
         parent.appendChild (SourceTree::addArchiveNode (std::move (archive)), nullptr);
         ++count;
     }

@@ -277,6 +277,9 @@ void BelvoraContentComponent::getCommandInfo (juce::CommandID commandID, juce::A
         case Enabled::idleOrLostWithUnit:  result.setActive (state == AppState::idle || (state == AppState::rescanNeeded && unitActive)); break;
     }
 
+    if (commandID == CommandIDs::downloadDeviceData && dataPage != nullptr && dataPage->isConvertingWorkspace())
+        result.setActive (false);
+
     if (commandID == CommandIDs::disconnectDevice)
     {
         const auto name = activeDeviceName();
@@ -297,6 +300,10 @@ void BelvoraContentComponent::getCommandInfo (juce::CommandID commandID, juce::A
 
 bool BelvoraContentComponent::perform (const InvocationInfo& info)
 {
+    // A sync would replace a stored workspace that is not converted yet: it comes once the converted one is shown.
+    if (info.commandID == CommandIDs::downloadDeviceData && dataPage != nullptr && dataPage->convertBeforeSync())
+        return true;
+
     broadcastChange (ChangeInfo::forCommand (info.commandID));
 
     if (findCommand (info.commandID) == nullptr)

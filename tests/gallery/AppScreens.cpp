@@ -3,6 +3,8 @@
 
 #include "archive/ArchiveFiles.h"
 #include "archive/CloudArchiveManager.h"
+#include "conversion/ConversionTestData.h"
+#include "devices/DeviceProfiler.h"
 #include "gallery/AppPhotos.h"
 #include "gui/CommandIDs.h"
 #include "gui/Palette.h"
@@ -223,6 +225,21 @@ namespace
         running.drain();
     }
 
+    // The unit's workspace as its earlier firmware stored it, being converted: the script runs until the photo is taken.
+    void convertingStoredWorkspace (RunningApp& running)
+    {
+        download (running);
+        const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
+        running.content().connectToDevice (-1);
+        ConversionTestData::makeDeviceData (DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps, 120, { 1 })
+            ->saveWorkingFile (running.devices().getActiveDeviceDataFolder(), true);
+        script.replaceWithText ("while (true) {}\n" + script.loadFileAsString());
+        running.settings().setValue ("dataSyncMethod", "previous");
+        running.content().connectToDevice (0);
+        running.waitFor ([&] { return running.content().getDataPage().isConvertingWorkspace(); });
+        presetsTab (running);
+    }
+
     // A backup selected: the panels show it.
     void backupSelected (RunningApp& running)
     {
@@ -352,6 +369,7 @@ BELVORA_SCREEN ("Data page/Waiting for the first download", photograph ("0x12", 
 BELVORA_SCREEN ("Data page/Backups and a group being named", photograph ("0x12", backupsAndAGroup));
 BELVORA_SCREEN ("Data page/A backup selected", photograph ("0x12", backupSelected));
 BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x12", backupDataMissing));
+BELVORA_SCREEN ("Data page/Converting a stored workspace", photograph ("0x12", convertingStoredWorkspace));
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));

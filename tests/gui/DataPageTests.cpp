@@ -1450,8 +1450,13 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
     const auto stored = workingFile.loadFileAsString();
     ASSERT_TRUE (script.replaceWithText ("var i = 0; while (true) { ++i; }\n" + scriptText));   // until stopped
     running->content().connectToDevice (0);
-    ASSERT_TRUE (running->waitFor ([&] { return page().isConvertingWorkspace(); }));
+    ASSERT_TRUE (running->waitFor ([&] { return page().isConvertingWorkspace() && kept.existsAsFile(); }));
     EXPECT_TRUE (workingFile.loadFileAsString() == stored && kept.loadFileAsString() == stored);
+
+    // Said on the page, and no sync offered that would replace it.
+    EXPECT_TRUE (page().getConversionNote().isVisible() && ! page().getSyncButton().isVisible());
+    running->perform (CommandIDs::downloadDeviceData);
+    EXPECT_FALSE (page().isBusy());
 
     running->notify (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, 0, 0, {}));
     EXPECT_EQ (workingFile.loadFileAsString(), stored) << "nothing written over it, no workspace made of nothing";
@@ -1468,6 +1473,47 @@ TEST_F (DataPageTest, AStoredWorkspaceOutlivesAConversionStoppedAtAnyMoment)
         const auto converted = DeviceData::loadFromFile (workingFile);
         return converted != nullptr && converted->getFirmwareVersion().build != 120 && converted->isPresetSlotUsed (2);
     }));
+
+    // A disk that takes no link to the stored file (it lies on another disk) and has no room for
+    // a copy: it is not converted but stays as it is, told, and a sync tries again first.
+    running->content().connectToDevice (-1);
+    const juce::TemporaryFile elsewhere (juce::File ("/dev/shm/belvora.mwd"));
+    const auto away = elsewhere.getFile();
+    struct Unlink { juce::File link; ~Unlink() { if (link.isSymbolicLink()) link.deleteFile(); } } const unlinkFirst { workingFile };   // before the close writes through it
+    ASSERT_TRUE (kept.moveFileTo (away) && workingFile.deleteFile() && away.createSymbolicLink (workingFile, false));
+    if (struct stat a {}, b {}; ::stat (away.getFullPathName().toRawUTF8(), &a) != 0 || ::stat (folder.getFullPathName().toRawUTF8(), &b) != 0 || a.st_dev == b.st_dev)
+        GTEST_SKIP() << "the link refused needs /dev/shm on a disk of its own";
+    {
+        const FileSizeLimit::Scoped full (512);
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 1; }));
+        running->perform (CommandIDs::downloadDeviceData);   // tries again first
+        ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 2; }));
+
+        // A firmware update that ends before it touches the unit leaves it as it is too.
+        running->content().setAppState (AppState::firmwareUpdate);
+        running->content().setAppState (AppState::idle);
+        page().firmwareUpdateEnded (true);
+        ASSERT_TRUE (running->waitFor ([&] { return running->boxes.size() == 3; }));
+    }
+    EXPECT_EQ (running->titles(), juce::StringArray ("Workspace Not Converted", "Workspace Not Converted", "Workspace Not Converted"));
+    EXPECT_TRUE (running->boxes[0].message.contains ("no room") && running->boxes[0].message.contains (workingFile.getFullPathName()));
+    EXPECT_TRUE (workingFile.isSymbolicLink() && workingFile.loadFileAsString() == stored && ! kept.exists() && ! page().isBusy());
+
+    // A stop leaves it where the next start, with room, converts it; and a kept copy without
+    // its stored file (an earlier version moved the file itself aside) is converted too.
+    for (const bool keptAlone : { false, true })
+    {
+        running->notify (DeviceInfoMessage (DeviceInfoMessage::aboutToQuit, 0, 0, {}));
+        running->content().connectToDevice (-1);
+        ASSERT_TRUE (! keptAlone || workingFile.deleteFile());
+        running->boxes.clear();
+        running->content().connectToDevice (0);
+        ASSERT_TRUE (running->waitFor ([&] { return running->titles().contains ("Workspace Converted"); }));
+        EXPECT_TRUE (running->boxes.back().message.contains (kept.getFullPathName()));
+        EXPECT_TRUE (running->waitFor ([&] { const auto data = DeviceData::loadFromFile (workingFile); return data != nullptr && data->getFirmwareVersion().build != 120; }));
+    }
 }
 
 TEST_F (DataPageTest, ACompletedSendOfGivenPresetsNeverTakesTheSetup)

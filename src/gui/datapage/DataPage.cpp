@@ -100,6 +100,9 @@ DataPage::DataPage()
     syncButton.setColour (juce::DrawableButton::textColourId, Palette::textColour.withAlpha (Palette::opacity (0.7f)));
     syncButton.setCommandToTrigger (MainAppWindow::getApplicationCommandManager(), CommandIDs::downloadDeviceData, true);
     addChildComponent (syncButton);
+    conversionNote.setJustificationType (juce::Justification::centred);
+    conversionNote.setColour (juce::Label::textColourId, Palette::textColour.withAlpha (Palette::opacity (0.7f)));
+    addChildComponent (conversionNote);
 
     undoManager.addChangeListener (this);
     autosave = std::make_unique<Autosave> (*this);
@@ -567,6 +570,10 @@ void DataPage::resized()
         syncButton.setEdgeIndent (indent);
     syncButton.setSize (juce::roundToInt (250.0f * scale), juce::roundToInt (250.0f * scale));
     syncButton.setCentrePosition (getLocalBounds().getCentre());
+
+    // As the sync button's label, where the button stood.
+    conversionNote.setFont (juce::Font (16.0f * scale));
+    conversionNote.setBounds (getLocalBounds().withSizeKeepingCentre (getWidth(), juce::roundToInt (24.0f * scale)));
 }
 
 juce::Rectangle<float> DataPage::SyncButton::getImageBounds() const

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class ArchiveChangeListener;
 class DataViewPanel;
@@ -268,8 +269,16 @@ public:
     void firmwareUpdateEnded (bool unitUntouched);
 
     bool isBusy() const noexcept                                { return busy; }
-    /** A stored workspace of another firmware is being converted. */
-    bool isConvertingWorkspace() const noexcept                 { return workspaceConversion != nullptr; }
+    /** A stored workspace of another firmware is being converted: the page says
+        so, and no sync replaces it meanwhile. */
+    bool isConvertingWorkspace() const noexcept                 { return storedWorkspace == StoredWorkspace::converting; }
+
+    /** A sync would replace a stored workspace not converted yet: true when
+        the page takes it over. One that the disk had no room to convert is
+        converted first (the sync comes once the converted workspace is
+        shown); one being converted refuses it. */
+    bool convertBeforeSync();
+    const juce::Label& getConversionNote() const noexcept      { return conversionNote; }
     juce::String getWorkspaceLabel() const;
 
     SourceDataBrowser& getBrowser() noexcept                    { return browser; }
@@ -296,6 +305,8 @@ public:
                                                    const juce::String& to, const juce::File& kept);
     static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                               const juce::String& to, const juce::File& kept);
+    static juce::String getWorkspaceNotConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
+                                                      const juce::File& stored);
 
     /** What the user is told on opening a backup whose data file is not there. */
     static juce::String getDataMissingText (const juce::String& title, const juce::File& dataFile);
@@ -321,6 +332,8 @@ private:
     void readUnitDataUnderWorkspace();
     void keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
+    void leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
+    std::pair<juce::String, bool> describeFirmwareOf (const DeviceData& stored) const;
     void dropStoredWorkspace (const juce::File& kept);
     void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
     void commandDone (const DeviceCommandMessage& command);
@@ -387,6 +400,10 @@ private:
     bool unitReadRequested = false;    // the next download is that data's, under the workspace
     bool readingUnitOnly = false;      // the running download leaves the workspace as it is
     std::unique_ptr<ConversionJob> workspaceConversion;   // a stored workspace of the unit's old firmware
+    enum class StoredWorkspace { none, converting, notConverted };
+    StoredWorkspace storedWorkspace = StoredWorkspace::none;
+    std::unique_ptr<DeviceData> unconvertedWorkspace;   // not converted for want of room, and its file
+    juce::File unconvertedFile;
     std::shared_ptr<const DeviceData> savedLiveData;   // the unit's data last written as its sync file
     std::shared_ptr<const DeviceData> liveBeingWritten;   // a download's data, taken by the page once on disk
 
@@ -406,6 +423,7 @@ private:
     };
 
     SyncButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
+    juce::Label conversionNote;   // in the sync button's place while a stored workspace converts
     juce::StretchableLayoutManager layout;
     std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;
     int resizerWidth = 8;   // at the UI scale

@@ -67,7 +67,8 @@ void DataPage::changeNotify (const ChangeInfo& info)
         if (info.newAppState == static_cast<int> (AppState::firmwareUpdate) && deviceDataSet != nullptr)
         {
             // Kept until the update ends: one that never reached the unit gives it back.
-            if (const auto* work = deviceDataSet->getWorkingData())
+            // One not synced holds nothing (a stored one not converted yet stays on disk).
+            if (const auto* work = deviceDataSet->getWorkingData(); work != nullptr && ! needSync)
                 workspaceBeforeUpdate = work->clone (false);
 
             deleteDeviceWorkingFiles();
@@ -200,8 +201,12 @@ void DataPage::firmwareUpdateEnded (bool unitUntouched)
     auto kept = std::move (workspaceBeforeUpdate);
     auto* devices = Nexus::getDeviceManager();
 
-    if (! unitUntouched || kept == nullptr || devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet != nullptr)
+    if (! unitUntouched || devices == nullptr || devices->getActiveIndex() < 0 || deviceDataSet != nullptr)
         return;
+
+    // Nothing to give back: the sources open as when the unit came.
+    if (kept == nullptr)
+        return deviceConnectionChanged (true, false);
 
     needSync = false;
     openSources (std::move (kept));

@@ -25,8 +25,6 @@
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
 
-#include <cstdio>
-
 using namespace SourceTreeIds;
 
 namespace
@@ -46,6 +44,20 @@ namespace
     juce::String storedWorkspaceFor (const juce::String& unitName, const juce::String& from, bool fromEarlier)
     {
         return "The workspace stored for " + unitName + " was made for " + (fromEarlier ? "its earlier firmware " : "firmware ") + from;
+    }
+
+    const juce::String keptWorkspacePrefix ("working for firmware build ");
+
+    /** The newest copy a conversion kept in the unit's folder; none when there is none. */
+    juce::File findKeptWorkspace (const juce::File& folder)
+    {
+        juce::File newest;
+
+        for (const auto& kept : folder.findChildFiles (juce::File::findFiles, false, keptWorkspacePrefix + "*.mwd"))
+            if (newest == juce::File() || kept.getLastModificationTime() > newest.getLastModificationTime())
+                newest = kept;
+
+        return newest;
     }
 }
 
@@ -77,19 +89,27 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
         const juce::File syncFile (Belvora::getSyncFile (folder));
         DeviceData::FileInfo info;
 
+        // A copy kept for a conversion without the file it was kept from (an
+        // earlier version moved that file itself aside to convert it) is the
+        // stored workspace. Not once a firmware update removed the unit's
+        // files for a fresh start: then it is an earlier conversion's copy,
+        // named when it was made.
+        const auto storedFile = FileBytes::isMissing (workingFile) && ! FileBytes::isMissing (syncFile) ? findKeptWorkspace (folder)
+                                                                                                          : workingFile;
+
         // Without the unit's data nothing tells whether the file fits: it stays
         // as it is. A folder or pipe in its place is no workspace either, nor
         // a path that cannot even be looked at (a link loop): that is no missing file.
-        if (! FileBytes::isMissing (workingFile) && live != nullptr)
+        if (! FileBytes::isMissing (storedFile) && live != nullptr)
         {
-            if (live->matchesFileHeader (workingFile))
-                working = DeviceData::loadFromFile (workingFile, live->getFactoryBank());
-            else if (DeviceData::readFileInfo (workingFile, info) && info.caps.productId == live->getCapsBlock().productId)
-                otherFirmware = DeviceData::loadFromFile (workingFile);
+            if (live->matchesFileHeader (storedFile))
+                working = DeviceData::loadFromFile (storedFile, live->getFactoryBank());
+            else if (DeviceData::readFileInfo (storedFile, info) && info.caps.productId == live->getCapsBlock().productId)
+                otherFirmware = DeviceData::loadFromFile (storedFile);
 
             if (otherFirmware != nullptr)
-                stored = workingFile;
-            else if (working == nullptr)
+                stored = storedFile;
+            else if (working == nullptr && storedFile == workingFile)
                 setAside (workingFile);
         }
 
@@ -114,28 +134,65 @@ void DataPage::loadStoredWorkspace (bool syncFileLoaded)
 // The stored file stays where a start finds it until its converted form
 // replaces it: a stop at any moment leaves it to be converted again. A copy
 // of it is kept first, out of the way of the workspace's saves, under a name
-// that a second try takes over as it is.
+// that a second try takes over as it is. Without room for that copy it is
+// not converted at all: moved aside instead, a stop before the end would
+// leave no workspace where a start looks.
 void DataPage::keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file)
 {
-    const auto name = file.getSiblingFile ("working for firmware build " + juce::String (stored->getFirmwareVersion().build) + ".mwd");
+    const auto name = file.getSiblingFile (keptWorkspacePrefix + juce::String (stored->getFirmwareVersion().build) + ".mwd");
     auto data = std::make_shared<std::unique_ptr<DeviceData>> (std::move (stored));
+    storedWorkspace = StoredWorkspace::converting;
+    updateSyncButtonText (needSync);
 
     autosave->writes.post ([file, name, data, folder = deviceFolder, page = juce::Component::SafePointer<DataPage> (this)]
     {
-        auto kept = SafeSave::keepCopy (file, name, DeviceData::maxFileBytes);
-
-        // Without room for a copy the file itself goes aside (a rename needs
-        // none); where even that fails it stays as it is, named where it is.
-        if (kept == juce::File())
-            if (const auto aside = name.getNonexistentSibling(); std::rename (file.getFullPathName().toRawUTF8(), aside.getFullPathName().toRawUTF8()) == 0)
-                kept = aside;
+        const auto kept = SafeSave::keepCopy (file, name, DeviceData::maxFileBytes);
 
         juce::MessageManager::callAsync ([data, folder, file, kept, page]
         {
-            if (page != nullptr && page->deviceDataSet != nullptr && page->deviceFolder == folder)
-                page->convertStoredWorkspace (std::move (*data), kept != juce::File() ? kept : file);
+            if (page == nullptr || page->deviceDataSet == nullptr || page->deviceFolder != folder)
+                return;
+
+            if (kept != juce::File())
+                page->convertStoredWorkspace (std::move (*data), kept);
+            else
+                page->leaveStoredWorkspace (std::move (*data), file);
         });
     });
+}
+
+// It stays the workspace's file as it is. A sync would write the unit's data
+// over it: one asked for tries the conversion again first, and the unit's
+// data is read beside the converted workspace once there is room.
+void DataPage::leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file)
+{
+    const auto [from, fromEarlier] = describeFirmwareOf (*stored);
+    unconvertedWorkspace = std::move (stored);
+    unconvertedFile = file;
+    storedWorkspace = StoredWorkspace::notConverted;
+    updateSyncButtonText (needSync);
+    Alerts::showWarning (this, "Workspace Not Converted", getWorkspaceNotConvertedText (deviceName, from, fromEarlier, file));
+}
+
+bool DataPage::convertBeforeSync()
+{
+    if (storedWorkspace == StoredWorkspace::converting)
+        return true;
+
+    if (storedWorkspace != StoredWorkspace::notConverted || unconvertedWorkspace == nullptr)
+        return false;
+
+    keepStoredWorkspace (std::move (unconvertedWorkspace), unconvertedFile);
+    return true;
+}
+
+std::pair<juce::String, bool> DataPage::describeFirmwareOf (const DeviceData& stored) const
+{
+    const auto live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
+
+    // A unit taken back to an earlier firmware finds a workspace of a later one.
+    return { formatFirmwareVersion (stored.getFirmwareVersion(), false),
+             live == nullptr || stored.getFirmwareVersion().build < live->getFirmwareVersion().build };
 }
 
 // The stored workspace stays as it is while the unit's own data is read
@@ -158,16 +215,13 @@ void DataPage::readUnitDataUnderWorkspace()
 void DataPage::convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept)
 {
     const auto live = deviceDataSet != nullptr ? deviceDataSet->getLiveData() : nullptr;
-    const auto from = formatFirmwareVersion (stored->getFirmwareVersion(), false);
-
-    // A unit taken back to an earlier firmware finds a workspace of a later one.
-    const auto fromEarlier = live == nullptr || stored->getFirmwareVersion().build < live->getFirmwareVersion().build;
+    const auto [from, fromEarlier] = describeFirmwareOf (*stored);
 
     // Converted, it replaces the stored file: only once a copy of that is kept.
     const bool keptAside = kept != juce::File (Belvora::getWorkingFile (deviceFolder));
 
     if (live != nullptr && keptAside && startConversion (workspaceConversion, std::move (stored), *live,
-                                            [kept, from, fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
+                                            [kept, from = from, fromEarlier = fromEarlier] (DataPage& page, std::unique_ptr<DeviceData> converted)
                                             {
                                                 page.takeConvertedWorkspace (std::move (converted), kept, from, fromEarlier);
                                             }))
@@ -182,10 +236,12 @@ void DataPage::takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, co
     auto* work = deviceDataSet != nullptr ? deviceDataSet->getWorkingData() : nullptr;
     const auto unitFirmware = deviceDataSet != nullptr && deviceDataSet->getLiveData() != nullptr
                                   ? formatFirmwareVersion (deviceDataSet->getLiveData()->getFirmwareVersion(), false) : juce::String();
+    storedWorkspace = StoredWorkspace::none;
 
     // No conversion, or a download meanwhile filled the workspace with the unit's data (the user chose that).
     if (converted == nullptr || work == nullptr || ! work->isSameDeviceType (converted->getCapsBlock()) || ! needSync || busy)
     {
+        updateSyncButtonText (needSync);
         dropStoredWorkspace (kept);
         Alerts::showWarning (this, "Workspace Kept", getWorkspaceKeptText (deviceName, from, fromEarlier, unitFirmware, kept));
         return;
@@ -232,6 +288,13 @@ juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, 
 {
     return storedWorkspaceFor (unitName, from, fromEarlier) + " and has been converted to firmware "
          + to + ". The stored file is kept as it was in \"" + kept.getFullPathName() + "\".";
+}
+
+juce::String DataPage::getWorkspaceNotConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
+                                                     const juce::File& stored)
+{
+    return storedWorkspaceFor (unitName, from, fromEarlier) + " and was not converted: the disk has no room for the conversion. "
+         "It stays as it was in \"" + stored.getFullPathName() + "\"; once there is room, a sync converts it first.";
 }
 
 juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
@@ -535,6 +598,8 @@ void DataPage::closeSources (bool saveDeviceData, bool skipBackupIndex, bool qui
     liveBeingWritten.reset();
     caps.reset();
     workspaceConversion.reset();
+    storedWorkspace = StoredWorkspace::none;
+    unconvertedWorkspace.reset();
     needSync = true;
     busy = awaitingSyncFile = unitDataUnread = readingUnitOnly = false;
     updateSyncButtonText (true);
@@ -760,11 +825,14 @@ void DataPage::deleteDeviceWorkingFiles()
     if (folder.isEmpty())
         return;
 
-    // After the saves still on their way, which would bring them back.
-    autosave->writes.post ([folder]
+    // After the saves still on their way, which would bring them back. A
+    // stored workspace not converted yet stays, to be converted for the new firmware.
+    autosave->writes.post ([folder, keepWorking = storedWorkspace != StoredWorkspace::none]
     {
         juce::File (Belvora::getSyncFile (folder)).deleteFile();
-        juce::File (Belvora::getWorkingFile (folder)).deleteFile();
+
+        if (! keepWorking)
+            juce::File (Belvora::getWorkingFile (folder)).deleteFile();
     });
 }
 
@@ -935,7 +1003,9 @@ void DataPage::updateSyncButtonText (bool showSyncButton)
     toolbar.setEnabled (! showSyncButton);
 
     syncButton.setButtonText ("Click To Sync With " + deviceName);
-    syncButton.setVisible (showSyncButton);
+    syncButton.setVisible (showSyncButton && storedWorkspace != StoredWorkspace::converting);
+    conversionNote.setText ("Converting The Workspace Stored For " + deviceName + "...", juce::dontSendNotification);
+    conversionNote.setVisible (showSyncButton && storedWorkspace == StoredWorkspace::converting);
     repaint();
 
     if (keysOnTheButton)
