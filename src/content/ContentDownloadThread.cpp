@@ -81,7 +81,7 @@ void ContentDownloadThread::scheduleRetry (uint8_t id, bool again)
     }
 
     auto& retry = retries[id];
-    retry.pauseMs = retry.pauseMs == 0 ? firstRetryMs : juce::jmin (retry.pauseMs * 2, longestRetryMs);
+    retry.pauseMs = platform::DownloadPolicy::nextPauseMs (platform::DownloadPolicy::Failure::server, retry.pauseMs, false);
     retry.dueAt = platform::Clock::deadlineAfter (retry.pauseMs);
     retry.waiting = true;
 }

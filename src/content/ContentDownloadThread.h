@@ -35,9 +35,6 @@ public:
     /** Queues at once a product waiting to be fetched again; false when it is not. */
     bool retryNow (int productId);
 
-    /** The pause before the first try again and the longest, on the workers' clock. */
-    static constexpr int firstRetryMs = 5000, longestRetryMs = 40000;
-
     /** Runs the catalogue's content request for a product here, in the order
         asked, before the next download starts. */
     void requestPreparation (int productId);
@@ -52,7 +49,7 @@ public:
 
     void run() override;
 
-    std::atomic<double> minimumCheckInterval { 5.0 };   // seconds
+    std::atomic<double> minimumCheckInterval { platform::DownloadPolicy::minimumCheckSeconds };
 
 private:
     void exitSignalSent() override;

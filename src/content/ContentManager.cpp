@@ -268,7 +268,7 @@ bool ContentManager::downloadPresetPack (int productId, juce::Thread* thread)
 //==============================================================================
 int ContentManager::getPreparationLimitMs()
 {
-    return juce::jmax (shortestPreparationMs, platform::Clock::scaled (preparationMs));
+    return platform::DownloadPolicy::preparationLimitMs();
 }
 
 bool ContentManager::canPrepare (int productId)
@@ -480,7 +480,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     auto canRun = [&pending] (ContentKind kind) { return kind != variantPicture || ! pending.contains (capsDocument); };
     auto othersQueued = [&d] { return d.othersWaiting != nullptr && d.othersWaiting(); };
     const auto patience = BelvoraSettings::getDownloadTimeoutMs();
-    const auto longestTurn = juce::jmax (d.turnMs, platform::Clock::scaled (longestTurnMs));
+    const auto longestTurn = juce::jmax (d.turnMs, platform::Clock::scaled (platform::DownloadPolicy::longestTurnMs));
     auto nextTurn = [&d, longestTurn] { d.turnMs = juce::jmin (d.turnMs * 2, longestTurn); };
 
     // A file that does not come within its turn gives way to the others and is

@@ -103,7 +103,7 @@ public:
         first turn of each file of a download: a few seconds of the workers'
         clock, never so short that a sound server could not answer. */
     static int getPreparationLimitMs();
-    static constexpr int preparationMs = 4000, shortestPreparationMs = 2000;
+    static constexpr int preparationMs = platform::DownloadPolicy::preparationMs;
 
     /** The same request for callers that must not wait (the message thread):
         it returns at once and runs on the download thread, or offline on the
@@ -127,10 +127,6 @@ public:
         bool picturesMissing = false;          // a picture did not come: the stand-in shows
         bool yielded = false;                  // the call ended to let the others go first
     };
-
-    /** The longest turn of a file while others wait: what another product
-        needs work with comes within about twice this of being served. */
-    static constexpr int longestTurnMs = 12000;
 
     /** Capabilities that are not current yet, firmware list and images, rules
         and scripts, pictures, preset pack, in that order. A file that does not

@@ -1,7 +1,6 @@
 #include "content/ContentReader.h"
 
 #include "base/BelvoraSettings.h"
-#include "platform/Clock.h"
 #include "platform/WebRequest.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
@@ -220,7 +219,7 @@ bool ContentReader::isWebAddress (const juce::String& location)
 
 int ContentReader::getSilenceLimitMs()
 {
-    return juce::jmin (platform::Clock::scaled (silenceLimitMs), BelvoraSettings::getDownloadTimeoutMs());
+    return platform::DownloadPolicy::silenceLimitMs (BelvoraSettings::getDownloadTimeoutMs());
 }
 
 ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::String& address)
@@ -242,7 +241,7 @@ void ContentReader::KeptParts::keep (const juce::String& address, Part part)
     const std::lock_guard guard (lock);
     const auto size = (juce::int64) part.bytes.getSize();
 
-    if (size == 0 || part.validator.isEmpty() || keptBytes + size > maxKeptBytes)
+    if (size == 0 || part.validator.isEmpty() || keptBytes + size > platform::DownloadPolicy::maxKeptBytes)
         return;
 
     keptBytes += size;

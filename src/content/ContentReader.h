@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadPolicy.h"
+
 #include <juce_core/juce_core.h>
 #include <juce_graphics/juce_graphics.h>
 
@@ -19,7 +21,7 @@ struct ContentReader
     static constexpr int maxPictureSide = 4096;
 
     // What openStream takes from a web address at most.
-    static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;
+    static constexpr juce::int64 maxStreamBytes = platform::DownloadPolicy::maxStreamBytes;
 
     /** The beginnings of bodies whose transfer gave way, by address, with
         what identifies the body they belong to: the next transfer asks only
@@ -39,7 +41,6 @@ struct ContentReader
         Part take (const juce::String& address);
         void keep (const juce::String& address, Part part);
 
-        static constexpr juce::int64 maxKeptBytes = 64 * 1024 * 1024;   // all parts together
 
     private:
         std::mutex lock;
@@ -64,10 +65,8 @@ struct ContentReader
     };
 
     /** How long a transfer waits for a byte before it is dropped and asked
-        for again: half a minute of the workers' clock, at most the user's
-        download time-out. */
+        for again (the download policy's, with the user's download time-out). */
     static int getSilenceLimitMs();
-    static constexpr int silenceLimitMs = 30000;
 
     /** The worker (null: the calling thread) was asked to stop. */
     static bool isStopRequested (juce::Thread* thread);

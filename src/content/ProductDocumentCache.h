@@ -20,10 +20,11 @@ class ContentManager;
 class ProductDocumentCache
 {
 public:
-    // Largest file per kind, in bytes: the same when it is fetched and when it is read.
-    static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxScriptBytes = 256 * 1024;              // conversion scripts are small
-    static constexpr juce::int64 maxFirmwareBytes = SysEx::maxFileBytes;   // an image is read as a SysEx file
+    // Largest file per kind, in bytes (the download policy's).
+    static constexpr juce::int64 maxDocumentBytes = platform::DownloadPolicy::maxDocumentBytes;
+    static constexpr juce::int64 maxScriptBytes = platform::DownloadPolicy::maxScriptBytes;
+    static constexpr juce::int64 maxFirmwareBytes = platform::DownloadPolicy::maxFirmwareBytes;
+    static_assert (maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
 
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,

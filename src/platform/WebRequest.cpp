@@ -24,9 +24,8 @@ namespace
     std::atomic<int> pendingGeneration { 0 };
     std::atomic<int> silenceLimitMs { WebRequest::defaultSilenceLimitMs };
 
-    // The longest sleep of a transfer between looks at what only polling can
-    // tell (giveWay); the stops wake it at once.
-    constexpr int longestPollMs = 1000;
+    // The stops wake a transfer at once; only giveWay must be looked at.
+    constexpr int longestPollMs = DownloadPolicy::longestSleepMs;
 
     // Written to by abortAll, never read: once it holds a byte, every wait of
     // every transfer ends at once. A pipe is what a signal handler may use.
@@ -190,7 +189,7 @@ namespace
         {
             const auto now = juce::Time::getMillisecondCounter();
 
-            if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) longestPollMs / 2)
+            if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) DownloadPolicy::giveWayLookMs)
                 return false;
 
             lastGiveWayCheck = now;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadPolicy.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
@@ -32,7 +34,7 @@ public:
         int timeoutMs = 0;                              // the longest wait for the first byte, and then between bytes; 0: the silence limit
         int totalLimitMs = 0;                           // the whole transfer, name lookup to last byte; 0: none
         int maxRedirects = 5;
-        juce::int64 maxBytes = 8 * 1024 * 1024;
+        juce::int64 maxBytes = DownloadPolicy::maxDocumentBytes;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
         std::atomic<juce::int64>* counter = nullptr;    // received body bytes are added as they arrive
         juce::int64 rangeFrom = 0;                      // asks for the body from this byte on (a GET only)
@@ -78,7 +80,7 @@ public:
     /** The patience of a transfer that names none of its own. */
     static int getSilenceLimitMs() noexcept;
     static void setSilenceLimitMs (int milliseconds) noexcept;
-    static constexpr int defaultSilenceLimitMs = 3000;
+    static constexpr int defaultSilenceLimitMs = DownloadPolicy::defaultSilenceMs;
 };
 
 } // namespace platform
