@@ -145,7 +145,7 @@ namespace
 
             if (line.startsWithIgnoreCase ("HTTP/"))
             {
-                r.rangeStart = r.totalLength = -1;
+                r.rangeStart = r.rangeEnd = r.totalLength = r.contentLength = -1;
                 r.etag = r.lastModified = {};
                 return;
             }
@@ -157,15 +157,29 @@ namespace
                 r.etag = value;
             else if (name == "last-modified")
                 r.lastModified = value;
-            else if (name == "content-length" && r.rangeStart < 0)
-                r.totalLength = parseNumber (value);
+            else if (name == "content-length")
+                r.contentLength = parseNumber (value);
             else if (name == "content-range" && value.startsWithIgnoreCase ("bytes "))
             {
                 // "bytes first-last/total", the total "*" when unknown.
                 const auto range = value.substring (6);
-                r.rangeStart = parseNumber (range.upToFirstOccurrenceOf ("-", false, false).trim());
+                const auto span = range.upToFirstOccurrenceOf ("/", false, false);
+                r.rangeStart = parseNumber (span.upToFirstOccurrenceOf ("-", false, false).trim());
+                r.rangeEnd = parseNumber (span.fromFirstOccurrenceOf ("-", false, false).trim());
                 r.totalLength = parseNumber (range.fromFirstOccurrenceOf ("/", false, false).trim());
             }
+        }
+
+        // Exactly what the headers announce: a range's bytes first to last, else its length.
+        bool hasTheAnnouncedLength() const
+        {
+            const auto& r = response;
+            const auto size = (juce::int64) r.body.getSize();
+
+            if (r.status == 206)
+                return r.rangeStart >= 0 && r.rangeEnd >= r.rangeStart && size == r.rangeEnd - r.rangeStart + 1;
+
+            return r.contentLength < 0 || size == r.contentLength;
         }
 
         // The whole body's limit, less what a range answer leaves out.
@@ -343,7 +357,12 @@ namespace
 
         auto& response = transfer.response;
         response.status = (int) status;
-        response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400;
+
+        if (response.rangeStart < 0)
+            response.totalLength = response.contentLength;
+
+        response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400
+                         && transfer.hasTheAnnouncedLength();
         return response;
     }
 } // namespace

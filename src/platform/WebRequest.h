@@ -45,13 +45,15 @@ public:
     struct Response
     {
         int status = 0;            // the final HTTP status; 0 when the server never answered
-        bool complete = false;     // a status below 400 and every byte of the body, within maxBytes
+        bool complete = false;     // a status below 400 and exactly the body announced, within maxBytes
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
         bool overTime = false;     // ended by totalLimitMs or giveWay
         bool silent = false;       // ended by the wait for a byte (timeoutMs)
         juce::MemoryBlock body;
-        juce::int64 rangeStart = -1;    // where a 206 answer's body starts; -1 when it is the whole body
+        juce::int64 rangeStart = -1;    // the first and last byte of a 206 answer's body; -1 when it is the whole body
+        juce::int64 rangeEnd = -1;
         juce::int64 totalLength = -1;   // the whole body's length as announced; -1 when unknown
+        juce::int64 contentLength = -1; // this answer's body's length as announced; -1 when unknown
         juce::String etag, lastModified;
 
         /** What tells this body from a changed one in a later range request:

@@ -337,3 +337,28 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
         return std::any_of (requests.begin(), requests.end(), [] (const auto& r) { return r.range.fromFirstOccurrenceOf ("bytes=", false, false).getIntValue() > 0; });
     }, 60000));
 }
+
+// An image that gave way, whose rest the server then answers wrongly, comes whole at once and
+// without a failure; the true image is what is stored, also for the next start.
+TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
+{
+    ShortTurns quickly;
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx");
+    auto trickle = answerOf (image);
+    trickle.trickleMs = 20;
+    trickle.rangeFault = LocalServer::Answer::RangeFault::endsShort;
+    server.setAnswer (image, trickle);
+
+    for (int start = 0; start < 2; ++start)
+    {
+        recorder.clear();
+        startCatalogue().getDownloadThread()->requestDownload (vesper);
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+        EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
+        EXPECT_EQ (stored ("Vesper", "firmware/vesper_1_4_0_b140*"), served (image));
+        server.clearAnswers();
+    }
+
+    const auto asked = server.getRequests ("GET", image);
+    EXPECT_TRUE (std::any_of (asked.begin(), asked.end(), [] (const auto& r) { return r.range.isNotEmpty(); }));
+}

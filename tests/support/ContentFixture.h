@@ -109,6 +109,36 @@ protected:
         return juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content");
     }
 
+    /** The bytes of a file as the sample content serves it, and as a product's folder keeps it
+        (the one file whose name matches; empty when there is none or more). */
+    static juce::MemoryBlock served (const juce::String& path)
+    {
+        juce::MemoryBlock bytes;
+        contentRoot().getChildFile (path.substring (1)).loadFileAsData (bytes);
+        return bytes;
+    }
+
+    static juce::MemoryBlock stored (const char* product, const char* path)
+    {
+        const auto file = productFolder (product).getChildFile (path);
+        const auto found = file.getParentDirectory().findChildFiles (juce::File::findFiles, false, file.getFileName());
+        juce::MemoryBlock bytes;
+
+        if (found.size() == 1)
+            found[0].loadFileAsData (bytes);
+
+        return bytes;
+    }
+
+    /** An answer of the bytes of a sample file. */
+    static LocalServer::Answer answerOf (const juce::String& path)
+    {
+        LocalServer::Answer answer;
+        const auto bytes = served (path);
+        answer.body.assign (static_cast<const char*> (bytes.getData()), bytes.getSize());
+        return answer;
+    }
+
     /** A copy of the sample tree the test may change. */
     juce::File copyContentTree()
     {

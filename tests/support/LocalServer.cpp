@@ -218,8 +218,35 @@ struct LocalServer::Impl
             return;
         }
 
+        if (answer.rangeFault != Answer::RangeFault::none && req.ranges.size() == 1 && req.ranges[0].first >= 0)
+            return answerRangeWrongly (req, res, answer);
+
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
                  answer.truncateAfter, answer.trickleMs, answer.ranges);
+    }
+
+    static void answerRangeWrongly (const httplib::Request& req, httplib::Response& res, const Answer& answer)
+    {
+        using Fault = Answer::RangeFault;
+        const auto& body = answer.body;
+        const auto from = std::min ((size_t) req.ranges[0].first, body.size());
+        const auto end = answer.rangeFault == Fault::endsShort ? from + (body.size() - from) / 2 : body.size() - 1;
+        auto part = body.substr (from, end + 1 - from);
+
+        if (answer.rangeFault == Fault::bodyShort)
+            part.resize (part.size() / 2);
+        else if (answer.rangeFault == Fault::bodyLong)
+            part += std::string (50, '~');
+
+        // The library would cut the body to the range itself.
+        const_cast<httplib::Request&> (req).ranges.clear();
+        res.status = 206;
+        res.set_header ("Content-Range", "bytes " + std::to_string (from) + "-" + std::to_string (end) + "/" + std::to_string (body.size()));
+
+        if (answer.rangeFault != Fault::noTag)
+            res.set_header ("ETag", "\"" + std::to_string (std::hash<std::string>() (body)) + "\"");
+
+        res.set_content (part, answer.contentType.toStdString());
     }
 
     // The library cuts a known-length body to the range asked for whatever the

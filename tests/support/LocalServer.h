@@ -42,6 +42,10 @@ public:
         bool noAnswer = false;    // hold the connection until the server stops
         bool ranges = true;       // a range request gets its range; false: the whole body
 
+        /** A range request answered wrongly (206, If-Range ignored): a range that ends short of
+            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag. */
+        enum class RangeFault { none, endsShort, bodyShort, bodyLong, noTag } rangeFault = RangeFault::none;
+
         static Answer text (const juce::String& body, int status = 200);
         static Answer error (int status);
         static Answer silence();
