@@ -34,6 +34,7 @@ public:
     struct Setup
     {
         bool developerMode = false;   // lists beta and alpha firmware; honours the descriptor override
+        ProductDocumentCache::ScriptCompiler scriptCompiles;   // a conversion script the engine cannot read is not kept
     };
 
     /** Told fatal error 2 when no master descriptor could be had from any source. */
@@ -211,7 +212,7 @@ private:
     juce::StringArray productNames;
 
     ProductTable products;
-    ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode };
+    ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode, setup.scriptCompiles };
     ProductPictures pictures { products, bytesReceived };
     PresetPacks packs { products, bytesReceived };
 

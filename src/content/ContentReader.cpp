@@ -320,6 +320,9 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         if (! response.complete)
             return WebResult::failed;
 
+        if (turn != nullptr)
+            turn->contentType = response.contentType;
+
         into.append (body.getData(), body.getSize());
         return WebResult::complete;
     }
@@ -373,7 +376,7 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                     std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                    const std::function<bool (const juce::MemoryBlock&)>& accept, Turn* turn)
+                                    const Check& accept, Turn* turn)
 {
     if (address.isEmpty() || ! juce::File::isAbsolutePath (path))
         return false;
@@ -384,15 +387,17 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
         return true;
 
     juce::MemoryBlock body;
+    Turn own;
+    auto& tried = turn != nullptr ? *turn : own;
 
-    if (! readIntoMemory (address, body, counter, thread, maxBytes, turn))
+    if (! readIntoMemory (address, body, counter, thread, maxBytes, &tried))
         return false;
 
     if (body.isEmpty())
         return true;
 
     // What is cached stays until its replacement is known to be usable.
-    if (accept != nullptr && ! accept (body))
+    if (accept != nullptr && ! accept (body, tried.contentType))
         return false;
 
     target.getParentDirectory().createDirectory();

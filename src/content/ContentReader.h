@@ -59,6 +59,7 @@ struct ContentReader
         bool gaveWay = false;
         KeptParts* kept = nullptr;
         std::function<bool()> giveWay;
+        juce::String contentType;   // what the server said the body it gave is
 
         /** The same limits for another file. */
         Turn another() const   { return { limitMs, false, kept, giveWay }; }
@@ -87,13 +88,16 @@ struct ContentReader
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                 juce::Thread* thread, juce::int64 maxBytes, Turn* turn = nullptr);
 
+    /** Whether a body is what its kind of file must be, told its content type (empty for a stored file). */
+    using Check = std::function<bool (const juce::MemoryBlock& body, const juce::String& contentType)>;
+
     /** Fetches a location into a file. Only a complete, non-empty body that
         accept (when given) takes replaces the file, through a temporary file;
         an empty body leaves it as it was. An existing non-empty file is kept
         unless overwrite is set. turn as for readIntoMemory. */
     static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                 std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr, Turn* turn = nullptr);
+                                const Check& accept = nullptr, Turn* turn = nullptr);
 
     /** Parses a document; null for a parse error, a document type declaration
         (entities could expand without bound) or elements nested too deep. */

@@ -26,9 +26,12 @@ public:
     static constexpr juce::int64 maxFirmwareBytes = platform::DownloadPolicy::maxFirmwareBytes;
     static_assert (maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
 
+    /** Whether the script engine can read a script's text; none: only the text is looked at. */
+    using ScriptCompiler = std::function<bool (const juce::String& script)>;
+
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
-                      bool developerMode);
+                          bool developerMode, ScriptCompiler compiles = nullptr);
 
     static juce::String getDocumentTag (ContentKind kind);
     static juce::String getVersionKey (ContentKind kind);
@@ -42,8 +45,15 @@ public:
     bool isCurrent (int productId, ContentKind kind);
 
     /** Every firmware image (kind 3) or script (kind 4) the parsed list names
-        is there, within the size it is read with. */
+        is there and passes its kind's check. */
     bool isComplete (int productId, ContentKind kind) const;
+
+    /** A firmware image is whole SysEx messages from its first byte to its last. */
+    static bool isFirmwareImage (const juce::MemoryBlock& body);
+
+    /** A conversion script is text the script engine can read: never a page of the web,
+        by its content type or by its first character. */
+    bool isScript (const juce::MemoryBlock& body, const juce::String& contentType) const;
 
     /** Parses the cached document of a kind into the record's lists. */
     bool parse (int productId, ContentKind kind);
@@ -66,8 +76,13 @@ private:
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);
 
+    /** The stored file of a firmware image or script passes its kind's check; one that is
+        there and does not is deleted (when drop is set), so that nothing uses it. */
+    bool passes (ContentKind kind, const juce::String& path, bool drop = false) const;
+
     ProductTable& products;
     const ContentManager& catalogue;
     std::atomic<juce::int64>& bytesReceived;
     const bool developerMode;
+    const ScriptCompiler compiles;
 };

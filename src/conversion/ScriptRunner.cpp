@@ -76,6 +76,26 @@ namespace
     }
 }
 
+juce::Result ScriptRunner::compile (const juce::String& script)
+{
+    // A brace that closes nothing ends the engine's reading there, the rest unread and never run.
+    int braces = 0;
+    bool stray = false;
+
+    scanCode (script, [&] (juce::juce_wchar c, juce::String::CharPointerType)
+    {
+        braces += c == '{' ? 1 : (c == '}' ? -1 : 0);
+        stray = stray || braces < 0;
+    });
+
+    if (stray)
+        return juce::Result::fail ("A closing brace closes nothing.");
+
+    // The engine reads the whole text before it runs any of it; the run ends at its first statement.
+    ScriptRunner runner;
+    return runner.execute ("return;\n" + script, {}, 1000);
+}
+
 int ScriptRunner::measureNesting (const juce::String& text)
 {
     int depth = 0, deepest = 0;

@@ -60,6 +60,9 @@ public:
     /** The checks of the text made before every run. */
     static juce::Result checkScript (const juce::String& script);
 
+    /** Whether the engine reads the whole script, without running any of it. */
+    static juce::Result compile (const juce::String& script);
+
     /** The deepest nesting of brackets outside strings and comments. */
     static int measureNesting (const juce::String& script);
 

@@ -146,7 +146,7 @@ namespace
             if (line.startsWithIgnoreCase ("HTTP/"))
             {
                 r.rangeStart = r.rangeEnd = r.totalLength = r.contentLength = -1;
-                r.etag = r.lastModified = {};
+                r.etag = r.lastModified = r.contentType = {};
                 return;
             }
 
@@ -157,6 +157,8 @@ namespace
                 r.etag = value;
             else if (name == "last-modified")
                 r.lastModified = value;
+            else if (name == "content-type")
+                r.contentType = value;
             else if (name == "content-length")
                 r.contentLength = parseNumber (value);
             else if (name == "content-range" && value.startsWithIgnoreCase ("bytes "))

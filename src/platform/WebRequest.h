@@ -54,7 +54,7 @@ public:
         juce::int64 rangeEnd = -1;
         juce::int64 totalLength = -1;   // the whole body's length as announced; -1 when unknown
         juce::int64 contentLength = -1; // this answer's body's length as announced; -1 when unknown
-        juce::String etag, lastModified;
+        juce::String etag, lastModified, contentType;
 
         /** What tells this body from a changed one in a later range request:
             a strong entity tag, else the time of its last change; empty when none. */

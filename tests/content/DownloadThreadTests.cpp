@@ -355,7 +355,7 @@ TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
         startCatalogue().getDownloadThread()->requestDownload (vesper);
         ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
         EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
-        EXPECT_EQ (stored ("Vesper", "firmware/vesper_1_4_0_b140*"), served (image));
+        EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
         server.clearAnswers();
     }
 

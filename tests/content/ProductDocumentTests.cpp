@@ -2,6 +2,7 @@
 
 #include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
+#include "conversion/ScriptRunner.h"
 #include "support/OddFiles.h"
 
 #include <juce_cryptography/juce_cryptography.h>
@@ -236,6 +237,14 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
     EXPECT_EQ (gets (path ("firmware/vesper_1_4_0_b140.syx")), 1);
     EXPECT_TRUE (BelvoraPaths::isSysExFile (updates[1].file));
 
+    // So are an image cut in a message and a script that is a web page: complete is what passes its check.
+    const auto image = sampleBytes (path ("firmware/vesper_1_4_0_b140.syx"));
+    juce::File (updates[1].file).replaceWithData (image.getData(), image.getSize() - 3);
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithText ("<!DOCTYPE html><html>Sign in</html>");
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), image);
+    EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (path ("js/vesper_setup_2_to_3.js")));
+
     // 140 revoked: its image goes at the next background download.
     editServed ("firmware.xml", "<status>public</status>\n    <pubDate>2026-02-10", "<status>revoked</status>\n    <pubDate>2026-02-10");
     editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
@@ -443,4 +452,28 @@ TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingO
         file.deleteRecursively();
         ASSERT_TRUE (kept.copyFileTo (file));
     }
+}
+
+// A web page answered with 200 (told by its type or its first character) is no script, nor is
+// text the engine cannot read: none is kept or used, and a later start on a sound server brings them.
+TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
+{
+    setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
+    auto page = LocalServer::Answer::text ("var portal = 1;");
+    page.contentType = "text/html; charset=utf-8";
+    const char* const scripts[] = { "js/vesper_preset_3_to_4.js", "js/vesper_setup_2_to_3.js", "js/vesper_preset_4_to_quill_duo_2.js" };
+    server.setAnswer (path (scripts[0]), page);
+    server.setAnswer (path (scripts[1]), LocalServer::Answer::text ("\n <!DOCTYPE html><html>Sign in</html>"));
+    server.setAnswer (path (scripts[2]), LocalServer::Answer::text ("var x = ;"));
+
+    auto& content = startCatalogue();
+    EXPECT_FALSE (downloadContent (content, vesper));
+    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::presetData).isEmpty());
+    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::setupData).isEmpty());
+
+    server.clearAnswers();
+    EXPECT_TRUE (downloadContent (startCatalogue(), vesper));
+
+    for (auto* script : scripts)
+        EXPECT_EQ (storedBytes ("Vesper", script), sampleBytes (path (script))) << script;
 }

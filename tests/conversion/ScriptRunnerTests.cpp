@@ -37,6 +37,11 @@ TEST (ScriptRunner, RunsAScriptAndReportsItsErrors)
     EXPECT_TRUE (runScript ("var a = 1; for (var i = 0; i < 10; ++i) a += i; Probe.seen = a;").wasOk());
     EXPECT_TRUE (runScript ("var a = ;").failed());
     EXPECT_TRUE (runScript ("undefinedFunction();").failed());
+
+    // Read whole without running: a brace that closes nothing would leave the rest unread.
+    EXPECT_TRUE (ScriptRunner::compile ("undefinedFunction(); while (true) { var s = '}'; }").wasOk());
+    EXPECT_TRUE (ScriptRunner::compile ("var a = ;").failed());
+    EXPECT_TRUE (ScriptRunner::compile ("var a = 1; } var b = ;").failed());
 }
 
 TEST (ScriptRunner, EndlessLoopsEndAtTheTimeLimit)

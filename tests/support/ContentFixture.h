@@ -111,14 +111,14 @@ protected:
 
     /** The bytes of a file as the sample content serves it, and as a product's folder keeps it
         (the one file whose name matches; empty when there is none or more). */
-    static juce::MemoryBlock served (const juce::String& path)
+    static juce::MemoryBlock sampleBytes (const juce::String& path)
     {
         juce::MemoryBlock bytes;
         contentRoot().getChildFile (path.substring (1)).loadFileAsData (bytes);
         return bytes;
     }
 
-    static juce::MemoryBlock stored (const char* product, const char* path)
+    static juce::MemoryBlock storedBytes (const char* product, const char* path)
     {
         const auto file = productFolder (product).getChildFile (path);
         const auto found = file.getParentDirectory().findChildFiles (juce::File::findFiles, false, file.getFileName());
@@ -134,7 +134,7 @@ protected:
     static LocalServer::Answer answerOf (const juce::String& path)
     {
         LocalServer::Answer answer;
-        const auto bytes = served (path);
+        const auto bytes = sampleBytes (path);
         answer.body.assign (static_cast<const char*> (bytes.getData()), bytes.getSize());
         return answer;
     }
