@@ -458,6 +458,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         return false;
 
     auto& pending = d.pending;
+    using Failure = platform::DownloadPolicy::Failure;
 
     // What work needs comes first: the capabilities (a unit's identification),
     // the firmware list with its images and the rules with their scripts (the
@@ -473,6 +474,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         d.ok = true;
         d.picturesMissing = false;
         d.failed.clearQuick();
+        d.failure = {};
         d.lastProgressAt = platform::Clock::now();
     }
 
@@ -501,14 +503,14 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
             if (! othersWaiting && d.arrivals != nullptr)
                 turn.giveWay = [&d, before = d.arrivals()] { return d.arrivals() != before; };
 
-            const auto receivedBefore = bytesReceived.load();
             const auto done = downloadStep (productId, kind, thread, turn);
 
             if (ContentReader::isStopRequested (thread))
                 return false;
 
-            if (bytesReceived.load() != receivedBefore)
-                d.lastProgressAt = platform::Clock::now();
+            // The time-out counts from the last byte, not from the end of the transfer that brought it.
+            if (turn.lastByteAt != 0 && (int) (turn.lastByteAt - d.lastProgressAt) > 0)
+                d.lastProgressAt = turn.lastByteAt;
 
             if (turn.gaveWay && (int) (platform::Clock::now() - d.lastProgressAt) < patience)
             {
@@ -527,6 +529,11 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
                 d.picturesMissing = ! done;
             else if (! done)
                 d.failed.addIfNotAlreadyThere (kind);
+
+            // What failed without a word of why (silence past the time-out, a document that
+            // does not parse) is asked again as a failing server is.
+            if (! done)
+                d.failure = platform::DownloadPolicy::sooner (d.failure, turn.failure != Failure::none ? turn.failure : Failure::server);
 
             d.ok &= done || kind == variantPicture;
             pending.removeFirstMatchingValue (kind);

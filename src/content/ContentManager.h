@@ -122,6 +122,7 @@ public:
         std::function<int()> arrivals;         // how many products were queued so far
         juce::Array<ContentKind> pending;      // what is still to come; empty: everything, from the start
         juce::Array<ContentKind> failed;       // what failed in this download
+        platform::DownloadPolicy::Failure failure {};   // how, the most hopeful kept: it sets the pause before the next try
         juce::uint32 lastProgressAt = 0;       // when a byte last came, on the workers' clock
         int turnMs = 0;                        // the next round's turn
         bool ok = true;

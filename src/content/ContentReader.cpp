@@ -222,6 +222,15 @@ int ContentReader::getSilenceLimitMs()
     return platform::DownloadPolicy::silenceLimitMs (BelvoraSettings::getDownloadTimeoutMs());
 }
 
+void ContentReader::Turn::takeFrom (const Turn& other)
+{
+    gaveWay = gaveWay || other.gaveWay;
+    failed (other.failure);
+
+    if (other.lastByteAt != 0 && (lastByteAt == 0 || (int) (other.lastByteAt - lastByteAt) > 0))
+        lastByteAt = other.lastByteAt;
+}
+
 ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::String& address)
 {
     const std::lock_guard guard (lock);
@@ -275,6 +284,10 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
 
         auto response = platform::WebRequest::get (address, options);
         const auto validator = response.getValidator();
+
+        if (turn != nullptr)
+            turn->takeFrom ({ 0, false, nullptr, nullptr, {}, response.lastByteAt });
+
         const auto isRest = keptSize > 0 && response.status == 206;
         const Policy::Span part { 0, keptSize - 1, kept.totalLength, keptSize, kept.validator };
         const Policy::Span rest { response.rangeStart, response.rangeEnd, response.totalLength, (juce::int64) response.body.getSize(), validator };
@@ -318,7 +331,13 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
             return WebResult::noAnswer;
 
         if (! response.complete)
+        {
+            // A body past its limit is refused as one that fails its check is.
+            if (turn != nullptr && ! response.stopped)
+                turn->failed (response.overLimit ? Policy::Failure::refused : Policy::failureOfStatus (response.status));
+
             return WebResult::failed;
+        }
 
         if (turn != nullptr)
             turn->contentType = response.contentType;
@@ -398,7 +417,10 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
 
     // What is cached stays until its replacement is known to be usable.
     if (accept != nullptr && ! accept (body, tried.contentType))
+    {
+        tried.failed (Turn::Failure::refused);
         return false;
+    }
 
     target.getParentDirectory().createDirectory();
 

@@ -52,17 +52,27 @@ struct ContentReader
         (0: for as long as it keeps receiving, or until giveWay says so), and
         whether it ended there, or ended by the server's silence: a transfer
         that gave way is worth trying again once others had theirs, and goes
-        on from what it kept (when kept is given). */
+        on from what it kept (when kept is given). The transfers of one turn
+        also tell when a byte last came and how the failed ones failed. */
     struct Turn
     {
+        using Failure = platform::DownloadPolicy::Failure;
+
         int limitMs = 0;
         bool gaveWay = false;
         KeptParts* kept = nullptr;
         std::function<bool()> giveWay;
-        juce::String contentType;   // what the server said the body it gave is
+        juce::String contentType;        // what the server said the last body it gave is
+        juce::uint32 lastByteAt = 0;     // when a byte last came, on the workers' clock; 0: none came
+        Failure failure = Failure::none;
 
         /** The same limits for another file. */
         Turn another() const   { return { limitMs, false, kept, giveWay }; }
+
+        /** What another file's turn met is this one's too. */
+        void takeFrom (const Turn& other);
+
+        void failed (Failure why)   { failure = platform::DownloadPolicy::sooner (failure, why); }
     };
 
     /** How long a transfer waits for a byte before it is dropped and asked

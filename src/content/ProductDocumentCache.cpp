@@ -340,13 +340,14 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (! ContentReader::writeUrlToFile (update.link, update.file, ! passes (ContentKind::firmwareList, update.file, true), &bytesReceived,
                                              thread, maxFirmwareBytes, isImage, &tried))
         {
-            if (tried.gaveWay)
-                turn->gaveWay = true;
-            else
+            if (! tried.gaveWay)
                 failedFiles.add (update.file);
 
             ok = false;
         }
+
+        if (turn != nullptr)
+            turn->takeFrom (tried);
     }
 
     // A failed image hides its update from every list.

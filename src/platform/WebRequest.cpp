@@ -1,5 +1,7 @@
 #include "platform/WebRequest.h"
 
+#include "platform/Clock.h"
+
 #include <curl/curl.h>
 
 #include <fcntl.h>
@@ -112,7 +114,7 @@ namespace
 
         bool hasRunOutOfTime() const
         {
-            return options.totalLimitMs > 0 && juce::Time::getMillisecondCounter() - startedAt > (juce::uint32) options.totalLimitMs;
+            return options.totalLimitMs > 0 && Clock::now() - startedAt > (juce::uint32) options.totalLimitMs;
         }
 
         bool shouldStop() const
@@ -122,12 +124,12 @@ namespace
 
         bool hasBeenSilentTooLong() const
         {
-            return juce::Time::getMillisecondCounter() - lastArrival.load() > (juce::uint32) silenceMs;
+            return Clock::now() - lastArrival.load() > (juce::uint32) silenceMs;
         }
 
         void arrived()
         {
-            lastArrival = juce::Time::getMillisecondCounter();
+            lastArrival = Clock::now();
         }
 
         static size_t receiveHeader (char* data, size_t size, size_t count, void* user)
@@ -192,7 +194,7 @@ namespace
 
         int nextWaitMs() const
         {
-            const auto now = juce::Time::getMillisecondCounter();
+            const auto now = Clock::now();
             auto wait = juce::jmin (longestPollMs, silenceMs - (int) (now - lastArrival.load()));
 
             if (options.totalLimitMs > 0)
@@ -203,7 +205,7 @@ namespace
 
         bool shouldGiveWay()
         {
-            const auto now = juce::Time::getMillisecondCounter();
+            const auto now = Clock::now();
 
             if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) DownloadPolicy::giveWayLookMs)
                 return false;
@@ -220,9 +222,13 @@ namespace
             transfer.arrived();
 
             if ((juce::int64) (body.getSize() + bytes) > transfer.bodyLimit())
+            {
+                transfer.response.overLimit = true;
                 return 0;   // breaks the transfer off
+            }
 
             body.append (data, bytes);
+            transfer.response.lastByteAt = transfer.lastArrival.load();
 
             if (transfer.options.counter != nullptr)
                 transfer.options.counter->fetch_add ((juce::int64) bytes);
@@ -234,7 +240,7 @@ namespace
         juce::Thread* const worker;
         const int generation = pendingGeneration.load();
         const int silenceMs;
-        const juce::uint32 startedAt = juce::Time::getMillisecondCounter();
+        const juce::uint32 startedAt = Clock::now();
         std::atomic<juce::uint32> lastArrival { startedAt };
         juce::uint32 lastGiveWayCheck = startedAt;
         WebRequest::Response response;
@@ -363,6 +369,7 @@ namespace
         if (response.rangeStart < 0)
             response.totalLength = response.contentLength;
 
+        response.overLimit = response.overLimit || result == CURLE_FILESIZE_EXCEEDED;
         response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400
                          && transfer.hasTheAnnouncedLength();
         return response;

@@ -49,6 +49,8 @@ public:
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
         bool overTime = false;     // ended by totalLimitMs or giveWay
         bool silent = false;       // ended by the wait for a byte (timeoutMs)
+        bool overLimit = false;    // the body was, or was announced, longer than maxBytes
+        juce::uint32 lastByteAt = 0;    // when the last byte of the body came (Clock::now()); 0 when none did
         juce::MemoryBlock body;
         juce::int64 rangeStart = -1;    // the first and last byte of a 206 answer's body; -1 when it is the whole body
         juce::int64 rangeEnd = -1;

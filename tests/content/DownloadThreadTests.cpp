@@ -362,3 +362,95 @@ TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
     const auto asked = server.getRequests ("GET", image);
     EXPECT_TRUE (std::any_of (asked.begin(), asked.end(), [] (const auto& r) { return r.range.isNotEmpty(); }));
 }
+
+// A retry that falls due while another product's file trickles is asked then, not after that file.
+TEST_F (DownloadThread, RetryThatFallsDueIsAskedWhileAnotherProductsFileTrickles)
+{
+    ShortTurns quickly;
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip"), caps ("/Belvora2/QuillDuo/caps.xml");
+    auto trickle = answerOf (pack);
+    trickle.trickleMs = 50;
+    server.setAnswer (pack, trickle);
+    server.setAnswer (caps, LocalServer::Answer::error (500));
+
+    auto& content = startCatalogue();
+    content.getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (pack) > 0; }, 60000));
+    content.getDownloadThread()->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }, 60000));
+
+    server.clearAnswer (caps);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.isProductReady (quill); }, 60000));
+    EXPECT_FALSE (content.isProductReady (vesper)) << "the pack still trickles";
+}
+
+// A file that stalls fails once no byte came for the download time-out, counted from its last byte;
+// the next start on a sound server stores it whole.
+TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
+{
+    Belvora::getUserSettings().setValue ("downloadTimeout", 2);
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    auto stall = answerOf (pack);
+    stall.truncateAfter = 1000;
+    stall.stall = true;
+    server.setAnswer (pack, stall);
+
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }, 60000));
+    EXPECT_EQ (gets (pack), 1) << "silent for the whole time-out: failed, not asked again first";
+
+    server.clearAnswers();
+    recorder.clear();
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
+}
+
+// A file the server says is missing, or whose body is refused (past its kind's limit here), waits
+// a long pause, while a failing server is asked again every few seconds.
+TEST_F (DownloadThread, MissingOrRefusedFileWaitsLongerThanAFailingServer)
+{
+    ShortTurns quickly;
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
+    const juce::String failing ("/Belvora2/QuillDuo/firmware.xml");
+    server.setAnswer (image, LocalServer::Answer::error (404));
+    server.setAnswer (script, LocalServer::Answer::text (juce::String::repeatedString ("//", 150000)));
+    server.setAnswer (failing, LocalServer::Answer::error (500));
+
+    auto* downloader = startCatalogue().getDownloadThread();
+    downloader->requestDownload (vesper);
+    downloader->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (failing) >= 4; }, 60000));
+    EXPECT_EQ (gets (image), 1);
+    EXPECT_EQ (gets (script), 1);
+
+    server.clearAnswers();
+    recorder.clear();
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+    EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (script));
+}
+
+// The start asks again at once for what failed (each unit's request): those tries do not lengthen
+// the pause before the next, which paces the product as it paces one asked for once.
+TEST_F (DownloadThread, TriesAskedAtOnceDoNotLengthenThePause)
+{
+    ShortTurns quickly;
+    const juce::String caps ("/Belvora2/QuillDuo/caps.xml"), list ("/Belvora2/Vesper/firmware.xml");
+    server.setAnswer (caps, LocalServer::Answer::error (500));
+    server.setAnswer (list, LocalServer::Answer::error (500));
+
+    auto& content = startCatalogue();
+    content.getDownloadThread()->requestDownload (vesper);
+
+    for (int request = 0; request < 4; ++request)
+    {
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.getDownloadThread()->isQueued (quill); }, 60000));
+        EXPECT_TRUE (content.requestProductContent (quill));
+    }
+
+    const auto asked = gets (caps);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (list) >= 5; }, 60000));
+    EXPECT_GE (gets (caps), asked + 2);
+}

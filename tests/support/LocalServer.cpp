@@ -222,7 +222,7 @@ struct LocalServer::Impl
             return answerRangeWrongly (req, res, answer);
 
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
-                 answer.truncateAfter, answer.trickleMs, answer.ranges);
+                 answer.truncateAfter, answer.trickleMs, answer.ranges, answer.stall);
     }
 
     static void answerRangeWrongly (const httplib::Request& req, httplib::Response& res, const Answer& answer)
@@ -252,7 +252,7 @@ struct LocalServer::Impl
     // The library cuts a known-length body to the range asked for whatever the
     // status: a body given whole to a range request goes in chunks instead.
     void respond (const httplib::Request& req, httplib::Response& res, int status, std::shared_ptr<std::string> body,
-                  const std::string& type, int truncateAfter, int pause, bool ranges)
+                  const std::string& type, int truncateAfter, int pause, bool ranges, bool stall = false)
     {
         const auto tag = "\"" + std::to_string (std::hash<std::string>() (*body)) + "\"";
         const auto askedRange = ! req.ranges.empty();
@@ -271,8 +271,11 @@ struct LocalServer::Impl
 
         // One call sends what comes next from offset: one byte after a pause
         // when trickling; false closes the connection mid-body.
-        auto send = [this, body, limit, pause] (size_t offset, size_t length, httplib::DataSink& sink)
+        auto send = [this, body, limit, pause, stall] (size_t offset, size_t length, httplib::DataSink& sink)
         {
+            if (offset >= limit && stall)
+                holdUntilStopped();
+
             if (offset >= limit || (pause > 0 && ! waitFor (pause)))
                 return false;
 
