@@ -564,6 +564,10 @@ bool ContentManager::loadCachedProductContent (int productId)
     ok &= parseContent (productId, firmwareList);
     ok &= parseContent (productId, conversionRules);
 
+    // Offline nothing can be fetched in place of a stored file that fails its check: it goes.
+    documents.dropFailingFiles (productId, firmwareList);
+    documents.dropFailingFiles (productId, conversionRules);
+
     pictures.load (productId, false, false);
     return ok;
 }

@@ -137,12 +137,26 @@ bool ProductDocumentCache::isCurrent (int productId, ContentKind kind)
 
 bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 {
+    juce::StringArray files;
+    return listFiles (productId, kind, files)
+        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return passes (kind, file); });
+}
+
+void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) const
+{
+    juce::StringArray files;
+    listFiles (productId, kind, files);
+
+    for (const auto& file : files)
+        passes (kind, file, true);
+}
+
+bool ProductDocumentCache::listFiles (int productId, ContentKind kind, juce::StringArray& files) const
+{
     if (kind != ContentKind::firmwareList && kind != ContentKind::conversionRules)
         return false;
 
-    juce::StringArray files;
-
-    const auto known = products.with (productId, [&] (const ProductRecord* r)
+    return products.with (productId, [&] (const ProductRecord* r)
     {
         if (r == nullptr)
             return false;
@@ -161,11 +175,6 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 
         return true;
     });
-
-    if (! known)
-        return false;
-
-    return std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return passes (kind, file); });
 }
 
 bool ProductDocumentCache::isAnotherProducts (int productId, ContentKind kind, const juce::XmlElement& doc) const

@@ -48,6 +48,9 @@ public:
         is there and passes its kind's check. */
     bool isComplete (int productId, ContentKind kind) const;
 
+    /** Deletes each stored file of the kind that fails its check, so that nothing uses it. */
+    void dropFailingFiles (int productId, ContentKind kind) const;
+
     /** A firmware image is whole SysEx messages from its first byte to its last. */
     static bool isFirmwareImage (const juce::MemoryBlock& body);
 
@@ -75,6 +78,9 @@ private:
     bool parseCaps (int productId, const ProductRecord::Document& doc);
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);
+
+    /** The files a parsed firmware list (the images not expired or revoked) or rule document names. */
+    bool listFiles (int productId, ContentKind kind, juce::StringArray& files) const;
 
     /** The stored file of a firmware image or script passes its kind's check; one that is
         there and does not is deleted (when drop is set), so that nothing uses it. */

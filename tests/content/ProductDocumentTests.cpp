@@ -333,6 +333,7 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
     prepareVesper().downloadProductContent (vesper, &worker);
     server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
     server.clearRequests();
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithText ("<html>Sign in</html>");   // used by none
 
     auto& content = startCatalogue();
     ASSERT_FALSE (content.isOnline());
@@ -341,6 +342,7 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
     EXPECT_EQ (countGets(), 1);
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
     EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 2);
+    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::setupData).isEmpty());
     EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
     EXPECT_FALSE (content.isProductReady (vesper));
     EXPECT_FALSE (content.loadCachedProductContent (quill));   // never fetched
@@ -461,19 +463,19 @@ TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
     setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
     auto page = LocalServer::Answer::text ("var portal = 1;");
     page.contentType = "text/html; charset=utf-8";
-    const char* const scripts[] = { "js/vesper_preset_3_to_4.js", "js/vesper_setup_2_to_3.js", "js/vesper_preset_4_to_quill_duo_2.js" };
-    server.setAnswer (path (scripts[0]), page);
-    server.setAnswer (path (scripts[1]), LocalServer::Answer::text ("\n <!DOCTYPE html><html>Sign in</html>"));
-    server.setAnswer (path (scripts[2]), LocalServer::Answer::text ("var x = ;"));
+    const std::pair<const char*, LocalServer::Answer> scripts[] { { "js/vesper_preset_3_to_4.js", page },
+        { "js/vesper_setup_2_to_3.js", LocalServer::Answer::text ("\n <!DOCTYPE html><html>Sign in</html>") },
+        { "js/vesper_preset_4_to_quill_duo_2.js", LocalServer::Answer::text ("var x = ;") } };
+
+    for (const auto& [script, answer] : scripts)
+        server.setAnswer (path (script), answer);
 
     auto& content = startCatalogue();
     EXPECT_FALSE (downloadContent (content, vesper));
     EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::presetData).isEmpty());
-    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::setupData).isEmpty());
-
     server.clearAnswers();
     EXPECT_TRUE (downloadContent (startCatalogue(), vesper));
 
-    for (auto* script : scripts)
-        EXPECT_EQ (storedBytes ("Vesper", script), sampleBytes (path (script))) << script;
+    for (const auto& script : scripts)
+        EXPECT_EQ (storedBytes ("Vesper", script.first), sampleBytes (path (script.first))) << script.first;
 }
