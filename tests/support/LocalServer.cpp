@@ -231,15 +231,10 @@ struct LocalServer::Impl
         const auto& body = answer.body;
         const auto from = std::min ((size_t) req.ranges[0].first, body.size());
         const auto end = answer.rangeFault == Fault::endsShort ? from + (body.size() - from) / 2 : body.size() - 1;
-        auto part = body.substr (from, end + 1 - from);
+        const auto part = body.substr (from, (end + 1 - from) / (answer.rangeFault == Fault::bodyShort ? 2 : 1))
+                        + std::string (answer.rangeFault == Fault::bodyLong ? 50 : 0, '~');
 
-        if (answer.rangeFault == Fault::bodyShort)
-            part.resize (part.size() / 2);
-        else if (answer.rangeFault == Fault::bodyLong)
-            part += std::string (50, '~');
-
-        // The library would cut the body to the range itself.
-        const_cast<httplib::Request&> (req).ranges.clear();
+        const_cast<httplib::Request&> (req).ranges.clear();   // or the library cuts the body to the range itself
         res.status = 206;
         res.set_header ("Content-Range", "bytes " + std::to_string (from) + "-" + std::to_string (end) + "/" + std::to_string (body.size()));
 
