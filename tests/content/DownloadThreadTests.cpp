@@ -421,8 +421,8 @@ TEST_F (DownloadThread, TriesAskedAtOnceDoNotLengthenThePause)
 
     for (int request = 0; request < 4; ++request)
     {
-        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.getDownloadThread()->isQueued (quill); }, 60000));
         EXPECT_TRUE (content.requestProductContent (quill));
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.getDownloadThread()->isQueued (quill); }, 60000));
     }
 
     const auto asked = gets (caps);
