@@ -226,9 +226,13 @@ void ContentReader::Turn::takeFrom (const Turn& other)
 {
     gaveWay = gaveWay || other.gaveWay;
     failed (other.failure);
+    byteCameAt (other.lastByteAt);
+}
 
-    if (other.lastByteAt != 0 && (lastByteAt == 0 || (int) (other.lastByteAt - lastByteAt) > 0))
-        lastByteAt = other.lastByteAt;
+void ContentReader::Turn::byteCameAt (juce::uint32 at)
+{
+    if (at != 0 && (lastByteAt == 0 || (int) (at - lastByteAt) > 0))
+        lastByteAt = at;
 }
 
 ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::String& address)
@@ -286,7 +290,7 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         const auto validator = response.getValidator();
 
         if (turn != nullptr)
-            turn->takeFrom ({ 0, false, nullptr, nullptr, {}, response.lastByteAt });
+            turn->byteCameAt (response.lastByteAt);
 
         const auto isRest = keptSize > 0 && response.status == 206;
         const Policy::Span part { 0, keptSize - 1, kept.totalLength, keptSize, kept.validator };

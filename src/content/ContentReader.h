@@ -41,7 +41,6 @@ struct ContentReader
         Part take (const juce::String& address);
         void keep (const juce::String& address, Part part);
 
-
     private:
         std::mutex lock;
         std::map<juce::String, Part> parts;
@@ -73,6 +72,7 @@ struct ContentReader
         void takeFrom (const Turn& other);
 
         void failed (Failure why)   { failure = platform::DownloadPolicy::sooner (failure, why); }
+        void byteCameAt (juce::uint32 at);   // at 0: none came
     };
 
     /** How long a transfer waits for a byte before it is dropped and asked
