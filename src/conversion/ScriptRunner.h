@@ -75,6 +75,9 @@ public:
         of at least maxLiteralIndex. */
     static bool hasHugeLiteralIndex (const juce::String& script);
 
+    /** True when a brace outside strings and comments closes none that is open. */
+    static bool hasStrayClosingBrace (const juce::String& script);
+
     /** The size of a process (0: this one) in bytes; zeros when unknown. */
     struct ProcessSize
     {
