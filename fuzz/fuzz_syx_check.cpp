@@ -1,4 +1,5 @@
-// Classifying a SysEx file's first message and parsing presets and setups from raw bytes.
+// Classifying a SysEx file's first message, checking a firmware image's messages and parsing
+// presets and setups from raw bytes.
 
 #include "FuzzSupport.h"
 
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     int productId = 0, version = 0, used = 0;
     const juce::Array<int> compatible { 1, 2 };
     (void) SysEx::checkFileContent (bytes, length, caps, &compatible, productId, version);
+    (void) SysEx::isWholeMessages (bytes, (size_t) length);
 
     juce::uint32 status = 0;
 

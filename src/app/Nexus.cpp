@@ -3,6 +3,7 @@
 #include "app/Belvora.h"
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
+#include "conversion/ScriptRunner.h"
 #include "tracking/EventTracker.h"
 #include "platform/WebRequest.h"
 #include "devices/ContentProductCatalogue.h"
@@ -39,6 +40,7 @@ namespace
     {
         ContentManager::Setup setup;
         setup.developerMode = app != nullptr && app->isDeveloperMode();
+        setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
         return setup;
     }
 

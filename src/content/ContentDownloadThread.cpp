@@ -39,7 +39,10 @@ void ContentDownloadThread::requestDownload (int productId)
             return;
 
         if (retryWaiting)
+        {
             retry->second.waiting = false;
+            retry->second.early = true;
+        }
 
         queueLocked (id);
     }
@@ -63,6 +66,7 @@ bool ContentDownloadThread::retryNow (int productId)
             return false;
 
         retry->second.waiting = false;
+        retry->second.early = true;
         queueLocked ((uint8_t) productId);
     }
 
@@ -70,7 +74,7 @@ bool ContentDownloadThread::retryNow (int productId)
     return true;
 }
 
-void ContentDownloadThread::scheduleRetry (uint8_t id, bool again)
+void ContentDownloadThread::scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure)
 {
     const platform::ScopedLock sl (queueLock);
 
@@ -80,10 +84,12 @@ void ContentDownloadThread::scheduleRetry (uint8_t id, bool again)
         return;
     }
 
+    // The start's own requests ask again at once: a try they made does not lengthen the pause.
     auto& retry = retries[id];
-    retry.pauseMs = retry.pauseMs == 0 ? firstRetryMs : juce::jmin (retry.pauseMs * 2, longestRetryMs);
+    retry.pauseMs = platform::DownloadPolicy::nextPauseMs (failure, retry.pauseMs, retry.early);
     retry.dueAt = platform::Clock::deadlineAfter (retry.pauseMs);
     retry.waiting = true;
+    retry.early = false;
 }
 
 int ContentDownloadThread::queueDueRetries()
@@ -99,6 +105,7 @@ int ContentDownloadThread::queueDueRetries()
         if (platform::Clock::hasPassed (retry.dueAt))
         {
             retry.waiting = false;
+            retry.early = false;
             queueLocked (id);
             continue;
         }
@@ -222,13 +229,15 @@ void ContentDownloadThread::downloadNext()
     const auto name = catalogue.getProductName (id);
     post (DeviceInfoMessage::downloadStarted, id, name);
 
+    // A pause that ends while a file is receiving counts as a new request: both look at it.
     auto& download = unfinished[id];
     download.othersWaiting = [this, id]
     {
+        queueDueRetries();
         const platform::ScopedLock sl (queueLock);
         return std::any_of (queue.begin(), queue.end(), [id] (uint8_t other) { return other != id; });
     };
-    download.arrivals = [this] { return arrivals.load(); };
+    download.arrivals = [this] { queueDueRetries(); return arrivals.load(); };
 
     const auto ok = catalogue.downloadProductContent (id, this, &download);
     const auto yielded = download.yielded;
@@ -245,14 +254,16 @@ void ContentDownloadThread::downloadNext()
     if (yielded)
         return;
 
+    using Failure = platform::DownloadPolicy::Failure;
     const auto failed = download.failed;
+    const auto failure = download.failure != Failure::none ? download.failure : Failure::server;
     const auto incomplete = ! ok || download.picturesMissing;
     unfinished.erase (id);
 
     if (threadShouldExit())
         return post (DeviceInfoMessage::downloadFailed, id, name);
 
-    scheduleRetry (id, incomplete);
+    scheduleRetry (id, incomplete, failure);
 
     if (ok)
         post (DeviceInfoMessage::downloadFinished, id, name);

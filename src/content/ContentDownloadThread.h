@@ -17,9 +17,10 @@
     and goes on from there in its next turn.
 
     A product whose download failed, or left a picture out, is fetched again
-    after a pause that grows from a few seconds to under a minute, for as long
-    as the thread runs; a new request for it asks at once. A failure is told
-    as new only once for the same kinds of content. */
+    after a pause that the download policy sets by how it failed, for as long
+    as the thread runs; a new request for it asks at once. A pause that ends
+    while another product's file is receiving lets it go first, as a new
+    request does. A failure is told as new only once for the same kinds of content. */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {
@@ -35,9 +36,6 @@ public:
     /** Queues at once a product waiting to be fetched again; false when it is not. */
     bool retryNow (int productId);
 
-    /** The pause before the first try again and the longest, on the workers' clock. */
-    static constexpr int firstRetryMs = 5000, longestRetryMs = 40000;
-
     /** Runs the catalogue's content request for a product here, in the order
         asked, before the next download starts. */
     void requestPreparation (int productId);
@@ -52,7 +50,7 @@ public:
 
     void run() override;
 
-    std::atomic<double> minimumCheckInterval { 5.0 };   // seconds
+    std::atomic<double> minimumCheckInterval { platform::DownloadPolicy::minimumCheckSeconds };
 
 private:
     void exitSignalSent() override;
@@ -60,7 +58,7 @@ private:
     bool prepareNext();
     void downloadNext();
     void queueLocked (uint8_t id);   // under queueLock
-    void scheduleRetry (uint8_t id, bool again);
+    void scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure);
     int queueDueRetries();   // the wait until the next one is due; -1 when none is waiting
     bool toldBefore (uint8_t id, const juce::Array<ContentKind>& failed);
     void post (int code, int value1, const juce::String& text, int value2 = 0);
@@ -70,6 +68,7 @@ private:
         juce::uint32 dueAt = 0;
         int pauseMs = 0;
         bool waiting = false;   // not queued yet
+        bool early = false;     // queued by a request before its pause ended
     };
 
     ContentManager& catalogue;

@@ -269,7 +269,7 @@ bool ContentManager::downloadPresetPack (int productId, juce::Thread* thread)
 //==============================================================================
 int ContentManager::getPreparationLimitMs()
 {
-    return juce::jmax (shortestPreparationMs, platform::Clock::scaled (preparationMs));
+    return platform::DownloadPolicy::preparationLimitMs();
 }
 
 bool ContentManager::canPrepare (int productId)
@@ -459,6 +459,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         return false;
 
     auto& pending = d.pending;
+    using Failure = platform::DownloadPolicy::Failure;
 
     // What work needs comes first: the capabilities (a unit's identification),
     // the firmware list with its images and the rules with their scripts (the
@@ -474,6 +475,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         d.ok = true;
         d.picturesMissing = false;
         d.failed.clearQuick();
+        d.failure = {};
         d.lastProgressAt = platform::Clock::now();
     }
 
@@ -481,7 +483,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     auto canRun = [&pending] (ContentKind kind) { return kind != variantPicture || ! pending.contains (capsDocument); };
     auto othersQueued = [&d] { return d.othersWaiting != nullptr && d.othersWaiting(); };
     const auto patience = BelvoraSettings::getDownloadTimeoutMs();
-    const auto longestTurn = juce::jmax (d.turnMs, platform::Clock::scaled (longestTurnMs));
+    const auto longestTurn = juce::jmax (d.turnMs, platform::Clock::scaled (platform::DownloadPolicy::longestTurnMs));
     auto nextTurn = [&d, longestTurn] { d.turnMs = juce::jmin (d.turnMs * 2, longestTurn); };
 
     // A file that does not come within its turn gives way to the others and is
@@ -502,14 +504,14 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
             if (! othersWaiting && d.arrivals != nullptr)
                 turn.giveWay = [&d, before = d.arrivals()] { return d.arrivals() != before; };
 
-            const auto receivedBefore = bytesReceived.load();
             const auto done = downloadStep (productId, kind, thread, turn);
 
             if (ContentReader::isStopRequested (thread))
                 return false;
 
-            if (bytesReceived.load() != receivedBefore)
-                d.lastProgressAt = platform::Clock::now();
+            // The time-out counts from the last byte, not from the end of the transfer that brought it.
+            if (turn.lastByteAt != 0 && (int) (turn.lastByteAt - d.lastProgressAt) > 0)
+                d.lastProgressAt = turn.lastByteAt;
 
             if (turn.gaveWay && (int) (platform::Clock::now() - d.lastProgressAt) < patience)
             {
@@ -528,6 +530,11 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
                 d.picturesMissing = ! done;
             else if (! done)
                 d.failed.addIfNotAlreadyThere (kind);
+
+            // What failed without a word of why (silence past the time-out, a document that
+            // does not parse) is asked again as a failing server is.
+            if (! done)
+                d.failure = platform::DownloadPolicy::sooner (d.failure, turn.failure != Failure::none ? turn.failure : Failure::server);
 
             d.ok &= done || kind == variantPicture;
             pending.removeFirstMatchingValue (kind);
@@ -557,6 +564,10 @@ bool ContentManager::loadCachedProductContent (int productId)
     auto ok = parseContent (productId, capsDocument);
     ok &= parseContent (productId, firmwareList);
     ok &= parseContent (productId, conversionRules);
+
+    // Offline nothing can be fetched in place of a stored file that fails its check: it goes.
+    documents.dropFailingFiles (productId, firmwareList);
+    documents.dropFailingFiles (productId, conversionRules);
 
     pictures.load (productId, false, false);
     return ok;

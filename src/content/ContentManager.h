@@ -34,6 +34,7 @@ public:
     struct Setup
     {
         bool developerMode = false;   // lists beta and alpha firmware; honours the descriptor override
+        ProductDocumentCache::ScriptCompiler scriptCompiles;   // a conversion script the engine cannot read is not kept
     };
 
     /** Told fatal error 2 when no master descriptor could be had from any source. */
@@ -103,7 +104,7 @@ public:
         first turn of each file of a download: a few seconds of the workers'
         clock, never so short that a sound server could not answer. */
     static int getPreparationLimitMs();
-    static constexpr int preparationMs = 4000, shortestPreparationMs = 2000;
+    static constexpr int preparationMs = platform::DownloadPolicy::preparationMs;
 
     /** The same request for callers that must not wait (the message thread):
         it returns at once and runs on the download thread, or offline on the
@@ -121,16 +122,13 @@ public:
         std::function<int()> arrivals;         // how many products were queued so far
         juce::Array<ContentKind> pending;      // what is still to come; empty: everything, from the start
         juce::Array<ContentKind> failed;       // what failed in this download
+        platform::DownloadPolicy::Failure failure {};   // how, the most hopeful kept: it sets the pause before the next try
         juce::uint32 lastProgressAt = 0;       // when a byte last came, on the workers' clock
         int turnMs = 0;                        // the next round's turn
         bool ok = true;
         bool picturesMissing = false;          // a picture did not come: the stand-in shows
         bool yielded = false;                  // the call ended to let the others go first
     };
-
-    /** The longest turn of a file while others wait: what another product
-        needs work with comes within about twice this of being served. */
-    static constexpr int longestTurnMs = 12000;
 
     /** Capabilities that are not current yet, firmware list and images, rules
         and scripts, pictures, preset pack, in that order. A file that does not
@@ -216,7 +214,7 @@ private:
     juce::StringArray productNames;
 
     ProductTable products;
-    ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode };
+    ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode, setup.scriptCompiles };
     ProductPictures pictures { products, bytesReceived };
     PresetPacks packs { products, bytesReceived };
 

@@ -1,7 +1,6 @@
 #include "content/ContentReader.h"
 
 #include "base/BelvoraSettings.h"
-#include "platform/Clock.h"
 #include "platform/WebRequest.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
@@ -220,7 +219,20 @@ bool ContentReader::isWebAddress (const juce::String& location)
 
 int ContentReader::getSilenceLimitMs()
 {
-    return juce::jmin (platform::Clock::scaled (silenceLimitMs), BelvoraSettings::getDownloadTimeoutMs());
+    return platform::DownloadPolicy::silenceLimitMs (BelvoraSettings::getDownloadTimeoutMs());
+}
+
+void ContentReader::Turn::takeFrom (const Turn& other)
+{
+    gaveWay = gaveWay || other.gaveWay;
+    failed (other.failure);
+    byteCameAt (other.lastByteAt);
+}
+
+void ContentReader::Turn::byteCameAt (juce::uint32 at)
+{
+    if (at != 0 && (lastByteAt == 0 || (int) (at - lastByteAt) > 0))
+        lastByteAt = at;
 }
 
 ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::String& address)
@@ -242,7 +254,7 @@ void ContentReader::KeptParts::keep (const juce::String& address, Part part)
     const std::lock_guard guard (lock);
     const auto size = (juce::int64) part.bytes.getSize();
 
-    if (size == 0 || part.validator.isEmpty() || keptBytes + size > maxKeptBytes)
+    if (keptBytes + size > platform::DownloadPolicy::maxKeptBytes)
         return;
 
     keptBytes += size;
@@ -252,12 +264,13 @@ void ContentReader::KeptParts::keep (const juce::String& address, Part part)
 ContentReader::WebResult ContentReader::fetch (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                               juce::Thread* thread, juce::int64 maxBytes, Turn* turn)
 {
+    using Policy = platform::DownloadPolicy;
+
     if (! isWebAddress (location))
         return WebResult::noAnswer;
 
     const auto address = escapeBlanks (location);
     auto kept = turn != nullptr && turn->kept != nullptr ? turn->kept->take (address) : KeptParts::Part();
-    const auto keptSize = (juce::int64) kept.bytes.getSize();
 
     platform::WebRequest::Options options;
     options.timeoutMs = getSilenceLimitMs();
@@ -266,45 +279,76 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;
-    options.rangeFrom = keptSize;
-    options.ifRange = kept.validator;
 
-    auto response = platform::WebRequest::get (address, options);
-
-    // The rest of the body kept, or the whole body when the server gives no
-    // range or the body changed; a rest that does not fit the part kept
-    // (another start or length) is no body at all.
-    const auto isRest = keptSize > 0 && response.status == 206;
-    const auto validator = response.getValidator().isNotEmpty() || ! isRest ? response.getValidator() : kept.validator;
-    const auto fits = ! isRest || (response.rangeStart == keptSize && validator == kept.validator
-                                   && (kept.totalLength < 0 || response.totalLength < 0 || kept.totalLength == response.totalLength));
-
-    if (! fits || (response.status == 206 && ! isRest))
-        return WebResult::failed;
-
-    auto body = isRest ? std::move (kept.bytes) : juce::MemoryBlock();
-    body.append (response.body.getData(), response.body.getSize());
-
-    // Silence drops a transfer as the end of its turn does: it is asked for
-    // again, from what came.
-    if ((response.overTime || response.silent) && turn != nullptr)
+    for (;;)
     {
-        turn->gaveWay = true;
+        const auto keptSize = (juce::int64) kept.bytes.getSize();
+        options.rangeFrom = keptSize;
+        options.ifRange = kept.validator;
 
-        if (turn->kept != nullptr && (response.status == 200 || isRest))
-            turn->kept->keep (address, { std::move (body), validator, response.totalLength });
+        auto response = platform::WebRequest::get (address, options);
+        const auto validator = response.getValidator();
 
-        return WebResult::failed;
+        if (turn != nullptr)
+            turn->byteCameAt (response.lastByteAt);
+
+        const auto isRest = keptSize > 0 && response.status == 206;
+        const Policy::Span part { 0, keptSize - 1, kept.totalLength, keptSize, kept.validator };
+        const Policy::Span rest { response.rangeStart, response.rangeEnd, response.totalLength, (juce::int64) response.body.getSize(), validator };
+
+        // A range answer that is not the rest of the part kept, all of it and
+        // nothing more, or that refuses the range, is dropped with the part:
+        // the body is asked for whole at once, which is no failure of the server's.
+        auto dropPart = [&]
+        {
+            const auto ended = ! (response.stopped || response.overTime || response.silent);
+            return (isRest && ! Policy::continues (part, rest)) || (keptSize > 0 && response.status == 416)
+                || (isRest && ended && ! (response.complete && Policy::completes (part, rest)));
+        };
+
+        if (dropPart())
+        {
+            kept = {};
+            continue;
+        }
+
+        if (response.status == 206 && ! isRest)
+            return WebResult::failed;
+
+        auto body = isRest ? std::move (kept.bytes) : juce::MemoryBlock();
+        body.append (response.body.getData(), response.body.getSize());
+        const Policy::Span whole { 0, -1, response.totalLength, (juce::int64) body.getSize(), validator };
+
+        // Silence drops a transfer as the end of its turn does: it is asked for
+        // again, from what came.
+        if ((response.overTime || response.silent) && turn != nullptr)
+        {
+            turn->gaveWay = true;
+
+            if (turn->kept != nullptr && (response.status == 200 || isRest) && Policy::isWorthKeeping (whole))
+                turn->kept->keep (address, { std::move (body), validator, response.totalLength });
+
+            return WebResult::failed;
+        }
+
+        if (response.status == 0 && ! response.stopped)
+            return WebResult::noAnswer;
+
+        if (! response.complete)
+        {
+            // A body past its limit is refused as one that fails its check is.
+            if (turn != nullptr && ! response.stopped)
+                turn->failed (response.overLimit ? Policy::Failure::refused : Policy::failureOfStatus (response.status));
+
+            return WebResult::failed;
+        }
+
+        if (turn != nullptr)
+            turn->contentType = response.contentType;
+
+        into.append (body.getData(), body.getSize());
+        return WebResult::complete;
     }
-
-    if (response.status == 0 && ! response.stopped)
-        return WebResult::noAnswer;
-
-    if (! response.complete)
-        return WebResult::failed;
-
-    into.append (body.getData(), body.getSize());
-    return WebResult::complete;
 }
 
 std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String& location)
@@ -355,7 +399,7 @@ bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBl
 
 bool ContentReader::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                     std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                    const std::function<bool (const juce::MemoryBlock&)>& accept, Turn* turn)
+                                    const Check& accept, Turn* turn)
 {
     if (address.isEmpty() || ! juce::File::isAbsolutePath (path))
         return false;
@@ -366,16 +410,21 @@ bool ContentReader::writeUrlToFile (const juce::String& address, const juce::Str
         return true;
 
     juce::MemoryBlock body;
+    Turn own;
+    auto& tried = turn != nullptr ? *turn : own;
 
-    if (! readIntoMemory (address, body, counter, thread, maxBytes, turn))
+    if (! readIntoMemory (address, body, counter, thread, maxBytes, &tried))
         return false;
 
     if (body.isEmpty())
         return true;
 
     // What is cached stays until its replacement is known to be usable.
-    if (accept != nullptr && ! accept (body))
+    if (accept != nullptr && ! accept (body, tried.contentType))
+    {
+        tried.failed (Turn::Failure::refused);
         return false;
+    }
 
     target.getParentDirectory().createDirectory();
 

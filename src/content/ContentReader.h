@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadPolicy.h"
+
 #include <juce_core/juce_core.h>
 #include <juce_graphics/juce_graphics.h>
 
@@ -19,7 +21,7 @@ struct ContentReader
     static constexpr int maxPictureSide = 4096;
 
     // What openStream takes from a web address at most.
-    static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;
+    static constexpr juce::int64 maxStreamBytes = platform::DownloadPolicy::maxStreamBytes;
 
     /** The beginnings of bodies whose transfer gave way, by address, with
         what identifies the body they belong to: the next transfer asks only
@@ -39,8 +41,6 @@ struct ContentReader
         Part take (const juce::String& address);
         void keep (const juce::String& address, Part part);
 
-        static constexpr juce::int64 maxKeptBytes = 64 * 1024 * 1024;   // all parts together
-
     private:
         std::mutex lock;
         std::map<juce::String, Part> parts;
@@ -51,23 +51,33 @@ struct ContentReader
         (0: for as long as it keeps receiving, or until giveWay says so), and
         whether it ended there, or ended by the server's silence: a transfer
         that gave way is worth trying again once others had theirs, and goes
-        on from what it kept (when kept is given). */
+        on from what it kept (when kept is given). The transfers of one turn
+        also tell when a byte last came and how the failed ones failed. */
     struct Turn
     {
+        using Failure = platform::DownloadPolicy::Failure;
+
         int limitMs = 0;
         bool gaveWay = false;
         KeptParts* kept = nullptr;
         std::function<bool()> giveWay;
+        juce::String contentType;        // what the server said the last body it gave is
+        juce::uint32 lastByteAt = 0;     // when a byte last came, on the workers' clock; 0: none came
+        Failure failure = Failure::none;
 
         /** The same limits for another file. */
         Turn another() const   { return { limitMs, false, kept, giveWay }; }
+
+        /** What another file's turn met is this one's too. */
+        void takeFrom (const Turn& other);
+
+        void failed (Failure why)   { failure = platform::DownloadPolicy::sooner (failure, why); }
+        void byteCameAt (juce::uint32 at);   // at 0: none came
     };
 
     /** How long a transfer waits for a byte before it is dropped and asked
-        for again: half a minute of the workers' clock, at most the user's
-        download time-out. */
+        for again (the download policy's, with the user's download time-out). */
     static int getSilenceLimitMs();
-    static constexpr int silenceLimitMs = 30000;
 
     /** The worker (null: the calling thread) was asked to stop. */
     static bool isStopRequested (juce::Thread* thread);
@@ -88,13 +98,16 @@ struct ContentReader
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
                                 juce::Thread* thread, juce::int64 maxBytes, Turn* turn = nullptr);
 
+    /** Whether a body is what its kind of file must be, told its content type (empty for a stored file). */
+    using Check = std::function<bool (const juce::MemoryBlock& body, const juce::String& contentType)>;
+
     /** Fetches a location into a file. Only a complete, non-empty body that
         accept (when given) takes replaces the file, through a temporary file;
         an empty body leaves it as it was. An existing non-empty file is kept
         unless overwrite is set. turn as for readIntoMemory. */
     static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
                                 std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes,
-                                const std::function<bool (const juce::MemoryBlock&)>& accept = nullptr, Turn* turn = nullptr);
+                                const Check& accept = nullptr, Turn* turn = nullptr);
 
     /** Parses a document; null for a parse error, a document type declaration
         (entities could expand without bound) or elements nested too deep. */

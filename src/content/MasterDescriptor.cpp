@@ -13,7 +13,7 @@ namespace
     // The window waits for this read: a server or name lookup slower than
     // this (or one that trickles) leaves the start offline, on the local copy,
     // as one that cannot be reached does.
-    constexpr int startupReadLimitMs = 2000;
+    constexpr int startupReadLimitMs = platform::DownloadPolicy::startupReadMs;
 
     std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
     {

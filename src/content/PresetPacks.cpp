@@ -67,9 +67,18 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
         return false;
 
     const auto zip = staging.getChildFile (zipName);
-    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes, nullptr, turn)
-              && ContentReader::unpackZip (zip, staging, maxUnpackedBytes, maxEntries, maxUnpackRatio, thread)
-              && (stamp.isEmpty() || staging.getChildFile (stampName).replaceWithText (stamp, false, false, nullptr));
+    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes, nullptr, turn);
+
+    // A zip refused whole is a body that fails its check.
+    if (ok && ! ContentReader::unpackZip (zip, staging, maxUnpackedBytes, maxEntries, maxUnpackRatio, thread))
+    {
+        ok = false;
+
+        if (turn != nullptr && ! ContentReader::isStopRequested (thread))
+            turn->failed (ContentReader::Turn::Failure::refused);
+    }
+
+    ok = ok && (stamp.isEmpty() || staging.getChildFile (stampName).replaceWithText (stamp, false, false, nullptr));
 
     if (ok)
     {

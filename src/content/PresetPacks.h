@@ -16,7 +16,7 @@
 class PresetPacks
 {
 public:
-    static constexpr juce::int64 maxPackBytes = 32 * 1024 * 1024;       // the zip as fetched
+    static constexpr juce::int64 maxPackBytes = platform::DownloadPolicy::maxPackBytes;       // the zip as fetched
     static constexpr juce::int64 maxUnpackedBytes = 64 * 1024 * 1024;   // every entry together
     static constexpr int maxEntries = 10000;
     static constexpr int maxUnpackRatio = 100;                          // unpacked to zip size

@@ -1,7 +1,8 @@
 #include "content/ProductDocumentCache.h"
 
-#include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
+#include "model/FileBytes.h"
+#include "model/Utf8.h"
 
 namespace
 {
@@ -10,21 +11,54 @@ namespace
         return e != nullptr && e->hasTagName (tag);
     }
 
-    bool isFileWithin (const juce::String& path, juce::int64 maxBytes)
-    {
-        const auto size = juce::File::isAbsolutePath (path) ? juce::File (path).getSize() : 0;
-        return size > 0 && size <= maxBytes;
-    }
-
     bool isPrerelease (int status)
     {
         return status == FirmwareUpdateElement::statusBeta || status == FirmwareUpdateElement::statusAlpha;
     }
 }
 
-ProductDocumentCache::ProductDocumentCache (ProductTable& table, const ContentManager& owner, std::atomic<juce::int64>& counter, bool developer)
-    : products (table), catalogue (owner), bytesReceived (counter), developerMode (developer)
+ProductDocumentCache::ProductDocumentCache (ProductTable& table, const ContentManager& owner, std::atomic<juce::int64>& counter, bool developer,
+                                            ScriptCompiler compiler)
+    : products (table), catalogue (owner), bytesReceived (counter), developerMode (developer), compiles (std::move (compiler))
 {
+}
+
+bool ProductDocumentCache::isFirmwareImage (const juce::MemoryBlock& body)
+{
+    return SysEx::isWholeMessages (body.getData(), body.getSize());
+}
+
+// A captive portal or a proxy answers with its own page, and status 200.
+bool ProductDocumentCache::isScript (const juce::MemoryBlock& body, const juce::String& contentType) const
+{
+    const auto type = contentType.upToFirstOccurrenceOf (";", false, false).trim();
+    juce::String text;
+
+    if (type.equalsIgnoreCase ("text/html") || type.equalsIgnoreCase ("application/xhtml+xml")
+        || ! Utf8::readText (body.getData(), body.getSize(), text))
+        return false;
+
+    const auto start = text.trimStart();
+    return start.isNotEmpty() && ! start.startsWithChar ('<') && (compiles == nullptr || compiles (text));
+}
+
+bool ProductDocumentCache::passes (ContentKind kind, const juce::String& path, bool drop) const
+{
+    const auto firmware = kind == ContentKind::firmwareList;
+    const juce::File file (juce::File::isAbsolutePath (path) ? path : juce::String());
+    juce::MemoryBlock body;
+
+    if (file == juce::File() || ! file.exists())
+        return false;
+
+    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes)
+        && (firmware ? isFirmwareImage (body) : isScript (body, {})))
+        return true;
+
+    if (drop && file.existsAsFile())
+        file.deleteFile();
+
+    return false;
 }
 
 juce::String ProductDocumentCache::getDocumentTag (ContentKind kind)
@@ -103,12 +137,26 @@ bool ProductDocumentCache::isCurrent (int productId, ContentKind kind)
 
 bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 {
+    juce::StringArray files;
+    return listFiles (productId, kind, files)
+        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return passes (kind, file); });
+}
+
+void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) const
+{
+    juce::StringArray files;
+    listFiles (productId, kind, files);
+
+    for (const auto& file : files)
+        passes (kind, file, true);
+}
+
+bool ProductDocumentCache::listFiles (int productId, ContentKind kind, juce::StringArray& files) const
+{
     if (kind != ContentKind::firmwareList && kind != ContentKind::conversionRules)
         return false;
 
-    juce::StringArray files;
-
-    const auto known = products.with (productId, [&] (const ProductRecord* r)
+    return products.with (productId, [&] (const ProductRecord* r)
     {
         if (r == nullptr)
             return false;
@@ -127,17 +175,6 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 
         return true;
     });
-
-    if (! known)
-        return false;
-
-    const auto maxBytes = kind == ContentKind::firmwareList ? maxFirmwareBytes : maxScriptBytes;
-
-    for (const auto& file : files)
-        if (! isFileWithin (file, maxBytes) || (kind == ContentKind::firmwareList && ! BelvoraPaths::isSysExFile (file)))
-            return false;
-
-    return true;
 }
 
 bool ProductDocumentCache::isAnotherProducts (int productId, ContentKind kind, const juce::XmlElement& doc) const
@@ -261,7 +298,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     const auto tag = getDocumentTag (kind);
 
     // Another product's document at this one's address is refused as a bad answer is.
-    auto isOwnDocument = [&] (const juce::MemoryBlock& body)
+    auto isOwnDocument = [&] (const juce::MemoryBlock& body, const juce::String&)
     {
         const auto doc = ContentReader::parseXmlData (body);
         return hasTag (doc.get(), tag) && ! isAnotherProducts (productId, kind, *doc);
@@ -287,9 +324,8 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     juce::StringArray failedFiles;
     bool ok = true;
 
-    // An image is SysEx from its first byte: an error page answered with 200
-    // is no image, and a cached file that is none is fetched again.
-    auto isSysEx = [] (const juce::MemoryBlock& body) { return body.getSize() > 0 && static_cast<const uint8_t*> (body.getData())[0] == 0xF0; };
+    // An error page answered with 200 is no image, and a cached file that is none is fetched again.
+    auto isImage = [] (const juce::MemoryBlock& body, const juce::String&) { return isFirmwareImage (body); };
 
     for (const auto& update : updates)
     {
@@ -310,16 +346,17 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
 
         auto tried = turn != nullptr ? turn->another() : ContentReader::Turn();
 
-        if (! ContentReader::writeUrlToFile (update.link, update.file, ! BelvoraPaths::isSysExFile (update.file), &bytesReceived, thread,
-                                             maxFirmwareBytes, isSysEx, &tried))
+        if (! ContentReader::writeUrlToFile (update.link, update.file, ! passes (ContentKind::firmwareList, update.file, true), &bytesReceived,
+                                             thread, maxFirmwareBytes, isImage, &tried))
         {
-            if (tried.gaveWay)
-                turn->gaveWay = true;
-            else
+            if (! tried.gaveWay)
                 failedFiles.add (update.file);
 
             ok = false;
         }
+
+        if (turn != nullptr)
+            turn->takeFrom (tried);
     }
 
     // A failed image hides its update from every list.
@@ -343,6 +380,7 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         return doc == nullptr;
 
     juce::File (folder).createDirectory();
+    auto isOwnScript = [this] (const juce::MemoryBlock& body, const juce::String& type) { return isScript (body, type); };
     bool ok = true;
 
     for (auto* child : doc->getChildIterator())
@@ -355,9 +393,17 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
 
         const auto address = child->getStringAttribute ("script");
         const auto name = ProductTable::getFileNameOfAddress (address);
-        ok &= name.isNotEmpty()
-              && ContentReader::writeUrlToFile (address, folder + juce::File::getSeparatorString() + name, true, &bytesReceived,
-                                                thread, maxScriptBytes, nullptr, turn);
+
+        if (name.isEmpty())
+        {
+            ok = false;
+            continue;
+        }
+
+        // One stored that fails its check goes first: if no other comes, nothing uses it.
+        const auto path = folder + juce::File::getSeparatorString() + name;
+        passes (ContentKind::conversionRules, path, true);
+        ok &= ContentReader::writeUrlToFile (address, path, true, &bytesReceived, thread, maxScriptBytes, isOwnScript, turn);
     }
 
     return ok;

@@ -20,14 +20,18 @@ class ContentManager;
 class ProductDocumentCache
 {
 public:
-    // Largest file per kind, in bytes: the same when it is fetched and when it is read.
-    static constexpr juce::int64 maxDocumentBytes = 8 * 1024 * 1024;
-    static constexpr juce::int64 maxScriptBytes = 256 * 1024;              // conversion scripts are small
-    static constexpr juce::int64 maxFirmwareBytes = SysEx::maxFileBytes;   // an image is read as a SysEx file
+    // Largest file per kind, in bytes (the download policy's).
+    static constexpr juce::int64 maxDocumentBytes = platform::DownloadPolicy::maxDocumentBytes;
+    static constexpr juce::int64 maxScriptBytes = platform::DownloadPolicy::maxScriptBytes;
+    static constexpr juce::int64 maxFirmwareBytes = platform::DownloadPolicy::maxFirmwareBytes;
+    static_assert (maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
+
+    /** Whether the script engine can read a script's text; none: only the text is looked at. */
+    using ScriptCompiler = std::function<bool (const juce::String& script)>;
 
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
-                      bool developerMode);
+                          bool developerMode, ScriptCompiler compiles = nullptr);
 
     static juce::String getDocumentTag (ContentKind kind);
     static juce::String getVersionKey (ContentKind kind);
@@ -41,8 +45,18 @@ public:
     bool isCurrent (int productId, ContentKind kind);
 
     /** Every firmware image (kind 3) or script (kind 4) the parsed list names
-        is there, within the size it is read with. */
+        is there and passes its kind's check. */
     bool isComplete (int productId, ContentKind kind) const;
+
+    /** Deletes each stored file of the kind that fails its check, so that nothing uses it. */
+    void dropFailingFiles (int productId, ContentKind kind) const;
+
+    /** A firmware image is whole SysEx messages from its first byte to its last. */
+    static bool isFirmwareImage (const juce::MemoryBlock& body);
+
+    /** A conversion script is text the script engine can read: never a page of the web,
+        by its content type or by its first character. */
+    bool isScript (const juce::MemoryBlock& body, const juce::String& contentType) const;
 
     /** Parses the cached document of a kind into the record's lists. */
     bool parse (int productId, ContentKind kind);
@@ -65,8 +79,16 @@ private:
     bool parseFirmwareList (int productId, const juce::XmlElement& doc);
     bool parseRules (int productId, const juce::XmlElement& doc);
 
+    /** The files a parsed firmware list (the images not expired or revoked) or rule document names. */
+    bool listFiles (int productId, ContentKind kind, juce::StringArray& files) const;
+
+    /** The stored file of a firmware image or script passes its kind's check; one that is
+        there and does not is deleted (when drop is set), so that nothing uses it. */
+    bool passes (ContentKind kind, const juce::String& path, bool drop = false) const;
+
     ProductTable& products;
     const ContentManager& catalogue;
     std::atomic<juce::int64>& bytesReceived;
     const bool developerMode;
+    const ScriptCompiler compiles;
 };

@@ -69,7 +69,7 @@ bool ProductPictures::load (int productId, bool download, bool refetch, ContentR
         });
     };
 
-    auto decodes = [] (const juce::MemoryBlock& body) { return decode (body).isValid(); };
+    auto decodes = [] (const juce::MemoryBlock& body, const juce::String&) { return decode (body).isValid(); };
     bool ok = true, fetched = false;
 
     if (download)
@@ -83,9 +83,10 @@ bool ProductPictures::load (int productId, bool download, bool refetch, ContentR
                 continue;
 
             const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, true);
-            // A pipe or an outsized file in its place is fetched again too.
+            // A pipe, an outsized file or one that is no picture in its place is fetched again too.
             const auto missing = ! juce::File::isAbsolutePath (path)
-                              || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular;
+                              || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular
+                              || ! loadFile (path).isValid();
 
             if (missing || refetch)
             {

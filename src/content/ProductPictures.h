@@ -11,7 +11,7 @@
 class ProductPictures
 {
 public:
-    static constexpr juce::int64 maxPictureBytes = 8 * 1024 * 1024;
+    static constexpr juce::int64 maxPictureBytes = platform::DownloadPolicy::maxPictureBytes;
 
     ProductPictures (ProductTable& products, std::atomic<juce::int64>& bytesReceived);
 

@@ -305,17 +305,9 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
     if (! FileBytes::readWhole (file, bytes, ProductDocumentCache::maxScriptBytes))
         return {};
 
-    // Text of another encoding announces itself; anything else must be valid
-    // UTF-8, as the framework's strings read past the end of broken text.
-    const auto* data = static_cast<const char*> (bytes.getData());
-    const auto size = bytes.getSize();
-    const bool utf16 = size >= 2 && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (data)
-                                     || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (data));
-
-    if (! utf16 && ! Utf8::isValid (data, size))
-        return {};
-
-    return juce::String::createStringFromData (data, (int) size);
+    // The framework's strings read past the end of broken text.
+    juce::String text;
+    return Utf8::readText (bytes.getData(), bytes.getSize(), text) ? text : juce::String();
 }
 
 std::unique_ptr<DeviceMidiData> DataConversionManager::runScript (const juce::String& script, const DeviceMidiData& data,

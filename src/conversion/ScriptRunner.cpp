@@ -76,6 +76,27 @@ namespace
     }
 }
 
+juce::Result ScriptRunner::compile (const juce::String& script)
+{
+    // The engine reads the whole text before it runs any of it; the run ends at its first statement.
+    ScriptRunner runner;
+    return runner.execute ("return;\n" + script, {}, 1000);
+}
+
+bool ScriptRunner::hasStrayClosingBrace (const juce::String& text)
+{
+    int braces = 0;
+    bool stray = false;
+
+    scanCode (text, [&] (juce::juce_wchar c, juce::String::CharPointerType)
+    {
+        braces += c == '{' ? 1 : (c == '}' ? -1 : 0);
+        stray = stray || braces < 0;
+    });
+
+    return stray;
+}
+
 int ScriptRunner::measureNesting (const juce::String& text)
 {
     int depth = 0, deepest = 0;
@@ -294,6 +315,10 @@ juce::Result ScriptRunner::checkScript (const juce::String& text)
 
     if (hasHugeLiteralIndex (text))
         return juce::Result::fail ("The script uses an array index too large for a conversion.");
+
+    // The engine stops reading at a brace that closes nothing: the rest would never run.
+    if (hasStrayClosingBrace (text))
+        return juce::Result::fail ("The script has a closing brace that closes nothing.");
 
     return juce::Result::ok();
 }

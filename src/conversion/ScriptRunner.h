@@ -60,6 +60,9 @@ public:
     /** The checks of the text made before every run. */
     static juce::Result checkScript (const juce::String& script);
 
+    /** Whether the engine reads the whole script, without running any of it. */
+    static juce::Result compile (const juce::String& script);
+
     /** The deepest nesting of brackets outside strings and comments. */
     static int measureNesting (const juce::String& script);
 
@@ -71,6 +74,9 @@ public:
     /** True when a subscript outside strings and comments starts with a number
         of at least maxLiteralIndex. */
     static bool hasHugeLiteralIndex (const juce::String& script);
+
+    /** True when a brace outside strings and comments closes none that is open. */
+    static bool hasStrayClosingBrace (const juce::String& script);
 
     /** The size of a process (0: this one) in bytes; zeros when unknown. */
     struct ProcessSize

@@ -150,6 +150,14 @@ void BelvoraContentComponent::startupFinished()
 {
     auto* content = Nexus::getContentManager();
 
+    // A start that cannot go on (no master descriptor from anywhere) has only its fatal
+    // box to show, which its quit brings: "offline" would be told first and answered for nothing.
+    if (const auto* belvora = Belvora::getInstance(); belvora != nullptr && belvora->getFatalErrorCode() != 0)
+    {
+        statusBar->startTimer (100);
+        return;
+    }
+
     if (content == nullptr || ! content->isOnline())
     {
         signInButton.setEnabled (false);

@@ -8,6 +8,7 @@
 #include "gui/Palette.h"
 #include "resources/BinaryResources.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace
@@ -228,12 +229,12 @@ void StatusBar::changeNotify (const ChangeInfo& info)
     if (isResting())
     {
         startTimer (std::exchange (restingIntervalMs, 0));
-        quietTicks = 0;
+        quietMs = 0;
     }
 
     // Traffic comes with notifications: a light goes on with the first, not a tick later.
     if (isTimerRunning() && updateLights())
-        quietTicks = 0;
+        followLights (true);
 
     if (info.kind != ChangeInfo::notification)
         return;
@@ -284,7 +285,7 @@ bool StatusBar::updateLights()
 {
     const auto now = juce::Time::getCurrentTime();
     const auto counters = sources.counters();
-    auto moving = false;
+    auto moved = false;
 
     for (size_t i = 0; i < indicators.size(); ++i)
     {
@@ -294,7 +295,7 @@ bool StatusBar::updateLights()
         // A counter that went down (a rebuilt device list) lights nothing.
         if (indicator.count > indicator.lastCount)
         {
-            moving = true;
+            moved = true;
             indicator.lastCount = indicator.count;
             indicator.litUntil = now + juce::RelativeTime::seconds (0.099);
         }
@@ -311,27 +312,47 @@ bool StatusBar::updateLights()
             indicator.currentIcon = indicator.litIcon;
             repaint (indicator.bounds.getSmallestIntegerContainer());
         }
-
-        moving = moving || indicator.currentIcon == indicator.litIcon;
     }
 
-    return moving;
+    return moved;
+}
+
+bool StatusBar::isAnyLit() const
+{
+    return std::any_of (indicators.begin(), indicators.end(), [] (const auto& i) { return i.currentIcon == i.litIcon; });
 }
 
 void StatusBar::timerCallback()
 {
-    const auto moving = updateLights();
+    const auto moved = updateLights();
 
     // The stripes of a download move while its bytes come, not while it waits.
-    if (moving)
+    if (moved || isAnyLit())
         progressBar.step();
-    quietTicks = moving ? 0 : quietTicks + 1;
 
-    if (quietTicks >= ticksBeforeRest && isTimerRunning())
+    followLights (moved);
+}
+
+void StatusBar::followLights (bool moved)
+{
+    if (! isTimerRunning())
+        return;
+
+    if (getTimerInterval() < lookBetweenBytesMs)
+        paceMs = getTimerInterval();
+
+    quietMs = moved ? 0 : quietMs + getTimerInterval();
+    const auto lit = isAnyLit();
+
+    if (! lit && quietMs >= quietMsBeforeRest)
     {
-        restingIntervalMs = getTimerInterval();
+        restingIntervalMs = paceMs;
         stopTimer();
+        return;
     }
+
+    if (const auto wanted = lit ? paceMs : lookBetweenBytesMs; getTimerInterval() != wanted)
+        startTimer (wanted);
 }
 
 //==============================================================================

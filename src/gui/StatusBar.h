@@ -88,7 +88,9 @@ public:
 private:
     static Sources withDefaults (Sources sources);
     void setConnectionIcon (juce::Drawable* icon);
-    bool updateLights();   // true while a light is on or a counter moved
+    bool updateLights();   // true when a counter moved
+    bool isAnyLit() const;
+    void followLights (bool moved);
     void placeIcon (juce::Drawable* icon, juce::Rectangle<float> area);
     void styleLabel (juce::Label& label, float fontHeight, juce::Justification justification);
     static std::unique_ptr<juce::Drawable> loadIcon (const char* data, int size);
@@ -109,10 +111,13 @@ private:
     juce::Array<int> separatorXs;
     std::array<StatusBarIndicator, 4> indicators;
 
-    // Once nothing has moved for a while the lights stop looking: traffic comes with notifications,
-    // and the next one starts them again at the pace they had.
-    static constexpr int ticksBeforeRest = 20;
-    int quietTicks = 0;
+    // A lit light is followed at the pace the timer was started with, to go out in time; a dark one
+    // only looks for the next byte once a second, so a trickle costs a look and a flash a byte. Once
+    // nothing has moved for a while the lights stop looking: traffic comes with notifications, and
+    // the next one starts them again at their pace.
+    static constexpr int lookBetweenBytesMs = 1000, quietMsBeforeRest = 2000;
+    int paceMs = 100;
+    int quietMs = 0;
     int restingIntervalMs = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (StatusBar)

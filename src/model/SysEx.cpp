@@ -538,6 +538,30 @@ bool SysEx::readMessage (const uint8_t* bytes, int size, juce::MidiMessage& mess
     return true;
 }
 
+bool SysEx::isWholeMessages (const void* data, size_t size)
+{
+    const auto* bytes = static_cast<const uint8_t*> (data);
+    bool inside = false;
+
+    for (size_t i = 0; i < size; ++i)
+    {
+        const auto b = bytes[i];
+
+        if (! inside && b != 0xF0)
+            return false;
+
+        if (b == 0xF0 && inside)
+            return false;
+
+        if (b >= 0x80 && b != 0xF0 && b != 0xF7)
+            return false;
+
+        inside = b != 0xF7;
+    }
+
+    return size > 0 && ! inside;
+}
+
 bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages)
 {
     messages.clear();

@@ -161,6 +161,10 @@ namespace SysEx
     /** The largest ".syx" file read: such files are small, a huge one is refused rather than read. */
     constexpr juce::int64 maxFileBytes = 64 * 1024 * 1024;
 
+    /** Whole messages from the first byte to the last: each an F0, data bytes below 0x80 and
+        an F7, one right after another; false for no bytes at all. */
+    bool isWholeMessages (const void* bytes, size_t size);
+
     /** Splits a whole file into messages; false when it cannot be read, is empty or
         holds bytes that make no message (the messages before them stay). */
     bool readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages);

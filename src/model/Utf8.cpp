@@ -51,4 +51,17 @@ bool isValid (const void* data, size_t size)
     return true;
 }
 
+bool readText (const void* data, size_t size, juce::String& text)
+{
+    const auto* bytes = static_cast<const char*> (data);
+    const bool utf16 = size >= 2 && (juce::CharPointer_UTF16::isByteOrderMarkBigEndian (bytes)
+                                     || juce::CharPointer_UTF16::isByteOrderMarkLittleEndian (bytes));
+
+    if (! utf16 && ! isValid (data, size))
+        return false;
+
+    text = juce::String::createStringFromData (data, (int) size);
+    return true;
+}
+
 }

@@ -1,5 +1,7 @@
 #include "platform/WebRequest.h"
 
+#include "platform/Clock.h"
+
 #include <curl/curl.h>
 
 #include <fcntl.h>
@@ -24,9 +26,8 @@ namespace
     std::atomic<int> pendingGeneration { 0 };
     std::atomic<int> silenceLimitMs { WebRequest::defaultSilenceLimitMs };
 
-    // The longest sleep of a transfer between looks at what only polling can
-    // tell (giveWay); the stops wake it at once.
-    constexpr int longestPollMs = 1000;
+    // The stops wake a transfer at once; only giveWay must be looked at.
+    constexpr int longestPollMs = DownloadPolicy::longestSleepMs;
 
     // Written to by abortAll, never read: once it holds a byte, every wait of
     // every transfer ends at once. A pipe is what a signal handler may use.
@@ -113,7 +114,7 @@ namespace
 
         bool hasRunOutOfTime() const
         {
-            return options.totalLimitMs > 0 && juce::Time::getMillisecondCounter() - startedAt > (juce::uint32) options.totalLimitMs;
+            return options.totalLimitMs > 0 && Clock::now() - startedAt > (juce::uint32) options.totalLimitMs;
         }
 
         bool shouldStop() const
@@ -123,12 +124,12 @@ namespace
 
         bool hasBeenSilentTooLong() const
         {
-            return juce::Time::getMillisecondCounter() - lastArrival.load() > (juce::uint32) silenceMs;
+            return Clock::now() - lastArrival.load() > (juce::uint32) silenceMs;
         }
 
         void arrived()
         {
-            lastArrival = juce::Time::getMillisecondCounter();
+            lastArrival = Clock::now();
         }
 
         static size_t receiveHeader (char* data, size_t size, size_t count, void* user)
@@ -146,8 +147,8 @@ namespace
 
             if (line.startsWithIgnoreCase ("HTTP/"))
             {
-                r.rangeStart = r.totalLength = -1;
-                r.etag = r.lastModified = {};
+                r.rangeStart = r.rangeEnd = r.totalLength = r.contentLength = -1;
+                r.etag = r.lastModified = r.contentType = {};
                 return;
             }
 
@@ -158,15 +159,31 @@ namespace
                 r.etag = value;
             else if (name == "last-modified")
                 r.lastModified = value;
-            else if (name == "content-length" && r.rangeStart < 0)
-                r.totalLength = parseNumber (value);
+            else if (name == "content-type")
+                r.contentType = value;
+            else if (name == "content-length")
+                r.contentLength = parseNumber (value);
             else if (name == "content-range" && value.startsWithIgnoreCase ("bytes "))
             {
                 // "bytes first-last/total", the total "*" when unknown.
                 const auto range = value.substring (6);
-                r.rangeStart = parseNumber (range.upToFirstOccurrenceOf ("-", false, false).trim());
+                const auto span = range.upToFirstOccurrenceOf ("/", false, false);
+                r.rangeStart = parseNumber (span.upToFirstOccurrenceOf ("-", false, false).trim());
+                r.rangeEnd = parseNumber (span.fromFirstOccurrenceOf ("-", false, false).trim());
                 r.totalLength = parseNumber (range.fromFirstOccurrenceOf ("/", false, false).trim());
             }
+        }
+
+        // Exactly what the headers announce: a range's bytes first to last, else its length.
+        bool hasTheAnnouncedLength() const
+        {
+            const auto& r = response;
+            const auto size = (juce::int64) r.body.getSize();
+
+            if (r.status == 206)
+                return r.rangeStart >= 0 && r.rangeEnd >= r.rangeStart && size == r.rangeEnd - r.rangeStart + 1;
+
+            return r.contentLength < 0 || size == r.contentLength;
         }
 
         // The whole body's limit, less what a range answer leaves out.
@@ -177,7 +194,7 @@ namespace
 
         int nextWaitMs() const
         {
-            const auto now = juce::Time::getMillisecondCounter();
+            const auto now = Clock::now();
             auto wait = juce::jmin (longestPollMs, silenceMs - (int) (now - lastArrival.load()));
 
             if (options.totalLimitMs > 0)
@@ -188,9 +205,9 @@ namespace
 
         bool shouldGiveWay()
         {
-            const auto now = juce::Time::getMillisecondCounter();
+            const auto now = Clock::now();
 
-            if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) longestPollMs / 2)
+            if (options.giveWay == nullptr || now - lastGiveWayCheck < (juce::uint32) DownloadPolicy::giveWayLookMs)
                 return false;
 
             lastGiveWayCheck = now;
@@ -205,9 +222,13 @@ namespace
             transfer.arrived();
 
             if ((juce::int64) (body.getSize() + bytes) > transfer.bodyLimit())
+            {
+                transfer.response.overLimit = true;
                 return 0;   // breaks the transfer off
+            }
 
             body.append (data, bytes);
+            transfer.response.lastByteAt = transfer.lastArrival.load();
 
             if (transfer.options.counter != nullptr)
                 transfer.options.counter->fetch_add ((juce::int64) bytes);
@@ -219,7 +240,7 @@ namespace
         juce::Thread* const worker;
         const int generation = pendingGeneration.load();
         const int silenceMs;
-        const juce::uint32 startedAt = juce::Time::getMillisecondCounter();
+        const juce::uint32 startedAt = Clock::now();
         std::atomic<juce::uint32> lastArrival { startedAt };
         juce::uint32 lastGiveWayCheck = startedAt;
         WebRequest::Response response;
@@ -344,7 +365,13 @@ namespace
 
         auto& response = transfer.response;
         response.status = (int) status;
-        response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400;
+
+        if (response.rangeStart < 0)
+            response.totalLength = response.contentLength;
+
+        response.overLimit = response.overLimit || result == CURLE_FILESIZE_EXCEEDED;
+        response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400
+                         && transfer.hasTheAnnouncedLength();
         return response;
     }
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DownloadPolicy.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
@@ -32,7 +34,7 @@ public:
         int timeoutMs = 0;                              // the longest wait for the first byte, and then between bytes; 0: the silence limit
         int totalLimitMs = 0;                           // the whole transfer, name lookup to last byte; 0: none
         int maxRedirects = 5;
-        juce::int64 maxBytes = 8 * 1024 * 1024;
+        juce::int64 maxBytes = DownloadPolicy::maxDocumentBytes;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
         std::atomic<juce::int64>* counter = nullptr;    // received body bytes are added as they arrive
         juce::int64 rangeFrom = 0;                      // asks for the body from this byte on (a GET only)
@@ -43,14 +45,18 @@ public:
     struct Response
     {
         int status = 0;            // the final HTTP status; 0 when the server never answered
-        bool complete = false;     // a status below 400 and every byte of the body, within maxBytes
+        bool complete = false;     // a status below 400 and exactly the body announced, within maxBytes
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
         bool overTime = false;     // ended by totalLimitMs or giveWay
         bool silent = false;       // ended by the wait for a byte (timeoutMs)
+        bool overLimit = false;    // the body was, or was announced, longer than maxBytes
+        juce::uint32 lastByteAt = 0;    // when the last byte of the body came (Clock::now()); 0 when none did
         juce::MemoryBlock body;
-        juce::int64 rangeStart = -1;    // where a 206 answer's body starts; -1 when it is the whole body
+        juce::int64 rangeStart = -1;    // the first and last byte of a 206 answer's body; -1 when it is the whole body
+        juce::int64 rangeEnd = -1;
         juce::int64 totalLength = -1;   // the whole body's length as announced; -1 when unknown
-        juce::String etag, lastModified;
+        juce::int64 contentLength = -1; // this answer's body's length as announced; -1 when unknown
+        juce::String etag, lastModified, contentType;
 
         /** What tells this body from a changed one in a later range request:
             a strong entity tag, else the time of its last change; empty when none. */
@@ -78,7 +84,7 @@ public:
     /** The patience of a transfer that names none of its own. */
     static int getSilenceLimitMs() noexcept;
     static void setSilenceLimitMs (int milliseconds) noexcept;
-    static constexpr int defaultSilenceLimitMs = 3000;
+    static constexpr int defaultSilenceLimitMs = DownloadPolicy::defaultSilenceMs;
 };
 
 } // namespace platform

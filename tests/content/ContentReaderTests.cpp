@@ -310,4 +310,20 @@ TEST (ContentReader, TransferThatGaveWayGoesOnFromThePartItKept)
         EXPECT_EQ (target.loadFileAsString(), "a second body, changed meanwhile");
     }
     EXPECT_TRUE (server.getRequests().back().range.isNotEmpty());
+
+    // A rest that is not all of this body's (a range that ends short, a body shorter or longer
+    // than its range, a changed body's without an entity tag) is dropped, and the body comes whole.
+    using Fault = LocalServer::Answer::RangeFault;
+    for (const auto fault : { Fault::endsShort, Fault::bodyShort, Fault::bodyLong, Fault::noTag })
+    {
+        const juce::String body ("a third body, one byte at a time");
+        serve (body, true);
+        EXPECT_FALSE (fetch (200));
+        auto wrong = LocalServer::Answer::text (fault == Fault::noTag ? body.toUpperCase() : body);
+        wrong.rangeFault = fault;
+        server.setAnswer ("/kept.txt", wrong);
+        EXPECT_TRUE (fetch (0)) << (int) fault;
+        EXPECT_EQ (target.loadFileAsString(), juce::String (wrong.body)) << (int) fault;
+        EXPECT_TRUE (server.getRequests().back().range.isEmpty());
+    }
 }

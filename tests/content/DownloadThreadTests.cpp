@@ -27,10 +27,7 @@ TEST_F (DownloadThread, ReportsEachKindThenTheResultAfterLeavingTheQueue)
 
     // The answer of the pack waits, so the product is seen queued while it is
     // fetched; longer than the 3 s that once failed every slow link.
-    auto slowPack = LocalServer::Answer();
-    juce::MemoryBlock zip;
-    contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip").loadFileAsData (zip);
-    slowPack.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
+    auto slowPack = answerOf ("/Belvora2/Vesper/packs/vesper_presets.zip");
     slowPack.delayMs = 5000;
     server.setAnswer ("/Belvora2/Vesper/packs/vesper_presets.zip", slowPack);
 
@@ -293,10 +290,7 @@ TEST_F (DownloadThread, SilentFileGivesWayToTheNextProductAndIsAskedForAgainUnti
 // which tells the pages to look again.
 TEST_F (DownloadThread, RequestLeavesThePicturesToTheDownloadWhichHasThemBeforeThePacksStatus)
 {
-    juce::MemoryBlock png;
-    ASSERT_TRUE (contentRoot().getChildFile ("Belvora2/Vesper/images/vesper_black.png").loadFileAsData (png));
-    auto slowPicture = LocalServer::Answer();
-    slowPicture.body.assign (static_cast<const char*> (png.getData()), png.getSize());
+    auto slowPicture = answerOf ("/Belvora2/Vesper/images/vesper_black.png");
     slowPicture.delayMs = 1500;   // slow, but within its turn
     server.setAnswer ("/Belvora2/Vesper/images/vesper_black.png", slowPicture);
 
@@ -317,10 +311,7 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
     ShortTurns quickly;
     Belvora::getUserSettings().setValue ("downloadTimeout", 3);
     const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
-    juce::MemoryBlock zip;
-    contentRoot().getChildFile (pack.substring (1)).loadFileAsData (zip);
-    LocalServer::Answer trickle;
-    trickle.body.assign (static_cast<const char*> (zip.getData()), zip.getSize());
+    auto trickle = answerOf (pack);
     trickle.trickleMs = 50;
     server.setAnswer (pack, trickle);
 
@@ -336,4 +327,105 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
         const auto requests = server.getRequests ("GET", pack);
         return std::any_of (requests.begin(), requests.end(), [] (const auto& r) { return r.range.fromFirstOccurrenceOf ("bytes=", false, false).getIntValue() > 0; });
     }, 60000));
+}
+
+// An image that gave way, whose rest the server then answers wrongly, comes whole at once and
+// without a failure; the true image is what is stored, also after a restart.
+TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
+{
+    ShortTurns quickly;
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx");
+    auto trickle = answerOf (image);
+    trickle.trickleMs = 20;
+    trickle.rangeFault = LocalServer::Answer::RangeFault::endsShort;
+    server.setAnswer (image, trickle);
+
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
+    EXPECT_TRUE (server.getRequests ("GET", image).back().range.isEmpty()) << "asked whole after the wrong rest";
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+    ASSERT_TRUE (restartDownloads (vesper));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+}
+
+// A retry that falls due while another product's file trickles is asked then, not after that file.
+TEST_F (DownloadThread, RetryThatFallsDueIsAskedWhileAnotherProductsFileTrickles)
+{
+    ShortTurns quickly;
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip"), caps ("/Belvora2/QuillDuo/caps.xml");
+    auto trickle = answerOf (pack);
+    trickle.trickleMs = 50;
+    server.setAnswer (pack, trickle);
+    server.setAnswer (caps, LocalServer::Answer::error (500));
+
+    auto& content = startCatalogue();
+    content.getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (pack) > 0; }, 60000));
+    content.getDownloadThread()->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }, 60000));
+
+    server.clearAnswer (caps);
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.isProductReady (quill); }, 60000));
+    EXPECT_FALSE (content.isProductReady (vesper)) << "the pack still trickles";
+}
+
+// A file that stalls fails once no byte came for the download time-out counted from its last byte,
+// not asked again first; after a restart it is stored whole.
+TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
+{
+    Belvora::getUserSettings().setValue ("downloadTimeout", 2);
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    auto stall = answerOf (pack);
+    stall.truncateAfter = 1000;
+    stall.stall = true;
+    server.setAnswer (pack, stall);
+
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFailed); }, 60000));
+    EXPECT_EQ (gets (pack), 1);
+    ASSERT_TRUE (restartDownloads (vesper));
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
+}
+
+// A file the server says is missing, or whose body is refused (past its kind's limit here), waits a
+// long pause while a failing server is asked again within seconds; after a restart both are stored.
+TEST_F (DownloadThread, MissingOrRefusedFileWaitsLongerThanAFailingServer)
+{
+    ShortTurns quickly;
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
+    server.setAnswer (image, LocalServer::Answer::error (404));
+    server.setAnswer (script, LocalServer::Answer::text (juce::String::repeatedString ("//", 150000)));
+    server.setAnswer ("/Belvora2/QuillDuo/firmware.xml", LocalServer::Answer::error (500));
+
+    auto* downloader = startCatalogue().getDownloadThread();
+    downloader->requestDownload (vesper);
+    downloader->requestDownload (quill);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets ("/Belvora2/QuillDuo/firmware.xml") >= 4; }, 60000));
+    EXPECT_EQ (gets (image) + gets (script), 2);
+    ASSERT_TRUE (restartDownloads (vesper));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+    EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (script));
+}
+
+// The start asks again at once for what failed (each unit's request): those tries do not lengthen
+// the pause, which paces the product as one asked for once (Vesper here) is paced.
+TEST_F (DownloadThread, TriesAskedAtOnceDoNotLengthenThePause)
+{
+    ShortTurns quickly;
+    const juce::String caps ("/Belvora2/QuillDuo/caps.xml"), list ("/Belvora2/Vesper/firmware.xml");
+    server.setAnswer (caps, LocalServer::Answer::error (500));
+    server.setAnswer (list, LocalServer::Answer::error (500));
+    auto& content = startCatalogue();
+    content.getDownloadThread()->requestDownload (vesper);
+
+    for (int request = 0; request < 4; ++request)
+    {
+        EXPECT_TRUE (content.requestProductContent (quill));
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return ! content.getDownloadThread()->isQueued (quill); }, 60000));
+    }
+
+    const auto asked = gets (caps);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets (list) >= 5; }, 60000));
+    EXPECT_GE (gets (caps), asked + 2);
 }

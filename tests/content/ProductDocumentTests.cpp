@@ -2,6 +2,7 @@
 
 #include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
+#include "conversion/ScriptRunner.h"
 #include "support/OddFiles.h"
 
 #include <juce_cryptography/juce_cryptography.h>
@@ -236,6 +237,14 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
     EXPECT_EQ (gets (path ("firmware/vesper_1_4_0_b140.syx")), 1);
     EXPECT_TRUE (BelvoraPaths::isSysExFile (updates[1].file));
 
+    // So are an image cut in a message and a script that is a web page: complete is what passes its check.
+    const auto image = sampleBytes (path ("firmware/vesper_1_4_0_b140.syx"));
+    juce::File (updates[1].file).replaceWithData (image.getData(), image.getSize() - 3);
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithText ("<!DOCTYPE html><html>Sign in</html>");
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), image);
+    EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (path ("js/vesper_setup_2_to_3.js")));
+
     // 140 revoked: its image goes at the next background download.
     editServed ("firmware.xml", "<status>public</status>\n    <pubDate>2026-02-10", "<status>revoked</status>\n    <pubDate>2026-02-10");
     editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
@@ -324,6 +333,7 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
     prepareVesper().downloadProductContent (vesper, &worker);
     server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
     server.clearRequests();
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithText ("<html>Sign in</html>");   // used by none
 
     auto& content = startCatalogue();
     ASSERT_FALSE (content.isOnline());
@@ -332,6 +342,7 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
     EXPECT_EQ (countGets(), 1);
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
     EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 2);
+    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::setupData).isEmpty());
     EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
     EXPECT_FALSE (content.isProductReady (vesper));
     EXPECT_FALSE (content.loadCachedProductContent (quill));   // never fetched
@@ -443,4 +454,28 @@ TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingO
         file.deleteRecursively();
         ASSERT_TRUE (kept.copyFileTo (file));
     }
+}
+
+// A web page answered with 200 (told by its type or its first character) is no script, nor is
+// text the engine cannot read: none is kept or used, and a later start on a sound server brings them.
+TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
+{
+    setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
+    auto page = LocalServer::Answer::text ("var portal = 1;");
+    page.contentType = "text/html; charset=utf-8";
+    const std::pair<const char*, LocalServer::Answer> scripts[] { { "js/vesper_preset_3_to_4.js", page },
+        { "js/vesper_setup_2_to_3.js", LocalServer::Answer::text ("\n <!DOCTYPE html><html>Sign in</html>") },
+        { "js/vesper_preset_4_to_quill_duo_2.js", LocalServer::Answer::text ("var x = ;") } };
+
+    for (const auto& [script, answer] : scripts)
+        server.setAnswer (path (script), answer);
+
+    auto& content = startCatalogue();
+    EXPECT_FALSE (downloadContent (content, vesper));
+    EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::presetData).isEmpty());
+    server.clearAnswers();
+    EXPECT_TRUE (downloadContent (startCatalogue(), vesper));
+
+    for (const auto& script : scripts)
+        EXPECT_EQ (storedBytes ("Vesper", script.first), sampleBytes (path (script.first))) << script.first;
 }

@@ -37,6 +37,13 @@ TEST (ScriptRunner, RunsAScriptAndReportsItsErrors)
     EXPECT_TRUE (runScript ("var a = 1; for (var i = 0; i < 10; ++i) a += i; Probe.seen = a;").wasOk());
     EXPECT_TRUE (runScript ("var a = ;").failed());
     EXPECT_TRUE (runScript ("undefinedFunction();").failed());
+
+    // A brace that closes nothing would leave the rest unread, and unrun.
+    EXPECT_TRUE (runScript ("var a = 1; } undefinedFunction();").failed());
+
+    // Read whole without running any of it.
+    EXPECT_TRUE (ScriptRunner::compile ("undefinedFunction(); while (true) { var s = '}'; }").wasOk());
+    EXPECT_TRUE (ScriptRunner::compile ("var a = ;").failed());
 }
 
 TEST (ScriptRunner, EndlessLoopsEndAtTheTimeLimit)

@@ -147,9 +147,21 @@ TEST (StatusBar, LightsFlashOncePerBurstAndIgnoreCountersGoingDown)
     bar.timerCallback();
     EXPECT_TRUE (bar.isLit (0));
 
-    // Once all is dark and still the lights stop looking; a notification starts them again.
+    // Between bytes the lights look once a second; a byte brings their pace back until it is out.
     bar.startTimer (100);
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > bar.getIndicator (0).litUntil; }));
+    feed.counters[3] += 1;
+    bar.timerCallback();
+    ASSERT_TRUE (bar.isLit (3));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > bar.getIndicator (3).litUntil; }));
+    bar.timerCallback();
+    EXPECT_GE (bar.getTimerInterval(), 1000);
+    feed.counters[3] += 1;
+    bar.timerCallback();
+    EXPECT_TRUE (bar.isLit (3));
+    EXPECT_EQ (bar.getTimerInterval(), 100);
+
+    // Once all is dark and still the lights stop looking; a notification starts them again.
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return juce::Time::getCurrentTime() > bar.getIndicator (3).litUntil; }));
 
     for (int i = 0; i < 1000 && bar.isTimerRunning(); ++i)
         bar.timerCallback();

@@ -109,6 +109,35 @@ protected:
         return juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content");
     }
 
+    /** A file's bytes: as the sample content serves it, as a product's folder keeps it (the one
+        file whose name matches), and as an answer of the server. */
+    static juce::MemoryBlock bytesOf (const juce::File& file)   { juce::MemoryBlock b; file.loadFileAsData (b); return b; }
+    static juce::MemoryBlock sampleBytes (const juce::String& path)   { return bytesOf (contentRoot().getChildFile (path.substring (1))); }
+
+    static juce::MemoryBlock storedBytes (const char* product, const char* path)
+    {
+        const auto file = productFolder (product).getChildFile (path);
+        const auto found = file.getParentDirectory().findChildFiles (juce::File::findFiles, false, file.getFileName());
+        return found.size() == 1 ? bytesOf (found[0]) : juce::MemoryBlock();
+    }
+
+    static LocalServer::Answer answerOf (const juce::String& path)
+    {
+        LocalServer::Answer answer;
+        const auto bytes = sampleBytes (path);
+        answer.body.assign (static_cast<const char*> (bytes.getData()), bytes.getSize());
+        return answer;
+    }
+
+    /** A start on the same folder (a new catalogue) with the server sound again, until the product's download ends well. */
+    bool restartDownloads (int productId)
+    {
+        server.clearAnswers();
+        recorder.clear();
+        startCatalogue().getDownloadThread()->requestDownload (productId);
+        return TestEnvironment::runMessageLoopUntil ([this] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000);
+    }
+
     /** A copy of the sample tree the test may change. */
     juce::File copyContentTree()
     {

@@ -218,14 +218,36 @@ struct LocalServer::Impl
             return;
         }
 
+        if (answer.rangeFault != Answer::RangeFault::none && req.ranges.size() == 1 && req.ranges[0].first >= 0)
+            return answerRangeWrongly (req, res, answer);
+
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
-                 answer.truncateAfter, answer.trickleMs, answer.ranges);
+                 answer.truncateAfter, answer.trickleMs, answer.ranges, answer.stall);
+    }
+
+    static void answerRangeWrongly (const httplib::Request& req, httplib::Response& res, const Answer& answer)
+    {
+        using Fault = Answer::RangeFault;
+        const auto& body = answer.body;
+        const auto from = std::min ((size_t) req.ranges[0].first, body.size());
+        const auto end = answer.rangeFault == Fault::endsShort ? from + (body.size() - from) / 2 : body.size() - 1;
+        const auto part = body.substr (from, (end + 1 - from) / (answer.rangeFault == Fault::bodyShort ? 2 : 1))
+                        + std::string (answer.rangeFault == Fault::bodyLong ? 50 : 0, '~');
+
+        const_cast<httplib::Request&> (req).ranges.clear();   // or the library cuts the body to the range itself
+        res.status = 206;
+        res.set_header ("Content-Range", "bytes " + std::to_string (from) + "-" + std::to_string (end) + "/" + std::to_string (body.size()));
+
+        if (answer.rangeFault != Fault::noTag)
+            res.set_header ("ETag", "\"" + std::to_string (std::hash<std::string>() (body)) + "\"");
+
+        res.set_content (part, answer.contentType.toStdString());
     }
 
     // The library cuts a known-length body to the range asked for whatever the
     // status: a body given whole to a range request goes in chunks instead.
     void respond (const httplib::Request& req, httplib::Response& res, int status, std::shared_ptr<std::string> body,
-                  const std::string& type, int truncateAfter, int pause, bool ranges)
+                  const std::string& type, int truncateAfter, int pause, bool ranges, bool stall = false)
     {
         const auto tag = "\"" + std::to_string (std::hash<std::string>() (*body)) + "\"";
         const auto askedRange = ! req.ranges.empty();
@@ -244,8 +266,11 @@ struct LocalServer::Impl
 
         // One call sends what comes next from offset: one byte after a pause
         // when trickling; false closes the connection mid-body.
-        auto send = [this, body, limit, pause] (size_t offset, size_t length, httplib::DataSink& sink)
+        auto send = [this, body, limit, pause, stall] (size_t offset, size_t length, httplib::DataSink& sink)
         {
+            if (offset >= limit && stall)
+                holdUntilStopped();
+
             if (offset >= limit || (pause > 0 && ! waitFor (pause)))
                 return false;
 

@@ -38,9 +38,14 @@ public:
         juce::String contentType { "application/octet-stream" };
         int delayMs = 0;          // wait before answering
         int truncateAfter = -1;   // announce the whole body, send only this many bytes, then close
+        bool stall = false;       // with truncateAfter: hold the connection there instead, as a stalled server does
         int trickleMs = 0;        // send the body one byte at a time, this long apart
         bool noAnswer = false;    // hold the connection until the server stops
         bool ranges = true;       // a range request gets its range; false: the whole body
+
+        /** A range request answered wrongly (206, If-Range ignored): a range that ends short of
+            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag. */
+        enum class RangeFault { none, endsShort, bodyShort, bodyLong, noTag } rangeFault = RangeFault::none;
 
         static Answer text (const juce::String& body, int status = 200);
         static Answer error (int status);
