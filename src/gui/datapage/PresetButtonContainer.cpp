@@ -719,7 +719,9 @@ juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
     juce::PopupMenu special;
     special.addItem (106, "Paste to Selected", sel > 0);
     special.addItem (108, plural ("Paste to Original Location", clip > 1), canPaste);
-    special.addItem (109, plural ("Paste to Empty Location", clip > 1), canPaste);
+    const auto* shown = getWorkingData();
+    const auto hasEmptySlot = shown != nullptr && ! shown->getEmptyPresetIndices().isEmpty();
+    special.addItem (109, plural ("Paste to Empty Location", clip > 1), canPaste && hasEmptySlot);
     menu.addSubMenu ("Paste Special", special, canPaste);
 
     menu.addItem (110, plural ("Delete Selected Preset", sel > 1), sel > 0 && canEdit);
@@ -752,7 +754,6 @@ juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
         send.addItem (117, "All Changes", changes);
     }
 
-    const auto* shown = getWorkingData();
     send.addItem (118, plural ("Selected Preset", sel > 1), sel > 0);
     send.addItem (119, "Setup", shown != nullptr && shown->getSetup().isComplete());
     menu.addSubMenu ("Send to " + (devices != nullptr ? devices->getActiveDeviceDisplayName() : juce::String()), send);
