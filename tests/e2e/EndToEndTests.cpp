@@ -882,6 +882,20 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
 }
 
+TEST_F (EndToEnd, KeysPressedWhileAScanGreysOutTheirPageActOnceItIsThere)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
+
+    // At once, each key once, while the start's scan greys out the presets page: it turns, then Find opens there.
+    keys (window, { "ctrl+Tab", "ctrl+f" });
+    const auto find = findWindow ("Find Preset");
+    ASSERT_TRUE (find.isNotEmpty());
+    ASSERT_TRUE (keysUntilGone (find, "Find Preset", { "Escape" }));
+    quit (window);
+}
+
 TEST_F (EndToEnd, AScanStartedFromTheKeysGivesScanTheKeysBack)
 {
     // The first start: the unit connected is read at once, greying the page out once more.
