@@ -36,6 +36,8 @@ using namespace ContentComponentSupport;
 
 namespace
 {
+    bool isFindKey (const juce::KeyPress& key)   { return key == juce::KeyPress ('f', juce::ModifierKeys::ctrlModifier, 0); }
+
     enum class Enabled { always, unitActive, idleOrFirmware, idleOrLostWithUnit };
 
     struct CommandEntry
@@ -237,12 +239,74 @@ void BelvoraContentComponent::resized()
 // The page's own keys reach it from its controls; from the window's others, Find only.
 bool BelvoraContentComponent::keyPressed (const juce::KeyPress& key)
 {
-    if (key != juce::KeyPress ('f', juce::ModifierKeys::ctrlModifier, 0) || tabs.getCurrentContentComponent() != dataPage.get()
-        || ! dataPage->isShowing() || ! dataPage->isEnabled())
+    if (! isFindKey (key) || ! canDoWindowKey (key))
         return false;
 
     dataPage->showFindDialog();
     return true;
+}
+
+bool BelvoraContentComponent::windowKeyPressed (const juce::KeyPress& key)
+{
+    const auto pageKey = NavigationKeys::isPageKey (key);
+
+    if (! pageKey && ! isFindKey (key))
+        return false;
+
+    if (heldWindowKeys.isEmpty() && canDoWindowKey (key))
+    {
+        doWindowKey (key);
+        return true;
+    }
+
+    // Behind those held, in their order.
+    if (! isScanning() && heldWindowKeys.isEmpty())
+        return pageKey;   // consumed even where there is no other page: left alone, Ctrl+Tab would move on as Tab does
+
+    heldWindowKeys.add (key);
+    return true;
+}
+
+bool BelvoraContentComponent::isScanning() const
+{
+    auto* app = Belvora::getInstance();
+    return app != nullptr && (app->getAppState() == AppState::starting || app->getAppState() == AppState::scanning);
+}
+
+bool BelvoraContentComponent::canDoWindowKey (const juce::KeyPress& key)
+{
+    if (isFindKey (key))
+        return tabs.getCurrentContentComponent() == dataPage.get() && dataPage->isShowing() && dataPage->isEnabled();
+
+    return NavigationKeys::hasPageToTurnTo (tabs);
+}
+
+void BelvoraContentComponent::doWindowKey (const juce::KeyPress& key)
+{
+    if (isFindKey (key))
+        dataPage->showFindDialog();
+    else
+        NavigationKeys::turnPage (tabs, key);
+}
+
+// After the state or a page changed: the held keys that can act now, in order. Those still
+// waiting once the scan is over, and the unit it connected is read, are dropped; so are all
+// when a box comes up meanwhile.
+void BelvoraContentComponent::doHeldWindowKeysLater()
+{
+    if (heldWindowKeys.isEmpty())
+        return;
+
+    juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<BelvoraContentComponent> (this)]
+    {
+        // Find runs its box here: the window may be gone once it closes.
+        while (safe != nullptr && ! safe->heldWindowKeys.isEmpty() && ! safe->isCurrentlyBlockedByAnotherModalComponent()
+               && safe->canDoWindowKey (safe->heldWindowKeys.getFirst()))
+            safe->doWindowKey (safe->heldWindowKeys.removeAndReturn (0));
+
+        if (safe != nullptr && (safe->isCurrentlyBlockedByAnotherModalComponent() || (! safe->isScanning() && safe->devicePage->isEnabled())))
+            safe->heldWindowKeys.clear();
+    });
 }
 
 //==============================================================================
@@ -440,12 +504,15 @@ void BelvoraContentComponent::setPagesEnabled (bool enabled)
     // meanwhile and brings it back with them.
     dataPage->setEnabled (enabled);
     devicePage->setEnabled (enabled);
+    doHeldWindowKeysLater();
 }
 
 void BelvoraContentComponent::setPresetsTabEnabled (bool enabled)
 {
     if (auto* button = tabs.getTabbedButtonBar().getTabButton (presetsTabIndex))
         button->setEnabled (enabled);
+
+    doHeldWindowKeysLater();
 }
 
 bool BelvoraContentComponent::isPresetsTabEnabled() const

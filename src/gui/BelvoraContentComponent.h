@@ -68,6 +68,11 @@ public:
     /** Ctrl+F finds presets wherever the focus is in the window while the presets page shows. */
     bool keyPressed (const juce::KeyPress& key) override;
 
+    /** The window's keys for the pages (Ctrl+Tab and its kin, Ctrl+F) from anywhere in it; false for
+        others. One pressed while a scan (the start's too), and the connection it makes, grey out
+        the page it needs is held, and done once that page is usable. */
+    bool windowKeyPressed (const juce::KeyPress& key);
+
     // Commands
     juce::ApplicationCommandTarget* getNextCommandTarget() override;
     void getAllCommands (juce::Array<juce::CommandID>& commands) override;
@@ -140,6 +145,10 @@ private:
     void setUpIconButton (juce::DrawableButton& button, const char* svg, int svgSize, int commandId);
     void setPagesEnabled (bool enabled);
     void setPresetsTabEnabled (bool enabled);
+    bool isScanning() const;
+    bool canDoWindowKey (const juce::KeyPress& key);
+    void doWindowKey (const juce::KeyPress& key);
+    void doHeldWindowKeysLater();
     void startStatus (int totalSteps);
     void postDeviceCommand (DeviceCommandMessage* command);
     void openUrl (const juce::String& address);
@@ -194,6 +203,7 @@ private:
     juce::StringArray descriptionReadDeviceNames;
     bool mismatchQuestionOpen = false;
     bool downloadFailedBoxOpen = false;
+    juce::Array<juce::KeyPress> heldWindowKeys;   // pressed during the start, for a page still greyed out
 
     std::unique_ptr<StatusBar> statusBar;
     std::unique_ptr<DevicePage> devicePage;

@@ -449,6 +449,7 @@ void BelvoraContentComponent::setAppState (AppState state)
 
     broadcastChange (ChangeInfo::forAppState (static_cast<int> (state), static_cast<int> (old)));
     commandStatesChanged();
+    doHeldWindowKeysLater();
 
     if (state == AppState::idle && ! downloading)
         statusBar->hideProgress();

@@ -160,8 +160,7 @@ void MainAppWindow::closeButtonPressed()
 bool MainAppWindow::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
-        || NavigationKeys::turnPage (contentComponent->getTabs(), key)
-        || (! contentComponent->hasKeyboardFocus (true) && contentComponent->keyPressed (key)) || juce::DocumentWindow::keyPressed (key);
+        || contentComponent->windowKeyPressed (key) || juce::DocumentWindow::keyPressed (key);
 }
 
 bool MainAppWindow::keyStateChanged (bool isKeyDown)

@@ -882,6 +882,44 @@ TEST_F (EndToEnd, MenusOpenFromTheIconsAndAnswerTheKeyboard)
     EXPECT_FALSE (findFile ("working.mwd").existsAsFile()) << "nothing was downloaded, so nothing is kept";
 }
 
+TEST_F (EndToEnd, KeysPressedWhileAScanGreysOutTheirPageActOnceItIsThere)
+{
+    storeSettings ({ { "dataSyncMethod", "manual" } });
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
+
+    // At once, each key once, while the start's scan greys out the presets page: it turns, then Find opens there.
+    keys (window, { "ctrl+Tab", "ctrl+f" });
+    const auto find = findWindow ("Find Preset");
+    ASSERT_TRUE (find.isNotEmpty());
+    ASSERT_TRUE (keysUntilGone (find, "Find Preset", { "Escape" }));
+    quit (window);
+}
+
+TEST_F (EndToEnd, AScanStartedFromTheKeysGivesScanTheKeysBack)
+{
+    // The first start: the unit connected is read at once, greying the page out once more.
+    const auto window = openWindow();
+    ASSERT_TRUE (window.isNotEmpty()) << "the program did not start";
+    ASSERT_TRUE (waitFor ([&] { return connectionEvents() > 0; }) && waitUntilIdle (window));
+
+    // Scan and Disconnect lead the devices tab's toolbar; the first tile shows the unit connected.
+    const juce::Rectangle<int> scanItem { 0, 32, 66, 60 }, firstTile { 15, 130, 210, 150 };
+    const auto scanRinged = [&] { return countColour (window, scanItem, juce::Colour (0xff2b6cb0)) > 100; };
+    const auto connected = [&] { return countColour (window, firstTile, juce::Colour (0xff086da6)) > 100; };
+    ASSERT_TRUE (repeatUntil ([&] { keys (window, { "Tab" }); }, scanRinged));
+
+    // Disconnect by keys: greyed out, it hands the keys back to Scan.
+    keys (window, { "Tab", "space" });
+    ASSERT_TRUE (waitFor ([&] { return ! connected() && scanRinged(); }));
+
+    // Space scans, and the scan connects the unit again: Scan has the keys once it is done.
+    keys (window, { "space" });
+    ASSERT_TRUE (waitFor (connected));
+    EXPECT_TRUE (waitFor ([&] { return scanRinged() && waitUntilIdle (window); }));
+    quit (window);
+}
+
 TEST_F (EndToEnd, OneProgramRunsPerHomeAndASecondStartThereSaysSo)
 {
     const auto window = openWindow();

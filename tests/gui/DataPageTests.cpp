@@ -486,11 +486,23 @@ TEST_F (DataPageTest, KeysAfterAMenuReachThePageAndTheEditorItOpened)
     ASSERT_TRUE (keyOnScreen ("space") && running->waitFor ([&] { return escape.done && options.hasKeyboardFocus (false) && options.getPeer()->isFocused(); }));
     ASSERT_TRUE (keyOnScreen ("Tab") && running->waitFor ([&] { return running->content().getHelpButton().hasKeyboardFocus (false); }));
 
-    // Once round the presets page: no stop lies inside another, which would show the same ring twice.
+    // Once round the presets page, a preset's steps in the details: each stop but a text box (its caret
+    // shows) wears its ring, and none lies inside another, which would show the same ring twice.
+    page().getDataViewPanel().getPresetContainer().setSelectedPresets ({ 5 });
     juce::Array<juce::Component*> stops;
+    const auto ringAround = [&] (juce::Component& c)
+    {
+        auto& window = running->window();
+        const auto area = window.getLocalArea (&c, c.getLocalBounds()).expanded (2).getIntersection (window.getLocalBounds());
+        return WidgetTests::countPixels (window.createComponentSnapshot (area, true, 1.0f), area.withZeroOrigin(),
+                                         WidgetTests::hue (Palette::focusRingColour, 3));
+    };
 
     while (pressKey (juce::KeyPress (juce::KeyPress::tabKey)) && stops.size() < 40
-           && stops.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent())) {}
+           && stops.addIfNotAlreadyThere (juce::Component::getCurrentlyFocusedComponent()))
+        EXPECT_TRUE (dynamic_cast<juce::TextEditor*> (stops.getLast()) != nullptr || ringAround (*stops.getLast()) > 0) << typeid (*stops.getLast()).name() << " \"" << stops.getLast()->getName() << "\" shows no focus";
+
+    EXPECT_TRUE (std::any_of (stops.begin(), stops.end(), [] (auto* c) { return dynamic_cast<StepButton*> (c) != nullptr; }));
 
     for (auto* outer : stops)
         for (auto* inner : stops)

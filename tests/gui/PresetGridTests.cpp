@@ -456,6 +456,15 @@ TEST_F (PresetGrid, MenuEnablesWhatTheSelectionAndClipboardAllow)
     grid().mouseUp (eventOn (*grid().getButton (9), Mods::rightButtonModifier));
     EXPECT_EQ (shown, 1);
     EXPECT_EQ (data().getPresetNames ({ 9, 10 }), juce::StringArray ({ "A 1", "A 2" }));
+
+    // Every slot used: no empty one to paste to is offered.
+    bool toEmpty = false;
+    const GridMenus::ScopedResponder look ([&] (const juce::PopupMenu& menu) { GridMenus::findItem (menu, 109, nullptr, &toEmpty); return 0; });
+    grid().mouseUp (eventOn (*grid().getButton (9), Mods::rightButtonModifier));
+    EXPECT_TRUE (toEmpty);
+    grid().pasteClipboardTo ({ 6, 7, 11 });
+    grid().mouseUp (eventOn (*grid().getButton (9), Mods::rightButtonModifier));
+    EXPECT_FALSE (toEmpty);
 }
 
 //==============================================================================

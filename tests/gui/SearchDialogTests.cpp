@@ -549,6 +549,45 @@ TEST_F (SearchDialogTest, TabGoesAlongTheSearchRowToTheTableWhichShowsTheFocusAn
     EXPECT_EQ (page.calls, juce::StringArray ({ "item Reverb Set", "select 2", "scroll 2" }));
 }
 
+TEST_F (SearchDialogTest, WithNothingTypedTabSkipsTheHitsAndLettersTypedAnywhereGoOnTheQuery)
+{
+    auto dialog = makeDialog();
+    juce::StringArray order, queries;
+    bool tableHadFocus = false;
+
+    runModally (*dialog, [&] (BelvoraDialog& d)
+    {
+        auto& content = dynamic_cast<SearchDialog&> (d).getSearchContent();
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return d.getPeer()->isFocused() && d.isParentOf (juce::Component::getCurrentlyFocusedComponent()); }));
+        content.getSearchField().grabKeyboardFocus();
+
+        // Round the window once: the table, with no room yet, is no stop.
+        do
+        {
+            if (! pressKey (juce::KeyPress (juce::KeyPress::tabKey)) || order.size() == 8)
+                break;
+
+            order.add (juce::Component::getCurrentlyFocusedComponent()->getName());
+            tableHadFocus = tableHadFocus || content.getTable().hasKeyboardFocus (true);
+        }
+        while (! content.getSearchField().hasKeyboardFocus (false));
+
+        // On a filter button, then in the hits, letters go on the query.
+        content.getLocationButton().grabKeyboardFocus();
+        typeText ("pl");
+        queries.add (content.getSearchText());
+        TestEnvironment::runMessageLoopUntil ([&] { return ! content.isSearching(); });
+
+        if (content.focusOnBestMatch() && typeText ("a"))
+            queries.add (content.getSearchText());
+
+        d.closeButtonPressed();
+    });
+
+    EXPECT_FALSE (tableHadFocus) << order.joinIntoString (", ");
+    EXPECT_EQ (queries, juce::StringArray ({ "pl", "pla" }));
+}
+
 TEST_F (SearchDialogTest, AMenuLeftOpenOutlivesTheDialog)
 {
     {

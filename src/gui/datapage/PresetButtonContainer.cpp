@@ -7,7 +7,6 @@
 #include "gui/BVLookAndFeel.h"
 #include "gui/CommandIDs.h"
 #include "gui/datapage/DataPageEdits.h"
-#include "gui/widgets/NavigationKeys.h"
 #include "model/SourceTree.h"
 
 namespace
@@ -26,12 +25,6 @@ namespace
     }
 
     juce::String plural (const juce::String& text, bool many)   { return many ? text + "s" : text; }
-
-    bool isDragging (juce::Component& c)
-    {
-        auto* container = juce::DragAndDropContainer::findParentDragContainerFor (&c);
-        return container != nullptr && container->isDragAndDropActive();
-    }
 }
 
 /** The "Button Size" slider of the menu; it reaches the grid only while the grid exists. */
@@ -77,14 +70,10 @@ PresetButtonContainer::PresetButtonContainer (DataPageEdits& pageToUse, juce::Vi
     // The workspace's viewport holds the focus: the arrows reach the grid before they scroll it.
     if (viewport != nullptr)
         viewport->addKeyListener (this);
-
-    juce::Desktop::getInstance().addFocusChangeListener (this);
 }
 
 PresetButtonContainer::~PresetButtonContainer()
 {
-    juce::Desktop::getInstance().removeFocusChangeListener (this);
-
     if (viewport != nullptr)
         viewport->removeKeyListener (this);
 
@@ -126,7 +115,7 @@ float PresetButtonContainer::baseFontHeight()
 void PresetButtonContainer::setItem (const juce::ValueTree& newItem)
 {
     if (newItem != item)
-        focusedSlot = anchorSlot = 0;
+        keys.forgetSlots();
 
     item = newItem;
     selectedSlots.clear();
@@ -136,7 +125,7 @@ void PresetButtonContainer::setItem (const juce::ValueTree& newItem)
 
     updateForItem();
     restoreSelection();
-    updateFocusRing();
+    keys.updateFocusRing();
 }
 
 void PresetButtonContainer::clearItem()
@@ -233,7 +222,7 @@ void PresetButtonContainer::rebuildButtons()
     buttons.clear();
     selectedSlots.clear();
     pendingSelectOnly = false;
-    focusedSlot = ringedSlot = anchorSlot = 0;
+    keys.forgetButtons();
 
     const auto n = caps.caps.numPresets;
 
@@ -460,10 +449,7 @@ void PresetButtonContainer::buttonClicked (juce::Button* b)
         return;
 
     const auto slot = button->getSlotNumber();
-    setFocusedSlot (slot, false);   // not scrolled: the content would move under the pointer
-
-    if (! mods.isShiftDown())
-        anchorSlot = slot;
+    keys.clickedOn (slot, mods.isShiftDown());
 
     const auto wasSelected = selectedSlots.contains (slot);
     button->setToggleState (! button->getToggleState(), juce::dontSendNotification);
@@ -703,306 +689,6 @@ void PresetButtonContainer::findLassoItemsInArea (juce::Array<PresetButton*>& re
 }
 
 //==============================================================================
-bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Component* origin)
-{
-    // From the workspace's viewport, the keys that move in the grid; the rest go the page's way.
-    if (origin != nullptr && origin == viewport)
-        return viewport->getViewedComponent() == this && getWorkingData() != nullptr && moveFocusByKey (key);
-
-    // The page hands on what its other parts left: a Delete meant for the browser must not delete presets too.
-    const auto fromElsewhere = origin != nullptr && origin != this && ! isParentOf (origin) && origin != owner.getPageComponent();
-
-    if (fromElsewhere && (key == juce::KeyPress::deleteKey || key == juce::KeyPress::backspaceKey))
-        return false;
-
-    return keyPressed (key);
-}
-
-bool PresetButtonContainer::keyPressed (const juce::KeyPress& key)
-{
-    if (getWorkingData() == nullptr)
-        return false;
-
-    const auto mods = key.getModifiers();
-    const auto code = key.getKeyCode();
-    const auto ctrl = mods.isCommandDown();
-
-    if (NavigationKeys::opensContextMenu (key))
-        return showMenuByKeys();
-
-    if (key == juce::KeyPress::escapeKey)
-    {
-        if (selectedSlots.isEmpty() || isDragging (*this))
-            return false;
-
-        setSelectedPresets ({});
-        return true;
-    }
-
-    if (key == juce::KeyPress::deleteKey || key == juce::KeyPress::backspaceKey)
-    {
-        if (isReadOnly() || ! (caps.presetDelete || ! showsActiveDevice))
-            return false;
-
-        return deleteSelectedPresets();
-    }
-
-    if (! ctrl)
-        return false;
-
-    const auto letter = juce::CharacterFunctions::toLowerCase ((juce::juce_wchar) code);
-
-    if (letter == 'a')
-    {
-        selectPresets (mods.isShiftDown());
-        return true;
-    }
-
-    // The keys follow the rules of the menu's items.
-    if (letter == 'c')  return copySelected();
-    if (letter == 'x')  return canEdit() && cutSelected();
-
-    // At the slot the user chose by keys or by a click, never where the pointer happens to be.
-    if (letter == 'v')
-    {
-        const auto slot = getKeyTargetSlot();
-        return canPaste() && slot > 0 && pasteClipboardTo (getPasteSlotsFrom (slot));
-    }
-
-    if (code == '+' || code == '=' || code == juce::KeyPress::numberPadAdd)
-    {
-        zoomButtons (1.1);
-        return true;
-    }
-
-    if (code == '-' || code == juce::KeyPress::numberPadSubtract)
-    {
-        zoomButtons (0.9);
-        return true;
-    }
-
-    if (code == '0')
-    {
-        setButtonScale (1.0);
-        return true;
-    }
-
-    return false;
-}
-
-//==============================================================================
-bool PresetButtonContainer::isShownSlot (int slot) const
-{
-    auto* button = buttons[slot];
-    return slot > 0 && button != nullptr && button->isVisible();
-}
-
-void PresetButtonContainer::setFocusedSlot (int slot, bool bringIntoView)
-{
-    if (! isShownSlot (slot))
-        return;
-
-    focusedSlot = slot;
-    updateFocusRing();
-
-    if (! bringIntoView || viewport == nullptr)
-        return;
-
-    const auto view = viewport->getViewArea();
-    const auto bounds = buttons.getUnchecked (slot)->getBounds();
-
-    if (bounds.getY() < view.getY() || bounds.getHeight() > view.getHeight())
-        viewport->setViewPosition (view.getX(), bounds.getY());
-    else if (bounds.getBottom() > view.getBottom())
-        viewport->setViewPosition (view.getX(), bounds.getBottom() - view.getHeight());
-}
-
-void PresetButtonContainer::updateFocusRing()
-{
-    const auto keysHere = viewport != nullptr && viewport->getViewedComponent() == this && viewport->hasKeyboardFocus (true);
-    const auto slot = keysHere && isShownSlot (focusedSlot) ? focusedSlot : 0;
-
-    if (slot == ringedSlot)
-        return;
-
-    if (auto* old = buttons[ringedSlot])
-        old->setFocusRing (false);
-
-    ringedSlot = slot;
-
-    // In front of its neighbours, which overlap its edges by a pixel.
-    if (auto* ringed = slot > 0 ? buttons[slot] : nullptr)
-    {
-        ringed->toFront (false);
-        ringed->setFocusRing (true);
-    }
-}
-
-int PresetButtonContainer::firstSlotInView() const
-{
-    const auto view = viewport != nullptr ? viewport->getViewArea() : getLocalBounds();
-
-    if (! selectedSlots.isEmpty() && isShownSlot (selectedSlots.getFirst())
-        && view.contains (buttons.getUnchecked (selectedSlots.getFirst())->getBounds()))
-        return selectedSlots.getFirst();
-
-    int first = 0;
-
-    for (int slot = 1; slot < buttons.size(); ++slot)
-    {
-        if (! isShownSlot (slot))
-            continue;
-
-        if (view.intersects (buttons.getUnchecked (slot)->getBounds()))
-            return slot;
-
-        if (first == 0)
-            first = slot;
-    }
-
-    return first;
-}
-
-// Left and Right go by slot, Up and Down to the nearest button a row away, the
-// page keys a view's height away, Home and End to the first and last slot.
-int PresetButtonContainer::findSlotFrom (int from, int keyCode) const
-{
-    juce::Array<int> shown;
-
-    for (int slot = 1; slot < buttons.size(); ++slot)
-        if (isShownSlot (slot))
-            shown.add (slot);
-
-    const auto index = shown.indexOf (from);
-
-    if (shown.isEmpty() || index < 0)
-        return 0;
-
-    if (keyCode == juce::KeyPress::homeKey)    return shown.getFirst();
-    if (keyCode == juce::KeyPress::endKey)     return shown.getLast();
-    if (keyCode == juce::KeyPress::leftKey)    return shown[juce::jmax (0, index - 1)];
-    if (keyCode == juce::KeyPress::rightKey)   return shown[juce::jmin (shown.size() - 1, index + 1)];
-
-    const auto bounds = buttons.getUnchecked (from)->getBounds();
-    const auto page = viewport != nullptr ? juce::jmax (bounds.getHeight(), viewport->getViewHeight() - bounds.getHeight()) : bounds.getHeight();
-    const auto step = keyCode == juce::KeyPress::upKey || keyCode == juce::KeyPress::downKey ? bounds.getHeight() : page;
-    const auto up = keyCode == juce::KeyPress::upKey || keyCode == juce::KeyPress::pageUpKey;
-    const auto aim = bounds.getCentre().translated (0, up ? -step : step);
-
-    auto nearest = from;
-    auto best = std::numeric_limits<int>::max();
-
-    for (auto slot : shown)
-    {
-        const auto d = buttons.getUnchecked (slot)->getBounds().getCentre() - aim;
-
-        if (const auto distance = d.x * d.x + d.y * d.y; distance < best)
-        {
-            best = distance;
-            nearest = slot;
-        }
-    }
-
-    return nearest;
-}
-
-void PresetButtonContainer::selectRange (int from, int to)
-{
-    juce::Array<int> range;
-
-    for (int slot = juce::jmin (from, to); slot <= juce::jmax (from, to); ++slot)
-        if (auto* button = buttons[slot]; slot > 0 && button != nullptr && ! button->isUnselectable())
-            range.add (slot);
-
-    setSelectedPresets (range);
-}
-
-bool PresetButtonContainer::moveFocusByKey (const juce::KeyPress& key)
-{
-    const auto mods = key.getModifiers();
-    const auto code = key.getKeyCode();
-
-    if (mods.isAltDown())
-        return false;
-
-    // Space or Return selects the focused slot (Ctrl+Space adds it or takes it out).
-    if (code == juce::KeyPress::spaceKey || code == juce::KeyPress::returnKey)
-    {
-        if (mods.isShiftDown() || (mods.isCommandDown() && code == juce::KeyPress::returnKey))
-            return false;
-
-        if (! isShownSlot (focusedSlot))
-        {
-            setFocusedSlot (firstSlotInView(), true);
-            return focusedSlot > 0;
-        }
-
-        setFocusedSlot (focusedSlot, true);
-        anchorSlot = focusedSlot;
-
-        if (buttons.getUnchecked (focusedSlot)->isUnselectable())
-            return true;
-
-        auto slots = mods.isCommandDown() ? selectedSlots : juce::Array<int>();
-
-        if (slots.contains (focusedSlot))
-            slots.removeAllInstancesOf (focusedSlot);
-        else
-            slots.add (focusedSlot);
-
-        setSelectedPresets (slots);
-        return true;
-    }
-
-    const int moves[] = { juce::KeyPress::leftKey, juce::KeyPress::rightKey, juce::KeyPress::upKey, juce::KeyPress::downKey,
-                          juce::KeyPress::homeKey, juce::KeyPress::endKey, juce::KeyPress::pageUpKey, juce::KeyPress::pageDownKey };
-
-    if (mods.isCommandDown() || std::find (std::begin (moves), std::end (moves), code) == std::end (moves))
-        return false;
-
-    // The first key shows where the keys are (the selection, or the first slot in view) before it moves them.
-    const auto from = focusedSlot;
-    const auto to = isShownSlot (from) ? findSlotFrom (from, code) : firstSlotInView();
-
-    if (to == 0)
-        return false;
-
-    if (mods.isShiftDown())
-    {
-        if (! isShownSlot (anchorSlot) || selectedSlots.isEmpty())
-            anchorSlot = isShownSlot (from) ? from : to;
-
-        selectRange (anchorSlot, to);
-    }
-
-    setFocusedSlot (to, true);
-    return true;
-}
-
-/** Where a paste by keys or from the toolbar goes: the focused slot, else the first selected one; 0 for none. */
-int PresetButtonContainer::getKeyTargetSlot() const
-{
-    if (isShownSlot (focusedSlot))
-        return focusedSlot;
-
-    return selectedSlots.isEmpty() ? 0 : selectedSlots.getFirst();
-}
-
-/** What a cut or a copy takes: the selection, else the preset of the focused slot. */
-juce::Array<int> PresetButtonContainer::getChosenSlots() const
-{
-    if (! selectedSlots.isEmpty())
-        return selectedSlots;
-
-    const auto* data = getWorkingData();
-
-    if (data != nullptr && isShownSlot (focusedSlot) && data->isPresetSlotUsed (focusedSlot))
-        return { focusedSlot };
-
-    return {};
-}
-
-//==============================================================================
 int PresetButtonContainer::slotOfEvent (const juce::MouseEvent* e) const
 {
     if (e != nullptr)
@@ -1015,7 +701,7 @@ int PresetButtonContainer::slotOfEvent (const juce::MouseEvent* e) const
 juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
 {
     const auto sel = selectedSlots.size();
-    const auto chosen = getChosenSlots().size();
+    const auto chosen = keys.getChosenSlots().size();
     const auto canEdit = this->canEdit();
     const auto canPaste = this->canPaste();
     const auto clip = clipboard != nullptr ? clipboard->getUsedPresetIndices().size() : 0;
@@ -1033,7 +719,9 @@ juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
     juce::PopupMenu special;
     special.addItem (106, "Paste to Selected", sel > 0);
     special.addItem (108, plural ("Paste to Original Location", clip > 1), canPaste);
-    special.addItem (109, plural ("Paste to Empty Location", clip > 1), canPaste);
+    const auto* shown = getWorkingData();
+    const auto hasEmptySlot = shown != nullptr && ! shown->getEmptyPresetIndices().isEmpty();
+    special.addItem (109, plural ("Paste to Empty Location", clip > 1), canPaste && hasEmptySlot);
     menu.addSubMenu ("Paste Special", special, canPaste);
 
     menu.addItem (110, plural ("Delete Selected Preset", sel > 1), sel > 0 && canEdit);
@@ -1066,7 +754,6 @@ juce::PopupMenu PresetButtonContainer::createMenu (bool hasPasteSlot)
         send.addItem (117, "All Changes", changes);
     }
 
-    const auto* shown = getWorkingData();
     send.addItem (118, plural ("Selected Preset", sel > 1), sel > 0);
     send.addItem (119, "Setup", shown != nullptr && shown->getSetup().isComplete());
     menu.addSubMenu ("Send to " + (devices != nullptr ? devices->getActiveDeviceDisplayName() : juce::String()), send);
@@ -1079,26 +766,6 @@ void PresetButtonContainer::showMenu (const juce::MouseEvent& e)
 {
     if (isEnabled())
         showMenu (slotOfEvent (&e), juce::PopupMenu::Options().withMousePosition());
-}
-
-// By keys the menu is the focused slot's (else the selection's), beside it, brought
-// into view; with neither, at the workspace's corner, with nowhere to paste.
-bool PresetButtonContainer::showMenuByKeys()
-{
-    if (! isEnabled() || viewport == nullptr || ! viewport->hasKeyboardFocus (true))
-        return false;
-
-    const auto slot = getKeyTargetSlot();
-
-    if (! isShownSlot (slot))
-    {
-        showMenu (0, NavigationKeys::besideArea (*viewport, { 0, 0, 1, 1 }));
-        return true;
-    }
-
-    setFocusedSlot (slot, true);
-    showMenu (slot, NavigationKeys::besideArea (*this, buttons.getUnchecked (slot)->getBounds()));
-    return true;
 }
 
 void PresetButtonContainer::showMenu (int slot, const juce::PopupMenu::Options& where)
@@ -1160,7 +827,7 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
         case 104:   if (clipboard != nullptr && e != nullptr) insertClipboardAt (slotOfEvent (e)); break;
         case 105:
             // Without a click (the toolbar, a menu opened by keys) at the focused or first selected slot, never at one not chosen.
-            if (const auto slot = e != nullptr ? slotOfEvent (e) : getKeyTargetSlot(); clipboard != nullptr && slot > 0)
+            if (const auto slot = e != nullptr ? slotOfEvent (e) : keys.getTargetSlot(); clipboard != nullptr && slot > 0)
                 pasteClipboardTo (getPasteSlotsFrom (slot));
             break;
         case 106:   pasteClipboardTo (selectedSlots); break;
@@ -1188,7 +855,7 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
 bool PresetButtonContainer::copySelected()
 {
     const auto* data = getWorkingData();
-    const auto slots = getChosenSlots();
+    const auto slots = keys.getChosenSlots();
 
     if (data == nullptr || slots.isEmpty())
         return false;
@@ -1200,7 +867,7 @@ bool PresetButtonContainer::copySelected()
 
 bool PresetButtonContainer::cutSelected()
 {
-    const auto slots = getChosenSlots();
+    const auto slots = keys.getChosenSlots();
 
     if (! copySelected() || ! deleteSlots (slots))
         return false;

@@ -4,6 +4,7 @@
 #include "gui/datapage/DataSetDragSnapShot.h"
 #include "gui/datapage/GridMenus.h"
 #include "gui/datapage/PanelContainerBase.h"
+#include "gui/datapage/PresetGridKeys.h"
 #include "gui/widgets/PresetButton.h"
 #include "model/DeviceData.h"
 
@@ -20,8 +21,7 @@ class PresetButtonContainer : public PanelContainerBase,
                               public juce::Button::Listener,
                               public juce::Slider::Listener,
                               public juce::DragAndDropTarget,
-                              public juce::ChangeBroadcaster,
-                              private juce::FocusChangeListener
+                              public juce::ChangeBroadcaster
 {
 public:
     PresetButtonContainer (DataPageEdits& owner, juce::Viewport* viewport);
@@ -43,10 +43,10 @@ public:
 
     /** The slot the keys act on, ringed while the workspace has the keyboard focus: moved by the
         arrows, Home, End and the page keys, and by a click; 0 until the user placed it. */
-    int getFocusedSlot() const noexcept                         { return focusedSlot; }
+    int getFocusedSlot() const noexcept                         { return keys.getFocusedSlot(); }
 
     /** Moves the focused slot there (brought into view when asked); nothing for a slot without a shown button. */
-    void setFocusedSlot (int slot, bool bringIntoView = true);
+    void setFocusedSlot (int slot, bool bringIntoView = true)   { keys.setFocusedSlot (slot, bringIntoView); }
 
     /** The user's presets of the data: used slots whose preset is not the factory's or was edited. */
     static juce::Array<int> getUserPresetSlots (const DeviceData& data);
@@ -100,8 +100,8 @@ public:
 
     //==============================================================================
     void presetDataChanged (const juce::ValueTree& source, const juce::Array<int>& slots) override;
-    bool keyPressed (const juce::KeyPress& key) override;
-    bool keyPressed (const juce::KeyPress& key, juce::Component* originatingComponent) override;
+    bool keyPressed (const juce::KeyPress& key) override                        { return keys.keyPressed (key); }
+    bool keyPressed (const juce::KeyPress& key, juce::Component* origin) override   { return keys.keyPressed (key, origin); }
     void buttonClicked (juce::Button* button) override;
     void sliderValueChanged (juce::Slider* slider) override;
     void mouseUp (const juce::MouseEvent& e) override;
@@ -124,19 +124,10 @@ public:
 
 private:
     class SizeSlider;
+    friend class PresetGridKeys;
 
     void showMenu (const juce::MouseEvent& e);
-    bool showMenuByKeys();
     void showMenu (int slot, const juce::PopupMenu::Options& where);
-    bool moveFocusByKey (const juce::KeyPress& key);
-    int findSlotFrom (int from, int keyCode) const;
-    int firstSlotInView() const;
-    bool isShownSlot (int slot) const;
-    void selectRange (int from, int to);
-    void updateFocusRing();
-    void globalFocusChanged (juce::Component*) override     { updateFocusRing(); }
-    int getKeyTargetSlot() const;
-    juce::Array<int> getChosenSlots() const;
     bool deleteSlots (juce::Array<int> slots);
     bool isCutStillTheLastEdit() const;
     void selectOnly (PresetButton* button);
@@ -174,8 +165,8 @@ private:
     bool showsActiveDevice = false;
     juce::Array<int> selectedSlots;
     bool pendingSelectOnly = false;
-    int focusedSlot = 0, ringedSlot = 0, anchorSlot = 0;
     std::unique_ptr<DeviceData> clipboard;
+    PresetGridKeys keys { *this, viewport };
 
     // The cut whose presets the clipboard holds, until they are pasted: that paste joins
     // its undo step, so that a cut and a paste undo as the one move they are.

@@ -59,6 +59,15 @@ void StepButton::renderImages()
     setSize (side, side);
 }
 
+void StepButton::paintButton (juce::Graphics& g, bool isMouseOver, bool isButtonDown)
+{
+    juce::ImageButton::paintButton (g, isMouseOver, isButtonDown);
+
+    if (hasKeyboardFocus (false))
+        if (auto* look = BVLookAndFeel::of (*this))
+            look->drawFocusRing (g, getLocalBounds().toFloat());
+}
+
 //==============================================================================
 void PresetNameEditor::focusGained (FocusChangeType cause)
 {

@@ -20,6 +20,7 @@ public:
 
 private:
     void renderImages();
+    void paintButton (juce::Graphics&, bool isMouseOver, bool isButtonDown) override;
 
     const int stepIndex;
     const float fontHeight;

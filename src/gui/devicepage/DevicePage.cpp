@@ -328,10 +328,54 @@ void DevicePage::mouseUp (const juce::MouseEvent& e)
 //==============================================================================
 void DevicePage::buttonClicked (juce::Button* button)
 {
+    scanTakesFocusBack = false;
+
     if (auto* item = dynamic_cast<juce::ToolbarItemComponent*> (button))
+    {
+        scanTakesFocusBack = item->getItemId() == DeviceToolbarItemFactory::scan && item->hasKeyboardFocus (false);
         toolbarItemClicked (item->getItemId());
+    }
     else if (auto* tile = dynamic_cast<MidiDeviceStatusButton*> (button))
+    {
         tileClicked (*tile);
+    }
+}
+
+// The page greys out while a scan runs, and again while the unit it connects is read: each
+// time the focus leaves Scan for the window. Once the page is usable again, Scan has the keys
+// back, unless the user took them elsewhere meanwhile.
+void DevicePage::enablementChanged()
+{
+    if (isEnabled() && scanTakesFocusBack)
+        juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<DevicePage> (this)]
+                                         {
+                                             if (safe != nullptr)
+                                                 safe->giveScanTheFocusBack();
+                                         });
+}
+
+void DevicePage::giveScanTheFocusBack()
+{
+    juce::ToolbarItemComponent* scan = nullptr;
+
+    for (int i = 0; i < toolbar.getNumItems() && scan == nullptr; ++i)
+        if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == DeviceToolbarItemFactory::scan)
+            scan = item;
+
+    auto* focused = juce::Component::getCurrentlyFocusedComponent();
+    auto* peer = getPeer();
+
+    if (scan == nullptr || focused == scan || ! isEnabled() || peer == nullptr || ! peer->isFocused())
+        return;
+
+    if (focused != nullptr && focused != getTopLevelComponent())
+    {
+        scanTakesFocusBack = false;
+        return;
+    }
+
+    if (scan->isShowing() && scan->isEnabled() && ! scan->isCurrentlyBlockedByAnotherModalComponent())
+        scan->grabKeyboardFocus();
 }
 
 void DevicePage::toolbarItemClicked (int itemId)

@@ -63,7 +63,10 @@ public:
     void buttonClicked (juce::Button* button) override;
     void changeNotify (const ChangeInfo& info) override;
 
+    void enablementChanged() override;
+
 private:
+    void giveScanTheFocusBack();
     void updatePanelSizes();
     void invoke (int commandId);
     void toolbarItemClicked (int itemId);
@@ -81,6 +84,9 @@ private:
     juce::Component::SafePointer<juce::Component> pressedTile;
     juce::ModifierKeys pressMods;
     std::unique_ptr<juce::MouseListener> childMouse;
+
+    // Scan started the scan from the keys' place: it has them again once the page is usable.
+    bool scanTakesFocusBack = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DevicePage)
 };

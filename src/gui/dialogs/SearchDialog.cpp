@@ -576,6 +576,10 @@ void SearchContent::resized()
 
     table.setBounds (m.gap, fieldBottom + m.gap, w - 2 * m.gap, bottom - fieldBottom - 5 * m.gap);
 
+    // Below the search row only once there is room (the first character typed makes it):
+    // a table with no area would be a Tab stop that shows nothing.
+    table.setVisible (! table.getBounds().isEmpty());
+
     if (results.isEmpty() && ! searching)
     {
         noResults.setFont (BVLookAndFeel::makeFont (m.font, juce::Font::bold));
@@ -587,6 +591,19 @@ void SearchContent::resized()
     {
         noResults.setVisible (false);
     }
+}
+
+bool SearchContent::keyPressed (const juce::KeyPress& key)
+{
+    const auto character = key.getTextCharacter();
+
+    if (character <= ' ' || key.getModifiers().isCommandDown() || key.getModifiers().isAltDown() || searchField.hasKeyboardFocus (false))
+        return false;
+
+    searchField.grabKeyboardFocus();
+    searchField.moveCaretToEnd();
+    searchField.insertTextAtCaret (juce::String::charToString (character));
+    return true;
 }
 
 //==============================================================================

@@ -106,6 +106,9 @@ public:
     void handleMessage (const juce::Message&) override;
     void resized() override;
 
+    /** A character typed where it would be lost (a filter button, the hits) goes on the query. */
+    bool keyPressed (const juce::KeyPress& key) override;
+
 private:
     void readTagSetting (int numTags);
     void showCursor (const juce::MouseCursor& shown);

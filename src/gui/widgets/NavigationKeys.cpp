@@ -56,6 +56,20 @@ namespace NavigationKeys
         return true;
     }
 
+    bool isPageKey (const juce::KeyPress& key)
+    {
+        return pageStep (key) != 0;
+    }
+
+    bool hasPageToTurnTo (juce::TabbedComponent& tabs)
+    {
+        for (int i = 0; i < tabs.getNumTabs(); ++i)
+            if (auto* button = tabs.getTabbedButtonBar().getTabButton (i); i != tabs.getCurrentTabIndex() && button != nullptr && button->isEnabled())
+                return true;
+
+        return false;
+    }
+
     bool opensContextMenu (const juce::KeyPress& key)
     {
         return key == juce::KeyPress (juce::KeyPress::F10Key, juce::ModifierKeys::shiftModifier, 0)

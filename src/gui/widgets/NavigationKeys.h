@@ -11,6 +11,10 @@ namespace NavigationKeys
         focus to that page's first control. False for other keys. */
     bool turnPage (juce::TabbedComponent& tabs, const juce::KeyPress& key);
 
+    /** Whether the key turns pages, and another page is enabled to turn to. */
+    bool isPageKey (const juce::KeyPress& key);
+    bool hasPageToTurnTo (juce::TabbedComponent& tabs);
+
     /** Shift+F10 or the Menu key: the context menu of the focused item. */
     bool opensContextMenu (const juce::KeyPress& key);
 
