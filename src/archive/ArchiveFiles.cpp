@@ -6,7 +6,10 @@
 
 #include <cstring>
 #include <dirent.h>
+#include <string>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 std::unique_ptr<juce::XmlElement> ArchiveFiles::readDocument (const juce::File& file, juce::int64 maxBytes)
 {
@@ -71,10 +74,11 @@ bool ArchiveFiles::inSameFolder (const juce::File& a, const juce::File& b)
     return folderPart (a) == folderPart (b);
 }
 
-juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder, const char* extension)
+juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder, juce::Array<juce::File>* loneDataFiles)
 {
     // The entries' types come with the listing: no stat per file, which was
-    // most of a scan of thousands of backups.
+    // most of a scan of thousands of backups. The data files come from the
+    // same listing, matched to the documents by their raw names.
     juce::Array<juce::File> found;
     auto* listing = ::opendir (folder.getFullPathName().toRawUTF8());
 
@@ -82,25 +86,47 @@ juce::Array<juce::File> ArchiveFiles::findDocuments (const juce::File& folder, c
         return found;
 
     const auto prefix = juce::File::addTrailingSeparator (folder.getFullPathName());
-    const auto extensionLength = std::strlen (extension);
+    std::unordered_set<std::string> documentStems;
+    std::vector<std::string> dataNames;
+
+    const auto endsWith = [] (const char* name, size_t length, const char* extension)
+    {
+        return length >= 4 && std::strcmp (name + length - 4, extension) == 0;
+    };
+
+    const auto isFolder = [] (const dirent& entry, const juce::File& file)
+    {
+        return entry.d_type == DT_DIR || ((entry.d_type == DT_UNKNOWN || entry.d_type == DT_LNK) && file.isDirectory());
+    };
 
     while (const auto* entry = ::readdir (listing))
     {
         const auto length = std::strlen (entry->d_name);
 
+        if (loneDataFiles != nullptr && endsWith (entry->d_name, length, ".mwd"))
+            dataNames.emplace_back (entry->d_name, length);
+
         // A name that is not UTF-8 is no file we wrote, and text operations would read past its end.
-        if (length < extensionLength || std::strcmp (entry->d_name + length - extensionLength, extension) != 0
-            || ! Utf8::isValid (entry->d_name, length))
+        if (! endsWith (entry->d_name, length, ".xml") || ! Utf8::isValid (entry->d_name, length))
             continue;
 
         const auto file = juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (entry->d_name, (int) length));
 
-        if (entry->d_type == DT_DIR || ((entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) && file.isDirectory()))
+        if (isFolder (*entry, file))
             continue;
 
         found.add (file);
+        documentStems.emplace (entry->d_name, length - 4);
     }
 
     ::closedir (listing);
+
+    if (loneDataFiles != nullptr)
+        for (const auto& name : dataNames)
+            if (documentStems.count (name.substr (0, name.size() - 4)) == 0 && Utf8::isValid (name.data(), name.size()))
+                if (const auto file = juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (name.data(), (int) name.size()));
+                    ! file.isDirectory())
+                    loneDataFiles->add (file);
+
     return found;
 }

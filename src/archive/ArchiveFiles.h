@@ -33,9 +33,9 @@ struct ArchiveFiles
     static bool isDirectlyIn (const juce::File& file, const juce::File& folder);
     static bool inSameFolder (const juce::File& a, const juce::File& b);
 
-    /** The ".xml" files of a folder (or those of another extension, dot
-        included), not its subfolders, in no order. */
-    static juce::Array<juce::File> findDocuments (const juce::File& folder, const char* extension = ".xml");
+    /** The ".xml" files of a folder, not its subfolders, in no order; where
+        asked, also its ".mwd" files that no ".xml" of the same name describes. */
+    static juce::Array<juce::File> findDocuments (const juce::File& folder, juce::Array<juce::File>* loneDataFiles = nullptr);
 
     /** An entry of the backup index: a path, relative ones inside the folder. */
     static juce::File resolveEntry (const juce::String& text, const juce::File& folder);

@@ -377,7 +377,8 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
     collect (*index);
 
     const auto indexFile = getIndexFile();
-    const auto archiveFiles = ArchiveFiles::findDocuments (folder);
+    juce::Array<juce::File> loneDataFiles;
+    const auto archiveFiles = ArchiveFiles::findDocuments (folder, &loneDataFiles);
     juce::Array<juce::File> unlisted;
 
     for (const auto& file : archiveFiles)
@@ -402,26 +403,15 @@ int LocalArchiveManager::adoptUnlisted (juce::ValueTree parent)
         ++count;
     }
 
-    return count + adoptLoneDataFiles (parent, archiveFiles);
+    return count + adoptLoneDataFiles (parent, std::move (loneDataFiles));
 }
 
 // A backup's data file is written before its archive file: a stop between
 // the two leaves the data alone, which comes back under a title of its own,
 // its archive file written with the next save. Its names come from the
 // listing, as the archive files' do: no look at each file.
-int LocalArchiveManager::adoptLoneDataFiles (juce::ValueTree parent, const juce::Array<juce::File>& archiveFiles)
+int LocalArchiveManager::adoptLoneDataFiles (juce::ValueTree parent, juce::Array<juce::File> alone)
 {
-    std::unordered_set<juce::String, PathHash, PathEqual> described;
-
-    for (const auto& file : archiveFiles)
-        described.insert (file.withFileExtension ("mwd").getFullPathName());
-
-    juce::Array<juce::File> alone;
-
-    for (const auto& file : ArchiveFiles::findDocuments (getBackupFolder(), ".mwd"))
-        if (described.count (file.getFullPathName()) == 0)
-            alone.add (file);
-
     if (alone.isEmpty())
         return 0;
 

@@ -191,7 +191,7 @@ private:
     void settleDeletedBackups();
     void keepInsideDataFolder (DeviceDataArchive& archive);
     int adoptUnlisted (juce::ValueTree parent);
-    int adoptLoneDataFiles (juce::ValueTree parent, const juce::Array<juce::File>& archiveFiles);
+    int adoptLoneDataFiles (juce::ValueTree parent, juce::Array<juce::File> alone);
     void setAside (const juce::File& file);
     struct PendingSave;
     bool storeGroup (juce::XmlElement& group, const juce::ValueTree& node, std::vector<PendingSave>* deferred = nullptr);
