@@ -230,9 +230,10 @@ namespace
     {
         download (running);
         const auto script = juce::File (Belvora::getScriptFolder (0x12)).getChildFile ("vesper_preset_3_to_4.js");
+        const auto folder = running.devices().getActiveDeviceDataFolder();   // none once disconnected
         running.content().connectToDevice (-1);
         ConversionTestData::makeDeviceData (DeviceProfiler::createCaps (*Nexus::getContentManager(), 0x12, 120)->caps, 120, { 1 })
-            ->saveWorkingFile (running.devices().getActiveDeviceDataFolder(), true);
+            ->saveWorkingFile (folder, true);
         script.replaceWithText ("while (true) {}\n" + script.loadFileAsString());
         running.settings().setValue ("dataSyncMethod", "previous");
         running.content().connectToDevice (0);
