@@ -502,6 +502,11 @@ BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFe
                   DataPage::getWorkspaceKeptText ("Vesper", "1.2.00 build 118", true, "1.3.00 build 130",
                                                   juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working for firmware build 118.mwd")),
                   { "OK" }); });
+BELVORA_SCREEN ("Dialogs/Workspace not converted for want of room", [] (BVLookAndFeel& laf) {
+    return alert (laf, juce::MessageBoxIconType::WarningIcon, "Workspace Not Converted",
+                  DataPage::getWorkspaceNotConvertedText ("Vesper", "1.2.00 build 118", true,
+                                                          juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working.mwd")),
+                  { "OK" }); });
 
 BELVORA_SCREEN ("Dialogs/Backup data missing", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::WarningIcon, "Backup Data Missing",
