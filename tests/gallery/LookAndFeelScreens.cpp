@@ -1,5 +1,6 @@
 // The look-and-feel's pages: palette, pictures and every drawn element.
 
+#include <cerrno>
 #include "app/Belvora.h"
 #include "gallery/Gallery.h"
 #include "gui/BVApplicationFrameLaf.h"
@@ -475,13 +476,13 @@ BELVORA_SCREEN ("Dialogs/Alert, no icon", [] (BVLookAndFeel& laf) {
 BELVORA_SCREEN ("Dialogs/Save failed while working", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::WarningIcon, "File Error",
                   UnsavedWork::failedMessage ({ UnsavedWork::workspaceItem ("Vesper"), UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)"),
-                                                UnsavedWork::indexItem() }), { "OK" }); });
+                                                UnsavedWork::indexItem() }, { ENOSPC }), { "OK" }); });
 BELVORA_SCREEN ("Dialogs/Save failed, saved again", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::InfoIcon, "Saved", UnsavedWork::savedMessage(), { "OK" }); });
 BELVORA_SCREEN ("Dialogs/Save failed at quit", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::WarningIcon, "File Error",
                   UnsavedWork::closingMessage ({ UnsavedWork::workspaceItem ("Vesper"), UnsavedWork::unitDataItem ("Vesper"),
-                                                 UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)") }, true),
+                                                 UnsavedWork::backupItem ("Vesper 2026-12-08 14:02 (All)") }, true, { EACCES }),
                   { "Try Again", UnsavedWork::closeAnywayText (true) }); });
 
 BELVORA_SCREEN ("Dialogs/Start refused: another copy running", [] (BVLookAndFeel& laf) { return refusedStart (laf, true); });
