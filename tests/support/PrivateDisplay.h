@@ -24,10 +24,16 @@ public:
         starts, until this object goes (then it names the earlier one again). */
     void makeCurrent();
 
+    /** Starts a window manager (openbox) on the display, ended with it; true
+        once it manages the screen. */
+    bool startWindowManager();
+
+    pid_t getWindowManager() const noexcept   { return windowManager; }
+
 private:
     void stop();
 
-    pid_t server = 0;
+    pid_t server = 0, windowManager = 0;
     juce::String name;
     bool madeCurrent = false, hadDisplay = false;
     juce::String earlierDisplay;

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <functional>
+#include <sys/types.h>
 
 /** Process-wide test setup and helpers shared by every test program. */
 namespace TestEnvironment
@@ -27,6 +28,14 @@ namespace TestEnvironment
 
     /** True when a display is available for windows. */
     bool hasDisplay();
+
+    /** With BELVORA_TEST_OPENBOX set, the window tests run on a display of their
+        own under openbox: its process, 0 without one. */
+    pid_t getWindowManager();
+    void setWindowManager (pid_t process);
+
+    /** Holds the window manager back, as a slow one is, or lets it go on; nothing without one. */
+    void pauseWindowManager (bool paused);
 
     /** Work to do once the tests ran, while the framework is still up. Returns
         true, so a test program can register from a static initialiser. */
