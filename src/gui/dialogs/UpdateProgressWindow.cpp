@@ -144,6 +144,12 @@ void UpdateProgressWindow::focusGained (FocusChangeType)
     FocusKeeper::passToContent (*this);
 }
 
+void UpdateProgressWindow::focusOfChildComponentChanged (FocusChangeType cause)
+{
+    juce::DocumentWindow::focusOfChildComponentChanged (cause);
+    FocusKeeper::focusChanged (*this);
+}
+
 bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
 {
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)

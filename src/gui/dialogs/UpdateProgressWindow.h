@@ -57,6 +57,7 @@ public:
     bool keyPressed (const juce::KeyPress& key) override;
     void visibilityChanged() override;
     void focusGained (FocusChangeType cause) override;
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
 
     // FirmwareUpdateThread::Host
     void invokeCommand (FirmwareUpdateThread::Command command) override;
