@@ -595,7 +595,7 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
         { [] { return std::make_unique<DeviceInfoDialog> ("Vesper", firmware, ManufactureDate { 2015, 6, 3 }, 1); }, "close" },
         { [] { return std::make_unique<MidiDevicesDialog> (sampleDeviceTable()); }, "close" },
         { [] { return std::make_unique<WarnFileReplaceDialog> (nullptr, "Replace File", "'/a.syx' exists.", true); },
-          "toggleButtonApplyToAll, textButtonYes, textButtonNo" },
+          "textButtonNo, toggleButtonApplyToAll, textButtonYes" },   // opens on the answer that keeps the file
         { [] { return std::make_unique<ExportDialog> (nullptr, "", juce::StringArray { "Workspace", "Backup" }, juce::Array<uint8_t> { 1, 1 }, 0, true); },
           "comboBoxDataSource, toggleButtonSelectedPresets, toggleButtonSingleFile, textEditorFilename, chooseFolderButton, "
           "textButtonStartExport, textButtonCancel" },
