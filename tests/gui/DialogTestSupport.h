@@ -266,11 +266,13 @@ namespace DialogTests
             if (name.isNotEmpty() && m->getName() != name)
                 return;
 
-            if (juce::Time::getMillisecondCounter() > giveUp)   // the keys reach nothing in it: it must not stay for ever
-                return m->exitModalState (-1);
-
             if (! m->getPeer()->isFocused() || ! m->hasKeyboardFocus (true))
+            {
+                if (juce::Time::getMillisecondCounter() > giveUp)   // the keys never reach it: it must not stay for ever
+                    m->exitModalState (-1);
+
                 return;
+            }
 
             if (focused.isEmpty())
                 focused = focusedName();

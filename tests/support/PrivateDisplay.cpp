@@ -3,14 +3,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
@@ -23,26 +22,6 @@ namespace
                 return file;
 
         return {};
-    }
-
-    void endChild (pid_t& child)
-    {
-        if (child <= 0)
-            return;
-
-        ::kill (child, SIGTERM);
-
-        // Either ends within moments of the request; one that does not is not waited on for ever.
-        for (int i = 0; i < 500 && ::waitpid (child, nullptr, WNOHANG) != child; ++i)
-            ::usleep (10000);
-
-        if (::waitpid (child, nullptr, WNOHANG) == 0)
-        {
-            ::kill (child, SIGKILL);
-            ::waitpid (child, nullptr, 0);
-        }
-
-        child = 0;
     }
 
     /** Reads the display number Xvfb writes once it takes connections; empty when
@@ -157,58 +136,53 @@ void PrivateDisplay::makeCurrent()
     madeCurrent = true;
 }
 
-void PrivateDisplay::stop()
-{
-    endChild (windowManager);
-    endChild (server);
-}
-
+// It runs its start-up command once it manages the screen.
 bool PrivateDisplay::startWindowManager()
 {
-    const auto openbox = findOnPath ("openbox");
     const auto ready = juce::File::createTempFile ("openbox-ready");
+    const std::string startup ("touch " + ready.getFullPathName().toStdString());
+    const char* argv[] = { "openbox", "--sm-disable", "--startup", startup.c_str(), nullptr };
 
-    if (! isReady() || openbox == juce::File() || windowManager > 0)
+    if (! isReady())
         return false;
 
-    // It runs its start-up command once it manages the screen.
-    const std::string path (openbox.getFullPathName().toStdString()), startup ("touch " + ready.getFullPathName().toStdString()),
-                      display ("DISPLAY=" + name.toStdString());
-    const char* argv[] = { path.c_str(), "--sm-disable", "--startup", startup.c_str(), nullptr };
-    std::vector<char*> environment { const_cast<char*> (display.c_str()) };
+    makeCurrent();
 
-    for (auto** e = environ; *e != nullptr; ++e)
-        if (std::strncmp (*e, "DISPLAY=", 8) != 0)
-            environment.push_back (*e);
+    if (::posix_spawnp (&windowManager, "openbox", nullptr, nullptr, const_cast<char* const*> (argv), environ) != 0)
+        return false;
 
-    environment.push_back (nullptr);
-    const auto nothing = ::open ("/dev/null", O_RDWR | O_CLOEXEC);
-    const auto parent = ::getpid();
-    windowManager = ::fork();
+    for (int i = 0; i < 6000 && ! ready.existsAsFile(); ++i)
+        ::usleep (10000);
 
-    if (windowManager == 0)
+    return ready.existsAsFile() && ready.deleteFile();
+}
+
+void PrivateDisplay::stop()
+{
+    if (windowManager > 0)   // stopped or not
     {
-        ::prctl (PR_SET_PDEATHSIG, SIGKILL);
-
-        if (::getppid() != parent)
-            ::_exit (127);
-
-        ::dup2 (nothing, 0);
-        ::dup2 (nothing, 1);
-        ::dup2 (nothing, 2);
-        ::execve (path.c_str(), const_cast<char* const*> (argv), environment.data());
-        ::_exit (127);
+        ::kill (windowManager, SIGKILL);
+        ::waitpid (windowManager, nullptr, 0);
     }
 
-    ::close (nothing);
+    if (server <= 0)
+        return;
 
-    for (int i = 0; windowManager > 0 && i < 6000 && ! ready.existsAsFile(); ++i)
-        if (::waitpid (windowManager, nullptr, WNOHANG) == windowManager)
-            windowManager = 0;
-        else
-            ::usleep (10000);
+    ::kill (server, SIGTERM);
 
-    const bool started = ready.existsAsFile() && windowManager > 0;
-    ready.deleteFile();
-    return started;
+    // Xvfb ends within moments of the request; one that does not is not waited on for ever.
+    for (int i = 0; i < 500; ++i)
+    {
+        if (::waitpid (server, nullptr, WNOHANG) == server)
+        {
+            server = 0;
+            return;
+        }
+
+        ::usleep (10000);
+    }
+
+    ::kill (server, SIGKILL);
+    ::waitpid (server, nullptr, 0);
+    server = 0;
 }

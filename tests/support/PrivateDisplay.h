@@ -24,10 +24,10 @@ public:
         starts, until this object goes (then it names the earlier one again). */
     void makeCurrent();
 
-    /** Starts a window manager (openbox) on the display, ended with it; true
-        once it manages the screen. */
+    /** Makes the display the current one and starts openbox on it: true once it
+        manages the screen. Its process (stopped as a slow window manager is, or
+        let go on, with SIGSTOP and SIGCONT), 0 before. */
     bool startWindowManager();
-
     pid_t getWindowManager() const noexcept   { return windowManager; }
 
 private:

@@ -95,7 +95,6 @@ bool hasDisplay()
     return displayGiven();
 }
 
-pid_t getWindowManager()                 { return windowManager; }
 void setWindowManager (pid_t process)    { windowManager = process; }
 
 void pauseWindowManager (bool paused)

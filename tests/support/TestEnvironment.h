@@ -29,12 +29,9 @@ namespace TestEnvironment
     /** True when a display is available for windows. */
     bool hasDisplay();
 
-    /** With BELVORA_TEST_OPENBOX set, the window tests run on a display of their
-        own under openbox: its process, 0 without one. */
-    pid_t getWindowManager();
+    /** With BELVORA_TEST_OPENBOX set the window tests run under openbox: held
+        back (as a slow window manager is) or let go on; nothing without one. */
     void setWindowManager (pid_t process);
-
-    /** Holds the window manager back, as a slow one is, or lets it go on; nothing without one. */
     void pauseWindowManager (bool paused);
 
     /** Work to do once the tests ran, while the framework is still up. Returns
