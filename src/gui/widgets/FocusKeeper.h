@@ -34,9 +34,10 @@ public:
         coming back to it, late without a window manager, puts it there again. */
     static void noteFocusLeavingFor (juce::Component& opening);
 
-    /** For a window that took the focus itself (as it does when it opens): its
-        content's first control in focus order takes it, so Tab goes on from there;
-        the window's own first (its close button) when the content has none. */
+    /** For a window that took the focus itself (as it does when it opens): the
+        control it opens on (see openOn), else its content's first control in focus
+        order takes it, so Tab goes on from there; the window's own first (its close
+        button) when the content has none. */
     static void passToContent (juce::ResizableWindow& window);
 
     /** Space acts on the window's focused button, as Return does; false for
