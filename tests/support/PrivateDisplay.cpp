@@ -148,7 +148,15 @@ bool PrivateDisplay::startWindowManager()
 
     makeCurrent();
 
-    if (::posix_spawnp (&windowManager, "openbox", nullptr, nullptr, const_cast<char* const*> (argv), environ) != 0)
+    // What it says of its menus and themes is no test's matter.
+    posix_spawn_file_actions_t quiet;
+    ::posix_spawn_file_actions_init (&quiet);
+    ::posix_spawn_file_actions_addopen (&quiet, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2 (&quiet, 1, 2);
+    const auto spawned = ::posix_spawnp (&windowManager, "openbox", &quiet, nullptr, const_cast<char* const*> (argv), environ);
+    ::posix_spawn_file_actions_destroy (&quiet);
+
+    if (spawned != 0)
         return false;
 
     for (int i = 0; i < 6000 && ! ready.existsAsFile(); ++i)
