@@ -630,9 +630,13 @@ TEST_F (DialogTest, TabGoesRoundEachDialogInReadingOrderAndMarksEveryStop)
             // Each opens with a control focused (one that only shows things, on its close button; the
             // update's on itself, where a stray key stops nothing: Tab enters it).
             const auto focused = [] { return juce::Component::getCurrentlyFocusedComponent(); };
-            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window->getPeer()->isFocused() && window->hasKeyboardFocus (true); }));
+            const auto opensOnItself = dynamic_cast<UpdateProgressWindow*> (window.get()) != nullptr;
+            ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&]
+            {
+                return window->getPeer()->isFocused() && (opensOnItself ? focused() == window.get() : window->isParentOf (focused()));
+            }));
 
-            if (focused() == window.get())
+            if (opensOnItself)
             {
                 ASSERT_TRUE (DialogTests::pressKey (tab) && window->isParentOf (focused()));
             }
