@@ -440,11 +440,12 @@ void FocusKeeper::restore() const
     if (peer == nullptr)
         return;
 
-    // Held there (unless it stands in for a control greyed out): the system's
-    // focus, coming back to the window late, would put it where the window had it before.
+    // Held there: the system's focus, coming back to the window late, would put it
+    // where the window had it before. Unless the window holds a control already (one
+    // greyed out, or the one a window that opened meanwhile opens on).
     auto& watch = Watch::get();
 
-    if (watch.heldIn (*target->getTopLevelComponent()) != target)
+    if (watch.heldIn (*target->getTopLevelComponent()) == nullptr)
         watch.hold (*target);
 
     if (! peer->isFocused())
