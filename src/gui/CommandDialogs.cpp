@@ -68,10 +68,9 @@ FirmwareAnswer askInstallNewFirmware (juce::Component* parent, const juce::Strin
     const auto message = "There is a new version of firmware available for " + name + ". Do you want to update now?"
                        + updateWarning (name);
 
+    // "Yes" starts the update at once: the box opens on "No", which Return, Escape and closing it answer.
     return toAnswer (Alerts::showChoices (juce::MessageBoxIconType::QuestionIcon, parent, "New Firmware Available", message,
-                                          { detailsButton(),
-                                            button ("Yes", yes, juce::KeyPress::returnKey),
-                                            button ("No", no, juce::KeyPress::escapeKey) }));
+                                          { detailsButton(), Choice { "Yes", yes }, Choice { "No", no, juce::KeyPress (juce::KeyPress::returnKey), true } }));
 }
 
 bool confirmReinstallFirmware (juce::Component* parent, const juce::String& name)
@@ -129,8 +128,11 @@ bool showDeviceScanResult (juce::Component* parent, const ScanFacts& facts)
                 + moreInfo;
     }
 
-    // "More Info..." is the second button; closing the box counts as it too.
-    return ! Alerts::showOkCancel (juce::MessageBoxIconType::WarningIcon, parent, title, message, false, "Ok", "More Info...");
+    // "More Info..." opens a web page: Escape and closing the box answer "Ok".
+    enum { ok = 1, moreInfo };
+    return Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, parent, title, message,
+                                { Choice { "Ok", ok, juce::KeyPress (juce::KeyPress::returnKey), true }, Choice { "More Info...", moreInfo } })
+        == moreInfo;
 }
 
 }

@@ -168,6 +168,12 @@ bool MainAppWindow::keyStateChanged (bool isKeyDown)
     return NavigationKeys::passMenuKey (*this, isKeyDown) || juce::DocumentWindow::keyStateChanged (isKeyDown);
 }
 
+void MainAppWindow::focusOfChildComponentChanged (FocusChangeType cause)
+{
+    juce::DocumentWindow::focusOfChildComponentChanged (cause);
+    FocusKeeper::focusChanged (*this);
+}
+
 void MainAppWindow::handleAsyncUpdate()
 {
     auto* manager = getApplicationCommandManager();

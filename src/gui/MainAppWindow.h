@@ -46,6 +46,8 @@ public:
     /** The Menu key reaches the focused control as a key press. */
     bool keyStateChanged (bool isKeyDown) override;
 
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
+
 private:
     void handleAsyncUpdate() override;
 

@@ -6,6 +6,7 @@
 #include "gui/dialogs/BelvoraDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
+#include "gui/WindowCloser.h"
 #include "support/SettingsFixture.h"
 #include "support/TestEnvironment.h"
 
@@ -230,21 +231,70 @@ namespace DialogTests
         return juce::ModalComponentManager::getInstance()->getModalComponent (0);
     }
 
-    /** Once a modal window (of that name, when one is given) is up with the system's keyboard focus, does
-        `action` to it as the user would; `done` holds what the action returned. */
+    /** What has the keyboard focus: a button by its text, anything else by its name. */
+    inline juce::String focusedName()
+    {
+        auto* now = juce::Component::getCurrentlyFocusedComponent();
+        auto* button = dynamic_cast<juce::Button*> (now);
+        return button != nullptr ? button->getButtonText() : now != nullptr ? now->getName() : juce::String();
+    }
+
+    /** Once a modal window (of that name, when one is given) is up with the keys for good (the system's
+        focus, a component of it focused and, under a window manager, the manager's word that it is the
+        active window), does `action` to it as the user would; `done` holds what the action returned,
+        `focused` what had the focus as the window got the keys, and after (" then " between, if it moved).
+        The window manager is held back until a modal window is up, as a slow one is. */
     struct WhenUp : juce::Timer
     {
-        WhenUp (const juce::String& n, std::function<bool (juce::Component&)> f) : name (n), action (std::move (f))   { startTimer (10); }
+        WhenUp (const juce::String& n, std::function<bool (juce::Component&)> f) : name (n), action (std::move (f))
+        {
+            TestEnvironment::pauseWindowManager (true);
+            startTimer (10);
+        }
+
+        ~WhenUp() override   { TestEnvironment::pauseWindowManager (false); }
 
         void timerCallback() override
         {
-            if (auto* m = currentModal(); m != nullptr && (name.isEmpty() || m->getName() == name) && m->getPeer() != nullptr && m->getPeer()->isFocused())
-                stopTimer(), done = action (*m);
+            auto* m = currentModal();
+
+            if (m == nullptr || m->getPeer() == nullptr)
+                return;
+
+            TestEnvironment::pauseWindowManager (false);
+
+            if (name.isNotEmpty() && m->getName() != name)
+                return;
+
+            if (! m->getPeer()->isFocused() || ! m->hasKeyboardFocus (true))
+            {
+                if (juce::Time::getMillisecondCounter() > giveUp)   // the keys never reach it: it must not stay for ever
+                    m->exitModalState (-1);
+
+                return;
+            }
+
+            if (focused.isEmpty())
+                focused = focusedName();
+
+            if (! windows.isActive (m->getPeer()->getNativeHandle()))
+                return;
+
+            stopTimer();
+            TestEnvironment::drainMessages();
+
+            if (focusedName() != focused)
+                focused << " then " << focusedName();
+
+            done = action (*m);
         }
 
         juce::String name;
         std::function<bool (juce::Component&)> action;
         bool done = false;
+        juce::String focused;
+        WindowCloser windows;
+        const juce::uint32 giveUp = juce::Time::getMillisecondCounter() + 30000;
     };
 
     /** Runs the dialog modally and, once it is up, does `whileOpen` to it; the modal result. */

@@ -116,3 +116,26 @@ TEST_F (FileReplaceDialogTest, EachAnswerHasItsBits)
         EXPECT_FALSE (dialog.isVisible());
     }
 }
+
+// It opens on "No", and Return there keeps the file, under a window manager too.
+TEST_F (FileReplaceDialogTest, ReturnWhereItOpensKeepsTheFile)
+{
+    for (auto scale : scales)
+    {
+        SCOPED_TRACE (scale);
+        ScopedLookAndFeel look (scale);
+        WarnFileReplaceDialog dialog (nullptr, "Replace File", "question", true);
+        WhenUp returnKey ("Replace File", [&dialog] (juce::Component&)
+        {
+            const auto pressed = pressKey (juce::KeyPress (juce::KeyPress::returnKey));
+
+            if (dialog.isCurrentlyModal())   // Return did nothing
+                dialog.closeWith (-1);
+
+            return pressed;
+        });
+        EXPECT_EQ (dialog.runModal(), FileReplaceComponent::no);
+        EXPECT_EQ (returnKey.focused, "No");
+    }
+}
+

@@ -260,3 +260,28 @@ TEST_F (OptionsDialogTest, CtrlTabAndCtrlPageKeysReachEveryPage)
 
     EXPECT_EQ (shown, juce::StringArray ({ "Devices", "Data", "General", "Data", "Devices" }));
 }
+
+// Return means "Ok" but on a push button: on a checkbox too, which Space ticks.
+TEST_F (OptionsDialogTest, ReturnMeansOkAndSpaceTicksACheckbox)
+{
+    OptionsDialog dialog (nullptr);
+    auto& toggle = *buttonWithText (dialog.getOptionsContent().getGeneralPage(), "Send Anonymous Usage Data to Marrowell");
+    const auto ticked = toggle.getToggleState();
+
+    WhenUp keys ("Options", [&] (juce::Component&)
+    {
+        const auto done = pressKey (juce::KeyPress (juce::KeyPress::tabKey)) && focusedName() == toggle.getButtonText()
+                       && pressKey (juce::KeyPress (juce::KeyPress::spaceKey)) && toggle.getToggleState() != ticked
+                       && pressKey (juce::KeyPress (juce::KeyPress::returnKey));
+
+        if (dialog.isCurrentlyModal())
+            dialog.closeWith (-1);
+
+        return done;
+    });
+
+    EXPECT_EQ (dialog.runModal(), 1);
+    EXPECT_TRUE (keys.done);
+    EXPECT_NE (toggle.getToggleState(), ticked) << "ticked by Space, kept by Return";
+}
+

@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace
@@ -134,4 +135,22 @@ bool WindowCloser::close (const std::string& title)
     const auto sent = XSendEvent (d, found, False, NoEventMask, &event) != 0;
     XSync (d, False);
     return sent;
+}
+
+bool WindowCloser::isActive (void* nativeWindow) const
+{
+    auto* d = xDisplay (display);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* data = nullptr;
+    const auto active = XInternAtom (d, "_NET_ACTIVE_WINDOW", False);
+
+    if (XGetWindowProperty (d, DefaultRootWindow (d), active, 0, 1, False, XA_WINDOW, &type, &format, &count, &left, &data) != Success
+        || data == nullptr)
+        return true;
+
+    const bool isIt = count == 1 && *reinterpret_cast<Window*> (data) == (Window) reinterpret_cast<uintptr_t> (nativeWindow);
+    XFree (data);
+    return isIt;
 }

@@ -25,6 +25,9 @@ public:
     /** Whether the X server shows the first window of that title above the second. */
     bool isAbove (const std::string& upper, const std::string& lower) const;
 
+    /** Whether the window manager has made that window its active one; true when none runs. */
+    bool isActive (void* nativeWindow) const;
+
 private:
     std::string nameOf (unsigned long window) const;
     unsigned long find (const std::string& title) const;   // 0 when there is none

@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace
 {
@@ -133,8 +136,43 @@ void PrivateDisplay::makeCurrent()
     madeCurrent = true;
 }
 
+// It runs its start-up command once it manages the screen.
+bool PrivateDisplay::startWindowManager()
+{
+    const auto ready = juce::File::createTempFile ("openbox-ready");
+    const std::string startup ("touch " + ready.getFullPathName().toStdString());
+    const char* argv[] = { "openbox", "--sm-disable", "--startup", startup.c_str(), nullptr };
+
+    if (! isReady())
+        return false;
+
+    makeCurrent();
+
+    // What it says of its menus and themes is no test's matter.
+    posix_spawn_file_actions_t quiet;
+    ::posix_spawn_file_actions_init (&quiet);
+    ::posix_spawn_file_actions_addopen (&quiet, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2 (&quiet, 1, 2);
+    const auto spawned = ::posix_spawnp (&windowManager, "openbox", &quiet, nullptr, const_cast<char* const*> (argv), environ);
+    ::posix_spawn_file_actions_destroy (&quiet);
+
+    if (spawned != 0)
+        return false;
+
+    for (int i = 0; i < 6000 && ! ready.existsAsFile(); ++i)
+        ::usleep (10000);
+
+    return ready.existsAsFile() && ready.deleteFile();
+}
+
 void PrivateDisplay::stop()
 {
+    if (windowManager > 0)   // stopped or not
+    {
+        ::kill (windowManager, SIGKILL);
+        ::waitpid (windowManager, nullptr, 0);
+    }
+
     if (server <= 0)
         return;
 

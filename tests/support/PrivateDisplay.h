@@ -24,10 +24,16 @@ public:
         starts, until this object goes (then it names the earlier one again). */
     void makeCurrent();
 
+    /** Makes the display the current one and starts openbox on it: true once it
+        manages the screen. Its process (stopped as a slow window manager is, or
+        let go on, with SIGSTOP and SIGCONT), 0 before. */
+    bool startWindowManager();
+    pid_t getWindowManager() const noexcept   { return windowManager; }
+
 private:
     void stop();
 
-    pid_t server = 0;
+    pid_t server = 0, windowManager = 0;
     juce::String name;
     bool madeCurrent = false, hadDisplay = false;
     juce::String earlierDisplay;

@@ -3,6 +3,7 @@
 #include <juce_events/juce_events.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -13,7 +14,14 @@ namespace TestEnvironment
 namespace
 {
     juce::File home;
-    const bool displayGiven = std::getenv ("DISPLAY") != nullptr && *std::getenv ("DISPLAY") != 0;
+    pid_t windowManager = 0;
+
+    // Read once the test program has chosen its display.
+    bool displayGiven()
+    {
+        static const bool given = std::getenv ("DISPLAY") != nullptr && *std::getenv ("DISPLAY") != 0;
+        return given;
+    }
 
     void setEnv (const char* name, const juce::String& value)
     {
@@ -36,7 +44,7 @@ void preparePrivateHome()
 
     // Without a display JUCE tries ":0", which may be the private server of another
     // test, gone when that test ends; a name that does not parse connects nowhere.
-    if (! displayGiven)
+    if (! displayGiven())
         setEnv ("DISPLAY", "none");
 }
 
@@ -84,7 +92,15 @@ bool drainMessages()
 
 bool hasDisplay()
 {
-    return displayGiven;
+    return displayGiven();
+}
+
+void setWindowManager (pid_t process)    { windowManager = process; }
+
+void pauseWindowManager (bool paused)
+{
+    if (windowManager > 0)
+        ::kill (windowManager, paused ? SIGSTOP : SIGCONT);
 }
 
 static std::vector<std::function<void()>>& endWork()

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <functional>
+#include <sys/types.h>
 
 /** Process-wide test setup and helpers shared by every test program. */
 namespace TestEnvironment
@@ -27,6 +28,11 @@ namespace TestEnvironment
 
     /** True when a display is available for windows. */
     bool hasDisplay();
+
+    /** With BELVORA_TEST_OPENBOX set the window tests run under openbox: held
+        back (as a slow window manager is) or let go on; nothing without one. */
+    void setWindowManager (pid_t process);
+    void pauseWindowManager (bool paused);
 
     /** Work to do once the tests ran, while the framework is still up. Returns
         true, so a test program can register from a static initialiser. */

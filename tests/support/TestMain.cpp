@@ -1,10 +1,13 @@
 // The main of every test program: a private HOME and configuration folder, the
 // servers' addresses pointed at this machine, and JUCE's message system up.
 
+#include "support/PrivateDisplay.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
+
+#include <memory>
 
 namespace
 {
@@ -24,6 +27,19 @@ extern "C" const char* __tsan_default_suppressions()
 int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
+
+    // The window tests again under a window manager, on a display of their own.
+    std::unique_ptr<PrivateDisplay> display;
+
+    if (juce::SystemStats::getEnvironmentVariable ("BELVORA_TEST_OPENBOX", {}).isNotEmpty())
+    {
+        display = std::make_unique<PrivateDisplay>();
+
+        if (! display->startWindowManager())
+            return 1;
+
+        TestEnvironment::setWindowManager (display->getWindowManager());
+    }
 
     TestEnvironment::preparePrivateHome();
 

@@ -101,9 +101,23 @@ void BelvoraDialog::visibilityChanged()
     {
         WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+
+        // Else on what focusGained chooses.
+        FocusKeeper::openOn (opening != nullptr ? *opening : *static_cast<juce::Component*> (this));
     }
 
     juce::DialogWindow::visibilityChanged();
+}
+
+void BelvoraDialog::openOn (juce::Component& control)
+{
+    opening = &control;
+}
+
+void BelvoraDialog::focusOfChildComponentChanged (FocusChangeType cause)
+{
+    juce::DialogWindow::focusOfChildComponentChanged (cause);
+    FocusKeeper::focusChanged (*this);
 }
 
 void BelvoraDialog::resized()

@@ -46,6 +46,13 @@ public:
         to its close button when it has none. */
     void focusGained (FocusChangeType cause) override;
 
+    /** The dialog opens on that control of its content (the answer that keeps the
+        user's work) rather than on its first, and keeps the focus there until the
+        user moves it, whatever the window manager does. */
+    void openOn (juce::Component& control);
+
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
+
     /** The close button, when it has the focus, is marked as a control is. */
     void paintOverChildren (juce::Graphics& g) override;
 
@@ -60,6 +67,8 @@ public:
 private:
     bool closeTakesKeys();
     void focusCloseButtonSoon();
+
+    juce::Component::SafePointer<juce::Component> opening;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BelvoraDialog)
 };

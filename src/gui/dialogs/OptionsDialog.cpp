@@ -24,6 +24,11 @@ OptionsContent::OptionsContent()
         addAndMakeVisible (b);
     }
 
+    for (auto* page : pages)
+        for (auto* child : page->getChildren())
+            if (dynamic_cast<juce::ToggleButton*> (child) != nullptr)
+                child->addKeyListener (&returnPassesToggles);
+
     const auto s = laf.getScale();
     setSize (juce::roundToInt (550.0f * s), juce::roundToInt (300.0f * s));
 }
@@ -76,7 +81,19 @@ void OptionsContent::resized()
 
 bool OptionsContent::keyPressed (const juce::KeyPress& key)
 {
+    if (key == juce::KeyPress (juce::KeyPress::returnKey))
+    {
+        okButton.triggerClick();
+        return true;
+    }
+
     return NavigationKeys::turnPage (tabs, key);
+}
+
+bool OptionsContent::ReturnPassesToggles::keyPressed (const juce::KeyPress& key, juce::Component* origin)
+{
+    auto* content = origin != nullptr ? origin->findParentComponentOfClass<OptionsContent>() : nullptr;
+    return key == juce::KeyPress (juce::KeyPress::returnKey) && content != nullptr && content->keyPressed (key);
 }
 
 //==============================================================================

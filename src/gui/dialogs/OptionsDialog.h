@@ -23,7 +23,8 @@ public:
     void buttonClicked (juce::Button* button) override;
     void resized() override;
 
-    /** Ctrl+Tab and Ctrl+Page Down (with Shift, Page Up) move between the tabs. */
+    /** Ctrl+Tab and Ctrl+Page Down (with Shift, Page Up) move between the tabs;
+        Return means "Ok" but on a push button (a checkbox takes Space). */
     bool keyPressed (const juce::KeyPress& key) override;
 
 private:
@@ -38,6 +39,12 @@ private:
     juce::Array<OptionsComponentPage*> pages;
     juce::TextButton okButton { "Ok" }, cancelButton { "Cancel" }, restoreButton { "Restore Defaults" };
     bool restoreDefaultsPressed = false;
+
+    /** Return on a checkbox or radio button reaches the content rather than flipping it. */
+    struct ReturnPassesToggles : juce::KeyListener
+    {
+        bool keyPressed (const juce::KeyPress& key, juce::Component* origin) override;
+    } returnPassesToggles;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (OptionsContent)
 };

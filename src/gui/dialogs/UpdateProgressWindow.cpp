@@ -134,18 +134,26 @@ void UpdateProgressWindow::visibilityChanged()
     {
         WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+        FocusKeeper::openOn (*this);
     }
 
     juce::DocumentWindow::visibilityChanged();
 }
 
-void UpdateProgressWindow::focusGained (FocusChangeType)
+void UpdateProgressWindow::focusOfChildComponentChanged (FocusChangeType cause)
 {
-    FocusKeeper::passToContent (*this);
+    juce::DocumentWindow::focusOfChildComponentChanged (cause);
+    FocusKeeper::focusChanged (*this);
 }
 
 bool UpdateProgressWindow::keyPressed (const juce::KeyPress& key)
 {
+    // A stray key must not stop an update: on the window itself they go nowhere.
+    const bool onWindow = hasKeyboardFocus (false);
+
+    if (onWindow && (key.isKeyCode (juce::KeyPress::returnKey) || key.isKeyCode (juce::KeyPress::spaceKey)))
+        return true;
+
     return FocusKeeper::pressFocusedButton (*this, key) || FocusKeeper::tabIntoContent (*this, key)
         || juce::DocumentWindow::keyPressed (key);
 }

@@ -53,10 +53,11 @@ public:
     void buttonClicked (juce::Button* button) override;
     void closeButtonPressed() override;
 
-    /** By keys: Space or Return presses "Stop", where the focus is when the window opens. */
+    /** The window opens with the focus on itself, where Return and Space do
+        nothing: "Stop" takes a deliberate Tab (then Space or Return) or a click. */
     bool keyPressed (const juce::KeyPress& key) override;
     void visibilityChanged() override;
-    void focusGained (FocusChangeType cause) override;
+    void focusOfChildComponentChanged (FocusChangeType cause) override;
 
     // FirmwareUpdateThread::Host
     void invokeCommand (FirmwareUpdateThread::Command command) override;

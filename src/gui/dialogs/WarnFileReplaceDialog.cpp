@@ -144,6 +144,8 @@ WarnFileReplaceDialog::WarnFileReplaceDialog (juce::Component* parent, const juc
                                               bool showApplyToAll)
     : BelvoraDialog (title, Palette::dialogBackgroundColour, std::make_unique<FileReplaceComponent> (message, showApplyToAll), parent)
 {
+    // Return keeps the file; "Yes" takes a move to it.
+    openOn (static_cast<FileReplaceComponent*> (getContentComponent())->getKeepButton());
 }
 
 juce::String WarnFileReplaceDialog::messageFor (const juce::File& file)

@@ -28,6 +28,9 @@ public:
     void resized() override;
     void buttonClicked (juce::Button* button) override;
 
+    /** "No": the answer that keeps the file. */
+    juce::Button& getKeepButton() noexcept   { return noButton; }
+
 private:
     juce::TextButton noButton { "No" }, yesButton { "Yes" };
     juce::ToggleButton applyToAllToggle { "Apply to all" };

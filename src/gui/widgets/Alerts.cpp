@@ -76,12 +76,22 @@ bool Window::keyPressed (const juce::KeyPress& key)
     return FocusKeeper::pressFocusedButton (*this, key) || juce::AlertWindow::keyPressed (key);
 }
 
+void Window::focusOfChildComponentChanged (FocusChangeType cause)
+{
+    juce::AlertWindow::focusOfChildComponentChanged (cause);
+    FocusKeeper::focusChanged (*this);
+}
+
 void Window::visibilityChanged()
 {
     if (isVisible())
     {
         WindowStacking::keepAboveOpener (*this);
         FocusKeeper::noteFocusLeavingFor (*this);
+
+        // Its first field or button, unless the box names another.
+        if (auto* first = createKeyboardFocusTraverser()->getDefaultComponent (this))
+            FocusKeeper::openOn (*first);
     }
 
     juce::AlertWindow::visibilityChanged();
@@ -421,23 +431,19 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
         return 0;
 
     Window window (title, message, icon, component);
-    juce::String recommended;
 
     for (auto& choice : choices)
-    {
         window.addButton (choice.text, choice.result, choice.key);
-
-        if (choice.key == juce::KeyPress (juce::KeyPress::returnKey))
-            recommended = choice.text;
-    }
 
     // The box gives the focus to its first button, which would catch Return
     // before the box passes it to the button it belongs to.
     window.enterModalState (true);
 
-    for (auto* child : window.getChildren())
-        if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && recommended.isNotEmpty() && button->getButtonText() == recommended)
-            button->grabKeyboardFocus();
+    for (auto& choice : choices)
+        for (auto* child : window.getChildren())
+            if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && button->getButtonText() == choice.text
+                                                                   && choice.key == juce::KeyPress (juce::KeyPress::returnKey))
+                FocusKeeper::openOn (*button);
 
     const auto result = window.runModalLoop();
 

@@ -28,7 +28,9 @@ namespace Alerts
     /** A button of a box with free buttons: its text, the result it gives,
         its key (Return or Escape; none by default), and whether Escape and
         closing the box answer it too (the button that keeps the user's work,
-        where another would throw it away; no button of such a box gives 0). */
+        where another would throw it away; no button of such a box gives 0).
+        The box opens on the button of Return, and keeps the focus there until
+        the user moves it, whatever the window manager does. */
     struct Choice
     {
         juce::String text;
@@ -80,6 +82,7 @@ namespace Alerts
         /** Space presses the focused button, as Return does. */
         bool keyPressed (const juce::KeyPress& key) override;
         void visibilityChanged() override;
+        void focusOfChildComponentChanged (FocusChangeType) override;
 
     protected:
         void paint (juce::Graphics&) override;

@@ -1,121 +1,28 @@
 #include "gui/widgets/FocusKeeper.h"
 
+#include <algorithm>
 #include <limits>
+#include <vector>
+
+// Where the keys go, in every window of the program. One watch follows the
+// keyboard focus and keeps three promises:
+//
+// 1. Windows give the focus back. A window kept (keepFor) notes where the focus
+//    was as it was made or shown again, and gives it back there once it hides or goes.
+// 2. The focus is never lost. A focused control that goes, hides or greys out
+//    hands it to the nearest control of its window that can take it.
+// 3. What the program gives, the system does not take away. The control the
+//    program put the focus on (the button a box opens on, the control a closed
+//    window gave it back to, the control that stands in for one greyed out)
+//    holds it until the user acts in its window: a key there, a mouse button
+//    pressed in it, the focus moved elsewhere in it. Meanwhile the focus that
+//    the system gives the window, late or again (a window manager gives a new
+//    box the focus after it shows, and the framework then puts it on the box's
+//    first button), comes back to that control at once; and a control greyed
+//    out takes the focus back from its stand-in as soon as it can.
 
 namespace
 {
-    juce::Component* lastFocusedInActiveWindow()
-    {
-        if (auto* window = juce::TopLevelWindow::getActiveTopLevelWindow())
-            if (auto* peer = window->getPeer())
-                return peer->getLastFocusedSubcomponent();
-
-        return nullptr;
-    }
-
-    /** Where a window puts its focus when it gets the system's focus back: on
-        the component that had it when the window lost the system's focus, else
-        on the window itself. The latter also when the focus had already gone to
-        a box or dialog as the loss was heard, as it has without a window manager. */
-    juce::Component& focusOnActivation (juce::ComponentPeer& peer)
-    {
-        auto* last = peer.getLastFocusedSubcomponent();
-        return last != nullptr && last->getWantsKeyboardFocus() ? *last : peer.getComponent();
-    }
-
-    // Counts the times the focus was given back on purpose to a control that had
-    // lost it: a hand-over that comes after one is no stale one.
-    int focusGivenBack = 0;
-
-    /** That hand-over comes even over a component focused since (an editor a
-        menu opened, or the one a restore gave the focus back to before the
-        system's focus came). For a moment after a restore, it is put right,
-        until the user clicks anywhere. */
-    class StaleFocusGuard : private juce::FocusChangeListener,
-                            private juce::MouseListener,
-                            private juce::Timer,
-                            private juce::DeletedAtShutdown
-    {
-    public:
-        StaleFocusGuard (juce::Component& t, juce::Component& s) : target (&t), stale (&s)
-        {
-            auto& desktop = juce::Desktop::getInstance();
-            desktop.addFocusChangeListener (this);
-            desktop.addGlobalMouseListener (this);
-            startTimer (2000);
-        }
-
-        ~StaleFocusGuard() override
-        {
-            auto& desktop = juce::Desktop::getInstance();
-            desktop.removeFocusChangeListener (this);
-            desktop.removeGlobalMouseListener (this);
-        }
-
-    private:
-        void globalFocusChanged (juce::Component* now) override
-        {
-            if (now == nullptr || now != stale)
-                return;
-
-            if (target != nullptr && givenBackBefore == focusGivenBack && target->isShowing() && target->isEnabled() && ! target->isCurrentlyBlockedByAnotherModalComponent())
-                target->grabKeyboardFocus();
-
-            delete this;
-        }
-
-        void mouseDown (const juce::MouseEvent&) override   { delete this; }
-        void timerCallback() override                       { delete this; }
-
-        juce::Component::SafePointer<juce::Component> target, stale;
-        const int givenBackBefore = focusGivenBack;
-    };
-
-    /** Lives as long as its window (or the program): each time the window
-        hides, or goes, the focus goes back to where it was when the window was
-        made or last shown again. */
-    class WindowWatch : private juce::ComponentListener,
-                        private juce::DeletedAtShutdown
-    {
-    public:
-        explicit WindowWatch (juce::Component& w) : window (&w)   { w.addComponentListener (this); }
-
-        ~WindowWatch() override
-        {
-            if (window != nullptr)
-                window->removeComponentListener (this);
-        }
-
-    private:
-        void componentVisibilityChanged (juce::Component& c) override
-        {
-            // Shown again: the focus it takes meanwhile is its own, not one to go back to.
-            if (c.isVisible() && restored)
-                if (auto* now = juce::Component::getCurrentlyFocusedComponent(); now != nullptr && now != &c && ! c.isParentOf (now))
-                    keeper = FocusKeeper();
-
-            if (! c.isVisible() && ! restored)
-                keeper.restoreLater();
-
-            restored = ! c.isVisible();
-        }
-
-        void componentBeingDeleted (juce::Component& c) override
-        {
-            c.removeComponentListener (this);
-            window = nullptr;
-
-            if (! restored)
-                keeper.restoreLater();
-
-            delete this;
-        }
-
-        juce::Component::SafePointer<juce::Component> window;
-        FocusKeeper keeper;
-        bool restored = false;
-    };
-
     bool canTakeFocus (const juce::Component& c)
     {
         return c.getWantsKeyboardFocus() && c.isShowing() && c.isEnabled() && ! c.isCurrentlyBlockedByAnotherModalComponent();
@@ -203,28 +110,81 @@ namespace
         return nullptr;
     }
 
-    /** Keeps the focus in the windows: when the focused control goes, hides or
-        greys out and nothing else took the focus, the nearest control takes it.
-        One greyed out, hidden or blocked gets it back once it can take it again,
-        while the focus is still where it was put and the user has not acted there. */
-    class FocusWatch : private juce::FocusChangeListener,
-                       private juce::ComponentListener,
-                       private juce::KeyListener,
-                       private juce::MouseListener,
-                       private juce::AsyncUpdater,
-                       private juce::DeletedAtShutdown
+    using Safe = juce::Component::SafePointer<juce::Component>;
+
+    class Watch : private juce::FocusChangeListener,
+                  private juce::ComponentListener,
+                  private juce::KeyListener,
+                  private juce::MouseListener,
+                  private juce::AsyncUpdater,
+                  private juce::Timer,
+                  private juce::DeletedAtShutdown
     {
     public:
-        static FocusWatch& get()
+        static Watch& get()
         {
             if (instance == nullptr)
-                instance = new FocusWatch();
+                instance = new Watch();
 
             return *instance;
         }
 
-        /** The focus leaves a control that cannot take it now for another; the
-            control that takes it, or null. */
+        // 1. The window gives the focus back to where it was as it was made, or shown again.
+        void keep (juce::Component& window)
+        {
+            window.addComponentListener (this);
+            kept.push_back ({ &window, FocusKeeper(), false });
+        }
+
+        // 3. The owner should have its window's focus; the stand-in has it until the
+        //    owner can take it again (the owner itself when it can).
+        void hold (juce::Component& owner, juce::Component* standIn = nullptr)
+        {
+            release();
+            held = &owner;
+            holder = standIn != nullptr ? standIn : &owner;
+            heldWindow = owner.getTopLevelComponent();
+
+            for (auto* c = &owner; c != nullptr; c = c->getParentComponent())
+            {
+                c->addComponentListener (this);
+                watched.add (c);
+            }
+
+            holder->addKeyListener (this);
+            heldWindow->addMouseListener (this, true);
+
+            if (! heldWindow->hasKeyboardFocus (true))
+                startTimer (100);
+        }
+
+        /** Where the window's focus belongs: the held control, or its stand-in while it cannot take it. */
+        juce::Component* heldIn (const juce::Component& window) const
+        {
+            if (heldWindow != &window || held == nullptr || holder == nullptr)
+                return nullptr;
+
+            return canTakeFocus (*held) ? held.getComponent() : holder.getComponent();
+        }
+
+        /** The focus comes into the window (from the system, or the framework's
+            choice of a first control): where it belongs takes it (a window that
+            holds it itself lets its own choice stand). False when nothing there can. */
+        bool giveBack (juce::Component& window)
+        {
+            auto* to = heldIn (window);
+
+            if (to == nullptr || ! canTakeFocus (*to))
+                return false;
+
+            if (! to->hasKeyboardFocus (to == &window))
+                to->grabKeyboardFocus();
+
+            return true;
+        }
+
+        // 2. The focus leaves a control that cannot take it now for the nearest one,
+        //    which stands in for it; the control that takes it, or null.
         juce::Component* moveFrom (juce::Component* lost, const FocusKeeper::Place& where)
         {
             auto* target = nearestTo (where, lost);
@@ -236,63 +196,69 @@ namespace
                 return target;
 
             if (lost != nullptr && ! canTakeFocus (*lost) && lost->getTopLevelComponent() == where.window.getComponent())
-                displace (*lost, *target);
+                hold (*lost, target);
 
             target->grabKeyboardFocus();
             return target;
         }
 
     private:
-        FocusWatch()   { juce::Desktop::getInstance().addFocusChangeListener (this); }
-
-        ~FocusWatch() override
+        struct Kept
         {
-            forget();
+            Safe window;
+            FocusKeeper keeper;
+            bool restored;
+        };
+
+        Watch()   { juce::Desktop::getInstance().addFocusChangeListener (this); }
+
+        ~Watch() override
+        {
+            release();
+
+            for (auto& k : kept)
+                if (k.window != nullptr)
+                    k.window->removeComponentListener (this);
+
             juce::Desktop::getInstance().removeFocusChangeListener (this);
             instance = nullptr;
         }
 
-        void displace (juce::Component& from, juce::Component& to)
+        Kept* keptFor (const juce::Component& window)
         {
-            forget();
-            displaced = &from;
-            placedOn = &to;
+            for (auto& k : kept)
+                if (k.window == &window)
+                    return &k;
 
-            for (auto* c = &from; c != nullptr; c = c->getParentComponent())
-            {
-                c->addComponentListener (this);
-                watched.add (c);
-            }
-
-            to.addKeyListener (this);
-            mouseWatched = to.getTopLevelComponent();
-            mouseWatched->addMouseListener (this, true);
+            return nullptr;
         }
 
-        void forget()
+        void release()
         {
+            stopTimer();
+
             for (auto& c : watched)
-                if (c != nullptr)
+                if (c != nullptr && keptFor (*c) == nullptr)
                     c->removeComponentListener (this);
 
             watched.clear();
 
-            if (placedOn != nullptr)
-                placedOn->removeKeyListener (this);
+            if (holder != nullptr)
+                holder->removeKeyListener (this);
 
-            if (mouseWatched != nullptr)
-                mouseWatched->removeMouseListener (this);
+            if (heldWindow != nullptr)
+                heldWindow->removeMouseListener (this);
 
-            displaced = placedOn = mouseWatched = nullptr;
+            held = holder = heldWindow = nullptr;
         }
 
         void globalFocusChanged (juce::Component* now) override
         {
             if (now != nullptr)
             {
-                // Put elsewhere in that window, by the user or the program: nothing to give back.
-                if (placedOn != nullptr && now != placedOn && now->getTopLevelComponent() == placedOn->getTopLevelComponent())
-                    forget();
+                // Put elsewhere in that window, by the user or the program: nothing to hold.
+                if (heldWindow != nullptr && now != holder && now != held && now->getTopLevelComponent() == heldWindow)
+                    release();
 
                 if (now != last)
                 {
@@ -311,47 +277,93 @@ namespace
             auto* window = lastPlace.window.getComponent();
             auto* peer = window != nullptr && window->isShowing() ? window->getPeer() : nullptr;
 
-            if (peer != nullptr && ! window->isCurrentlyBlockedByAnotherModalComponent() && peer->isFocused())
+            if (peer == nullptr || window->isCurrentlyBlockedByAnotherModalComponent() || ! peer->isFocused())
+                return;
+
+            // Where it belongs first: the window may only have lost the system's focus
+            // for a moment (a window manager taking it as it frames a new window).
+            if (! giveBack (*window))
                 moveFrom (last, lastPlace);
         }
 
+        // The held control, or one of its parents, changed: one that could not
+        // take the focus may take it back from its stand-in.
         void handleAsyncUpdate() override
         {
-            if (displaced == nullptr || placedOn == nullptr)
-                return forget();
+            if (held == nullptr || holder == nullptr)
+                return release();
 
             auto* now = juce::Component::getCurrentlyFocusedComponent();
-            auto* peer = placedOn->getPeer();
+            auto* peer = holder->getPeer();
 
-            if ((now != nullptr && now != placedOn) || peer == nullptr || ! peer->isFocused())
+            if (held == holder || (now != nullptr && now != holder) || peer == nullptr || ! peer->isFocused())
                 return;
 
             // One that gave way to what it brought (a button hidden once pressed) hands on to the control nearest to it.
-            auto* back = canTakeFocus (*displaced) ? displaced.getComponent()
-                       : ! displaced->isVisible() ? nearestTo (FocusKeeper::Place (*displaced), displaced) : nullptr;
+            auto* back = canTakeFocus (*held) ? held.getComponent()
+                       : ! held->isVisible() ? nearestTo (FocusKeeper::Place (*held), held) : nullptr;
 
-            if (back == nullptr || back == placedOn || back == back->getTopLevelComponent() || ! canTakeFocus (*back))
+            if (back == nullptr || back == holder || back == back->getTopLevelComponent() || ! canTakeFocus (*back))
                 return;
 
-            forget();
-            ++focusGivenBack;
+            hold (*back);
             back->grabKeyboardFocus();
         }
 
+        // Told of the system's focus while a window manager moves it about as it
+        // frames a new window, the framework may take it for a moment's and leave
+        // the window with no focused control: until the held window has one, the
+        // watch looks whether it has the system's focus.
+        void timerCallback() override
+        {
+            if (heldWindow == nullptr || heldWindow->hasKeyboardFocus (true))
+                return stopTimer();
+
+            if (auto* peer = heldWindow->getPeer(); peer != nullptr && peer->isFocused())
+                giveBack (*heldWindow);
+        }
+
+        void componentVisibilityChanged (juce::Component& c) override
+        {
+            if (auto* k = keptFor (c))
+            {
+                // Shown again: the focus it takes meanwhile is its own, not one to go back to.
+                if (c.isVisible() && k->restored)
+                    if (auto* now = juce::Component::getCurrentlyFocusedComponent(); now != nullptr && now != &c && ! c.isParentOf (now))
+                        k->keeper = FocusKeeper();
+
+                if (! c.isVisible() && ! k->restored)
+                    k->keeper.restoreLater();
+
+                k->restored = ! c.isVisible();
+            }
+
+            triggerAsyncUpdate();
+        }
+
+        void componentBeingDeleted (juce::Component& c) override
+        {
+            if (auto* k = keptFor (c); k != nullptr && ! k->restored)
+                k->keeper.restoreLater();
+
+            c.removeComponentListener (this);
+            kept.erase (std::remove_if (kept.begin(), kept.end(), [&c] (const Kept& k) { return k.window == nullptr || k.window == &c; }), kept.end());
+            triggerAsyncUpdate();
+        }
+
         void componentEnablementChanged (juce::Component&) override   { triggerAsyncUpdate(); }
-        void componentVisibilityChanged (juce::Component&) override   { triggerAsyncUpdate(); }
-        void componentBeingDeleted (juce::Component&) override        { triggerAsyncUpdate(); }
 
-        // The user acted where the focus was put: it stays there.
-        bool keyPressed (const juce::KeyPress&, juce::Component*) override   { forget(); return false; }
-        void mouseDown (const juce::MouseEvent&) override                    { forget(); }
+        // The user acted where the focus is held: it stays where the user takes it.
+        bool keyPressed (const juce::KeyPress&, juce::Component*) override   { release(); return false; }
+        void mouseDown (const juce::MouseEvent&) override                    { release(); }
 
-        static inline FocusWatch* instance = nullptr;
+        static inline Watch* instance = nullptr;
 
-        juce::Component::SafePointer<juce::Component> last;
+        std::vector<Kept> kept;
+        Safe held, holder, heldWindow;
+        juce::Array<Safe> watched;   // the held control and its parents
+        Safe last;
         FocusKeeper::Place lastPlace;
-        juce::Component::SafePointer<juce::Component> displaced, placedOn, mouseWatched;
-        juce::Array<juce::Component::SafePointer<juce::Component>> watched;
     };
 }
 
@@ -368,8 +380,8 @@ FocusKeeper::FocusKeeper (juce::Component* fallback)
 {
     auto* now = juce::Component::getCurrentlyFocusedComponent();
 
-    if (now == nullptr)
-        now = lastFocusedInActiveWindow();
+    if (auto* window = juce::TopLevelWindow::getActiveTopLevelWindow(); now == nullptr && window != nullptr && window->getPeer() != nullptr)
+        now = window->getPeer()->getLastFocusedSubcomponent();
 
     focused = now != nullptr ? now : fallback;
     underMouse = juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse();
@@ -405,7 +417,7 @@ void FocusKeeper::restore() const
             where = lost != nullptr ? Place (*lost) : Place();
         }
 
-        target = lost != nullptr && canTakeFocus (*lost) ? lost : FocusWatch::get().moveFrom (lost, where);
+        target = lost != nullptr && canTakeFocus (*lost) ? lost : Watch::get().moveFrom (lost, where);
     }
 
     if (target == nullptr)
@@ -428,14 +440,19 @@ void FocusKeeper::restore() const
     if (peer == nullptr)
         return;
 
+    // Held there: the system's focus, coming back to the window late, would put it
+    // where the window had it before. Unless the window holds a control already (one
+    // greyed out, or the one a window that opened meanwhile opens on).
+    auto& watch = Watch::get();
+
+    if (watch.heldIn (*target->getTopLevelComponent()) == nullptr)
+        watch.hold (*target);
+
     if (! peer->isFocused())
         peer->grabFocus();
 
     if (! target->hasKeyboardFocus (false))
         target->grabKeyboardFocus();
-
-    if (auto& stale = focusOnActivation (*peer); &stale != target)
-        new StaleFocusGuard (*target, stale);
 }
 
 void FocusKeeper::restoreLater() const
@@ -445,13 +462,35 @@ void FocusKeeper::restoreLater() const
 
 void FocusKeeper::keepFor (juce::Component& window)
 {
-    keepFocusInWindows();
-    new WindowWatch (window);
+    Watch::get().keep (window);
 }
 
 void FocusKeeper::keepFocusInWindows()
 {
-    FocusWatch::get();
+    Watch::get();
+}
+
+void FocusKeeper::openOn (juce::Component& control)
+{
+    Watch::get().hold (control);
+
+    if (auto* peer = control.getPeer(); peer != nullptr && peer->isFocused() && canTakeFocus (control))
+    {
+        control.grabKeyboardFocus();
+        return;
+    }
+
+    // Without the system's focus the framework cannot move the focus yet: another
+    // control it chose meanwhile gives it up, and this one takes it as the
+    // system's focus comes.
+    if (auto* window = control.getTopLevelComponent(); window != &control && window->hasKeyboardFocus (true))
+        window->giveAwayKeyboardFocus();
+}
+
+void FocusKeeper::focusChanged (juce::Component& window)
+{
+    if (window.hasKeyboardFocus (true))
+        Watch::get().giveBack (window);
 }
 
 // A window that opens takes the focus before the window that had it hears that
@@ -471,6 +510,13 @@ void FocusKeeper::noteFocusLeavingFor (juce::Component& opening)
 
 void FocusKeeper::passToContent (juce::ResizableWindow& window)
 {
+    // The control that holds the window's focus (see openOn), when it can take it.
+    if (auto* held = Watch::get().heldIn (window); held != nullptr && held != &window && canTakeFocus (*held))
+    {
+        held->grabKeyboardFocus();
+        return;
+    }
+
     if (auto* content = window.getContentComponent(); content != nullptr && content->isShowing())
         content->grabKeyboardFocus();
 

@@ -34,9 +34,10 @@ public:
         coming back to it, late without a window manager, puts it there again. */
     static void noteFocusLeavingFor (juce::Component& opening);
 
-    /** For a window that took the focus itself (as it does when it opens): its
-        content's first control in focus order takes it, so Tab goes on from there;
-        the window's own first (its close button) when the content has none. */
+    /** For a window that took the focus itself (as it does when it opens): the
+        control it opens on (see openOn), else its content's first control in focus
+        order takes it, so Tab goes on from there; the window's own first (its close
+        button) when the content has none. */
     static void passToContent (juce::ResizableWindow& window);
 
     /** Space acts on the window's focused button, as Return does; false for
@@ -53,6 +54,17 @@ public:
         (with or without a window manager, the keys always act); one greyed out or
         blocked takes it back once it can, unless the user acted meanwhile. */
     static void keepFocusInWindows();
+
+    /** The control's window opens with the focus on it (the button that keeps the
+        user's work), and keeps it there until the user acts in the window (a key,
+        a mouse button, the focus moved elsewhere in it), whatever focus the system
+        gives the window and when. Takes the focus now when the window has the system's. */
+    static void openOn (juce::Component& control);
+
+    /** Our windows call this from focusOfChildComponentChanged: as the focus comes
+        into the window, the control that holds it there (see openOn; also one that
+        a closed window gave the focus back to) takes it back. */
+    static void focusChanged (juce::Component& window);
 
     /** Where a component is: its window, its parents nearest first, its area in the window. */
     struct Place
