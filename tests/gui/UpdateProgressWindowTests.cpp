@@ -11,6 +11,8 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/ToolbarItemFactories.h"
+#include "gui/devicepage/DevicePage.h"
 #include "gui/Palette.h"
 #include "gui/DialogTestSupport.h"
 #include "gui/dialogs/UpdateProgressWindow.h"
@@ -287,6 +289,27 @@ namespace
         std::unique_ptr<Belvora> app;
         BelvoraContentComponent* content = nullptr;
     };
+
+    /** Return on each box once it has the system's focus (Escape on an offer of new firmware); the titles answered. */
+    struct Answers : juce::Timer
+    {
+        Answers()   { startTimer (10); }
+
+        void timerCallback() override
+        {
+            auto* box = dynamic_cast<juce::AlertWindow*> (DialogTests::currentModal());
+
+            if (box == nullptr || ! box->getPeer()->isFocused() || ! box->isParentOf (juce::Component::getCurrentlyFocusedComponent()))
+                return;
+
+            titles.add (box->getName());
+
+            if (! DialogTests::pressKey (juce::KeyPress (box->getName() == "New Firmware Available" ? juce::KeyPress::escapeKey : juce::KeyPress::returnKey)))
+                box->exitModalState (0);
+        }
+
+        juce::StringArray titles;
+    };
 }
 
 TEST_F (ApplicationUpdateTest, UpdateRunsToItsReportAndTheApplicationScansAgain)
@@ -328,26 +351,6 @@ TEST_F (ApplicationUpdateTest, ImageThatFailsItsChecksEndsInTheErrorReport)
 // Space presses. The keys act in the main window afterwards.
 TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
 {
-    /** Return on each box once it has the system's focus (Escape on an offer of new firmware); the titles answered. */
-    struct Answers : juce::Timer
-    {
-        Answers()   { startTimer (10); }
-
-        void timerCallback() override
-        {
-            auto* box = dynamic_cast<juce::AlertWindow*> (DialogTests::currentModal());
-
-            if (box == nullptr || ! box->getPeer()->isFocused() || ! box->isParentOf (juce::Component::getCurrentlyFocusedComponent()))
-                return;
-
-            titles.add (box->getName());
-
-            if (! DialogTests::pressKey (juce::KeyPress (box->getName() == "New Firmware Available" ? juce::KeyPress::escapeKey : juce::KeyPress::returnKey)))
-                box->exitModalState (0);
-        }
-
-        juce::StringArray titles;
-    };
 
     const Alerts::ScopedChoiceResponder shown ({});
     auto& window = *MainAppWindow::of (app->getNexus());
@@ -382,6 +385,33 @@ TEST_F (ApplicationUpdateTest, StopInTheWindowEndsInTheInterruptedReport)
     auto* before = juce::Component::getCurrentlyFocusedComponent();
     EXPECT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::tabKey)));
     EXPECT_NE (juce::Component::getCurrentlyFocusedComponent(), before) << "Tab moves on";
+}
+
+// Started by Space on Update, its boxes answered by Return, and run to its end: Update has
+// the keys again once the rescan gives the page back (before, no control had them).
+TEST_F (ApplicationUpdateTest, AnUpdateStartedFromTheKeysGivesUpdateTheKeysBack)
+{
+    const Alerts::ScopedChoiceResponder shown ({});
+    auto& window = *MainAppWindow::of (app->getNexus());
+    window.toFront (true);
+    auto* update = DialogTests::toolbarItem (content->getDevicePage().getToolbar(), DeviceToolbarItemFactory::update);
+    ASSERT_NE (update, nullptr);
+    Belvora::getUserSettings().setValue ("autoConnectAtStartup", true);   // the rescan after the update connects it again
+    ASSERT_TRUE (content->connectToDevice (0));
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return window.getPeer()->isFocused() && update->isEnabled() && app->getAppState() == AppState::idle; }));
+    update->grabKeyboardFocus();
+
+    BelvoraContentComponent::Openers openers;
+    openers.firmwareChooser = [&] (juce::Component*, int, bool) { return BelvoraContentComponent::FirmwareChoice { true, imageAt (betaImage()) }; };
+    content->setOpeners (openers);
+    Answers answers;
+    ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::spaceKey)));
+    ASSERT_NE (content->getFirmwareUpdate(), nullptr);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content->getFirmwareUpdate() == nullptr; }, 60000));
+    EXPECT_TRUE (answers.titles.contains ("Firmware Update Complete")) << answers.titles.joinIntoString (", ");
+
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return app->getAppState() == AppState::idle && update->hasKeyboardFocus (false); }, 30000))
+        << "focused: " << DialogTests::focusedName();
 }
 
 // A quit (the window closed, an interrupt) while the update looks for its unit

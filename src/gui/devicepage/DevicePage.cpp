@@ -209,6 +209,8 @@ void DevicePage::updateToolbar (AppState appState)
                 break;
         }
     }
+
+    giveTheFocusBackLater();
 }
 
 //==============================================================================
@@ -328,12 +330,16 @@ void DevicePage::mouseUp (const juce::MouseEvent& e)
 //==============================================================================
 void DevicePage::buttonClicked (juce::Button* button)
 {
-    scanTakesFocusBack = false;
+    focusReturnsTo = 0;
 
     if (auto* item = dynamic_cast<juce::ToolbarItemComponent*> (button))
     {
-        scanTakesFocusBack = item->getItemId() == DeviceToolbarItemFactory::scan && item->hasKeyboardFocus (false);
-        toolbarItemClicked (item->getItemId());
+        const auto id = item->getItemId();
+
+        if ((id == DeviceToolbarItemFactory::scan || id == DeviceToolbarItemFactory::update) && item->hasKeyboardFocus (false))
+            focusReturnsTo = id;
+
+        toolbarItemClicked (id);
     }
     else if (auto* tile = dynamic_cast<MidiDeviceStatusButton*> (button))
     {
@@ -341,41 +347,47 @@ void DevicePage::buttonClicked (juce::Button* button)
     }
 }
 
-// The page greys out while a scan runs, and again while the unit it connects is read: each
-// time the focus leaves Scan for the window. Once the page is usable again, Scan has the keys
-// back, unless the user took them elsewhere meanwhile.
+// The page greys out while a scan runs, and again while the unit it connects is read; an
+// update greys it out, and its windows and boxes take the keys. Each time the focus leaves
+// the item for the window. Once the page and the item are usable again, the item has the
+// keys back, unless the user took them elsewhere meanwhile.
 void DevicePage::enablementChanged()
 {
-    if (isEnabled() && scanTakesFocusBack)
+    giveTheFocusBackLater();
+}
+
+void DevicePage::giveTheFocusBackLater()
+{
+    if (isEnabled() && focusReturnsTo != 0)
         juce::MessageManager::callAsync ([safe = juce::Component::SafePointer<DevicePage> (this)]
                                          {
                                              if (safe != nullptr)
-                                                 safe->giveScanTheFocusBack();
+                                                 safe->giveTheFocusBack();
                                          });
 }
 
-void DevicePage::giveScanTheFocusBack()
+void DevicePage::giveTheFocusBack()
 {
-    juce::ToolbarItemComponent* scan = nullptr;
+    juce::ToolbarItemComponent* item = nullptr;
 
-    for (int i = 0; i < toolbar.getNumItems() && scan == nullptr; ++i)
-        if (auto* item = toolbar.getItemComponent (i); item != nullptr && item->getItemId() == DeviceToolbarItemFactory::scan)
-            scan = item;
+    for (int i = 0; i < toolbar.getNumItems() && item == nullptr; ++i)
+        if (auto* c = toolbar.getItemComponent (i); c != nullptr && c->getItemId() == focusReturnsTo)
+            item = c;
 
     auto* focused = juce::Component::getCurrentlyFocusedComponent();
     auto* peer = getPeer();
 
-    if (scan == nullptr || focused == scan || ! isEnabled() || peer == nullptr || ! peer->isFocused())
+    if (item == nullptr || focused == item || ! isEnabled() || peer == nullptr || ! peer->isFocused())
         return;
 
     if (focused != nullptr && focused != getTopLevelComponent())
     {
-        scanTakesFocusBack = false;
+        focusReturnsTo = 0;
         return;
     }
 
-    if (scan->isShowing() && scan->isEnabled() && ! scan->isCurrentlyBlockedByAnotherModalComponent())
-        scan->grabKeyboardFocus();
+    if (item->isShowing() && item->isEnabled() && ! item->isCurrentlyBlockedByAnotherModalComponent())
+        item->grabKeyboardFocus();
 }
 
 void DevicePage::toolbarItemClicked (int itemId)

@@ -66,7 +66,8 @@ public:
     void enablementChanged() override;
 
 private:
-    void giveScanTheFocusBack();
+    void giveTheFocusBack();
+    void giveTheFocusBackLater();
     void updatePanelSizes();
     void invoke (int commandId);
     void toolbarItemClicked (int itemId);
@@ -85,8 +86,9 @@ private:
     juce::ModifierKeys pressMods;
     std::unique_ptr<juce::MouseListener> childMouse;
 
-    // Scan started the scan from the keys' place: it has them again once the page is usable.
-    bool scanTakesFocusBack = false;
+    // The toolbar item (Scan, Update) that started a scan or an update from the keys' place:
+    // it has them again once the page is usable. 0: none.
+    int focusReturnsTo = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (DevicePage)
 };
