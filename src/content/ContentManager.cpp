@@ -574,36 +574,14 @@ bool ContentManager::loadCachedProductContent (int productId)
 }
 
 //==============================================================================
-bool ContentManager::writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
-                                     std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes)
-{
-    return ContentReader::writeUrlToFile (address, path, overwrite, counter, thread, maxBytes);
-}
-
 std::unique_ptr<juce::XmlElement> ContentManager::readXml (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
 {
     return ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes);
 }
 
-std::unique_ptr<juce::XmlElement> ContentManager::readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter)
-{
-    return ContentReader::readXmlFromUrl (address, counter, ProductDocumentCache::maxDocumentBytes);
-}
-
 std::unique_ptr<juce::XmlElement> ContentManager::readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter)
 {
     return ContentReader::readXmlFromFile (path, counter, ProductDocumentCache::maxDocumentBytes);
-}
-
-std::unique_ptr<juce::InputStream> ContentManager::openContentStream (const juce::String& location)
-{
-    return ContentReader::openStream (location);
-}
-
-bool ContentManager::readLocationIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                             juce::Thread* thread, juce::int64 maxBytes)
-{
-    return ContentReader::readIntoMemory (location, into, counter, thread, maxBytes);
 }
 
 juce::Time ContentManager::parseIsoDate (const juce::String& text)

@@ -164,24 +164,8 @@ public:
 
     // Transfers and readers for addresses and local files alike.
 
-    /** Fetches an address into a file. The file is replaced only by a complete
-        body of at most maxBytes; an existing non-empty file is kept unless
-        overwrite is set. */
-    static bool writeUrlToFile (const juce::String& address, const juce::String& path, bool overwrite,
-                                std::atomic<juce::int64>* counter, juce::Thread* thread, juce::int64 maxBytes);
-
     static std::unique_ptr<juce::XmlElement> readXml (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst);
-    static std::unique_ptr<juce::XmlElement> readXmlFromUrl (const juce::String& address, std::atomic<juce::int64>* counter);
     static std::unique_ptr<juce::XmlElement> readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter);
-
-    /** A web address (HTTP GET) or a local file path; null when neither opens
-        or the server answers with an error status. */
-    static std::unique_ptr<juce::InputStream> openContentStream (const juce::String& location);
-
-    /** Reads the whole location; false unless it was read to its end, within
-        maxBytes, without the thread being asked to stop. */
-    static bool readLocationIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
-                                        juce::Thread* thread, juce::int64 maxBytes);
 
     /** YYYY-MM-DDTHH:MM:SSZ in UTC; the current time for years outside 2000..3000. */
     static juce::Time parseIsoDate (const juce::String& text);
