@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     const juce::Array<int> compatible { 1, 2 };
     (void) SysEx::checkFileContent (bytes, length, caps, &compatible, productId, version);
     (void) SysEx::isWholeMessages (bytes, (size_t) length);
+    (void) SysEx::isFirmwareImage (bytes, (size_t) length);
 
     juce::uint32 status = 0;
 

@@ -4,11 +4,29 @@
 #include "model/FileBytes.h"
 #include "model/Utf8.h"
 
+#include <cstring>
+
 namespace
 {
     bool hasTag (const juce::XmlElement* e, const juce::String& tag)
     {
         return e != nullptr && e->hasTagName (tag);
+    }
+
+    // In UTF-8 any zero byte; after a UTF-16 byte order mark, a zero unit.
+    bool hasZeroCharacter (const juce::MemoryBlock& body)
+    {
+        const auto* b = static_cast<const juce::uint8*> (body.getData());
+        const auto n = body.getSize();
+
+        if (n < 2 || ! ((b[0] == 0xfe && b[1] == 0xff) || (b[0] == 0xff && b[1] == 0xfe)))
+            return std::memchr (b, 0, n) != nullptr;
+
+        for (size_t i = 2; i + 1 < n; i += 2)
+            if (b[i] == 0 && b[i + 1] == 0)
+                return true;
+
+        return false;
     }
 
     bool isPrerelease (int status)
@@ -25,17 +43,18 @@ ProductDocumentCache::ProductDocumentCache (ProductTable& table, const ContentMa
 
 bool ProductDocumentCache::isFirmwareImage (const juce::MemoryBlock& body)
 {
-    return SysEx::isWholeMessages (body.getData(), body.getSize());
+    return SysEx::isFirmwareImage (body.getData(), body.getSize());
 }
 
-// A captive portal or a proxy answers with its own page, and status 200.
+// A captive portal or a proxy answers with its own page, and status 200. A zero byte is
+// no text: the engine would read the script only up to it, and run what comes before.
 bool ProductDocumentCache::isScript (const juce::MemoryBlock& body, const juce::String& contentType) const
 {
     const auto type = contentType.upToFirstOccurrenceOf (";", false, false).trim();
     juce::String text;
 
     if (type.equalsIgnoreCase ("text/html") || type.equalsIgnoreCase ("application/xhtml+xml")
-        || ! Utf8::readText (body.getData(), body.getSize(), text))
+        || ! Utf8::readText (body.getData(), body.getSize(), text) || hasZeroCharacter (body))
         return false;
 
     const auto start = text.trimStart();

@@ -78,20 +78,8 @@ namespace
         return boundedMs (scanMs + (juce::int64) (units + 1) * ProtocolTiming::unitStopMs);
     }
 
-    bool isFirmwareMessage (const juce::MidiMessage& m)
-    {
-        const auto* b = m.getRawData();
-        const auto size = m.getRawDataSize();
-
-        return size >= 8 && b[0] == 0xF0 && b[1] == 0x00 && b[2] == 0x01 && b[3] == 0x38 && b[4] == 0x00
-            && b[5] == SysEx::firmwareProductId && b[size - 1] == 0xF7;
-    }
-
-    bool isImageStart (const juce::MidiMessage& m)
-    {
-        const uint8_t start[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, SysEx::firmwareProductId, SysEx::cmdFirmwareStart, 0x00, 0xF7 };
-        return m.getRawDataSize() == (int) sizeof (start) && std::memcmp (m.getRawData(), start, sizeof (start)) == 0;
-    }
+    bool isFirmwareMessage (const juce::MidiMessage& m)   { return SysEx::isFirmwarePacket (m.getRawData(), m.getRawDataSize()); }
+    bool isImageStart (const juce::MidiMessage& m)        { return SysEx::isFirmwareImageStart (m.getRawData(), m.getRawDataSize()); }
 
     /** Every message of an image: its start, then complete packets of the
         firmware transfer. A file cut short, even inside its last message, is no image. */
@@ -104,7 +92,7 @@ namespace
             return false;
 
         for (int i = 1; i < read.size(); ++i)
-            if (! isFirmwareMessage (read.getReference (i)) || isImageStart (read.getReference (i)))
+            if (! isFirmwareMessage (read.getReference (i)))
                 return false;
 
         for (auto& m : read)

@@ -7,6 +7,7 @@
 #include "model/SysExTemplate.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -560,6 +561,40 @@ bool SysEx::isWholeMessages (const void* data, size_t size)
     }
 
     return size > 0 && ! inside;
+}
+
+bool SysEx::isFirmwareImageStart (const uint8_t* message, int size)
+{
+    const uint8_t start[] = { 0xF0, 0x00, 0x01, 0x38, 0x00, firmwareProductId, cmdFirmwareStart, 0x00, 0xF7 };
+    return size == (int) sizeof (start) && std::memcmp (message, start, sizeof (start)) == 0;
+}
+
+bool SysEx::isFirmwarePacket (const uint8_t* m, int size)
+{
+    return size >= 8 && m[0] == 0xF0 && m[1] == 0x00 && m[2] == 0x01 && m[3] == 0x38 && m[4] == 0x00
+        && m[5] == firmwareProductId && m[size - 1] == 0xF7 && ! isFirmwareImageStart (m, size);
+}
+
+bool SysEx::isFirmwareImage (const void* data, size_t size)
+{
+    if (! isWholeMessages (data, size))
+        return false;
+
+    const auto* bytes = static_cast<const uint8_t*> (data);
+    int messages = 0;
+
+    for (size_t start = 0; start < size; ++messages)
+    {
+        const auto end = static_cast<const uint8_t*> (std::memchr (bytes + start, 0xF7, size - start)) - bytes + 1;
+        const auto length = (int) (end - (ptrdiff_t) start);
+
+        if (! (messages == 0 ? isFirmwareImageStart (bytes + start, length) : isFirmwarePacket (bytes + start, length)))
+            return false;
+
+        start = (size_t) end;
+    }
+
+    return messages >= 2;
 }
 
 bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages)

@@ -165,6 +165,13 @@ namespace SysEx
         an F7, one right after another; false for no bytes at all. */
     bool isWholeMessages (const void* bytes, size_t size);
 
+    /** A firmware image's messages: its start, and the firmware transfer's packets. */
+    bool isFirmwareImageStart (const uint8_t* message, int size);
+    bool isFirmwarePacket (const uint8_t* message, int size);
+
+    /** Whole messages, the first an image's start and every other a firmware packet. */
+    bool isFirmwareImage (const void* bytes, size_t size);
+
     /** Splits a whole file into messages; false when it cannot be read, is empty or
         holds bytes that make no message (the messages before them stay). */
     bool readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages);

@@ -245,6 +245,12 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), image);
     EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (path ("js/vesper_setup_2_to_3.js")));
 
+    // And a script with a zero byte, which the engine would read only up to it.
+    const char cut[] = "var x = 1;\0var y = ;";
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithData (cut, sizeof (cut) - 1);
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (path ("js/vesper_setup_2_to_3.js")));
+
     // 140 revoked: its image goes at the next background download.
     editServed ("firmware.xml", "<status>public</status>\n    <pubDate>2026-02-10", "<status>revoked</status>\n    <pubDate>2026-02-10");
     editServed ("../masterDescriptor.xml", "vesper-firmware-5", "vesper-firmware-6");
@@ -259,8 +265,12 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
 
 TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
 {
-    // An error status, and an error page some networks answer with 200.
-    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>") })
+    // An error status, an error page some networks answer with 200, and whole SysEx that is no
+    // image (a preset file answered in its place): the update would refuse it once kept.
+    auto preset = LocalServer::Answer::text ({});
+    preset.body = std::string ("\xF0\x00\x01\x38\x00\x12\x01\x00\xF7\xF0\x00\x01\x38\x00\x12\x02\x00\xF7", 18);
+
+    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>"), preset })
     {
         server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), answer);
 
