@@ -14,9 +14,10 @@ namespace SafeSave
     /** Writes through the writer into a temporary file made beside the target
         (taken exclusively, a name of its own), flushes it to the disk, checks
         that every byte is there, renames it over the target and syncs the
-        folder, so that the rename outlives a power cut. On any failure the
-        target keeps what it held, the temporary file is gone and the result is
-        false. The target's folder must exist. A target reached through a
+        folder, so that the rename outlives a power cut. On any failure before
+        the rename the target keeps what it held; the temporary file is gone and
+        the result is false. A folder that cannot be synced after the rename is
+        a failure too (told, saved again), though the target holds the new data. The target's folder must exist. A target reached through a
         symbolic link is the file the link leads to (made there when it is
         missing), written in its own folder: the link stays. Where that folder
         cannot take the file (no permission, a name too long for it, ...) the
