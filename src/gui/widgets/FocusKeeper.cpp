@@ -155,7 +155,10 @@ namespace
             heldWindow->addMouseListener (this, true);
 
             if (! heldWindow->hasKeyboardFocus (true))
+            {
+                checksLeft = 100;
                 startTimer (100);
+            }
         }
 
         /** Where the window's focus belongs: the held control, or its stand-in while it cannot take it. */
@@ -313,10 +316,12 @@ namespace
         // Told of the system's focus while a window manager moves it about as it
         // frames a new window, the framework may take it for a moment's and leave
         // the window with no focused control: until the held window has one, the
-        // watch looks whether it has the system's focus.
+        // watch looks whether it has the system's focus. For ten seconds: a window
+        // manager has long framed it by then, and a program left in the background
+        // does not wake for it.
         void timerCallback() override
         {
-            if (heldWindow == nullptr || heldWindow->hasKeyboardFocus (true))
+            if (heldWindow == nullptr || heldWindow->hasKeyboardFocus (true) || --checksLeft <= 0)
                 return stopTimer();
 
             if (auto* peer = heldWindow->getPeer(); peer != nullptr && peer->isFocused())
@@ -361,6 +366,7 @@ namespace
 
         std::vector<Kept> kept;
         Safe held, holder, heldWindow;
+        int checksLeft = 0;
         juce::Array<Safe> watched;   // the held control and its parents
         Safe last;
         FocusKeeper::Place lastPlace;
