@@ -548,6 +548,16 @@ void BelvoraContentComponent::openUrl (const juce::String& address)
 //==============================================================================
 void BelvoraContentComponent::scanForDevices()
 {
+    // The unit is read again once found. An update's own rescans ask nothing: it kept the data itself.
+    if (updateThread == nullptr && ! askDiscardChanges (CommandDialogs::Discard::scan))
+    {
+        // Declined in the box of a lost connection: the unit is let go as "Later" does, a rescan still due.
+        if (activeUnitLost && hasActiveDevice())
+            invokeDirectly (CommandIDs::disconnectDevice, true);
+        return;
+    }
+
+    lostUnitWithEdits.clear();
     showDevicesOnly();
 
     if (updateThread == nullptr)

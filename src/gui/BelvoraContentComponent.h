@@ -146,6 +146,7 @@ private:
     void setPagesEnabled (bool enabled);
     void setPresetsTabEnabled (bool enabled);
     bool isScanning() const;
+    bool hasUnsentEdits() const;
     bool canDoWindowKey (const juce::KeyPress& key);
     void doWindowKey (const juce::KeyPress& key);
     void doHeldWindowKeysLater();
@@ -198,6 +199,7 @@ private:
     bool downloading = false;
     bool deletePending = false;
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
+    juce::String lostUnitWithEdits;  // a unit lost with unsent edits, kept in its stored workspace until a scan
     bool disconnectedSinceStart = false;   // a unit was disconnected: only the user connects one again
     juce::StringArray updatedDeviceNames;
     juce::StringArray descriptionReadDeviceNames;

@@ -33,26 +33,29 @@
 
 using namespace ContentComponentSupport;
 
+bool BelvoraContentComponent::hasUnsentEdits() const
+{
+    auto* dataSet = dataPage->getDeviceDataSet();
+    // A download empties the workspace before it refills it: that is no edit.
+    return hasActiveDevice() && dataSet != nullptr && dataSet->isModified() && ! dataPage->isBusy();
+}
+
 bool BelvoraContentComponent::askDiscardChanges (CommandDialogs::Discard reason)
 {
     using Discard = CommandDialogs::Discard;
 
-    if (! hasActiveDevice())
-        return true;
-
-    auto* dataSet = dataPage->getDeviceDataSet();
-    // A download empties the workspace before it refills it: that is no edit.
-    const bool modified = dataSet != nullptr && dataSet->isModified() && ! dataPage->isBusy();
+    const bool open = hasUnsentEdits();
 
     // With "previous" the workspace is stored and comes back with the unit; an
     // update or a restore replaces it whatever the method.
     const bool workspaceKept = reason != Discard::firmwareUpdate && reason != Discard::restore
                             && Belvora::getDataSyncMethod() == 2;
 
-    if (! modified || workspaceKept)
+    // A unit lost with unsent edits left them in its stored workspace, which its next read replaces as well.
+    if ((! open && lostUnitWithEdits.isEmpty()) || workspaceKept)
         return true;
 
-    return CommandDialogs::askDiscardChanges (this, activeDeviceName(), reason);
+    return CommandDialogs::askDiscardChanges (this, open ? activeDeviceName() : lostUnitWithEdits, reason);
 }
 
 bool BelvoraContentComponent::confirmSendSetup (bool fromOtherSource, const juce::String& sourceName)

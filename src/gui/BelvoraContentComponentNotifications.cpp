@@ -260,6 +260,10 @@ void BelvoraContentComponent::connectionLost (AppState state)
     if (state == AppState::scanning || state == AppState::firmwareUpdate)
         return;
 
+    // Its workspace is closed and stored with the edits; the scan that finds the unit again would replace them.
+    if (hasUnsentEdits())
+        lostUnitWithEdits = activeDeviceName();
+
     activeUnitLost = true;
     showDevicesOnly();
     setAppState (AppState::rescanNeeded);

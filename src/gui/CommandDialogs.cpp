@@ -40,6 +40,7 @@ bool askDiscardChanges (juce::Component* parent, const juce::String& name, Disca
             case Discard::switchUnit:      return { "switch to another device", "Switch Anyway" };
             case Discard::restore:         return { "restore", "Restore Anyway" };
             case Discard::send:            return { "send", "Send Anyway" };
+            case Discard::scan:            return { "scan", "Scan Anyway" };
             case Discard::quit:
             default:                       return { "quit", "Quit Anyway" };
         }

@@ -12,7 +12,7 @@ namespace CommandDialogs
     juce::String updateWarning (const juce::String& name);
 
     /** What would discard the unsent edits of the workspace. */
-    enum class Discard { quit, firmwareUpdate, disconnect, switchUnit, restore, send };
+    enum class Discard { quit, firmwareUpdate, disconnect, switchUnit, restore, send, scan };
 
     /** "Changes Will Be Lost" before a step that discards unsent edits: true to go ahead. */
     bool askDiscardChanges (juce::Component* parent, const juce::String& name, Discard reason);

@@ -15,8 +15,11 @@
 #include "gui/RunningAppFixture.h"
 #include "gui/ToolbarItemFactories.h"
 #include "gui/widgets/MidiDeviceStatusButton.h"
+#include "model/DeviceData.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 namespace
 {
@@ -412,6 +415,61 @@ TEST_F (DevicePageTest, ToolbarItemsFollowTheUnitAndTheState)
     leftClick (*item (page, DeviceToolbarItemFactory::scan));
     ASSERT_TRUE (running.waitFor ([&] { return count (performed.ids, CommandIDs::scanForDevices) == 1; }));
     ASSERT_TRUE (running.waitFor ([&] { return running.application().getAppState() == AppState::idle; }));
+}
+
+// A scan reads the unit anew: however it is asked for, it asks first while edits are unsent, and "Cancel" keeps them.
+TEST_F (DevicePageTest, EveryScanAsksFirstWhileEditsAreUnsentAndCancelKeepsThem)
+{
+    RunningApp running (optionsFor ("0x12", true));
+    ASSERT_TRUE (running.start());
+    auto& page = running.content().getDevicePage();
+    auto& data = running.content().getDataPage();
+    ASSERT_TRUE (running.waitFor ([&] { return data.getDeviceDataSet() != nullptr; }));
+    running.perform (CommandIDs::downloadDeviceData);
+    ASSERT_TRUE (running.waitFor ([&] { return ! data.isSyncNeeded() && ! data.isBusy(); }));
+    data.renamePresets (data.getDeviceNode(), { 1 }, "Unsent", true, true);
+    const auto edited = [&] { auto* set = data.getDeviceDataSet(); return set != nullptr && set->getWorkingData()->getPreset (1)->getName() == "Unsent"; };
+
+    {
+        const Alerts::ScopedChoiceResponder onScreen ({});   // the boxes themselves, answered by keys
+        const auto cancelled = [&] (std::function<void()> scan, int key, const juce::String& connectionBox = {})
+        {
+            DialogTests::WhenUp question ("Changes Will Be Lost", [key] (juce::Component&) { return DialogTests::pressKey (juce::KeyPress (key)); });
+            std::optional<DialogTests::WhenUp> box;
+            if (connectionBox.isNotEmpty())
+                box.emplace (connectionBox, [] (juce::Component& b) { DialogTests::buttonWithText (b, "Scan Now")->triggerClick(); return true; });
+            scan();
+            const bool asked = running.waitFor ([&] { return question.done; });
+            running.drain();
+            return asked && question.focused == "Cancel";
+        };
+
+        auto& viewport = page.getDevicePanel().getViewport();
+        ASSERT_TRUE (cancelled ([&] { leftClick (*item (page, DeviceToolbarItemFactory::scan)); }, juce::KeyPress::returnKey));
+        ASSERT_TRUE (cancelled ([&] { click (viewport, juce::ModifierKeys::rightButtonModifier, { viewport.getWidth() - 20, viewport.getHeight() - 20 });
+                                      ASSERT_TRUE (DialogTests::chooseFromMenu ("Refresh MIDI Devices")); }, juce::KeyPress::escapeKey));
+        EXPECT_TRUE (edited() && data.getUndoManager().canUndo() && running.devices().getActiveIndex() == 0);
+        EXPECT_EQ (running.application().getAppState(), AppState::idle);
+
+        // Lost, the unit leaves its workspace stored with the edit: "Cancel" lets it go as "Later" does, the rescan still due.
+        ASSERT_TRUE (cancelled ([&] { running.notify (DeviceInfoMessage (DeviceInfoMessage::activeDeviceLost, 0, 0, {})); },
+                                juce::KeyPress::returnKey, "USB Device Connection Lost"));
+        EXPECT_EQ (running.devices().getActiveIndex(), -1);
+        ASSERT_TRUE (cancelled ([&] { running.notify (DeviceInfoMessage (DeviceInfoMessage::portsChanged, 0, 0, {})); },
+                                juce::KeyPress::escapeKey, "USB Device Change"));
+        EXPECT_EQ (running.application().getAppState(), AppState::rescanNeeded);
+    }
+
+    // A quit would leave them to the next start's read.
+    running.answers["Changes Will Be Lost"] = 1;   // "Cancel"
+    EXPECT_FALSE (running.content().requestQuit (false));
+    running.boxes.clear();
+
+    // With "previous" the stored workspace comes back with the unit: nothing to ask, and the edit is there.
+    running.settings().setValue ("dataSyncMethod", "previous");
+    leftClick (*item (page, DeviceToolbarItemFactory::scan));
+    ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() == 0 && ! data.isSyncNeeded() && edited(); }));
+    EXPECT_FALSE (running.titles().contains ("Changes Will Be Lost"));
 }
 
 TEST_F (DevicePageTest, ConcertinaGivesTheOfflineUnitsTheirRowsAtBothScales)

@@ -376,7 +376,7 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
 
         for (auto key : { juce::KeyPress::returnKey, juce::KeyPress::escapeKey })
         {
-            for (auto reason : { Discard::quit, Discard::disconnect, Discard::restore })
+            for (auto reason : { Discard::quit, Discard::disconnect, Discard::restore, Discard::scan })
             {
                 BoxKey press { juce::KeyPress (key) };
                 EXPECT_FALSE (CommandDialogs::askDiscardChanges (nullptr, "Vesper", reason)) << "the edits are kept";
