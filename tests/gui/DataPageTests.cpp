@@ -1226,6 +1226,22 @@ TEST_F (DataPageTest, SyncingAsksBeforeItDiscardsEdits)
     page().syncWithDevice();
     ASSERT_TRUE (running->waitFor ([&] { return ! page().isSyncNeeded() && ! page().isBusy(); }));
     EXPECT_TRUE (running->boxes.empty());
+
+    // A unit without presets is offered "Synchronize With" in its workspace's menu: that asks as well.
+    const auto kept = workspace().clone (false);
+    for (int i = 1; i < kept->getNumSlots(); ++i)
+        running->unit (0).setPreset (i, nullptr);
+    page().syncWithDevice();
+    ASSERT_TRUE (running->waitFor ([&] { return ! page().isBusy() && workspace().getNumPresets() == 0; }));
+    page().pastePresets (page().getDeviceNode(), { slot }, *kept, true, true);
+    running->content().getTabs().setCurrentTabIndex (running->content().getPresetsTabIndex());
+    select ({ page().getDeviceNode() });
+    ASSERT_TRUE (running->waitFor ([&] { browser().getTreeView().grabKeyboardFocus(); return browser().getTreeView().hasKeyboardFocus (true); }));
+    running->answers["Changes Will Be Lost"] = 1;   // "Cancel"
+    ASSERT_TRUE (DialogTests::pressKey (juce::KeyPress (juce::KeyPress::F10Key, juce::ModifierKeys::shiftModifier, 0))
+                 && DialogTests::pickFromMenuByKeys ("Synchronize With Vesper"));
+    EXPECT_EQ (running->titles(), juce::StringArray ("Changes Will Be Lost"));
+    EXPECT_TRUE (workspace().isPresetSlotUsed (slot)) << "the edit is kept";
 }
 
 TEST_F (DataPageTest, ThePreviousMethodBringsBackTheStoredWorkspaceAndNeverDropsIt)

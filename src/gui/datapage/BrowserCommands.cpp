@@ -7,7 +7,6 @@
 #include "app/Nexus.h"
 #include "devices/DeviceManager.h"
 #include "gui/CommandIDs.h"
-#include "gui/MainAppWindow.h"
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/GridMenus.h"
 #include "gui/datapage/SourceTreeItem.h"
@@ -116,9 +115,10 @@ juce::PopupMenu SourceDataBrowser::createTreeMenu()
 
     if (category == deviceCategory)
     {
+        // The workspace may hold edits where the unit has no presets: the page asks before its read replaces them.
         if (! synced)
         {
-            menu.addCommandItem (MainAppWindow::getApplicationCommandManager(), CommandIDs::downloadDeviceData, "Synchronize With " + name);
+            menu.addItem (getFromUnit, "Synchronize With " + name, dataPage == nullptr || ! dataPage->isConvertingWorkspace());
             return menu;
         }
 
