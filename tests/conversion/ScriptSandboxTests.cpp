@@ -1,6 +1,7 @@
 #include "ConversionTestData.h"
 
 #include "conversion/ScriptSandbox.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,10 @@
  #include <csignal>
  #include <cstring>
  #include <elf.h>
+ #include <fcntl.h>
  #include <poll.h>
  #include <pthread.h>
+ #include <spawn.h>
  #include <sys/syscall.h>
  #include <sys/wait.h>
  #include <unistd.h>
@@ -242,18 +245,34 @@ TEST (ScriptSandbox, TheHostEndsWithItsProgramAndHasNoneOfItsEnvironment)
     if (! ScriptSandbox::runsInChildProcess())
         GTEST_SKIP() << "no child process here";
 
-    // The program is a process of its own, killed once its endless step has gone to the host.
-    int told[2];
-    ASSERT_EQ (::pipe (told), 0);
-    const auto program = ::fork();
-
-    if (program == 0)
+    // The program: this test program started afresh, whose endless step has gone to its host when it says so.
+    if (const auto told = juce::SystemStats::getEnvironmentVariable ("BELVORA_SANDBOX_PROGRAM", {}); told.isNotEmpty())
     {
+        TestEnvironment::removePrivateHome();   // killed, it would leave it
         Sandbox s;
         s.run (copyPreset);
-        s.shouldStop = [&] { static const bool once = ::write (told[1], "x", 1) == 1; return ! once; };
+        s.shouldStop = [fd = told.getIntValue()] { static const bool once = ::write (fd, "x", 1) == 1; return ! once; };
         ::_exit (s.run ("while (true) {}").stopped ? 0 : 1);
     }
+
+    // A process of its own, spawned as the sandbox spawns its host: no copy of this one runs on.
+    int told[2];
+    ASSERT_TRUE (::pipe2 (told, O_CLOEXEC) == 0 && ::fcntl (told[1], F_SETFD, 0) == 0);
+    auto variable = "BELVORA_SANDBOX_PROGRAM=" + std::to_string (told[1]);
+    std::vector<char*> variables { variable.data() };
+    for (auto** v = environ; *v != nullptr; ++v)
+        variables.push_back (*v);
+    variables.push_back (nullptr);
+
+    auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName().toStdString();
+    std::string filter ("--gtest_filter=ScriptSandbox.TheHostEndsWithItsProgramAndHasNoneOfItsEnvironment");
+    char* const arguments[] = { self.data(), filter.data(), nullptr };
+    posix_spawn_file_actions_t quiet;   // its own test report would read as this one's
+    ::posix_spawn_file_actions_init (&quiet);
+    ::posix_spawn_file_actions_addopen (&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t program = -1;
+    ASSERT_EQ (::posix_spawn (&program, self.c_str(), &quiet, nullptr, arguments, variables.data()), 0);
+    ::posix_spawn_file_actions_destroy (&quiet);
 
     ::close (told[1]);
     char byte = 0;
