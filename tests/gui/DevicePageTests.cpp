@@ -411,10 +411,11 @@ TEST_F (DevicePageTest, ToolbarItemsFollowTheUnitAndTheState)
     ASSERT_TRUE (running.waitFor ([&] { return chooserRuns == 1; }));
     EXPECT_EQ (count (performed.ids, CommandIDs::showFirmwareBuilds), 1);
 
-    // Scan and Info.
+    // Scan and Info. Nothing unsent in the workspace: nothing asked.
     leftClick (*item (page, DeviceToolbarItemFactory::scan));
     ASSERT_TRUE (running.waitFor ([&] { return count (performed.ids, CommandIDs::scanForDevices) == 1; }));
     ASSERT_TRUE (running.waitFor ([&] { return running.application().getAppState() == AppState::idle; }));
+    EXPECT_FALSE (running.titles().contains ("Changes Will Be Lost"));
 }
 
 // A scan reads the unit anew: however it is asked for, it asks first while edits are unsent, and "Cancel" keeps them.
