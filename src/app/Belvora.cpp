@@ -4,11 +4,17 @@
 #include "content/ContentManager.h"
 #include "platform/WebRequest.h"
 #include "model/FirmwareVersion.h"
+#include "model/SafeSave.h"
+#include "model/Utf8.h"
+#include "platform/WriteQueue.h"
 
 #include <csignal>
+#include <dirent.h>
 #include <iostream>
 #include <mutex>
 #include <regex>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace
 {
@@ -83,6 +89,61 @@ namespace
     juce::PropertiesFile& userSettings()
     {
         return BelvoraSettings::getUserSettings();
+    }
+
+    platform::WriteQueue& leftoversLane()
+    {
+        static platform::WriteQueue lane;
+        return lane;
+    }
+
+    /** A folder's entries by the types its listing gives, without a look at
+        each (only at a link, and where the listing gives no type). Links to
+        anything but a folder count among the files too. */
+    struct Listing
+    {
+        juce::Array<juce::File> files, folders, links;
+    };
+
+    Listing listFolder (const juce::File& folder)
+    {
+        Listing listed;
+        auto* listing = ::opendir (folder.getFullPathName().toRawUTF8());
+
+        if (listing == nullptr)
+            return listed;
+
+        const auto prefix = juce::File::addTrailingSeparator (folder.getFullPathName());
+
+        while (const auto* entry = ::readdir (listing))
+        {
+            const std::string_view name (entry->d_name);
+
+            // A name that is not UTF-8 is none the program made.
+            if (name == "." || name == ".." || ! Utf8::isValid (name.data(), name.size()))
+                continue;
+
+            const auto file = juce::File::createFileWithoutCheckingPath (prefix + juce::String::fromUTF8 (name.data(), (int) name.size()));
+            auto type = entry->d_type;
+
+            if (struct stat info {}; type == DT_UNKNOWN && ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0)
+                type = S_ISLNK (info.st_mode) ? DT_LNK : S_ISDIR (info.st_mode) ? DT_DIR : S_ISREG (info.st_mode) ? DT_REG : DT_UNKNOWN;
+
+            if (type == DT_DIR || (type == DT_LNK && file.isDirectory()))
+            {
+                listed.folders.add (file);
+            }
+            else if (type == DT_REG || type == DT_LNK)
+            {
+                listed.files.add (file);
+
+                if (type == DT_LNK)
+                    listed.links.add (file);
+            }
+        }
+
+        ::closedir (listing);
+        return listed;
     }
 }
 
@@ -318,26 +379,42 @@ juce::Array<juce::File> Belvora::removeLeftovers()
     // Temporary files (the framework's and the program's own) are named "<name>_temp<hex>[ (n)]<.ext>".
     static const std::regex temporaryName (R"(.+_temp[0-9a-fA-F]+( \([0-9]+\))?(\.[^.]*)?)");
 
-    juce::Array<juce::File> folders { juce::File (getUserDataFolder()) };
+    juce::Array<juce::File> removed, links;
 
-    for (const auto& product : folders[0].findChildFiles (juce::File::findDirectories, false))
+    // Removes the folder's leftovers and notes its links; gives its sub-folders.
+    const auto removeIn = [&] (const juce::File& folder)
     {
-        folders.add (product);
-        const auto data = product.getChildFile ("data");
-        folders.add (data);
-        folders.addArray (data.findChildFiles (juce::File::findDirectories, false));
+        auto listed = listFolder (folder);
+
+        for (const auto& file : listed.files)
+            if (std::regex_match (file.getFileName().toStdString(), temporaryName) && file.deleteFile())
+                removed.add (file);
+
+        links.addArray (listed.links);
+        return listed.folders;
+    };
+
+    for (const auto& product : removeIn (juce::File (getUserDataFolder())))
+    {
+        removeIn (product);
+
+        for (const auto& unit : removeIn (product.getChildFile ("data")))
+            removeIn (unit);
     }
 
-    juce::Array<juce::File> removed;
-
-    for (const auto& folder : folders)
-        for (const auto& file : folder.findChildFiles (juce::File::findFiles, false))
+    // A file kept elsewhere through a link is saved beside what the link
+    // leads to, a folder anywhere (a slow drive too): looked into on the
+    // writes thread, before the settings' first write.
+    if (! links.isEmpty())
+        leftoversLane().post ([links]
         {
-            const auto name = file.getFileName();
+            juce::Array<juce::File> targets;
 
-            if (std::regex_match (name.toStdString(), temporaryName) && file.deleteFile())
-                removed.add (file);
-        }
+            for (const auto& link : links)
+                targets.add (SafeSave::followLinks (link));
+
+            SafeSave::removeTemporariesOf (targets);
+        });
 
     return removed;
 }

@@ -85,7 +85,9 @@ public:
 
     /** Removes what a killed run may have left in the data folder, its
         product folders and their unit folders: the temporary files of saves.
-        Only safe while this program holds the folder's lock. The files removed. */
+        Those beside the files that links there lead to (saved in their own
+        folders) go too, on the writes thread. Only safe while this program
+        holds the folder's lock. The files removed in the data folder. */
     static juce::Array<juce::File> removeLeftovers();
 
     /** The text of the "Error" alert shown for a fatal-error code. */

@@ -37,6 +37,14 @@ namespace
         bool operator() (const juce::String& a, const juce::String& b) const noexcept   { return std::strcmp (a.toRawUTF8(), b.toRawUTF8()) == 0; }
     };
 
+    // Only a file that is there, onto a name that is free: nothing is written over.
+    bool moveWhereFree (std::vector<SafeSave::Move> moves)
+    {
+        moves.erase (std::remove_if (moves.begin(), moves.end(), [] (const SafeSave::Move& m) { return ! m.from.existsAsFile() || m.to.exists(); }),
+                     moves.end());
+        return SafeSave::moveFiles (moves);
+    }
+
     juce::String productNameOf (const ContentManager& content, const CapsBlock& caps)
     {
         const auto name = content.getProductName (caps.productId);
@@ -284,6 +292,12 @@ bool LocalArchiveManager::reopenIndexLocked()
     if (! loadIndexLocked())
         return false;
 
+    appendStoredLocked();
+    return true;
+}
+
+void LocalArchiveManager::appendStoredLocked()
+{
     auto shown = getTree();
 
     for (auto stored = buildTreeLocked(); stored.getNumChildren() > 0;)
@@ -292,8 +306,6 @@ bool LocalArchiveManager::reopenIndexLocked()
         stored.removeChild (0, nullptr);
         shown.appendChild (child, nullptr);
     }
-
-    return true;
 }
 
 juce::Array<juce::File> LocalArchiveManager::takeDamagedFiles()
@@ -329,6 +341,13 @@ void LocalArchiveManager::reloadTree()
 {
     if (conversionBusy())
         return;
+
+    // Built once they are: never from a folder half settled.
+    if (settling)
+    {
+        buildWhenSettled = true;
+        return;
+    }
 
     const platform::ScopedLock hold (lock);
     reloadTreeLocked();
@@ -553,6 +572,12 @@ void LocalArchiveManager::followRemovedBackups()
     if (aside == juce::File())
         return;
 
+    // Deleted: the archive file first, then the data file, each on the disk
+    // before the next (a pair cut in two is never adopted) and both before an
+    // index that drops them. Brought back: the other way round.
+    std::vector<SafeSave::Move> first, second;
+    bool anyDeleted = false;
+
     for (const auto& removed : removedBackups)
     {
         const bool deleted = ! removed.isAChildOf (shown);
@@ -572,34 +597,42 @@ void LocalArchiveManager::followRemovedBackups()
             if (deleted == filesAside.contains (archiveFile.getFullPathName()))
                 continue;
 
-            // In the order of the writes: after any save of the backup handed over before.
+            const auto archiveAside = aside.getChildFile (archiveFile.getFileName()), dataAside = aside.getChildFile (dataFile.getFileName());
+
             if (deleted)
             {
                 filesAside.add (archiveFile.getFullPathName());
-                writes.post ([archiveFile, dataFile, aside, failed = failedSaves]
-                {
-                    // Until an index without it is written, the one on disk names it.
-                    failed->recordMovedAside();
-
-                    // The archive file first: a pair cut in two is never adopted.
-                    if (aside.isDirectory() || aside.createDirectory().wasOk())
-                        for (const auto& file : { archiveFile, dataFile })
-                            if (file.existsAsFile())
-                                file.moveFileTo (aside.getChildFile (file.getFileName()));
-                });
+                first.push_back ({ archiveFile, archiveAside });
+                second.push_back ({ dataFile, dataAside });
+                anyDeleted = true;
             }
             else
             {
                 filesAside.removeString (archiveFile.getFullPathName());
-                writes.post ([archiveFile, dataFile, aside]
-                {
-                    for (const auto& file : { dataFile, archiveFile })
-                        if (const auto kept = aside.getChildFile (file.getFileName()); kept.existsAsFile() && ! file.exists())
-                            kept.moveFileTo (file);
-                });
+                first.push_back ({ dataAside, dataFile });
+                second.push_back ({ archiveAside, archiveFile });
             }
         }
     }
+
+    if (first.empty())
+        return;
+
+    // In the order of the writes: after any save of the backup handed over before.
+    writes.post ([first, second, aside, anyDeleted, failed = failedSaves]
+    {
+        // Until an index without them is written, the one on disk names them.
+        if (anyDeleted)
+        {
+            failed->recordMovedAside();
+
+            if (! aside.isDirectory() && ! SafeSave::makeFolder (aside))
+                return;
+        }
+
+        for (const auto& step : { first, second })
+            moveWhereFree (step);
+    });
 }
 
 void LocalArchiveManager::purgeDeletedBackups()
@@ -623,20 +656,39 @@ void LocalArchiveManager::settleDeletedBackups()
 {
     const auto aside = getDeletedFolder();
 
-    if (aside == juce::File() || ! aside.isDirectory())
-        return;
-
-    const platform::ScopedLock hold (lock);
-
     // An index that could not be read says nothing of them: they wait.
-    if (index == nullptr)
+    if (aside == juce::File() || index == nullptr || ! aside.isDirectory())
         return;
 
+    // On the manager's thread, before anything else it writes; the tree is
+    // built once they are settled (settled()).
+    settling = true;
+    writes.post ([aside, folder = getBackupFolder(), indexFile = getIndexFile(), stored = std::make_shared<const juce::XmlElement> (*index),
+                  failed = failedSaves]
+    {
+        if (settle (*stored, indexFile, folder, aside))
+        {
+            if (failed->mayDeleteAside())
+                aside.deleteRecursively();
+        }
+        else
+        {
+            failed->keepDeletedFolder();
+        }
+    },
+    [manager = juce::WeakReference<LocalArchiveManager> (this)]
+    {
+        if (manager != nullptr)
+            manager->settled();
+    });
+}
+
+bool LocalArchiveManager::settle (const juce::XmlElement& stored, const juce::File& indexFile, const juce::File& folder, const juce::File& aside)
+{
     // The index on disk is what the user has: a backup it still names (its
     // delete never reached it) comes back. Without an index file there is no
     // telling, and they all come back, for the folder's adoption to find.
-    const auto folder = getBackupFolder();
-    const bool indexOnDisk = getIndexFile().existsAsFile();
+    const bool indexOnDisk = indexFile.existsAsFile();
     std::unordered_set<juce::String, PathHash, PathEqual> listed;
     std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& element)
     {
@@ -653,9 +705,10 @@ void LocalArchiveManager::settleDeletedBackups()
             }
         }
     };
-    collect (*index);
+    collect (stored);
 
-    bool allBack = true;
+    // The data files first: an archive file never stands without its data.
+    std::vector<SafeSave::Move> dataFiles, archiveFiles;
 
     for (const auto& kept : ArchiveFiles::findDocuments (aside))
     {
@@ -667,19 +720,35 @@ void LocalArchiveManager::settleDeletedBackups()
         if (const auto archive = ArchiveFiles::load (kept); archive != nullptr && archive->getDataFile() != juce::File())
             dataName = archive->getDataFile().getFileName();
 
-        // The data file first: an archive file never stands without it.
-        for (const auto& name : { dataName, kept.getFileName() })
-        {
-            const auto from = aside.getChildFile (name), to = folder.getChildFile (name);
-
-            if (from.existsAsFile() && ! to.exists())
-                allBack = from.moveFileTo (to) && allBack;
-        }
+        dataFiles.push_back ({ aside.getChildFile (dataName), folder.getChildFile (dataName) });
+        archiveFiles.push_back ({ kept, folder.getChildFile (kept.getFileName()) });
     }
 
-    // What the index dropped goes; nothing goes while a backup it names could not come back.
-    if (allBack)
-        purgeDeletedBackups();
+    // What the index dropped goes only when every backup it names came back.
+    const bool dataBack = moveWhereFree (std::move (dataFiles));
+    return moveWhereFree (std::move (archiveFiles)) && dataBack;
+}
+
+void LocalArchiveManager::settled()
+{
+    settling = false;
+
+    // A conversion started meanwhile shows the tree when it ends.
+    if (! std::exchange (buildWhenSettled, false) || conversionBusy())
+        return;
+
+    {
+        const platform::ScopedLock hold (lock);
+        const bool madeMeanwhile = getTree().getNumChildren() > 0;
+        appendStoredLocked();
+        treeBuilt = true;
+
+        if (adopted > 0 || madeMeanwhile)
+            saveBackupIndexInBackground();
+    }
+
+    if (treeListener != nullptr)
+        treeListener();
 }
 
 //==============================================================================
@@ -781,7 +850,8 @@ bool LocalArchiveManager::checkBackupFormats (juce::String& question)
 {
     question.clear();
 
-    if (conversionBusy())
+    // Asked once the deleted backups are settled (the tree listener is told).
+    if (conversionBusy() || settling)
         return false;
 
     const platform::ScopedLock hold (lock);

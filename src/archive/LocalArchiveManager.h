@@ -56,8 +56,16 @@ public:
     /** Builds the "Backups" category from the set of the unit's versions. A
         listed backup that cannot be read is moved aside; a backup of the unit's
         type whose two files are in the folder but in no set (a killed save, an
-        index moved aside) joins the unit's set, whose save is handed over at once. */
+        index moved aside) joins the unit's set, whose save is handed over at once.
+        While the deleted backups a made manager found are being settled on its
+        thread, the category stays empty and is filled once they are: the tree
+        listener is told then, and the question of other formats waits for it. */
     void reloadTree();
+
+    /** Called on the message thread when the tree was filled later than
+        reloadTree asked (see there): files moved aside and the question of
+        other formats are to be taken then. */
+    void setTreeListener (std::function<void()> listener)   { treeListener = std::move (listener); }
 
     /** The files moved aside since the last call, to be named to the user. */
     juce::Array<juce::File> takeDamagedFiles();
@@ -189,6 +197,9 @@ private:
     void followRemovedBackups();
     void purgeDeletedBackups();
     void settleDeletedBackups();
+    static bool settle (const juce::XmlElement& stored, const juce::File& indexFile, const juce::File& folder, const juce::File& aside);
+    void settled();
+    void appendStoredLocked();
     void keepInsideDataFolder (DeviceDataArchive& archive);
     int adoptUnlisted (juce::ValueTree parent);
     int adoptLoneDataFiles (juce::ValueTree parent, juce::Array<juce::File> alone);
@@ -216,6 +227,9 @@ private:
 
     juce::Array<juce::ValueTree> removedBackups;    // message thread: deleted from the tree, maybe back by an undo
     juce::StringArray filesAside;                   // message thread: archive files of those now in the deleted folder
+    bool settling = false;                          // message thread: the deleted backups found at the start are being settled
+    bool buildWhenSettled = false;                  // message thread: reloadTree was asked meanwhile
+    std::function<void()> treeListener;             // message thread
 
     mutable std::mutex treeLock;                    // the tree handles, swapped by the conversion's end
     juce::ValueTree tree;
@@ -230,5 +244,6 @@ private:
 
     platform::WriteQueue writes;                    // the backups' lane; owns what it writes; finishes before the rest goes
 
+    JUCE_DECLARE_WEAK_REFERENCEABLE (LocalArchiveManager)
     JUCE_DECLARE_NON_COPYABLE (LocalArchiveManager)
 };

@@ -28,6 +28,7 @@ struct LocalArchiveManager::FailedSaves
     bool indexUnsaved = false;
     int error = 0;                       // what the system said of the last write that failed
     bool deletedListed = false;          // the index on disk may still name backups in the deleted folder
+    bool keepDeleted = false;            // some named by the index could not come back from there at the start
     std::function<void()> listener;      // message thread only
 
     void record (const juce::Uuid& backup, bool written)
@@ -70,10 +71,16 @@ struct LocalArchiveManager::FailedSaves
         deletedListed = true;
     }
 
+    void keepDeletedFolder()
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        keepDeleted = true;
+    }
+
     bool mayDeleteAside()
     {
         const std::lock_guard<std::mutex> hold (lock);
-        return ! deletedListed;
+        return ! deletedListed && ! keepDeleted;
     }
 
     /** Whether the index and these backups (their uuids) were written by their last saves. */

@@ -2,6 +2,7 @@
 
 #include "content/ContentReader.h"
 #include "model/FileBytes.h"
+#include "model/SafeSave.h"
 
 #include <thread>
 
@@ -11,6 +12,12 @@ namespace
     // interrupted is fetched again at the next start.
     const char* const stampName = ".presetsKey";
     constexpr juce::int64 maxStampBytes = 64 * 1024;
+
+    bool moveFolder (const juce::File& from, const juce::File& to)
+    {
+        const std::vector<SafeSave::Move> move { { from, to } };
+        return SafeSave::moveFiles (move);
+    }
 
     juce::String presetsKeyOf (const ProductTable& products, int productId)
     {
@@ -61,6 +68,10 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
     const auto staging = folder.getChildFile ("packs.download");
     const auto previous = folder.getChildFile ("packs.previous");
 
+    // Cut off between the two moves of a swap: the pack in use comes back.
+    if (! packs.exists() && previous.isDirectory())
+        moveFolder (previous, packs);
+
     staging.deleteRecursively();
 
     if (! staging.createDirectory())
@@ -78,7 +89,8 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
             turn->failed (ContentReader::Turn::Failure::refused);
     }
 
-    ok = ok && (stamp.isEmpty() || staging.getChildFile (stampName).replaceWithText (stamp, false, false, nullptr));
+    ok = ok && (stamp.isEmpty() || SafeSave::replaceFile (staging.getChildFile (stampName), [&stamp] (juce::OutputStream& out)
+                                                         { return out.write (stamp.toRawUTF8(), stamp.getNumBytesAsUTF8()); }));
 
     if (ok)
     {
@@ -86,13 +98,15 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
         const auto hold = lockFolder ([thread] { return ContentReader::isStopRequested (thread); });
         ok = hold.owns_lock();
 
+        // Each move on the disk before the next, and the old pack goes only
+        // once the new one is: a power cut leaves one of them whole.
         if (ok)
         {
             previous.deleteRecursively();
-            ok = (! packs.exists() || packs.moveFileTo (previous)) && staging.moveFileTo (packs);
+            ok = (! packs.exists() || moveFolder (packs, previous)) && moveFolder (staging, packs);
 
             if (! ok && ! packs.exists())
-                previous.moveFileTo (packs);
+                moveFolder (previous, packs);
         }
     }
 

@@ -2,14 +2,20 @@
 
 #include "model/FileBytes.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -112,26 +118,71 @@ namespace
         std::vector<char> buffer;
     };
 
+    // The names of the temporary files this program is writing now (names
+    // are its own, whatever the folder): the removal of leftovers passes them by.
+    std::mutex liveLock;
+    std::set<std::string, std::less<>> liveTemporaries;
+
+    struct LiveTemporary
+    {
+        explicit LiveTemporary (const juce::File& file) : name (file.getFileName().toStdString())
+        {
+            const std::lock_guard hold (liveLock);
+            liveTemporaries.insert (name);
+        }
+
+        ~LiveTemporary()
+        {
+            const std::lock_guard hold (liveLock);
+            liveTemporaries.erase (name);
+        }
+
+        const std::string name;
+    };
+
+    juce::String temporaryName (const juce::File& target, juce::uint32 number)
+    {
+        return target.getFileNameWithoutExtension() + "_temp" + juce::String::toHexString ((int) number) + target.getFileExtension();
+    }
+
+    // As temporaryName gives for the target: its name, "_temp", a number in
+    // lower-case hexadecimal, its extension.
+    bool isTemporaryOf (std::string_view name, const juce::File& target)
+    {
+        const auto stem = (target.getFileNameWithoutExtension() + "_temp").toStdString();
+        const auto extension = target.getFileExtension().toStdString();
+
+        if (name.size() <= stem.size() + extension.size() || name.substr (0, stem.size()) != stem
+            || name.substr (name.size() - extension.size()) != extension)
+            return false;
+
+        const auto number = name.substr (stem.size(), name.size() - stem.size() - extension.size());
+        return number.size() <= 8 && number.find_first_not_of ("0123456789abcdef") == std::string_view::npos;
+    }
+
     // A name of its own for each temporary file, taken exclusively: two saves
     // of one target at once (two threads, or two programs) never share one,
     // where the framework's names come from a generator that threads share
-    // unguarded and so can give both the same number. The file opened, or -1
-    // and the system's error.
-    int makeTemporaryBeside (const juce::File& target, juce::File& made)
+    // unguarded and so can give both the same number. The file opened and
+    // noted as being written (live), or -1 and the system's error.
+    int makeTemporaryBeside (const juce::File& target, juce::File& made, std::unique_ptr<LiveTemporary>& live)
     {
         static std::atomic<juce::uint32> count { 0 };
         const auto process = (juce::uint32) ::getpid() * 0x9e3779b1u;
 
         for (int tries = 0; tries < 100; ++tries)
         {
-            const auto number = process ^ (count.fetch_add (1) * 0x85ebca6bu);
-            made = target.getSiblingFile (target.getFileNameWithoutExtension() + "_temp"
-                                          + juce::String::toHexString ((int) number) + target.getFileExtension());
+            made = target.getSiblingFile (temporaryName (target, process ^ (count.fetch_add (1) * 0x85ebca6bu)));
+            live = std::make_unique<LiveTemporary> (made);
 
             if (const auto opened = ::open (made.getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); opened >= 0)
                 return opened;
 
-            if (errno != EEXIST)
+            const auto error = errno;
+            live.reset();
+            errno = error;
+
+            if (error != EEXIST)
                 break;
         }
 
@@ -185,7 +236,8 @@ namespace
             return { false, EISDIR };
 
         juce::File name;
-        const auto opened = makeTemporaryBeside (target, name);
+        std::unique_ptr<LiveTemporary> live;
+        const auto opened = makeTemporaryBeside (target, name, live);
 
         if (opened < 0)
             return { false, errno };
@@ -260,6 +312,77 @@ void SafeSave::setFolderSync (FolderSync standIn)
 {
     const std::lock_guard hold (hookLock);
     folderSync = std::move (standIn);
+}
+
+bool SafeSave::moveFiles (const std::vector<Move>& moves)
+{
+    lastFailure = 0;
+    juce::Array<juce::File> entered, left;
+
+    for (const auto& move : moves)
+    {
+        // A rename replaces what it lands on.
+        const auto error = standsThere (move.to) ? EEXIST
+                         : std::rename (move.from.getFullPathName().toRawUTF8(), move.to.getFullPathName().toRawUTF8()) != 0 ? errno : 0;
+
+        if (error != 0)
+        {
+            lastFailure = lastFailure != 0 ? lastFailure : error;
+            continue;
+        }
+
+        entered.addIfNotAlreadyThere (move.to.getParentDirectory());
+        left.addIfNotAlreadyThere (move.from.getParentDirectory());
+    }
+
+    // The new names first: cut between the two, a file may stand under both
+    // names, never under none.
+    left.removeValuesIn (entered);
+
+    for (const auto& folders : { entered, left })
+        for (const auto& folder : folders)
+            if (const auto error = syncFolder (folder); error != 0 && lastFailure == 0)
+                lastFailure = error;
+
+    return lastFailure == 0;
+}
+
+juce::Array<juce::File> SafeSave::removeTemporariesOf (const juce::Array<juce::File>& targets)
+{
+    std::map<juce::String, juce::Array<juce::File>> byFolder;
+
+    for (const auto& target : targets)
+        byFolder[target.getParentDirectory().getFullPathName()].addIfNotAlreadyThere (target);
+
+    juce::Array<juce::File> removed;
+
+    for (const auto& [path, inFolder] : byFolder)
+    {
+        // Names compared as bytes: one that is not UTF-8 is none of ours.
+        std::vector<std::string> found;
+
+        if (auto* listing = ::opendir (path.toRawUTF8()))
+        {
+            while (const auto* entry = ::readdir (listing))
+                if (std::any_of (inFolder.begin(), inFolder.end(), [entry] (const juce::File& t) { return isTemporaryOf (entry->d_name, t); }))
+                    found.emplace_back (entry->d_name);
+
+            ::closedir (listing);
+        }
+
+        for (const auto& name : found)
+        {
+            const auto file = juce::File (path).getChildFile (juce::String::fromUTF8 (name.data(), (int) name.size()));
+            const std::lock_guard hold (liveLock);
+            struct stat info {};
+
+            if (liveTemporaries.count (name) == 0 && ::lstat (file.getFullPathName().toRawUTF8(), &info) == 0 && S_ISREG (info.st_mode)
+                && ::unlink (file.getFullPathName().toRawUTF8()) == 0)
+                removed.add (file);
+        }
+    }
+
+    return removed;
 }
 
 bool SafeSave::replaceFile (const juce::File& path, const Writer& writer)

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <functional>
+#include <vector>
 
 /** The one way the program replaces a file: everything is written beside the
     target first, checked on disk, and only then renamed over it. */
@@ -60,6 +61,25 @@ namespace SafeSave
         the system's back. */
     using FolderSync = std::function<int (const juce::File& folder)>;
     void setFolderSync (FolderSync standIn);
+
+    /** Renames each file or folder to its new path (in the same file system),
+        never over anything standing there, then syncs the folders they entered
+        and those they left, in that order: the moves outlive a power cut before
+        anything that relies on them is written or deleted. One that fails
+        leaves the others be. Whether all were made and synced; lastError tells
+        why not. */
+    struct Move
+    {
+        juce::File from, to;
+    };
+
+    bool moveFiles (const std::vector<Move>& moves);
+
+    /** Removes beside each target the temporary files of its saves that were
+        cut short (a kill, a power cut): only regular files named as
+        replaceFile names them for that target, never one that a save of this
+        program is writing. Each folder is listed once. The files removed. */
+    juce::Array<juce::File> removeTemporariesOf (const juce::Array<juce::File>& targets);
 
     /** Moves a file that cannot be read (or a folder or pipe in its place) out
         of the way, beside itself with ".damaged" added (numbered when such a

@@ -8,6 +8,10 @@
 #include "support/OddFiles.h"
 #include "support/SlowDisk.h"
 
+#include <mutex>
+#include <set>
+#include <thread>
+
 using namespace SourceTreeIds;
 
 using BackupIndex = BackupFixture;
@@ -329,11 +333,28 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
     EXPECT_TRUE (there ("one"));
     EXPECT_EQ (describeIndexFile(), "4/3{one,two}");
 
+    // Each move is on the disk (both folders synced, the new names first)
+    // before the next, and both before the index that drops the backup.
+    std::mutex syncLock;
+    juce::StringArray synced;
+    std::set<std::thread::id> syncThreads;
+    SafeSave::setFolderSync ([&] (const juce::File& f)
+    {
+        const auto aside = backups.getDeletedFolder();
+        const std::lock_guard hold (syncLock);
+        synced.add (f.getFileName() + ":" + (aside.getChildFile ("one.xml").existsAsFile() ? "x" : "")
+                    + (aside.getChildFile ("one.mwd").existsAsFile() ? "m" : "") + " " + describeIndexFile());
+        syncThreads.insert (std::this_thread::get_id());
+        return 0;
+    });
+
     undo.redo();
     backups.saveBackupIndexInBackground();
     backups.waitForBackgroundSaves();
     EXPECT_TRUE (gone ("one"));
     EXPECT_EQ (describeIndexFile(), "4/3{two}");
+    EXPECT_EQ (synced, juce::StringArray ({ ".deleted:x 4/3{one,two}", "data:x 4/3{one,two}", ".deleted:xm 4/3{one,two}",
+                                            "data:xm 4/3{one,two}", "data:xm 4/3{two}" }));
 
     // Another deleted just before a kill, while the index still names it: the
     // index on disk is what the user has, so the start brings that one back,
@@ -345,12 +366,32 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
 
     const auto kept = [] (LocalArchiveManager& m) { return m.getDeletedFolder().getChildFile ("two.xml").existsAsFile()
                                                            && m.getDeletedFolder().getChildFile ("two.mwd").existsAsFile(); };
+    // A start settles them on the manager's thread, the tree left empty until
+    // they are; then it is filled, and the page told.
+    int filledLater = 0;
     const auto start = [&]
     {
+        {
+            const std::lock_guard hold (syncLock);
+            synced.clear();
+            syncThreads.clear();
+        }
         auto made = std::make_unique<LocalArchiveManager> (*catalogue, capsAt (newBuild), "", notes);
-        made->reloadTree();
-        made->waitForBackgroundSaves();
+        made->setTreeListener ([&filledLater] { ++filledLater; });
         return made;
+    };
+    const auto settled = [&] (LocalArchiveManager& m, const juce::String& oneAside)
+    {
+        m.reloadTree();
+        EXPECT_EQ (m.getTree().getNumChildren(), 0);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return filledLater == 1; }, 30000));
+        m.waitForBackgroundSaves();
+        filledLater = 0;
+        const std::lock_guard hold (syncLock);
+        const auto after = oneAside + " 4/3{two}";
+        const juce::StringArray inOrder { "data:" + after, ".deleted:" + after, "data:" + after, ".deleted:" + after };
+        EXPECT_EQ (synced, inOrder);
+        EXPECT_EQ (syncThreads, std::set<std::thread::id> { platform::WriteQueue::getThreadId() });
     };
     const auto deleteFirst = [] (LocalArchiveManager& m)
     {
@@ -361,6 +402,7 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
     };
 
     auto started = start();
+    settled (*started, "xm");
     EXPECT_EQ (describe (started->getTree()), "Two");
     EXPECT_FALSE (started->getDeletedFolder().exists()) << "the start empties the deleted backups' folder";
     EXPECT_TRUE (gone ("one") && there ("two"));
@@ -379,6 +421,7 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
     EXPECT_TRUE (kept (backups)) << "nothing went before the index dropped it";
 
     started = start();
+    settled (*started, "");
     EXPECT_EQ (describe (started->getTree()), "Two");
     EXPECT_TRUE (there ("two"));
     EXPECT_FALSE (started->getDeletedFolder().exists());
@@ -390,6 +433,7 @@ TEST_F (BackupIndex, ADeletedBackupStaysDeletedAfterAKillAndAnUndoBringsItBack)
     EXPECT_EQ (describeIndexFile(), "4/3{}");
     EXPECT_TRUE (gone ("two"));
     EXPECT_FALSE (backups.getDeletedFolder().exists());
+    SafeSave::setFolderSync ({});
 }
 
 TEST_F (BackupIndex, BackupsFollowAMovedOrCopiedHomeAndLeaveTheOtherHomesFilesAlone)

@@ -202,6 +202,14 @@ TEST (SafeSave, ALinkStaysALinkAndWhatItLeadsToIsReplaced)
     for (const auto& name : { "index.xml", "settings", "chain", "dangling", "unit/working.mwd" })
         EXPECT_TRUE (here.getChildFile (name).isSymbolicLink()) << name;
 
+    // What a killed save left beside the target goes; the temporary of a save under way stays.
+    ASSERT_TRUE (elsewhere.getChildFile ("index_temp1f.xml").replaceWithText ("left"));
+    juce::Array<juce::File> removedMeanwhile;
+    SafeSave::setBeforeReplace ([&] (const juce::File& target) { removedMeanwhile = SafeSave::removeTemporariesOf ({ target }); });
+    EXPECT_TRUE (SafeSave::replaceFile (here.getChildFile ("index.xml"), bytesOfValue (3, 'j')));
+    SafeSave::setBeforeReplace ({});
+    EXPECT_EQ (removedMeanwhile, juce::Array<juce::File> { elsewhere.getChildFile ("index_temp1f.xml") });
+
     EXPECT_EQ (fileNamesIn (unit), juce::StringArray ("working.mwd"));
     EXPECT_EQ (fileNamesIn (elsewhere), juce::StringArray ({ "index.xml", "new", "settings", "work.mwd" }));
 

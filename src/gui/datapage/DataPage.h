@@ -354,6 +354,7 @@ private:
     struct WritesBeforeClose;
     WritesBeforeClose writeBeforeClose (bool saveDeviceData, bool skipBackupIndex, bool quitting);
     void backupSaveEnded();
+    void askAboutBackupFormats();
     juce::StringArray unsavedWorkspace (bool workWritten, bool liveWritten) const;
     juce::StringArray unsavedBackups() const;
     void tellUnsaved (UnsavedWork::Change change);

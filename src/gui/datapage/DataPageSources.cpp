@@ -373,16 +373,22 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
             if (page != nullptr)
                 page->backupSaveEnded();
         });
+        // Filled later when deleted backups are settled first: what it found is told then.
+        archiveManager->setTreeListener ([page = juce::Component::SafePointer<DataPage> (this)]
+        {
+            if (page != nullptr && page->archiveManager != nullptr)
+            {
+                page->askAboutBackupFormats();
+                page->showDamagedFiles (page->archiveManager->takeDamagedFiles(), page->archiveManager->takeUnreadableFiles());
+            }
+        });
         archiveManager->reloadTree();
         damaged.addArray (archiveManager->takeDamagedFiles());
 
         for (const auto& file : archiveManager->takeUnreadableFiles())
             unreadable.addIfNotAlreadyThere (file);
 
-        juce::String question;
-
-        if (archiveManager->checkBackupFormats (question))
-            hub()->postMessage (new DeviceInfoMessage (DeviceInfoMessage::askConvertBackups, 0, 0, question));
+        askAboutBackupFormats();
 
         refreshUnitPicture();
     }
@@ -727,6 +733,14 @@ void DataPage::workspaceSaveEnded (const juce::String& folder, bool workWritten,
         liveWritten = false;
 
     tellUnsaved (unsaved.update (UnsavedWork::Part::workspace, unsavedWorkspace (workWritten, liveWritten), error));
+}
+
+void DataPage::askAboutBackupFormats()
+{
+    juce::String question;
+
+    if (archiveManager != nullptr && hub() != nullptr && archiveManager->checkBackupFormats (question))
+        hub()->postMessage (new DeviceInfoMessage (DeviceInfoMessage::askConvertBackups, 0, 0, question));
 }
 
 void DataPage::backupSaveEnded()
