@@ -297,18 +297,23 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         const Policy::Span rest { response.rangeStart, response.rangeEnd, response.totalLength, (juce::int64) response.body.getSize(), validator };
 
         // A range answer that is not the rest of the part kept, all of it and
-        // nothing more, or that refuses the range, is dropped with the part:
-        // the body is asked for whole at once, which is no failure of the server's.
+        // nothing more, or that refuses the range (a 416, or the same body
+        // whole that the turn cut), is dropped with the part: the body is asked
+        // for whole at once, which is no failure of the server's.
         auto dropPart = [&]
         {
             const auto ended = ! (response.stopped || response.overTime || response.silent);
-            return (isRest && ! Policy::continues (part, rest)) || (keptSize > 0 && response.status == 416)
+            const auto givenWhole = keptSize > 0 && response.status == 200 && response.overTime && validator == kept.validator;
+            return (isRest && ! Policy::continues (part, rest)) || (keptSize > 0 && response.status == 416) || givenWhole
                 || (isRest && ended && ! (response.complete && Policy::completes (part, rest)));
         };
 
+        // Past the turn, too: given way again, the body would start over at every turn and never end.
         if (dropPart())
         {
             kept = {};
+            options.totalLimitMs = 0;
+            options.giveWay = nullptr;
             continue;
         }
 

@@ -51,8 +51,10 @@ struct ContentReader
         (0: for as long as it keeps receiving, or until giveWay says so), and
         whether it ended there, or ended by the server's silence: a transfer
         that gave way is worth trying again once others had theirs, and goes
-        on from what it kept (when kept is given). The transfers of one turn
-        also tell when a byte last came and how the failed ones failed. */
+        on from what it kept (when kept is given); when the server refuses the
+        rest, the body is asked whole at once and comes to its end. The
+        transfers of one turn also tell when a byte last came and how the
+        failed ones failed. */
     struct Turn
     {
         using Failure = platform::DownloadPolicy::Failure;

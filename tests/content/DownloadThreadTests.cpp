@@ -329,22 +329,28 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
     }, 60000));
 }
 
-// An image that gave way, whose rest the server then answers wrongly, comes whole at once and
-// without a failure; the true image is what is stored, also after a restart.
+// An image that gave way, whose rest the server then answers wrongly, comes whole at once, to its end,
+// and without a failure; the true image is what is stored, also after a restart. So does a pack whose
+// rest comes without a validator: neither gives way to the other for ever.
 TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
 {
     ShortTurns quickly;
-    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx");
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
     auto trickle = answerOf (image);
     trickle.trickleMs = 20;
     trickle.rangeFault = LocalServer::Answer::RangeFault::endsShort;
     server.setAnswer (image, trickle);
+    trickle = answerOf (pack);
+    trickle.trickleMs = 1;   // past a turn, as the image
+    trickle.rangeFault = LocalServer::Answer::RangeFault::noTag;
+    server.setAnswer (pack, trickle);
 
     startCatalogue().getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
     EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
     EXPECT_TRUE (server.getRequests ("GET", image).back().range.isEmpty()) << "asked whole after the wrong rest";
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
     ASSERT_TRUE (restartDownloads (vesper));
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
 }
