@@ -394,24 +394,39 @@ TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
     EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
 }
 
-// A file the server says is missing, or whose body is refused (past its kind's limit here), waits a
-// long pause while a failing server is asked again within seconds; after a restart both are stored.
-TEST_F (DownloadThread, MissingOrRefusedFileWaitsLongerThanAFailingServer)
+// A file whose body is refused (past its kind's limit here) waits a long pause, told at once, while a failing
+// server is asked again within seconds, told once it failed for a minute; after a restart the file is stored.
+TEST_F (DownloadThread, RefusedFileWaitsLongerThanAFailingServer)
 {
     ShortTurns quickly;
-    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
-    server.setAnswer (image, LocalServer::Answer::error (404));
+    const juce::String script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
     server.setAnswer (script, LocalServer::Answer::text (juce::String::repeatedString ("//", 150000)));
     server.setAnswer ("/Belvora2/QuillDuo/firmware.xml", LocalServer::Answer::error (500));
 
     auto* downloader = startCatalogue().getDownloadThread();
     downloader->requestDownload (vesper);
     downloader->requestDownload (quill);
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets ("/Belvora2/QuillDuo/firmware.xml") >= 4; }, 60000));
-    EXPECT_EQ (gets (image) + gets (script), 2);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.toldFailures() == 2; }, 60000));
+    EXPECT_GE (gets ("/Belvora2/QuillDuo/firmware.xml"), 5);
+    EXPECT_EQ (gets (script), 1);
     ASSERT_TRUE (restartDownloads (vesper));
-    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
     EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (script));
+}
+
+// A body cut short once comes right at the next try, a few seconds later, with nothing told.
+TEST_F (DownloadThread, BodyCutOnceComesRightWithNothingTold)
+{
+    ShortTurns quickly;
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    auto cut = answerOf (pack);
+    cut.truncateAfter = 1000;
+    cut.forRequests = 1;
+    server.setAnswer (pack, cut);
+
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_EQ (recorder.toldFailures(), 0);
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
 }
 
 // The start asks again at once for what failed (each unit's request): those tries do not lengthen

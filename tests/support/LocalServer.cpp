@@ -175,6 +175,9 @@ struct LocalServer::Impl
             {
                 scripted = found->second;
                 hasScript = true;
+
+                if (scripted.forRequests > 0 && --found->second.forRequests == 0)
+                    answers.erase (found);
             }
 
             folder = root;
