@@ -252,10 +252,13 @@ ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::Strin
 void ContentReader::KeptParts::keep (const juce::String& address, Part part)
 {
     const std::lock_guard guard (lock);
-    const auto size = (juce::int64) part.bytes.getSize();
+    auto size = (juce::int64) part.bytes.getSize();
 
     if (keptBytes + size > platform::DownloadPolicy::maxKeptBytes)
-        return;
+    {
+        part = { {}, {}, -1, true };
+        size = 0;
+    }
 
     keptBytes += size;
     parts[address] = std::move (part);
@@ -279,6 +282,16 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
     options.maxBytes = maxBytes;
     options.worker = thread;
     options.counter = counter;
+
+    // Past the turn, too: a body that cannot go on from a part would start over at every turn and never end.
+    auto runToItsEnd = [&options]
+    {
+        options.totalLimitMs = 0;
+        options.giveWay = nullptr;
+    };
+
+    if (kept.toItsEnd)
+        runToItsEnd();
 
     for (;;)
     {
@@ -308,12 +321,10 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
                 || (isRest && ended && ! (response.complete && Policy::completes (part, rest)));
         };
 
-        // Past the turn, too: given way again, the body would start over at every turn and never end.
         if (dropPart())
         {
             kept = {};
-            options.totalLimitMs = 0;
-            options.giveWay = nullptr;
+            runToItsEnd();
             continue;
         }
 
@@ -330,8 +341,11 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         {
             turn->gaveWay = true;
 
+            // Cut by its turn with nothing to go on from (no validator, no known length), the body comes whole next time.
             if (turn->kept != nullptr && (response.status == 200 || isRest) && Policy::isWorthKeeping (whole))
                 turn->kept->keep (address, { std::move (body), validator, response.totalLength });
+            else if (turn->kept != nullptr && response.overTime)
+                turn->kept->keep (address, { {}, {}, -1, true });
 
             return WebResult::failed;
         }

@@ -330,8 +330,8 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
 }
 
 // An image that gave way, whose rest the server then answers wrongly, comes whole at once, to its end,
-// and without a failure; the true image is what is stored, also after a restart. So does a pack whose
-// rest comes without a validator: neither gives way to the other for ever.
+// and without a failure; the true image is what is stored, also after a restart. A pack and a script served
+// without a validator, nothing of them kept, come whole at their next try: neither gives way to the other for ever.
 TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
 {
     ShortTurns quickly;
@@ -344,6 +344,10 @@ TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
     trickle.trickleMs = 1;   // past a turn, as the image
     trickle.rangeFault = LocalServer::Answer::RangeFault::noTag;
     server.setAnswer (pack, trickle);
+    const juce::String script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
+    trickle.body = answerOf (script).body;
+    trickle.trickleMs = 6;
+    server.setAnswer (script, trickle);
 
     startCatalogue().getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
@@ -351,6 +355,8 @@ TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
     EXPECT_TRUE (server.getRequests ("GET", image).back().range.isEmpty()) << "asked whole after the wrong rest";
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
     EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
+    for (const auto& path : { pack, script })   // cut by its turn, then whole to its end; no validator to keep a part by
+        EXPECT_TRUE (gets (path) == 2 && platform::WebRequest::get (server.getBaseUrl() + path, { 0, 300 }).getValidator().isEmpty()) << path;
     ASSERT_TRUE (restartDownloads (vesper));
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
 }

@@ -226,6 +226,8 @@ struct LocalServer::Impl
 
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
                  answer.truncateAfter, answer.trickleMs, answer.ranges, answer.stall);
+        if (answer.rangeFault == Answer::RangeFault::noTag)
+            res.headers.erase ("ETag");
     }
 
     static void answerRangeWrongly (const httplib::Request& req, httplib::Response& res, const Answer& answer)

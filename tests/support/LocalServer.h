@@ -45,7 +45,7 @@ public:
         int forRequests = 0;      // > 0: the answer of only the next this many requests, then cleared
 
         /** A range request answered wrongly (206, If-Range ignored): a range that ends short of
-            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag. */
+            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag (on no answer). */
         enum class RangeFault { none, endsShort, bodyShort, bodyLong, noTag } rangeFault = RangeFault::none;
 
         static Answer text (const juce::String& body, int status = 200);
