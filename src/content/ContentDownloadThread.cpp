@@ -275,8 +275,12 @@ void ContentDownloadThread::downloadNext()
 
     const auto worthTelling = scheduleRetry (id, incomplete, failure);
 
+    // After a success, a failure is new again: told once more when it lasts.
     if (ok)
+    {
+        told.erase (id);
         post (DeviceInfoMessage::downloadFinished, id, name);
+    }
     else
         post (DeviceInfoMessage::downloadFailed, id, name, worthTelling && ! toldBefore (id, failed) ? 0 : 1);
 }

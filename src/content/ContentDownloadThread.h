@@ -20,9 +20,10 @@
     after a pause that the download policy sets by how it failed, for as long
     as the thread runs; a new request for it asks at once. A pause that ends
     while another product's file is receiving lets it go first, as a new
-    request does. A failure is told as new only once for the same kinds of content,
-    and only once the download has failed for a while or its next try is far off:
-    what the retries mend soon goes untold. */
+    request does. A failure is told as new only once for the same kinds of
+    content until the product's download succeeds, and only once the download
+    has failed for a while or its next try is far off: what the retries mend
+    soon goes untold. */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {

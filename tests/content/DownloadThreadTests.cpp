@@ -401,12 +401,14 @@ TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
 }
 
 // A file whose body is refused (past its kind's limit here) waits a long pause, told at once, while a failing
-// server is asked again within seconds, told once it failed for a minute; after a restart the file is stored.
+// server is asked again within seconds, told once it failed for a minute; refused again after the product came,
+// the file is told again. After a restart the file is stored.
 TEST_F (DownloadThread, RefusedFileWaitsLongerThanAFailingServer)
 {
     ShortTurns quickly;
     const juce::String script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
-    server.setAnswer (script, LocalServer::Answer::text (juce::String::repeatedString ("//", 150000)));
+    const auto tooLong = LocalServer::Answer::text (juce::String::repeatedString ("//", 150000));
+    server.setAnswer (script, tooLong);
     server.setAnswer ("/Belvora2/QuillDuo/firmware.xml", LocalServer::Answer::error (500));
 
     auto* downloader = startCatalogue().getDownloadThread();
@@ -415,6 +417,14 @@ TEST_F (DownloadThread, RefusedFileWaitsLongerThanAFailingServer)
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.toldFailures() == 2; }, 60000));
     EXPECT_GE (gets ("/Belvora2/QuillDuo/firmware.xml"), 5);
     EXPECT_EQ (gets (script), 1);
+    server.clearAnswer (script);
+    downloader->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    server.setAnswer (script, tooLong);
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").deleteFile();
+    downloader->minimumCheckInterval = -1.0;
+    downloader->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.toldFailures() == 3; }, 60000));
     ASSERT_TRUE (restartDownloads (vesper));
     EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (script));
 }
