@@ -21,7 +21,7 @@ public:
         downloadStatus         = 0x70000,
         downloadStarted        = 0x70002,
         downloadFinished       = 0x70003,
-        downloadFailed         = 0x70004,   // value2 1: the same failure was told before
+        downloadFailed         = 0x70004,   // value2 1: nothing to tell: told before, or the retries may still mend it
 
         devicesMade            = 0x80000,
         scanFinished           = 0x80001,   // value2 1: units identified after the scan, once their capabilities came

@@ -74,22 +74,31 @@ bool ContentDownloadThread::retryNow (int productId)
     return true;
 }
 
-void ContentDownloadThread::scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure)
+bool ContentDownloadThread::scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure)
 {
+    using Policy = platform::DownloadPolicy;
     const platform::ScopedLock sl (queueLock);
 
     if (! again)
     {
         retries.erase (id);
-        return;
+        return false;
     }
 
+    const auto now = platform::Clock::now();
+    auto [entry, first] = retries.try_emplace (id);
+    auto& retry = entry->second;
+
+    if (first)
+        retry.failingSince = now;
+
     // The start's own requests ask again at once: a try they made does not lengthen the pause.
-    auto& retry = retries[id];
-    retry.pauseMs = platform::DownloadPolicy::nextPauseMs (failure, retry.pauseMs, retry.early);
+    retry.pauseMs = Policy::nextPauseMs (failure, retry.failure, retry.pauseMs, retry.early);
+    retry.failure = failure;
     retry.dueAt = platform::Clock::deadlineAfter (retry.pauseMs);
     retry.waiting = true;
     retry.early = false;
+    return Policy::isWorthTelling ((int) (now - retry.failingSince), retry.pauseMs);
 }
 
 int ContentDownloadThread::queueDueRetries()
@@ -260,13 +269,18 @@ void ContentDownloadThread::downloadNext()
     const auto incomplete = ! ok || download.picturesMissing;
     unfinished.erase (id);
 
+    // Stopped, it has nothing to tell: the program is going.
     if (threadShouldExit())
-        return post (DeviceInfoMessage::downloadFailed, id, name);
+        return post (DeviceInfoMessage::downloadFailed, id, name, 1);
 
-    scheduleRetry (id, incomplete, failure);
+    const auto worthTelling = scheduleRetry (id, incomplete, failure);
 
+    // After a success, a failure is new again: told once more when it lasts.
     if (ok)
+    {
+        told.erase (id);
         post (DeviceInfoMessage::downloadFinished, id, name);
+    }
     else
-        post (DeviceInfoMessage::downloadFailed, id, name, toldBefore (id, failed) ? 1 : 0);
+        post (DeviceInfoMessage::downloadFailed, id, name, worthTelling && ! toldBefore (id, failed) ? 0 : 1);
 }

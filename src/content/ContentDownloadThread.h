@@ -20,7 +20,10 @@
     after a pause that the download policy sets by how it failed, for as long
     as the thread runs; a new request for it asks at once. A pause that ends
     while another product's file is receiving lets it go first, as a new
-    request does. A failure is told as new only once for the same kinds of content. */
+    request does. A failure is told as new only once for the same kinds of
+    content until the product's download succeeds, and only once the download
+    has failed for a while or its next try is far off: what the retries mend
+    soon goes untold. */
 class ContentDownloadThread : public juce::Thread,
                               private juce::Thread::Listener
 {
@@ -58,15 +61,16 @@ private:
     bool prepareNext();
     void downloadNext();
     void queueLocked (uint8_t id);   // under queueLock
-    void scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure);
+    bool scheduleRetry (uint8_t id, bool again, platform::DownloadPolicy::Failure failure);   // whether the failure is worth telling
     int queueDueRetries();   // the wait until the next one is due; -1 when none is waiting
     bool toldBefore (uint8_t id, const juce::Array<ContentKind>& failed);
     void post (int code, int value1, const juce::String& text, int value2 = 0);
 
     struct Retry
     {
-        juce::uint32 dueAt = 0;
+        juce::uint32 dueAt = 0, failingSince = 0;
         int pauseMs = 0;
+        platform::DownloadPolicy::Failure failure {};
         bool waiting = false;   // not queued yet
         bool early = false;     // queued by a request before its pause ended
     };

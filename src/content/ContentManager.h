@@ -133,8 +133,9 @@ public:
     /** Capabilities that are not current yet, firmware list and images, rules
         and scripts, pictures, preset pack, in that order. A file that does not
         come within its turn, or whose server falls silent, is tried again
-        after the others, from the bytes it brought; alone, it keeps its
-        transfer until another product is queued. A file that has not come
+        after the others, from the bytes it brought (cut by its turn with none
+        kept: whole, past the turn, so it cannot start over for ever); alone,
+        it keeps its transfer until another product is queued. A file that has not come
         when no byte came for the settings' download time-out fails.
         With a download whose othersWaiting says so, a file that gave way ends
         the call instead: it returns false with yielded set, and a later call

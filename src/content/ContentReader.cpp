@@ -252,10 +252,13 @@ ContentReader::KeptParts::Part ContentReader::KeptParts::take (const juce::Strin
 void ContentReader::KeptParts::keep (const juce::String& address, Part part)
 {
     const std::lock_guard guard (lock);
-    const auto size = (juce::int64) part.bytes.getSize();
+    auto size = (juce::int64) part.bytes.getSize();
 
     if (keptBytes + size > platform::DownloadPolicy::maxKeptBytes)
-        return;
+    {
+        part = { {}, {}, -1, true };
+        size = 0;
+    }
 
     keptBytes += size;
     parts[address] = std::move (part);
@@ -280,6 +283,16 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
     options.worker = thread;
     options.counter = counter;
 
+    // Past the turn, too: a body that cannot go on from a part would start over at every turn and never end.
+    auto runToItsEnd = [&options]
+    {
+        options.totalLimitMs = 0;
+        options.giveWay = nullptr;
+    };
+
+    if (kept.toItsEnd)
+        runToItsEnd();
+
     for (;;)
     {
         const auto keptSize = (juce::int64) kept.bytes.getSize();
@@ -297,18 +310,21 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         const Policy::Span rest { response.rangeStart, response.rangeEnd, response.totalLength, (juce::int64) response.body.getSize(), validator };
 
         // A range answer that is not the rest of the part kept, all of it and
-        // nothing more, or that refuses the range, is dropped with the part:
-        // the body is asked for whole at once, which is no failure of the server's.
+        // nothing more, or that refuses the range (a 416, or the same body
+        // whole that the turn cut), is dropped with the part: the body is asked
+        // for whole at once, which is no failure of the server's.
         auto dropPart = [&]
         {
             const auto ended = ! (response.stopped || response.overTime || response.silent);
-            return (isRest && ! Policy::continues (part, rest)) || (keptSize > 0 && response.status == 416)
+            const auto givenWhole = keptSize > 0 && response.status == 200 && response.overTime && validator == kept.validator;
+            return (isRest && ! Policy::continues (part, rest)) || (keptSize > 0 && response.status == 416) || givenWhole
                 || (isRest && ended && ! (response.complete && Policy::completes (part, rest)));
         };
 
         if (dropPart())
         {
             kept = {};
+            runToItsEnd();
             continue;
         }
 
@@ -325,8 +341,11 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         {
             turn->gaveWay = true;
 
+            // Cut by its turn with nothing to go on from (no validator, no known length), the body comes whole next time.
             if (turn->kept != nullptr && (response.status == 200 || isRest) && Policy::isWorthKeeping (whole))
                 turn->kept->keep (address, { std::move (body), validator, response.totalLength });
+            else if (turn->kept != nullptr && response.overTime)
+                turn->kept->keep (address, { {}, {}, -1, true });
 
             return WebResult::failed;
         }

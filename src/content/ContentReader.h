@@ -35,10 +35,13 @@ struct ContentReader
             juce::MemoryBlock bytes;
             juce::String validator;        // the server's entity tag or time of last change
             juce::int64 totalLength = -1;  // the whole body's, when the server said
+            bool toItsEnd = false;         // nothing could be kept: the next transfer is not cut by its turn
         };
 
         /** Takes the part kept for an address out; empty when there is none. */
         Part take (const juce::String& address);
+
+        /** A part past the room left is not kept: the next transfer of the address runs to its end. */
         void keep (const juce::String& address, Part part);
 
     private:
@@ -51,7 +54,9 @@ struct ContentReader
         (0: for as long as it keeps receiving, or until giveWay says so), and
         whether it ended there, or ended by the server's silence: a transfer
         that gave way is worth trying again once others had theirs, and goes
-        on from what it kept (when kept is given). The transfers of one turn
+        on from what it kept (when kept is given). Cut by its turn with nothing
+        kept, it comes whole to its end at its next try; when the server
+        refuses the rest, whole to its end at once. The transfers of one turn
         also tell when a byte last came and how the failed ones failed. */
     struct Turn
     {

@@ -171,7 +171,7 @@ private:
     void handleDeviceMessage (const DeviceInfoMessage& message, AppState state);
     void startupFinished();
     void askToConvertBackups (const juce::String& question);
-    void downloadIncomplete (const juce::String& productName, bool toldBefore);
+    void downloadIncomplete (const juce::String& productName, bool nothingToTell);
     /** afterScan: units identified once their capabilities came, after the scan ended. */
     void scanEnded (int scanResult, bool afterScan, AppState state);
     void connectionLost (AppState state);

@@ -198,18 +198,19 @@ void BelvoraContentComponent::askToConvertBackups (const juce::String& question)
     mismatchQuestionOpen = false;
 }
 
-void BelvoraContentComponent::downloadIncomplete (const juce::String& productName, bool toldBefore)
+void BelvoraContentComponent::downloadIncomplete (const juce::String& productName, bool nothingToTell)
 {
     downloading = false;
     statusBar->hideProgress();
 
-    // The download tries again by itself: the same failure is told once.
-    if (downloadFailedBoxOpen || toldBefore)
+    // The download tries again by itself: a failure is told once, when its retries have not mended it soon.
+    if (downloadFailedBoxOpen || nothingToTell)
         return;
 
     downloadFailedBoxOpen = true;
     Alerts::showWarning (this, "Download Failed", "Belvora was unable to synchronize content for " + productName
-                                                  + ". Please restart Belvora. If the error persists, please contact Marrowell Support.");
+                                                  + " and keeps trying by itself. With " + productName + " connected, Scan for Devices "
+                                                  "tries again at once. If the error persists, please contact Marrowell Support.");
     downloadFailedBoxOpen = false;
 }
 

@@ -17,10 +17,9 @@ int DownloadPolicy::preparationLimitMs()
 
 DownloadPolicy::Failure DownloadPolicy::sooner (Failure a, Failure b)
 {
-    if (a == Failure::server || b == Failure::server)
-        return Failure::server;
-
-    return a != Failure::none ? a : b;
+    // The kinds are listed in the order of their first pauses; none is no failure at all.
+    auto rank = [] (Failure f) { return f == Failure::none ? 99 : (int) f; };
+    return rank (a) <= rank (b) ? a : b;
 }
 
 DownloadPolicy::Failure DownloadPolicy::failureOfStatus (int status)
@@ -28,15 +27,24 @@ DownloadPolicy::Failure DownloadPolicy::failureOfStatus (int status)
     return status == 404 || status == 410 ? Failure::missing : Failure::server;
 }
 
-int DownloadPolicy::nextPauseMs (Failure failure, int lastPauseMs, bool askedEarly)
+int DownloadPolicy::nextPauseMs (Failure failure, Failure lastFailure, int lastPauseMs, bool askedEarly)
 {
-    if (failure == Failure::missing || failure == Failure::refused)
+    if (failure == Failure::refused)
         return longRetryMs;
 
-    if (lastPauseMs <= 0 || lastPauseMs > longestRetryMs)
-        return firstRetryMs;
+    const auto missing = failure == Failure::missing;
+    const auto first = missing ? firstMissingRetryMs : firstRetryMs;
 
-    return askedEarly ? lastPauseMs : juce::jmin (lastPauseMs * 2, longestRetryMs);
+    // Another kind of failure starts its own pace.
+    if (failure != lastFailure || lastPauseMs <= 0)
+        return first;
+
+    return askedEarly ? lastPauseMs : juce::jmin (lastPauseMs * 2, missing ? longRetryMs : longestRetryMs);
+}
+
+bool DownloadPolicy::isWorthTelling (int failingForMs, int nextPauseMs)
+{
+    return failingForMs >= Clock::scaled (quietFailureMs) || nextPauseMs >= quietFailureMs;
 }
 
 bool DownloadPolicy::isWorthKeeping (const Span& part)

@@ -62,7 +62,7 @@ struct DownloadPolicy
     //==============================================================================
     // Pauses by kind of failure.
 
-    enum class Failure
+    enum class Failure   // by the length of their first pause
     {
         none,
         server,    // no answer, silence, an error status, a broken transfer: asked again soon
@@ -76,11 +76,20 @@ struct DownloadPolicy
     /** What an answer's status says of a failed transfer. */
     static Failure failureOfStatus (int status);
 
-    /** A failing server is asked again after 5 s, then after twice the last pause up to 40 s;
-        a try asked early (a new request) leaves the pause as it was. A missing or refused
-        file waits a long pause, unless a new request asks sooner. Unscaled milliseconds. */
-    static constexpr int firstRetryMs = 5000, longestRetryMs = 40000, longRetryMs = 10 * 60 * 1000;
-    static int nextPauseMs (Failure failure, int lastPauseMs, bool askedEarly);
+    /** The pause after a failure, told the last failure and the pause that followed it (0: none).
+        A failing server is asked again after 5 s, then after twice the last pause up to 40 s.
+        A missing file, often one being published, after 10 s, then after twice the last pause
+        while it stays missing, up to the long pause. A refused body does not mend by itself:
+        it waits the long pause. A try asked early (a new request) leaves the pause as it was.
+        Unscaled milliseconds. */
+    static constexpr int firstRetryMs = 5000, longestRetryMs = 40000, firstMissingRetryMs = 10000, longRetryMs = 10 * 60 * 1000;
+    static int nextPauseMs (Failure failure, Failure lastFailure, int lastPauseMs, bool askedEarly);
+
+    /** A failure is worth telling the user only once the download has failed for this long
+        (failingForMs, on the workers' clock), or when its next try is at least this far off
+        (nextPauseMs, unscaled): what the retries mend within a minute goes untold. */
+    static constexpr int quietFailureMs = 60000;
+    static bool isWorthTelling (int failingForMs, int nextPauseMs);
 
     //==============================================================================
     // Resuming a body from the part kept of it.

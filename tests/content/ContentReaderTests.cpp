@@ -311,6 +311,10 @@ TEST (ContentReader, TransferThatGaveWayGoesOnFromThePartItKept)
     }
     EXPECT_TRUE (server.getRequests().back().range.isNotEmpty());
 
+    // Given whole again, the same body is not cut at the next turn's end but comes to its end.
+    EXPECT_FALSE (fetch (200));
+    EXPECT_TRUE (fetch (200));
+
     // A rest that is not all of this body's (a range that ends short, a body shorter or longer
     // than its range, a changed body's without an entity tag) is dropped, and the body comes whole.
     using Fault = LocalServer::Answer::RangeFault;

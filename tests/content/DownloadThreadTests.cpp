@@ -329,22 +329,34 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
     }, 60000));
 }
 
-// An image that gave way, whose rest the server then answers wrongly, comes whole at once and
-// without a failure; the true image is what is stored, also after a restart.
+// An image that gave way, whose rest the server then answers wrongly, comes whole at once, to its end,
+// and without a failure; the true image is what is stored, also after a restart. A pack and a script served
+// without a validator, nothing of them kept, come whole at their next try: neither gives way to the other for ever.
 TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
 {
     ShortTurns quickly;
-    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx");
+    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
     auto trickle = answerOf (image);
     trickle.trickleMs = 20;
     trickle.rangeFault = LocalServer::Answer::RangeFault::endsShort;
     server.setAnswer (image, trickle);
+    trickle = answerOf (pack);
+    trickle.trickleMs = 1;   // past a turn, as the image
+    trickle.rangeFault = LocalServer::Answer::RangeFault::noTag;
+    server.setAnswer (pack, trickle);
+    const juce::String script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
+    trickle.body = answerOf (script).body;
+    trickle.trickleMs = 6;
+    server.setAnswer (script, trickle);
 
     startCatalogue().getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
     EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFailed));
     EXPECT_TRUE (server.getRequests ("GET", image).back().range.isEmpty()) << "asked whole after the wrong rest";
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
+    for (const auto& path : { pack, script })   // cut by its turn, then whole to its end; no validator to keep a part by
+        EXPECT_TRUE (gets (path) == 2 && platform::WebRequest::get (server.getBaseUrl() + path, { 0, 300 }).getValidator().isEmpty()) << path;
     ASSERT_TRUE (restartDownloads (vesper));
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
 }
@@ -388,24 +400,49 @@ TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
     EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
 }
 
-// A file the server says is missing, or whose body is refused (past its kind's limit here), waits a
-// long pause while a failing server is asked again within seconds; after a restart both are stored.
-TEST_F (DownloadThread, MissingOrRefusedFileWaitsLongerThanAFailingServer)
+// A file whose body is refused (past its kind's limit here) waits a long pause, told at once, while a failing
+// server is asked again within seconds, told once it failed for a minute; refused again after the product came,
+// the file is told again. After a restart the file is stored.
+TEST_F (DownloadThread, RefusedFileWaitsLongerThanAFailingServer)
 {
     ShortTurns quickly;
-    const juce::String image ("/Belvora2/Vesper/firmware/vesper_1_4_0_b140.syx"), script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
-    server.setAnswer (image, LocalServer::Answer::error (404));
-    server.setAnswer (script, LocalServer::Answer::text (juce::String::repeatedString ("//", 150000)));
+    const juce::String script ("/Belvora2/Vesper/js/vesper_setup_2_to_3.js");
+    const auto tooLong = LocalServer::Answer::text (juce::String::repeatedString ("//", 150000));
+    server.setAnswer (script, tooLong);
     server.setAnswer ("/Belvora2/QuillDuo/firmware.xml", LocalServer::Answer::error (500));
 
     auto* downloader = startCatalogue().getDownloadThread();
     downloader->requestDownload (vesper);
     downloader->requestDownload (quill);
-    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return gets ("/Belvora2/QuillDuo/firmware.xml") >= 4; }, 60000));
-    EXPECT_EQ (gets (image) + gets (script), 2);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.toldFailures() == 2; }, 60000));
+    EXPECT_GE (gets ("/Belvora2/QuillDuo/firmware.xml"), 5);
+    EXPECT_EQ (gets (script), 1);
+    server.clearAnswer (script);
+    downloader->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    server.setAnswer (script, tooLong);
+    productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").deleteFile();
+    downloader->minimumCheckInterval = -1.0;
+    downloader->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.toldFailures() == 3; }, 60000));
     ASSERT_TRUE (restartDownloads (vesper));
-    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (image));
     EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (script));
+}
+
+// A body cut short once comes right at the next try, a few seconds later, with nothing told.
+TEST_F (DownloadThread, BodyCutOnceComesRightWithNothingTold)
+{
+    ShortTurns quickly;
+    const juce::String pack ("/Belvora2/Vesper/packs/vesper_presets.zip");
+    auto cut = answerOf (pack);
+    cut.truncateAfter = 1000;
+    cut.forRequests = 1;
+    server.setAnswer (pack, cut);
+
+    startCatalogue().getDownloadThread()->requestDownload (vesper);
+    ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
+    EXPECT_EQ (recorder.toldFailures(), 0);
+    EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
 }
 
 // The start asks again at once for what failed (each unit's request): those tries do not lengthen

@@ -1007,8 +1007,8 @@ TEST_F (ContentTest, NotificationsAreBroadcastFirstThenActedOn)
     running.notify (DeviceInfoMessage (DeviceInfoMessage::downloadFailed, 0, 0, "Vesper"));
     EXPECT_FALSE (bar.isProgressShown());
     EXPECT_EQ (running.boxes.back().title, "Download Failed");
-    EXPECT_EQ (running.boxes.back().message, "Belvora was unable to synchronize content for Vesper. Please restart Belvora. "
-                                             "If the error persists, please contact Marrowell Support.");
+    EXPECT_EQ (running.boxes.back().message, "Belvora was unable to synchronize content for Vesper and keeps trying by itself. With Vesper "
+                                             "connected, Scan for Devices tries again at once. If the error persists, please contact Marrowell Support.");
 
     // Transfer progress: retries in the error colours, setup packets count only at the end.
     bar.setStatus (true, {}, {}, 0.0);

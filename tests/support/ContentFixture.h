@@ -41,6 +41,9 @@ struct MessageRecorder : public juce::MessageListener
         return false;
     }
 
+    /** The failures told to the user: a "Download Failed" box each. */
+    int toldFailures() const   { int n = 0; for (const auto& m : get()) n += m.code == DeviceInfoMessage::downloadFailed && m.value2 == 0; return n; }
+
     mutable std::mutex lock;
     std::vector<DeviceInfoMessage> received;
 };

@@ -175,6 +175,9 @@ struct LocalServer::Impl
             {
                 scripted = found->second;
                 hasScript = true;
+
+                if (scripted.forRequests > 0 && --found->second.forRequests == 0)
+                    answers.erase (found);
             }
 
             folder = root;
@@ -223,6 +226,8 @@ struct LocalServer::Impl
 
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
                  answer.truncateAfter, answer.trickleMs, answer.ranges, answer.stall);
+        if (answer.rangeFault == Answer::RangeFault::noTag)
+            res.headers.erase ("ETag");
     }
 
     static void answerRangeWrongly (const httplib::Request& req, httplib::Response& res, const Answer& answer)

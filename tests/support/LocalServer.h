@@ -42,9 +42,10 @@ public:
         int trickleMs = 0;        // send the body one byte at a time, this long apart
         bool noAnswer = false;    // hold the connection until the server stops
         bool ranges = true;       // a range request gets its range; false: the whole body
+        int forRequests = 0;      // > 0: the answer of only the next this many requests, then cleared
 
         /** A range request answered wrongly (206, If-Range ignored): a range that ends short of
-            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag. */
+            the last byte, a body shorter than the range, 50 bytes past it, or no entity tag (on no answer). */
         enum class RangeFault { none, endsShort, bodyShort, bodyLong, noTag } rangeFault = RangeFault::none;
 
         static Answer text (const juce::String& body, int status = 200);
