@@ -48,36 +48,41 @@ bool ProductDocumentCache::isFirmwareImage (const juce::MemoryBlock& body)
 
 // A captive portal or a proxy answers with its own page, and status 200. A zero byte is
 // no text: the engine would read the script only up to it, and run what comes before.
-bool ProductDocumentCache::isScript (const juce::MemoryBlock& body, const juce::String& contentType) const
+ProductDocumentCache::Verdict ProductDocumentCache::checkScript (const juce::MemoryBlock& body, const juce::String& contentType) const
 {
     const auto type = contentType.upToFirstOccurrenceOf (";", false, false).trim();
     juce::String text;
 
     if (type.equalsIgnoreCase ("text/html") || type.equalsIgnoreCase ("application/xhtml+xml")
         || ! Utf8::readText (body.getData(), body.getSize(), text) || hasZeroCharacter (body))
-        return false;
+        return Verdict::refused;
 
     const auto start = text.trimStart();
-    return start.isNotEmpty() && ! start.startsWithChar ('<') && (compiles == nullptr || compiles (text));
+
+    if (start.isEmpty() || start.startsWithChar ('<'))
+        return Verdict::refused;
+
+    return compiles != nullptr ? compiles (text) : Verdict::passes;
 }
 
-bool ProductDocumentCache::passes (ContentKind kind, const juce::String& path, bool drop) const
+ProductDocumentCache::Verdict ProductDocumentCache::check (ContentKind kind, const juce::String& path, bool drop) const
 {
     const auto firmware = kind == ContentKind::firmwareList;
     const juce::File file (juce::File::isAbsolutePath (path) ? path : juce::String());
     juce::MemoryBlock body;
 
     if (file == juce::File() || ! file.exists())
-        return false;
+        return Verdict::refused;
 
-    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes)
-        && (firmware ? isFirmwareImage (body) : isScript (body, {})))
-        return true;
+    auto verdict = Verdict::refused;
 
-    if (drop && file.existsAsFile())
+    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes))
+        verdict = firmware ? (isFirmwareImage (body) ? Verdict::passes : Verdict::refused) : checkScript (body, {});
+
+    if (drop && verdict == Verdict::refused && file.existsAsFile())
         file.deleteFile();
 
-    return false;
+    return verdict;
 }
 
 juce::String ProductDocumentCache::getDocumentTag (ContentKind kind)
@@ -158,7 +163,7 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 {
     juce::StringArray files;
     return listFiles (productId, kind, files)
-        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return passes (kind, file); });
+        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return check (kind, file) == Verdict::passes; });
 }
 
 void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) const
@@ -167,7 +172,7 @@ void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) co
     listFiles (productId, kind, files);
 
     for (const auto& file : files)
-        passes (kind, file, true);
+        check (kind, file, true);
 }
 
 bool ProductDocumentCache::listFiles (int productId, ContentKind kind, juce::StringArray& files) const
@@ -365,8 +370,8 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
 
         auto tried = turn != nullptr ? turn->another() : ContentReader::Turn();
 
-        if (! ContentReader::writeUrlToFile (update.link, update.file, ! passes (ContentKind::firmwareList, update.file, true), &bytesReceived,
-                                             thread, maxFirmwareBytes, isImage, &tried))
+        if (! ContentReader::writeUrlToFile (update.link, update.file, check (ContentKind::firmwareList, update.file, true) != Verdict::passes,
+                                             &bytesReceived, thread, maxFirmwareBytes, isImage, &tried))
         {
             if (! tried.gaveWay)
                 failedFiles.add (update.file);
@@ -399,8 +404,18 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         return doc == nullptr;
 
     juce::File (folder).createDirectory();
-    auto isOwnScript = [this] (const juce::MemoryBlock& body, const juce::String& type) { return isScript (body, type); };
     bool ok = true;
+
+    // A check that could not tell keeps what is stored, and is asked again soon, as a failing server is.
+    auto isOwnScript = [this, turn] (const juce::MemoryBlock& body, const juce::String& type)
+    {
+        const auto verdict = checkScript (body, type);
+
+        if (verdict == Verdict::undecided && turn != nullptr)
+            turn->failed (ContentReader::Turn::Failure::server);
+
+        return verdict == Verdict::passes;
+    };
 
     for (auto* child : doc->getChildIterator())
     {
@@ -419,9 +434,9 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
             continue;
         }
 
-        // One stored that fails its check goes first: if no other comes, nothing uses it.
+        // One stored that its check refuses goes first: if no other comes, nothing uses it.
         const auto path = folder + juce::File::getSeparatorString() + name;
-        passes (ContentKind::conversionRules, path, true);
+        check (ContentKind::conversionRules, path, true);
         ok &= ContentReader::writeUrlToFile (address, path, true, &bytesReceived, thread, maxScriptBytes, isOwnScript, turn);
     }
 

@@ -480,7 +480,8 @@ TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingO
 // text the engine cannot read: none is kept or used, and a later start on a sound server brings them.
 TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
 {
-    setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
+    setup.scriptCompiles = [] (const juce::String& script)
+    { return ScriptRunner::compile (script) == ScriptRunner::Reading::reads ? ProductDocumentCache::Verdict::passes : ProductDocumentCache::Verdict::refused; };
     auto page = LocalServer::Answer::text ("var portal = 1;");
     page.contentType = "text/html; charset=utf-8";
     const std::pair<const char*, LocalServer::Answer> scripts[] { { "js/vesper_preset_3_to_4.js", page },
@@ -498,4 +499,22 @@ TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
 
     for (const auto& script : scripts)
         EXPECT_EQ (storedBytes ("Vesper", script.first), sampleBytes (path (script.first))) << script.first;
+}
+
+// A check that cannot tell (its thread did not start) keeps the stored scripts, online and then
+// offline, where they are used; the product is not ready until a check tells.
+TEST_F (ProductDocuments, ScriptsWhoseCheckCannotTellAreKeptAndUsed)
+{
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    auto verdict = ProductDocumentCache::Verdict::undecided;
+    setup.scriptCompiles = [&verdict] (const juce::String&) { return verdict; };
+    EXPECT_FALSE (prepareVesper().downloadProductContent (vesper, &worker));
+
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+    EXPECT_TRUE (startCatalogue().loadCachedProductContent (vesper));
+    EXPECT_EQ (catalogue->getConversionRules (vesper, ConversionRule::presetData).size(), 2);
+
+    server.clearAnswers();
+    verdict = ProductDocumentCache::Verdict::passes;
+    EXPECT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
 }
