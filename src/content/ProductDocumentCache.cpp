@@ -1,6 +1,7 @@
 #include "content/ProductDocumentCache.h"
 
 #include "content/ContentReader.h"
+#include "content/FirmwareImageRecord.h"
 #include "model/FileBytes.h"
 #include "model/Utf8.h"
 
@@ -32,6 +33,22 @@ namespace
     bool isPrerelease (int status)
     {
         return status == FirmwareUpdateElement::statusBeta || status == FirmwareUpdateElement::statusAlpha;
+    }
+
+    using Verdict = ProductDocumentCache::Verdict;
+
+    Verdict checkImage (const juce::File& file, const juce::MemoryBlock& body)
+    {
+        if (! ProductDocumentCache::isFirmwareImage (body))
+            return Verdict::refused;
+
+        switch (FirmwareImageRecord::check (file, body))
+        {
+            case FirmwareImageRecord::Match::matches:    return Verdict::passes;
+            case FirmwareImageRecord::Match::unrecorded: return Verdict::undecided;
+            case FirmwareImageRecord::Match::differs:
+            default:                                     return Verdict::refused;
+        }
     }
 }
 
@@ -77,10 +94,15 @@ ProductDocumentCache::Verdict ProductDocumentCache::check (ContentKind kind, con
     auto verdict = Verdict::refused;
 
     if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes))
-        verdict = firmware ? (isFirmwareImage (body) ? Verdict::passes : Verdict::refused) : checkScript (body, {});
+        verdict = firmware ? checkImage (file, body) : checkScript (body, {});
 
     if (drop && verdict == Verdict::refused && file.existsAsFile())
+    {
         file.deleteFile();
+
+        if (firmware)
+            FirmwareImageRecord::removeFor (file);
+    }
 
     return verdict;
 }
@@ -348,9 +370,6 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     juce::StringArray failedFiles;
     bool ok = true;
 
-    // An error page answered with 200 is no image, and a cached file that is none is fetched again.
-    auto isImage = [] (const juce::MemoryBlock& body, const juce::String&) { return isFirmwareImage (body); };
-
     for (const auto& update : updates)
     {
         if (ContentReader::isStopRequested (thread))
@@ -361,7 +380,10 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusRevoked)
         {
             if (juce::File::isAbsolutePath (update.file))
+            {
                 juce::File (update.file).deleteFile();
+                FirmwareImageRecord::removeFor (update.file);
+            }
             continue;
         }
 
@@ -369,11 +391,30 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
             continue;
 
         auto tried = turn != nullptr ? turn->another() : ContentReader::Turn();
+        const auto stored = check (ContentKind::firmwareList, update.file, true);
+        FirmwareImageRecord received;
 
-        if (! ContentReader::writeUrlToFile (update.link, update.file, check (ContentKind::firmwareList, update.file, true) != Verdict::passes,
-                                             &bytesReceived, thread, maxFirmwareBytes, isImage, &tried))
+        // An error page answered with 200 is no image, and a cached file that is none is
+        // fetched again; what is kept is recorded as it came.
+        auto isImage = [&received] (const juce::MemoryBlock& body, const juce::String&)
         {
-            if (! tried.gaveWay)
+            if (! isFirmwareImage (body))
+                return false;
+
+            received = FirmwareImageRecord::of (body);
+            return true;
+        };
+
+        if (ContentReader::writeUrlToFile (update.link, update.file, stored != Verdict::passes, &bytesReceived,
+                                           thread, maxFirmwareBytes, isImage, &tried))
+        {
+            if (received.length >= 0 && ! received.writeFor (juce::File (update.file)))
+                ok = false;
+        }
+        else
+        {
+            // One kept by an older build, without a record, stays offered until a recorded one comes.
+            if (! tried.gaveWay && stored != Verdict::undecided)
                 failedFiles.add (update.file);
 
             ok = false;

@@ -88,7 +88,9 @@ private:
     bool listFiles (int productId, ContentKind kind, juce::StringArray& files) const;
 
     /** The stored file of a firmware image or script against its kind's check; one that is
-        there and refused is deleted (when drop is set), so that nothing uses it. */
+        there and refused is deleted (when drop is set), so that nothing uses it. A stored image
+        must also match the record of what was received; one kept by an older build, without a
+        record, is undecided: used as it is, and fetched again while the server can be asked. */
     Verdict check (ContentKind kind, const juce::String& path, bool drop = false) const;
 
     ProductTable& products;
