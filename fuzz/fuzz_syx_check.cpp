@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     (void) SysEx::isWholeMessages (bytes, (size_t) length);
     (void) SysEx::isFirmwareImage (bytes, (size_t) length);
 
+    juce::Array<juce::MidiMessage> messages;
+    (void) SysEx::readMessages (juce::MemoryBlock (bytes, (size_t) length), messages);
+
     juce::uint32 status = 0;
 
     if (auto preset = SysEx::parsePreset (bytes, length, used, status, caps))

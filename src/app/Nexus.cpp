@@ -40,7 +40,18 @@ namespace
     {
         ContentManager::Setup setup;
         setup.developerMode = app != nullptr && app->isDeveloperMode();
-        setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
+        setup.scriptCompiles = [] (const juce::String& script)
+        {
+            using Verdict = ProductDocumentCache::Verdict;
+
+            switch (ScriptRunner::compile (script))
+            {
+                case ScriptRunner::Reading::reads:     return Verdict::passes;
+                case ScriptRunner::Reading::undecided: return Verdict::undecided;
+                case ScriptRunner::Reading::refused:
+                default:                               return Verdict::refused;
+            }
+        };
         return setup;
     }
 

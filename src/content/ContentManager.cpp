@@ -565,7 +565,8 @@ bool ContentManager::loadCachedProductContent (int productId)
     ok &= parseContent (productId, firmwareList);
     ok &= parseContent (productId, conversionRules);
 
-    // Offline nothing can be fetched in place of a stored file that fails its check: it goes.
+    // Offline nothing can be fetched in place of a stored file its check refuses: it goes.
+    // One the check could not decide on stays in use.
     documents.dropFailingFiles (productId, firmwareList);
     documents.dropFailingFiles (productId, conversionRules);
 

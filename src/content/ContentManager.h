@@ -34,7 +34,7 @@ public:
     struct Setup
     {
         bool developerMode = false;   // lists beta and alpha firmware; honours the descriptor override
-        ProductDocumentCache::ScriptCompiler scriptCompiles;   // a conversion script the engine cannot read is not kept
+        ProductDocumentCache::ScriptCompiler scriptCompiles;   // a conversion script the engine refuses is not kept
     };
 
     /** Told fatal error 2 when no master descriptor could be had from any source. */

@@ -353,7 +353,9 @@ ContentReader::WebResult ContentReader::fetch (const juce::String& location, juc
         if (response.status == 0 && ! response.stopped)
             return WebResult::noAnswer;
 
-        if (! response.complete)
+        // A body whose end was never announced only stopped: it may be cut short, even at a
+        // point where it still looks whole, and is asked for again as a broken transfer is.
+        if (! response.complete || ! response.endKnown)
         {
             // A body past its limit is refused as one that fails its check is.
             if (turn != nullptr && ! response.stopped)

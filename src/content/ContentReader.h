@@ -96,8 +96,9 @@ struct ContentReader
     static std::unique_ptr<juce::InputStream> openStream (const juce::String& location);
 
     /** Appends the whole location to into; false unless every byte arrived,
-        within maxBytes, without the thread (null: the calling thread) being
-        asked to stop. Counts the received bytes. A web address that no
+        up to an end the server announced (a body that merely stops may be
+        cut), within maxBytes, without the thread (null: the calling thread)
+        being asked to stop. Counts the received bytes. A web address that no
         server answers is tried as a local file path. A turn bounds a transfer
         from a web address whole. */
     static bool readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,

@@ -1,6 +1,7 @@
 #include "content/ProductDocumentCache.h"
 
 #include "content/ContentReader.h"
+#include "content/FirmwareImageRecord.h"
 #include "model/FileBytes.h"
 #include "model/Utf8.h"
 
@@ -33,6 +34,22 @@ namespace
     {
         return status == FirmwareUpdateElement::statusBeta || status == FirmwareUpdateElement::statusAlpha;
     }
+
+    using Verdict = ProductDocumentCache::Verdict;
+
+    Verdict checkImage (const juce::File& file, const juce::MemoryBlock& body)
+    {
+        if (! ProductDocumentCache::isFirmwareImage (body))
+            return Verdict::refused;
+
+        switch (FirmwareImageRecord::check (file, body))
+        {
+            case FirmwareImageRecord::Match::matches:    return Verdict::passes;
+            case FirmwareImageRecord::Match::unrecorded: return Verdict::undecided;
+            case FirmwareImageRecord::Match::differs:
+            default:                                     return Verdict::refused;
+        }
+    }
 }
 
 ProductDocumentCache::ProductDocumentCache (ProductTable& table, const ContentManager& owner, std::atomic<juce::int64>& counter, bool developer,
@@ -48,36 +65,46 @@ bool ProductDocumentCache::isFirmwareImage (const juce::MemoryBlock& body)
 
 // A captive portal or a proxy answers with its own page, and status 200. A zero byte is
 // no text: the engine would read the script only up to it, and run what comes before.
-bool ProductDocumentCache::isScript (const juce::MemoryBlock& body, const juce::String& contentType) const
+ProductDocumentCache::Verdict ProductDocumentCache::checkScript (const juce::MemoryBlock& body, const juce::String& contentType) const
 {
     const auto type = contentType.upToFirstOccurrenceOf (";", false, false).trim();
     juce::String text;
 
     if (type.equalsIgnoreCase ("text/html") || type.equalsIgnoreCase ("application/xhtml+xml")
         || ! Utf8::readText (body.getData(), body.getSize(), text) || hasZeroCharacter (body))
-        return false;
+        return Verdict::refused;
 
     const auto start = text.trimStart();
-    return start.isNotEmpty() && ! start.startsWithChar ('<') && (compiles == nullptr || compiles (text));
+
+    if (start.isEmpty() || start.startsWithChar ('<'))
+        return Verdict::refused;
+
+    return compiles != nullptr ? compiles (text) : Verdict::passes;
 }
 
-bool ProductDocumentCache::passes (ContentKind kind, const juce::String& path, bool drop) const
+ProductDocumentCache::Verdict ProductDocumentCache::check (ContentKind kind, const juce::String& path, bool drop) const
 {
     const auto firmware = kind == ContentKind::firmwareList;
     const juce::File file (juce::File::isAbsolutePath (path) ? path : juce::String());
     juce::MemoryBlock body;
 
     if (file == juce::File() || ! file.exists())
-        return false;
+        return Verdict::refused;
 
-    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes)
-        && (firmware ? isFirmwareImage (body) : isScript (body, {})))
-        return true;
+    auto verdict = Verdict::refused;
 
-    if (drop && file.existsAsFile())
+    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes))
+        verdict = firmware ? checkImage (file, body) : checkScript (body, {});
+
+    if (drop && verdict == Verdict::refused && file.existsAsFile())
+    {
         file.deleteFile();
 
-    return false;
+        if (firmware)
+            FirmwareImageRecord::removeFor (file);
+    }
+
+    return verdict;
 }
 
 juce::String ProductDocumentCache::getDocumentTag (ContentKind kind)
@@ -158,7 +185,7 @@ bool ProductDocumentCache::isComplete (int productId, ContentKind kind) const
 {
     juce::StringArray files;
     return listFiles (productId, kind, files)
-        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return passes (kind, file); });
+        && std::all_of (files.begin(), files.end(), [&] (const juce::String& file) { return check (kind, file) == Verdict::passes; });
 }
 
 void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) const
@@ -167,7 +194,7 @@ void ProductDocumentCache::dropFailingFiles (int productId, ContentKind kind) co
     listFiles (productId, kind, files);
 
     for (const auto& file : files)
-        passes (kind, file, true);
+        check (kind, file, true);
 }
 
 bool ProductDocumentCache::listFiles (int productId, ContentKind kind, juce::StringArray& files) const
@@ -343,9 +370,6 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
     juce::StringArray failedFiles;
     bool ok = true;
 
-    // An error page answered with 200 is no image, and a cached file that is none is fetched again.
-    auto isImage = [] (const juce::MemoryBlock& body, const juce::String&) { return isFirmwareImage (body); };
-
     for (const auto& update : updates)
     {
         if (ContentReader::isStopRequested (thread))
@@ -356,7 +380,10 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         if (status == FirmwareUpdateElement::statusRevoked)
         {
             if (juce::File::isAbsolutePath (update.file))
+            {
                 juce::File (update.file).deleteFile();
+                FirmwareImageRecord::removeFor (update.file);
+            }
             continue;
         }
 
@@ -364,11 +391,30 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
             continue;
 
         auto tried = turn != nullptr ? turn->another() : ContentReader::Turn();
+        const auto stored = check (ContentKind::firmwareList, update.file, true);
+        FirmwareImageRecord received;
 
-        if (! ContentReader::writeUrlToFile (update.link, update.file, ! passes (ContentKind::firmwareList, update.file, true), &bytesReceived,
-                                             thread, maxFirmwareBytes, isImage, &tried))
+        // An error page answered with 200 is no image, and a cached file that is none is
+        // fetched again; what is kept is recorded as it came.
+        auto isImage = [&received] (const juce::MemoryBlock& body, const juce::String&)
         {
-            if (! tried.gaveWay)
+            if (! isFirmwareImage (body))
+                return false;
+
+            received = FirmwareImageRecord::of (body);
+            return true;
+        };
+
+        if (ContentReader::writeUrlToFile (update.link, update.file, stored != Verdict::passes, &bytesReceived,
+                                           thread, maxFirmwareBytes, isImage, &tried))
+        {
+            if (received.length >= 0 && ! received.writeFor (juce::File (update.file)))
+                ok = false;
+        }
+        else
+        {
+            // One kept by an older build, without a record, stays offered until a recorded one comes.
+            if (! tried.gaveWay && stored != Verdict::undecided)
                 failedFiles.add (update.file);
 
             ok = false;
@@ -399,8 +445,18 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         return doc == nullptr;
 
     juce::File (folder).createDirectory();
-    auto isOwnScript = [this] (const juce::MemoryBlock& body, const juce::String& type) { return isScript (body, type); };
     bool ok = true;
+
+    // A check that could not tell keeps what is stored, and is asked again soon, as a failing server is.
+    auto isOwnScript = [this, turn] (const juce::MemoryBlock& body, const juce::String& type)
+    {
+        const auto verdict = checkScript (body, type);
+
+        if (verdict == Verdict::undecided && turn != nullptr)
+            turn->failed (ContentReader::Turn::Failure::server);
+
+        return verdict == Verdict::passes;
+    };
 
     for (auto* child : doc->getChildIterator())
     {
@@ -419,9 +475,9 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
             continue;
         }
 
-        // One stored that fails its check goes first: if no other comes, nothing uses it.
+        // One stored that its check refuses goes first: if no other comes, nothing uses it.
         const auto path = folder + juce::File::getSeparatorString() + name;
-        passes (ContentKind::conversionRules, path, true);
+        check (ContentKind::conversionRules, path, true);
         ok &= ContentReader::writeUrlToFile (address, path, true, &bytesReceived, thread, maxScriptBytes, isOwnScript, turn);
     }
 

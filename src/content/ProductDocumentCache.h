@@ -26,8 +26,13 @@ public:
     static constexpr juce::int64 maxFirmwareBytes = platform::DownloadPolicy::maxFirmwareBytes;
     static_assert (maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
 
-    /** Whether the script engine can read a script's text; none: only the text is looked at. */
-    using ScriptCompiler = std::function<bool (const juce::String& script)>;
+    /** What a check of a file tells: it is what its kind must be, it definitely is not (a
+        stored one is dropped, a received one not kept), or the check could not tell (a stored
+        one stays, and the product is tried again later). */
+    enum class Verdict { passes, refused, undecided };
+
+    /** Whether the script engine reads a script's text; none: only the text is looked at. */
+    using ScriptCompiler = std::function<Verdict (const juce::String& script)>;
 
     /** catalogue: for the product names conversion rules refer to. */
     ProductDocumentCache (ProductTable& products, const ContentManager& catalogue, std::atomic<juce::int64>& bytesReceived,
@@ -48,7 +53,7 @@ public:
         is there and passes its kind's check. */
     bool isComplete (int productId, ContentKind kind) const;
 
-    /** Deletes each stored file of the kind that fails its check, so that nothing uses it. */
+    /** Deletes each stored file of the kind that its check refuses, so that nothing uses it. */
     void dropFailingFiles (int productId, ContentKind kind) const;
 
     /** A firmware image is whole SysEx messages from its first byte to its last. */
@@ -56,7 +61,7 @@ public:
 
     /** A conversion script is text the script engine can read: never a page of the web,
         by its content type or by its first character. */
-    bool isScript (const juce::MemoryBlock& body, const juce::String& contentType) const;
+    Verdict checkScript (const juce::MemoryBlock& body, const juce::String& contentType) const;
 
     /** Parses the cached document of a kind into the record's lists. */
     bool parse (int productId, ContentKind kind);
@@ -82,9 +87,11 @@ private:
     /** The files a parsed firmware list (the images not expired or revoked) or rule document names. */
     bool listFiles (int productId, ContentKind kind, juce::StringArray& files) const;
 
-    /** The stored file of a firmware image or script passes its kind's check; one that is
-        there and does not is deleted (when drop is set), so that nothing uses it. */
-    bool passes (ContentKind kind, const juce::String& path, bool drop = false) const;
+    /** The stored file of a firmware image or script against its kind's check; one that is
+        there and refused is deleted (when drop is set), so that nothing uses it. A stored image
+        must also match the record of what was received; one kept by an older build, without a
+        record, is undecided: used as it is, and fetched again while the server can be asked. */
+    Verdict check (ContentKind kind, const juce::String& path, bool drop = false) const;
 
     ProductTable& products;
     const ContentManager& catalogue;

@@ -76,11 +76,15 @@ namespace
     }
 }
 
-juce::Result ScriptRunner::compile (const juce::String& script)
+ScriptRunner::Reading ScriptRunner::compile (const juce::String& script)
 {
     // The engine reads the whole text before it runs any of it; the run ends at its first statement.
     ScriptRunner runner;
-    return runner.execute ("return;\n" + script, {}, 1000);
+
+    if (runner.execute ("return;\n" + script, {}, 1000).wasOk())
+        return Reading::reads;
+
+    return runner.endedByItsSurroundings ? Reading::undecided : Reading::refused;
 }
 
 bool ScriptRunner::hasStrayClosingBrace (const juce::String& text)
@@ -372,8 +376,9 @@ void ScriptRunner::serve (const std::function<void()>& work, const std::function
 juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<NamedObject>& namedObjects, int limitMs)
 {
     stoppedOnRequest = false;
+    endedByItsSurroundings = juce::Thread::getCurrentThread() != this;
 
-    if (juce::Thread::getCurrentThread() != this)
+    if (endedByItsSurroundings)
         return juce::Result::fail ("The script could not be started.");
 
     // A job runs the same few scripts over and over.
@@ -401,10 +406,12 @@ juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<
     }
     catch (const std::bad_alloc&)
     {
+        endedByItsSurroundings = true;
         outcome = juce::Result::fail (outOfMemoryMessage);
     }
     catch (...)
     {
+        endedByItsSurroundings = true;
         outcome = juce::Result::fail ("The script failed unexpectedly.");
     }
 
@@ -422,6 +429,9 @@ juce::Result ScriptRunner::runHere (const juce::String& text, const juce::Array<
         return outcome;
 
     stoppedOnRequest = reason == StopReason::request;
+
+    // The process's growth counts every thread's: it may be none of the script's doing.
+    endedByItsSurroundings = endedByItsSurroundings || reason == StopReason::request || reason == StopReason::memory;
 
     switch (reason)
     {

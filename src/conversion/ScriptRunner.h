@@ -60,8 +60,12 @@ public:
     /** The checks of the text made before every run. */
     static juce::Result checkScript (const juce::String& script);
 
-    /** Whether the engine reads the whole script, without running any of it. */
-    static juce::Result compile (const juce::String& script);
+    /** Whether the engine reads the whole script, without running any of it;
+        undecided when the check itself could not run to its end (its thread
+        did not start, the process ran short of memory), which says nothing
+        of the script. */
+    enum class Reading { reads, refused, undecided };
+    static Reading compile (const juce::String& script);
 
     /** The deepest nesting of brackets outside strings and comments. */
     static int measureNesting (const juce::String& script);
@@ -109,6 +113,7 @@ private:
 
     const std::function<void()>* task = nullptr;   // set while serve() runs
     bool stoppedOnRequest = false;                 // on the runner's thread, read after the run
+    bool endedByItsSurroundings = false;           // the same: for what may lie outside the text (no thread, memory, a stop)
     juce::String lastCheckedScript;                // on the runner's thread
 
     juce::CriticalSection engineLock;

@@ -2,12 +2,14 @@
 
 #include "base/DeviceInfoMessage.h"
 #include "content/ContentManager.h"
+#include "content/FirmwareImageRecord.h"
 #include "devices/DeviceCaps.h"
 #include "devices/DeviceManager.h"
 #include "devices/DeviceObject.h"
 #include "devices/DeviceProfiler.h"
 #include "devices/DeviceProtocol.h"
 #include "model/DeviceData.h"
+#include "model/FileBytes.h"
 #include "model/SafeSave.h"
 #include "model/SysEx.h"
 #include "platform/Clock.h"
@@ -28,6 +30,10 @@ namespace
 
     const juce::String setupQuestion ("Belvora is unable to update your device's setup. Applying the update will most likely result in your "
                                       "device's configuration being reset to a default state. Do you want to continue with the update anyway?");
+
+    const juce::String damagedImageText ("The firmware update image on this computer is damaged: it is no longer the file that was "
+                                         "downloaded. Belvora downloads it again the next time it starts with an Internet connection; "
+                                         "then try the update again. Nothing on your device has been altered.");
 
     const juce::String generalQuestion ("Belvora has encountered an error while preparing your device's preset and/or setup data for the "
                                         "firmware update. You can ignore this error and continue with the update; however, your presets "
@@ -81,24 +87,35 @@ namespace
     bool isFirmwareMessage (const juce::MidiMessage& m)   { return SysEx::isFirmwarePacket (m.getRawData(), m.getRawDataSize()); }
     bool isImageStart (const juce::MidiMessage& m)        { return SysEx::isFirmwareImageStart (m.getRawData(), m.getRawDataSize()); }
 
+    enum class ImageRead { valid, invalid, damaged };
+
     /** Every message of an image: its start, then complete packets of the
-        firmware transfer. A file cut short, even inside its last message, is no image. */
-    bool readImage (const juce::File& file, juce::OwnedArray<juce::MidiMessage>& messages)
+        firmware transfer. A file cut short, even inside its last message, is no
+        image; one whose bytes are not those recorded when it was downloaded is
+        damaged, whatever its form. The messages are those of the bytes checked. */
+    ImageRead readImage (const juce::File& file, juce::OwnedArray<juce::MidiMessage>& messages)
     {
+        juce::MemoryBlock bytes;
         juce::Array<juce::MidiMessage> read;
         messages.clear();
 
-        if (! SysEx::readFile (file, read) || read.size() < 2 || ! isImageStart (read.getReference (0)))
-            return false;
+        if (! FileBytes::readWhole (file, bytes, SysEx::maxFileBytes))
+            return ImageRead::invalid;
+
+        if (FirmwareImageRecord::check (file, bytes) == FirmwareImageRecord::Match::differs)
+            return ImageRead::damaged;
+
+        if (! SysEx::readMessages (bytes, read) || read.size() < 2 || ! isImageStart (read.getReference (0)))
+            return ImageRead::invalid;
 
         for (int i = 1; i < read.size(); ++i)
             if (! isFirmwareMessage (read.getReference (i)))
-                return false;
+                return ImageRead::invalid;
 
         for (auto& m : read)
             messages.add (new juce::MidiMessage (m));
 
-        return true;
+        return ImageRead::valid;
     }
 }
 
@@ -300,9 +317,13 @@ bool FirmwareUpdateThread::prepare()
 
     int productId = 0, version = 0;
     juce::OwnedArray<juce::MidiMessage> messages;
+    const auto read = readImage (image, messages);
+
+    if (read == ImageRead::damaged)
+        return fail (damagedImageText);
 
     if (SysEx::readFileHeader (image, currentBlock, &caps->presetCompatibilityList, productId, version) != SysEx::fileFirmware
-         || ! readImage (image, messages))
+         || read != ImageRead::valid)
         return fail ("The firmware update image does not contain valid firmware data.");
 
     targetCaps = DeviceProfiler::createCaps (content, currentBlock.productId, target.version.build);
@@ -525,8 +546,12 @@ bool FirmwareUpdateThread::keepOnDisk (const DeviceData& data)
 bool FirmwareUpdateThread::sendImage()
 {
     auto messages = std::make_unique<DeviceCommandMessage::MidiList>();
+    const auto read = readImage (juce::File (target.file), *messages);
 
-    if (! readImage (juce::File (target.file), *messages))
+    if (read == ImageRead::damaged)
+        return fail (damagedImageText);
+
+    if (read != ImageRead::valid)
         return fail ("An internal error occurred before the update could start. Belvora was not able to read the firmware update file. "
                      "Please restart Belvora and try again. If the problem persists, please contact support. Code: 2A.");
 

@@ -602,7 +602,14 @@ bool SysEx::readFile (const juce::File& file, juce::Array<juce::MidiMessage>& me
     messages.clear();
     juce::MemoryBlock block;
 
-    if (! FileBytes::readWhole (file, block, maxFileBytes) || block.isEmpty())
+    return FileBytes::readWhole (file, block, maxFileBytes) && readMessages (block, messages);
+}
+
+bool SysEx::readMessages (const juce::MemoryBlock& block, juce::Array<juce::MidiMessage>& messages)
+{
+    messages.clear();
+
+    if (block.isEmpty())
         return false;
 
     const auto* bytes = static_cast<const uint8_t*> (block.getData());

@@ -176,6 +176,9 @@ namespace SysEx
         holds bytes that make no message (the messages before them stay). */
     bool readFile (const juce::File& file, juce::Array<juce::MidiMessage>& messages);
 
+    /** The same for a file's bytes already read. */
+    bool readMessages (const juce::MemoryBlock& bytes, juce::Array<juce::MidiMessage>& messages);
+
     /** A setup from consecutive setup packets, or none with the reason in statusOut. */
     std::unique_ptr<SetupData> parseSetupData (const uint8_t* bytes, int size, int& usedOut,
                                                juce::uint32& statusOut, const CapsBlock& caps);

@@ -149,6 +149,7 @@ namespace
             {
                 r.rangeStart = r.rangeEnd = r.totalLength = r.contentLength = -1;
                 r.etag = r.lastModified = r.contentType = {};
+                chunked = false;
                 return;
             }
 
@@ -163,6 +164,8 @@ namespace
                 r.contentType = value;
             else if (name == "content-length")
                 r.contentLength = parseNumber (value);
+            else if (name == "transfer-encoding")
+                chunked = value.containsIgnoreCase ("chunked");
             else if (name == "content-range" && value.startsWithIgnoreCase ("bytes "))
             {
                 // "bytes first-last/total", the total "*" when unknown.
@@ -184,6 +187,12 @@ namespace
                 return r.rangeStart >= 0 && r.rangeEnd >= r.rangeStart && size == r.rangeEnd - r.rangeStart + 1;
 
             return r.contentLength < 0 || size == r.contentLength;
+        }
+
+        // libcurl fails a chunked body cut before its last chunk, and one cut short of its length.
+        bool isEndKnown (long httpVersion) const
+        {
+            return response.contentLength >= 0 || response.rangeEnd >= 0 || chunked || httpVersion >= CURL_HTTP_VERSION_2_0;
         }
 
         // The whole body's limit, less what a range answer leaves out.
@@ -243,6 +252,7 @@ namespace
         const juce::uint32 startedAt = Clock::now();
         std::atomic<juce::uint32> lastArrival { startedAt };
         juce::uint32 lastGiveWayCheck = startedAt;
+        bool chunked = false;
         WebRequest::Response response;
     };
 
@@ -359,8 +369,9 @@ namespace
             if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get())
                 result = message->data.result;
 
-        long status = 0;
+        long status = 0, httpVersion = 0;
         curl_easy_getinfo (easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo (easy.get(), CURLINFO_HTTP_VERSION, &httpVersion);
         curl_multi_remove_handle (multi.get(), easy.get());
 
         auto& response = transfer.response;
@@ -372,6 +383,7 @@ namespace
         response.overLimit = response.overLimit || result == CURLE_FILESIZE_EXCEEDED;
         response.complete = ! response.stopped && running == 0 && state == CURLM_OK && result == CURLE_OK && status > 0 && status < 400
                          && transfer.hasTheAnnouncedLength();
+        response.endKnown = transfer.isEndKnown (httpVersion);
         return response;
     }
 } // namespace

@@ -45,7 +45,9 @@ public:
     struct Response
     {
         int status = 0;            // the final HTTP status; 0 when the server never answered
-        bool complete = false;     // a status below 400 and exactly the body announced, within maxBytes
+        bool complete = false;     // a status below 400 and exactly the body announced (when one was), within maxBytes
+        bool endKnown = false;     // the body's end was announced (a length, a range, a chunked body's last chunk) or
+                                   // framed (HTTP/2 and later): without, the body only stopped, and may be cut short
         bool stopped = false;      // ended by a stop request or abortAll (not by a limit)
         bool overTime = false;     // ended by totalLimitMs or giveWay
         bool silent = false;       // ended by the wait for a byte (timeoutMs)

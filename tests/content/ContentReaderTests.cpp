@@ -237,6 +237,13 @@ TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
     EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
     EXPECT_EQ (target.loadFileAsString(), "old");
 
+    // Nor by one whose end was never announced, whole as it may be: it only stopped.
+    cut.noLength = true;
+    cut.truncateAfter = -1;
+    server.setAnswer ("/doc.xml", cut);
+    EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
+    EXPECT_EQ (target.loadFileAsString(), "old");
+
     server.setAnswer ("/doc.xml", LocalServer::Answer::text ("new body of twenty b"));
     EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 10));
     EXPECT_EQ (target.loadFileAsString(), "old");

@@ -2,6 +2,7 @@
 
 #include "base/BelvoraPaths.h"
 #include "content/ContentReader.h"
+#include "content/FirmwareImageRecord.h"
 #include "conversion/ScriptRunner.h"
 #include "support/OddFiles.h"
 
@@ -245,6 +246,23 @@ TEST_F (ProductDocuments, MissingOrBadImageIsFetchedAgainAndRevokedImageDeleted)
     EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), image);
     EXPECT_EQ (storedBytes ("Vesper", "js/vesper_setup_2_to_3.js"), sampleBytes (path ("js/vesper_setup_2_to_3.js")));
 
+    // One with a bit changed, still 7-bit, looks whole: its record tells.
+    auto changed = image;
+    static_cast<char*> (changed.getData())[40] ^= 1;
+    juce::File (updates[1].file).replaceWithData (changed.getData(), changed.getSize());
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), image);
+
+    // One kept by an older build, without a record, stays offered while the server fails; it comes again, recorded.
+    FirmwareImageRecord::removeFor (juce::File (updates[0].file));
+    server.setAnswer (path ("firmware/vesper_1_2_0_b120.syx"), LocalServer::Answer::error (500));
+    EXPECT_FALSE (content.downloadProductContent (vesper, &worker));
+    EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 2);
+    server.clearAnswers();
+    ASSERT_TRUE (content.downloadProductContent (vesper, &worker));
+    const juce::File old (updates[0].file);
+    EXPECT_EQ (FirmwareImageRecord::check (old, bytesOf (old)), FirmwareImageRecord::Match::matches);
+
     // And a script with a zero byte, which the engine would read only up to it.
     const char cut[] = "var x = 1;\0var y = ;";
     productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithData (cut, sizeof (cut) - 1);
@@ -270,7 +288,12 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
     auto preset = LocalServer::Answer::text ({});
     preset.body = std::string ("\xF0\x00\x01\x38\x00\x12\x01\x00\xF7\xF0\x00\x01\x38\x00\x12\x02\x00\xF7", 18);
 
-    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>"), preset })
+    // And an answer without a length that stops at a message's end: it looks whole, but only stopped.
+    auto stops = answerOf (path ("firmware/vesper_1_4_0_b140.syx"));
+    stops.noLength = true;
+    stops.truncateAfter = (int) stops.body.rfind ('\xF7', 100) + 1;
+
+    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>"), preset, stops })
     {
         server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), answer);
 
@@ -281,6 +304,11 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
         EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
         EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
     }
+
+    // None was kept: a sound server brings the image at the next start.
+    server.clearAnswers();
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (path ("firmware/vesper_1_4_0_b140.syx")));
 }
 
 TEST_F (ProductDocuments, UpdatesWhoseLinksEndAlikeKeepSeparateImages)
@@ -345,13 +373,20 @@ TEST_F (ProductDocuments, OfflineStartParsesTheCache)
     server.clearRequests();
     productFolder ("Vesper").getChildFile ("js/vesper_setup_2_to_3.js").replaceWithText ("<html>Sign in</html>");   // used by none
 
+    // An image cut at a message's end (whole messages, not all) is offered by none; one without a record stays.
+    const auto images = catalogue->getFirmwareUpdates (vesper);
+    const auto image = answerOf (path ("firmware/vesper_1_4_0_b140.syx")).body;
+    juce::File (images[1].file).replaceWithData (image.data(), image.rfind ('\xF7', 100) + 1);
+    FirmwareImageRecord::removeFor (juce::File (images[0].file));
+
     auto& content = startCatalogue();
     ASSERT_FALSE (content.isOnline());
     EXPECT_FALSE (downloadContent (content, vesper));
     EXPECT_TRUE (content.loadCachedProductContent (vesper));
     EXPECT_EQ (countGets(), 1);
     EXPECT_NE (content.getCapsXml (vesper), nullptr);
-    EXPECT_EQ (content.getFirmwareUpdates (vesper).size(), 2);
+    ASSERT_EQ (content.getFirmwareUpdates (vesper).size(), 1);
+    EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
     EXPECT_TRUE (content.getConversionRules (vesper, ConversionRule::setupData).isEmpty());
     EXPECT_EQ (content.getProductImage (vesper, "Vesper Black").getWidth(), 16);
     EXPECT_FALSE (content.isProductReady (vesper));
@@ -470,7 +505,8 @@ TEST_F (ProductDocuments, WhatStandsInPlaceOfACachedFileIsRefusedWithoutWaitingO
 // text the engine cannot read: none is kept or used, and a later start on a sound server brings them.
 TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
 {
-    setup.scriptCompiles = [] (const juce::String& script) { return ScriptRunner::compile (script).wasOk(); };
+    setup.scriptCompiles = [] (const juce::String& script)
+    { return ScriptRunner::compile (script) == ScriptRunner::Reading::reads ? ProductDocumentCache::Verdict::passes : ProductDocumentCache::Verdict::refused; };
     auto page = LocalServer::Answer::text ("var portal = 1;");
     page.contentType = "text/html; charset=utf-8";
     const std::pair<const char*, LocalServer::Answer> scripts[] { { "js/vesper_preset_3_to_4.js", page },
@@ -488,4 +524,22 @@ TEST_F (ProductDocuments, ScriptThatIsAPageOrDoesNotCompileIsNotKept)
 
     for (const auto& script : scripts)
         EXPECT_EQ (storedBytes ("Vesper", script.first), sampleBytes (path (script.first))) << script.first;
+}
+
+// A check that cannot tell (its thread did not start) keeps the stored scripts, online and then
+// offline, where they are used; the product is not ready until a check tells.
+TEST_F (ProductDocuments, ScriptsWhoseCheckCannotTellAreKeptAndUsed)
+{
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    auto verdict = ProductDocumentCache::Verdict::undecided;
+    setup.scriptCompiles = [&verdict] (const juce::String&) { return verdict; };
+    EXPECT_FALSE (prepareVesper().downloadProductContent (vesper, &worker));
+
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", LocalServer::Answer::error (503));
+    EXPECT_TRUE (startCatalogue().loadCachedProductContent (vesper));
+    EXPECT_EQ (catalogue->getConversionRules (vesper, ConversionRule::presetData).size(), 2);
+
+    server.clearAnswers();
+    verdict = ProductDocumentCache::Verdict::passes;
+    EXPECT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
 }

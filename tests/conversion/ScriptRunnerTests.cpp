@@ -4,6 +4,10 @@
 
 #include <stdexcept>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace
 {
     juce::Result runScript (ScriptRunner& runner, const juce::String& script, int limitMs = 60000)
@@ -42,8 +46,29 @@ TEST (ScriptRunner, RunsAScriptAndReportsItsErrors)
     EXPECT_TRUE (runScript ("var a = 1; } undefinedFunction();").failed());
 
     // Read whole without running any of it.
-    EXPECT_TRUE (ScriptRunner::compile ("undefinedFunction(); while (true) { var s = '}'; }").wasOk());
-    EXPECT_TRUE (ScriptRunner::compile ("var a = ;").failed());
+    EXPECT_EQ (ScriptRunner::compile ("undefinedFunction(); while (true) { var s = '}'; }"), ScriptRunner::Reading::reads);
+    EXPECT_EQ (ScriptRunner::compile ("var a = ;"), ScriptRunner::Reading::refused);
+}
+
+// A check whose thread cannot start (no process left for its user; root never runs out, so nobody runs it)
+// says nothing of the script.
+TEST (ScriptRunner, CompileThatCannotStartCannotTell)
+{
+    if (! deepStacksRecordable)
+        GTEST_SKIP();   // the thread checker ends a forked child that starts a thread
+
+    const auto child = ::fork();
+
+    if (child == 0)
+    {
+        const rlimit none { 0, 0 };
+        const auto limited = ::setrlimit (RLIMIT_NPROC, &none) == 0 && (::getuid() != 0 || ::setuid (65534) == 0);
+        ::_exit (limited && ScriptRunner::compile ("var a = ;") == ScriptRunner::Reading::undecided ? 0 : 1);
+    }
+
+    int status = -1;
+    ASSERT_EQ (::waitpid (child, &status, 0), child);
+    EXPECT_EQ (status, 0);
 }
 
 TEST (ScriptRunner, EndlessLoopsEndAtTheTimeLimit)

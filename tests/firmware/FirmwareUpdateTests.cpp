@@ -409,6 +409,14 @@ TEST_F (FirmwareUpdateTest, MissingOrIncompleteImageIsRefusedBeforeAnythingIsSen
     static_cast<uint8_t*> (foreign.getData())[9 + 5] = 0x12;   // the first packet addressed to a product
     EXPECT_EQ (refused (foreign), invalid);
 
+    // A downloaded image with a bit changed since (still 7-bit, whole messages) differs from its record.
+    const juce::File downloaded (elementFor (oldBuild).file);
+    auto changed = bytesOf (downloaded);
+    static_cast<uint8_t*> (changed.getData())[40] ^= 1;
+    ASSERT_TRUE (downloaded.replaceWithData (changed.getData(), changed.getSize()));
+    EXPECT_FALSE (prepareUpdate (elementFor (oldBuild)));
+    EXPECT_TRUE (update->getErrorText().startsWith ("The firmware update image on this computer is damaged")) << update->getErrorText();
+
     // An image that turns bad between the checks and the transfer is not sent in part.
     copy.replaceWithData (bytes.getData(), bytes.getSize());
     auto element = elementFor (betaBuild);

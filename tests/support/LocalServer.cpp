@@ -224,6 +224,9 @@ struct LocalServer::Impl
         if (answer.rangeFault != Answer::RangeFault::none && req.ranges.size() == 1 && req.ranges[0].first >= 0)
             return answerRangeWrongly (req, res, answer);
 
+        if (answer.noLength)
+            return answerWithoutLength (res, answer);
+
         respond (req, res, answer.status, std::make_shared<std::string> (answer.body), answer.contentType.toStdString(),
                  answer.truncateAfter, answer.trickleMs, answer.ranges, answer.stall);
         if (answer.rangeFault == Answer::RangeFault::noTag)
@@ -247,6 +250,18 @@ struct LocalServer::Impl
             res.set_header ("ETag", "\"" + std::to_string (std::hash<std::string>() (body)) + "\"");
 
         res.set_content (part, answer.contentType.toStdString());
+    }
+
+    // Neither a length nor chunks: the body ends where the connection does (closed when the provider gives up).
+    static void answerWithoutLength (httplib::Response& res, const Answer& answer)
+    {
+        const auto body = std::make_shared<std::string> (answer.body.substr (0, answer.truncateAfter < 0 ? std::string::npos : (size_t) answer.truncateAfter));
+        res.status = answer.status;
+        res.set_header ("Connection", "close");
+        res.set_content_provider (answer.contentType.toStdString(), [body] (size_t offset, httplib::DataSink& sink)
+        {
+            return offset < body->size() && sink.write (body->data() + offset, body->size() - offset);
+        });
     }
 
     // The library cuts a known-length body to the range asked for whatever the
