@@ -17,7 +17,6 @@
  #include <fcntl.h>
  #include <poll.h>
  #include <pthread.h>
- #include <spawn.h>
  #include <sys/syscall.h>
  #include <sys/wait.h>
  #include <unistd.h>
@@ -258,21 +257,8 @@ TEST (ScriptSandbox, TheHostEndsWithItsProgramAndHasNoneOfItsEnvironment)
     // A process of its own, spawned as the sandbox spawns its host: no copy of this one runs on.
     int told[2];
     ASSERT_TRUE (::pipe2 (told, O_CLOEXEC) == 0 && ::fcntl (told[1], F_SETFD, 0) == 0);
-    auto variable = "BELVORA_SANDBOX_PROGRAM=" + std::to_string (told[1]);
-    std::vector<char*> variables { variable.data() };
-    for (auto** v = environ; *v != nullptr; ++v)
-        variables.push_back (*v);
-    variables.push_back (nullptr);
-
-    auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName().toStdString();
-    std::string filter ("--gtest_filter=ScriptSandbox.TheHostEndsWithItsProgramAndHasNoneOfItsEnvironment");
-    char* const arguments[] = { self.data(), filter.data(), nullptr };
-    posix_spawn_file_actions_t quiet;   // its own test report would read as this one's
-    ::posix_spawn_file_actions_init (&quiet);
-    ::posix_spawn_file_actions_addopen (&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t program = -1;
-    ASSERT_EQ (::posix_spawn (&program, self.c_str(), &quiet, nullptr, arguments, variables.data()), 0);
-    ::posix_spawn_file_actions_destroy (&quiet);
+    const auto program = TestEnvironment::spawnThisTest ("BELVORA_SANDBOX_PROGRAM=" + juce::String (told[1]));
+    ASSERT_GT (program, 0);
 
     ::close (told[1]);
     char byte = 0;

@@ -29,6 +29,12 @@ namespace TestEnvironment
     /** True when a display is available for windows. */
     bool hasDisplay();
 
+    /** Starts this test program afresh to run only the test under way, with variable
+        ("NAME=value") added to its environment and its report sent nowhere: a process of
+        its own, spawned rather than forked, so no copy of this one's threads runs on.
+        The spawned run finds the variable set; -1 when it could not start. */
+    pid_t spawnThisTest (const juce::String& variable);
+
     /** With BELVORA_TEST_OPENBOX set the window tests run under openbox: held
         back (as a slow window manager is) or let go on; nothing without one. */
     void setWindowManager (pid_t process);
