@@ -370,6 +370,7 @@ TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
     });
 
     running->perform (CommandIDs::generatePresetChecksums);
+    ASSERT_TRUE (running->waitFor ([&] { return file.existsAsFile(); })) << "written on the writes thread";
     auto xml = juce::parseXML (file);
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getTagName(), "factoryBank");
@@ -383,8 +384,9 @@ TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
     });
     const auto before = file.loadFileAsString();
     running->perform (CommandIDs::generatePresetChecksums);
-    ASSERT_EQ (running->boxes.size(), 1u);
+    ASSERT_TRUE (running->waitFor ([&] { return ! running->boxes.empty(); }));
     EXPECT_EQ (running->boxes[0].title, "Export Error");
+    EXPECT_TRUE (running->boxes[0].message.contains ("(the system said: not a directory)")) << running->boxes[0].message;
     EXPECT_EQ (file.loadFileAsString(), before);
 }
 
