@@ -3,6 +3,8 @@
 #include "base/DeviceInfoMessage.h"
 #include "archive/ArchiveConversion.h"
 #include "archive/ArchiveFiles.h"
+#include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 
 #include <atomic>
 #include <memory>
@@ -56,7 +58,8 @@ void LocalArchiveManager::ConversionThread::run()
     savedFirst->ended.wait();
 
     if (! shouldStop() && ! savedFirst->written.load())
-        addError (juce::BigInteger (1 << fileWriteFailed), "The backups could not be saved, so none was converted.");
+        addError (juce::BigInteger (1 << fileWriteFailed),
+                  SaveFailure::describeFailure ("None was converted: the backups could not be saved", { savedFirst->error.load() }));
 
     if (! shouldStop() && result.isZero())
     {
@@ -82,8 +85,8 @@ void LocalArchiveManager::ConversionThread::run()
 
             // Written in any case: backups already converted are stored in
             // their new form and must be found in the unit's set.
-            if (! writeInTurn ([this] { return owner.writeIndexLocked(); }))
-                addError (juce::BigInteger (1 << fileWriteFailed), "The backup index could not be saved.");
+            if (int error = 0; ! writeInTurn ([this] { return owner.writeIndexLocked(); }, error))
+                addError (juce::BigInteger (1 << fileWriteFailed), SaveFailure::describeFailure ("The backup index could not be saved", { error }));
         }
 
         if (! ownerGone.load())
@@ -235,11 +238,13 @@ bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& fi
     {
         // The old files stay until the new ones are whole; a backup that could
         // not be written keeps its old form and its place.
-        if (writeInTurn ([converted = archive.get(), file] { return converted->save (file); }))
+        int error = 0;
+
+        if (writeInTurn ([converted = archive.get(), file] { return converted->save (file); }, error))
             return true;
 
         bits.setBit (fileWriteFailed);
-        text = "A converted backup could not be saved; it was kept in its old format.";
+        text = SaveFailure::describeFailure ("A converted backup was kept in its old format: it could not be saved", { error });
     }
 
     if (shouldStop() && bits == juce::BigInteger (1 << ConversionErrorBits::cancelled))
@@ -251,12 +256,13 @@ bool LocalArchiveManager::ConversionThread::convertArchive (const juce::File& fi
 
 // Written by the writes thread, in turn with the manager's saves; this thread
 // (which holds the index meanwhile) waits for it.
-bool LocalArchiveManager::ConversionThread::writeInTurn (std::function<bool()> write)
+bool LocalArchiveManager::ConversionThread::writeInTurn (std::function<bool()> write, int& error)
 {
-    auto written = std::make_shared<std::atomic<bool>> (false);
-    owner.writes.post ([written, write = std::move (write)] { *written = write(); });
+    auto failure = std::make_shared<std::atomic<int>> (-1);   // -1: written
+    owner.writes.post ([failure, write = std::move (write)] { *failure = write() ? -1 : SafeSave::lastError(); });
     owner.writes.waitUntilIdle();
-    return *written;
+    error = juce::jmax (0, failure->load());
+    return failure->load() < 0;
 }
 
 void LocalArchiveManager::ConversionThread::addError (const juce::BigInteger& bits, const juce::String& text)

@@ -27,6 +27,7 @@ public:
     {
         platform::Event ended { true };
         std::atomic<bool> written { false };
+        std::atomic<int> error { 0 };   // what the system said of a save that failed
     };
 
     ConversionThread (LocalArchiveManager& owner, const FirmwareVersion& unitVersion, std::shared_ptr<ConversionProgress> progress,
@@ -55,7 +56,8 @@ private:
     /** False when the entry stays where it is. */
     bool convertArchive (const juce::File& file);
     void addError (const juce::BigInteger& bits, const juce::String& text);
-    bool writeInTurn (std::function<bool()> write);
+    /** False, with what the system said in error, when the write failed. */
+    bool writeInTurn (std::function<bool()> write, int& error);
     void postOutcome();
 
     bool shouldStop() const;

@@ -919,6 +919,7 @@ bool LocalArchiveManager::startConversion (const FirmwareVersion& unitVersion)
     writes.post ([savedFirst, shownBackups, failed = failedSaves]
     {
         savedFirst->written = failed->allWritten (shownBackups);
+        savedFirst->error = failed->lastError();
         savedFirst->ended.set();
     });
 

@@ -103,7 +103,7 @@ public:
     {
         juce::StringArray backups;
         bool index = false;
-        int error = 0;      // what the system said of the last write that failed (SafeSave::describeError)
+        int error = 0;      // what the system said of the last write that failed (SaveFailure::describe)
 
         bool isEmpty() const noexcept                        { return backups.isEmpty() && ! index; }
     };

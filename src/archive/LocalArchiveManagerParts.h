@@ -90,6 +90,12 @@ struct LocalArchiveManager::FailedSaves
         return ! indexUnsaved && std::none_of (backups.begin(), backups.end(), [this] (const auto& b) { return unsaved.count (b) > 0; });
     }
 
+    int lastError()
+    {
+        const std::lock_guard<std::mutex> hold (lock);
+        return error;
+    }
+
     // On the thread that wrote, under the lock.
     void noteError (bool written)
     {

@@ -34,7 +34,7 @@ public:
     /** Whether the last write of the settings failed (they are not on disk). */
     static bool hasUnsavedSettings();
 
-    /** What the system said of that failure (an errno value, see SafeSave::describeError); 0 when it said nothing. */
+    /** What the system said of that failure (an errno value, see SaveFailure::describe); 0 when it said nothing. */
     static int getLastSaveError();
 
     /** Called on the message thread after each save of the settings a change

@@ -554,7 +554,7 @@ bool ContentReader::saveXml (const juce::XmlElement& xml, const juce::String& pa
 
     const juce::File target (path);
 
-    if (! target.getParentDirectory().createDirectory())
+    if (! SafeSave::makeFolder (target.getParentDirectory()))
         return false;
 
     return SafeSave::replaceFile (target, [&xml] (juce::OutputStream& out) { xml.writeTo (out); return true; });

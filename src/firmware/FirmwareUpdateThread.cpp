@@ -11,6 +11,7 @@
 #include "model/DeviceData.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "model/SysEx.h"
 #include "platform/Clock.h"
 
@@ -525,7 +526,7 @@ bool FirmwareUpdateThread::keepOnDisk (const DeviceData& data)
     const juce::File folder (dataFolder);
     const auto file = folder.getChildFile ("user data for firmware build " + juce::String (target.version.build) + ".syx");
 
-    const auto written = folder.createDirectory().wasOk() && SafeSave::replaceFile (file, [&data] (juce::OutputStream& out)
+    const auto written = SafeSave::makeFolder (folder) && SafeSave::replaceFile (file, [&data] (juce::OutputStream& out)
     {
         for (auto index : data.getUsedPresetIndices())
             if (! data.getPreset (index)->writeSysEx (out))
@@ -535,8 +536,9 @@ bool FirmwareUpdateThread::keepOnDisk (const DeviceData& data)
     });
 
     if (! written)
-        return fail ("Belvora was not able to save your converted presets and setup to \"" + file.getFullPathName()
-                     + "\". Nothing on your device has been altered yet.");
+        return fail (SaveFailure::describeFailure ("Belvora was not able to save your converted presets and setup to \"" + file.getFullPathName() + "\"",
+                                                   { SafeSave::lastError() })
+                     + " Nothing on your device has been altered yet.");
 
     const std::lock_guard guard (stateLock);
     keptDataFile = file;

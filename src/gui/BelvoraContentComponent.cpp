@@ -808,8 +808,12 @@ void BelvoraContentComponent::generatePresetChecksums()
         return;
 
     if (auto live = d->getActiveDeviceData())
-        if (! live->saveFactoryBank (chosen.getFirst()))
-            DataPage::reportExport (this, DataPage::writeFailed);
+        dataPage->writeExport ({ { chosen.getFirst(), [live] (const juce::File& file) { return live->saveFactoryBank (file); } } },
+                               [this] (int result, const juce::Array<int>& errors)
+                               {
+                                   if (result == DataPage::writeFailed)
+                                       DataPage::reportExport (this, result, errors);
+                               });
 }
 
 //==============================================================================

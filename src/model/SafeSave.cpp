@@ -8,7 +8,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -430,39 +429,6 @@ int SafeSave::lastError()
     return lastFailure;
 }
 
-bool SafeSave::isOutOfRoom (int error)
-{
-    return error == ENOSPC || error == EDQUOT || error == EFBIG;
-}
-
-bool SafeSave::isRefused (int error)
-{
-    return error == EACCES || error == EPERM || error == EROFS;
-}
-
-juce::String SafeSave::describeError (int error)
-{
-    if (error == 0)
-        return {};
-
-    if (error == EACCES || error == EPERM)
-        return "no permission";
-
-    if (error == EROFS)
-        return "the drive is read-only";
-
-    if (isOutOfRoom (error))
-        return "no room on the drive";
-
-    if (error == EIO)
-        return "an I/O error";
-
-    if (error == ENAMETOOLONG)
-        return "a name too long for the drive";
-
-    return juce::String::fromUTF8 (std::strerror (error)).toLowerCase();
-}
-
 juce::File SafeSave::moveAside (const juce::File& damaged)
 {
     // A folder or a pipe where a file belongs goes aside the same way, and a
@@ -489,6 +455,13 @@ juce::File SafeSave::moveAside (const juce::File& damaged)
 
 juce::File SafeSave::keepCopy (const juce::File& file, const juce::File& name, juce::int64 maxBytes)
 {
+    // Taken once its name lasts: a copy whose folder cannot be synced is none.
+    const auto lasting = [] (const juce::File& kept)
+    {
+        lastFailure = syncFolder (kept.getParentDirectory());
+        return lastFailure == 0 ? kept : juce::File();
+    };
+
     for (int number = 1; number <= 1000; ++number)
     {
         const auto kept = number == 1 ? name : name.getSiblingFile (name.getFileNameWithoutExtension() + " (" + juce::String (number) + ")"
@@ -497,22 +470,27 @@ juce::File SafeSave::keepCopy (const juce::File& file, const juce::File& name, j
         if (standsThere (kept))
         {
             if (FileBytes::haveSameContent (file, kept, maxBytes))
-                return kept;
+                return lasting (kept);
 
             continue;
         }
 
         // A link costs no room, and is whole or absent.
         if (::linkat (AT_FDCWD, file.getFullPathName().toRawUTF8(), AT_FDCWD, kept.getFullPathName().toRawUTF8(), AT_SYMLINK_FOLLOW) == 0)
-            return kept;
+            return lasting (kept);
 
         juce::MemoryBlock bytes;
+        errno = 0;
 
         if (! FileBytes::readWhole (file, bytes, maxBytes))
+        {
+            lastFailure = errno;
             return {};
+        }
 
         return replaceFile (kept, [&bytes] (juce::OutputStream& out) { return out.write (bytes.getData(), bytes.getSize()); }) ? kept : juce::File();
     }
 
+    lastFailure = EEXIST;
     return {};
 }

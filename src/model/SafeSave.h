@@ -30,21 +30,11 @@ namespace SafeSave
         cannot, which lastError then tells. */
     bool makeFolder (const juce::File& folder);
 
-    /** Why the last replaceFile or makeFolder of this thread failed, as the
-        system said it (an errno value); 0 after one that succeeded, or failed
-        with no word of the system (the writer gave up). */
+    /** Why the last replaceFile, makeFolder or keepCopy of this thread failed,
+        as the system said it (an errno value, which SaveFailure tells the user);
+        0 after one that succeeded, or failed with no word of the system (the
+        writer gave up). */
     int lastError();
-
-    /** What the system said, in a few words for a message ("no permission",
-        "no room on the drive", "an I/O error", or the system's own text);
-        empty for 0. */
-    juce::String describeError (int error);
-
-    /** Whether the error means the drive has no room left, or that the
-        folder or drive may not be written (no permission, read-only): what a
-        user can mend, each in its own way. */
-    bool isOutOfRoom (int error);
-    bool isRefused (int error);
 
     /** The file a symbolic link leads to in the end, relative links taken from
         their own folder; a link to nothing gives the path it names. A path that
@@ -92,6 +82,8 @@ namespace SafeSave
         holds the same bytes already is taken as it is, so that doing it again
         makes no second copy. A hard link where the disk has them (through a
         symbolic link, to its target), else a copy written as replaceFile
-        writes. The file itself stays. The copy, or none when none could be made. */
+        writes; either is in the folder for good (synced) before it is taken.
+        The file itself stays. The copy, or none when none could be made,
+        which lastError then tells. */
     juce::File keepCopy (const juce::File& file, const juce::File& name, juce::int64 maxBytes);
 }

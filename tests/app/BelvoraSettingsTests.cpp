@@ -1,6 +1,7 @@
 #include "devices/DeviceManager.h"
 #include "devices/DeviceProtocol.h"
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "platform/WriteQueue.h"
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
@@ -301,7 +302,7 @@ TEST_F (SettingsTest, ASettingsFileAndItsKeptCopyReachedThroughLinksStayLinks)
     settings().setValue ("dataSyncMethod", "auto");
     Belvora::saveInBackground();
     Belvora::waitForWrites();
-    EXPECT_EQ (SafeSave::describeError (Belvora::getLastSaveError()), "no permission");
+    EXPECT_EQ (SaveFailure::describe (Belvora::getLastSaveError()), "no permission");
     Belvora::releaseAppProperties();
     ::chmod (dotfiles.getFullPathName().toRawUTF8(), 0755);
     EXPECT_TRUE (file.isSymbolicLink());

@@ -4,6 +4,7 @@
 #include "BackupFixture.h"
 
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
 #include "support/SlowDisk.h"
@@ -622,7 +623,7 @@ TEST_F (BackupIndex, AFullDiskLeavesNoEntryAndNoStrayFileAndTheNextSaveWritesIt)
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return told > 0 && made->isModified(); }, 10000));
     EXPECT_EQ (backups.getUnsaved().backups, juce::StringArray ("Made In The Background"));
     EXPECT_FALSE (backups.getUnsaved().index);
-    EXPECT_EQ (SafeSave::describeError (backups.getUnsaved().error), "no room on the drive");
+    EXPECT_EQ (SaveFailure::describe (backups.getUnsaved().error), "no room on the drive");
 
     // The same on a save at close.
     addNew ("Made At Close");

@@ -3,6 +3,7 @@
 #include "FirmwareUpdateFixture.h"
 
 #include "model/SysEx.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,19 @@ TEST_F (FirmwareUpdateTest, UnitBackWithTheOldBuildIsRejectedAndItsConvertedData
     ASSERT_TRUE (kept.existsAsFile());
     EXPECT_TRUE (kept.isAChildOf (juce::File (rig->manager->getActiveDeviceDataFolder())));
     expectSameData (*importInto (kept, capsAt (newBuild)), *expected);
+
+    // Converted data that cannot be kept ends the update before the unit is touched, saying why.
+    makeRig();
+    auto& full = addVesper (oldBuild, 3);
+    ASSERT_TRUE (connect());
+    {
+        const FileSizeLimit::Scoped limit (16);
+        ASSERT_TRUE (startUpdate (elementFor (newBuild)));
+        ASSERT_TRUE (runToEnd());
+    }
+    EXPECT_TRUE (update->getErrorText().endsWith ("\" (the system said: no room on the drive). Please make sure the drive is not full. "
+                                                  "Nothing on your device has been altered yet.")) << update->getErrorText();
+    EXPECT_EQ (firmwareStarts (full), 0);
 }
 
 TEST_F (FirmwareUpdateTest, FiveScansWithoutTheUnitAskAndContinueScanningScansFiveMore)

@@ -506,7 +506,7 @@ BELVORA_SCREEN ("Dialogs/Workspace of an earlier firmware kept", [] (BVLookAndFe
 BELVORA_SCREEN ("Dialogs/Workspace not converted for want of room", [] (BVLookAndFeel& laf) {
     return alert (laf, juce::MessageBoxIconType::WarningIcon, "Workspace Not Converted",
                   DataPage::getWorkspaceNotConvertedText ("Vesper", "1.2.00 build 118", true,
-                                                          juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working.mwd")),
+                                                          juce::File ("/home/marie/.config/Marrowell/Belvora 2/Vesper/data/1234/working.mwd"), ENOSPC),
                   { "OK" }); });
 
 BELVORA_SCREEN ("Dialogs/Backup data missing", [] (BVLookAndFeel& laf) {

@@ -370,6 +370,7 @@ TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
     });
 
     running->perform (CommandIDs::generatePresetChecksums);
+    ASSERT_TRUE (running->waitFor ([&] { return file.existsAsFile(); })) << "written on the writes thread";
     auto xml = juce::parseXML (file);
     ASSERT_NE (xml, nullptr);
     EXPECT_EQ (xml->getTagName(), "factoryBank");
@@ -383,8 +384,9 @@ TEST_F (ContentTest, ChecksumProfileIsWrittenForTheUnitsData)
     });
     const auto before = file.loadFileAsString();
     running->perform (CommandIDs::generatePresetChecksums);
-    ASSERT_EQ (running->boxes.size(), 1u);
+    ASSERT_TRUE (running->waitFor ([&] { return ! running->boxes.empty(); }));
     EXPECT_EQ (running->boxes[0].title, "Export Error");
+    EXPECT_TRUE (running->boxes[0].message.contains ("(the system said: not a directory)")) << running->boxes[0].message;
     EXPECT_EQ (file.loadFileAsString(), before);
 }
 
@@ -405,17 +407,20 @@ TEST_F (ContentTest, QuitAsksAboutUnsentEditsUnlessNothingIsLostOrItIsForced)
                                           "will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.");
     EXPECT_EQ (recorder.count (DeviceInfoMessage::aboutToQuit), 0) << "nothing broadcast after Cancel";
 
-    // A forced quit asks nothing and says so; the pages close their sources.
+    // A forced quit asks nothing and says so; the pages close their sources (while they wait for
+    // their writes, a download may end: its note comes after).
+    const auto lastQuit = [&] { return std::find_if (recorder.notes.rbegin(), recorder.notes.rend(), [] (const auto& m) { return m.code == DeviceInfoMessage::aboutToQuit; })->value1; };
     EXPECT_TRUE (content.requestQuit (true));
     EXPECT_EQ (running->boxes.size(), 1u);
     ASSERT_EQ (recorder.count (DeviceInfoMessage::aboutToQuit), 1);
-    EXPECT_EQ (recorder.notes.back().value1, 1);
+    EXPECT_EQ (lastQuit(), 1);
     EXPECT_EQ (content.getDataPage().getDeviceDataSet(), nullptr);
 
     // Nothing left to lose: no question.
     EXPECT_TRUE (content.requestQuit (false));
     EXPECT_EQ (running->boxes.size(), 1u);
-    EXPECT_EQ (recorder.notes.back().value1, 0);
+    ASSERT_EQ (recorder.count (DeviceInfoMessage::aboutToQuit), 2);
+    EXPECT_EQ (lastQuit(), 0);
 }
 
 TEST_F (ContentTest, QuitWhileADownloadRefillsTheWorkspaceAsksNothing)

@@ -1,6 +1,7 @@
 #include "ModelFixtures.h"
 
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "support/FileSizeLimit.h"
 #include "support/OddFiles.h"
 #include "support/TestEnvironment.h"
@@ -53,7 +54,7 @@ TEST (SafeSave, ReplacesTheFileAndLeavesNothingElse)
     EXPECT_FALSE (SafeSave::replaceFile (target, bytesOfValue (2, 's')));
     SafeSave::setFolderSync ({});
     EXPECT_EQ (synced, juce::StringArray ({ "safesave-ok:mmm", "safesave-ok:ss" }));
-    EXPECT_EQ (SafeSave::describeError (SafeSave::lastError()), "an I/O error");
+    EXPECT_EQ (SaveFailure::describe (SafeSave::lastError()), "an I/O error");
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
 
     // Saves of one file from several threads at once each succeed, and from
@@ -101,6 +102,30 @@ TEST (SafeSave, FailedSavesKeepTheOldFile)
     EXPECT_FALSE (SafeSave::replaceFile (folder.getChildFile ("missing").getChildFile ("a.xml"), bytesOfValue (1, 'x')));
     EXPECT_FALSE (SafeSave::replaceFile (folder, bytesOfValue (1, 'x')));
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
+}
+
+// A kept copy lasts, or it is none and says why; a failure is told with advice for its cause, never another's.
+TEST (SafeSave, AKeptCopyThatCannotLastIsNoneAndEachCauseHasItsOwnAdvice)
+{
+    const auto folder = freshFolder ("safesave-copy");
+    const auto file = folder.getChildFile ("working.mwd");
+    file.replaceWithText ("stored");
+
+    SafeSave::setFolderSync ([] (const juce::File&) { return EIO; });
+    EXPECT_EQ (SafeSave::keepCopy (file, folder.getChildFile ("kept.mwd"), 100), juce::File());
+    EXPECT_EQ (SafeSave::lastError(), EIO);
+    SafeSave::setFolderSync ({});
+    EXPECT_EQ (SafeSave::keepCopy (file, folder.getChildFile ("kept.mwd"), 100), folder.getChildFile ("kept.mwd")) << "taken once it lasts";
+
+    const auto told = [] (std::initializer_list<int> errors) { return SaveFailure::describeFailure ("Not saved", errors, "Unknown."); };
+    EXPECT_EQ (told ({ EIO }), "Not saved (the system said: an I/O error). Please make sure the drive is connected and works: it may be failing.");
+    EXPECT_EQ (told ({ ENAMETOOLONG }), "Not saved (the system said: a name too long for the drive). Please use a shorter name, or a folder with a shorter path.");
+    EXPECT_EQ (told ({ EROFS }), "Not saved (the system said: the drive is read-only). "
+                                 "Please make sure the drive can be written to: it may be write-protected or mounted read-only.");
+    EXPECT_EQ (told ({ ENOSPC, EACCES, EDQUOT }), "Not saved (the system said: no room on the drive; no permission). "
+                                                  "Please make sure the drive is not full. Please make sure the folder can be written to.");
+    EXPECT_EQ (told ({ 0 }), "Not saved. Unknown.");
+    EXPECT_EQ (SaveFailure::remedyText ({ EROFS, EFBIG }, {}), "Make the drive writable and free some space on the drive");
 }
 
 TEST (SafeSave, ShortWritesAtAFileSizeLimitAreFailures)
@@ -225,7 +250,7 @@ TEST (SafeSave, ALinkStaysALinkAndWhatItLeadsToIsReplaced)
     if (user.active && ::chmod (elsewhere.getFullPathName().toRawUTF8(), 0555) == 0)
     {
         EXPECT_FALSE (SafeSave::replaceFile (here.getChildFile ("settings"), bytesOfValue (3, 'x')));
-        EXPECT_EQ (SafeSave::describeError (SafeSave::lastError()), "no permission");
+        EXPECT_EQ (SaveFailure::describe (SafeSave::lastError()), "no permission");
         ::chmod (elsewhere.getFullPathName().toRawUTF8(), 0755);
     }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class ArchiveChangeListener;
 class DataViewPanel;
@@ -196,11 +197,36 @@ public:
 
     void exportData();
 
-    /** Tells the user how an export ended (nothing for nothingWritten). */
-    static void reportExport (juce::Component* parent, int result);
-    int writeExportFile (const DeviceData& source, const juce::File& folder, const juce::String& name,
-                         bool singleFile, const juce::Array<int>& indices);
-    int writeSetupFile (const DeviceData& source, const juce::String& path);
+    /** One file of an export, and how it is written (on the writes thread, from what write owns). */
+    struct ExportFile
+    {
+        juce::File file;
+        std::function<bool (const juce::File&)> write;
+    };
+
+    /** What an export writes, settled with the user on the message thread (asked
+        before each file that is there), or why it writes nothing (sourceUnusable,
+        nothingWritten). */
+    struct ExportPlan
+    {
+        int result = written;
+        std::vector<ExportFile> files;
+    };
+
+    ExportPlan planExportFiles (std::shared_ptr<const DeviceData> source, const juce::File& folder, const juce::String& name,
+                                bool singleFile, const juce::Array<int>& indices);
+    ExportPlan planSetupFile (std::shared_ptr<const DeviceData> source, const juce::String& path);
+
+    /** Hands the files over to the writes thread, one after another after those of earlier
+        exports; whenWritten is told on the message thread once the last is written: written,
+        writeFailed (with what the system said of those that failed) or nothingWritten. */
+    using ExportWritten = std::function<void (int result, const juce::Array<int>& errors)>;
+    void writeExport (std::vector<ExportFile> files, ExportWritten whenWritten);
+
+    /** Tells the user how an export ended (nothing for nothingWritten); errors: what the system
+        said of the writes that failed. */
+    static void reportExport (juce::Component* parent, int result, const juce::Array<int>& errors = {});
+    static juce::String getExportFailedText (const juce::Array<int>& errors);
     void importData();
     void importMwdBinaryFiles (const juce::ValueTree& targetGroup);
     void importPresetPack (const juce::ValueTree& targetGroup);
@@ -274,7 +300,7 @@ public:
     bool isConvertingWorkspace() const noexcept                 { return storedWorkspace == StoredWorkspace::converting; }
 
     /** A sync would replace a stored workspace not converted yet: true when
-        the page takes it over. One that the disk had no room to convert is
+        the page takes it over. One whose copy could not be made is
         converted first (the sync comes once the converted workspace is
         shown); one being converted refuses it. */
     bool convertBeforeSync();
@@ -305,8 +331,10 @@ public:
                                                    const juce::String& to, const juce::File& kept);
     static juce::String getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
                                               const juce::String& to, const juce::File& kept);
+    /** Not converted: the copy kept through the conversion could not be made, for the
+        system's cause (error, an errno value). */
     static juce::String getWorkspaceNotConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
-                                                      const juce::File& stored);
+                                                      const juce::File& stored, int error);
 
     /** What the user is told on opening a backup whose data file is not there. */
     static juce::String getDataMissingText (const juce::String& title, const juce::File& dataFile);
@@ -332,7 +360,7 @@ private:
     void readUnitDataUnderWorkspace();
     void keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
     void convertStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& kept);
-    void leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file);
+    void leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file, int error);
     std::pair<juce::String, bool> describeFirmwareOf (const DeviceData& stored) const;
     void dropStoredWorkspace (const juce::File& kept);
     void takeConvertedWorkspace (std::unique_ptr<DeviceData> converted, const juce::File& kept, const juce::String& from, bool fromEarlier);
@@ -362,6 +390,13 @@ private:
     void showBackupsIfShownSourceWent();
     juce::ValueTree findCategoryNode (const juce::String& category) const;
     juce::String titleOf (const juce::ValueTree& item) const;
+
+    // Export: the questions on the message thread, the writes on the writes thread.
+    struct ExportRun;
+    struct ExportQueue;
+    int askToReplace (const juce::File& file, bool offerApplyToAll);
+    bool isThereToReplace (const juce::File& file) const;
+    void exportWritten (const std::shared_ptr<ExportRun>& run);
 
     // Import, file by file; a file that needs converting continues once its conversion is done.
     void continueImport();
@@ -403,7 +438,7 @@ private:
     std::unique_ptr<ConversionJob> workspaceConversion;   // a stored workspace of the unit's old firmware
     enum class StoredWorkspace { none, converting, notConverted };
     StoredWorkspace storedWorkspace = StoredWorkspace::none;
-    std::unique_ptr<DeviceData> unconvertedWorkspace;   // not converted for want of room, and its file
+    std::unique_ptr<DeviceData> unconvertedWorkspace;   // not converted for want of its copy, and its file
     juce::File unconvertedFile;
     std::shared_ptr<const DeviceData> savedLiveData;   // the unit's data last written as its sync file
     std::shared_ptr<const DeviceData> liveBeingWritten;   // a download's data, taken by the page once on disk
@@ -443,6 +478,8 @@ private:
     bool closingSources = false;                   // its question runs the message loop
     bool connectWaiting = false;                   // a unit came while they closed: opened once they are
     Dialogs dialogs;
+    std::shared_ptr<ExportQueue> exportQueue;
+    std::vector<std::pair<std::shared_ptr<ExportRun>, ExportWritten>> exportsBeingWritten;
     std::unique_ptr<ImportRun> importRun;
     std::unique_ptr<MwdImportRun> mwdRun;
     std::unique_ptr<PresetPackToolRunner> packRunner;

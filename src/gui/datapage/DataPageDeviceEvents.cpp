@@ -19,7 +19,7 @@
 #include "gui/dialogs/BackupConversionDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "model/DeviceData.h"
-#include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "model/SourceTree.h"
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
@@ -331,11 +331,9 @@ void DataPage::storeDownloadedDeviceData()
     showDownloadedData();
 }
 
-// The system's word, and no full drive where it says the folder refused the file.
 juce::String DataPage::getDeviceDataNotSavedText (int error)
 {
-    return "Belvora was unable to save the device's data to disk" + UnsavedWork::saidText ({ error }) + ". "
-         + UnsavedWork::adviceText ({ error }, "Please make sure the drive is not full.");
+    return SaveFailure::describeFailure ("Belvora was unable to save the device's data to disk", { error }, "Please make sure the drive is not full.");
 }
 
 void DataPage::downloadedDataWritten (const std::shared_ptr<const DeviceData>& live, bool onDisk, int error, bool underWorkspace)

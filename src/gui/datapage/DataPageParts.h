@@ -88,6 +88,7 @@ public:
     }
 
     platform::WriteQueue writes;    // the workspace's files, in the order of the saves
+    platform::WriteQueue exports;   // the files of the user's exports: all written before the page goes
 
 private:
     void handleAsyncUpdate() override                { page.saveBackups(); }

@@ -21,6 +21,7 @@
 #include "model/DeviceData.h"
 #include "model/FileBytes.h"
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "model/SourceTree.h"
 #include "platform/Clock.h"
 #include "platform/WriteQueue.h"
@@ -147,8 +148,9 @@ void DataPage::keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const ju
     autosave->writes.post ([file, name, data, folder = deviceFolder, page = juce::Component::SafePointer<DataPage> (this)]
     {
         const auto kept = SafeSave::keepCopy (file, name, DeviceData::maxFileBytes);
+        const auto error = SafeSave::lastError();
 
-        juce::MessageManager::callAsync ([data, folder, file, kept, page]
+        juce::MessageManager::callAsync ([data, folder, file, kept, error, page]
         {
             if (page == nullptr || page->deviceDataSet == nullptr || page->deviceFolder != folder)
                 return;
@@ -156,22 +158,22 @@ void DataPage::keepStoredWorkspace (std::unique_ptr<DeviceData> stored, const ju
             if (kept != juce::File())
                 page->convertStoredWorkspace (std::move (*data), kept);
             else
-                page->leaveStoredWorkspace (std::move (*data), file);
+                page->leaveStoredWorkspace (std::move (*data), file, error);
         });
     });
 }
 
 // It stays the workspace's file as it is. A sync would write the unit's data
 // over it: one asked for tries the conversion again first, and the unit's
-// data is read beside the converted workspace once there is room.
-void DataPage::leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file)
+// data is read beside the converted workspace once the copy can be made.
+void DataPage::leaveStoredWorkspace (std::unique_ptr<DeviceData> stored, const juce::File& file, int error)
 {
     const auto [from, fromEarlier] = describeFirmwareOf (*stored);
     unconvertedWorkspace = std::move (stored);
     unconvertedFile = file;
     storedWorkspace = StoredWorkspace::notConverted;
     updateSyncButtonText (needSync);
-    Alerts::showWarning (this, "Workspace Not Converted", getWorkspaceNotConvertedText (deviceName, from, fromEarlier, file));
+    Alerts::showWarning (this, "Workspace Not Converted", getWorkspaceNotConvertedText (deviceName, from, fromEarlier, file, error));
 }
 
 bool DataPage::convertBeforeSync()
@@ -291,10 +293,16 @@ juce::String DataPage::getWorkspaceConvertedText (const juce::String& unitName, 
 }
 
 juce::String DataPage::getWorkspaceNotConvertedText (const juce::String& unitName, const juce::String& from, bool fromEarlier,
-                                                     const juce::File& stored)
+                                                     const juce::File& stored, int error)
 {
-    return storedWorkspaceFor (unitName, from, fromEarlier) + " and was not converted: the disk has no room for the conversion. "
-         "It stays as it was in \"" + stored.getFullPathName() + "\"; once there is room, a sync converts it first.";
+    const auto stays = "It stays as it was in \"" + stored.getFullPathName() + "\"";
+
+    if (SaveFailure::isOutOfRoom (error))
+        return storedWorkspaceFor (unitName, from, fromEarlier) + " and was not converted: the disk has no room for the conversion. "
+             + stays + "; once there is room, a sync converts it first.";
+
+    return storedWorkspaceFor (unitName, from, fromEarlier) + " and was not converted. " + stays + "; a sync tries to convert it first. "
+         + SaveFailure::describeFailure ("The copy of it kept through the conversion could not be made", { error });
 }
 
 juce::String DataPage::getWorkspaceKeptText (const juce::String& unitName, const juce::String& from, bool fromEarlier,

@@ -3,6 +3,7 @@
 
 #include "gui/datapage/DataPage.h"
 #include "gui/datapage/DataPageImportRun.h"
+#include "gui/datapage/DataPageParts.h"
 
 #include "app/Belvora.h"
 #include "app/Nexus.h"
@@ -16,8 +17,15 @@
 #include "gui/dialogs/WarnFileReplaceDialog.h"
 #include "gui/widgets/Alerts.h"
 #include "gui/widgets/FileChoosers.h"
+#include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "model/SourceTree.h"
 #include "model/SysEx.h"
+#include "platform/WriteQueue.h"
+
+#include <algorithm>
+#include <deque>
+#include <mutex>
 
 using namespace SourceTreeIds;
 
@@ -121,11 +129,6 @@ void DataPage::exportData()
 
     const juce::File folder (choice.folder);
 
-    if (! folder.isDirectory() && ! folder.createDirectory())
-        return reportExport (this, writeFailed);
-
-    Belvora::getUserSettings().setValue ("exportFolder", folder.getFullPathName());
-
     if (choice.sourceId < 1 || choice.sourceId > sources.size())
         return;
 
@@ -135,28 +138,38 @@ void DataPage::exportData()
     if (source == nullptr)
         return;
 
-    int result;
+    juce::Array<int> indices;
 
-    if (choice.setupData)
+    if (choice.allPresets)
+        indices = source->getUsedPresetIndicesInRange (1, source->getNumSlots() - 1);
+    else if (sourceNode == getSelectedSource())
+        indices = selection;
+
+    // The writes go on while the user edits: they write a copy of what is exported now.
+    const std::shared_ptr<const DeviceData> copy = source->createCopy (choice.setupData ? juce::Array<int>() : indices, choice.setupData, false);
+    auto plan = choice.setupData ? planSetupFile (copy, folder.getFullPathName() + juce::File::getSeparatorString() + choice.fileName)
+                                 : planExportFiles (copy, folder, choice.singleFile ? choice.fileName : choice.suffix, choice.singleFile, indices);
+
+    // Made by the first write where it is missing; named once it is there.
+    const auto keepFolder = [folder]
     {
-        result = writeSetupFile (*source, folder.getFullPathName() + juce::File::getSeparatorString() + choice.fileName);
-    }
-    else
+        if (folder.isDirectory())
+            Belvora::getUserSettings().setValue ("exportFolder", folder.getFullPathName());
+    };
+
+    keepFolder();
+
+    if (plan.files.empty())
+        return reportExport (this, plan.result);
+
+    writeExport (std::move (plan.files), [this, keepFolder] (int result, const juce::Array<int>& errors)
     {
-        juce::Array<int> indices;
-
-        if (choice.allPresets)
-            indices = source->getUsedPresetIndicesInRange (1, source->getNumSlots() - 1);
-        else if (sourceNode == getSelectedSource())
-            indices = selection;
-
-        result = writeExportFile (*source, folder, choice.singleFile ? choice.fileName : choice.suffix, choice.singleFile, indices);
-    }
-
-    reportExport (this, result);
+        keepFolder();
+        reportExport (this, result, errors);
+    });
 }
 
-void DataPage::reportExport (juce::Component* parent, int result)
+void DataPage::reportExport (juce::Component* parent, int result, const juce::Array<int>& errors)
 {
     switch (result)
     {
@@ -169,7 +182,7 @@ void DataPage::reportExport (juce::Component* parent, int result)
             break;
 
         case writeFailed:
-            Alerts::showWarning (parent, "Export Error", "An error occurred while saving the data. Please make sure there is enough free disk space.");
+            Alerts::showWarning (parent, "Export Error", getExportFailedText (errors));
             break;
 
         default:
@@ -177,48 +190,51 @@ void DataPage::reportExport (juce::Component* parent, int result)
     }
 }
 
-int DataPage::writeExportFile (const DeviceData& source, const juce::File& folder, const juce::String& name,
-                               bool singleFile, const juce::Array<int>& indices)
+juce::String DataPage::getExportFailedText (const juce::Array<int>& errors)
 {
-    const auto ask = [this] (const juce::File& file, bool offerApplyToAll)
-    {
-        const auto message = WarnFileReplaceDialog::messageFor (file);
+    return SaveFailure::describeFailure ("An error occurred while saving the data", errors, "Please make sure there is enough free disk space.");
+}
 
-        if (dialogs.replaceFile != nullptr)
-            return dialogs.replaceFile (*this, "Replace File", message, offerApplyToAll);
+int DataPage::askToReplace (const juce::File& file, bool offerApplyToAll)
+{
+    const auto message = WarnFileReplaceDialog::messageFor (file);
 
-        return WarnFileReplaceDialog (this, "Replace File", message, offerApplyToAll).runModal();
-    };
+    if (dialogs.replaceFile != nullptr)
+        return dialogs.replaceFile (*this, "Replace File", message, offerApplyToAll);
 
+    return WarnFileReplaceDialog (this, "Replace File", message, offerApplyToAll).runModal();
+}
+
+DataPage::ExportPlan DataPage::planExportFiles (std::shared_ptr<const DeviceData> source, const juce::File& folder,
+                                                const juce::String& name, bool singleFile, const juce::Array<int>& indices)
+{
     if (singleFile)
     {
         const juce::File file (folder.getFullPathName() + juce::File::getSeparatorString() + name);
 
-        if (indices.isEmpty())
-            return nothingWritten;
+        if (indices.isEmpty() || (isThereToReplace (file) && askToReplace (file, false) != FileReplaceComponent::yes))
+            return { nothingWritten, {} };
 
-        if (file.exists() && ask (file, false) != FileReplaceComponent::yes)
-            return nothingWritten;
-
-        return source.exportPresets (file, indices) ? written : writeFailed;
+        return { written, { { file, [source, indices] (const juce::File& f) { return source->exportPresets (f, indices); } } } };
     }
 
-    bool anyWritten = false, anyFailed = false, answerForAll = false;
+    ExportPlan plan { nothingWritten, {} };
+    bool answerForAll = false;
     int answer = FileReplaceComponent::no;
 
     for (auto index : indices)
     {
-        if (! source.isPresetSlotUsed (index))
+        if (! source->isPresetSlotUsed (index))
             continue;
 
         const auto file = folder.getChildFile (juce::String::formatted ("Preset_%d", index)
                                                + (name.isNotEmpty() ? "_" + name : juce::String()) + ".syx");
 
-        if (file.exists())
+        if (isThereToReplace (file))
         {
             if (! answerForAll)
             {
-                answer = ask (file, indices.size() > 1);
+                answer = askToReplace (file, indices.size() > 1);
                 answerForAll = (answer & FileReplaceComponent::noToAll) != 0;
             }
 
@@ -226,33 +242,129 @@ int DataPage::writeExportFile (const DeviceData& source, const juce::File& folde
                 continue;
         }
 
-        if (source.exportPreset (file, index, false))
-            anyWritten = true;
-        else
-            anyFailed = true;
+        plan.files.push_back ({ file, [source, index] (const juce::File& f) { return source->exportPresets (f, { index }); } });
     }
 
-    return anyFailed ? writeFailed : anyWritten ? written : nothingWritten;
+    return plan;
 }
 
-int DataPage::writeSetupFile (const DeviceData& source, const juce::String& path)
+DataPage::ExportPlan DataPage::planSetupFile (std::shared_ptr<const DeviceData> source, const juce::String& path)
 {
-    if (! source.getSetup().isComplete())
-        return sourceUnusable;
+    if (! source->getSetup().isComplete())
+        return { sourceUnusable, {} };
 
     const juce::File file (path);
 
-    if (file.exists())
-    {
-        const auto message = WarnFileReplaceDialog::messageFor (file);
-        const auto answer = dialogs.replaceFile != nullptr ? dialogs.replaceFile (*this, "Replace File", message, false)
-                                                           : WarnFileReplaceDialog (this, "Replace File", message, false).runModal();
+    if (isThereToReplace (file) && (askToReplace (file, false) & FileReplaceComponent::yes) == 0)
+        return { nothingWritten, {} };
 
-        if ((answer & FileReplaceComponent::yes) == 0)
-            return nothingWritten;
+    return { written, { { file, [source] (const juce::File& f) { return source->exportSetup (f); } } } };
+}
+
+/** One export: its files, and how their writes went (read on the message thread once the last is written). */
+struct DataPage::ExportRun
+{
+    juce::StringArray paths;
+    size_t left = 0;
+    bool anyWritten = false, anyFailed = false;
+    juce::Array<int> errors;   // what the system said of those that failed
+};
+
+/** The files of the exports handed over, in that order, written one at a
+    time on the writes thread: each is handed over once the one before it is
+    written, so that saves handed over meanwhile go between. The page's lane
+    waits for its jobs before it goes, the last file of an export included. */
+struct DataPage::ExportQueue
+{
+    using Ended = std::function<void (const std::shared_ptr<ExportRun>&)>;
+
+    std::mutex lock;
+    std::deque<std::pair<ExportFile, std::shared_ptr<ExportRun>>> files;
+    bool writing = false;
+
+    static void writeNext (platform::WriteQueue& lane, std::shared_ptr<ExportQueue> queue, Ended ended)
+    {
+        lane.post ([&lane, queue, ended]
+        {
+            auto [next, run] = queue->take();
+
+            if (SafeSave::makeFolder (next.file.getParentDirectory()) && next.write (next.file))
+            {
+                run->anyWritten = true;
+            }
+            else
+            {
+                run->anyFailed = true;
+                run->errors.addIfNotAlreadyThere (SafeSave::lastError());
+            }
+
+            if (--run->left == 0)
+                juce::MessageManager::callAsync ([run, ended] { ended (run); });
+
+            const std::lock_guard hold (queue->lock);
+            queue->writing = ! queue->files.empty();
+
+            if (queue->writing)
+                writeNext (lane, queue, ended);
+        });
     }
 
-    return source.exportSetup (file) ? written : writeFailed;
+    std::pair<ExportFile, std::shared_ptr<ExportRun>> take()
+    {
+        const std::lock_guard hold (lock);
+        auto next = std::move (files.front());
+        files.pop_front();
+        return next;
+    }
+};
+
+void DataPage::writeExport (std::vector<ExportFile> files, ExportWritten whenWritten)
+{
+    if (files.empty())
+        return whenWritten (nothingWritten, {});
+
+    auto run = std::make_shared<ExportRun>();
+    run->left = files.size();
+
+    for (const auto& file : files)
+        run->paths.add (file.file.getFullPathName());
+
+    exportsBeingWritten.push_back ({ run, std::move (whenWritten) });
+
+    if (exportQueue == nullptr)
+        exportQueue = std::make_shared<ExportQueue>();
+
+    const std::lock_guard hold (exportQueue->lock);
+
+    for (auto& file : files)
+        exportQueue->files.emplace_back (std::move (file), run);
+
+    if (! std::exchange (exportQueue->writing, true))
+        ExportQueue::writeNext (autosave->exports, exportQueue, [page = juce::Component::SafePointer<DataPage> (this)] (const auto& ended)
+        {
+            if (page != nullptr)
+                page->exportWritten (ended);
+        });
+}
+
+void DataPage::exportWritten (const std::shared_ptr<ExportRun>& run)
+{
+    const auto found = std::find_if (exportsBeingWritten.begin(), exportsBeingWritten.end(), [&run] (const auto& e) { return e.first == run; });
+
+    if (found == exportsBeingWritten.end())
+        return;
+
+    const auto whenWritten = std::move (found->second);
+    exportsBeingWritten.erase (found);
+    whenWritten (run->anyFailed ? writeFailed : run->anyWritten ? written : nothingWritten, run->errors);
+}
+
+// A file an export still being written is about to make is there for the question too.
+bool DataPage::isThereToReplace (const juce::File& file) const
+{
+    const auto path = file.getFullPathName();
+    return file.exists() || std::any_of (exportsBeingWritten.begin(), exportsBeingWritten.end(),
+                                         [&path] (const auto& e) { return e.first->paths.contains (path); });
 }
 
 //==============================================================================

@@ -1,8 +1,6 @@
 #include "gui/datapage/UnsavedWork.h"
 
-#include "model/SafeSave.h"
-
-#include <algorithm>
+#include "model/SaveFailure.h"
 
 namespace
 {
@@ -14,11 +12,6 @@ namespace
             list << "- " << item << "\n";
 
         return list.trimEnd();
-    }
-
-    bool allAre (const juce::Array<int>& errors, bool (*kind) (int))
-    {
-        return ! errors.isEmpty() && std::all_of (errors.begin(), errors.end(), kind);
     }
 }
 
@@ -53,32 +46,10 @@ juce::Array<int> UnsavedWork::getErrors() const
     return said;
 }
 
-juce::String UnsavedWork::saidText (const juce::Array<int>& errors)
-{
-    juce::StringArray said;
-
-    for (auto error : errors)
-        said.addIfNotAlreadyThere (SafeSave::describeError (error));
-
-    said.removeEmptyStrings();
-    return said.isEmpty() ? juce::String() : " (the system said: " + said.joinIntoString ("; ") + ")";
-}
-
-juce::String UnsavedWork::adviceText (const juce::Array<int>& errors, const juce::String& whenUnknown)
-{
-    if (allAre (errors, SafeSave::isOutOfRoom))
-        return "Please make sure the drive is not full.";
-
-    if (allAre (errors, SafeSave::isRefused))
-        return "Please make sure the folder can be written to.";
-
-    return whenUnknown;
-}
-
 juce::String UnsavedWork::failedMessage (const juce::StringArray& items, const juce::Array<int>& errors)
 {
-    return "Belvora could not save the following to disk" + saidText (errors) + ". "
-           + adviceText (errors, "Please make sure the drive is not full and can be written to.") + "\n\n"
+    return SaveFailure::describeFailure ("Belvora could not save the following to disk", errors,
+                                        "Please make sure the drive is not full and can be written to.") + "\n\n"
            + listOf (items)
            + "\n\nBelvora keeps them and tries again at your next change and when it closes.";
 }
@@ -90,10 +61,8 @@ juce::String UnsavedWork::savedMessage()
 
 juce::String UnsavedWork::closingMessage (const juce::StringArray& items, bool quitting, const juce::Array<int>& errors)
 {
-    const auto room = allAre (errors, SafeSave::isOutOfRoom), refused = allAre (errors, SafeSave::isRefused);
-
-    return "Belvora could not save the following to disk" + saidText (errors) + ":\n\n" + listOf (items) + "\n\n"
-           + (room ? "Free some space on the drive" : refused ? "Make the folder writable" : "Free some space on the drive (or make it writable)")
+    return "Belvora could not save the following to disk" + SaveFailure::saidText (errors) + ":\n\n" + listOf (items) + "\n\n"
+           + SaveFailure::remedyText (errors, "Free some space on the drive (or make it writable)")
            + ", then choose \"Try Again\". \""
            + closeAnywayText (quitting) + "\" " + (quitting ? "ends Belvora" : "closes the unit's data") + " without them.";
 }

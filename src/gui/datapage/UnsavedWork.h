@@ -37,12 +37,6 @@ public:
     static juce::String savedMessage();
     static juce::String closingMessage (const juce::StringArray& items, bool quitting, const juce::Array<int>& errors = {});
 
-    /** What the system said, as " (the system said: no permission)"; empty for nothing. */
-    static juce::String saidText (const juce::Array<int>& errors);
-
-    /** What to do about it: make room, or make the folder writable, as the
-        errors say; whenUnknown when they say neither alone. */
-    static juce::String adviceText (const juce::Array<int>& errors, const juce::String& whenUnknown);
     static juce::String closeAnywayText (bool quitting)                    { return quitting ? "Quit Anyway" : "Close Anyway"; }
 
 private:
