@@ -29,6 +29,7 @@ namespace
             ASSERT_TRUE (server.start());
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
             content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
+            ASSERT_TRUE (content->waitUntilConnected ({}));
             content->getDownloadThread()->stopThread (-1);   // no download reads the settings while a rig opens them
             ASSERT_TRUE (content->requestProductContent (0x12));
             ASSERT_TRUE (content->requestProductContent (0x1A));
