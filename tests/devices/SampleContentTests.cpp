@@ -9,6 +9,7 @@
 #include "devices/DeviceProfiler.h"
 #include "model/DeviceData.h"
 #include "model/SysEx.h"
+#include "platform/Clock.h"
 #include "support/LocalServer.h"
 #include "support/TestEnvironment.h"
 
@@ -255,11 +256,17 @@ namespace
             catalogue.reset();
         }
 
-        /** A catalogue and a rig with one Vesper known through it. */
-        DeviceRig& startUnit()
+        /** A catalogue and a rig with one Vesper known through it. Without
+            awaitServer, on the real clock: a server late in real time is no
+            silent one on a clock sped up. */
+        DeviceRig& startUnit (bool awaitServer = true)
         {
-            auto& content = startCatalogue();
             rig = std::make_unique<DeviceRig>();
+
+            if (! awaitServer)
+                platform::Clock::setScale (1.0);
+
+            auto& content = startCatalogue (awaitServer);
             rig->products = std::make_shared<ContentProductCatalogue> (content);
             rig->addUnit (SimulatedUnit::sampleProfile (vesper));
             return *rig;
@@ -414,4 +421,35 @@ TEST_F (TroubledServer, CapabilitiesThatFailForAWhileMakeTheUnitUsableWhenTheyCo
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return units.manager->isDeviceUsable (0); }, 60000));
     const auto messages = recorder.get();
     EXPECT_EQ (std::count_if (messages.begin(), messages.end(), [] (const auto& m) { return m.code == DeviceInfoMessage::downloadFailed && m.value2 == 0; }), 1);
+}
+
+// A master descriptor 3 s late: a unit the kept copy cannot serve (none kept, or
+// not its product's files) waits for it and is usable as after an online start;
+// one whose files were kept is usable at once, whatever the server takes.
+TEST_F (TroubledServer, UnitsMeetALateMasterDescriptorAsAnOnlineStartWould)
+{
+    for (auto keptDescriptor : { false, true })
+    {
+        server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
+        auto& units = startUnit (false);
+        units.addUnit (SimulatedUnit::sampleProfile (quill));   // found only by asking each product
+        ASSERT_TRUE (units.scan()) << keptDescriptor;
+        EXPECT_TRUE (units.manager->isDeviceUsable (0) && units.manager->isDeviceUsable (1));
+        EXPECT_TRUE (catalogue->isOnline());
+        EXPECT_EQ (fatalError, 0);
+
+        rig.reset();
+        catalogue.reset();
+        platform::WriteQueue::waitUntilAllIdle();
+
+        for (auto* product : { "Vesper", "Quill Duo" })
+            productFolder (product).deleteRecursively();
+    }
+
+    storeCopies();
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (60000));
+    auto& stored = startUnit (false);
+    ASSERT_TRUE (stored.scan());
+    EXPECT_TRUE (stored.manager->isDeviceUsable (0));
+    EXPECT_TRUE (catalogue->isConnecting());
 }
