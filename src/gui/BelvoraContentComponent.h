@@ -169,6 +169,9 @@ private:
 
     void handleDeviceMessage (const DeviceInfoMessage& message, AppState state);
     void startupFinished();
+    /** Offline: says so. Online: binds the sign-in and asks about a newer Belvora. */
+    void tellNetworkState();
+    void descriptorRead();
     void askToConvertBackups (const juce::String& question);
     void downloadIncomplete (const juce::String& productName, bool toldBefore);
     /** afterScan: units identified once their capabilities came, after the scan ended. */
@@ -196,6 +199,7 @@ private:
     int presetsTabIndex = -1;
 
     bool downloading = false;
+    bool connecting = false;         // the start waits for the server's master descriptor to tell the network state
     bool deletePending = false;
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     bool disconnectedSinceStart = false;   // a unit was disconnected: only the user connects one again
