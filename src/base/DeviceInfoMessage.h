@@ -22,6 +22,7 @@ public:
         downloadStarted        = 0x70002,
         downloadFinished       = 0x70003,
         downloadFailed         = 0x70004,   // value2 1: nothing to tell: told before, or the retries may still mend it
+        descriptorRead         = 0x70005,   // the start's read of the server's master descriptor ended; value1 1: it came (online)
 
         devicesMade            = 0x80000,
         scanFinished           = 0x80001,   // value2 1: units identified after the scan, once their capabilities came

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace
 {
@@ -22,33 +23,28 @@ namespace
 }
 
 //==============================================================================
-ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, FatalErrorHandler onFatalError)
-    : setup (s), notifications (target)
+/** Asks the server for its master descriptor while the window is up. */
+class ContentManager::DescriptorReader : public juce::Thread
 {
-    master = MasterDescriptor::load (setup.developerMode, &bytesReceived);
+public:
+    explicit DescriptorReader (ContentManager& owner) : juce::Thread ("Content Connection"), catalogue (owner) {}
+    void run() override   { catalogue.connect (*this); }
 
-    if (! master.isLoaded())
-    {
-        if (onFatalError != nullptr)
-            onFatalError (2);
+private:
+    ContentManager& catalogue;
+};
 
-        return;
-    }
+ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, FatalErrorHandler fatalErrorHandler)
+    : setup (s), notifications (target), onFatalError (std::move (fatalErrorHandler))
+{
+    adopt (MasterDescriptor::load (setup.developerMode, nullptr, false));
 
-    master.keepLocalCopy (descriptorWrites);
-    auto records = master.makeRecords();
+    // The framework makes a listener's weak reference at the first post, unlocked:
+    // made here, before two workers can post at once.
+    const juce::WeakReference<juce::MessageListener> postedTo (&notifications);
 
-    for (auto* record : records)
-        productNames.add (record->name);
-
-    products.reset (records);
-    online = master.isOnline();
-
-    if (online.load())
-    {
-        downloadThread = std::make_unique<ContentDownloadThread> (*this, notifications);
-        downloadThread->startThread();
-    }
+    descriptorReader = std::make_unique<DescriptorReader> (*this);
+    descriptorReader->startThread();
 }
 
 ContentManager::~ContentManager()
@@ -56,8 +52,91 @@ ContentManager::~ContentManager()
     stopWorkers();
 }
 
+void ContentManager::connect (juce::Thread& reader)
+{
+    const auto fresh = MasterDescriptor::load (setup.developerMode, &bytesReceived, true);
+    const auto stopped = reader.threadShouldExit();
+
+    // What the start took stays unless the read brought better: the server's
+    // copy, or the developer's override that only a worker reads from an address.
+    const auto before = inUse();
+    const auto better = fresh.isOnline() || (fresh.isLoaded() && ! before.isLoaded()) || (fresh.isOverride() && ! before.isOverride());
+    const auto askedMeanwhile = ! stopped && better ? adopt (fresh) : juce::Array<int>();
+
+    // A read cut short by the quit tells nothing: the program is going.
+    if (! stopped && ! inUse().isLoaded() && onFatalError != nullptr)
+        onFatalError (2);
+
+    connecting = false;
+    connected.set();
+
+    if (stopped)
+        return;
+
+    notifications.postMessage (new DeviceInfoMessage (DeviceInfoMessage::descriptorRead, online.load() ? 1 : 0, 0, {}));
+
+    for (auto id : askedMeanwhile)
+        requestProductContentAsync (id);
+}
+
+// Requests wait for the swap, so none sees half of it; those answered from
+// the cache before it are returned, to be asked again.
+juce::Array<int> ContentManager::adopt (const MasterDescriptor& descriptor)
+{
+    const std::lock_guard<std::recursive_mutex> serialised (requestLock);
+
+    {
+        const juce::ScopedLock sl (masterLock);
+        master = descriptor;
+    }
+
+    descriptor.keepLocalCopy (descriptorWrites);
+    auto records = descriptor.makeRecords();
+    products.reset (records);
+
+    juce::Array<int> asked;
+
+    for (juce::HashMap<int, bool>::Iterator i (requested); i.next();)
+        asked.add (i.getKey());
+
+    requested.clear();
+
+    if (descriptor.isOnline() && downloader.load() == nullptr)
+    {
+        downloadThread = std::make_unique<ContentDownloadThread> (*this, notifications);
+        downloadThread->startThread();
+        downloader = downloadThread.get();
+        online = true;
+    }
+
+    return asked;
+}
+
+MasterDescriptor ContentManager::inUse() const
+{
+    const juce::ScopedLock sl (masterLock);
+    return master;
+}
+
+bool ContentManager::waitUntilConnected (const std::function<bool()>& giveUp) const
+{
+    while (connecting.load())
+    {
+        if (giveUp != nullptr && giveUp())
+            return false;
+
+        connected.wait (platform::Clock::scaled (100));
+    }
+
+    return true;
+}
+
 void ContentManager::stopWorkers()
 {
+    // The read ends on its thread's stop, in whatever phase it is.
+    if (descriptorReader != nullptr)
+        descriptorReader->stopThread (-1);
+
     std::unique_ptr<juce::ThreadPool> worker;
 
     {
@@ -75,8 +154,11 @@ void ContentManager::stopWorkers()
 
 void ContentManager::askWorkersToStop()
 {
-    if (downloadThread != nullptr)
-        downloadThread->signalThreadShouldExit();
+    if (descriptorReader != nullptr)
+        descriptorReader->signalThreadShouldExit();
+
+    if (auto* thread = downloader.load())
+        thread->signalThreadShouldExit();
 }
 
 void ContentManager::postStatus (const juce::String& text)
@@ -94,7 +176,9 @@ juce::Array<uint8_t> ContentManager::getProductIds() const
 
 juce::StringArray ContentManager::getProductNames() const
 {
-    return productNames;
+    juce::StringArray names;
+    products.forEach ([&names] (const ProductRecord& r) { names.add (r.name); });
+    return names;
 }
 
 int ContentManager::indexOfProduct (int productId) const
@@ -142,7 +226,8 @@ juce::Time ContentManager::getLastCheckTime (int productId) const
 
 juce::String ContentManager::getManualUrl (int productId) const
 {
-    return products.with (productId, [this] (const ProductRecord* r) { return r != nullptr ? r->manualUrl : master.linkManualDefault; });
+    const auto url = products.with (productId, [] (const ProductRecord* r) { return r != nullptr ? std::optional (r->manualUrl) : std::nullopt; });
+    return url.has_value() ? *url : getLinkManualDefault();
 }
 
 juce::Image ContentManager::getProductImage (int productId, const juce::String& displayName) const
@@ -274,7 +359,7 @@ int ContentManager::getPreparationLimitMs()
 
 bool ContentManager::canPrepare (int productId)
 {
-    return isKnown (productId) && master.isLoaded() && online.load() && juce::File (getProductFolder (productId)).createDirectory();
+    return isKnown (productId) && online.load() && juce::File (getProductFolder (productId)).createDirectory();
 }
 
 // The pictures shown are those of the cache until fetchPictures brings the rest.
@@ -311,6 +396,13 @@ bool ContentManager::fetchPictures (int productId, ContentReader::Turn& turn)
 
 bool ContentManager::requestProductContent (int productId)
 {
+    return request (productId, true);
+}
+
+// Without mayFetch (the offline worker's requests) a request that finds the
+// catalogue online hands itself to the download thread instead.
+bool ContentManager::request (int productId, bool mayFetch)
+{
     // Tried rather than waited for: a worker asked to stop must not sit
     // behind another's transfer until that one ends.
     std::unique_lock<std::recursive_mutex> serialised (requestLock, std::try_to_lock);
@@ -324,6 +416,14 @@ bool ContentManager::requestProductContent (int productId)
         serialised.try_lock();
     }
 
+    auto* downloads = downloader.load();
+
+    if (! mayFetch && downloads != nullptr)
+    {
+        downloads->requestPreparation (productId);
+        return false;
+    }
+
     if (online.load() && isProductReady (productId))
         return false;
 
@@ -334,16 +434,16 @@ bool ContentManager::requestProductContent (int productId)
 
         // A preparation still waiting for the download thread brings nothing
         // yet: the request that comes first does its work.
-        if (downloadThread == nullptr || downloadThread->isDownloading (productId))
-            return downloadThread != nullptr;
+        if (downloads == nullptr || downloads->isDownloading (productId))
+            return downloads != nullptr;
 
         // Capabilities the server did not give are asked for here again, by
         // a later scan rather than by every unit of this one; the rest of
         // what failed, by the download, at once.
         const auto sinceLastTry = (juce::Time::getCurrentTime() - getLastCheckTime (productId)).inSeconds();
 
-        if (getCapsXml (productId) != nullptr || sinceLastTry <= downloadThread->minimumCheckInterval.load())
-            return downloadThread->retryNow (productId);
+        if (getCapsXml (productId) != nullptr || sinceLastTry <= downloads->minimumCheckInterval.load())
+            return downloads->retryNow (productId);
     }
 
     bool queued = false;
@@ -359,9 +459,9 @@ bool ContentManager::requestProductContent (int productId)
         ContentReader::Turn turn { getPreparationLimitMs(), false, &keptParts };
         prepareCaps (productId, turn);
 
-        if (downloadThread != nullptr)
+        if (downloads != nullptr)
         {
-            downloadThread->requestDownload (productId);
+            downloads->requestDownload (productId);
             queued = true;
         }
     }
@@ -372,9 +472,9 @@ bool ContentManager::requestProductContent (int productId)
 
 void ContentManager::requestProductContentAsync (int productId)
 {
-    if (downloadThread != nullptr)
+    if (auto* downloads = downloader.load())
     {
-        downloadThread->requestPreparation (productId);
+        downloads->requestPreparation (productId);
         return;
     }
 
@@ -383,7 +483,7 @@ void ContentManager::requestProductContentAsync (int productId)
     if (offlineWorker == nullptr)
         offlineWorker = std::make_unique<juce::ThreadPool> (1);
 
-    offlineWorker->addJob ([this, productId] { requestProductContent (productId); });
+    offlineWorker->addJob ([this, productId] { request (productId, false); });
 }
 
 bool ContentManager::downloadKind (int productId, ContentKind kind, juce::Thread* thread, ContentReader::Turn& turn)
@@ -444,7 +544,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
     auto& d = download != nullptr ? *download : own;
     d.yielded = false;
 
-    if (thread == nullptr || ! master.isLoaded())
+    if (thread == nullptr)
         return false;
 
     const auto known = products.with (productId, [] (ProductRecord* r)
@@ -555,7 +655,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
 
 bool ContentManager::loadCachedProductContent (int productId)
 {
-    if (! isKnown (productId) || ! master.isLoaded())
+    if (! isKnown (productId))
         return false;
 
     if (! juce::File (getProductFolder (productId)).isDirectory())

@@ -6,6 +6,7 @@
 #include "content/ProductDocumentCache.h"
 #include "content/ProductPictures.h"
 #include "content/ProductTable.h"
+#include "platform/Event.h"
 
 #include <juce_events/juce_events.h>
 
@@ -40,9 +41,14 @@ public:
     /** Told fatal error 2 when no master descriptor could be had from any source. */
     using FatalErrorHandler = std::function<void (int code)>;
 
-    /** Loads and parses the master descriptor on the calling thread and, when
-        it came from the server, starts the download thread. Notifications of
-        the downloads are posted to notifications (the hub). */
+    /** Takes the products of the stored master descriptor (or the override's
+        file) at once and asks the server for its copy on a worker: until it
+        answers the catalogue works from the stored one, offline. When the
+        server's copy comes, it takes its products, starts the download thread
+        and asks again for every product asked for meanwhile; when the read
+        fails and no descriptor could be had from any source, onFatalError is
+        told 2 (on the worker). Either way descriptorRead is posted to
+        notifications (the hub), which also hear of the downloads. */
     ContentManager (const Setup& setup, juce::MessageListener& notifications, FatalErrorHandler onFatalError);
     ~ContentManager();
 
@@ -64,18 +70,25 @@ public:
     bool isFirmwareUpdateAvailable (int productId, int build) const;
     FirmwareUpdateElement getLatestFirmwareUpdate (int productId) const;
 
-    juce::String getLinkUserAccount() const      { return master.linkUserAccount; }
-    juce::String getLinkAppSupport() const       { return master.linkAppSupport; }
-    juce::String getLinkGeneralSupport() const   { return master.linkGeneralSupport; }
-    juce::String getLinkAppManual() const        { return master.linkAppManual; }
-    juce::String getLinkManualDefault() const    { return master.linkManualDefault; }
-    juce::String getLinkConnectionFAQ() const    { return master.linkConnectionFAQ; }
-    juce::String getLatestBuildInfo() const      { return master.latestBuildInfo; }
-    juce::String getUpdateUrlPc() const          { return master.updateUrlPc; }
+    juce::String getLinkUserAccount() const      { return inUse().linkUserAccount; }
+    juce::String getLinkAppSupport() const       { return inUse().linkAppSupport; }
+    juce::String getLinkGeneralSupport() const   { return inUse().linkGeneralSupport; }
+    juce::String getLinkAppManual() const        { return inUse().linkAppManual; }
+    juce::String getLinkManualDefault() const    { return inUse().linkManualDefault; }
+    juce::String getLinkConnectionFAQ() const    { return inUse().linkConnectionFAQ; }
+    juce::String getLatestBuildInfo() const      { return inUse().latestBuildInfo; }
+    juce::String getUpdateUrlPc() const          { return inUse().updateUrlPc; }
     bool isOnline() const                        { return online.load(); }
     juce::int64 getBytesSent() const             { return bytesSent.load(); }
     juce::int64 getBytesReceived() const         { return bytesReceived.load(); }
-    ContentDownloadThread* getDownloadThread() const { return downloadThread.get(); }
+    ContentDownloadThread* getDownloadThread() const { return downloader.load(); }
+
+    /** The start's read of the server's master descriptor has not ended yet. */
+    bool isConnecting() const                    { return connecting.load(); }
+
+    /** Waits until that read has ended, or giveUp says so (asked a few times a
+        second); true when it has ended. Worker threads only. */
+    bool waitUntilConnected (const std::function<bool()>& giveUp) const;
 
     // Product documents.
     static juce::String getDocumentTag (ContentKind kind)   { return ProductDocumentCache::getDocumentTag (kind); }
@@ -95,7 +108,9 @@ public:
         only tells whether it is still queued (online) or what the cache held
         (offline), and asks at once for what failed; capabilities that could
         not be had it fetches again itself, once the download thread's
-        minimumCheckInterval passed. True
+        minimumCheckInterval passed. A request answered from the cache while
+        the server's copy of the master descriptor was on its way is asked
+        again once it came. True
         when the rest is queued (or, offline, when the cache held the
         product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
@@ -179,6 +194,12 @@ public:
     juce::Image getDefaultPicture() const   { return pictures.getDefault(); }
 
 private:
+    class DescriptorReader;
+
+    void connect (juce::Thread& reader);
+    juce::Array<int> adopt (const MasterDescriptor& descriptor);
+    MasterDescriptor inUse() const;
+    bool request (int productId, bool mayFetch);
     void stopWorkers();
     bool canPrepare (int productId);
     bool prepareCaps (int productId, ContentReader::Turn& turn);
@@ -190,13 +211,16 @@ private:
 
     const Setup setup;
     juce::MessageListener& notifications;
+    const FatalErrorHandler onFatalError;
 
     std::atomic<juce::int64> bytesSent { 0 };
     std::atomic<juce::int64> bytesReceived { 0 };
     std::atomic<bool> online { false };
-    MasterDescriptor master;
-    platform::WriteQueue descriptorWrites;   // the master descriptor's local copy
-    juce::StringArray productNames;
+    std::atomic<bool> connecting { true };
+    mutable platform::Event connected { true };   // set once the read ended
+    mutable juce::CriticalSection masterLock;
+    MasterDescriptor master;                   // replaced once, when the server's copy comes; under masterLock
+    platform::WriteQueue descriptorWrites;     // the master descriptor's local copy
 
     ProductTable products;
     ProductDocumentCache documents { products, *this, bytesReceived, setup.developerMode, setup.scriptCompiles };
@@ -210,7 +234,9 @@ private:
 
     juce::CriticalSection workerLock;
     std::unique_ptr<juce::ThreadPool> offlineWorker;   // made by the first request that must not wait, offline only
-    std::unique_ptr<ContentDownloadThread> downloadThread;
+    std::unique_ptr<DescriptorReader> descriptorReader;
+    std::unique_ptr<ContentDownloadThread> downloadThread;   // made once, by the reader; read through downloader
+    std::atomic<ContentDownloadThread*> downloader { nullptr };
 
     JUCE_DECLARE_NON_COPYABLE (ContentManager)
 };

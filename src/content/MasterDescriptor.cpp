@@ -10,16 +10,21 @@ namespace
     const char* const makerSite = "https://www.marrowell.com";
     const char* const agentSuffix = "?agent=belvora";
 
-    // The window waits for this read: a server or name lookup slower than
-    // this (or one that trickles) leaves the start offline, on the local copy,
-    // as one that cannot be reached does.
-    constexpr int startupReadLimitMs = platform::DownloadPolicy::startupReadMs;
-
-    std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
+    std::unique_ptr<juce::XmlElement> descriptorOnly (std::unique_ptr<juce::XmlElement> doc)
     {
-        auto doc = ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes, startupReadLimitMs);
         const auto tag = ProductDocumentCache::getDocumentTag (ContentKind::masterDescriptor);
         return doc != nullptr && doc->hasTagName (tag) ? std::move (doc) : nullptr;
+    }
+
+    // Read on a worker: a slow server or name lookup only delays it, for as long as bytes keep coming.
+    std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
+    {
+        return descriptorOnly (ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes));
+    }
+
+    std::unique_ptr<juce::XmlElement> readDescriptorFile (const juce::String& path)
+    {
+        return descriptorOnly (ContentReader::readXmlFromFile (path.trim(), nullptr, ProductDocumentCache::maxDocumentBytes));
     }
 }
 
@@ -33,17 +38,23 @@ MasterDescriptor::MasterDescriptor()
     linkConnectionFAQ = linkGeneralSupport;
 }
 
-MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::int64>* bytesReceived)
+MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::int64>* bytesReceived, bool askServer)
 {
     MasterDescriptor result;
-    auto fresh = readDescriptor (BelvoraPaths::getMasterDescriptorUrl(), bytesReceived, true);
+    auto fresh = askServer ? readDescriptor (BelvoraPaths::getMasterDescriptorUrl(), bytesReceived, true) : nullptr;
     result.online = fresh != nullptr;
 
     std::unique_ptr<juce::XmlElement> chosen;
 
     if (developerMode)
+    {
         if (auto* settings = BelvoraSettings::getAppProperties().getUserSettings())
-            chosen = readDescriptor (settings->getValue ("developerControlDescriptorUri"), nullptr, false);
+        {
+            const auto location = settings->getValue ("developerControlDescriptorUri");
+            chosen = askServer ? readDescriptor (location, nullptr, false) : readDescriptorFile (location);
+            result.overridden = chosen != nullptr;
+        }
+    }
 
     if (chosen == nullptr && fresh != nullptr)
     {
@@ -52,7 +63,7 @@ MasterDescriptor MasterDescriptor::load (bool developerMode, std::atomic<juce::i
     }
 
     if (chosen == nullptr)
-        chosen = readDescriptor (BelvoraPaths::getMasterDescriptorFile(), nullptr, false);
+        chosen = readDescriptorFile (BelvoraPaths::getMasterDescriptorFile());
 
     if (chosen == nullptr)
         return result;

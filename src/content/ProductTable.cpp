@@ -13,6 +13,23 @@ namespace
 void ProductTable::reset (juce::OwnedArray<ProductRecord>& newRecords)
 {
     const juce::ScopedLock sl (lock);
+
+    for (auto* record : newRecords)
+    {
+        if (auto* old = find (record->productId); old != nullptr && old->name == record->name)
+        {
+            record->capsXml = old->capsXml;
+            record->firmwareXml = old->firmwareXml;
+            record->rulesXml = old->rulesXml;
+            record->capsParsed = old->capsParsed;
+            record->firmwareUpdates = old->firmwareUpdates;
+            record->conversionRules = old->conversionRules;
+            record->pictures = old->pictures;
+            record->pictureUrls = old->pictureUrls;
+            record->variantPictureIndex = old->variantPictureIndex;
+        }
+    }
+
     records.swapWith (newRecords);
     newRecords.clear();
 }

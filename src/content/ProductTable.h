@@ -11,7 +11,9 @@
 class ProductTable
 {
 public:
-    /** Replaces every record. */
+    /** Replaces every record. A product that stays (the same id and name)
+        keeps what was read of its cache, so nothing a reader found there goes
+        missing until it is read again. */
     void reset (juce::OwnedArray<ProductRecord>& newRecords);
 
     /** Calls fn with the first record of the id (null when there is none) under the lock. */

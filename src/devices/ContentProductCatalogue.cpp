@@ -38,6 +38,16 @@ bool ContentProductCatalogue::isOnline() const
     return content.isOnline();
 }
 
+bool ContentProductCatalogue::isConnecting() const
+{
+    return content.isConnecting();
+}
+
+bool ContentProductCatalogue::waitUntilConnected (const std::function<bool()>& giveUp)
+{
+    return content.waitUntilConnected (giveUp);
+}
+
 bool ContentProductCatalogue::isProductReady (int productId) const
 {
     return content.isProductReady (productId);
@@ -61,6 +71,10 @@ bool ContentProductCatalogue::isDownloadQueued (int productId) const
 
 bool ContentProductCatalogue::hasQueuedDownloads() const
 {
+    // Units wait for the server's product list as they wait for their content.
+    if (content.isConnecting())
+        return true;
+
     for (auto id : content.getProductIds())
         if (isDownloadQueued (id))
             return true;

@@ -15,6 +15,8 @@ public:
     juce::String getDisplayName (int productId, uint32_t serial) const override;
     bool answersGenericIdentity (int productId) const override;
     bool isOnline() const override;
+    bool isConnecting() const override;
+    bool waitUntilConnected (const std::function<bool()>& giveUp) override;
     bool isProductReady (int productId) const override;
     bool requestProductContent (int productId) override;
     void requestProductContentAsync (int productId) override;

@@ -36,6 +36,10 @@ DeviceIdentification::Result DeviceIdentification::identify()
     {
         if (askForVersion (SysEx::createInquiry()))
         {
+            // A product the kept list lacks may be in the server's, on its way.
+            if (! parts.catalogue.isKnown (exchange.getProductId()))
+                awaitCatalogue();
+
             if (parts.catalogue.isKnown (exchange.getProductId()))
                 readDeviceInfo (result);
             else
@@ -44,6 +48,10 @@ DeviceIdentification::Result DeviceIdentification::identify()
         else
         {
             exchange.setAskingEachProduct (true);
+
+            // Without a kept list (a first start) only the server's names the products to ask.
+            if (parts.catalogue.getProductIds().isEmpty())
+                awaitCatalogue();
 
             for (auto id : parts.catalogue.getProductIds())
             {
@@ -130,12 +138,28 @@ bool DeviceIdentification::fetchProductContent()
     if (! catalogue.isProductReady (id))
         catalogue.requestProductContent (id);
 
+    // Capabilities the cache lacks may come once the server's product list did.
+    if (! catalogue.hasCapsDocument (id) && awaitCatalogue())
+        catalogue.requestProductContent (id);
+
     const auto hasCaps = catalogue.hasCapsDocument (id);
 
     if (catalogue.isOnline() && ! hasCaps)
         parts.flags.change (DeviceFlags::contentNotReady);
 
     return hasCaps;
+}
+
+bool DeviceIdentification::awaitCatalogue()
+{
+    if (! parts.catalogue.isConnecting() || ! parts.catalogue.waitUntilConnected ([this] { return parts.worker.threadShouldExit(); }))
+        return false;
+
+    // The port's name may name a product of the list that came.
+    if (parts.catalogue.getProductNameOfPortName (portName).isNotEmpty())
+        parts.flags.change (DeviceFlags::namesProduct);
+
+    return true;
 }
 
 bool DeviceIdentification::checkConnection (bool hasCaps)

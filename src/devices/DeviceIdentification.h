@@ -51,6 +51,9 @@ private:
     void readDeviceInfo (Result& result);
     bool fetchProductContent();
 
+    /** Waits while the catalogue reads the server's product list; true when it waited for its end. */
+    bool awaitCatalogue();
+
     Parts parts;
     const juce::String portName;
     const bool scanAll;

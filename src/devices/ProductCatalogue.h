@@ -5,6 +5,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <functional>
 #include <memory>
 
 /** What the device layer asks of the content catalogue and the capability
@@ -24,6 +25,15 @@ public:
     virtual bool answersGenericIdentity (int productId) const = 0;
 
     virtual bool isOnline() const = 0;
+
+    /** The catalogue is still reading the server's copy of its product list:
+        meanwhile it answers from the one kept by an earlier start. */
+    virtual bool isConnecting() const   { return false; }
+
+    /** Waits on the calling worker until that read ended, or giveUp says so;
+        true when it ended. */
+    virtual bool waitUntilConnected (const std::function<bool()>& /*giveUp*/)   { return true; }
+
     virtual bool isProductReady (int productId) const = 0;
 
     /** Prepares a product's content on the calling worker (it may wait on the

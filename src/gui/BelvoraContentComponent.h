@@ -170,6 +170,9 @@ private:
 
     void handleDeviceMessage (const DeviceInfoMessage& message, AppState state);
     void startupFinished();
+    /** Offline: says so. Online: binds the sign-in and asks about a newer Belvora. */
+    void tellNetworkState();
+    void descriptorRead();
     void askToConvertBackups (const juce::String& question);
     void downloadIncomplete (const juce::String& productName, bool nothingToTell);
     /** afterScan: units identified once their capabilities came, after the scan ended. */
@@ -197,6 +200,7 @@ private:
     int presetsTabIndex = -1;
 
     bool downloading = false;
+    bool connecting = false;         // the start waits for the server's master descriptor to tell the network state
     bool deletePending = false;
     bool activeUnitLost = false;     // the active unit's connection was lost: nothing of it is left to ask about
     juce::String lostUnitWithEdits;  // a unit lost with unsent edits, kept in its stored workspace until a scan

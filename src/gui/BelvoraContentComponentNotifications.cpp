@@ -82,7 +82,7 @@ void BelvoraContentComponent::handleDeviceMessage (const DeviceInfoMessage& m, A
             break;
 
         case 0x70001:
-            if (! downloading)
+            if (! downloading && ! connecting)
                 bar.hideProgress();
             break;
 
@@ -97,6 +97,7 @@ void BelvoraContentComponent::handleDeviceMessage (const DeviceInfoMessage& m, A
             break;
 
         case Info::downloadFailed:         downloadIncomplete (m.text, m.value2 != 0); break;
+        case Info::descriptorRead:         descriptorRead(); break;
         case Info::devicesMade:            bar.resetCounters(); break;
         case Info::scanFinished:           scanEnded (m.value1, m.value2 != 0, state); break;
         case Info::activeDeviceLost:       connectionLost (state); break;
@@ -148,15 +149,40 @@ void BelvoraContentComponent::handleDeviceMessage (const DeviceInfoMessage& m, A
 
 void BelvoraContentComponent::startupFinished()
 {
-    auto* content = Nexus::getContentManager();
+    statusBar->startTimer (100);
 
     // A start that cannot go on (no master descriptor from anywhere) has only its fatal
     // box to show, which its quit brings: "offline" would be told first and answered for nothing.
     if (const auto* belvora = Belvora::getInstance(); belvora != nullptr && belvora->getFatalErrorCode() != 0)
+        return;
+
+    // A server that is slow to answer is no offline one: its answer tells.
+    if (auto* content = Nexus::getContentManager(); content != nullptr && content->isConnecting())
     {
-        statusBar->startTimer (100);
+        connecting = true;
+        signInButton.setEnabled (false);
+        statusBar->setStatus (true, "Connecting", "Marrowell server", 1.0);
         return;
     }
+
+    tellNetworkState();
+}
+
+void BelvoraContentComponent::descriptorRead()
+{
+    if (! std::exchange (connecting, false))
+        return;
+
+    if (! downloading)
+        statusBar->hideProgress();
+
+    if (const auto* belvora = Belvora::getInstance(); belvora == nullptr || belvora->getFatalErrorCode() == 0)
+        tellNetworkState();
+}
+
+void BelvoraContentComponent::tellNetworkState()
+{
+    auto* content = Nexus::getContentManager();
 
     if (content == nullptr || ! content->isOnline())
     {
@@ -183,8 +209,6 @@ void BelvoraContentComponent::startupFinished()
                 app->systemRequestedQuit();
         }
     }
-
-    statusBar->startTimer (100);
 }
 
 void BelvoraContentComponent::askToConvertBackups (const juce::String& question)
@@ -216,7 +240,7 @@ void BelvoraContentComponent::downloadIncomplete (const juce::String& productNam
 
 void BelvoraContentComponent::scanEnded (int scanResult, bool afterScan, AppState state)
 {
-    if (! downloading)
+    if (! downloading && ! connecting)
         statusBar->hideProgress();
 
     // A firmware update runs its own rescan.
@@ -456,7 +480,7 @@ void BelvoraContentComponent::setAppState (AppState state)
     commandStatesChanged();
     doHeldWindowKeysLater();
 
-    if (state == AppState::idle && ! downloading)
+    if (state == AppState::idle && ! downloading && ! connecting)
         statusBar->hideProgress();
 }
 

@@ -79,7 +79,7 @@ StatusBar::Sources StatusBar::withDefaults (Sources s)
         s.offline = []
         {
             auto* content = Nexus::getContentManager();
-            return content != nullptr && ! content->isOnline();
+            return content != nullptr && ! content->isOnline() && ! content->isConnecting();
         };
 
     if (s.activeUnit == nullptr)
@@ -137,12 +137,7 @@ StatusBar::StatusBar (Sources readers)
     addChildComponent (statusLabel);
     addChildComponent (progressBar);
 
-    if (sources.offline())
-    {
-        offlineIconShown = offlineIcon.get();
-        addAndMakeVisible (offlineIconShown);
-    }
-
+    showOffline (sources.offline());
     resetCounters();
 }
 
@@ -241,6 +236,9 @@ void StatusBar::changeNotify (const ChangeInfo& info)
 
     const auto code = info.message.code;
 
+    if (code == DeviceInfoMessage::descriptorRead)
+        return showOffline (sources.offline());
+
     if (code != DeviceInfoMessage::connectedDeviceChanged && code != DeviceInfoMessage::scanFinished
         && code != DeviceInfoMessage::activeDeviceLost && code != DeviceInfoMessage::portsChanged)
         return;
@@ -262,6 +260,23 @@ void StatusBar::changeNotify (const ChangeInfo& info)
         firmwareLabel.setText ({}, juce::dontSendNotification);
         firmwareLabel.setVisible (false);
     }
+
+    resized();
+    repaint();
+}
+
+void StatusBar::showOffline (bool offline)
+{
+    if (offline == (offlineIconShown != nullptr))
+        return;
+
+    if (offlineIconShown != nullptr)
+        removeChildComponent (offlineIconShown);
+
+    offlineIconShown = offline ? offlineIcon.get() : nullptr;
+
+    if (offlineIconShown != nullptr)
+        addAndMakeVisible (offlineIconShown);
 
     resized();
     repaint();

@@ -40,7 +40,7 @@ public:
     struct Sources
     {
         std::function<Counters()> counters;
-        std::function<bool()> offline;                                          // the catalogue could not reach its server
+        std::function<bool()> offline;                                          // the catalogue could not reach its server (read again when the start's read ends)
         std::function<bool (juce::String& name, juce::String& firmware)> activeUnit;   // false when none is active
     };
 
@@ -88,6 +88,7 @@ public:
 private:
     static Sources withDefaults (Sources sources);
     void setConnectionIcon (juce::Drawable* icon);
+    void showOffline (bool offline);
     bool updateLights();   // true when a counter moved
     bool isAnyLit() const;
     void followLights (bool moved);

@@ -41,9 +41,6 @@ struct DownloadPolicy
         download whose files bring no byte for that long fails at. */
     static int silenceLimitMs (int downloadTimeoutMs);
 
-    /** The read of the master descriptor that the window waits for at start. */
-    static constexpr int startupReadMs = 2000;
-
     //==============================================================================
     // Turns.
 

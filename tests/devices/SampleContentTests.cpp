@@ -30,6 +30,7 @@ namespace
             ASSERT_TRUE (server.start());
             ::setenv ("BELVORA_CONTENT_URL", (server.getBaseUrl() + "/Belvora2").toRawUTF8(), 1);
             content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
+            ASSERT_TRUE (content->waitUntilConnected ({}));
             content->getDownloadThread()->stopThread (-1);   // no download reads the settings while a rig opens them
             ASSERT_TRUE (content->requestProductContent (0x12));
             ASSERT_TRUE (content->requestProductContent (0x1A));
@@ -255,11 +256,17 @@ namespace
             catalogue.reset();
         }
 
-        /** A catalogue and a rig with one Vesper known through it. */
-        DeviceRig& startUnit()
+        /** A catalogue and a rig with one Vesper known through it. Without
+            awaitServer, on the real clock: a server late in real time is no
+            silent one on a clock sped up. */
+        DeviceRig& startUnit (bool awaitServer = true)
         {
-            auto& content = startCatalogue();
             rig = std::make_unique<DeviceRig>();
+
+            if (! awaitServer)
+                platform::Clock::setScale (1.0);
+
+            auto& content = startCatalogue (awaitServer);
             rig->products = std::make_shared<ContentProductCatalogue> (content);
             rig->addUnit (SimulatedUnit::sampleProfile (vesper));
             return *rig;
@@ -428,4 +435,35 @@ TEST_F (TroubledServer, CapabilitiesMissingForAWhileMakeTheUnitUsableSoonAfterTh
     server.clearAnswers();
     EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return units.manager->isDeviceUsable (0); }, 15000));
     EXPECT_EQ (recorder.toldFailures(), 0);
+}
+
+// A master descriptor 3 s late: a unit the kept copy cannot serve (none kept, or
+// not its product's files) waits for it and is usable as after an online start;
+// one whose files were kept is usable at once, whatever the server takes.
+TEST_F (TroubledServer, UnitsMeetALateMasterDescriptorAsAnOnlineStartWould)
+{
+    for (auto keptDescriptor : { false, true })
+    {
+        server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
+        auto& units = startUnit (false);
+        units.addUnit (SimulatedUnit::sampleProfile (quill));   // found only by asking each product
+        ASSERT_TRUE (units.scan()) << keptDescriptor;
+        EXPECT_TRUE (units.manager->isDeviceUsable (0) && units.manager->isDeviceUsable (1));
+        EXPECT_TRUE (catalogue->isOnline());
+        EXPECT_EQ (fatalError, 0);
+
+        rig.reset();
+        catalogue.reset();
+        platform::WriteQueue::waitUntilAllIdle();
+
+        for (auto* product : { "Vesper", "Quill Duo" })
+            productFolder (product).deleteRecursively();
+    }
+
+    storeCopies();
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (60000));
+    auto& stored = startUnit (false);
+    ASSERT_TRUE (stored.scan());
+    EXPECT_TRUE (stored.manager->isDeviceUsable (0));
+    EXPECT_TRUE (catalogue->isConnecting());
 }

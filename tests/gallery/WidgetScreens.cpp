@@ -36,6 +36,7 @@ namespace
         static const auto content = []
         {
             auto made = std::make_unique<ContentManager> (ContentManager::Setup(), quiet, [] (int) {});
+            made->waitUntilConnected ({});
             if (auto* downloads = made->getDownloadThread())
                 downloads->stopThread (5000);
 

@@ -10,7 +10,9 @@
 #include "gui/BelvoraContentComponent.h"
 #include "gui/CommandIDs.h"
 #include "gui/MainAppWindow.h"
+#include "gui/datapage/DataPage.h"
 #include "gui/widgets/Alerts.h"
+#include "model/SourceTree.h"
 #include "support/LocalServer.h"
 #include "support/SlowDisk.h"
 #include "support/TestEnvironment.h"
@@ -364,6 +366,40 @@ TEST_F (ApplicationTest, UnitWhoseCapabilitiesComeLateIsConnectedWhenTheyCome)
     EXPECT_EQ (devices->getDevice (0), unit);
     EXPECT_EQ (boxes, juce::StringArray ("Product Information Unavailable"));
     app.shutdown();
+}
+
+// A master descriptor 3 s late costs no start: the run goes online when it comes, as if
+// it had come at once (the unit usable, the Cloud, the sign-in, a newer Belvora offered),
+// with no "offline" told first. A server that cannot be reached is told as before.
+TEST_F (ApplicationTest, LateMasterDescriptorTakesTheRunOnlineWithoutAFalseAlarm)
+{
+    const auto sample = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/masterDescriptor.xml").loadFileAsString();
+    auto late = LocalServer::Answer::text (sample.replace ("${SERVER}", server.getBaseUrl()).replace (">136<", ">137<"));
+    late.delayMs = 3000;
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", late);
+    juce::StringArray boxes;
+    const Alerts::ScopedResponder no ([&] (const Alerts::Box& box) { boxes.add (box.title); return false; });
+
+    for (const juce::String told : { "Belvora Update!", "Belvora Update!", "No Internet Connection" })   // a first start, a later one, no server
+    {
+        if (told.startsWith ("No"))
+            ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
+
+        boxes.clear();
+        Belvora app (MainAppWindow::getUserInterfaceFactory());
+        app.initialise ("");
+        auto& content = *MainAppWindow::of (app.getNexus())->getBelvoraContentComponent();
+        const auto online = told.startsWith ("Belvora");
+
+        ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return boxes.contains (told); }));
+        EXPECT_EQ (boxes, juce::StringArray (told));
+        EXPECT_EQ (app.getFatalErrorCode(), 0);
+        EXPECT_EQ (content.getSignInButton().isEnabled(), online);
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return Nexus::getDeviceManager()->isDeviceUsable (0); }));
+        const auto cloud = [&] { return SourceTree::findChildWithCategory (content.getDataPage().getRootTree(), SourceTreeIds::cloudCategory).isValid(); };
+        EXPECT_TRUE (! online || TestEnvironment::runMessageLoopUntil (cloud));
+        app.shutdown();
+    }
 }
 
 TEST_F (ApplicationTest, MissingStartupObjectReportsFatalErrorAndMakesNothingAfterIt)

@@ -9,16 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
-/** Collects the notifications the download thread posts. */
+/** Collects the notifications the download thread posts (not the catalogue's own of its start). */
 struct MessageRecorder : public juce::MessageListener
 {
     void handleMessage (const juce::Message& message) override
     {
-        if (auto* info = dynamic_cast<const DeviceInfoMessage*> (&message))
+        if (auto* info = dynamic_cast<const DeviceInfoMessage*> (&message); info != nullptr && info->code != DeviceInfoMessage::descriptorRead)
         {
             const std::lock_guard<std::mutex> guard (lock);
             received.push_back (DeviceInfoMessage (*info));
@@ -79,12 +80,17 @@ protected:
 
     /** A catalogue made like the hub makes it (the one of this test, replacing
         an earlier one); its notifications go to the recorder, its fatal errors
-        to fatalError. */
-    ContentManager& startCatalogue()
+        to fatalError. Unless told not to, it returns once the server's answer
+        to the start's read is in. */
+    ContentManager& startCatalogue (bool awaitServer = true)
     {
         catalogue.reset();
         fatalError = 0;
-        catalogue = std::make_unique<ContentManager> (setup, recorder, [this] (int code) { if (fatalError == 0) fatalError = code; });
+        catalogue = std::make_unique<ContentManager> (setup, recorder, [this] (int code) { int none = 0; fatalError.compare_exchange_strong (none, code); });
+
+        if (awaitServer)
+            catalogue->waitUntilConnected ({});
+
         return *catalogue;
     }
 
@@ -132,6 +138,15 @@ protected:
         return answer;
     }
 
+    /** The sample master descriptor, answered that late. */
+    LocalServer::Answer lateDescriptor (int delayMs) const
+    {
+        auto late = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString()
+                                                   .replace ("${SERVER}", server.getBaseUrl()));
+        late.delayMs = delayMs;
+        return late;
+    }
+
     /** A start on the same folder (a new catalogue) with the server sound again, until the product's download ends well. */
     bool restartDownloads (int productId)
     {
@@ -170,5 +185,5 @@ protected:
     MessageRecorder recorder;
     ContentManager::Setup setup;
     std::unique_ptr<ContentManager> catalogue;
-    int fatalError = 0;
+    std::atomic<int> fatalError { 0 };
 };

@@ -76,6 +76,7 @@ protected:
     {
         TrackingTest::SetUp();
         content = std::make_unique<ContentManager> (ContentManager::Setup(), notifications, nullptr);
+        content->waitUntilConnected ({});
         ownedTracker = std::make_unique<EventTracker> (EventTracker::Setup());
         ASSERT_TRUE (server.waitForRequests (1));   // the start-up report
     }

@@ -115,6 +115,8 @@ public:
     void showDamagedFiles (const juce::Array<juce::File>& files, const juce::Array<juce::File>& unreadable = {});
     /** The product's picture as the content has it now: pictures come after what work needs. */
     void refreshUnitPicture();
+    /** The unit's cloud of preset packs, when the catalogue is online. */
+    void openCloud();
     /** Saves and closes. When something cannot be written, a quit (or, with
         saveDeviceData, a disconnection) asks first: try again, or go on without it. */
     void closeSources (bool saveDeviceData, bool skipBackupIndex, bool quitting = false);

@@ -125,6 +125,15 @@ void DataPage::changeNotify (const ChangeInfo& info)
                 cloudManager->loadPacksFolder();
             break;
 
+        // A server slow to answer at the start brings the packs when it does.
+        case DeviceInfoMessage::descriptorRead:
+            if (deviceDataSet != nullptr && cloudManager == nullptr)
+            {
+                openCloud();
+                buildSourceTree (cloudCategory);
+            }
+            break;
+
         case DeviceInfoMessage::presetRead:
         case DeviceInfoMessage::presetSlotEmpty:         storeDownloadedPreset (m.value1, true, m.preset); break;
         case DeviceInfoMessage::presetWritten:           storeDownloadedPreset (m.value1, false); break;

@@ -350,6 +350,16 @@ void DataPage::refreshUnitPicture()
         browser.setUnitPicture (picture);
 }
 
+// Packs come from the server: offline there is no cloud to show.
+void DataPage::openCloud()
+{
+    auto* content = Nexus::getContentManager();
+    cloudManager.reset();
+
+    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && content->isOnline() && caps != nullptr && live != nullptr)
+        cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
+}
+
 void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juce::File> damaged, juce::Array<juce::File> unreadable)
 {
     auto* devices = Nexus::getDeviceManager();
@@ -401,11 +411,7 @@ void DataPage::openSources (std::unique_ptr<DeviceData> working, juce::Array<juc
         refreshUnitPicture();
     }
 
-    cloudManager.reset();
-
-    // Packs come from the server: offline there is no cloud to show.
-    if (const auto& live = deviceDataSet->getLiveData(); content != nullptr && content->isOnline() && caps != nullptr && live != nullptr)
-        cloudManager = std::make_unique<CloudArchiveManager> (*content, caps->caps, live->getFirmwareVersion());
+    openCloud();
 
     if (caps != nullptr)
     {
