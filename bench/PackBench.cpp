@@ -48,7 +48,7 @@ namespace
         const auto packs = packsOf (product);
         packs.deleteRecursively();
         return ContentReader::unpackZip (SampleHome::sampleContent().getChildFile (product.folder).getChildFile ("packs").getChildFile (product.zip), packs,
-                                         PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
+                                         platform::DownloadPolicy::maxUnpackedBytes, platform::DownloadPolicy::maxPackEntries, platform::DownloadPolicy::maxUnpackRatio, nullptr);
     }
 
     CapsBlock unitCaps (const Product& product)

@@ -130,7 +130,7 @@ void CloudArchiveManager::handleAsyncUpdate()
 juce::Array<juce::File> CloudArchiveManager::listBelow (const juce::File& packsFolder, bool folders)
 {
     // Ten times the entries a pack may have: anything more was not unpacked by us.
-    constexpr int maxEntries = 10 * PresetPacks::maxEntries;
+    constexpr int maxEntries = 10 * platform::DownloadPolicy::maxPackEntries;
     constexpr int maxDepth = 64;
 
     namespace fs = std::filesystem;

@@ -352,11 +352,6 @@ bool ContentManager::downloadPresetPack (int productId, juce::Thread* thread)
 }
 
 //==============================================================================
-int ContentManager::getPreparationLimitMs()
-{
-    return platform::DownloadPolicy::preparationLimitMs();
-}
-
 bool ContentManager::canPrepare (int productId)
 {
     return isKnown (productId) && online.load() && juce::File (getProductFolder (productId)).createDirectory();
@@ -456,7 +451,7 @@ bool ContentManager::request (int productId, bool mayFetch)
     {
         // What did not come in time is the download's to fetch, with all the
         // patience of the settings; the unit does not wait for it.
-        ContentReader::Turn turn { getPreparationLimitMs(), false, &keptParts };
+        ContentReader::Turn turn { platform::DownloadPolicy::preparationLimitMs(), false, &keptParts };
         prepareCaps (productId, turn);
 
         if (downloads != nullptr)
@@ -571,7 +566,7 @@ bool ContentManager::downloadProductContent (int productId, juce::Thread* thread
         if (getContentUrl (productId, presetPack, 0).isNotEmpty())
             pending.add (presetPack);
 
-        d.turnMs = getPreparationLimitMs();
+        d.turnMs = platform::DownloadPolicy::preparationLimitMs();
         d.ok = true;
         d.picturesMissing = false;
         d.failed.clearQuick();
@@ -677,12 +672,12 @@ bool ContentManager::loadCachedProductContent (int productId)
 //==============================================================================
 std::unique_ptr<juce::XmlElement> ContentManager::readXml (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
 {
-    return ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes);
+    return ContentReader::readXml (location, counter, addressFirst, platform::DownloadPolicy::maxDocumentBytes);
 }
 
 std::unique_ptr<juce::XmlElement> ContentManager::readXmlFromFile (const juce::String& path, std::atomic<juce::int64>* counter)
 {
-    return ContentReader::readXmlFromFile (path, counter, ProductDocumentCache::maxDocumentBytes);
+    return ContentReader::readXmlFromFile (path, counter, platform::DownloadPolicy::maxDocumentBytes);
 }
 
 juce::Time ContentManager::parseIsoDate (const juce::String& text)

@@ -104,7 +104,7 @@ public:
     /** Prepares a product's content on the caller's thread, one request at a
         time: offline, parses the cache; online, fetches the capability document
         unless the product is ready, waiting for it at most
-        getPreparationLimitMs(), then queues the rest with the download thread. A product is fetched once per start: a later request
+        the download policy's preparation limit, then queues the rest with the download thread. A product is fetched once per start: a later request
         only tells whether it is still queued (online) or what the cache held
         (offline), and asks at once for what failed; capabilities that could
         not be had it fetches again itself, once the download thread's
@@ -115,11 +115,6 @@ public:
         product). Worker threads only: it may wait on the server that long. */
     bool requestProductContent (int productId);
 
-    /** How long a content request waits for a capability document, and the
-        first turn of each file of a download: a few seconds of the workers'
-        clock, never so short that a sound server could not answer. */
-    static int getPreparationLimitMs();
-    static constexpr int preparationMs = platform::DownloadPolicy::preparationMs;
 
     /** The same request for callers that must not wait (the message thread):
         it returns at once and runs on the download thread, or offline on the

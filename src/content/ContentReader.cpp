@@ -379,7 +379,7 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
 
     juce::MemoryBlock body;
 
-    switch (fetch (location, body, nullptr, nullptr, maxStreamBytes, nullptr))
+    switch (fetch (location, body, nullptr, nullptr, platform::DownloadPolicy::maxStreamBytes, nullptr))
     {
         case WebResult::complete: return std::make_unique<juce::MemoryInputStream> (std::move (body));
         case WebResult::failed:   return nullptr;
@@ -389,7 +389,7 @@ std::unique_ptr<juce::InputStream> ContentReader::openStream (const juce::String
     if (! juce::File::isAbsolutePath (location))
         return nullptr;
 
-    return FileBytes::openStream (juce::File (location), maxStreamBytes);
+    return FileBytes::openStream (juce::File (location), platform::DownloadPolicy::maxStreamBytes);
 }
 
 bool ContentReader::readIntoMemory (const juce::String& location, juce::MemoryBlock& into, std::atomic<juce::int64>* counter,
@@ -744,7 +744,7 @@ bool ContentReader::isPictureSizeSane (const juce::MemoryBlock& data)
 {
     const auto* p = static_cast<const uint8_t*> (data.getData());
     const auto size = data.getSize();
-    const auto limit = (uint32_t) maxPictureSide;
+    const auto limit = (uint32_t) platform::DownloadPolicy::maxPictureSide;
 
     if (size >= 24 && startsAsPng (p, size))
     {
@@ -759,7 +759,7 @@ bool ContentReader::isPictureSizeSane (const juce::MemoryBlock& data)
     }
 
     if (size >= 4 && p[0] == 0xFF && p[1] == 0xD8)
-        return jpegSizeSane (p, size, maxPictureSide);
+        return jpegSizeSane (p, size, platform::DownloadPolicy::maxPictureSide);
 
     return false;
 }

@@ -18,10 +18,6 @@
 struct ContentReader
 {
     static constexpr int maxXmlDepth = 256;
-    static constexpr int maxPictureSide = 4096;
-
-    // What openStream takes from a web address at most.
-    static constexpr juce::int64 maxStreamBytes = platform::DownloadPolicy::maxStreamBytes;
 
     /** The beginnings of bodies whose transfer gave way, by address, with
         what identifies the body they belong to: the next transfer asks only
@@ -150,7 +146,7 @@ struct ContentReader
     /** True when the entry name stays inside the folder it is unpacked into. */
     static bool isSafeEntryName (const juce::String& name);
 
-    /** True for a PNG, GIF or JPEG whose sides are at most maxPictureSide. */
+    /** True for a PNG, GIF or JPEG whose sides are at most the download policy's maxPictureSide. */
     static bool isPictureSizeSane (const juce::MemoryBlock& data);
 
     /** A picture from outside; invalid when it is none, too large, or damaged. */

@@ -19,12 +19,12 @@ namespace
     // Read on a worker: a slow server or name lookup only delays it, for as long as bytes keep coming.
     std::unique_ptr<juce::XmlElement> readDescriptor (const juce::String& location, std::atomic<juce::int64>* counter, bool addressFirst)
     {
-        return descriptorOnly (ContentReader::readXml (location, counter, addressFirst, ProductDocumentCache::maxDocumentBytes));
+        return descriptorOnly (ContentReader::readXml (location, counter, addressFirst, platform::DownloadPolicy::maxDocumentBytes));
     }
 
     std::unique_ptr<juce::XmlElement> readDescriptorFile (const juce::String& path)
     {
-        return descriptorOnly (ContentReader::readXmlFromFile (path.trim(), nullptr, ProductDocumentCache::maxDocumentBytes));
+        return descriptorOnly (ContentReader::readXmlFromFile (path.trim(), nullptr, platform::DownloadPolicy::maxDocumentBytes));
     }
 }
 

@@ -8,10 +8,11 @@
 
 namespace
 {
+    using Policy = platform::DownloadPolicy;
+
     // Kept in the unpacked folder, so a pack whose download or unpacking was
     // interrupted is fetched again at the next start.
     const char* const stampName = ".presetsKey";
-    constexpr juce::int64 maxStampBytes = 64 * 1024;
 
     bool moveFolder (const juce::File& from, const juce::File& to)
     {
@@ -39,7 +40,7 @@ bool PresetPacks::isCurrent (int productId) const
         return false;
 
     juce::String stamp;
-    return FileBytes::readText (juce::File (folder).getChildFile (stampName), stamp, maxStampBytes) && stamp == wanted;
+    return FileBytes::readText (juce::File (folder).getChildFile (stampName), stamp, Policy::maxStampBytes) && stamp == wanted;
 }
 
 bool PresetPacks::isComplete (int productId) const
@@ -49,7 +50,7 @@ bool PresetPacks::isComplete (int productId) const
         return false;
 
     // The framework reads a zip without an end record whole: only one of a pack's size is opened.
-    auto in = FileBytes::openStream (juce::File (path), maxPackBytes);
+    auto in = FileBytes::openStream (juce::File (path), Policy::maxPackBytes);
     return in != nullptr && in->getTotalLength() > 0 && juce::ZipFile (in.release(), true).getNumEntries() > 0;
 }
 
@@ -78,10 +79,10 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
         return false;
 
     const auto zip = staging.getChildFile (zipName);
-    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, maxPackBytes, nullptr, turn);
+    auto ok = ContentReader::writeUrlToFile (address, zip.getFullPathName(), true, &bytesReceived, thread, Policy::maxPackBytes, nullptr, turn);
 
     // A zip refused whole is a body that fails its check.
-    if (ok && ! ContentReader::unpackZip (zip, staging, maxUnpackedBytes, maxEntries, maxUnpackRatio, thread))
+    if (ok && ! ContentReader::unpackZip (zip, staging, Policy::maxUnpackedBytes, Policy::maxPackEntries, Policy::maxUnpackRatio, thread))
     {
         ok = false;
 

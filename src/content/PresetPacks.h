@@ -8,19 +8,11 @@
 #include <mutex>
 
 /** A product's online preset pack: the zip fetched into its "packs" folder
-    and unpacked beside it, with the stamp it was unpacked with.
-
-    A pack holds a few thousand presets at most (a few megabytes) and their
-    pictures (a few more), so anything much larger, or that inflates far more
-    than such content compresses, is refused before a byte of it is written. */
+    and unpacked beside it, with the stamp it was unpacked with; what a pack
+    may weigh, fetched and unpacked, is the download policy's. */
 class PresetPacks
 {
 public:
-    static constexpr juce::int64 maxPackBytes = platform::DownloadPolicy::maxPackBytes;       // the zip as fetched
-    static constexpr juce::int64 maxUnpackedBytes = 64 * 1024 * 1024;   // every entry together
-    static constexpr int maxEntries = 10000;
-    static constexpr int maxUnpackRatio = 100;                          // unpacked to zip size
-
     PresetPacks (ProductTable& products, std::atomic<juce::int64>& bytesReceived);
 
     /** The unpacked pack carries the stamp the master descriptor asks for. */

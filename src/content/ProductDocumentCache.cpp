@@ -93,7 +93,7 @@ ProductDocumentCache::Verdict ProductDocumentCache::check (ContentKind kind, con
 
     auto verdict = Verdict::refused;
 
-    if (FileBytes::readWhole (file, body, firmware ? maxFirmwareBytes : maxScriptBytes))
+    if (FileBytes::readWhole (file, body, firmware ? platform::DownloadPolicy::maxFirmwareBytes : platform::DownloadPolicy::maxScriptBytes))
         verdict = firmware ? checkImage (file, body) : checkScript (body, {});
 
     if (drop && verdict == Verdict::refused && file.existsAsFile())
@@ -150,7 +150,7 @@ ProductRecord::Document ProductDocumentCache::loadCached (int productId, Content
         return held.second;
 
     const auto path = products.getLocalFile (productId, kind, 0, false);
-    ProductRecord::Document parsed (ContentReader::readXmlFromFile (path, nullptr, maxDocumentBytes));
+    ProductRecord::Document parsed (ContentReader::readXmlFromFile (path, nullptr, platform::DownloadPolicy::maxDocumentBytes));
 
     if (! hasTag (parsed.get(), getDocumentTag (kind)) || isAnotherProducts (productId, kind, *parsed))
         return nullptr;
@@ -351,7 +351,7 @@ bool ProductDocumentCache::fetch (int productId, ContentKind kind, juce::Thread*
     };
 
     const auto ok = ContentReader::writeUrlToFile (products.getAddress (productId, kind, 0), products.getLocalFile (productId, kind, 0, true),
-                                                   true, &bytesReceived, thread, maxDocumentBytes, isOwnDocument, turn);
+                                                   true, &bytesReceived, thread, platform::DownloadPolicy::maxDocumentBytes, isOwnDocument, turn);
 
     if (ok)
         loadCached (productId, kind, true);
@@ -406,7 +406,7 @@ bool ProductDocumentCache::downloadFirmwareImages (int productId, juce::Thread* 
         };
 
         if (ContentReader::writeUrlToFile (update.link, update.file, stored != Verdict::passes, &bytesReceived,
-                                           thread, maxFirmwareBytes, isImage, &tried))
+                                           thread, platform::DownloadPolicy::maxFirmwareBytes, isImage, &tried))
         {
             if (received.length >= 0 && ! received.writeFor (juce::File (update.file)))
                 ok = false;
@@ -478,7 +478,7 @@ bool ProductDocumentCache::downloadConversionScripts (int productId, juce::Threa
         // One stored that its check refuses goes first: if no other comes, nothing uses it.
         const auto path = folder + juce::File::getSeparatorString() + name;
         check (ContentKind::conversionRules, path, true);
-        ok &= ContentReader::writeUrlToFile (address, path, true, &bytesReceived, thread, maxScriptBytes, isOwnScript, turn);
+        ok &= ContentReader::writeUrlToFile (address, path, true, &bytesReceived, thread, platform::DownloadPolicy::maxScriptBytes, isOwnScript, turn);
     }
 
     return ok;

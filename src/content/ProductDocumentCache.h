@@ -20,11 +20,7 @@ class ContentManager;
 class ProductDocumentCache
 {
 public:
-    // Largest file per kind, in bytes (the download policy's).
-    static constexpr juce::int64 maxDocumentBytes = platform::DownloadPolicy::maxDocumentBytes;
-    static constexpr juce::int64 maxScriptBytes = platform::DownloadPolicy::maxScriptBytes;
-    static constexpr juce::int64 maxFirmwareBytes = platform::DownloadPolicy::maxFirmwareBytes;
-    static_assert (maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
+    static_assert (platform::DownloadPolicy::maxFirmwareBytes == SysEx::maxFileBytes, "an image is read as a SysEx file");
 
     /** What a check of a file tells: it is what its kind must be, it definitely is not (a
         stored one is dropped, a received one not kept), or the check could not tell (a stored

@@ -26,7 +26,7 @@ namespace
     {
         juce::MemoryBlock data;
 
-        if (! juce::File::isAbsolutePath (path) || ! FileBytes::readWhole (juce::File (path), data, ProductPictures::maxPictureBytes))
+        if (! juce::File::isAbsolutePath (path) || ! FileBytes::readWhole (juce::File (path), data, platform::DownloadPolicy::maxPictureBytes))
             return {};
 
         return decode (data);
@@ -85,12 +85,12 @@ bool ProductPictures::load (int productId, bool download, bool refetch, ContentR
             const auto path = products.getLocalFile (productId, ContentKind::variantPicture, i, true);
             // A pipe, an outsized file or one that is no picture in its place is fetched again too.
             const auto missing = ! juce::File::isAbsolutePath (path)
-                              || FileBytes::kindOf (juce::File (path), maxPictureBytes) != FileBytes::Kind::regular
+                              || FileBytes::kindOf (juce::File (path), platform::DownloadPolicy::maxPictureBytes) != FileBytes::Kind::regular
                               || ! loadFile (path).isValid();
 
             if (missing || refetch)
             {
-                ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, maxPictureBytes, decodes, turn);
+                ok &= ContentReader::writeUrlToFile (urls[i], path, true, &bytesReceived, nullptr, platform::DownloadPolicy::maxPictureBytes, decodes, turn);
                 fetched = true;
             }
         }

@@ -11,8 +11,6 @@
 class ProductPictures
 {
 public:
-    static constexpr juce::int64 maxPictureBytes = platform::DownloadPolicy::maxPictureBytes;
-
     ProductPictures (ProductTable& products, std::atomic<juce::int64>& bytesReceived);
 
     /** The picture shown for a product without one. */

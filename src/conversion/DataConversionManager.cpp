@@ -302,7 +302,7 @@ juce::String DataConversionManager::readScript (const ConversionRule& step)
 
     // Anything larger was never fetched as a script, and counts as none.
     juce::MemoryBlock bytes;
-    if (! FileBytes::readWhole (file, bytes, ProductDocumentCache::maxScriptBytes))
+    if (! FileBytes::readWhole (file, bytes, platform::DownloadPolicy::maxScriptBytes))
         return {};
 
     // The framework's strings read past the end of broken text.

@@ -23,6 +23,20 @@ struct DownloadPolicy
     static constexpr juce::int64 maxPackBytes = 32 * 1024 * 1024;      // a preset pack's zip
     static constexpr juce::int64 maxStreamBytes = 64 * 1024 * 1024;    // whatever is opened as a stream
     static constexpr juce::int64 maxKeptBytes = 64 * 1024 * 1024;      // the parts of bodies kept for their rest, together
+    static constexpr juce::int64 maxStampBytes = 64 * 1024;            // the stamp an unpacked pack carries
+
+    // A pack holds a few thousand presets at most (a few megabytes) and their pictures (a
+    // few more): anything much larger, or that inflates far more than such content
+    // compresses, is refused before a byte of it is written.
+    static constexpr juce::int64 maxUnpackedBytes = 64 * 1024 * 1024;  // a pack's entries together
+    static constexpr int maxPackEntries = 10000;
+    static constexpr int maxUnpackRatio = 100;                         // unpacked to zip size
+
+    /** A picture wider or taller than this is refused before it is decoded. */
+    static constexpr int maxPictureSide = 4096;
+
+    /** Redirects a transfer follows. */
+    static constexpr int maxRedirects = 5;
 
     //==============================================================================
     // Silence and time-out.

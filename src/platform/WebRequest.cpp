@@ -24,7 +24,7 @@ namespace
     static_assert (std::atomic<bool>::is_always_lock_free, "abortAll runs in a signal handler");
 
     std::atomic<int> pendingGeneration { 0 };
-    std::atomic<int> silenceLimitMs { WebRequest::defaultSilenceLimitMs };
+    std::atomic<int> silenceLimitMs { DownloadPolicy::defaultSilenceMs };
 
     // The stops wake a transfer at once; only giveWay must be looked at.
     constexpr int longestPollMs = DownloadPolicy::longestSleepMs;
@@ -433,7 +433,7 @@ int WebRequest::getSilenceLimitMs() noexcept
 
 void WebRequest::setSilenceLimitMs (int milliseconds) noexcept
 {
-    silenceLimitMs.store (milliseconds > 0 ? milliseconds : defaultSilenceLimitMs);
+    silenceLimitMs.store (milliseconds > 0 ? milliseconds : DownloadPolicy::defaultSilenceMs);
 }
 
 } // namespace platform

@@ -33,7 +33,7 @@ public:
     {
         int timeoutMs = 0;                              // the longest wait for the first byte, and then between bytes; 0: the silence limit
         int totalLimitMs = 0;                           // the whole transfer, name lookup to last byte; 0: none
-        int maxRedirects = 5;
+        int maxRedirects = DownloadPolicy::maxRedirects;
         juce::int64 maxBytes = DownloadPolicy::maxDocumentBytes;
         juce::Thread* worker = nullptr;                 // whose stop request ends the transfer; null: the calling thread
         std::atomic<juce::int64>* counter = nullptr;    // received body bytes are added as they arrive
@@ -85,8 +85,7 @@ public:
 
     /** The patience of a transfer that names none of its own. */
     static int getSilenceLimitMs() noexcept;
-    static void setSilenceLimitMs (int milliseconds) noexcept;
-    static constexpr int defaultSilenceLimitMs = DownloadPolicy::defaultSilenceMs;
+    static void setSilenceLimitMs (int milliseconds) noexcept;   // 0: the download policy's default
 };
 
 } // namespace platform

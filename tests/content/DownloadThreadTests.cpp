@@ -177,7 +177,7 @@ TEST_F (DownloadThread, RequestWaitingForItsTurnGivesUpWhenItsThreadIsAskedToSto
     struct LongSilenceLimit
     {
         LongSilenceLimit()  { platform::WebRequest::setSilenceLimitMs (600000); }
-        ~LongSilenceLimit() { platform::WebRequest::setSilenceLimitMs (platform::WebRequest::defaultSilenceLimitMs); }
+        ~LongSilenceLimit() { platform::WebRequest::setSilenceLimitMs (0); }
     } onlyAStopEndsTheTransfer;
 
     server.setAnswer ("/Belvora2/Vesper/caps.xml", LocalServer::Answer::silence());

@@ -30,7 +30,7 @@ namespace
 
     bool unpackAsAPack (const juce::File& zip, const juce::File& folder)
     {
-        return ContentReader::unpackZip (zip, folder, PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
+        return ContentReader::unpackZip (zip, folder, platform::DownloadPolicy::maxUnpackedBytes, platform::DownloadPolicy::maxPackEntries, platform::DownloadPolicy::maxUnpackRatio, nullptr);
     }
 }
 

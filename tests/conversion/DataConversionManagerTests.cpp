@@ -437,8 +437,8 @@ TEST_F (DataConversion, ScriptAsLargeAsADownloadTakesIsReadAndOneByteMoreIsNeith
 {
     // The served script, grown by a comment to exactly the limit.
     const auto file = served.getChildFile ("Belvora2/Vesper/js/vesper_preset_3_to_4.js");
-    const auto text = file.loadFileAsString() + "\n//" + juce::String::repeatedString ("x", (int) ProductDocumentCache::maxScriptBytes);
-    ASSERT_TRUE (file.replaceWithData (text.toRawUTF8(), (size_t) ProductDocumentCache::maxScriptBytes) && presetScript().deleteFile());
+    const auto text = file.loadFileAsString() + "\n//" + juce::String::repeatedString ("x", (int) platform::DownloadPolicy::maxScriptBytes);
+    ASSERT_TRUE (file.replaceWithData (text.toRawUTF8(), (size_t) platform::DownloadPolicy::maxScriptBytes) && presetScript().deleteFile());
     ASSERT_TRUE (catalogue->downloadProductContent (vesper, &worker));
     EXPECT_NE (manager->convertPreset (*makePreset (capsAt (vesper, vesperOld), 3, "Lead", 2), { vesperPresetStep (presetScript()) }), nullptr);
 

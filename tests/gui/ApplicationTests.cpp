@@ -350,7 +350,7 @@ TEST_F (ApplicationTest, UnitWhoseCapabilitiesComeLateIsConnectedWhenTheyCome)
 {
     const auto caps = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/Vesper/caps.xml").loadFileAsString();
     auto late = LocalServer::Answer::text (caps.replace ("${SERVER}", server.getBaseUrl()));
-    late.delayMs = ContentManager::preparationMs + 1000;
+    late.delayMs = platform::DownloadPolicy::preparationMs + 1000;
     server.setAnswer ("/Belvora2/Vesper/caps.xml", late);
     juce::StringArray boxes;
     const Alerts::ScopedResponder ok ([&] (const Alerts::Box& box) { boxes.add (box.title); return true; });

@@ -26,7 +26,7 @@ protected:
     static bool unpackSamplePack (const juce::File& folder)
     {
         return ContentReader::unpackZip (contentRoot().getChildFile ("Belvora2/Vesper/packs/vesper_presets.zip"), folder,
-                                         PresetPacks::maxUnpackedBytes, PresetPacks::maxEntries, PresetPacks::maxUnpackRatio, nullptr);
+                                         platform::DownloadPolicy::maxUnpackedBytes, platform::DownloadPolicy::maxPackEntries, platform::DownloadPolicy::maxUnpackRatio, nullptr);
     }
 
     /** The Cloud tree of a Vesper at the build, loaded to its end. */

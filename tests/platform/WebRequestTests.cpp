@@ -194,7 +194,7 @@ TEST_F (WebRequests, SilenceEndsATransferWhileATrickleGoesOn)
     struct ScopedSilenceLimit
     {
         explicit ScopedSilenceLimit (int ms)  { platform::WebRequest::setSilenceLimitMs (ms); }
-        ~ScopedSilenceLimit()                 { platform::WebRequest::setSilenceLimitMs (platform::WebRequest::defaultSilenceLimitMs); }
+        ~ScopedSilenceLimit()                 { platform::WebRequest::setSilenceLimitMs (0); }
     } limit (1000);
 
     server.setAnswer ("/silent", LocalServer::Answer::silence());
