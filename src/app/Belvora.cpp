@@ -5,9 +5,11 @@
 #include "platform/WebRequest.h"
 #include "model/FirmwareVersion.h"
 #include "model/SafeSave.h"
+#include "model/SaveFailure.h"
 #include "model/Utf8.h"
 #include "platform/WriteQueue.h"
 
+#include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <iostream>
@@ -346,24 +348,32 @@ Belvora::StartRefusal Belvora::getStartRefusal (const platform::InstanceLock& lo
 {
     using Failure = platform::InstanceLock::Failure;
     const auto folder = "\"" + getUserDataFolder() + "\"";
-    const auto because = lock.getSystemError().isNotEmpty() ? " (" + lock.getSystemError() + ")" : juce::String();
+    const auto error = lock.getSystemError();
+    const auto said = SaveFailure::saidText ({ error });
 
     switch (lock.getFailure())
     {
         case Failure::cannotWrite:
             // The folder may be fine and only the lock file in the way.
-            if (lock.getFailedFile() != juce::File())
+            if (const auto& file = lock.getFailedFile(); file != juce::File())
+            {
+                // Something else in its place, or a file this user may not write: the file is what to mend, not the drive.
+                const auto fileItself = file.exists() && (! file.existsAsFile() || error == EACCES || error == EPERM);
+
                 return { "Data Folder Cannot Be Written",
-                         "Belvora cannot write its lock file \"" + lock.getFailedFile().getFullPathName() + "\"" + because + "; this start ends. "
-                         "Make sure the file can be written (or move away what stands in its place), then start Belvora again." };
+                         "Belvora cannot write its lock file \"" + file.getFullPathName() + "\"" + said + ", so this start ends. "
+                         + (fileItself ? juce::String ("Make sure the file can be written (or move away what stands in its place)")
+                                       : SaveFailure::remedyText ({ error }, "Make sure the file can be written"))
+                         + ", then start Belvora again." };
+            }
 
             return { "Data Folder Cannot Be Written",
-                     "Belvora cannot write to its data folder " + folder + because + "; this start ends. "
-                     "Make sure the folder can be written and the drive is not full, then start Belvora again." };
+                     "Belvora cannot write to its data folder " + folder + said + ", so this start ends. "
+                     + SaveFailure::remedyText ({ error }, "Make sure the folder can be written") + ", then start Belvora again." };
 
         case Failure::noLocks:
             return { "Data Folder Cannot Be Locked",
-                     "Belvora cannot lock its data folder " + folder + because + "; this start ends. "
+                     "Belvora cannot lock its data folder " + folder + said + "; this start ends. "
                      "Its file system takes no locks, and without one two copies of Belvora could write over each other's files." };
 
         case Failure::heldElsewhere:

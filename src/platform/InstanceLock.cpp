@@ -2,9 +2,9 @@
 
 #if ! JUCE_WINDOWS
  #include <cerrno>
- #include <cstring>
  #include <fcntl.h>
  #include <sys/file.h>
+ #include <sys/stat.h>
  #include <unistd.h>
 #endif
 
@@ -37,26 +37,42 @@ bool InstanceLock::isHeld() const noexcept
 
 #else
 
+namespace
+{
+    /** Makes the folder and those above it that are missing; the errno of the
+        step that failed, 0 once the folder is there. (The framework's own
+        gives the system's words only, and "exists" for a file in the way.) */
+    int makeFolder (const juce::File& folder)
+    {
+        if (folder.isDirectory())
+            return 0;
+
+        if (const auto parent = folder.getParentDirectory(); parent != folder)
+            if (const auto error = makeFolder (parent); error != 0)
+                return error;
+
+        if (::mkdir (folder.getFullPathName().toRawUTF8(), 0777) == 0)
+            return 0;
+
+        const auto error = errno;
+
+        // Made meanwhile by another start, or a file standing where the folder should.
+        if (error == EEXIST)
+            return folder.isDirectory() ? 0 : ENOTDIR;
+
+        return error;
+    }
+}
+
 // flock, not fcntl: an fcntl lock belongs to the process and goes as soon as
 // any descriptor of the file is closed anywhere in it, and never excludes a
 // second taker in the same process.
 InstanceLock::InstanceLock (const juce::File& lockFile)
 {
-    if (const auto made = lockFile.getParentDirectory().createDirectory(); made.failed())
+    if (const auto error = makeFolder (lockFile.getParentDirectory()); error != 0)
     {
         failure = Failure::cannotWrite;
-        systemError = made.getErrorMessage();
-
-        // The framework names the failed step, which says "exists" when a file stands where a folder should.
-        for (auto folder = lockFile.getParentDirectory(); ! folder.isRoot(); folder = folder.getParentDirectory())
-            if (folder.exists())
-            {
-                if (! folder.isDirectory())
-                    systemError = juce::String::fromUTF8 (std::strerror (ENOTDIR));
-
-                break;
-            }
-
+        systemError = error;
         return;
     }
 
@@ -65,7 +81,7 @@ InstanceLock::InstanceLock (const juce::File& lockFile)
     if (handle < 0)
     {
         failure = Failure::cannotWrite;
-        systemError = juce::String::fromUTF8 (std::strerror (errno));
+        systemError = errno;
         failedFile = lockFile;
         return;
     }
@@ -78,7 +94,7 @@ InstanceLock::InstanceLock (const juce::File& lockFile)
         failure = error == EWOULDBLOCK ? Failure::heldElsewhere : Failure::noLocks;
 
         if (failure == Failure::noLocks)
-            systemError = juce::String::fromUTF8 (std::strerror (error));
+            systemError = error;
 
         ::close (handle);
         handle = -1;

@@ -32,8 +32,9 @@ public:
 
     Failure getFailure() const noexcept                   { return failure; }
 
-    /** The system's words for a failure other than heldElsewhere. */
-    const juce::String& getSystemError() const noexcept   { return systemError; }
+    /** What the system said of a failure other than heldElsewhere (an errno
+        value); 0 when it said nothing. */
+    int getSystemError() const noexcept                   { return systemError; }
 
     /** The lock file when its folder was there but the file itself could not
         be opened (a folder in its place, say); none otherwise. */
@@ -41,7 +42,7 @@ public:
 
 private:
     Failure failure = Failure::none;
-    juce::String systemError;
+    int systemError = 0;
     juce::File failedFile;
 
    #if JUCE_WINDOWS

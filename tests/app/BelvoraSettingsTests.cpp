@@ -8,6 +8,7 @@
 #include "support/SettingsFixture.h"
 #include "support/SlowDisk.h"
 
+#include <cerrno>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -374,17 +375,25 @@ TEST (BelvoraStart, ARefusedStartSaysWhy)
     const auto blocker = TestEnvironment::getHome().getChildFile ("a file");
     ASSERT_TRUE (blocker.replaceWithText ("x"));
 
-    for (const auto& unwritable : { blocker.getChildFile ("Belvora 2.lock"), blocker.getChildFile ("deeper/Belvora 2.lock") })
+    // The advice fits what the system said: no full drive for a file in the way or a name too long.
+    const auto tooLong = TestEnvironment::getHome().getChildFile (juce::String::repeatedString ("x", 300)).getChildFile ("Belvora 2.lock");
+    const std::pair<juce::File, juce::String> unwritables[] {
+        { blocker.getChildFile ("Belvora 2.lock"), " (the system said: not a directory), so this start ends. Make sure the folder is there and can be written to, then" },
+        { blocker.getChildFile ("deeper/Belvora 2.lock"), " (the system said: not a directory), so this start ends. Make sure the folder is there" },
+        { tooLong, " (the system said: a name too long for the drive), so this start ends. Use a folder with a shorter path, then start Belvora again." }
+    };
+
+    for (const auto& [unwritable, told] : unwritables)
     {
         const platform::InstanceLock lock (unwritable);
         EXPECT_FALSE (lock.isHeld());
         EXPECT_EQ (lock.getFailure(), platform::InstanceLock::Failure::cannotWrite) << unwritable.getFullPathName();
-        EXPECT_TRUE (lock.getSystemError().isNotEmpty());
+        EXPECT_EQ (lock.getSystemError(), unwritable == tooLong ? ENAMETOOLONG : ENOTDIR);
 
         const auto refusal = Belvora::getStartRefusal (lock);
         EXPECT_EQ (refusal.title, "Data Folder Cannot Be Written");
-        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write to its data folder " + folder + " (" + lock.getSystemError() + ")"));
-        EXPECT_FALSE (refusal.message.contains ("already running"));
+        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write to its data folder " + folder + told)) << refusal.message;
+        EXPECT_FALSE (refusal.message.contains ("already running") || refusal.message.contains ("not full"));
     }
 
     blocker.deleteFile();
@@ -396,8 +405,8 @@ TEST (BelvoraStart, ARefusedStartSaysWhy)
         EXPECT_EQ (lock.getFailure(), platform::InstanceLock::Failure::cannotWrite);
         const auto refusal = Belvora::getStartRefusal (lock);
         EXPECT_EQ (refusal.title, "Data Folder Cannot Be Written");
-        EXPECT_TRUE (refusal.message.startsWith ("Belvora cannot write its lock file \"" + lockFile.getFullPathName() + "\" (" + lock.getSystemError() + ")"))
-            << refusal.message;
+        EXPECT_EQ (refusal.message, "Belvora cannot write its lock file \"" + lockFile.getFullPathName() + "\" (the system said: is a directory), "
+                                    "so this start ends. Make sure the file can be written (or move away what stands in its place), then start Belvora again.");
     }
 
     ASSERT_TRUE (lockFile.deleteRecursively());
