@@ -182,6 +182,14 @@ TEST_F (DevicePageTest, TilesFollowUnitsPluggedInAndPulledOutWhileShown)
     running.content().setAppState (AppState::idle);
     EXPECT_EQ (page.getDevicePanel().getNumButtons(), 3);
     EXPECT_TRUE (page.isEnabled());
+
+    // The connected one is pulled out: one box tells the lost connection, no device error before it.
+    ASSERT_TRUE (running.content().connectToDevice (running.devices().indexOfDeviceWithSerial (10000002)));
+    ASSERT_TRUE (running.waitFor ([&] { return running.content().getDataPage().getDeviceDataSet() != nullptr; }));
+    running.boxes.clear();
+    units.getUnit (1).unplug();
+    ASSERT_TRUE (running.waitFor ([&] { return running.devices().getActiveIndex() == -1 && settled (running, 2, 1); }));
+    EXPECT_EQ (running.titles().joinIntoString ("|"), "USB Device Connection Lost");
 }
 
 TEST_F (DevicePageTest, TileShowsItsProductsPictureOnceItArrivesAfterTheUnit)

@@ -471,6 +471,10 @@ void DataPage::commandFailed (const DeviceCommandMessage& command)
         return;
     }
 
+    // A failed connection check is a lost unit, which the device manager reports next with its own box.
+    if (command.command == DeviceCommandMessage::checkConnection)
+        return;
+
     auto* devices = Nexus::getDeviceManager();
     const bool underWorkspace = command.command == DeviceCommandMessage::readAll && std::exchange (readingUnitOnly, false);
 
