@@ -39,10 +39,6 @@ ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, F
 {
     adopt (MasterDescriptor::load (setup.developerMode, nullptr, false));
 
-    // The framework makes a listener's weak reference at the first post, unlocked:
-    // made here, before two workers can post at once.
-    const juce::WeakReference<juce::MessageListener> postedTo (&notifications);
-
     descriptorReader = std::make_unique<DescriptorReader> (*this);
     descriptorReader->startThread();
 }

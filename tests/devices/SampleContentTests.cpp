@@ -43,7 +43,7 @@ namespace
             ::setenv ("BELVORA_CONTENT_URL", "http://127.0.0.1:9/Belvora2", 1);
         }
 
-        struct Ignored : public juce::MessageListener
+        struct Ignored : public MessageTarget
         {
             void handleMessage (const juce::Message&) override {}
         };
