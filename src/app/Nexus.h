@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/UserInterface.h"
+#include "base/MessageTarget.h"
 
 #include <juce_events/juce_events.h>
 
@@ -16,7 +17,7 @@ class DeviceManager;
     hands each the others it needs, and passes every notification of the core,
     from whichever thread posted it, to the user interface on the message
     thread in posting order. */
-class Nexus : public juce::MessageListener
+class Nexus : public MessageTarget
 {
 public:
     explicit Nexus (UserInterfaceFactory makeUserInterface = {});

@@ -39,10 +39,6 @@ ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, F
 {
     adopt (MasterDescriptor::load (setup.developerMode, nullptr, false));
 
-    // The framework makes a listener's weak reference at the first post, unlocked:
-    // made here, before two workers can post at once.
-    const juce::WeakReference<juce::MessageListener> postedTo (&notifications);
-
     descriptorReader = std::make_unique<DescriptorReader> (*this);
     descriptorReader->startThread();
 }
@@ -61,7 +57,7 @@ void ContentManager::connect (juce::Thread& reader)
     // copy, or the developer's override that only a worker reads from an address.
     const auto before = inUse();
     const auto better = fresh.isOnline() || (fresh.isLoaded() && ! before.isLoaded()) || (fresh.isOverride() && ! before.isOverride());
-    const auto askedMeanwhile = ! stopped && better ? adopt (fresh) : juce::Array<int>();
+    auto askedMeanwhile = ! stopped && better ? adopt (fresh) : juce::Array<int>();
 
     // A read cut short by the quit tells nothing: the program is going.
     if (! stopped && ! inUse().isLoaded() && onFatalError != nullptr)
@@ -75,7 +71,31 @@ void ContentManager::connect (juce::Thread& reader)
 
     notifications.postMessage (new DeviceInfoMessage (DeviceInfoMessage::descriptorRead, online.load() ? 1 : 0, 0, {}));
 
+    // Read after the swap, as requestEveryProductAsync reads the products after
+    // setting it: one of the two sees the server's products.
+    bool askEveryProduct = false;
+
+    {
+        const juce::ScopedLock sl (masterLock);
+        askEveryProduct = everyProduct && better;
+    }
+
+    if (askEveryProduct)
+        for (auto id : getProductIds())
+            askedMeanwhile.addIfNotAlreadyThere (id);
+
     for (auto id : askedMeanwhile)
+        requestProductContentAsync (id);
+}
+
+void ContentManager::requestEveryProductAsync()
+{
+    {
+        const juce::ScopedLock sl (masterLock);
+        everyProduct = true;
+    }
+
+    for (auto id : getProductIds())
         requestProductContentAsync (id);
 }
 

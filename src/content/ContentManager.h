@@ -121,6 +121,10 @@ public:
         catalogue's own worker, in the order asked. */
     void requestProductContentAsync (int productId);
 
+    /** requestProductContentAsync for every product, and again for every product
+        of the server's list when it comes after the start. */
+    void requestEveryProductAsync();
+
     /** Asks the workers to stop without waiting for them: a transfer of theirs
         ends, and so does a content request waiting for its turn. */
     void askWorkersToStop();
@@ -215,6 +219,7 @@ private:
     mutable platform::Event connected { true };   // set once the read ended
     mutable juce::CriticalSection masterLock;
     MasterDescriptor master;                   // replaced once, when the server's copy comes; under masterLock
+    bool everyProduct = false;                 // every product was asked for; under masterLock
     platform::WriteQueue descriptorWrites;     // the master descriptor's local copy
 
     ProductTable products;

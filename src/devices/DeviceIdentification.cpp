@@ -53,6 +53,10 @@ DeviceIdentification::Result DeviceIdentification::identify()
             if (parts.catalogue.getProductIds().isEmpty())
                 awaitCatalogue();
 
+            // A kept list may lack the unit's product: the scan does not wait for the
+            // server's (the unit may be no product at all); it is asked again once that came.
+            const auto listPending = parts.catalogue.isConnecting();
+
             for (auto id : parts.catalogue.getProductIds())
             {
                 if (parts.worker.threadShouldExit())
@@ -72,6 +76,7 @@ DeviceIdentification::Result DeviceIdentification::identify()
             }
 
             exchange.setAskingEachProduct (false);
+            result.askAgainWithList = listPending && exchange.getVersion().build == 0;
         }
     }
 

@@ -36,6 +36,7 @@ public:
     {
         std::shared_ptr<const DeviceCaps> caps;
         std::unique_ptr<DeviceData> data;
+        bool askAgainWithList = false;   // no answer to a kept product list's products while the server's was on its way
     };
 
     DeviceIdentification (const Parts& parts, const juce::String& portName, bool scanAll);

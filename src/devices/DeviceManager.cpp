@@ -473,8 +473,9 @@ bool DeviceManager::scan()
 }
 
 // A unit whose product's capabilities could not be had when it was scanned
-// becomes usable when the download brings them, without another scan; the
-// pages hear of it as of a scan's end, marked as coming after it.
+// becomes usable when the download brings them, without another scan; so
+// does one whose product only the server's product list, come late, holds.
+// The pages hear of it as of a scan's end, marked as coming after it.
 void DeviceManager::identifyUnitsWhoseContentCame()
 {
     // A scan is due anyway when the ports changed.
@@ -483,13 +484,15 @@ void DeviceManager::identifyUnitsWhoseContentCame()
 
     auto list = currentEntries();
     std::vector<DeviceObject*> units;
+    const auto listCame = ! catalogue->isConnecting() && catalogue->isOnline();
 
     for (size_t i = 0; i < list->size(); ++i)
     {
         auto& device = *(*list)[i]->device;
+        const auto contentCame = (device.getFlags() & DeviceFlags::contentNotReady) != 0 && (int) i != activeIndex.load()
+                                 && catalogue->hasCapsDocument (device.getProductId());
 
-        if ((device.getFlags() & DeviceFlags::contentNotReady) != 0 && (int) i != activeIndex.load()
-            && catalogue->hasCapsDocument (device.getProductId()) && device.identifyAgain())
+        if ((contentCame || (listCame && device.awaitsProductList())) && device.identifyAgain())
             units.push_back (&device);
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/DeviceCommandMessage.h"
+#include "base/MessageTarget.h"
 #include "devices/CommandQueue.h"
 #include "model/FirmwareVersion.h"
 
@@ -31,7 +32,7 @@ class ProductCatalogue;
     queries hand out copies and immutable snapshots, actions post or hand over
     to the units' threads. */
 class DeviceManager : public juce::Thread,
-                      public juce::MessageListener
+                      public MessageTarget
 {
 public:
     /** One MIDI input port and the output paired with it. */

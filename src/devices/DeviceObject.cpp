@@ -156,6 +156,7 @@ void DeviceObject::runIdentification()
 {
     {
         auto identified = identification.identify();
+        askAgainWithList = identified.askAgainWithList;
 
         {
             const std::lock_guard guard (snapshotLock);

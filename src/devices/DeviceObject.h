@@ -89,6 +89,9 @@ public:
         came since); busy from now until that ends. False when it is not idle. */
     bool identifyAgain();
 
+    /** Its identification found no product while the catalogue still read the server's product list. */
+    bool awaitsProductList() const noexcept   { return askAgainWithList.load(); }
+
     /** Waits on the calling worker until `done` holds, looking again whenever the unit
         finishes a command; false when `giveUp` holds first or after limitMs (scaled).
         Never for the message thread. */
@@ -120,6 +123,7 @@ private:
 
     platform::Event stateChanged;         // a command or the identification ended, or an abort came
     std::atomic<bool> identificationAsked { false };
+    std::atomic<bool> askAgainWithList { false };
     std::atomic<uint32_t> connectionChecksPassed { 0 };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)

@@ -337,8 +337,7 @@ void DeviceProfiler::initialise()
         content.requestProductContentAsync (id);
 
     if (setup.developerMode && setup.syncAll)
-        for (auto id : content.getProductIds())
-            content.requestProductContentAsync (id);
+        content.requestEveryProductAsync();
 }
 
 //==============================================================================

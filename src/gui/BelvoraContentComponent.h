@@ -2,6 +2,7 @@
 
 #include "base/AppState.h"
 #include "base/BelvoraChangeListener.h"
+#include "base/MessageTarget.h"
 #include "content/FirmwareUpdateElement.h"
 #include "gui/CommandDialogs.h"
 #include "gui/BVLookAndFeel.h"
@@ -27,7 +28,7 @@ class UpdateProgressWindow;
 class BelvoraContentComponent : public juce::Component,
                                 public juce::ApplicationCommandTarget,
                                 public juce::MenuBarModel,
-                                public juce::MessageListener
+                                public MessageTarget
 {
 public:
     /** What the options dialog reports once it closed. */

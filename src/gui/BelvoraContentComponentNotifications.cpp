@@ -151,13 +151,17 @@ void BelvoraContentComponent::startupFinished()
 {
     statusBar->startTimer (100);
 
+    // Looked at before the fatal error, which a read that fails records before it ends.
+    auto* content = Nexus::getContentManager();
+    const auto stillConnecting = content != nullptr && content->isConnecting();
+
     // A start that cannot go on (no master descriptor from anywhere) has only its fatal
     // box to show, which its quit brings: "offline" would be told first and answered for nothing.
     if (const auto* belvora = Belvora::getInstance(); belvora != nullptr && belvora->getFatalErrorCode() != 0)
         return;
 
     // A server that is slow to answer is no offline one: its answer tells.
-    if (auto* content = Nexus::getContentManager(); content != nullptr && content->isConnecting())
+    if (stillConnecting)
     {
         connecting = true;
         signInButton.setEnabled (false);

@@ -7,10 +7,6 @@ SearchThread::SearchThread (juce::MessageListener& listener, std::shared_ptr<con
     : juce::Thread ("searchThread"),
       owner (listener), snapshot (std::move (data)), filter (std::move (searchFilter)), query (text), searchId (id)
 {
-    // Posting takes a weak reference to the owner, and the first one made sets
-    // up the owner's shared pointer: make it here, on the owner's thread, so
-    // that two searches finishing at once never both make it.
-    const juce::WeakReference<juce::MessageListener> reference (&owner);
 }
 
 SearchThread::~SearchThread()

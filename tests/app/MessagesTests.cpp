@@ -1,8 +1,12 @@
 #include "base/BelvoraChangeListener.h"
 #include "base/DeviceInfoMessage.h"
+#include "base/MessageTarget.h"
 #include "model/DeviceData.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace
 {
@@ -106,4 +110,15 @@ TEST (DeviceCommandMessage, KeepsTheDataItSendsAliveUntilTheLastCopyIsGone)
 
     ASSERT_FALSE (watch.expired());
     EXPECT_EQ (reply.command.data->getCapsBlock().productId, 0x21);
+}
+
+// Two workers post the first messages at once (under TSan, both making the listener's reference shows).
+TEST (MessageTarget, TakesTheFirstMessagesOfTwoThreadsAtOnce)
+{
+    struct Inbox : MessageTarget { void handleMessage (const juce::Message&) override { ++received; } int received = 0; } inbox;
+    auto post = [&inbox] { inbox.postMessage (new DeviceInfoMessage (DeviceInfoMessage::downloadStatus, 0, 0, {})); };
+    std::thread first (post), second (post);
+    first.join();
+    second.join();
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return inbox.received == 2; }));
 }

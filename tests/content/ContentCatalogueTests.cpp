@@ -1,4 +1,6 @@
 #include "support/ContentFixture.h"
+#include "devices/DeviceProfiler.h"
+#include "tracking/EventTracker.h"
 
 using ContentCatalogue = ContentFixture;
 
@@ -65,9 +67,11 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
 
 // The start's read goes on while the catalogue serves what was kept (nothing
 // at a first start): a server 3 s late costs no run its content, and what
-// was asked meanwhile is asked again once it answered.
+// was asked meanwhile ("developer sync_all": every product) is asked again
+// once it answered, with the products only the server's list holds.
 TEST_F (ContentCatalogue, LateDescriptorTakesTheRunOnlineWhenItComes)
 {
+    EventTracker quiet ({ {}, true, false });   // developer mode: sends nothing
     for (const auto stored : { 0, 2 })
     {
         server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
@@ -75,13 +79,14 @@ TEST_F (ContentCatalogue, LateDescriptorTakesTheRunOnlineWhenItComes)
 
         EXPECT_TRUE (content.isConnecting());
         EXPECT_EQ (content.getProductIds().size(), stored);
-        content.requestProductContentAsync (vesper);
+        DeviceProfiler syncAll (content, quiet, { false, true, true });
+        syncAll.initialise();
 
         ASSERT_TRUE (content.waitUntilConnected ({}));
         EXPECT_TRUE (content.isOnline());
         EXPECT_EQ (content.getProductIds().size(), 2);
         EXPECT_EQ (fatalError, 0);
-        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.isProductReady (vesper); }, 60000));
+        EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return content.isProductReady (vesper) && content.isProductReady (quill); }, 60000));
         platform::WriteQueue::waitUntilAllIdle();
     }
 }

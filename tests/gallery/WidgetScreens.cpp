@@ -1,6 +1,7 @@
 // The custom buttons in each of their states, and the about box and device
 // information dialog. Product pictures and names come from the sample content.
 
+#include "base/MessageTarget.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "devices/DeviceFlags.h"
@@ -31,7 +32,7 @@ namespace
     /** The catalogue of the sample content, made once for every tile screen. */
     const ContentManager& sampleContent()
     {
-        struct Quiet : juce::MessageListener { void handleMessage (const juce::Message&) override {} };
+        struct Quiet : MessageTarget { void handleMessage (const juce::Message&) override {} };
         static Quiet quiet;
         static const auto content = []
         {

@@ -1,3 +1,4 @@
+#include "base/MessageTarget.h"
 #include "search/SearchFixtures.h"
 #include "search/SearchThread.h"
 #include "support/TestEnvironment.h"
@@ -65,7 +66,7 @@ namespace
     }
 
     /** Collects what search threads post. */
-    struct Collector : juce::MessageListener
+    struct Collector : MessageTarget
     {
         void handleMessage (const juce::Message& m) override
         {

@@ -2,6 +2,7 @@
 
 #include "app/Belvora.h"
 #include "base/DeviceInfoMessage.h"
+#include "base/MessageTarget.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "support/LocalServer.h"
@@ -15,7 +16,7 @@
 #include <vector>
 
 /** Collects the notifications the download thread posts (not the catalogue's own of its start). */
-struct MessageRecorder : public juce::MessageListener
+struct MessageRecorder : public MessageTarget
 {
     void handleMessage (const juce::Message& message) override
     {

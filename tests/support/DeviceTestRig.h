@@ -12,7 +12,7 @@
 #include <vector>
 
 /** Collects the notifications of the device layer, as the content component would. */
-class NotificationLog : public juce::MessageListener
+class NotificationLog : public MessageTarget
 {
 public:
     struct Note

@@ -98,7 +98,7 @@ protected:
         return *ownedProfiler;
     }
 
-    struct Ignored : public juce::MessageListener
+    struct Ignored : public MessageTarget
     {
         void handleMessage (const juce::Message&) override {}
     };

@@ -13,7 +13,7 @@
 
 /** Simulated units on virtual ports and a device manager that scans them,
     made as the hub makes it: with a profiler and a tracker. */
-class UnitRig : public juce::MessageListener
+class UnitRig : public MessageTarget
 {
 public:
     UnitRig (DeviceProfiler* profilerToUse, EventTracker* trackerToUse)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/MessageTarget.h"
 #include "devices/DeviceCaps.h"
 #include "gui/SearchDialogLaf.h"
 #include "gui/dialogs/BelvoraDialog.h"
@@ -49,7 +50,7 @@ private:
 class SearchContent : public juce::Component,
                       public juce::Button::Listener,
                       public juce::TextEditor::Listener,
-                      public juce::MessageListener,
+                      public MessageTarget,
                       public TableResultsComponent::Owner
 {
 public:
