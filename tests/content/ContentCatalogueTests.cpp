@@ -63,20 +63,16 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
     EXPECT_EQ (content.getProductIds().size(), 2);
 }
 
-// The start's read goes on while the catalogue serves what was kept (nothing
-// at a first start): a server 3 s late costs no run its content, and what
-// was asked meanwhile is asked again once it answered.
+// A server 3 s late costs no run its content: what was kept (nothing at a first start) serves meanwhile, and what was asked is asked again.
 TEST_F (ContentCatalogue, LateDescriptorTakesTheRunOnlineWhenItComes)
 {
     for (const auto stored : { 0, 2 })
     {
         server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
         auto& content = startCatalogue (false);
-
         EXPECT_TRUE (content.isConnecting());
         EXPECT_EQ (content.getProductIds().size(), stored);
         content.requestProductContentAsync (vesper);
-
         ASSERT_TRUE (content.waitUntilConnected ({}));
         EXPECT_TRUE (content.isOnline());
         EXPECT_EQ (content.getProductIds().size(), 2);
