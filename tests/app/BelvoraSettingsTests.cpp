@@ -466,29 +466,19 @@ TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
                                          data.getChildFile ("Vesper/data/template.xml"), unit.getChildFile ("working.mwd"),
                                          unit.getChildFile ("sync.mwd"), packs.getChildFile ("a_temp12.xml") };
 
-    for (const auto& list : { leftovers, kept })
-        for (const auto& file : list)
-            ASSERT_TRUE (file.replaceWithText ("x"));
-
-    // Files kept elsewhere through links: their saves leave temporaries beside
-    // what the links lead to, and only those go (on the writes thread).
-    const auto elsewhere = TestEnvironment::getHome().getChildFile ("dotfiles");
-    const auto linkTo = [&] (const juce::File& link, const juce::String& target)
-    {
-        return elsewhere.getChildFile (target).replaceWithText ("x")
-            && ::symlink (elsewhere.getChildFile (target).getFullPathName().toRawUTF8(), link.getFullPathName().toRawUTF8()) == 0;
-    };
-    const auto otherUnit = data.getChildFile ("Vesper/data/67890");
+    // Files kept elsewhere through links: only the temporaries left beside what they lead to go (on the writes thread).
+    const auto elsewhere = TestEnvironment::getHome().getChildFile ("dotfiles"), otherUnit = data.getChildFile ("Vesper/data/67890");
     ASSERT_TRUE (elsewhere.getChildFile ("units").createDirectory().wasOk() && otherUnit.createDirectory().wasOk());
-    ASSERT_TRUE (linkTo (data.getChildFile ("deviceList.xml"), "devices.xml") && linkTo (otherUnit.getChildFile ("working.mwd"), "units/work.mwd"));
     const juce::Array<juce::File> leftBeside { elsewhere.getChildFile ("devices_temp1a2b3c4d.xml"), elsewhere.getChildFile ("units/work_temp3f.mwd") };
-    const juce::Array<juce::File> theUsers { elsewhere.getChildFile ("devices.xml"), elsewhere.getChildFile ("devices_temp12.txt"),
-                                             elsewhere.getChildFile ("devices_tempxyz.xml"), elsewhere.getChildFile ("notes_temp12.xml"),
-                                             elsewhere.getChildFile ("units/working_temp12.mwd"), elsewhere.getChildFile ("units/work.mwd") };
+    const juce::Array<juce::File> theUsers { elsewhere.getChildFile ("devices.xml"), elsewhere.getChildFile ("units/work.mwd"),
+                                             elsewhere.getChildFile ("devices_temp12.txt"), elsewhere.getChildFile ("devices_tempxyz.xml"),
+                                             elsewhere.getChildFile ("notes_temp12.xml"), elsewhere.getChildFile ("units/working_temp12.mwd") };
 
-    for (const auto& list : { leftBeside, theUsers })
+    for (const auto& list : { leftovers, kept, leftBeside, theUsers })
         for (const auto& file : list)
             ASSERT_TRUE (file.replaceWithText ("x"));
+
+    ASSERT_TRUE (theUsers[0].createSymbolicLink (data.getChildFile ("deviceList.xml"), false) && theUsers[1].createSymbolicLink (otherUnit.getChildFile ("working.mwd"), false));
 
     auto removed = Belvora::removeLeftovers();
     removed.sort();
@@ -501,9 +491,7 @@ TEST (BelvoraStart, LeftoversOfAKilledRunAreRemovedAndEverythingElseStays)
 
     platform::WriteQueue::waitUntilAllIdle();
 
-    for (const auto& file : leftBeside)
-        EXPECT_FALSE (file.exists()) << file.getFullPathName();
-
-    for (const auto& file : theUsers)
-        EXPECT_TRUE (file.existsAsFile()) << file.getFullPathName();
+    for (const auto& list : { leftBeside, theUsers })
+        for (const auto& file : list)
+            EXPECT_EQ (file.exists(), theUsers.contains (file)) << file.getFullPathName();
 }

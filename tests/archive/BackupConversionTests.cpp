@@ -153,8 +153,7 @@ TEST_F (BackupConversion, AConvertedBackupThatCannotBeWrittenStaysInItsOldForm)
         ASSERT_TRUE (waitForConversionEnd());
     }
 
-    expectOutcome (0, 1, "\nA converted backup was kept in its old format: it could not be saved (the system said: no room on the drive). "
-                         "Please make sure the drive is not full.");
+    expectOutcome (0, 1, "\nA converted backup was kept in its old format: it could not be saved (the system said: no room on the drive). Please make sure the drive is not full.");
     EXPECT_EQ (describeIndexFile(), "4/3{small} 3/2{big}");
     EXPECT_EQ (storedPresetVersion ("small"), 4);
     EXPECT_EQ (storedPresetVersion ("big"), 3);
@@ -177,8 +176,7 @@ TEST_F (BackupConversion, BackupsMadeBeforeTheConversionAreStoredFirst)
         ASSERT_TRUE (waitForConversionEnd());
     }
 
-    expectOutcome (0, 1, "\nNone was converted: the backups could not be saved (the system said: no room on the drive). "
-                         "Please make sure the drive is not full.");
+    expectOutcome (0, 1, "\nNone was converted: the backups could not be saved (the system said: no room on the drive). Please make sure the drive is not full.");
     EXPECT_EQ (describeIndexFile(), "3/2{a1}");
     EXPECT_EQ (describe (backups.getTree()), "Fresh");
     EXPECT_EQ (backups.getUnsaved().backups, juce::StringArray ("Fresh"));

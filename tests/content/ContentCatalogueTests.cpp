@@ -65,10 +65,8 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
     EXPECT_EQ (content.getProductIds().size(), 2);
 }
 
-// The start's read goes on while the catalogue serves what was kept (nothing
-// at a first start): a server 3 s late costs no run its content, and what
-// was asked meanwhile ("developer sync_all": every product) is asked again
-// once it answered, with the products only the server's list holds.
+// A server 3 s late costs no run its content: what was kept (nothing at a first start) serves meanwhile, and what was asked
+// ("developer sync_all": every product, also those only the server's list holds) is asked again.
 TEST_F (ContentCatalogue, LateDescriptorTakesTheRunOnlineWhenItComes)
 {
     EventTracker quiet ({ {}, true, false });   // developer mode: sends nothing
@@ -76,7 +74,6 @@ TEST_F (ContentCatalogue, LateDescriptorTakesTheRunOnlineWhenItComes)
     {
         server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
         auto& content = startCatalogue (false);
-
         EXPECT_TRUE (content.isConnecting());
         EXPECT_EQ (content.getProductIds().size(), stored);
         DeviceProfiler syncAll (content, quiet, { false, true, true });

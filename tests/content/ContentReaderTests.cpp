@@ -239,7 +239,6 @@ TEST (ContentReader, FileIsReplacedOnlyByACompleteBody)
 
     // Nor by one whose end was never announced, whole as it may be: it only stopped.
     cut.noLength = true;
-    cut.truncateAfter = -1;
     server.setAnswer ("/doc.xml", cut);
     EXPECT_FALSE (ContentReader::writeUrlToFile (url, target.getFullPathName(), true, nullptr, nullptr, 1000));
     EXPECT_EQ (target.loadFileAsString(), "old");

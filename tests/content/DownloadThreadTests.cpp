@@ -329,9 +329,9 @@ TEST_F (DownloadThread, TrickleHoldsNoOtherProductAndGoesOnWhereItStopped)
     }, 60000));
 }
 
-// An image that gave way, whose rest the server then answers wrongly, comes whole at once, to its end,
-// and without a failure; the true image is what is stored, also after a restart. A pack and a script served
-// without a validator, nothing of them kept, come whole at their next try: neither gives way to the other for ever.
+// An image that gave way, whose rest the server then answers wrongly, comes whole at once and
+// without a failure; the true image is what is stored, also after a restart.
+// A pack and a script without a validator, nothing of them kept, come whole to their end at their next try.
 TEST_F (DownloadThread, ImageWhoseRestIsAnsweredWronglyComesWhole)
 {
     ShortTurns quickly;
@@ -400,9 +400,7 @@ TEST_F (DownloadThread, StalledFileFailsAtTheTimeOutCountedFromItsLastByte)
     EXPECT_EQ (storedBytes ("Vesper", "packs/vesper_presets.zip"), sampleBytes (pack));
 }
 
-// A file whose body is refused (past its kind's limit here) waits a long pause, told at once, while a failing
-// server is asked again within seconds, told once it failed for a minute; refused again after the product came,
-// the file is told again. After a restart the file is stored.
+// A refused file waits a long pause, told at once; a failing server is asked again within seconds, told once it failed a minute.
 TEST_F (DownloadThread, RefusedFileWaitsLongerThanAFailingServer)
 {
     ShortTurns quickly;
@@ -438,7 +436,6 @@ TEST_F (DownloadThread, BodyCutOnceComesRightWithNothingTold)
     cut.truncateAfter = 1000;
     cut.forRequests = 1;
     server.setAnswer (pack, cut);
-
     startCatalogue().getDownloadThread()->requestDownload (vesper);
     ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return recorder.hasCode (DeviceInfoMessage::downloadFinished); }, 60000));
     EXPECT_EQ (recorder.toldFailures(), 0);

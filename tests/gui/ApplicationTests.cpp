@@ -368,9 +368,7 @@ TEST_F (ApplicationTest, UnitWhoseCapabilitiesComeLateIsConnectedWhenTheyCome)
     app.shutdown();
 }
 
-// A master descriptor 3 s late costs no start: the run goes online when it comes, as if
-// it had come at once (the unit usable, the Cloud, the sign-in, a newer Belvora offered),
-// with no "offline" told first. A server that cannot be reached is told as before.
+// A master descriptor 3 s late goes online as if at once, with no "offline" told first; a server that cannot be reached is told.
 TEST_F (ApplicationTest, LateMasterDescriptorTakesTheRunOnlineWithoutAFalseAlarm)
 {
     const auto sample = juce::File (BELVORA_TEST_DATA_DIR).getChildFile ("content/Belvora2/masterDescriptor.xml").loadFileAsString();
@@ -390,7 +388,6 @@ TEST_F (ApplicationTest, LateMasterDescriptorTakesTheRunOnlineWithoutAFalseAlarm
         app.initialise ("");
         auto& content = *MainAppWindow::of (app.getNexus())->getBelvoraContentComponent();
         const auto online = told.startsWith ("Belvora");
-
         ASSERT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { return boxes.contains (told); }));
         EXPECT_EQ (boxes, juce::StringArray (told));
         EXPECT_EQ (app.getFatalErrorCode(), 0);

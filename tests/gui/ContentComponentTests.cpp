@@ -407,8 +407,7 @@ TEST_F (ContentTest, QuitAsksAboutUnsentEditsUnlessNothingIsLostOrItIsForced)
                                           "will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.");
     EXPECT_EQ (recorder.count (DeviceInfoMessage::aboutToQuit), 0) << "nothing broadcast after Cancel";
 
-    // A forced quit asks nothing and says so; the pages close their sources (while they wait for
-    // their writes, a download may end: its note comes after).
+    // A forced quit asks nothing and says so; the pages close their sources (a download ending meanwhile notes after it).
     const auto lastQuit = [&] { return std::find_if (recorder.notes.rbegin(), recorder.notes.rend(), [] (const auto& m) { return m.code == DeviceInfoMessage::aboutToQuit; })->value1; };
     EXPECT_TRUE (content.requestQuit (true));
     EXPECT_EQ (running->boxes.size(), 1u);

@@ -103,17 +103,15 @@ public:
     }
 
     /** Starts the program and waits until its first scan, and (unless the
-        server is told to hold them back) the read of the master descriptor
-        and the content downloads it started, which a unit does not wait
-        for, have ended. */
+        server is told to hold them back) the descriptor's read and the content downloads it started,
+        which a unit does not wait for, have ended. */
     bool start()
     {
         app = std::make_unique<Belvora> (MainAppWindow::getUserInterfaceFactory());
         app->initialise (options.commandLine);
         return MainAppWindow::of (app->getNexus()) != nullptr
             && waitFor ([this] { return app->getAppState() == AppState::idle; })
-            && (! options.contentSettles || waitFor ([this] { return ! Nexus::getContentManager()->isConnecting() && ! downloading()
-                                                                     && ! statusBar().isProgressShown(); }));
+            && (! options.contentSettles || waitFor ([this] { return ! Nexus::getContentManager()->isConnecting() && ! downloading() && ! statusBar().isProgressShown(); }));
     }
 
     static bool downloading()

@@ -102,21 +102,15 @@ TEST (SafeSave, FailedSavesKeepTheOldFile)
     EXPECT_FALSE (SafeSave::replaceFile (folder.getChildFile ("missing").getChildFile ("a.xml"), bytesOfValue (1, 'x')));
     EXPECT_FALSE (SafeSave::replaceFile (folder, bytesOfValue (1, 'x')));
     EXPECT_EQ (fileNamesIn (folder), juce::StringArray ("list.xml"));
-}
 
-// A kept copy lasts, or it is none and says why; a failure is told with advice for its cause, never another's.
-TEST (SafeSave, AKeptCopyThatCannotLastIsNoneAndEachCauseHasItsOwnAdvice)
-{
-    const auto folder = freshFolder ("safesave-copy");
-    const auto file = folder.getChildFile ("working.mwd");
-    file.replaceWithText ("stored");
-
+    // A kept copy lasts, or it is none and says why.
     SafeSave::setFolderSync ([] (const juce::File&) { return EIO; });
-    EXPECT_EQ (SafeSave::keepCopy (file, folder.getChildFile ("kept.mwd"), 100), juce::File());
+    EXPECT_EQ (SafeSave::keepCopy (target, folder.getChildFile ("kept.xml"), 100), juce::File());
     EXPECT_EQ (SafeSave::lastError(), EIO);
     SafeSave::setFolderSync ({});
-    EXPECT_EQ (SafeSave::keepCopy (file, folder.getChildFile ("kept.mwd"), 100), folder.getChildFile ("kept.mwd")) << "taken once it lasts";
+    EXPECT_EQ (SafeSave::keepCopy (target, folder.getChildFile ("kept.xml"), 100), folder.getChildFile ("kept.xml")) << "taken once it lasts";
 
+    // A failure is told with advice for its cause, never another's.
     const auto told = [] (std::initializer_list<int> errors) { return SaveFailure::describeFailure ("Not saved", errors, "Unknown."); };
     EXPECT_EQ (told ({ EIO }), "Not saved (the system said: an I/O error). Please make sure the drive is connected and works: it may be failing.");
     EXPECT_EQ (told ({ ENAMETOOLONG }), "Not saved (the system said: a name too long for the drive). Please use a shorter name, or a folder with a shorter path.");

@@ -81,17 +81,13 @@ protected:
 
     /** A catalogue made like the hub makes it (the one of this test, replacing
         an earlier one); its notifications go to the recorder, its fatal errors
-        to fatalError. Unless told not to, it returns once the server's answer
-        to the start's read is in. */
+        to fatalError; unless told not to, it returns once the start's read had its answer. */
     ContentManager& startCatalogue (bool awaitServer = true)
     {
         catalogue.reset();
         fatalError = 0;
         catalogue = std::make_unique<ContentManager> (setup, recorder, [this] (int code) { int none = 0; fatalError.compare_exchange_strong (none, code); });
-
-        if (awaitServer)
-            catalogue->waitUntilConnected ({});
-
+        catalogue->waitUntilConnected ([awaitServer] { return ! awaitServer; });
         return *catalogue;
     }
 
@@ -142,8 +138,7 @@ protected:
     /** The sample master descriptor, answered that late. */
     LocalServer::Answer lateDescriptor (int delayMs) const
     {
-        auto late = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString()
-                                                   .replace ("${SERVER}", server.getBaseUrl()));
+        auto late = LocalServer::Answer::text (contentRoot().getChildFile ("Belvora2/masterDescriptor.xml").loadFileAsString().replace ("${SERVER}", server.getBaseUrl()));
         late.delayMs = delayMs;
         return late;
     }

@@ -255,12 +255,11 @@ struct LocalServer::Impl
     // Neither a length nor chunks: the body ends where the connection does (closed when the provider gives up).
     static void answerWithoutLength (httplib::Response& res, const Answer& answer)
     {
-        const auto body = std::make_shared<std::string> (answer.body.substr (0, answer.truncateAfter < 0 ? std::string::npos : (size_t) answer.truncateAfter));
         res.status = answer.status;
         res.set_header ("Connection", "close");
-        res.set_content_provider (answer.contentType.toStdString(), [body] (size_t offset, httplib::DataSink& sink)
+        res.set_content_provider (answer.contentType.toStdString(), [body = answer.body] (size_t offset, httplib::DataSink& sink)
         {
-            return offset < body->size() && sink.write (body->data() + offset, body->size() - offset);
+            return offset < body.size() && sink.write (body.data() + offset, body.size() - offset);
         });
     }
 

@@ -39,7 +39,7 @@ public:
         int delayMs = 0;          // wait before answering
         int truncateAfter = -1;   // announce the whole body, send only this many bytes, then close
         bool stall = false;       // with truncateAfter: hold the connection there instead, as a stalled server does
-        bool noLength = false;    // announce no length and close after the body (or truncateAfter): a body that just stops
+        bool noLength = false;    // announce no length and close after the whole body (truncateAfter aside): a body that just stops
         int trickleMs = 0;        // send the body one byte at a time, this long apart
         bool noAnswer = false;    // hold the connection until the server stops
         bool ranges = true;       // a range request gets its range; false: the whole body

@@ -63,24 +63,17 @@ void preparePrivateHome()
 
 pid_t spawnThisTest (const juce::String& variable)
 {
-    auto added = variable.toStdString();
-    std::vector<char*> variables { added.data() };
-
-    for (auto** v = environ; *v != nullptr; ++v)
-        variables.push_back (*v);
-
-    variables.push_back (nullptr);
-
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
     auto self = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName().toStdString();
     auto filter = std::string ("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    char* const arguments[] = { self.data(), filter.data(), nullptr };
-
+    auto added = variable.toStdString();
+    std::string env ("/usr/bin/env");   // which adds the variable to this environment and becomes the program
+    char* const arguments[] = { env.data(), added.data(), self.data(), filter.data(), nullptr };
     posix_spawn_file_actions_t quiet;   // its own test report would read as this one's
     ::posix_spawn_file_actions_init (&quiet);
     ::posix_spawn_file_actions_addopen (&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t child = -1;
-    const auto started = ::posix_spawn (&child, self.c_str(), &quiet, nullptr, arguments, variables.data()) == 0;
+    const auto started = ::posix_spawn (&child, env.c_str(), &quiet, nullptr, arguments, environ) == 0;
     ::posix_spawn_file_actions_destroy (&quiet);
     return started ? child : -1;
 }

@@ -29,10 +29,7 @@ namespace TestEnvironment
     /** True when a display is available for windows. */
     bool hasDisplay();
 
-    /** Starts this test program afresh to run only the test under way, with variable
-        ("NAME=value") added to its environment and its report sent nowhere: a process of
-        its own, spawned rather than forked, so no copy of this one's threads runs on.
-        The spawned run finds the variable set; -1 when it could not start. */
+    /** This test program spawned afresh for the test under way, variable ("NAME=value") added, its report sent nowhere; -1 if it failed. */
     pid_t spawnThisTest (const juce::String& variable);
 
     /** With BELVORA_TEST_OPENBOX set the window tests run under openbox: held
