@@ -287,7 +287,11 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
     auto preset = LocalServer::Answer::text ({});
     preset.body = std::string ("\xF0\x00\x01\x38\x00\x12\x01\x00\xF7\xF0\x00\x01\x38\x00\x12\x02\x00\xF7", 18);
 
-    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>"), preset })
+    // And one without a length: whole or cut at a message's end, it only stopped.
+    auto stops = answerOf (path ("firmware/vesper_1_4_0_b140.syx"));
+    stops.noLength = true;
+
+    for (const auto& answer : { LocalServer::Answer::error (500), LocalServer::Answer::text ("<html>Sign in to the network</html>"), preset, stops })
     {
         server.setAnswer (path ("firmware/vesper_1_4_0_b140.syx"), answer);
 
@@ -298,6 +302,10 @@ TEST_F (ProductDocuments, FailedImageHidesItsUpdateAndTheProductIsNotReady)
         EXPECT_EQ (content.getFirmwareUpdates (vesper)[0].version.build, 120);
         EXPECT_FALSE (recorder.hasCode (DeviceInfoMessage::downloadFinished));
     }
+
+    server.clearAnswers();
+    ASSERT_TRUE (prepareVesper().downloadProductContent (vesper, &worker));
+    EXPECT_EQ (storedBytes ("Vesper", "firmware/vesper_1_4_0_b140*"), sampleBytes (path ("firmware/vesper_1_4_0_b140.syx")));
 }
 
 TEST_F (ProductDocuments, UpdatesWhoseLinksEndAlikeKeepSeparateImages)
