@@ -187,6 +187,12 @@ namespace
         running.statusBar().setStatusText ("MIDI transmission error on setup data  (retry 2)", true);
     }
 
+    // A start whose server is slow: the status bar says so until the read ends.
+    void connecting (RunningApp& running)
+    {
+        running.statusBar().setStatus (true, "Connecting", "Marrowell server", 1.0);
+    }
+
     void presetsTab (RunningApp& running)
     {
         running.content().getTabs().setCurrentTabIndex (running.content().getPresetsTabIndex());
@@ -373,6 +379,7 @@ BELVORA_SCREEN ("Data page/A backup whose data file is missing", photograph ("0x
 BELVORA_SCREEN ("Data page/Converting a stored workspace", photograph ("0x12", convertingStoredWorkspace));
 BELVORA_SCREEN ("Main window/Without a unit", photograph ("", {}, drawLastBox));
 BELVORA_SCREEN ("Main window/Two units, the first connected", photograph ("2", {}));
+BELVORA_SCREEN ("Main window/Connecting to the content server", photograph ("2", connecting));
 BELVORA_SCREEN ("Main window/Presets tab after a download", photograph ("0x12", download));
 BELVORA_SCREEN ("Main window/During a transfer", photograph ("0x12", midTransfer, resumeTransfer));
 BELVORA_SCREEN ("Main window/Showing an error", photograph ("0x12", rejectedSetup, drawLastBox));
