@@ -87,6 +87,12 @@ bool ContentProductCatalogue::hasCapsDocument (int productId) const
     return content.getCapsXml (productId) != nullptr;
 }
 
+bool ContentProductCatalogue::hasCurrentCaps (int productId) const
+{
+    // Without a stamp they are fetched at every start: a finished download brought them.
+    return content.isContentCurrent (productId, ContentManager::capsDocument) || content.isProductReady (productId);
+}
+
 std::unique_ptr<DeviceCaps> ContentProductCatalogue::createCaps (int productId, int build) const
 {
     return DeviceProfiler::createCaps (content, productId, build);

@@ -23,6 +23,7 @@ public:
     bool isDownloadQueued (int productId) const override;
     bool hasQueuedDownloads() const override;
     bool hasCapsDocument (int productId) const override;
+    bool hasCurrentCaps (int productId) const override;
     std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const override;
     std::unique_ptr<FactoryBank> createFactoryBank (int productId, int build) const override;
 

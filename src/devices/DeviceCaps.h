@@ -47,6 +47,9 @@ public:
     float delayTimeAfterPresetDelete = 0.0f;
     float bankSwapTime = 0.0f;
 
+    /** The document gave a profile for the build, or has none: false when its profiles all lie elsewhere. */
+    bool listsBuild (int build) const noexcept   { return buildStart <= build && build <= buildEnd; }
+
     /** The value used for an integer feature that no element gives. */
     static int getDefaultInt (const juce::String& key);
 

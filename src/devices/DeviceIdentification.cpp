@@ -105,6 +105,20 @@ void DeviceIdentification::readDeviceInfo (Result& result)
     if (! ready)
         return;
 
+    // Kept capabilities that do not list the build may be older than the
+    // server's: the unit waits for those, as for capabilities the cache lacks,
+    // rather than taking a layout they do not give. The device manager
+    // identifies it again once they came.
+    const auto build = exchange.getVersion().build;
+
+    if (const auto kept = parts.catalogue.createCaps (exchange.getProductId(), build);
+        kept != nullptr && ! kept->listsBuild (build) && parts.catalogue.isConnecting())
+    {
+        flags.change (DeviceFlags::contentNotReady);
+        result.askAgainWithCaps = true;
+        return;
+    }
+
     if (! exchange.ask (exchange.getTemplate().createSerialRequest(), ProtocolTiming::identityWaitMs,
                         [&] { return exchange.getSerial() != -1; }))
         return;

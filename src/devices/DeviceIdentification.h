@@ -37,6 +37,7 @@ public:
         std::shared_ptr<const DeviceCaps> caps;
         std::unique_ptr<DeviceData> data;
         bool askAgainWithList = false;   // no answer to a kept product list's products while the server's was on its way
+        bool askAgainWithCaps = false;   // kept capabilities did not list the unit's build while the server's list was on its way
     };
 
     DeviceIdentification (const Parts& parts, const juce::String& portName, bool scanAll);

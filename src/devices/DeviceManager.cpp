@@ -474,8 +474,10 @@ bool DeviceManager::scan()
 
 // A unit whose product's capabilities could not be had when it was scanned
 // becomes usable when the download brings them, without another scan; so
-// does one whose product only the server's product list, come late, holds.
-// The pages hear of it as of a scan's end, marked as coming after it.
+// does one whose product only the server's product list, come late, holds,
+// and one whose kept capabilities did not list its build once the server's
+// came (or its read failed, leaving the kept ones). The pages hear of it as
+// of a scan's end, marked as coming after it.
 void DeviceManager::identifyUnitsWhoseContentCame()
 {
     // A scan is due anyway when the ports changed.
@@ -484,13 +486,16 @@ void DeviceManager::identifyUnitsWhoseContentCame()
 
     auto list = currentEntries();
     std::vector<DeviceObject*> units;
-    const auto listCame = ! catalogue->isConnecting() && catalogue->isOnline();
+    const auto readEnded = ! catalogue->isConnecting();
+    const auto listCame = readEnded && catalogue->isOnline();
 
     for (size_t i = 0; i < list->size(); ++i)
     {
         auto& device = *(*list)[i]->device;
-        const auto contentCame = (device.getFlags() & DeviceFlags::contentNotReady) != 0 && (int) i != activeIndex.load()
-                                 && catalogue->hasCapsDocument (device.getProductId());
+        const auto id = device.getProductId();
+        const auto capsCame = device.awaitsServersCaps() ? readEnded && (! listCame || ! catalogue->isKnown (id) || catalogue->hasCurrentCaps (id))
+                                                         : catalogue->hasCapsDocument (id);
+        const auto contentCame = (device.getFlags() & DeviceFlags::contentNotReady) != 0 && (int) i != activeIndex.load() && capsCame;
 
         if ((contentCame || (listCame && device.awaitsProductList())) && device.identifyAgain())
             units.push_back (&device);

@@ -157,6 +157,7 @@ void DeviceObject::runIdentification()
     {
         auto identified = identification.identify();
         askAgainWithList = identified.askAgainWithList;
+        askAgainWithCaps = identified.askAgainWithCaps;
 
         {
             const std::lock_guard guard (snapshotLock);

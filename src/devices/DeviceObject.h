@@ -92,6 +92,9 @@ public:
     /** Its identification found no product while the catalogue still read the server's product list. */
     bool awaitsProductList() const noexcept   { return askAgainWithList.load(); }
 
+    /** Its identification waits for the capabilities of the server's product list (the kept ones did not list its build). */
+    bool awaitsServersCaps() const noexcept   { return askAgainWithCaps.load(); }
+
     /** Waits on the calling worker until `done` holds, looking again whenever the unit
         finishes a command; false when `giveUp` holds first or after limitMs (scaled).
         Never for the message thread. */
@@ -124,6 +127,7 @@ private:
     platform::Event stateChanged;         // a command or the identification ended, or an abort came
     std::atomic<bool> identificationAsked { false };
     std::atomic<bool> askAgainWithList { false };
+    std::atomic<bool> askAgainWithCaps { false };
     std::atomic<uint32_t> connectionChecksPassed { 0 };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)

@@ -48,6 +48,9 @@ public:
     /** True when the product's capability document can be read from the cache. */
     virtual bool hasCapsDocument (int productId) const = 0;
 
+    /** True when the cached capability document is the one the product list in use names. */
+    virtual bool hasCurrentCaps (int productId) const   { return hasCapsDocument (productId); }
+
     /** The product's capabilities at one firmware build; null when there are none. */
     virtual std::unique_ptr<DeviceCaps> createCaps (int productId, int build) const = 0;
 

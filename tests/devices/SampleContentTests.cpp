@@ -466,4 +466,14 @@ TEST_F (TroubledServer, UnitsMeetALateMasterDescriptorAsAnOnlineStartWould)
     ASSERT_TRUE (stored.scan());
     EXPECT_TRUE (stored.manager->isDeviceUsable (0));
     EXPECT_TRUE (catalogue->isConnecting());
+
+    // Kept capabilities older than the unit's build: the server's, come late, make it usable without a scan.
+    rig.reset();
+    const auto keptCaps = productFolder ("Vesper").getChildFile ("caps.xml");
+    ASSERT_TRUE (keptCaps.replaceWithText (keptCaps.loadFileAsString().replace ("vesper-caps-3", "vesper-caps-2").replace ("end=\"-1\"", "end=\"139\"")));
+    server.setAnswer ("/Belvora2/masterDescriptor.xml", lateDescriptor (3000));
+    auto& older = startUnit (false);
+    ASSERT_TRUE (older.scan());
+    EXPECT_TRUE (TestEnvironment::runMessageLoopUntil ([&] { const auto caps = older.manager->getDevice (0)->getCaps();
+        return older.manager->isDeviceUsable (0) && caps != nullptr && caps->caps == SimulatedUnit::sampleProfile (vesper).caps; }, 30000));
 }
