@@ -623,7 +623,7 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
     if (total > (juce::int64) maxRatio * zip.getSize())
         return false;
 
-    if (! folder.createDirectory())
+    if (! SafeSave::makeFolder (folder))
         return false;
 
     juce::HeapBlock<char> buffer (blockSize);
@@ -643,14 +643,14 @@ bool ContentReader::unpackZip (const juce::File& zip, const juce::File& folder, 
 
         if (name.endsWithChar ('/'))
         {
-            if (! target.createDirectory())
+            if (! SafeSave::makeFolder (target))
                 return false;
             continue;
         }
 
         std::unique_ptr<juce::InputStream> in (archive.createStreamForEntry (i));
 
-        if (in == nullptr || ! target.getParentDirectory().createDirectory() || target.isDirectory())
+        if (in == nullptr || ! SafeSave::makeFolder (target.getParentDirectory()) || target.isDirectory())
             return false;
 
         const auto unpacked = SafeSave::replaceFile (target, [&] (juce::OutputStream& out)

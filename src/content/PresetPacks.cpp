@@ -75,7 +75,7 @@ bool PresetPacks::download (int productId, juce::Thread* thread, ContentReader::
 
     staging.deleteRecursively();
 
-    if (! staging.createDirectory())
+    if (! SafeSave::makeFolder (staging))
         return false;
 
     const auto zip = staging.getChildFile (zipName);

@@ -415,8 +415,13 @@ bool SafeSave::makeFolder (const juce::File& folder)
     if (const auto above = folder.getParentDirectory(); above != folder && ! makeFolder (above))
         return false;
 
+    // On the disk before anything is put in it: a power cut never leaves a
+    // file whose folder was lost.
     if (::mkdir (folder.getFullPathName().toRawUTF8(), 0777) == 0)
-        return true;
+    {
+        lastFailure = syncFolder (folder.getParentDirectory());
+        return lastFailure == 0;
+    }
 
     if (const auto error = errno; error != EEXIST || ! folder.isDirectory())
         lastFailure = error == EEXIST ? ENOTDIR : error;

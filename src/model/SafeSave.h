@@ -26,8 +26,8 @@ namespace SafeSave
         (its folder gone) is replaced by the file, as the framework's save would. */
     bool replaceFile (const juce::File& target, const Writer& writer);
 
-    /** Makes a folder and those above it that are missing; false when it
-        cannot, which lastError then tells. */
+    /** Makes a folder and those above it that are missing, each synced into
+        the one above; false when it cannot, which lastError then tells. */
     bool makeFolder (const juce::File& folder);
 
     /** Why the last replaceFile, makeFolder or keepCopy of this thread failed,

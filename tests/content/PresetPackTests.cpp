@@ -90,18 +90,19 @@ TEST_F (PresetPackDownloads, HostilePackIsRefusedAndThePackInUseStays)
         EXPECT_FALSE (dataFolder().getChildFile ("outside.txt").exists()) << name;
     }
 
-    // A sound pack then: its stamp and each move synced before the old pack goes, so a power cut leaves one whole.
+    // A sound pack then: its folders (Studio holds only a folder), its stamp and each move synced before the
+    // old pack goes, so a power cut leaves one whole.
     server.clearAnswers();
     const auto packs = product.getChildFile ("packs"), previous = product.getChildFile ("packs.previous"), stamp = product.getChildFile ("packs.download/.presetsKey");
     juce::StringArray synced;
     SafeSave::setFolderSync ([&] (const juce::File& folder)
     {
-        if (folder == product || (folder == stamp.getParentDirectory() && stamp.existsAsFile()))
+        if (folder == product || folder == stamp.getSiblingFile ("Studio") || (folder == stamp.getParentDirectory() && stamp.existsAsFile()))
             synced.add (folder.getFileName() + ":" + (packs.exists() ? "packs " : "") + (previous.exists() ? "previous" : ""));
         return 0;
     });
     EXPECT_TRUE (startCatalogue().downloadPresetPack (vesper, &worker));
     SafeSave::setFolderSync ({});
-    EXPECT_EQ (synced, juce::StringArray ({ "packs.download:packs ", "Vesper:previous", "Vesper:packs previous" }));
+    EXPECT_EQ (synced, juce::StringArray ({ "Vesper:packs ", "Studio:packs ", "packs.download:packs ", "Vesper:previous", "Vesper:packs previous" }));
     EXPECT_FALSE (previous.exists());
 }
