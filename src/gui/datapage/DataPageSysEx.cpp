@@ -286,7 +286,10 @@ struct DataPage::ExportQueue
     {
         lane.post ([&lane, queue, ended]
         {
-            auto [next, run] = queue->take();
+            // Named apart: a lambda cannot capture a structured binding in every compiler.
+            auto taken = queue->take();
+            const auto& next = taken.first;
+            const auto run = taken.second;
 
             if (SafeSave::makeFolder (next.file.getParentDirectory()) && next.write (next.file))
             {
