@@ -39,8 +39,11 @@ ContentManager::ContentManager (const Setup& s, juce::MessageListener& target, F
 {
     adopt (MasterDescriptor::load (setup.developerMode, nullptr, false));
 
+    // A reader that cannot start is a read that failed: the run goes on offline.
     descriptorReader = std::make_unique<DescriptorReader> (*this);
-    descriptorReader->startThread();
+
+    if (! descriptorReader->startThread())
+        settle (MasterDescriptor(), false);
 }
 
 ContentManager::~ContentManager()
@@ -51,8 +54,11 @@ ContentManager::~ContentManager()
 void ContentManager::connect (juce::Thread& reader)
 {
     const auto fresh = MasterDescriptor::load (setup.developerMode, &bytesReceived, true);
-    const auto stopped = reader.threadShouldExit();
+    settle (fresh, reader.threadShouldExit());
+}
 
+void ContentManager::settle (const MasterDescriptor& fresh, bool stopped)
+{
     // What the start took stays unless the read brought better: the server's
     // copy, or the developer's override that only a worker reads from an address.
     const auto before = inUse();

@@ -196,6 +196,7 @@ private:
     class DescriptorReader;
 
     void connect (juce::Thread& reader);
+    void settle (const MasterDescriptor& fresh, bool stopped);
     juce::Array<int> adopt (const MasterDescriptor& descriptor);
     MasterDescriptor inUse() const;
     bool request (int productId, bool mayFetch);

@@ -2,6 +2,9 @@
 #include "devices/DeviceProfiler.h"
 #include "tracking/EventTracker.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 using ContentCatalogue = ContentFixture;
 
 namespace
@@ -63,6 +66,27 @@ TEST_F (ContentCatalogue, OfflineStartUsesTheLocalCopyWithoutDownloader)
     EXPECT_FALSE (content.isOnline());
     EXPECT_EQ (content.getDownloadThread(), nullptr);
     EXPECT_EQ (content.getProductIds().size(), 2);
+
+    // A read whose thread cannot start has failed too: offline at once, not connecting for the run.
+    if (juce::SystemStats::getEnvironmentVariable ("BELVORA_NO_THREADS", {}).isNotEmpty())
+    {
+        // Root starts threads past any limit; the user it becomes still removes this home.
+        for (const auto& file : TestEnvironment::getHome().findChildFiles (juce::File::findFilesAndDirectories, true, "*"))
+            (void) ::chown (file.getFullPathName().toRawUTF8(), 65534, 65534);
+        (void) ::chown (TestEnvironment::getHome().getFullPathName().toRawUTF8(), 65534, 65534);
+
+        const rlimit none { 0, 0 };
+        const auto limited = ::setrlimit (RLIMIT_NPROC, &none) == 0 && (::getuid() != 0 || ::setuid (65534) == 0);
+        auto& unstarted = startCatalogue (false);
+        const auto offline = limited && ! unstarted.isConnecting() && ! unstarted.isOnline() && unstarted.getProductIds().size() == 2;
+        TestEnvironment::removePrivateHome();
+        ::_exit (offline ? 0 : 1);
+    }
+
+    int status = -1;
+    const auto child = TestEnvironment::spawnThisTest ("BELVORA_NO_THREADS=1");
+    ASSERT_TRUE (child > 0 && ::waitpid (child, &status, 0) == child);
+    EXPECT_EQ (status, 0);
 }
 
 // A server 3 s late costs no run its content: what was kept (nothing at a first start) serves meanwhile, and what was asked

@@ -28,6 +28,9 @@ int main (int argc, char** argv)
 {
     testing::InitGoogleTest (&argc, argv);
 
+    // First, so that the window manager keeps its log and cache in this home too.
+    TestEnvironment::preparePrivateHome();
+
     // The window tests again under a window manager, on a display of their own.
     std::unique_ptr<PrivateDisplay> display;
 
@@ -40,8 +43,6 @@ int main (int argc, char** argv)
 
         TestEnvironment::setWindowManager (display->getWindowManager());
     }
-
-    TestEnvironment::preparePrivateHome();
 
     // With a creator function set, JUCE installs its own X error handlers, so
     // harmless X errors under Xvfb do not end the test program.
