@@ -168,6 +168,9 @@ void BelvoraContentComponent::showDeviceScanResult()
     d->getConnectedDeviceNames (facts.inUse);
     d->getNamesOfDevicesWithoutProductInfo (facts.withoutProductInfo);
 
+    // The download keeps trying: a unit whose information came makes the box old news.
+    facts.overtaken = [] { auto* now = devices(); return now == nullptr || now->getNumIdentifiedDevices() > 0; };
+
     if (CommandDialogs::showDeviceScanResult (this, facts))
         if (auto* content = Nexus::getContentManager())
             openUrl (content->getLinkConnectionFAQ());

@@ -106,8 +106,10 @@ bool showDeviceScanResult (juce::Component* parent, const ScanFacts& facts)
     else if (! facts.withoutProductInfo.isEmpty())
     {
         title = "Product Information Unavailable";
-        message = "The product information for " + facts.withoutProductInfo[0] + " is unavailable: Belvora could not download it "
-                  "from the Marrowell server. Make sure your internet connection works, then scan for devices again." + moreInfo;
+        const auto& name = facts.withoutProductInfo[0];
+        message = "The product information for " + name + " is unavailable: Belvora could not download it from the Marrowell server. "
+                  "Belvora keeps trying by itself, and " + name + " can be used as soon as it comes; Scan for Devices tries again "
+                  "at once. If this persists, make sure your internet connection works." + moreInfo;
     }
     else if (! facts.inUse.isEmpty())
     {
@@ -132,7 +134,8 @@ bool showDeviceScanResult (juce::Component* parent, const ScanFacts& facts)
     // "More Info..." opens a web page: Escape and closing the box answer "Ok".
     enum { ok = 1, moreInfo };
     return Alerts::showChoices (juce::MessageBoxIconType::WarningIcon, parent, title, message,
-                                { Choice { "Ok", ok, juce::KeyPress (juce::KeyPress::returnKey), true }, Choice { "More Info...", moreInfo } })
+                                { Choice { "Ok", ok, juce::KeyPress (juce::KeyPress::returnKey), true }, Choice { "More Info...", moreInfo } },
+                                facts.withoutProductInfo.isEmpty() ? nullptr : facts.overtaken)
         == moreInfo;
 }
 

@@ -2,6 +2,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <functional>
+
 /** The questions and notices the main window asks before it quits, sends data
     or firmware to a unit, and after a scan: their texts, buttons and answers.
     What leads to each and what follows is the content component's. Every box
@@ -40,6 +42,7 @@ namespace CommandDialogs
         int busy = 0;               // of them busy or unavailable
         juce::StringArray inUse;    // names of units another program holds
         juce::StringArray withoutProductInfo;   // units that answered, whose product's information could not be downloaded
+        std::function<bool()> overtaken;        // true once that information came: the box closes by itself
     };
 
     /** The box after a scan that identified no unit; true when the user asked for more information. */

@@ -400,6 +400,12 @@ TEST_F (DialogTest, ReturnPressesTheButtonTheBoxRecommends)
             }
         }
     }
+
+    // News the program overtakes (the unit's information came) closes its box by itself, as closing it would.
+    bool came = false;
+    DialogTests::WhenUp up ({}, [&] (juce::Component&) { return came = true; });
+    EXPECT_FALSE (CommandDialogs::showDeviceScanResult (nullptr, { 1, 0, {}, { "Vesper" }, [&] { return came; } }));
+    EXPECT_TRUE (came);
 }
 
 // What a box or dialog covered is drawn as it is once it closes: a part that

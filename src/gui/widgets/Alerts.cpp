@@ -405,6 +405,12 @@ bool askBeforeDiscarding (juce::MessageBoxIconType icon, juce::Component* compon
 int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                  const juce::String& message, const juce::Array<Choice>& choices)
 {
+    return showChoices (icon, component, title, message, choices, nullptr);
+}
+
+int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                 const juce::String& message, const juce::Array<Choice>& choices, std::function<bool()> overtaken)
+{
     JUCE_ASSERT_MESSAGE_THREAD
 
     Box box { icon, title, message, {} };
@@ -444,6 +450,16 @@ int showChoices (juce::MessageBoxIconType icon, juce::Component* component, cons
             if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && button->getButtonText() == choice.text
                                                                    && choice.key == juce::KeyPress (juce::KeyPress::returnKey))
                 FocusKeeper::openOn (*button);
+
+    // Looked at a few times a second, as the news that overtakes it comes.
+    struct Watch : juce::Timer
+    {
+        Watch (Window& w, std::function<bool()> f) : box (w), overtaken (std::move (f))   { if (overtaken != nullptr) startTimer (250); }
+        void timerCallback() override   { if (overtaken()) { stopTimer(); box.exitModalState (0); } }
+
+        Window& box;
+        std::function<bool()> overtaken;
+    } watch (window, std::move (overtaken));
 
     const auto result = window.runModalLoop();
 

@@ -46,6 +46,11 @@ namespace Alerts
     int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                      const juce::String& message, const juce::Array<Choice>& choices);
 
+    /** As above, for news the program may overtake: once overtaken() holds, the
+        box closes by itself as closing it would. */
+    int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
+                     const juce::String& message, const juce::Array<Choice>& choices, std::function<bool()> overtaken);
+
     /** Opens a web address in the user's browser. When the system has nothing
         to open it with, a warning says so and shows the address, which is also
         put on the clipboard to be pasted into a browser. */
