@@ -403,12 +403,6 @@ bool askBeforeDiscarding (juce::MessageBoxIconType icon, juce::Component* compon
 }
 
 int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
-                 const juce::String& message, const juce::Array<Choice>& choices)
-{
-    return showChoices (icon, component, title, message, choices, nullptr);
-}
-
-int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
                  const juce::String& message, const juce::Array<Choice>& choices, std::function<bool()> overtaken)
 {
     JUCE_ASSERT_MESSAGE_THREAD

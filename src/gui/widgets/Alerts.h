@@ -42,14 +42,10 @@ namespace Alerts
     /** A box with the given buttons, first given leftmost; the result of the
         button pressed. Escape or closing the box gives the result of the
         button answered on close, 0 when there is none; a box that cannot be
-        shown (the program is ending) gives 0. */
+        shown (the program is ending) gives 0. A box of news the program may
+        overtake closes by itself, as closing it would, once overtaken() holds. */
     int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
-                     const juce::String& message, const juce::Array<Choice>& choices);
-
-    /** As above, for news the program may overtake: once overtaken() holds, the
-        box closes by itself as closing it would. */
-    int showChoices (juce::MessageBoxIconType icon, juce::Component* component, const juce::String& title,
-                     const juce::String& message, const juce::Array<Choice>& choices, std::function<bool()> overtaken);
+                     const juce::String& message, const juce::Array<Choice>& choices, std::function<bool()> overtaken = {});
 
     /** Opens a web address in the user's browser. When the system has nothing
         to open it with, a warning says so and shows the address, which is also
