@@ -111,8 +111,9 @@ void DeviceIdentification::readDeviceInfo (Result& result)
     // identifies it again once they came.
     const auto build = exchange.getVersion().build;
 
-    if (const auto kept = parts.catalogue.createCaps (exchange.getProductId(), build);
-        kept != nullptr && ! kept->listsBuild (build) && parts.catalogue.isConnecting())
+    // Looked at only while the list is on its way: the capabilities are built once more for it.
+    if (const auto kept = parts.catalogue.isConnecting() ? parts.catalogue.createCaps (exchange.getProductId(), build) : nullptr;
+        kept != nullptr && ! kept->listsBuild (build))
     {
         flags.change (DeviceFlags::contentNotReady);
         result.askAgainWithCaps = true;
